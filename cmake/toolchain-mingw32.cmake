@@ -1,0 +1,12 @@
+# Cross build of the Windows x86 modules with mingw-w64 (win32 thread model, so
+# that no winpthread DLL is needed at run time).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(CARD_MINGW_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${CARD_MINGW_PREFIX}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${CARD_MINGW_PREFIX}-g++-win32)
+set(CMAKE_RC_COMPILER  ${CARD_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${CARD_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,329 @@
+// Wide string helpers, case mapping and code-page conversion.  The ANSI code
+// page is Windows-1252, as on Western European and US installations.
+#include <clocale>
+#include <cwctype>
+
+#include "internal.h"
+
+namespace winsim {
+
+namespace {
+locale_t utf8Locale() {
+  static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+  return loc;
+}
+}  // namespace
+
+char16_t upperChar(char16_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c;
+  if (c >= 0xD800 && c <= 0xDFFF) return c;
+  locale_t loc = utf8Locale();
+  if (!loc) return c;
+  wint_t u = towupper_l(wint_t(c), loc);
+  return u <= 0xFFFF ? char16_t(u) : c;
+}
+
+static char16_t lowerChar(char16_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+  if (c >= 0xD800 && c <= 0xDFFF) return c;
+  locale_t loc = utf8Locale();
+  if (!loc) return c;
+  wint_t u = towlower_l(wint_t(c), loc);
+  return u <= 0xFFFF ? char16_t(u) : c;
+}
+
+std::u16string upper(const std::u16string &s) {
+  std::u16string r(s);
+  for (auto &c : r) c = upperChar(c);
+  return r;
+}
+
+bool equalsNoCase(const std::u16string &a, const std::u16string &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (upperChar(a[i]) != upperChar(b[i])) return false;
+  return true;
+}
+
+bool equalsNoCaseUtf8(const std::string &a, const std::string &b) { return equalsNoCase(toUtf16(a), toUtf16(b)); }
+
+std::u16string fromW(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
+
+std::u16string toUtf16(const std::string &utf8) {
+  std::u16string out;
+  size_t i = 0, n = utf8.size();
+  while (i < n) {
+    unsigned char c = utf8[i];
+    uint32_t cp;
+    int extra;
+    if (c < 0x80) { cp = c; extra = 0; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
+    else { out.push_back(0xFFFD); ++i; continue; }
+    bool bad = false;
+    for (int k = 1; k <= extra; ++k) {
+      if (i + k >= n || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) { bad = true; break; }
+      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    if (bad) { out.push_back(0xFFFD); ++i; continue; }
+    i += extra + 1;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(char16_t(0xD800 + (cp >> 10)));
+      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(char16_t(cp));
+    }
+  }
+  return out;
+}
+
+std::string toUtf8(const std::u16string &text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) out.push_back(char(cp));
+    else if (cp < 0x800) { out.push_back(char(0xC0 | (cp >> 6))); out.push_back(char(0x80 | (cp & 0x3F))); }
+    else if (cp < 0x10000) {
+      out.push_back(char(0xE0 | (cp >> 12)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | (cp >> 18)));
+      out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+DWORD copyOut(const std::u16string &text, LPWSTR buffer, DWORD size) {
+  if (!buffer || size <= text.size()) return DWORD(text.size() + 1);
+  std::memcpy(buffer, text.data(), text.size() * sizeof(WCHAR));
+  buffer[text.size()] = 0;
+  return DWORD(text.size());
+}
+
+}  // namespace winsim
+
+using namespace winsim;
+
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F.  The five bytes the code page leaves undefined
+// map to the C1 control with the same value, as Windows does.
+const char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+enum class Cp { Cp1252, Utf8, Ascii, Latin1, Invalid };
+
+Cp codePageOf(UINT cp) {
+  switch (cp) {
+    case CP_ACP: case CP_THREAD_ACP: case 1252: return Cp::Cp1252;
+    case CP_UTF8: return Cp::Utf8;
+    case 20127: return Cp::Ascii;
+    case 28591: return Cp::Latin1;
+    default: return Cp::Invalid;
+  }
+}
+
+int cp1252Byte(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+  for (int i = 0; i < 32; ++i)
+    if (kCp1252High[i] == c) return 0x80 + i;
+  return -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+int WINAPI lstrlenW(LPCWSTR s) {
+  if (!s) return 0;
+  int n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+int WINAPI lstrlenA(LPCSTR s) { return s ? int(std::strlen(s)) : 0; }
+
+LPWSTR WINAPI lstrcpyW(LPWSTR d, LPCWSTR s) {
+  if (!d || !s) return nullptr;
+  LPWSTR r = d;
+  while ((*d++ = *s++)) {}
+  return r;
+}
+LPSTR WINAPI lstrcpyA(LPSTR d, LPCSTR s) { return (d && s) ? std::strcpy(d, s) : nullptr; }
+
+LPWSTR WINAPI lstrcpynW(LPWSTR d, LPCWSTR s, int max) {
+  if (!d || !s || max <= 0) return d;
+  int i = 0;
+  for (; i < max - 1 && s[i]; ++i) d[i] = s[i];
+  d[i] = 0;
+  return d;
+}
+LPSTR WINAPI lstrcpynA(LPSTR d, LPCSTR s, int max) {
+  if (!d || !s || max <= 0) return d;
+  int i = 0;
+  for (; i < max - 1 && s[i]; ++i) d[i] = s[i];
+  d[i] = 0;
+  return d;
+}
+
+LPWSTR WINAPI lstrcatW(LPWSTR d, LPCWSTR s) {
+  if (!d || !s) return nullptr;
+  lstrcpyW(d + lstrlenW(d), s);
+  return d;
+}
+LPSTR WINAPI lstrcatA(LPSTR d, LPCSTR s) { return (d && s) ? std::strcat(d, s) : nullptr; }
+
+int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) {
+  if (!a || !b) return a ? 1 : (b ? -1 : 0);
+  for (;; ++a, ++b) {
+    if (*a != *b) return *a < *b ? -1 : 1;
+    if (!*a) return 0;
+  }
+}
+int WINAPI lstrcmpA(LPCSTR a, LPCSTR b) {
+  if (!a || !b) return a ? 1 : (b ? -1 : 0);
+  int r = std::strcmp(a, b);
+  return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
+  if (!a || !b) return a ? 1 : (b ? -1 : 0);
+  for (;; ++a, ++b) {
+    char16_t x = lowerChar(*a), y = lowerChar(*b);
+    if (x != y) return x < y ? -1 : 1;
+    if (!x) return 0;
+  }
+}
+int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
+  if (!a || !b) return a ? 1 : (b ? -1 : 0);
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return x < y ? -1 : 1;
+    if (!x) return 0;
+  }
+}
+
+LPWSTR WINAPI CharUpperW(LPWSTR s) {
+  if (IS_INTRESOURCE(s)) return (LPWSTR)(ULONG_PTR)upperChar(char16_t((ULONG_PTR)s));
+  for (LPWSTR p = s; *p; ++p) *p = upperChar(*p);
+  return s;
+}
+LPWSTR WINAPI CharLowerW(LPWSTR s) {
+  if (IS_INTRESOURCE(s)) return (LPWSTR)(ULONG_PTR)lowerChar(char16_t((ULONG_PTR)s));
+  for (LPWSTR p = s; *p; ++p) *p = lowerChar(*p);
+  return s;
+}
+DWORD WINAPI CharUpperBuffW(LPWSTR s, DWORD len) {
+  if (!s) return 0;
+  for (DWORD i = 0; i < len; ++i) s[i] = upperChar(s[i]);
+  return len;
+}
+DWORD WINAPI CharLowerBuffW(LPWSTR s, DWORD len) {
+  if (!s) return 0;
+  for (DWORD i = 0; i < len; ++i) s[i] = lowerChar(s[i]);
+  return len;
+}
+
+UINT WINAPI GetACP(void) { return 1252; }
+UINT WINAPI GetOEMCP(void) { return 437; }
+
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst, int dstLen) {
+  Cp cp = codePageOf(codePage);
+  if (cp == Cp::Invalid || !src || srcLen == 0 || srcLen < -1 || dstLen < 0 || (dstLen > 0 && !dst) ||
+      (dst && (const void *)dst == (const void *)src)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (cp == Cp::Utf8 && (flags & ~DWORD(MB_ERR_INVALID_CHARS))) {
+    SetLastError(ERROR_INVALID_FLAGS);
+    return 0;
+  }
+  size_t n = srcLen == -1 ? std::strlen(src) + 1 : size_t(srcLen);
+  std::u16string out;
+  if (cp == Cp::Utf8) {
+    // Validate strictly when asked; otherwise malformed bytes become U+FFFD.
+    std::string in(src, n);
+    out = toUtf16(in);
+    if ((flags & MB_ERR_INVALID_CHARS) && out.find(char16_t(0xFFFD)) != std::u16string::npos &&
+        in.find("\xEF\xBF\xBD") == std::string::npos) {
+      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+      return 0;
+    }
+  } else {
+    out.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      unsigned char b = static_cast<unsigned char>(src[i]);
+      if (cp == Cp::Cp1252 && b >= 0x80 && b < 0xA0) out[i] = kCp1252High[b - 0x80];
+      else if (cp == Cp::Ascii && b >= 0x80) out[i] = 0x3F;  // '?' as Windows' 20127 does
+      else out[i] = b;
+    }
+  }
+  if (dstLen == 0) return int(out.size());
+  if (out.size() > size_t(dstLen)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(dst, out.data(), out.size() * sizeof(WCHAR));
+  return int(out.size());
+}
+
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
+                               LPCSTR defaultChar, LPBOOL usedDefault) {
+  Cp cp = codePageOf(codePage);
+  if (cp == Cp::Invalid || !src || srcLen == 0 || srcLen < -1 || dstLen < 0 || (dstLen > 0 && !dst)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (cp == Cp::Utf8 && (defaultChar || usedDefault)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  (void)flags;
+  size_t n = srcLen == -1 ? size_t(lstrlenW(src)) + 1 : size_t(srcLen);
+  std::string out;
+  bool used = false;
+  if (cp == Cp::Utf8) {
+    out = toUtf8(std::u16string(src, n));
+  } else {
+    char def = defaultChar ? *defaultChar : '?';
+    out.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      char16_t c = src[i];
+      int b = -1;
+      if (cp == Cp::Cp1252) b = cp1252Byte(c);
+      else if (cp == Cp::Latin1) b = c <= 0xFF ? c : -1;
+      else b = c < 0x80 ? c : -1;
+      if (b < 0) {
+        used = true;
+        out[i] = def;
+      } else {
+        out[i] = char(b);
+      }
+    }
+  }
+  if (usedDefault) *usedDefault = used ? TRUE : FALSE;
+  if (dstLen == 0) return int(out.size());
+  if (out.size() > size_t(dstLen)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(dst, out.data(), out.size());
+  return int(out.size());
+}
+
+}  // extern "C"
