@@ -1,0 +1,173 @@
+// cardemu: the card printer emulator on the command line.  "decode" runs a
+// captured job stream through the emulated printer and writes what came out:
+// the pictures of every card and a readable listing of the commands.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cardemu/listing.h"
+#include "cardemu/printer.h"
+#include "cardemu/render.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: cardemu decode JOB.prn --out DIR [options]\n"
+    "       cardemu --help\n"
+    "\n"
+    "decode  runs the job stream in JOB.prn through the emulated printer and writes\n"
+    "        into DIR, per card, card_NNNN_front.png and card_NNNN_back.png (the sides\n"
+    "        as printed), one picture per applied panel and card_NNNN.txt (summary),\n"
+    "        and listing.txt, the commands of the stream with image data summarised.\n"
+    "        A printer error is written to the listing and cleared, and decoding goes on.\n"
+    "\n"
+    "options:\n"
+    "  --out DIR          where to write (created when missing); required\n"
+    "  --model TEXT       version reply of the printer (default \"LX3 MAG V3.02\":\n"
+    "                     two-sided, laminator, magnetic encoder)\n"
+    "  --ribbon CODE      ribbon code the printer reports (default 2, YMCKO)\n"
+    "  --check-ribbon     refuse panels the ribbon does not have, as the printer does\n"
+    "  --no-encoder       printer without a magnetic encoder\n"
+    "  --piece N          feed the stream in pieces of N bytes (default 4096)\n"
+    "\n"
+    "exit status: 0 decoded, 1 the file could not be read or the output written,\n"
+    "2 wrong usage.\n";
+
+int Usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "cardemu: %s\n\n", problem);
+  std::fputs(kUsage, problem ? stderr : stdout);
+  return problem ? 2 : 0;
+}
+
+int Decode(int argc, char** argv) {
+  std::string job, out;
+  cardemu::PrinterConfig config;
+  config.modelText = "LX3 MAG V3.02";
+  config.checkRibbonPanels = false;
+  config.ribbonRemaining = 1000000;
+  config.feederCards = -1;
+  config.cardsKept = 0;  // cards are written as they come out
+  size_t piece = 4096;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) return nullptr;
+      (void)what;
+      return argv[++i];
+    };
+    if (a == "--out") {
+      const char* v = value("--out");
+      if (!v) return Usage("--out needs a directory");
+      out = v;
+    } else if (a == "--model") {
+      const char* v = value("--model");
+      if (!v) return Usage("--model needs a text");
+      config.modelText = v;
+    } else if (a == "--ribbon") {
+      const char* v = value("--ribbon");
+      char* end = nullptr;
+      if (!v || (config.ribbonCode = static_cast<int>(std::strtol(v, &end, 10)), *end != 0))
+        return Usage("--ribbon needs a number");
+    } else if (a == "--piece") {
+      const char* v = value("--piece");
+      char* end = nullptr;
+      if (!v) return Usage("--piece needs a number");
+      const long n = std::strtol(v, &end, 10);
+      if (*end != 0 || n < 1 || n > (1 << 24)) return Usage("--piece needs a number from 1 to 16777216");
+      piece = static_cast<size_t>(n);
+    } else if (a == "--check-ribbon") {
+      config.checkRibbonPanels = true;
+    } else if (a == "--no-encoder") {
+      config.encoder = false;
+    } else if (!a.empty() && a[0] == '-') {
+      return Usage(("unknown option " + a).c_str());
+    } else if (job.empty()) {
+      job = a;
+    } else {
+      return Usage("only one job file can be decoded at a time");
+    }
+  }
+  if (job.empty()) return Usage("no job file given");
+  if (out.empty()) return Usage("--out DIR is required");
+
+  std::ifstream in(job, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "cardemu: cannot open %s: %s\n", job.c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(out, ec);
+  if (ec) {
+    std::fprintf(stderr, "cardemu: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
+    return 1;
+  }
+  std::ofstream listing(out + "/listing.txt");
+  if (!listing) {
+    std::fprintf(stderr, "cardemu: cannot write %s/listing.txt\n", out.c_str());
+    return 1;
+  }
+
+  cardemu::Printer printer(config);
+  size_t cards = 0, commands = 0, errors = 0;
+  bool writeFailed = false;
+  std::string writeError;
+  printer.SetCommandListener([&](const cardemu::CommandRecord& r) {
+    if (r.held) return;  // listed when it runs
+    ++commands;
+    if (r.error) ++errors;
+    listing << cardemu::ListingLine(r) << "\n";
+  });
+  printer.SetCardListener([&](const cardemu::Card& card) {
+    ++cards;
+    listing << "          -- card " << card.number << " out --\n";
+    if (!writeFailed && !cardemu::WriteCardFiles(card, out, nullptr, &writeError)) writeFailed = true;
+  });
+
+  std::vector<uint8_t> buffer(piece);
+  while (in) {
+    in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+    const size_t got = static_cast<size_t>(in.gcount());
+    size_t done = 0;
+    while (done < got) {
+      const long taken = printer.Write(buffer.data() + done, got - done);
+      if (taken < 0) break;
+      done += static_cast<size_t>(taken);
+      if (printer.State().error != 0) {
+        printer.ForceClear();  // the decoder goes on where a printer would stop
+      } else if (taken == 0) {
+        break;
+      }
+    }
+  }
+  if (in.bad()) {
+    std::fprintf(stderr, "cardemu: read error on %s\n", job.c_str());
+    return 1;
+  }
+  printer.Finish();
+  if (printer.State().error != 0) printer.ForceClear();
+  printer.EjectRemaining("still in the printer when the stream ended");
+  listing.flush();
+  if (!listing) {
+    std::fprintf(stderr, "cardemu: cannot write %s/listing.txt\n", out.c_str());
+    return 1;
+  }
+  if (writeFailed) {
+    std::fprintf(stderr, "cardemu: %s\n", writeError.c_str());
+    return 1;
+  }
+  std::printf("%zu commands, %zu printer errors, %zu cards written to %s\n", commands, errors, cards, out.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage("no command given");
+  const std::string cmd = argv[1];
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(nullptr);
+  if (cmd == "decode") return Decode(argc, argv);
+  return Usage(("unknown command " + cmd).c_str());
+}

@@ -1,0 +1,19 @@
+// Readable lines for the commands of a stream: the command text with ESC and
+// CR spelled out, image and firmware data summarised, and the outcome.
+#pragma once
+
+#include <string>
+
+#include "cardemu/parser.h"
+#include "cardemu/printer.h"
+
+namespace cardemu {
+
+// "\eIS 0\r" style text of a command (image data summarised).
+std::string DescribeCommand(const Command& command);
+// One listing line: offset, command, outcome.
+std::string ListingLine(const CommandRecord& record);
+// Bytes with control characters shown as \e, \r, <ACK> ...
+std::string Printable(const std::string& bytes);
+
+}  // namespace cardemu

@@ -1,0 +1,67 @@
+#include "cardemu/card.h"
+
+#include <sstream>
+
+namespace cardemu {
+
+const char* PanelName(PanelKind kind) {
+  switch (kind) {
+    case PanelKind::kYellow: return "yellow";
+    case PanelKind::kMagenta: return "magenta";
+    case PanelKind::kCyan: return "cyan";
+    case PanelKind::kDyeBlack: return "dye-black";
+    case PanelKind::kResinBlack: return "resin-black";
+    case PanelKind::kScratchOff: return "scratch-off";
+    case PanelKind::kVarnish: return "varnish";
+    case PanelKind::kUltraviolet: return "ultraviolet";
+    case PanelKind::kClearVarnish: return "clear-varnish";
+    case PanelKind::kHologram: return "hologram";
+  }
+  return "panel";
+}
+
+bool IsDyePanel(PanelKind kind) {
+  return kind == PanelKind::kYellow || kind == PanelKind::kMagenta || kind == PanelKind::kCyan ||
+         kind == PanelKind::kDyeBlack;
+}
+
+namespace {
+// How much of the card a mask panel covers, for the summary.
+std::string Coverage(const AppliedPanel& p) {
+  if (!p.image) return "empty";
+  size_t set = 0;
+  for (uint8_t v : *p.image) set += v != 0;
+  if (set == 0) return "empty";
+  if (set == p.image->size()) return IsDyePanel(p.kind) ? "all dots" : "whole card";
+  std::ostringstream s;
+  s << set << " dots";
+  return s.str();
+}
+}  // namespace
+
+std::string Card::Summary() const {
+  std::ostringstream s;
+  s << "card " << number;
+  if (!testCard.empty()) s << " (test card: " << testCard << ")";
+  s << "\n";
+  static const char* const names[2] = {"front", "back"};
+  for (size_t k = 0; k < 2; ++k) {
+    s << names[k] << ":";
+    if (sides[k].panels.empty()) s << " nothing";
+    for (const auto& p : sides[k].panels) s << " " << PanelName(p.kind) << "(" << Coverage(p) << ")";
+    if (!sides[k].skipped.empty()) s << "; " << sides[k].skipped.size() << " panel(s) skipped";
+    s << "\n";
+  }
+  s << "flips: " << flips << "\n";
+  s << "magnetic:";
+  if (!encoded) s << " not encoded";
+  else if (tracks[0].empty() && tracks[1].empty() && tracks[2].empty()) s << " passed the encoder, no data";
+  for (size_t t = 0; t < 3; ++t)
+    if (!tracks[t].empty()) s << " track " << t + 1 << " \"" << tracks[t] << "\"";
+  s << "\n";
+  s << "lamination: " << (lamination.empty() ? "none" : lamination) << "\n";
+  for (const auto& n : notes) s << "note: " << n << "\n";
+  return s.str();
+}
+
+}  // namespace cardemu
