@@ -49,7 +49,8 @@ std::string Card::Summary() const {
     s << names[k] << ":";
     if (sides[k].panels.empty()) s << " nothing";
     for (const auto& p : sides[k].panels) s << " " << PanelName(p.kind) << "(" << Coverage(p) << ")";
-    if (!sides[k].skipped.empty()) s << "; " << sides[k].skipped.size() << " panel(s) skipped";
+    if (sides[k].panelsNotKept) s << " and " << sides[k].panelsNotKept << " more";
+    if (sides[k].skipped) s << "; " << sides[k].skipped << " panel(s) skipped";
     s << "\n";
   }
   s << "flips: " << flips << "\n";

@@ -460,7 +460,7 @@ size_t StreamParser::Feed(const uint8_t* bytes, size_t count, const Sink& sink,
             Fail(err::kFlash, "firmware image larger than 16 MiB");
             keep_ = false;
           } else {
-            work_.reserve(fwSize_);
+            work_.reserve(std::min<uint32_t>(fwSize_, 1u << 20));  // grows as the body really comes
           }
           units_ = 0;
           state_ = fwSize_ == 0 ? State::kFwEnd : State::kFwBody;

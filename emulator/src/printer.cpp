@@ -217,6 +217,12 @@ struct Printer::Impl {
     commandListener(r);
   }
 
+  // What a held command costs: its bytes and what its data decoded to (a short
+  // run-length block decodes to a whole plane).
+  static size_t HeldSize(const Command& c) {
+    return static_cast<size_t>(c.length) + (c.data ? c.data->size() : 0);
+  }
+
   static bool IsStatusRequest(const Command& c) { return c.block == BlockKind::kNone && !c.stray && c.text.rfind("E", 0) == 0 && (c.text.size() == 1 || c.text[1] == ' '); }
 
   // Commands answered or obeyed even while an error stops the printer.
@@ -234,7 +240,7 @@ struct Printer::Impl {
       return;
     }
     if (error != 0 && !IsImmediate(c)) {
-      heldBytes += c.length;
+      heldBytes += HeldSize(c);
       Record(c, 0, true, false, {});
       held.push_back(std::move(c));
       return;
@@ -311,7 +317,7 @@ struct Printer::Impl {
     while (error == 0 && !held.empty()) {
       Command c = std::move(held.front());
       held.pop_front();
-      heldBytes -= std::min(heldBytes, static_cast<size_t>(c.length));
+      heldBytes -= std::min(heldBytes, HeldSize(c));
       if (IsStatusRequest(c)) continue;
       Execute(std::move(c), true);
     }
@@ -377,7 +383,11 @@ struct Printer::Impl {
       --ribbonRemaining;  // one ribbon panel set per card
       ribbonCharged = true;
     }
-    card->sides[static_cast<size_t>(sideUp)].panels.push_back({kind, command, std::move(image)});
+    CardSide& side = card->sides[static_cast<size_t>(sideUp)];
+    if (side.panels.size() < CardSide::kMaxKeptPanels)
+      side.panels.push_back({kind, command, std::move(image)});
+    else
+      ++side.panelsNotKept;
     ++panelsPrinted;
     return 0;
   }
@@ -589,7 +599,7 @@ struct Printer::Impl {
     }
     if (word == "!FF") {
       if (int e = one(0, 1, &a)) return e;
-      if (a == 1 && card) card->sides[static_cast<size_t>(sideUp)].skipped.push_back("panel skipped");
+      if (a == 1 && card) ++card->sides[static_cast<size_t>(sideUp)].skipped;
       return 0;
     }
 

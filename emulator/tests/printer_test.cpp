@@ -67,7 +67,7 @@ TEST(Jobs, OneSidedYmckoCard) {
   EXPECT_EQ(c.sides[0].panels[1].kind, PanelKind::kMagenta);
   EXPECT_EQ(c.sides[0].panels[2].kind, PanelKind::kCyan);
   EXPECT_EQ((*c.sides[0].panels[2].image)[0], 3);
-  EXPECT_EQ(c.sides[0].skipped.size(), 1u);
+  EXPECT_EQ(c.sides[0].skipped, 1);
   EXPECT_TRUE(c.sides[1].panels.empty());
   EXPECT_EQ(c.flips, 0);
   EXPECT_FALSE(c.encoded);

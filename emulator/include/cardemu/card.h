@@ -30,8 +30,12 @@ struct AppliedPanel {
 };
 
 struct CardSide {
+  // A card side takes a handful of panels; past this many they still count
+  // (ribbon, panel counter) but are not kept for the pictures.
+  static constexpr size_t kMaxKeptPanels = 64;
   std::vector<AppliedPanel> panels;
-  std::vector<std::string> skipped;          // "\e!FF 1" panel skips on this side
+  int skipped = 0;                           // "\e!FF 1" panel skips on this side
+  int panelsNotKept = 0;
 };
 
 struct Card {

@@ -1,0 +1,86 @@
+// Drives an emulated printer with arbitrary bytes the way a port would (pieces
+// of changing sizes), with the operator's and the monitor's actions mixed in,
+// and checks that it keeps its bounds.  Shared by the fuzz target and the
+// random-stream test of the normal suite.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "cardemu/printer.h"
+
+namespace cardemu::fuzz {
+
+inline bool RunStream(const uint8_t* data, size_t size, std::string* what) {
+  PrinterConfig cfg;
+  cfg.receiveLimit = 4u << 20;
+  cfg.replyLimit = 4096;
+  cfg.cardsKept = 4;
+  cfg.feederCards = 40;
+  cfg.ribbonRemaining = 30;
+  cfg.model = size % 2 ? "LX3" : "CA1";
+  Printer printer(cfg);
+  uint32_t rng = static_cast<uint32_t>(size) * 2654435761u + 1;
+  auto next = [&rng]() {
+    rng = rng * 1664525u + 1013904223u;
+    return rng >> 8;
+  };
+  size_t at = 0;
+  int idle = 0;
+  while (at < size) {
+    const size_t piece = 1 + next() % (next() % 4 == 0 ? 4096 : 64);
+    const size_t n = piece < size - at ? piece : size - at;
+    const long taken = printer.Write(data + at, n);
+    if (taken < 0 || static_cast<size_t>(taken) > n) {
+      *what = "write reported an impossible count";
+      return false;
+    }
+    at += static_cast<size_t>(taken);
+    if (taken == 0) {
+      // Stopped with a full buffer: the button, then a forced clear, then an
+      // interface reset must each let bytes in again.
+      if (idle == 0) printer.PressButton();
+      else if (idle == 1) printer.ForceClear();
+      else printer.SoftReset();
+      if (++idle > 3) {
+        *what = "the printer takes no more bytes and nothing frees it";
+        return false;
+      }
+    } else {
+      idle = 0;
+    }
+    switch (next() % 16) {
+      case 0: printer.PressButton(); break;
+      case 1: {
+        uint8_t buf[64];
+        printer.Read(buf, sizeof buf);
+        break;
+      }
+      case 2: printer.TakeCards(); break;
+      default: break;
+    }
+    const auto line = printer.LineStatus();
+    if (!line || (*line != 0x18 && *line != 0x38 && *line != 0x30 && *line != 0x10)) {
+      *what = "line status byte outside the ones the printer reports";
+      return false;
+    }
+    if (printer.AnswerBytes() > cfg.replyLimit) {
+      *what = "answer bytes beyond the limit";
+      return false;
+    }
+  }
+  printer.Finish();
+  const PrinterState s = printer.State();
+  if (s.heldCommands > cfg.receiveLimit) {
+    *what = "held commands beyond the receive limit";
+    return false;
+  }
+  if (printer.TakeCards().size() > cfg.cardsKept) {
+    *what = "more cards kept than allowed";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace cardemu::fuzz
