@@ -15,11 +15,11 @@ while read -r dll; do
     echo "FAIL $name: imports $dll"
     status=1
   fi
-done < <(echo "$dump" | sed -n 's/^\s*DLL Name: //p')
+done < <(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p')
 
 if [ -n "$def" ]; then
   want=$(awk 'BEGIN{e=0} /^[ \t]*;/ {next} /^EXPORTS/ {e=1; next} /^(LIBRARY|NAME|SECTIONS|VERSION|DESCRIPTION)/ {e=0} e && NF {sub(/[=@ \t].*/, "", $1); print $1}' "$def" | sort -u)
-  have=$(echo "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^\s*\[/ {print $NF; next} t && !/^\s*\[/ {t=0}' | sort -u)
+  have=$(echo "$dump" | awk '/Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^[ \t]*\[/ {print $NF; next} t {t=0}' | sort -u)
   if [ "$want" != "$have" ]; then
     echo "FAIL $name: exports differ from $(basename "$def")"
     diff <(echo "$want") <(echo "$have") | sed 's/^/    /'
