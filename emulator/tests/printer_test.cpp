@@ -2,6 +2,10 @@
 // button, magnetic encoding, firmware, and the port's view.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <random>
+#include <thread>
+
 #include "cardemu/printer.h"
 #include "streams.h"
 
@@ -408,4 +412,122 @@ TEST(Maintenance, FirmwareTestCardsAndLamination) {
   EXPECT_FALSE(cards[0].sides[0].panels.empty());
   EXPECT_EQ(p.State().settings.at("HTABLE"), 3);
   EXPECT_EQ(Ask(p, Esc("HTABLE 5 0")), std::string("\x15") + "40\x04");
+}
+
+TEST(Ribbons, PanelsFollowTheInstalledRibbon) {
+  auto run = [](int ribbon, const std::string& job) {
+    PrinterConfig cfg;
+    cfg.ribbonCode = ribbon;
+    Printer p(cfg);
+    EXPECT_EQ(Ask(p, job), kAckOnly) << ribbon;
+    auto cards = p.TakeCards();
+    EXPECT_EQ(cards.size(), 1u) << ribbon;
+    return cards.empty() ? Card{} : cards[0];
+  };
+  // Hologram in a selected area of a rotated record (left 100, top 50, right
+  // 300, bottom 150): the whole image cleared, then the area set.
+  Card c = run(19, Esc("+CH 7") + Esc("F") + Esc("L 0 0 1023 639 0") + Esc("L 723 489 200 100 1") + Esc("IH 31") +
+                       Esc("MO"));
+  ASSERT_EQ(c.sides[0].panels.size(), 1u);
+  const AppliedPanel& h = c.sides[0].panels[0];
+  EXPECT_EQ(h.kind, PanelKind::kHologram);
+  EXPECT_EQ(std::count(h.image->begin(), h.image->end(), 1), 201 * 101);
+  EXPECT_EQ((*h.image)[723 + 489 * kCardWidth], 1);
+  EXPECT_EQ((*h.image)[923 + 589 * kCardWidth], 1);
+
+  // Hologram bitmap, run-length coded, all zero bits with polarity 0: the whole card.
+  std::string rle;
+  for (int k = 0; k < 645; ++k) rle += streams::Bytes({0xFF, 0x00});
+  rle += streams::Bytes({0x85, 0x00});
+  c = run(19, Esc("+CH 7") + Esc("MASTER") + Esc("F") + Esc("G 0 0 12 640 1024 0") + "\x1bZ" + rle + "\r" +
+                  Esc("IH 31") + Esc("MO"));
+  ASSERT_EQ(c.sides[0].panels.size(), 1u);
+  EXPECT_EQ(std::count(c.sides[0].panels[0].image->begin(), c.sides[0].panels[0].image->end(), 1), kCardDots);
+
+  // Clear varnish ribbon: the card is moved in, the varnish printed through the resin image.
+  c = run(21, streams::Resin(ResinBox) + Esc("MI") + Esc("IV") + Esc("MO"));
+  ASSERT_EQ(c.sides[0].panels.size(), 1u);
+  EXPECT_EQ(c.sides[0].panels[0].kind, PanelKind::kClearVarnish);
+  EXPECT_EQ(std::count(c.sides[0].panels[0].image->begin(), c.sides[0].panels[0].image->end(), 1), 100 * 50);
+
+  // Scratch-off and ultraviolet take the places of resin black and varnish.
+  c = run(18, streams::Resin(ResinBox) + Esc("I 30") + Esc("MO"));
+  EXPECT_EQ(c.sides[0].panels.at(0).kind, PanelKind::kScratchOff);
+  c = run(22, Esc("vF") + Esc("vL 0 0 1023 230 0") + Esc("IV 31") + Esc("MO"));
+  EXPECT_EQ(c.sides[0].panels.at(0).kind, PanelKind::kUltraviolet);
+
+  // Pass-through copy: in, over, out, nothing printed.
+  c = run(2, Esc("MI") + Esc("MF") + Esc("MO"));
+  EXPECT_TRUE(c.sides[0].panels.empty());
+  EXPECT_EQ(c.flips, 1);
+  EXPECT_EQ(c.finalSide, 1);
+}
+
+TEST(Pieces, AJobInAnyPiecesGivesTheSameCardsAndAnswers) {
+  const std::string job = Esc("V") + kStatus + streams::YmckoHeader("JOB 2") +
+                          streams::Ymc([](int l, int d) { return (l + d) % 32; }, Flat(0), Flat(9)) + kStatus +
+                          Esc("&R") + Esc("&B 1 PIECE^BY PIECE") + Esc("&E*") + Esc("MF") + kStatus +
+                          streams::Resin(ResinBox) + Esc("I 30") + Esc("MF") + Esc("vF") + Esc("vL 1 2 3 4 1") +
+                          Esc("IV 31") + Esc("MO") + Esc("!NL") + kStatus + Esc("WRONG") + kStatus;
+  struct Result {
+    std::string answers;
+    std::vector<std::string> summaries;
+    std::vector<std::vector<uint8_t>> images;
+    uint64_t commands;
+  };
+  auto run = [&](const std::function<size_t(size_t)>& piece) {
+    Printer p;
+    Result r;
+    for (size_t at = 0; at < job.size();) {
+      const size_t n = std::min(piece(at), job.size() - at);
+      const long taken = p.Write(reinterpret_cast<const uint8_t*>(job.data()) + at, n);
+      EXPECT_EQ(taken, static_cast<long>(n));
+      at += n;
+      r.answers += p.ReadAll();  // a port reads as it goes
+    }
+    for (const Card& c : p.TakeCards()) {
+      r.summaries.push_back(c.Summary());
+      for (const auto& side : c.sides)
+        for (const auto& panel : side.panels) r.images.push_back(*panel.image);
+    }
+    r.commands = p.State().commands;
+    return r;
+  };
+  const Result whole = run([&](size_t) { return job.size(); });
+  EXPECT_EQ(whole.answers, std::string("CA3 MAG V3.02\x06\x06\x06!5 PANELS\x06\x15") + "10\x04");
+  ASSERT_EQ(whole.summaries.size(), 1u);
+  EXPECT_EQ(whole.images.size(), 5u);
+  std::mt19937 rng(7);
+  const std::vector<std::pair<const char*, std::function<size_t(size_t)>>> ways = {
+      {"bytes", [](size_t) { return size_t{1}; }},
+      {"4096", [](size_t) { return size_t{4096}; }},
+      {"random", [&](size_t) { return size_t{1} + rng() % 3000; }},
+      {"odd", [](size_t at) { return at % 7 + 1; }},
+  };
+  for (const auto& [name, piece] : ways) {
+    const Result r = run(piece);
+    EXPECT_EQ(r.answers, whole.answers) << name;
+    EXPECT_EQ(r.summaries, whole.summaries) << name;
+    EXPECT_TRUE(r.images == whole.images) << name;
+    EXPECT_EQ(r.commands, whole.commands) << name;
+  }
+}
+
+TEST(Threads, APortAndAStatusReaderAtOnce) {
+  Printer p;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done) {
+      const auto line = p.LineStatus();
+      EXPECT_TRUE(line == 0x18 || line == 0x38);
+      (void)p.State();
+    }
+  });
+  p.InjectErrorAt(err::kOutOfRibbon, "IS 2");
+  const std::string job = streams::YmckoHeader() + streams::Ymc(Flat(1), Flat(2), Flat(3)) + Esc("MO");
+  for (size_t at = 0; at < job.size(); at += 4096) p.Write(job.substr(at, 4096));
+  p.PressButton();
+  done = true;
+  reader.join();
+  EXPECT_EQ(p.TakeCards().size(), 1u);
 }
