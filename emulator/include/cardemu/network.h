@@ -1,0 +1,52 @@
+// The printer's network interface, as byte logic without sockets: the data
+// channel unwraps length-prefixed messages into the printer's input, the
+// status channel answers the three-byte requests.  Whoever owns the sockets
+// (a loopback server in the tests or the demo) passes received bytes in and
+// sends back what comes out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "cardemu/printer.h"
+
+namespace cardemu {
+
+// Data channel: every message is a 4-byte big-endian length and that many
+// bytes, at most 65536.  The printer's answers go back raw (Printer::Read).
+class DataChannel {
+ public:
+  static constexpr uint32_t kMaxMessage = 65536;
+  explicit DataChannel(Printer& printer) : printer_(printer) {}
+  // Bytes consumed (fewer when the printer takes no more for now: offer the
+  // rest again later); -1 once the channel is broken (a length beyond the
+  // limit, or the printer gone): the connection should then be closed.
+  long Receive(const uint8_t* bytes, size_t count);
+  bool Broken() const { return broken_; }
+  bool InsideMessage() const { return lengthBytes_ == 4; }
+
+ private:
+  Printer& printer_;
+  uint32_t length_ = 0;   // payload bytes still to come of the current message
+  int lengthBytes_ = 0;   // bytes of the length field seen (4: inside the payload)
+  bool broken_ = false;
+};
+
+// Status channel: "000" is a status poll, answered with ACK, nine filler
+// bytes, the status byte and EOT; "111" followed later by "222" resets the
+// interface (a job stopped inside an image block is dropped).  Other requests
+// get no answer.
+class StatusChannel {
+ public:
+  explicit StatusChannel(Printer& printer) : printer_(printer) {}
+  std::vector<uint8_t> Receive(const uint8_t* bytes, size_t count);
+
+ private:
+  Printer& printer_;
+  char request_[3] = {};
+  int have_ = 0;
+  bool resetArmed_ = false;
+};
+
+}  // namespace cardemu
