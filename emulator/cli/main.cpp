@@ -1,7 +1,9 @@
 // cardemu: the card printer emulator on the command line.  "decode" runs a
 // captured job stream through the emulated printer and writes what came out:
 // the pictures of every card and a readable listing of the commands.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +71,7 @@ int Decode(int argc, char** argv) {
     } else if (a == "--ribbon") {
       const char* v = value("--ribbon");
       char* end = nullptr;
-      if (!v || (config.ribbonCode = static_cast<int>(std::strtol(v, &end, 10)), *end != 0))
+      if (!v || !*v || (config.ribbonCode = static_cast<int>(std::strtol(v, &end, 10)), *end != 0))
         return Usage("--ribbon needs a number");
     } else if (a == "--piece") {
       const char* v = value("--piece");
@@ -114,15 +116,18 @@ int Decode(int argc, char** argv) {
   size_t cards = 0, commands = 0, errors = 0;
   bool writeFailed = false;
   std::string writeError;
+  // A card comes out while its command runs; its line follows the command's.
+  std::string cardLines;
   printer.SetCommandListener([&](const cardemu::CommandRecord& r) {
     if (r.held) return;  // listed when it runs
     ++commands;
     if (r.error) ++errors;
-    listing << cardemu::ListingLine(r) << "\n";
+    listing << cardemu::ListingLine(r) << "\n" << cardLines;
+    cardLines.clear();
   });
   printer.SetCardListener([&](const cardemu::Card& card) {
     ++cards;
-    listing << "          -- card " << card.number << " out --\n";
+    cardLines += "          -- card " + std::to_string(card.number) + " out --\n";
     if (!writeFailed && !cardemu::WriteCardFiles(card, out, nullptr, &writeError)) writeFailed = true;
   });
 
@@ -149,6 +154,7 @@ int Decode(int argc, char** argv) {
   printer.Finish();
   if (printer.State().error != 0) printer.ForceClear();
   printer.EjectRemaining("still in the printer when the stream ended");
+  listing << cardLines;
   listing.flush();
   if (!listing) {
     std::fprintf(stderr, "cardemu: cannot write %s/listing.txt\n", out.c_str());
