@@ -1,0 +1,70 @@
+// Reading what the printer told: the ribbon cache file's two keys and the
+// replies of the model and ribbon queries.
+#include <cstring>
+
+#include "device.h"
+
+namespace card {
+
+namespace {
+
+const char *findKey(const char *text, size_t size, const char *key) {
+  size_t k = std::strlen(key);
+  for (size_t i = 0; i + k <= size; ++i)
+    if (std::memcmp(text + i, key, k) == 0) return text + i + k;
+  return nullptr;
+}
+
+// A signed decimal number from at most `max` bytes: blanks, a sign, digits;
+// anything else ends it.  Values beyond the 32-bit range saturate.
+long readDecimal(const char *p, size_t max) {
+  size_t i = 0;
+  while (i < max && (p[i] == ' ' || p[i] == '\t')) ++i;
+  bool neg = false;
+  if (i < max && (p[i] == '-' || p[i] == '+')) neg = p[i++] == '-';
+  long long v = 0;
+  for (; i < max && p[i] >= '0' && p[i] <= '9'; ++i) {
+    v = v * 10 + (p[i] - '0');
+    if (v > 0x7FFFFFFFLL) v = 0x80000000LL;
+  }
+  if (neg) v = -v;
+  if (v > 0x7FFFFFFFLL) v = 0x7FFFFFFFLL;
+  return long(v);
+}
+
+}  // namespace
+
+void parseRibbonCache(const char *text, size_t size, PrinterAnswer &answer) {
+  if (!text) return;
+  if (const char *r = findKey(text, size, "Ribbon=")) {
+    size_t avail = size_t(text + size - r), n = 0;
+    while (n < avail && n < 12 && r[n] != '\r') ++n;
+    answer.ribbonCode = readDecimal(r, n);
+  }
+  if (const char *m = findKey(text, size, "Model=")) {
+    size_t avail = size_t(text + size - m), n = 0;
+    if (avail && m[0] == '\r') return;  // "Model=" with nothing behind it
+    while (n < avail && n < 31 && m[n] != '\r' && m[n] != 0) ++n;
+    std::memset(answer.model, 0, sizeof answer.model);
+    std::memcpy(answer.model, m, n);
+  }
+}
+
+bool modelFromReply(const BYTE *reply, DWORD length, char (&model)[32]) {
+  std::memset(model, 0, sizeof model);
+  if (!reply || length == 0 || reply[length - 1] != 0x06) return false;
+  DWORD n = length - 1;
+  if (n > 31) n = 31;
+  for (DWORD i = 0; i < n && reply[i]; ++i) model[i] = char(reply[i]);
+  return true;
+}
+
+long ribbonCodeFromReply(const BYTE *reply, DWORD length) {
+  if (!reply || length == 0 || reply[length - 1] != 0x06) return 0;
+  DWORD n = length - 1;
+  // A blank before the acknowledgement goes too, except in a two-byte reply.
+  if (length != 2 && n > 0 && reply[n - 1] == ' ') --n;
+  return readDecimal(reinterpret_cast<const char *>(reply), n);
+}
+
+}  // namespace card
