@@ -839,7 +839,11 @@ void Printer::InjectError(int code) {
 
 void Printer::InjectErrorAt(int code, const std::string& commandPrefix, int occurrence) {
   std::lock_guard<std::mutex> lock(mutex_);
-  impl_->faults.push_back({code, commandPrefix.empty() ? std::string(" ") : commandPrefix, occurrence, 0});
+  if (commandPrefix.empty()) {  // any command: the occurrence-th from now
+    impl_->faults.push_back({code, {}, 0, static_cast<uint64_t>(occurrence < 1 ? 1 : occurrence)});
+    return;
+  }
+  impl_->faults.push_back({code, commandPrefix, occurrence, 0});
 }
 
 void Printer::InjectErrorAfter(int code, uint64_t commands) {

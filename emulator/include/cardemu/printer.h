@@ -122,6 +122,8 @@ class Printer {
 
   // ---- the operator, and faults ----
   void InjectError(int code);                                  // stop now
+  // At the occurrence-th command whose text (without ESC) starts with the
+  // prefix ("IS 1", "&E*"); an empty prefix matches any command.
   void InjectErrorAt(int code, const std::string& commandPrefix, int occurrence = 1);
   void InjectErrorAfter(int code, uint64_t commands);          // at the n-th command from now (1 = next)
   // The printer's button: clears the error unless its cause is still there,
