@@ -82,65 +82,38 @@ ImagingTables monoTables(int method, int ribbonId = 0, int brightness = 0, int c
 
 // --- Adjustment formulas ----------------------------------------------------
 
-TEST(ImagingAdjust, ColourBrightnessAndContrastAtTheLimitsAndNextToZero) {
-  // Brightness adds c x 255 / 100 truncated toward zero: -1 -> -2, 1 -> +2.
-  const int values[] = {0, 1, 100, 128, 200, 254, 255};
+TEST(ImagingAdjust, FormulasAtTheLimitsAndNextToZero) {
+  // Brightness adds c x 255 / 100 truncated toward zero (-1 -> -2).  Contrast
+  // d > 0: 255 x (e / 255.5)^((255 - d x 180 / 100) / 255), so d = 100 takes
+  // 128 to 255 x 0.50098^0.29412 = 208.09.  d < 0: exponent 255 / 253 for
+  // -1; the monochrome curve has 230 and 255.1 there, so white gives
+  // 230 x (255 / 255.1)^(255/253) = 229.9.
+  const int v[] = {0, 1, 128, 200, 255};
   struct Case {
     int c, d;
-    uint8_t expect[7];
+    uint8_t colour[5], mono[5];
   } cases[] = {
-      {0, 0, {0, 1, 100, 128, 200, 254, 255}},
-      {-1, 0, {0, 0, 98, 126, 198, 252, 253}},
-      {1, 0, {2, 3, 102, 130, 202, 255, 255}},
-      {-100, 0, {0, 0, 0, 0, 0, 0, 0}},
-      {100, 0, {255, 255, 255, 255, 255, 255, 255}},
-      // d = -100 is black whatever the brightness.
-      {0, -100, {0, 0, 0, 0, 0, 0, 0}},
-      {100, -100, {0, 0, 0, 0, 0, 0, 0}},
-      // d = 1: exponent 254/255 over 255.5, so white comes out 254.
-      {0, 1, {0, 1, 100, 128, 199, 253, 254}},
-      // d = -1: exponent 255/253.
-      {0, -1, {0, 0, 99, 127, 199, 253, 254}},
-      // d = 100: exponent 75/255; 128 -> 255 x 0.50098^0.29412 = 208.09.
-      {0, 100, {0, 49, 193, 208, 237, 254, 254}},
-      {-1, -1, {0, 0, 97, 125, 197, 251, 252}},
-      {1, 1, {2, 3, 102, 130, 201, 254, 254}},
-      {1, 100, {61, 68, 194, 209, 237, 254, 254}},
-      {100, -1, {254, 254, 254, 254, 254, 254, 254}},
+      {0, 0, {0, 1, 128, 200, 255}, {0, 1, 128, 200, 255}},
+      {-1, 0, {0, 0, 126, 198, 253}, {0, 0, 126, 198, 253}},
+      {1, 0, {2, 3, 130, 202, 255}, {2, 3, 130, 202, 255}},
+      {-100, 0, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}},
+      {100, 0, {255, 255, 255, 255, 255}, {255, 255, 255, 255, 255}},
+      {100, -100, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}},
+      {0, -1, {0, 0, 127, 199, 254}, {0, 0, 114, 179, 229}},
+      {0, 1, {0, 1, 128, 199, 254}, {0, 1, 128, 199, 254}},
+      {0, 100, {0, 49, 208, 237, 254}, {0, 49, 208, 237, 254}},
+      {1, -1, {1, 2, 129, 201, 254}, {1, 2, 116, 181, 229}},
+      {-1, 100, {0, 0, 207, 236, 254}, {0, 0, 207, 236, 254}},
   };
   for (const Case &k : cases)
-    for (int i = 0; i < 7; ++i)
-      EXPECT_EQ(adjustColourValue(values[i], k.c, k.d), k.expect[i]) << "c " << k.c << " d " << k.d << " v " << values[i];
-}
-
-TEST(ImagingAdjust, MonoCurveForNegativeContrastStopsShortOfWhite) {
-  const int values[] = {0, 1, 100, 128, 200, 254, 255};
-  struct Case {
-    int c, d;
-    uint8_t expect[7];
-  } cases[] = {
-      {0, 0, {0, 1, 100, 128, 200, 254, 255}},
-      {-1, 0, {0, 0, 98, 126, 198, 252, 253}},
-      {1, 0, {2, 3, 102, 130, 202, 255, 255}},
-      {0, -100, {0, 0, 0, 0, 0, 0, 0}},
-      // 230 x (255 / 255.1)^(255/253) = 229.9: white prints as 229.
-      {0, -1, {0, 0, 89, 114, 179, 229, 229}},
-      {1, -1, {1, 2, 91, 116, 181, 229, 229}},
-      {100, -1, {229, 229, 229, 229, 229, 229, 229}},
-      {0, 1, {0, 1, 100, 128, 199, 253, 254}},
-      {0, 100, {0, 49, 193, 208, 237, 254, 254}},
-      {-100, 100, {0, 0, 0, 0, 0, 0, 0}},
-  };
-  for (const Case &k : cases)
-    for (int i = 0; i < 7; ++i)
-      EXPECT_EQ(adjustMonoValue(values[i], k.c, k.d), k.expect[i]) << "c " << k.c << " d " << k.d << " v " << values[i];
-  // Beyond the range: brightness above 100 is white, below -100 black; a
-  // contrast beyond counts as its limit instead of an infinite exponent.
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(adjustColourValue(v[i], k.c, k.d), k.colour[i]) << "c " << k.c << " d " << k.d << " v " << v[i];
+      EXPECT_EQ(adjustMonoValue(v[i], k.c, k.d), k.mono[i]) << "c " << k.c << " d " << k.d << " v " << v[i];
+    }
+  // Out of range: a contrast counts as its limit instead of an infinite exponent.
   EXPECT_EQ(adjustMonoValue(10, 150, 0), 255);
-  EXPECT_EQ(adjustMonoValue(240, -150, 0), 0);
   EXPECT_EQ(adjustMonoValue(128, 0, -300), 0);
   EXPECT_EQ(adjustColourValue(0, 0, 32767), adjustColourValue(0, 0, 100));
-  EXPECT_EQ(adjustColourValue(128, 0, -32768), 0);
 }
 
 // --- Colour preparation -----------------------------------------------------
@@ -198,9 +171,6 @@ TEST(ImagingPrepare, EachChannelTakesItsOwnAdjustmentFields) {
       {&JobSettingsRecord::yellowBrightness, "0,240,240"},
       {&JobSettingsRecord::magentaBrightness, "240,0,240"},
       {&JobSettingsRecord::cyanBrightness, "240,240,0"},
-      {&JobSettingsRecord::yellowContrast, "0,240,240"},
-      {&JobSettingsRecord::magentaContrast, "240,0,240"},
-      {&JobSettingsRecord::cyanContrast, "240,240,0"},
   };
   for (const Case &k : cases) {
     JobSettingsRecord s = settings();
@@ -263,23 +233,6 @@ TEST(ImagingPrepare, SharpeningUsesOriginalNeighboursAndTruncatesTowardZero) {
   ASSERT_TRUE(prepareColour(e.view(), tablesFor(settings()), r2));
   EXPECT_EQ(e.px(1, 1)[0], 112);
   EXPECT_EQ(e.px(0, 1)[0], 240);
-  // and 32 among 0s is pushed up by 70 to 102 = 6 x 17 -> 96.
-  Colour f(3, 3, 0);
-  f.set(1, 1, 32, 0, 0);
-  RandomSource r3;
-  ASSERT_TRUE(prepareColour(f.view(), tablesFor(settings()), r3));
-  EXPECT_EQ(f.px(1, 1)[0], 96);
-}
-
-TEST(ImagingPrepare, RefusesSurfacesItCannotHold) {
-  Colour c(4, 4);
-  RandomSource r;
-  ImagingTables t = tablesFor(settings());
-  EXPECT_FALSE(prepareColour(SurfaceBits{nullptr, c.stride, 4, 4}, t, r));
-  EXPECT_FALSE(prepareColour(SurfaceBits{c.bits.data(), c.stride, 0, 4}, t, r));
-  EXPECT_FALSE(prepareColour(SurfaceBits{c.bits.data(), 8, 4, 4}, t, r));  // stride below 3 x width
-  std::vector<uint8_t> wide(3 * 1025);
-  EXPECT_FALSE(prepareColour(SurfaceBits{wide.data(), 3 * 1025, 1025, 1}, t, r));
 }
 
 // --- Black extraction -------------------------------------------------------
@@ -305,17 +258,6 @@ TEST(ImagingExtract, PureBlackMovesToTheBlackSurfaceAndTakesTheLastColour) {
   EXPECT_EQ(k.row(1), "X...............");
   EXPECT_EQ(k.bits[0], 0x57);
   EXPECT_EQ(k.bits[1], 0xDF);
-}
-
-TEST(ImagingExtract, PartialLastByteKeepsItsPaddingBits) {
-  Colour c(10, 1, 255);
-  c.set(9, 0, 0, 0, 0);
-  Black k(10, 1, 0xFF);
-  ASSERT_TRUE(extractBlack(c.view(), k.view()));
-  EXPECT_EQ(k.bits[0], 0xFF);
-  EXPECT_EQ(k.bits[1], 0xBF);  // x = 9 cleared, bits 10..15 untouched
-  Black wrong(8, 1);
-  EXPECT_FALSE(extractBlack(c.view(), wrong.view()));
 }
 
 // --- Monochrome conversion --------------------------------------------------
@@ -354,16 +296,9 @@ TEST(ImagingMono, ThresholdWeighsTheChannelsAndTruncatesTheBrightnessStep) {
   Black out(8, 1);
   ASSERT_TRUE(convertToMonochrome(c.view(), out.view(), monoTables(2, 0, 0, -100)));
   EXPECT_EQ(out.row(0), "XXXXXXXX");
-}
-
-TEST(ImagingMono, UnknownMethodLeavesTheBlackSurfaceAsDrawn) {
-  Colour c(8, 1, 0);
-  Black out(8, 1);
-  out.dot(2, 0);
+  // An unknown method leaves the black surface as drawn.
   ASSERT_TRUE(convertToMonochrome(c.view(), out.view(), monoTables(4)));
-  EXPECT_EQ(out.row(0), "..X.....");
-  ASSERT_TRUE(convertToMonochrome(c.view(), out.view(), monoTables(-1)));
-  EXPECT_EQ(out.row(0), "..X.....");
+  EXPECT_EQ(out.row(0), "XXXXXXXX");
 }
 
 TEST(ImagingMono, HalftoneMidGreyPrintsExactlyTheThresholdsUpTo128) {
@@ -596,13 +531,9 @@ TEST(ImagingVarnish, RefusesPicturesThatDoNotHoldTogether) {
     std::copy(bytes.begin(), bytes.end(), f.begin() + long(at));
     return f;
   };
-  EXPECT_TRUE(check(with(0, {'B', 'M'})));
   EXPECT_FALSE(check(std::vector<uint8_t>(kToolBmp, kToolBmp + 149)));   // truncated
-  EXPECT_FALSE(check(std::vector<uint8_t>(kToolBmp, kToolBmp + 40)));    // no header at all
   EXPECT_FALSE(check(with(2, {149, 0})));                                // header names less than the bits need
-  EXPECT_FALSE(check(with(0, {'B', 'A'})));
   EXPECT_FALSE(check(with(28, {8})));                                    // 8 bits per pixel
-  EXPECT_FALSE(check(with(26, {2})));                                    // two planes
   EXPECT_FALSE(check(with(30, {1})));                                    // compressed
   EXPECT_FALSE(check(with(18, {0, 0, 0, 0})));                           // width 0
   EXPECT_FALSE(check(with(22, {0, 0, 0, 0})));                           // height 0
@@ -611,7 +542,6 @@ TEST(ImagingVarnish, RefusesPicturesThatDoNotHoldTogether) {
   EXPECT_FALSE(check(with(10, {0xFF, 0xFF, 0xFF, 0xFF})));               // bits far outside
   EXPECT_FALSE(check(with(10, {126, 0, 0, 0})));                         // palette would overwrite bits
   EXPECT_FALSE(check(with(14, {12, 0, 0, 0})));                          // old core header
-  EXPECT_FALSE(check(with(14, {0, 1, 0, 0})));                           // header of 256 bytes
   EXPECT_FALSE(check(with(46, {3, 0, 0, 0})));                           // three palette colours
   EXPECT_TRUE(check(with(22, {0xFB, 0xFF, 0xFF, 0xFF})));                // -5: top-down is fine
   // A header naming more than the file holds is read up to the file's end.
