@@ -490,6 +490,11 @@ typedef struct tagTEXTMETRICW {
   BYTE tmCharSet;
 } TEXTMETRICW, *PTEXTMETRICW, *LPTEXTMETRICW, TEXTMETRIC, *LPTEXTMETRIC;
 
+#define TMPF_FIXED_PITCH 0x01
+#define TMPF_VECTOR 0x02
+#define TMPF_TRUETYPE 0x04
+#define TMPF_DEVICE 0x08
+
 #define PANOSE_COUNT 10
 typedef struct tagPANOSE {
   BYTE bFamilyType;
@@ -562,6 +567,7 @@ WINSIM_GDI HFONT WINAPI CreateFontIndirectW(const LOGFONTW *lplf);
 WINSIM_GDI HRGN WINAPI CreateRectRgn(int x1, int y1, int x2, int y2);
 WINSIM_GDI int WINAPI SelectClipRgn(HDC hdc, HRGN hrgn);
 WINSIM_GDI int WINAPI IntersectClipRect(HDC hdc, int left, int top, int right, int bottom);
+WINSIM_GDI int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
 
 // Attributes
 WINSIM_GDI COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);

@@ -78,6 +78,12 @@ std::u16string imageName();
 void resetRegistry();
 void resetObjects();
 void resetModules();
+namespace spool {
+void resetSpooler();
+}
+namespace gdi {
+void resetGdi();
+}
 void writeOsVersionToRegistry();
 
 // Maps a Windows path to a host path on the virtual drive (case-insensitive,

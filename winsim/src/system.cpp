@@ -120,6 +120,8 @@ void resetMachine() {
   clearDebugOutput();
   resetClock();
   resetObjects();
+  gdi::resetGdi();
+  spool::resetSpooler();
   resetRegistry();
   writeOsVersionToRegistry();
 }

@@ -2,6 +2,8 @@
 // under test runs, and what it reads back afterwards.  Never used by shipped code.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,48 @@ WINSIM_API std::string exportRegistry(const std::u16string &keyPath);
 // Name of the running process's image ("spoolsv.exe", "notepad.exe" ...), as
 // some modules ask who loaded them.
 WINSIM_API void setProcessImageName(const std::u16string &name);
+
+// ------------------------------------------------------------ printing
+// A printer with its driver, installed as the spooler would after
+// AddPrinterDriverW and AddPrinterW.  Host files are copied into the driver
+// directory (C:\Windows\system32\spool\DRIVERS\x64\3) under their own
+// names; empty paths leave that part of the driver out.
+struct PrinterSetup {
+  std::u16string printerName;
+  std::u16string driverName;
+  std::string graphicsDll;  // host path of the printer graphics DLL
+  std::string configDll;    // host path of the driver's user-interface DLL
+  std::string dataFile;     // host path of the driver's data file
+  std::u16string monitorName;
+  std::u16string portName = u"FILE:";
+  std::vector<uint8_t> defaultDevMode;  // the printer's default DEVMODE, if any
+};
+WINSIM_API bool installPrinter(const PrinterSetup &setup);
+
+// A job the spooler has received, with the bytes that were written to it.
+struct JobRecord {
+  DWORD id = 0;
+  std::u16string printer;
+  std::u16string document;
+  std::u16string port;        // where the job went
+  std::vector<uint8_t> bytes;
+  DWORD pages = 0;
+  bool completed = false;     // EndDocPrinter reached
+  bool aborted = false;       // AbortPrinter, or the port refused it
+};
+// Jobs in the order they were started (all printers when the name is empty).
+WINSIM_API std::vector<JobRecord> printJobs(const std::u16string &printer = std::u16string());
+// The bytes of one job; empty when the job is unknown.
+WINSIM_API std::vector<uint8_t> jobBytes(DWORD jobId);
+
+// Stands in for the port's monitor in GetPrinterDataW: a value name that the
+// printer does not hold is handed to the responder of the printer's port,
+// which answers TRUE with the reply bytes or FALSE (no such value).
+using PortResponder = std::function<bool(const std::u16string &valueName, std::vector<uint8_t> &reply)>;
+WINSIM_API void setPortResponder(const std::u16string &portName, PortResponder responder);
+
+// Host folder searched first for the TrueType files of the text engine.
+WINSIM_API void setFontFolder(const std::string &hostDir);
 
 // Conversions for tests.
 WINSIM_API std::u16string toUtf16(const std::string &utf8);
