@@ -775,6 +775,95 @@ TEST_F(Printing, EscapesResetsAndAbortedDocuments) {
   EXPECT_EQ(CreateDCW(nullptr, u"No Such Printer", nullptr, nullptr), nullptr);
 }
 
+TEST_F(Printing, BitmapsCopyThroughCopyBitsWithTheirColours) {
+  HDC dc = startPage();
+  // A monochrome bitmap takes the text colour for its black bits and the
+  // background colour for its white ones.
+  const BYTE monoBits[2] = {0x3F, 0};  // one row: two black pixels, then white (rows padded to 16 bits)
+  HBITMAP mono = CreateBitmap(8, 1, 1, 1, monoBits);
+  ASSERT_NE(mono, nullptr);
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, mono);
+  SetTextColor(dc, RGB(255, 0, 0));
+  SetBkColor(dc, RGB(0, 0, 255));
+  EXPECT_TRUE(BitBlt(dc, 10, 10, 8, 1, mem, 0, 0, SRCCOPY));
+  EXPECT_EQ(hookCount(INDEX_DrvCopyBits), 1);
+  // Other raster operations go to DrvBitBlt.
+  EXPECT_TRUE(BitBlt(dc, 10, 12, 8, 1, mem, 0, 0, NOTSRCCOPY));
+  EXPECT_EQ(hookCount(INDEX_DrvBitBlt), 1);
+
+  // A device-independent bitmap placed 1:1, rows counted from the bottom.
+  BITMAPINFO bi{};
+  bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 2, 3, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const BYTE rows[24] = {0, 0, 255, 0, 0, 255, 0, 0,   // bottom: red red
+                         0, 255, 0, 0, 255, 0, 0, 0,   // middle: green green
+                         255, 0, 0, 255, 0, 0, 0, 0};  // top: blue blue
+  EXPECT_EQ(SetDIBitsToDevice(dc, 50, 50, 2, 3, 0, 0, 0, 3, rows, &bi, DIB_RGB_COLORS), 3);
+  // Only the lowest two scan lines given: the top row stays as it was.
+  EXPECT_EQ(SetDIBitsToDevice(dc, 60, 50, 2, 3, 0, 0, 0, 2, rows, &bi, DIB_RGB_COLORS), 2);
+
+  // Hatched and pattern brushes.
+  HBRUSH hatch = CreateHatchBrush(HS_CROSS, RGB(0, 0, 0));
+  SelectObject(dc, hatch);
+  SetBkMode(dc, TRANSPARENT);
+  SetBkColor(dc, RGB(255, 255, 255));
+  EXPECT_TRUE(PatBlt(dc, 100, 100, 16, 16, PATCOPY));
+  const BYTE checker[4] = {0x80, 0, 0x40, 0};  // 2 x 2: black white / white black
+  HBITMAP pat = CreateBitmap(2, 2, 1, 1, checker);
+  HBRUSH patBrush = CreatePatternBrush(pat);
+  SelectObject(dc, patBrush);
+  SetTextColor(dc, RGB(0, 255, 0));
+  SetBkColor(dc, RGB(255, 255, 255));
+  EXPECT_TRUE(PatBlt(dc, 150, 100, 4, 4, PATCOPY));
+
+  // Opaque text: the background colour fills the given rectangle.
+  SetBkColor(dc, RGB(0, 255, 0));
+  RECT op{200, 150, 260, 190};
+  EXPECT_TRUE(ExtTextOutW(dc, 205, 155, ETO_OPAQUE, &op, u"", 0, nullptr));
+
+  Page pg = finish(dc);
+  EXPECT_EQ(pg.at(10, 10), kRed);
+  EXPECT_EQ(pg.at(11, 10), kRed);
+  EXPECT_EQ(pg.at(12, 10), kBlue);
+  EXPECT_EQ(pg.at(17, 10), kBlue);
+  EXPECT_EQ(pg.at(18, 10), kWhite);
+  // The inversion works on the translated colours.
+  EXPECT_EQ(pg.at(10, 12), 0x00FFFFu);
+  EXPECT_EQ(pg.at(12, 12), 0xFFFF00u);
+  EXPECT_EQ(pg.at(50, 50), kBlue);
+  EXPECT_EQ(pg.at(51, 51), kGreen);
+  EXPECT_EQ(pg.at(50, 52), kRed);
+  EXPECT_EQ(pg.at(52, 50), kWhite);
+  EXPECT_EQ(pg.at(60, 50), kWhite);
+  EXPECT_EQ(pg.at(60, 51), kGreen);
+  EXPECT_EQ(pg.at(61, 52), kRed);
+  // A cross hatch of period 8 over 16 x 16 pixels: two lines each way, its
+  // gaps left alone in transparent mode.
+  int black = 0, white = 0;
+  for (LONG y = 100; y < 116; ++y)
+    for (LONG x = 100; x < 116; ++x) {
+      black += pg.at(x, y) == 0;
+      white += pg.at(x, y) == kWhite;
+    }
+  EXPECT_EQ(black, 2 * 16 + 2 * 16 - 4);
+  EXPECT_EQ(white, 256 - black);
+  EXPECT_EQ(pg.at(150, 100), kWhite);
+  EXPECT_EQ(pg.at(151, 100), kGreen);
+  EXPECT_EQ(pg.at(150, 101), kGreen);
+  EXPECT_EQ(pg.at(153, 103), kWhite);
+  EXPECT_EQ(pg.at(154, 103), kWhite);
+  EXPECT_EQ(pg.at(200, 150), kGreen);
+  EXPECT_EQ(pg.at(259, 189), kGreen);
+  EXPECT_EQ(pg.at(260, 189), kWhite);
+  EXPECT_EQ(pg.at(199, 150), kWhite);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(mono);
+  DeleteObject(hatch);
+  DeleteObject(patBrush);
+  DeleteObject(pat);
+}
+
 // ------------------------------------------------------------ spooler
 
 class Spooler : public ::testing::Test {
