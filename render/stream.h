@@ -72,10 +72,13 @@ class StreamSink {
   virtual void write(const void *data, size_t size) = 0;
 };
 
-// The ribbon and model a printer reported (code 15 and no model when nothing
-// could be learned).
+// The ribbon and model a printer reported.  When nothing could be learned the
+// code is 0, the printer's own "no ribbon or unknown ribbon": it maps to the
+// unknown ribbon type, so that a print job on it is refused.  (Code 15 would
+// be taken for a YMCK ribbon.)
+constexpr long kNoRibbonCode = 0;
 struct PrinterAnswer {
-  long ribbonCode = 15;
+  long ribbonCode = kNoRibbonCode;
   char model[32] = {};
 };
 

@@ -26,13 +26,13 @@ TEST(RibbonCacheFile, KeysAsTheMonitorsWriteThem) {
 
 TEST(RibbonCacheFile, MissingOrEmptyKeys) {
   PrinterAnswer a = parse("Model=CA1\r");
-  EXPECT_EQ(a.ribbonCode, 15);
+  EXPECT_EQ(a.ribbonCode, kNoRibbonCode);
   EXPECT_STREQ(a.model, "CA1");
   a = parse("Ribbon=2\rModel=\r");
   EXPECT_EQ(a.ribbonCode, 2);
   EXPECT_STREQ(a.model, "");
   a = parse("");
-  EXPECT_EQ(a.ribbonCode, 15);
+  EXPECT_EQ(a.ribbonCode, kNoRibbonCode);
   a = parse("Ribbon=");  // the file ends right behind the key
   EXPECT_EQ(a.ribbonCode, 0);
 }
@@ -53,7 +53,7 @@ TEST(RibbonCacheFile, BoundsOfEachKey) {
     utf16.push_back('\0');
   }
   a = parse(utf16);
-  EXPECT_EQ(a.ribbonCode, 15);
+  EXPECT_EQ(a.ribbonCode, kNoRibbonCode);
   EXPECT_STREQ(a.model, "");
 }
 

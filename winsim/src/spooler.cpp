@@ -1172,7 +1172,13 @@ bool installPrinter(const PrinterSetup &s) {
     std::string target = hostPath(virt);
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ec);
-    return !target.empty() && std::filesystem::copy_file(host, target, std::filesystem::copy_options::overwrite_existing, ec);
+    if (target.empty()) return false;
+    // Copied beside and renamed into place: a module that is loaded from the
+    // old file keeps its own copy, as Windows keeps an in-use DLL.
+    std::string temp = target + ".installing";
+    if (!std::filesystem::copy_file(host, temp, std::filesystem::copy_options::overwrite_existing, ec)) return false;
+    std::filesystem::rename(temp, target, ec);
+    return !ec;
   };
   std::u16string drv, config, data;
   if (!place(s.graphicsDll, drv) || !place(s.configDll, config) || !place(s.dataFile, data)) return false;

@@ -1,0 +1,377 @@
+// The driver as the graphics engine and an application meet it: its entry
+// points called the way the engine calls them, and whole jobs printed through
+// GDI to a spooler whose job bytes are read back.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winddi.h>
+#include <winspool.h>
+#include <winsim/testing.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "job_settings.h"
+#include "device.h"
+#include "query_command.h"
+
+namespace {
+
+using namespace card;
+
+const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
+
+std::string C(const char *body) { return std::string("\x1b") + body + "\r"; }
+
+// The job stream with the image data replaced by markers: planes by <P>,
+// resin-black and varnish bitmaps by <B> (their 0x5B bytes come doubled).
+std::string skeleton(const std::vector<uint8_t> &bytes) {
+  std::string s(bytes.begin(), bytes.end()), out;
+  size_t i = 0;
+  while (i < s.size()) {
+    if (s.compare(i, 3, "\x1bGS") == 0) {
+      size_t h = s.find(" 1024 640 ", i);
+      if (h == std::string::npos) break;
+      out += s.substr(i, h + 10 - i) + "<P>";
+      i = h + 10 + 442368;
+      continue;
+    }
+    if (s.compare(i, 3, "\x1bG ") == 0 || s.compare(i, 4, "\x1bvG ") == 0) {
+      size_t h = s.find("\r\x1bZ", i);
+      if (h == std::string::npos) break;
+      out += s.substr(i, h + 3 - i) + "<B>";
+      i = h + 3;
+      for (size_t logical = 0; logical < 81920 && i < s.size(); ++logical) i += s[i] == 0x5B ? 2 : 1;
+      continue;
+    }
+    out += s[i++];
+  }
+  return out;
+}
+
+class Driver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    winsim::resetMachine();
+    winsim::PrinterSetup setup;
+    setup.printerName = kPrinter;
+    setup.driverName = u"Pellor Standard Printer";
+    setup.graphicsDll = CARDREND_DLL;
+    setup.portName = u"USB001";
+    ASSERT_TRUE(winsim::installPrinter(setup));
+    module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardrend.dll");
+    ASSERT_NE(module, nullptr);
+    queryInfo = fn<decltype(&DrvQueryDriverInfo)>("DrvQueryDriverInfo");
+    enable = fn<decltype(&DrvEnableDriver)>("DrvEnableDriver");
+    disable = fn<decltype(&DrvDisableDriver)>("DrvDisableDriver");
+    ASSERT_TRUE(queryInfo && enable && disable);
+  }
+  void TearDown() override {
+    if (module) FreeLibrary(module);
+  }
+  template <typename F>
+  F fn(const char *name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+  }
+
+  // A card DEVMODE as the configuration module hands it over.
+  static CardDevmode devmode(uint8_t ribbonType, bool twoSided = false) {
+    CardDevmode d{};
+    fillDefaultStandardPart(d.standard);
+    JobSettingsRecord &r = d.record;
+    r.signature = kRecordSignature;
+    r.ribbonType = ribbonType;
+    r.duplex = twoSided;
+    r.blackPanelMode = 2;
+    r.frontOverlay.type = kOverlayNone;
+    r.backOverlay.type = kOverlayNone;
+    r.colourContrast[0] = 11; r.colourContrast[1] = 12; r.colourContrast[2] = 13;
+    r.colourIntensity[0] = 21; r.colourIntensity[1] = 22; r.colourIntensity[2] = 23;
+    r.blackContrast = 5;
+    r.varnishContrast = 6;
+    r.hasEncoder = 1;
+    return d;
+  }
+
+  // Prints `pages` pages with the DEVMODE given; `draw` draws on each.
+  std::string print(const void *dm, int pages = 1, const std::function<void(HDC)> &draw = {}) {
+    HDC dc = CreateDCW(nullptr, kPrinter, nullptr, static_cast<const DEVMODEW *>(dm));
+    EXPECT_NE(dc, nullptr);
+    if (!dc) return {};
+    DOCINFOW di{sizeof(DOCINFOW), u"card", nullptr, nullptr, 0};
+    EXPECT_GT(StartDocW(dc, &di), 0);
+    for (int p = 0; p < pages; ++p) {
+      if (StartPage(dc) <= 0) {
+        pageRefused = true;
+        break;
+      }
+      if (draw) draw(dc);
+      EndPage(dc);
+    }
+    if (pageRefused) AbortDoc(dc);
+    else EndDoc(dc);
+    DeleteDC(dc);
+    auto jobs = winsim::printJobs(kPrinter);
+    return jobs.empty() ? std::string() : skeleton(jobs.back().bytes);
+  }
+
+  void writeRibbonCache(const std::string &text) {
+    std::string host = winsim::hostPath(u"C:\\Users\\Public\\Documents\\cardribbon.INI");
+    std::ofstream(host, std::ios::binary) << text;
+  }
+
+  // Answers query commands for the printer's port like a language monitor.
+  std::vector<std::string> queries;
+  void answer(std::function<std::string(const std::string &)> reply) {
+    winsim::setPortResponder(u"USB001", [this, reply](const std::u16string &name, std::vector<uint8_t> &out) {
+      char cmd[64];
+      size_t n = decodeQueryCommand(reinterpret_cast<LPCWSTR>(name.c_str()), name.size() + 1, cmd, sizeof cmd);
+      std::string c(cmd, n);
+      queries.push_back(c);
+      std::string r = reply(c);
+      if (r.empty()) return false;
+      out.assign(r.begin(), r.end());
+      return true;
+    });
+  }
+
+  HMODULE module = nullptr;
+  decltype(&DrvQueryDriverInfo) queryInfo = nullptr;
+  decltype(&DrvEnableDriver) enable = nullptr;
+  decltype(&DrvDisableDriver) disable = nullptr;
+  bool pageRefused = false;
+};
+
+TEST_F(Driver, QueryDriverInfo) {
+  DWORD value = 0xDEAD, needed = 0;
+  SetLastError(0);
+  EXPECT_FALSE(queryInfo(DRVQUERY_USERMODE, &value, 3, &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(needed, 4u);
+  EXPECT_EQ(value, 0xDEADu);
+  EXPECT_FALSE(queryInfo(DRVQUERY_USERMODE, nullptr, 4, &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_TRUE(queryInfo(DRVQUERY_USERMODE, &value, 4, &needed));
+  EXPECT_EQ(value, DWORD(TRUE));
+  SetLastError(0);
+  EXPECT_FALSE(queryInfo(2, &value, 4, &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(Driver, EnableDriverHandsOverTwentyHooksInOrder) {
+  DRVENABLEDATA ded{};
+  SetLastError(0);
+  EXPECT_FALSE(enable(DDI_DRIVER_VERSION_NT5, 11, &ded));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  ASSERT_TRUE(enable(0x12345, sizeof ded, &ded));
+  EXPECT_EQ(ded.iDriverVersion, 0x30000u);
+  ASSERT_EQ(ded.c, 20u);
+  const ULONG order[] = {0, 1, 7, 2, 3, 4, 14, 15, 16, 31, 17, 18, 19, 20, 23, 24, 35, 34, 33, 32};
+  for (ULONG i = 0; i < 20; ++i) {
+    EXPECT_EQ(ded.pdrvfn[i].iFunc, order[i]) << i;
+    EXPECT_NE(ded.pdrvfn[i].pfn, nullptr);
+  }
+  disable();
+}
+
+TEST_F(Driver, DeviceCapabilitiesFollowTheOrientation) {
+  DRVENABLEDATA ded{};
+  ASSERT_TRUE(enable(DDI_DRIVER_VERSION_NT5, sizeof ded, &ded));
+  auto enablePdev = reinterpret_cast<decltype(&DrvEnablePDEV)>(reinterpret_cast<void (*)()>(ded.pdrvfn[0].pfn));
+  auto disablePdev = reinterpret_cast<decltype(&DrvDisablePDEV)>(reinterpret_cast<void (*)()>(ded.pdrvfn[3].pfn));
+  auto enableSurface = reinterpret_cast<decltype(&DrvEnableSurface)>(reinterpret_cast<void (*)()>(ded.pdrvfn[4].pfn));
+  auto disableSurface = reinterpret_cast<decltype(&DrvDisableSurface)>(reinterpret_cast<void (*)()>(ded.pdrvfn[5].pfn));
+  struct Case {
+    int orientation;  // 0: no DEVMODE
+    ULONG hsize, vsize, hres, vres;
+  } cases[] = {{DMORIENT_LANDSCAPE, 86, 54, 1024, 640}, {DMORIENT_PORTRAIT, 54, 86, 640, 1024}, {0, 54, 86, 640, 1024}};
+  for (const auto &c : cases) {
+    CardDevmode d = devmode(0);
+    DEVMODEW *dm = reinterpret_cast<DEVMODEW *>(&d);
+    if (c.orientation) dm->dmOrientation = short(c.orientation);
+    GDIINFO gi;
+    std::memset(&gi, 0xCC, sizeof gi);
+    DEVINFO di;
+    std::memset(&di, 0xCC, sizeof di);
+    HSURF patterns[4] = {reinterpret_cast<HSURF>(1), reinterpret_cast<HSURF>(1), reinterpret_cast<HSURF>(1),
+                         reinterpret_cast<HSURF>(1)};
+    DHPDEV pdev = enablePdev(c.orientation ? dm : nullptr, nullptr, 4, patterns, sizeof gi,
+                             reinterpret_cast<ULONG *>(&gi), sizeof di, &di, nullptr, nullptr, nullptr);
+    ASSERT_NE(pdev, nullptr);
+    EXPECT_EQ(gi.ulHorzSize, c.hsize);
+    EXPECT_EQ(gi.ulVertSize, c.vsize);
+    EXPECT_EQ(gi.ulHorzRes, c.hres);
+    EXPECT_EQ(gi.ulVertRes, c.vres);
+    EXPECT_EQ(gi.szlPhysSize.cx, LONG(c.hres));
+    EXPECT_EQ(gi.ulVersion, 0x5001u);
+    EXPECT_EQ(gi.ulTechnology, ULONG(DT_RASPRINTER));
+    EXPECT_EQ(gi.cBitsPixel, 24u);
+    EXPECT_EQ(gi.ulLogPixelsX, 300u);
+    EXPECT_EQ(gi.flTextCaps, 10000u);
+    EXPECT_EQ(gi.ulAspectXY, 425u);
+    EXPECT_EQ(gi.ciDevice.RedGamma, 12500u);
+    EXPECT_EQ(gi.ciDevice.MagentaInYellowDye, 5000u);
+    EXPECT_EQ(gi.ulHTOutputFormat, ULONG(HT_FORMAT_24BPP));
+    EXPECT_EQ(gi.flHTFlags, ULONG(HT_FLAG_HAS_BLACK_DYE));
+    EXPECT_EQ(gi.ulVRefresh, 0u);
+    EXPECT_EQ(di.flGraphicsCaps, ULONG(GCAPS_HALFTONE));
+    EXPECT_EQ(di.cFonts, 0u);
+    EXPECT_EQ(di.iDitherFormat, ULONG(BMF_24BPP));
+    EXPECT_NE(di.hpalDefault, nullptr);
+    for (HSURF p : patterns) EXPECT_EQ(p, nullptr);
+    // The engine may ask for fewer bytes than the structures hold.
+    GDIINFO small;
+    std::memset(&small, 0xCC, sizeof small);
+    DHPDEV other = enablePdev(nullptr, nullptr, 0, nullptr, 8, reinterpret_cast<ULONG *>(&small), 0, nullptr, nullptr,
+                              nullptr, nullptr);
+    EXPECT_EQ(small.ulVersion, 0x5001u);
+    EXPECT_EQ(small.ulHorzSize, 0xCCCCCCCCu);
+    disablePdev(other);
+    HSURF surface = enableSurface(pdev);
+    ASSERT_NE(surface, nullptr);
+    SURFOBJ *so = EngLockSurface(surface);
+    ASSERT_NE(so, nullptr);
+    EXPECT_EQ(so->sizlBitmap.cx, LONG(c.hres));
+    EXPECT_EQ(so->sizlBitmap.cy, LONG(c.vres));
+    EXPECT_EQ(so->iBitmapFormat, ULONG(BMF_24BPP));
+    EngUnlockSurface(so);
+    disableSurface(pdev);
+    disablePdev(pdev);
+  }
+  disablePdev(nullptr);
+  disable();
+}
+
+TEST_F(Driver, OneSidedYmckoJobThroughGdi) {
+  CardDevmode d = devmode(0);
+  d.record.ribbonId = 3;  // YMCKO chosen in the settings: no printer query
+  std::string s = print(&d);
+  const std::string plane = "<P>\r";
+  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 11") + C("+$C 1 12") + C("+$C 2 13") +
+                   C("+$L 0 21") + C("+$L 1 22") + C("+$L 2 23") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " +
+                   plane + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 " + plane + C("IS 1") + "\x1bGS 2 32 0 0 1024 640 " +
+                   plane + C("IS 2") + C("F") + C("!FF 1") + C("MO"));
+}
+
+TEST_F(Driver, BlackTextGoesToTheResinPanel) {
+  CardDevmode d = devmode(0);
+  d.record.ribbonId = 3;
+  d.record.frontOverlay.type = kOverlayFull;
+  std::string s = print(&d, 1, [](HDC dc) {
+    RECT r{100, 100, 300, 200};
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  });
+  // Without the routing of black drawing (text escapes) black lands on the
+  // colour planes: the resin panel stays empty.  With it, "<B>" appears.
+  EXPECT_NE(s.find(C("vF") + C("IV 30") + C("MO")), std::string::npos);
+}
+
+TEST_F(Driver, PrivatePartBehindALongerStandardPart) {
+  // dmSize 220 with the record right behind it: read from 220.
+  std::vector<uint8_t> dm(220 + kRecordSize, 0);
+  CardDevmode d = devmode(5);
+  d.record.ribbonId = 7;  // YMC
+  d.record.colourContrast[0] = 77;
+  std::memcpy(dm.data(), d.standard, kStandardPartSize);
+  std::memcpy(dm.data() + 220, &d.record, kRecordSize);
+  uint16_t size = 220;
+  std::memcpy(dm.data() + 68, &size, 2);
+  std::string s = print(dm.data());
+  EXPECT_NE(s.find(C("+$C 0 77")), std::string::npos);
+
+  // Without the signature the private part is read from 212, where the
+  // panning fields make its first bytes: the signature is gone, the rest of
+  // the record is eight bytes off.
+  winsim::resetMachine();
+  SetUp();
+  dm[220] = dm[221] = 0;
+  std::memset(dm.data() + 212, 0, 8);
+  std::string t = print(dm.data());
+  EXPECT_EQ(t.find(C("+$C 0 77")), std::string::npos);
+}
+
+TEST_F(Driver, RibbonFromTheCacheFile) {
+  writeRibbonCache("Ribbon=6\rModel=Pellor CA3 V1.00\r");  // YMC
+  CardDevmode d = devmode(0);
+  answer([](const std::string &) { return std::string(); });
+  std::string s = print(&d);
+  EXPECT_NE(s.find(C("SXY 1") + C("+$C 0 11")), std::string::npos);
+  EXPECT_EQ(s.find(C("+C 5")), std::string::npos);  // a YMC ribbon has no resin head setting
+  EXPECT_TRUE(queries.empty());
+}
+
+TEST_F(Driver, CacheFileWithoutRibbonKeyRefusesThePage) {
+  writeRibbonCache("Model=CA3\r");
+  CardDevmode d = devmode(0);
+  std::string s = print(&d);
+  EXPECT_TRUE(pageRefused);
+  EXPECT_EQ(s.find(C("MASTER")), std::string::npos);
+}
+
+TEST_F(Driver, RibbonAndModelAskedOfThePrinter) {
+  answer([](const std::string &cmd) -> std::string {
+    if (cmd == "\x1bV\r") return "Pellor CA1 V2\x06";
+    if (cmd == "\x1b!RIBBON\r") return "17 \x06";  // KrO
+    return {};
+  });
+  CardDevmode d = devmode(0, true);  // two-sided asked for, a one-sided model answers
+  std::string s = print(&d);
+  ASSERT_EQ(queries.size(), 2u);
+  EXPECT_EQ(queries[0], "\x1bV\r");
+  EXPECT_EQ(queries[1], "\x1b!RIBBON\r");
+  // KrO on a one-sided model: a blank page has no resin black to print.
+  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+C 5") + C("+CV 6") + C("I 20") + C("MO"));
+}
+
+TEST_F(Driver, ClientSidePrinterPathFromTheRegistry) {
+  ASSERT_TRUE(winsim::importRegistry(
+      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\Client Side "
+      "Rendering Print Provider\\Servers\\server\\Monitors\\Client Side Port\\{ABCD}]\n"
+      "\"PrinterPath\"=\"x\\\\^\\\\^\\\\cardhost^\\\\Cards^\\\\tail\"\n"));
+  WCHAR path[260];
+  ASSERT_TRUE(clientSidePrinterPath(u"CSR|server\\{ABCD}", path, 260));
+  EXPECT_EQ(std::u16string(path), u"\\\\cardhost\\Cards");
+  // Pieces missing from the name, the registry or the value make it fail.
+  EXPECT_FALSE(clientSidePrinterPath(u"no markers at all", path, 260));
+  EXPECT_FALSE(clientSidePrinterPath(u"CSR|other\\{ABCD}", path, 260));
+  EXPECT_FALSE(clientSidePrinterPath(u"CSR|server\\{ABCD}", path, 10));
+
+}
+
+TEST_F(Driver, NoAnswerAtAllRefusesPrintingButNotEncoding) {
+  CardDevmode d = devmode(0);
+  print(&d);
+  EXPECT_TRUE(pageRefused);
+  pageRefused = false;
+  d.record.jobMode = 1;
+  d.record.trackPresent[0] = 0;
+  std::string s = print(&d);
+  EXPECT_FALSE(pageRefused);
+  EXPECT_NE(s.find(C("MO") + C("MO")), std::string::npos);
+}
+
+TEST_F(Driver, PassThroughEscape) {
+  CardDevmode d = devmode(0);
+  d.record.ribbonId = 7;
+  HDC dc = CreateDCW(nullptr, kPrinter, nullptr, reinterpret_cast<const DEVMODEW *>(&d));
+  ASSERT_NE(dc, nullptr);
+  DOCINFOW di{sizeof(DOCINFOW), u"card", nullptr, nullptr, 0};
+  ASSERT_GT(StartDocW(dc, &di), 0);
+  WORD which = PASSTHROUGH;
+  EXPECT_EQ(ExtEscape(dc, QUERYESCSUPPORT, sizeof which, reinterpret_cast<LPCSTR>(&which), 0, nullptr), 1);
+  which = 12345;
+  EXPECT_EQ(ExtEscape(dc, QUERYESCSUPPORT, sizeof which, reinterpret_cast<LPCSTR>(&which), 0, nullptr), 0);
+  const char raw[10] = {8, 0, '\x1b', 'R', 'A', 'W', ' ', '1', '2', '\r'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof raw, raw, 0, nullptr), 0);
+  EndDoc(dc);
+  DeleteDC(dc);
+  auto jobs = winsim::printJobs(kPrinter);
+  ASSERT_FALSE(jobs.empty());
+  std::string bytes(jobs.back().bytes.begin(), jobs.back().bytes.end());
+  EXPECT_EQ(bytes, "\x1bRAW 12\r");
+}
+
+}  // namespace
