@@ -7,6 +7,7 @@
 
 #include "job_settings.h"
 #include "stream.h"
+#include "text_capture.h"
 
 namespace card {
 
@@ -27,7 +28,13 @@ struct DeviceInstance {
   uint8_t *outputBuffer;
   int32_t outputLength;
   CardCapture capture;
+  // The texts of the page being drawn, kept per instance so that two printer
+  // DCs of one process do not mix their pages.
+  FragmentList *fragments;
 };
+
+// Erases the rectangles of consumed text fragments on a locked surface.
+void eraseConsumedFragments(DeviceInstance &p, SURFOBJ *surface);
 
 // The instance behind a surface handed to a hook, or NULL when the surface is
 // not one of ours (or the instance's guards are damaged).

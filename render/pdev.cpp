@@ -3,6 +3,7 @@
 #include <winddi.h>
 
 #include <cstring>
+#include <new>
 
 #include "device.h"
 
@@ -100,6 +101,12 @@ extern "C" DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSUR
     dm.dmCopies = 1;
     std::memcpy(p->devmode.standard, &dm, kStandardPartSize);
   }
+  p->fragments = new (std::nothrow) FragmentList;
+  if (!p->fragments) {
+    HeapFree(GetProcessHeap(), 0, p);
+    SetLastError(ERROR_OUTOFMEMORY);
+    return nullptr;
+  }
   p->leadingGuard = kGuardValue;
   p->trailingGuard = kGuardValue;
   p->printer = hDriver;
@@ -142,6 +149,7 @@ extern "C" VOID APIENTRY DrvDisablePDEV(DHPDEV dhpdev) {
   if (!p) return;
   if (p->palette) EngDeletePalette(p->palette);
   if (p->outputBuffer) HeapFree(GetProcessHeap(), 0, p->outputBuffer);
+  delete p->fragments;
   p->leadingGuard = p->trailingGuard = 0;
   HeapFree(GetProcessHeap(), 0, p);
 }

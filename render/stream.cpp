@@ -50,15 +50,16 @@ bool CardJob::rotatedSide() const {
   return frontPage() ? (r_.rotate180 == 1 || r_.rotate180 == 3) : (r_.rotate180 == 2 || r_.rotate180 == 3);
 }
 
-bool CardJob::kDrawingApplies() const {
-  const bool one = !twoSided();
-  const unsigned layout = r_.dualSideLayout;
-  switch (r_.ribbonType) {
+bool kDrawingApplies(const JobSettingsRecord &r, const JobState &job) {
+  const bool one = r.duplex != 1;
+  const bool front = one || (job.pageCounter & 1) != 0;
+  const unsigned layout = r.dualSideLayout;
+  switch (r.ribbonType) {
     case kRibbonYMCKO: case kRibbonYMCK: case kRibbonYMCKUv: return one || layout == 1;
-    case kRibbonYMCKK: case kRibbonYMCUvK: return one || layout == 1 || (layout == 0 && frontPage());
+    case kRibbonYMCKK: case kRibbonYMCUvK: return one || layout == 1 || (layout == 0 && front);
     case kRibbonYMCKOK:
       if (one) return true;
-      return frontPage() ? layout != 1 : layout == 2;
+      return front ? layout != 1 : layout == 2;
     default: return false;
   }
 }

@@ -82,6 +82,10 @@ struct PrinterAnswer {
   char model[32] = {};
 };
 
+// Whether black drawing of the side being drawn goes to the resin-black
+// surface: a ribbon with a K panel on this side.
+bool kDrawingApplies(const JobSettingsRecord &r, const JobState &job);
+
 class CardJob {
  public:
   CardJob(CardDevmode &devmode, JobState &job, CardCapture &capture, uint8_t *buffer, size_t capacity,
@@ -107,7 +111,7 @@ class CardJob {
   bool twoSided() const { return r_.duplex == 1; }
   bool frontPage() const { return !twoSided() || (job_.pageCounter & 1) != 0; }
   bool rotatedSide() const;
-  bool kDrawingApplies() const;
+  bool kDrawingApplies() const { return card::kDrawingApplies(r_, job_); }
   bool kConversionApplies() const;
   bool frontOverlayApplies() const;
   bool backOverlayApplies() const;
