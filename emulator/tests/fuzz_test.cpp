@@ -1,4 +1,4 @@
-// Random streams from fixed seeds, so that a failure is repeatable: pieces of
+// Random streams from fixed starting values, so that a failure is repeatable: pieces of
 // real commands, headers and image data cut and mixed with noise.
 #include <gtest/gtest.h>
 

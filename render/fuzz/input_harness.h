@@ -1,7 +1,7 @@
 // Everything the driver reads from outside, fed the same bytes: a DEVMODE from
 // an application, the ribbon cache file, the printer's query replies, a
 // varnish picture file and the page's text.  Used by the libFuzzer target and
-// by a seeded random test in the normal suite.
+// by a repeatable random test in the normal suite.
 #pragma once
 
 #include <cstdint>

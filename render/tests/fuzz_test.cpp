@@ -1,4 +1,4 @@
-// Random input for every reader of outside data, from fixed seeds: no read or
+// Random input for every reader of outside data, from fixed starting values: no read or
 // write outside what was given (the sanitizer build checks), and the bounds of
 // every slot and track hold.
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Random replies through every reader, from a fixed seed so that a failure is
+// Random replies through every reader, from a fixed starting value so that a failure is
 // repeatable: the bytes the printer protocol gives meaning to (NAK, ACK, EOT,
 // CR, ESC, digits, blanks) are drawn far more often than the rest.
 #include <gtest/gtest.h>
