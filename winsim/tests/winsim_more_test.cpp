@@ -1,0 +1,168 @@
+// Further kernel32/advapi32 behaviour the modules rely on: enumeration size
+// protocols, file moves and copies, module names, environment expansion.
+#include <gtest/gtest.h>
+#include <strsafe.h>
+#include <winsim/testing.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class WinsimMore : public ::testing::Test {
+ protected:
+  void SetUp() override { winsim::resetMachine(); }
+};
+
+TEST_F(WinsimMore, RegistryEnumerationSizes) {
+  ASSERT_TRUE(winsim::importRegistry(
+      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Card\\Ports\\USB001]\n\"Ribbon\"=dword:00000005\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Card\\Ports\\Network_192.168.0.10]\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Card]\n\"Name\"=\"Pellor\"\n\"Empty\"=\"\"\n"));
+  HKEY k;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card\\Ports", 0, KEY_READ, &k), ERROR_SUCCESS);
+  DWORD subKeys = 0, maxLen = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subKeys, &maxLen, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(subKeys, 2u);
+  EXPECT_EQ(maxLen, 20u);  // "Network_192.168.0.10"
+  WCHAR name[32];
+  DWORD len = 6;  // too short for either name
+  EXPECT_EQ(RegEnumKeyExW(k, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  int seen = 0;
+  for (DWORD i = 0;; ++i) {
+    len = 32;
+    LONG rc = RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(rc, ERROR_SUCCESS);
+    EXPECT_EQ(DWORD(lstrlenW(name)), len);  // the length comes back without the terminator
+    ++seen;
+  }
+  EXPECT_EQ(seen, 2);
+  RegCloseKey(k);
+
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card", 0, KEY_READ, &k), ERROR_SUCCESS);
+  DWORD type = 0, data = 2;
+  BYTE buf[64];
+  len = 32;
+  EXPECT_EQ(RegEnumValueW(k, 0, name, &len, nullptr, &type, buf, &data), ERROR_MORE_DATA);
+  EXPECT_EQ(data, 14u);  // "Pellor" and its terminator
+  len = 32;
+  data = sizeof buf;
+  ASSERT_EQ(RegEnumValueW(k, 0, name, &len, nullptr, &type, buf, &data), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(name), u"Name");
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  len = 32;
+  data = sizeof buf;
+  ASSERT_EQ(RegEnumValueW(k, 1, name, &len, nullptr, &type, buf, &data), ERROR_SUCCESS);
+  EXPECT_EQ(data, 2u);
+  len = 32;
+  EXPECT_EQ(RegEnumValueW(k, 2, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  // A string read through RegGetValueW comes back terminated.
+  WCHAR text[16];
+  DWORD bytes = sizeof text;
+  ASSERT_EQ(RegGetValueW(k, nullptr, u"Name", RRF_RT_REG_SZ, nullptr, text, &bytes), ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(text), u"Pellor");
+  bytes = sizeof text;
+  EXPECT_NE(RegGetValueW(k, nullptr, u"Name", RRF_RT_REG_DWORD, nullptr, text, &bytes), ERROR_SUCCESS);
+  RegCloseKey(k);
+  // A key deleted under an open handle reports it.
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card\\Ports\\USB001", 0, KEY_READ, &k), ERROR_SUCCESS);
+  ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card"), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(k, u"Ribbon", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+  RegCloseKey(k);
+}
+
+TEST_F(WinsimMore, FileMovesCopiesAndPointers) {
+  const char16_t *a = u"C:\\Windows\\Temp\\a.txt", *b = u"C:\\Windows\\Temp\\B.TXT";
+  HANDLE f = CreateFileW(a, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  WriteFile(f, "0123456789", 10, &n, nullptr);
+  EXPECT_EQ(SetFilePointer(f, 4, nullptr, FILE_BEGIN), 4u);
+  ASSERT_TRUE(SetEndOfFile(f));
+  EXPECT_EQ(SetFilePointer(f, -10, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NEGATIVE_SEEK));
+  CloseHandle(f);
+  EXPECT_EQ(CreateFileW(a, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+
+  ASSERT_TRUE(CopyFileW(a, b, TRUE));
+  EXPECT_FALSE(CopyFileW(a, b, TRUE));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
+  EXPECT_FALSE(MoveFileExW(a, b, 0));
+  EXPECT_TRUE(MoveFileExW(a, b, MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetFileAttributesW(a), INVALID_FILE_ATTRIBUTES);
+  f = CreateFileW(u"c:\\windows\\temp\\b.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(f, nullptr), 4u);
+  char buf[8] = {};
+  ASSERT_TRUE(ReadFile(f, buf, 8, &n, nullptr));
+  EXPECT_EQ(n, 4u);
+  EXPECT_EQ(std::string(buf, 4), "0123");
+  ASSERT_TRUE(ReadFile(f, buf, 8, &n, nullptr));  // at the end: success with nothing read
+  EXPECT_EQ(n, 0u);
+  EXPECT_FALSE(WriteFile(f, "x", 1, &n, nullptr));  // opened for reading only
+  CloseHandle(f);
+  EXPECT_FALSE(CloseHandle(f));
+  EXPECT_TRUE(DeleteFileW(b));
+  EXPECT_FALSE(DeleteFileW(b));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(CreateDirectoryW(u"C:\\Windows\\Temp\\dir", nullptr));
+  EXPECT_FALSE(CreateDirectoryW(u"C:\\Windows\\Temp\\DIR", nullptr));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+  EXPECT_FALSE(CreateDirectoryW(u"C:\\No\\Such\\dir", nullptr));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(WinsimMore, PathsFullNamesAndEnvironment) {
+  WCHAR buf[MAX_PATH];
+  LPWSTR part = nullptr;
+  ASSERT_EQ(GetFullPathNameW(u"c:/Windows/./Temp/../x.ini", MAX_PATH, buf, &part), 16u);
+  EXPECT_EQ(std::u16string(buf), u"C:\\Windows\\x.ini");
+  EXPECT_EQ(std::u16string(part), u"x.ini");
+  EXPECT_EQ(GetFullPathNameW(u"C:\\a\\b", 3, buf, nullptr), 7u);  // the size needed
+  EXPECT_EQ(GetFullPathNameW(u"C:\\a<b", MAX_PATH, buf, nullptr), 0u);
+  // Unknown variables stay as they are; the result counts its terminator.
+  EXPECT_EQ(ExpandEnvironmentStringsW(u"%NOPE%\\%windir%", buf, MAX_PATH), 18u);
+  EXPECT_EQ(std::u16string(buf), u"%NOPE%\\C:\\Windows");
+  EXPECT_EQ(ExpandEnvironmentStringsW(u"%windir%", buf, 4), 11u);
+  EXPECT_EQ(GetEnvironmentVariableW(u"NOPE", buf, MAX_PATH), 0u);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ENVVAR_NOT_FOUND));
+}
+
+TEST_F(WinsimMore, ModuleFileNameTruncatesAndReports) {
+  HMODULE self = GetModuleHandleW(nullptr);
+  ASSERT_NE(self, nullptr);
+  WCHAR buf[MAX_PATH];
+  DWORD n = GetModuleFileNameW(self, buf, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  EXPECT_EQ(GetLastError(), DWORD(NO_ERROR));
+  WCHAR small[5];
+  EXPECT_EQ(GetModuleFileNameW(self, small, 5), 5u);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(small[4], 0);
+  EXPECT_EQ(GetModuleHandleW(u"nothing-loaded.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+}
+
+TEST_F(WinsimMore, FormattingOfLongsAndPointersSizes) {
+  WCHAR w[64];
+  // 64-bit and pointer-sized values have their own length prefixes; %ld is 32-bit.
+  ASSERT_EQ(StringCchPrintfW(w, 64, u"%I64d|%lld|%Iu|%ld|%lu", INT64(-5000000000), 7LL, SIZE_T(12), LONG(-1),
+                             ULONG(4294967295u)),
+            S_OK);
+  EXPECT_EQ(std::u16string(w), u"-5000000000|7|12|-1|4294967295");
+  ASSERT_EQ(StringCchPrintfW(w, 64, u"%hs|%ls|%.2s|%%|%-3c|", "ab", u"cd", u"xyz", u'q'), S_OK);
+  EXPECT_EQ(std::u16string(w), u"ab|cd|xy|%|q  |");
+  char a[8];
+  EXPECT_EQ(StringCbPrintfA(a, sizeof a, "%s", "0123456789"), STRSAFE_E_INSUFFICIENT_BUFFER);
+  EXPECT_STREQ(a, "0123456");
+  WCHAR out[1100];
+  std::u16string big(2000, u'x');
+  EXPECT_EQ(wsprintfW(out, u"%s", big.c_str()), 1023);  // wsprintf's own bound
+}
+
+}  // namespace
