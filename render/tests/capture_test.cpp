@@ -243,3 +243,27 @@ TEST_F(Capture, PanelModeThreeSendsBlackBlitsToTheResinPanel) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Capture, GlyphIndexTextIsReadBackThroughTheFontsGlyphSet) {
+  Job j = print([](HDC dc) {
+    const char16_t macro[] = u"~1%GLYPH?";
+    WORD glyphs[16] = {};
+    ASSERT_EQ(GetGlyphIndicesW(dc, macro, 9, glyphs, 0), 9u);
+    SetTextColor(dc, RGB(0, 0, 0));
+    ExtTextOutW(dc, 100, 100, ETO_GLYPH_INDEX, nullptr, reinterpret_cast<LPCWSTR>(glyphs), 9, nullptr);
+  });
+  EXPECT_NE(j.commands.find("\x1b&B 1 GLYPH\r"), std::string::npos);
+  EXPECT_EQ(j.kInk(kTextBox), 0);
+}
+
+TEST_F(Capture, SentinelThatBeginsLikeAMacro) {
+  // With "~" as the start sentinel the settings' rule is tried first.
+  std::strcpy(dm.record.startOfData, "~");
+  std::strcpy(dm.record.endOfData, "?");
+  Job j = print([](HDC dc) { text(dc, 100, 100, u"~1%ABC?", RGB(0, 0, 0)); });
+  EXPECT_NE(j.commands.find("\x1b&B 1 %ABC\r"), std::string::npos);
+}
+
+}  // namespace
