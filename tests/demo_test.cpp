@@ -1,0 +1,199 @@
+// The demo as "./run demo" runs it: carddemo prints the sample card through
+// cardprint, GDI, the driver and the spooler on a simulated machine and hands
+// the job to the emulated printer.  The front picture must show the photo,
+// the texts and the barcode where the application drew them, the listing the
+// card's magnetic track 1.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cardemu/render.h"
+#include "sample_card.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Rgb {
+  int r, g, b;
+};
+
+std::string readText(const fs::path &p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// The bundled photo, read straight from its 24-bit bottom-up rows.
+class Photo {
+ public:
+  Photo() : bytes_(readText(SAMPLE_PHOTO_BMP)) {}
+  int width() const { return int(u32(18)); }
+  int height() const { return int(u32(22)); }
+  Rgb at(int x, int y) const {
+    const size_t stride = (size_t(width()) * 3 + 3) & ~size_t(3);
+    const size_t p = u32(10) + size_t(height() - 1 - y) * stride + size_t(x) * 3;
+    return {uint8_t(bytes_[p + 2]), uint8_t(bytes_[p + 1]), uint8_t(bytes_[p])};
+  }
+
+ private:
+  uint32_t u32(size_t at) const {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | uint8_t(bytes_[at + i]);
+    return v;
+  }
+  std::string bytes_;
+};
+
+class Demo : public ::testing::Test {
+ protected:
+  // Each test program runs the demo once, in a folder of its own: CTest runs
+  // the tests of this file as separate processes, side by side.
+  static void SetUpTestSuite() {
+    dir_ = fs::path(DEMO_TEST_DIR) / std::to_string(::getpid());
+    const fs::path dir = dir_;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    out_ = dir / "out";
+    const std::string cmd = std::string("\"") + CARDDEMO_EXE + "\" \"" + out_.string() + "\" --machine \"" +
+                            (dir / "machine").string() + "\" > \"" + (dir / "console.txt").string() + "\" 2>&1";
+    const int status = std::system(cmd.c_str());
+    exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    console_ = readText(dir / "console.txt");
+    std::string error;
+    loaded_ = cardemu::ReadPng((out_ / "card_0001_front.png").string(), &front_, &error);
+  }
+
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  static Rgb at(int x, int y) {
+    const uint8_t *p = front_.At(x, y);
+    return {p[0], p[1], p[2]};
+  }
+
+  static inline fs::path dir_;
+  static inline fs::path out_;
+  static inline int exit_ = -1;
+  static inline std::string console_;
+  static inline bool loaded_ = false;
+  static inline cardemu::RgbImage front_;
+};
+
+::testing::AssertionResult near(Rgb got, Rgb want, int tolerance) {
+  if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance && std::abs(got.b - want.b) <= tolerance)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << "), want (" << want.r
+                                       << "," << want.g << "," << want.b << ")";
+}
+
+TEST_F(Demo, RunsAndSaysWhatItWrote) {
+  ASSERT_EQ(exit_, 0) << console_;
+  for (const char *name : {"job.prn", "listing.txt", "card_0001_front.png", "card_0001_back.png", "card_0001.txt"}) {
+    EXPECT_TRUE(fs::is_regular_file(out_ / name)) << name;
+    EXPECT_NE(console_.find(name), std::string::npos) << name;
+  }
+  for (const char *step : {"machine set up", "printing", "printer", "pictures", "total"})
+    EXPECT_NE(console_.find(step), std::string::npos) << step;
+  const std::string job = readText(out_ / "job.prn");
+  EXPECT_EQ(job.rfind("\x1bMASTER\r", 0), 0u);
+  EXPECT_EQ(job.substr(job.size() - 4), "\x1bMO\r");
+}
+
+TEST_F(Demo, ListingHoldsTheSampleTrack) {
+  ASSERT_EQ(exit_, 0) << console_;
+  const std::string listing = readText(out_ / "listing.txt");
+  EXPECT_NE(listing.find("\\e&B 1 JOHN SAMPLE^1234\\r"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("magnetic: track 1 \"JOHN SAMPLE^1234\""), std::string::npos) << listing;
+  EXPECT_NE(listing.find("-- card 1 out --"), std::string::npos);
+}
+
+TEST_F(Demo, FrontShowsWhatTheApplicationDrew) {
+  ASSERT_EQ(exit_, 0) << console_;
+  ASSERT_TRUE(loaded_);
+  ASSERT_EQ(front_.width, 1024);
+  ASSERT_EQ(front_.height, 640);
+  const cardprint::SampleFront &f = cardprint::sampleFront(false);
+
+  // The card is varnished all over; the varnish changes every colour the
+  // same way.  A spot where nothing was drawn and a resin-black bar give the
+  // two ends of the scale: a colour c comes out as c * (white - black) / 255
+  // + black, channel by channel.
+  const Rgb white = at(1000, 620);
+  const Rgb black = at(f.barcode.x + f.narrowBar / 2, f.barcode.y + f.barHeight / 2);
+  ASSERT_GT(white.r + white.g + white.b, 3 * 180);
+  ASSERT_LT(black.r + black.g + black.b, 3 * 120);
+  auto printed = [&](Rgb c) {
+    return Rgb{c.r * (white.r - black.r) / 255 + black.r, c.g * (white.g - black.g) / 255 + black.g,
+               c.b * (white.b - black.b) / 255 + black.b};
+  };
+  auto isDark = [&](Rgb c) { return near(c, black, 40); };
+
+  // The photo: flat areas of the bundled picture (background, hair, face,
+  // shirt) where it was stretched, twice its size, and nothing beside it.
+  Photo photo;
+  ASSERT_EQ(photo.width(), 150);
+  ASSERT_EQ(photo.height(), 190);
+  const int sx = (f.photo.right - f.photo.left) / photo.width(), sy = (f.photo.bottom - f.photo.top) / photo.height();
+  ASSERT_EQ(sx, 2);
+  ASSERT_EQ(sy, 2);
+  const struct {
+    int x, y;
+    const char *what;
+  } spots[] = {{8, 8, "background"}, {40, 60, "hair"}, {60, 92, "face"}, {30, 180, "shirt"}, {140, 100, "background"}};
+  for (const auto &s : spots)
+    EXPECT_TRUE(near(at(f.photo.left + s.x * sx + 1, f.photo.top + s.y * sy + 1), printed(photo.at(s.x, s.y)), 30))
+        << s.what;
+  EXPECT_TRUE(near(at(f.photo.left - 8, (f.photo.top + f.photo.bottom) / 2), white, 12));
+  EXPECT_TRUE(near(at(f.photo.right + 8, (f.photo.top + f.photo.bottom) / 2), white, 12));
+
+  // Texts: dark glyphs in the name's and the number's cells, red ones in
+  // the title's, and nothing between the band and the name.
+  auto countIn = [&](LONG left, LONG top, LONG right, LONG bottom, auto test) {
+    int n = 0;
+    for (LONG y = top; y < bottom; ++y)
+      for (LONG x = left; x < right; ++x) n += bool(test(at(int(x), int(y))));
+    return n;
+  };
+  const int nameDots = countIn(f.name.x, f.name.y, f.name.x + 500, f.name.y + f.name.height, isDark);
+  EXPECT_GT(nameDots, 4000);
+  EXPECT_EQ(countIn(f.name.x, f.band.bottom + 4, f.name.x + 500, f.name.y, isDark), 0);
+  EXPECT_GT(countIn(f.number.x, f.number.y, f.number.x + 350, f.number.y + f.number.height, isDark), 1000);
+  const Rgb red = printed({GetRValue(f.title.colour), GetGValue(f.title.colour), GetBValue(f.title.colour)});
+  const int titleDots = countIn(f.title.x, f.title.y, f.title.x + 500, f.title.y + f.title.height,
+                                [&](Rgb c) { return near(c, red, 40); });
+  EXPECT_GT(titleDots, 1500);
+  // The heading: white text on the coloured band.
+  const Rgb band = printed({GetRValue(f.bandColour), GetGValue(f.bandColour), GetBValue(f.bandColour)});
+  EXPECT_TRUE(near(at(f.band.right - 20, f.band.bottom / 2), band, 30));
+
+  // The barcode starts with Code 39's '*': narrow bar, wide gap, narrow bar,
+  // narrow gap, wide bar, narrow gap, wide bar, narrow gap, narrow bar.
+  const int n = int(f.narrowBar), w = int(f.wideBar);
+  const int widths[9] = {n, w, n, n, w, n, w, n, n};
+  const int mid = int(f.barcode.y + f.barHeight / 2);
+  int x = int(f.barcode.x);
+  for (int e = 0; e < 9; ++e) {
+    const Rgb c = at(x + widths[e] / 2, mid);
+    if (e % 2 == 0) EXPECT_TRUE(isDark(c)) << "bar " << e;
+    else EXPECT_TRUE(near(c, white, 40)) << "gap " << e;
+    x += widths[e];
+  }
+  EXPECT_TRUE(isDark(at(f.barcode.x + 1, f.barcode.y + 2)));
+  EXPECT_TRUE(isDark(at(f.barcode.x + 1, f.barcode.y + f.barHeight - 3)));
+  EXPECT_TRUE(near(at(f.barcode.x + 1, f.barcode.y - 6), white, 12));
+
+  // The magnetic-stripe macro went to the encoder, not onto the card.
+  EXPECT_EQ(countIn(f.tracks.x, f.tracks.y, f.tracks.x + 400, f.tracks.y + f.trackHeight, isDark), 0);
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+#include "job_devmode.h"
+
+#include <strsafe.h>
+
+#include <cstring>
+
+#include "ribbons.h"
+
+namespace cardprint {
+
+using card::CardDevmode;
+using card::JobSettingsRecord;
+
+namespace {
+
+void wholeCardArea(card::OverlayRecord &o) {
+  o.type = card::kOverlayFull;
+  o.left = 0;
+  o.top = 0;
+  o.right = 1023;
+  o.bottom = 639;
+}
+
+uint16_t readU16(const BYTE *p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+void defaultJobDevmode(CardDevmode &out) {
+  std::memset(&out, 0, sizeof out);
+  card::fillDefaultStandardPart(out.standard);
+  // The record as the installer writes it into the driver's default settings
+  // file, so that a printer without settings of its own prints the way a
+  // freshly installed one does.
+  JobSettingsRecord &r = out.record;
+  r.signature = card::kRecordSignature;
+  r.reserved2[2] = 1;
+  r.duplex = 1;
+  r.ribbonType = card::kRibbonKResin;
+  r.blackBitmap = 1;
+  r.monoConversion = 0;
+  r.blackPanelMode = 1;
+  r.jobMode = 0;
+  r.ribbonId = 0;
+  r.pageFlag = 1;
+  r.hasEncoder = 0;
+  r.macroProcessing = 1;
+  std::memcpy(r.startOfData, "${", 3);
+  std::memcpy(r.endOfData, "}$", 3);
+  r.coercivity = 2;
+  r.encoderPosition = 1;
+  for (int t = 0; t < 3; ++t) {
+    card::TrackFormat &f = r.trackFormat[t];
+    f.mode = uint8_t(t);
+    f.density = t == 1 ? 0 : 1;
+    f.startChar = 'A';
+    f.stopChar = 'Z';
+    f.startPosition = 7;
+  }
+  wholeCardArea(r.frontOverlay);
+  wholeCardArea(r.backOverlay);
+  r.hologramEnabled = 0;
+  r.hologramCopies = 1;
+  wholeCardArea(r.hologramArea);
+  r.varnishContrast = r.blackContrast = r.hologramContrast = 5;
+  r.blackDyeIntensity = r.blackDyeContrast = 5;
+  for (int k = 0; k < 3; ++k) r.colourIntensity[k] = r.colourContrast[k] = 5;
+  std::memcpy(r.reservedConfig, "8.00.02.01", 10);
+  const char family[] = "CA3";
+  for (size_t k = 0; k < sizeof family; ++k) r.modelFamily[k] = WCHAR(family[k]);
+}
+
+bool baseJobDevmode(const void *printerDefault, size_t available, CardDevmode &out) {
+  const auto *dm = static_cast<const BYTE *>(printerDefault);
+  if (dm && available >= sizeof(CardDevmode)) {
+    const uint16_t size = readU16(dm + offsetof(DEVMODEW, dmSize));
+    const uint16_t extra = readU16(dm + offsetof(DEVMODEW, dmDriverExtra));
+    if (size == card::kStandardPartSize && extra == card::kRecordSize &&
+        card::carriesRecord(printerDefault, available)) {
+      std::memcpy(&out, dm, sizeof out);
+      // The renderer's working fields belong to a job, not to the defaults.
+      std::memset(out.record.track1Text, 0, sizeof out.record.track1Text);
+      std::memset(out.record.track2Text, 0, sizeof out.record.track2Text);
+      std::memset(out.record.track3Text, 0, sizeof out.record.track3Text);
+      std::memset(out.record.trackPresent, 0, sizeof out.record.trackPresent);
+      return true;
+    }
+  }
+  defaultJobDevmode(out);
+  return false;
+}
+
+bool applyOptions(const PrintOptions &o, CardDevmode &d, WCHAR (&message)[kMessageChars]) {
+  message[0] = 0;
+  DEVMODEW standard;
+  std::memcpy(&standard, d.standard, card::kStandardPartSize);
+  JobSettingsRecord &r = d.record;
+
+  if (o.ribbonId != kUnset) {
+    r.ribbonId = uint16_t(o.ribbonId);
+    if (o.ribbonId != 0) r.ribbonType = card::ribbonTypeFromId(unsigned(o.ribbonId));
+  }
+
+  if (o.twoSided) {
+    int layout = o.layout != kUnset ? o.layout : (r.duplex == 1 ? r.dualSideLayout : 0);
+    // With the ribbon left to the printer, the driver itself puts a layout
+    // the ribbon does not have back to 0.
+    if (r.ribbonId != 0) {
+      const unsigned layouts = card::dualSideLayoutCount(r.ribbonType);
+      if (unsigned(layout) >= layouts) {
+        if (layouts == 1)
+          StringCchPrintfW(message, kMessageChars, TEXT("ribbon %ls has one two-sided layout, 0; not %d"),
+                           ribbonOptionName(r.ribbonId), layout);
+        else
+          StringCchPrintfW(message, kMessageChars, TEXT("ribbon %ls has two-sided layouts 0 to %d; not %d"),
+                           ribbonOptionName(r.ribbonId), int(layouts) - 1, layout);
+        return false;
+      }
+    }
+    r.duplex = 1;
+    r.dualSideLayout = uint16_t(layout);
+    standard.dmDuplex = DMDUP_VERTICAL;
+  } else {
+    r.duplex = 0;
+    r.dualSideLayout = 0;
+    standard.dmDuplex = DMDUP_SIMPLEX;
+  }
+
+  standard.dmCopies = short(o.copies != kUnset ? o.copies : 1);
+  if (o.orientation != kUnset) standard.dmOrientation = short(o.orientation);
+  standard.dmFields |= DM_COPIES | DM_ORIENTATION | DM_DUPLEX;
+
+  if (o.blackPanelMode != kUnset) r.blackPanelMode = uint8_t(o.blackPanelMode);
+  if (o.overlay != kUnset) {
+    r.frontOverlay.type = int16_t(o.overlay);
+    r.backOverlay.type = int16_t(o.overlay);
+  }
+  // Track data goes on the page as macro text: without the driver's macro
+  // processing it would be printed instead of encoded.
+  if (!o.frontImage || o.trackGiven[0] || o.trackGiven[1] || o.trackGiven[2]) r.macroProcessing = 1;
+  std::memcpy(d.standard, &standard, card::kStandardPartSize);
+  return true;
+}
+
+}  // namespace cardprint

@@ -1,0 +1,246 @@
+#include "options.h"
+
+#include <strsafe.h>
+
+#include "job_settings.h"
+#include "ribbons.h"
+
+namespace cardprint {
+
+const char kSampleTrack1[] = "JOHN SAMPLE^1234";
+
+namespace {
+
+// Ribbon choices in the settings' own numbering (1..10), as typed on the
+// command line.
+const LPCWSTR kRibbonNames[] = {TEXT("YMCKOK"), TEXT("YMCKK"), TEXT("YMCKO"), TEXT("YMCUvK"), TEXT("K"),
+                                TEXT("YMCK"),   TEXT("YMC"),   TEXT("KdO"),   TEXT("KrO"),    TEXT("Hologram")};
+
+struct Choice {
+  LPCWSTR name;
+  int value;
+};
+
+const Choice kBlackModes[] = {{TEXT("never"), 0}, {TEXT("always"), 1}, {TEXT("text"), 2}, {TEXT("except-pictures"), 3}};
+const Choice kOrientations[] = {{TEXT("portrait"), DMORIENT_PORTRAIT}, {TEXT("landscape"), DMORIENT_LANDSCAPE}};
+const Choice kOverlays[] = {{TEXT("full"), card::kOverlayFull},
+                            {TEXT("none"), card::kOverlayNone},
+                            {TEXT("chip-iso"), card::kOverlaySmartCardIso},
+                            {TEXT("chip-afnor"), card::kOverlaySmartCardAfnor},
+                            {TEXT("magstripe"), card::kOverlayMagStripe}};
+
+bool same(LPCWSTR a, LPCWSTR b) {
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+// "--name=value": true with `value` pointing behind the '=' when `arg`
+// starts with `name` and '='.
+bool withValue(LPCWSTR arg, LPCWSTR name, LPCWSTR &value) {
+  while (*name && *arg == *name) ++arg, ++name;
+  if (*name || *arg != '=') return false;
+  value = arg + 1;
+  return true;
+}
+
+template <size_t N>
+bool choose(LPCWSTR text, const Choice (&choices)[N], int &value) {
+  for (const Choice &c : choices)
+    if (lstrcmpiW(text, c.name) == 0) {
+      value = c.value;
+      return true;
+    }
+  return false;
+}
+
+// A decimal number from `low` to `high`, nothing else.
+bool number(LPCWSTR text, int low, int high, int &value) {
+  if (!*text) return false;
+  long long v = 0;
+  for (LPCWSTR p = text; *p; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    v = v * 10 + (*p - '0');
+    if (v > high) return false;
+  }
+  if (v < low) return false;
+  value = int(v);
+  return true;
+}
+
+// Characters a track's data may hold: the encoder's alphanumeric set on
+// track 1, its numeric set on tracks 2 and 3, without the start and end
+// sentinels that frame the data on the card.
+bool trackCharAllowed(int track, WCHAR c) {
+  if (track == 0) return c >= 0x20 && c <= 0x5F && c != '%' && c != '?';
+  return c >= 0x30 && c <= 0x3F && c != ';' && c != '?';
+}
+
+void say(WCHAR (&message)[kMessageChars], LPCWSTR format, LPCWSTR a = TEXT(""), LPCWSTR b = TEXT("")) {
+  StringCchPrintfW(message, kMessageChars, format, a, b);
+}
+
+}  // namespace
+
+LPCWSTR ribbonOptionName(int ribbonId) {
+  return ribbonId >= 1 && ribbonId <= 10 ? kRibbonNames[ribbonId - 1] : TEXT("printer");
+}
+
+bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&message)[kMessageChars]) {
+  o = PrintOptions{};
+  message[0] = 0;
+  StringCchCopyW(o.printer, kPrinterNameChars, CARDPRINT_DEFAULT_PRINTER);
+  for (int i = 1; i < argc; ++i) {
+    LPCWSTR arg = argv[i];
+    if (same(arg, TEXT("--help")) || same(arg, TEXT("-h")) || same(arg, TEXT("/?"))) {
+      o.help = true;
+      continue;
+    }
+    if (same(arg, TEXT("--two-sided"))) {
+      o.twoSided = true;
+      continue;
+    }
+    static const LPCWSTR kWithValue[] = {TEXT("--printer"), TEXT("--ribbon"), TEXT("--layout"), TEXT("--copies"),
+                                         TEXT("--black"),   TEXT("--orientation"), TEXT("--overlay"),
+                                         TEXT("--front"),   TEXT("--back"),   TEXT("--track1"), TEXT("--track2"),
+                                         TEXT("--track3")};
+    LPCWSTR name = nullptr, value = nullptr;
+    for (LPCWSTR n : kWithValue) {
+      if (same(arg, n)) {
+        if (i + 1 >= argc) {
+          say(message, TEXT("%ls needs a value"), n);
+          return false;
+        }
+        name = n;
+        value = argv[++i];
+        break;
+      }
+      if (withValue(arg, n, value)) {
+        name = n;
+        break;
+      }
+    }
+    if (!name) {
+      say(message, arg[0] == '-' ? TEXT("unknown option %ls") : TEXT("unexpected argument \"%ls\""), arg);
+      return false;
+    }
+
+    if (same(name, TEXT("--printer"))) {
+      size_t length = 0;
+      if (FAILED(StringCchLengthW(value, kPrinterNameChars, &length)) || length == 0) {
+        say(message, TEXT("--printer needs a printer name of 1 to 220 characters"));
+        return false;
+      }
+      StringCchCopyW(o.printer, kPrinterNameChars, value);
+    } else if (same(name, TEXT("--ribbon"))) {
+      o.ribbonId = kUnset;
+      if (lstrcmpiW(value, TEXT("printer")) == 0) o.ribbonId = 0;
+      for (int id = 1; id <= 10; ++id)
+        if (lstrcmpiW(value, kRibbonNames[id - 1]) == 0) o.ribbonId = id;
+      if (o.ribbonId == kUnset) {
+        say(message, TEXT("unknown ribbon \"%ls\" (see --help for the ribbon names)"), value);
+        return false;
+      }
+    } else if (same(name, TEXT("--layout"))) {
+      if (!number(value, 0, 3, o.layout)) {
+        say(message, TEXT("--layout needs a layout number from 0 to 3, not \"%ls\""), value);
+        return false;
+      }
+      o.twoSided = true;
+    } else if (same(name, TEXT("--copies"))) {
+      if (!number(value, 1, 1000, o.copies)) {
+        say(message, TEXT("--copies needs a number from 1 to 1000, not \"%ls\""), value);
+        return false;
+      }
+    } else if (same(name, TEXT("--black"))) {
+      if (!choose(value, kBlackModes, o.blackPanelMode) && !number(value, 0, 3, o.blackPanelMode)) {
+        say(message, TEXT("--black is one of never, always, text, except-pictures, not \"%ls\""), value);
+        return false;
+      }
+    } else if (same(name, TEXT("--orientation"))) {
+      if (!choose(value, kOrientations, o.orientation)) {
+        say(message, TEXT("--orientation is landscape or portrait, not \"%ls\""), value);
+        return false;
+      }
+    } else if (same(name, TEXT("--overlay"))) {
+      if (!choose(value, kOverlays, o.overlay)) {
+        say(message, TEXT("--overlay is one of full, none, magstripe, chip-iso, chip-afnor, not \"%ls\""), value);
+        return false;
+      }
+    } else if (same(name, TEXT("--front")) || same(name, TEXT("--back"))) {
+      if (!*value) {
+        say(message, TEXT("%ls needs a BMP file name"), name);
+        return false;
+      }
+      (same(name, TEXT("--front")) ? o.frontImage : o.backImage) = value;
+    } else {
+      const int t = name[7] - '1';  // "--trackN"
+      size_t n = 0;
+      for (; value[n]; ++n) {
+        if (n >= kTrackChars[t]) {
+          StringCchPrintfW(message, kMessageChars, TEXT("track %d holds at most %d characters"), t + 1,
+                           int(kTrackChars[t]));
+          return false;
+        }
+        if (!trackCharAllowed(t, value[n])) {
+          StringCchPrintfW(message, kMessageChars,
+                           t == 0 ? TEXT("track 1 takes capital letters, digits, blanks and punctuation other than %% and ?")
+                                  : TEXT("track %d takes digits and : < = > only"),
+                           t + 1);
+          return false;
+        }
+        o.tracks[t][n] = char(value[n]);
+      }
+      o.tracks[t][n] = 0;
+      o.trackGiven[t] = true;
+    }
+  }
+  if (o.backImage && !o.frontImage) {
+    say(message, TEXT("--back needs --front: a card of your own pictures has both"));
+    return false;
+  }
+  if (o.backImage) o.twoSided = true;
+  return true;
+}
+
+LPCWSTR usageText() {
+  return TEXT(
+      "usage: cardprint [options]\n"
+      "\n"
+      "Prints an ID card through the printer's driver: the built-in sample card (a\n"
+      "photo, a name in black, a title in colour, a barcode and magnetic track 1\n"
+      "data), or a card made of your own BMP pictures.\n"
+      "\n"
+      "options:\n"
+      "  --printer NAME       printer to print on (default \"Pellor CA3 Card Printer USB\")\n"
+      "  --ribbon NAME        ribbon to print with: YMCKO, YMCKOK, YMCKK, YMCK, YMC,\n"
+      "                       YMCUvK, KdO, KrO, K, Hologram, or printer (the ribbon the\n"
+      "                       printer reports); default: the printer's settings\n"
+      "  --two-sided          print both sides of the card (the sample has a back)\n"
+      "  --layout N           two-sided panel layout N of the ribbon (implies --two-sided);\n"
+      "                       YMCKO: 0 front YMCO back K, 1 YMCKO on both, 2 front YMC\n"
+      "                       back KO\n"
+      "  --copies N           number of cards, 1 to 1000 (default 1)\n"
+      "  --black MODE         use of the resin black panel: never, always, text,\n"
+      "                       except-pictures\n"
+      "  --orientation O      landscape (default) or portrait\n"
+      "  --overlay TYPE       overlay varnish of the sides: full, none, magstripe (the\n"
+      "                       stripe left blank), chip-iso, chip-afnor (the chip area\n"
+      "                       left blank)\n"
+      "  --front FILE.bmp     picture of the card's front, stretched over the side\n"
+      "  --back FILE.bmp      picture of the card's back (needs --front; two-sided)\n"
+      "  --track1 DATA        magnetic track 1 data (up to 76 characters; the sample\n"
+      "                       card's is JOHN SAMPLE^1234)\n"
+      "  --track2 DATA        magnetic track 2 data (up to 37 digits)\n"
+      "  --track3 DATA        magnetic track 3 data (up to 104 digits)\n"
+      "  --help               show this text\n"
+      "\n"
+      "Options left out keep the printer's default settings.  The pictures are\n"
+      "uncompressed BMP files of 1, 4, 8, 16, 24 or 32 bits per pixel.  Track data\n"
+      "is written on the page as the driver's magnetic-stripe text, which the driver\n"
+      "takes off the card and sends to the encoder.\n"
+      "\n"
+      "exit status: 0 printed, 1 nothing printed (a picture, the printer or the\n"
+      "driver failed), 2 wrong usage.\n");
+}
+
+}  // namespace cardprint
