@@ -196,4 +196,24 @@ TEST_F(Demo, FrontShowsWhatTheApplicationDrew) {
   EXPECT_EQ(countIn(f.tracks.x, f.tracks.y, f.tracks.x + 400, f.tracks.y + f.trackHeight, isDark), 0);
 }
 
+TEST_F(Demo, BackShowsItsTextAndLeavesTheStripeFree) {
+  ASSERT_EQ(exit_, 0) << console_;
+  cardemu::RgbImage back;
+  std::string error;
+  ASSERT_TRUE(cardemu::ReadPng((out_ / "card_0001_back.png").string(), &back, &error)) << error;
+  const cardprint::SampleBack &b = cardprint::sampleBack(false);
+  auto dark = [&](LONG left, LONG top, LONG right, LONG bottom) {
+    int n = 0;
+    for (LONG y = top; y < bottom; ++y)
+      for (LONG x = left; x < right; ++x) {
+        const uint8_t *p = back.At(int(x), int(y));
+        n += p[0] + p[1] + p[2] < 3 * 100;
+      }
+    return n;
+  };
+  for (const auto &line : b.lines) EXPECT_GT(dark(line.x, line.y, line.x + 250, line.y + line.height), 300) << line.y;
+  EXPECT_EQ(dark(b.stripe.left, b.stripe.top, b.stripe.right, b.stripe.bottom), 0);
+  EXPECT_GT(dark(b.signatureFrom.x, b.signatureFrom.y - 2, b.signatureTo.x, b.signatureTo.y + 2), 400);
+}
+
 }  // namespace

@@ -169,8 +169,9 @@ int main(int argc, char **argv) {
   }
   timer.done("machine set up (virtual drive, driver, printer)");
 
-  // ---- the application prints
-  std::vector<std::u16string> args = {u"cardprint", u"--printer", kPrinterName, u"--ribbon", u"YMCKO"};
+  // ---- the application prints: the sample card on both sides of a YMCKO
+  // ribbon, unless the command line says otherwise
+  std::vector<std::u16string> args = {u"cardprint", u"--printer", kPrinterName, u"--ribbon", u"YMCKO", u"--layout", u"1"};
   for (const std::string &a : extra) args.push_back(winsim::toUtf16(a));
   std::vector<LPCWSTR> argw;
   for (const auto &a : args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
