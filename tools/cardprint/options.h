@@ -20,6 +20,7 @@ constexpr size_t kMessageChars = 512;
 // Longest data each magnetic track takes in a card's first copy; longer
 // data would be cut by the driver, so it is refused here.
 constexpr size_t kTrackChars[3] = {76, 37, 104};
+constexpr size_t kTrackBuffer = 105;  // the longest track's data and its terminator
 
 constexpr int kUnset = -1;
 
@@ -39,7 +40,7 @@ struct PrintOptions {
   LPCWSTR frontImage = nullptr;
   LPCWSTR backImage = nullptr;
   bool trackGiven[3] = {};
-  char tracks[3][105] = {};     // 8-bit track data, at most kTrackChars
+  char tracks[3][kTrackBuffer] = {};  // 8-bit track data, at most kTrackChars
 };
 
 // Reads argv[1..argc-1].  On a mistake returns false with a one-line

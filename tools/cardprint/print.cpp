@@ -200,12 +200,12 @@ class Page {
   // Magnetic-stripe data as the driver wants it on the page: "~1%...?" for
   // track 1, "~2;...?" and "~3;...?" for tracks 2 and 3, each in one text
   // call.  The driver takes these lines off the card and encodes them.
-  bool tracks(const char (&data)[3][105], const bool (&present)[3], POINT at, LONG height) {
+  bool tracks(const char (&data)[3][kTrackBuffer], const bool (&present)[3], POINT at, LONG height) {
     bool ok = true;
     LONG y = at.y;
     for (int t = 0; t < 3; ++t) {
       if (!present[t]) continue;
-      WCHAR macro[4 + 105 + 1];
+      WCHAR macro[3 + kTrackBuffer + 1];  // "~1%", the data, "?"
       int n = 0;
       macro[n++] = '~';
       macro[n++] = WCHAR('1' + t);
@@ -224,11 +224,10 @@ class Page {
 };
 
 struct Card {
-  const PrintOptions *options;
   const Picture *front;  // own pictures; the sample when front is null
   const Picture *back;
   Picture samplePhoto;
-  char tracks[3][105];
+  char tracks[3][kTrackBuffer];
   bool trackPresent[3];
 };
 
@@ -329,7 +328,6 @@ int run(int argc, LPCWSTR const *argv, Messages &say) {
   }
 
   Card card{};
-  card.options = &o;
   PictureFile front, back;
   if (o.frontImage) {
     if (!loadPicture(o.frontImage, front, say)) return kExitFailed;

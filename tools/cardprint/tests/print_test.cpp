@@ -324,14 +324,6 @@ TEST_F(CardPrint, BadPicturesPrintNothing) {
   EXPECT_EQ(text.status, 1);
   EXPECT_NE(text.err.find("too short"), std::string::npos) << text.err;
   expectNothingPrinted();
-
-  auto rle = test::makeBmp(good);
-  rle[30] = 1;
-  writeBmp(u"C:\\Pictures\\rle.bmp", rle);
-  const Run compressed = run({u"--front", u"C:\\Pictures\\rle.bmp"});
-  EXPECT_EQ(compressed.status, 1);
-  EXPECT_NE(compressed.err.find("compressed"), std::string::npos) << compressed.err;
-  expectNothingPrinted();
 }
 
 TEST_F(CardPrint, UsageMistakesAndHelpPrintNothing) {
