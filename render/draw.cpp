@@ -97,7 +97,9 @@ void eraseConsumedFragments(DeviceInstance &p, SURFOBJ *surface) {
   if (!surface || !p.fragments) return;
   const bool mono = surface->iBitmapFormat == BMF_1BPP;
   for (const TextFragment &f : p.fragments->fragments()) {
-    if (!f.consumed) continue;
+    // A fragment taken as a macro when it came was never drawn: erasing its
+    // place would only whiten what the page has there.
+    if (!f.consumed || !f.drawn) continue;
     RECTL r = f.bounds;
     // Only what lies on the surface is erased.
     if (r.left < 0) r.left = 0;

@@ -99,6 +99,10 @@ void FragmentList::add(const uint16_t *text, size_t count, const RECTL &bounds) 
   list_.push_back(f);
 }
 
+void FragmentList::markLastDrawn() {
+  if (!list_.empty()) list_.back().drawn = true;
+}
+
 void FragmentList::clear() {
   list_.clear();
   line_ = 0;
@@ -183,6 +187,7 @@ TextUse captureText(const uint16_t *t, size_t n, const RECTL &bounds, JobSetting
     }
     if (n == 6 && startsWith(t, n, "~C0&E ")) return TextUse::Macro;
   }
+  if (n) fragments.markLastDrawn();
   return TextUse::Draw;
 }
 

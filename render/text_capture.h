@@ -22,7 +22,8 @@ struct TextFragment {
   size_t count;
   RECTL bounds;
   int line;
-  bool consumed;
+  bool consumed;  // part of a macro found at the end of the page
+  bool drawn;     // the call drew it (it was not taken as a macro at once)
 };
 
 // The texts of one page, in drawing order, numbered by line: a fragment whose
@@ -30,6 +31,8 @@ struct TextFragment {
 class FragmentList {
  public:
   void add(const uint16_t *text, size_t count, const RECTL &bounds);
+  // The last fragment added was drawn on the page.
+  void markLastDrawn();
   void clear();
   std::vector<TextFragment> &fragments() { return list_; }
   const std::vector<TextFragment> &fragments() const { return list_; }

@@ -267,3 +267,20 @@ TEST_F(Capture, SentinelThatBeginsLikeAMacro) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Capture, AMacroTakenAtOnceLeavesThePictureUnderIt) {
+  Job j = print([](HDC dc) {
+    HBRUSH cyan = CreateSolidBrush(RGB(0, 255, 255));
+    RECT band{50, 80, 600, 200};
+    FillRect(dc, &band, cyan);
+    DeleteObject(cyan);
+    text(dc, 100, 100, u"~1%ABC?", RGB(0, 0, 0));
+  });
+  EXPECT_NE(j.commands.find("\x1b&B 1 ABC\r"), std::string::npos);
+  const RECT under{110, 110, 200, 150};
+  EXPECT_EQ(j.colourInk(2, under), 90 * 40);  // the cyan band is whole under the macro's place
+}
+
+}  // namespace
