@@ -171,14 +171,14 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
       }
       case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': {
         double v = va_arg(args, double);
-        std::string spec = "%";
-        if (plus) spec += '+';
-        if (space) spec += ' ';
-        if (alt) spec += '#';
-        if (prec >= 0) spec += "." + std::to_string(prec);
-        spec += char(conv);
+        std::string conversion = "%";
+        if (plus) conversion += '+';
+        if (space) conversion += ' ';
+        if (alt) conversion += '#';
+        if (prec >= 0) conversion += "." + std::to_string(prec);
+        conversion += char(conv);
         char buf[512];
-        std::snprintf(buf, sizeof buf, spec.c_str(), v);
+        std::snprintf(buf, sizeof buf, conversion.c_str(), v);
         std::string s = buf;
         size_t start = 0;
         if (!s.empty() && (s[0] == '-' || s[0] == '+' || s[0] == ' ')) {
