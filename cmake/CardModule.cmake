@@ -43,12 +43,16 @@ function(card_embed_resources target rc)
   set(_res ${CMAKE_CURRENT_BINARY_DIR}/${target}_${_rcname}.res)
   set(_asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${_rcname}_res.S)
   get_filename_component(_rcdir ${rc} DIRECTORY)
+  # The preprocessor writes the headers the script includes into a depfile,
+  # so that a changed header rebuilds the resources.
   add_custom_command(OUTPUT ${_res}
     COMMAND ${CARD_WINDRES} -c 65001 -DUNICODE -D_UNICODE --preprocessor-arg=-DWINSIM_RC
+            --preprocessor-arg=-MD --preprocessor-arg=-MT --preprocessor-arg=${_res}
+            --preprocessor-arg=-MF --preprocessor-arg=${_res}.d
             -I ${_rcdir} -I ${CMAKE_SOURCE_DIR}/winsim/include -I ${CMAKE_SOURCE_DIR}/shared
             -O res -i ${rc} -o ${_res}
     DEPENDS ${rc}
-    IMPLICIT_DEPENDS C ${rc}
+    DEPFILE ${_res}.d
     COMMENT "windres ${_rcname}.rc"
     VERBATIM)
   file(WRITE ${_asm}.in
