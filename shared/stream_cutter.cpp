@@ -1,0 +1,234 @@
+// Cutting the job stream into whole commands and data-block slices.
+#include "stream_cutter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "status_protocol.h"
+
+namespace card::pacing {
+
+namespace {
+
+constexpr uint8_t kEsc = status::kEsc;
+constexpr uint8_t kCr = status::kCr;
+
+const uint8_t* Find(const uint8_t* p, size_t n, uint8_t b) {
+  return n ? static_cast<const uint8_t*>(std::memchr(p, b, n)) : nullptr;
+}
+
+// A "\eGS " header: the blank that opens the seventh group of blanks (counting
+// the one after "GS") ends it.  Ending at the first blank of that group, not
+// after the whole group, keeps a data byte 0x20 right after the header in the
+// data.
+size_t GsHeaderLength(const uint8_t* p, size_t n) {
+  int groups = 0;
+  bool inBlanks = false;
+  for (size_t i = 3; i < n; ++i) {
+    bool blank = p[i] == ' ';
+    if (blank && !inBlanks && ++groups == 7) return i + 1;
+    inBlanks = blank;
+  }
+  return 0;
+}
+
+bool HasField30(const uint8_t* p, size_t n) {
+  return std::string_view(reinterpret_cast<const char*>(p), n).find(" 30 ") != std::string_view::npos;
+}
+
+}  // namespace
+
+size_t CommandLength(const uint8_t* p, size_t n) {
+  if (n < 2) return 0;
+  if (p[1] == 'Z') return 2;
+  if (p[1] == 'G') {
+    if (n < 4) return 0;  // "\eG" or "\eGS": not yet known whether a header
+    if (p[2] == 'S' && p[3] == ' ') return GsHeaderLength(p, n);
+  }
+  const uint8_t* cr = Find(p + 1, n - 1, kCr);
+  return cr ? static_cast<size_t>(cr - p) + 1 : 0;
+}
+
+Cut StreamCutter::Next(const uint8_t* data, size_t size) {
+  saved_ = state_;
+  size = std::min(size, kMaxPieceBytes);
+  if (size == 0 || data == nullptr) return Cut{};
+  if (state_.mode != BlockMode::None) return NextBlockSlice(data, size);
+  if (state_.heldLength) return NextWithHeld(data, size);
+  if (data[0] != kEsc) {
+    // Bytes outside any command are never written.  They are consumed, so
+    // that the spooler is not offered the same bytes over and over.
+    const uint8_t* esc = Find(data, size, kEsc);
+    Cut c;
+    c.kind = CutKind::Dropped;
+    c.dropped = DropReason::Stray;
+    c.consumed = c.droppedBytes = esc ? static_cast<size_t>(esc - data) : size;
+    return c;
+  }
+  return NextAtCommand(data, size);
+}
+
+Cut StreamCutter::NextAtCommand(const uint8_t* data, size_t size) {
+  if (size_t len = CommandLength(data, size)) return Complete(data, len, len);
+  Cut c;
+  c.consumed = size;
+  if (size >= kMaxCommandBytes) {
+    c.kind = CutKind::Dropped;
+    c.dropped = DropReason::TooLong;
+    c.droppedBytes = size;
+    return c;
+  }
+  // The bytes are taken (and reported consumed) now, so that the spooler's
+  // next offer starts after them and nothing is held twice.
+  std::memcpy(held_, data, size);
+  state_.heldLength = size;
+  c.kind = CutKind::Held;
+  return c;
+}
+
+Cut StreamCutter::NextWithHeld(const uint8_t* data, size_t size) {
+  size_t had = state_.heldLength;
+  size_t take = std::min(size, kMaxCommandBytes - had);
+  // Appending beyond heldLength leaves the held bytes themselves untouched, so
+  // Undo() only needs the old length back.
+  std::memcpy(held_ + had, data, take);
+  size_t len = CommandLength(held_, had + take);
+  if (len) {
+    state_.heldLength = 0;
+    return Complete(held_, len, len - had);
+  }
+  Cut c;
+  c.consumed = take;
+  if (had + take >= kMaxCommandBytes) {
+    state_.heldLength = 0;
+    c.kind = CutKind::Dropped;
+    c.dropped = DropReason::TooLong;
+    c.droppedBytes = had + take;
+    return c;
+  }
+  state_.heldLength = had + take;
+  c.kind = CutKind::Held;
+  return c;
+}
+
+Cut StreamCutter::Complete(const uint8_t* cmd, size_t length, size_t consumed) {
+  Cut c;
+  c.kind = CutKind::Command;
+  c.consumed = consumed;
+  c.piece = cmd;
+  c.pieceLength = length;
+  bool gs = length >= 4 && cmd[1] == 'G' && cmd[2] == 'S' && cmd[3] == ' ';
+  if (gs || cmd[1] == 'Z') {
+    state_.mode = gs ? BlockMode::FullCount : BlockMode::Bits;
+    // The flag set by a bitmap header is used up by the block that follows it.
+    state_.plainCount = state_.rawCount || (gs && !HasField30(cmd, length));
+    state_.rawCount = false;
+    state_.countDone = state_.escapeOpen = state_.valueOwed = false;
+    state_.units = state_.literalsOwed = 0;
+    state_.lastCategory = CommandCategory::DataBlock;
+    c.category = CommandCategory::DataBlock;
+    c.opensBlock = true;
+    return c;
+  }
+  status::CommandClass cls = status::ClassifyCommand(cmd, length);
+  if (cls.rawCount) state_.rawCount = true;
+  state_.lastCategory = cls.category;
+  c.category = cls.category;
+  c.checkAfter = true;
+  c.pauseMs = status::PauseAfter(cls.category);
+  return c;
+}
+
+Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
+  PacingState& s = state_;
+  const uint32_t limit = s.mode == BlockMode::Bits ? kBitBlockUnits
+                         : s.plainCount            ? kPlainPlaneBytes
+                                                   : kRunLengthPlaneUnits;
+  const uint32_t before = s.units;
+  size_t i = 0;
+  auto countComplete = [&] {
+    return s.units >= limit && !s.escapeOpen && !s.valueOwed && s.literalsOwed == 0;
+  };
+
+  if (!s.countDone) {
+    if (s.mode == BlockMode::FullCount && s.plainCount) {
+      size_t take = std::min<size_t>(size, limit - s.units);
+      s.units += static_cast<uint32_t>(take);
+      i = take;
+    } else if (s.mode == BlockMode::FullCount) {
+      for (; i < size && !countComplete(); ++i) {
+        uint8_t b = data[i];
+        if (s.valueOwed) {
+          s.valueOwed = false;
+        } else if (b & 0x80) {
+          s.units += b & 0x7Fu;
+          s.valueOwed = true;
+        } else {
+          s.units += 1;
+        }
+      }
+    } else if (s.plainCount) {
+      // Plain bits: whole stretches without "[" pass at once.
+      while (i < size && !countComplete()) {
+        if (s.escapeOpen) {
+          s.escapeOpen = false;
+          ++i;
+          continue;
+        }
+        size_t span = std::min<size_t>(size - i, limit - s.units);
+        const uint8_t* esc = Find(data + i, span, kBitEscape);
+        size_t plain = esc ? static_cast<size_t>(esc - (data + i)) : span;
+        s.units += static_cast<uint32_t>(plain);
+        i += plain;
+        if (esc) {
+          s.units += 1;
+          s.escapeOpen = true;
+          ++i;
+        }
+      }
+    } else {
+      // Run-length bits: a control byte, then its units; a unit is one byte
+      // or "[" and the byte after it.
+      for (; i < size && !countComplete(); ++i) {
+        uint8_t b = data[i];
+        if (s.escapeOpen) {
+          s.escapeOpen = false;
+        } else if (s.literalsOwed) {
+          --s.literalsOwed;
+          s.escapeOpen = b == kBitEscape;
+        } else if (b & 0x80) {
+          s.units += b & 0x7Fu;
+          s.literalsOwed = 1;  // the value unit
+        } else {
+          s.units += b & 0x1Fu;
+          s.literalsOwed = b & 0x1Fu;
+        }
+      }
+    }
+    s.countDone = countComplete();
+  }
+
+  Cut c;
+  c.kind = CutKind::Data;
+  c.category = CommandCategory::DataBlock;
+  if (s.countDone && i < size) {
+    const uint8_t* cr = Find(data + i, size - i, kCr);
+    if (cr) {
+      i = static_cast<size_t>(cr - data) + 1;
+      c.endsBlock = true;
+      s.mode = BlockMode::None;
+      c.checkAfter = true;
+      c.pauseMs = status::PauseAfter(CommandCategory::DataBlock);
+    } else {
+      i = size;
+    }
+  }
+  c.consumed = i;
+  c.piece = data;
+  c.pieceLength = i;
+  c.units = s.units - before;
+  return c;
+}
+
+}  // namespace card::pacing
