@@ -376,6 +376,9 @@ void CardJob::writeSide() {
     put(kEject);
     return;
   }
+  // Every panel is built in the job's output buffer; without one (an instance
+  // that handed its job on) nothing of the side can go out.
+  if (!buf_ || capacity_ < kPlaneBytes + 1) return;
   if (!panels_.beginSide()) return;  // the work area could not be had: nothing of the side goes out
   if (kDrawingApplies() && r_.blackPanelMode == 1) panels_.extractBlack();
   switch (r_.ribbonType) {

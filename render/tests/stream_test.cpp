@@ -418,3 +418,17 @@ TEST(CardStream, OutOfRangeSettingsGiveADefinedStream) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CardStream, NoOutputBufferWritesNoPanels) {
+  Job j(kRibbonYMC);
+  j.state.jobStarted = 1;
+  CardJob cj(j.dm, j.state, j.cap, nullptr, 0, j.panels, j.out);
+  ASSERT_TRUE(cj.startPage([](PrinterAnswer &a) { a.ribbonCode = 6; }));
+  ASSERT_TRUE(cj.sendPage());
+  EXPECT_EQ(j.out.bytes.find("\x1bGS"), std::string::npos);
+  EXPECT_NE(j.out.bytes.find("\x1bMASTER\r"), std::string::npos);
+}
+
+}  // namespace
