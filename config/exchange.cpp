@@ -1,0 +1,237 @@
+#include "exchange.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "ribbons.h"
+
+namespace card::cfg {
+
+namespace {
+
+constexpr BYTE kAck = 6;
+
+uint16_t readU16(const BYTE *p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+// dmSize of a DEVMODE from outside; only its own header word is read.
+size_t standardSize(const DEVMODEW *dm) {
+  if (!dm) return 0;
+  return readU16(reinterpret_cast<const BYTE *>(dm) + offsetof(DEVMODEW, dmSize));
+}
+
+template <typename T>
+bool readStandard(const DEVMODEW *dm, size_t offset, T &value) {
+  if (standardSize(dm) < offset + sizeof(T)) return false;
+  std::memcpy(&value, reinterpret_cast<const BYTE *>(dm) + offset, sizeof(T));
+  return true;
+}
+
+void writeFamily(JobSettingsRecord &r, const char *family) {
+  std::memset(r.modelFamily, 0, sizeof r.modelFamily);
+  for (size_t i = 0; family[i] && i + 1 < std::size(r.modelFamily); ++i) r.modelFamily[i] = WCHAR(family[i]);
+}
+
+void setSizes(CardDevmode &dm) {
+  const WORD size = WORD(kStandardPartSize), extra = WORD(kRecordSize);
+  std::memcpy(dm.standard + offsetof(DEVMODEW, dmSize), &size, 2);
+  std::memcpy(dm.standard + offsetof(DEVMODEW, dmDriverExtra), &extra, 2);
+}
+
+}  // namespace
+
+size_t claimedSize(const DEVMODEW *dm) { return dm ? claimedDevmodeSize(dm) : 0; }
+
+bool readStandardShort(const DEVMODEW *dm, size_t offset, int16_t &value) { return readStandard(dm, offset, value); }
+bool readStandardDword(const DEVMODEW *dm, size_t offset, DWORD &value) { return readStandard(dm, offset, value); }
+
+bool buildDriverDefault(CardDevmode &out, const BYTE *fileBytes, size_t fileLength) {
+  fillDefaultStandardPart(out.standard);
+  size_t n = fileLength < kRecordSize ? fileLength : kRecordSize;
+  if (fileBytes && n) std::memcpy(&out.record, fileBytes, n);
+  if (!fileBytes || fileLength < kRecordSize) return false;
+  // Every printer starts out two-sided; the merge takes it back for a
+  // single-sided model once the printer has told which it is.
+  out.record.duplex = 1;
+  return true;
+}
+
+void applyModelRule(JobSettingsRecord &record, bool singleSided) {
+  if (singleSided) {
+    record.duplex = 0;
+    writeFamily(record, "CA1");
+  } else {
+    writeFamily(record, "CA3");
+  }
+}
+
+bool familyIs(const JobSettingsRecord &record, const char *family) {
+  size_t i = 0;
+  for (; family[i]; ++i)
+    if (i >= std::size(record.modelFamily) || record.modelFamily[i] != WCHAR(family[i])) return false;
+  return i < std::size(record.modelFamily) && record.modelFamily[i] == 0;
+}
+
+LONG mergeFromWorkingCopy(const DEVMODEW *in, CardDevmode &out, JobSettingsRecord &working, bool singleSided) {
+  if (claimedSize(in) < kCardDevmodeSize) return kMergeFailed;
+  // The standard part is the application's, as far as its DEVMODE has one;
+  // an older, shorter standard part leaves the remaining fields at the
+  // defaults.  The output always describes itself as a card DEVMODE.
+  BYTE standard[kStandardPartSize];
+  fillDefaultStandardPart(standard);
+  size_t n = standardSize(in);
+  if (n > kStandardPartSize) n = kStandardPartSize;
+  std::memcpy(standard, in, n);
+  std::memcpy(out.standard, standard, kStandardPartSize);
+  setSizes(out);
+  applyModelRule(working, singleSided);
+  out.record = working;
+  return kMergeDone;
+}
+
+bool usablePrinterDefault(const DEVMODEW *dm, size_t available) {
+  if (!dm || available < kCardDevmodeSize) return false;
+  return standardSize(dm) == kStandardPartSize && claimedSize(dm) >= kCardDevmodeSize;
+}
+
+bool keepWorkingCopy(const JobSettingsRecord &working, bool modelValueRead, DWORD modelValue) {
+  if (!modelValueRead) return false;
+  if (familyIs(working, "CA1") && modelValue == kModelOther) return false;
+  if (familyIs(working, "CA3") && modelValue == kModelSingleSided) return false;
+  return true;
+}
+
+void mergeFromPrinterDefault(const CardDevmode &printerDefault, CardDevmode &out, JobSettingsRecord &working,
+                             const PrinterMergeFacts &facts) {
+  out = printerDefault;
+  if (out.record.ribbonId != 0) {
+    const uint8_t type = ribbonTypeFromId(out.record.ribbonId);
+    out.record.ribbonType = type;
+    working.ribbonType = type;
+  }
+  if (!facts.workingInitialised || !keepWorkingCopy(working, facts.modelValueRead, facts.modelValue))
+    working = out.record;
+  applyModelRule(out.record, facts.singleSided);
+  applyModelRule(working, facts.singleSided);
+  out.record = working;
+}
+
+void applyApplicationFields(const DEVMODEW *in, CardDevmode &out) {
+  if (!in) return;
+  BYTE *std_ = out.standard;
+  int16_t v;
+  if (readStandardShort(in, offsetof(DEVMODEW, dmOrientation), v))
+    std::memcpy(std_ + offsetof(DEVMODEW, dmOrientation), &v, 2);
+  if (readStandardShort(in, offsetof(DEVMODEW, dmCopies), v)) std::memcpy(std_ + offsetof(DEVMODEW, dmCopies), &v, 2);
+  DWORD fields;
+  if (readStandardDword(in, offsetof(DEVMODEW, dmFields), fields) && (fields & DM_PAPERSIZE)) {
+    if (readStandardShort(in, offsetof(DEVMODEW, dmPaperWidth), v))
+      std::memcpy(std_ + offsetof(DEVMODEW, dmPaperWidth), &v, 2);
+    if (readStandardShort(in, offsetof(DEVMODEW, dmPaperLength), v))
+      std::memcpy(std_ + offsetof(DEVMODEW, dmPaperLength), &v, 2);
+  }
+}
+
+SheetlessStep sheetlessStep(DWORD fMode, bool haveOutput, DWORD cbOut) {
+  if (fMode == 0 || !haveOutput) return SheetlessStep::ReportSize;
+  // A buffer smaller than a card DEVMODE cannot take the merge; a larger one
+  // takes it in its first 4128 bytes.
+  if (cbOut < kCardDevmodeSize) return SheetlessStep::BufferTooSmall;
+  if (!(fMode & (DM_UPDATE | DM_COPY)) || (fMode & DM_NOPERMISSION)) return SheetlessStep::NothingToDo;
+  return SheetlessStep::Exchange;
+}
+
+void readEncoderReply(const BYTE *reply, size_t length, PrinterEquipment &eq) {
+  if (!reply || length == 0) return;
+  if (length >= 2 && reply[0] == '1' && reply[length - 1] == kAck) {
+    eq.encoder = true;
+    eq.answered = true;
+  }
+}
+
+bool readRibbonReply(const BYTE *reply, size_t length, PrinterEquipment &eq) {
+  if (!reply || length < 2 || reply[length - 1] != kAck) return false;
+  long code = 0;
+  size_t i = 0;
+  while (i < length - 1 && reply[i] == ' ') ++i;
+  if (i == length - 1) return false;
+  for (; i < length - 1; ++i) {
+    if (reply[i] < '0' || reply[i] > '9') break;
+    if (code < 100000) code = code * 10 + (reply[i] - '0');
+  }
+  eq.ribbonType = ribbonTypeFromPrinterCode(code);
+  eq.answered = true;
+  return true;
+}
+
+bool equipmentChanged(DWORD fMode, const PrinterEquipment &eq, const JobSettingsRecord &record) {
+  if (fMode != DM_COPY || !eq.answered) return false;
+  return record.ribbonType != eq.ribbonType || (record.hasEncoder != 0) != eq.encoder;
+}
+
+size_t modelTextFromReply(const BYTE *reply, size_t length, char *out, size_t capacity) {
+  if (!out || capacity == 0) return 0;
+  out[0] = 0;
+  if (!reply) return 0;
+  if (length && reply[length - 1] == kAck) --length;
+  size_t n = 0;
+  while (n < length && n + 1 < capacity && reply[n]) {
+    out[n] = char(reply[n]);
+    ++n;
+  }
+  out[n] = 0;
+  return n;
+}
+
+CapabilityAnswer deviceCapability(WORD capability, bool devmodeGiven, int16_t orientation) {
+  CapabilityAnswer a;
+  auto one = [&a](CapabilityOutput kind, LONG x, LONG y = 0) {
+    a.output = kind;
+    a.values[0] = x;
+    a.values[1] = y;
+  };
+  auto text = [&a](UINT id, UINT chars) {
+    a.output = CapabilityOutput::Text;
+    a.textId = id;
+    a.textChars = chars;
+  };
+  switch (capability) {
+    case DC_FIELDS: a.result = kCardFields; break;
+    case DC_PAPERS: a.result = 1; one(CapabilityOutput::Words, kCardPaper); break;
+    case DC_PAPERSIZE:
+      a.result = 1;
+      if (orientation == DMORIENT_LANDSCAPE) one(CapabilityOutput::Points, 866, 541);
+      else one(CapabilityOutput::Points, 541, 866);
+      break;
+    case DC_MINEXTENT: a.result = 0; one(CapabilityOutput::Points, 1, 1); break;
+    case DC_MAXEXTENT:
+      a.result = 0;
+      if (!devmodeGiven) break;
+      if (orientation == DMORIENT_PORTRAIT) one(CapabilityOutput::Points, 541, 866);
+      else one(CapabilityOutput::Points, 866, 541);
+      break;
+    case DC_BINS: a.result = 1; one(CapabilityOutput::Words, kCardBin); break;
+    case DC_DUPLEX: a.result = 1; break;
+    case DC_SIZE: a.result = kStandardPartSize; break;
+    case DC_EXTRA: a.result = kRecordSize; break;
+    case DC_VERSION: a.result = 0x0401; break;
+    case DC_DRIVER: a.result = 1; break;
+    // Each name goes into an entry of the width the caller's array has for
+    // it: 24 characters for bin names, 64 for paper and media names.
+    case DC_BINNAMES: a.result = 1; text(kIdsBinName, 24); break;
+    case DC_ENUMRESOLUTIONS: a.result = 1; one(CapabilityOutput::Longs, kCardResolution, kCardResolution); break;
+    case DC_FILEDEPENDENCIES: a.result = 0; break;
+    case DC_TRUETYPE: a.result = 1; break;
+    case DC_PAPERNAMES: a.result = 1; text(kIdsPaperName, 64); break;
+    case DC_ORIENTATION: a.result = 90; break;
+    case DC_COPIES: a.result = 999; break;
+    case DC_BINADJUST: a.result = 0; break;
+    case DC_EMF_COMPLIANT: a.result = DWORD(-1); break;
+    case DC_MEDIAREADY: a.result = 1; text(kIdsPaperName, 64); break;
+    case DC_STAPLE: a.result = 0; break;
+    case DC_COLORDEVICE: a.result = 1; break;
+    default: a.result = DWORD(-1); break;
+  }
+  return a;
+}
+
+}  // namespace card::cfg
