@@ -186,3 +186,42 @@ static_assert(offsetof(LINEATTRS, pstyle) == 24);
 static_assert(sizeof(GLYPHDATA) == 64);
 #endif
 #endif
+
+// ---------------------------------------------------------------- print monitors
+// The monitor tables a language monitor fills and receives: the spooler calls
+// through them by position, so every entry must sit where the SDK puts it.
+#if __has_include(<winsplp.h>)
+#include <winsplp.h>
+#if defined(_WIN64) || defined(__x86_64__)
+static_assert(sizeof(MONITOR) == 17 * 8);
+static_assert(offsetof(MONITOR, pfnOpenPortEx) == 16);
+static_assert(offsetof(MONITOR, pfnStartDocPort) == 24);
+static_assert(offsetof(MONITOR, pfnWritePort) == 32);
+static_assert(offsetof(MONITOR, pfnReadPort) == 40);
+static_assert(offsetof(MONITOR, pfnEndDocPort) == 48);
+static_assert(offsetof(MONITOR, pfnClosePort) == 56);
+static_assert(offsetof(MONITOR, pfnGetPrinterDataFromPort) == 96);
+static_assert(offsetof(MONITOR, pfnSetPortTimeOuts) == 104);
+static_assert(offsetof(MONITOR, pfnXcvClosePort) == 128);
+static_assert(sizeof(MONITOREX) == 8 + 17 * 8 && offsetof(MONITOREX, Monitor) == 8);
+static_assert(sizeof(MONITORINIT) == 48);
+static_assert(offsetof(MONITORINIT, hSpooler) == 8);
+static_assert(offsetof(MONITORINIT, pMonitorReg) == 24);
+static_assert(offsetof(MONITORINIT, bLocal) == 32);
+static_assert(offsetof(MONITORINIT, pszServerName) == 40);
+static_assert(offsetof(MONITOR2, pfnEnumPorts) == 8);
+static_assert(offsetof(MONITOR2, pfnOpenPortEx) == 24);
+static_assert(offsetof(MONITOR2, pfnGetPrinterDataFromPort) == 104);
+static_assert(offsetof(MONITOR2, pfnShutdown) == 144);
+static_assert(MONITOR2_SIZE_WIN2K == 148);
+static_assert(sizeof(PORT_INFO_2W) == 32 && offsetof(PORT_INFO_2W, fPortType) == 24);
+static_assert(sizeof(MONITOR_INFO_2W) == 24);
+#else
+static_assert(sizeof(MONITOR) == 17 * 4);
+static_assert(offsetof(MONITOR, pfnGetPrinterDataFromPort) == 48);
+static_assert(sizeof(MONITORINIT) == 24);
+#endif
+static_assert(sizeof(COMMTIMEOUTS) == 20);
+static_assert(JOB_CONTROL_DELETE == 5 && JOB_CONTROL_LAST_PAGE_EJECTED == 7);
+static_assert(JOB_STATUS_DELETING == 4 && JOB_STATUS_PRINTING == 0x10 && JOB_STATUS_RESTART == 0x800);
+#endif

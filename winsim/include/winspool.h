@@ -243,6 +243,39 @@ typedef struct _JOB_INFO_1W {
 #define JOB_STATUS_RESTART 0x00000800
 #define JOB_STATUS_COMPLETE 0x00001000
 
+// ------------------------------------------------------------ ports and monitors
+typedef struct _PORT_INFO_1W {
+  LPWSTR pName;
+} PORT_INFO_1W, *PPORT_INFO_1W, *LPPORT_INFO_1W, PORT_INFO_1, *PPORT_INFO_1, *LPPORT_INFO_1;
+
+typedef struct _PORT_INFO_2W {
+  LPWSTR pPortName;
+  LPWSTR pMonitorName;
+  LPWSTR pDescription;
+  DWORD fPortType;
+  DWORD Reserved;
+} PORT_INFO_2W, *PPORT_INFO_2W, *LPPORT_INFO_2W, PORT_INFO_2, *PPORT_INFO_2, *LPPORT_INFO_2;
+
+#define PORT_TYPE_WRITE 0x0001
+#define PORT_TYPE_READ 0x0002
+#define PORT_TYPE_REDIRECTED 0x0004
+#define PORT_TYPE_NET_ATTACHED 0x0008
+
+typedef struct _MONITOR_INFO_1W {
+  LPWSTR pName;
+} MONITOR_INFO_1W, *PMONITOR_INFO_1W, *LPMONITOR_INFO_1W, MONITOR_INFO_1, *PMONITOR_INFO_1, *LPMONITOR_INFO_1;
+
+typedef struct _MONITOR_INFO_2W {
+  LPWSTR pName;
+  LPWSTR pEnvironment;
+  LPWSTR pDLLName;
+} MONITOR_INFO_2W, *PMONITOR_INFO_2W, *LPMONITOR_INFO_2W, MONITOR_INFO_2, *PMONITOR_INFO_2, *LPMONITOR_INFO_2;
+
+// Bidirectional requests; winsim passes them on without looking inside.
+typedef struct _BIDI_REQUEST_CONTAINER BIDI_REQUEST_CONTAINER, *PBIDI_REQUEST_CONTAINER, *LPBIDI_REQUEST_CONTAINER;
+typedef struct _BIDI_RESPONSE_CONTAINER BIDI_RESPONSE_CONTAINER, *PBIDI_RESPONSE_CONTAINER,
+    *LPBIDI_RESPONSE_CONTAINER;
+
 // ------------------------------------------------------------ printer data
 #define SPLREG_MAJOR_VERSION TEXT("MajorVersion")
 #define SPLREG_MINOR_VERSION TEXT("MinorVersion")
@@ -288,6 +321,15 @@ WINSIM_SPOOL DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, L
 WINSIM_SPOOL DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName);
 WINSIM_SPOOL DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName);
 
+WINSIM_SPOOL BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
+WINSIM_SPOOL BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf,
+                                 LPDWORD pcbNeeded);
+
+WINSIM_SPOOL BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
+                                    LPDWORD pcReturned);
+WINSIM_SPOOL BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitors);
+WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorName);
+
 #define OpenPrinter OpenPrinterW
 #define OpenPrinter2 OpenPrinter2W
 #define GetPrinter GetPrinterW
@@ -306,3 +348,8 @@ WINSIM_SPOOL DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName
 #define SetPrinterDataEx SetPrinterDataExW
 #define DeletePrinterData DeletePrinterDataW
 #define DeletePrinterDataEx DeletePrinterDataExW
+#define SetJob SetJobW
+#define GetJob GetJobW
+#define EnumPorts EnumPortsW
+#define AddMonitor AddMonitorW
+#define DeleteMonitor DeleteMonitorW

@@ -1,12 +1,17 @@
 // The spooler: printers and drivers (kept in the registry where Windows keeps
 // them), printer handles, printer data, and jobs.  A job is spooled in memory
-// while it is written and handed to the printer's port at EndDocPrinter.
-// Printer-data values that the printer does not hold are asked of the port
+// while it is written; EndDocPrinter queues it, and the printer's own
+// despooling thread writes its jobs to the printer's port one at a time, in
+// order, as the print processor of the real spooler does.  Printer-data
+// values that the printer does not hold are asked of the port
 // (GetPrinterDataFromPort).
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <map>
+#include <thread>
 #include <unordered_set>
 
 #include <winsim/testing.h>
@@ -23,6 +28,17 @@ constexpr uint32_t kHandleMagic = 0x53504F4C;  // "SPOL"
 struct Job {
   JobRecord rec;
   std::u16string outputFile;
+  SYSTEMTIME submitted{};
+};
+
+// A printer's queue and the thread that despools it.
+struct PrinterQueue {
+  std::u16string printer;
+  std::deque<DWORD> pending;  // ended jobs not yet despooled, in order
+  DWORD current = 0;          // the job being despooled
+  bool stop = false;
+  bool finished = false;      // the thread has left its loop
+  std::thread thread;
 };
 
 struct PrinterHandle {
@@ -33,13 +49,25 @@ struct PrinterHandle {
   bool pageOpen = false;
 };
 
-std::recursive_mutex g_lock;
+std::recursive_mutex &g_lock = *new std::recursive_mutex;  // kept past static destruction, as the queues
 std::unordered_set<PrinterHandle *> g_handles;
 std::map<DWORD, Job> g_jobs;
 std::vector<DWORD> g_jobOrder;
 DWORD g_nextJob = 1;
 std::map<std::u16string, PortResponder> g_responders;  // by upper-case port name
 std::vector<PortFactory> g_factories;
+// Ports stay open from their first use until the machine is reset, as the
+// spooler keeps a port open for its printers.
+struct OpenPort {
+  std::u16string monitor;
+  std::shared_ptr<Port> port;
+};
+std::map<std::u16string, OpenPort> g_ports;  // by upper-case port name
+// The queues and their condition outlive the process's static destructors:
+// a despooling thread may still wait on them when the process ends.
+std::map<std::u16string, std::shared_ptr<PrinterQueue>> &g_queues =
+    *new std::map<std::u16string, std::shared_ptr<PrinterQueue>>;  // by upper-case printer name
+std::condition_variable_any &g_queueCv = *new std::condition_variable_any;  // queue changes, waited on with g_lock
 
 PrinterHandle *handleOf(HANDLE h) {
   auto *p = static_cast<PrinterHandle *>(h);
@@ -186,7 +214,7 @@ class FilePort : public Port {
     file_ = INVALID_HANDLE_VALUE;
     return ok;
   }
-  BOOL getPrinterDataFromPort(const std::u16string &, std::vector<BYTE> &, DWORD &error) override {
+  BOOL getPrinterDataFromPort(const std::u16string &, DWORD, std::vector<BYTE> &, DWORD &, DWORD &error) override {
     error = ERROR_NOT_SUPPORTED;
     return FALSE;
   }
@@ -207,7 +235,8 @@ class RecordingPort : public Port {
     return TRUE;
   }
   BOOL endDoc() override { return TRUE; }
-  BOOL getPrinterDataFromPort(const std::u16string &valueName, std::vector<BYTE> &reply, DWORD &error) override {
+  BOOL getPrinterDataFromPort(const std::u16string &valueName, DWORD, std::vector<BYTE> &reply, DWORD &,
+                              DWORD &error) override {
     PortResponder r;
     {
       std::lock_guard<std::recursive_mutex> g(g_lock);
@@ -235,15 +264,16 @@ bool isPathPort(const std::u16string &name) {
   return name.size() > 2 && ((name[1] == u':' && (name[2] == u'\\' || name[2] == u'/')) || name.rfind(u"\\\\", 0) == 0);
 }
 
-std::unique_ptr<Port> makePort(const std::u16string &portName, const std::u16string &outputFile) {
-  if (!outputFile.empty()) return std::make_unique<FilePort>(outputFile);
+std::unique_ptr<Port> makePort(const std::u16string &printer, const std::u16string &portName) {
+  static std::once_flag monitorsRegistered;
+  std::call_once(monitorsRegistered, registerMonitorPortFactory);
   std::vector<PortFactory> factories;
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);
     factories = g_factories;
   }
   for (auto &f : factories)
-    if (auto p = f(portName)) return p;
+    if (auto p = f(printer, portName)) return p;
   if (isPathPort(portName)) return std::make_unique<FilePort>(portName);
   return std::make_unique<RecordingPort>(portName);
 }
@@ -256,26 +286,188 @@ std::u16string portOf(const std::u16string &printer) {
   return p;
 }
 
-// Hands a finished job to its port.
-void despool(Job &job) {
-  std::unique_ptr<Port> port = makePort(job.rec.port, job.outputFile);
-  DWORD done = 0;
-  bool ok = port->startDoc(job.rec.printer, job.rec.id, job.rec.document);
-  // Written in blocks, as the spooler hands spool data to a port.
-  const size_t kBlock = 0x10000;
-  for (size_t off = 0; ok && off < job.rec.bytes.size(); off += done) {
-    DWORD n = DWORD(std::min(kBlock, job.rec.bytes.size() - off));
-    done = 0;
-    ok = port->write(job.rec.bytes.data() + off, n, &done) && done > 0;
+// The open port of a printer, opened on first use.  A port whose printer now
+// wants another language monitor is opened again.
+std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16string &portName) {
+  std::u16string key = upper(portName), monitor = printerMonitorName(printer);
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    auto it = g_ports.find(key);
+    if (it != g_ports.end() && equalsNoCase(it->second.monitor, monitor)) return it->second.port;
   }
-  if (ok) ok = port->endDoc();
-  else port->endDoc();
+  std::shared_ptr<Port> made;
+  std::shared_ptr<Port> old;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    auto it = g_ports.find(key);
+    if (it != g_ports.end()) {
+      // Closed before the new one opens: a monitor refuses a second open of
+      // one port.
+      old = std::move(it->second.port);
+      g_ports.erase(it);
+    }
+  }
+  old.reset();
+  // Opened without the spooler's lock: the monitor may call back.
+  made = makePort(printer, portName);
+  if (!made->isOpen()) return made;
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_ports.find(key);
+  if (it != g_ports.end()) return it->second.port;  // another thread opened it meanwhile
+  g_ports[key] = OpenPort{monitor, made};
+  return made;
+}
+
+bool jobDeleting(DWORD id) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(id);
+  return it == g_jobs.end() || (it->second.rec.status & JOB_STATUS_DELETING);
+}
+
+// A port that takes no bytes is given this long (simulated time) before the
+// job is given up, so that a dead device cannot hold a queue for ever.
+constexpr uint64_t kStallLimitMs = 5 * 60 * 1000;
+// Pause before writing again after a write that took no bytes.
+constexpr DWORD kRetryPauseMs = 100;
+
+// Hands an ended job to its port: start, writes until every byte is taken,
+// end.  Runs on the printer's despooling thread.
+void despool(Job &job) {
+  std::shared_ptr<Port> port = job.outputFile.empty() ? portFor(job.rec.printer, job.rec.port)
+                                                      : std::make_shared<FilePort>(job.outputFile);
+  bool ok = port->startDoc(job.rec.printer, job.rec.id, job.rec.document);
+  if (!ok) {
+    job.rec.aborted = true;
+    return;
+  }
+  // Written in blocks, as the spooler hands spool data to a port; a write
+  // that takes fewer bytes is followed by one with the rest.
+  const size_t kBlock = 0x10000;
+  const auto &bytes = job.rec.bytes;
+  uint64_t lastProgress = virtualNowMs();
+  for (size_t off = 0; ok && off < bytes.size();) {
+    if (jobDeleting(job.rec.id)) {
+      ok = false;
+      break;
+    }
+    DWORD n = DWORD(std::min(kBlock, bytes.size() - off)), done = 0;
+    ok = port->write(bytes.data() + off, n, &done);
+    if (!ok) break;
+    if (done) {
+      off += std::min(done, n);
+      lastProgress = virtualNowMs();
+    } else if (virtualNowMs() - lastProgress >= kStallLimitMs) {
+      OutputDebugStringA("winsim: the port took no bytes for too long; the job is given up");
+      ok = false;
+    } else {
+      Sleep(kRetryPauseMs);
+    }
+  }
+  if (!port->endDoc()) ok = false;
   if (!ok) job.rec.aborted = true;
+}
+
+void despoolLoop(std::shared_ptr<PrinterQueue> q) {
+  std::unique_lock<std::recursive_mutex> lk(g_lock);
+  for (;;) {
+    g_queueCv.wait(lk, [&] { return q->stop || !q->pending.empty(); });
+    if (q->stop) break;
+    DWORD id = q->pending.front();
+    q->pending.pop_front();
+    auto it = g_jobs.find(id);
+    if (it == g_jobs.end() || it->second.rec.aborted) continue;
+    q->current = id;
+    it->second.rec.status |= JOB_STATUS_PRINTING;
+    Job job = it->second;
+    lk.unlock();
+    despool(job);
+    lk.lock();
+    it = g_jobs.find(id);
+    if (it != g_jobs.end()) {
+      JobRecord &rec = it->second.rec;
+      rec.aborted = rec.aborted || job.rec.aborted;
+      rec.status &= ~DWORD(JOB_STATUS_PRINTING);
+      rec.status |= rec.aborted ? JOB_STATUS_DELETED : JOB_STATUS_PRINTED;
+      rec.despooled = true;
+    }
+    q->current = 0;
+    g_queueCv.notify_all();
+  }
+  q->finished = true;
+  g_queueCv.notify_all();
+}
+
+// Queues an ended job on its printer's queue; called with the lock held.
+void enqueue(const std::u16string &printer, DWORD id) {
+  auto &q = g_queues[upper(printer)];
+  if (!q) {
+    q = std::make_shared<PrinterQueue>();
+    q->printer = printer;
+    q->thread = std::thread(despoolLoop, q);
+  }
+  q->pending.push_back(id);
+  g_queueCv.notify_all();
+}
+
+bool queuesIdle(const std::u16string &printer) {
+  for (auto &kv : g_queues) {
+    if (!printer.empty() && !equalsNoCase(kv.second->printer, printer)) continue;
+    if (!kv.second->pending.empty() || kv.second->current) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 std::u16string printersKey() { return u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"; }
+std::u16string monitorsKey() { return u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors"; }
+
+std::vector<std::u16string> portsUsingMonitor(const std::u16string &monitor) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  std::vector<std::u16string> out;
+  for (auto &kv : g_ports)
+    if (equalsNoCase(kv.second.monitor, monitor)) out.push_back(kv.first);
+  return out;
+}
+
+BOOL enumPortList(const std::vector<PortListEntry> &ports, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed,
+                  LPDWORD returned) {
+  if (returned) *returned = 0;
+  if (level != 1 && level != 2) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  size_t fixed = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
+  size_t total = fixed * ports.size();
+  for (auto &p : ports) total += (p.name.size() + 1) * 2 + (level == 2 ? (p.monitor.size() + p.description.size() + 2) * 2 : 0);
+  if (needed) *needed = DWORD(total);
+  if (!out || cb < total) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  // Fixed parts first, strings from the end of the buffer backwards.
+  BYTE *tail = out + total;
+  auto put = [&](const std::u16string &s) {
+    tail -= (s.size() + 1) * 2;
+    std::memcpy(tail, s.c_str(), (s.size() + 1) * 2);
+    return reinterpret_cast<LPWSTR>(tail);
+  };
+  for (size_t i = 0; i < ports.size(); ++i) {
+    if (level == 1) {
+      PORT_INFO_1W pi{put(ports[i].name)};
+      std::memcpy(out + i * fixed, &pi, sizeof(pi));
+    } else {
+      PORT_INFO_2W pi{};
+      pi.pPortName = put(ports[i].name);
+      pi.pMonitorName = put(ports[i].monitor);
+      pi.pDescription = put(ports[i].description);
+      pi.fPortType = PORT_TYPE_WRITE | (isUsbPortName(ports[i].name) ? PORT_TYPE_READ : 0);
+      std::memcpy(out + i * fixed, &pi, sizeof(pi));
+    }
+  }
+  if (returned) *returned = DWORD(ports.size());
+  return TRUE;
+}
 
 std::u16string currentEnvironment() { return osVersion().x64 ? u"Windows x64" : u"Windows NT x86"; }
 
@@ -294,6 +486,32 @@ void addPortFactory(PortFactory f) {
 }
 
 void resetSpooler() {
+  // Stop the despooling threads first: a job still running finishes its
+  // current port call (every one of them is bounded) and the thread leaves.
+  std::map<std::u16string, std::shared_ptr<PrinterQueue>> queues;
+  {
+    std::unique_lock<std::recursive_mutex> lk(g_lock);
+    queues.swap(g_queues);
+    for (auto &kv : queues) kv.second->stop = true;
+    g_queueCv.notify_all();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (auto &kv : queues) {
+      auto q = kv.second;
+      g_queueCv.wait_until(lk, deadline, [&] { return q->finished; });
+    }
+  }
+  for (auto &kv : queues) {
+    if (kv.second->finished) kv.second->thread.join();
+    else kv.second->thread.detach();  // stuck in a monitor: left to finish on its own
+  }
+  std::map<std::u16string, OpenPort> ports;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    ports.swap(g_ports);
+  }
+  ports.clear();  // ClosePort, without the lock: a monitor may call back
+  resetMonitors();
+  resetUsbPorts();
   std::lock_guard<std::recursive_mutex> g(g_lock);
   for (PrinterHandle *h : g_handles) {
     h->magic = 0;
@@ -336,6 +554,20 @@ bool readDriver(const std::u16string &name, const std::u16string &env, DriverInf
   RegCloseKey(k);
   return true;
 }
+
+}  // namespace
+
+std::u16string winsim::spool::printerMonitorName(const std::u16string &printer) {
+  HKEY k = openPrinterKey(printer);
+  if (!k) return {};
+  std::u16string driverName = readString(k, u"Printer Driver");
+  RegCloseKey(k);
+  DriverInfo d;
+  if (driverName.empty() || !readDriver(driverName, currentEnvironment(), d)) return {};
+  return d.monitor;
+}
+
+namespace {
 
 // Puts a driver file into the driver directory; returns its file name.
 bool placeDriverFile(LPCWSTR given, const std::u16string &env, std::u16string &fileName) {
@@ -446,7 +678,7 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);
     for (auto &kv : g_jobs)
-      if (equalsNoCase(kv.second.rec.printer, h->name) && !kv.second.rec.completed && !kv.second.rec.aborted) ++jobs;
+      if (equalsNoCase(kv.second.rec.printer, h->name) && !kv.second.rec.despooled && !kv.second.rec.aborted) ++jobs;
   }
   switch (level) {
     case 1: {
@@ -979,6 +1211,8 @@ DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
   job.rec.document = fromW(di->pDocName);
   job.outputFile = fromW(di->pOutputFile);
   job.rec.port = job.outputFile.empty() ? portOf(h->name) : job.outputFile;
+  job.rec.status = JOB_STATUS_SPOOLING;
+  GetSystemTime(&job.submitted);
   DWORD id = job.rec.id;
   g_jobs[id] = std::move(job);
   g_jobOrder.push_back(id);
@@ -1051,27 +1285,25 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  Job job;
-  {
-    std::lock_guard<std::recursive_mutex> g(g_lock);
-    auto it = g_jobs.find(h->jobId);
-    if (!h->jobId || it == g_jobs.end()) {
-      SetLastError(ERROR_SPL_NO_STARTDOC);
-      return FALSE;
-    }
-    h->jobId = 0;
-    h->pageOpen = false;
-    if (it->second.rec.aborted) return TRUE;
-    job = it->second;
-  }
-  // The port runs without the spooler's lock: a monitor may call back.
-  despool(job);
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  auto it = g_jobs.find(job.rec.id);
-  if (it != g_jobs.end()) {
-    it->second.rec.completed = true;
-    it->second.rec.aborted = job.rec.aborted;
+  auto it = g_jobs.find(h->jobId);
+  if (!h->jobId || it == g_jobs.end()) {
+    SetLastError(ERROR_SPL_NO_STARTDOC);
+    return FALSE;
   }
+  h->jobId = 0;
+  h->pageOpen = false;
+  if (it->second.rec.aborted) {
+    // Deleted while it was being written: it never reaches the queue.
+    it->second.rec.status = (it->second.rec.status & ~DWORD(JOB_STATUS_SPOOLING | JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
+    it->second.rec.despooled = true;
+    g_queueCv.notify_all();
+    return TRUE;
+  }
+  it->second.rec.completed = true;
+  it->second.rec.status &= ~DWORD(JOB_STATUS_SPOOLING);
+  // The printer's thread takes it from here.
+  enqueue(it->second.rec.printer, it->first);
   return TRUE;
 }
 
@@ -1088,9 +1320,141 @@ BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
     return FALSE;
   }
   it->second.rec.aborted = true;
+  it->second.rec.status = (it->second.rec.status & ~DWORD(JOB_STATUS_SPOOLING)) | JOB_STATUS_DELETED;
+  it->second.rec.despooled = true;
   h->jobId = 0;
   h->pageOpen = false;
   return TRUE;
+}
+
+BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (Level != 1) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  JobRecord rec;
+  SYSTEMTIME submitted{};
+  DWORD position = 0;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    auto it = g_jobs.find(JobId);
+    // Printed and deleted jobs have left the queue.
+    if (it == g_jobs.end() || !equalsNoCase(it->second.rec.printer, h->name) || it->second.rec.despooled) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    rec = it->second.rec;
+    rec.bytes.clear();
+    submitted = it->second.submitted;
+    for (DWORD id : g_jobOrder) {
+      auto jt = g_jobs.find(id);
+      if (jt == g_jobs.end() || jt->second.rec.despooled || !equalsNoCase(jt->second.rec.printer, h->name)) continue;
+      ++position;
+      if (id == JobId) break;
+    }
+  }
+  JOB_INFO_1W ji{};
+  ji.JobId = rec.id;
+  ji.Status = rec.status;
+  ji.Priority = 1;
+  ji.Position = position;
+  ji.TotalPages = rec.pages;
+  ji.PagesPrinted = (rec.status & JOB_STATUS_PRINTED) ? rec.pages : 0;
+  ji.Submitted = submitted;
+  WCHAR comp[64];
+  DWORD n = 64;
+  GetComputerNameW(comp, &n);
+  Packer pk(sizeof(ji));
+  std::vector<std::pair<size_t, size_t>> fix = {
+      {offsetof(JOB_INFO_1W, pPrinterName), pk.addString(rec.printer)},
+      {offsetof(JOB_INFO_1W, pMachineName), pk.addString(u"\\\\" + std::u16string(comp, n))},
+      {offsetof(JOB_INFO_1W, pUserName), pk.addString(u"User")},
+      {offsetof(JOB_INFO_1W, pDocument), pk.addString(rec.document)},
+      {offsetof(JOB_INFO_1W, pDatatype), pk.addString(u"RAW")},
+      {offsetof(JOB_INFO_1W, pStatus), kNone}};
+  return emit(ji, pk, fix, pJob, cbBuf, pcbNeeded);
+}
+
+BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // Levels 1 and 2 would change the job's fields; the package only sends
+  // commands, so their data is accepted and not applied.
+  if (Level > 2 || (Level != 0 && !pJob)) {
+    SetLastError(Level > 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(JobId);
+  if (it == g_jobs.end() || !equalsNoCase(it->second.rec.printer, h->name) || it->second.rec.despooled) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  JobRecord &rec = it->second.rec;
+  switch (Command) {
+    case 0:
+      break;
+    case JOB_CONTROL_PAUSE:
+      rec.status |= JOB_STATUS_PAUSED;
+      break;
+    case JOB_CONTROL_RESUME:
+      rec.status &= ~DWORD(JOB_STATUS_PAUSED);
+      break;
+    case JOB_CONTROL_RESTART:
+      rec.status |= JOB_STATUS_RESTART;
+      break;
+    case JOB_CONTROL_CANCEL:
+    case JOB_CONTROL_DELETE: {
+      rec.status |= JOB_STATUS_DELETING;
+      rec.aborted = true;
+      // A job still waiting in the queue goes at once; the one being
+      // despooled stops at its next write.
+      auto q = g_queues.find(upper(rec.printer));
+      bool waiting = q != g_queues.end() && std::find(q->second->pending.begin(), q->second->pending.end(), JobId) !=
+                                                 q->second->pending.end();
+      if (waiting) q->second->pending.erase(std::find(q->second->pending.begin(), q->second->pending.end(), JobId));
+      bool running = q != g_queues.end() && q->second->current == JobId;
+      if (!running && rec.completed) {
+        rec.status = (rec.status & ~DWORD(JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
+        rec.despooled = true;
+        g_queueCv.notify_all();
+      }
+      break;
+    }
+    case JOB_CONTROL_SENT_TO_PRINTER:
+    case JOB_CONTROL_LAST_PAGE_EJECTED:
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+  }
+  if (Command) rec.controls.push_back(Command);
+  return TRUE;
+}
+
+BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  (void)pName;
+  // The USB monitor's ports, then the local ports: FILE: and the files and
+  // other names that printers use.
+  std::vector<PortListEntry> ports = usbPortNames();
+  std::vector<std::u16string> local = {u"FILE:"};
+  for (const auto &n : printerNames()) {
+    std::u16string p = portOf(n);
+    if (p.empty() || isUsbPortName(p)) continue;
+    bool seen = false;
+    for (auto &l : local) seen = seen || equalsNoCase(l, p);
+    if (!seen) local.push_back(p);
+  }
+  for (auto &l : local) ports.push_back({l, u"Local Port", u"Local Port"});
+  return enumPortList(ports, Level, pPorts, cbBuf, pcbNeeded, pcReturned);
 }
 
 // ------------------------------------------------------------ printer data
@@ -1113,10 +1477,16 @@ DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, 
   DWORD st = queryData(h, u"PrinterDriverData", pValueName, pType, pData, nSize, pcbNeeded, absent);
   if (!absent) return st;
   // Not a value of the printer: the port's monitor may know it.
-  std::unique_ptr<Port> port = makePort(portOf(h->name), u"");
+  std::shared_ptr<Port> port = portFor(h->name, portOf(h->name));
   std::vector<BYTE> reply;
-  DWORD error = ERROR_FILE_NOT_FOUND;
-  if (!port->getPrinterDataFromPort(pValueName, reply, error)) return error ? error : ERROR_FILE_NOT_FOUND;
+  DWORD error = ERROR_FILE_NOT_FOUND, needed = 0;
+  if (!port->getPrinterDataFromPort(pValueName, nSize, reply, needed, error)) {
+    if (error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_MORE_DATA) {
+      if (pcbNeeded) *pcbNeeded = needed;
+      return ERROR_MORE_DATA;
+    }
+    return error ? error : ERROR_FILE_NOT_FOUND;
+  }
   if (pcbNeeded) *pcbNeeded = DWORD(reply.size());
   if (pType) *pType = REG_BINARY;
   if (reply.size() > nSize || (!pData && !reply.empty())) return ERROR_MORE_DATA;
@@ -1224,7 +1594,16 @@ bool installPrinter(const PrinterSetup &s) {
   return true;
 }
 
+bool waitForSpoolerIdle(const std::u16string &printer, DWORD timeoutMs) {
+  std::unique_lock<std::recursive_mutex> lk(spool::g_lock);
+  auto deadline = std::chrono::steady_clock::now() + realDuration(timeoutMs);
+  return spool::g_queueCv.wait_until(lk, deadline, [&] { return spool::queuesIdle(printer); });
+}
+
+// The records are read once the printer's queue is done with its jobs, so
+// that a test sees what reached the port.
 std::vector<JobRecord> printJobs(const std::u16string &printer) {
+  waitForSpoolerIdle(printer);
   std::lock_guard<std::recursive_mutex> g(spool::g_lock);
   std::vector<JobRecord> out;
   for (DWORD id : spool::g_jobOrder) {
@@ -1237,6 +1616,7 @@ std::vector<JobRecord> printJobs(const std::u16string &printer) {
 }
 
 std::vector<uint8_t> jobBytes(DWORD jobId) {
+  waitForSpoolerIdle();
   std::lock_guard<std::recursive_mutex> g(spool::g_lock);
   auto it = spool::g_jobs.find(jobId);
   return it == spool::g_jobs.end() ? std::vector<uint8_t>() : it->second.rec.bytes;

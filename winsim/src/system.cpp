@@ -104,6 +104,9 @@ void writeOsVersionToRegistry() {
 // ------------------------------------------------------------ test control
 
 void resetMachine() {
+  // The spooler's threads and monitors go first, while the drive they use is
+  // still there.
+  spool::resetSpooler();
   {
     std::lock_guard<std::mutex> g(g_machineLock);
     if (g_initialised && g_rootIsOurs && !g_root.empty()) {

@@ -913,6 +913,7 @@ TEST_F(Spooler, AJobIsReadBackByteForByteAndLandsInAFilePort) {
   EXPECT_GT(id2, id);
   ASSERT_TRUE(WritePrinter(h, bytes.data(), 5, &written));
   ASSERT_TRUE(EndDocPrinter(h));
+  ASSERT_TRUE(winsim::waitForSpoolerIdle());
   std::ifstream f(winsim::hostPath(out), std::ios::binary);
   std::vector<uint8_t> got((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   EXPECT_EQ(got, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 5));
@@ -931,6 +932,7 @@ TEST_F(Spooler, AJobIsReadBackByteForByteAndLandsInAFilePort) {
   ASSERT_TRUE(WritePrinter(h, bytes.data(), 3, &written));
   ASSERT_TRUE(EndDocPrinter(h));
   ClosePrinter(h);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"File Printer"));
   std::ifstream g(winsim::hostPath(u"c:\\JOBS.bin"), std::ios::binary);
   got.assign(std::istreambuf_iterator<char>(g), std::istreambuf_iterator<char>());
   EXPECT_EQ(got, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 3));

@@ -104,6 +104,7 @@ class CardPrint : public ::testing::Test {
 
   // The job as it arrived at the printer's port.
   std::vector<uint8_t> portBytes(const char16_t *port = kPort) {
+    EXPECT_TRUE(winsim::waitForSpoolerIdle());  // the printer's thread writes the port
     std::ifstream f(winsim::hostPath(port), std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,10 @@ struct JobRecord {
   std::vector<uint8_t> bytes;
   DWORD pages = 0;
   bool completed = false;     // EndDocPrinter reached
-  bool aborted = false;       // AbortPrinter, or the port refused it
+  bool aborted = false;       // AbortPrinter, deleted, or the port refused it
+  bool despooled = false;     // the printer's queue is done with it
+  DWORD status = 0;           // JOB_STATUS_ bits as GetJobW reports them
+  std::vector<DWORD> controls;  // the SetJobW commands it received, in order
 };
 // Jobs in the order they were started (all printers when the name is empty).
 WINSIM_API std::vector<JobRecord> printJobs(const std::u16string &printer = std::u16string());
@@ -86,6 +90,46 @@ WINSIM_API std::vector<uint8_t> jobBytes(DWORD jobId);
 // which answers TRUE with the reply bytes or FALSE (no such value).
 using PortResponder = std::function<bool(const std::u16string &valueName, std::vector<uint8_t> &reply)>;
 WINSIM_API void setPortResponder(const std::u16string &portName, PortResponder responder);
+
+// Waits until the printer's queue (every printer's when the name is empty)
+// has despooled all its ended jobs; false when that did not happen within
+// `timeoutMs` of simulated time.
+WINSIM_API bool waitForSpoolerIdle(const std::u16string &printer = std::u16string(), DWORD timeoutMs = 60000);
+
+// ------------------------------------------------------------ USB devices
+// The printer end of a USB cable, plugged into one of the ports ("USB001",
+// "USB002" ...) of winsim's USB port monitor.  Called from the spooler's and
+// the monitors' threads, one call at a time per port is not guaranteed: an
+// implementation locks what it shares.
+class UsbDevice {
+ public:
+  virtual ~UsbDevice() = default;
+  // Takes bytes sent to the printer: how many it took (0 when it takes none
+  // now), -1 when the device is gone.
+  virtual long write(const uint8_t *data, size_t size) = 0;
+  // Hands out answer bytes: how many (0 when none are waiting), -1 when gone.
+  virtual long read(uint8_t *out, size_t max) = 0;
+  // The port status byte of the printer class request; false when gone.
+  virtual bool lineStatus(uint8_t &status) = 0;
+  // Called at attach with a function the device calls whenever answer bytes
+  // arrive, so that a waiting read goes on at once; at detach with an empty
+  // function.  Devices without it are polled.
+  virtual void setAnswerNotifier(std::function<void()> notify) { (void)notify; }
+};
+// Plugs a device into a USB port ("USB001" ... "USB999"), creating the port
+// when it is new; a device already there is unplugged first.  False for a
+// name that is no USB port name.
+WINSIM_API bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<UsbDevice> device);
+// Unplugs it; the port stays, as Windows keeps the ports of absent devices.
+WINSIM_API void detachUsbDevice(const std::u16string &portName);
+// The USB port monitor's table, as the spooler hands it to a language
+// monitor's OpenPortEx (a MONITOR of winsplp.h), for tests of the ports alone.
+WINSIM_API const struct _MONITOR *usbPortMonitorTable();
+
+// A monitor DLL installed as an installer would: the host file is copied to
+// C:\Windows\system32 and registered with AddMonitorW (which loads it).
+// False with the thread's last error set by AddMonitorW on failure.
+WINSIM_API bool installMonitor(const std::u16string &monitorName, const std::string &hostDll);
 
 // Host folder searched first for the TrueType files of the text engine.
 WINSIM_API void setFontFolder(const std::string &hostDir);

@@ -102,6 +102,9 @@ typedef LONG FIX;
 #define TEXT(s) __TEXT(s)
 #define _T(s) __TEXT(s)
 
+#define MAXDWORD 0xffffffffu
+#define MAXWORD 0xffffu
+#define MAXBYTE 0xffu
 #define MAKEWORD(a, b) ((WORD)(((BYTE)((DWORD_PTR)(a) & 0xff)) | ((WORD)((BYTE)((DWORD_PTR)(b) & 0xff))) << 8))
 #define MAKELONG(a, b) ((LONG)(((WORD)((DWORD_PTR)(a) & 0xffff)) | ((DWORD)((WORD)((DWORD_PTR)(b) & 0xffff))) << 16))
 #define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
@@ -190,6 +193,16 @@ typedef struct _OVERLAPPED {
   };
   HANDLE hEvent;
 } OVERLAPPED, *LPOVERLAPPED;
+
+// Read and write time-outs of a communications device (and of a printer port,
+// which the port monitors set with the same structure).
+typedef struct _COMMTIMEOUTS {
+  DWORD ReadIntervalTimeout;
+  DWORD ReadTotalTimeoutMultiplier;
+  DWORD ReadTotalTimeoutConstant;
+  DWORD WriteTotalTimeoutMultiplier;
+  DWORD WriteTotalTimeoutConstant;
+} COMMTIMEOUTS, *LPCOMMTIMEOUTS;
 
 // The real structure is opaque to callers; winsim keeps its lock behind a pointer.
 typedef struct _RTL_CRITICAL_SECTION {

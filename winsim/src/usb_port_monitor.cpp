@@ -1,0 +1,347 @@
+// winsim's USB port monitor: the ports "USB001", "USB002" ... that Windows
+// creates for USB printers, served through a MONITOR table as the system's
+// port monitor serves them.  Bytes written to a port go to the device a test
+// plugged into it; reads return the device's answers.  Reads and writes end
+// after the port's time-outs on the simulated clock, so a silent or stalled
+// device never holds the spooler's thread for good.
+#include <cstring>
+#include <map>
+
+#include <usbprint.h>
+#include <winsplp.h>
+
+#include "internal.h"
+#include "spooler_internal.h"
+
+namespace winsim::spool {
+
+namespace {
+
+constexpr uint32_t kPortMagic = 0x55534250;  // "USBP"
+// Time-outs a port starts with (milliseconds of simulated time): a read waits
+// this long for the first answer byte, a write this long for the device to
+// take bytes.  Language monitors change them with SetPortTimeOuts.
+constexpr DWORD kDefaultReadTimeoutMs = 5000;
+constexpr DWORD kDefaultWriteTimeoutMs = 15000;
+// Devices without an answer notifier, and devices that take no bytes, are
+// asked again after this much simulated time.
+constexpr DWORD kPollMs = 10;
+
+// One USB port and what is plugged into it.
+struct UsbPort {
+  std::u16string name;
+  std::shared_ptr<UsbDevice> device;
+  HANDLE answers = nullptr;  // auto-reset event, set by the device's notifier
+};
+
+std::mutex g_usbLock;
+std::map<std::u16string, std::shared_ptr<UsbPort>> g_usbPorts;  // by upper-case name
+
+struct UsbPortHandle {
+  uint32_t magic = kPortMagic;
+  std::shared_ptr<UsbPort> port;
+  COMMTIMEOUTS timeouts{0, 0, kDefaultReadTimeoutMs, 0, kDefaultWriteTimeoutMs};
+  std::mutex lock;  // guards the time-outs: a language monitor may set them from another thread
+};
+
+std::mutex g_handleLock;
+std::vector<UsbPortHandle *> g_portHandles;
+
+UsbPortHandle *portHandle(HANDLE h) {
+  std::lock_guard<std::mutex> g(g_handleLock);
+  for (auto *p : g_portHandles)
+    if (p == h && p->magic == kPortMagic) return p;
+  return nullptr;
+}
+
+std::shared_ptr<UsbPort> findPort(const std::u16string &name, bool create) {
+  if (!isUsbPortName(name)) return nullptr;
+  std::lock_guard<std::mutex> g(g_usbLock);
+  auto key = upper(name);
+  auto it = g_usbPorts.find(key);
+  if (it != g_usbPorts.end()) return it->second;
+  if (!create) return nullptr;
+  auto p = std::make_shared<UsbPort>();
+  p->name = key;
+  p->answers = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  g_usbPorts[key] = p;
+  return p;
+}
+
+std::shared_ptr<UsbDevice> deviceOf(const std::shared_ptr<UsbPort> &p) {
+  std::lock_guard<std::mutex> g(g_usbLock);
+  return p->device;
+}
+
+// ------------------------------------------------------------ the MONITOR entries
+
+BOOL WINAPI usbEnumPorts(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
+                         LPDWORD pcReturned) {
+  (void)pName;
+  return enumPortList(usbPortNames(), Level, pPorts, cbBuf, pcbNeeded, pcReturned);
+}
+
+BOOL WINAPI usbOpenPort(LPWSTR pName, PHANDLE pHandle) {
+  if (!pHandle) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *pHandle = nullptr;
+  // A port of a device that was never plugged in does not exist; one whose
+  // device went away stays and can be opened.
+  auto port = findPort(fromW(pName), false);
+  if (!port) {
+    SetLastError(ERROR_UNKNOWN_PORT);
+    return FALSE;
+  }
+  auto *h = new UsbPortHandle;
+  h->port = port;
+  std::lock_guard<std::mutex> g(g_handleLock);
+  g_portHandles.push_back(h);
+  *pHandle = h;
+  return TRUE;
+}
+
+BOOL WINAPI usbStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
+  (void)pPrinterName;
+  (void)JobId;
+  (void)Level;
+  (void)pDocInfo;
+  UsbPortHandle *h = portHandle(hPort);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // The device is opened for the job: without one the job cannot start.
+  if (!deviceOf(h->port)) {
+    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
+  if (pcbWritten) *pcbWritten = 0;
+  UsbPortHandle *h = portHandle(hPort);
+  if (!h || !pcbWritten || (!pBuffer && cbBuf)) {
+    SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  auto device = deviceOf(h->port);
+  if (!device) {
+    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+    return FALSE;
+  }
+  COMMTIMEOUTS t;
+  {
+    std::lock_guard<std::mutex> g(h->lock);
+    t = h->timeouts;
+  }
+  const uint64_t limit = uint64_t(t.WriteTotalTimeoutConstant) + uint64_t(t.WriteTotalTimeoutMultiplier) * cbBuf;
+  const uint64_t start = virtualNowMs();
+  DWORD done = 0;
+  while (done < cbBuf) {
+    long n = device->write(pBuffer + done, cbBuf - done);
+    if (n < 0) {
+      *pcbWritten = done;
+      SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+      return FALSE;
+    }
+    done += DWORD(std::min<unsigned long>(static_cast<unsigned long>(n), cbBuf - done));
+    if (done == cbBuf) break;
+    // A write that times out ends with what the device took; the caller sees
+    // fewer bytes written and decides whether to go on.
+    if (n == 0) {
+      if (limit == 0 || virtualNowMs() - start >= limit) break;
+      Sleep(kPollMs);
+    }
+  }
+  *pcbWritten = done;
+  return TRUE;
+}
+
+BOOL WINAPI usbReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) {
+  if (pcbRead) *pcbRead = 0;
+  UsbPortHandle *h = portHandle(hPort);
+  if (!h || !pcbRead || (!pBuffer && cbBuffer)) {
+    SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  auto device = deviceOf(h->port);
+  if (!device) {
+    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+    return FALSE;
+  }
+  if (cbBuffer == 0) return TRUE;
+  COMMTIMEOUTS t;
+  {
+    std::lock_guard<std::mutex> g(h->lock);
+    t = h->timeouts;
+  }
+  // As with a communications device: an interval of MAXDWORD with no total
+  // time-out returns at once with what is there; otherwise the read waits
+  // for the first bytes up to the total time-out and returns what came.
+  const bool immediate =
+      t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutConstant == 0 && t.ReadTotalTimeoutMultiplier == 0;
+  const uint64_t limit =
+      immediate ? 0 : uint64_t(t.ReadTotalTimeoutConstant) + uint64_t(t.ReadTotalTimeoutMultiplier) * cbBuffer;
+  const uint64_t start = virtualNowMs();
+  for (;;) {
+    long n = device->read(pBuffer, cbBuffer);
+    if (n < 0) {
+      SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+      return FALSE;
+    }
+    if (n > 0) {
+      *pcbRead = DWORD(std::min<unsigned long>(static_cast<unsigned long>(n), cbBuffer));
+      return TRUE;
+    }
+    uint64_t waited = virtualNowMs() - start;
+    if (waited >= limit) return TRUE;  // timed out: no bytes, no error
+    WaitForSingleObject(h->port->answers, DWORD(std::min<uint64_t>(limit - waited, kPollMs)));
+  }
+}
+
+BOOL WINAPI usbEndDocPort(HANDLE hPort) {
+  if (!portHandle(hPort)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL WINAPI usbClosePort(HANDLE hPort) {
+  std::lock_guard<std::mutex> g(g_handleLock);
+  for (auto it = g_portHandles.begin(); it != g_portHandles.end(); ++it) {
+    if (*it == hPort && (*it)->magic == kPortMagic) {
+      (*it)->magic = 0;
+      delete *it;
+      g_portHandles.erase(it);
+      return TRUE;
+    }
+  }
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+BOOL WINAPI usbGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
+                                      DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer,
+                                      LPDWORD lpcbReturned) {
+  (void)pValueName;
+  (void)lpInBuffer;
+  (void)cbInBuffer;
+  if (lpcbReturned) *lpcbReturned = 0;
+  UsbPortHandle *h = portHandle(hPort);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // The port monitor knows no printer-data values; it passes the printer
+  // class driver's control requests on to the device.
+  if (ControlID != IOCTL_USBPRINT_GET_LPT_STATUS) {
+    SetLastError(ControlID ? ERROR_INVALID_PARAMETER : ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  if (!lpOutBuffer || cbOutBuffer < 1 || !lpcbReturned) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  auto device = deviceOf(h->port);
+  uint8_t status = 0;
+  if (!device || !device->lineStatus(status)) {
+    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+    return FALSE;
+  }
+  reinterpret_cast<BYTE *>(lpOutBuffer)[0] = status;
+  *lpcbReturned = 1;
+  return TRUE;
+}
+
+BOOL WINAPI usbSetPortTimeOuts(HANDLE hPort, LPCOMMTIMEOUTS lpCTO, DWORD reserved) {
+  UsbPortHandle *h = portHandle(hPort);
+  if (!h || !lpCTO || reserved != 0) {
+    SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard<std::mutex> g(h->lock);
+  h->timeouts = *lpCTO;
+  return TRUE;
+}
+
+const MONITOR kUsbMonitor = {
+    usbEnumPorts, usbOpenPort, nullptr, usbStartDocPort, usbWritePort, usbReadPort,
+    usbEndDocPort, usbClosePort, nullptr, nullptr, nullptr, nullptr,
+    usbGetPrinterDataFromPort, usbSetPortTimeOuts, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+
+bool isUsbPortName(const std::u16string &name) {
+  if (name.size() != 6 || !equalsNoCase(name.substr(0, 3), u"USB")) return false;
+  for (size_t i = 3; i < 6; ++i)
+    if (name[i] < u'0' || name[i] > u'9') return false;
+  return name.substr(3) != u"000";
+}
+
+const MONITOR &usbPortMonitor() { return kUsbMonitor; }
+
+bool usbPortExists(const std::u16string &name) { return findPort(name, false) != nullptr; }
+
+std::vector<PortListEntry> usbPortNames() {
+  std::vector<PortListEntry> out;
+  std::lock_guard<std::mutex> g(g_usbLock);
+  for (auto &kv : g_usbPorts) out.push_back({kv.second->name, kUsbMonitorName, u"Virtual printer port for USB"});
+  return out;
+}
+
+void resetUsbPorts() {
+  std::map<std::u16string, std::shared_ptr<UsbPort>> ports;
+  {
+    std::lock_guard<std::mutex> g(g_usbLock);
+    ports.swap(g_usbPorts);
+  }
+  for (auto &kv : ports) {
+    if (kv.second->device) kv.second->device->setAnswerNotifier({});
+    CloseHandle(kv.second->answers);
+  }
+  std::lock_guard<std::mutex> g(g_handleLock);
+  for (auto *h : g_portHandles) {
+    h->magic = 0;
+    delete h;
+  }
+  g_portHandles.clear();
+}
+
+}  // namespace winsim::spool
+
+namespace winsim {
+
+bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<UsbDevice> device) {
+  auto port = spool::findPort(portName, true);
+  if (!port) return false;
+  detachUsbDevice(portName);
+  if (device) {
+    HANDLE ev = port->answers;
+    // The notifier may outlive the port's event only until detach or reset,
+    // both of which take it back first.
+    device->setAnswerNotifier([ev] { SetEvent(ev); });
+  }
+  std::lock_guard<std::mutex> g(spool::g_usbLock);
+  port->device = std::move(device);
+  return true;
+}
+
+const MONITOR *usbPortMonitorTable() { return &spool::usbPortMonitor(); }
+
+void detachUsbDevice(const std::u16string &portName) {
+  auto port = spool::findPort(portName, false);
+  if (!port) return;
+  std::shared_ptr<UsbDevice> old;
+  {
+    std::lock_guard<std::mutex> g(spool::g_usbLock);
+    old.swap(port->device);
+  }
+  if (old) old->setAnswerNotifier({});
+}
+
+}  // namespace winsim

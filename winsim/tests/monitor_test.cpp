@@ -1,0 +1,565 @@
+// The spooler's monitors: the USB port monitor with a device plugged into its
+// port, a language monitor stacked on it, and each printer's despooling
+// thread.  Time-outs run on the scaled clock: every test checks the simulated
+// time a wait took, and the real time stays small.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <usbprint.h>
+#include <winsplp.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include <winsim/testing.h>
+
+namespace {
+
+const char16_t kLm[] = u"Test Language Monitor";
+
+// A device that records what it takes and answers what a test gives it.
+class FakeDevice : public winsim::UsbDevice {
+ public:
+  long write(const uint8_t *data, size_t size) override {
+    std::function<std::string(const std::string &)> responder;
+    std::string taken;
+    {
+      std::lock_guard<std::mutex> g(lock_);
+      if (gone_) return -1;
+      if (stalled_) return 0;
+      size_t n = std::min(size, perWrite_);
+      taken.assign(reinterpret_cast<const char *>(data), n);
+      received_ += taken;
+      ++writes_;
+      responder = responder_;
+    }
+    if (responder) {
+      std::string answer = responder(taken);
+      if (!answer.empty()) giveAnswer(answer);
+    }
+    return long(taken.size());
+  }
+  long read(uint8_t *out, size_t max) override {
+    std::lock_guard<std::mutex> g(lock_);
+    if (gone_) return -1;
+    size_t n = std::min(max, answers_.size());
+    for (size_t i = 0; i < n; ++i) {
+      out[i] = uint8_t(answers_.front());
+      answers_.pop_front();
+    }
+    return long(n);
+  }
+  bool lineStatus(uint8_t &status) override {
+    std::lock_guard<std::mutex> g(lock_);
+    status = status_;
+    return !gone_;
+  }
+  void setAnswerNotifier(std::function<void()> notify) override {
+    std::lock_guard<std::mutex> g(lock_);
+    notify_ = std::move(notify);
+  }
+
+  void giveAnswer(const std::string &a) {
+    std::function<void()> notify;
+    {
+      std::lock_guard<std::mutex> g(lock_);
+      answers_.insert(answers_.end(), a.begin(), a.end());
+      notify = notify_;
+    }
+    if (notify) notify();
+  }
+  std::string received() {
+    std::lock_guard<std::mutex> g(lock_);
+    return received_;
+  }
+  int writes() {
+    std::lock_guard<std::mutex> g(lock_);
+    return writes_;
+  }
+  void setStalled(bool s) {
+    std::lock_guard<std::mutex> g(lock_);
+    stalled_ = s;
+  }
+  void setGone(bool s) {
+    std::lock_guard<std::mutex> g(lock_);
+    gone_ = s;
+  }
+  void setPerWrite(size_t n) {
+    std::lock_guard<std::mutex> g(lock_);
+    perWrite_ = n;
+  }
+  void setStatus(uint8_t s) {
+    std::lock_guard<std::mutex> g(lock_);
+    status_ = s;
+  }
+  void setResponder(std::function<std::string(const std::string &)> r) {
+    std::lock_guard<std::mutex> g(lock_);
+    responder_ = std::move(r);
+  }
+  bool hasNotifier() {
+    std::lock_guard<std::mutex> g(lock_);
+    return bool(notify_);
+  }
+
+ private:
+  std::mutex lock_;
+  std::string received_;
+  std::deque<char> answers_;
+  std::function<void()> notify_;
+  std::function<std::string(const std::string &)> responder_;
+  size_t perWrite_ = SIZE_MAX;
+  bool stalled_ = false, gone_ = false;
+  uint8_t status_ = 0x18;
+  int writes_ = 0;
+};
+
+// Real time of a call, to show that simulated waits cost little.
+template <typename F>
+double realMs(F f) {
+  auto t0 = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+class Monitors : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    winsim::resetMachine();
+    winsim::setClockScale(1000.0);
+    device = std::make_shared<FakeDevice>();
+    ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
+  }
+  void TearDown() override { winsim::resetMachine(); }
+
+  static void addPrinter(const char16_t *name, const char16_t *port, const char16_t *monitor) {
+    winsim::PrinterSetup s;
+    s.printerName = name;
+    s.driverName = std::u16string(name) + u" Driver";
+    s.portName = port;
+    s.monitorName = monitor ? monitor : u"";
+    ASSERT_TRUE(winsim::installPrinter(s));
+  }
+
+  static HANDLE open(const char16_t *name) {
+    HANDLE h = nullptr;
+    std::u16string n = name;
+    EXPECT_TRUE(OpenPrinterW(n.data(), &h, nullptr));
+    return h;
+  }
+
+  // A raw job through WritePrinter; its id.
+  static DWORD print(HANDLE h, const std::string &bytes, const char16_t *document = u"raw job") {
+    std::u16string doc = document, type = u"RAW";
+    DOC_INFO_1W di{doc.data(), nullptr, type.data()};
+    DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&di));
+    EXPECT_NE(id, 0u);
+    DWORD written = 0;
+    EXPECT_TRUE(WritePrinter(h, const_cast<char *>(bytes.data()), DWORD(bytes.size()), &written));
+    EXPECT_TRUE(EndDocPrinter(h));
+    return id;
+  }
+
+  static std::string lmCalls() {
+    HMODULE m = GetModuleHandleW(u"winsim_testlm.dll");
+    if (!m) return {};
+    using Calls = DWORD(WINAPI *)(char *, DWORD);
+    auto calls = reinterpret_cast<Calls>(reinterpret_cast<void *>(GetProcAddress(m, "TestLmCalls")));
+    if (!calls) return {};
+    std::string out(calls(nullptr, 0) + 1, '\0');
+    out.resize(calls(out.data(), DWORD(out.size())));
+    return out;
+  }
+
+  static DWORD getData(HANDLE h, const std::string &name, std::string &reply, DWORD size = 64) {
+    std::u16string n(name.begin(), name.end());
+    std::vector<BYTE> buf(size + 1);
+    DWORD type = 0, needed = 0;
+    DWORD st = GetPrinterDataW(h, n.data(), &type, size ? buf.data() : nullptr, size, &needed);
+    reply.assign(reinterpret_cast<char *>(buf.data()), st == ERROR_SUCCESS ? needed : 0);
+    if (st == ERROR_MORE_DATA) reply = std::to_string(needed);
+    return st;
+  }
+
+  std::shared_ptr<FakeDevice> device;
+};
+
+// ------------------------------------------------------------ the port monitor's table
+
+TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
+  const MONITOR *pm = winsim::usbPortMonitorTable();
+  ASSERT_TRUE(pm && pm->pfnOpenPort && pm->pfnWritePort && pm->pfnReadPort && pm->pfnSetPortTimeOuts);
+  EXPECT_EQ(pm->pfnOpenPortEx, nullptr);  // a port monitor, not a language monitor
+
+  HANDLE port = nullptr;
+  std::u16string name = u"usb001", other = u"USB002", bad = u"USB0011";
+  EXPECT_FALSE(pm->pfnOpenPort(other.data(), &port));  // never plugged in
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_UNKNOWN_PORT));
+  EXPECT_FALSE(winsim::attachUsbDevice(bad, device));
+  ASSERT_TRUE(pm->pfnOpenPort(name.data(), &port));
+
+  // Writes take what the device takes; a device that takes part of a buffer
+  // is asked again for the rest.
+  device->setPerWrite(3);
+  BYTE data[] = "0123456789";
+  DWORD n = 0;
+  ASSERT_TRUE(pm->pfnWritePort(port, data, 10, &n));
+  EXPECT_EQ(n, 10u);
+  EXPECT_EQ(device->received(), "0123456789");
+
+  // A stalled device: the write ends after its time-out with what was taken,
+  // which is nothing, and no error.
+  device->setStalled(true);
+  DWORD t0 = GetTickCount();
+  double real = realMs([&] { EXPECT_TRUE(pm->pfnWritePort(port, data, 4, &n)); });
+  EXPECT_EQ(n, 0u);
+  EXPECT_GE(GetTickCount() - t0, 15000u);
+  EXPECT_LT(real, 2000.0);
+  COMMTIMEOUTS shortWrite{0, 0, 0, 0, 100};
+  EXPECT_FALSE(pm->pfnSetPortTimeOuts(port, &shortWrite, 1));  // the reserved argument must be 0
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &shortWrite, 0));
+  t0 = GetTickCount();
+  EXPECT_TRUE(pm->pfnWritePort(port, data, 4, &n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_LT(GetTickCount() - t0, 5000u);
+  device->setStalled(false);
+
+  // Reads: the answer that is there; nothing after the read time-out; at
+  // once with an interval of MAXDWORD and no total.
+  device->giveAnswer("ok");
+  BYTE buf[16];
+  ASSERT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n));
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "ok");
+  COMMTIMEOUTS reads{0, 0, 2000, 0, 100};
+  ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &reads, 0));
+  t0 = GetTickCount();
+  real = realMs([&] { EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n)); });
+  EXPECT_EQ(n, 0u);
+  EXPECT_GE(GetTickCount() - t0, 2000u);
+  EXPECT_LT(real, 1000.0);
+  COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 100};
+  ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &immediate, 0));
+  t0 = GetTickCount();
+  EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_LT(GetTickCount() - t0, 500u);
+
+  // An answer that comes while a read waits ends the wait long before the
+  // time-out: the device's notifier wakes it.
+  EXPECT_TRUE(device->hasNotifier());
+  COMMTIMEOUTS longRead{0, 0, 600000, 0, 100};
+  ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &longRead, 0));
+  std::thread answer([&] {
+    Sleep(300);
+    device->giveAnswer("late");
+  });
+  t0 = GetTickCount();
+  EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n));
+  answer.join();
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "late");
+  EXPECT_LT(GetTickCount() - t0, 60000u);
+
+  // The line status through the printer class request; other requests and
+  // value names are not the port monitor's.
+  device->setStatus(0x5A);
+  BYTE status[4] = {};
+  ASSERT_TRUE(pm->pfnGetPrinterDataFromPort(port, IOCTL_USBPRINT_GET_LPT_STATUS, nullptr, nullptr, 0,
+                                            reinterpret_cast<LPWSTR>(status), 4, &n));
+  EXPECT_EQ(n, 1u);
+  EXPECT_EQ(status[0], 0x5A);
+  EXPECT_FALSE(pm->pfnGetPrinterDataFromPort(port, IOCTL_USBPRINT_GET_LPT_STATUS, nullptr, nullptr, 0, nullptr, 0, &n));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  std::u16string value = u"Anything";
+  EXPECT_FALSE(pm->pfnGetPrinterDataFromPort(port, 0, value.data(), nullptr, 0, reinterpret_cast<LPWSTR>(status), 4, &n));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
+
+  // Unplugged: the port stays, its calls fail until a device is back.
+  winsim::detachUsbDevice(u"USB001");
+  EXPECT_FALSE(device->hasNotifier());
+  EXPECT_FALSE(pm->pfnWritePort(port, data, 4, &n));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_DEVICE_NOT_CONNECTED));
+  EXPECT_FALSE(pm->pfnReadPort(port, buf, 4, &n));
+  std::u16string printer = u"P";
+  EXPECT_FALSE(pm->pfnStartDocPort(port, printer.data(), 1, 1, nullptr));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_DEVICE_NOT_CONNECTED));
+  EXPECT_TRUE(pm->pfnClosePort(port));
+  EXPECT_FALSE(pm->pfnClosePort(port));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(Monitors, EnumPortsListsUsbAndLocalPorts) {
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB003", std::make_shared<FakeDevice>()));
+  addPrinter(u"Filed", u"C:\\out.prn", nullptr);
+  DWORD needed = 0, count = 0;
+  EXPECT_FALSE(EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  std::vector<BYTE> buf(needed);
+  EXPECT_FALSE(EnumPortsW(nullptr, 2, buf.data(), needed - 1, &needed, &count));
+  ASSERT_TRUE(EnumPortsW(nullptr, 2, buf.data(), needed, &needed, &count));
+  ASSERT_EQ(count, 4u);
+  auto *pi = reinterpret_cast<PORT_INFO_2W *>(buf.data());
+  EXPECT_EQ(std::u16string(pi[0].pPortName), u"USB001");
+  EXPECT_EQ(std::u16string(pi[0].pMonitorName), u"USB Monitor");
+  EXPECT_EQ(pi[0].fPortType, DWORD(PORT_TYPE_WRITE | PORT_TYPE_READ));
+  EXPECT_EQ(std::u16string(pi[1].pPortName), u"USB003");
+  EXPECT_EQ(std::u16string(pi[2].pPortName), u"FILE:");
+  EXPECT_EQ(std::u16string(pi[3].pPortName), u"C:\\out.prn");
+  EXPECT_EQ(std::u16string(pi[3].pMonitorName), u"Local Port");
+  EXPECT_FALSE(EnumPortsW(nullptr, 3, buf.data(), needed, &needed, &count));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
+}
+
+// ------------------------------------------------------------ language monitors
+
+TEST_F(Monitors, AddMonitorLoadsTheDllAndRefusesBadOnes) {
+  std::u16string name = kLm, dll = u"winsim_testlm.dll", env = u"Windows x64", wrongEnv = u"Windows 4.0";
+  MONITOR_INFO_2W mi{name.data(), env.data(), dll.data()};
+  EXPECT_FALSE(AddMonitorW(nullptr, 1, reinterpret_cast<LPBYTE>(&mi)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
+  // Not in the system folder yet: not installed, nothing left in the registry.
+  EXPECT_FALSE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&mi)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  EXPECT_EQ(winsim::exportRegistry(u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + name)
+                .find("Driver"),
+            std::string::npos);
+  // A DLL without the monitor entry point.
+  std::filesystem::copy_file(WINSIM_TESTMOD, winsim::hostPath(u"C:\\Windows\\system32\\winsim_testmod.dll"));
+  std::u16string mod = u"winsim_testmod.dll";
+  MONITOR_INFO_2W notMonitor{name.data(), nullptr, mod.data()};
+  EXPECT_FALSE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&notMonitor)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+
+  ASSERT_TRUE(winsim::installMonitor(kLm, WINSIM_TESTLM));
+  EXPECT_NE(lmCalls().find("InitializeMonitorEx SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Language "
+                           "Monitor\n"),
+            std::string::npos);
+  EXPECT_FALSE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&mi)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PRINT_MONITOR_ALREADY_INSTALLED));
+  MONITOR_INFO_2W other{name.data(), wrongEnv.data(), dll.data()};
+  EXPECT_FALSE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&other)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_ENVIRONMENT));
+
+  // In use by an open port: it stays; once unused it goes.
+  addPrinter(u"Card", u"USB001", kLm);
+  HANDLE h = open(u"Card");
+  std::string reply;
+  EXPECT_EQ(getData(h, "Status", reply), DWORD(ERROR_SUCCESS));
+  EXPECT_FALSE(DeleteMonitorW(nullptr, nullptr, name.data()));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PRINT_MONITOR_IN_USE));
+  ClosePrinter(h);
+}
+
+TEST_F(Monitors, JobsPassThroughTheLanguageMonitorToTheDevice) {
+  ASSERT_TRUE(winsim::installMonitor(kLm, WINSIM_TESTLM));
+  addPrinter(u"Card", u"USB001", kLm);
+  HANDLE h = open(u"Card");
+  // More than one of the spooler's blocks, to a device that takes a little at
+  // a time: every byte arrives once and in order, behind the monitor's prefix.
+  std::string job(150000, '\0');
+  for (size_t i = 0; i < job.size(); ++i) job[i] = char('a' + i % 23);
+  device->setPerWrite(7000);
+  DWORD id = print(h, job, u"XLINETOOL");
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
+  EXPECT_EQ(device->received(), "LM:" + job);
+
+  std::string calls = lmCalls();
+  EXPECT_NE(calls.find("OpenPortEx USB001 Card\n"), std::string::npos);
+  EXPECT_NE(calls.find("StartDocPort Card " + std::to_string(id) + " 1 XLINETOOL\n"), std::string::npos);
+  EXPECT_NE(calls.find("WritePort 65536\n"), std::string::npos);
+  // GetJobW inside EndDocPort: the job is printing.
+  EXPECT_NE(calls.find("EndDocPort " + std::to_string(JOB_STATUS_PRINTING) + "\n"), std::string::npos);
+  EXPECT_LT(calls.find("StartDocPort"), calls.find("EndDocPort"));
+
+  auto jobs = winsim::printJobs(u"Card");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].despooled);
+  EXPECT_FALSE(jobs[0].aborted);
+  EXPECT_EQ(jobs[0].controls, std::vector<DWORD>{JOB_CONTROL_LAST_PAGE_EJECTED});
+  EXPECT_TRUE(jobs[0].status & JOB_STATUS_PRINTED);
+  // A finished job has left the queue.
+  BYTE info[512];
+  DWORD needed = 0;
+  EXPECT_FALSE(GetJobW(h, id, 1, info, sizeof(info), &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+
+  // The port stays open between jobs: one OpenPortEx for two jobs.
+  print(h, "second");
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
+  EXPECT_EQ(device->received(), "LM:" + job + "LM:second");
+  calls = lmCalls();
+  EXPECT_EQ(calls.find("OpenPortEx"), calls.rfind("OpenPortEx"));
+  ClosePrinter(h);
+  // The spooler closes the port when it stops; the test keeps the module
+  // loaded to read its record afterwards.
+  HMODULE keep = LoadLibraryW(u"winsim_testlm.dll");
+  ASSERT_NE(keep, nullptr);
+  winsim::resetMachine();
+  EXPECT_NE(lmCalls().find("ClosePort\n"), std::string::npos);
+  FreeLibrary(keep);
+}
+
+TEST_F(Monitors, PrinterDataQueriesReachTheLanguageMonitorAndTheDevice) {
+  ASSERT_TRUE(winsim::installMonitor(kLm, WINSIM_TESTLM));
+  addPrinter(u"Card", u"USB001", kLm);
+  HANDLE h = open(u"Card");
+  device->setResponder([](const std::string &in) { return "[" + in + "]"; });
+  device->setStatus(0x18);
+
+  std::string reply;
+  EXPECT_EQ(getData(h, "Echo:\x1bV\r", reply), DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(reply, "[\x1bV\r]");
+  EXPECT_EQ(getData(h, "Status", reply), DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(reply, "\x18");
+  // A short buffer: the size wanted.
+  EXPECT_EQ(getData(h, "Echo:abcdef", reply, 4), DWORD(ERROR_MORE_DATA));
+  EXPECT_EQ(reply, "8");
+  EXPECT_EQ(getData(h, "Unknown", reply), DWORD(ERROR_FILE_NOT_FOUND));
+  std::string calls = lmCalls();
+  EXPECT_NE(calls.find("GetPrinterDataFromPort 0 Echo:\x1bV\r\n"), std::string::npos);
+  // Values the printer holds never reach the monitor.
+  std::u16string mine = u"Mine";
+  DWORD v = 7;
+  ASSERT_EQ(SetPrinterDataW(h, mine.data(), REG_DWORD, reinterpret_cast<LPBYTE>(&v), 4), DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(getData(h, "Mine", reply), DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(lmCalls().find("GetPrinterDataFromPort 0 Mine"), std::string::npos);
+
+  // A printer that does not answer: the query ends after the read time-out of
+  // the simulated clock.
+  device->setResponder(nullptr);
+  DWORD t0 = GetTickCount();
+  double real = realMs([&] { EXPECT_EQ(getData(h, "Echo:x", reply), DWORD(ERROR_TIMEOUT)); });
+  EXPECT_GE(GetTickCount() - t0, 5000u);
+  EXPECT_LT(real, 2000.0);
+  ClosePrinter(h);
+}
+
+TEST_F(Monitors, WithoutTheEntryQueriesGoToThePortMonitor) {
+  // Registered by hand, as an installer writing the spooler's key would; the
+  // spooler loads it when the printer first needs its port.
+  std::filesystem::copy_file(WINSIM_TESTLM, winsim::hostPath(u"C:\\Windows\\system32\\winsim_testlm.dll"));
+  ASSERT_TRUE(winsim::importRegistry(
+      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Language Monitor]\n"
+      "\"Driver\"=\"winsim_testlm.dll\"\n\"Options\"=dword:00000001\n"));
+  addPrinter(u"Card", u"USB001", kLm);
+  HANDLE h = open(u"Card");
+  std::string reply;
+  EXPECT_EQ(getData(h, "Status", reply), DWORD(ERROR_NOT_SUPPORTED));
+  std::string calls = lmCalls();
+  EXPECT_NE(calls.find("OpenPortEx USB001 Card"), std::string::npos);
+  EXPECT_EQ(calls.find("GetPrinterDataFromPort"), std::string::npos);
+  // Jobs still take the language monitor's road.
+  print(h, "job");
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
+  EXPECT_EQ(device->received(), "LM:job");
+  ClosePrinter(h);
+}
+
+TEST_F(Monitors, AMonitorThatCannotLoadFailsTheJob) {
+  addPrinter(u"Card", u"USB001", u"Missing Monitor");
+  HANDLE h = open(u"Card");
+  print(h, "job");
+  auto jobs = winsim::printJobs(u"Card");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].aborted);
+  EXPECT_EQ(device->received(), "");
+  std::string reply;
+  EXPECT_EQ(getData(h, "Status", reply), DWORD(ERROR_UNKNOWN_PRINT_MONITOR));
+  ClosePrinter(h);
+}
+
+// ------------------------------------------------------------ the despooling thread
+
+TEST_F(Monitors, EachPrinterDespoolsItsJobsInOrderOnItsOwnThread) {
+  addPrinter(u"Card", u"USB001", nullptr);  // straight on the port monitor
+  HANDLE h = open(u"Card");
+  // EndDocPrinter returns while the device takes nothing: the job waits in
+  // the queue, the application goes on.
+  device->setStalled(true);
+  DWORD first = 0, second = 0, third = 0;
+  double real = realMs([&] {
+    first = print(h, "one;");
+    second = print(h, "two;");
+    third = print(h, "three;");
+  });
+  EXPECT_LT(real, 1000.0);
+  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 1000));
+  EXPECT_EQ(device->received(), "");
+
+  // The jobs as a monitor sees them: the first printing, the others waiting
+  // behind it; the second is deleted before its turn.
+  BYTE info[512];
+  DWORD needed = 0;
+  ASSERT_TRUE(GetJobW(h, first, 1, info, sizeof(info), &needed));
+  auto *ji = reinterpret_cast<JOB_INFO_1W *>(info);
+  EXPECT_EQ(ji->Status & JOB_STATUS_PRINTING, DWORD(JOB_STATUS_PRINTING));
+  EXPECT_EQ(ji->Position, 1u);
+  EXPECT_EQ(std::u16string(ji->pDocument), u"raw job");
+  EXPECT_EQ(std::u16string(ji->pPrinterName), u"Card");
+  EXPECT_FALSE(GetJobW(h, first, 1, info, 10, &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  ASSERT_TRUE(GetJobW(h, third, 1, info, sizeof(info), &needed));
+  EXPECT_EQ(ji->Status, 0u);
+  EXPECT_EQ(ji->Position, 3u);
+  EXPECT_FALSE(GetJobW(h, first, 2, info, sizeof(info), &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
+  ASSERT_TRUE(SetJobW(h, second, 0, nullptr, JOB_CONTROL_DELETE));
+  EXPECT_FALSE(SetJobW(h, second, 0, nullptr, JOB_CONTROL_DELETE));  // gone from the queue
+  EXPECT_FALSE(SetJobW(h, third, 0, nullptr, 99));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+
+  device->setStalled(false);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
+  EXPECT_EQ(device->received(), "one;three;");
+  auto jobs = winsim::printJobs(u"Card");
+  ASSERT_EQ(jobs.size(), 3u);
+  EXPECT_FALSE(jobs[0].aborted);
+  EXPECT_TRUE(jobs[1].aborted);
+  EXPECT_TRUE(jobs[1].status & JOB_STATUS_DELETED);
+  EXPECT_FALSE(jobs[2].aborted);
+  ClosePrinter(h);
+}
+
+TEST_F(Monitors, ADeviceThatNeverTakesBytesDoesNotHoldTheQueueForEver) {
+  addPrinter(u"Card", u"USB001", nullptr);
+  addPrinter(u"Other", u"USB002", nullptr);
+  auto other = std::make_shared<FakeDevice>();
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB002", other));
+  HANDLE h = open(u"Card"), h2 = open(u"Other");
+  device->setStalled(true);
+  DWORD id = print(h, "stuck");
+  // Another printer's queue runs on while this one waits.
+  print(h2, "free");
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Other", 5000));
+  EXPECT_EQ(other->received(), "free");
+
+  // Deleting the job ends its wait at the next write.
+  ASSERT_TRUE(SetJobW(h, id, 0, nullptr, JOB_CONTROL_DELETE));
+  double real = realMs([&] { EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 120000)); });
+  EXPECT_LT(real, 2000.0);
+  EXPECT_TRUE(winsim::printJobs(u"Card")[0].aborted);
+
+  // Left alone, the spooler gives the job up after its stall limit.
+  print(h, "stuck again");
+  EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 400000));
+  auto jobs = winsim::printJobs(u"Card");
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_TRUE(jobs[1].aborted);
+  EXPECT_EQ(device->received(), "");
+  ClosePrinter(h);
+  ClosePrinter(h2);
+}
+
+TEST_F(Monitors, PrinterClientIdentitySwitchesSucceed) {
+  HANDLE token = RevertToPrinterSelf();
+  ASSERT_NE(token, nullptr);
+  EXPECT_TRUE(ImpersonatePrinterClient(token));
+  EXPECT_FALSE(CloseHandle(token));  // consumed by ImpersonatePrinterClient
+  EXPECT_FALSE(ImpersonatePrinterClient(nullptr));
+}
+
+}  // namespace
