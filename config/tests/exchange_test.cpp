@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,34 @@ TEST(Capabilities, PaperSizeAndMaxExtentFollowOrientationOppositely) {
   auto min = deviceCapability(DC_MINEXTENT, false, 0);
   EXPECT_EQ(min.values[0], 1);
   EXPECT_EQ(min.values[1], 1);
+}
+
+// DEVMODEs from applications: any dmSize and dmDriverExtra, in a buffer of
+// exactly the size they claim, so that the sanitizer build catches a read
+// beyond it.  Fixed random starting value, the same cases every run.
+TEST(CfgOutsideDevmodes, ReadersStayInsideWhatTheDevmodeClaims) {
+  std::mt19937 rng(20261207);
+  JobSettingsRecord working{};
+  working.signature = kRecordSignature;
+  for (int i = 0; i < 2000; ++i) {
+    WORD size = WORD(rng() % 400), extra = WORD(i % 3 == 0 ? 3916 + rng() % 300 : rng() % 5000);
+    size_t claimed = size_t(size) + extra, have = claimed < 72 ? 72 : claimed;
+    std::vector<BYTE> bytes(have);
+    for (BYTE &b : bytes) b = BYTE(rng());
+    std::memcpy(bytes.data() + offsetof(DEVMODEW, dmSize), &size, 2);
+    std::memcpy(bytes.data() + offsetof(DEVMODEW, dmDriverExtra), &extra, 2);
+    auto *dm = reinterpret_cast<const DEVMODEW *>(bytes.data());
+    CardDevmode out{};
+    LONG r = mergeFromWorkingCopy(dm, out, working, i % 2 == 0);
+    EXPECT_EQ(r, claimed >= kCardDevmodeSize ? kMergeDone : kMergeFailed);
+    if (r == kMergeDone) {
+      EXPECT_EQ(std::memcmp(&out.record, &working, sizeof working), 0);
+    }
+    applyApplicationFields(dm, out);
+    int16_t v;
+    EXPECT_EQ(readStandardShort(dm, offsetof(DEVMODEW, dmCopies), v), size >= offsetof(DEVMODEW, dmCopies) + 2);
+    usablePrinterDefault(dm, have);
+  }
 }
 
 }  // namespace
