@@ -492,7 +492,13 @@ void resetSpooler() {
   {
     std::unique_lock<std::recursive_mutex> lk(g_lock);
     queues.swap(g_queues);
-    for (auto &kv : queues) kv.second->stop = true;
+    for (auto &kv : queues) {
+      kv.second->stop = true;
+      // The job on the port is deleted, so that its thread stops at its next
+      // write instead of writing the rest.
+      auto it = g_jobs.find(kv.second->current);
+      if (it != g_jobs.end()) it->second.rec.status |= JOB_STATUS_DELETING;
+    }
     g_queueCv.notify_all();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (auto &kv : queues) {

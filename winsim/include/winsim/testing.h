@@ -80,9 +80,12 @@ struct JobRecord {
   DWORD status = 0;           // JOB_STATUS_ bits as GetJobW reports them
   std::vector<DWORD> controls;  // the SetJobW commands it received, in order
 };
-// Jobs in the order they were started (all printers when the name is empty).
+// Jobs in the order they were started (all printers when the name is empty),
+// read once the printers' queues are idle (waitForSpoolerIdle below, with its
+// default time-out), so that a record shows what reached the port.
 WINSIM_API std::vector<JobRecord> printJobs(const std::u16string &printer = std::u16string());
-// The bytes of one job; empty when the job is unknown.
+// The bytes of one job, likewise after the queues are idle; empty when the
+// job is unknown.
 WINSIM_API std::vector<uint8_t> jobBytes(DWORD jobId);
 
 // Stands in for the port's monitor in GetPrinterDataW: a value name that the
