@@ -137,6 +137,9 @@ BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbW
     std::lock_guard<std::mutex> g(h->lock);
     t = h->timeouts;
   }
+  // Zero time-outs would let a communications device wait without end for a
+  // device that takes nothing; a port must not hold the spooler's thread, so
+  // here they mean one try.
   const uint64_t limit = uint64_t(t.WriteTotalTimeoutConstant) + uint64_t(t.WriteTotalTimeoutMultiplier) * cbBuf;
   const uint64_t start = virtualNowMs();
   DWORD done = 0;
@@ -180,7 +183,9 @@ BOOL WINAPI usbReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pc
   }
   // As with a communications device: an interval of MAXDWORD with no total
   // time-out returns at once with what is there; otherwise the read waits
-  // for the first bytes up to the total time-out and returns what came.
+  // for the first bytes up to the total time-out and returns what came.  No
+  // total time-out at all would wait without end on a device; here it
+  // returns at once too.
   const bool immediate =
       t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutConstant == 0 && t.ReadTotalTimeoutMultiplier == 0;
   const uint64_t limit =

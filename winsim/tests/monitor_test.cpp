@@ -248,6 +248,18 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n));
   EXPECT_EQ(n, 0u);
   EXPECT_LT(GetTickCount() - t0, 500u);
+  // No time-outs at all would wait for ever on a device: here they do not
+  // wait, for reads nor for writes to a device that takes nothing.
+  COMMTIMEOUTS none{0, 0, 0, 0, 0};
+  ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &none, 0));
+  device->setStalled(true);
+  t0 = GetTickCount();
+  EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_TRUE(pm->pfnWritePort(port, data, 4, &n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_LT(GetTickCount() - t0, 500u);
+  device->setStalled(false);
 
   // An answer that comes while a read waits ends the wait long before the
   // time-out: the device's notifier wakes it.

@@ -90,7 +90,8 @@ WINSIM_API std::vector<uint8_t> jobBytes(DWORD jobId);
 
 // Stands in for the port's monitor in GetPrinterDataW: a value name that the
 // printer does not hold is handed to the responder of the printer's port,
-// which answers TRUE with the reply bytes or FALSE (no such value).
+// which answers TRUE with the reply bytes or FALSE (no such value).  Ports of
+// the USB port monitor (a device was plugged in) ask their monitors instead.
 using PortResponder = std::function<bool(const std::u16string &valueName, std::vector<uint8_t> &reply)>;
 WINSIM_API void setPortResponder(const std::u16string &portName, PortResponder responder);
 
