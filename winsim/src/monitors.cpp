@@ -165,6 +165,7 @@ class MonitorPort : public Port {
   }
 
   std::u16string languageMonitor() const override { return language_ ? language_->name : std::u16string(); }
+  bool retriesStart() const override { return true; }
 
  private:
   const MONITOR &top() const { return language_ ? language_->table : portMonitor_; }

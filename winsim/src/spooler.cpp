@@ -329,13 +329,43 @@ bool jobDeleting(DWORD id) {
 constexpr uint64_t kStallLimitMs = 5 * 60 * 1000;
 // Pause before writing again after a write that took no bytes.
 constexpr DWORD kRetryPauseMs = 100;
+// A monitor that refuses to start a job (its printer busy or in error) is
+// asked again this often, the job showing an error meanwhile, as the spooler
+// puts such a job back into its queue.
+constexpr DWORD kStartRetryMs = 3000;
+
+void setJobError(DWORD id, bool error) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(id);
+  if (it == g_jobs.end()) return;
+  if (error) it->second.rec.status |= JOB_STATUS_ERROR;
+  else it->second.rec.status &= ~DWORD(JOB_STATUS_ERROR);
+}
+
+// Starts the job on the port, again and again while the port's monitor
+// refuses and the job is neither deleted nor past the stall limit.
+bool startJob(Port &port, const Job &job) {
+  const JobRecord &r = job.rec;
+  if (port.startDoc(r.printer, r.id, r.document)) return true;
+  if (!port.retriesStart()) return false;
+  setJobError(r.id, true);
+  const uint64_t since = virtualNowMs();
+  bool ok = false;
+  while (!ok && virtualNowMs() - since < kStallLimitMs) {
+    for (DWORD waited = 0; waited < kStartRetryMs && !jobDeleting(r.id); waited += kRetryPauseMs) Sleep(kRetryPauseMs);
+    if (jobDeleting(r.id)) break;
+    ok = port.startDoc(r.printer, r.id, r.document);
+  }
+  setJobError(r.id, false);
+  return ok;
+}
 
 // Hands an ended job to its port: start, writes until every byte is taken,
 // end.  Runs on the printer's despooling thread.
 void despool(Job &job) {
   std::shared_ptr<Port> port = job.outputFile.empty() ? portFor(job.rec.printer, job.rec.port)
                                                       : std::make_shared<FilePort>(job.outputFile);
-  bool ok = port->startDoc(job.rec.printer, job.rec.id, job.rec.document);
+  bool ok = startJob(*port, job);
   if (!ok) {
     job.rec.aborted = true;
     return;

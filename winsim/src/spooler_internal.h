@@ -34,6 +34,9 @@ class Port {
   virtual std::u16string languageMonitor() const { return {}; }
   // False for a port that failed to open: the spooler tries again next time.
   virtual bool isOpen() const { return true; }
+  // True when a refused job start is worth trying again later (a monitor's
+  // printer that is busy or in error); the built-in ports refuse for good.
+  virtual bool retriesStart() const { return false; }
 };
 
 // Makes the port that serves `portName` for `printer`; NULL when the factory

@@ -566,6 +566,33 @@ TEST_F(Monitors, ADeviceThatNeverTakesBytesDoesNotHoldTheQueueForEver) {
   ClosePrinter(h2);
 }
 
+TEST_F(Monitors, ARefusedJobStartIsTriedAgainUntilThePrinterIsBack) {
+  addPrinter(u"Card", u"USB001", nullptr);
+  HANDLE h = open(u"Card");
+  // Unplugged: the port monitor refuses the start; the job waits in error.
+  winsim::detachUsbDevice(u"USB001");
+  DWORD id = print(h, "later");
+  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 10000));
+  BYTE info[512];
+  DWORD needed = 0;
+  ASSERT_TRUE(GetJobW(h, id, 1, info, sizeof(info), &needed));
+  EXPECT_EQ(reinterpret_cast<JOB_INFO_1W *>(info)->Status & JOB_STATUS_ERROR, DWORD(JOB_STATUS_ERROR));
+  // Plugged in again: the next try prints it.
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card", 10000));
+  EXPECT_EQ(device->received(), "later");
+  auto jobs = winsim::printJobs(u"Card");
+  EXPECT_FALSE(jobs[0].aborted);
+  EXPECT_EQ(jobs[0].status & JOB_STATUS_ERROR, 0u);
+
+  // Never back: given up after the stall limit.
+  winsim::detachUsbDevice(u"USB001");
+  print(h, "never");
+  EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 400000));
+  EXPECT_TRUE(winsim::printJobs(u"Card")[1].aborted);
+  ClosePrinter(h);
+}
+
 TEST_F(Monitors, PrinterClientIdentitySwitchesSucceed) {
   HANDLE token = RevertToPrinterSelf();
   ASSERT_NE(token, nullptr);
