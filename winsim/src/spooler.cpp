@@ -360,9 +360,20 @@ bool startJob(Port &port, const Job &job) {
   return ok;
 }
 
+// A port prints one job at a time, whichever of its printers it comes from.
+std::shared_ptr<std::mutex> portBusyLock(const std::u16string &portName) {
+  static auto &locks = *new std::map<std::u16string, std::shared_ptr<std::mutex>>;
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto &l = locks[upper(portName)];
+  if (!l) l = std::make_shared<std::mutex>();
+  return l;
+}
+
 // Hands an ended job to its port: start, writes until every byte is taken,
 // end.  Runs on the printer's despooling thread.
 void despool(Job &job) {
+  auto busy = portBusyLock(job.outputFile.empty() ? job.rec.port : job.outputFile);
+  std::lock_guard<std::mutex> portTaken(*busy);
   std::shared_ptr<Port> port = job.outputFile.empty() ? portFor(job.rec.printer, job.rec.port)
                                                       : std::make_shared<FilePort>(job.outputFile);
   bool ok = startJob(*port, job);

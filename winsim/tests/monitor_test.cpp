@@ -536,6 +536,21 @@ TEST_F(Monitors, EachPrinterDespoolsItsJobsInOrderOnItsOwnThread) {
   ClosePrinter(h);
 }
 
+TEST_F(Monitors, PrintersSharingAPortTakeTurns) {
+  addPrinter(u"Front", u"USB001", nullptr);
+  addPrinter(u"Back", u"USB001", nullptr);
+  HANDLE a = open(u"Front"), b = open(u"Back");
+  device->setPerWrite(1);  // slow enough for the two queues to meet at the port
+  const std::string one(3000, '1'), two(3000, '2');
+  print(a, one);
+  print(b, two);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle());
+  std::string got = device->received();
+  EXPECT_TRUE(got == one + two || got == two + one) << got.substr(0, 40);
+  ClosePrinter(a);
+  ClosePrinter(b);
+}
+
 TEST_F(Monitors, ADeviceThatNeverTakesBytesDoesNotHoldTheQueueForEver) {
   addPrinter(u"Card", u"USB001", nullptr);
   addPrinter(u"Other", u"USB002", nullptr);
