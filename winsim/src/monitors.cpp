@@ -93,6 +93,8 @@ class FailedPort : public Port {
 };
 
 class MonitorPort : public Port {
+  static constexpr DWORD kMaxReply = 1u << 20;
+
  public:
   MonitorPort(std::shared_ptr<LoadedMonitor> language, std::u16string portName)
       : language_(std::move(language)), portName_(std::move(portName)), portMonitor_(usbPortMonitor()) {}
@@ -150,6 +152,10 @@ class MonitorPort : public Port {
       return FALSE;
     }
     std::u16string name = valueName;
+    // The monitor writes into the spooler's own buffer, not the caller's:
+    // a caller that claims a huge buffer gets one of a sane size, which no
+    // reply of a printer comes near.
+    outSize = std::min<DWORD>(outSize, kMaxReply);
     std::vector<BYTE> buf(std::max<DWORD>(outSize, 2));
     DWORD returned = 0;
     SetLastError(ERROR_SUCCESS);

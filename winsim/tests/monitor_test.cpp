@@ -431,6 +431,14 @@ TEST_F(Monitors, PrinterDataQueriesReachTheLanguageMonitorAndTheDevice) {
   EXPECT_EQ(getData(h, "Echo:abcdef", reply, 4), DWORD(ERROR_MORE_DATA));
   EXPECT_EQ(reply, "8");
   EXPECT_EQ(getData(h, "Unknown", reply), DWORD(ERROR_FILE_NOT_FOUND));
+  // A caller that claims a buffer far larger than it has still gets its
+  // reply, and nothing is allocated to the claimed size.
+  BYTE small[8] = {};
+  DWORD type = 0, needed = 0;
+  std::u16string status = u"Status";
+  EXPECT_EQ(GetPrinterDataW(h, status.data(), &type, small, 0x7FFFFFFF, &needed), DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(needed, 1u);
+  EXPECT_EQ(small[0], 0x18);
   std::string calls = lmCalls();
   EXPECT_NE(calls.find("GetPrinterDataFromPort 0 Echo:\x1bV\r\n"), std::string::npos);
   // Values the printer holds never reach the monitor.
