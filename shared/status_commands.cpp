@@ -95,7 +95,9 @@ uint32_t ReplyWaitSeconds(const uint8_t* cmd, size_t length) {
     return kReplyWaitTestCard;
   if (s == kCmdReset || s == kCmdResetLong || s == "\033MI\r" || s == "\033&E*\r")
     return kReplyWaitLong;
-  if (s.size() >= 4 && (s.starts_with("\033MS") || s.starts_with("\033&L"))) return kReplyWaitLong;
+  // Magnetic reads ("\e&L1".."\e&L3") and card moves ("\eMS ...") take long.
+  constexpr std::string_view kMove = "\033MS", kTrackRead = std::string_view("\033&L1", 3);
+  if (s.size() >= 4 && (s.starts_with(kMove) || s.starts_with(kTrackRead))) return kReplyWaitLong;
   return kReplyWaitDefault;
 }
 

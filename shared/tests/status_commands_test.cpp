@@ -88,7 +88,7 @@ TEST(StatusPacing, NetworkReplyWaits) {
       {"\x1b" "A 1\r", 75},  {"\x1b" "A 2\r", 75},     {"\x1b" "A 3\r", 75},
       // Not exactly the listed commands: the ordinary wait.
       {"\x1bR\r\r", 4},      {"\x1bRESET\r ", 4},      {"\x1bMI\r\r", 4},
-      {"\x1bMS", 4},         {"\x1b&L", 4},            {"\x1b&E*\r\r", 4},
+      {"\x1bMS", 4},         {"\x1b&L\0", 4},          {"\x1b&E*\r\r", 4},
       {"\x1b" "A 4\r", 4},   {"\x1b" "A 1\r\r", 4},    {"\x1bV\r", 4},
       {"", 4},
   };
