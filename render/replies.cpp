@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "device.h"
+#include "status_protocol.h"
 
 namespace card {
 
@@ -15,21 +16,10 @@ const char *findKey(const char *text, size_t size, const char *key) {
   return nullptr;
 }
 
-// A signed decimal number from at most `max` bytes: blanks, a sign, digits;
-// anything else ends it.  Values beyond the 32-bit range saturate.
+// A signed decimal number read the way printer replies are read: blanks, a
+// sign, digits; anything else ends it; out-of-range values saturate.
 long readDecimal(const char *p, size_t max) {
-  size_t i = 0;
-  while (i < max && (p[i] == ' ' || p[i] == '\t')) ++i;
-  bool neg = false;
-  if (i < max && (p[i] == '-' || p[i] == '+')) neg = p[i++] == '-';
-  long long v = 0;
-  for (; i < max && p[i] >= '0' && p[i] <= '9'; ++i) {
-    v = v * 10 + (p[i] - '0');
-    if (v > 0x7FFFFFFFLL) v = 0x80000000LL;
-  }
-  if (neg) v = -v;
-  if (v > 0x7FFFFFFFLL) v = 0x7FFFFFFFLL;
-  return long(v);
+  return card::status::ReadValueNumber(reinterpret_cast<const uint8_t *>(p), max).value;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "job_reader.h"
 #include "job_settings.h"
 
 namespace {
@@ -49,30 +50,11 @@ struct Job {
 };
 
 Job decode(const std::vector<uint8_t> &bytes) {
+  card::testing::SpooledJob spooled = card::testing::readJob(bytes);
   Job j;
-  std::string s(bytes.begin(), bytes.end());
-  size_t i = 0;
-  while (i < s.size()) {
-    if (s.compare(i, 3, "\x1bGS") == 0) {
-      size_t h = s.find(" 1024 640 ", i);
-      j.commands += s.substr(i, h + 10 - i) + "<P>";
-      i = h + 10;
-      j.planes.emplace_back(bytes.begin() + long(i), bytes.begin() + long(i + 442368));
-      i += 442368;
-      continue;
-    }
-    if (s.compare(i, 3, "\x1bG ") == 0) {
-      size_t h = s.find("\r\x1bZ", i);
-      j.commands += s.substr(i, h + 3 - i) + "<B>";
-      i = h + 3;
-      while (j.black.size() < 81920 && i < s.size()) {
-        j.black.push_back(bytes[i]);
-        i += bytes[i] == 0x5B ? 2 : 1;
-      }
-      continue;
-    }
-    j.commands += s[i++];
-  }
+  j.commands = std::move(spooled.commands);
+  j.planes = std::move(spooled.planes);
+  if (!spooled.blackBitmaps.empty()) j.black = std::move(spooled.blackBitmaps.front());
   return j;
 }
 

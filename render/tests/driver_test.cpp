@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "job_reader.h"
 #include "job_settings.h"
 #include "device.h"
 #include "query_command.h"
@@ -27,31 +28,8 @@ const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
 
 using card::cases::C;
 
-// The job stream with the image data replaced by markers: planes by <P>,
-// resin-black and varnish bitmaps by <B> (their 0x5B bytes come doubled).
-std::string skeleton(const std::vector<uint8_t> &bytes) {
-  std::string s(bytes.begin(), bytes.end()), out;
-  size_t i = 0;
-  while (i < s.size()) {
-    if (s.compare(i, 3, "\x1bGS") == 0) {
-      size_t h = s.find(" 1024 640 ", i);
-      if (h == std::string::npos) break;
-      out += s.substr(i, h + 10 - i) + "<P>";
-      i = h + 10 + 442368;
-      continue;
-    }
-    if (s.compare(i, 3, "\x1bG ") == 0 || s.compare(i, 4, "\x1bvG ") == 0) {
-      size_t h = s.find("\r\x1bZ", i);
-      if (h == std::string::npos) break;
-      out += s.substr(i, h + 3 - i) + "<B>";
-      i = h + 3;
-      for (size_t logical = 0; logical < 81920 && i < s.size(); ++logical) i += s[i] == 0x5B ? 2 : 1;
-      continue;
-    }
-    out += s[i++];
-  }
-  return out;
-}
+// The job stream with the image data replaced by markers.
+std::string skeleton(const std::vector<uint8_t> &bytes) { return card::testing::readJob(bytes).commands; }
 
 class Driver : public ::testing::Test {
  protected:
@@ -384,8 +362,7 @@ namespace {
 class SideTable : public Driver {
  protected:
   std::string printCase(uint8_t type, bool twoSided, uint16_t layout, uint8_t monoKind, int copies) {
-    static const char *codeOf[] = {"2", "7", "16", "17", "19", "6", "3", "4", "5", "21", "18", "22", "23", "28", "1"};
-    std::string code = codeOf[type];
+    std::string code = std::to_string(card::cases::printerCodeOf(type));
     answer([code](const std::string &cmd) -> std::string {
       if (cmd == "\x1bV\r") return "Pellor CA3 V1\x06";
       if (cmd == "\x1b!RIBBON\r") return code + " \x06";
@@ -507,17 +484,11 @@ TEST_F(Driver, VarnishPictureFromABitmapFile) {
   DeleteDC(dc);
   auto jobs = winsim::printJobs(kPrinter);
   ASSERT_FALSE(jobs.empty());
-  std::string s(jobs.back().bytes.begin(), jobs.back().bytes.end());
-  size_t at = s.find("\x1bvG 0 0 10 640 1024 1\r\x1bZ");
-  ASSERT_NE(at, std::string::npos);
-  at += 24;
-  std::vector<uint8_t> lines;
-  while (lines.size() < 81920 && at < s.size()) {
-    lines.push_back(uint8_t(s[at]));
-    at += uint8_t(s[at]) == 0x5B ? 2 : 1;
-  }
+  card::testing::SpooledJob spooled = card::testing::readJob(jobs.back().bytes);
+  ASSERT_EQ(spooled.varnishBitmaps.size(), 1u);
+  const std::vector<uint8_t> &lines = spooled.varnishBitmaps.front();
   ASSERT_EQ(lines.size(), 81920u);
-  EXPECT_EQ(s.substr(at, 8), "\r\x1bIV 31\r");
+  EXPECT_NE(spooled.commands.find("\x1bvG 0 0 10 640 1024 1\r\x1bZ<B>\r\x1bIV 31\r"), std::string::npos);
   // Lines run from the card's right edge to its left: the black left half of
   // the picture is varnished, the white right half is not.
   auto lineInk = [&](int n) {

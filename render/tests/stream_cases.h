@@ -13,6 +13,13 @@ namespace card::cases {
 
 inline std::string C(const char *body) { return std::string("\x1b") + body + "\r"; }
 
+// A ribbon code the printer reports for each ribbon type (0 for the unknown
+// ribbon), so that a printer can agree with the settings.
+inline long printerCodeOf(uint8_t ribbonType) {
+  static const long codes[] = {2, 7, 16, 17, 19, 6, 3, 4, 5, 21, 18, 22, 23, 28, 1, 0};
+  return codes[ribbonType & 15];
+}
+
 inline const std::string kHeader = C("MASTER");
 inline const std::string kColourHead =
     C("+$C 0 11") + C("+$C 1 12") + C("+$C 2 13") + C("+$L 0 21") + C("+$L 1 22") + C("+$L 2 23");

@@ -112,8 +112,7 @@ struct Job {
       a = answer;
       if (a.ribbonCode < 0) {
         // "Same ribbon as the settings": report the code of that type.
-        static const long codeOf[] = {2, 7, 16, 17, 19, 6, 3, 4, 5, 21, 18, 22, 23, 28, 1, 0};
-        a.ribbonCode = codeOf[rec().ribbonType & 15];
+        a.ribbonCode = printerCodeOf(rec().ribbonType);
       }
     });
     if (!ok) return false;

@@ -75,6 +75,17 @@ PrinterHandle *handleOf(HANDLE h) {
   return g_handles.count(p) ? p : nullptr;
 }
 
+// The job a handle's open document writes to, or NULL with
+// ERROR_SPL_NO_STARTDOC.  Called with the spooler lock held.
+Job *openJobOf(PrinterHandle *h) {
+  auto it = h->jobId ? g_jobs.find(h->jobId) : g_jobs.end();
+  if (it == g_jobs.end()) {
+    SetLastError(ERROR_SPL_NO_STARTDOC);
+    return nullptr;
+  }
+  return &it->second;
+}
+
 // ------------------------------------------------------------ registry helpers
 std::u16string readString(HKEY k, const char16_t *name) {
   DWORD type = 0, size = 0;
@@ -1294,17 +1305,14 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
     return FALSE;
   }
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  auto it = g_jobs.find(h->jobId);
-  if (!h->jobId || it == g_jobs.end()) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
-  if (it->second.rec.aborted) {
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  if (job->rec.aborted) {
     SetLastError(ERROR_PRINT_CANCELLED);
     return FALSE;
   }
   const BYTE *b = static_cast<const BYTE *>(pBuf);
-  it->second.rec.bytes.insert(it->second.rec.bytes.end(), b, b + cbBuf);
+  job->rec.bytes.insert(job->rec.bytes.end(), b, b + cbBuf);
   if (pcWritten) *pcWritten = cbBuf;
   return TRUE;
 }
@@ -1316,12 +1324,9 @@ BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
     return FALSE;
   }
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  auto it = g_jobs.find(h->jobId);
-  if (!h->jobId || it == g_jobs.end()) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
-  ++it->second.rec.pages;
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  ++job->rec.pages;
   h->pageOpen = false;
   return TRUE;
 }
@@ -1333,24 +1338,21 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
     return FALSE;
   }
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  auto it = g_jobs.find(h->jobId);
-  if (!h->jobId || it == g_jobs.end()) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
   h->jobId = 0;
   h->pageOpen = false;
-  if (it->second.rec.aborted) {
+  if (job->rec.aborted) {
     // Deleted while it was being written: it never reaches the queue.
-    it->second.rec.status = (it->second.rec.status & ~DWORD(JOB_STATUS_SPOOLING | JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
-    it->second.rec.despooled = true;
+    job->rec.status = (job->rec.status & ~DWORD(JOB_STATUS_SPOOLING | JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
+    job->rec.despooled = true;
     g_queueCv.notify_all();
     return TRUE;
   }
-  it->second.rec.completed = true;
-  it->second.rec.status &= ~DWORD(JOB_STATUS_SPOOLING);
+  job->rec.completed = true;
+  job->rec.status &= ~DWORD(JOB_STATUS_SPOOLING);
   // The printer's thread takes it from here.
-  enqueue(it->second.rec.printer, it->first);
+  enqueue(job->rec.printer, job->rec.id);
   return TRUE;
 }
 
@@ -1361,14 +1363,11 @@ BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
     return FALSE;
   }
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  auto it = g_jobs.find(h->jobId);
-  if (!h->jobId || it == g_jobs.end()) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
-  it->second.rec.aborted = true;
-  it->second.rec.status = (it->second.rec.status & ~DWORD(JOB_STATUS_SPOOLING)) | JOB_STATUS_DELETED;
-  it->second.rec.despooled = true;
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  job->rec.aborted = true;
+  job->rec.status = (job->rec.status & ~DWORD(JOB_STATUS_SPOOLING)) | JOB_STATUS_DELETED;
+  job->rec.despooled = true;
   h->jobId = 0;
   h->pageOpen = false;
   return TRUE;

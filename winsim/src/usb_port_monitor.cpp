@@ -73,6 +73,23 @@ std::shared_ptr<UsbDevice> deviceOf(const std::shared_ptr<UsbPort> &p) {
   return p->device;
 }
 
+// The handle and plugged-in device of a read or write call, or NULL with the
+// call's error set: a bad handle, a missing count or buffer, no device.
+UsbPortHandle *transferPort(HANDLE hPort, const void *buffer, DWORD size, const void *count,
+                            std::shared_ptr<UsbDevice> &device) {
+  UsbPortHandle *h = portHandle(hPort);
+  if (!h || !count || (!buffer && size)) {
+    SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  device = deviceOf(h->port);
+  if (!device) {
+    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+    return nullptr;
+  }
+  return h;
+}
+
 // ------------------------------------------------------------ the MONITOR entries
 
 BOOL WINAPI usbEnumPorts(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
@@ -122,16 +139,9 @@ BOOL WINAPI usbStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWOR
 
 BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
   if (pcbWritten) *pcbWritten = 0;
-  UsbPortHandle *h = portHandle(hPort);
-  if (!h || !pcbWritten || (!pBuffer && cbBuf)) {
-    SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  auto device = deviceOf(h->port);
-  if (!device) {
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
-  }
+  std::shared_ptr<UsbDevice> device;
+  UsbPortHandle *h = transferPort(hPort, pBuffer, cbBuf, pcbWritten, device);
+  if (!h) return FALSE;
   COMMTIMEOUTS t;
   {
     std::lock_guard<std::mutex> g(h->lock);
@@ -165,16 +175,9 @@ BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbW
 
 BOOL WINAPI usbReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) {
   if (pcbRead) *pcbRead = 0;
-  UsbPortHandle *h = portHandle(hPort);
-  if (!h || !pcbRead || (!pBuffer && cbBuffer)) {
-    SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  auto device = deviceOf(h->port);
-  if (!device) {
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
-  }
+  std::shared_ptr<UsbDevice> device;
+  UsbPortHandle *h = transferPort(hPort, pBuffer, cbBuffer, pcbRead, device);
+  if (!h) return FALSE;
   if (cbBuffer == 0) return TRUE;
   COMMTIMEOUTS t;
   {
