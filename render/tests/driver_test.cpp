@@ -343,14 +343,27 @@ TEST_F(Driver, PassThroughEscape) {
   EXPECT_EQ(ExtEscape(dc, QUERYESCSUPPORT, sizeof which, reinterpret_cast<LPCSTR>(&which), 0, nullptr), 1);
   which = 12345;
   EXPECT_EQ(ExtEscape(dc, QUERYESCSUPPORT, sizeof which, reinterpret_cast<LPCSTR>(&which), 0, nullptr), 0);
+  // The data starts with its byte count (a little-endian WORD); only that
+  // many bytes after it are sent, however large the buffer.
   const char raw[10] = {8, 0, '\x1b', 'R', 'A', 'W', ' ', '1', '2', '\r'};
   EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof raw, raw, 0, nullptr), 0);
+  const char shorter[8] = {2, 0, 'A', 'B', 'C', 'D', 'E', 'F'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof shorter, shorter, 0, nullptr), 0);
+  const char none[3] = {0, 0, 'X'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof none, none, 0, nullptr), 0);
+  // A count beyond the buffer is refused whole: a negative answer, nothing sent.
+  const char over[5] = {4, 0, '\x1b', 'M', 'O'};
+  EXPECT_LT(ExtEscape(dc, PASSTHROUGH, sizeof over, over, 0, nullptr), 0);
+  const char huge[6] = {'\xFF', '\xFF', '\x1b', 'M', 'F', '\r'};
+  EXPECT_LT(ExtEscape(dc, PASSTHROUGH, sizeof huge, huge, 0, nullptr), 0);
+  const char exact[6] = {4, 0, '\x1b', 'M', 'O', '\r'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof exact, exact, 0, nullptr), 0);
   EndDoc(dc);
   DeleteDC(dc);
   auto jobs = winsim::printJobs(kPrinter);
   ASSERT_FALSE(jobs.empty());
   std::string bytes(jobs.back().bytes.begin(), jobs.back().bytes.end());
-  EXPECT_EQ(bytes, "\x1bRAW 12\r");
+  EXPECT_EQ(bytes, "\x1bRAW 12\rAB\x1bMO\r");
 }
 
 }  // namespace
