@@ -143,6 +143,7 @@ class Printer {
 
   // ---- observation ----
   PrinterState State() const;
+  int Error() const;  // the latched error code, 0 when none (State().error, cheaply)
   const PrinterConfig& Config() const { return config_; }
   // Cards put out since the last call (at most cardsKept of them).
   std::vector<Card> TakeCards();
