@@ -8,12 +8,15 @@ bool UnattendedRun::Fail(const std::string& why) {
 }
 
 bool UnattendedRun::ClearError() {
-  if (printer_.Error() == 0) return true;
-  ++cleared_;
-  printer_.ForceClear();
-  // Nothing is held behind the error, so clearing it cannot start other
-  // commands that might fail in turn.
-  if (printer_.Error() != 0) return Fail("the printer stays in error " + std::to_string(printer_.Error()));
+  // Each clear runs what was held behind the error, up to the next command
+  // that fails; so every round must leave fewer commands held.
+  while (printer_.Error() != 0) {
+    const size_t held = printer_.State().heldCommands;
+    ++cleared_;
+    printer_.ForceClear();
+    if (printer_.Error() != 0 && printer_.State().heldCommands >= held)
+      return Fail("the printer stays in error " + std::to_string(printer_.Error()));
+  }
   return true;
 }
 

@@ -80,21 +80,31 @@ TEST(Unattended, EveryCommandRunsOnceInStreamOrderWhateverThePieces) {
   }
 }
 
-TEST(Unattended, CommandsThatOvertakeHeldOnesRunInTheirPlace) {
+TEST(Unattended, CommandsThatWouldOvertakeHeldOnesRunInTheirPlace) {
   // Behind an error a printer answers queries and obeys a reset at once, and
-  // the reset drops what it holds; run unattended, the command after the
-  // error runs before them.
-  const std::string stream = Esc("BOGUS") + Esc("SXY 1") + Esc("V") + Esc("RESET") + Esc("IS 9") + Esc("MO") +
+  // the reset drops what it holds.  Run unattended, each command after an
+  // error runs in its place, also when the one before it ended with the ESC
+  // that begins it (a command cut short, stray bytes).
+  const std::string stream = Esc("BOGUS") + Esc("SXY 1") + Esc("V") + Esc("RESET") + "\x1bX" + "\x1bSXY 1" +
+                             Esc("RESET") + "junk" + Esc("V") + "\x1b" "E 1" + Esc("IS 9") + Esc("MO") +
                              "\x1bMF";  // cut by the end of the stream
-  const Outcome r = Unattended(stream, 4096, Unheld());
-  ASSERT_TRUE(r.finished) << r.problem;
-  std::vector<std::string> texts;
-  for (const Listed& l : r.listed) texts.push_back(l.text);
-  EXPECT_EQ(texts, (std::vector<std::string>{"BOGUS", "SXY 1", "V", "RESET", "IS 9", "MO", "MF"}));
-  EXPECT_EQ(r.listed[0].error, err::kUnknownCommand);
-  EXPECT_EQ(r.listed[4].error, err::kParameter);
-  EXPECT_EQ(r.listed[6].error, err::kMalformedCommand);  // cut
-  EXPECT_EQ(r.cleared, 3u);
+  for (size_t piece : {size_t(1), size_t(4096)}) {
+    const Outcome r = Unattended(stream, piece, Unheld());
+    ASSERT_TRUE(r.finished) << r.problem;
+    std::vector<std::string> texts;
+    std::vector<int> errors;
+    for (const Listed& l : r.listed) {
+      texts.push_back(l.text);
+      errors.push_back(l.error);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"BOGUS", "SXY 1", "V", "RESET", "X", "SXY 1", "RESET", "junk", "V",
+                                               "E 1", "IS 9", "MO", "MF"}));
+    EXPECT_EQ(errors, (std::vector<int>{err::kUnknownCommand, 0, 0, 0, err::kMalformedCommand,
+                                        err::kMalformedCommand, 0, err::kStrayBytes, 0, 0, err::kParameter, 0,
+                                        err::kMalformedCommand}))
+        << "piece " << piece;
+    EXPECT_EQ(r.cleared, 7u) << "piece " << piece;  // the status request cut by ESC raised one as well
+  }
 }
 
 TEST(Unattended, AStreamThatCannotRunToItsEndSaysWhere) {

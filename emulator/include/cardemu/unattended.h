@@ -19,8 +19,8 @@ class UnattendedRun {
  public:
   // The printer must be made with PrinterConfig::receiveLimit 0: it then
   // stops taking bytes right after the command that failed, instead of
-  // holding the commands behind it while status requests and immediate
-  // commands (a reset drops what is held) overtake them.
+  // holding the commands behind it while immediate commands (a reset drops
+  // what is held) overtake them.
   explicit UnattendedRun(Printer& printer) : printer_(printer) {}
 
   // Runs all of bytes.  False when the printer stops taking them (it was
