@@ -149,7 +149,7 @@ bool prepareMachine(const fs::path &dir, std::string &problem) {
     return true;
   } else if (!fs::is_empty(dir, ec) || ec) {
     problem = dir.string() + " holds files that carddemo did not put there (it has no " + kMachineMarker +
-              " file); it is left as it is. Name a new or empty folder with --machine";
+              " file); it is left as it is: remove it yourself, or name a new or empty folder with --machine";
     return false;
   }
   std::ofstream marker(dir / kMachineMarker);
@@ -384,8 +384,8 @@ int main(int argc, char **argv) {
   for (size_t at = 0; ran && at < job.size(); at += kBlock) ran = run.Feed(job.data() + at, std::min(kBlock, job.size() - at));
   if (ran) ran = run.Finish();
   printer.EjectRemaining("still in the printer when the job ended");
-  if (!ran) listing << cardLines << "stopped: " << run.Problem() << "; the rest of the job was not run\n";
   listing << cardLines;
+  if (!ran) listing << "stopped: " << run.Problem() << "; the rest of the job was not run\n";
   listing.close();
   if (!listing) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (out / "listing.txt").c_str());
