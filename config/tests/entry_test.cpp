@@ -361,7 +361,7 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_FALSE(readValue(u"PrinterModel", value));  // the copy was not initialised yet
 
   // Initialised now: a whole input DEVMODE gives its standard part and the
-  // working copy; a shorter one is refused.
+  // working copy.
   app.standard[offsetof(DEVMODEW, dmCopies)] = 9;
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
                   reinterpret_cast<DEVMODEW *>(&app), DM_COPY | DM_IN_BUFFER),
@@ -369,16 +369,23 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 9);
   EXPECT_EQ(out.record.ribbonType, 8);
   EXPECT_EQ(out.record.signature, kRecordSignature);
+  // One whose private part is too short to be ours (another driver's, an
+  // older one) is merged like on the first call: its orientation and copies
+  // onto the printer's default.
   CardDevmode shortApp = app;
   const WORD extra = 3000;
   std::memcpy(shortApp.standard + offsetof(DEVMODEW, dmDriverExtra), &extra, 2);
-  CardDevmode untouched;
-  std::memset(&untouched, 0xAB, sizeof untouched);
-  CardDevmode out2 = untouched;
+  shortApp.standard[offsetof(DEVMODEW, dmCopies)] = 4;
+  CardDevmode out2;
+  std::memset(&out2, 0xAB, sizeof out2);
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out2),
                   reinterpret_cast<DEVMODEW *>(&shortApp), DM_COPY | DM_IN_BUFFER),
-            2);
-  EXPECT_EQ(std::memcmp(&out2, &untouched, sizeof out2), 0);
+            1);
+  EXPECT_EQ(standardField<int16_t>(out2, offsetof(DEVMODEW, dmCopies)), 4);
+  EXPECT_EQ(standardField<int16_t>(out2, offsetof(DEVMODEW, dmOrientation)), 1);
+  EXPECT_EQ(standardField<WORD>(out2, offsetof(DEVMODEW, dmDriverExtra)), 3916);
+  EXPECT_EQ(out2.record.signature, kRecordSignature);
+  EXPECT_EQ(out2.record.ribbonType, 8);
 
   // Without input the printer's default is read and "PrinterModel" written.
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,

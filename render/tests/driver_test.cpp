@@ -67,8 +67,8 @@ class Driver : public ::testing::Test {
     r.blackPanelMode = 2;
     r.frontOverlay.type = kOverlayNone;
     r.backOverlay.type = kOverlayNone;
-    r.colourContrast[0] = 11; r.colourContrast[1] = 12; r.colourContrast[2] = 13;
-    r.colourIntensity[0] = 21; r.colourIntensity[1] = 22; r.colourIntensity[2] = 23;
+    r.colourContrast[0] = 1; r.colourContrast[1] = 2; r.colourContrast[2] = 3;
+    r.colourIntensity[0] = 7; r.colourIntensity[1] = 8; r.colourIntensity[2] = 9;
     r.blackContrast = 5;
     r.varnishContrast = 6;
     r.hasEncoder = 1;
@@ -229,8 +229,8 @@ TEST_F(Driver, OneSidedYmckoJobThroughGdi) {
   d.record.ribbonId = 3;  // YMCKO chosen in the settings: no printer query
   std::string s = print(&d);
   const std::string plane = "<P>\r";
-  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 11") + C("+$C 1 12") + C("+$C 2 13") +
-                   C("+$L 0 21") + C("+$L 1 22") + C("+$L 2 23") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " +
+  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") +
+                   C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " +
                    plane + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 " + plane + C("IS 1") + "\x1bGS 2 32 0 0 1024 640 " +
                    plane + C("IS 2") + C("F") + C("!FF 1") + C("MO"));
 }
@@ -253,13 +253,13 @@ TEST_F(Driver, PrivatePartBehindALongerStandardPart) {
   std::vector<uint8_t> dm(220 + kRecordSize, 0);
   CardDevmode d = devmode(5);
   d.record.ribbonId = 7;  // YMC
-  d.record.colourContrast[0] = 77;
+  d.record.colourContrast[0] = 9;
   std::memcpy(dm.data(), d.standard, kStandardPartSize);
   std::memcpy(dm.data() + 220, &d.record, kRecordSize);
   uint16_t size = 220;
   std::memcpy(dm.data() + 68, &size, 2);
   std::string s = print(dm.data());
-  EXPECT_NE(s.find(C("+$C 0 77")), std::string::npos);
+  EXPECT_NE(s.find(C("+$C 0 9")), std::string::npos);
 
   // Without the signature the private part is read from 212, where the
   // panning fields make its first bytes: the signature is gone, the rest of
@@ -269,7 +269,7 @@ TEST_F(Driver, PrivatePartBehindALongerStandardPart) {
   dm[220] = dm[221] = 0;
   std::memset(dm.data() + 212, 0, 8);
   std::string t = print(dm.data());
-  EXPECT_EQ(t.find(C("+$C 0 77")), std::string::npos);
+  EXPECT_EQ(t.find(C("+$C 0 9")), std::string::npos);
 }
 
 TEST_F(Driver, RibbonFromTheCacheFile) {
@@ -277,7 +277,7 @@ TEST_F(Driver, RibbonFromTheCacheFile) {
   CardDevmode d = devmode(0);
   answer([](const std::string &) { return std::string(); });
   std::string s = print(&d);
-  EXPECT_NE(s.find(C("SXY 1") + C("+$C 0 11")), std::string::npos);
+  EXPECT_NE(s.find(C("SXY 1") + C("+$C 0 1")), std::string::npos);
   EXPECT_EQ(s.find(C("+C 5")), std::string::npos);  // a YMC ribbon has no resin head setting
   EXPECT_TRUE(queries.empty());
 }
