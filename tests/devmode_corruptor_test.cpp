@@ -36,7 +36,7 @@ using card::cfg::DevQueryPrintInfo;
 using card::cfg::DocumentPropertyHeader;
 
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
-const char16_t kPort[] = u"USB001";
+const char16_t kPort[] = u"CARD001";
 
 using ConvertFn = BOOL(WINAPI *)(LPWSTR, DEVMODEW *, DEVMODEW *, LONG *, DWORD);
 using CapsFn = DWORD(WINAPI *)(HANDLE, LPWSTR, WORD, void *, DEVMODEW *);
@@ -484,7 +484,7 @@ TEST_F(DevmodeCorruptor, EveryUiEntryPointTakesDamagedDevmodes) {
   for (int life = 0; life < 4; ++life) {
     install();
     bindEntries();
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < 120; ++i) {
       std::string what;
       std::vector<BYTE> dm = rnd.next(what);
       throughTheUiModule(dm, rnd, "life " + std::to_string(life) + " case " + std::to_string(i) + ":" + what);
@@ -499,7 +499,7 @@ TEST_F(DevmodeCorruptor, PrintedJobsCarrySettingsInRange) {
   const long ribbons[] = {2, 5, 16, 17, 6, 3, 1, 19, 22, 28};
   const char *models[] = {"Pellor CA3 V1.00", "Pellor CA1 V2", "Pellor LX2 V1", "Pellor LX3 V1", "Pellor QA6 V3"};
   int printed = 0;
-  for (int round = 0; round < 8; ++round) {
+  for (int round = 0; round < 6; ++round) {
     install();
     bindEntries();
     ribbonCode = rnd.pick(ribbons);
@@ -531,7 +531,7 @@ TEST_F(DevmodeCorruptor, PrintedJobsCarrySettingsInRange) {
   }
   // Most jobs print: the corruptions do not stop the job, they are repaired.
   RecordProperty("printed", printed);
-  EXPECT_GE(printed, 12);
+  EXPECT_GE(printed, 9);
 }
 
 }  // namespace
