@@ -51,7 +51,7 @@ LONG documentProperties(HANDLE hPrinter, DEVMODEW *pdmOut, const DEVMODEW *pdmIn
   // The input is read whole before the output is written: callers often pass
   // one buffer as both.
   CardDevmode merged;
-  if (workingInitialised() && pdmIn) {
+  if (workingInitialised() && pdmIn && !publicOnly(pdmIn)) {
     std::memset(&merged, 0, sizeof merged);
     LONG r = mergeFromWorkingCopy(pdmIn, merged, st.working, singleSided);
     if (r == kMergeDone) std::memcpy(pdmOut, &merged, sizeof merged);

@@ -361,7 +361,7 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_FALSE(readValue(u"PrinterModel", value));  // the copy was not initialised yet
 
   // Initialised now: a whole input DEVMODE gives its standard part and the
-  // working copy; a shorter one is refused.
+  // working copy.
   app.standard[offsetof(DEVMODEW, dmCopies)] = 9;
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
                   reinterpret_cast<DEVMODEW *>(&app), DM_COPY | DM_IN_BUFFER),
@@ -369,16 +369,23 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 9);
   EXPECT_EQ(out.record.ribbonType, 8);
   EXPECT_EQ(out.record.signature, kRecordSignature);
+  // One whose private part is too short to be ours (another driver's, an
+  // older one) is merged like on the first call: its orientation and copies
+  // onto the printer's default.
   CardDevmode shortApp = app;
   const WORD extra = 3000;
   std::memcpy(shortApp.standard + offsetof(DEVMODEW, dmDriverExtra), &extra, 2);
-  CardDevmode untouched;
-  std::memset(&untouched, 0xAB, sizeof untouched);
-  CardDevmode out2 = untouched;
+  shortApp.standard[offsetof(DEVMODEW, dmCopies)] = 4;
+  CardDevmode out2;
+  std::memset(&out2, 0xAB, sizeof out2);
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out2),
                   reinterpret_cast<DEVMODEW *>(&shortApp), DM_COPY | DM_IN_BUFFER),
-            2);
-  EXPECT_EQ(std::memcmp(&out2, &untouched, sizeof out2), 0);
+            1);
+  EXPECT_EQ(standardField<int16_t>(out2, offsetof(DEVMODEW, dmCopies)), 4);
+  EXPECT_EQ(standardField<int16_t>(out2, offsetof(DEVMODEW, dmOrientation)), 1);
+  EXPECT_EQ(standardField<WORD>(out2, offsetof(DEVMODEW, dmDriverExtra)), 3916);
+  EXPECT_EQ(out2.record.signature, kRecordSignature);
+  EXPECT_EQ(out2.record.ribbonType, 8);
 
   // Without input the printer's default is read and "PrinterModel" written.
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
@@ -412,6 +419,73 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_EQ(family(out.record), u"CA3");
   EXPECT_TRUE(readValue(u"PrinterModel", value));
   EXPECT_EQ(value, 2u);
+}
+
+// What an application holding an old DEVMODE, or another driver's, passes:
+// a standard part only.  Every call merges its orientation and copies onto
+// the printer's default, not only the first one in a process.
+TEST_F(Cfg, DocumentPropertiesMergesAPublicOnlyDevmodeOnEveryCall) {
+  install(true, printerDefault(6, 0));
+  auto props = fn<DocPropsFn>("DrvDocumentProperties");
+  std::vector<BYTE> app(220, 0);
+  auto set16 = [&](size_t offset, int16_t v) { std::memcpy(app.data() + offset, &v, 2); };
+  set16(offsetof(DEVMODEW, dmSize), 220);
+  set16(offsetof(DEVMODEW, dmOrientation), DMORIENT_PORTRAIT);
+  const DWORD fields = DM_ORIENTATION | DM_COPIES;
+  std::memcpy(app.data() + offsetof(DEVMODEW, dmFields), &fields, 4);
+  for (int16_t copies : {2, 3, 4}) {
+    set16(offsetof(DEVMODEW, dmCopies), copies);
+    CardDevmode out;
+    std::memset(&out, 0xAB, sizeof out);
+    EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                    reinterpret_cast<DEVMODEW *>(app.data()), DM_COPY | DM_IN_BUFFER),
+              1)
+        << copies;
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), copies);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmOrientation)), DMORIENT_PORTRAIT);
+    EXPECT_EQ(standardField<WORD>(out, offsetof(DEVMODEW, dmSize)), 212);
+    EXPECT_EQ(out.record.signature, kRecordSignature);
+    EXPECT_EQ(out.record.ribbonType, 6);
+  }
+  // Copies beyond what the printer takes leave the printer's own.
+  set16(offsetof(DEVMODEW, dmCopies), 3605);
+  CardDevmode out{};
+  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                  reinterpret_cast<DEVMODEW *>(app.data()), DM_COPY | DM_IN_BUFFER),
+            1);
+  EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+}
+
+// A whole DEVMODE whose standard part is damaged: the merge answers IDOK only
+// with values the printer takes.
+TEST_F(Cfg, DocumentPropertiesNeverHandsBackPublicFieldsOutOfRange) {
+  install(true, printerDefault(0));
+  auto props = fn<DocPropsFn>("DrvDocumentProperties");
+  CardDevmode out{};
+  // The first call initialises the working copy; the second takes the
+  // application's standard part.
+  ASSERT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
+                  DM_COPY),
+            1);
+  CardDevmode app = out;
+  auto set16 = [&](size_t offset, int16_t v) { std::memcpy(app.standard + offset, &v, 2); };
+  set16(offsetof(DEVMODEW, dmCopies), 3605);
+  set16(offsetof(DEVMODEW, dmOrientation), -12143);
+  set16(offsetof(DEVMODEW, dmPaperSize), 29145);
+  for (size_t i = 0; i < 32; ++i) app.standard[2 * i] = 'Q';
+  const DWORD all = 0xFFFFFFFF;
+  std::memcpy(app.standard + offsetof(DEVMODEW, dmFields), &all, 4);
+  for (DWORD mode : {DWORD(DM_COPY), DWORD(DM_COPY | DM_IN_BUFFER)}) {
+    std::memset(&out, 0xAB, sizeof out);
+    ASSERT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                    reinterpret_cast<DEVMODEW *>(&app), mode),
+              1);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmOrientation)), 2);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmPaperSize)), 258);
+    EXPECT_EQ(out.standard[2 * 30], 'Q');
+    EXPECT_EQ(standardField<WCHAR>(out, 2 * 31), 0);
+  }
 }
 
 TEST_F(Cfg, DocumentPropertiesManualRibbonAndSilentPrinter) {
