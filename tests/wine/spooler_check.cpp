@@ -92,10 +92,8 @@ constexpr WORD kRecordBytes = 3916;
 constexpr size_t kDevmodeBytes = kStandardBytes + kRecordBytes;
 
 // Offsets within the job settings record.
-constexpr size_t kSignature = 0;  // 16-bit 0x5A45
 constexpr size_t kDuplex = 8;
 constexpr size_t kRibbonType = 10;
-constexpr size_t kHasEncoder = 38;
 constexpr size_t kModelFamily = 3798;  // 32 UTF-16 characters
 
 const WCHAR kPrinterName[] = TEXT("Pellor CA3 Card Printer USB");
