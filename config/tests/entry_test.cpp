@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <winspool.h>
 #include <winsim/testing.h>
+#include <winddiui.h>
 
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +23,6 @@
 namespace {
 
 using namespace card;
-using card::cfg::DocEventFilter;
 using card::cfg::DocumentPropertyHeader;
 using card::cfg::PropSheetUiInfo;
 
@@ -554,18 +555,76 @@ TEST_F(Cfg, SettingsExchangeWithoutSheetFailsWithoutPrinterDefault) {
 }
 
 // ------------------------------------------------------------ the other entry points
+// The spooler's side of DOCUMENTEVENT_QUERYFILTER: it allocates the filter
+// with room for DOCUMENTEVENT_LAST - 1 events, fills it with its starting
+// values, and passes it as pvOut (cbOut its size); pvIn is the
+// DOCEVENT_CREATEDCPRE of the CreateDC that follows.
+struct SpoolerFilter {
+  std::vector<BYTE> block;
+  explicit SpoolerFilter(UINT allocated = DOCUMENTEVENT_LAST - 1)
+      : block(sizeof(DOCEVENT_FILTER) + sizeof(DWORD) * (DOCUMENTEVENT_LAST - 2) + 16, 0x5C) {
+    DOCEVENT_FILTER *f = filter();
+    std::memset(f, 0, sizeof(DOCEVENT_FILTER) + sizeof(DWORD) * (DOCUMENTEVENT_LAST - 2));
+    f->cbSize = sizeof(DOCEVENT_FILTER);
+    f->cElementsAllocated = allocated;
+    f->cElementsNeeded = 0xFFFFFFFF;
+    f->cElementsReturned = 0xFFFFFFFF;
+  }
+  DOCEVENT_FILTER *filter() { return reinterpret_cast<DOCEVENT_FILTER *>(block.data()); }
+  static ULONG size() { return ULONG(sizeof(DOCEVENT_FILTER) + sizeof(DWORD) * (DOCUMENTEVENT_LAST - 2)); }
+};
+
+TEST_F(Cfg, DocumentEventFilterIsTheSpoolersOutputBlock) {
+  install(true, printerDefault(0));
+  auto docEvent = fn<DocEventFn>("DrvDocumentEvent");
+  CardDevmode dm{};
+  fillDefaultStandardPart(dm.standard);
+  WCHAR driver[] = u"Pellor Standard Printer";
+  WCHAR device[] = u"Pellor CA3 Card Printer USB";
+  DOCEVENT_CREATEDCPRE createDc{driver, device, reinterpret_cast<DEVMODEW *>(&dm), FALSE};
+  const DOCEVENT_CREATEDCPRE before = createDc;
+
+  SpoolerFilter out;
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof createDc, &createDc, SpoolerFilter::size(),
+                     out.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(out.filter()->cElementsReturned, 1u);
+  EXPECT_EQ(out.filter()->cElementsNeeded, 0u);
+  EXPECT_EQ(out.filter()->aDocEventCall[0], DWORD(DOCUMENTEVENT_CREATEDCPRE));
+  EXPECT_EQ(std::memcmp(&createDc, &before, sizeof createDc), 0) << "the CreateDC arguments were written";
+  EXPECT_EQ(out.block[SpoolerFilter::size()], 0x5C);
+
+  // No room in the list: the module says how much it needs.
+  SpoolerFilter none(0);
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof createDc, &createDc, SpoolerFilter::size(),
+                     none.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(none.filter()->cElementsNeeded, 1u);
+  EXPECT_EQ(none.filter()->cElementsReturned, 0u);
+  EXPECT_EQ(none.filter()->aDocEventCall[0], 0u);
+
+  // cbOut bounds the block whatever cElementsAllocated claims: with room for
+  // the counts only no event is listed; shorter still, nothing is written.
+  const ULONG counts = ULONG(offsetof(DOCEVENT_FILTER, aDocEventCall));
+  SpoolerFilter countsOnly;
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, 0, nullptr, counts, countsOnly.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(countsOnly.filter()->cElementsNeeded, 1u);
+  EXPECT_EQ(countsOnly.filter()->cElementsReturned, 0u);
+  EXPECT_EQ(countsOnly.filter()->aDocEventCall[0], 0u);
+  SpoolerFilter tooShort;
+  const std::vector<BYTE> untouched = tooShort.block;
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, 0, nullptr, counts - 1, tooShort.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(tooShort.block, untouched);
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof createDc, &createDc, 0, nullptr),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(std::memcmp(&createDc, &before, sizeof createDc), 0);
+}
+
 TEST_F(Cfg, EventsAndQueries) {
   install(true, printerDefault(0));
   auto docEvent = fn<DocEventFn>("DrvDocumentEvent");
-  DocEventFilter filter{sizeof filter, 0, 0, 0, {0}};
-  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof filter, &filter, 0, nullptr), 1);
-  EXPECT_EQ(filter.cElementsNeeded, 1u);
-  EXPECT_EQ(filter.cElementsReturned, 0u);
-  filter.cElementsAllocated = 1;
-  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof filter, &filter, 0, nullptr), 1);
-  EXPECT_EQ(filter.cElementsReturned, 1u);
-  EXPECT_EQ(filter.cElementsNeeded, 0u);
-  EXPECT_EQ(filter.aDocEventCall[0], DWORD(DOCUMENTEVENT_CREATEDCPRE));
   EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_STARTDOC, 0, nullptr, 0, nullptr), 1);
   EXPECT_EQ(docEvent(printer, nullptr, 8, 0, nullptr, 0, nullptr), 1);
 
