@@ -49,7 +49,7 @@ function(card_embed_resources target rc)
     COMMAND ${CARD_WINDRES} -c 65001 -DUNICODE -D_UNICODE --preprocessor-arg=-DWINSIM_RC
             --preprocessor-arg=-MD --preprocessor-arg=-MT --preprocessor-arg=${_res}
             --preprocessor-arg=-MF --preprocessor-arg=${_res}.d
-            -I ${_rcdir} -I ${CMAKE_SOURCE_DIR}/winsim/include -I ${CMAKE_SOURCE_DIR}/shared
+            -I ${_rcdir} -I ${CMAKE_SOURCE_DIR}/winsim/include -I ${CMAKE_SOURCE_DIR}
             -O res -i ${rc} -o ${_res}
     DEPENDS ${rc}
     DEPFILE ${_res}.d

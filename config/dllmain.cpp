@@ -3,7 +3,7 @@
 
 #include <strsafe.h>
 
-#include "module.h"
+#include "config/module.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <new>
 #include <vector>
 
-#include "exchange.h"
-#include "module.h"
-#include "printer_models.h"
-#include "ui_platform.h"
+#include "config/exchange.h"
+#include "config/module.h"
+#include "shared/printer_models.h"
+#include "config/ui_platform.h"
 
 // The exported names come from cardcfg.def; on the linux flavour they must
 // also be visible to its version script.

@@ -1,10 +1,10 @@
-#include "exchange.h"
+#include "config/exchange.h"
 
 #include <cstring>
 #include <iterator>
 
-#include "ribbons.h"
-#include "settings_ranges.h"
+#include "shared/ribbons.h"
+#include "shared/settings_ranges.h"
 
 namespace card::cfg {
 

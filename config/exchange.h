@@ -11,8 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "job_settings.h"
-#include "ui_platform.h"
+#include "shared/job_settings.h"
+#include "config/ui_platform.h"
 
 namespace card::cfg {
 

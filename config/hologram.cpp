@@ -1,4 +1,4 @@
-#include "hologram.h"
+#include "config/hologram.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,12 +1,12 @@
-#include "module.h"
+#include "config/module.h"
 
 #include <strsafe.h>
 
 #include <cstdarg>
 #include <cstring>
 
-#include "proc_address.h"
-#include "query_command.h"
+#include "shared/proc_address.h"
+#include "shared/query_command.h"
 
 namespace card::cfg {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "exchange.h"
-#include "job_settings.h"
+#include "config/exchange.h"
+#include "shared/job_settings.h"
 
 namespace card::cfg {
 

@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <winddi.h>
 
-#include "job_settings.h"
-#include "stream.h"
-#include "text_capture.h"
+#include "shared/job_settings.h"
+#include "render/stream.h"
+#include "render/text_capture.h"
 
 namespace card {
 

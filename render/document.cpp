@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "device.h"
-#include "encode.h"
-#include "imaging.h"
+#include "render/device.h"
+#include "render/encode.h"
+#include "render/imaging.h"
 
 namespace card {
 

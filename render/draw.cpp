@@ -10,8 +10,8 @@
 #include <cstring>
 #include <new>
 
-#include "device.h"
-#include "text_capture.h"
+#include "render/device.h"
+#include "render/text_capture.h"
 
 namespace card {
 namespace {

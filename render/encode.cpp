@@ -1,4 +1,4 @@
-#include "encode.h"
+#include "render/encode.h"
 
 namespace card {
 

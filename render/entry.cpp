@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <winddi.h>
 
-#include "device.h"
+#include "render/device.h"
 
 namespace card {
 

@@ -1,4 +1,4 @@
-#include "imaging.h"
+#include "render/imaging.h"
 
 #include <algorithm>
 #include <cmath>

@@ -14,8 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "encode.h"
-#include "job_settings.h"
+#include "render/encode.h"
+#include "shared/job_settings.h"
 
 namespace card {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "device.h"
+#include "render/device.h"
 
 namespace card {
 

@@ -8,10 +8,10 @@
 
 #include <cstring>
 
-#include "device.h"
-#include "proc_address.h"
-#include "query_command.h"
-#include "settings_ranges.h"
+#include "render/device.h"
+#include "shared/proc_address.h"
+#include "shared/query_command.h"
+#include "shared/settings_ranges.h"
 
 namespace card {
 

@@ -2,8 +2,8 @@
 // replies of the model and ribbon queries.
 #include <cstring>
 
-#include "device.h"
-#include "status_protocol.h"
+#include "render/device.h"
+#include "shared/status_protocol.h"
 
 namespace card {
 

@@ -1,10 +1,10 @@
-#include "stream.h"
+#include "render/stream.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "job_corrections.h"
-#include "ribbons.h"
+#include "shared/job_corrections.h"
+#include "shared/ribbons.h"
 
 namespace card {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "encode.h"
-#include "job_settings.h"
+#include "render/encode.h"
+#include "shared/job_settings.h"
 
 namespace card {
 

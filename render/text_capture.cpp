@@ -1,4 +1,4 @@
-#include "text_capture.h"
+#include "render/text_capture.h"
 
 #include <cstring>
 #include <string>

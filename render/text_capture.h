@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "job_settings.h"
-#include "stream.h"
+#include "shared/job_settings.h"
+#include "render/stream.h"
 
 namespace card {
 

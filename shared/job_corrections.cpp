@@ -1,7 +1,7 @@
-#include "job_corrections.h"
+#include "shared/job_corrections.h"
 
-#include "printer_models.h"
-#include "ribbons.h"
+#include "shared/printer_models.h"
+#include "shared/ribbons.h"
 
 namespace card {
 

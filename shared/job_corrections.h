@@ -2,7 +2,7 @@
 // settings at the start of a job, once it knows the ribbon and the printer.
 #pragma once
 
-#include "job_settings.h"
+#include "shared/job_settings.h"
 
 namespace card {
 

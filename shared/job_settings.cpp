@@ -1,4 +1,4 @@
-#include "job_settings.h"
+#include "shared/job_settings.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "job_settings.h"
+#include "shared/job_settings.h"
 
 static_assert(sizeof(WCHAR) == 2);
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(ULONG) == 4 && sizeof(WORD) == 2);

@@ -1,4 +1,4 @@
-#include "notification_payload.h"
+#include "shared/notification_payload.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The check after a job command, step by step.
-#include "pause_check.h"
+#include "shared/pause_check.h"
 
 namespace card::pacing {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "status_commands.h"
-#include "status_protocol.h"
+#include "shared/status_commands.h"
+#include "shared/status_protocol.h"
 
 namespace card::pacing {
 

@@ -1,4 +1,4 @@
-#include "printer_models.h"
+#include "shared/printer_models.h"
 
 #include <cstring>
 #include <initializer_list>

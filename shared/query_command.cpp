@@ -1,4 +1,4 @@
-#include "query_command.h"
+#include "shared/query_command.h"
 
 #include <cstring>
 

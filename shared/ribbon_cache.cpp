@@ -1,4 +1,4 @@
-#include "ribbon_cache.h"
+#include "shared/ribbon_cache.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ribbons.h"
+#include "shared/ribbons.h"
 
 #include <iterator>
 

@@ -1,9 +1,9 @@
-#include "settings_ranges.h"
+#include "shared/settings_ranges.h"
 
 #include <cstring>
 #include <iterator>
 
-#include "ribbons.h"
+#include "shared/ribbons.h"
 
 namespace card {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <span>
 
-#include "job_settings.h"
+#include "shared/job_settings.h"
 
 namespace card {
 

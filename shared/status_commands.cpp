@@ -1,7 +1,7 @@
 // Query names, command categories and reply waits: matching on whole command
 // bytes as the monitors cut them from the job stream or receive them as
 // printer-data value names.
-#include "status_commands.h"
+#include "shared/status_commands.h"
 
 namespace card::status {
 

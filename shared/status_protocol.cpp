@@ -1,7 +1,7 @@
 // Reading printer replies and the status table.  Replies come from outside
 // the package (a USB read or a TCP receive), so every reader here takes the
 // reply's length and never looks past it.
-#include "status_protocol.h"
+#include "shared/status_protocol.h"
 
 #include <cstring>
 

@@ -1,11 +1,11 @@
 // Cutting the job stream into whole commands and data-block slices.
-#include "stream_cutter.h"
+#include "shared/stream_cutter.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 
-#include "status_protocol.h"
+#include "shared/status_protocol.h"
 
 namespace card::pacing {
 

@@ -34,7 +34,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "status_commands.h"
+#include "shared/status_commands.h"
 
 namespace card::pacing {
 

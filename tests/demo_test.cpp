@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/render.h"
-#include "sample_card.h"
+#include "emulator/include/cardemu/render.h"
+#include "tools/cardprint/sample_card.h"
 
 namespace {
 

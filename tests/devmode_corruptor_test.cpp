@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/parser.h"
-#include "job_settings.h"
-#include "query_command.h"
-#include "ui_platform.h"
+#include "emulator/include/cardemu/parser.h"
+#include "shared/job_settings.h"
+#include "shared/query_command.h"
+#include "config/ui_platform.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/printer.h"
-#include "cardprint.h"
+#include "emulator/include/cardemu/printer.h"
+#include "tools/cardprint/cardprint.h"
 
 namespace {
 

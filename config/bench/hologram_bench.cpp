@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "hologram.h"
+#include "config/hologram.h"
 
 namespace {
 

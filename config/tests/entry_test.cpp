@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "job_settings.h"
-#include "query_command.h"
-#include "ui_platform.h"
+#include "shared/job_settings.h"
+#include "shared/query_command.h"
+#include "config/ui_platform.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The settings exchange rules on plain records: driver default, the two merge
 // branches, application fields, the sheet-less steps, printer replies and the
 // capability answers.
-#include "exchange.h"
+#include "config/exchange.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The hologram picture encoding: packets worked out by hand from the coding
 // rules, the dot order, bounds and failures, and round trips through the
 // emulated printer's own decoder.
-#include "hologram.h"
+#include "config/hologram.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <vector>
 
 #ifdef CARDCFG_WITH_EMULATOR
-#include "cardemu/parser.h"
-#include "cardemu/printer.h"
+#include "emulator/include/cardemu/parser.h"
+#include "emulator/include/cardemu/printer.h"
 #endif
 
 namespace card {

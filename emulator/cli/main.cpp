@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/listing.h"
-#include "cardemu/printer.h"
-#include "cardemu/render.h"
-#include "cardemu/unattended.h"
+#include "emulator/include/cardemu/listing.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/render.h"
+#include "emulator/include/cardemu/unattended.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "stream_harness.h"
+#include "emulator/fuzz/stream_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string what;

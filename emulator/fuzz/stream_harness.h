@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "cardemu/printer.h"
-#include "cardemu/unattended.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/unattended.h"
 
 namespace cardemu::fuzz {
 

@@ -1,4 +1,4 @@
-#include "cardemu/card.h"
+#include "emulator/include/cardemu/card.h"
 
 #include <sstream>
 

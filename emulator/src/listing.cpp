@@ -1,4 +1,4 @@
-#include "cardemu/listing.h"
+#include "emulator/include/cardemu/listing.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "magnetic.h"
+#include "emulator/src/magnetic.h"
 
 namespace cardemu {
 

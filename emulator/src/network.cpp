@@ -1,4 +1,4 @@
-#include "cardemu/network.h"
+#include "emulator/include/cardemu/network.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "cardemu/parser.h"
+#include "emulator/include/cardemu/parser.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "cardemu/protocol.h"
+#include "emulator/include/cardemu/protocol.h"
 
 namespace cardemu {
 

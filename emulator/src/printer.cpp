@@ -1,9 +1,9 @@
-#include "cardemu/printer.h"
+#include "emulator/include/cardemu/printer.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "magnetic.h"
+#include "emulator/src/magnetic.h"
 
 namespace cardemu {
 

@@ -1,4 +1,4 @@
-#include "cardemu/protocol.h"
+#include "emulator/include/cardemu/protocol.h"
 
 namespace cardemu {
 

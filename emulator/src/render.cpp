@@ -1,4 +1,4 @@
-#include "cardemu/render.h"
+#include "emulator/include/cardemu/render.h"
 
 #include <png.h>
 

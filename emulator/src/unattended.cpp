@@ -1,4 +1,4 @@
-#include "cardemu/unattended.h"
+#include "emulator/include/cardemu/unattended.h"
 
 namespace cardemu {
 

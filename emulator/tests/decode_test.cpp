@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/printer.h"
-#include "cardemu/unattended.h"
-#include "streams.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/unattended.h"
+#include "emulator/tests/streams.h"
 
 namespace cardemu {
 namespace {

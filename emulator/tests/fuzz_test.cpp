@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "../fuzz/stream_harness.h"
-#include "streams.h"
+#include "emulator/fuzz/stream_harness.h"
+#include "emulator/tests/streams.h"
 
 namespace {
 

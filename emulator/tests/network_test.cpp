@@ -1,8 +1,8 @@
 // The network interface's byte logic: framed data channel, status channel.
 #include <gtest/gtest.h>
 
-#include "cardemu/network.h"
-#include "streams.h"
+#include "emulator/include/cardemu/network.h"
+#include "emulator/tests/streams.h"
 
 using namespace cardemu;
 using streams::Esc;

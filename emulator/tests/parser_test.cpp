@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "cardemu/parser.h"
-#include "cardemu/protocol.h"
-#include "streams.h"
+#include "emulator/include/cardemu/parser.h"
+#include "emulator/include/cardemu/protocol.h"
+#include "emulator/tests/streams.h"
 
 using namespace cardemu;
 using streams::Bytes;

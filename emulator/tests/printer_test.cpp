@@ -6,8 +6,8 @@
 #include <random>
 #include <thread>
 
-#include "cardemu/printer.h"
-#include "streams.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/tests/streams.h"
 
 using namespace cardemu;
 using streams::Esc;

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "cardemu/printer.h"
-#include "cardemu/render.h"
-#include "streams.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/render.h"
+#include "emulator/tests/streams.h"
 
 using namespace cardemu;
 using streams::Esc;

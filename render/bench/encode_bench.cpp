@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "encode.h"
+#include "render/encode.h"
 
 namespace {
 

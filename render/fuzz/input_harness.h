@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "device.h"
-#include "imaging.h"
-#include "settings_ranges.h"
-#include "text_capture.h"
+#include "render/device.h"
+#include "render/imaging.h"
+#include "shared/settings_ranges.h"
+#include "render/text_capture.h"
 
 namespace card {
 

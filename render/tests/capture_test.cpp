@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "job_reader.h"
-#include "job_settings.h"
+#include "render/tests/job_reader.h"
+#include "shared/job_settings.h"
 
 namespace {
 

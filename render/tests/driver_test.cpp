@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "job_reader.h"
-#include "job_settings.h"
-#include "device.h"
-#include "query_command.h"
-#include "stream_cases.h"
+#include "render/tests/job_reader.h"
+#include "shared/job_settings.h"
+#include "render/device.h"
+#include "shared/query_command.h"
+#include "render/tests/stream_cases.h"
 
 namespace {
 

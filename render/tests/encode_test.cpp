@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "encode.h"
-#include "query_command.h"
+#include "render/encode.h"
+#include "shared/query_command.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "../fuzz/input_harness.h"
+#include "render/fuzz/input_harness.h"
 
 namespace {
 

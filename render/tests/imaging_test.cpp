@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "encode.h"
-#include "imaging.h"
+#include "render/encode.h"
+#include "render/imaging.h"
 
 namespace {
 

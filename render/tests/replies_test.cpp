@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "device.h"
+#include "render/device.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ribbons.h"
+#include "shared/ribbons.h"
 
 namespace card::cases {
 

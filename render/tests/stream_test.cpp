@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ribbons.h"
-#include "stream.h"
-#include "stream_cases.h"
+#include "shared/ribbons.h"
+#include "render/stream.h"
+#include "render/tests/stream_cases.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "text_capture.h"
+#include "render/text_capture.h"
 
 namespace {
 

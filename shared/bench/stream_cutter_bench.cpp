@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "stream_cutter.h"
+#include "shared/stream_cutter.h"
 
 namespace {
 

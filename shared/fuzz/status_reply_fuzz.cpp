@@ -1,7 +1,7 @@
 // libFuzzer entry for the printer reply readers.
 #include <cstdlib>
 
-#include "status_reply_check.h"
+#include "shared/fuzz/status_reply_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* what = nullptr;

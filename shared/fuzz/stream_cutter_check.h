@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "status_protocol.h"
-#include "stream_cutter.h"
+#include "shared/status_protocol.h"
+#include "shared/stream_cutter.h"
 
 namespace card::pacing::check {
 

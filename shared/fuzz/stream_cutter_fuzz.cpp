@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "stream_cutter_check.h"
+#include "shared/fuzz/stream_cutter_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t where = 0;

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "job_corrections.h"
-#include "job_settings.h"
-#include "printer_models.h"
-#include "ribbons.h"
+#include "shared/job_corrections.h"
+#include "shared/job_settings.h"
+#include "shared/printer_models.h"
+#include "shared/ribbons.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "notification_payload.h"
+#include "shared/notification_payload.h"
 
 namespace {
 

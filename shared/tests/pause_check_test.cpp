@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pause_check.h"
+#include "shared/pause_check.h"
 
 using namespace card::pacing;
 using card::status::CommandCategory;

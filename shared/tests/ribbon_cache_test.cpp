@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ribbon_cache.h"
+#include "shared/ribbon_cache.h"
 
 namespace {
 

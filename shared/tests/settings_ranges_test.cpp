@@ -3,7 +3,7 @@
 // defaults are written out here from the record's definition, the dialogs that
 // edit each field and the installer's default settings file, not taken from
 // the code's tables.
-#include "settings_ranges.h"
+#include "shared/settings_ranges.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "status_commands.h"
+#include "shared/status_commands.h"
 
 using namespace card::status;
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "../fuzz/status_reply_check.h"
+#include "shared/fuzz/status_reply_check.h"
 
 TEST(StatusFuzz, RandomRepliesKeepTheirBounds) {
   std::mt19937 rng(0x5A45);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "status_protocol.h"
+#include "shared/status_protocol.h"
 
 using namespace card::status;
 

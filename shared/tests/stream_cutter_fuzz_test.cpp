@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../fuzz/stream_cutter_check.h"
+#include "shared/fuzz/stream_cutter_check.h"
 
 using namespace card::pacing;
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "stream_cutter.h"
+#include "shared/stream_cutter.h"
 
 using namespace card::pacing;
 using card::status::CommandCategory;

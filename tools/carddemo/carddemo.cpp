@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/listing.h"
-#include "cardemu/printer.h"
-#include "cardemu/render.h"
-#include "cardemu/unattended.h"
-#include "cardprint.h"
-#include "job_devmode.h"
-#include "options.h"
+#include "emulator/include/cardemu/listing.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/render.h"
+#include "emulator/include/cardemu/unattended.h"
+#include "tools/cardprint/cardprint.h"
+#include "tools/cardprint/job_devmode.h"
+#include "tools/cardprint/options.h"
 
 namespace fs = std::filesystem;
 

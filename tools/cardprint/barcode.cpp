@@ -1,4 +1,4 @@
-#include "barcode.h"
+#include "tools/cardprint/barcode.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
-#include "job_devmode.h"
+#include "tools/cardprint/job_devmode.h"
 
 #include <strsafe.h>
 
 #include <cstring>
 
-#include "ribbons.h"
+#include "shared/ribbons.h"
 
 namespace cardprint {
 

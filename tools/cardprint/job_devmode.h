@@ -8,8 +8,8 @@
 
 #include <cstddef>
 
-#include "job_settings.h"
-#include "options.h"
+#include "shared/job_settings.h"
+#include "tools/cardprint/options.h"
 
 namespace cardprint {
 

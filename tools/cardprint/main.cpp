@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "cardprint.h"
+#include "tools/cardprint/cardprint.h"
 
 #ifdef _WIN32
 

@@ -1,9 +1,9 @@
-#include "options.h"
+#include "tools/cardprint/options.h"
 
 #include <strsafe.h>
 
-#include "job_settings.h"
-#include "ribbons.h"
+#include "shared/job_settings.h"
+#include "shared/ribbons.h"
 
 namespace cardprint {
 

@@ -1,4 +1,4 @@
-#include "picture.h"
+#include "tools/cardprint/picture.h"
 
 #include <cstring>
 

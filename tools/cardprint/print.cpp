@@ -10,12 +10,12 @@
 #include <new>
 #include <vector>
 
-#include "barcode.h"
-#include "cardprint.h"
-#include "job_devmode.h"
-#include "options.h"
-#include "picture.h"
-#include "sample_card.h"
+#include "tools/cardprint/barcode.h"
+#include "tools/cardprint/cardprint.h"
+#include "tools/cardprint/job_devmode.h"
+#include "tools/cardprint/options.h"
+#include "tools/cardprint/picture.h"
+#include "tools/cardprint/sample_card.h"
 
 namespace cardprint {
 

@@ -1,4 +1,4 @@
-#include "sample_card.h"
+#include "tools/cardprint/sample_card.h"
 
 namespace cardprint {
 

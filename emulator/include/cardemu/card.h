@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/protocol.h"
+#include "emulator/include/cardemu/protocol.h"
 
 namespace cardemu {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "cardemu/parser.h"
-#include "cardemu/printer.h"
+#include "emulator/include/cardemu/parser.h"
+#include "emulator/include/cardemu/printer.h"
 
 namespace cardemu {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cardemu/printer.h"
+#include "emulator/include/cardemu/printer.h"
 
 namespace cardemu {
 

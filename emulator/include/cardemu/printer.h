@@ -28,9 +28,9 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/card.h"
-#include "cardemu/parser.h"
-#include "cardemu/protocol.h"
+#include "emulator/include/cardemu/card.h"
+#include "emulator/include/cardemu/parser.h"
+#include "emulator/include/cardemu/protocol.h"
 
 namespace cardemu {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cardemu/card.h"
+#include "emulator/include/cardemu/card.h"
 
 namespace cardemu {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cardemu/printer.h"
+#include "emulator/include/cardemu/printer.h"
 
 namespace cardemu {
 

@@ -2,7 +2,7 @@
 // nine elements wide, and the symbol is framed by '*'.
 #include <gtest/gtest.h>
 
-#include "barcode.h"
+#include "tools/cardprint/barcode.h"
 
 namespace cardprint {
 namespace {

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <random>
 
-#include "bmp_builder.h"
-#include "picture.h"
+#include "tools/cardprint/tests/bmp_builder.h"
+#include "tools/cardprint/picture.h"
 
 namespace cardprint {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
-#include "cardemu/printer.h"
-#include "cardemu/render.h"
-#include "cardprint.h"
+#include "tools/cardprint/tests/bmp_builder.h"
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/render.h"
+#include "tools/cardprint/cardprint.h"
 
 namespace cardprint {
 namespace {

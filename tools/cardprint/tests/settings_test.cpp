@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "job_devmode.h"
-#include "options.h"
+#include "tools/cardprint/job_devmode.h"
+#include "tools/cardprint/options.h"
 
 namespace cardprint {
 namespace {
