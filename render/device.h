@@ -6,6 +6,7 @@
 #include <winddi.h>
 
 #include "shared/job_settings.h"
+#include "render/replies.h"
 #include "render/stream.h"
 #include "render/text_capture.h"
 
@@ -59,11 +60,5 @@ bool printerDefaultRecord(HANDLE printer, JobSettingsRecord &record);
 // outside takes the printer's default, or the installer's when the printer's
 // is missing or out of range too.  The printer is asked only when needed.
 void keepSettingsInRange(JobSettingsRecord &record, HANDLE printer);
-
-// The ribbon cache file's text: ribbon code and model text, when present.
-void parseRibbonCache(const char *text, size_t size, PrinterAnswer &answer);
-// Replies of the model and ribbon queries.
-bool modelFromReply(const BYTE *reply, DWORD length, char (&model)[32]);
-long ribbonCodeFromReply(const BYTE *reply, DWORD length);
 
 }  // namespace card

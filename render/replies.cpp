@@ -1,8 +1,7 @@
-// Reading what the printer told: the ribbon cache file's two keys and the
-// replies of the model and ribbon queries.
+#include "render/replies.h"
+
 #include <cstring>
 
-#include "render/device.h"
 #include "shared/status_protocol.h"
 
 namespace card {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "render/device.h"
+#include "render/replies.h"
 #include "render/imaging.h"
 #include "shared/settings_ranges.h"
 #include "render/text_capture.h"

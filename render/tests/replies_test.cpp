@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "render/device.h"
+#include "render/replies.h"
 
 namespace {
 
