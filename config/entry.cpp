@@ -89,7 +89,7 @@ void storeEquipmentInPrinterDefault(HANDLE printer, const PrinterEquipment &eq) 
   auto *record = reinterpret_cast<JobSettingsRecord *>(reinterpret_cast<BYTE *>(const_cast<DEVMODEW *>(dm)) +
                                                        kStandardPartSize);
   record->ribbonType = eq.ribbonType;
-  record->hasEncoder = eq.encoder ? 1 : 0;
+  record->hasEncoder = eq.encoder ? kSettingOn : kSettingOff;
   if (!SetPrinterW(printer, 2, info.data(), 0))
     debugPrint(TEXT("DrvDocumentPropertySheets: SetPrinter() failed:%d"), int(GetLastError()));
 }
@@ -123,7 +123,7 @@ LONG sheetlessExchange(DocumentPropertyHeader *header) {
     auto *out = reinterpret_cast<CardDevmode *>(header->pdmOut);
     if (equipmentChanged(header->fMode, eq, out->record)) {
       out->record.ribbonType = eq.ribbonType;
-      out->record.hasEncoder = eq.encoder ? 1 : 0;
+      out->record.hasEncoder = eq.encoder ? kSettingOn : kSettingOff;
       storeEquipmentInPrinterDefault(header->hPrinter, eq);
     }
   }

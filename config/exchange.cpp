@@ -52,13 +52,13 @@ bool buildDriverDefault(CardDevmode &out, const BYTE *fileBytes, size_t fileLeng
   if (!fileBytes || fileLength < kRecordSize) return false;
   // Every printer starts out two-sided; the merge takes it back for a
   // single-sided model once the printer has told which it is.
-  out.record.duplex = 1;
+  out.record.duplex = kSettingOn;
   return true;
 }
 
 void applyModelRule(JobSettingsRecord &record, bool singleSided) {
   if (singleSided) {
-    record.duplex = 0;
+    record.duplex = kSettingOff;
     writeFamily(record, "CA1");
   } else {
     writeFamily(record, "CA3");
@@ -113,7 +113,7 @@ void mergeFromPrinterDefault(const CardDevmode &printerDefault, CardDevmode &out
   // The stored default is checked like any other DEVMODE.
   repairStandardPart(out.standard, nullptr);
   repairRecord(out.record, nullptr);
-  if (out.record.ribbonId != 0) {
+  if (out.record.ribbonId != kRibbonFromPrinter) {
     const uint8_t type = ribbonTypeFromId(out.record.ribbonId);
     out.record.ribbonType = type;
     working.ribbonType = type;
@@ -175,7 +175,7 @@ bool readRibbonReply(const BYTE *reply, size_t length, PrinterEquipment &eq) {
 
 bool equipmentChanged(DWORD fMode, const PrinterEquipment &eq, const JobSettingsRecord &record) {
   if (fMode != DM_COPY || !eq.answered) return false;
-  return record.ribbonType != eq.ribbonType || (record.hasEncoder != 0) != eq.encoder;
+  return record.ribbonType != eq.ribbonType || (record.hasEncoder != kSettingOff) != eq.encoder;
 }
 
 size_t modelTextFromReply(const BYTE *reply, size_t length, char *out, size_t capacity) {

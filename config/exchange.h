@@ -117,7 +117,7 @@ SheetlessStep sheetlessStep(DWORD fMode, bool haveOutput, DWORD cbOut);
 struct PrinterEquipment {
   bool answered = false;
   bool encoder = false;
-  uint8_t ribbonType = 15;
+  uint8_t ribbonType = kRibbonUnknown;
 };
 
 // Reply to the encoder query: any reply counts as a reply; one that begins

@@ -115,7 +115,7 @@ class SurfacePanels : public PanelSource {
     eraseConsumedFragments(p_, black.get());
     if (!convert) return;
     convertToMonochrome(colour.bits(), black.bits(), tables_);
-    if ((p_.devmode.record.monoConversion & 3) == 2) thinBlack(black.bits());
+    if ((p_.devmode.record.monoConversion & 3) == kConvertBarcode) thinBlack(black.bits());
   }
   bool blackPresent() override {
     RenderLock lock;
@@ -195,7 +195,7 @@ size_t encodeVarnishFile(const OverlayRecord &overlay, uint8_t *out, size_t capa
   if (bmp && bits && lines.p) {
     HGDIOBJ old = SelectObject(dc, bmp);
     std::memset(bits, 0xFF, kVarnishDibBytes);  // white: no varnish where nothing is drawn
-    const bool rotated = overlay.rotated == 1;
+    const bool rotated = overlay.rotated == kSettingOn;
     int h = pic.height < 0 ? -pic.height : pic.height;
     int done = rotated ? StretchDIBits(dc, kCardLong, 0, -kCardLong, kCardShort, 0, 0, pic.width, h,
                                        file.p + pic.bitsOffset, reinterpret_cast<BITMAPINFO *>(pic.info),

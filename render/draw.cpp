@@ -26,8 +26,13 @@ DeviceInstance *drawing(SURFOBJ *pso) {
 }
 
 bool kDrawing(const DeviceInstance &p) { return kDrawingApplies(p.devmode.record, p.job); }
-int panelMode(const DeviceInstance &p) { return p.devmode.record.blackPanelMode; }
-bool blackBitmaps(const DeviceInstance &p) { return p.devmode.record.blackBitmap == 1; }
+// Black drawing may go to the resin-black panel at all.
+bool usesKPanel(const DeviceInstance &p) { return p.devmode.record.blackPanelMode != kBlackPanelNever; }
+// Monochrome bitmaps and black fills go to the resin-black panel.
+bool blackBitmapsToK(const DeviceInstance &p) {
+  const JobSettingsRecord &r = p.devmode.record;
+  return r.blackPanelMode == kBlackPanelExceptColourPictures && r.blackBitmap == kSettingOn;
+}
 
 ULONG colourOf(BRUSHOBJ *pbo) { return pbo ? pbo->iSolidColor : 0xFFFFFFFF; }
 bool isBlack(BRUSHOBJ *pbo) { return pbo && colourOf(pbo) == kBlack; }
@@ -120,7 +125,7 @@ extern "C" BOOL APIENTRY DrvStrokePath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco,
                                        POINTL *pptlBrushOrg, LINEATTRS *plineattrs, MIX mix) {
   DeviceInstance *p = drawing(pso);
   if (!p) return FALSE;
-  if (kDrawing(*p) && panelMode(*p) != 0 && isBlack(pbo))
+  if (kDrawing(*p) && usesKPanel(*p) && isBlack(pbo))
     return onBlack(*p, [&](SURFOBJ *k) { return EngStrokePath(k, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix); });
   return EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
 }
@@ -129,7 +134,7 @@ extern "C" BOOL APIENTRY DrvFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, B
                                      MIX mix, FLONG flOptions) {
   DeviceInstance *p = drawing(pso);
   if (!p) return FALSE;
-  if (kDrawing(*p) && panelMode(*p) != 0 && isBlack(pbo))
+  if (kDrawing(*p) && usesKPanel(*p) && isBlack(pbo))
     return onBlack(*p, [&](SURFOBJ *k) { return EngFillPath(k, ppo, pco, pbo, pptlBrushOrg, mix, flOptions); });
   return EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
 }
@@ -139,7 +144,7 @@ extern "C" BOOL APIENTRY DrvStrokeAndFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOB
                                               POINTL *pptlBrushOrg, MIX mixFill, FLONG flOptions) {
   DeviceInstance *p = drawing(pso);
   if (!p) return FALSE;
-  if (kDrawing(*p) && panelMode(*p) != 0 && isBlack(pboStroke))
+  if (kDrawing(*p) && usesKPanel(*p) && isBlack(pboStroke))
     return onBlack(*p, [&](SURFOBJ *k) {
       return EngStrokeAndFillPath(k, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill, flOptions);
     });
@@ -150,7 +155,7 @@ extern "C" BOOL APIENTRY DrvLineTo(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, LO
                                    RECTL *prclBounds, MIX mix) {
   DeviceInstance *p = drawing(pso);
   if (!p) return FALSE;
-  if (kDrawing(*p) && panelMode(*p) != 0 && isBlack(pbo))
+  if (kDrawing(*p) && usesKPanel(*p) && isBlack(pbo))
     return onBlack(*p, [&](SURFOBJ *k) { return EngLineTo(k, pco, pbo, x1, y1, x2, y2, prclBounds, mix); });
   return EngLineTo(pso, pco, pbo, x1, y1, x2, y2, prclBounds, mix);
 }
@@ -163,7 +168,7 @@ extern "C" BOOL APIENTRY DrvPaint(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, POI
     onBlack(*p, [&](SURFOBJ *k) { return EngPaint(k, pco, pbo, pptlBrushOrg, mix); });
     return EngPaint(pso, pco, pbo, pptlBrushOrg, mix);
   }
-  if (kDrawing(*p) && panelMode(*p) != 0 && isBlack(pbo))
+  if (kDrawing(*p) && usesKPanel(*p) && isBlack(pbo))
     return onBlack(*p, [&](SURFOBJ *k) { return EngPaint(k, pco, pbo, pptlBrushOrg, mix); });
   return EngPaint(pso, pco, pbo, pptlBrushOrg, mix);
 }
@@ -173,7 +178,7 @@ extern "C" BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *ps
                                    POINTL *pptlBrush, ROP4 rop4) {
   DeviceInstance *p = drawing(psoTrg);
   if (!p) return FALSE;
-  if (kDrawing(*p) && panelMode(*p) == 3 && blackBitmaps(*p)) {
+  if (kDrawing(*p) && blackBitmapsToK(*p)) {
     if (isBlack(pbo))
       return onBlack(*p, [&](SURFOBJ *k) {
         return EngBitBlt(k, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
@@ -193,7 +198,7 @@ extern "C" BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ 
   if (!instanceOf(psoDest)) return EngCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc);
   DeviceInstance *p = drawing(psoDest);
   if (!p) return FALSE;
-  if (kDrawing(*p) && psoSrc && psoSrc->iBitmapFormat == BMF_1BPP && panelMode(*p) == 3 && blackBitmaps(*p) &&
+  if (kDrawing(*p) && psoSrc && psoSrc->iBitmapFormat == BMF_1BPP && blackBitmapsToK(*p) &&
       prclDest) {
     // A monochrome picture goes to the resin panel as it stands.
     RECTL src{pptlSrc ? pptlSrc->x : 0, pptlSrc ? pptlSrc->y : 0, psoSrc->sizlBitmap.cx, psoSrc->sizlBitmap.cy};
@@ -210,12 +215,12 @@ extern "C" BOOL APIENTRY DrvStretchBlt(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOB
                                        RECTL *prclSrc, POINTL *pptlMask, ULONG iMode) {
   DeviceInstance *p = drawing(psoDest);
   if (!p) return FALSE;
-  if (kDrawing(*p) && psoSrc && psoSrc->iBitmapFormat == BMF_1BPP && panelMode(*p) == 3 && blackBitmaps(*p))
+  if (kDrawing(*p) && psoSrc && psoSrc->iBitmapFormat == BMF_1BPP && blackBitmapsToK(*p))
     return onBlack(*p, [&](SURFOBJ *k) {
       return EngStretchBlt(k, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, BLACKONWHITE);
     });
   BOOL ok = EngStretchBlt(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode);
-  if (kDrawing(*p) && panelMode(*p) != 0) return whitenBlack(*p, pco, prclDest);
+  if (kDrawing(*p) && usesKPanel(*p)) return whitenBlack(*p, pco, prclDest);
   return ok;
 }
 
@@ -232,12 +237,12 @@ extern "C" BOOL APIENTRY DrvTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, C
   } catch (const std::bad_alloc &) {
     // Without room for the fragment the text is simply drawn.
   }
-  if (kDrawing(*p) && panelMode(*p) != 0 && isBlack(pboFore))
+  if (kDrawing(*p) && usesKPanel(*p) && isBlack(pboFore))
     return onBlack(*p, [&](SURFOBJ *k) {
       return EngTextOut(k, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
     });
   BOOL ok = EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
-  if (kDrawing(*p) && panelMode(*p) != 0) {
+  if (kDrawing(*p) && usesKPanel(*p)) {
     // Coloured text takes the black out from under itself.
     BRUSHOBJ white = solidBrush(kWhite);
     if (pstro) STROBJ_vEnumStart(pstro);

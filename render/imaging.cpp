@@ -108,7 +108,7 @@ void buildImagingTables(const JobSettingsRecord &s, ImagingTables &t) {
     for (int v = 0; v < 256; ++v) t.colour[ch][v] = adjustColourValue(v, brightness[ch], contrast[ch]);
   for (int g = 0; g < 256; ++g) t.mono[g] = adjustMonoValue(g, s.monoBrightness, s.monoContrast);
   t.monoMethod = s.monoConversion;
-  t.longSideDiffusion = s.ribbonId != 0;
+  t.longSideDiffusion = s.ribbonId != kRibbonFromPrinter;
 }
 
 // --- Colour preparation -----------------------------------------------------
@@ -368,10 +368,10 @@ void threshold(const SurfaceBits &colour, const SurfaceBits &black, const Imagin
 bool convertToMonochrome(const SurfaceBits &colour, const SurfaceBits &black, const ImagingTables &t) {
   if (!validPair(colour, black)) return false;
   switch (t.monoMethod) {
-    case 0: diffuse(colour, black, t); break;
-    case 1: halftone(colour, black); break;
-    case 2:
-    case 3: threshold(colour, black, t); break;
+    case kConvertDiffusion: diffuse(colour, black, t); break;
+    case kConvertHalftone: halftone(colour, black); break;
+    case kConvertBarcode:  // thinned afterwards, by the caller
+    case kConvertThreshold: threshold(colour, black, t); break;
     default: break;  // left as drawn
   }
   return true;

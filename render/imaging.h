@@ -53,8 +53,8 @@ struct ImagingTables {
   bool colourAdjust;            // one of the six colour fields is not 0
   uint8_t colour[3][256];       // by byte of a pixel: blue (yellow fields), green (magenta), red (cyan)
   uint8_t mono[256];            // grey -> contrast(brightness(grey))
-  int monoMethod;               // monoConversion: 0 diffusion, 1 halftone, 2 and 3 threshold
-  bool longSideDiffusion;       // ribbonId is not 0: the diffusion runs along the card's long side
+  int monoMethod;               // monoConversion (MonoConversion)
+  bool longSideDiffusion;       // a ribbon chosen in the settings: the diffusion runs along the card's long side
 };
 void buildImagingTables(const JobSettingsRecord &settings, ImagingTables &out);
 

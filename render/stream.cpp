@@ -46,20 +46,22 @@ int16_t CardJob::dmCopies() const {
 int CardJob::copies() const { return effectiveCopies(dmCopies()); }
 
 bool CardJob::rotatedSide() const {
-  if (!twoSided()) return r_.rotate180 == 1;
-  return frontPage() ? (r_.rotate180 == 1 || r_.rotate180 == 3) : (r_.rotate180 == 2 || r_.rotate180 == 3);
+  if (!twoSided()) return r_.rotate180 == kRotateFront;
+  return frontPage() ? (r_.rotate180 == kRotateFront || r_.rotate180 == kRotateBoth)
+                     : (r_.rotate180 == kRotateBack || r_.rotate180 == kRotateBoth);
 }
 
 bool kDrawingApplies(const JobSettingsRecord &r, const JobState &job) {
-  const bool one = r.duplex != 1;
+  const bool one = r.duplex != kSettingOn;
   const bool front = one || (job.pageCounter & 1) != 0;
   const unsigned layout = r.dualSideLayout;
   switch (r.ribbonType) {
-    case kRibbonYMCKO: case kRibbonYMCK: case kRibbonYMCKUv: return one || layout == 1;
-    case kRibbonYMCKK: case kRibbonYMCUvK: return one || layout == 1 || (layout == 0 && front);
+    case kRibbonYMCKO: case kRibbonYMCK: case kRibbonYMCKUv: return one || layout == kLayoutBothSidesAlike;
+    case kRibbonYMCKK: case kRibbonYMCUvK:
+      return one || layout == kLayoutBothSidesAlike || (layout == kLayoutBackBlack && front);
     case kRibbonYMCKOK:
       if (one) return true;
-      return front ? layout != 1 : layout == 2;
+      return front ? layout != kYmckokBackBlackOverlay : layout == kYmckokBothSidesAlike;
     default: return false;
   }
 }
@@ -68,9 +70,11 @@ bool CardJob::kConversionApplies() const {
   const bool back = twoSided() && !frontPage();
   const unsigned layout = r_.dualSideLayout;
   switch (r_.ribbonType) {
-    case kRibbonYMCKO: case kRibbonYMCKUv: return back && (layout == 0 || layout == 2);
-    case kRibbonYMCK: case kRibbonYMCKK: case kRibbonYMCUvK: return back && layout == 0;
-    case kRibbonYMCKOK: return back && (layout == 0 || layout == 1 || layout == 3);
+    case kRibbonYMCKO: case kRibbonYMCKUv: return back && (layout == kLayoutBackBlack || layout == kLayoutBackBlackOverlay);
+    case kRibbonYMCK: case kRibbonYMCKK: case kRibbonYMCUvK: return back && layout == kLayoutBackBlack;
+    case kRibbonYMCKOK:
+      return back && (layout == kYmckokBackBlack || layout == kYmckokBackBlackOverlay ||
+                      layout == kYmckokFrontWithoutOverlay);
     case kRibbonKResin: case kRibbonKrO: case kRibbonHologram: case kRibbonClearVarnish: case kRibbonScratchOff:
     case kRibbonMonochrome:
       return true;
@@ -84,8 +88,8 @@ bool CardJob::frontOverlayApplies() const {
   const unsigned layout = r_.dualSideLayout;
   switch (r_.ribbonType) {
     case kRibbonKdO: case kRibbonKrO: return true;
-    case kRibbonYMCKO: return one || layout != 2;
-    case kRibbonYMCKOK: return one || layout == 0 || layout == 2;
+    case kRibbonYMCKO: return one || layout != kLayoutBackBlackOverlay;
+    case kRibbonYMCKOK: return one || layout == kYmckokBackBlack || layout == kYmckokBothSidesAlike;
     default: return false;
   }
 }
@@ -96,8 +100,8 @@ bool CardJob::backOverlayApplies() const {
   const unsigned layout = r_.dualSideLayout;
   switch (r_.ribbonType) {
     case kRibbonKdO: case kRibbonKrO: return true;
-    case kRibbonYMCKO: return one || layout != 0;
-    case kRibbonYMCKOK: return one || layout == 1 || layout == 2;
+    case kRibbonYMCKO: return one || layout != kLayoutBackBlack;
+    case kRibbonYMCKOK: return one || layout == kYmckokBackBlackOverlay || layout == kYmckokBothSidesAlike;
     default: return false;
   }
 }
@@ -122,7 +126,7 @@ bool CardJob::startPageClear() {
   if (dmCopies() < 2 || !twoSided() || (job_.pageCounter & 1) == 0) clearCapture();
   if (job_.pageCounter != 0) return true;
   applyEncodeOnlySingleSided(r_);
-  return r_.ribbonId != 0;
+  return r_.ribbonId != kRibbonFromPrinter;
 }
 
 bool CardJob::applyAnswer(const PrinterAnswer &a) {
@@ -164,13 +168,14 @@ bool CardJob::endDoc() {
 
 void CardJob::finishUnpairedFront() {
   // The card's back page never came: finish the card from what the front left.
-  const bool ymcoBackK = (r_.ribbonType == kRibbonYMCKO || r_.ribbonType == kRibbonYMCKUv) && r_.dualSideLayout == 0;
+  const bool ymcoBackK =
+      (r_.ribbonType == kRibbonYMCKO || r_.ribbonType == kRibbonYMCKUv) && r_.dualSideLayout == kLayoutBackBlack;
   if (!ymcoBackK) {
-    if (r_.jobMode == 2) put(kFlip);
+    if (r_.jobMode == kJobPrintAndEncode) put(kFlip);
   } else {
     put("\x1b" "F\r");
-    if (r_.jobMode == 2) {
-      if (r_.laminateSideLX3 == 2) writeVarnish(true);
+    if (r_.jobMode == kJobPrintAndEncode) {
+      if (r_.laminateSideLX3 == kLx3LaminateBack) writeVarnish(true);
       else writeVarnishQuick(true);
       put(kFlip);
     } else {
@@ -186,7 +191,7 @@ void CardJob::finishUnpairedFront() {
 void CardJob::writeJobHeader() {
   put("\x1bMASTER\r");
   if (!twoSided()) put("\x1bJOB 0\r");
-  else if (r_.ribbonType == kRibbonYMCKO && r_.dualSideLayout == 0) put("\x1bJOB 2\r");
+  else if (r_.ribbonType == kRibbonYMCKO && r_.dualSideLayout == kLayoutBackBlack) put("\x1bJOB 2\r");
   else put("\x1bJOB 1\r");
   put("\x1bSXY 1\r");
   applyManualRibbon(r_);
@@ -241,8 +246,8 @@ void CardJob::writeEncoderPart() {
   } else if (!text.empty()) {
     text += "\x1b&E*\r";
   }
-  if (r_.jobMode == 1) text += kEject;
-  else if (r_.jobMode == 2) text += kFlip;
+  if (r_.jobMode == kJobEncodeOnly) text += kEject;
+  else if (r_.jobMode == kJobPrintAndEncode) text += kFlip;
   std::string pre = slot(cap_.preJobCommand);
   if (!pre.empty()) {
     if (text.empty()) pre += "\x1b&E*\r";
@@ -254,15 +259,15 @@ void CardJob::writeEncoderPart() {
 // ------------------------------------------------------------ sides
 
 std::string CardJob::lamination(int x) const {
-  if (r_.modelClass != 6) return {};
+  if (r_.modelClass != kModelClassLX2) return {};
   const char *on = "\x1b+DLAMI 1 0\r", *off = "\x1b+DLAMI 0 1\r";
   switch (r_.jobMode) {
-    case 0: return on;
-    case 2:
+    case kJobPrint: return on;
+    case kJobPrintAndEncode:
       switch (r_.laminateSideLX2) {
-        case 0: return x == 1 ? on : off;
-        case 1: return x == 1 ? off : on;
-        case 2: return off;
+        case kLx2LaminateBack: return x == 1 ? on : off;
+        case kLx2LaminateFront: return x == 1 ? off : on;
+        case kLx2LaminateNeither: return off;
         default: return {};
       }
     default: return {};
@@ -317,7 +322,7 @@ bool CardJob::writeKr() {
 void CardJob::writeVarnish(bool front) {
   const OverlayRecord &o = front ? r_.frontOverlay : r_.backOverlay;
   if (o.type < kOverlayFull || o.type > kOverlayMagStripe) return;  // not a type this driver knows
-  const bool rot = o.rotated == 1;
+  const bool rot = o.rotated == kSettingOn;
   if (o.type != kOverlayNone) put("\x1bvF\r");
   auto area = [&](int last) {
     long x = o.left, y = o.top, w = long(o.right) - o.left, h = long(o.bottom) - o.top;
@@ -357,12 +362,12 @@ void CardJob::writeVarnishQuick(bool front) {
 }
 
 void CardJob::writeK10() {
-  if (r_.blackPanelMode != 0 && writeKr()) put("\x1bI 10\r");
+  if (r_.blackPanelMode != kBlackPanelNever && writeKr()) put("\x1bI 10\r");
   else put(kNoPanel);
 }
 
 void CardJob::writeK2() {
-  if (r_.blackPanelMode == 0) put("\x1b" "F\r\x1bI 30\r");
+  if (r_.blackPanelMode == kBlackPanelNever) put("\x1b" "F\r\x1bI 30\r");
   else if (writeKr()) put("\x1bI 10\r");
   else put(kNoPanel);
 }
@@ -372,7 +377,7 @@ void CardJob::writeSide() {
     panels_.assembleSplitMacros();
     writeEncoderPart();
   }
-  if (r_.jobMode == 1) {
+  if (r_.jobMode == kJobEncodeOnly) {
     put(kEject);
     return;
   }
@@ -380,7 +385,7 @@ void CardJob::writeSide() {
   // that handed its job on) nothing of the side can go out.
   if (!buf_ || capacity_ < kPlaneBytes + 1) return;
   if (!panels_.beginSide()) return;  // the work area could not be had: nothing of the side goes out
-  if (kDrawingApplies() && r_.blackPanelMode == 1) panels_.extractBlack();
+  if (kDrawingApplies() && r_.blackPanelMode == kBlackPanelAlways) panels_.extractBlack();
   switch (r_.ribbonType) {
     case kRibbonYMCKO: case kRibbonYMCKUv: case kRibbonKdO: case kRibbonKrO: case kRibbonYMC: case kRibbonYMCK:
     case kRibbonYMCKK: case kRibbonYMCUvK: case kRibbonYMCKOK: case kRibbonKd:
@@ -395,96 +400,137 @@ void CardJob::writeSide() {
 
 // Ribbons with colour or dye panels, and the overlay ribbons.
 void CardJob::sideRowsColour(bool front) {
-  const bool one = !twoSided();
-  const unsigned layout = r_.dualSideLayout;
   const uint8_t t = r_.ribbonType;
   bool ejected = false;
-  auto v = [&](int step, bool frontSide) {
-    if (!class7Step(step)) writeVarnish(frontSide);
-    else writeVarnishQuick(frontSide);
-  };
   if (t == kRibbonYMCKO || t == kRibbonYMCKUv) {
-    if (one) {
-      writeLamination(0); writeYMC(); writeK10(); v(2, true); put(kEject); ejected = true;
-    } else if (layout == 0) {
-      if (front) {
-        writeYMC();
-      } else {
-        writeLamination(1);
-        if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
-        if (!lx3Mode()) { put(kFlip); writeLamination(0); writeVarnish(true); }
-        else if (r_.laminateSideLX3 == 2) { put(kFlip); writeVarnish(true); put(kFlip); }
-        else writeVarnishQuick(true);
-      }
-    } else if (layout == 1) {
-      if (front) { writeLamination(0); writeYMC(); writeK10(); v(1, true); }
-      else { writeLamination(1); writeYMC(); writeK10(); v(2, false); }
-    } else if (layout == 2) {
-      if (front) { writeLamination(0); writeYMC(); }
-      else {
-        writeLamination(1);
-        if (writeKr()) put("\x1bI 10\r"); else put(kNoPanel);
-        v(2, false);
-      }
-    }
+    ejected = sideRowsYmcko(front);
   } else if (t == kRibbonKdO || t == kRibbonKrO) {
-    auto panel = [&] {
-      if (t == kRibbonKdO) writeKd();
-      else { writeKr(); put("\x1bI 20\r"); }
-    };
-    if (one) { writeLamination(0); panel(); v(2, true); put(kEject); ejected = true; }
-    else if (front) { panel(); writeLamination(0); v(1, true); }
-    else { panel(); writeLamination(1); v(2, false); }
+    ejected = sideRowsOverlayMono(front);
   } else if (t == kRibbonYMC) {
     writeLamination(front ? 0 : 1); writeYMC();
   } else if (t == kRibbonKd) {
     writeLamination(front ? 0 : 1); writeKd();
   } else if (t == kRibbonYMCK) {
-    if (one || layout == 1) {
-      writeLamination(front ? 0 : 1); writeYMC();
-      if (r_.blackPanelMode != 0 && writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
-    } else if (layout == 0) {
-      if (front) { writeLamination(0); writeYMC(); }
-      else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel); }
-    }
+    sideRowsYmck(front);
   } else if (t == kRibbonYMCKK || t == kRibbonYMCUvK) {
-    auto colourAndK = [&] {
-      writeYMC();
-      if (r_.blackPanelMode == 0) put("\x1b" "F\r\x1bI 30\r");
-      else if (writeKr()) put("\x1bI 30\r");
-    };
-    if (one || layout == 1) {
-      writeLamination(front ? 0 : 1); colourAndK(); put("\x1b!FF 1\r");
-    } else if (layout == 0) {
-      if (front) { writeLamination(0); colourAndK(); }
-      else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); }
-    }
+    sideRowsYmckk(front);
   } else if (t == kRibbonYMCKOK) {
-    if (one) {
-      writeLamination(0); writeYMC(); writeK10(); v(2, true); put("\x1b!FF 1\r"); put(kEject); ejected = true;
-    } else if (layout == 0) {
-      if (front) { writeLamination(0); writeYMC(); writeK10(); v(1, true); }
-      else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); else put("\x1b!FF 1\r"); }
-    } else if (layout == 1) {
-      if (front) { writeLamination(0); writeYMC(); }
-      else {
-        writeLamination(1);
-        if (writeKr()) put("\x1bI 10\r"); else put(kNoPanel);
-        v(2, false);
-      }
-    } else if (layout == 2) {
-      if (front) { writeYMC(); writeK2(); writeLamination(0); v(1, true); }
-      else { writeLamination(1); writeYMC(); writeK2(); v(2, false); }
-    } else if (layout == 3) {
-      if (front) {
-        writeLamination(0); writeYMC(); writeK2();
-        if (frontOverlayApplies()) put("\x1bvF\r\x1bIV 31\r");
-      } else {
-        writeLamination(1); writeKr(); put("\x1bI 30\r");
-      }
+    ejected = sideRowsYmckok(front);
+  }
+  if (!ejected && (!twoSided() || !front)) put(kEject);
+}
+
+// The varnish of a side: in full, or the quick one at a class-7 lamination
+// step.
+void CardJob::varnishOrQuick(Lx3LaminateSide step, bool frontSide) {
+  if (!class7Step(step)) writeVarnish(frontSide);
+  else writeVarnishQuick(frontSide);
+}
+
+// YMCKO and its ultraviolet twin YMCKUv.  Returns whether the card was ejected.
+bool CardJob::sideRowsYmcko(bool front) {
+  const unsigned layout = r_.dualSideLayout;
+  if (!twoSided()) {
+    writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put(kEject);
+    return true;
+  }
+  if (layout == kLayoutBackBlack) {
+    if (front) {
+      writeYMC();
+    } else {
+      writeLamination(1);
+      if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
+      if (!lx3Mode()) { put(kFlip); writeLamination(0); writeVarnish(true); }
+      else if (r_.laminateSideLX3 == kLx3LaminateBack) { put(kFlip); writeVarnish(true); put(kFlip); }
+      else writeVarnishQuick(true);
+    }
+  } else if (layout == kLayoutBothSidesAlike) {
+    if (front) { writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateFront, true); }
+    else { writeLamination(1); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, false); }
+  } else if (layout == kLayoutBackBlackOverlay) {
+    if (front) { writeLamination(0); writeYMC(); }
+    else {
+      writeLamination(1);
+      if (writeKr()) put("\x1bI 10\r"); else put(kNoPanel);
+      varnishOrQuick(kLx3LaminateBack, false);
     }
   }
-  if (!ejected && (one || !front)) put(kEject);
+  return false;
+}
+
+// KdO and KrO: one black panel and the overlay.  Returns whether the card was
+// ejected.
+bool CardJob::sideRowsOverlayMono(bool front) {
+  auto panel = [&] {
+    if (r_.ribbonType == kRibbonKdO) writeKd();
+    else { writeKr(); put("\x1bI 20\r"); }
+  };
+  if (!twoSided()) {
+    writeLamination(0); panel(); varnishOrQuick(kLx3LaminateBack, true); put(kEject);
+    return true;
+  }
+  if (front) { panel(); writeLamination(0); varnishOrQuick(kLx3LaminateFront, true); }
+  else { panel(); writeLamination(1); varnishOrQuick(kLx3LaminateBack, false); }
+  return false;
+}
+
+void CardJob::sideRowsYmck(bool front) {
+  const unsigned layout = r_.dualSideLayout;
+  if (!twoSided() || layout == kLayoutBothSidesAlike) {
+    writeLamination(front ? 0 : 1); writeYMC();
+    if (r_.blackPanelMode != kBlackPanelNever && writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
+  } else if (layout == kLayoutBackBlack) {
+    if (front) { writeLamination(0); writeYMC(); }
+    else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel); }
+  }
+}
+
+// YMCKK and YMCUvK: the last panel is never printed.
+void CardJob::sideRowsYmckk(bool front) {
+  const unsigned layout = r_.dualSideLayout;
+  auto colourAndK = [&] {
+    writeYMC();
+    if (r_.blackPanelMode == kBlackPanelNever) put("\x1b" "F\r\x1bI 30\r");
+    else if (writeKr()) put("\x1bI 30\r");
+  };
+  if (!twoSided() || layout == kLayoutBothSidesAlike) {
+    writeLamination(front ? 0 : 1); colourAndK(); put("\x1b!FF 1\r");
+  } else if (layout == kLayoutBackBlack) {
+    if (front) { writeLamination(0); colourAndK(); }
+    else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); }
+  }
+}
+
+// YMCKOK.  Returns whether the card was ejected.
+bool CardJob::sideRowsYmckok(bool front) {
+  const unsigned layout = r_.dualSideLayout;
+  if (!twoSided()) {
+    writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put("\x1b!FF 1\r");
+    put(kEject);
+    return true;
+  }
+  if (layout == kYmckokBackBlack) {
+    if (front) { writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateFront, true); }
+    else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); else put("\x1b!FF 1\r"); }
+  } else if (layout == kYmckokBackBlackOverlay) {
+    if (front) { writeLamination(0); writeYMC(); }
+    else {
+      writeLamination(1);
+      if (writeKr()) put("\x1bI 10\r"); else put(kNoPanel);
+      varnishOrQuick(kLx3LaminateBack, false);
+    }
+  } else if (layout == kYmckokBothSidesAlike) {
+    if (front) { writeYMC(); writeK2(); writeLamination(0); varnishOrQuick(kLx3LaminateFront, true); }
+    else { writeLamination(1); writeYMC(); writeK2(); varnishOrQuick(kLx3LaminateBack, false); }
+  } else if (layout == kYmckokFrontWithoutOverlay) {
+    if (front) {
+      writeLamination(0); writeYMC(); writeK2();
+      if (frontOverlayApplies()) put("\x1bvF\r\x1bIV 31\r");
+    } else {
+      writeLamination(1); writeKr(); put("\x1bI 30\r");
+    }
+  }
+  return false;
 }
 
 // Single-panel ribbons: resin black, hologram, varnish, scratch-off and the
@@ -518,15 +564,15 @@ void CardJob::sideRowsMono(bool front) {
 void CardJob::writeFurtherCopies(bool oneSidedRows) {
   const int further = copies() - 1;
   if (further <= 0) return;
-  if (r_.jobMode == 1) {
+  if (r_.jobMode == kJobEncodeOnly) {
     for (int i = 0; i < further; ++i) writeEncoderPart();
     return;
   }
-  if (r_.jobMode == 3) {
+  if (r_.jobMode == kJobPassThroughCopies) {
     for (int i = 0; i < further; ++i) put("\x1bMI\r\x1bMF\r\x1bMO\r");
     return;
   }
-  if (r_.jobMode != 0 && r_.jobMode != 2) return;
+  if (r_.jobMode != kJobPrint && r_.jobMode != kJobPrintAndEncode) return;
   // Further copies send the tracks uncut.
   std::string tracks;
   if (r_.trackPresent[0]) tracks += "\x1b&B 1 " + slot(r_.track1Text) + "\r";
@@ -547,118 +593,173 @@ void CardJob::writeFurtherCopies(bool oneSidedRows) {
   }
 }
 
-// Builds the sequence that prints a further copy from the panels the printer
-// still holds.  Returns whether the card is ejected after it.
-bool CardJob::reprintSequence(bool one, std::string &s) const {
-  const uint8_t t = r_.ribbonType;
-  const unsigned layout = r_.dualSideLayout;
-  const bool lx3 = lx3Mode();
-  const int lam3 = r_.laminateSideLX3;
-  const std::string L0 = lamination(0), L1 = lamination(1);
+// What the reprint sequences are built from, worked out once per job.  The
+// names are those of the reprint table: L0 and L1 the lamination texts, FV
+// and BV the overlays, K10c and K30c the resin black, S the front's black,
+// F1 and B1 the overlays at a class-7 lamination step.
+struct CardJob::Reprint {
+  uint8_t t;
+  unsigned layout;
+  bool one, lx3, frontOverlay;
+  int lam3;
+  std::string L0, L1, FV, BV, K10c, K30c, S, F1, B1;
+  const std::string IS = kIS012, MF = kFlip;
+  std::string s;       // the sequence
+  bool eject = true;   // false: the printer ejects the card by itself
+
+  // The one-sided tail shared by the ribbons with an overlay.
+  void laminatedFront() {
+    if (!lx3) s += FV;
+    else if (lam3 == kLx3LaminateBack) s += FV + MF;
+    else s += "\x1bIV 31\r" + MF;
+  }
+  // Both sides print colour, black and the overlay.
+  void bothSidesAlike() { s += L0 + IS + K10c + F1 + MF + L1 + IS + K10c + B1; }
+  // The front prints colour, the back black and the overlay.
+  void blackOverlayBack() { s += L0 + IS + MF + L1 + "\x1bI 10\r" + B1; }
+};
+
+CardJob::Reprint CardJob::reprintParts(bool one) const {
+  Reprint p;
+  p.t = r_.ribbonType;
+  p.layout = r_.dualSideLayout;
+  p.one = one;
+  p.lx3 = lx3Mode();
+  p.lam3 = r_.laminateSideLX3;
+  p.frontOverlay = frontOverlayApplies();
+  p.L0 = lamination(0);
+  p.L1 = lamination(1);
   auto overlay = [&](bool applies, const OverlayRecord &o) -> std::string {
     if (!applies) return {};
     return o.type == kOverlayFull ? "\x1bIV 30\r" : "\x1bIV 31\r";
   };
-  const std::string FV = overlay(frontOverlayApplies(), r_.frontOverlay);
-  const std::string BV = overlay(backOverlayApplies(), r_.backOverlay);
-  const bool bpm = r_.blackPanelMode != 0;
-  const std::string K10c = bpm ? "\x1bI 10\r" : "\x1b" "F\r\x1bI 30\r";
-  const std::string K30c = bpm ? "\x1bI 30\r" : "\x1b" "F\r\x1bI 30\r";
-  const std::string S = (!bpm || cap_.frontBlackEmpty == 1) ? "\x1b!FF 1\r"
-                        : (t == kRibbonYMCK ? "\x1bI 30\r" : "\x1bI 10\r");
-  const std::string IS = kIS012, MF = kFlip;
-  const std::string F1 = (lx3 && lam3 != 2) ? "\x1bIV 31\r" : FV;
-  const std::string B1 = (lx3 && lam3 != 1) ? "\x1bIV 31\r" : BV;
-  auto laminatedFront = [&] {  // the one-sided tail shared by several ribbons
-    if (!lx3) s += FV;
-    else if (lam3 == 2) s += FV + MF;
-    else s += "\x1bIV 31\r" + MF;
-  };
-  const bool monoVarnishOrHolo = t == kRibbonHologram || t == kRibbonClearVarnish ||
-                                 (t == kRibbonMonochrome && (r_.monoRibbonKind == 2 || r_.monoRibbonKind == 3));
-  const bool monoResin = t == kRibbonKResin || t == kRibbonScratchOff ||
-                         (t == kRibbonMonochrome && r_.monoRibbonKind <= 1);
-  switch (t) {
-    case kRibbonYMCKO: case kRibbonYMCKUv: case kRibbonYMCKOK:
-      if (t == kRibbonYMCKOK && !one && layout != 2) {
-        if (layout == 0) {
-          s += L0 + IS + K10c;
-          if (!lx3) s += FV + MF + L1 + "\x1bI 30\r";
-          else if (lam3 == 2) s += FV + MF + "\x1bI 30\r";
-          else s += "\x1bIV 31\r" + MF + "\x1bI 30\r";
-        } else if (layout == 1) {
-          s += L0 + IS + MF + L1 + "\x1bI 10\r" + B1;
-        } else if (layout == 3) {
-          s += L0 + IS + K10c + (frontOverlayApplies() ? "\x1bvF\r\x1bIV 31\r" + MF : MF) + L1 + "\x1bI 30\r";
-        }
-        break;
-      }
-      if (one) {
-        s += L0 + IS + S;
-        laminatedFront();
-        if (t == kRibbonYMCKOK) s += "\x1b!FF 1\r";
-      } else if (layout == 0 && t != kRibbonYMCKOK) {
-        s += IS + MF + L1 + "\x1bI 30\r";
-        if (!lx3) s += MF + L0 + FV;
-        else if (lam3 == 2) s += MF + FV + MF;
-        else s += "\x1bIV 31\r";
-      } else if ((layout == 1 && t != kRibbonYMCKOK) || (layout == 2 && t == kRibbonYMCKOK)) {
-        s += L0 + IS + K10c + F1 + MF + L1 + IS + K10c + B1;
-      } else if (layout == 2) {
-        s += L0 + IS + MF + L1 + "\x1bI 10\r" + B1;
-      }
-      break;
-    case kRibbonKdO: case kRibbonKrO: {
-      const std::string P = t == kRibbonKdO ? "\x1bIS 3\r" : "\x1bI 20\r";
-      s += L0 + P;
-      if (one) laminatedFront();
-      else if (!lx3) s += FV + MF + L1 + P + BV;
-      else if (lam3 == 1) s += "\x1bIV 31\r" + MF + P + BV;
-      else if (lam3 == 2) s += FV + MF + P + "\x1bIV 31\r";
-      else s += "\x1bIV 31\r" + MF + P + "\x1bIV 31\r";
-      break;
-    }
+  p.FV = overlay(p.frontOverlay, r_.frontOverlay);
+  p.BV = overlay(backOverlayApplies(), r_.backOverlay);
+  const bool bpm = r_.blackPanelMode != kBlackPanelNever;
+  p.K10c = bpm ? "\x1bI 10\r" : "\x1b" "F\r\x1bI 30\r";
+  p.K30c = bpm ? "\x1bI 30\r" : "\x1b" "F\r\x1bI 30\r";
+  p.S = (!bpm || cap_.frontBlackEmpty == 1) ? "\x1b!FF 1\r" : (p.t == kRibbonYMCK ? "\x1bI 30\r" : "\x1bI 10\r");
+  p.F1 = (p.lx3 && p.lam3 != kLx3LaminateBack) ? "\x1bIV 31\r" : p.FV;
+  p.B1 = (p.lx3 && p.lam3 != kLx3LaminateFront) ? "\x1bIV 31\r" : p.BV;
+  return p;
+}
+
+// YMCKO and YMCKUv.
+void CardJob::reprintYmcko(Reprint &p) const {
+  if (p.one) {
+    p.s += p.L0 + p.IS + p.S;
+    p.laminatedFront();
+  } else if (p.layout == kLayoutBackBlack) {
+    p.s += p.IS + p.MF + p.L1 + "\x1bI 30\r";
+    if (!p.lx3) p.s += p.MF + p.L0 + p.FV;
+    else if (p.lam3 == kLx3LaminateBack) p.s += p.MF + p.FV + p.MF;
+    else p.s += "\x1bIV 31\r";
+  } else if (p.layout == kLayoutBothSidesAlike) {
+    p.bothSidesAlike();
+  } else if (p.layout == kLayoutBackBlackOverlay) {
+    p.blackOverlayBack();
+  }
+}
+
+void CardJob::reprintYmckok(Reprint &p) const {
+  if (p.one) {
+    p.s += p.L0 + p.IS + p.S;
+    p.laminatedFront();
+    p.s += "\x1b!FF 1\r";
+  } else if (p.layout == kYmckokBackBlack) {
+    p.s += p.L0 + p.IS + p.K10c;
+    if (!p.lx3) p.s += p.FV + p.MF + p.L1 + "\x1bI 30\r";
+    else if (p.lam3 == kLx3LaminateBack) p.s += p.FV + p.MF + "\x1bI 30\r";
+    else p.s += "\x1bIV 31\r" + p.MF + "\x1bI 30\r";
+  } else if (p.layout == kYmckokBackBlackOverlay) {
+    p.blackOverlayBack();
+  } else if (p.layout == kYmckokBothSidesAlike) {
+    p.bothSidesAlike();
+  } else if (p.layout == kYmckokFrontWithoutOverlay) {
+    p.s += p.L0 + p.IS + p.K10c + (p.frontOverlay ? "\x1bvF\r\x1bIV 31\r" + p.MF : p.MF) + p.L1 + "\x1bI 30\r";
+  }
+}
+
+// KdO and KrO.
+void CardJob::reprintOverlayMono(Reprint &p) const {
+  const std::string P = p.t == kRibbonKdO ? "\x1bIS 3\r" : "\x1bI 20\r";
+  p.s += p.L0 + P;
+  if (p.one) p.laminatedFront();
+  else if (!p.lx3) p.s += p.FV + p.MF + p.L1 + P + p.BV;
+  else if (p.lam3 == kLx3LaminateFront) p.s += "\x1bIV 31\r" + p.MF + P + p.BV;
+  else if (p.lam3 == kLx3LaminateBack) p.s += p.FV + p.MF + P + "\x1bIV 31\r";
+  else p.s += "\x1bIV 31\r" + p.MF + P + "\x1bIV 31\r";
+}
+
+// YMC, YMCK, YMCKK, YMCUvK and Kd: no overlay.
+void CardJob::reprintWithoutOverlay(Reprint &p) const {
+  const bool backBlack = p.layout == kLayoutBackBlack, alike = p.layout == kLayoutBothSidesAlike;
+  switch (p.t) {
     case kRibbonYMC:
-      s += L0 + IS;
-      if (one) { if (lx3) s += MF; }
-      else s += MF + L1 + IS;
+      p.s += p.L0 + p.IS;
+      if (p.one) { if (p.lx3) p.s += p.MF; }
+      else p.s += p.MF + p.L1 + p.IS;
       break;
     case kRibbonYMCK:
-      if (one) { s += L0 + IS + S; if (lx3) s += MF; }
-      else if (layout == 0) s += L0 + IS + MF + L1 + "\x1bI 30\r";
-      else if (layout == 1) s += L0 + IS + K30c + MF + L1 + IS + K30c;
+      if (p.one) { p.s += p.L0 + p.IS + p.S; if (p.lx3) p.s += p.MF; }
+      else if (backBlack) p.s += p.L0 + p.IS + p.MF + p.L1 + "\x1bI 30\r";
+      else if (alike) p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + p.IS + p.K30c;
       break;
     case kRibbonYMCKK: case kRibbonYMCUvK:
-      if (one) { s += L0 + IS + K30c + "\x1b!FF 1\r"; if (lx3) s += MF; }
-      else if (layout == 0) s += L0 + IS + K30c + MF + L1 + "\x1bI 30\r";
-      else if (layout == 1) s += L0 + IS + K30c + "\x1b!FF 1\r" + MF + L1 + IS + K30c + "\x1b!FF 1\r";
+      if (p.one) { p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r"; if (p.lx3) p.s += p.MF; }
+      else if (backBlack) p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + "\x1bI 30\r";
+      else if (alike) p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r" + p.MF + p.L1 + p.IS + p.K30c + "\x1b!FF 1\r";
       break;
     case kRibbonKd:
-      if (one) { s += L0 + "\x1bIS 3\r"; if (lx3) s += MF; }
-      else s += L0 + "\x1bIS 3\r" + MF + L1 + "\x1bIS 3\r";
+      if (p.one) { p.s += p.L0 + "\x1bIS 3\r"; if (p.lx3) p.s += p.MF; }
+      else p.s += p.L0 + "\x1bIS 3\r" + p.MF + p.L1 + "\x1bIS 3\r";
       break;
-    default:
-      if (monoVarnishOrHolo) {
-        if (one) {
-          s += L0;
-          if (t == kRibbonClearVarnish || (t == kRibbonMonochrome && r_.monoRibbonKind == 2)) s += "\x1bMI\r\x1bIV\r";
-          else s += "\x1bIH 31\r";
-          if (lx3) s += MF;
-        } else {
-          s += L0 + "\x1bIH 31\r" + MF + L1 + "\x1bIH 31\r";
-        }
-      } else if (monoResin) {
-        if (one) {
-          s += L0 + "\x1bI\r";
-          if (lx3) s += MF;
-          return false;  // the printer ejects these by itself
-        }
-        s += L0 + "\x1bI 30\r" + MF + L1 + "\x1bI 30\r";
-      }
-      break;
+    default: break;
   }
+}
+
+// Single-panel ribbons.
+void CardJob::reprintSinglePanel(Reprint &p) const {
+  const uint8_t t = p.t, kind = r_.monoRibbonKind;
+  const bool varnishOrHologram = t == kRibbonHologram || t == kRibbonClearVarnish ||
+                                 (t == kRibbonMonochrome && (kind == kMonoClearVarnish || kind == kMonoHologram));
+  const bool resin = t == kRibbonKResin || t == kRibbonScratchOff || (t == kRibbonMonochrome && kind <= kMonoScratchOff);
+  if (varnishOrHologram) {
+    if (p.one) {
+      p.s += p.L0;
+      if (t == kRibbonClearVarnish || (t == kRibbonMonochrome && kind == kMonoClearVarnish)) p.s += "\x1bMI\r\x1bIV\r";
+      else p.s += "\x1bIH 31\r";
+      if (p.lx3) p.s += p.MF;
+    } else {
+      p.s += p.L0 + "\x1bIH 31\r" + p.MF + p.L1 + "\x1bIH 31\r";
+    }
+  } else if (resin) {
+    if (p.one) {
+      p.s += p.L0 + "\x1bI\r";
+      if (p.lx3) p.s += p.MF;
+      p.eject = false;  // the printer ejects these by itself
+      return;
+    }
+    p.s += p.L0 + "\x1bI 30\r" + p.MF + p.L1 + "\x1bI 30\r";
+  }
+}
+
+// Builds the sequence that prints a further copy from the panels the printer
+// still holds.  Returns whether the card is ejected after it.
+bool CardJob::reprintSequence(bool one, std::string &s) const {
+  Reprint p = reprintParts(one);
+  switch (p.t) {
+    case kRibbonYMCKO: case kRibbonYMCKUv: reprintYmcko(p); break;
+    case kRibbonYMCKOK: reprintYmckok(p); break;
+    case kRibbonKdO: case kRibbonKrO: reprintOverlayMono(p); break;
+    case kRibbonYMC: case kRibbonYMCK: case kRibbonYMCKK: case kRibbonYMCUvK: case kRibbonKd:
+      reprintWithoutOverlay(p);
+      break;
+    default: reprintSinglePanel(p); break;
+  }
+  s += p.s;
   // An unknown ribbon or layout has no sequence: no further copies at all.
-  return !s.empty();
+  return p.eject && !s.empty();
 }
 
 }  // namespace card

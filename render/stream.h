@@ -108,7 +108,7 @@ class CardJob {
   bool endDoc();
 
   // Derived conditions of the current side.
-  bool twoSided() const { return r_.duplex == 1; }
+  bool twoSided() const { return r_.duplex == kSettingOn; }
   bool frontPage() const { return !twoSided() || (job_.pageCounter & 1) != 0; }
   bool rotatedSide() const;
   bool kDrawingApplies() const { return card::kDrawingApplies(r_, job_); }
@@ -131,6 +131,13 @@ class CardJob {
   void writeEncoderPart();
   void writeFurtherCopies(bool oneSidedRows);
   bool reprintSequence(bool oneSidedRows, std::string &s) const;
+  struct Reprint;
+  Reprint reprintParts(bool one) const;
+  void reprintYmcko(Reprint &p) const;
+  void reprintYmckok(Reprint &p) const;
+  void reprintOverlayMono(Reprint &p) const;
+  void reprintWithoutOverlay(Reprint &p) const;
+  void reprintSinglePanel(Reprint &p) const;
   void finishUnpairedFront();
 
   // Panel writers.
@@ -144,9 +151,18 @@ class CardJob {
   void writeK10();
   void writeK2();
   void sideRowsColour(bool front);
+  void varnishOrQuick(Lx3LaminateSide step, bool frontSide);
+  bool sideRowsYmcko(bool front);
+  bool sideRowsOverlayMono(bool front);
+  void sideRowsYmck(bool front);
+  void sideRowsYmckk(bool front);
+  bool sideRowsYmckok(bool front);
   void sideRowsMono(bool front);
-  bool lx3Mode() const { return r_.jobMode == 2 && r_.modelClass == 7; }
-  bool class7Step(int n) const { return lx3Mode() && (r_.laminateSideLX3 == 0 || r_.laminateSideLX3 == n); }
+  bool lx3Mode() const { return r_.jobMode == kJobPrintAndEncode && r_.modelClass == kModelClassLX3; }
+  // The class-7 lamination step of a side (kLx3LaminateFront or kLx3LaminateBack).
+  bool class7Step(Lx3LaminateSide side) const {
+    return lx3Mode() && (r_.laminateSideLX3 == kLx3LaminateBoth || r_.laminateSideLX3 == side);
+  }
   int16_t &blackEmptyFlag() { return frontPage() ? cap_.frontBlackEmpty : cap_.backBlackEmpty; }
   void clearCapture();
   int16_t dmCopies() const;

@@ -111,7 +111,7 @@ void FragmentList::clear() {
 
 TextUse captureText(const uint16_t *t, size_t n, const RECTL &bounds, JobSettingsRecord &r, CardCapture &cap,
                     FragmentList &fragments) {
-  if (r.macroProcessing != 1 || !t) return TextUse::Draw;
+  if (r.macroProcessing != kSettingOn || !t) return TextUse::Draw;
   if (n) fragments.add(t, n, bounds);
 
   // Command macros collected for fixed places of the stream.

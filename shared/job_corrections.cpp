@@ -6,29 +6,29 @@
 namespace card {
 
 void applyManualRibbon(JobSettingsRecord &r) {
-  if (r.ribbonId != 0) r.ribbonType = ribbonTypeFromId(r.ribbonId);
+  if (r.ribbonId != kRibbonFromPrinter) r.ribbonType = ribbonTypeFromId(r.ribbonId);
 }
 
 void applyEncodeOnlySingleSided(JobSettingsRecord &r) {
-  if (r.jobMode == 1 && r.duplex == 1) r.duplex = 0;
+  if (r.jobMode == kJobEncodeOnly && r.duplex == kSettingOn) r.duplex = kSettingOff;
 }
 
 bool applyPrinterAnswer(JobSettingsRecord &r, long ribbonCode, const char *modelText) {
   r.ribbonType = ribbonTypeFromPrinterCode(ribbonCode);
-  if (r.duplex == 1 && r.dualSideLayout >= dualSideLayoutCount(r.ribbonType)) r.dualSideLayout = 0;
+  if (r.duplex == kSettingOn && r.dualSideLayout >= dualSideLayoutCount(r.ribbonType)) r.dualSideLayout = 0;
   r.modelClass = rendererModelClass(modelText);
-  if (!modelPrintsBothSides(modelText)) r.duplex = 0;
-  if (r.duplex == 0) {
-    if (r.rotate180 == 2) r.rotate180 = 0;
-    else if (r.rotate180 == 3) r.rotate180 = 1;
+  if (!modelPrintsBothSides(modelText)) r.duplex = kSettingOff;
+  if (r.duplex == kSettingOff) {
+    if (r.rotate180 == kRotateBack) r.rotate180 = kRotateNone;
+    else if (r.rotate180 == kRotateBoth) r.rotate180 = kRotateFront;
   }
-  if (r.hasEncoder != 1) {
-    if (!isLaminatorClass(r.modelClass)) r.jobMode = 0;
-    else if (r.jobMode == 1) r.jobMode = 0;
+  if (r.hasEncoder != kSettingOn) {
+    if (!isLaminatorClass(r.modelClass)) r.jobMode = kJobPrint;
+    else if (r.jobMode == kJobEncodeOnly) r.jobMode = kJobPrint;
   }
   // Judged on the corrected job mode: an encode-only job without an encoder
   // has become a print job, and printing on an unknown ribbon is refused.
-  bool prints = r.jobMode == 0 || r.jobMode == 2;
+  bool prints = r.jobMode == kJobPrint || r.jobMode == kJobPrintAndEncode;
   return !(prints && r.ribbonType == kRibbonUnknown);
 }
 

@@ -16,8 +16,9 @@ void applyEncodeOnlySingleSided(JobSettingsRecord &r);
 
 // First page, ribbon taken from the printer: applies the printer's ribbon code
 // and model text (ribbon type, layout, model class, two-sided ability,
-// rotation, job mode).  Returns false when the job prints (job mode 0 or 2,
-// after the corrections) and the ribbon is unknown: such a page is refused.
+// rotation, job mode).  Returns false when the job prints (kJobPrint or
+// kJobPrintAndEncode, after the corrections) and the ribbon is unknown: such a
+// page is refused.
 bool applyPrinterAnswer(JobSettingsRecord &r, long ribbonCode, const char *modelText);
 
 // Number of cards a job's dmCopies asks for: at most 1000, at least 1.

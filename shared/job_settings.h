@@ -18,6 +18,137 @@ constexpr size_t kCardDevmodeSize = kStandardPartSize + kRecordSize;  // 4128
 constexpr size_t kOverlayRecordSize = 1044;
 constexpr size_t kOverlayPathChars = 512;
 
+// ---------------------------------------------------------------------------
+// The values of the record's fields.  The record stores plain integers, and a
+// record from outside may hold any of them; the rules compare fields with
+// these names, and each rule says what it makes of a value without a name.
+
+// Yes/no fields (duplex, blackBitmap, hasEncoder, macroProcessing, an overlay
+// record's rotated, hologramEnabled): 1 is yes.  The rules test for exactly
+// the value they name, so a 2 is neither.
+enum SettingSwitch : int16_t { kSettingOff = 0, kSettingOn = 1 };
+
+// rotate180: the sides printed turned by 180 degrees.  A one-sided job's only
+// side is its front.
+enum Rotate180 : int16_t { kRotateNone = 0, kRotateFront = 1, kRotateBack = 2, kRotateBoth = 3 };
+
+// ribbonType: the one numbering of ribbon kinds.
+enum RibbonType : uint8_t {
+  kRibbonYMCKO = 0,
+  kRibbonKResin = 1,
+  kRibbonKdO = 2,
+  kRibbonKrO = 3,
+  kRibbonHologram = 4,
+  kRibbonYMC = 5,
+  kRibbonYMCK = 6,
+  kRibbonYMCKK = 7,
+  kRibbonYMCKOK = 8,
+  kRibbonClearVarnish = 9,
+  kRibbonScratchOff = 10,
+  kRibbonYMCKUv = 11,
+  kRibbonYMCUvK = 12,
+  kRibbonKd = 13,
+  kRibbonMonochrome = 14,  // the kind is in monoRibbonKind
+  kRibbonUnknown = 15,
+};
+
+// monoRibbonKind: the kind of a monochrome ribbon (ribbon type 14).
+enum MonoRibbonKind : uint8_t { kMonoResin = 0, kMonoScratchOff = 1, kMonoClearVarnish = 2, kMonoHologram = 3 };
+
+// dualSideLayout: an index into the ribbon's list of two-sided layouts, so
+// one number names different panels on different ribbons.  YMCKO, YMCKUv,
+// YMCK, YMCKK and YMCUvK:
+enum DualSideLayout : uint16_t {
+  kLayoutBackBlack = 0,         // the back prints resin black only ("Front YMCO, Back K", "Front YMCK, Back K" ...)
+  kLayoutBothSidesAlike = 1,    // both sides print the same panels ("Front YMCKO, Back YMCKO" ...)
+  kLayoutBackBlackOverlay = 2,  // YMCKO and YMCKUv: "Front YMC, Back KO", "Front YMC, Back KUv"
+};
+// YMCKOK has an order of its own:
+enum YmckokLayout : uint16_t {
+  kYmckokBackBlack = 0,               // "Front YMCKO, Back K"
+  kYmckokBackBlackOverlay = 1,        // "Front YMC, Back KO"
+  kYmckokBothSidesAlike = 2,          // "Front YMCKO, Back YMCKO"
+  kYmckokFrontWithoutOverlay = 3,     // "Front YMCK, Back K"
+};
+
+// monoConversion: how a side that prints resin black only is made from the
+// page.  Barcode is a threshold whose black is thinned afterwards; the
+// thinning looks at the two low bits of the field only.
+enum MonoConversion : int16_t { kConvertDiffusion = 0, kConvertHalftone = 1, kConvertBarcode = 2, kConvertThreshold = 3 };
+
+// blackPanelMode: what goes to the resin-black (K) panel.
+enum BlackPanelMode : uint8_t {
+  kBlackPanelNever = 0,
+  kBlackPanelAlways = 1,
+  kBlackPanelTextOnly = 2,
+  kBlackPanelExceptColourPictures = 3,
+};
+
+// jobMode.
+enum JobMode : uint16_t {
+  kJobPrint = 0,
+  kJobEncodeOnly = 1,
+  kJobPrintAndEncode = 2,     // on the same side: the card is turned over after encoding
+  kJobPassThroughCopies = 3,  // further copies pass the card through without printing
+};
+
+// ribbonId: the ribbon chosen in the settings, in their own numbering, or 0
+// for the ribbon the printer reports.
+enum ManualRibbon : uint16_t {
+  kRibbonFromPrinter = 0,
+  kManualYMCKOK = 1,
+  kManualYMCKK = 2,
+  kManualYMCKO = 3,
+  kManualYMCUvK = 4,
+  kManualResinOrScratchOff = 5,
+  kManualYMCK = 6,
+  kManualYMC = 7,
+  kManualKdO = 8,
+  kManualKrO = 9,
+  kManualHologramOrVarnish = 10,
+};
+constexpr unsigned kManualRibbonCount = 10;
+
+// laminateSideLX3: the sides a laminating model of class 7 laminates in a
+// print-and-encode job.
+enum Lx3LaminateSide : int16_t { kLx3LaminateBoth = 0, kLx3LaminateFront = 1, kLx3LaminateBack = 2 };
+
+// laminateSideLX2: the side that gets the laminator's selection "\e+DLAMI 1 0"
+// from a laminating model of class 6 in a print-and-encode job; the other
+// side gets "\e+DLAMI 0 1".
+enum Lx2LaminateSide : uint16_t { kLx2LaminateBack = 0, kLx2LaminateFront = 1, kLx2LaminateNeither = 2 };
+
+// modelClass, named by the first model code that gives each class (the
+// rendering driver's and the configuration module's tables differ).
+enum ModelClass : uint8_t {
+  kModelClassNone = 0,
+  kModelClassQA1 = 1,
+  kModelClassQA2 = 2,
+  kModelClassCX1 = 3,
+  kModelClassQA3 = 4,
+  kModelClassQA5 = 5,
+  kModelClassLX2 = 6,  // laminator
+  kModelClassLX3 = 7,  // laminator
+};
+
+// The encoder settings.
+enum Coercivity : int16_t { kCoercivityHigh = 0, kCoercivityLow = 1, kCoercivityUnchanged = 2 };
+enum EncoderPosition : int16_t { kEncoderReversed = 0, kEncoderNormal = 1 };
+enum EncoderType : uint8_t { kEncoderIsoJis = 0, kEncoderJis2 = 1, kEncoderAamva = 2 };
+// A track's data format: the three ISO formats, then bit formats of 3 to 7 bits.
+enum TrackMode : uint8_t {
+  kTrackIso1 = 0,
+  kTrackIso2 = 1,
+  kTrackIso3 = 2,
+  kTrack3Bit = 3,
+  kTrack4Bit = 4,
+  kTrack5Bit = 5,
+  kTrack6Bit = 6,
+  kTrack7Bit = 7,
+};
+enum TrackDensity : uint8_t { kDensity75Bpi = 0, kDensity210Bpi = 1 };
+enum Parity : uint8_t { kParityNone = 0, kParityEven = 1, kParityOdd = 2 };
+
 // Overlay types of an overlay record.
 enum OverlayType : int16_t {
   kOverlayFull = 0,
@@ -35,7 +166,7 @@ enum OverlayType : int16_t {
 // Varnish (and hologram) area of one side, in dots of the landscape card frame.
 struct OverlayRecord {
   int16_t type;
-  int16_t rotated;  // 1: the side prints turned by 180 degrees
+  int16_t rotated;  // kSettingOn: the side prints turned by 180 degrees
   int32_t left;
   int32_t top;
   int32_t right;
@@ -45,52 +176,53 @@ struct OverlayRecord {
 
 // Magnetic data format of one track.
 struct TrackFormat {
-  uint8_t mode;           // 0 ISO1, 1 ISO2, 2 ISO3, 3..7 "3 bit".."7 bit"
-  uint8_t density;        // 0 75 bpi, 1 210 bpi
+  uint8_t mode;     // TrackMode
+  uint8_t density;  // TrackDensity
   uint8_t startChar;
   uint8_t stopChar;
   uint8_t startPosition;  // millimetres
-  uint8_t charParity;     // 0 none, 1 even, 2 odd
-  uint8_t lrcParity;
+  uint8_t charParity;     // Parity
+  uint8_t lrcParity;      // Parity
 };
 
+// Each field's values are named above, by the type in its comment.
 struct JobSettingsRecord {
   uint16_t signature;  // kRecordSignature
   uint8_t reserved2[4];
-  int16_t rotate180;  // 0 none, 1 front, 2 back, 3 both
-  uint16_t duplex;    // 1: print both sides
-  uint8_t ribbonType;
-  uint8_t monoRibbonKind;  // for ribbon type 14: 0 K, 1 scratch-off, 2 clear varnish, 3 hologram
+  int16_t rotate180;  // Rotate180
+  uint16_t duplex;    // SettingSwitch: print both sides
+  uint8_t ribbonType;      // RibbonType
+  uint8_t monoRibbonKind;  // MonoRibbonKind, for kRibbonMonochrome
   uint8_t reserved12[2];
-  uint16_t dualSideLayout;
+  uint16_t dualSideLayout;  // DualSideLayout or YmckokLayout; 0 when one-sided
   uint8_t reserved16[2];
-  int16_t blackBitmap;
-  int16_t monoConversion;  // 0 diffusion, 1 halftone, 2 barcode, 3 threshold
-  uint8_t blackPanelMode;  // 0 never, 1 always, 2 text only, 3 except in colour pictures
+  int16_t blackBitmap;     // SettingSwitch: black bitmaps and fills on K, with kBlackPanelExceptColourPictures
+  int16_t monoConversion;  // MonoConversion
+  uint8_t blackPanelMode;  // BlackPanelMode
   uint8_t reserved23;
-  uint16_t jobMode;  // 0 print, 1 encode only, 2 print and encode, 3 pass-through copies
-  uint16_t ribbonId;  // 0: ask the printer; 1..10: manual choice
-  int16_t laminateSideLX3;
-  uint16_t laminateSideLX2;
+  uint16_t jobMode;          // JobMode
+  uint16_t ribbonId;         // ManualRibbon
+  int16_t laminateSideLX3;   // Lx3LaminateSide
+  uint16_t laminateSideLX2;  // Lx2LaminateSide
   int16_t pageFlag;  // working: set during every page
   uint8_t reserved34;
-  uint8_t modelClass;
+  uint8_t modelClass;  // ModelClass
   uint8_t reserved36[2];
   // Encoder settings block (52 bytes from here).
-  int16_t hasEncoder;
-  int16_t macroProcessing;
+  int16_t hasEncoder;       // SettingSwitch
+  int16_t macroProcessing;  // SettingSwitch: text is searched for magnetic-stripe macros
   char startOfData[10];
   char endOfData[10];
-  int16_t coercivity;       // 0 high, 1 low, 2 no change
-  int16_t encoderPosition;  // 0 reversed, 1 normal
-  uint8_t encoderType;      // 0 ISO/JIS, 1 JIS2, 2 AAMVA
-  uint8_t currentTrack;
+  int16_t coercivity;       // Coercivity
+  int16_t encoderPosition;  // EncoderPosition
+  uint8_t encoderType;      // EncoderType
+  uint8_t currentTrack;     // 0..2: the track the advanced encoder settings show
   TrackFormat trackFormat[3];
   uint8_t encoderSpare;
   uint8_t reserved90[2];
   OverlayRecord frontOverlay;
   OverlayRecord backOverlay;
-  int16_t hologramEnabled;
+  int16_t hologramEnabled;  // SettingSwitch
   int16_t hologramCopies;
   OverlayRecord hologramArea;
   uint8_t varnishContrast;

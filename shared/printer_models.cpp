@@ -3,6 +3,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "shared/job_settings.h"
+
 namespace card {
 
 namespace {
@@ -15,16 +17,22 @@ struct ClassRule {
 };
 
 // First match wins, in this order.
-const ClassRule kRendererClasses[] = {{"QA1", 1}, {"QA2", 2}, {"CX1", 3}, {"QA3", 4}, {"CA1", 4}, {"QA5", 5},
-                                      {"QA6", 5}, {"LX2", 6}, {"LX3", 7}, {"CA3", 5}};
-const ClassRule kConfigClasses[] = {{"QA1", 1}, {"QA2", 2}, {"CX1", 3}, {"CA1", 3}, {"QA3", 4},
-                                    {"QA5", 5}, {"QA6", 5}, {"CA2", 3}, {"CA3", 5}};
+const ClassRule kRendererClasses[] = {
+    {"QA1", kModelClassQA1}, {"QA2", kModelClassQA2}, {"CX1", kModelClassCX1}, {"QA3", kModelClassQA3},
+    {"CA1", kModelClassQA3}, {"QA5", kModelClassQA5}, {"QA6", kModelClassQA5}, {"LX2", kModelClassLX2},
+    {"LX3", kModelClassLX3}, {"CA3", kModelClassQA5}};
+// The configuration module puts "CA1" (and "CA2") in the CX1 class and knows
+// no laminator classes.
+const ClassRule kConfigClasses[] = {
+    {"QA1", kModelClassQA1}, {"QA2", kModelClassQA2}, {"CX1", kModelClassCX1}, {"CA1", kModelClassCX1},
+    {"QA3", kModelClassQA3}, {"QA5", kModelClassQA5}, {"QA6", kModelClassQA5}, {"CA2", kModelClassCX1},
+    {"CA3", kModelClassQA5}};
 
 template <size_t N>
 uint8_t firstMatch(const ClassRule (&rules)[N], const char *text) {
   for (const auto &r : rules)
     if (contains(text, r.code)) return r.modelClass;
-  return 0;
+  return kModelClassNone;
 }
 
 bool containsAny(const char *text, std::initializer_list<const char *> codes) {
@@ -42,7 +50,7 @@ bool modelPrintsBothSides(const char *modelText) {
   return containsAny(modelText, {"QA5", "QA6", "LX2", "LX3", "CA3"});
 }
 
-bool isLaminatorClass(unsigned modelClass) { return modelClass == 6 || modelClass == 7; }
+bool isLaminatorClass(unsigned modelClass) { return modelClass == kModelClassLX2 || modelClass == kModelClassLX3; }
 
 bool isSingleSidedModel(const char *modelText) { return containsAny(modelText, {"QA4", "CA1", "CA2"}); }
 bool isDualSidedModel(const char *modelText) { return containsAny(modelText, {"QA5", "QA6", "CA3"}); }

@@ -8,7 +8,8 @@
 
 namespace card {
 
-// Model class as the rendering driver derives it (0 when nothing matches).
+// Model class (ModelClass) as the rendering driver derives it
+// (kModelClassNone when nothing matches).
 uint8_t rendererModelClass(const char *modelText);
 
 // Model class as the configuration module derives it.

@@ -6,16 +6,16 @@ namespace card {
 
 uint8_t ribbonTypeFromId(unsigned ribbonId) {
   switch (ribbonId) {
-    case 1: return kRibbonYMCKOK;
-    case 2: return kRibbonYMCKK;
-    case 3: return kRibbonYMCKO;
-    case 4: return kRibbonYMCUvK;
-    case 6: return kRibbonYMCK;
-    case 7: return kRibbonYMC;
-    case 8: return kRibbonKdO;
-    case 9: return kRibbonKrO;
-    case 10: return kRibbonHologram;
-    default: return kRibbonKResin;  // 5 (K resin / scratch-off) and every other value
+    case kManualYMCKOK: return kRibbonYMCKOK;
+    case kManualYMCKK: return kRibbonYMCKK;
+    case kManualYMCKO: return kRibbonYMCKO;
+    case kManualYMCUvK: return kRibbonYMCUvK;
+    case kManualYMCK: return kRibbonYMCK;
+    case kManualYMC: return kRibbonYMC;
+    case kManualKdO: return kRibbonKdO;
+    case kManualKrO: return kRibbonKrO;
+    case kManualHologramOrVarnish: return kRibbonHologram;
+    default: return kRibbonKResin;  // kManualResinOrScratchOff and every other value
   }
 }
 
@@ -52,6 +52,7 @@ const LPCWSTR kManual[] = {
     TEXT("YMCKOK"), TEXT("YMCKK"), TEXT("YMCKO"), TEXT("YMCUvK"), TEXT("K Resin / Scratch Off"),
     TEXT("YMCK"), TEXT("YMC"), TEXT("KdO"), TEXT("KrO"), TEXT("Hologram/Varnish"),
 };
+static_assert(std::size(kManual) == kManualRibbonCount);
 
 struct Layouts {
   LPCWSTR oneSided[1];
@@ -98,7 +99,7 @@ LPCWSTR ribbonDisplayName(uint8_t ribbonType) {
 }
 
 LPCWSTR manualRibbonName(unsigned ribbonId) {
-  return (ribbonId >= 1 && ribbonId <= std::size(kManual)) ? kManual[ribbonId - 1] : nullptr;
+  return (ribbonId >= kManualYMCKOK && ribbonId <= kManualRibbonCount) ? kManual[ribbonId - 1] : nullptr;
 }
 
 unsigned panelLayoutLabels(uint8_t ribbonType, uint8_t monoRibbonKind, bool twoSided, const LPCWSTR *&labels) {

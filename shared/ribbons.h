@@ -1,35 +1,15 @@
-// The one numbering of ribbon kinds (ribbon type index 0..15), how the
-// settings' manual choice and the printer's ribbon codes map onto it, and the
-// two-sided panel layouts of each ribbon.
+// How the settings' manual choice and the printer's ribbon codes map onto the
+// one numbering of ribbon kinds (RibbonType, with the job settings record),
+// and the two-sided panel layouts of each ribbon.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "shared/job_settings.h"
+
 namespace card {
-
-enum RibbonType : uint8_t {
-  kRibbonYMCKO = 0,
-  kRibbonKResin = 1,
-  kRibbonKdO = 2,
-  kRibbonKrO = 3,
-  kRibbonHologram = 4,
-  kRibbonYMC = 5,
-  kRibbonYMCK = 6,
-  kRibbonYMCKK = 7,
-  kRibbonYMCKOK = 8,
-  kRibbonClearVarnish = 9,
-  kRibbonScratchOff = 10,
-  kRibbonYMCKUv = 11,
-  kRibbonYMCUvK = 12,
-  kRibbonKd = 13,
-  kRibbonMonochrome = 14,
-  kRibbonUnknown = 15,
-};
-
-// Kinds of a monochrome ribbon (ribbon type 14).
-enum MonoRibbonKind : uint8_t { kMonoResin = 0, kMonoScratchOff = 1, kMonoClearVarnish = 2, kMonoHologram = 3 };
 
 // Manual ribbon choice of the settings (1..10) to ribbon type; anything else
 // is resin black.

@@ -70,16 +70,16 @@ class HostConsole : public cardprint::Console {
 // printer holds the ribbon the job was printed for.
 int printerRibbonCode(int ribbonId) {
   switch (ribbonId) {
-    case 1: return 5;    // YMCKOK
-    case 2: return 4;    // YMCKK
-    case 4: return 23;   // YMCUvK
-    case 5: return 7;    // resin black
-    case 6: return 3;    // YMCK
-    case 7: return 6;    // YMC
-    case 8: return 16;   // KdO
-    case 9: return 17;   // KrO
-    case 10: return 19;  // hologram
-    default: return 2;   // YMCKO
+    case card::kManualYMCKOK: return 5;
+    case card::kManualYMCKK: return 4;
+    case card::kManualYMCUvK: return 23;
+    case card::kManualResinOrScratchOff: return 7;  // resin black
+    case card::kManualYMCK: return 3;
+    case card::kManualYMC: return 6;
+    case card::kManualKdO: return 16;
+    case card::kManualKrO: return 17;
+    case card::kManualHologramOrVarnish: return 19;  // hologram
+    default: return 2;                               // YMCKO
   }
 }
 

@@ -34,31 +34,32 @@ void defaultJobDevmode(CardDevmode &out) {
   JobSettingsRecord &r = out.record;
   r.signature = card::kRecordSignature;
   r.reserved2[2] = 1;
-  r.duplex = 1;
+  r.duplex = card::kSettingOn;
   r.ribbonType = card::kRibbonKResin;
-  r.blackBitmap = 1;
-  r.monoConversion = 0;
-  r.blackPanelMode = 1;
-  r.jobMode = 0;
-  r.ribbonId = 0;
+  r.blackBitmap = card::kSettingOn;
+  r.monoConversion = card::kConvertDiffusion;
+  r.blackPanelMode = card::kBlackPanelAlways;
+  r.jobMode = card::kJobPrint;
+  r.ribbonId = card::kRibbonFromPrinter;
   r.pageFlag = 1;
-  r.hasEncoder = 0;
-  r.macroProcessing = 1;
+  r.hasEncoder = card::kSettingOff;
+  r.macroProcessing = card::kSettingOn;
   std::memcpy(r.startOfData, "${", 3);
   std::memcpy(r.endOfData, "}$", 3);
-  r.coercivity = 2;
-  r.encoderPosition = 1;
+  r.coercivity = card::kCoercivityUnchanged;
+  r.encoderPosition = card::kEncoderNormal;
+  const uint8_t modes[3] = {card::kTrackIso1, card::kTrackIso2, card::kTrackIso3};
   for (int t = 0; t < 3; ++t) {
     card::TrackFormat &f = r.trackFormat[t];
-    f.mode = uint8_t(t);
-    f.density = t == 1 ? 0 : 1;
+    f.mode = modes[t];
+    f.density = t == 1 ? card::kDensity75Bpi : card::kDensity210Bpi;
     f.startChar = 'A';
     f.stopChar = 'Z';
     f.startPosition = 7;
   }
   wholeCardArea(r.frontOverlay);
   wholeCardArea(r.backOverlay);
-  r.hologramEnabled = 0;
+  r.hologramEnabled = card::kSettingOff;
   r.hologramCopies = 1;
   wholeCardArea(r.hologramArea);
   r.varnishContrast = r.blackContrast = r.hologramContrast = 5;
@@ -97,14 +98,14 @@ bool applyOptions(const PrintOptions &o, CardDevmode &d, WCHAR (&message)[kMessa
 
   if (o.ribbonId != kUnset) {
     r.ribbonId = uint16_t(o.ribbonId);
-    if (o.ribbonId != 0) r.ribbonType = card::ribbonTypeFromId(unsigned(o.ribbonId));
+    if (o.ribbonId != card::kRibbonFromPrinter) r.ribbonType = card::ribbonTypeFromId(unsigned(o.ribbonId));
   }
 
   if (o.twoSided) {
-    int layout = o.layout != kUnset ? o.layout : (r.duplex == 1 ? r.dualSideLayout : 0);
+    int layout = o.layout != kUnset ? o.layout : (r.duplex == card::kSettingOn ? r.dualSideLayout : 0);
     // With the ribbon left to the printer, the driver itself puts a layout
     // the ribbon does not have back to 0.
-    if (r.ribbonId != 0) {
+    if (r.ribbonId != card::kRibbonFromPrinter) {
       const unsigned layouts = card::dualSideLayoutCount(r.ribbonType);
       if (unsigned(layout) >= layouts) {
         if (layouts == 1)
@@ -116,11 +117,11 @@ bool applyOptions(const PrintOptions &o, CardDevmode &d, WCHAR (&message)[kMessa
         return false;
       }
     }
-    r.duplex = 1;
+    r.duplex = card::kSettingOn;
     r.dualSideLayout = uint16_t(layout);
     standard.dmDuplex = DMDUP_VERTICAL;
   } else {
-    r.duplex = 0;
+    r.duplex = card::kSettingOff;
     r.dualSideLayout = 0;
     standard.dmDuplex = DMDUP_SIMPLEX;
   }
@@ -136,7 +137,7 @@ bool applyOptions(const PrintOptions &o, CardDevmode &d, WCHAR (&message)[kMessa
   }
   // Track data goes on the page as macro text: without the driver's macro
   // processing it would be printed instead of encoded.
-  if (!o.frontImage || o.trackGiven[0] || o.trackGiven[1] || o.trackGiven[2]) r.macroProcessing = 1;
+  if (!o.frontImage || o.trackGiven[0] || o.trackGiven[1] || o.trackGiven[2]) r.macroProcessing = card::kSettingOn;
   std::memcpy(d.standard, &standard, card::kStandardPartSize);
   return true;
 }

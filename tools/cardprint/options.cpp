@@ -2,6 +2,8 @@
 
 #include <strsafe.h>
 
+#include <iterator>
+
 #include "shared/job_settings.h"
 #include "shared/ribbons.h"
 
@@ -15,13 +17,17 @@ namespace {
 // command line.
 const LPCWSTR kRibbonNames[] = {TEXT("YMCKOK"), TEXT("YMCKK"), TEXT("YMCKO"), TEXT("YMCUvK"), TEXT("K"),
                                 TEXT("YMCK"),   TEXT("YMC"),   TEXT("KdO"),   TEXT("KrO"),    TEXT("Hologram")};
+static_assert(std::size(kRibbonNames) == card::kManualRibbonCount);
 
 struct Choice {
   LPCWSTR name;
   int value;
 };
 
-const Choice kBlackModes[] = {{TEXT("never"), 0}, {TEXT("always"), 1}, {TEXT("text"), 2}, {TEXT("except-pictures"), 3}};
+const Choice kBlackModes[] = {{TEXT("never"), card::kBlackPanelNever},
+                              {TEXT("always"), card::kBlackPanelAlways},
+                              {TEXT("text"), card::kBlackPanelTextOnly},
+                              {TEXT("except-pictures"), card::kBlackPanelExceptColourPictures}};
 const Choice kOrientations[] = {{TEXT("portrait"), DMORIENT_PORTRAIT}, {TEXT("landscape"), DMORIENT_LANDSCAPE}};
 const Choice kOverlays[] = {{TEXT("full"), card::kOverlayFull},
                             {TEXT("none"), card::kOverlayNone},
@@ -82,7 +88,8 @@ void say(WCHAR (&message)[kMessageChars], LPCWSTR format, LPCWSTR a = TEXT(""), 
 }  // namespace
 
 LPCWSTR ribbonOptionName(int ribbonId) {
-  return ribbonId >= 1 && ribbonId <= 10 ? kRibbonNames[ribbonId - 1] : TEXT("printer");
+  return ribbonId >= card::kManualYMCKOK && ribbonId <= int(card::kManualRibbonCount) ? kRibbonNames[ribbonId - 1]
+                                                                                      : TEXT("printer");
 }
 
 bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&message)[kMessageChars]) {
@@ -133,8 +140,8 @@ bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&messag
       StringCchCopyW(o.printer, kPrinterNameChars, value);
     } else if (same(name, TEXT("--ribbon"))) {
       o.ribbonId = kUnset;
-      if (lstrcmpiW(value, TEXT("printer")) == 0) o.ribbonId = 0;
-      for (int id = 1; id <= 10; ++id)
+      if (lstrcmpiW(value, TEXT("printer")) == 0) o.ribbonId = card::kRibbonFromPrinter;
+      for (int id = card::kManualYMCKOK; id <= int(card::kManualRibbonCount); ++id)
         if (lstrcmpiW(value, kRibbonNames[id - 1]) == 0) o.ribbonId = id;
       if (o.ribbonId == kUnset) {
         say(message, TEXT("unknown ribbon \"%ls\" (see --help for the ribbon names)"), value);
@@ -152,7 +159,8 @@ bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&messag
         return false;
       }
     } else if (same(name, TEXT("--black"))) {
-      if (!choose(value, kBlackModes, o.blackPanelMode) && !number(value, 0, 3, o.blackPanelMode)) {
+      if (!choose(value, kBlackModes, o.blackPanelMode) &&
+          !number(value, card::kBlackPanelNever, card::kBlackPanelExceptColourPictures, o.blackPanelMode)) {
         say(message, TEXT("--black is one of never, always, text, except-pictures, not \"%ls\""), value);
         return false;
       }

@@ -33,7 +33,7 @@ struct PrintOptions {
   bool twoSided = false;        // print both sides of each card
   int layout = kUnset;          // two-sided panel layout of the ribbon
   int copies = kUnset;          // 1..1000 cards
-  int blackPanelMode = kUnset;  // 0..3
+  int blackPanelMode = kUnset;  // card::BlackPanelMode
   int orientation = kUnset;     // DMORIENT_PORTRAIT or DMORIENT_LANDSCAPE
   int overlay = kUnset;         // overlay type of both sides
   // The card: the built-in sample unless a front picture is given.

@@ -280,7 +280,7 @@ int print(const PrintOptions &o, const card::CardDevmode &devmode, const Card &c
     DeleteDC(dc);
     return kExitFailed;
   }
-  const int sides = devmode.record.duplex == 1 ? 2 : 1;
+  const int sides = devmode.record.duplex == card::kSettingOn ? 2 : 1;
   for (int side = 0; side < sides; ++side) {
     if (StartPage(dc) <= 0) {
       // The driver refuses a page when it cannot tell which ribbon is in the
@@ -310,7 +310,7 @@ int print(const PrintOptions &o, const card::CardDevmode &devmode, const Card &c
   const int copies = reinterpret_cast<const DEVMODEW *>(&devmode)->dmCopies;
   say.info(TEXT("%ls sent to \"%ls\": %d card%ls, %ls, %ls"), doc.lpszDocName, o.printer, copies,
            copies == 1 ? TEXT("") : TEXT("s"), sides == 2 ? TEXT("two-sided") : TEXT("one-sided"),
-           devmode.record.ribbonId ? ribbonOptionName(devmode.record.ribbonId) : TEXT("ribbon from the printer"));
+           devmode.record.ribbonId != card::kRibbonFromPrinter ? ribbonOptionName(devmode.record.ribbonId) : TEXT("ribbon from the printer"));
   return kExitPrinted;
 }
 
