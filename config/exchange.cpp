@@ -5,12 +5,11 @@
 
 #include "shared/ribbons.h"
 #include "shared/settings_ranges.h"
+#include "shared/wire_format.h"
 
 namespace card::cfg {
 
 namespace {
-
-constexpr BYTE kAck = 6;
 
 uint16_t readU16(const BYTE *p) { return uint16_t(p[0] | (p[1] << 8)); }
 

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <utility>
+
+#include "shared/status_commands.h"
 
 namespace card {
 
@@ -41,8 +44,8 @@ inline uint8_t ReverseBits(uint8_t b) {
   return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
-bool WriteText(const HologramSink& sink, const char* text) {
-  return sink(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+bool WriteText(const HologramSink& sink, std::string_view text) {
+  return sink(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 // The held buffer cannot overflow: it is handed over whenever a literal group
@@ -72,7 +75,7 @@ bool HologramRunEncoder::Empty() {
   for (size_t i = 0; i < out_; ++i) {
     const uint8_t b = buffer_[i];
     escaped_[n++] = b;
-    if (b == kHologramEscapeByte) escaped_[n++] = b;
+    if (b == kDataEscape) escaped_[n++] = b;
   }
   out_ = 0;
   header_ = 0;
@@ -212,7 +215,7 @@ bool WriteHologramImage(const uint8_t* picture, size_t pictureSize, const Hologr
     if (!encoder.Put(&block[0][0], sizeof block)) return false;
   }
   if (!encoder.Finish()) return false;
-  return sink(&kHologramImageEnd, 1);
+  return sink(&kCr, 1);
 }
 
 bool EncodeHologramImage(const uint8_t* picture, size_t pictureSize, std::vector<uint8_t>* out) {
@@ -231,20 +234,20 @@ bool WriteHologramBitmapJob(const uint8_t* picture, size_t pictureSize, uint8_t 
   if (!picture || pictureSize != kHologramPictureBytes || !sink || copies > kHologramMaxCopies) return false;
   char contrastCommand[16];
   std::snprintf(contrastCommand, sizeof contrastCommand, "\x1b+CH %d\r", static_cast<int>(contrast));
-  if (!WriteText(sink, contrastCommand) || !WriteText(sink, "\x1bMASTER\r")) return false;
-  if (!WriteHologramImage(picture, pictureSize, sink) || !WriteText(sink, "\x1bIH 31\r")) return false;
+  if (!WriteText(sink, contrastCommand) || !WriteText(sink, status::kCmdMaster)) return false;
+  if (!WriteHologramImage(picture, pictureSize, sink) || !WriteText(sink, status::kCmdPrintHologram)) return false;
   if (twoSided) {
     // The back gets the same picture, encoded afresh from an empty buffer.
-    if (!WriteText(sink, "\x1bMF\r") || !WriteHologramImage(picture, pictureSize, sink) ||
-        !WriteText(sink, "\x1bIH 31\r"))
+    if (!WriteText(sink, status::kCmdFlip) || !WriteHologramImage(picture, pictureSize, sink) ||
+        !WriteText(sink, status::kCmdPrintHologram))
       return false;
   }
-  if (!WriteText(sink, "\x1bMO\r")) return false;
+  if (!WriteText(sink, status::kCmdEject)) return false;
   // Further cards print the image the printer still holds.
   for (int copy = 1; copy < copies; ++copy) {
-    if (!WriteText(sink, "\x1bIH 31\r")) return false;
-    if (twoSided && (!WriteText(sink, "\x1bMF\r") || !WriteText(sink, "\x1bIH 31\r"))) return false;
-    if (!WriteText(sink, "\x1bMO\r")) return false;
+    if (!WriteText(sink, status::kCmdPrintHologram)) return false;
+    if (twoSided && (!WriteText(sink, status::kCmdFlip) || !WriteText(sink, status::kCmdPrintHologram))) return false;
+    if (!WriteText(sink, status::kCmdEject)) return false;
   }
   return true;
 }

@@ -10,30 +10,32 @@
 #include <functional>
 #include <vector>
 
+#include "shared/wire_format.h"
+
 namespace card {
 
 // The card picture the encoder takes: 1024 x 640 dots, 1 bit per dot, rows of
 // 128 bytes from the top row down, the leftmost dot in a byte's top bit.  Bit
 // values go to the printer as they are; the image header tells the printer
 // that a 0 bit is the one that prints.
-inline constexpr int kHologramWidth = 1024;
-inline constexpr int kHologramHeight = 640;
+inline constexpr int kHologramWidth = kCardLong;
+inline constexpr int kHologramHeight = kCardShort;
 inline constexpr size_t kHologramRowBytes = kHologramWidth / 8;                          // 128
 inline constexpr size_t kHologramPictureBytes = kHologramRowBytes * kHologramHeight;      // 81920
 
 // The printer's view of the same picture: 1024 lines, one per card column from
 // x = 1023 down to x = 0, each line 640 dots from the top row, 8 to a byte,
 // the top row in the byte's top bit.
-inline constexpr int kHologramLines = kHologramWidth;
-inline constexpr size_t kHologramLineBytes = kHologramHeight / 8;                         // 80
-inline constexpr size_t kHologramStreamBytes = kHologramLineBytes * kHologramLines;      // 81920
+// This is the printer's bit image of the wire format.
+inline constexpr int kHologramLines = kCardLong;
+inline constexpr size_t kHologramLineBytes = kBitmapLineBytes;  // 80
+inline constexpr size_t kHologramStreamBytes = kBitmapBytes;    // 81920
 
 // Written before the encoded data: clear the image memory, announce a
 // run-length coded (format 12) bit image of 640 x 1024 in which 0 prints, and
-// open the data block.  After the data, one CR closes it.
+// open the data block.  After the data, one CR (kCr) closes it.
 inline constexpr char kHologramImageHeader[] = "\x1b" "F\r\x1b" "G 0 0 12 640 1024 0\r\x1b" "Z";
 inline constexpr size_t kHologramImageHeaderLength = sizeof(kHologramImageHeader) - 1;  // 26
-inline constexpr uint8_t kHologramImageEnd = 0x0D;
 
 // Packet limits of the run-length code.  A literal group's first byte is its
 // length (1 to 31); a run's first byte is 0x80 plus its length (2 to 127).
@@ -42,9 +44,10 @@ inline constexpr uint8_t kHologramRunMin = 2;
 inline constexpr uint8_t kHologramRunMax = 127;
 inline constexpr uint8_t kHologramRunFlag = 0x80;
 
-// "[" is the printer's escape inside bit data, so every data byte of that
-// value is sent twice.  No packet count byte can take it (31 < 0x5B < 0x82).
-inline constexpr uint8_t kHologramEscapeByte = 0x5B;
+// kDataEscape ("[") is the printer's escape inside bit data, so every data
+// byte of that value is sent twice.  No packet count byte can take it
+// (kHologramLiteralMax < kDataEscape < kHologramRunFlag + kHologramRunMin).
+static_assert(kHologramLiteralMax < kDataEscape && kDataEscape < kHologramRunFlag + kHologramRunMin);
 
 // The dialog refuses more copies than this before anything is built.
 inline constexpr int kHologramMaxCopies = 1500;

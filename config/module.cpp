@@ -7,6 +7,7 @@
 
 #include "shared/proc_address.h"
 #include "shared/query_command.h"
+#include "shared/status_commands.h"
 
 namespace card::cfg {
 
@@ -236,11 +237,11 @@ bool writeValue(HANDLE printer, LPCWSTR name, DWORD value) {
                            sizeof value) == ERROR_SUCCESS;
 }
 
-bool queryPrinter(HANDLE printer, const char *command, BYTE *reply, size_t capacity, size_t &length) {
+bool queryPrinter(HANDLE printer, std::string_view command, BYTE *reply, size_t capacity, size_t &length) {
   length = 0;
   if (!printer) return false;
   WCHAR name[64];
-  if (!encodeQueryCommand(command, std::strlen(command), name, std::size(name))) return false;
+  if (!encodeQueryCommand(command.data(), command.size(), name, std::size(name))) return false;
   DWORD type = 0, needed = 0;
   DWORD st = GetPrinterDataW(printer, name, &type, reply, DWORD(capacity), &needed);
   if (st != ERROR_SUCCESS || needed > capacity) return false;
@@ -251,7 +252,7 @@ bool queryPrinter(HANDLE printer, const char *command, BYTE *reply, size_t capac
 const char *readModelText(HANDLE printer) {
   BYTE reply[kModelTextBytes];
   size_t n = 0;
-  if (!queryPrinter(printer, "\x1bV\r", reply, sizeof reply, n)) n = 0;
+  if (!queryPrinter(printer, status::kCmdVersion, reply, sizeof reply, n)) n = 0;
   modelTextFromReply(reply, n, g_state.modelText, sizeof g_state.modelText);
   return g_state.modelText;
 }
@@ -263,7 +264,7 @@ PrinterEquipment queryEquipment(HANDLE printer) {
   if (!queryPrinter(printer, "\x1b!V 20\r", reply, sizeof reply, n)) return eq;
   readEncoderReply(reply, n, eq);
   BYTE ribbon[32];
-  if (queryPrinter(printer, "\x1b!RIBBON\r", ribbon, sizeof ribbon, n)) readRibbonReply(ribbon, n, eq);
+  if (queryPrinter(printer, status::kCmdRibbon, ribbon, sizeof ribbon, n)) readRibbonReply(ribbon, n, eq);
   return eq;
 }
 
@@ -384,10 +385,10 @@ void serverVersionCheck(HANDLE printer, const PRINTER_INFO_2W *info) {
   if (!info || !info->pServerName || !*info->pServerName || windowsSixOrLater()) return;
   BYTE reply[64];
   size_t n = 0;
-  if (!queryPrinter(printer, "\x1bGetFileVersion\r", reply, sizeof reply, n) || n == 0) return;
+  if (!queryPrinter(printer, status::kQueryFileVersion, reply, sizeof reply, n) || n == 0) return;
   char version[64];
   modelTextFromReply(reply, n, version, sizeof version);
-  if (std::strcmp(version, "8.00.02.01") == 0) return;
+  if (version == status::kAnswerFileVersion) return;
   auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
   if (!box) return;
   box(nullptr,

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "config/exchange.h"
@@ -76,7 +77,7 @@ bool writeValue(HANDLE printer, LPCWSTR name, DWORD value);
 // ------------------------------------------------------------ the printer's answers
 // Sends a query command; the reply's bytes (at most `capacity`) in `reply`.
 // False when the printer gave no reply.
-bool queryPrinter(HANDLE printer, const char *command, BYTE *reply, size_t capacity, size_t &length);
+bool queryPrinter(HANDLE printer, std::string_view command, BYTE *reply, size_t capacity, size_t &length);
 
 // The model text from the version reply, also kept in the state; empty when
 // the printer did not answer.

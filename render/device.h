@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winddi.h>
 
+#include <string_view>
+
 #include "shared/job_settings.h"
 #include "render/replies.h"
 #include "render/stream.h"
@@ -51,7 +53,7 @@ bool printerNameOf(HANDLE printer, WCHAR *name, size_t capacity);
 bool clientSidePrinterPath(LPCWSTR name, WCHAR *path, size_t capacity);
 // Sends a printer command as a query command; `reply` receives up to 128
 // bytes.  Returns false when the spooler did not answer.
-bool queryCommand(HANDLE printer, const char *command, BYTE (&reply)[128], DWORD &length);
+bool queryCommand(HANDLE printer, std::string_view command, BYTE (&reply)[128], DWORD &length);
 // The ribbon and model at the first page of a job.
 void resolvePrinter(DeviceInstance &pdev, PrinterAnswer &answer);
 // The record of the printer's default DEVMODE, when it carries one.

@@ -83,7 +83,7 @@ size_t appendBitmapLine(const uint8_t (&line)[kBitmapLineBytes], uint8_t *out) {
   uint8_t *o = out;
   for (uint8_t b : line) {
     *o++ = b;
-    if (b == 0x5B) *o++ = b;  // the printer reads a single 0x5B as a control byte
+    if (b == kDataEscape) *o++ = b;  // the printer reads a single one as a control byte
   }
   return size_t(o - out);
 }
@@ -115,7 +115,7 @@ size_t encodeBlack(const SurfaceBits &s, bool rotated, uint8_t *out, size_t capa
     }
     o += appendBitmapLine(line, o);
   }
-  *o++ = '\r';
+  *o++ = kCr;
   return size_t(o - out);
 }
 

@@ -6,14 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "shared/wire_format.h"
+
 namespace card {
 
-constexpr int kCardLong = 1024;
-constexpr int kCardShort = 640;
-constexpr size_t kPlaneLineBytes = 432;
-constexpr size_t kPlaneBytes = kPlaneLineBytes * kCardLong;  // 442,368
-constexpr size_t kBitmapLineBytes = 80;
-constexpr size_t kBitmapBytes = kBitmapLineBytes * kCardLong;  // 81,920 before doubling
+// The card's geometry and the block sizes are those of the wire format.
 constexpr size_t kBitmapMaxEncoded = 2 * kBitmapBytes + 1;     // every byte doubled, and the CR
 
 // A locked surface's bits: top-down rows of `stride` bytes.  Colour surfaces
@@ -39,14 +36,14 @@ enum class PlaneChannel { Yellow = 0, Magenta = 1, Cyan = 2, DyeBlack = 3 };
 size_t encodePlane(const SurfaceBits &colour, PlaneChannel channel, bool rotated, uint8_t *out, size_t capacity);
 
 // Appends the resin-black bitmap: 1024 lines of 80 bytes, 1 = print, every
-// 0x5B byte doubled, one CR at the end.  Returns the bytes written, 0 when the
+// kDataEscape byte doubled, one CR at the end.  Returns the bytes written, 0 when the
 // surface is not card-sized or `capacity` is below kBitmapMaxEncoded.
 size_t encodeBlack(const SurfaceBits &black, bool rotated, uint8_t *out, size_t capacity);
 
 // True when any byte of the black surface's card area is not 0xFF.
 bool hasBlack(const SurfaceBits &black);
 
-// Appends 80 bytes of 640 print bits (already 1 = print), doubling 0x5B.
+// Appends 80 bytes of 640 print bits (already 1 = print), doubling kDataEscape.
 // Used by every 1-bit panel writer.
 size_t appendBitmapLine(const uint8_t (&line)[kBitmapLineBytes], uint8_t *out);
 

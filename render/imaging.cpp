@@ -489,7 +489,7 @@ size_t encodeVarnishLines(const uint8_t *dib, uint8_t *out, size_t capacity) {
       o += appendBitmapLine(line, o);
     }
   }
-  *o++ = '\r';
+  *o++ = kCr;
   return size_t(o - out);
 }
 

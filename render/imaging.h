@@ -127,7 +127,7 @@ constexpr size_t kVarnishMaxEncoded = 2 * kVarnishDibBytes + 1;
 // Turns the stretched picture (kVarnishDibBytes, rows in the order the DIB
 // holds them) into 1024 printer lines: byte columns 127 down to 0, within a
 // byte bits from least to most significant, each line the 640 rows packed
-// most significant bit first and inverted (1 = varnish); 0x5B doubled; one CR
+// most significant bit first and inverted (1 = varnish); kDataEscape doubled; one CR
 // at the end.  Returns the bytes written, 0 when `capacity` is below
 // kVarnishMaxEncoded.
 size_t encodeVarnishLines(const uint8_t *dib, uint8_t *out, size_t capacity);

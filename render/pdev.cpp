@@ -6,6 +6,7 @@
 #include <new>
 
 #include "render/device.h"
+#include "shared/wire_format.h"
 
 namespace card {
 
@@ -27,8 +28,8 @@ void fillTemplates(bool portrait) {
   g.ulTechnology = DT_RASPRINTER;
   g.ulHorzSize = portrait ? 54 : 86;
   g.ulVertSize = portrait ? 86 : 54;
-  g.ulHorzRes = portrait ? 640 : 1024;
-  g.ulVertRes = portrait ? 1024 : 640;
+  g.ulHorzRes = portrait ? kCardShort : kCardLong;
+  g.ulVertRes = portrait ? kCardLong : kCardShort;
   g.szlPhysSize.cx = LONG(g.ulHorzRes);
   g.szlPhysSize.cy = LONG(g.ulVertRes);
   g.cBitsPixel = 24;
@@ -71,7 +72,7 @@ SIZEL cardSize(const DeviceInstance &p) {
   DEVMODEW dm;
   std::memcpy(&dm, p.devmode.standard, kStandardPartSize);
   bool portrait = dm.dmOrientation == DMORIENT_PORTRAIT;
-  return SIZEL{portrait ? 640 : 1024, portrait ? 1024 : 640};
+  return SIZEL{portrait ? kCardShort : kCardLong, portrait ? kCardLong : kCardShort};
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "shared/proc_address.h"
 #include "shared/query_command.h"
 #include "shared/settings_ranges.h"
+#include "shared/status_commands.h"
 
 namespace card {
 
@@ -99,10 +100,10 @@ bool readRibbonCache(PrinterAnswer &answer) {
 bool askPrinter(HANDLE printer, PrinterAnswer &answer) {
   BYTE reply[128];
   DWORD len = 0;
-  if (!queryCommand(printer, "\x1bV\r", reply, len)) return false;
+  if (!queryCommand(printer, status::kCmdVersion, reply, len)) return false;
   char model[32] = {};
   bool haveModel = modelFromReply(reply, len, model);
-  if (!queryCommand(printer, "\x1b!RIBBON\r", reply, len)) return false;
+  if (!queryCommand(printer, status::kCmdRibbon, reply, len)) return false;
   answer.ribbonCode = ribbonCodeFromReply(reply, len);
   if (haveModel) std::memcpy(answer.model, model, sizeof model);
   return true;
@@ -215,11 +216,11 @@ bool clientSidePrinterPath(LPCWSTR name, WCHAR *path, size_t capacity) {
          appendAscii(path, capacity, pl, "\\") && append(path, capacity, pl, value + shareFrom, shareTo - shareFrom);
 }
 
-bool queryCommand(HANDLE printer, const char *command, BYTE (&reply)[128], DWORD &length) {
+bool queryCommand(HANDLE printer, std::string_view command, BYTE (&reply)[128], DWORD &length) {
   std::memset(reply, 0, sizeof reply);
   length = 0;
   WCHAR name[64];
-  if (!encodeQueryCommand(command, std::strlen(command), name, 64)) return false;
+  if (!encodeQueryCommand(command.data(), command.size(), name, 64)) return false;
   DWORD type = 0, needed = 0;
   DWORD rc = GetPrinterDataW(printer, name, &type, reply, sizeof reply, &needed);
   if (rc != ERROR_SUCCESS) {

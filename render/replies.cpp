@@ -41,7 +41,7 @@ void parseRibbonCache(const char *text, size_t size, PrinterAnswer &answer) {
 
 bool modelFromReply(const BYTE *reply, DWORD length, char (&model)[32]) {
   std::memset(model, 0, sizeof model);
-  if (!reply || length == 0 || reply[length - 1] != 0x06) return false;
+  if (!reply || length == 0 || reply[length - 1] != kAck) return false;
   DWORD n = length - 1;
   if (n > 31) n = 31;
   for (DWORD i = 0; i < n && reply[i]; ++i) model[i] = char(reply[i]);
@@ -49,7 +49,7 @@ bool modelFromReply(const BYTE *reply, DWORD length, char (&model)[32]) {
 }
 
 long ribbonCodeFromReply(const BYTE *reply, DWORD length) {
-  if (!reply || length == 0 || reply[length - 1] != 0x06) return 0;
+  if (!reply || length == 0 || reply[length - 1] != kAck) return 0;
   DWORD n = length - 1;
   // A blank before the acknowledgement goes too, except in a two-byte reply.
   if (length != 2 && n > 0 && reply[n - 1] == ' ') --n;

@@ -5,13 +5,14 @@
 
 #include "shared/job_corrections.h"
 #include "shared/ribbons.h"
+#include "shared/status_commands.h"
 
 namespace card {
 
 namespace {
 
-const char kEject[] = "\x1bMO\r";
-const char kFlip[] = "\x1bMF\r";
+using status::kCmdEject;
+using status::kCmdFlip;
 const char kNoPanel[] = "\x1b" "F\r\x1b!FF 1\r";
 const char kIS012[] = "\x1bIS 0\r\x1bIS 1\r\x1bIS 2\r";
 
@@ -34,8 +35,6 @@ void clearSlot(char (&s)[N]) {
 }
 
 }  // namespace
-
-void CardJob::put(const char *s) { sink_.write(s, std::strlen(s)); }
 
 int16_t CardJob::dmCopies() const {
   int16_t c;
@@ -138,7 +137,7 @@ bool CardJob::applyAnswer(const PrinterAnswer &a) {
 bool CardJob::startPageOpen() {
   if (!job_.jobStarted) return false;
   job_.pageOpen = 1;
-  if (twoSided() && (job_.pageCounter & 1)) put(kFlip);
+  if (twoSided() && (job_.pageCounter & 1)) put(kCmdFlip);
   ++job_.pageCounter;
   r_.pageFlag = 1;
   panels_.whiteSurfaces();
@@ -171,25 +170,25 @@ void CardJob::finishUnpairedFront() {
   const bool ymcoBackK =
       (r_.ribbonType == kRibbonYMCKO || r_.ribbonType == kRibbonYMCKUv) && r_.dualSideLayout == kLayoutBackBlack;
   if (!ymcoBackK) {
-    if (r_.jobMode == kJobPrintAndEncode) put(kFlip);
+    if (r_.jobMode == kJobPrintAndEncode) put(kCmdFlip);
   } else {
     put("\x1b" "F\r");
     if (r_.jobMode == kJobPrintAndEncode) {
       if (r_.laminateSideLX3 == kLx3LaminateBack) writeVarnish(true);
       else writeVarnishQuick(true);
-      put(kFlip);
+      put(kCmdFlip);
     } else {
       writeVarnish(true);
     }
   }
-  put(kEject);
+  put(kCmdEject);
   if (dmCopies() > 1) writeFurtherCopies(true);
 }
 
 // ------------------------------------------------------------ job header
 
 void CardJob::writeJobHeader() {
-  put("\x1bMASTER\r");
+  put(status::kCmdMaster);
   if (!twoSided()) put("\x1bJOB 0\r");
   else if (r_.ribbonType == kRibbonYMCKO && r_.dualSideLayout == kLayoutBackBlack) put("\x1bJOB 2\r");
   else put("\x1bJOB 1\r");
@@ -246,8 +245,8 @@ void CardJob::writeEncoderPart() {
   } else if (!text.empty()) {
     text += "\x1b&E*\r";
   }
-  if (r_.jobMode == kJobEncodeOnly) text += kEject;
-  else if (r_.jobMode == kJobPrintAndEncode) text += kFlip;
+  if (r_.jobMode == kJobEncodeOnly) text += kCmdEject;
+  else if (r_.jobMode == kJobPrintAndEncode) text += kCmdFlip;
   std::string pre = slot(cap_.preJobCommand);
   if (!pre.empty()) {
     if (text.empty()) pre += "\x1b&E*\r";
@@ -287,7 +286,7 @@ void CardJob::writeYMC() {
   for (int n = 0; n < 3; ++n) {
     put(headers[n]);
     size_t len = panels_.fillPlane(PlaneChannel(n), rotatedSide(), buf_, capacity_ - 1);
-    buf_[len++] = '\r';
+    buf_[len++] = kCr;
     sink_.write(buf_, len);
     put(prints[n]);
   }
@@ -327,8 +326,8 @@ void CardJob::writeVarnish(bool front) {
   auto area = [&](int last) {
     long x = o.left, y = o.top, w = long(o.right) - o.left, h = long(o.bottom) - o.top;
     if (rot) {
-      x = 1023L - o.right;
-      y = 639L - o.bottom;
+      x = long(kCardLong - 1) - o.right;
+      y = long(kCardShort - 1) - o.bottom;
     }
     char b[96];
     std::snprintf(b, sizeof b, "\x1bvL %ld %ld %ld %ld %d\r", x, y, w, h, last);
@@ -378,7 +377,7 @@ void CardJob::writeSide() {
     writeEncoderPart();
   }
   if (r_.jobMode == kJobEncodeOnly) {
-    put(kEject);
+    put(kCmdEject);
     return;
   }
   // Every panel is built in the job's output buffer; without one (an instance
@@ -417,7 +416,7 @@ void CardJob::sideRowsColour(bool front) {
   } else if (t == kRibbonYMCKOK) {
     ejected = sideRowsYmckok(front);
   }
-  if (!ejected && (!twoSided() || !front)) put(kEject);
+  if (!ejected && (!twoSided() || !front)) put(kCmdEject);
 }
 
 // The varnish of a side: in full, or the quick one at a class-7 lamination
@@ -431,7 +430,7 @@ void CardJob::varnishOrQuick(Lx3LaminateSide step, bool frontSide) {
 bool CardJob::sideRowsYmcko(bool front) {
   const unsigned layout = r_.dualSideLayout;
   if (!twoSided()) {
-    writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put(kEject);
+    writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put(kCmdEject);
     return true;
   }
   if (layout == kLayoutBackBlack) {
@@ -440,8 +439,8 @@ bool CardJob::sideRowsYmcko(bool front) {
     } else {
       writeLamination(1);
       if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
-      if (!lx3Mode()) { put(kFlip); writeLamination(0); writeVarnish(true); }
-      else if (r_.laminateSideLX3 == kLx3LaminateBack) { put(kFlip); writeVarnish(true); put(kFlip); }
+      if (!lx3Mode()) { put(kCmdFlip); writeLamination(0); writeVarnish(true); }
+      else if (r_.laminateSideLX3 == kLx3LaminateBack) { put(kCmdFlip); writeVarnish(true); put(kCmdFlip); }
       else writeVarnishQuick(true);
     }
   } else if (layout == kLayoutBothSidesAlike) {
@@ -466,7 +465,7 @@ bool CardJob::sideRowsOverlayMono(bool front) {
     else { writeKr(); put("\x1bI 20\r"); }
   };
   if (!twoSided()) {
-    writeLamination(0); panel(); varnishOrQuick(kLx3LaminateBack, true); put(kEject);
+    writeLamination(0); panel(); varnishOrQuick(kLx3LaminateBack, true); put(kCmdEject);
     return true;
   }
   if (front) { panel(); writeLamination(0); varnishOrQuick(kLx3LaminateFront, true); }
@@ -506,7 +505,7 @@ bool CardJob::sideRowsYmckok(bool front) {
   const unsigned layout = r_.dualSideLayout;
   if (!twoSided()) {
     writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put("\x1b!FF 1\r");
-    put(kEject);
+    put(kCmdEject);
     return true;
   }
   if (layout == kYmckokBackBlack) {
@@ -543,9 +542,9 @@ void CardJob::sideRowsMono(bool front) {
     writeLamination(twoSided() && !front ? 1 : 0);
     if (writeKr()) {
       if (t == kRibbonClearVarnish) put("\x1bMI\r\x1bIV\r");
-      else if (t == kRibbonHologram) put("\x1bIH 31\r");
+      else if (t == kRibbonHologram) put(status::kCmdPrintHologram);
       else if (t == kRibbonMonochrome) {
-        if (r_.monoRibbonKind == kMonoHologram) put("\x1bIH 31\r");
+        if (r_.monoRibbonKind == kMonoHologram) put(status::kCmdPrintHologram);
         else if (r_.monoRibbonKind == kMonoClearVarnish) put("\x1bMI\r\x1bIV\r");
         else put("\x1bI 30\r");
       } else {
@@ -556,7 +555,7 @@ void CardJob::sideRowsMono(bool front) {
         (t == kRibbonKResin || t == kRibbonHologram || t == kRibbonScratchOff))
       put("\x1bMI\r\x1bIV\r");
   }
-  if (!twoSided() || !front) put(kEject);
+  if (!twoSided() || !front) put(kCmdEject);
 }
 
 // ------------------------------------------------------------ further copies
@@ -588,7 +587,7 @@ void CardJob::writeFurtherCopies(bool oneSidedRows) {
       card = "\x1b&E*\r";
     }
     card += seq;
-    if (eject) card += kEject;
+    if (eject) card += kCmdEject;
     put(card);
   }
 }
@@ -603,7 +602,7 @@ struct CardJob::Reprint {
   bool one, lx3, frontOverlay;
   int lam3;
   std::string L0, L1, FV, BV, K10c, K30c, S, F1, B1;
-  const std::string IS = kIS012, MF = kFlip;
+  const std::string IS = kIS012, MF{kCmdFlip};
   std::string s;       // the sequence
   bool eject = true;   // false: the printer ejects the card by itself
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "render/encode.h"
 #include "shared/job_settings.h"
@@ -124,8 +125,7 @@ class CardJob {
   bool applyAnswer(const PrinterAnswer &a);
   bool startPageOpen();
 
-  void put(const std::string &s) { sink_.write(s.data(), s.size()); }
-  void put(const char *s);
+  void put(std::string_view s) { sink_.write(s.data(), s.size()); }
   void writeJobHeader();
   void writeSide();
   void writeEncoderPart();

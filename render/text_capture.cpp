@@ -40,9 +40,9 @@ void setSlot(char (&slot)[N], const uint16_t *t, size_t n, size_t max) {
   if (n > max) n = max;
   if (n > N - 3) n = N - 3;
   std::memset(slot, 0, N);
-  slot[0] = '\x1b';
+  slot[0] = char(kEsc);
   for (size_t i = 0; i < n; ++i) slot[1 + i] = char(low(t[i]));
-  slot[1 + n] = '\r';
+  slot[1 + n] = char(kCr);
 }
 
 // Appends ESC, the text, CR behind what the slot holds, when it all fits.
@@ -50,9 +50,9 @@ template <size_t N>
 bool appendSlot(char (&slot)[N], const uint16_t *t, size_t n) {
   size_t have = strnlen(slot, N);
   if (have + n + 2 > N - 1) return false;
-  slot[have] = '\x1b';
+  slot[have] = char(kEsc);
   for (size_t i = 0; i < n; ++i) slot[have + 1 + i] = char(low(t[i]));
-  slot[have + 1 + n] = '\r';
+  slot[have + 1 + n] = char(kCr);
   slot[have + 2 + n] = 0;
   return true;
 }

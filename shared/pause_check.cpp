@@ -85,7 +85,7 @@ void PauseCheck::Reply(const uint8_t* reply, size_t length) {
     phase_ = Phase::Done;
     return;
   }
-  if (reply[0] == status::kNak) message_ = status::MessageForErrorReply(reply, length, status::Monitor::Usb);
+  if (reply[0] == kNak) message_ = status::MessageForErrorReply(reply, length, status::Monitor::Usb);
   phase_ = Phase::Wait;
 }
 

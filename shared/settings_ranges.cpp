@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "shared/ribbons.h"
+#include "shared/wire_format.h"
 
 namespace card {
 
@@ -77,7 +78,7 @@ const RecordFieldRange kRecordFields[] = {
 #undef CARD_FIELD
 
 constexpr size_t kLayoutOffset = 14;
-constexpr int32_t kCardRight = 1023, kCardBottom = 639;
+constexpr int32_t kCardRight = kCardLong - 1, kCardBottom = kCardShort - 1;
 
 constexpr int64_t kNone = 1, kNoneHigh = 0;  // an empty second interval
 constexpr int64_t kUserValues = 256, kMaxShort = 32767, kMaxDword = 0xFFFFFFFFLL;

@@ -29,6 +29,12 @@ inline constexpr std::string_view kCmdFlush = "\033$F\r\033F\r";
 inline constexpr std::string_view kCmdSlave = "\033SLAVE\r";
 inline constexpr std::string_view kCmdReadyMessage = "\033DMSG READY\r";
 
+// Job stream commands that more than one module writes: the renderer's card
+// jobs and the configuration module's hologram job (with kCmdMaster and
+// kCmdEject above).
+inline constexpr std::string_view kCmdFlip = "\033MF\r";
+inline constexpr std::string_view kCmdPrintHologram = "\033IH 31\r";
+
 constexpr std::string_view ErrorReportRequest(bool usbPort) {
   return usbPort ? kCmdErrorReportUsb : kCmdErrorReportOther;
 }

@@ -13,16 +13,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "shared/wire_format.h"
+
 namespace card::status {
 
-// ---------------------------------------------------------------------------
-// Control bytes
-
-inline constexpr uint8_t kEsc = 0x1B;  // first byte of every escape command
-inline constexpr uint8_t kCr = 0x0D;   // last byte of every escape command
-inline constexpr uint8_t kAck = 0x06;  // positive reply; ends a value reply
-inline constexpr uint8_t kNak = 0x15;  // starts an error reply
-inline constexpr uint8_t kEot = 0x04;  // ends an error reply and a status-channel reply
+// The control bytes (ESC, CR, ACK, NAK, EOT) are those of the wire format.
 
 // A command read from a command file is cut at this many bytes.
 inline constexpr size_t kMaxFileCommandBytes = 127;

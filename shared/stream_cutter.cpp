@@ -11,9 +11,6 @@ namespace card::pacing {
 
 namespace {
 
-constexpr uint8_t kEsc = status::kEsc;
-constexpr uint8_t kCr = status::kCr;
-
 const uint8_t* Find(const uint8_t* p, size_t n, uint8_t b) {
   return n ? static_cast<const uint8_t*>(std::memchr(p, b, n)) : nullptr;
 }
@@ -160,9 +157,9 @@ Cut StreamCutter::Complete(const uint8_t* cmd, size_t length, size_t consumed) {
 
 Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
   PacingState& s = state_;
-  const uint32_t limit = s.mode == BlockMode::Bits ? kBitBlockUnits
-                         : s.plainCount            ? kPlainPlaneBytes
-                                                   : kRunLengthPlaneUnits;
+  const uint32_t limit = s.mode == BlockMode::Bits ? kBitmapBytes
+                         : s.plainCount            ? kPlaneBytes
+                                                   : kPlaneValues;
   const uint32_t before = s.units;
   size_t i = 0;
   auto countComplete = [&] {
@@ -195,7 +192,7 @@ Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
           continue;
         }
         size_t span = std::min<size_t>(size - i, limit - s.units);
-        const uint8_t* esc = Find(data + i, span, kBitEscape);
+        const uint8_t* esc = Find(data + i, span, kDataEscape);
         size_t plain = esc ? static_cast<size_t>(esc - (data + i)) : span;
         s.units += static_cast<uint32_t>(plain);
         i += plain;
@@ -214,7 +211,7 @@ Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
           s.escapeOpen = false;
         } else if (s.literalsOwed) {
           --s.literalsOwed;
-          s.escapeOpen = b == kBitEscape;
+          s.escapeOpen = b == kDataEscape;
         } else if (b & 0x80) {
           s.units += b & 0x7Fu;
           s.literalsOwed = 1;  // the value unit

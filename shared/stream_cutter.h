@@ -35,6 +35,7 @@
 #include <cstdint>
 
 #include "shared/status_commands.h"
+#include "shared/wire_format.h"
 
 namespace card::pacing {
 
@@ -53,10 +54,9 @@ inline constexpr size_t kMaxPieceBytes = 4096;
 // a few hundred bytes.)
 inline constexpr size_t kMaxCommandBytes = kMaxPieceBytes;
 
-inline constexpr uint32_t kPlainPlaneBytes = 442368;      // 1024 lines of 432 bytes
-inline constexpr uint32_t kRunLengthPlaneUnits = 655360;  // 1024 x 640 values
-inline constexpr uint32_t kBitBlockUnits = 81920;         // 1024 x 640 bits
-inline constexpr uint8_t kBitEscape = 0x5B;               // "[": starts a two-byte unit
+// Block lengths: a plain plane counts kPlaneBytes bytes, a run-length coded
+// one kPlaneValues values, a bit block kBitmapBytes units; kDataEscape starts
+// a two-byte unit (the wire format).
 
 enum class BlockMode : uint8_t {
   None = 0,

@@ -103,7 +103,7 @@ inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
     // of a block whose header it refused), never an ESC: each ESC outside a
     // command's data begins one.
     if (r.command->offset < covered || r.command->offset > size) gap = true;
-    for (uint64_t k = covered; !gap && k < r.command->offset; ++k) gap = data[k] == 0x1B;
+    for (uint64_t k = covered; !gap && k < r.command->offset; ++k) gap = data[k] == kEsc;
     covered = r.command->offset + r.command->length;
   });
   UnattendedRun run(printer);
@@ -122,7 +122,7 @@ inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
     *what = "unattended run did not finish: " + run.Problem();
     return false;
   }
-  for (uint64_t k = covered; !gap && k < size; ++k) gap = data[k] == 0x1B;
+  for (uint64_t k = covered; !gap && k < size; ++k) gap = data[k] == kEsc;
   if (gap) {
     *what = "unattended run: a command of the stream was not listed, or out of order (" + std::to_string(covered) +
             " of " + std::to_string(size) + " bytes listed)";

@@ -11,7 +11,6 @@ namespace {
 
 constexpr uint32_t kPlaneRleUnits = kLines * kDotsPerLine;  // one unit per dot
 constexpr uint32_t kBitUnits = kBitImageBytes;               // one unit per byte of 8 dots
-constexpr uint8_t kBitEscape = 0x5B;                         // "[" is sent twice inside bit data
 
 // Splits "a b c" at single blanks; false when a field is empty (double or
 // trailing blank) so that sloppy commands are refused, not guessed at.

@@ -13,6 +13,8 @@
 namespace {
 
 using namespace card::pacing;
+using card::kBitmapBytes;
+using card::kPlaneValues;
 
 std::string CardJob() {
   const std::string e = "\x1b";
@@ -36,7 +38,7 @@ std::string CardJob() {
     s += "\r" + e + "IS " + std::to_string(plane) + "\r";
   }
   s += e + "MF\r" + e + "F\r" + e + "G 0 0 10 640 1024 1\r" + e + "Z";
-  for (unsigned i = 0; i < kBitBlockUnits; ++i) {
+  for (unsigned i = 0; i < kBitmapBytes; ++i) {
     char b = char(i * 13);
     s += b;
     if (b == '[') s += b;
@@ -52,8 +54,8 @@ std::string RunLengthJob() {
   const std::string e = "\x1b";
   std::string s = e + "MASTER\r" + e + "GS 0 30 0 0 1024 640 ";
   unsigned units = 0;
-  for (unsigned i = 0; units < kRunLengthPlaneUnits; ++i) {
-    if (i % 3 == 0 && units + 9 <= kRunLengthPlaneUnits) {
+  for (unsigned i = 0; units < kPlaneValues; ++i) {
+    if (i % 3 == 0 && units + 9 <= kPlaneValues) {
       unsigned n = 2 + i % 8;
       s += char(0x80 | n);
       s += char(i & 0x7F);

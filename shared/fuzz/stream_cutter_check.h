@@ -107,12 +107,12 @@ inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size
     case CutKind::Command: {
       const uint8_t* p = c.piece;
       size_t n = c.pieceLength;
-      if (p[0] != status::kEsc) return "command without ESC";
+      if (p[0] != kEsc) return "command without ESC";
       bool bits = n == 2 && p[1] == 'Z';
       bool gs = n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' ';
       bool header = bits || (gs && p[n - 1] == ' ');
-      if (!header && p[n - 1] != status::kCr) return "command not ended by its CR";
-      if (!header && n > 2 && std::memchr(p + 1, status::kCr, n - 2)) return "command runs past its first CR";
+      if (!header && p[n - 1] != kCr) return "command not ended by its CR";
+      if (!header && n > 2 && std::memchr(p + 1, kCr, n - 2)) return "command runs past its first CR";
       if (c.opensBlock != header) return "block header not recognised";
       if (header != (c.category == CommandCategory::DataBlock)) return "data-block category without a block";
       if (c.checkAfter == header) return "check after a header, or none after a command";
@@ -125,7 +125,7 @@ inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size
       if (c.piece != stream + at || c.pieceLength != c.consumed) return "data slice not in place";
       if (c.category != CommandCategory::DataBlock) return "data slice category";
       if (c.endsBlock != c.checkAfter) return "block end and check disagree";
-      if (c.endsBlock && (c.piece[c.pieceLength - 1] != status::kCr || cutter.InsideBlock()))
+      if (c.endsBlock && (c.piece[c.pieceLength - 1] != kCr || cutter.InsideBlock()))
         return "block not ended by a CR";
       if (!c.endsBlock && !cutter.InsideBlock()) return "block left without an end";
       if (c.endsBlock && c.pauseMs != status::PauseAfter(CommandCategory::DataBlock)) return "block-end pause";
@@ -136,7 +136,7 @@ inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size
     case CutKind::Dropped:
       if (c.droppedBytes < c.consumed) return "dropped fewer bytes than consumed";
       if (c.dropped == DropReason::Stray &&
-          (c.droppedBytes != c.consumed || std::memchr(stream + at, status::kEsc, c.consumed)))
+          (c.droppedBytes != c.consumed || std::memchr(stream + at, kEsc, c.consumed)))
         return "stray bytes hold a command";
       if (c.dropped == DropReason::TooLong && c.droppedBytes != kMaxCommandBytes) return "too long at another length";
       if (c.dropped == DropReason::None) return "dropped without a reason";

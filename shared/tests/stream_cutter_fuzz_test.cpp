@@ -12,6 +12,9 @@
 #include "shared/fuzz/stream_cutter_check.h"
 
 using namespace card::pacing;
+using card::kBitmapBytes;
+using card::kPlaneBytes;
+using card::kPlaneValues;
 
 namespace {
 
@@ -85,14 +88,14 @@ class StreamMaker {
         bool rl = Pick(2);
         *s += e + "GS " + std::to_string(Pick(4)) + (rl ? " 30" : " 32") + " 0 0 1024 640 ";
         // Whole packed planes are big: most broken off early.
-        Block(s, false, !rl, rl ? kRunLengthPlaneUnits : (Pick(16) ? Pick(3000) : kPlainPlaneBytes));
+        Block(s, false, !rl, rl ? kPlaneValues : (Pick(16) ? Pick(3000) : kPlaneBytes));
         break;
       }
       case 7: {
         bool plain = Pick(2);
         if (plain) *s += e + "G 0 0 10 640 1024 1\r";
         *s += e + "Z";
-        Block(s, true, plain, kBitBlockUnits);
+        Block(s, true, plain, kBitmapBytes);
         break;
       }
       case 8: *s += e + std::string(kMaxCommandBytes - 3 + Pick(6), 'L') + (Pick(2) ? "\r" : ""); break;

@@ -12,6 +12,8 @@
 #include "shared/stream_cutter.h"
 
 using namespace card::pacing;
+using card::kBitmapBytes;
+using card::kPlaneBytes;
 using card::status::CommandCategory;
 
 namespace {
@@ -65,7 +67,7 @@ struct Job {
 // A packed continuous-tone plane: 442368 bytes holding every 7-bit value,
 // CR and ESC among them, and a blank first (right after the header's blank).
 std::string PackedPlane(uint32_t salt) {
-  std::string d(kPlainPlaneBytes, '\0');
+  std::string d(kPlaneBytes, '\0');
   for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<char>((i * 7 + salt) & 0x7F);
   d[0] = ' ';
   return d;
@@ -75,7 +77,7 @@ std::string PackedPlane(uint32_t salt) {
 // one so that the count ends inside a two-byte unit.
 std::string PlainBitmap(uint32_t salt) {
   std::string d;
-  for (uint32_t i = 0; i + 1 < kBitBlockUnits; ++i) {
+  for (uint32_t i = 0; i + 1 < kBitmapBytes; ++i) {
     char b = static_cast<char>((i * 13 + salt) & 0xFF);
     d += b;
     if (b == '[') d += b;
@@ -195,7 +197,7 @@ TEST(StreamCutter, TwoSidedCardGivesEveryCommandAndBlockWhole) {
   EXPECT_EQ(whole.pieces, j.expected);
   EXPECT_EQ(whole.dropped, 0u);
   // A buffer is looked at 4096 bytes at a time: a plane takes 109 slices.
-  EXPECT_GT(whole.calls, 3 * (kPlainPlaneBytes / kMaxPieceBytes));
+  EXPECT_GT(whole.calls, 3 * (kPlaneBytes / kMaxPieceBytes));
 
   for (size_t step : {1, 2, 3, 7, 64, 4095, 4097, 65536}) EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
 }
@@ -265,21 +267,21 @@ TEST(StreamCutter, BlockLengths) {
 
   // A plain bitmap whose last unit is "[" and a CR: the CR after it ends it.
   Job last;
-  last.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block("[[" + std::string(kBitBlockUnits - 2, 'U') + "[\r");
+  last.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block("[[" + std::string(kBitmapBytes - 2, 'U') + "[\r");
   last.Cmd("\\eMO\r");
   EXPECT_EQ(FeedEvery(last.stream, 1).pieces, last.expected);
 
   // Without it the same kind of bytes is plain data: 442368 bytes, CR among
   // them, then any bytes up to the first CR after the count belong to the block.
   Job plain;
-  std::string d(kPlainPlaneBytes, '\r');
+  std::string d(kPlaneBytes, '\r');
   plain.Cmd("\\eGS 3 32 0 0 1024 640 ").Block(d + "xy").Cmd("\\eIS 3\r");
   EXPECT_EQ(FeedEvery(plain.stream, 4000).pieces, plain.expected);
 
   // A bitmap header asks plain counting for the next block only; the "\eZ"
   // after that counts run-length units.
   Job bits;
-  std::string ones(kBitBlockUnits, '\x01');
+  std::string ones(kBitmapBytes, '\x01');
   bits.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(ones).Cmd("\\eZ").Block(RunLengthBitmap()).Cmd("\\eMO\r");
   EXPECT_EQ(FeedEvery(bits.stream, 333).pieces, bits.expected);
   EXPECT_EQ(bits.expected[4].bytes.size(), 640 * 3 + 160 * 6 + 1u);
@@ -394,14 +396,14 @@ TEST(StreamCutter, RandomStreamsAnyCutting) {
         }
         case 1: j.Cmd(pick(2) ? "\\eIS 2\r" : "\\eMF\r"); break;
         case 2: {
-          std::string d(kPlainPlaneBytes, '\0');
+          std::string d(kPlaneBytes, '\0');
           for (char& c : d) c = static_cast<char>(rng());
           j.Cmd("\\eGS 2 32 0 0 1024 640 ").Block(d);
           break;
         }
         case 3: {
           std::string d;
-          for (uint32_t u = 0; u < kBitBlockUnits; ++u) {
+          for (uint32_t u = 0; u < kBitmapBytes; ++u) {
             char c = static_cast<char>(rng());
             d += c;
             if (c == '[') d += static_cast<char>(rng());  // any byte completes the unit
@@ -413,8 +415,8 @@ TEST(StreamCutter, RandomStreamsAnyCutting) {
           // Run-length bitmap of random runs, the last run cut to fit.
           std::string d;
           uint32_t units = 0;
-          while (units < kBitBlockUnits) {
-            uint32_t left = kBitBlockUnits - units;
+          while (units < kBitmapBytes) {
+            uint32_t left = kBitmapBytes - units;
             auto unit = [&] {
               char c = static_cast<char>(rng());
               d += c;
@@ -467,7 +469,7 @@ TEST(StreamCutter, ShortCommandsStartingWithGAlwaysMakeProgress) {
   // the same bytes forever: every cut must consume (Feed checks it).
   Job j;
   j.Cmd("\\eG\r").Cmd("\\eF\r").Cmd("\\eGS\r").Cmd("\\eG \r").Cmd("\\eGS\r").Cmd("\\eMF\r").Cmd("\\eG\r");
-  j.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(std::string(kBitBlockUnits, 'b')).Cmd("\\eMO\r");
+  j.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(std::string(kBitmapBytes, 'b')).Cmd("\\eMO\r");
   ASSERT_EQ(FeedWhole(j.stream).pieces, j.expected);
   for (size_t at = 1; at < 40; ++at) EXPECT_EQ(Feed(j.stream, {at}).pieces, j.expected) << "cut at " << at;
   for (size_t step : {1, 2, 3, 4}) EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
@@ -522,6 +524,6 @@ TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
   // A CR after the header's end is data: the header still ends at its seventh
   // group of blanks.
   Job crData;
-  crData.Cmd("\\eGS 0 32 0 0 1024 640 ").Block("\r" + std::string(kPlainPlaneBytes - 1, 'x')).Cmd("\\eMO\r");
+  crData.Cmd("\\eGS 0 32 0 0 1024 640 ").Block("\r" + std::string(kPlaneBytes - 1, 'x')).Cmd("\\eMO\r");
   EXPECT_EQ(FeedEvery(crData.stream, 7).pieces, crData.expected);
 }

@@ -1,5 +1,11 @@
 // The printer's side of its small command language: control bytes, error
 // codes, line status bits and the card geometry every panel image uses.
+//
+// The driver package defines the same wire format once for its modules
+// (shared/wire_format.h); the emulator keeps its own definitions on purpose.
+// It stands for the printer, a device of its own, and is the oracle the
+// driver's output is checked against: were both to read one header, a wrong
+// value there would be written and accepted alike and no test would see it.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +18,7 @@ constexpr uint8_t kCr = 0x0D;
 constexpr uint8_t kAck = 0x06;
 constexpr uint8_t kNak = 0x15;
 constexpr uint8_t kEot = 0x04;
+constexpr uint8_t kBitEscape = 0x5B;  // "[": sent twice inside bit data, a single one starts a pair
 
 // Every panel image arrives as 1024 lines of 640 dots; the card itself is kept
 // in its landscape frame, 1024 dots wide and 640 high, x to the right, y down.
