@@ -3,7 +3,7 @@
 
 #include <strsafe.h>
 
-#include "config/module.h"
+#include "config/module_state.h"
 
 namespace {
 

@@ -11,10 +11,19 @@
 #include <new>
 #include <vector>
 
+#include "config/default_settings_file.h"
 #include "config/exchange.h"
-#include "config/module.h"
-#include "shared/printer_models.h"
+#include "config/messages.h"
+#include "config/module_state.h"
+#include "config/printer_access.h"
+#include "config/printer_queries.h"
+#include "config/printer_security.h"
+#include "config/printer_values.h"
+#include "config/server_version_check.h"
+#include "config/tray_client.h"
 #include "config/ui_platform.h"
+#include "config/windows_version.h"
+#include "shared/printer_models.h"
 
 // The exported names come from cardcfg.def; on the linux flavour they must
 // also be visible to its version script.

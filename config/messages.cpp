@@ -1,0 +1,56 @@
+#include "config/messages.h"
+
+#include <strsafe.h>
+
+#include <cstdarg>
+#include <iterator>
+
+#include "config/module_state.h"
+#include "config/sdk_gaps.h"
+#include "config/system_functions.h"
+
+namespace card::cfg {
+
+namespace {
+
+using MessageBoxFn = int(WINAPI *)(HWND, LPCWSTR, LPCWSTR, UINT);
+using ActiveWindowFn = HWND(WINAPI *)();
+
+}  // namespace
+
+int infoBox(HWND owner, LPCWSTR text) {
+  auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
+  if (!box) return 0;
+  return box(owner, text, TEXT(" Pellor Printer Settings "), kMbOk | kMbIconInformation);
+}
+
+int warningBox(LPCWSTR text, LPCWSTR caption) {
+  auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
+  if (!box) return 0;
+  return box(nullptr, text, caption, kMbOk | kMbIconWarning | kMbSystemModal | kMbSetForeground | kMbTopmost);
+}
+
+int errorBox(UINT captionId, UINT textId, UINT flags) {
+  auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
+  auto active = systemFunction<ActiveWindowFn>(TEXT("user32.dll"), "GetActiveWindow");
+  if (!box) return 0;
+  // The message library holds the same numbers and texts as this module's
+  // own table, which stands in when the library is missing.
+  const ModuleState &st = state();
+  HINSTANCE from = st.resources ? st.resources : st.instance;
+  WCHAR caption[128] = {}, text[1024] = {};
+  LoadStringW(from, captionId, caption, int(std::size(caption)));
+  LoadStringW(from, textId, text, int(std::size(text)));
+  return box(active ? active() : nullptr, text, caption, flags | kMbSystemModal | kMbSetForeground | kMbTopmost);
+}
+
+void debugPrint(LPCWSTR format, ...) {
+  WCHAR text[512];
+  va_list args;
+  va_start(args, format);
+  HRESULT hr = StringCchVPrintfW(text, std::size(text), format, args);
+  va_end(args);
+  if (SUCCEEDED(hr) || hr == STRSAFE_E_INSUFFICIENT_BUFFER) OutputDebugStringW(text);
+}
+
+}  // namespace card::cfg
