@@ -393,6 +393,8 @@ struct Printer::Impl {
   }
 
   // ---- commands ----
+  // Image blocks go to image memory; every other command to the handler of
+  // its word (the table below).
   int Dispatch(Command& c) {
     switch (c.block) {
       case BlockKind::kPlane:
@@ -411,223 +413,237 @@ struct Printer::Impl {
     }
     const Words w = SplitCommand(c.text);
     if (!w.wellFormed) return err::kMalformedCommand;
-    const std::string& word = w.word;
-    const auto& f = w.fields;
-    const size_t n = f.size();
-    long a = 0, b = 0;
-    // One numeric field within [lo, hi].
-    auto one = [&](long lo, long hi, long* out) -> int {
-      if (n != 1 || !Number(f[0], out)) return err::kMalformedCommand;
-      return (*out < lo || *out > hi) ? err::kParameter : 0;
-    };
-    auto two = [&](long lo1, long hi1, long lo2, long hi2) -> int {
-      if (n != 2 || !Number(f[0], &a) || !Number(f[1], &b)) return err::kMalformedCommand;
-      return (a < lo1 || a > hi1 || b < lo2 || b > hi2) ? err::kParameter : 0;
-    };
-    auto none = [&]() { return n == 0 ? 0 : err::kMalformedCommand; };
-
-    // job and head set-up
-    if (word == "MASTER") {
-      if (int e = none()) return e;
-      inJob = true;
-      lamination.clear();
-      return 0;
+    const Args x{c, w};
+    const auto& table = Commands();
+    const auto entry = table.find(w.word);
+    if (entry != table.end()) {
+      if (entry->second.encoder && !cfg.encoder) return err::kMagnetic;
+      return (this->*entry->second.run)(x);
     }
-    if (word == "JOB") {
-      if (int e = one(0, 2, &a)) return e;
-      if (a != 0 && !twoSided) return err::kParameter;
-      settings["JOB"] = static_cast<int>(a);
-      return 0;
-    }
-    if (word == "SXY" || word == "FS") {
-      if (int e = one(0, 1, &a)) return e;
-      settings[word] = static_cast<int>(a);
-      return 0;
-    }
-    if (word == "+C" || word == "+CH" || word == "+CV") {
-      if (int e = one(0, 255, &a)) return e;
-      settings[word] = static_cast<int>(a);
-      return 0;
-    }
-    if (word == "+$C" || word == "+$L") {
-      if (int e = two(0, 3, 0, 255)) return e;
-      settings[word + " " + f[0]] = static_cast<int>(b);
-      return 0;
-    }
-    if (word == "+O" || word == "+OY" || word == "+OB" || word == "+OYB") {
-      if (int e = one(0, 48, &a)) return e;
-      settings[word] = static_cast<int>(a);
-      return 0;
-    }
-    if (word == "+DLAMI") {
-      if (!laminator) return err::kUnknownCommand;
-      if (int e = two(0, 1, 0, 1)) return e;
-      lamination = f[0] + " " + f[1];
-      return 0;
-    }
-    if (word == "HTABLE") {
-      if (int e = two(1, 4, 0, 1)) return e;
-      settings["HTABLE"] = static_cast<int>(a);
-      settings["HTABLE permanent"] = static_cast<int>(b);
-      return 0;
-    }
-    if (word == "ATM") {
-      if (c.text == "ATM 1 1") {
-        value = settings.count("ATM") && settings["ATM"] ? "1" : "0";
-        return 0;
-      }
-      if (int e = one(0, 1, &a)) return e;
-      settings["ATM"] = static_cast<int>(a);
-      return 0;
-    }
-    if (word == "MS") {
-      if (int e = one(0, 9, &a)) return e;
-      return 0;
-    }
-
-    // queries
-    if (word == "V") {
-      if (int e = none()) return e;
-      value = modelText;
-      return 0;
-    }
-    if (word == "!RIBBON") {
-      if (int e = none()) return e;
-      value = std::to_string(ribbonCode);
-      return 0;
-    }
-    if (word == "!RIBLEN") {
-      if (int e = none()) return e;
-      value = std::to_string(ribbonCode ? ribbonRemaining : 0);
-      return 0;
-    }
-    if (word == "!V") {
-      if (n != 1 || !Number(f[0], &a)) return err::kMalformedCommand;
-      int v;
-      switch (a) {
-        case 1: v = settings.count("+O") ? settings["+O"] : 0; break;
-        case 2: v = settings.count("+OY") ? settings["+OY"] : 0; break;
-        case 24: v = settings.count("+OYB") ? settings["+OYB"] : 0; break;
-        case 25: v = settings.count("+OB") ? settings["+OB"] : 0; break;
-        case 15: v = cfg.headResistance; break;
-        case 20: v = cfg.encoder ? 1 : 0; break;
-        default: return err::kParameter;
-      }
-      value = std::to_string(v) + " ";
-      return 0;
-    }
-    if (word == "!NL") {
-      if (int e = none()) return e;
-      value = "!" + std::to_string(panelsPrinted) + " PANELS";
-      return 0;
-    }
-    if (word == "%SERIE") {
-      if (int e = none()) return e;
-      value = cfg.serial;
-      return 0;
-    }
-    if (word == "CHECK_STATUS" || word == "SLAVE" || word == ".") return none();
-    if (word == "DMSG") return n >= 1 ? 0 : err::kMalformedCommand;
-
-    // resets and maintenance
-    if (word == "R" || word == "RESET" || word == "SRESET" || word == "HRESET") {
-      if (int e = none()) return e;
-      ResetPrinter("reset");
-      return 0;
-    }
-    if (word == "CLEAN") {
-      if (int e = none()) return e;
-      if (ribbonCode != 0) return err::kRemoveRibbon;
-      if (coverOpen) return err::kCoverOpen;
-      if (headOpen) return err::kHeadOpen;
-      ++cleanings;
-      return 0;
-    }
-    if (word == "A") {
-      if (n == 0) a = 0;
-      else if (int e = one(1, 3, &a)) return e;
-      if (a == 2 && !cfg.encoder) return err::kParameter;
-      return TestCard(static_cast<int>(a), c.text);
-    }
-
-    // image memory
-    if (word == "$F") {
-      if (int e = none()) return e;
-      planes = {};
-      return 0;
-    }
-    if (word == "F") {
-      if (int e = none()) return e;
-      resin.reset();
-      return 0;
-    }
-    if (word == "vF") {
-      if (int e = none()) return e;
-      varnish.reset();
-      return 0;
-    }
-    if (word == "G" || word == "vG") return 0;  // header: checked by the input stage
-    if (word == "L" || word == "vL") return Area(word == "L" ? resin : varnish, w);
-
-    // printing
-    if (word == "IS") {
-      if (int e = one(0, 3, &a)) return e;
-      if (!planes[static_cast<size_t>(a)]) return err::kSequence;
-      static const PanelKind kinds[4] = {PanelKind::kYellow, PanelKind::kMagenta, PanelKind::kCyan,
-                                         PanelKind::kDyeBlack};
-      return Print(kinds[a], planes[static_cast<size_t>(a)], c.text);
-    }
-    if (word == "I") {
-      if (n != 0) {
-        if (int e = one(10, 30, &a)) return e;
-        if (a != 10 && a != 20 && a != 30) return err::kParameter;
-      }
-      const PanelKind kind = Ribbon() == RibbonKind::kScratchOff ? PanelKind::kScratchOff : PanelKind::kResinBlack;
-      return Print(kind, resin, c.text);
-    }
-    if (word == "IV") {
-      if (n == 0) return Print(PanelKind::kClearVarnish, resin, c.text);
-      if (int e = one(30, 31, &a)) return e;
-      const PanelKind kind = (Ribbon() == RibbonKind::kYMCKUv || Ribbon() == RibbonKind::kYMCUvK)
-                                 ? PanelKind::kUltraviolet
-                                 : PanelKind::kVarnish;
-      return Print(kind, a == 30 ? FullMask() : varnish, c.text);
-    }
-    if (word == "IH") {
-      if (int e = one(30, 31, &a)) return e;
-      return Print(PanelKind::kHologram, a == 30 ? FullMask() : resin, c.text);
-    }
-    if (word == "!FF") {
-      if (int e = one(0, 1, &a)) return e;
-      if (a == 1 && card) ++card->sides[static_cast<size_t>(sideUp)].skipped;
-      return 0;
-    }
-
-    // card movement
-    if (word == "MI") {
-      if (int e = none()) return e;
-      return EnsureCard();
-    }
-    if (word == "MF") {
-      if (int e = none()) return e;
-      if (!twoSided) return err::kUnknownCommand;
-      if (int e = EnsureCard()) return e;
-      sideUp ^= 1;
-      ++card->flips;
-      return 0;
-    }
-    if (word == "MO") {
-      if (int e = none()) return e;
-      Eject();
-      return 0;
-    }
-
-    // magnetic encoder
-    if (!word.empty() && word[0] == '&') {
-      if (!cfg.encoder) return err::kMagnetic;
-      return Encoder(c, w);
-    }
+    // Any other encoder command is unknown to an encoder, and to a printer
+    // without one the encoder is what is missing.
+    if (!w.word.empty() && w.word[0] == '&' && !cfg.encoder) return err::kMagnetic;
     return err::kUnknownCommand;
+  }
+
+  // A command's fields as the handlers read them.
+  struct Args {
+    const Command& command;
+    const Words& words;
+    const std::string& word() const { return words.word; }
+    const std::vector<std::string>& fields() const { return words.fields; }
+    size_t count() const { return words.fields.size(); }
+    // No field at all.
+    int None() const { return count() == 0 ? 0 : err::kMalformedCommand; }
+    // One numeric field within [lo, hi].
+    int One(long lo, long hi, long* out) const {
+      if (count() != 1 || !Number(fields()[0], out)) return err::kMalformedCommand;
+      return (*out < lo || *out > hi) ? err::kParameter : 0;
+    }
+    // Two numeric fields within theirs.
+    int Two(long lo1, long hi1, long lo2, long hi2, long* a, long* b) const {
+      if (count() != 2 || !Number(fields()[0], a) || !Number(fields()[1], b)) return err::kMalformedCommand;
+      return (*a < lo1 || *a > hi1 || *b < lo2 || *b > hi2) ? err::kParameter : 0;
+    }
+  };
+
+  using Handler = int (Impl::*)(const Args&);
+  struct CommandEntry {
+    Handler run;
+    bool encoder = false;  // needs the magnetic encoder
+  };
+  static const std::map<std::string, CommandEntry, std::less<>>& Commands();
+
+  // ---- job and head set-up ----
+  int Master(const Args& x) {
+    if (int e = x.None()) return e;
+    inJob = true;
+    lamination.clear();
+    return 0;
+  }
+  int Job(const Args& x) {
+    long a = 0;
+    if (int e = x.One(0, 2, &a)) return e;
+    if (a != 0 && !twoSided) return err::kParameter;
+    settings["JOB"] = static_cast<int>(a);
+    return 0;
+  }
+  // A setting of one number within [lo, hi], kept under the command word.
+  int Setting(const Args& x, long lo, long hi) {
+    long a = 0;
+    if (int e = x.One(lo, hi, &a)) return e;
+    settings[x.word()] = static_cast<int>(a);
+    return 0;
+  }
+  int Switch(const Args& x) { return Setting(x, 0, 1); }        // "SXY", "FS"
+  int Contrast(const Args& x) { return Setting(x, 0, 255); }    // "+C", "+CH", "+CV"
+  int Offset(const Args& x) { return Setting(x, 0, 48); }       // "+O", "+OY", "+OB", "+OYB"
+  // "+$C n v", "+$L n v": contrast and intensity of panel n.
+  int PanelLevel(const Args& x) {
+    long a = 0, b = 0;
+    if (int e = x.Two(0, 3, 0, 255, &a, &b)) return e;
+    settings[x.word() + " " + x.fields()[0]] = static_cast<int>(b);
+    return 0;
+  }
+  int Laminate(const Args& x) {
+    if (!laminator) return err::kUnknownCommand;
+    long a = 0, b = 0;
+    if (int e = x.Two(0, 1, 0, 1, &a, &b)) return e;
+    lamination = x.fields()[0] + " " + x.fields()[1];
+    return 0;
+  }
+  int HeadTable(const Args& x) {
+    long a = 0, b = 0;
+    if (int e = x.Two(1, 4, 0, 1, &a, &b)) return e;
+    settings["HTABLE"] = static_cast<int>(a);
+    settings["HTABLE permanent"] = static_cast<int>(b);
+    return 0;
+  }
+  // "ATM 1 1" asks for the setting, "ATM n" sets it.
+  int Atm(const Args& x) {
+    if (x.command.text == "ATM 1 1") {
+      value = settings.count("ATM") && settings["ATM"] ? "1" : "0";
+      return 0;
+    }
+    return Setting(x, 0, 1);
+  }
+  int MoveSpeed(const Args& x) {
+    long a = 0;
+    return x.One(0, 9, &a);
+  }
+
+  // ---- queries ----
+  // A query without fields whose answer is `answer`.
+  int QueryAnswer(const Args& x, std::string answer) {
+    if (int e = x.None()) return e;
+    value = std::move(answer);
+    return 0;
+  }
+  int Version(const Args& x) { return QueryAnswer(x, modelText); }
+  int RibbonQuery(const Args& x) { return QueryAnswer(x, std::to_string(ribbonCode)); }
+  int RibbonLength(const Args& x) { return QueryAnswer(x, std::to_string(ribbonCode ? ribbonRemaining : 0)); }
+  int PanelCount(const Args& x) { return QueryAnswer(x, "!" + std::to_string(panelsPrinted) + " PANELS"); }
+  int Serial(const Args& x) { return QueryAnswer(x, cfg.serial); }
+  // "!V n": one of the printer's values.
+  int ValueQuery(const Args& x) {
+    long a = 0;
+    if (x.count() != 1 || !Number(x.fields()[0], &a)) return err::kMalformedCommand;
+    auto stored = [&](const char* key) { return settings.count(key) ? settings[key] : 0; };
+    int v;
+    switch (a) {
+      case 1: v = stored("+O"); break;
+      case 2: v = stored("+OY"); break;
+      case 24: v = stored("+OYB"); break;
+      case 25: v = stored("+OB"); break;
+      case 15: v = cfg.headResistance; break;
+      case 20: v = cfg.encoder ? 1 : 0; break;
+      default: return err::kParameter;
+    }
+    value = std::to_string(v) + " ";
+    return 0;
+  }
+  // "CHECK_STATUS", "SLAVE", ".": taken, nothing to do.
+  int NoFields(const Args& x) { return x.None(); }
+  int PanelMessage(const Args& x) { return x.count() >= 1 ? 0 : err::kMalformedCommand; }
+
+  // ---- resets and maintenance ----
+  int Reset(const Args& x) {
+    if (int e = x.None()) return e;
+    ResetPrinter("reset");
+    return 0;
+  }
+  int Clean(const Args& x) {
+    if (int e = x.None()) return e;
+    if (ribbonCode != 0) return err::kRemoveRibbon;
+    if (coverOpen) return err::kCoverOpen;
+    if (headOpen) return err::kHeadOpen;
+    ++cleanings;
+    return 0;
+  }
+  int TestCardCommand(const Args& x) {
+    long a = 0;
+    if (x.count() != 0) {
+      if (int e = x.One(1, 3, &a)) return e;
+    }
+    if (a == 2 && !cfg.encoder) return err::kParameter;
+    return TestCard(static_cast<int>(a), x.command.text);
+  }
+
+  // ---- image memory ----
+  int ClearPlanes(const Args& x) {
+    if (int e = x.None()) return e;
+    planes = {};
+    return 0;
+  }
+  int ClearResin(const Args& x) {
+    if (int e = x.None()) return e;
+    resin.reset();
+    return 0;
+  }
+  int ClearVarnish(const Args& x) {
+    if (int e = x.None()) return e;
+    varnish.reset();
+    return 0;
+  }
+  int ImageHeader(const Args&) { return 0; }  // "G", "vG": checked by the input stage
+  int AreaCommand(const Args& x) { return Area(x.word() == "L" ? resin : varnish, x.words); }
+
+  // ---- printing ----
+  int PrintPlane(const Args& x) {
+    long a = 0;
+    if (int e = x.One(0, 3, &a)) return e;
+    if (!planes[static_cast<size_t>(a)]) return err::kSequence;
+    static const PanelKind kinds[4] = {PanelKind::kYellow, PanelKind::kMagenta, PanelKind::kCyan,
+                                       PanelKind::kDyeBlack};
+    return Print(kinds[a], planes[static_cast<size_t>(a)], x.command.text);
+  }
+  int PrintResin(const Args& x) {
+    long a = 0;
+    if (x.count() != 0) {
+      if (int e = x.One(10, 30, &a)) return e;
+      if (a != 10 && a != 20 && a != 30) return err::kParameter;
+    }
+    const PanelKind kind = Ribbon() == RibbonKind::kScratchOff ? PanelKind::kScratchOff : PanelKind::kResinBlack;
+    return Print(kind, resin, x.command.text);
+  }
+  int PrintVarnish(const Args& x) {
+    if (x.count() == 0) return Print(PanelKind::kClearVarnish, resin, x.command.text);
+    long a = 0;
+    if (int e = x.One(30, 31, &a)) return e;
+    const PanelKind kind = (Ribbon() == RibbonKind::kYMCKUv || Ribbon() == RibbonKind::kYMCUvK)
+                               ? PanelKind::kUltraviolet
+                               : PanelKind::kVarnish;
+    return Print(kind, a == 30 ? FullMask() : varnish, x.command.text);
+  }
+  int PrintHologram(const Args& x) {
+    long a = 0;
+    if (int e = x.One(30, 31, &a)) return e;
+    return Print(PanelKind::kHologram, a == 30 ? FullMask() : resin, x.command.text);
+  }
+  int SkipPanel(const Args& x) {
+    long a = 0;
+    if (int e = x.One(0, 1, &a)) return e;
+    if (a == 1 && card) ++card->sides[static_cast<size_t>(sideUp)].skipped;
+    return 0;
+  }
+
+  // ---- card movement ----
+  int FeedCard(const Args& x) {
+    if (int e = x.None()) return e;
+    return EnsureCard();
+  }
+  int FlipCard(const Args& x) {
+    if (int e = x.None()) return e;
+    if (!twoSided) return err::kUnknownCommand;
+    if (int e = EnsureCard()) return e;
+    sideUp ^= 1;
+    ++card->flips;
+    return 0;
+  }
+  int EjectCard(const Args& x) {
+    if (int e = x.None()) return e;
+    Eject();
+    return 0;
   }
 
   int Area(std::shared_ptr<const DotImage>& image, const Words& w) {
@@ -649,76 +665,79 @@ struct Printer::Impl {
     return 0;
   }
 
-  int Encoder(const Command& c, const Words& w) {
-    const std::string& word = w.word;
-    const auto& f = w.fields;
+  // ---- magnetic encoder ----
+  int EncoderReset(const Args& x) {
+    if (x.count() != 0) return err::kMalformedCommand;
+    pendingTracks = {};
+    pendingSet = {};
+    return 0;
+  }
+  // "&B t data": the data runs to the CR and may hold blanks; tracks 11 to 13
+  // take raw data for tracks 1 to 3.
+  int EncoderData(const Args& x) {
+    const std::string& rest = x.words.rest;
+    const size_t blank = rest.find(' ');
+    long a = 0;
+    if (blank == std::string::npos || !Number(rest.substr(0, blank), &a)) return err::kMalformedCommand;
+    const std::string data = rest.substr(blank + 1);
+    const bool raw = a >= 11 && a <= 13;
+    if (!raw && (a < 1 || a > 3)) return err::kParameter;
+    const int track = static_cast<int>(raw ? a - 10 : a);
+    const int density = settings["&D " + std::to_string(track)];
+    if (raw) {
+      if (data.size() > TrackCapacity(trackMode[track - 1], density)) return err::kParameter;
+    } else if (!CheckTrackData(trackMode[track - 1], density, data).empty()) {
+      return err::kParameter;
+    }
+    pendingTracks[track - 1] = data;
+    pendingSet[track - 1] = true;
+    return 0;
+  }
+  int EncoderWrite(const Args& x) {
+    if (x.count() != 0) return err::kMalformedCommand;
+    if (int e = EnsureCard()) return e;
+    for (size_t t = 0; t < 3; ++t)
+      if (pendingSet[t]) card->tracks[t] = pendingTracks[t];
+    card->encoded = true;
+    pendingTracks = {};
+    pendingSet = {};
+    return 0;
+  }
+  // "&L1" to "&L3": reads a track of the card.
+  int EncoderRead(const Args& x) {
+    if (x.count() != 0) return err::kMalformedCommand;
+    if (int e = EnsureCard()) return e;
+    const std::string& data = card->tracks[static_cast<size_t>(x.word()[2] - '1')];
+    if (data.empty()) return err::kBlankTrack;
+    value = data;
+    return 0;
+  }
+  // "&CDEW t code", "&CDER t code": the write or read format of track t.
+  int EncoderFormat(const Args& x) {
+    long a = 0;
+    if (x.count() != 2 || !Number(x.fields()[0], &a)) return err::kMalformedCommand;
+    if (a < 1 || a > 3) return err::kParameter;
+    const int t = static_cast<int>(a);
+    const bool write = x.word() == "&CDEW";
+    const int mode = write ? TrackModeOfWriteCode(t, x.fields()[1]) : TrackModeOfReadCode(t, x.fields()[1]);
+    if (mode < 0) return err::kParameter;
+    (write ? trackMode : readMode)[static_cast<size_t>(t - 1)] = mode;
+    return 0;
+  }
+  int EncoderDensity(const Args& x) {
     long a = 0, b = 0;
-    if (word == "&R") {
-      if (!f.empty()) return err::kMalformedCommand;
-      pendingTracks = {};
-      pendingSet = {};
-      return 0;
-    }
-    if (word == "&B") {
-      // "&B t data": the data runs to the CR and may hold blanks.
-      const size_t blank = w.rest.find(' ');
-      if (blank == std::string::npos || !Number(w.rest.substr(0, blank), &a)) return err::kMalformedCommand;
-      const std::string data = w.rest.substr(blank + 1);
-      const bool raw = a >= 11 && a <= 13;
-      if (!raw && (a < 1 || a > 3)) return err::kParameter;
-      const int track = static_cast<int>(raw ? a - 10 : a);
-      const int density = settings["&D " + std::to_string(track)];
-      if (raw) {
-        if (data.size() > TrackCapacity(trackMode[track - 1], density)) return err::kParameter;
-      } else if (!CheckTrackData(trackMode[track - 1], density, data).empty()) {
-        return err::kParameter;
-      }
-      pendingTracks[track - 1] = data;
-      pendingSet[track - 1] = true;
-      return 0;
-    }
-    if (word == "&E*") {
-      if (!f.empty()) return err::kMalformedCommand;
-      if (int e = EnsureCard()) return e;
-      for (size_t t = 0; t < 3; ++t)
-        if (pendingSet[t]) card->tracks[t] = pendingTracks[t];
-      card->encoded = true;
-      pendingTracks = {};
-      pendingSet = {};
-      return 0;
-    }
-    if (word == "&L1" || word == "&L2" || word == "&L3") {
-      if (!f.empty()) return err::kMalformedCommand;
-      if (int e = EnsureCard()) return e;
-      const std::string& data = card->tracks[static_cast<size_t>(word[2] - '1')];
-      if (data.empty()) return err::kBlankTrack;
-      value = data;
-      return 0;
-    }
-    if (word == "&CDEW" || word == "&CDER") {
-      if (f.size() != 2 || !Number(f[0], &a)) return err::kMalformedCommand;
-      if (a < 1 || a > 3) return err::kParameter;
-      const int t = static_cast<int>(a);
-      const bool write = word == "&CDEW";
-      const int mode = write ? TrackModeOfWriteCode(t, f[1]) : TrackModeOfReadCode(t, f[1]);
-      if (mode < 0) return err::kParameter;
-      (write ? trackMode : readMode)[static_cast<size_t>(t - 1)] = mode;
-      return 0;
-    }
-    if (word == "&D") {
-      if (f.size() != 2 || !Number(f[0], &a) || !Number(f[1], &b)) return err::kMalformedCommand;
-      if (a < 1 || a > 3 || (b != 75 && b != 210)) return err::kParameter;
-      settings["&D " + f[0]] = static_cast<int>(b);
-      return 0;
-    }
-    if (word == "&C" || word == "&W") {
-      if (f.size() != 1 || !Number(f[0], &a)) return err::kMalformedCommand;
-      if (a > 1) return err::kParameter;
-      settings[word] = static_cast<int>(a);
-      return 0;
-    }
-    (void)c;
-    return err::kUnknownCommand;
+    if (x.count() != 2 || !Number(x.fields()[0], &a) || !Number(x.fields()[1], &b)) return err::kMalformedCommand;
+    if (a < 1 || a > 3 || (b != 75 && b != 210)) return err::kParameter;
+    settings["&D " + x.fields()[0]] = static_cast<int>(b);
+    return 0;
+  }
+  // "&C", "&W": coercivity and the write mode.
+  int EncoderSetting(const Args& x) {
+    long a = 0;
+    if (x.count() != 1 || !Number(x.fields()[0], &a)) return err::kMalformedCommand;
+    if (a > 1) return err::kParameter;
+    settings[x.word()] = static_cast<int>(a);
+    return 0;
   }
 
   int TestCard(int kind, const std::string& command) {
@@ -761,6 +780,42 @@ struct Printer::Impl {
     return 0;
   }
 };
+
+// Command word -> handler.  Words the printer knows only with a magnetic
+// encoder fitted are marked.
+const std::map<std::string, Printer::Impl::CommandEntry, std::less<>>& Printer::Impl::Commands() {
+  using I = Impl;
+  static const std::map<std::string, CommandEntry, std::less<>> table = {
+      // job and head set-up
+      {"MASTER", {&I::Master}}, {"JOB", {&I::Job}}, {"SXY", {&I::Switch}}, {"FS", {&I::Switch}},
+      {"+C", {&I::Contrast}}, {"+CH", {&I::Contrast}}, {"+CV", {&I::Contrast}},
+      {"+$C", {&I::PanelLevel}}, {"+$L", {&I::PanelLevel}},
+      {"+O", {&I::Offset}}, {"+OY", {&I::Offset}}, {"+OB", {&I::Offset}}, {"+OYB", {&I::Offset}},
+      {"+DLAMI", {&I::Laminate}}, {"HTABLE", {&I::HeadTable}}, {"ATM", {&I::Atm}}, {"MS", {&I::MoveSpeed}},
+      // queries
+      {"V", {&I::Version}}, {"!RIBBON", {&I::RibbonQuery}}, {"!RIBLEN", {&I::RibbonLength}},
+      {"!V", {&I::ValueQuery}}, {"!NL", {&I::PanelCount}}, {"%SERIE", {&I::Serial}},
+      {"CHECK_STATUS", {&I::NoFields}}, {"SLAVE", {&I::NoFields}}, {".", {&I::NoFields}},
+      {"DMSG", {&I::PanelMessage}},
+      // resets and maintenance
+      {"R", {&I::Reset}}, {"RESET", {&I::Reset}}, {"SRESET", {&I::Reset}}, {"HRESET", {&I::Reset}},
+      {"CLEAN", {&I::Clean}}, {"A", {&I::TestCardCommand}},
+      // image memory
+      {"$F", {&I::ClearPlanes}}, {"F", {&I::ClearResin}}, {"vF", {&I::ClearVarnish}},
+      {"G", {&I::ImageHeader}}, {"vG", {&I::ImageHeader}}, {"L", {&I::AreaCommand}}, {"vL", {&I::AreaCommand}},
+      // printing
+      {"IS", {&I::PrintPlane}}, {"I", {&I::PrintResin}}, {"IV", {&I::PrintVarnish}}, {"IH", {&I::PrintHologram}},
+      {"!FF", {&I::SkipPanel}},
+      // card movement
+      {"MI", {&I::FeedCard}}, {"MF", {&I::FlipCard}}, {"MO", {&I::EjectCard}},
+      // magnetic encoder
+      {"&R", {&I::EncoderReset, true}}, {"&B", {&I::EncoderData, true}}, {"&E*", {&I::EncoderWrite, true}},
+      {"&L1", {&I::EncoderRead, true}}, {"&L2", {&I::EncoderRead, true}}, {"&L3", {&I::EncoderRead, true}},
+      {"&CDEW", {&I::EncoderFormat, true}}, {"&CDER", {&I::EncoderFormat, true}},
+      {"&D", {&I::EncoderDensity, true}}, {"&C", {&I::EncoderSetting, true}}, {"&W", {&I::EncoderSetting, true}},
+  };
+  return table;
+}
 
 Printer::Printer(PrinterConfig config) : config_(std::move(config)), impl_(std::make_unique<Impl>(config_)) {}
 Printer::~Printer() = default;
