@@ -132,6 +132,24 @@ function(card_module name kind)
   set_property(GLOBAL APPEND PROPERTY CARD_MODULES ${name})
 endfunction()
 
+# card_core_and_glue(<name> CORE <sources>... LINK <libraries>...)
+#
+# A deliverable's code (the current folder's .cpp files but dllmain.cpp) in two
+# static libraries: <name>_core, the listed sources, pure logic without Windows
+# calls, linking LINK; and <name>_glue, every other source, linking the core.
+# Tests of the core link it alone, so that a Windows call slipping into it
+# fails to link.
+function(card_core_and_glue name)
+  cmake_parse_arguments(S "" "" "CORE;LINK" ${ARGN})
+  list(TRANSFORM S_CORE PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  file(GLOB _glue CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(REMOVE_ITEM _glue ${CMAKE_CURRENT_SOURCE_DIR}/dllmain.cpp ${S_CORE})
+  add_library(${name}_core STATIC ${S_CORE})
+  target_link_libraries(${name}_core PUBLIC ${S_LINK})
+  add_library(${name}_glue STATIC ${_glue})
+  target_link_libraries(${name}_glue PUBLIC ${name}_core)
+endfunction()
+
 # A GoogleTest executable run by CTest.
 function(card_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
