@@ -92,6 +92,156 @@ LPCWSTR ribbonOptionName(int ribbonId) {
                                                                                       : TEXT("printer");
 }
 
+namespace {
+
+using Message = WCHAR (&)[kMessageChars];
+
+bool readPrinter(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  size_t length = 0;
+  if (FAILED(StringCchLengthW(value, kPrinterNameChars, &length)) || length == 0) {
+    say(message, TEXT("--printer needs a printer name of 1 to 220 characters"));
+    return false;
+  }
+  StringCchCopyW(o.printer, kPrinterNameChars, value);
+  return true;
+}
+
+bool readRibbon(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  o.ribbonId = kUnset;
+  if (lstrcmpiW(value, TEXT("printer")) == 0) o.ribbonId = card::kRibbonFromPrinter;
+  for (int id = card::kManualYMCKOK; id <= int(card::kManualRibbonCount); ++id)
+    if (lstrcmpiW(value, kRibbonNames[id - 1]) == 0) o.ribbonId = id;
+  if (o.ribbonId == kUnset) {
+    say(message, TEXT("unknown ribbon \"%ls\" (see --help for the ribbon names)"), value);
+    return false;
+  }
+  return true;
+}
+
+bool readLayout(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  if (!number(value, 0, 3, o.layout)) {
+    say(message, TEXT("--layout needs a layout number from 0 to 3, not \"%ls\""), value);
+    return false;
+  }
+  o.twoSided = true;
+  return true;
+}
+
+bool readCopies(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  if (!number(value, 1, 1000, o.copies)) {
+    say(message, TEXT("--copies needs a number from 1 to 1000, not \"%ls\""), value);
+    return false;
+  }
+  return true;
+}
+
+bool readBlack(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  if (!choose(value, kBlackModes, o.blackPanelMode) &&
+      !number(value, card::kBlackPanelNever, card::kBlackPanelExceptColourPictures, o.blackPanelMode)) {
+    say(message, TEXT("--black is one of never, always, text, except-pictures, not \"%ls\""), value);
+    return false;
+  }
+  return true;
+}
+
+bool readOrientation(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  if (!choose(value, kOrientations, o.orientation)) {
+    say(message, TEXT("--orientation is landscape or portrait, not \"%ls\""), value);
+    return false;
+  }
+  return true;
+}
+
+bool readOverlay(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
+  if (!choose(value, kOverlays, o.overlay)) {
+    say(message, TEXT("--overlay is one of full, none, magstripe, chip-iso, chip-afnor, not \"%ls\""), value);
+    return false;
+  }
+  return true;
+}
+
+// --front, --back.
+bool readPicture(LPCWSTR name, LPCWSTR value, PrintOptions &o, Message message) {
+  if (!*value) {
+    say(message, TEXT("%ls needs a BMP file name"), name);
+    return false;
+  }
+  (same(name, TEXT("--front")) ? o.frontImage : o.backImage) = value;
+  return true;
+}
+
+// --track1, --track2, --track3.
+bool readTrack(LPCWSTR name, LPCWSTR value, PrintOptions &o, Message message) {
+  const int t = name[7] - '1';  // "--trackN"
+  size_t n = 0;
+  for (; value[n]; ++n) {
+    if (n >= kTrackChars[t]) {
+      StringCchPrintfW(message, kMessageChars, TEXT("track %d holds at most %d characters"), t + 1,
+                       int(kTrackChars[t]));
+      return false;
+    }
+    if (!trackCharAllowed(t, value[n])) {
+      StringCchPrintfW(message, kMessageChars,
+                       t == 0 ? TEXT("track 1 takes capital letters, digits, blanks and punctuation other than %% and ?")
+                              : TEXT("track %d takes digits and : < = > only"),
+                       t + 1);
+      return false;
+    }
+    o.tracks[t][n] = char(value[n]);
+  }
+  o.tracks[t][n] = 0;
+  o.trackGiven[t] = true;
+  return true;
+}
+
+// The options that take a value, and what reads it.
+struct ValueOption {
+  LPCWSTR name;
+  bool (*read)(LPCWSTR name, LPCWSTR value, PrintOptions &o, Message message);
+};
+const ValueOption kValueOptions[] = {
+    {TEXT("--printer"), readPrinter}, {TEXT("--ribbon"), readRibbon},   {TEXT("--layout"), readLayout},
+    {TEXT("--copies"), readCopies},   {TEXT("--black"), readBlack},     {TEXT("--orientation"), readOrientation},
+    {TEXT("--overlay"), readOverlay}, {TEXT("--front"), readPicture},   {TEXT("--back"), readPicture},
+    {TEXT("--track1"), readTrack},    {TEXT("--track2"), readTrack},    {TEXT("--track3"), readTrack}};
+
+// The option argv[i] names, with its value ("--name value", taking the next
+// argument, or "--name=value"); NULL with a message when there is none.
+const ValueOption *valueOption(int argc, LPCWSTR const *argv, int &i, LPCWSTR &value, Message message) {
+  LPCWSTR arg = argv[i];
+  for (const ValueOption &v : kValueOptions) {
+    if (same(arg, v.name)) {
+      if (i + 1 >= argc) {
+        say(message, TEXT("%ls needs a value"), v.name);
+        return nullptr;
+      }
+      value = argv[++i];
+      return &v;
+    }
+    if (withValue(arg, v.name, value)) return &v;
+  }
+  say(message, arg[0] == '-' ? TEXT("unknown option %ls") : TEXT("unexpected argument \"%ls\""), arg);
+  return nullptr;
+}
+
+// The options that only make sense together.
+bool checkPictures(PrintOptions &o, Message message) {
+  if (o.backImage && !o.frontImage) {
+    say(message, TEXT("--back needs --front: a card of your own pictures has both"));
+    return false;
+  }
+  // Both sides of a card of one's own pictures are drawn from them; a
+  // two-sided card with a front picture alone has nothing for its back.
+  if (o.frontImage && !o.backImage && o.twoSided) {
+    say(message, TEXT("a two-sided card of your own pictures needs --back (or leave out --two-sided and --layout)"));
+    return false;
+  }
+  if (o.backImage) o.twoSided = true;
+  return true;
+}
+
+}  // namespace
+
 bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&message)[kMessageChars]) {
   o = PrintOptions{};
   message[0] = 0;
@@ -106,114 +256,11 @@ bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&messag
       o.twoSided = true;
       continue;
     }
-    static const LPCWSTR kWithValue[] = {TEXT("--printer"), TEXT("--ribbon"), TEXT("--layout"), TEXT("--copies"),
-                                         TEXT("--black"),   TEXT("--orientation"), TEXT("--overlay"),
-                                         TEXT("--front"),   TEXT("--back"),   TEXT("--track1"), TEXT("--track2"),
-                                         TEXT("--track3")};
-    LPCWSTR name = nullptr, value = nullptr;
-    for (LPCWSTR n : kWithValue) {
-      if (same(arg, n)) {
-        if (i + 1 >= argc) {
-          say(message, TEXT("%ls needs a value"), n);
-          return false;
-        }
-        name = n;
-        value = argv[++i];
-        break;
-      }
-      if (withValue(arg, n, value)) {
-        name = n;
-        break;
-      }
-    }
-    if (!name) {
-      say(message, arg[0] == '-' ? TEXT("unknown option %ls") : TEXT("unexpected argument \"%ls\""), arg);
-      return false;
-    }
-
-    if (same(name, TEXT("--printer"))) {
-      size_t length = 0;
-      if (FAILED(StringCchLengthW(value, kPrinterNameChars, &length)) || length == 0) {
-        say(message, TEXT("--printer needs a printer name of 1 to 220 characters"));
-        return false;
-      }
-      StringCchCopyW(o.printer, kPrinterNameChars, value);
-    } else if (same(name, TEXT("--ribbon"))) {
-      o.ribbonId = kUnset;
-      if (lstrcmpiW(value, TEXT("printer")) == 0) o.ribbonId = card::kRibbonFromPrinter;
-      for (int id = card::kManualYMCKOK; id <= int(card::kManualRibbonCount); ++id)
-        if (lstrcmpiW(value, kRibbonNames[id - 1]) == 0) o.ribbonId = id;
-      if (o.ribbonId == kUnset) {
-        say(message, TEXT("unknown ribbon \"%ls\" (see --help for the ribbon names)"), value);
-        return false;
-      }
-    } else if (same(name, TEXT("--layout"))) {
-      if (!number(value, 0, 3, o.layout)) {
-        say(message, TEXT("--layout needs a layout number from 0 to 3, not \"%ls\""), value);
-        return false;
-      }
-      o.twoSided = true;
-    } else if (same(name, TEXT("--copies"))) {
-      if (!number(value, 1, 1000, o.copies)) {
-        say(message, TEXT("--copies needs a number from 1 to 1000, not \"%ls\""), value);
-        return false;
-      }
-    } else if (same(name, TEXT("--black"))) {
-      if (!choose(value, kBlackModes, o.blackPanelMode) &&
-          !number(value, card::kBlackPanelNever, card::kBlackPanelExceptColourPictures, o.blackPanelMode)) {
-        say(message, TEXT("--black is one of never, always, text, except-pictures, not \"%ls\""), value);
-        return false;
-      }
-    } else if (same(name, TEXT("--orientation"))) {
-      if (!choose(value, kOrientations, o.orientation)) {
-        say(message, TEXT("--orientation is landscape or portrait, not \"%ls\""), value);
-        return false;
-      }
-    } else if (same(name, TEXT("--overlay"))) {
-      if (!choose(value, kOverlays, o.overlay)) {
-        say(message, TEXT("--overlay is one of full, none, magstripe, chip-iso, chip-afnor, not \"%ls\""), value);
-        return false;
-      }
-    } else if (same(name, TEXT("--front")) || same(name, TEXT("--back"))) {
-      if (!*value) {
-        say(message, TEXT("%ls needs a BMP file name"), name);
-        return false;
-      }
-      (same(name, TEXT("--front")) ? o.frontImage : o.backImage) = value;
-    } else {
-      const int t = name[7] - '1';  // "--trackN"
-      size_t n = 0;
-      for (; value[n]; ++n) {
-        if (n >= kTrackChars[t]) {
-          StringCchPrintfW(message, kMessageChars, TEXT("track %d holds at most %d characters"), t + 1,
-                           int(kTrackChars[t]));
-          return false;
-        }
-        if (!trackCharAllowed(t, value[n])) {
-          StringCchPrintfW(message, kMessageChars,
-                           t == 0 ? TEXT("track 1 takes capital letters, digits, blanks and punctuation other than %% and ?")
-                                  : TEXT("track %d takes digits and : < = > only"),
-                           t + 1);
-          return false;
-        }
-        o.tracks[t][n] = char(value[n]);
-      }
-      o.tracks[t][n] = 0;
-      o.trackGiven[t] = true;
-    }
+    LPCWSTR value = nullptr;
+    const ValueOption *option = valueOption(argc, argv, i, value, message);
+    if (!option || !option->read(option->name, value, o, message)) return false;
   }
-  if (o.backImage && !o.frontImage) {
-    say(message, TEXT("--back needs --front: a card of your own pictures has both"));
-    return false;
-  }
-  // Both sides of a card of one's own pictures are drawn from them; a
-  // two-sided card with a front picture alone has nothing for its back.
-  if (o.frontImage && !o.backImage && o.twoSided) {
-    say(message, TEXT("a two-sided card of your own pictures needs --back (or leave out --two-sided and --layout)"));
-    return false;
-  }
-  if (o.backImage) o.twoSided = true;
-  return true;
+  return checkPictures(o, message);
 }
 
 LPCWSTR usageText() {
