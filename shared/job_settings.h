@@ -21,11 +21,13 @@ constexpr size_t kOverlayPathChars = 512;
 // ---------------------------------------------------------------------------
 // The values of the record's fields.  The record stores plain integers, and a
 // record from outside may hold any of them; the rules compare fields with
-// these names, and each rule says what it makes of a value without a name.
+// these names, and a value without a name goes wherever a rule's comparison
+// takes it.
 
 // Yes/no fields (duplex, blackBitmap, hasEncoder, macroProcessing, an overlay
-// record's rotated, hologramEnabled): 1 is yes.  The rules test for exactly
-// the value they name, so a 2 is neither.
+// record's rotated, hologramEnabled): 1 is yes.  Some rules test for
+// kSettingOn, others for anything but kSettingOff, so a 2 counts as yes for
+// some and as no for others.
 enum SettingSwitch : int16_t { kSettingOff = 0, kSettingOn = 1 };
 
 // rotate180: the sides printed turned by 180 degrees.  A one-sided job's only
