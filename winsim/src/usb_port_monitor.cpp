@@ -4,6 +4,13 @@
 // plugged into it; reads return the device's answers.  Reads and writes end
 // after the port's time-outs on the simulated clock, so a silent or stalled
 // device never holds the spooler's thread for good.
+//
+// A device belongs to the test that plugged it in, and the test may destroy
+// it once it is unplugged: unplugging (and resetting the machine) waits for
+// the calls into the device that are under way, and a call that starts
+// afterwards, or goes on after one of its pauses, finds the port empty.
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 
@@ -32,10 +39,16 @@ struct UsbPort {
   std::u16string name;
   std::shared_ptr<UsbDevice> device;
   HANDLE answers = nullptr;  // auto-reset event, set by the device's notifier
+  int callsInDevice = 0;     // calls into `device` under way, guarded by g_usbLock
 };
 
 std::mutex g_usbLock;
+std::condition_variable g_deviceCallEnded;  // a call into a device returned, waited on with g_usbLock
 std::map<std::u16string, std::shared_ptr<UsbPort>> g_usbPorts;  // by upper-case name
+
+// An unplugged device whose calls do not end within this long (real time) is
+// given up on: its calls are the test's own code and should never block.
+constexpr auto kDeviceCallDrain = std::chrono::seconds(60);
 
 struct UsbPortHandle {
   uint32_t magic = kPortMagic;
@@ -44,14 +57,15 @@ struct UsbPortHandle {
   std::mutex lock;  // guards the time-outs: a language monitor may set them from another thread
 };
 
+// Handles are shared with the calls that use them, so that a ClosePort (or a
+// machine reset) on another thread never frees one under a running call.
 std::mutex g_handleLock;
-std::vector<UsbPortHandle *> g_portHandles;
+std::map<HANDLE, std::shared_ptr<UsbPortHandle>> g_portHandles;
 
-UsbPortHandle *portHandle(HANDLE h) {
+std::shared_ptr<UsbPortHandle> portHandle(HANDLE h) {
   std::lock_guard<std::mutex> g(g_handleLock);
-  for (auto *p : g_portHandles)
-    if (p == h && p->magic == kPortMagic) return p;
-  return nullptr;
+  auto it = g_portHandles.find(h);
+  return it != g_portHandles.end() && it->second->magic == kPortMagic ? it->second : nullptr;
 }
 
 std::shared_ptr<UsbPort> findPort(const std::u16string &name, bool create) {
@@ -73,11 +87,50 @@ std::shared_ptr<UsbDevice> deviceOf(const std::shared_ptr<UsbPort> &p) {
   return p->device;
 }
 
+// One call into the device plugged into a port, counted while it runs so that
+// unplugging waits for it.  Empty when the port holds no device, or another
+// one than `expected` (a transfer stays with the device it started on).
+class DeviceCall {
+ public:
+  DeviceCall(const std::shared_ptr<UsbPort> &port, const UsbDevice *expected = nullptr) : port_(port) {
+    std::lock_guard<std::mutex> g(g_usbLock);
+    if (port_->device && (!expected || port_->device.get() == expected)) {
+      device_ = port_->device.get();
+      ++port_->callsInDevice;
+    }
+  }
+  ~DeviceCall() {
+    if (!device_) return;
+    std::lock_guard<std::mutex> g(g_usbLock);
+    --port_->callsInDevice;
+    g_deviceCallEnded.notify_all();
+  }
+  DeviceCall(const DeviceCall &) = delete;
+  DeviceCall &operator=(const DeviceCall &) = delete;
+  explicit operator bool() const { return device_ != nullptr; }
+  UsbDevice *operator->() const { return device_; }
+
+ private:
+  std::shared_ptr<UsbPort> port_;
+  UsbDevice *device_ = nullptr;  // kept alive by the port until the count drops
+};
+
+// Takes the device out of its port and waits for the calls into it that are
+// under way; returns it (or NULL when the port was empty).
+std::shared_ptr<UsbDevice> unplug(UsbPort &port) {
+  std::unique_lock<std::mutex> lk(g_usbLock);
+  std::shared_ptr<UsbDevice> old;
+  old.swap(port.device);
+  if (!g_deviceCallEnded.wait_for(lk, kDeviceCallDrain, [&] { return port.callsInDevice == 0; }))
+    OutputDebugStringA("winsim: a call into an unplugged USB device did not return");
+  return old;
+}
+
 // The handle and plugged-in device of a read or write call, or NULL with the
 // call's error set: a bad handle, a missing count or buffer, no device.
-UsbPortHandle *transferPort(HANDLE hPort, const void *buffer, DWORD size, const void *count,
-                            std::shared_ptr<UsbDevice> &device) {
-  UsbPortHandle *h = portHandle(hPort);
+std::shared_ptr<UsbPortHandle> transferPort(HANDLE hPort, const void *buffer, DWORD size, const void *count,
+                                            std::shared_ptr<UsbDevice> &device) {
+  auto h = portHandle(hPort);
   if (!h || !count || (!buffer && size)) {
     SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return nullptr;
@@ -111,11 +164,11 @@ BOOL WINAPI usbOpenPort(LPWSTR pName, PHANDLE pHandle) {
     SetLastError(ERROR_UNKNOWN_PORT);
     return FALSE;
   }
-  auto *h = new UsbPortHandle;
+  auto h = std::make_shared<UsbPortHandle>();
   h->port = port;
   std::lock_guard<std::mutex> g(g_handleLock);
-  g_portHandles.push_back(h);
-  *pHandle = h;
+  g_portHandles[h.get()] = h;
+  *pHandle = h.get();
   return TRUE;
 }
 
@@ -124,7 +177,7 @@ BOOL WINAPI usbStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWOR
   (void)JobId;
   (void)Level;
   (void)pDocInfo;
-  UsbPortHandle *h = portHandle(hPort);
+  auto h = portHandle(hPort);
   if (!h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -140,7 +193,7 @@ BOOL WINAPI usbStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWOR
 BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
   if (pcbWritten) *pcbWritten = 0;
   std::shared_ptr<UsbDevice> device;
-  UsbPortHandle *h = transferPort(hPort, pBuffer, cbBuf, pcbWritten, device);
+  auto h = transferPort(hPort, pBuffer, cbBuf, pcbWritten, device);
   if (!h) return FALSE;
   COMMTIMEOUTS t;
   {
@@ -154,8 +207,12 @@ BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbW
   const uint64_t start = virtualNowMs();
   DWORD done = 0;
   while (done < cbBuf) {
-    long n = device->write(pBuffer + done, cbBuf - done);
-    if (n < 0) {
+    long n = -1;
+    {
+      DeviceCall call(h->port, device.get());
+      if (call) n = call->write(pBuffer + done, cbBuf - done);
+    }
+    if (n < 0) {  // gone, or unplugged while the write waited
       *pcbWritten = done;
       SetLastError(ERROR_DEVICE_NOT_CONNECTED);
       return FALSE;
@@ -176,7 +233,7 @@ BOOL WINAPI usbWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbW
 BOOL WINAPI usbReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) {
   if (pcbRead) *pcbRead = 0;
   std::shared_ptr<UsbDevice> device;
-  UsbPortHandle *h = transferPort(hPort, pBuffer, cbBuffer, pcbRead, device);
+  auto h = transferPort(hPort, pBuffer, cbBuffer, pcbRead, device);
   if (!h) return FALSE;
   if (cbBuffer == 0) return TRUE;
   COMMTIMEOUTS t;
@@ -195,8 +252,12 @@ BOOL WINAPI usbReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pc
       immediate ? 0 : uint64_t(t.ReadTotalTimeoutConstant) + uint64_t(t.ReadTotalTimeoutMultiplier) * cbBuffer;
   const uint64_t start = virtualNowMs();
   for (;;) {
-    long n = device->read(pBuffer, cbBuffer);
-    if (n < 0) {
+    long n = -1;
+    {
+      DeviceCall call(h->port, device.get());
+      if (call) n = call->read(pBuffer, cbBuffer);
+    }
+    if (n < 0) {  // gone, or unplugged while the read waited
       SetLastError(ERROR_DEVICE_NOT_CONNECTED);
       return FALSE;
     }
@@ -220,16 +281,14 @@ BOOL WINAPI usbEndDocPort(HANDLE hPort) {
 
 BOOL WINAPI usbClosePort(HANDLE hPort) {
   std::lock_guard<std::mutex> g(g_handleLock);
-  for (auto it = g_portHandles.begin(); it != g_portHandles.end(); ++it) {
-    if (*it == hPort && (*it)->magic == kPortMagic) {
-      (*it)->magic = 0;
-      delete *it;
-      g_portHandles.erase(it);
-      return TRUE;
-    }
+  auto it = g_portHandles.find(hPort);
+  if (it == g_portHandles.end() || it->second->magic != kPortMagic) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
   }
-  SetLastError(ERROR_INVALID_HANDLE);
-  return FALSE;
+  it->second->magic = 0;  // a call still running on it finishes; later ones fail
+  g_portHandles.erase(it);
+  return TRUE;
 }
 
 BOOL WINAPI usbGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
@@ -239,7 +298,7 @@ BOOL WINAPI usbGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pVal
   (void)lpInBuffer;
   (void)cbInBuffer;
   if (lpcbReturned) *lpcbReturned = 0;
-  UsbPortHandle *h = portHandle(hPort);
+  auto h = portHandle(hPort);
   if (!h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -254,9 +313,13 @@ BOOL WINAPI usbGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pVal
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  auto device = deviceOf(h->port);
   uint8_t status = 0;
-  if (!device || !device->lineStatus(status)) {
+  bool answered = false;
+  {
+    DeviceCall call(h->port);
+    answered = call && call->lineStatus(status);
+  }
+  if (!answered) {
     SetLastError(ERROR_DEVICE_NOT_CONNECTED);
     return FALSE;
   }
@@ -266,7 +329,7 @@ BOOL WINAPI usbGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pVal
 }
 
 BOOL WINAPI usbSetPortTimeOuts(HANDLE hPort, LPCOMMTIMEOUTS lpCTO, DWORD reserved) {
-  UsbPortHandle *h = portHandle(hPort);
+  auto h = portHandle(hPort);
   if (!h || !lpCTO || reserved != 0) {
     SetLastError(h ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return FALSE;
@@ -308,15 +371,13 @@ void resetUsbPorts() {
     std::lock_guard<std::mutex> g(g_usbLock);
     ports.swap(g_usbPorts);
   }
+  // Every device unplugged, its calls ended, before the test may destroy it.
   for (auto &kv : ports) {
-    if (kv.second->device) kv.second->device->setAnswerNotifier({});
+    if (auto old = unplug(*kv.second)) old->setAnswerNotifier({});
     CloseHandle(kv.second->answers);
   }
   std::lock_guard<std::mutex> g(g_handleLock);
-  for (auto *h : g_portHandles) {
-    h->magic = 0;
-    delete h;
-  }
+  for (auto &kv : g_portHandles) kv.second->magic = 0;
   g_portHandles.clear();
 }
 
@@ -344,12 +405,7 @@ const MONITOR *usbPortMonitorTable() { return &spool::usbPortMonitor(); }
 void detachUsbDevice(const std::u16string &portName) {
   auto port = spool::findPort(portName, false);
   if (!port) return;
-  std::shared_ptr<UsbDevice> old;
-  {
-    std::lock_guard<std::mutex> g(spool::g_usbLock);
-    old.swap(port->device);
-  }
-  if (old) old->setAnswerNotifier({});
+  if (auto old = spool::unplug(*port)) old->setAnswerNotifier({});
 }
 
 }  // namespace winsim

@@ -1,7 +1,10 @@
 // The spooler's monitors: the USB port monitor with a device plugged into its
 // port, a language monitor stacked on it, and each printer's despooling
 // thread.  Time-outs run on the scaled clock: every test checks the simulated
-// time a wait took, and the real time stays small.
+// time a wait took, and the real time stays small.  A check that something
+// happens at once runs on the unscaled clock, and a state another thread
+// reaches is waited for in real time, so that a slow build or a busy machine
+// cannot turn a scheduling delay into a failure.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -118,12 +121,86 @@ class FakeDevice : public winsim::UsbDevice {
   int writes_ = 0;
 };
 
+// A device that holds each write inside itself until the test opens its
+// gate, as a printer slow to take a block: for what goes on while a call is
+// under way.  It notes when a write returns; the test notes its own steps in
+// the same list, to see their order.
+class GatedDevice : public winsim::UsbDevice {
+ public:
+  long write(const uint8_t *data, size_t size) override {
+    std::unique_lock<std::mutex> lk(lock_);
+    ++inside_;
+    changed_.notify_all();
+    changed_.wait(lk, [&] { return open_; });
+    --inside_;
+    size_t n = std::min<size_t>(size, 3);
+    received_.append(reinterpret_cast<const char *>(data), n);
+    events_.push_back("write");
+    return long(n);
+  }
+  long read(uint8_t *, size_t) override { return 0; }
+  bool lineStatus(uint8_t &status) override {
+    status = 0x18;
+    return true;
+  }
+
+  bool waitUntilInside() {
+    std::unique_lock<std::mutex> lk(lock_);
+    return changed_.wait_for(lk, std::chrono::seconds(30), [&] { return inside_ > 0; });
+  }
+  void openGate() {
+    std::lock_guard<std::mutex> g(lock_);
+    open_ = true;
+    changed_.notify_all();
+  }
+  void note(const std::string &event) {
+    std::lock_guard<std::mutex> g(lock_);
+    events_.push_back(event);
+  }
+  std::vector<std::string> events() {
+    std::lock_guard<std::mutex> g(lock_);
+    return events_;
+  }
+  std::string received() {
+    std::lock_guard<std::mutex> g(lock_);
+    return received_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  int inside_ = 0;
+  bool open_ = false;
+  std::string received_;
+  std::vector<std::string> events_;
+};
+
 // Real time of a call, to show that simulated waits cost little.
 template <typename F>
 double realMs(F f) {
   auto t0 = std::chrono::steady_clock::now();
   f();
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Waits (in real time, up to a bound that only a hang reaches) for a state
+// that another thread brings about.
+template <typename F>
+bool eventually(F condition) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// The status bits of a job as GetJobW reports them; 0 for an unknown job.
+DWORD jobStatus(HANDLE printer, DWORD id) {
+  BYTE info[512];
+  DWORD needed = 0;
+  if (!GetJobW(printer, id, 1, info, sizeof(info), &needed)) return 0;
+  return reinterpret_cast<JOB_INFO_1W *>(info)->Status;
 }
 
 class Monitors : public ::testing::Test {
@@ -219,6 +296,9 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   EXPECT_EQ(n, 0u);
   EXPECT_GE(GetTickCount() - t0, 15000u);
   EXPECT_LT(real, 2000.0);
+  // The port's own time-out, on the unscaled clock from here on: what ends
+  // early must do so by a margin that no scheduling delay eats up.
+  winsim::setClockScale(1.0);
   COMMTIMEOUTS shortWrite{0, 0, 0, 0, 100};
   EXPECT_FALSE(pm->pfnSetPortTimeOuts(port, &shortWrite, 1));  // the reserved argument must be 0
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
@@ -226,6 +306,7 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   t0 = GetTickCount();
   EXPECT_TRUE(pm->pfnWritePort(port, data, 4, &n));
   EXPECT_EQ(n, 0u);
+  EXPECT_GE(GetTickCount() - t0, 100u);
   EXPECT_LT(GetTickCount() - t0, 5000u);
   device->setStalled(false);
 
@@ -237,6 +318,7 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "ok");
   COMMTIMEOUTS reads{0, 0, 2000, 0, 100};
   ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &reads, 0));
+  winsim::setClockScale(1000.0);
   t0 = GetTickCount();
   real = realMs([&] { EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n)); });
   EXPECT_EQ(n, 0u);
@@ -244,6 +326,7 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   EXPECT_LT(real, 1000.0);
   COMMTIMEOUTS immediate{MAXDWORD, 0, 0, 0, 100};
   ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &immediate, 0));
+  winsim::setClockScale(1.0);
   t0 = GetTickCount();
   EXPECT_TRUE(pm->pfnReadPort(port, buf, sizeof(buf), &n));
   EXPECT_EQ(n, 0u);
@@ -262,10 +345,12 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   device->setStalled(false);
 
   // An answer that comes while a read waits ends the wait long before the
-  // time-out: the device's notifier wakes it.
+  // time-out: the device's notifier wakes it.  (Ten times faster than real
+  // time: the answering thread's start costs no simulated minute.)
   EXPECT_TRUE(device->hasNotifier());
   COMMTIMEOUTS longRead{0, 0, 600000, 0, 100};
   ASSERT_TRUE(pm->pfnSetPortTimeOuts(port, &longRead, 0));
+  winsim::setClockScale(10.0);
   std::thread answer([&] {
     Sleep(300);
     device->giveAnswer("late");
@@ -302,6 +387,95 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   EXPECT_TRUE(pm->pfnClosePort(port));
   EXPECT_FALSE(pm->pfnClosePort(port));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
+// A device belongs to the test: once unplugged it may be destroyed, so
+// unplugging waits for the call inside it, and the write it was part of ends
+// there with the bytes taken.
+TEST_F(Monitors, UnpluggingWaitsForTheCallInsideTheDevice) {
+  auto gated = std::make_shared<GatedDevice>();
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB002", gated));
+  const MONITOR *pm = winsim::usbPortMonitorTable();
+  std::u16string name = u"USB002", printer = u"P";
+  HANDLE port = nullptr, probe = nullptr;
+  ASSERT_TRUE(pm->pfnOpenPort(name.data(), &port));
+  ASSERT_TRUE(pm->pfnOpenPort(name.data(), &probe));
+
+  BYTE data[] = "0123456789";
+  DWORD written = 99, error = 0;
+  BOOL ok = TRUE;
+  std::thread writer([&] {
+    ok = pm->pfnWritePort(port, data, 10, &written);
+    error = GetLastError();
+  });
+  ASSERT_TRUE(gated->waitUntilInside());
+  std::thread unplugger([&] {
+    winsim::detachUsbDevice(u"USB002");
+    gated->note("unplugged");
+  });
+  // The port is empty as soon as the device is out; the call inside it goes
+  // on until the device lets it go.
+  EXPECT_TRUE(eventually([&] { return !pm->pfnStartDocPort(probe, printer.data(), 1, 1, nullptr); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(gated->events(), std::vector<std::string>{});
+  gated->openGate();
+  unplugger.join();
+  writer.join();
+  EXPECT_EQ(gated->events(), (std::vector<std::string>{"write", "unplugged"}));
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(error, DWORD(ERROR_DEVICE_NOT_CONNECTED));
+  EXPECT_EQ(written, 3u);
+  EXPECT_EQ(gated->received(), "012");
+  EXPECT_TRUE(pm->pfnClosePort(port));
+  EXPECT_TRUE(pm->pfnClosePort(probe));
+}
+
+// The wait for the spooler guards the test's progress: its bound is real
+// time, which the clock's scale does not shrink, so a job that is merely slow
+// in real time (a slow build, a busy machine) is waited for.
+TEST_F(Monitors, TheWaitForTheSpoolerIsBoundInRealTime) {
+  auto gated = std::make_shared<GatedDevice>();
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB002", gated));
+  addPrinter(u"Card", u"USB002", nullptr);
+  HANDLE h = open(u"Card");
+  print(h, "abc");
+  ASSERT_TRUE(gated->waitUntilInside());
+  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 0));
+  std::thread slow([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    gated->openGate();
+  });
+  // Ten seconds of simulated time would be 10 ms of real time here.
+  double real = realMs([&] { EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 10000)); });
+  slow.join();
+  EXPECT_GE(real, 150.0);
+  EXPECT_EQ(gated->received(), "abc");
+  ClosePrinter(h);
+}
+
+// Resetting the machine stops the despooling threads before it unplugs the
+// devices: when it returns nothing writes to them any more.
+TEST_F(Monitors, ResettingTheMachineStopsThePrinterThreadsBeforeTheDevicesGo) {
+  auto gated = std::make_shared<GatedDevice>();
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB002", gated));
+  addPrinter(u"Card", u"USB002", nullptr);
+  HANDLE h = open(u"Card");
+  print(h, "0123456789");
+  ClosePrinter(h);
+  ASSERT_TRUE(gated->waitUntilInside());
+  std::thread reset([&] {
+    winsim::resetMachine();
+    gated->note("reset");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  gated->openGate();
+  reset.join();
+  auto events = gated->events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), "reset");
+  EXPECT_EQ(events.front(), "write");
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(gated->events(), events);
 }
 
 TEST_F(Monitors, EnumPortsListsUsbAndLocalPorts) {
@@ -495,6 +669,9 @@ TEST_F(Monitors, AMonitorThatCannotLoadFailsTheJob) {
 // ------------------------------------------------------------ the despooling thread
 
 TEST_F(Monitors, EachPrinterDespoolsItsJobsInOrderOnItsOwnThread) {
+  // The stall limit (five simulated minutes) is six real seconds away at this
+  // scale: far beyond what the steps below take on any machine.
+  winsim::setClockScale(50.0);
   addPrinter(u"Card", u"USB001", nullptr);  // straight on the port monitor
   HANDLE h = open(u"Card");
   // EndDocPrinter returns while the device takes nothing: the job waits in
@@ -507,7 +684,9 @@ TEST_F(Monitors, EachPrinterDespoolsItsJobsInOrderOnItsOwnThread) {
     third = print(h, "three;");
   });
   EXPECT_LT(real, 1000.0);
-  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 1000));
+  ASSERT_TRUE(eventually([&] { return jobStatus(h, first) & JOB_STATUS_PRINTING; }));
+  Sleep(1000);
+  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 0));
   EXPECT_EQ(device->received(), "");
 
   // The jobs as a monitor sees them: the first printing, the others waiting
@@ -560,6 +739,9 @@ TEST_F(Monitors, PrintersSharingAPortTakeTurns) {
 }
 
 TEST_F(Monitors, ADeviceThatNeverTakesBytesDoesNotHoldTheQueueForEver) {
+  // Until the job is deleted its stall limit must stay far off: three real
+  // seconds at this scale.
+  winsim::setClockScale(100.0);
   addPrinter(u"Card", u"USB001", nullptr);
   addPrinter(u"Other", u"USB002", nullptr);
   auto other = std::make_shared<FakeDevice>();
@@ -569,18 +751,20 @@ TEST_F(Monitors, ADeviceThatNeverTakesBytesDoesNotHoldTheQueueForEver) {
   DWORD id = print(h, "stuck");
   // Another printer's queue runs on while this one waits.
   print(h2, "free");
-  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Other", 5000));
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Other"));
   EXPECT_EQ(other->received(), "free");
 
-  // Deleting the job ends its wait at the next write.
+  // Deleting the job ends its wait at the next write, long before the stall
+  // limit.
   ASSERT_TRUE(SetJobW(h, id, 0, nullptr, JOB_CONTROL_DELETE));
-  double real = realMs([&] { EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 120000)); });
+  double real = realMs([&] { EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card")); });
   EXPECT_LT(real, 2000.0);
   EXPECT_TRUE(winsim::printJobs(u"Card")[0].aborted);
 
   // Left alone, the spooler gives the job up after its stall limit.
+  winsim::setClockScale(1000.0);
   print(h, "stuck again");
-  EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 400000));
+  EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
   auto jobs = winsim::printJobs(u"Card");
   ASSERT_EQ(jobs.size(), 2u);
   EXPECT_TRUE(jobs[1].aborted);
@@ -590,28 +774,31 @@ TEST_F(Monitors, ADeviceThatNeverTakesBytesDoesNotHoldTheQueueForEver) {
 }
 
 TEST_F(Monitors, ARefusedJobStartIsTriedAgainUntilThePrinterIsBack) {
+  // The job must outlast the steps until the device is back: its stall limit
+  // is three real seconds away at this scale, its next try 30 ms.
+  winsim::setClockScale(100.0);
   addPrinter(u"Card", u"USB001", nullptr);
   HANDLE h = open(u"Card");
   // Unplugged: the port monitor refuses the start; the job waits in error.
   winsim::detachUsbDevice(u"USB001");
   DWORD id = print(h, "later");
-  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 10000));
-  BYTE info[512];
-  DWORD needed = 0;
-  ASSERT_TRUE(GetJobW(h, id, 1, info, sizeof(info), &needed));
-  EXPECT_EQ(reinterpret_cast<JOB_INFO_1W *>(info)->Status & JOB_STATUS_ERROR, DWORD(JOB_STATUS_ERROR));
+  ASSERT_TRUE(eventually([&] { return jobStatus(h, id) & JOB_STATUS_ERROR; }));
+  Sleep(10000);
+  EXPECT_FALSE(winsim::waitForSpoolerIdle(u"Card", 0));
+  EXPECT_EQ(jobStatus(h, id) & JOB_STATUS_ERROR, DWORD(JOB_STATUS_ERROR));
   // Plugged in again: the next try prints it.
   ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
-  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card", 10000));
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
   EXPECT_EQ(device->received(), "later");
   auto jobs = winsim::printJobs(u"Card");
   EXPECT_FALSE(jobs[0].aborted);
   EXPECT_EQ(jobs[0].status & JOB_STATUS_ERROR, 0u);
 
   // Never back: given up after the stall limit.
+  winsim::setClockScale(1000.0);
   winsim::detachUsbDevice(u"USB001");
   print(h, "never");
-  EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card", 400000));
+  EXPECT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
   EXPECT_TRUE(winsim::printJobs(u"Card")[1].aborted);
   ClosePrinter(h);
 }
