@@ -14,12 +14,22 @@ namespace {
 
 thread_local DWORD t_lastError = 0;
 
-std::mutex g_waitLock;
-std::condition_variable g_waitCv;
-
-std::mutex g_handleLock;
-std::unordered_set<KObject *> g_live;
-std::map<std::u16string, KObject *> g_named;
+// Threads are detached, as Windows threads are: one may still be leaving
+// (or be blocked in a wait) when the process runs its static destructors.
+// The wait condition and the handle table such a thread touches are made on
+// first use and never destroyed.
+std::mutex &handleLock() {
+  static auto *lock = new std::mutex;
+  return *lock;
+}
+std::unordered_set<KObject *> &liveObjects() {
+  static auto *live = new std::unordered_set<KObject *>;
+  return *live;
+}
+std::map<std::u16string, KObject *> &namedObjects() {
+  static auto *named = new std::map<std::u16string, KObject *>;
+  return *named;
+}
 
 // ----- clock
 std::mutex g_clockLock;
@@ -53,20 +63,26 @@ DWORD currentTid() {
   return t_tid;
 }
 
-std::mutex &waitLock() { return g_waitLock; }
-std::condition_variable &waitCondition() { return g_waitCv; }
-void notifyWaiters() { g_waitCv.notify_all(); }
+std::mutex &waitLock() {
+  static auto *lock = new std::mutex;
+  return *lock;
+}
+std::condition_variable &waitCondition() {
+  static auto *cv = new std::condition_variable;
+  return *cv;
+}
+void notifyWaiters() { waitCondition().notify_all(); }
 
 HANDLE registerObject(KObject *obj) {
-  std::lock_guard<std::mutex> g(g_handleLock);
-  g_live.insert(obj);
+  std::lock_guard<std::mutex> g(handleLock());
+  liveObjects().insert(obj);
   return obj;
 }
 
 KObject *lookupAny(HANDLE h) {
-  std::lock_guard<std::mutex> g(g_handleLock);
+  std::lock_guard<std::mutex> g(handleLock());
   auto *o = static_cast<KObject *>(h);
-  if (!h || !g_live.count(o)) {
+  if (!h || !liveObjects().count(o)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -87,37 +103,37 @@ KObject *lookup(HANDLE h, Kind kind) {
 void release(KObject *obj) {
   if (!obj) return;
   {
-    std::lock_guard<std::mutex> g(g_handleLock);
+    std::lock_guard<std::mutex> g(handleLock());
     if (obj->refs.fetch_sub(1) != 1) return;
-    g_live.erase(obj);
+    liveObjects().erase(obj);
     if (!obj->name.empty()) {
-      auto it = g_named.find(obj->name);
-      if (it != g_named.end() && it->second == obj) g_named.erase(it);
+      auto it = namedObjects().find(obj->name);
+      if (it != namedObjects().end() && it->second == obj) namedObjects().erase(it);
     }
   }
   delete obj;
 }
 
 KObject *findNamed(const std::u16string &name) {
-  std::lock_guard<std::mutex> g(g_handleLock);
-  auto it = g_named.find(upper(name));
-  if (it == g_named.end()) return nullptr;
+  std::lock_guard<std::mutex> g(handleLock());
+  auto it = namedObjects().find(upper(name));
+  if (it == namedObjects().end()) return nullptr;
   it->second->refs.fetch_add(1);
   return it->second;
 }
 
 void addNamed(KObject *obj, const std::u16string &name) {
-  std::lock_guard<std::mutex> g(g_handleLock);
+  std::lock_guard<std::mutex> g(handleLock());
   obj->name = upper(name);
-  g_named[obj->name] = obj;
+  namedObjects()[obj->name] = obj;
 }
 
 void resetObjects() {
   // Named objects of a previous test must not leak into the next one; the
   // objects themselves stay alive for handles still held.
-  std::lock_guard<std::mutex> g(g_handleLock);
-  for (auto &kv : g_named) kv.second->name.clear();
-  g_named.clear();
+  std::lock_guard<std::mutex> g(handleLock());
+  for (auto &kv : namedObjects()) kv.second->name.clear();
+  namedObjects().clear();
 }
 
 void checkTermination() {
@@ -245,21 +261,21 @@ void *threadMain(void *arg) {
     Thread *t;
     ~Finisher() {
       {
-        std::lock_guard<std::mutex> g(g_waitLock);
+        std::lock_guard<std::mutex> g(waitLock());
         if (t->exitCode == STILL_ACTIVE && t->terminate.load()) t->exitCode = t->terminateCode;
         t->finished = true;
       }
-      g_waitCv.notify_all();
+      waitCondition().notify_all();
       release(t);
     }
   } finisher{t};
   {
-    std::unique_lock<std::mutex> lk(g_waitLock);
-    g_waitCv.wait(lk, [t] { return !t->suspended || t->terminate.load(); });
+    std::unique_lock<std::mutex> lk(waitLock());
+    waitCondition().wait(lk, [t] { return !t->suspended || t->terminate.load(); });
   }
   if (t->terminate.load()) return nullptr;
   DWORD code = t->start(t->param);
-  std::lock_guard<std::mutex> g(g_waitLock);
+  std::lock_guard<std::mutex> g(waitLock());
   t->exitCode = code;
   return nullptr;
 }
@@ -328,10 +344,10 @@ static BOOL setEventState(HANDLE h, int how) {
   KObject *o = lookup(h, Kind::Event);
   if (!o) return FALSE;
   {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     static_cast<Event *>(o)->set = how != 0;
   }
-  if (how) g_waitCv.notify_all();
+  if (how) waitCondition().notify_all();
   release(o);
   return TRUE;
 }
@@ -361,14 +377,14 @@ BOOL WINAPI ReleaseMutex(HANDLE h) {
   auto *m = static_cast<Mutex *>(o);
   BOOL ok = TRUE;
   {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     if (m->owner != currentTid()) {
       ok = FALSE;
     } else if (--m->count == 0) {
       m->owner = 0;
     }
   }
-  if (ok) g_waitCv.notify_all();
+  if (ok) waitCondition().notify_all();
   else SetLastError(ERROR_NOT_OWNER);
   release(o);
   return ok;
@@ -392,7 +408,7 @@ BOOL WINAPI ReleaseSemaphore(HANDLE h, LONG count, LPLONG previous) {
   auto *s = static_cast<Semaphore *>(o);
   BOOL ok = TRUE;
   {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     if (count <= 0 || s->count + count > s->maximum) {
       ok = FALSE;
     } else {
@@ -400,7 +416,7 @@ BOOL WINAPI ReleaseSemaphore(HANDLE h, LONG count, LPLONG previous) {
       s->count += count;
     }
   }
-  if (ok) g_waitCv.notify_all();
+  if (ok) waitCondition().notify_all();
   else SetLastError(ERROR_INVALID_PARAMETER);
   release(o);
   return ok;
@@ -430,7 +446,7 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
   DWORD result = WAIT_TIMEOUT;
   auto deadline = std::chrono::steady_clock::now() + realDuration(milliseconds);
   {
-    std::unique_lock<std::mutex> lk(g_waitLock);
+    std::unique_lock<std::mutex> lk(waitLock());
     for (;;) {
       if (t_self && t_self->terminate.load()) break;
       if (waitAll) {
@@ -455,8 +471,8 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
       }
       if (milliseconds == 0) break;
       if (milliseconds == INFINITE) {
-        g_waitCv.wait(lk);
-      } else if (g_waitCv.wait_until(lk, deadline) == std::cv_status::timeout &&
+        waitCondition().wait(lk);
+      } else if (waitCondition().wait_until(lk, deadline) == std::cv_status::timeout &&
                  std::chrono::steady_clock::now() >= deadline) {
         // One last look, then time out.
         if (milliseconds != INFINITE) milliseconds = 0;
@@ -523,19 +539,19 @@ DWORD WINAPI ResumeThread(HANDLE h) {
   if (!o) return (DWORD)-1;
   DWORD prev;
   {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     auto *t = static_cast<Thread *>(o);
     prev = t->suspended ? 1 : 0;
     t->suspended = false;
   }
-  g_waitCv.notify_all();
+  waitCondition().notify_all();
   release(o);
   return prev;
 }
 
 void WINAPI ExitThread(DWORD code) {
   if (t_self) {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     t_self->exitCode = code;
   }
   pthread_exit(nullptr);
@@ -546,14 +562,14 @@ BOOL WINAPI TerminateThread(HANDLE h, DWORD code) {
   if (!o) return FALSE;
   auto *t = static_cast<Thread *>(o);
   {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     t->terminateCode = code;
     t->terminate.store(true);
     if (t_self == t) {
       // Terminating oneself ends at once.
     }
   }
-  g_waitCv.notify_all();
+  waitCondition().notify_all();
   bool self = t_self == t;
   release(o);
   if (self) ExitThread(code);
@@ -564,7 +580,7 @@ BOOL WINAPI GetExitCodeThread(HANDLE h, LPDWORD code) {
   KObject *o = lookup(h, Kind::Thread);
   if (!o) return FALSE;
   {
-    std::lock_guard<std::mutex> g(g_waitLock);
+    std::lock_guard<std::mutex> g(waitLock());
     if (code) *code = static_cast<Thread *>(o)->exitCode;
   }
   release(o);
@@ -595,10 +611,10 @@ DWORD WINAPI SleepEx(DWORD milliseconds, BOOL) {
   // Sleeping waits on the common condition so that TerminateThread can end it.
   auto deadline = std::chrono::steady_clock::now() + realDuration(milliseconds);
   {
-    std::unique_lock<std::mutex> lk(g_waitLock);
+    std::unique_lock<std::mutex> lk(waitLock());
     while (!(t_self && t_self->terminate.load())) {
-      if (milliseconds == INFINITE) g_waitCv.wait(lk);
-      else if (g_waitCv.wait_until(lk, deadline) == std::cv_status::timeout) break;
+      if (milliseconds == INFINITE) waitCondition().wait(lk);
+      else if (waitCondition().wait_until(lk, deadline) == std::cv_status::timeout) break;
     }
   }
   checkTermination();

@@ -42,9 +42,13 @@ struct UsbPort {
   int callsInDevice = 0;     // calls into `device` under way, guarded by g_usbLock
 };
 
-std::mutex g_usbLock;
-std::condition_variable g_deviceCallEnded;  // a call into a device returned, waited on with g_usbLock
-std::map<std::u16string, std::shared_ptr<UsbPort>> g_usbPorts;  // by upper-case name
+// The ports and handles outlive the process's static destructors, as the
+// spooler's queues do: a despooling thread may still be in a port call when
+// the process ends.
+std::mutex &g_usbLock = *new std::mutex;
+std::condition_variable &g_deviceCallEnded = *new std::condition_variable;  // waited on with g_usbLock
+std::map<std::u16string, std::shared_ptr<UsbPort>> &g_usbPorts =
+    *new std::map<std::u16string, std::shared_ptr<UsbPort>>;  // by upper-case name
 
 // An unplugged device whose calls do not end within this long (real time) is
 // given up on: its calls are the test's own code and should never block.
@@ -59,8 +63,8 @@ struct UsbPortHandle {
 
 // Handles are shared with the calls that use them, so that a ClosePort (or a
 // machine reset) on another thread never frees one under a running call.
-std::mutex g_handleLock;
-std::map<HANDLE, std::shared_ptr<UsbPortHandle>> g_portHandles;
+std::mutex &g_handleLock = *new std::mutex;
+std::map<HANDLE, std::shared_ptr<UsbPortHandle>> &g_portHandles = *new std::map<HANDLE, std::shared_ptr<UsbPortHandle>>;
 
 std::shared_ptr<UsbPortHandle> portHandle(HANDLE h) {
   std::lock_guard<std::mutex> g(g_handleLock);
