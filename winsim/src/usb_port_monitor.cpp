@@ -8,7 +8,8 @@
 // A device belongs to the test that plugged it in, and the test may destroy
 // it once it is unplugged: unplugging (and resetting the machine) waits for
 // the calls into the device that are under way, and a call that starts
-// afterwards, or goes on after one of its pauses, finds the port empty.
+// afterwards, or a transfer that goes on with a further call, finds the
+// port empty.
 #include <chrono>
 #include <condition_variable>
 #include <cstring>

@@ -130,9 +130,11 @@ class UsbDevice {
 WINSIM_API bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<UsbDevice> device);
 // Unplugs it; the port stays, as Windows keeps the ports of absent devices.
 // Returns once no call is inside the device any more (a write under way ends
-// at its next pause with the bytes taken so far): from then on nothing calls
-// it, and the test may destroy what the device refers to.  resetMachine
-// stops the spooler's threads and then unplugs every device the same way.
+// when the device's current call returns, with the bytes taken so far): from
+// then on nothing calls it, and the test may destroy what the device refers
+// to.  resetMachine stops the spooler's threads and then unplugs every device
+// the same way.  (So a device must not unplug itself from inside one of its
+// own calls.)
 WINSIM_API void detachUsbDevice(const std::u16string &portName);
 // The USB port monitor's table, as the spooler hands it to a language
 // monitor's OpenPortEx (a MONITOR of winsplp.h), for tests of the ports alone.
