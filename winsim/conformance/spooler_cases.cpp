@@ -506,7 +506,8 @@ CONF_CASE(Spooler, JobInfoNamesTheDatatype) {
   REQUIRE(!dir.empty());
   HANDLE h = openTestPrinter(PRINTER_ACCESS_USE);
   REQUIRE(h != nullptr);
-  DOC_INFO_1W doc = {mut(TEXT("Typed job")), mut((dir + TEXT("typed.prn")).c_str()), mut(TEXT("RAW"))};
+  WString output = dir + TEXT("typed.prn");
+  DOC_INFO_1W doc = {mut(TEXT("Typed job")), mut(output.c_str()), mut(TEXT("RAW"))};
   DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<BYTE *>(&doc));
   REQUIRE(id != 0);
   DWORD need = 0;
