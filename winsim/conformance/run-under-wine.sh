@@ -2,7 +2,7 @@
 # run-under-wine.sh PROGRAM.exe [ARGS...]
 # Runs a console program of the Windows x64 build under Wine, headless: no
 # display, Wine's own diagnostics off, and a Wine prefix of its own beside the
-# program (made on the first run, about 20 s, and kept for the next ones).
+# program, or CONF_WINEPREFIX (made on the first run, kept for the next ones).
 # Installs nothing: Wine (Debian's wine and wine64) must be there.  The exit
 # status is the program's.
 set -euo pipefail
