@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -51,7 +53,7 @@ LONG documentProperties(HANDLE hPrinter, DEVMODEW *pdmOut, const DEVMODEW *pdmIn
   // The input is read whole before the output is written: callers often pass
   // one buffer as both.
   CardDevmode merged;
-  if (workingInitialised() && pdmIn) {
+  if (workingInitialised() && pdmIn && !publicOnly(pdmIn)) {
     std::memset(&merged, 0, sizeof merged);
     LONG r = mergeFromWorkingCopy(pdmIn, merged, st.working, singleSided);
     if (r == kMergeDone) std::memcpy(pdmOut, &merged, sizeof merged);
@@ -136,6 +138,27 @@ void copyText(UINT id, UINT entryChars, void *output) {
   auto *out = static_cast<WCHAR *>(output);
   std::memset(out, 0, entryChars * sizeof(WCHAR));
   for (UINT i = 0; i + 1 < entryChars && i < 32 && text[i]; ++i) out[i] = text[i];
+}
+
+// The module wants to hear of nothing but the creation of a DC.  The filter
+// is the block the spooler allocated (cbOut bytes); nothing is written past
+// it, and the event list only as far as both cElementsAllocated and cbOut
+// leave room.  A block too short for the counts is left alone: the spooler
+// then calls the module for every event, as it does for a module that
+// answers no filter.
+void answerEventFilter(void *pvOut, ULONG cbOut) {
+  constexpr size_t kCounts = offsetof(DOCEVENT_FILTER, aDocEventCall);
+  if (!pvOut || cbOut < kCounts) return;
+  auto *filter = static_cast<DOCEVENT_FILTER *>(pvOut);
+  const size_t room = std::min<size_t>(filter->cElementsAllocated, (cbOut - kCounts) / sizeof(DWORD));
+  if (room >= 1) {
+    filter->aDocEventCall[0] = DOCUMENTEVENT_CREATEDCPRE;
+    filter->cElementsReturned = 1;
+    filter->cElementsNeeded = 0;
+  } else {
+    filter->cElementsReturned = 0;
+    filter->cElementsNeeded = 1;
+  }
 }
 
 }  // namespace
@@ -276,24 +299,13 @@ CARDCFG_EXPORT INT WINAPI DrvDocumentEvent(HANDLE hPrinter, HDC hdc, INT iEsc, U
                                            void *pvOut) {
   (void)hdc;
   (void)cbIn;
-  (void)cbOut;
-  (void)pvOut;
+  (void)pvIn;
   return guarded<INT>(DOCUMENTEVENT_SUCCESS, [&]() -> INT {
     switch (DOCUMENTEVENT_EVENT(iEsc)) {
-      case DOCUMENTEVENT_QUERYFILTER: {
-        // The module wants to hear of nothing but the creation of a DC.
-        auto *filter = static_cast<DocEventFilter *>(pvIn);
-        if (!filter) break;
-        if (filter->cElementsAllocated >= 1) {
-          filter->aDocEventCall[0] = DOCUMENTEVENT_CREATEDCPRE;
-          filter->cElementsReturned = 1;
-          filter->cElementsNeeded = 0;
-        } else {
-          filter->cElementsReturned = 0;
-          filter->cElementsNeeded = 1;
-        }
+      case DOCUMENTEVENT_QUERYFILTER:
+        // pvIn holds the coming CreateDC's arguments and is not ours to write.
+        answerEventFilter(pvOut, cbOut);
         break;
-      }
       case DOCUMENTEVENT_STARTDOC: {
         std::vector<BYTE> info;
         if (hPrinter && printerInfo(hPrinter, 2, info))

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "ribbons.h"
+#include "settings_ranges.h"
 
 namespace card::cfg {
 
@@ -81,12 +82,18 @@ LONG mergeFromWorkingCopy(const DEVMODEW *in, CardDevmode &out, JobSettingsRecor
   size_t n = standardSize(in);
   if (n > kStandardPartSize) n = kStandardPartSize;
   std::memcpy(standard, in, n);
+  // What the application's part holds beyond its fields' ranges (a stale
+  // DEVMODE of another printer, or a damaged one) gives way to the defaults.
+  repairStandardPart(standard, nullptr);
   std::memcpy(out.standard, standard, kStandardPartSize);
   setSizes(out);
+  repairRecord(working, nullptr);
   applyModelRule(working, singleSided);
   out.record = working;
   return kMergeDone;
 }
+
+bool publicOnly(const DEVMODEW *in) { return claimedSize(in) < kCardDevmodeSize; }
 
 bool usablePrinterDefault(const DEVMODEW *dm, size_t available) {
   if (!dm || available < kCardDevmodeSize) return false;
@@ -103,6 +110,9 @@ bool keepWorkingCopy(const JobSettingsRecord &working, bool modelValueRead, DWOR
 void mergeFromPrinterDefault(const CardDevmode &printerDefault, CardDevmode &out, JobSettingsRecord &working,
                              const PrinterMergeFacts &facts) {
   out = printerDefault;
+  // The stored default is checked like any other DEVMODE.
+  repairStandardPart(out.standard, nullptr);
+  repairRecord(out.record, nullptr);
   if (out.record.ribbonId != 0) {
     const uint8_t type = ribbonTypeFromId(out.record.ribbonId);
     out.record.ribbonType = type;
@@ -117,17 +127,17 @@ void mergeFromPrinterDefault(const CardDevmode &printerDefault, CardDevmode &out
 
 void applyApplicationFields(const DEVMODEW *in, CardDevmode &out) {
   if (!in) return;
-  BYTE *std_ = out.standard;
-  int16_t v;
-  if (readStandardShort(in, offsetof(DEVMODEW, dmOrientation), v))
-    std::memcpy(std_ + offsetof(DEVMODEW, dmOrientation), &v, 2);
-  if (readStandardShort(in, offsetof(DEVMODEW, dmCopies), v)) std::memcpy(std_ + offsetof(DEVMODEW, dmCopies), &v, 2);
-  DWORD fields;
-  if (readStandardDword(in, offsetof(DEVMODEW, dmFields), fields) && (fields & DM_PAPERSIZE)) {
-    if (readStandardShort(in, offsetof(DEVMODEW, dmPaperWidth), v))
-      std::memcpy(std_ + offsetof(DEVMODEW, dmPaperWidth), &v, 2);
-    if (readStandardShort(in, offsetof(DEVMODEW, dmPaperLength), v))
-      std::memcpy(std_ + offsetof(DEVMODEW, dmPaperLength), &v, 2);
+  const auto *from = reinterpret_cast<const BYTE *>(in);
+  const size_t size = standardSize(in);
+  DWORD fields = 0;
+  const bool paper = readStandardDword(in, offsetof(DEVMODEW, dmFields), fields) && (fields & DM_PAPERSIZE);
+  // A value outside its range leaves the printer's own in place.
+  for (const StandardFieldRange &f : standardFieldRanges()) {
+    const bool wanted = f.flag == DM_ORIENTATION || f.flag == DM_COPIES ||
+                        (paper && (f.flag == DM_PAPERWIDTH || f.flag == DM_PAPERLENGTH));
+    int64_t v;
+    if (wanted && readStandardField(from, size, f, v) && standardValueInRange(f, v))
+      std::memcpy(out.standard + f.offset, from + f.offset, f.width);
   }
 }
 

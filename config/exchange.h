@@ -61,10 +61,16 @@ void applyModelRule(JobSettingsRecord &record, bool singleSided);
 bool familyIs(const JobSettingsRecord &record, const char *family);
 
 // Merge from an initialised working copy: the input DEVMODE's standard part
-// (never beyond its dmSize; fields it lacks from the defaults) and the working
-// copy after the model rule.  The input must claim a whole card DEVMODE; a
-// shorter one fails with kMergeFailed and leaves `out` alone.
+// (never beyond its dmSize; fields it lacks from the defaults, fields out of
+// their range too) and the working copy after the model rule.  The input must
+// claim a whole card DEVMODE; a shorter one fails with kMergeFailed and leaves
+// `out` alone.
 LONG mergeFromWorkingCopy(const DEVMODEW *in, CardDevmode &out, JobSettingsRecord &working, bool singleSided);
+
+// A DEVMODE with a standard part only, or with a private part too short to be
+// this driver's (an older DEVMODE, or one of another driver): its standard
+// fields are merged onto the printer's default, as on a first merge.
+bool publicOnly(const DEVMODEW *in);
 
 // A printer default DEVMODE this module can start from: a whole card DEVMODE
 // (212-byte standard part, at least 3916 private bytes).  `available` bounds
@@ -84,7 +90,8 @@ struct PrinterMergeFacts {
 bool keepWorkingCopy(const JobSettingsRecord &working, bool modelValueRead, DWORD modelValue);
 
 // Merge starting from the printer's default: `printerDefault` is copied to
-// `out`, a manual ribbon choice sets the ribbon type in both the output and
+// `out` (values out of their range replaced by the defaults), a manual ribbon
+// choice sets the ribbon type in both the output and
 // the working copy, the working copy is kept or replaced (see
 // keepWorkingCopy), the model rule is applied to both, and the output's
 // private part becomes the working copy.
@@ -92,8 +99,9 @@ void mergeFromPrinterDefault(const CardDevmode &printerDefault, CardDevmode &out
                              const PrinterMergeFacts &facts);
 
 // DM_IN_BUFFER: orientation and copies come from the application's DEVMODE,
-// paper width and length too when its dmFields names the paper size.  Fields
-// beyond the input's dmSize are not read.
+// paper width and length too when its dmFields names the paper size; each
+// only when it holds a value in its range.  Fields beyond the input's dmSize
+// are not read.
 void applyApplicationFields(const DEVMODEW *in, CardDevmode &out);
 
 // ------------------------------------------------------------ sheet-less exchange

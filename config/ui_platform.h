@@ -1,12 +1,14 @@
 // The part of the printer-driver UI interface this module speaks: the
 // structures the spooler hands to the UI entry points and the constants of
-// their modes.  The SDK that the windows flavour builds with declares only a
-// few of them, so the module declares them itself, with the documented
-// layouts and values, for both flavours alike.  Constants are defined only
-// where a platform header has not already done so.
+// their modes.  The printer and document events come from the platform's
+// winddiui.h.  For the rest, the SDK that the windows flavour builds with
+// declares only a few, so the module declares them itself, with the
+// documented layouts and values, for both flavours alike.  Constants are
+// defined only where a platform header has not already done so.
 #pragma once
 
 #include <windows.h>
+#include <winddiui.h>
 
 namespace card::cfg {
 
@@ -53,15 +55,6 @@ struct DevQueryPrintInfo {
   LPWSTR pszErrorStr;
   DWORD cchErrorStr;
   DWORD cchNeeded;
-};
-
-// The filter a document-event handler fills in.
-struct DocEventFilter {
-  UINT cbSize;
-  UINT cElementsAllocated;
-  UINT cElementsNeeded;
-  UINT cElementsReturned;
-  DWORD aDocEventCall[1];
 };
 
 }  // namespace card::cfg
@@ -141,24 +134,4 @@ struct DocEventFilter {
 #endif
 #ifndef DC_COLORDEVICE
 #define DC_COLORDEVICE 32
-#endif
-
-// Printer and document events.
-#ifndef PRINTER_EVENT_INITIALIZE
-#define PRINTER_EVENT_INITIALIZE 3
-#endif
-#ifndef DOCUMENTEVENT_CREATEDCPRE
-#define DOCUMENTEVENT_CREATEDCPRE 1
-#endif
-#ifndef DOCUMENTEVENT_STARTDOC
-#define DOCUMENTEVENT_STARTDOC 5
-#endif
-#ifndef DOCUMENTEVENT_QUERYFILTER
-#define DOCUMENTEVENT_QUERYFILTER 14
-#endif
-#ifndef DOCUMENTEVENT_SUCCESS
-#define DOCUMENTEVENT_SUCCESS 1
-#endif
-#ifndef DOCUMENTEVENT_EVENT
-#define DOCUMENTEVENT_EVENT(iX) (LOWORD(iX))
 #endif

@@ -53,6 +53,12 @@ bool clientSidePrinterPath(LPCWSTR name, WCHAR *path, size_t capacity);
 bool queryCommand(HANDLE printer, const char *command, BYTE (&reply)[128], DWORD &length);
 // The ribbon and model at the first page of a job.
 void resolvePrinter(DeviceInstance &pdev, PrinterAnswer &answer);
+// The record of the printer's default DEVMODE, when it carries one.
+bool printerDefaultRecord(HANDLE printer, JobSettingsRecord &record);
+// Brings every setting of an instance's record into its range: a value
+// outside takes the printer's default, or the installer's when the printer's
+// is missing or out of range too.  The printer is asked only when needed.
+void keepSettingsInRange(JobSettingsRecord &record, HANDLE printer);
 
 // The ribbon cache file's text: ribbon code and model text, when present.
 void parseRibbonCache(const char *text, size_t size, PrinterAnswer &answer);

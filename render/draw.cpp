@@ -7,6 +7,7 @@
 #include <winddi.h>
 #include <winspool.h>
 
+#include <cstring>
 #include <new>
 
 #include "device.h"
@@ -253,11 +254,21 @@ extern "C" ULONG APIENTRY DrvEscape(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID 
       if (!pvIn || cjIn < sizeof(WORD)) return 0;
       return *static_cast<const WORD *>(pvIn) == PASSTHROUGH ? 1 : 0;
     case PASSTHROUGH: {
-      // Raw printer data behind a 16-bit count: sent as it stands.
+      // Raw printer data behind its 16-bit byte count.  Only the counted bytes
+      // are the application's data; whatever the buffer holds after them is
+      // not sent.  A count beyond the buffer is a broken request: sending what
+      // is there would put half a command into the job, so nothing is sent
+      // and the application is told the escape failed (a negative answer).
       DeviceInstance *p = instanceOf(pso);
       if (!p || !pvIn || cjIn < sizeof(WORD)) return 0;
+      WORD count = 0;
+      std::memcpy(&count, pvIn, sizeof count);
+      if (count > cjIn - sizeof(WORD)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return static_cast<ULONG>(-1);
+      }
       DWORD written = 0;
-      return WritePrinter(p->printer, static_cast<BYTE *>(pvIn) + 2, cjIn - 2, &written);
+      return WritePrinter(p->printer, static_cast<BYTE *>(pvIn) + sizeof(WORD), count, &written);
     }
     default:
       return 0;

@@ -92,6 +92,9 @@ extern "C" DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSUR
   }
   if (pdm) {
     copyDevmodeForRenderer(pdm, claimedDevmodeSize(pdm), p->devmode);
+    // Whatever the DEVMODE holds, only values within each setting's range go
+    // on to the printer.
+    keepSettingsInRange(p->devmode.record, hDriver);
   } else {
     // Without a DEVMODE the card is portrait, as the capabilities say.
     DEVMODEW dm;

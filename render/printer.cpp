@@ -11,6 +11,7 @@
 #include "device.h"
 #include "proc_address.h"
 #include "query_command.h"
+#include "settings_ranges.h"
 
 namespace card {
 
@@ -227,6 +228,35 @@ bool queryCommand(HANDLE printer, const char *command, BYTE (&reply)[128], DWORD
   }
   length = needed < sizeof reply ? needed : DWORD(sizeof reply);
   return true;
+}
+
+bool printerDefaultRecord(HANDLE printer, JobSettingsRecord &record) {
+  if (!printer) return false;
+  DWORD needed = 0;
+  GetPrinterW(printer, 2, nullptr, 0, &needed);
+  if (needed < sizeof(PRINTER_INFO_2W)) return false;
+  auto *buffer = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+  if (!buffer) return false;
+  bool ok = GetPrinterW(printer, 2, buffer, needed, &needed) != FALSE;
+  const DEVMODEW *dm = ok ? reinterpret_cast<PRINTER_INFO_2W *>(buffer)->pDevMode : nullptr;
+  const auto *at = reinterpret_cast<const BYTE *>(dm);
+  // The DEVMODE is read no further than it claims nor beyond the buffer.
+  ok = at && at >= buffer && at < buffer + needed;
+  if (ok) {
+    size_t available = claimedDevmodeSize(dm);
+    if (available > size_t(buffer + needed - at)) available = size_t(buffer + needed - at);
+    CardDevmode copy;
+    ok = carriesRecord(dm, available) && copyDevmodeForRenderer(dm, available, copy) == kRecordSize;
+    if (ok) record = copy.record;
+  }
+  HeapFree(GetProcessHeap(), 0, buffer);
+  return ok;
+}
+
+void keepSettingsInRange(JobSettingsRecord &record, HANDLE printer) {
+  if (recordInRange(record)) return;
+  JobSettingsRecord fallback;
+  repairRecord(record, printerDefaultRecord(printer, fallback) ? &fallback : nullptr);
 }
 
 void resolvePrinter(DeviceInstance &pdev, PrinterAnswer &answer) {

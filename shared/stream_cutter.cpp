@@ -18,19 +18,30 @@ const uint8_t* Find(const uint8_t* p, size_t n, uint8_t b) {
   return n ? static_cast<const uint8_t*>(std::memchr(p, b, n)) : nullptr;
 }
 
+bool StartsGs(const uint8_t* p, size_t n) { return n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' '; }
+
 // A "\eGS " header: the blank that opens the seventh group of blanks (counting
 // the one after "GS") ends it.  Ending at the first blank of that group, not
 // after the whole group, keeps a data byte 0x20 right after the header in the
-// data.
-size_t GsHeaderLength(const uint8_t* p, size_t n) {
+// data.  A CR before that ends the command there, as an ordinary command: the
+// printer reads it so, and without it a broken header would take the commands
+// after it into itself until it is dropped as too long.
+size_t GsCommandLength(const uint8_t* p, size_t n) {
   int groups = 0;
   bool inBlanks = false;
   for (size_t i = 3; i < n; ++i) {
+    if (p[i] == kCr) return i + 1;
     bool blank = p[i] == ' ';
     if (blank && !inBlanks && ++groups == 7) return i + 1;
     inBlanks = blank;
   }
   return 0;
+}
+
+// Whether a whole command (as CommandLength cut it) opens a data block: "\eZ",
+// or a "\eGS " that ended with its header's blank rather than with a CR.
+bool OpensBlock(const uint8_t* cmd, size_t length) {
+  return (length == 2 && cmd[1] == 'Z') || (StartsGs(cmd, length) && cmd[length - 1] == ' ');
 }
 
 bool HasField30(const uint8_t* p, size_t n) {
@@ -40,12 +51,14 @@ bool HasField30(const uint8_t* p, size_t n) {
 }  // namespace
 
 size_t CommandLength(const uint8_t* p, size_t n) {
+  // Whatever the bytes after them, a length once found stays the same when
+  // more bytes come: held bytes never hold a whole command, so completing one
+  // always takes at least one byte of the next buffer.  "\eG" and "\eGS" may
+  // still turn into a header, and hold no CR yet: the ordinary rule answers 0
+  // for them.
   if (n < 2) return 0;
   if (p[1] == 'Z') return 2;
-  if (p[1] == 'G') {
-    if (n < 4) return 0;  // "\eG" or "\eGS": not yet known whether a header
-    if (p[2] == 'S' && p[3] == ' ') return GsHeaderLength(p, n);
-  }
+  if (StartsGs(p, n)) return GsCommandLength(p, n);
   const uint8_t* cr = Find(p + 1, n - 1, kCr);
   return cr ? static_cast<size_t>(cr - p) + 1 : 0;
 }
@@ -118,8 +131,8 @@ Cut StreamCutter::Complete(const uint8_t* cmd, size_t length, size_t consumed) {
   c.consumed = consumed;
   c.piece = cmd;
   c.pieceLength = length;
-  bool gs = length >= 4 && cmd[1] == 'G' && cmd[2] == 'S' && cmd[3] == ' ';
-  if (gs || cmd[1] == 'Z') {
+  if (OpensBlock(cmd, length)) {
+    bool gs = cmd[1] == 'G';
     state_.mode = gs ? BlockMode::FullCount : BlockMode::Bits;
     // The flag set by a bitmap header is used up by the block that follows it.
     state_.plainCount = state_.rawCount || (gs && !HasField30(cmd, length));
@@ -131,7 +144,12 @@ Cut StreamCutter::Complete(const uint8_t* cmd, size_t length, size_t consumed) {
     c.opensBlock = true;
     return c;
   }
-  status::CommandClass cls = status::ClassifyCommand(cmd, length);
+  // A "\eGS " cut short by a CR opens no block, so the data-block category
+  // does not fit it; it takes the category the rest of the table gives.  Read
+  // without its leading ESC it no longer looks like a header, and no other
+  // category's text can match at its start ("GS" follows that ESC).
+  status::CommandClass cls =
+      StartsGs(cmd, length) ? status::ClassifyCommand(cmd + 1, length - 1) : status::ClassifyCommand(cmd, length);
   if (cls.rawCount) state_.rawCount = true;
   state_.lastCategory = cls.category;
   c.category = cls.category;

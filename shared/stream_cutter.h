@@ -12,11 +12,12 @@
 //
 // How long a data block is:
 //   - "\eGS " opens a full-count block (a continuous-tone plane).  Its header
-//     ends with the blank after its sixth parameter.  A header without the
-//     field " 30 " carries packed plane data: 442368 bytes.  With " 30 " the
-//     data is run-length coded: a byte with the top bit set stands for
-//     (byte AND 0x7F) values and is followed by the one value byte, any other
-//     byte for one value; 1024 x 640 values in all.
+//     ends with the blank after its sixth parameter; a CR before that ends
+//     the command instead, an ordinary one that opens no block.  A header
+//     without the field " 30 " carries packed plane data: 442368 bytes.  With
+//     " 30 " the data is run-length coded: a byte with the top bit set stands
+//     for (byte AND 0x7F) values and is followed by the one value byte, any
+//     other byte for one value; 1024 x 640 values in all.
 //   - "\eZ" opens a bit block (a resin-black or varnish bitmap) of 1024 x 640
 //     bits, 81920 units.  A 0x5B ("[") byte makes the byte after it part of a
 //     two-byte unit (the writer doubles every 0x5B data byte).  After a command
@@ -140,8 +141,9 @@ class StreamCutter {
 
 // The length of the command at the start of `p` (which starts with ESC), or 0
 // while the bytes do not hold its end: "\eZ" is two bytes, a "\eGS " header
-// runs to the blank after its sixth parameter, any other command to its first
-// CR.
+// runs to the blank after its sixth parameter (or to a CR before it, as an
+// ordinary command), any other command to its first CR.  More bytes after
+// the end never change the answer.
 size_t CommandLength(const uint8_t* p, size_t n);
 
 }  // namespace card::pacing

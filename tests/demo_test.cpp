@@ -216,4 +216,86 @@ TEST_F(Demo, BackShowsItsTextAndLeavesTheStripeFree) {
   EXPECT_GT(dark(b.signatureFrom.x, b.signatureFrom.y - 2, b.signatureTo.x, b.signatureTo.y + 2), 400);
 }
 
+// carddemo's command line is checked whole before any folder is touched, and
+// only a folder that carddemo made and marked as its machine is ever emptied.
+class DemoCommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(DEMO_TEST_DIR) / (std::to_string(::getpid()) + "_cmdline");
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  // carddemo with these arguments, run in the test's folder; its exit status.
+  int run(const std::string &args) {
+    const std::string cmd = "cd \"" + dir_.string() + "\" && \"" + CARDDEMO_EXE + "\" " + args + " > console.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    console_ = readText(dir_ / "console.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  fs::path dir_;
+  std::string console_;
+};
+
+TEST_F(DemoCommandLine, MistakesLeaveEveryFolderAsItWas) {
+  fs::create_directories(dir_ / "mine");
+  { std::ofstream(dir_ / "mine" / "keep.txt") << "the user's"; }
+  fs::create_directories(dir_ / "empty");
+  fs::copy_file(SAMPLE_PHOTO_BMP, dir_ / "ok.bmp");
+  const struct {
+    const char *args;
+    const char *says;
+  } cases[] = {
+      {"out --machine mine --copies 0", "--copies"},
+      {"out --machine empty --copies 0", "--copies"},
+      {"out --machine=mine --orientation sideways", "sideways"},
+      {"--machine mine", "output folder"},
+      {"out --machine", "--machine needs a folder"},
+      // A two-sided card of one's own pictures needs its back picture,
+      // whichever comes first.
+      {"out --machine mine --front ok.bmp --two-sided", "--back"},
+      {"out --machine mine --two-sided --front ok.bmp", "--back"},
+      {"out --machine mine --layout 2 --front=ok.bmp", "--back"},
+      // Well-formed, but the folder holds the user's files.
+      {"out --machine mine", ".carddemo-machine"},
+      {"out --machine mine --front ok.bmp", ".carddemo-machine"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(run(c.args), 2) << c.args << "\n" << console_;
+    EXPECT_NE(console_.find(c.says), std::string::npos) << c.args << "\n" << console_;
+    EXPECT_EQ(readText(dir_ / "mine" / "keep.txt"), "the user's") << c.args;
+    EXPECT_TRUE(fs::is_empty(dir_ / "empty")) << c.args;
+    EXPECT_FALSE(fs::exists(dir_ / "out")) << c.args;
+  }
+  EXPECT_EQ(run("out --machine mine --front none.bmp"), 1);
+  EXPECT_NE(console_.find("none.bmp"), std::string::npos) << console_;
+  EXPECT_EQ(readText(dir_ / "mine" / "keep.txt"), "the user's");
+}
+
+TEST_F(DemoCommandLine, OwnPicturesOnOneOrTwoSidesInAMachineFolderUsedAgain) {
+  fs::copy_file(SAMPLE_PHOTO_BMP, dir_ / "ok.bmp");
+  fs::create_directories(dir_ / "elsewhere");
+  fs::copy_file(SAMPLE_PHOTO_BMP, dir_ / "elsewhere" / "ok.bmp");
+
+  // A front picture alone: a one-sided card, in a new machine folder.
+  ASSERT_EQ(run("one --machine m --front ok.bmp"), 0) << console_;
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "m" / ".carddemo-machine"));
+  const std::string one = readText(dir_ / "one" / "card_0001.txt");
+  EXPECT_NE(one.find("back: nothing"), std::string::npos) << one;
+  EXPECT_TRUE(fs::exists(dir_ / "one" / "card_0001_front_01_yellow.png"));
+
+  // Both pictures, of one file name: two sides, in the same machine folder,
+  // which is emptied first.
+  { std::ofstream(dir_ / "m" / "left-over.txt") << "from the last run"; }
+  ASSERT_EQ(run("two --machine m --front=ok.bmp --back elsewhere/ok.bmp"), 0) << console_;
+  EXPECT_FALSE(fs::exists(dir_ / "m" / "left-over.txt"));
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "m" / ".carddemo-machine"));
+  const std::string two = readText(dir_ / "two" / "card_0001.txt");
+  EXPECT_EQ(two.find("back: nothing"), std::string::npos) << two;
+  EXPECT_TRUE(fs::exists(dir_ / "two" / "card_0001_back_01_yellow.png"));
+}
+
 }  // namespace

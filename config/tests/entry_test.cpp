@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <winspool.h>
 #include <winsim/testing.h>
+#include <winddiui.h>
 
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +23,6 @@
 namespace {
 
 using namespace card;
-using card::cfg::DocEventFilter;
 using card::cfg::DocumentPropertyHeader;
 using card::cfg::PropSheetUiInfo;
 
@@ -361,7 +362,7 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_FALSE(readValue(u"PrinterModel", value));  // the copy was not initialised yet
 
   // Initialised now: a whole input DEVMODE gives its standard part and the
-  // working copy; a shorter one is refused.
+  // working copy.
   app.standard[offsetof(DEVMODEW, dmCopies)] = 9;
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
                   reinterpret_cast<DEVMODEW *>(&app), DM_COPY | DM_IN_BUFFER),
@@ -369,16 +370,23 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 9);
   EXPECT_EQ(out.record.ribbonType, 8);
   EXPECT_EQ(out.record.signature, kRecordSignature);
+  // One whose private part is too short to be ours (another driver's, an
+  // older one) is merged like on the first call: its orientation and copies
+  // onto the printer's default.
   CardDevmode shortApp = app;
   const WORD extra = 3000;
   std::memcpy(shortApp.standard + offsetof(DEVMODEW, dmDriverExtra), &extra, 2);
-  CardDevmode untouched;
-  std::memset(&untouched, 0xAB, sizeof untouched);
-  CardDevmode out2 = untouched;
+  shortApp.standard[offsetof(DEVMODEW, dmCopies)] = 4;
+  CardDevmode out2;
+  std::memset(&out2, 0xAB, sizeof out2);
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out2),
                   reinterpret_cast<DEVMODEW *>(&shortApp), DM_COPY | DM_IN_BUFFER),
-            2);
-  EXPECT_EQ(std::memcmp(&out2, &untouched, sizeof out2), 0);
+            1);
+  EXPECT_EQ(standardField<int16_t>(out2, offsetof(DEVMODEW, dmCopies)), 4);
+  EXPECT_EQ(standardField<int16_t>(out2, offsetof(DEVMODEW, dmOrientation)), 1);
+  EXPECT_EQ(standardField<WORD>(out2, offsetof(DEVMODEW, dmDriverExtra)), 3916);
+  EXPECT_EQ(out2.record.signature, kRecordSignature);
+  EXPECT_EQ(out2.record.ribbonType, 8);
 
   // Without input the printer's default is read and "PrinterModel" written.
   EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
@@ -412,6 +420,73 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_EQ(family(out.record), u"CA3");
   EXPECT_TRUE(readValue(u"PrinterModel", value));
   EXPECT_EQ(value, 2u);
+}
+
+// What an application holding an old DEVMODE, or another driver's, passes:
+// a standard part only.  Every call merges its orientation and copies onto
+// the printer's default, not only the first one in a process.
+TEST_F(Cfg, DocumentPropertiesMergesAPublicOnlyDevmodeOnEveryCall) {
+  install(true, printerDefault(6, 0));
+  auto props = fn<DocPropsFn>("DrvDocumentProperties");
+  std::vector<BYTE> app(220, 0);
+  auto set16 = [&](size_t offset, int16_t v) { std::memcpy(app.data() + offset, &v, 2); };
+  set16(offsetof(DEVMODEW, dmSize), 220);
+  set16(offsetof(DEVMODEW, dmOrientation), DMORIENT_PORTRAIT);
+  const DWORD fields = DM_ORIENTATION | DM_COPIES;
+  std::memcpy(app.data() + offsetof(DEVMODEW, dmFields), &fields, 4);
+  for (int16_t copies : {2, 3, 4}) {
+    set16(offsetof(DEVMODEW, dmCopies), copies);
+    CardDevmode out;
+    std::memset(&out, 0xAB, sizeof out);
+    EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                    reinterpret_cast<DEVMODEW *>(app.data()), DM_COPY | DM_IN_BUFFER),
+              1)
+        << copies;
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), copies);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmOrientation)), DMORIENT_PORTRAIT);
+    EXPECT_EQ(standardField<WORD>(out, offsetof(DEVMODEW, dmSize)), 212);
+    EXPECT_EQ(out.record.signature, kRecordSignature);
+    EXPECT_EQ(out.record.ribbonType, 6);
+  }
+  // Copies beyond what the printer takes leave the printer's own.
+  set16(offsetof(DEVMODEW, dmCopies), 3605);
+  CardDevmode out{};
+  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                  reinterpret_cast<DEVMODEW *>(app.data()), DM_COPY | DM_IN_BUFFER),
+            1);
+  EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+}
+
+// A whole DEVMODE whose standard part is damaged: the merge answers IDOK only
+// with values the printer takes.
+TEST_F(Cfg, DocumentPropertiesNeverHandsBackPublicFieldsOutOfRange) {
+  install(true, printerDefault(0));
+  auto props = fn<DocPropsFn>("DrvDocumentProperties");
+  CardDevmode out{};
+  // The first call initialises the working copy; the second takes the
+  // application's standard part.
+  ASSERT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
+                  DM_COPY),
+            1);
+  CardDevmode app = out;
+  auto set16 = [&](size_t offset, int16_t v) { std::memcpy(app.standard + offset, &v, 2); };
+  set16(offsetof(DEVMODEW, dmCopies), 3605);
+  set16(offsetof(DEVMODEW, dmOrientation), -12143);
+  set16(offsetof(DEVMODEW, dmPaperSize), 29145);
+  for (size_t i = 0; i < 32; ++i) app.standard[2 * i] = 'Q';
+  const DWORD all = 0xFFFFFFFF;
+  std::memcpy(app.standard + offsetof(DEVMODEW, dmFields), &all, 4);
+  for (DWORD mode : {DWORD(DM_COPY), DWORD(DM_COPY | DM_IN_BUFFER)}) {
+    std::memset(&out, 0xAB, sizeof out);
+    ASSERT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                    reinterpret_cast<DEVMODEW *>(&app), mode),
+              1);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmOrientation)), 2);
+    EXPECT_EQ(standardField<int16_t>(out, offsetof(DEVMODEW, dmPaperSize)), 258);
+    EXPECT_EQ(out.standard[2 * 30], 'Q');
+    EXPECT_EQ(standardField<WCHAR>(out, 2 * 31), 0);
+  }
 }
 
 TEST_F(Cfg, DocumentPropertiesManualRibbonAndSilentPrinter) {
@@ -480,18 +555,76 @@ TEST_F(Cfg, SettingsExchangeWithoutSheetFailsWithoutPrinterDefault) {
 }
 
 // ------------------------------------------------------------ the other entry points
+// The spooler's side of DOCUMENTEVENT_QUERYFILTER: it allocates the filter
+// with room for DOCUMENTEVENT_LAST - 1 events, fills it with its starting
+// values, and passes it as pvOut (cbOut its size); pvIn is the
+// DOCEVENT_CREATEDCPRE of the CreateDC that follows.
+struct SpoolerFilter {
+  std::vector<BYTE> block;
+  explicit SpoolerFilter(UINT allocated = DOCUMENTEVENT_LAST - 1)
+      : block(sizeof(DOCEVENT_FILTER) + sizeof(DWORD) * (DOCUMENTEVENT_LAST - 2) + 16, 0x5C) {
+    DOCEVENT_FILTER *f = filter();
+    std::memset(f, 0, sizeof(DOCEVENT_FILTER) + sizeof(DWORD) * (DOCUMENTEVENT_LAST - 2));
+    f->cbSize = sizeof(DOCEVENT_FILTER);
+    f->cElementsAllocated = allocated;
+    f->cElementsNeeded = 0xFFFFFFFF;
+    f->cElementsReturned = 0xFFFFFFFF;
+  }
+  DOCEVENT_FILTER *filter() { return reinterpret_cast<DOCEVENT_FILTER *>(block.data()); }
+  static ULONG size() { return ULONG(sizeof(DOCEVENT_FILTER) + sizeof(DWORD) * (DOCUMENTEVENT_LAST - 2)); }
+};
+
+TEST_F(Cfg, DocumentEventFilterIsTheSpoolersOutputBlock) {
+  install(true, printerDefault(0));
+  auto docEvent = fn<DocEventFn>("DrvDocumentEvent");
+  CardDevmode dm{};
+  fillDefaultStandardPart(dm.standard);
+  WCHAR driver[] = u"Pellor Standard Printer";
+  WCHAR device[] = u"Pellor CA3 Card Printer USB";
+  DOCEVENT_CREATEDCPRE createDc{driver, device, reinterpret_cast<DEVMODEW *>(&dm), FALSE};
+  const DOCEVENT_CREATEDCPRE before = createDc;
+
+  SpoolerFilter out;
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof createDc, &createDc, SpoolerFilter::size(),
+                     out.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(out.filter()->cElementsReturned, 1u);
+  EXPECT_EQ(out.filter()->cElementsNeeded, 0u);
+  EXPECT_EQ(out.filter()->aDocEventCall[0], DWORD(DOCUMENTEVENT_CREATEDCPRE));
+  EXPECT_EQ(std::memcmp(&createDc, &before, sizeof createDc), 0) << "the CreateDC arguments were written";
+  EXPECT_EQ(out.block[SpoolerFilter::size()], 0x5C);
+
+  // No room in the list: the module says how much it needs.
+  SpoolerFilter none(0);
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof createDc, &createDc, SpoolerFilter::size(),
+                     none.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(none.filter()->cElementsNeeded, 1u);
+  EXPECT_EQ(none.filter()->cElementsReturned, 0u);
+  EXPECT_EQ(none.filter()->aDocEventCall[0], 0u);
+
+  // cbOut bounds the block whatever cElementsAllocated claims: with room for
+  // the counts only no event is listed; shorter still, nothing is written.
+  const ULONG counts = ULONG(offsetof(DOCEVENT_FILTER, aDocEventCall));
+  SpoolerFilter countsOnly;
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, 0, nullptr, counts, countsOnly.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(countsOnly.filter()->cElementsNeeded, 1u);
+  EXPECT_EQ(countsOnly.filter()->cElementsReturned, 0u);
+  EXPECT_EQ(countsOnly.filter()->aDocEventCall[0], 0u);
+  SpoolerFilter tooShort;
+  const std::vector<BYTE> untouched = tooShort.block;
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, 0, nullptr, counts - 1, tooShort.filter()),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(tooShort.block, untouched);
+  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof createDc, &createDc, 0, nullptr),
+            DOCUMENTEVENT_SUCCESS);
+  EXPECT_EQ(std::memcmp(&createDc, &before, sizeof createDc), 0);
+}
+
 TEST_F(Cfg, EventsAndQueries) {
   install(true, printerDefault(0));
   auto docEvent = fn<DocEventFn>("DrvDocumentEvent");
-  DocEventFilter filter{sizeof filter, 0, 0, 0, {0}};
-  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof filter, &filter, 0, nullptr), 1);
-  EXPECT_EQ(filter.cElementsNeeded, 1u);
-  EXPECT_EQ(filter.cElementsReturned, 0u);
-  filter.cElementsAllocated = 1;
-  EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_QUERYFILTER, sizeof filter, &filter, 0, nullptr), 1);
-  EXPECT_EQ(filter.cElementsReturned, 1u);
-  EXPECT_EQ(filter.cElementsNeeded, 0u);
-  EXPECT_EQ(filter.aDocEventCall[0], DWORD(DOCUMENTEVENT_CREATEDCPRE));
   EXPECT_EQ(docEvent(printer, nullptr, DOCUMENTEVENT_STARTDOC, 0, nullptr, 0, nullptr), 1);
   EXPECT_EQ(docEvent(printer, nullptr, 8, 0, nullptr, 0, nullptr), 1);
 

@@ -220,6 +220,82 @@ TEST(CfgMerge, ApplicationFieldsOnlyWhereTheInputHasThem) {
   EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
 }
 
+TEST(CfgMerge, ApplicationValuesOutOfRangeLeaveThePrintersInPlace) {
+  CardDevmode out{};
+  fillDefaultStandardPart(out.standard);
+  const int16_t portrait = 1;
+  std::memcpy(out.standard + offsetof(DEVMODEW, dmOrientation), &portrait, 2);
+  auto in = appDevmode(220, 0);
+  put<DWORD>(in, offsetof(DEVMODEW, dmFields), DM_ORIENTATION | DM_COPIES | DM_PAPERSIZE);
+  put<int16_t>(in, offsetof(DEVMODEW, dmOrientation), -12143);
+  put<int16_t>(in, offsetof(DEVMODEW, dmCopies), 3605);
+  put<int16_t>(in, offsetof(DEVMODEW, dmPaperWidth), 0);
+  put<int16_t>(in, offsetof(DEVMODEW, dmPaperLength), 400);
+  applyApplicationFields(reinterpret_cast<DEVMODEW *>(in.data()), out);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmOrientation)), 1);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmPaperWidth)), 866);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmPaperLength)), 400);
+  // The ends of the copies range are taken.
+  for (int16_t copies : {1, 999}) {
+    put<int16_t>(in, offsetof(DEVMODEW, dmCopies), copies);
+    applyApplicationFields(reinterpret_cast<DEVMODEW *>(in.data()), out);
+    EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmCopies)), copies);
+  }
+  put<int16_t>(in, offsetof(DEVMODEW, dmCopies), 1000);
+  applyApplicationFields(reinterpret_cast<DEVMODEW *>(in.data()), out);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 999);
+}
+
+TEST(CfgMerge, WorkingCopyBranchRepairsTheApplicationsStandardPart) {
+  JobSettingsRecord working{};
+  working.signature = kRecordSignature;
+  working.blackContrast = 9;
+  working.colourContrast[1] = 250;  // a damaged copy does not go out either
+  auto in = appDevmode(212, 3916);
+  put<DWORD>(in, offsetof(DEVMODEW, dmFields), 0xFFFFFFFF);
+  put<int16_t>(in, offsetof(DEVMODEW, dmCopies), 3605);
+  put<int16_t>(in, offsetof(DEVMODEW, dmOrientation), -12143);
+  put<int16_t>(in, offsetof(DEVMODEW, dmPaperSize), 29145);
+  put<int16_t>(in, offsetof(DEVMODEW, dmColor), 1);  // in range: the application's
+  for (size_t i = 0; i < 32; ++i) put<WCHAR>(in, 2 * i, WCHAR('X'));
+  CardDevmode out{};
+  EXPECT_EQ(mergeFromWorkingCopy(reinterpret_cast<DEVMODEW *>(in.data()), out, working, false), kMergeDone);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmOrientation)), 2);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmPaperSize)), 258);
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmColor)), 1);
+  EXPECT_EQ(field<WCHAR>(out, 2 * 30), WCHAR('X'));
+  EXPECT_EQ(field<WCHAR>(out, 2 * 31), 0);
+  EXPECT_EQ(out.record.blackContrast, 9);
+  EXPECT_EQ(out.record.colourContrast[1], 5);
+  EXPECT_EQ(working.colourContrast[1], 5);
+}
+
+TEST_F(CfgPrinterDefaultMerge, DamagedPrinterDefaultIsRepairedOnItsWayOut) {
+  const int16_t copies = -3;
+  std::memcpy(printer.standard + offsetof(DEVMODEW, dmCopies), &copies, 2);
+  printer.record.jobMode = 9;
+  printer.record.varnishContrast = 7;
+  mergeFromPrinterDefault(printer, out, working, PrinterMergeFacts{});
+  EXPECT_EQ(field<int16_t>(out, offsetof(DEVMODEW, dmCopies)), 1);
+  EXPECT_EQ(out.record.jobMode, 0);
+  EXPECT_EQ(out.record.varnishContrast, 7);
+  EXPECT_EQ(working.jobMode, 0);
+}
+
+TEST(CfgMerge, PublicOnlyByTheSizeTheDevmodeClaims) {
+  auto claim = [](WORD size, WORD extra) {
+    auto b = appDevmode(size, extra);
+    return publicOnly(reinterpret_cast<DEVMODEW *>(b.data()));
+  };
+  EXPECT_TRUE(claim(220, 0));
+  EXPECT_TRUE(claim(212, 0));
+  EXPECT_TRUE(claim(212, 3915));
+  EXPECT_FALSE(claim(212, 3916));
+  EXPECT_FALSE(claim(220, 3908));
+}
+
 TEST(CfgSheetless, StepsByModeOutputAndBufferSize) {
   EXPECT_EQ(sheetlessStep(0, true, 4128), SheetlessStep::ReportSize);
   EXPECT_EQ(sheetlessStep(DM_COPY, false, 0), SheetlessStep::ReportSize);

@@ -13,6 +13,7 @@
 #include "cardemu/listing.h"
 #include "cardemu/printer.h"
 #include "cardemu/render.h"
+#include "cardemu/unattended.h"
 
 namespace {
 
@@ -24,7 +25,9 @@ const char kUsage[] =
     "        into DIR, per card, card_NNNN_front.png and card_NNNN_back.png (the sides\n"
     "        as printed), one picture per applied panel and card_NNNN.txt (summary),\n"
     "        and listing.txt, the commands of the stream with image data summarised.\n"
-    "        A printer error is written to the listing and cleared, and decoding goes on.\n"
+    "        A printer error is written to the listing with the command that raised it\n"
+    "        and cleared, the command is given up, and decoding goes on with the next one:\n"
+    "        every command of the stream runs, in order, whatever the --piece size.\n"
     "\n"
     "options:\n"
     "  --out DIR          where to write (created when missing); required\n"
@@ -35,8 +38,8 @@ const char kUsage[] =
     "  --no-encoder       printer without a magnetic encoder\n"
     "  --piece N          feed the stream in pieces of N bytes (default 4096)\n"
     "\n"
-    "exit status: 0 decoded, 1 the file could not be read or the output written,\n"
-    "2 wrong usage.\n";
+    "exit status: 0 decoded (printer errors included), 1 the file could not be read,\n"
+    "the output written or the stream run to its end, 2 wrong usage.\n";
 
 int Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "cardemu: %s\n\n", problem);
@@ -51,7 +54,8 @@ int Decode(int argc, char** argv) {
   config.checkRibbonPanels = false;
   config.ribbonRemaining = 1000000;
   config.feederCards = -1;
-  config.cardsKept = 0;  // cards are written as they come out
+  config.cardsKept = 0;     // cards are written as they come out
+  config.receiveLimit = 0;  // stop at an error, so that it is cleared before the next command
   size_t piece = 4096;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
@@ -131,30 +135,23 @@ int Decode(int argc, char** argv) {
     if (!writeFailed && !cardemu::WriteCardFiles(card, out, nullptr, &writeError)) writeFailed = true;
   });
 
+  // Every command of the stream runs, in order: an error is listed with the
+  // command that raised it and cleared, and decoding goes on with the next.
+  cardemu::UnattendedRun run(printer);
   std::vector<uint8_t> buffer(piece);
-  while (in) {
+  bool ran = true;
+  while (ran && in) {
     in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    const size_t got = static_cast<size_t>(in.gcount());
-    size_t done = 0;
-    while (done < got) {
-      const long taken = printer.Write(buffer.data() + done, got - done);
-      if (taken < 0) break;
-      done += static_cast<size_t>(taken);
-      if (printer.State().error != 0) {
-        printer.ForceClear();  // the decoder goes on where a printer would stop
-      } else if (taken == 0) {
-        break;
-      }
-    }
+    ran = run.Feed(buffer.data(), static_cast<size_t>(in.gcount()));
   }
   if (in.bad()) {
     std::fprintf(stderr, "cardemu: read error on %s\n", job.c_str());
     return 1;
   }
-  printer.Finish();
-  if (printer.State().error != 0) printer.ForceClear();
+  if (ran) ran = run.Finish();
   printer.EjectRemaining("still in the printer when the stream ended");
   listing << cardLines;
+  if (!ran) listing << "stopped: " << run.Problem() << "; the rest of the stream was not run\n";
   listing.flush();
   if (!listing) {
     std::fprintf(stderr, "cardemu: cannot write %s/listing.txt\n", out.c_str());
@@ -162,6 +159,11 @@ int Decode(int argc, char** argv) {
   }
   if (writeFailed) {
     std::fprintf(stderr, "cardemu: %s\n", writeError.c_str());
+    return 1;
+  }
+  if (!ran) {
+    std::fprintf(stderr, "cardemu: %s; the rest of the stream was not run (%zu commands, %zu printer errors so far)\n",
+                 run.Problem().c_str(), commands, errors);
     return 1;
   }
   std::printf("%zu commands, %zu printer errors, %zu cards written to %s\n", commands, errors, cards, out.c_str());

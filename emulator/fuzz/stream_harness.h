@@ -1,7 +1,8 @@
 // Drives an emulated printer with arbitrary bytes the way a port would (pieces
 // of changing sizes), with the operator's and the monitor's actions mixed in,
-// and checks that it keeps its bounds.  Shared by the fuzz target and the
-// random-stream test of the normal suite.
+// and checks that it keeps its bounds; then runs the same bytes unattended,
+// as the decoder does, and checks that every byte was run.  Shared by the fuzz
+// target and the random-stream test of the normal suite.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "cardemu/printer.h"
+#include "cardemu/unattended.h"
 
 namespace cardemu::fuzz {
 
@@ -78,6 +80,52 @@ inline bool RunStream(const uint8_t* data, size_t size, std::string* what) {
   }
   if (printer.TakeCards().size() > cfg.cardsKept) {
     *what = "more cards kept than allowed";
+    return false;
+  }
+  return true;
+}
+
+// The bytes run unattended, in pieces of changing sizes: every command of the
+// stream must be listed, once and in stream order.
+inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
+  PrinterConfig cfg;
+  cfg.receiveLimit = 0;
+  cfg.cardsKept = 0;
+  cfg.feederCards = 40;
+  cfg.ribbonRemaining = 30;
+  cfg.model = size % 2 ? "CA1" : "LX3";
+  Printer printer(cfg);
+  uint64_t covered = 0;
+  bool gap = false;
+  printer.SetCommandListener([&](const CommandRecord& r) {
+    if (r.held) return;  // listed when it runs
+    // Between commands only bytes the printer passes over (filler, the data
+    // of a block whose header it refused), never an ESC: each ESC outside a
+    // command's data begins one.
+    if (r.command->offset < covered || r.command->offset > size) gap = true;
+    for (uint64_t k = covered; !gap && k < r.command->offset; ++k) gap = data[k] == 0x1B;
+    covered = r.command->offset + r.command->length;
+  });
+  UnattendedRun run(printer);
+  uint32_t rng = static_cast<uint32_t>(size) * 2246822519u + 7;
+  for (size_t at = 0; at < size;) {
+    rng = rng * 1664525u + 1013904223u;
+    const size_t piece = 1 + (rng >> 8) % ((rng >> 4) % 4 == 0 ? 4096 : 64);
+    const size_t n = piece < size - at ? piece : size - at;
+    if (!run.Feed(data + at, n)) {
+      *what = "unattended run stopped: " + run.Problem();
+      return false;
+    }
+    at += n;
+  }
+  if (!run.Finish()) {
+    *what = "unattended run did not finish: " + run.Problem();
+    return false;
+  }
+  for (uint64_t k = covered; !gap && k < size; ++k) gap = data[k] == 0x1B;
+  if (gap) {
+    *what = "unattended run: a command of the stream was not listed, or out of order (" + std::to_string(covered) +
+            " of " + std::to_string(size) + " bytes listed)";
     return false;
   }
   return true;

@@ -73,6 +73,7 @@ void StreamParser::Reset() {
   fwSize_ = 0;
   fwSizeBytes_ = 0;
   strayCount_ = 0;
+  emitted_ = false;
 }
 
 void StreamParser::Fail(int code, const std::string& problem) {
@@ -98,6 +99,7 @@ void StreamParser::Emit(const Sink& sink) {
   Command done = std::move(cur_);
   cur_ = Command{};
   state_ = State::kIdle;
+  emitted_ = true;
   sink(std::move(done));
 }
 
@@ -268,7 +270,8 @@ size_t StreamParser::Feed(const uint8_t* bytes, size_t count, const Sink& sink,
                           const std::function<bool()>& stop) {
   size_t i = 0;
   while (i < count) {
-    if (state_ == State::kIdle && stop && stop()) break;
+    if ((state_ == State::kIdle || emitted_) && stop && stop()) break;
+    emitted_ = false;
     if (state_ == State::kPlane) {
       const size_t used = FeedPlane(bytes + i, count - i);
       i += used;

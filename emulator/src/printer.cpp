@@ -960,6 +960,11 @@ PrinterState Printer::State() const {
   return s;
 }
 
+int Printer::Error() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return impl_->error;
+}
+
 std::vector<Card> Printer::TakeCards() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<Card> cards(std::make_move_iterator(impl_->out.begin()), std::make_move_iterator(impl_->out.end()));

@@ -71,6 +71,8 @@ TEST(RandomStreams, NeverBreakTheirBounds) {
     std::string what;
     ASSERT_TRUE(cardemu::fuzz::RunStream(reinterpret_cast<const uint8_t*>(s.data()), s.size(), &what))
         << what << " (case " << i << ", " << s.size() << " bytes)";
+    ASSERT_TRUE(cardemu::fuzz::RunUnattended(reinterpret_cast<const uint8_t*>(s.data()), s.size(), &what))
+        << what << " (case " << i << ", " << s.size() << " bytes)";
   }
   // Pure noise.
   for (int i = 0; i < 200; ++i) {
@@ -78,5 +80,6 @@ TEST(RandomStreams, NeverBreakTheirBounds) {
     for (auto& c : s) c = static_cast<char>(rng());
     std::string what;
     ASSERT_TRUE(cardemu::fuzz::RunStream(reinterpret_cast<const uint8_t*>(s.data()), s.size(), &what)) << what;
+    ASSERT_TRUE(cardemu::fuzz::RunUnattended(reinterpret_cast<const uint8_t*>(s.data()), s.size(), &what)) << what;
   }
 }

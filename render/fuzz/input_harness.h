@@ -10,6 +10,7 @@
 
 #include "device.h"
 #include "imaging.h"
+#include "settings_ranges.h"
 #include "text_capture.h"
 
 namespace card {
@@ -17,6 +18,12 @@ namespace card {
 inline void exerciseDriverInputs(const uint8_t *data, size_t size) {
   CardDevmode dm;
   copyDevmodeForRenderer(data, size, dm);
+  // Any bytes as the printer's default record: the repair never leaves a
+  // value out of range, whatever it falls back on.
+  JobSettingsRecord fallback{};
+  if (size) std::memcpy(&fallback, data, size < sizeof fallback ? size : sizeof fallback);
+  repairRecord(dm.record, size % 2 ? &fallback : nullptr);
+  if (!recordInRange(dm.record)) __builtin_trap();
   carriesRecord(data, size);
   rendererRecordOffset(data, size);
 

@@ -40,6 +40,7 @@ class Driver : public ::testing::Test {
     setup.driverName = u"Pellor Standard Printer";
     setup.graphicsDll = CARDREND_DLL;
     setup.portName = u"USB001";
+    setup.defaultDevMode = printerDefault;
     ASSERT_TRUE(winsim::installPrinter(setup));
     module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardrend.dll");
     ASSERT_NE(module, nullptr);
@@ -67,8 +68,8 @@ class Driver : public ::testing::Test {
     r.blackPanelMode = 2;
     r.frontOverlay.type = kOverlayNone;
     r.backOverlay.type = kOverlayNone;
-    r.colourContrast[0] = 11; r.colourContrast[1] = 12; r.colourContrast[2] = 13;
-    r.colourIntensity[0] = 21; r.colourIntensity[1] = 22; r.colourIntensity[2] = 23;
+    r.colourContrast[0] = 1; r.colourContrast[1] = 2; r.colourContrast[2] = 3;
+    r.colourIntensity[0] = 7; r.colourIntensity[1] = 8; r.colourIntensity[2] = 9;
     r.blackContrast = 5;
     r.varnishContrast = 6;
     r.hasEncoder = 1;
@@ -117,6 +118,8 @@ class Driver : public ::testing::Test {
     });
   }
 
+  // The printer's default DEVMODE that SetUp installs (none when empty).
+  std::vector<uint8_t> printerDefault;
   HMODULE module = nullptr;
   decltype(&DrvQueryDriverInfo) queryInfo = nullptr;
   decltype(&DrvEnableDriver) enable = nullptr;
@@ -229,8 +232,8 @@ TEST_F(Driver, OneSidedYmckoJobThroughGdi) {
   d.record.ribbonId = 3;  // YMCKO chosen in the settings: no printer query
   std::string s = print(&d);
   const std::string plane = "<P>\r";
-  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 11") + C("+$C 1 12") + C("+$C 2 13") +
-                   C("+$L 0 21") + C("+$L 1 22") + C("+$L 2 23") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " +
+  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") +
+                   C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " +
                    plane + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 " + plane + C("IS 1") + "\x1bGS 2 32 0 0 1024 640 " +
                    plane + C("IS 2") + C("F") + C("!FF 1") + C("MO"));
 }
@@ -253,13 +256,13 @@ TEST_F(Driver, PrivatePartBehindALongerStandardPart) {
   std::vector<uint8_t> dm(220 + kRecordSize, 0);
   CardDevmode d = devmode(5);
   d.record.ribbonId = 7;  // YMC
-  d.record.colourContrast[0] = 77;
+  d.record.colourContrast[0] = 9;
   std::memcpy(dm.data(), d.standard, kStandardPartSize);
   std::memcpy(dm.data() + 220, &d.record, kRecordSize);
   uint16_t size = 220;
   std::memcpy(dm.data() + 68, &size, 2);
   std::string s = print(dm.data());
-  EXPECT_NE(s.find(C("+$C 0 77")), std::string::npos);
+  EXPECT_NE(s.find(C("+$C 0 9")), std::string::npos);
 
   // Without the signature the private part is read from 212, where the
   // panning fields make its first bytes: the signature is gone, the rest of
@@ -269,7 +272,7 @@ TEST_F(Driver, PrivatePartBehindALongerStandardPart) {
   dm[220] = dm[221] = 0;
   std::memset(dm.data() + 212, 0, 8);
   std::string t = print(dm.data());
-  EXPECT_EQ(t.find(C("+$C 0 77")), std::string::npos);
+  EXPECT_EQ(t.find(C("+$C 0 9")), std::string::npos);
 }
 
 TEST_F(Driver, RibbonFromTheCacheFile) {
@@ -277,7 +280,7 @@ TEST_F(Driver, RibbonFromTheCacheFile) {
   CardDevmode d = devmode(0);
   answer([](const std::string &) { return std::string(); });
   std::string s = print(&d);
-  EXPECT_NE(s.find(C("SXY 1") + C("+$C 0 11")), std::string::npos);
+  EXPECT_NE(s.find(C("SXY 1") + C("+$C 0 1")), std::string::npos);
   EXPECT_EQ(s.find(C("+C 5")), std::string::npos);  // a YMC ribbon has no resin head setting
   EXPECT_TRUE(queries.empty());
 }
@@ -343,14 +346,27 @@ TEST_F(Driver, PassThroughEscape) {
   EXPECT_EQ(ExtEscape(dc, QUERYESCSUPPORT, sizeof which, reinterpret_cast<LPCSTR>(&which), 0, nullptr), 1);
   which = 12345;
   EXPECT_EQ(ExtEscape(dc, QUERYESCSUPPORT, sizeof which, reinterpret_cast<LPCSTR>(&which), 0, nullptr), 0);
+  // The data starts with its byte count (a little-endian WORD); only that
+  // many bytes after it are sent, however large the buffer.
   const char raw[10] = {8, 0, '\x1b', 'R', 'A', 'W', ' ', '1', '2', '\r'};
   EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof raw, raw, 0, nullptr), 0);
+  const char shorter[8] = {2, 0, 'A', 'B', 'C', 'D', 'E', 'F'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof shorter, shorter, 0, nullptr), 0);
+  const char none[3] = {0, 0, 'X'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof none, none, 0, nullptr), 0);
+  // A count beyond the buffer is refused whole: a negative answer, nothing sent.
+  const char over[5] = {4, 0, '\x1b', 'M', 'O'};
+  EXPECT_LT(ExtEscape(dc, PASSTHROUGH, sizeof over, over, 0, nullptr), 0);
+  const char huge[6] = {'\xFF', '\xFF', '\x1b', 'M', 'F', '\r'};
+  EXPECT_LT(ExtEscape(dc, PASSTHROUGH, sizeof huge, huge, 0, nullptr), 0);
+  const char exact[6] = {4, 0, '\x1b', 'M', 'O', '\r'};
+  EXPECT_GT(ExtEscape(dc, PASSTHROUGH, sizeof exact, exact, 0, nullptr), 0);
   EndDoc(dc);
   DeleteDC(dc);
   auto jobs = winsim::printJobs(kPrinter);
   ASSERT_FALSE(jobs.empty());
   std::string bytes(jobs.back().bytes.begin(), jobs.back().bytes.end());
-  EXPECT_EQ(bytes, "\x1bRAW 12\r");
+  EXPECT_EQ(bytes, "\x1bRAW 12\rAB\x1bMO\r");
 }
 
 }  // namespace
@@ -509,6 +525,175 @@ TEST_F(Driver, VarnishPictureFromABitmapFile) {
   std::string t = print(&d);
   EXPECT_NE(t.find(C("vF") + C("IV 31") + C("MO")), std::string::npos);
   EXPECT_EQ(t.find("\x1bvG"), std::string::npos);
+}
+
+// ------------------------------------------------------------ settings out of range
+// The settings the renderer acts on, with their ranges and the installer's
+// defaults, as the record's definition and the dialogs that edit them give
+// them.
+struct RangedField {
+  const char *name;
+  size_t offset;
+  int width;
+  long low, high, installerDefault;
+};
+const RangedField kRendererFields[] = {
+    {"rotate180", 6, 2, 0, 3, 0},          {"duplex", 8, 2, 0, 1, 1},
+    {"ribbonType", 10, 1, 0, 15, 1},       {"monoRibbonKind", 11, 1, 0, 3, 0},
+    {"dualSideLayout", 14, 2, 0, 3, 0},    {"blackBitmap", 18, 2, 0, 1, 1},
+    {"monoConversion", 20, 2, 0, 3, 0},    {"blackPanelMode", 22, 1, 0, 3, 1},
+    {"jobMode", 24, 2, 0, 3, 0},           {"ribbonId", 26, 2, 0, 10, 0},
+    {"laminateSideLX3", 28, 2, 0, 2, 0},   {"laminateSideLX2", 30, 2, 0, 2, 0},
+    {"modelClass", 35, 1, 0, 7, 0},        {"hasEncoder", 38, 2, 0, 1, 0},
+    {"macroProcessing", 40, 2, 0, 1, 1},   {"frontOverlay.type", 92, 2, 0, 7, 0},
+    {"frontOverlay.rotated", 94, 2, 0, 1, 0}, {"backOverlay.type", 1136, 2, 0, 7, 0},
+    {"backOverlay.rotated", 1138, 2, 0, 1, 0}, {"varnishContrast", 3228, 1, 0, 10, 5},
+    {"blackContrast", 3229, 1, 0, 10, 5},  {"hologramContrast", 3230, 1, 0, 10, 5},
+    {"Y intensity", 3231, 1, 0, 10, 5},    {"M intensity", 3232, 1, 0, 10, 5},
+    {"C intensity", 3233, 1, 0, 10, 5},    {"blackDyeIntensity", 3234, 1, 0, 10, 5},
+    {"Y contrast", 3235, 1, 0, 10, 5},     {"M contrast", 3236, 1, 0, 10, 5},
+    {"C contrast", 3237, 1, 0, 10, 5},     {"blackDyeContrast", 3238, 1, 0, 10, 5},
+    {"monoBrightness", 3240, 2, -100, 100, 0}, {"cyanBrightness", 3242, 2, -100, 100, 0},
+    {"magentaBrightness", 3244, 2, -100, 100, 0}, {"yellowBrightness", 3246, 2, -100, 100, 0},
+    {"monoContrast", 3248, 2, -100, 100, 0}, {"cyanContrast", 3250, 2, -100, 100, 0},
+    {"magentaContrast", 3252, 2, -100, 100, 0}, {"yellowContrast", 3254, 2, -100, 100, 0},
+};
+
+void putField(JobSettingsRecord &r, size_t offset, int width, long v) {
+  auto *b = reinterpret_cast<BYTE *>(&r);
+  for (int i = 0; i < width; ++i) b[offset + size_t(i)] = BYTE(uint64_t(v) >> (8 * i));
+}
+
+long fieldOf(const JobSettingsRecord &r, const RangedField &f) {
+  const auto *b = reinterpret_cast<const BYTE *>(&r);
+  if (f.width == 1) return b[f.offset];
+  int16_t v;
+  std::memcpy(&v, b + f.offset, 2);
+  return f.low < 0 ? long(v) : long(uint16_t(v));
+}
+
+std::vector<uint8_t> bytesOf(const CardDevmode &d) {
+  std::vector<uint8_t> v(sizeof d);
+  std::memcpy(v.data(), &d, sizeof d);
+  return v;
+}
+
+// Every "+..." head setting of a job: its command word and value.
+std::vector<std::pair<std::string, long>> headSettings(const std::string &job) {
+  std::vector<std::pair<std::string, long>> out;
+  for (size_t i = job.find("\x1b+"); i != std::string::npos; i = job.find("\x1b+", i + 1)) {
+    size_t end = job.find('\r', i);
+    std::string cmd = job.substr(i + 1, end - i - 1);
+    size_t blank = cmd.rfind(' ');
+    out.emplace_back(cmd.substr(0, blank), std::stol(cmd.substr(blank + 1)));
+  }
+  return out;
+}
+
+// The private part of 0xC8 bytes behind a foreign signature that used to
+// print "\eJOB 0 ... \e+C 200": the settings become the installer's.
+TEST_F(Driver, DamagedPrivatePartPrintsWithTheInstallersSettings) {
+  writeRibbonCache("Ribbon=2\rModel=Pellor CA3 V1.00\r");  // YMCKO on a two-sided model
+  CardDevmode d{};
+  fillDefaultStandardPart(d.standard);
+  std::memset(&d.record, 0xC8, sizeof d.record);
+  d.record.signature = 0x1234;
+  std::string s = print(&d, 2);
+  ASSERT_FALSE(pageRefused);
+  // Two-sided (the default) with the first YMCKO layout; every head value 5.
+  const std::string header = C("MASTER") + C("JOB 2") + C("SXY 1") + C("+$C 0 5") + C("+$C 1 5") + C("+$C 2 5") +
+                             C("+$L 0 5") + C("+$L 1 5") + C("+$L 2 5") + C("+C 5") + C("+CV 5") +
+                             "\x1b$F\r\x1bGS 0 32 0 0 1024 640 <P>\r" + C("IS 0");
+  EXPECT_EQ(s.substr(0, header.size()), header);
+  EXPECT_EQ(headSettings(s).size(), 8u);
+  for (const auto &[word, value] : headSettings(s)) EXPECT_EQ(value, 5) << word;
+  // The whole card is varnished, the default overlay.
+  EXPECT_NE(s.find(C("vF") + C("IV 30")), std::string::npos);
+
+  // With a printer default that holds its own values, those are taken.
+  CardDevmode printer = devmode(0);
+  printer.record.blackContrast = 7;
+  printer.record.varnishContrast = 200;  // itself out of range: the installer's 5
+  printerDefault = bytesOf(printer);
+  winsim::resetMachine();
+  SetUp();
+  writeRibbonCache("Ribbon=2\rModel=Pellor CA3 V1.00\r");
+  s = print(&d, 2);
+  EXPECT_NE(s.find(C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") + C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9") +
+                   C("+C 7") + C("+CV 5")),
+            std::string::npos);
+  EXPECT_NE(s.find(C("JOB 0")), std::string::npos);  // the printer's one-sided default
+}
+
+// Each setting the renderer acts on, one at a time beyond its range: the
+// device instance holds the printer default's value instead, or the
+// installer's when the printer has none in range.
+TEST_F(Driver, EachSettingOutOfRangeTakesThePrintersDefault) {
+  CardDevmode printer = devmode(0);
+  for (const RangedField &f : kRendererFields)
+    putField(printer.record, f.offset, f.width, f.installerDefault == f.high ? f.low : f.high);
+  printerDefault = bytesOf(printer);
+  winsim::resetMachine();
+  SetUp();
+  HANDLE hPrinter = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &hPrinter, nullptr));
+  DRVENABLEDATA ded{};
+  ASSERT_TRUE(enable(DDI_DRIVER_VERSION_NT5, sizeof ded, &ded));
+  auto enablePdev = reinterpret_cast<decltype(&DrvEnablePDEV)>(reinterpret_cast<void (*)()>(ded.pdrvfn[0].pfn));
+  auto disablePdev = reinterpret_cast<decltype(&DrvDisablePDEV)>(reinterpret_cast<void (*)()>(ded.pdrvfn[3].pfn));
+  auto instanceRecord = [&](const CardDevmode &dm, HANDLE printerHandle) {
+    GDIINFO gi;
+    DEVINFO di;
+    DHPDEV pdev = enablePdev(const_cast<DEVMODEW *>(reinterpret_cast<const DEVMODEW *>(&dm)), nullptr, 0, nullptr,
+                             sizeof gi, reinterpret_cast<ULONG *>(&gi), sizeof di, &di, nullptr, nullptr,
+                             printerHandle);
+    EXPECT_NE(pdev, nullptr);
+    JobSettingsRecord r = reinterpret_cast<DeviceInstance *>(pdev)->devmode.record;
+    disablePdev(pdev);
+    return r;
+  };
+
+  const CardDevmode base = devmode(0);
+  for (const RangedField &f : kRendererFields) {
+    SCOPED_TRACE(f.name);
+    for (long bad : {f.high + 1, f.low - 1}) {
+      CardDevmode d = base;
+      putField(d.record, f.offset, f.width, bad);
+      JobSettingsRecord r = instanceRecord(d, hPrinter);
+      EXPECT_EQ(fieldOf(r, f), fieldOf(printer.record, f)) << bad;
+      r = instanceRecord(d, nullptr);  // no printer to ask
+      EXPECT_EQ(fieldOf(r, f), f.installerDefault) << bad;
+      // The rest of the record is the application's.
+      putField(r, f.offset, f.width, fieldOf(base.record, f));
+      EXPECT_EQ(std::memcmp(&r, &base.record, sizeof r), 0);
+    }
+    for (long good : {f.low, f.high}) {
+      CardDevmode d = base;
+      putField(d.record, f.offset, f.width, good);
+      EXPECT_EQ(fieldOf(instanceRecord(d, hPrinter), f), good);
+    }
+  }
+
+  // An area that does not lie on the card, and a layout the chosen ribbon
+  // does not have.
+  CardDevmode d = base;
+  d.record.frontOverlay.type = kOverlaySelectedVarnished;
+  d.record.frontOverlay.left = 700;
+  d.record.frontOverlay.right = 600;
+  JobSettingsRecord r = instanceRecord(d, nullptr);
+  EXPECT_EQ(r.frontOverlay.left, 0);
+  EXPECT_EQ(r.frontOverlay.right, 1023);
+  EXPECT_EQ(r.frontOverlay.bottom, 639);
+  d = base;
+  d.record.duplex = 1;
+  d.record.ribbonId = 6;  // YMCK: two layouts
+  d.record.dualSideLayout = 2;
+  EXPECT_EQ(instanceRecord(d, nullptr).dualSideLayout, 0);
+  d.record.dualSideLayout = 1;
+  EXPECT_EQ(instanceRecord(d, nullptr).dualSideLayout, 1);
+
+  ClosePrinter(hPrinter);
+  disable();
 }
 
 }  // namespace

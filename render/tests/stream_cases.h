@@ -22,7 +22,7 @@ inline long printerCodeOf(uint8_t ribbonType) {
 
 inline const std::string kHeader = C("MASTER");
 inline const std::string kColourHead =
-    C("+$C 0 11") + C("+$C 1 12") + C("+$C 2 13") + C("+$L 0 21") + C("+$L 1 22") + C("+$L 2 23");
+    C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") + C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9");
 inline const std::string kYMC = "\x1b$F\r\x1bGS 0 32 0 0 1024 640 <Y>\r" + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 <M>\r" +
                          C("IS 1") + "\x1bGS 2 32 0 0 1024 640 <C>\r" + C("IS 2");
 inline const std::string kKd = "\x1b$F\r\x1bGS 3 32 0 0 1024 640 <D>\r" + C("IS 3");

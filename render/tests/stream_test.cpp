@@ -89,8 +89,8 @@ struct Job {
     r.blackPanelMode = 2;
     r.hasEncoder = 1;
     r.ribbonId = 0;
-    r.colourContrast[0] = 11; r.colourContrast[1] = 12; r.colourContrast[2] = 13;
-    r.colourIntensity[0] = 21; r.colourIntensity[1] = 22; r.colourIntensity[2] = 23;
+    r.colourContrast[0] = 1; r.colourContrast[1] = 2; r.colourContrast[2] = 3;
+    r.colourIntensity[0] = 7; r.colourIntensity[1] = 8; r.colourIntensity[2] = 9;
     r.blackContrast = 5;
     r.varnishContrast = 6;
     r.hologramContrast = 7;
@@ -137,7 +137,7 @@ TEST(CardStream, OneSidedYmckoWithoutBlackOrOverlay) {
   EXPECT_EQ(j.run(), kHeader + C("JOB 0") + C("SXY 1") + kColourHead + C("+C 5") + C("+CV 6") + kYMC + kNoK + C("MO"));
   EXPECT_EQ(j.resolutions, 1);
   // Head settings go out one command per write.
-  EXPECT_EQ(j.out.writes[3], C("+$C 0 11"));
+  EXPECT_EQ(j.out.writes[3], C("+$C 0 1"));
 }
 
 TEST(CardStream, FullOverlayEndsTheSideWithVarnish) {

@@ -459,3 +459,69 @@ TEST(StreamCutter, EmptyBufferAndReset) {
   std::string next = "\x1bMASTER\r";
   EXPECT_EQ(cutter.Next(reinterpret_cast<const uint8_t*>(next.data()), next.size()).kind, CutKind::Command);
 }
+
+TEST(StreamCutter, ShortCommandsStartingWithGAlwaysMakeProgress) {
+  // "\eG" and "\eGS" may still become a block header; a CR right after them
+  // ends an ordinary command.  A command completed from held bytes alone
+  // would consume nothing of the next buffer, and a monitor would be offered
+  // the same bytes forever: every cut must consume (Feed checks it).
+  Job j;
+  j.Cmd("\\eG\r").Cmd("\\eF\r").Cmd("\\eGS\r").Cmd("\\eG \r").Cmd("\\eGS\r").Cmd("\\eMF\r").Cmd("\\eG\r");
+  j.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(std::string(kBitBlockUnits, 'b')).Cmd("\\eMO\r");
+  ASSERT_EQ(FeedWhole(j.stream).pieces, j.expected);
+  for (size_t at = 1; at < 40; ++at) EXPECT_EQ(Feed(j.stream, {at}).pieces, j.expected) << "cut at " << at;
+  for (size_t step : {1, 2, 3, 4}) EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
+
+  // The reported case: "\eG\r" by itself, then "\eF\r".
+  StreamCutter cutter;
+  const std::string a = "\x1bG\r", b = "\x1b" "F\r";
+  Cut first = cutter.Next(reinterpret_cast<const uint8_t*>(a.data()), a.size());
+  EXPECT_EQ(first.kind, CutKind::Command);
+  EXPECT_EQ(first.consumed, 3u);
+  EXPECT_TRUE(first.checkAfter);
+  Cut second = cutter.Next(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+  ASSERT_EQ(second.kind, CutKind::Command);
+  EXPECT_EQ(second.consumed, 3u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(second.piece), second.pieceLength), b);
+}
+
+TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
+  // A "\eGS " whose header is cut short by a CR is an ordinary command, as the
+  // printer reads it: it opens no block, and the commands after it pass.
+  Job j;
+  j.Cmd("\\eGS 1\r");
+  for (int i = 0; i < 1500; ++i) j.Cmd("\\eMF\r");
+  j.Cmd("\\eGS 0 30 0 0 1024\r").Cmd("\\eGS \r").Cmd("\\eIS 0\r");
+  for (size_t step : {1, 5, 6, 7, 100, 4096, 10000}) {
+    Outcome o = FeedEvery(j.stream, step);
+    EXPECT_EQ(o.pieces, j.expected) << step;
+    EXPECT_EQ(o.dropped, 0u) << step;
+  }
+  Outcome whole = FeedWhole(j.stream);
+  EXPECT_EQ(whole.pieces, j.expected);
+  EXPECT_EQ(whole.dropped, 0u);
+  // Not a block header: checked after like any other command, with the pause
+  // of its own category ("\eMF\r" inside it makes it a card movement).
+  for (const Cut& c : whole.cuts) {
+    EXPECT_FALSE(c.opensBlock);
+    EXPECT_TRUE(c.checkAfter);
+    EXPECT_NE(c.category, CommandCategory::DataBlock);
+  }
+  EXPECT_EQ(whole.cuts[0].category, CommandCategory::Other);
+  EXPECT_EQ(whole.cuts[0].pauseMs, 30u);
+
+  Job inner;
+  inner.Cmd("\\eGS 2 \\eMF\r").Cmd("\\eGS 2 32 0 0 1024 640 ").Block(PackedPlane(4)).Cmd("\\eIS 2\r");
+  Outcome o = FeedEvery(inner.stream, 3);
+  EXPECT_EQ(o.pieces, inner.expected);
+  ASSERT_FALSE(o.cuts.empty());
+  EXPECT_EQ(o.cuts[0].category, CommandCategory::CardMotion);
+  EXPECT_EQ(o.cuts[0].pauseMs, 1000u);
+  EXPECT_TRUE(o.cuts[1].opensBlock);
+
+  // A CR after the header's end is data: the header still ends at its seventh
+  // group of blanks.
+  Job crData;
+  crData.Cmd("\\eGS 0 32 0 0 1024 640 ").Block("\r" + std::string(kPlainPlaneBytes - 1, 'x')).Cmd("\\eMO\r");
+  EXPECT_EQ(FeedEvery(crData.stream, 7).pieces, crData.expected);
+}

@@ -20,7 +20,9 @@
 #include "cardemu/listing.h"
 #include "cardemu/printer.h"
 #include "cardemu/render.h"
+#include "cardemu/unattended.h"
 #include "cardprint.h"
+#include "job_devmode.h"
 #include "options.h"
 
 namespace fs = std::filesystem;
@@ -101,9 +103,71 @@ int usage(const char *problem) {
       "usage: carddemo OUT_DIR [--machine DIR] [cardprint options...]\n"
       "Prints the sample card with cardprint on a simulated machine, runs the job\n"
       "through the emulated printer and writes into OUT_DIR: job.prn, listing.txt and,\n"
-      "per card, card_NNNN_front.png, card_NNNN_back.png, its panels and card_NNNN.txt.\n",
+      "per card, card_NNNN_front.png, card_NNNN_back.png, its panels and card_NNNN.txt.\n"
+      "The sample card is printed on both sides of a YMCKO ribbon; a card of your own\n"
+      "pictures (--front, --back) has as many sides as it has pictures.\n"
+      "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
+      "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
+      "are replaced.\n",
       problem ? stderr : stdout);
   return problem ? 2 : 0;
+}
+
+// A machine folder carries this file from the moment carddemo makes it; only
+// a folder that carries it is ever emptied, so that a mistyped --machine
+// cannot take a user's files with it.
+const char kMachineMarker[] = ".carddemo-machine";
+
+bool isMarkedMachine(const fs::path &dir) {
+  std::error_code ec;
+  return fs::symlink_status(dir / kMachineMarker, ec).type() == fs::file_type::regular;
+}
+
+// A fresh machine folder: made (or an empty one taken) and marked, or a
+// marked one emptied.  Anything else is left as it is.
+bool prepareMachine(const fs::path &dir, std::string &problem) {
+  std::error_code ec;
+  const fs::file_status st = fs::symlink_status(dir, ec);
+  if (st.type() == fs::file_type::not_found) {
+    if (!fs::create_directories(dir, ec) && ec) {
+      problem = "cannot create the machine folder " + dir.string() + ": " + ec.message();
+      return false;
+    }
+  } else if (st.type() != fs::file_type::directory) {
+    problem = dir.string() + " is not a folder; --machine needs a new, empty or earlier machine folder";
+    return false;
+  } else if (isMarkedMachine(dir)) {
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      if (it->path().filename() != kMachineMarker) entries.push_back(it->path());
+    for (const fs::path &e : entries)
+      if (!ec) fs::remove_all(e, ec);
+    if (ec) {
+      problem = "cannot empty the machine folder " + dir.string() + ": " + ec.message();
+      return false;
+    }
+    return true;
+  } else if (!fs::is_empty(dir, ec) || ec) {
+    problem = dir.string() + " holds files that carddemo did not put there (it has no " + kMachineMarker +
+              " file); it is left as it is: remove it yourself, or name a new or empty folder with --machine";
+    return false;
+  }
+  std::ofstream marker(dir / kMachineMarker);
+  marker << "carddemo's simulated machine: the next carddemo run that uses this folder empties it.\n";
+  marker.close();
+  if (!marker) {
+    problem = "cannot write " + (dir / kMachineMarker).string();
+    return false;
+  }
+  return true;
+}
+
+bool within(const fs::path &inner, const fs::path &outer) {
+  const fs::path a = inner.lexically_normal(), b = outer.lexically_normal();
+  auto i = a.begin(), j = b.begin();
+  for (; j != b.end() && !j->empty(); ++i, ++j)
+    if (i == a.end() || *i != *j) return false;
+  return true;
 }
 
 // Old results in the output folder would be taken for this run's.
@@ -117,27 +181,109 @@ void clearOutputs(const fs::path &out) {
   }
 }
 
+struct Picture {
+  size_t argument;        // index among cardprint's arguments of the one that names it
+  fs::path host;
+  std::u16string option;  // what comes before the name in that argument ("--front=" or nothing)
+  std::u16string virt;    // where it is put on the machine's drive
+};
+
 }  // namespace
 
 int main(int argc, char **argv) {
+  // ---- the command line, checked whole before any folder is touched
   if (argc < 2) return usage("no output folder given");
   if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) return usage(nullptr);
-  const fs::path out = fs::absolute(argv[1]);
+  if (argv[1][0] == '-' || !argv[1][0]) return usage("the output folder comes first");
+  std::error_code ec;
+  const fs::path out = fs::absolute(argv[1], ec);
   fs::path machine = CARDDEMO_MACHINE_DIR;
   std::vector<std::string> extra;
   for (int i = 2; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--machine") && i + 1 < argc) machine = fs::absolute(argv[++i]);
-    else extra.push_back(argv[i]);
+    const std::string a = argv[i];
+    if (a == "--machine" || a.rfind("--machine=", 0) == 0) {
+      const std::string dir = a == "--machine" ? (i + 1 < argc ? argv[++i] : "") : a.substr(10);
+      if (dir.empty()) return usage("--machine needs a folder");
+      machine = fs::absolute(dir, ec);
+    } else {
+      extra.push_back(a);
+    }
   }
+  if (within(out, machine) || within(machine, out))
+    return usage("the output folder and the machine folder must not lie in one another");
+
+  auto parse = [](const std::vector<std::u16string> &args, cardprint::PrintOptions &options, std::string &problem) {
+    std::vector<LPCWSTR> argw;
+    for (const auto &a : args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
+    WCHAR message[cardprint::kMessageChars];
+    if (cardprint::parseOptions(int(argw.size()), argw.data(), options, message)) return true;
+    problem = winsim::toUtf8(reinterpret_cast<const char16_t *>(message));
+    return false;
+  };
+  std::vector<std::u16string> args = {u"cardprint"};
+  for (const std::string &a : extra) args.push_back(winsim::toUtf16(a));
+  cardprint::PrintOptions options;
+  std::string problem;
+  if (!parse(args, options, problem)) return usage(problem.c_str());
+  if (options.help) {
+    usage(nullptr);
+    std::printf("\ncardprint options:\n%s",
+                winsim::toUtf8(reinterpret_cast<const char16_t *>(cardprint::usageText())).c_str());
+    return 0;
+  }
+  // The sample card on both sides of a YMCKO ribbon, in its layout of full
+  // colour on both, unless the command line says otherwise; a card of one's
+  // own pictures is two-sided when it has a back picture.
+  std::vector<std::u16string> defaults = {u"--printer", kPrinterName};
+  if (options.ribbonId == cardprint::kUnset) defaults.insert(defaults.end(), {u"--ribbon", u"YMCKO"});
+  if (!options.frontImage || options.backImage) {
+    if (options.ribbonId == cardprint::kUnset) defaults.insert(defaults.end(), {u"--layout", u"1"});
+    else defaults.push_back(u"--two-sided");
+  }
+  args.insert(args.begin() + 1, defaults.begin(), defaults.end());
+  const size_t firstExtra = 1 + defaults.size();
+  if (!parse(args, options, problem)) return usage(problem.c_str());
+  {
+    card::CardDevmode devmode;
+    cardprint::defaultJobDevmode(devmode);
+    WCHAR message[cardprint::kMessageChars];
+    if (!cardprint::applyOptions(options, devmode, message))
+      return usage(winsim::toUtf8(reinterpret_cast<const char16_t *>(message)).c_str());
+  }
+  // Pictures named on the command line are host files: they are put on the
+  // virtual drive, where the program looks for them, each side's in a folder
+  // of its own so that two files of one name stay apart.
+  std::vector<Picture> pictures;
+  for (const auto &[file, side] : {std::pair{options.frontImage, u"Front"}, std::pair{options.backImage, u"Back"}}) {
+    if (!file) continue;
+    // The argument that holds the name, alone or behind "--front=".
+    size_t k = firstExtra;
+    while (k < args.size() && !(file >= reinterpret_cast<LPCWSTR>(args[k].c_str()) &&
+                                file < reinterpret_cast<LPCWSTR>(args[k].c_str() + args[k].size())))
+      ++k;
+    if (k == args.size()) return usage("a picture option cardprint took cannot be found");
+    const size_t at = size_t(file - reinterpret_cast<LPCWSTR>(args[k].c_str()));
+    const fs::path host = winsim::toUtf8(args[k].substr(at));
+    if (!fs::is_regular_file(host, ec)) {
+      std::fprintf(stderr, "carddemo: cannot find the picture %s\n", host.c_str());
+      return 1;
+    }
+    pictures.push_back({k, host, args[k].substr(0, at),
+                        u"C:\\Users\\Public\\Pictures\\" + std::u16string(side) + u"\\" +
+                            winsim::toUtf16(host.filename().string())});
+  }
+  if (fs::exists(fs::symlink_status(out, ec)) && !fs::is_directory(out, ec))
+    return usage((out.string() + " is not a folder").c_str());
 
   std::vector<Step> steps;
   Timer timer(steps);
   const auto started = Clock::now();
 
   // ---- the machine: a fresh virtual drive with the package installed
-  std::error_code ec;
-  fs::remove_all(machine, ec);
-  fs::create_directories(machine, ec);
+  if (!prepareMachine(machine, problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    return 2;
+  }
   fs::create_directories(out, ec);
   if (ec) {
     std::fprintf(stderr, "carddemo: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
@@ -156,26 +302,23 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "carddemo: installing the printer failed (driver %s)\n", CARDDEMO_CARDREND_DLL);
     return 1;
   }
-  // Pictures named on the command line are host files: they are put on the
-  // virtual drive, where the program looks for them.
-  for (size_t i = 0; i + 1 < extra.size(); ++i) {
-    if (extra[i] != "--front" && extra[i] != "--back") continue;
-    const fs::path host = extra[i + 1];
-    if (!fs::is_regular_file(host, ec)) continue;
-    const std::u16string virt = u"C:\\Users\\Public\\Pictures\\" + winsim::toUtf16(host.filename().string());
-    fs::create_directories(fs::path(winsim::hostPath(virt)).parent_path(), ec);
-    fs::copy_file(host, winsim::hostPath(virt), fs::copy_options::overwrite_existing, ec);
-    if (!ec) extra[i + 1] = winsim::toUtf8(virt);
+  for (const Picture &p : pictures) {
+    const fs::path virt = winsim::hostPath(p.virt);
+    fs::create_directories(virt.parent_path(), ec);
+    fs::copy_file(p.host, virt, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+      std::fprintf(stderr, "carddemo: cannot put %s on the machine: %s\n", p.host.c_str(), ec.message().c_str());
+      return 1;
+    }
+    args[p.argument] = p.option + p.virt;
   }
   timer.done("machine set up (virtual drive, driver, printer)");
 
-  // ---- the application prints: the sample card on both sides of a YMCKO
-  // ribbon, unless the command line says otherwise
-  std::vector<std::u16string> args = {u"cardprint", u"--printer", kPrinterName, u"--ribbon", u"YMCKO", u"--layout", u"1"};
-  for (const std::string &a : extra) args.push_back(winsim::toUtf16(a));
+  // ---- the application prints
   std::vector<LPCWSTR> argw;
   for (const auto &a : args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
-  std::printf("Printing the sample card with cardprint on \"%s\"\n", winsim::toUtf8(kPrinterName).c_str());
+  std::printf("Printing %s with cardprint on \"%s\"\n", options.frontImage ? "your card" : "the sample card",
+              winsim::toUtf8(kPrinterName).c_str());
   HostConsole console;
   const int printed = cardprint::cardPrintMain(int(argw.size()), argw.data(), console);
   if (printed != cardprint::kExitPrinted) {
@@ -203,14 +346,12 @@ int main(int argc, char **argv) {
   timer.done("printing (cardprint, GDI, cardrend, spooler, port)");
 
   // ---- the printer takes the job
-  cardprint::PrintOptions options;
-  WCHAR message[cardprint::kMessageChars];
-  cardprint::parseOptions(int(argw.size()), argw.data(), options, message);
   cardemu::PrinterConfig config;
   config.model = "CA3";
   config.ribbonCode = printerRibbonCode(options.ribbonId);
   config.ribbonRemaining = 1000000;
-  config.cardsKept = 0;  // taken by the listener below
+  config.cardsKept = 0;     // taken by the listener below
+  config.receiveLimit = 0;  // stop at an error, so that it is cleared before the next command
   cardemu::Printer printer(config);
   std::ofstream listing(out / "listing.txt");
   std::vector<cardemu::Card> cards;
@@ -233,24 +374,25 @@ int main(int argc, char **argv) {
       cardLines += "             " + summary.substr(at, nl - at) + "\n";
     }
   });
-  // In blocks, as a port hands a job over; a printer error is noted in the
-  // listing and cleared, so that every card of the job comes out.
+  // In blocks, as a port hands a job over.  Nobody stands at the printer: an
+  // error is noted in the listing with the command that raised it and
+  // cleared, and the job goes on with the next command, so that every
+  // command of the job runs and every card comes out.
+  cardemu::UnattendedRun run(printer);
   const size_t kBlock = 0x10000;
-  for (size_t at = 0; at < job.size();) {
-    const size_t n = std::min(kBlock, job.size() - at);
-    const long taken = printer.Write(job.data() + at, n);
-    if (taken < 0) break;
-    at += size_t(taken);
-    if (printer.State().error != 0) printer.ForceClear();
-    else if (taken == 0) break;
-  }
-  printer.Finish();
-  if (printer.State().error != 0) printer.ForceClear();
+  bool ran = true;
+  for (size_t at = 0; ran && at < job.size(); at += kBlock) ran = run.Feed(job.data() + at, std::min(kBlock, job.size() - at));
+  if (ran) ran = run.Finish();
   printer.EjectRemaining("still in the printer when the job ended");
   listing << cardLines;
+  if (!ran) listing << "stopped: " << run.Problem() << "; the rest of the job was not run\n";
   listing.close();
   if (!listing) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (out / "listing.txt").c_str());
+    return 1;
+  }
+  if (!ran) {
+    std::fprintf(stderr, "carddemo: the emulated printer did not run the whole job: %s\n", run.Problem().c_str());
     return 1;
   }
   timer.done("printer (emulator: commands, panels, encoder)");

@@ -198,6 +198,12 @@ bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&messag
     say(message, TEXT("--back needs --front: a card of your own pictures has both"));
     return false;
   }
+  // Both sides of a card of one's own pictures are drawn from them; a
+  // two-sided card with a front picture alone has nothing for its back.
+  if (o.frontImage && !o.backImage && o.twoSided) {
+    say(message, TEXT("a two-sided card of your own pictures needs --back (or leave out --two-sided and --layout)"));
+    return false;
+  }
   if (o.backImage) o.twoSided = true;
   return true;
 }
@@ -215,7 +221,8 @@ LPCWSTR usageText() {
       "  --ribbon NAME        ribbon to print with: YMCKO, YMCKOK, YMCKK, YMCK, YMC,\n"
       "                       YMCUvK, KdO, KrO, K, Hologram, or printer (the ribbon the\n"
       "                       printer reports); default: the printer's settings\n"
-      "  --two-sided          print both sides of the card (the sample has a back)\n"
+      "  --two-sided          print both sides of the card (the sample has a back; a\n"
+      "                       card of your own pictures needs --back)\n"
       "  --layout N           two-sided panel layout N of the ribbon (implies --two-sided);\n"
       "                       YMCKO: 0 front YMCO back K, 1 YMCKO on both, 2 front YMC\n"
       "                       back KO\n"

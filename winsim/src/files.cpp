@@ -17,9 +17,62 @@ namespace winsim {
 
 namespace {
 
+// What an open handle does with its file and lets others do, for the
+// sharing check of the next open.
+enum : DWORD { kUseRead = 1, kUseWrite = 2, kUseDelete = 4 };
+
+struct OpenUse {
+  dev_t dev;
+  ino_t ino;
+  DWORD uses;   // kUse bits
+  DWORD share;  // FILE_SHARE_ bits
+};
+
+std::mutex g_shareLock;
+std::vector<std::pair<const void *, OpenUse>> g_openUses;
+
+DWORD usesOf(DWORD access, DWORD flags) {
+  DWORD u = 0;
+  if (access & (GENERIC_READ | GENERIC_ALL | GENERIC_EXECUTE | 0x0001 /*FILE_READ_DATA*/ | 0x0020 /*FILE_EXECUTE*/))
+    u |= kUseRead;
+  if (access & (GENERIC_WRITE | GENERIC_ALL | 0x0002 /*FILE_WRITE_DATA*/ | 0x0004 /*FILE_APPEND_DATA*/)) u |= kUseWrite;
+  if ((access & (GENERIC_ALL | DELETE)) || (flags & FILE_FLAG_DELETE_ON_CLOSE)) u |= kUseDelete;
+  return u;
+}
+
+// Whether an open that uses and shares as given may join the handles already
+// open on the file.  Opens without data or delete access are not checked.
+bool shareAllows(dev_t dev, ino_t ino, DWORD uses, DWORD share) {
+  if (!uses) return true;
+  std::lock_guard<std::mutex> g(g_shareLock);
+  for (const auto &kv : g_openUses) {
+    const OpenUse &o = kv.second;
+    if (o.dev != dev || o.ino != ino || !o.uses) continue;
+    if (((uses & kUseRead) && !(o.share & FILE_SHARE_READ)) || ((uses & kUseWrite) && !(o.share & FILE_SHARE_WRITE)) ||
+        ((uses & kUseDelete) && !(o.share & FILE_SHARE_DELETE)) ||
+        ((o.uses & kUseRead) && !(share & FILE_SHARE_READ)) || ((o.uses & kUseWrite) && !(share & FILE_SHARE_WRITE)) ||
+        ((o.uses & kUseDelete) && !(share & FILE_SHARE_DELETE)))
+      return false;
+  }
+  return true;
+}
+
+bool shareAllows(const std::string &host, DWORD uses, DWORD share) {
+  struct stat st {};
+  return ::stat(host.c_str(), &st) != 0 || shareAllows(st.st_dev, st.st_ino, uses, share);
+}
+
 struct File : KObject {
   File() : KObject(Kind::File) {}
   ~File() override {
+    {
+      std::lock_guard<std::mutex> g(g_shareLock);
+      for (auto it = g_openUses.begin(); it != g_openUses.end(); ++it)
+        if (it->first == this) {
+          g_openUses.erase(it);
+          break;
+        }
+    }
     if (fd >= 0) ::close(fd);
     if (deleteOnClose && !host.empty()) ::unlink(host.c_str());
   }
@@ -28,6 +81,14 @@ struct File : KObject {
   bool deleteOnClose = false;
   bool append = false;
 };
+
+// The error for a path that names nothing: the file is missing, or already
+// a folder on the way.
+DWORD missingError(const std::string &host) {
+  struct stat st {};
+  std::string parent = host.substr(0, host.rfind('/'));
+  return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
 
 struct Find : KObject {
   Find() : KObject(Kind::Find) {}
@@ -171,8 +232,8 @@ using namespace winsim;
 
 extern "C" {
 
-HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
-                          HANDLE) {
+HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                          DWORD flags, HANDLE) {
   std::string host;
   if (!name || !*name) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -189,6 +250,18 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUT
   bool existed = ::stat(host.c_str(), &st) == 0;
   if (existed && S_ISDIR(st.st_mode)) {
     SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A read-only file is not written, whoever asks (the host may be run by
+  // a user whom its permissions do not stop).
+  bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+  if (existed && !(st.st_mode & S_IWUSR) && (wr || truncates) && disposition != CREATE_NEW) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  DWORD uses = usesOf(access, flags);
+  if (existed && !shareAllows(st.st_dev, st.st_ino, uses, share)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;
   }
   switch (disposition) {
@@ -225,6 +298,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUT
   f->fd = fd;
   f->host = host;
   f->deleteOnClose = (flags & FILE_FLAG_DELETE_ON_CLOSE) != 0;
+  struct stat opened {};
+  if (::fstat(fd, &opened) == 0) {
+    std::lock_guard<std::mutex> g(g_shareLock);
+    g_openUses.push_back({f, OpenUse{opened.st_dev, opened.st_ino, uses, share}});
+  }
   registerObject(f);
   // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS reports it.
   SetLastError((existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)) ? ERROR_ALREADY_EXISTS
@@ -373,8 +451,18 @@ BOOL WINAPI DeleteFileW(LPCWSTR name) {
   std::string host;
   if (!hostOf(name, host)) return FALSE;
   struct stat st {};
-  if (::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::stat(host.c_str(), &st) != 0) {
+    SetLastError(missingError(host));
+    return FALSE;
+  }
+  // Folders and read-only files are not deleted; nor files open without
+  // FILE_SHARE_DELETE.
+  if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
     SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!shareAllows(st.st_dev, st.st_ino, kUseDelete, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
     return FALSE;
   }
   if (::unlink(host.c_str()) != 0) {
@@ -416,11 +504,20 @@ BOOL WINAPI MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
   if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) return TRUE;
   std::error_code ec;
   if (!fs::exists(a, ec)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
+    SetLastError(missingError(a));
     return FALSE;
   }
-  if (fs::exists(b, ec) && !(flags & MOVEFILE_REPLACE_EXISTING)) {
+  if (a == b) {
+    // The same file under another spelling: the new spelling becomes its name.
+    std::u16string target = to;
+    size_t slash = target.find_last_of(u"\\/");
+    b = b.substr(0, b.rfind('/') + 1) + toUtf8(slash == std::u16string::npos ? target : target.substr(slash + 1));
+  } else if (fs::exists(b, ec) && !(flags & MOVEFILE_REPLACE_EXISTING)) {
     SetLastError(ERROR_ALREADY_EXISTS);
+    return FALSE;
+  }
+  if (!shareAllows(a, kUseDelete, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
     return FALSE;
   }
   fs::rename(a, b, ec);
@@ -457,7 +554,7 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR name) {
   if (!hostOf(name, host)) return INVALID_FILE_ATTRIBUTES;
   struct stat st {};
   if (::stat(host.c_str(), &st) != 0) {
-    SetLastError(errnoToWin(errno));
+    SetLastError(errno == ENOENT ? missingError(host) : errnoToWin(errno));
     return INVALID_FILE_ATTRIBUTES;
   }
   DWORD a = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;

@@ -1350,9 +1350,12 @@ int WINAPI GetObjectW(HANDLE h, int c, LPVOID pv) {
       const SURFOBJ &so = b->surf->so;
       ds.dsBm.bmWidth = so.sizlBitmap.cx;
       ds.dsBm.bmHeight = so.sizlBitmap.cy;
-      ds.dsBm.bmWidthBytes = so.lDelta < 0 ? -so.lDelta : so.lDelta;
       ds.dsBm.bmPlanes = 1;
       ds.dsBm.bmBitsPixel = WORD(bitsPerPixel(so.iBitmapFormat));
+      // A DIB's scan lines are whole DWORDs; a device-dependent bitmap's are
+      // whole words, as its bits are given and read, whatever its surface uses.
+      ds.dsBm.bmWidthBytes = b->dib ? (so.lDelta < 0 ? -so.lDelta : so.lDelta)
+                                    : LONG(((int64_t(so.sizlBitmap.cx) * ds.dsBm.bmBitsPixel + 15) / 16) * 2);
       ds.dsBm.bmBits = b->dib ? so.pvBits : nullptr;
       if (b->dib && (c >= int(sizeof(DIBSECTION)) || !pv)) {
         ds.dsBmih = b->bih;

@@ -40,7 +40,7 @@ struct KObject {
   virtual ~KObject() = default;
   Kind kind;
   std::atomic<int> refs{1};
-  std::u16string name;  // for named objects, upper-cased
+  std::u16string name;  // for named objects, as given: names keep their case
   // Waitable objects: both are called with the wait lock held.
   virtual bool isSignaled(DWORD /*tid*/) const { return false; }
   virtual void acquire(DWORD /*tid*/) {}

@@ -457,7 +457,7 @@ LSTATUS WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD flags,
     DWORD allowed = t == REG_SZ ? RRF_RT_REG_SZ : t == REG_DWORD ? RRF_RT_REG_DWORD : t == REG_BINARY ? RRF_RT_REG_BINARY
                   : t == REG_MULTI_SZ ? RRF_RT_REG_MULTI_SZ : t == REG_EXPAND_SZ ? RRF_RT_REG_EXPAND_SZ
                   : t == REG_QWORD ? RRF_RT_REG_QWORD : RRF_RT_REG_NONE;
-    if (!(flags & allowed)) s = 1630 /* ERROR_UNSUPPORTED_TYPE */;
+    if (!(flags & allowed)) s = ERROR_UNSUPPORTED_TYPE;
     else if (s == ERROR_SUCCESS && data && (t == REG_SZ || t == REG_EXPAND_SZ) && size) {
       // Strings come back terminated even when stored without the terminator.
       auto *w = static_cast<WCHAR *>(data);

@@ -186,17 +186,42 @@ LPWSTR WINAPI lstrcatW(LPWSTR d, LPCWSTR s) {
 }
 LPSTR WINAPI lstrcatA(LPSTR d, LPCSTR s) { return (d && s) ? std::strcat(d, s) : nullptr; }
 
+}  // extern "C"
+
+namespace {
+
+// lstrcmp sorts as words are sorted, not by character codes: by the letters
+// regardless of case first ("apple" before "Banana"); only texts that differ
+// in case alone are ordered by case, small letters first.
+int wordCompare(LPCWSTR a, LPCWSTR b) {
+  int byCase = 0;
+  for (;; ++a, ++b) {
+    char16_t x = lowerChar(*a), y = lowerChar(*b);
+    if (x != y) return x < y ? -1 : 1;
+    if (!x) return byCase;
+    if (!byCase && *a != *b) byCase = *a == x ? -1 : 1;
+  }
+}
+
+// The 8-bit forms compare the texts as the ANSI code page reads them.
+std::u16string ansiToWide(LPCSTR s) {
+  int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+  std::u16string w(size_t(n > 0 ? n : 1), u'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
+  return w;
+}
+
+}  // namespace
+
+extern "C" {
+
 int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) {
   if (!a || !b) return a ? 1 : (b ? -1 : 0);
-  for (;; ++a, ++b) {
-    if (*a != *b) return *a < *b ? -1 : 1;
-    if (!*a) return 0;
-  }
+  return wordCompare(a, b);
 }
 int WINAPI lstrcmpA(LPCSTR a, LPCSTR b) {
   if (!a || !b) return a ? 1 : (b ? -1 : 0);
-  int r = std::strcmp(a, b);
-  return r < 0 ? -1 : (r > 0 ? 1 : 0);
+  return wordCompare(ansiToWide(a).c_str(), ansiToWide(b).c_str());
 }
 
 int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
@@ -209,13 +234,7 @@ int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
 }
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
   if (!a || !b) return a ? 1 : (b ? -1 : 0);
-  for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-    if (x >= 'A' && x <= 'Z') x += 32;
-    if (y >= 'A' && y <= 'Z') y += 32;
-    if (x != y) return x < y ? -1 : 1;
-    if (!x) return 0;
-  }
+  return lstrcmpiW(ansiToWide(a).c_str(), ansiToWide(b).c_str());
 }
 
 LPWSTR WINAPI CharUpperW(LPWSTR s) {
@@ -293,11 +312,23 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcL
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  (void)flags;
   size_t n = srcLen == -1 ? size_t(lstrlenW(src)) + 1 : size_t(srcLen);
   std::string out;
   bool used = false;
   if (cp == Cp::Utf8) {
+    // A surrogate without its partner has no UTF-8 form: U+FFFD, or a
+    // failure when the caller asks for one.
+    if (flags & WC_ERR_INVALID_CHARS) {
+      for (size_t i = 0; i < n; ++i) {
+        bool high = src[i] >= 0xD800 && src[i] <= 0xDBFF, low = src[i] >= 0xDC00 && src[i] <= 0xDFFF;
+        if (high && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
+          ++i;
+        } else if (high || low) {
+          SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+          return 0;
+        }
+      }
+    }
     out = toUtf8(std::u16string(src, n));
   } else {
     char def = defaultChar ? *defaultChar : '?';

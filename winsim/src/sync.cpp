@@ -114,9 +114,10 @@ void release(KObject *obj) {
   delete obj;
 }
 
+// Object names are compared with their case, as Windows does.
 KObject *findNamed(const std::u16string &name) {
   std::lock_guard<std::mutex> g(handleLock());
-  auto it = namedObjects().find(upper(name));
+  auto it = namedObjects().find(name);
   if (it == namedObjects().end()) return nullptr;
   it->second->refs.fetch_add(1);
   return it->second;
@@ -124,7 +125,7 @@ KObject *findNamed(const std::u16string &name) {
 
 void addNamed(KObject *obj, const std::u16string &name) {
   std::lock_guard<std::mutex> g(handleLock());
-  obj->name = upper(name);
+  obj->name = name;
   namedObjects()[obj->name] = obj;
 }
 
@@ -200,13 +201,34 @@ struct Mutex : KObject {
   Mutex() : KObject(Kind::Mutex) {}
   DWORD owner = 0;
   int count = 0;
+  // Its owner ended without releasing it; the next wait that gets it says so.
+  bool abandoned = false;
+  bool handedOverAbandoned = false;
   bool isSignaled(DWORD tid) const override { return owner == 0 || owner == tid; }
   void acquire(DWORD tid) override {
     owner = tid;
     ++count;
+    handedOverAbandoned = abandoned;
+    abandoned = false;
   }
   bool waitable() const override { return true; }
 };
+
+// Called as a thread ends, with the wait lock held: the mutexes it still owns
+// are freed and marked abandoned.
+void abandonMutexesOf(DWORD tid) {
+  std::lock_guard<std::mutex> g(handleLock());
+  for (KObject *o : liveObjects()) {
+    if (o->kind != Kind::Mutex) continue;
+    auto *m = static_cast<Mutex *>(o);
+    if (m->owner != tid) continue;
+    m->owner = 0;
+    m->count = 0;
+    m->abandoned = true;
+  }
+}
+
+bool takenAbandoned(KObject *o) { return o->kind == Kind::Mutex && static_cast<Mutex *>(o)->handedOverAbandoned; }
 
 struct Semaphore : KObject {
   Semaphore() : KObject(Kind::Semaphore) {}
@@ -264,6 +286,7 @@ void *threadMain(void *arg) {
         std::lock_guard<std::mutex> g(waitLock());
         if (t->exitCode == STILL_ACTIVE && t->terminate.load()) t->exitCode = t->terminateCode;
         t->finished = true;
+        abandonMutexesOf(t->tid);
       }
       waitCondition().notify_all();
       release(t);
@@ -406,18 +429,21 @@ BOOL WINAPI ReleaseSemaphore(HANDLE h, LONG count, LPLONG previous) {
   KObject *o = lookup(h, Kind::Semaphore);
   if (!o) return FALSE;
   auto *s = static_cast<Semaphore *>(o);
-  BOOL ok = TRUE;
+  DWORD error = 0;
   {
     std::lock_guard<std::mutex> g(waitLock());
-    if (count <= 0 || s->count + count > s->maximum) {
-      ok = FALSE;
+    if (count <= 0) {
+      error = ERROR_INVALID_PARAMETER;
+    } else if (count > s->maximum - s->count) {
+      error = ERROR_TOO_MANY_POSTS;  // the count stays as it was
     } else {
       if (previous) *previous = s->count;
       s->count += count;
     }
   }
-  if (ok) waitCondition().notify_all();
-  else SetLastError(ERROR_INVALID_PARAMETER);
+  if (!error) waitCondition().notify_all();
+  else SetLastError(error);
+  BOOL ok = error == 0;
   release(o);
   return ok;
 }
@@ -453,8 +479,11 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
         bool all = true;
         for (auto *o : objs) all = all && o->isSignaled(tid);
         if (all) {
-          for (auto *o : objs) o->acquire(tid);
           result = WAIT_OBJECT_0;
+          for (DWORD i = 0; i < count; ++i) {
+            objs[i]->acquire(tid);
+            if (takenAbandoned(objs[i]) && result == WAIT_OBJECT_0) result = WAIT_ABANDONED_0 + i;
+          }
           break;
         }
       } else {
@@ -462,7 +491,7 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
         for (DWORD i = 0; i < count; ++i) {
           if (objs[i]->isSignaled(tid)) {
             objs[i]->acquire(tid);
-            result = WAIT_OBJECT_0 + i;
+            result = (takenAbandoned(objs[i]) ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
             got = true;
             break;
           }

@@ -289,7 +289,7 @@ BOOL WINAPI GetComputerNameW(LPWSTR buffer, LPDWORD size) {
   std::u16string name = u"CARDPC";
   if (!buffer || *size <= name.size()) {
     *size = DWORD(name.size() + 1);
-    SetLastError(111 /* ERROR_BUFFER_OVERFLOW */);
+    SetLastError(ERROR_BUFFER_OVERFLOW);
     return FALSE;
   }
   lstrcpyW(buffer, name.c_str());

@@ -287,7 +287,7 @@ TEST_F(Winsim, NamedObjectsAreMachineWide) {
   HANDLE m1 = CreateMutexW(nullptr, FALSE, u"Global\\CardTrayInstance");
   ASSERT_NE(m1, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
-  HANDLE m2 = CreateMutexW(nullptr, FALSE, u"global\\cardtrayinstance");
+  HANDLE m2 = CreateMutexW(nullptr, FALSE, u"Global\\CardTrayInstance");
   ASSERT_EQ(m2, m1);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   HANDLE m3 = OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\CardTrayInstance");

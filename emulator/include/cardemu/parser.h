@@ -58,8 +58,9 @@ class StreamParser {
   using Sink = std::function<void(Command&&)>;
 
   // Takes bytes; each command is handed to sink as soon as its last byte is in.
-  // Stops early, after a complete command, when stop() returns true (so that a
-  // full receive buffer pushes back); returns the bytes consumed.
+  // Stops early, right after a complete command (which may have ended with the
+  // ESC that begins the next one), when stop() returns true (so that a full
+  // receive buffer pushes back); returns the bytes consumed.
   size_t Feed(const uint8_t* bytes, size_t count, const Sink& sink,
               const std::function<bool()>& stop = {});
 
@@ -117,6 +118,7 @@ class StreamParser {
   uint32_t fwSize_ = 0;
   int fwSizeBytes_ = 0;
   size_t strayCount_ = 0;
+  bool emitted_ = false;          // a command was handed over since stop() was last asked
 };
 
 }  // namespace cardemu

@@ -49,7 +49,9 @@ struct PrinterConfig {
   std::array<std::string, 3> feederTracks;  // magnetic data already on the fed cards
   int headResistance = 1250;
   bool checkRibbonPanels = true;      // refuse panels the installed ribbon does not have
-  size_t receiveLimit = 24u << 20;    // bytes of commands held while stopped by an error
+  // Bytes of commands held while stopped by an error; with 0 the printer
+  // takes no byte after the command that stopped it.
+  size_t receiveLimit = 24u << 20;
   size_t replyLimit = 64u << 10;      // unread answer bytes kept; more are dropped
   size_t cardsKept = 64;              // ejected cards kept for TakeCards()
 };
@@ -143,6 +145,7 @@ class Printer {
 
   // ---- observation ----
   PrinterState State() const;
+  int Error() const;  // the latched error code, 0 when none (State().error, cheaply)
   const PrinterConfig& Config() const { return config_; }
   // Cards put out since the last call (at most cardsKept of them).
   std::vector<Card> TakeCards();

@@ -112,6 +112,11 @@ TEST(Options, MistakesAreRefusedWithAReason) {
       {{u"--printer", u""}, u"--printer"},
       {{u"--printer", longName.c_str()}, u"220"},
       {{u"--back", u"C:\\b.bmp"}, u"--front"},
+      // A two-sided card of one's own pictures, asked for before or after the
+      // front picture, has nothing to draw on its back.
+      {{u"--front", u"C:\\f.bmp", u"--two-sided"}, u"--back"},
+      {{u"--two-sided", u"--front", u"C:\\f.bmp"}, u"--back"},
+      {{u"--layout", u"1", u"--front=C:\\f.bmp"}, u"--back"},
       {{u"--track1", track1Over.c_str()}, u"76"},
       {{u"--track2", track2Over.c_str()}, u"37"},
       {{u"--track1", u"lower case"}, u"capital"},
@@ -126,6 +131,9 @@ TEST(Options, MistakesAreRefusedWithAReason) {
   }
   PrintOptions o;
   EXPECT_TRUE(parse({u"--track1", track1Max.c_str(), u"--track3", track3Max.c_str()}, o));
+  // A front picture alone is a one-sided card.
+  ASSERT_TRUE(parse({u"--front", u"C:\\f.bmp"}, o));
+  EXPECT_FALSE(o.twoSided);
 }
 
 TEST(JobDevmode, PackageDefaultsWhenThePrinterHasNone) {
