@@ -7,7 +7,7 @@
 
 #include <winsim/testing.h>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsim {
 
@@ -141,6 +141,10 @@ void resetRegistry() {
     walk(rootKey(0x80000002), p, true, nullptr);
   walk(rootKey(0x80000001), u"Software", true, nullptr);
 }
+
+namespace {
+const ResetStep kRegistry(kResetRegistry, resetRegistry);
+}  // namespace
 
 // ------------------------------------------------------------ REGEDIT4 text
 

@@ -12,8 +12,8 @@
 #include <map>
 #include <memory>
 
-#include "gdi_internal.h"
-#include "internal.h"
+#include "gdi32/engine/engine.h"
+#include "core/internal.h"
 
 namespace winsim::gdi {
 

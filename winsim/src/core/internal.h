@@ -1,5 +1,6 @@
-// Shared internals of winsim: kernel objects and handles, the machine state,
-// path and text helpers.  Not seen by the package.
+// The core of winsim, below every DLL folder: kernel objects and handles, the
+// wait lock, each thread's last error, the clock, the virtual drive, text
+// helpers and the machine reset.  Not seen by the package.
 #pragma once
 
 #include <atomic>
@@ -19,6 +20,7 @@ namespace winsim {
 std::u16string fromW(LPCWSTR s);            // empty for NULL
 std::u16string upper(const std::u16string &s);
 char16_t upperChar(char16_t c);
+char16_t lowerChar(char16_t c);
 bool equalsNoCase(const std::u16string &a, const std::u16string &b);
 bool equalsNoCaseUtf8(const std::string &a, const std::string &b);
 // Copies text into a caller's buffer with the usual "size in characters"
@@ -31,6 +33,15 @@ DWORD copyOut(const std::u16string &text, LPWSTR buffer, DWORD size);
 uint64_t virtualNowMs();
 // Real duration for a simulated one.
 std::chrono::nanoseconds realDuration(uint64_t virtualMs);
+void setClockScaleInternal(double scale);
+double clockScaleInternal();
+void resetClock();
+
+// ------------------------------------------------------------ last error
+// The calling thread's last error (GetLastError/SetLastError keep it here so
+// that the core can set it too).
+DWORD lastError();
+void setLastError(DWORD code);
 
 // ------------------------------------------------------------ kernel objects
 enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, Other };
@@ -61,11 +72,8 @@ void release(KObject *obj);             // drops a reference
 KObject *findNamed(const std::u16string &name);  // adds a reference
 void addNamed(KObject *obj, const std::u16string &name);
 void removeNamed(KObject *obj);
-
-// Called at winsim's blocking points: ends the calling thread when another
-// thread has asked TerminateThread for it.
-void checkTermination();
-DWORD currentTid();
+// Calls `visit` for every live object, with the handle lock held.
+void forEachObject(const std::function<void(KObject *)> &visit);
 
 // ------------------------------------------------------------ machine
 struct OsVersion {
@@ -73,23 +81,38 @@ struct OsVersion {
   bool x64 = true;
 };
 OsVersion osVersion();
+void setOsVersionRecord(const OsVersion &v);
 std::string driveRootDir();
 std::u16string imageName();
-void resetRegistry();
 void resetObjects();
 void resetModules();
-namespace spool {
-void resetSpooler();
-}
-namespace gdi {
-void resetGdi();
-}
 void writeOsVersionToRegistry();
+
+// ------------------------------------------------------------ machine reset
+// resetMachine runs the reset steps by phase, lowest first.  Each part of
+// winsim registers its own steps (a ResetStep at namespace scope), so the
+// core knows none of the parts above it.
+enum ResetPhase : int {
+  kResetStopServices = 100,  // threads and monitors that use the drive, while it is still there
+  kResetMachine = 200,       // the drive, OS version and image name
+  kResetKernel = 300,        // debug output, clock, kernel objects
+  kResetGraphics = 400,      // GDI objects and loaded graphics drivers
+  kResetSpooler = 500,       // printers, jobs, ports and monitors
+  kResetRegistry = 600,      // the registry, then the values every machine has
+};
+void registerResetStep(int phase, void (*step)());
+struct ResetStep {
+  ResetStep(int phase, void (*step)()) { registerResetStep(phase, step); }
+};
 
 // Maps a Windows path to a host path on the virtual drive (case-insensitive,
 // component by component; components that do not exist are kept as given so
 // that files can be created).  Returns false when the path is not on C:.
 bool mapPath(LPCWSTR windowsPath, std::string &host);
+// Splits a Windows path into components after the drive.  Accepts "C:\a\b",
+// "c:/a/b", "\\?\C:\a", "\a" (current drive) and relative paths; false for
+// another drive, UNC paths and invalid names.
+bool splitPath(const std::u16string &in, std::vector<std::u16string> &parts);
 // Windows path of the current directory ("C:\\").
 std::u16string currentDirectory();
 

@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsim {
 

@@ -1,5 +1,5 @@
-// The simulated machine: its drive, OS version, debug output and environment,
-// and the test-control functions that set them.
+// System information, the environment, the debug output and the names of the
+// machine and its user.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,162 +8,16 @@
 
 #include <winsim/testing.h>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsim {
 
-void resetClock();
-void setClockScaleInternal(double scale);
-double clockScaleInternal();
-
 namespace {
 
-std::mutex g_machineLock;
-bool g_initialised = false;
-std::string g_root;
-bool g_rootIsOurs = false;
-OsVersion g_os;
-std::u16string g_image = u"winsimhost.exe";
 std::mutex g_debugLock;
 std::vector<std::string> g_debug;
 
-// Folders every Windows installation has, and that the package writes into.
-const char *const kTree[] = {
-    "Windows/system32/spool/drivers/x64/3",
-    "Windows/system32/spool/drivers/W32X86/3",
-    "Windows/system32/spool/PRINTERS",
-    "Windows/SysWOW64",
-    "Windows/Temp",
-    "Windows/inf",
-    "Program Files",
-    "Program Files (x86)",
-    "ProgramData",
-    "Users/Public/Documents",
-    "Users/Default",
-};
-
-void makeTree(const std::string &root) {
-  std::error_code ec;
-  for (const char *d : kTree) std::filesystem::create_directories(root + "/" + d, ec);
-}
-
-void initLocked() {
-  if (g_initialised) return;
-  g_initialised = true;
-  char tmpl[] = "/tmp/winsim-XXXXXX";
-  if (const char *d = ::mkdtemp(tmpl)) {
-    g_root = d;
-    g_rootIsOurs = true;
-  }
-  makeTree(g_root);
-}
-
 }  // namespace
-
-std::string driveRootDir() {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  initLocked();
-  return g_root;
-}
-
-OsVersion osVersion() {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  return g_os;
-}
-
-std::u16string imageName() {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  return g_image;
-}
-
-void writeOsVersionToRegistry() {
-  OsVersion v = osVersion();
-  HKEY k;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0, nullptr, 0,
-                      KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
-    return;
-  // Windows 10 and later still report "6.3" here, with the real numbers in
-  // separate values: programs that look for "6." keep working.
-  std::u16string cur = v.major >= 10 ? u"6.3" : toUtf16(std::to_string(v.major) + "." + std::to_string(v.minor));
-  RegSetValueExW(k, u"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE *>(cur.c_str()),
-                 DWORD((cur.size() + 1) * 2));
-  std::u16string build = toUtf16(std::to_string(v.build));
-  RegSetValueExW(k, u"CurrentBuildNumber", 0, REG_SZ, reinterpret_cast<const BYTE *>(build.c_str()),
-                 DWORD((build.size() + 1) * 2));
-  if (v.major >= 10) {
-    DWORD major = v.major, minor = v.minor;
-    RegSetValueExW(k, u"CurrentMajorVersionNumber", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&major), 4);
-    RegSetValueExW(k, u"CurrentMinorVersionNumber", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&minor), 4);
-  } else {
-    RegDeleteValueW(k, u"CurrentMajorVersionNumber");
-    RegDeleteValueW(k, u"CurrentMinorVersionNumber");
-  }
-  RegCloseKey(k);
-}
-
-// ------------------------------------------------------------ test control
-
-void resetMachine() {
-  // The spooler's threads and monitors go first, while the drive they use is
-  // still there.
-  spool::resetSpooler();
-  {
-    std::lock_guard<std::mutex> g(g_machineLock);
-    if (g_initialised && g_rootIsOurs && !g_root.empty()) {
-      std::error_code ec;
-      std::filesystem::remove_all(g_root, ec);
-    }
-    g_initialised = false;
-    g_root.clear();
-    g_rootIsOurs = false;
-    g_os = OsVersion{};
-    g_image = u"winsimhost.exe";
-    initLocked();
-  }
-  clearDebugOutput();
-  resetClock();
-  resetObjects();
-  gdi::resetGdi();
-  spool::resetSpooler();
-  resetRegistry();
-  writeOsVersionToRegistry();
-}
-
-void setDriveRoot(const std::string &hostDir) {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  if (g_initialised && g_rootIsOurs && !g_root.empty() && g_root != hostDir) {
-    std::error_code ec;
-    std::filesystem::remove_all(g_root, ec);
-  }
-  g_initialised = true;
-  g_root = std::filesystem::absolute(hostDir).string();
-  while (g_root.size() > 1 && g_root.back() == '/') g_root.pop_back();
-  g_rootIsOurs = false;
-  std::error_code ec;
-  std::filesystem::create_directories(g_root, ec);
-  makeTree(g_root);
-}
-
-std::string driveRoot() { return driveRootDir(); }
-
-std::string hostPath(const std::u16string &windowsPath) {
-  std::string h;
-  return mapPath(windowsPath.c_str(), h) ? h : std::string();
-}
-
-void setOsVersion(DWORD major, DWORD minor, DWORD build, bool x64) {
-  {
-    std::lock_guard<std::mutex> g(g_machineLock);
-    g_os.major = major;
-    g_os.minor = minor;
-    g_os.build = build ? build : (major >= 10 ? 19045 : major == 6 ? (minor == 0 ? 6002 : minor == 1 ? 7601 : 9600) : 2600);
-    g_os.x64 = x64;
-  }
-  writeOsVersionToRegistry();
-}
-
-void setClockScale(double scale) { setClockScaleInternal(scale); }
-double clockScale() { return clockScaleInternal(); }
 
 std::vector<std::string> debugOutput() {
   std::lock_guard<std::mutex> g(g_debugLock);
@@ -174,11 +28,9 @@ void clearDebugOutput() {
   std::lock_guard<std::mutex> g(g_debugLock);
   g_debug.clear();
 }
-
-void setProcessImageName(const std::u16string &name) {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  g_image = name;
-}
+namespace {
+const ResetStep kDebugOutput(kResetKernel, clearDebugOutput);
+}  // namespace
 
 }  // namespace winsim
 

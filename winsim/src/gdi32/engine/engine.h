@@ -253,6 +253,15 @@ struct TransientGuard {
 
 // One lock over the engine's object tables.
 std::recursive_mutex &engineLock();
+// The engine's table of the objects it made, so that a pointer it did not
+// make is recognised.
+void addLive(const void *p);
+void removeLive(const void *p);
+bool isLive(const void *p);
+template <typename T>
+T *lookupLive(const void *p) {
+  return isLive(p) ? static_cast<T *>(const_cast<void *>(p)) : nullptr;
+}
 
 // Resets the GDI side between tests (gdi.cpp).
 void resetGdi();

@@ -1,41 +1,14 @@
-// Kernel objects and handles, waits, threads, critical sections and the
-// simulated clock.
+// Events, mutexes, semaphores, waits, threads, critical sections and time.
 #include <pthread.h>
 
 #include <chrono>
-#include <map>
-#include <unordered_set>
+#include <cstring>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace winsim {
 
 namespace {
-
-thread_local DWORD t_lastError = 0;
-
-// Threads are detached, as Windows threads are: one may still be leaving
-// (or be blocked in a wait) when the process runs its static destructors.
-// The wait condition and the handle table such a thread touches are made on
-// first use and never destroyed.
-std::mutex &handleLock() {
-  static auto *lock = new std::mutex;
-  return *lock;
-}
-std::unordered_set<KObject *> &liveObjects() {
-  static auto *live = new std::unordered_set<KObject *>;
-  return *live;
-}
-std::map<std::u16string, KObject *> &namedObjects() {
-  static auto *named = new std::map<std::u16string, KObject *>;
-  return *named;
-}
-
-// ----- clock
-std::mutex g_clockLock;
-double g_scale = 1.0;
-std::chrono::steady_clock::time_point g_realBase = std::chrono::steady_clock::now();
-double g_virtualBaseMs = 0;
 
 // ----- threads
 struct Thread : KObject {
@@ -63,80 +36,6 @@ DWORD currentTid() {
   return t_tid;
 }
 
-std::mutex &waitLock() {
-  static auto *lock = new std::mutex;
-  return *lock;
-}
-std::condition_variable &waitCondition() {
-  static auto *cv = new std::condition_variable;
-  return *cv;
-}
-void notifyWaiters() { waitCondition().notify_all(); }
-
-HANDLE registerObject(KObject *obj) {
-  std::lock_guard<std::mutex> g(handleLock());
-  liveObjects().insert(obj);
-  return obj;
-}
-
-KObject *lookupAny(HANDLE h) {
-  std::lock_guard<std::mutex> g(handleLock());
-  auto *o = static_cast<KObject *>(h);
-  if (!h || !liveObjects().count(o)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  o->refs.fetch_add(1);
-  return o;
-}
-
-KObject *lookup(HANDLE h, Kind kind) {
-  KObject *o = lookupAny(h);
-  if (o && o->kind != kind) {
-    release(o);
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return o;
-}
-
-void release(KObject *obj) {
-  if (!obj) return;
-  {
-    std::lock_guard<std::mutex> g(handleLock());
-    if (obj->refs.fetch_sub(1) != 1) return;
-    liveObjects().erase(obj);
-    if (!obj->name.empty()) {
-      auto it = namedObjects().find(obj->name);
-      if (it != namedObjects().end() && it->second == obj) namedObjects().erase(it);
-    }
-  }
-  delete obj;
-}
-
-// Object names are compared with their case, as Windows does.
-KObject *findNamed(const std::u16string &name) {
-  std::lock_guard<std::mutex> g(handleLock());
-  auto it = namedObjects().find(name);
-  if (it == namedObjects().end()) return nullptr;
-  it->second->refs.fetch_add(1);
-  return it->second;
-}
-
-void addNamed(KObject *obj, const std::u16string &name) {
-  std::lock_guard<std::mutex> g(handleLock());
-  obj->name = name;
-  namedObjects()[obj->name] = obj;
-}
-
-void resetObjects() {
-  // Named objects of a previous test must not leak into the next one; the
-  // objects themselves stay alive for handles still held.
-  std::lock_guard<std::mutex> g(handleLock());
-  for (auto &kv : namedObjects()) kv.second->name.clear();
-  namedObjects().clear();
-}
-
 void checkTermination() {
   if (t_self && t_self->terminate.load()) {
     DWORD code = t_self->terminateCode;
@@ -144,45 +43,6 @@ void checkTermination() {
   }
 }
 
-// ----- clock
-uint64_t virtualNowMs() {
-  std::lock_guard<std::mutex> g(g_clockLock);
-  auto real = std::chrono::steady_clock::now() - g_realBase;
-  double ms = std::chrono::duration<double, std::milli>(real).count() * g_scale;
-  return uint64_t(g_virtualBaseMs + ms);
-}
-
-std::chrono::nanoseconds realDuration(uint64_t virtualMs) {
-  double scale;
-  {
-    std::lock_guard<std::mutex> g(g_clockLock);
-    scale = g_scale;
-  }
-  return std::chrono::nanoseconds(int64_t(double(virtualMs) * 1e6 / scale));
-}
-
-void setClockScaleInternal(double scale) {
-  if (!(scale > 0)) return;
-  std::lock_guard<std::mutex> g(g_clockLock);
-  auto now = std::chrono::steady_clock::now();
-  g_virtualBaseMs += std::chrono::duration<double, std::milli>(now - g_realBase).count() * g_scale;
-  g_realBase = now;
-  g_scale = scale;
-}
-
-double clockScaleInternal() {
-  std::lock_guard<std::mutex> g(g_clockLock);
-  return g_scale;
-}
-
-void resetClock() {
-  std::lock_guard<std::mutex> g(g_clockLock);
-  g_realBase = std::chrono::steady_clock::now();
-  // Machines have been up for a while: tick counts that start near zero hide
-  // arithmetic faults around the start.
-  g_virtualBaseMs = 4 * 3600 * 1000.0;
-  g_scale = 1.0;
-}
 
 namespace {
 
@@ -217,15 +77,14 @@ struct Mutex : KObject {
 // Called as a thread ends, with the wait lock held: the mutexes it still owns
 // are freed and marked abandoned.
 void abandonMutexesOf(DWORD tid) {
-  std::lock_guard<std::mutex> g(handleLock());
-  for (KObject *o : liveObjects()) {
-    if (o->kind != Kind::Mutex) continue;
+  forEachObject([tid](KObject *o) {
+    if (o->kind != Kind::Mutex) return;
     auto *m = static_cast<Mutex *>(o);
-    if (m->owner != tid) continue;
+    if (m->owner != tid) return;
     m->owner = 0;
     m->count = 0;
     m->abandoned = true;
-  }
+  });
 }
 
 bool takenAbandoned(KObject *o) { return o->kind == Kind::Mutex && static_cast<Mutex *>(o)->handedOverAbandoned; }
@@ -310,8 +169,8 @@ using namespace winsim;
 
 extern "C" {
 
-DWORD WINAPI GetLastError(void) { return t_lastError; }
-void WINAPI SetLastError(DWORD code) { t_lastError = code; }
+DWORD WINAPI GetLastError(void) { return lastError(); }
+void WINAPI SetLastError(DWORD code) { setLastError(code); }
 
 // ----- critical sections: a recursive pthread mutex behind DebugInfo.
 void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION cs) {

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "gdi_internal.h"
-#include "internal.h"
+#include "gdi32/engine/engine.h"
+#include "core/internal.h"
 
 namespace winsim::gdi {
 

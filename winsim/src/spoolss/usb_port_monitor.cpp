@@ -18,8 +18,8 @@
 #include <usbprint.h>
 #include <winsplp.h>
 
-#include "internal.h"
-#include "spooler_internal.h"
+#include "core/internal.h"
+#include "spoolss/spoolss.h"
 
 namespace winsim::spool {
 

@@ -3,7 +3,7 @@
 // the simulated Windows version.
 #include <shlobj.h>
 
-#include "internal.h"
+#include "core/internal.h"
 
 using namespace winsim;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "internal.h"
+#include "core/internal.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "internal.h"
-#include "spooler_internal.h"
+#include "core/internal.h"
+#include "spoolss/spoolss.h"
 
 namespace winsim::spool {
 
