@@ -85,8 +85,6 @@ void setOsVersionRecord(const OsVersion &v);
 std::string driveRootDir();
 std::u16string imageName();
 void resetObjects();
-void resetModules();
-void writeOsVersionToRegistry();
 
 // ------------------------------------------------------------ machine reset
 // resetMachine runs the reset steps by phase, lowest first.  Each part of

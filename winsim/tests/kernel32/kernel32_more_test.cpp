@@ -1,5 +1,5 @@
-// Further kernel32/advapi32 behaviour the modules rely on: enumeration size
-// protocols, file moves and copies, module names, environment expansion.
+// Further kernel32 behaviour the modules rely on: file moves and copies,
+// module names, environment expansion, formatting sizes.
 #include <gtest/gtest.h>
 #include <strsafe.h>
 #include <winsim/testing.h>
@@ -8,72 +8,12 @@
 #include <fstream>
 #include <string>
 
+#include "../fixtures.h"
+
 namespace {
 
-class WinsimMore : public ::testing::Test {
- protected:
-  void SetUp() override { winsim::resetMachine(); }
-};
-
-TEST_F(WinsimMore, RegistryEnumerationSizes) {
-  ASSERT_TRUE(winsim::importRegistry(
-      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Card\\Ports\\USB001]\n\"Ribbon\"=dword:00000005\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Card\\Ports\\Network_192.168.0.10]\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Card]\n\"Name\"=\"Pellor\"\n\"Empty\"=\"\"\n"));
-  HKEY k;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card\\Ports", 0, KEY_READ, &k), ERROR_SUCCESS);
-  DWORD subKeys = 0, maxLen = 0;
-  ASSERT_EQ(RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subKeys, &maxLen, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(subKeys, 2u);
-  EXPECT_EQ(maxLen, 20u);  // "Network_192.168.0.10"
-  WCHAR name[32];
-  DWORD len = 6;  // too short for either name
-  EXPECT_EQ(RegEnumKeyExW(k, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
-  int seen = 0;
-  for (DWORD i = 0;; ++i) {
-    len = 32;
-    LONG rc = RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_NO_MORE_ITEMS) break;
-    ASSERT_EQ(rc, ERROR_SUCCESS);
-    EXPECT_EQ(DWORD(lstrlenW(name)), len);  // the length comes back without the terminator
-    ++seen;
-  }
-  EXPECT_EQ(seen, 2);
-  RegCloseKey(k);
-
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card", 0, KEY_READ, &k), ERROR_SUCCESS);
-  DWORD type = 0, data = 2;
-  BYTE buf[64];
-  len = 32;
-  EXPECT_EQ(RegEnumValueW(k, 0, name, &len, nullptr, &type, buf, &data), ERROR_MORE_DATA);
-  EXPECT_EQ(data, 14u);  // "Pellor" and its terminator
-  len = 32;
-  data = sizeof buf;
-  ASSERT_EQ(RegEnumValueW(k, 0, name, &len, nullptr, &type, buf, &data), ERROR_SUCCESS);
-  EXPECT_EQ(std::u16string(name), u"Name");
-  EXPECT_EQ(type, DWORD(REG_SZ));
-  len = 32;
-  data = sizeof buf;
-  ASSERT_EQ(RegEnumValueW(k, 1, name, &len, nullptr, &type, buf, &data), ERROR_SUCCESS);
-  EXPECT_EQ(data, 2u);
-  len = 32;
-  EXPECT_EQ(RegEnumValueW(k, 2, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
-  // A string read through RegGetValueW comes back terminated.
-  WCHAR text[16];
-  DWORD bytes = sizeof text;
-  ASSERT_EQ(RegGetValueW(k, nullptr, u"Name", RRF_RT_REG_SZ, nullptr, text, &bytes), ERROR_SUCCESS);
-  EXPECT_EQ(std::u16string(text), u"Pellor");
-  bytes = sizeof text;
-  EXPECT_NE(RegGetValueW(k, nullptr, u"Name", RRF_RT_REG_DWORD, nullptr, text, &bytes), ERROR_SUCCESS);
-  RegCloseKey(k);
-  // A key deleted under an open handle reports it.
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card\\Ports\\USB001", 0, KEY_READ, &k), ERROR_SUCCESS);
-  ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card"), ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValueExW(k, u"Ribbon", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
-  RegCloseKey(k);
-}
+using winsim_test::Winsim;
+using winsim_test::WinsimMore;
 
 TEST_F(WinsimMore, FileMovesCopiesAndPointers) {
   const char16_t *a = u"C:\\Windows\\Temp\\a.txt", *b = u"C:\\Windows\\Temp\\B.TXT";
