@@ -46,12 +46,26 @@ class Quiet : public cardprint::Console {
   std::string err;
 };
 
-TEST(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
-  winsim::resetMachine();
-  winsim::setClockScale(1000.0);
+cardemu::PrinterConfig ca3() {
   cardemu::PrinterConfig config;
   config.model = "CA3";
-  cardemu::Printer printer(config);
+  return config;
+}
+
+class UsbPrinter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    winsim::resetMachine();
+    winsim::setClockScale(1000.0);
+  }
+  // However the test ends, the spooler's threads stop and the printer is
+  // unplugged before it is destroyed (members go after TearDown).
+  void TearDown() override { winsim::resetMachine(); }
+
+  cardemu::Printer printer{ca3()};
+};
+
+TEST_F(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
   ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", std::make_shared<EmulatedUsbPrinter>(printer)));
   winsim::PrinterSetup setup;
   setup.printerName = kPrinter;
@@ -95,10 +109,6 @@ TEST(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
   ASSERT_TRUE(pm->pfnReadPort(port, reply, sizeof(reply), &n));
   EXPECT_EQ(std::string(reinterpret_cast<char *>(reply), n), "\x06");
   EXPECT_TRUE(pm->pfnClosePort(port));
-
-  // Unplugged before the spooler stops: the printer's listener is taken back.
-  winsim::detachUsbDevice(u"USB001");
-  winsim::resetMachine();
 }
 
 }  // namespace

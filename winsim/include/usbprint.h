@@ -2,7 +2,8 @@
 // driver, which a USB port monitor passes on from GetPrinterDataFromPort.
 #pragma once
 
-#include "winsim/types.h"
+#include <wingdi.h>
+#include "winsim/export.h"
 
 #ifndef CTL_CODE
 #define CTL_CODE(DeviceType, Function, Method, Access) \

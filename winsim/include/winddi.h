@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+typedef WORD FSHORT;
+typedef LONG FIX;
+
 typedef FLOAT FLOATL;
 typedef SHORT FWORD;
 typedef LONG LDECI4;

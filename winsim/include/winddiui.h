@@ -4,7 +4,8 @@
 // layouts follow the SDK.
 #pragma once
 
-#include "winsim/types.h"
+#include <wingdi.h>
+#include "winsim/export.h"
 
 #ifndef ANYSIZE_ARRAY
 #define ANYSIZE_ARRAY 1

@@ -3,8 +3,10 @@
 // functions that monitors call.  Names, values and x64 layouts follow the SDK.
 #pragma once
 
-#include "winsim/types.h"
-#include "winsim/advapi32.h"
+#include <winbase.h>
+#include <wingdi.h>
+#include <winreg.h>
+#include "winsim/export.h"
 #include "winspool.h"
 
 typedef HANDLE HKEYMONITOR;

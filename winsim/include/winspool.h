@@ -3,8 +3,10 @@
 // values and x64 layouts follow the SDK.
 #pragma once
 
-#include "winsim/types.h"
-#include "winsim/advapi32.h"
+#include <winbase.h>
+#include <wingdi.h>
+#include <winreg.h>
+#include "winsim/export.h"
 
 // ------------------------------------------------------------ printers
 typedef struct _PRINTER_INFO_1W {

@@ -3,7 +3,24 @@
 // with the user-interface subsystems.
 #pragma once
 
-#include "winsim/types.h"
+#include <cstdarg>
+
+#include <windef.h>
+#include "winsim/export.h"
+
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCE MAKEINTRESOURCEW
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+
+// Characters and formatting.
+WINSIM_EXTERN_C WINSIM_API LPWSTR WINAPI CharUpperW(LPWSTR s);
+WINSIM_EXTERN_C WINSIM_API LPWSTR WINAPI CharLowerW(LPWSTR s);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI CharUpperBuffW(LPWSTR s, DWORD len);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI CharLowerBuffW(LPWSTR s, DWORD len);
+WINSIM_EXTERN_C WINSIM_API int WINAPIV wsprintfW(LPWSTR out, LPCWSTR fmt, ...);
+WINSIM_EXTERN_C WINSIM_API int WINAPIV wsprintfA(LPSTR out, LPCSTR fmt, ...);
+WINSIM_EXTERN_C WINSIM_API int WINAPI wvsprintfW(LPWSTR out, LPCWSTR fmt, va_list args);
+#define wsprintf wsprintfW
 
 WINSIM_EXTERN_C WINSIM_API int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr);
 WINSIM_EXTERN_C WINSIM_API int WINAPI FrameRect(HDC hDC, const RECT *lprc, HBRUSH hbr);

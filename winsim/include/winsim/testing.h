@@ -97,7 +97,11 @@ WINSIM_API void setPortResponder(const std::u16string &portName, PortResponder r
 
 // Waits until the printer's queue (every printer's when the name is empty)
 // has despooled all its ended jobs; false when that did not happen within
-// `timeoutMs` of simulated time.
+// `timeoutMs` of real time.  The bound is real, not simulated, time: it keeps
+// a test from hanging, and a clock sped up 1000 times must not shrink it to
+// a few milliseconds that a slow build or a busy machine overruns.  A test
+// that wants the queue still busy after some simulated time sleeps that
+// long (Sleep runs on the simulated clock) and asks with a time-out of 0.
 WINSIM_API bool waitForSpoolerIdle(const std::u16string &printer = std::u16string(), DWORD timeoutMs = 60000);
 
 // ------------------------------------------------------------ USB devices
@@ -125,6 +129,12 @@ class UsbDevice {
 // name that is no USB port name.
 WINSIM_API bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<UsbDevice> device);
 // Unplugs it; the port stays, as Windows keeps the ports of absent devices.
+// Returns once no call is inside the device any more (a write under way ends
+// when the device's current call returns, with the bytes taken so far): from
+// then on nothing calls it, and the test may destroy what the device refers
+// to.  resetMachine stops the spooler's threads and then unplugs every device
+// the same way.  (So a device must not unplug itself from inside one of its
+// own calls.)
 WINSIM_API void detachUsbDevice(const std::u16string &portName);
 // The USB port monitor's table, as the spooler hands it to a language
 // monitor's OpenPortEx (a MONITOR of winsplp.h), for tests of the ports alone.

@@ -1,0 +1,117 @@
+// The core of winsim, below every DLL folder: kernel objects and handles, the
+// wait lock, each thread's last error, the clock, the virtual drive, text
+// helpers and the machine reset.  Not seen by the package.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <winsim/testing.h>
+
+namespace winsim {
+
+// ------------------------------------------------------------ text
+std::u16string fromW(LPCWSTR s);            // empty for NULL
+std::u16string upper(const std::u16string &s);
+char16_t upperChar(char16_t c);
+char16_t lowerChar(char16_t c);
+bool equalsNoCase(const std::u16string &a, const std::u16string &b);
+bool equalsNoCaseUtf8(const std::string &a, const std::string &b);
+// Copies text into a caller's buffer with the usual "size in characters"
+// protocol of the directory functions: returns the length without the
+// terminator, or the size needed including it when the buffer is too small.
+DWORD copyOut(const std::u16string &text, LPWSTR buffer, DWORD size);
+
+// ------------------------------------------------------------ clock
+// Milliseconds of simulated time since the machine started.
+uint64_t virtualNowMs();
+// Real duration for a simulated one.
+std::chrono::nanoseconds realDuration(uint64_t virtualMs);
+void setClockScaleInternal(double scale);
+double clockScaleInternal();
+void resetClock();
+
+// ------------------------------------------------------------ last error
+// The calling thread's last error (GetLastError/SetLastError keep it here so
+// that the core can set it too).
+DWORD lastError();
+void setLastError(DWORD code);
+
+// ------------------------------------------------------------ kernel objects
+enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, Other };
+
+struct KObject {
+  explicit KObject(Kind k) : kind(k) {}
+  virtual ~KObject() = default;
+  Kind kind;
+  std::atomic<int> refs{1};
+  std::u16string name;  // for named objects, as given: names keep their case
+  // Waitable objects: both are called with the wait lock held.
+  virtual bool isSignaled(DWORD /*tid*/) const { return false; }
+  virtual void acquire(DWORD /*tid*/) {}
+  virtual bool waitable() const { return false; }
+};
+
+// One lock and one condition for every waitable object: simple, and enough for
+// the handful of threads a print job uses.
+std::mutex &waitLock();
+std::condition_variable &waitCondition();
+void notifyWaiters();  // call with the wait lock held or not
+
+HANDLE registerObject(KObject *obj);
+KObject *lookup(HANDLE h, Kind kind);  // adds a reference; NULL with ERROR_INVALID_HANDLE
+KObject *lookupAny(HANDLE h);           // adds a reference
+void release(KObject *obj);             // drops a reference
+// Named object table (machine-wide names such as Global\...).
+KObject *findNamed(const std::u16string &name);  // adds a reference
+void addNamed(KObject *obj, const std::u16string &name);
+void removeNamed(KObject *obj);
+// Calls `visit` for every live object, with the handle lock held.
+void forEachObject(const std::function<void(KObject *)> &visit);
+
+// ------------------------------------------------------------ machine
+struct OsVersion {
+  DWORD major = 10, minor = 0, build = 19045;
+  bool x64 = true;
+};
+OsVersion osVersion();
+void setOsVersionRecord(const OsVersion &v);
+std::string driveRootDir();
+std::u16string imageName();
+void resetObjects();
+
+// ------------------------------------------------------------ machine reset
+// resetMachine runs the reset steps by phase, lowest first.  Each part of
+// winsim registers its own steps (a ResetStep at namespace scope), so the
+// core knows none of the parts above it.
+enum ResetPhase : int {
+  kResetStopServices = 100,  // threads and monitors that use the drive, while it is still there
+  kResetMachine = 200,       // the drive, OS version and image name
+  kResetKernel = 300,        // debug output, clock, kernel objects
+  kResetGraphics = 400,      // GDI objects and loaded graphics drivers
+  kResetSpooler = 500,       // printers, jobs, ports and monitors
+  kResetRegistry = 600,      // the registry, then the values every machine has
+};
+void registerResetStep(int phase, void (*step)());
+struct ResetStep {
+  ResetStep(int phase, void (*step)()) { registerResetStep(phase, step); }
+};
+
+// Maps a Windows path to a host path on the virtual drive (case-insensitive,
+// component by component; components that do not exist are kept as given so
+// that files can be created).  Returns false when the path is not on C:.
+bool mapPath(LPCWSTR windowsPath, std::string &host);
+// Splits a Windows path into components after the drive.  Accepts "C:\a\b",
+// "c:/a/b", "\\?\C:\a", "\a" (current drive) and relative paths; false for
+// another drive, UNC paths and invalid names.
+bool splitPath(const std::u16string &in, std::vector<std::u16string> &parts);
+// Windows path of the current directory ("C:\\").
+std::u16string currentDirectory();
+
+}  // namespace winsim

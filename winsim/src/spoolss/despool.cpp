@@ -1,0 +1,393 @@
+// The spooler service: the built-in ports, the port a printer writes to, and
+// a despooling thread per printer that writes its ended jobs to the port one
+// at a time, in order, as the print processor of the real spooler does.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "core/internal.h"
+#include "spoolss/spooler_state.h"
+
+namespace winsim::spool {
+
+// ------------------------------------------------------------ built-in ports
+
+class FilePort : public Port {
+ public:
+  explicit FilePort(std::u16string path) : path_(std::move(path)) {}
+  BOOL startDoc(const std::u16string &, DWORD, const std::u16string &) override {
+    file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file_ != INVALID_HANDLE_VALUE;
+  }
+  BOOL write(const BYTE *data, DWORD size, DWORD *written) override {
+    return WriteFile(file_, data, size, written, nullptr);
+  }
+  BOOL endDoc() override {
+    BOOL ok = CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+  BOOL getPrinterDataFromPort(const std::u16string &, DWORD, std::vector<BYTE> &, DWORD &, DWORD &error) override {
+    error = ERROR_NOT_SUPPORTED;
+    return FALSE;
+  }
+
+ private:
+  std::u16string path_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+};
+
+// A port without a device behind it: the job is kept by the spooler only;
+// printer-data questions go to the test's responder when there is one.
+class RecordingPort : public Port {
+ public:
+  explicit RecordingPort(std::u16string name) : name_(std::move(name)) {}
+  BOOL startDoc(const std::u16string &, DWORD, const std::u16string &) override { return TRUE; }
+  BOOL write(const BYTE *, DWORD size, DWORD *written) override {
+    if (written) *written = size;
+    return TRUE;
+  }
+  BOOL endDoc() override { return TRUE; }
+  BOOL getPrinterDataFromPort(const std::u16string &valueName, DWORD, std::vector<BYTE> &reply, DWORD &,
+                              DWORD &error) override {
+    PortResponder r;
+    {
+      std::lock_guard<std::recursive_mutex> g(g_lock);
+      auto it = g_responders.find(upper(name_));
+      if (it != g_responders.end()) r = it->second;
+    }
+    if (!r) {
+      error = ERROR_FILE_NOT_FOUND;
+      return FALSE;
+    }
+    std::vector<uint8_t> out;
+    if (!r(valueName, out)) {
+      error = ERROR_FILE_NOT_FOUND;
+      return FALSE;
+    }
+    reply.assign(out.begin(), out.end());
+    return TRUE;
+  }
+
+ private:
+  std::u16string name_;
+};
+
+bool isPathPort(const std::u16string &name) {
+  return name.size() > 2 && ((name[1] == u':' && (name[2] == u'\\' || name[2] == u'/')) || name.rfind(u"\\\\", 0) == 0);
+}
+
+std::unique_ptr<Port> makePort(const std::u16string &printer, const std::u16string &portName) {
+  static std::once_flag monitorsRegistered;
+  std::call_once(monitorsRegistered, registerMonitorPortFactory);
+  std::vector<PortFactory> factories;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    factories = g_factories;
+  }
+  for (auto &f : factories)
+    if (auto p = f(printer, portName)) return p;
+  if (isPathPort(portName)) return std::make_unique<FilePort>(portName);
+  return std::make_unique<RecordingPort>(portName);
+}
+
+std::u16string portOf(const std::u16string &printer) {
+  HKEY k = openPrinterKey(printer);
+  if (!k) return {};
+  std::u16string p = readString(k, u"Port");
+  RegCloseKey(k);
+  return p;
+}
+
+// The open port of a printer, opened on first use.  A port whose printer now
+// wants another language monitor is opened again.
+std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16string &portName) {
+  std::u16string key = upper(portName), monitor = printerMonitorName(printer);
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    auto it = g_ports.find(key);
+    if (it != g_ports.end() && equalsNoCase(it->second.monitor, monitor)) return it->second.port;
+  }
+  std::shared_ptr<Port> made;
+  std::shared_ptr<Port> old;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    auto it = g_ports.find(key);
+    if (it != g_ports.end()) {
+      // Closed before the new one opens: a monitor refuses a second open of
+      // one port.
+      old = std::move(it->second.port);
+      g_ports.erase(it);
+    }
+  }
+  old.reset();
+  // Opened without the spooler's lock: the monitor may call back.
+  made = makePort(printer, portName);
+  if (!made->isOpen()) return made;
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_ports.find(key);
+  if (it != g_ports.end()) return it->second.port;  // another thread opened it meanwhile
+  g_ports[key] = OpenPort{monitor, made};
+  return made;
+}
+
+bool jobDeleting(DWORD id) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(id);
+  return it == g_jobs.end() || (it->second.rec.status & JOB_STATUS_DELETING);
+}
+
+// A port that takes no bytes is given this long (simulated time) before the
+// job is given up, so that a dead device cannot hold a queue for ever.
+constexpr uint64_t kStallLimitMs = 5 * 60 * 1000;
+// Pause before writing again after a write that took no bytes.
+constexpr DWORD kRetryPauseMs = 100;
+// A monitor that refuses to start a job (its printer busy or in error) is
+// asked again this often, the job showing an error meanwhile, as the spooler
+// puts such a job back into its queue.
+constexpr DWORD kStartRetryMs = 3000;
+
+void setJobError(DWORD id, bool error) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(id);
+  if (it == g_jobs.end()) return;
+  if (error) it->second.rec.status |= JOB_STATUS_ERROR;
+  else it->second.rec.status &= ~DWORD(JOB_STATUS_ERROR);
+}
+
+// Starts the job on the port, again and again while the port's monitor
+// refuses and the job is neither deleted nor past the stall limit.
+bool startJob(Port &port, const Job &job) {
+  const JobRecord &r = job.rec;
+  if (port.startDoc(r.printer, r.id, r.document)) return true;
+  if (!port.retriesStart()) return false;
+  setJobError(r.id, true);
+  const uint64_t since = virtualNowMs();
+  bool ok = false;
+  while (!ok && virtualNowMs() - since < kStallLimitMs) {
+    for (DWORD waited = 0; waited < kStartRetryMs && !jobDeleting(r.id); waited += kRetryPauseMs) Sleep(kRetryPauseMs);
+    if (jobDeleting(r.id)) break;
+    ok = port.startDoc(r.printer, r.id, r.document);
+  }
+  setJobError(r.id, false);
+  return ok;
+}
+
+// A port prints one job at a time, whichever of its printers it comes from.
+std::shared_ptr<std::mutex> portBusyLock(const std::u16string &portName) {
+  static auto &locks = *new std::map<std::u16string, std::shared_ptr<std::mutex>>;
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto &l = locks[upper(portName)];
+  if (!l) l = std::make_shared<std::mutex>();
+  return l;
+}
+
+// Hands an ended job to its port: start, writes until every byte is taken,
+// end.  Runs on the printer's despooling thread.
+void despool(Job &job) {
+  auto busy = portBusyLock(job.outputFile.empty() ? job.rec.port : job.outputFile);
+  std::lock_guard<std::mutex> portTaken(*busy);
+  std::shared_ptr<Port> port = job.outputFile.empty() ? portFor(job.rec.printer, job.rec.port)
+                                                      : std::make_shared<FilePort>(job.outputFile);
+  bool ok = startJob(*port, job);
+  if (!ok) {
+    job.rec.aborted = true;
+    return;
+  }
+  // Written in blocks, as the spooler hands spool data to a port; a write
+  // that takes fewer bytes is followed by one with the rest.
+  const size_t kBlock = 0x10000;
+  const auto &bytes = job.rec.bytes;
+  uint64_t lastProgress = virtualNowMs();
+  for (size_t off = 0; ok && off < bytes.size();) {
+    if (jobDeleting(job.rec.id)) {
+      ok = false;
+      break;
+    }
+    DWORD n = DWORD(std::min(kBlock, bytes.size() - off)), done = 0;
+    ok = port->write(bytes.data() + off, n, &done);
+    if (!ok) break;
+    if (done) {
+      off += std::min(done, n);
+      lastProgress = virtualNowMs();
+    } else if (virtualNowMs() - lastProgress >= kStallLimitMs) {
+      OutputDebugStringA("winsim: the port took no bytes for too long; the job is given up");
+      ok = false;
+    } else {
+      Sleep(kRetryPauseMs);
+    }
+  }
+  if (!port->endDoc()) ok = false;
+  if (!ok) job.rec.aborted = true;
+}
+
+void despoolLoop(std::shared_ptr<PrinterQueue> q) {
+  std::unique_lock<std::recursive_mutex> lk(g_lock);
+  for (;;) {
+    g_queueCv.wait(lk, [&] { return q->stop || !q->pending.empty(); });
+    if (q->stop) break;
+    DWORD id = q->pending.front();
+    q->pending.pop_front();
+    auto it = g_jobs.find(id);
+    if (it == g_jobs.end() || it->second.rec.aborted) continue;
+    q->current = id;
+    it->second.rec.status |= JOB_STATUS_PRINTING;
+    Job job = it->second;
+    lk.unlock();
+    despool(job);
+    lk.lock();
+    it = g_jobs.find(id);
+    if (it != g_jobs.end()) {
+      JobRecord &rec = it->second.rec;
+      rec.aborted = rec.aborted || job.rec.aborted;
+      rec.status &= ~DWORD(JOB_STATUS_PRINTING);
+      rec.status |= rec.aborted ? JOB_STATUS_DELETED : JOB_STATUS_PRINTED;
+      rec.despooled = true;
+    }
+    q->current = 0;
+    g_queueCv.notify_all();
+  }
+  q->finished = true;
+  g_queueCv.notify_all();
+}
+
+// Queues an ended job on its printer's queue; called with the lock held.
+void enqueue(const std::u16string &printer, DWORD id) {
+  auto &q = g_queues[upper(printer)];
+  if (!q) {
+    q = std::make_shared<PrinterQueue>();
+    q->printer = printer;
+    q->thread = std::thread(despoolLoop, q);
+  }
+  q->pending.push_back(id);
+  g_queueCv.notify_all();
+}
+
+bool queuesIdle(const std::u16string &printer) {
+  for (auto &kv : g_queues) {
+    if (!printer.empty() && !equalsNoCase(kv.second->printer, printer)) continue;
+    if (!kv.second->pending.empty() || kv.second->current) return false;
+  }
+  return true;
+}
+
+std::u16string printersKey() { return u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"; }
+std::u16string monitorsKey() { return u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors"; }
+
+std::vector<std::u16string> portsUsingMonitor(const std::u16string &monitor) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  std::vector<std::u16string> out;
+  for (auto &kv : g_ports)
+    if (equalsNoCase(kv.second.monitor, monitor)) out.push_back(kv.first);
+  return out;
+}
+
+BOOL enumPortList(const std::vector<PortListEntry> &ports, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed,
+                  LPDWORD returned) {
+  if (returned) *returned = 0;
+  if (level != 1 && level != 2) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  size_t fixed = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
+  size_t total = fixed * ports.size();
+  for (auto &p : ports) total += (p.name.size() + 1) * 2 + (level == 2 ? (p.monitor.size() + p.description.size() + 2) * 2 : 0);
+  if (needed) *needed = DWORD(total);
+  if (!out || cb < total) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  // Fixed parts first, strings from the end of the buffer backwards.
+  BYTE *tail = out + total;
+  auto put = [&](const std::u16string &s) {
+    tail -= (s.size() + 1) * 2;
+    std::memcpy(tail, s.c_str(), (s.size() + 1) * 2);
+    return reinterpret_cast<LPWSTR>(tail);
+  };
+  for (size_t i = 0; i < ports.size(); ++i) {
+    if (level == 1) {
+      PORT_INFO_1W pi{put(ports[i].name)};
+      std::memcpy(out + i * fixed, &pi, sizeof(pi));
+    } else {
+      PORT_INFO_2W pi{};
+      pi.pPortName = put(ports[i].name);
+      pi.pMonitorName = put(ports[i].monitor);
+      pi.pDescription = put(ports[i].description);
+      pi.fPortType = PORT_TYPE_WRITE | (isUsbPortName(ports[i].name) ? PORT_TYPE_READ : 0);
+      std::memcpy(out + i * fixed, &pi, sizeof(pi));
+    }
+  }
+  if (returned) *returned = DWORD(ports.size());
+  return TRUE;
+}
+
+std::u16string currentEnvironment() { return osVersion().x64 ? u"Windows x64" : u"Windows NT x86"; }
+
+std::u16string driversKey(const std::u16string &environment) {
+  return u"SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" + environment + u"\\Drivers\\Version-3";
+}
+
+std::u16string driverDirectory(const std::u16string &environment) {
+  return environment == u"Windows NT x86" ? u"C:\\Windows\\system32\\spool\\DRIVERS\\W32X86"
+                                          : u"C:\\Windows\\system32\\spool\\DRIVERS\\x64";
+}
+
+void addPortFactory(PortFactory f) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  g_factories.push_back(std::move(f));
+}
+
+void resetSpooler() {
+  // Stop the despooling threads first: a job still running finishes its
+  // current port call (every one of them is bounded) and the thread leaves.
+  std::map<std::u16string, std::shared_ptr<PrinterQueue>> queues;
+  {
+    std::unique_lock<std::recursive_mutex> lk(g_lock);
+    queues.swap(g_queues);
+    for (auto &kv : queues) {
+      kv.second->stop = true;
+      // The job on the port is deleted, so that its thread stops at its next
+      // write instead of writing the rest.
+      auto it = g_jobs.find(kv.second->current);
+      if (it != g_jobs.end()) it->second.rec.status |= JOB_STATUS_DELETING;
+    }
+    g_queueCv.notify_all();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (auto &kv : queues) {
+      auto q = kv.second;
+      g_queueCv.wait_until(lk, deadline, [&] { return q->finished; });
+    }
+  }
+  for (auto &kv : queues) {
+    if (kv.second->finished) kv.second->thread.join();
+    else kv.second->thread.detach();  // stuck in a monitor: left to finish on its own
+  }
+  std::map<std::u16string, OpenPort> ports;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    ports.swap(g_ports);
+  }
+  ports.clear();  // ClosePort, without the lock: a monitor may call back
+  resetMonitors();
+  resetUsbPorts();
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  for (PrinterHandle *h : g_handles) {
+    h->magic = 0;
+    delete h;
+  }
+  g_handles.clear();
+  g_jobs.clear();
+  g_jobOrder.clear();
+  g_nextJob = 1;
+  g_responders.clear();
+}
+
+namespace {
+// Twice: first the despooling threads and monitors stop while the drive they
+// use is still there, then, with the drive and the registry new, the
+// spooler's state is emptied again.
+const ResetStep kStopSpooler(kResetStopServices, resetSpooler);
+const ResetStep kSpooler(kResetSpooler, resetSpooler);
+}  // namespace
+
+}  // namespace winsim::spool

@@ -1,0 +1,153 @@
+// The spooler's shared state, and printers and drivers as the registry keeps
+// them.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "core/internal.h"
+#include "spoolss/spooler_state.h"
+
+namespace winsim::spool {
+
+std::recursive_mutex &g_lock = *new std::recursive_mutex;  // kept past static destruction, as the queues
+std::unordered_set<PrinterHandle *> g_handles;
+std::map<DWORD, Job> g_jobs;
+std::vector<DWORD> g_jobOrder;
+DWORD g_nextJob = 1;
+std::map<std::u16string, PortResponder> g_responders;  // by upper-case port name
+std::vector<PortFactory> g_factories;
+// Ports stay open from their first use until the machine is reset, as the
+// spooler keeps a port open for its printers.
+std::map<std::u16string, OpenPort> g_ports;  // by upper-case port name
+// The queues and their condition outlive the process's static destructors:
+// a despooling thread may still wait on them when the process ends.
+std::map<std::u16string, std::shared_ptr<PrinterQueue>> &g_queues =
+    *new std::map<std::u16string, std::shared_ptr<PrinterQueue>>;  // by upper-case printer name
+std::condition_variable_any &g_queueCv = *new std::condition_variable_any;  // queue changes, waited on with g_lock
+
+PrinterHandle *handleOf(HANDLE h) {
+  auto *p = static_cast<PrinterHandle *>(h);
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  return g_handles.count(p) ? p : nullptr;
+}
+
+// The job a handle's open document writes to, or NULL with
+// ERROR_SPL_NO_STARTDOC.  Called with the spooler lock held.
+Job *openJobOf(PrinterHandle *h) {
+  auto it = h->jobId ? g_jobs.find(h->jobId) : g_jobs.end();
+  if (it == g_jobs.end()) {
+    SetLastError(ERROR_SPL_NO_STARTDOC);
+    return nullptr;
+  }
+  return &it->second;
+}
+
+// ------------------------------------------------------------ registry helpers
+std::u16string readString(HKEY k, const char16_t *name) {
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExW(k, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ))
+    return {};
+  std::u16string v(size / 2 + 1, u'\0');
+  if (RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE *>(v.data()), &size) != ERROR_SUCCESS) return {};
+  v.resize(size / 2);
+  while (!v.empty() && v.back() == 0 && type != REG_MULTI_SZ) v.pop_back();
+  return v;
+}
+
+std::vector<BYTE> readBinary(HKEY k, const char16_t *name) {
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExW(k, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0) return {};
+  std::vector<BYTE> v(size);
+  if (RegQueryValueExW(k, name, nullptr, &type, v.data(), &size) != ERROR_SUCCESS) return {};
+  v.resize(size);
+  return v;
+}
+
+DWORD readDword(HKEY k, const char16_t *name, DWORD def) {
+  DWORD type = 0, v = 0, size = 4;
+  if (RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE *>(&v), &size) != ERROR_SUCCESS || type != REG_DWORD)
+    return def;
+  return v;
+}
+
+void writeString(HKEY k, const char16_t *name, const std::u16string &v, DWORD type) {
+  RegSetValueExW(k, name, 0, type, reinterpret_cast<const BYTE *>(v.c_str()), DWORD((v.size() + 1) * 2));
+}
+
+void writeDword(HKEY k, const char16_t *name, DWORD v) {
+  RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&v), 4);
+}
+
+HKEY openPrinterKey(const std::u16string &name, bool create) {
+  HKEY k = nullptr;
+  std::u16string path = printersKey() + u"\\" + name;
+  LSTATUS st = create ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr)
+                      : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &k);
+  return st == ERROR_SUCCESS ? k : nullptr;
+}
+
+bool printerExists(const std::u16string &name) {
+  if (name.empty() || name.find(u'\\') != std::u16string::npos) return false;
+  HKEY k = openPrinterKey(name);
+  if (!k) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+std::vector<std::u16string> printerNames() {
+  std::vector<std::u16string> out;
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, printersKey().c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
+  for (DWORD i = 0;; ++i) {
+    WCHAR name[256];
+    DWORD len = 256;
+    if (RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    out.emplace_back(name, len);
+  }
+  RegCloseKey(k);
+  return out;
+}
+
+std::u16string normEnvironment(LPCWSTR env) {
+  std::u16string e = fromW(env);
+  if (e.empty()) return currentEnvironment();
+  if (equalsNoCase(e, u"Windows x64")) return u"Windows x64";
+  if (equalsNoCase(e, u"Windows NT x86")) return u"Windows NT x86";
+  return {};
+}
+
+std::u16string baseNameOf(const std::u16string &p) {
+  size_t s = p.find_last_of(u"\\/");
+  return s == std::u16string::npos ? p : p.substr(s + 1);
+}
+
+bool readDriver(const std::u16string &name, const std::u16string &env, DriverInfo &d) {
+  HKEY k;
+  std::u16string path = driversKey(env) + u"\\" + name;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  std::u16string dir = driverDirectory(env) + u"\\3\\";
+  auto full = [&](const std::u16string &f) { return f.empty() ? f : dir + f; };
+  d.name = name;
+  d.environment = env;
+  d.driverPath = full(readString(k, u"Driver"));
+  d.dataFile = full(readString(k, u"Data File"));
+  d.configFile = full(readString(k, u"Configuration File"));
+  d.helpFile = full(readString(k, u"Help File"));
+  d.monitor = readString(k, u"Monitor");
+  d.datatype = readString(k, u"Datatype");
+  d.dependentFiles = readString(k, u"Dependent Files");
+  RegCloseKey(k);
+  return true;
+}
+
+}  // namespace winsim::spool
+
+std::u16string winsim::spool::printerMonitorName(const std::u16string &printer) {
+  HKEY k = openPrinterKey(printer);
+  if (!k) return {};
+  std::u16string driverName = readString(k, u"Printer Driver");
+  RegCloseKey(k);
+  DriverInfo d;
+  if (driverName.empty() || !readDriver(driverName, currentEnvironment(), d)) return {};
+  return d.monitor;
+}

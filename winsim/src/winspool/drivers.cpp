@@ -1,0 +1,140 @@
+// Printer drivers: installed into the driver directory and the registry.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "core/internal.h"
+#include "winspool/client.h"
+
+using namespace winsim;
+using namespace winsim::spool;
+
+extern "C" {
+
+// ------------------------------------------------------------ drivers
+
+BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo) {
+  (void)pName;
+  return addDriver(Level, pDriverInfo);
+}
+
+BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo, DWORD dwFileCopyFlags) {
+  (void)pName;
+  (void)dwFileCopyFlags;
+  return addDriver(Level, pDriverInfo);
+}
+
+BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
+                              LPDWORD pcbNeeded) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::u16string env = normEnvironment(pEnvironment);
+  if (env.empty()) {
+    SetLastError(ERROR_INVALID_ENVIRONMENT);
+    return FALSE;
+  }
+  HKEY k = openPrinterKey(h->name);
+  if (!k) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return FALSE;
+  }
+  std::u16string driverName = readString(k, u"Printer Driver");
+  RegCloseKey(k);
+  DriverInfo d;
+  if (!readDriver(driverName, env, d)) {
+    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return FALSE;
+  }
+  switch (Level) {
+    case 1: {
+      DRIVER_INFO_1W di{};
+      Packer pk(sizeof(di));
+      size_t n = pk.addString(d.name);
+      return emit(di, pk, {{offsetof(DRIVER_INFO_1W, pName), n}}, pDriverInfo, cbBuf, pcbNeeded);
+    }
+    case 2: {
+      DRIVER_INFO_2W di{};
+      di.cVersion = 3;
+      Packer pk(sizeof(di));
+      std::vector<std::pair<size_t, size_t>> fix = {{offsetof(DRIVER_INFO_2W, pName), pk.addString(d.name)},
+                                                    {offsetof(DRIVER_INFO_2W, pEnvironment), pk.addString(env)},
+                                                    {offsetof(DRIVER_INFO_2W, pDriverPath), pk.addString(d.driverPath)},
+                                                    {offsetof(DRIVER_INFO_2W, pDataFile), pk.addString(d.dataFile)},
+                                                    {offsetof(DRIVER_INFO_2W, pConfigFile), pk.addString(d.configFile)}};
+      return emit(di, pk, fix, pDriverInfo, cbBuf, pcbNeeded);
+    }
+    case 3: {
+      DRIVER_INFO_3W di{};
+      di.cVersion = 3;
+      Packer pk(sizeof(di));
+      std::u16string deps = d.dependentFiles;
+      if (deps.empty() || deps.back() != 0) deps += u'\0';
+      std::vector<std::pair<size_t, size_t>> fix = {
+          {offsetof(DRIVER_INFO_3W, pName), pk.addString(d.name)},
+          {offsetof(DRIVER_INFO_3W, pEnvironment), pk.addString(env)},
+          {offsetof(DRIVER_INFO_3W, pDriverPath), pk.addString(d.driverPath)},
+          {offsetof(DRIVER_INFO_3W, pDataFile), pk.addString(d.dataFile)},
+          {offsetof(DRIVER_INFO_3W, pConfigFile), pk.addString(d.configFile)},
+          {offsetof(DRIVER_INFO_3W, pHelpFile), pk.addString(d.helpFile)},
+          {offsetof(DRIVER_INFO_3W, pDependentFiles), pk.addString(deps)},
+          {offsetof(DRIVER_INFO_3W, pMonitorName), pk.addString(d.monitor)},
+          {offsetof(DRIVER_INFO_3W, pDefaultDataType), pk.addString(d.datatype)}};
+      return emit(di, pk, fix, pDriverInfo, cbBuf, pcbNeeded);
+    }
+    default:
+      SetLastError(ERROR_INVALID_LEVEL);
+      return FALSE;
+  }
+}
+
+BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
+                                       DWORD cbBuf, LPDWORD pcbNeeded) {
+  (void)pName;
+  if (Level != 1) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  std::u16string env = normEnvironment(pEnvironment);
+  if (env.empty()) {
+    SetLastError(ERROR_INVALID_ENVIRONMENT);
+    return FALSE;
+  }
+  std::u16string dir = driverDirectory(env);
+  DWORD need = DWORD((dir.size() + 1) * 2);
+  if (pcbNeeded) *pcbNeeded = need;
+  if (!pDriverDirectory || cbBuf < need) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(pDriverDirectory, dir.c_str(), need);
+  return TRUE;
+}
+
+BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName) {
+  (void)pName;
+  std::u16string env = normEnvironment(pEnvironment);
+  if (env.empty() || !pDriverName) {
+    SetLastError(env.empty() ? ERROR_INVALID_ENVIRONMENT : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  for (const auto &n : printerNames()) {
+    HKEY k = openPrinterKey(n);
+    if (!k) continue;
+    std::u16string drv = readString(k, u"Printer Driver");
+    RegCloseKey(k);
+    if (equalsNoCase(drv, pDriverName)) {
+      SetLastError(ERROR_PRINTER_DRIVER_IN_USE);
+      return FALSE;
+    }
+  }
+  if (RegDeleteTreeW(HKEY_LOCAL_MACHINE, (driversKey(env) + u"\\" + pDriverName).c_str()) != ERROR_SUCCESS) {
+    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // extern "C"

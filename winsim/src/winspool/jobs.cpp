@@ -1,0 +1,277 @@
+// Jobs: a job is spooled in memory while it is written; EndDocPrinter queues
+// it for the printer's despooling thread.  And the list of ports.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "core/internal.h"
+#include "winspool/client.h"
+
+using namespace winsim;
+using namespace winsim::spool;
+
+extern "C" {
+
+// ------------------------------------------------------------ jobs
+
+DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  if (Level < 1 || Level > 3) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return 0;
+  }
+  if (!pDocInfo) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  if (h->jobId) {
+    SetLastError(ERROR_INVALID_PRINTER_STATE);
+    return 0;
+  }
+  auto *di = reinterpret_cast<DOC_INFO_1W *>(pDocInfo);
+  Job job;
+  job.rec.id = g_nextJob++;
+  job.rec.printer = h->name;
+  job.rec.document = fromW(di->pDocName);
+  job.outputFile = fromW(di->pOutputFile);
+  job.rec.port = job.outputFile.empty() ? portOf(h->name) : job.outputFile;
+  job.rec.status = JOB_STATUS_SPOOLING;
+  GetSystemTime(&job.submitted);
+  DWORD id = job.rec.id;
+  g_jobs[id] = std::move(job);
+  g_jobOrder.push_back(id);
+  h->jobId = id;
+  return id;
+}
+
+BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  if (!h->jobId) {
+    SetLastError(ERROR_SPL_NO_STARTDOC);
+    return FALSE;
+  }
+  h->pageOpen = true;
+  return TRUE;
+}
+
+BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+  if (pcWritten) *pcWritten = 0;
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!pBuf && cbBuf) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  if (job->rec.aborted) {
+    SetLastError(ERROR_PRINT_CANCELLED);
+    return FALSE;
+  }
+  const BYTE *b = static_cast<const BYTE *>(pBuf);
+  job->rec.bytes.insert(job->rec.bytes.end(), b, b + cbBuf);
+  if (pcWritten) *pcWritten = cbBuf;
+  return TRUE;
+}
+
+BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  ++job->rec.pages;
+  h->pageOpen = false;
+  return TRUE;
+}
+
+BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  h->jobId = 0;
+  h->pageOpen = false;
+  if (job->rec.aborted) {
+    // Deleted while it was being written: it never reaches the queue.
+    job->rec.status = (job->rec.status & ~DWORD(JOB_STATUS_SPOOLING | JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
+    job->rec.despooled = true;
+    g_queueCv.notify_all();
+    return TRUE;
+  }
+  job->rec.completed = true;
+  job->rec.status &= ~DWORD(JOB_STATUS_SPOOLING);
+  // The printer's thread takes it from here.
+  enqueue(job->rec.printer, job->rec.id);
+  return TRUE;
+}
+
+BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  Job *job = openJobOf(h);
+  if (!job) return FALSE;
+  job->rec.aborted = true;
+  job->rec.status = (job->rec.status & ~DWORD(JOB_STATUS_SPOOLING)) | JOB_STATUS_DELETED;
+  job->rec.despooled = true;
+  h->jobId = 0;
+  h->pageOpen = false;
+  return TRUE;
+}
+
+BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (Level != 1) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return FALSE;
+  }
+  JobRecord rec;
+  SYSTEMTIME submitted{};
+  DWORD position = 0;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    auto it = g_jobs.find(JobId);
+    // Printed and deleted jobs have left the queue.
+    if (it == g_jobs.end() || !equalsNoCase(it->second.rec.printer, h->name) || it->second.rec.despooled) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    rec = it->second.rec;
+    rec.bytes.clear();
+    submitted = it->second.submitted;
+    for (DWORD id : g_jobOrder) {
+      auto jt = g_jobs.find(id);
+      if (jt == g_jobs.end() || jt->second.rec.despooled || !equalsNoCase(jt->second.rec.printer, h->name)) continue;
+      ++position;
+      if (id == JobId) break;
+    }
+  }
+  JOB_INFO_1W ji{};
+  ji.JobId = rec.id;
+  ji.Status = rec.status;
+  ji.Priority = 1;
+  ji.Position = position;
+  ji.TotalPages = rec.pages;
+  ji.PagesPrinted = (rec.status & JOB_STATUS_PRINTED) ? rec.pages : 0;
+  ji.Submitted = submitted;
+  WCHAR comp[64];
+  DWORD n = 64;
+  GetComputerNameW(comp, &n);
+  Packer pk(sizeof(ji));
+  std::vector<std::pair<size_t, size_t>> fix = {
+      {offsetof(JOB_INFO_1W, pPrinterName), pk.addString(rec.printer)},
+      {offsetof(JOB_INFO_1W, pMachineName), pk.addString(u"\\\\" + std::u16string(comp, n))},
+      {offsetof(JOB_INFO_1W, pUserName), pk.addString(u"User")},
+      {offsetof(JOB_INFO_1W, pDocument), pk.addString(rec.document)},
+      {offsetof(JOB_INFO_1W, pDatatype), pk.addString(u"RAW")},
+      {offsetof(JOB_INFO_1W, pStatus), kNone}};
+  return emit(ji, pk, fix, pJob, cbBuf, pcbNeeded);
+}
+
+BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
+  PrinterHandle *h = handleOf(hPrinter);
+  if (!h || h->name.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // Levels 1 and 2 would change the job's fields; the package only sends
+  // commands, so their data is accepted and not applied.
+  if (Level > 2 || (Level != 0 && !pJob)) {
+    SetLastError(Level > 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(JobId);
+  if (it == g_jobs.end() || !equalsNoCase(it->second.rec.printer, h->name) || it->second.rec.despooled) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  JobRecord &rec = it->second.rec;
+  switch (Command) {
+    case 0:
+      break;
+    case JOB_CONTROL_PAUSE:
+      rec.status |= JOB_STATUS_PAUSED;
+      break;
+    case JOB_CONTROL_RESUME:
+      rec.status &= ~DWORD(JOB_STATUS_PAUSED);
+      break;
+    case JOB_CONTROL_RESTART:
+      rec.status |= JOB_STATUS_RESTART;
+      break;
+    case JOB_CONTROL_CANCEL:
+    case JOB_CONTROL_DELETE: {
+      rec.status |= JOB_STATUS_DELETING;
+      rec.aborted = true;
+      // A job still waiting in the queue goes at once; the one being
+      // despooled stops at its next write.
+      auto q = g_queues.find(upper(rec.printer));
+      bool waiting = q != g_queues.end() && std::find(q->second->pending.begin(), q->second->pending.end(), JobId) !=
+                                                 q->second->pending.end();
+      if (waiting) q->second->pending.erase(std::find(q->second->pending.begin(), q->second->pending.end(), JobId));
+      bool running = q != g_queues.end() && q->second->current == JobId;
+      if (!running && rec.completed) {
+        rec.status = (rec.status & ~DWORD(JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
+        rec.despooled = true;
+        g_queueCv.notify_all();
+      }
+      break;
+    }
+    case JOB_CONTROL_SENT_TO_PRINTER:
+    case JOB_CONTROL_LAST_PAGE_EJECTED:
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+  }
+  if (Command) rec.controls.push_back(Command);
+  return TRUE;
+}
+
+BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  (void)pName;
+  // The USB monitor's ports, then the local ports: FILE: and the files and
+  // other names that printers use.
+  std::vector<PortListEntry> ports = usbPortNames();
+  std::vector<std::u16string> local = {u"FILE:"};
+  for (const auto &n : printerNames()) {
+    std::u16string p = portOf(n);
+    if (p.empty() || isUsbPortName(p)) continue;
+    bool seen = false;
+    for (auto &l : local) seen = seen || equalsNoCase(l, p);
+    if (!seen) local.push_back(p);
+  }
+  for (auto &l : local) ports.push_back({l, u"Local Port", u"Local Port"});
+  return enumPortList(ports, Level, pPorts, cbBuf, pcbNeeded, pcReturned);
+}
+
+}  // extern "C"
