@@ -52,7 +52,6 @@ extern std::map<DWORD, Job> g_jobs;
 extern std::vector<DWORD> g_jobOrder;
 extern DWORD g_nextJob;
 extern std::map<std::u16string, PortResponder> g_responders;  // by upper-case port name
-extern std::vector<PortFactory> g_factories;
 // Ports stay open from their first use until the machine is reset, as the
 // spooler keeps a port open for its printers.
 struct OpenPort {
@@ -129,8 +128,6 @@ bool printerExists(const std::u16string &name);
 std::vector<std::u16string> printerNames();
 std::u16string normEnvironment(LPCWSTR env);
 std::u16string baseNameOf(const std::u16string &p);
-bool isPathPort(const std::u16string &name);
-std::unique_ptr<Port> makePort(const std::u16string &printer, const std::u16string &portName);
 std::u16string portOf(const std::u16string &printer);
 // The open port of a printer, opened on first use.  A port whose printer now
 // wants another language monitor is opened again.

@@ -15,7 +15,6 @@ std::map<DWORD, Job> g_jobs;
 std::vector<DWORD> g_jobOrder;
 DWORD g_nextJob = 1;
 std::map<std::u16string, PortResponder> g_responders;  // by upper-case port name
-std::vector<PortFactory> g_factories;
 // Ports stay open from their first use until the machine is reset, as the
 // spooler keeps a port open for its printers.
 std::map<std::u16string, OpenPort> g_ports;  // by upper-case port name

@@ -111,6 +111,12 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
         ok = FALSE;
         break;
       }
+      // A port no port monitor serves is refused before anything changes.
+      if (pi->pPortName && !portMonitorFor(pi->pPortName)) {
+        SetLastError(ERROR_UNKNOWN_PORT);
+        ok = FALSE;
+        break;
+      }
       if (pi->pPortName) writeString(k, u"Port", pi->pPortName);
       if (pi->pDriverName) writeString(k, u"Printer Driver", pi->pDriverName);
       if (pi->pComment) writeString(k, u"Description", pi->pComment);
@@ -218,6 +224,10 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
   DriverInfo d;
   if (!readDriver(pi->pDriverName, currentEnvironment(), d)) {
     SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return nullptr;
+  }
+  if (!portMonitorFor(pi->pPortName)) {
+    SetLastError(ERROR_UNKNOWN_PORT);
     return nullptr;
   }
   HKEY k = openPrinterKey(name, true);
