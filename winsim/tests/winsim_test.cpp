@@ -450,4 +450,52 @@ TEST_F(Winsim, ModulesLoadFromTheVirtualDrive) {
   FreeLibrary(spool);
 }
 
+TEST(SystemDlls, ExportWhatTheirWindowsNamesakesDo) {
+  winsim::resetMachine();
+  HMODULE kernel = GetModuleHandleW(u"kernel32.dll"), advapi = LoadLibraryW(u"ADVAPI32");
+  ASSERT_NE(kernel, nullptr);
+  ASSERT_NE(advapi, nullptr);
+  // Each function in the DLL Windows has it in, not in any other.
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(kernel, "RegOpenKeyExW"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(reinterpret_cast<void *>(GetProcAddress(advapi, "RegOpenKeyExW")), reinterpret_cast<void *>(&RegOpenKeyExW));
+  EXPECT_EQ(GetProcAddress(kernel, "GetUserNameW"), nullptr);
+  EXPECT_NE(GetProcAddress(advapi, "GetUserNameW"), nullptr);
+  EXPECT_EQ(GetProcAddress(GetModuleHandleW(u"user32.dll"), "GetTickCount"), nullptr);
+  EXPECT_NE(GetProcAddress(GetModuleHandleW(u"user32.dll"), "wsprintfW"), nullptr);
+  EXPECT_NE(GetProcAddress(GetModuleHandleW(u"gdi32.dll"), "EngWritePrinter"), nullptr);
+  EXPECT_NE(GetProcAddress(LoadLibraryW(u"spoolss.dll"), "ImpersonatePrinterClient"), nullptr);
+  EXPECT_EQ(GetProcAddress(LoadLibraryW(u"winspool.drv"), "ImpersonatePrinterClient"), nullptr);
+  EXPECT_NE(GetProcAddress(LoadLibraryW(u"shfolder.dll"), "SHGetFolderPathW"), nullptr);
+  // Inline in the SDK's header, exported by no DLL.
+  EXPECT_EQ(GetProcAddress(kernel, "StringCchCopyW"), nullptr);
+  // A DLL winsim stands in for without implementing any of it loads, but
+  // exports nothing.
+  HMODULE setup = LoadLibraryW(u"setupapi.dll");
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(GetProcAddress(setup, "GetTickCount"), nullptr);
+
+  // A hidden export is missing as on an older system; the others stay.
+  winsim::hideSystemExport(u"KERNEL32.DLL", "GetTickCount64");
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(kernel, "GetTickCount64"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+  EXPECT_NE(GetProcAddress(kernel, "GetTickCount"), nullptr);
+  // A hidden DLL is not there at all, and the handle taken before finds
+  // nothing in it.
+  winsim::hideSystemExport(u"advapi32.dll");
+  SetLastError(0);
+  EXPECT_EQ(LoadLibraryW(u"advapi32.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleW(u"Advapi32"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  EXPECT_EQ(GetProcAddress(advapi, "RegOpenKeyExW"), nullptr);
+  // The machine's reset shows everything again.
+  winsim::resetMachine();
+  EXPECT_NE(GetProcAddress(GetModuleHandleW(u"kernel32.dll"), "GetTickCount64"), nullptr);
+  EXPECT_NE(GetProcAddress(LoadLibraryW(u"advapi32.dll"), "RegOpenKeyExW"), nullptr);
+}
+
 }  // namespace

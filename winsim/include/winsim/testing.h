@@ -51,6 +51,13 @@ WINSIM_API std::string exportRegistry(const std::u16string &keyPath);
 // some modules ask who loaded them.
 WINSIM_API void setProcessImageName(const std::u16string &name);
 
+// Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
+// from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a
+// Windows version without it; with no function name the whole DLL goes:
+// LoadLibraryW and GetModuleHandleW fail with ERROR_MOD_NOT_FOUND.  For
+// tests of a module's fallback; resetMachine shows everything again.
+WINSIM_API void hideSystemExport(const std::u16string &dll, const std::string &function = std::string());
+
 // ------------------------------------------------------------ printing
 // A printer with its driver, installed as the spooler would after
 // AddPrinterDriverW and AddPrinterW.  Host files are copied into the driver

@@ -88,6 +88,25 @@ void resetObjects();
 void resetModules();
 void writeOsVersionToRegistry();
 
+// ------------------------------------------------------------ system DLL exports
+// GetProcAddress on a system DLL finds only the functions that DLL exports on
+// Windows.  Each part of winsim lists the functions of its DLL that winsim
+// implements (an ExportList at namespace scope); one function may be in the
+// lists of several DLLs.  Tests hide an export or a whole DLL to see a
+// module take its fallback for a function missing on an older system.
+void registerExports(const char16_t *dll, const char *const *names, size_t count);
+struct ExportList {
+  template <size_t N>
+  ExportList(const char16_t *dll, const char *const (&names)[N]) {
+    registerExports(dll, names, N);
+  }
+};
+// True when the system DLL (a base name, "kernel32.dll") is one winsim
+// stands in for and is not hidden.
+bool systemDllKnown(const std::u16string &dll);
+// True when `dll` exports `function` and neither is hidden.
+bool systemDllExports(const std::u16string &dll, const char *function);
+
 // ------------------------------------------------------------ machine reset
 // resetMachine runs the reset steps by phase, lowest first.  Each part of
 // winsim registers its own steps (a ResetStep at namespace scope), so the
