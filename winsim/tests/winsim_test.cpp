@@ -288,8 +288,14 @@ TEST_F(Winsim, NamedObjectsAreMachineWide) {
   ASSERT_NE(m1, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
   HANDLE m2 = CreateMutexW(nullptr, FALSE, u"Global\\CardTrayInstance");
-  ASSERT_EQ(m2, m1);
+  ASSERT_NE(m2, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  // A handle of its own, to the same mutex: taken through one, released
+  // through the other.
+  EXPECT_NE(m2, m1);
+  EXPECT_EQ(WaitForSingleObject(m1, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(ReleaseMutex(m2));
+  EXPECT_FALSE(ReleaseMutex(m2));
   HANDLE m3 = OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\CardTrayInstance");
   EXPECT_NE(m3, nullptr);
   // A name in use by another kind of object cannot be opened as an event.
@@ -299,6 +305,53 @@ TEST_F(Winsim, NamedObjectsAreMachineWide) {
   CloseHandle(m1);
   EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\CardTrayInstance"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Winsim, KernelHandlesAreCheckedByKindAndNeverReused) {
+  HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr), m = CreateMutexW(nullptr, FALSE, nullptr);
+  ASSERT_NE(e, nullptr);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(e) % 4, 0u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(m) % 4, 0u);
+  // A handle of another kind is refused by the calls of one kind.
+  SetLastError(0);
+  EXPECT_FALSE(SetEvent(m));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(ReleaseMutex(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(FindClose(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(HeapDestroy(e));
+  // A duplicate is a handle of its own: the object lives while one is open.
+  HANDLE dup = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), e, GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  EXPECT_NE(dup, e);
+  EXPECT_TRUE(CloseHandle(e));
+  EXPECT_TRUE(SetEvent(dup));
+  EXPECT_EQ(WaitForSingleObject(dup, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  // A closed handle stays refused, also after many new objects.
+  SetLastError(0);
+  EXPECT_FALSE(SetEvent(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  for (int i = 0; i < 100; ++i) {
+    HANDLE other = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_NE(other, e);
+    CloseHandle(other);
+  }
+  EXPECT_FALSE(CloseHandle(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(WaitForSingleObject(e, 0), static_cast<DWORD>(WAIT_FAILED));
+  EXPECT_TRUE(CloseHandle(dup));
+  EXPECT_TRUE(CloseHandle(m));
+  // Private heaps: destroyed once; the process heap never.
+  HANDLE heap = HeapCreate(0, 0, 0);
+  ASSERT_NE(heap, nullptr);
+  EXPECT_FALSE(CloseHandle(heap));  // no kernel object
+  EXPECT_TRUE(HeapDestroy(heap));
+  EXPECT_FALSE(HeapDestroy(heap));
+  EXPECT_FALSE(HeapDestroy(GetProcessHeap()));
 }
 
 TEST_F(Winsim, WaitsTimeOutOnTheScaledClock) {

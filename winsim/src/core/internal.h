@@ -64,9 +64,15 @@ std::mutex &waitLock();
 std::condition_variable &waitCondition();
 void notifyWaiters();  // call with the wait lock held or not
 
+// A new object and its first handle, which takes the object's reference.
 HANDLE registerObject(KObject *obj);
+// Another handle of a registered object; takes one reference the caller holds.
+HANDLE addHandle(KObject *obj);
 KObject *lookup(HANDLE h, Kind kind);  // adds a reference; NULL with ERROR_INVALID_HANDLE
 KObject *lookupAny(HANDLE h);           // adds a reference
+// Closes a handle of the kind (Kind::Other: any kind that CloseHandle
+// closes); false with ERROR_INVALID_HANDLE for a wrong, closed or made-up one.
+bool closeHandle(HANDLE h, Kind kind = Kind::Other);
 void release(KObject *obj);             // drops a reference
 // Named object table (machine-wide names such as Global\...).
 KObject *findNamed(const std::u16string &name);  // adds a reference
