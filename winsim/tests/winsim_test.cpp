@@ -1,5 +1,6 @@
 // What the package's modules rely on from the simulated platform.
 #include <gtest/gtest.h>
+#include <winspool.h>
 #include <strsafe.h>
 #include <winsim/testing.h>
 
@@ -307,7 +308,7 @@ TEST_F(Winsim, NamedObjectsAreMachineWide) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(Winsim, KernelHandlesAreCheckedByKindAndNeverReused) {
+TEST_F(Winsim, HandlesAreCheckedByKindAndNeverReused) {
   HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr), m = CreateMutexW(nullptr, FALSE, nullptr);
   ASSERT_NE(e, nullptr);
   ASSERT_NE(m, nullptr);
@@ -345,6 +346,40 @@ TEST_F(Winsim, KernelHandlesAreCheckedByKindAndNeverReused) {
   EXPECT_EQ(WaitForSingleObject(e, 0), static_cast<DWORD>(WAIT_FAILED));
   EXPECT_TRUE(CloseHandle(dup));
   EXPECT_TRUE(CloseHandle(m));
+  // Registry keys and printers are handles of the same table: another
+  // kind, or a closed one, is refused with the calls' own way of failing.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\HandleTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(key) % 4, 0u);
+  HANDLE ev = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  DWORD size = 0;
+  SetLastError(1234);
+  EXPECT_EQ(RegQueryValueExW(reinterpret_cast<HKEY>(ev), u"x", nullptr, nullptr, nullptr, &size),
+            ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetLastError(), 1234u);  // the status is the answer, the last error stays
+  EXPECT_FALSE(SetEvent(reinterpret_cast<HANDLE>(key)));
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegQueryValueExW(key, u"x", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+  // As on Windows, where keys are kernel handles, CloseHandle closes a key.
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\HandleTest", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_TRUE(CloseHandle(reinterpret_cast<HANDLE>(key)));
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  HANDLE server = nullptr;
+  ASSERT_TRUE(OpenPrinterW(nullptr, &server, nullptr));
+  BYTE info[256];
+  DWORD needed = 0;
+  SetLastError(0);
+  EXPECT_FALSE(GetPrinterW(ev, 2, info, sizeof(info), &needed));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(SetEvent(server));
+  EXPECT_TRUE(ClosePrinter(server));
+  SetLastError(0);
+  EXPECT_FALSE(ClosePrinter(server));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  CloseHandle(ev);
   // Private heaps: destroyed once; the process heap never.
   HANDLE heap = HeapCreate(0, 0, 0);
   ASSERT_NE(heap, nullptr);

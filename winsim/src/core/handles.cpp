@@ -140,6 +140,22 @@ void addNamed(KObject *obj, const std::u16string &name) {
   namedObjects()[obj->name] = obj;
 }
 
+void closeHandlesOfKind(Kind kind) {
+  std::vector<KObject *> closed;
+  {
+    std::lock_guard<std::mutex> g(handleLock());
+    for (auto it = handleTable().begin(); it != handleTable().end();) {
+      if (it->second->kind == kind) {
+        closed.push_back(it->second);
+        it = handleTable().erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (KObject *o : closed) release(o);
+}
+
 void resetObjects() {
   // Named objects of a previous test must not leak into the next one; the
   // objects themselves stay alive for handles still held.

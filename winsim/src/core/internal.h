@@ -44,7 +44,9 @@ DWORD lastError();
 void setLastError(DWORD code);
 
 // ------------------------------------------------------------ kernel objects
-enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, Other };
+// Every kind of handle the table holds.  Other stands for "any kind" where a
+// call takes handles of several kinds.
+enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, RegistryKey, Printer, Other };
 
 struct KObject {
   explicit KObject(Kind k) : kind(k) {}
@@ -73,6 +75,8 @@ KObject *lookupAny(HANDLE h);           // adds a reference
 // Closes a handle of the kind (Kind::Other: any kind that CloseHandle
 // closes); false with ERROR_INVALID_HANDLE for a wrong, closed or made-up one.
 bool closeHandle(HANDLE h, Kind kind = Kind::Other);
+// Closes every handle of a kind (a part of winsim resetting its objects).
+void closeHandlesOfKind(Kind kind);
 void release(KObject *obj);             // drops a reference
 // Named object table (machine-wide names such as Global\...).
 KObject *findNamed(const std::u16string &name);  // adds a reference

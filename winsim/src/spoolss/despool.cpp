@@ -284,12 +284,8 @@ void resetSpooler() {
   ports.clear();  // ClosePort, without the lock: a monitor may call back
   resetMonitors();
   resetPortMonitors();
+  closeHandlesOfKind(Kind::Printer);
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  for (PrinterHandle *h : g_handles) {
-    h->magic = 0;
-    delete h;
-  }
-  g_handles.clear();
   g_jobs.clear();
   g_jobOrder.clear();
   g_nextJob = 1;

@@ -17,11 +17,11 @@
 #include <winspool.h>
 #include <winsim/testing.h>
 
+#include "core/internal.h"
 #include "spoolss/spoolss.h"
 
 namespace winsim::spool {
 
-constexpr uint32_t kHandleMagic = 0x53504F4C;  // "SPOL"
 
 struct Job {
   JobRecord rec;
@@ -39,15 +39,15 @@ struct PrinterQueue {
   std::thread thread;
 };
 
-struct PrinterHandle {
-  uint32_t magic = kHandleMagic;
+// An open printer (or the local print server): a handle of the handle table.
+struct PrinterHandle : KObject {
+  PrinterHandle() : KObject(Kind::Printer) {}
   std::u16string name;  // empty: the local print server
   ACCESS_MASK access = 0;
   DWORD jobId = 0;      // the document started on this handle
   bool pageOpen = false;
 };
 extern std::recursive_mutex &g_lock;  // kept past static destruction, as the queues
-extern std::unordered_set<PrinterHandle *> g_handles;
 extern std::map<DWORD, Job> g_jobs;
 extern std::vector<DWORD> g_jobOrder;
 extern DWORD g_nextJob;

@@ -63,11 +63,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
     // goes away.
     EndDocPrinter(hPrinter);
   }
-  std::lock_guard<std::recursive_mutex> g(g_lock);
-  g_handles.erase(h);
-  h->magic = 0;
-  delete h;
-  return TRUE;
+  return closeHandle(hPrinter, Kind::Printer) ? TRUE : FALSE;
 }
 
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
