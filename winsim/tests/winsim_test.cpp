@@ -389,6 +389,43 @@ TEST_F(Winsim, HandlesAreCheckedByKindAndNeverReused) {
   EXPECT_FALSE(HeapDestroy(GetProcessHeap()));
 }
 
+// What a thread sees of its process, from the record of the process that
+// created it.
+struct ProcessView {
+  DWORD id = 0;
+  std::u16string commandLine;
+  DWORD session = 0;
+};
+
+DWORD WINAPI viewProcess(LPVOID arg) {
+  auto *v = static_cast<ProcessView *>(arg);
+  v->id = GetCurrentProcessId();
+  v->commandLine = GetCommandLineW();
+  v->session = winsim::processSessionId();
+  return 0;
+}
+
+TEST_F(Winsim, ThreadsBelongToTheProcessOfTheirCreator) {
+  EXPECT_EQ(std::u16string(GetCommandLineW()), u"\"C:\\Windows\\system32\\winsimhost.exe\"");
+  EXPECT_EQ(winsim::processSessionId(), 1u);
+  winsim::setProcessImageName(u"spoolsv.exe");
+  EXPECT_EQ(std::u16string(GetCommandLineW()), u"\"C:\\Windows\\system32\\spoolsv.exe\"");
+  winsim::setProcessCommandLine(u"cardtray.exe /background");
+  winsim::setProcessSessionId(2);
+  ProcessView v;
+  HANDLE t = CreateThread(nullptr, 0, viewProcess, &v, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(WaitForSingleObject(t, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  CloseHandle(t);
+  EXPECT_EQ(v.id, GetCurrentProcessId());
+  EXPECT_EQ(v.commandLine, u"cardtray.exe /background");
+  EXPECT_EQ(v.session, 2u);
+  // A new machine starts the process again.
+  winsim::resetMachine();
+  EXPECT_EQ(std::u16string(GetCommandLineW()), u"\"C:\\Windows\\system32\\winsimhost.exe\"");
+  EXPECT_EQ(winsim::processSessionId(), 1u);
+}
+
 TEST_F(Winsim, WaitsTimeOutOnTheScaledClock) {
   winsim::setClockScale(1000.0);
   HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -47,9 +47,15 @@ WINSIM_API void clearDebugOutput();
 WINSIM_API bool importRegistry(const std::string &regedit4Text);
 WINSIM_API std::string exportRegistry(const std::u16string &keyPath);
 
-// Name of the running process's image ("spoolsv.exe", "notepad.exe" ...), as
-// some modules ask who loaded them.
+// The calling thread's process record (the initial process for the test's
+// threads, resetMachine starts it again): the name of its image
+// ("spoolsv.exe", "notepad.exe" ...), as some modules ask who loaded them;
+// its command line (GetCommandLineW; empty: the image's path in quotes); its
+// session (1, the interactive user's, unless set).
 WINSIM_API void setProcessImageName(const std::u16string &name);
+WINSIM_API void setProcessCommandLine(const std::u16string &commandLine);
+WINSIM_API void setProcessSessionId(DWORD sessionId);
+WINSIM_API DWORD processSessionId();
 
 // Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
 // from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a

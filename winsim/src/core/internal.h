@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -84,6 +85,26 @@ void addNamed(KObject *obj, const std::u16string &name);
 void removeNamed(KObject *obj);
 // Calls `visit` for every live object, with the handle lock held.
 void forEachObject(const std::function<void(KObject *)> &visit);
+
+// ------------------------------------------------------------ processes
+// The record of a (simulated) process.  Threads belong to the process of the
+// thread that created them; the test's own threads to the initial process.
+// There is one process today; the handle table and the loaded modules are
+// still the machine's and move into the record when a second process comes.
+struct ProcessRecord {
+  DWORD id = 0;
+  std::u16string imageName;    // "winsimhost.exe"
+  std::u16string commandLine;  // empty: the image's path in quotes
+  DWORD sessionId = 1;         // the interactive user's session
+  HANDLE token = nullptr;      // the user's token; none yet
+  DWORD exitCode = STILL_ACTIVE;
+};
+// The calling thread's process.  The record is shared: read and change it
+// with processLock() held.
+std::shared_ptr<ProcessRecord> currentProcess();
+// Makes the calling thread one of `process` (a thread that starts).
+void enterProcess(std::shared_ptr<ProcessRecord> process);
+std::mutex &processLock();
 
 // ------------------------------------------------------------ machine
 struct OsVersion {

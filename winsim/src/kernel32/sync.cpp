@@ -21,6 +21,7 @@ struct Thread : KObject {
   bool suspended = false;
   std::atomic<bool> terminate{false};
   DWORD terminateCode = 0;
+  std::shared_ptr<ProcessRecord> process;  // its creator's
   bool isSignaled(DWORD) const override { return finished; }
   bool waitable() const override { return true; }
 };
@@ -139,6 +140,7 @@ void *threadMain(void *arg) {
   auto *t = static_cast<Thread *>(arg);
   t_self = t;
   t_tid = t->tid;
+  enterProcess(t->process);
   struct Finisher {
     Thread *t;
     ~Finisher() {
@@ -400,6 +402,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_R
   t->param = param;
   t->tid = g_nextTid.fetch_add(4);
   t->suspended = (flags & CREATE_SUSPENDED) != 0;
+  t->process = currentProcess();  // a thread belongs to its creator's process
   t->refs.store(2);  // the caller's handle and the running thread
   HANDLE h = registerObject(t);
   pthread_attr_t attr;
@@ -475,7 +478,11 @@ BOOL WINAPI GetExitCodeThread(HANDLE h, LPDWORD code) {
 BOOL WINAPI SetThreadPriority(HANDLE, int) { return TRUE; }
 DWORD WINAPI GetCurrentThreadId(void) { return currentTid(); }
 HANDLE WINAPI GetCurrentThread(void) { return (HANDLE)(LONG_PTR)-2; }
-DWORD WINAPI GetCurrentProcessId(void) { return 4242; }
+DWORD WINAPI GetCurrentProcessId(void) {
+  auto p = currentProcess();
+  std::lock_guard<std::mutex> g(processLock());
+  return p->id;
+}
 HANDLE WINAPI GetCurrentProcess(void) { return (HANDLE)(LONG_PTR)-1; }
 DWORD WINAPI GetThreadId(HANDLE h) {
   if (h == GetCurrentThread()) return currentTid();
