@@ -312,6 +312,8 @@ class DevmodeCorruptor : public ::testing::Test {
  protected:
   void install() {
     winsim::resetMachine();
+    // A port whose printer-data questions the test answers (its responder).
+    ASSERT_TRUE(winsim::addTestPort(kPort));
     winsim::PrinterSetup setup;
     setup.printerName = kPrinter;
     setup.driverName = u"Pellor Standard Printer";

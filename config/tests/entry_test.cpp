@@ -90,6 +90,8 @@ class Cfg : public ::testing::Test {
  protected:
   void install(bool withDataFile, std::vector<uint8_t> defaultDevMode) {
     winsim::resetMachine();
+    // A port whose printer-data questions the test answers (its responder).
+    ASSERT_TRUE(winsim::addTestPort(kPort));
     winsim::PrinterSetup setup;
     setup.printerName = kPrinter;
     setup.driverName = u"Pellor Standard Printer";

@@ -308,6 +308,27 @@ TEST_F(Driver, RibbonAndModelAskedOfThePrinter) {
   EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+C 5") + C("+CV 6") + C("I 20") + C("MO"));
 }
 
+// On a system without the shell folder function (or its library) the cache
+// file cannot be found: the driver asks the printer instead.
+TEST_F(Driver, PrinterAskedWhereTheShellFolderFunctionIsMissing) {
+  for (const char *missing : {"SHGetFolderPathW", ""}) {
+    winsim::resetMachine();
+    SetUp();
+    queries.clear();
+    winsim::hideSystemExport(u"shfolder.dll", missing);
+    writeRibbonCache("Ribbon=6\rModel=Pellor CA3 V1.00\r");  // YMC, not read
+    answer([](const std::string &cmd) -> std::string {
+      if (cmd == "\x1bV\r") return "Pellor CA1 V2\x06";
+      if (cmd == "\x1b!RIBBON\r") return "17 \x06";  // KrO
+      return {};
+    });
+    CardDevmode d = devmode(0);
+    std::string s = print(&d);
+    EXPECT_EQ(queries.size(), 2u) << missing;
+    EXPECT_NE(s.find(C("+C 5")), std::string::npos) << missing;  // the printer's KrO ribbon
+  }
+}
+
 TEST_F(Driver, ClientSidePrinterPathFromTheRegistry) {
   ASSERT_TRUE(winsim::importRegistry(
       "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\Client Side "

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+struct _MONITOR;  // winsplp.h
+
 namespace winsim {
 
 // Puts the machine back to its initial state: empty registry (with the keys
@@ -45,9 +47,22 @@ WINSIM_API void clearDebugOutput();
 WINSIM_API bool importRegistry(const std::string &regedit4Text);
 WINSIM_API std::string exportRegistry(const std::u16string &keyPath);
 
-// Name of the running process's image ("spoolsv.exe", "notepad.exe" ...), as
-// some modules ask who loaded them.
+// The calling thread's process record (the initial process for the test's
+// threads, resetMachine starts it again): the name of its image
+// ("spoolsv.exe", "notepad.exe" ...), as some modules ask who loaded them;
+// its command line (GetCommandLineW; empty: the image's path in quotes); its
+// session (1, the interactive user's, unless set).
 WINSIM_API void setProcessImageName(const std::u16string &name);
+WINSIM_API void setProcessCommandLine(const std::u16string &commandLine);
+WINSIM_API void setProcessSessionId(DWORD sessionId);
+WINSIM_API DWORD processSessionId();
+
+// Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
+// from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a
+// Windows version without it; with no function name the whole DLL goes:
+// LoadLibraryW and GetModuleHandleW fail with ERROR_MOD_NOT_FOUND.  For
+// tests of a module's fallback; resetMachine shows everything again.
+WINSIM_API void hideSystemExport(const std::u16string &dll, const std::string &function = std::string());
 
 // ------------------------------------------------------------ printing
 // A printer with its driver, installed as the spooler would after
@@ -95,6 +110,22 @@ WINSIM_API std::vector<uint8_t> jobBytes(DWORD jobId);
 using PortResponder = std::function<bool(const std::u16string &valueName, std::vector<uint8_t> &reply)>;
 WINSIM_API void setPortResponder(const std::u16string &portName, PortResponder responder);
 
+// The spooler accepts only ports that a port monitor serves (AddPrinterW and
+// SetPrinterW fail with ERROR_UNKNOWN_PORT otherwise).  Built in are the USB
+// port monitor's "USB001" ... and the local port monitor's "FILE:", "LPT1:",
+// "COM1:" ... and file paths.  A test adds its own ports as a port monitor
+// registers them; they are gone at machine reset.  Both return false (with
+// ERROR_ALREADY_EXISTS) when a monitor already serves one of the names.
+//
+// A port of the test port monitor ("Test Port"): jobs are kept by the
+// spooler only, printer-data questions go to setPortResponder's responder.
+WINSIM_API bool addTestPort(const std::u16string &portName);
+// A port monitor of the test's own: `ports` are opened through `table` (a
+// MONITOR of winsplp.h, kept by the caller until reset), with the language
+// monitor a printer's driver names stacked on it.
+WINSIM_API bool addPortMonitor(const std::u16string &monitorName, const _MONITOR *table,
+                               const std::vector<std::u16string> &ports);
+
 // Waits until the printer's queue (every printer's when the name is empty)
 // has despooled all its ended jobs; false when that did not happen within
 // `timeoutMs` of real time.  The bound is real, not simulated, time: it keeps
@@ -138,7 +169,7 @@ WINSIM_API bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<
 WINSIM_API void detachUsbDevice(const std::u16string &portName);
 // The USB port monitor's table, as the spooler hands it to a language
 // monitor's OpenPortEx (a MONITOR of winsplp.h), for tests of the ports alone.
-WINSIM_API const struct _MONITOR *usbPortMonitorTable();
+WINSIM_API const _MONITOR *usbPortMonitorTable();
 
 // A monitor DLL installed as an installer would: the host file is copied to
 // C:\Windows\system32 and registered with AddMonitorW (which loads it).

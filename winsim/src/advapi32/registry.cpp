@@ -32,8 +32,10 @@ struct Key {
   }
 };
 
-struct KeyHandle {
-  uint32_t magic = 0x4B455948;
+// An open key: a handle of the handle table, as Windows' keys are kernel
+// handles (CloseHandle closes one too).
+struct KeyHandle : KObject {
+  explicit KeyHandle(std::shared_ptr<Key> k) : KObject(Kind::RegistryKey), key(std::move(k)) {}
   std::shared_ptr<Key> key;
 };
 
@@ -74,9 +76,15 @@ std::shared_ptr<Key> resolveHandle(HKEY h) {
       if (r.id == id) return rootKey(id);
     return nullptr;
   }
-  auto *kh = reinterpret_cast<KeyHandle *>(h);
-  if (!kh || kh->magic != 0x4B455948) return nullptr;
-  return kh->key;
+  // The registry calls answer with their status, the thread's last error
+  // stays as it was.
+  DWORD saved = lastError();
+  KObject *o = lookup(h, Kind::RegistryKey);
+  setLastError(saved);
+  if (!o) return nullptr;
+  std::shared_ptr<Key> k = static_cast<KeyHandle *>(o)->key;
+  release(o);
+  return k;
 }
 
 std::vector<std::u16string> splitKeyPath(const std::u16string &p) {
@@ -112,11 +120,7 @@ std::shared_ptr<Key> walk(std::shared_ptr<Key> k, const std::u16string &path, bo
   return k;
 }
 
-HKEY newHandle(std::shared_ptr<Key> k) {
-  auto *h = new KeyHandle;
-  h->key = std::move(k);
-  return reinterpret_cast<HKEY>(h);
-}
+HKEY newHandle(std::shared_ptr<Key> k) { return reinterpret_cast<HKEY>(registerObject(new KeyHandle(std::move(k)))); }
 
 void markDeleted(Key &k) {
   k.deleted = true;
@@ -397,12 +401,10 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, R
 
 LSTATUS WINAPI RegCloseKey(HKEY key) {
   if (isPredefined(key)) return ERROR_SUCCESS;
-  auto *kh = reinterpret_cast<KeyHandle *>(key);
-  if (!kh || kh->magic != 0x4B455948) return ERROR_INVALID_HANDLE;
-  std::lock_guard<std::recursive_mutex> g(g_regLock);
-  kh->magic = 0;
-  delete kh;
-  return ERROR_SUCCESS;
+  DWORD saved = lastError();
+  bool closed = closeHandle(reinterpret_cast<HANDLE>(key), Kind::RegistryKey);
+  setLastError(saved);
+  return closed ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {

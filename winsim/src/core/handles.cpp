@@ -1,6 +1,13 @@
-// The table of kernel objects behind every HANDLE, the table of named
-// objects, the one wait lock, and each thread's last error.
+// The handle table of the kernel objects, the table of named objects, the
+// one wait lock, and each thread's last error.
+//
+// A handle is a number, not the object's address: each handle holds one
+// reference to its object, so that closing one of two handles of an object
+// leaves the other working, and a closed handle is refused.  Values are
+// multiples of 4, as Windows hands them out, and are never given out again
+// (a 64-bit counter), so that a stale handle cannot reach a newer object.
 #include <map>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "core/internal.h"
@@ -27,6 +34,18 @@ std::map<std::u16string, KObject *> &namedObjects() {
   static auto *named = new std::map<std::u16string, KObject *>;
   return *named;
 }
+std::unordered_map<uintptr_t, KObject *> &handleTable() {
+  static auto *table = new std::unordered_map<uintptr_t, KObject *>;
+  return *table;
+}
+// The first value well above the small numbers a caller might make up.
+uintptr_t g_nextHandle = 0x1000;
+
+HANDLE addHandleLocked(KObject *obj) {
+  g_nextHandle += 4;
+  handleTable()[g_nextHandle] = obj;
+  return reinterpret_cast<HANDLE>(g_nextHandle);
+}
 
 }  // namespace
 
@@ -46,18 +65,40 @@ void notifyWaiters() { waitCondition().notify_all(); }
 HANDLE registerObject(KObject *obj) {
   std::lock_guard<std::mutex> g(handleLock());
   liveObjects().insert(obj);
-  return obj;
+  return addHandleLocked(obj);
+}
+
+HANDLE addHandle(KObject *obj) {
+  std::lock_guard<std::mutex> g(handleLock());
+  return addHandleLocked(obj);
 }
 
 KObject *lookupAny(HANDLE h) {
   std::lock_guard<std::mutex> g(handleLock());
-  auto *o = static_cast<KObject *>(h);
-  if (!h || !liveObjects().count(o)) {
+  auto it = handleTable().find(reinterpret_cast<uintptr_t>(h));
+  if (it == handleTable().end()) {
     setLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  o->refs.fetch_add(1);
-  return o;
+  it->second->refs.fetch_add(1);
+  return it->second;
+}
+
+bool closeHandle(HANDLE h, Kind kind) {
+  KObject *o = nullptr;
+  {
+    std::lock_guard<std::mutex> g(handleLock());
+    auto it = handleTable().find(reinterpret_cast<uintptr_t>(h));
+    if (it == handleTable().end() || (kind != Kind::Other && it->second->kind != kind) ||
+        (kind == Kind::Other && it->second->kind == Kind::Heap)) {
+      setLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    o = it->second;
+    handleTable().erase(it);
+  }
+  release(o);  // the handle's reference
+  return true;
 }
 
 KObject *lookup(HANDLE h, Kind kind) {
@@ -97,6 +138,22 @@ void addNamed(KObject *obj, const std::u16string &name) {
   std::lock_guard<std::mutex> g(handleLock());
   obj->name = name;
   namedObjects()[obj->name] = obj;
+}
+
+void closeHandlesOfKind(Kind kind) {
+  std::vector<KObject *> closed;
+  {
+    std::lock_guard<std::mutex> g(handleLock());
+    for (auto it = handleTable().begin(); it != handleTable().end();) {
+      if (it->second->kind == kind) {
+        closed.push_back(it->second);
+        it = handleTable().erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (KObject *o : closed) release(o);
 }
 
 void resetObjects() {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -44,7 +45,9 @@ DWORD lastError();
 void setLastError(DWORD code);
 
 // ------------------------------------------------------------ kernel objects
-enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, Other };
+// Every kind of handle the table holds.  Other stands for "any kind" where a
+// call takes handles of several kinds.
+enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, RegistryKey, Printer, Other };
 
 struct KObject {
   explicit KObject(Kind k) : kind(k) {}
@@ -64,9 +67,17 @@ std::mutex &waitLock();
 std::condition_variable &waitCondition();
 void notifyWaiters();  // call with the wait lock held or not
 
+// A new object and its first handle, which takes the object's reference.
 HANDLE registerObject(KObject *obj);
+// Another handle of a registered object; takes one reference the caller holds.
+HANDLE addHandle(KObject *obj);
 KObject *lookup(HANDLE h, Kind kind);  // adds a reference; NULL with ERROR_INVALID_HANDLE
 KObject *lookupAny(HANDLE h);           // adds a reference
+// Closes a handle of the kind (Kind::Other: any kind that CloseHandle
+// closes); false with ERROR_INVALID_HANDLE for a wrong, closed or made-up one.
+bool closeHandle(HANDLE h, Kind kind = Kind::Other);
+// Closes every handle of a kind (a part of winsim resetting its objects).
+void closeHandlesOfKind(Kind kind);
 void release(KObject *obj);             // drops a reference
 // Named object table (machine-wide names such as Global\...).
 KObject *findNamed(const std::u16string &name);  // adds a reference
@@ -74,6 +85,26 @@ void addNamed(KObject *obj, const std::u16string &name);
 void removeNamed(KObject *obj);
 // Calls `visit` for every live object, with the handle lock held.
 void forEachObject(const std::function<void(KObject *)> &visit);
+
+// ------------------------------------------------------------ processes
+// The record of a (simulated) process.  Threads belong to the process of the
+// thread that created them; the test's own threads to the initial process.
+// There is one process today; the handle table and the loaded modules are
+// still the machine's and move into the record when a second process comes.
+struct ProcessRecord {
+  DWORD id = 0;
+  std::u16string imageName;    // "winsimhost.exe"
+  std::u16string commandLine;  // empty: the image's path in quotes
+  DWORD sessionId = 1;         // the interactive user's session
+  HANDLE token = nullptr;      // the user's token; none yet
+  DWORD exitCode = STILL_ACTIVE;
+};
+// The calling thread's process.  The record is shared: read and change it
+// with processLock() held.
+std::shared_ptr<ProcessRecord> currentProcess();
+// Makes the calling thread one of `process` (a thread that starts).
+void enterProcess(std::shared_ptr<ProcessRecord> process);
+std::mutex &processLock();
 
 // ------------------------------------------------------------ machine
 struct OsVersion {
@@ -85,6 +116,25 @@ void setOsVersionRecord(const OsVersion &v);
 std::string driveRootDir();
 std::u16string imageName();
 void resetObjects();
+
+// ------------------------------------------------------------ system DLL exports
+// GetProcAddress on a system DLL finds only the functions that DLL exports on
+// Windows.  Each part of winsim lists the functions of its DLL that winsim
+// implements (an ExportList at namespace scope); one function may be in the
+// lists of several DLLs.  Tests hide an export or a whole DLL to see a
+// module take its fallback for a function missing on an older system.
+void registerExports(const char16_t *dll, const char *const *names, size_t count);
+struct ExportList {
+  template <size_t N>
+  ExportList(const char16_t *dll, const char *const (&names)[N]) {
+    registerExports(dll, names, N);
+  }
+};
+// True when the system DLL (a base name, "kernel32.dll") is one winsim
+// stands in for and is not hidden.
+bool systemDllKnown(const std::u16string &dll);
+// True when `dll` exports `function` and neither is hidden.
+bool systemDllExports(const std::u16string &dll, const char *function);
 
 // ------------------------------------------------------------ machine reset
 // resetMachine runs the reset steps by phase, lowest first.  Each part of

@@ -20,7 +20,6 @@ bool g_initialised = false;
 std::string g_root;
 bool g_rootIsOurs = false;
 OsVersion g_os;
-std::u16string g_image = u"winsimhost.exe";
 
 // Folders every Windows installation has, and that the package writes into.
 const char *const kTree[] = {
@@ -71,7 +70,6 @@ void resetDrive() {
   g_root.clear();
   g_rootIsOurs = false;
   g_os = OsVersion{};
-  g_image = u"winsimhost.exe";
   initLocked();
 }
 
@@ -94,8 +92,9 @@ OsVersion osVersion() {
 }
 
 std::u16string imageName() {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  return g_image;
+  auto p = currentProcess();
+  std::lock_guard<std::mutex> g(processLock());
+  return p->imageName;
 }
 
 void setOsVersionRecord(const OsVersion &v) {
@@ -133,9 +132,5 @@ std::string hostPath(const std::u16string &windowsPath) {
 void setClockScale(double scale) { setClockScaleInternal(scale); }
 double clockScale() { return clockScaleInternal(); }
 
-void setProcessImageName(const std::u16string &name) {
-  std::lock_guard<std::mutex> g(g_machineLock);
-  g_image = name;
-}
 
 }  // namespace winsim

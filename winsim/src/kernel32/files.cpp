@@ -227,11 +227,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
     std::lock_guard<std::mutex> g(g_shareLock);
     g_openUses.push_back({f, OpenUse{opened.st_dev, opened.st_ino, uses, share}});
   }
-  registerObject(f);
+  HANDLE h = registerObject(f);
   // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS reports it.
   SetLastError((existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                       : NO_ERROR);
-  return f;
+  return h;
 }
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
@@ -531,8 +531,7 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   }
   fillFindData(f->dir, f->names[0], data);
   f->next = 1;
-  registerObject(f);
-  return f;
+  return registerObject(f);
 }
 
 BOOL WINAPI FindNextFileW(HANDLE h, LPWIN32_FIND_DATAW data) {
@@ -550,13 +549,7 @@ BOOL WINAPI FindNextFileW(HANDLE h, LPWIN32_FIND_DATAW data) {
   return ok;
 }
 
-BOOL WINAPI FindClose(HANDLE h) {
-  KObject *o = lookup(h, Kind::Find);
-  if (!o) return FALSE;
-  release(o);
-  release(o);
-  return TRUE;
-}
+BOOL WINAPI FindClose(HANDLE h) { return closeHandle(h, Kind::Find) ? TRUE : FALSE; }
 
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer) { return copyOut(u"C:\\Windows\\Temp\\", buffer, size); }
 

@@ -59,17 +59,14 @@ extern "C" {
 HANDLE WINAPI GetProcessHeap(void) { return &g_processHeap; }
 
 HANDLE WINAPI HeapCreate(DWORD, SIZE_T, SIZE_T) {
-  // All heaps share the process allocator; a private heap only needs an identity.
-  return new int(0);
+  // All heaps share the process allocator; a private heap only needs an
+  // identity, a handle of the handle table that HeapDestroy checks.
+  return winsim::registerObject(new winsim::KObject(winsim::Kind::Heap));
 }
 
 BOOL WINAPI HeapDestroy(HANDLE heap) {
-  if (!heap || heap == &g_processHeap) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  delete static_cast<int *>(heap);
-  return TRUE;
+  // The process heap is not in the table: it cannot be destroyed.
+  return winsim::closeHandle(heap, winsim::Kind::Heap) ? TRUE : FALSE;
 }
 
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {

@@ -1,7 +1,7 @@
 // Modules and resources.  A module of the package is an ELF shared object
 // installed on the virtual drive under its Windows name; LoadLibraryW opens it
 // with the dynamic loader and calls its DllMain.  Names of system DLLs resolve
-// to winsim itself.  Resources are the .res image that windres made from the
+// to winsim itself, each with the export list of the real DLL.  Resources are the .res image that windres made from the
 // module's .rc, linked into the module as `winsim_module_resources`, and are
 // read in that binary format.
 #include <dlfcn.h>
@@ -48,14 +48,6 @@ struct Module {
 std::recursive_mutex g_modLock;
 std::vector<std::unique_ptr<Module>> g_modules;
 
-const char16_t *const kSystemDlls[] = {
-    u"kernel32.dll", u"kernelbase.dll", u"advapi32.dll", u"user32.dll",  u"gdi32.dll",   u"winspool.drv",
-    u"spoolss.dll",  u"shfolder.dll",   u"shell32.dll",  u"shlwapi.dll", u"comctl32.dll", u"compstui.dll",
-    u"comdlg32.dll", u"ws2_32.dll",     u"wsock32.dll",  u"ole32.dll",   u"oleaut32.dll", u"wtsapi32.dll",
-    u"userenv.dll",  u"setupapi.dll",   u"newdev.dll",   u"difxapi.dll", u"version.dll",  u"ntdll.dll",
-    u"msvcrt.dll",   u"hhctrl.ocx",     u"iphlpapi.dll", u"rpcrt4.dll",  u"secur32.dll",  u"sfc.dll",
-};
-
 Module *asModule(HMODULE h) {
   auto *m = reinterpret_cast<Module *>(h);
   if (!m) return nullptr;
@@ -91,11 +83,8 @@ Module *systemModule(const std::u16string &name) {
   return g_modules.back().get();
 }
 
-bool isSystemName(const std::u16string &name) {
-  for (const char16_t *s : kSystemDlls)
-    if (equalsNoCase(name, s)) return true;
-  return false;
-}
+// A system DLL that winsim stands in for and that is not hidden.
+bool isSystemName(const std::u16string &name) { return systemDllKnown(name); }
 
 // Reads a type or name field of a .res header: 0xFFFF + ordinal, or a
 // zero-terminated UTF-16 string.
@@ -251,6 +240,12 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
+  // A system DLL exports what the real one does, not every function of
+  // winsim.
+  if (m->system && !systemDllExports(baseName(m->windowsPath), name)) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   void *sym = dlsym(m->dl, name);
   if (sym && !m->system && !m->main) {
     // Only the module's own exports count, not what it imports.
@@ -309,7 +304,8 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR name) {
   if (base.find(u'.') == std::u16string::npos) base += u".dll";
   if (isSystemName(base)) return reinterpret_cast<HMODULE>(systemModule(base));
   for (auto &p : g_modules)
-    if (!p->main && equalsNoCase(baseName(p->windowsPath), base)) return reinterpret_cast<HMODULE>(p.get());
+    if (!p->main && !p->system && equalsNoCase(baseName(p->windowsPath), base))
+      return reinterpret_cast<HMODULE>(p.get());
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }

@@ -21,6 +21,7 @@ struct Thread : KObject {
   bool suspended = false;
   std::atomic<bool> terminate{false};
   DWORD terminateCode = 0;
+  std::shared_ptr<ProcessRecord> process;  // its creator's
   bool isSignaled(DWORD) const override { return finished; }
   bool waitable() const override { return true; }
 };
@@ -105,15 +106,16 @@ HANDLE createNamed(LPCWSTR name, Kind kind, const std::function<KObject *()> &ma
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
       }
+      HANDLE h = addHandle(o);
       SetLastError(ERROR_ALREADY_EXISTS);
-      return o;
+      return h;
     }
   }
   KObject *o = make();
-  registerObject(o);
+  HANDLE h = registerObject(o);
   if (name && *name) addNamed(o, name);
   SetLastError(NO_ERROR);
-  return o;
+  return h;
 }
 
 HANDLE openNamed(LPCWSTR name, Kind kind) {
@@ -131,13 +133,14 @@ HANDLE openNamed(LPCWSTR name, Kind kind) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return o;
+  return addHandle(o);
 }
 
 void *threadMain(void *arg) {
   auto *t = static_cast<Thread *>(arg);
   t_self = t;
   t_tid = t->tid;
+  enterProcess(t->process);
   struct Finisher {
     Thread *t;
     ~Finisher() {
@@ -376,17 +379,13 @@ DWORD WINAPI WaitForSingleObject(HANDLE h, DWORD milliseconds) { return WaitForM
 
 BOOL WINAPI CloseHandle(HANDLE h) {
   if (h == GetCurrentThread() || h == GetCurrentProcess()) return TRUE;
-  KObject *o = lookupAny(h);
-  if (!o) return FALSE;
-  release(o);  // the lookup's reference
-  release(o);  // the handle's
-  return TRUE;
+  return closeHandle(h) ? TRUE : FALSE;
 }
 
 BOOL WINAPI DuplicateHandle(HANDLE, HANDLE src, HANDLE, LPHANDLE dst, DWORD, BOOL, DWORD) {
   KObject *o = lookupAny(src);
   if (!o) return FALSE;
-  if (dst) *dst = o;
+  if (dst) *dst = addHandle(o);  // the lookup's reference goes to the new handle
   else release(o);
   return TRUE;
 }
@@ -403,8 +402,9 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_R
   t->param = param;
   t->tid = g_nextTid.fetch_add(4);
   t->suspended = (flags & CREATE_SUSPENDED) != 0;
+  t->process = currentProcess();  // a thread belongs to its creator's process
   t->refs.store(2);  // the caller's handle and the running thread
-  registerObject(t);
+  HANDLE h = registerObject(t);
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
@@ -413,13 +413,13 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_R
   int rc = pthread_create(&pt, &attr, threadMain, t);
   pthread_attr_destroy(&attr);
   if (rc != 0) {
-    release(t);
+    closeHandle(h);
     release(t);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   if (threadId) *threadId = t->tid;
-  return t;
+  return h;
 }
 
 DWORD WINAPI ResumeThread(HANDLE h) {
@@ -478,7 +478,11 @@ BOOL WINAPI GetExitCodeThread(HANDLE h, LPDWORD code) {
 BOOL WINAPI SetThreadPriority(HANDLE, int) { return TRUE; }
 DWORD WINAPI GetCurrentThreadId(void) { return currentTid(); }
 HANDLE WINAPI GetCurrentThread(void) { return (HANDLE)(LONG_PTR)-2; }
-DWORD WINAPI GetCurrentProcessId(void) { return 4242; }
+DWORD WINAPI GetCurrentProcessId(void) {
+  auto p = currentProcess();
+  std::lock_guard<std::mutex> g(processLock());
+  return p->id;
+}
 HANDLE WINAPI GetCurrentProcess(void) { return (HANDLE)(LONG_PTR)-1; }
 DWORD WINAPI GetThreadId(HANDLE h) {
   if (h == GetCurrentThread()) return currentTid();

@@ -180,8 +180,15 @@ void WINAPI OutputDebugStringA(LPCSTR text) {
 }
 
 LPWSTR WINAPI GetCommandLineW(void) {
+  // The process's own line when it has one, else the image's path in
+  // quotes, as a program started without arguments has it.
   static thread_local std::u16string line;
-  line = u"\"C:\\Windows\\system32\\" + imageName() + u"\"";
+  auto p = currentProcess();
+  {
+    std::lock_guard<std::mutex> g(processLock());
+    line = p->commandLine;
+  }
+  if (line.empty()) line = u"\"C:\\Windows\\system32\\" + imageName() + u"\"";
   return line.data();
 }
 

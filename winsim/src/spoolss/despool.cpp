@@ -1,4 +1,4 @@
-// The spooler service: the built-in ports, the port a printer writes to, and
+// The spooler service: the port a printer writes to, and
 // a despooling thread per printer that writes its ended jobs to the port one
 // at a time, in order, as the print processor of the real spooler does.
 #include <algorithm>
@@ -9,87 +9,6 @@
 #include "spoolss/spooler_state.h"
 
 namespace winsim::spool {
-
-// ------------------------------------------------------------ built-in ports
-
-class FilePort : public Port {
- public:
-  explicit FilePort(std::u16string path) : path_(std::move(path)) {}
-  BOOL startDoc(const std::u16string &, DWORD, const std::u16string &) override {
-    file_ = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file_ != INVALID_HANDLE_VALUE;
-  }
-  BOOL write(const BYTE *data, DWORD size, DWORD *written) override {
-    return WriteFile(file_, data, size, written, nullptr);
-  }
-  BOOL endDoc() override {
-    BOOL ok = CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-  BOOL getPrinterDataFromPort(const std::u16string &, DWORD, std::vector<BYTE> &, DWORD &, DWORD &error) override {
-    error = ERROR_NOT_SUPPORTED;
-    return FALSE;
-  }
-
- private:
-  std::u16string path_;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-};
-
-// A port without a device behind it: the job is kept by the spooler only;
-// printer-data questions go to the test's responder when there is one.
-class RecordingPort : public Port {
- public:
-  explicit RecordingPort(std::u16string name) : name_(std::move(name)) {}
-  BOOL startDoc(const std::u16string &, DWORD, const std::u16string &) override { return TRUE; }
-  BOOL write(const BYTE *, DWORD size, DWORD *written) override {
-    if (written) *written = size;
-    return TRUE;
-  }
-  BOOL endDoc() override { return TRUE; }
-  BOOL getPrinterDataFromPort(const std::u16string &valueName, DWORD, std::vector<BYTE> &reply, DWORD &,
-                              DWORD &error) override {
-    PortResponder r;
-    {
-      std::lock_guard<std::recursive_mutex> g(g_lock);
-      auto it = g_responders.find(upper(name_));
-      if (it != g_responders.end()) r = it->second;
-    }
-    if (!r) {
-      error = ERROR_FILE_NOT_FOUND;
-      return FALSE;
-    }
-    std::vector<uint8_t> out;
-    if (!r(valueName, out)) {
-      error = ERROR_FILE_NOT_FOUND;
-      return FALSE;
-    }
-    reply.assign(out.begin(), out.end());
-    return TRUE;
-  }
-
- private:
-  std::u16string name_;
-};
-
-bool isPathPort(const std::u16string &name) {
-  return name.size() > 2 && ((name[1] == u':' && (name[2] == u'\\' || name[2] == u'/')) || name.rfind(u"\\\\", 0) == 0);
-}
-
-std::unique_ptr<Port> makePort(const std::u16string &printer, const std::u16string &portName) {
-  static std::once_flag monitorsRegistered;
-  std::call_once(monitorsRegistered, registerMonitorPortFactory);
-  std::vector<PortFactory> factories;
-  {
-    std::lock_guard<std::recursive_mutex> g(g_lock);
-    factories = g_factories;
-  }
-  for (auto &f : factories)
-    if (auto p = f(printer, portName)) return p;
-  if (isPathPort(portName)) return std::make_unique<FilePort>(portName);
-  return std::make_unique<RecordingPort>(portName);
-}
 
 std::u16string portOf(const std::u16string &printer) {
   HKEY k = openPrinterKey(printer);
@@ -122,7 +41,7 @@ std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16strin
   }
   old.reset();
   // Opened without the spooler's lock: the monitor may call back.
-  made = makePort(printer, portName);
+  made = openRegisteredPort(printer, portName);
   if (!made->isOpen()) return made;
   std::lock_guard<std::recursive_mutex> g(g_lock);
   auto it = g_ports.find(key);
@@ -188,7 +107,7 @@ void despool(Job &job) {
   auto busy = portBusyLock(job.outputFile.empty() ? job.rec.port : job.outputFile);
   std::lock_guard<std::mutex> portTaken(*busy);
   std::shared_ptr<Port> port = job.outputFile.empty() ? portFor(job.rec.printer, job.rec.port)
-                                                      : std::make_shared<FilePort>(job.outputFile);
+                                                      : std::shared_ptr<Port>(makeFilePort(job.outputFile));
   bool ok = startJob(*port, job);
   if (!ok) {
     job.rec.aborted = true;
@@ -313,7 +232,7 @@ BOOL enumPortList(const std::vector<PortListEntry> &ports, DWORD level, LPBYTE o
       pi.pPortName = put(ports[i].name);
       pi.pMonitorName = put(ports[i].monitor);
       pi.pDescription = put(ports[i].description);
-      pi.fPortType = PORT_TYPE_WRITE | (isUsbPortName(ports[i].name) ? PORT_TYPE_READ : 0);
+      pi.fPortType = ports[i].portType;
       std::memcpy(out + i * fixed, &pi, sizeof(pi));
     }
   }
@@ -330,11 +249,6 @@ std::u16string driversKey(const std::u16string &environment) {
 std::u16string driverDirectory(const std::u16string &environment) {
   return environment == u"Windows NT x86" ? u"C:\\Windows\\system32\\spool\\DRIVERS\\W32X86"
                                           : u"C:\\Windows\\system32\\spool\\DRIVERS\\x64";
-}
-
-void addPortFactory(PortFactory f) {
-  std::lock_guard<std::recursive_mutex> g(g_lock);
-  g_factories.push_back(std::move(f));
 }
 
 void resetSpooler() {
@@ -369,13 +283,9 @@ void resetSpooler() {
   }
   ports.clear();  // ClosePort, without the lock: a monitor may call back
   resetMonitors();
-  resetUsbPorts();
+  resetPortMonitors();
+  closeHandlesOfKind(Kind::Printer);
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  for (PrinterHandle *h : g_handles) {
-    h->magic = 0;
-    delete h;
-  }
-  g_handles.clear();
   g_jobs.clear();
   g_jobOrder.clear();
   g_nextJob = 1;

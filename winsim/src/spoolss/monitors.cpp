@@ -1,10 +1,11 @@
 // Print monitors in winsim's spooler: language monitor DLLs installed under
 // the spooler's Monitors key and loaded with InitializeMonitorEx, stacked on
-// the USB port monitor for the printers whose driver names them.  A printer's
-// port is then a MonitorPort: the spooler calls the language monitor's table,
-// which opened the port monitor's port itself (OpenPortEx received the port
-// monitor's table), or the port monitor's table directly when the driver
-// names no monitor.
+// the port monitor that serves the printer's port (any port monitor with a
+// table in the port registry) for the printers whose driver names them.  A
+// printer's port is then a MonitorPort: the spooler calls the language
+// monitor's table, which opened the port monitor's port itself (OpenPortEx
+// received the port monitor's table), or the port monitor's table directly
+// when the driver names no monitor.
 #include <filesystem>
 #include <map>
 
@@ -96,8 +97,8 @@ class MonitorPort : public Port {
   static constexpr DWORD kMaxReply = 1u << 20;
 
  public:
-  MonitorPort(std::shared_ptr<LoadedMonitor> language, std::u16string portName)
-      : language_(std::move(language)), portName_(std::move(portName)), portMonitor_(usbPortMonitor()) {}
+  MonitorPort(std::shared_ptr<LoadedMonitor> language, std::u16string portName, const MONITOR &portMonitor)
+      : language_(std::move(language)), portName_(std::move(portName)), portMonitor_(portMonitor) {}
 
   // Opens the port through the language monitor (which opens the port
   // monitor's port) or straight on the port monitor.
@@ -196,10 +197,13 @@ class MonitorPort : public Port {
   HANDLE dataHandle_ = nullptr;
 };
 
-std::unique_ptr<Port> makeMonitorPort(const std::u16string &printer, const std::u16string &portName) {
-  // A USB port exists once a device has been plugged into it; until then the
-  // name is served by the spooler's built-in ports, like any other name.
-  if (!usbPortExists(portName)) return nullptr;
+}  // namespace
+
+std::unique_ptr<Port> makeFailedPort(DWORD error) { return std::make_unique<FailedPort>(error); }
+
+std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::u16string &portName,
+                                      const MONITOR &portMonitor) {
+  if (!portMonitor.pfnOpenPort || !portMonitor.pfnClosePort) return std::make_unique<FailedPort>(ERROR_NOT_SUPPORTED);
   std::shared_ptr<LoadedMonitor> language;
   std::u16string monitor = printerMonitorName(printer);
   if (!monitor.empty()) {
@@ -212,7 +216,7 @@ std::unique_ptr<Port> makeMonitorPort(const std::u16string &printer, const std::
       return std::make_unique<FailedPort>(error);
     }
   }
-  auto port = std::make_unique<MonitorPort>(language, portName);
+  auto port = std::make_unique<MonitorPort>(language, portName, portMonitor);
   if (!port->open(printer)) {
     DWORD error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
     port.reset();
@@ -220,10 +224,6 @@ std::unique_ptr<Port> makeMonitorPort(const std::u16string &printer, const std::
   }
   return port;
 }
-
-}  // namespace
-
-void registerMonitorPortFactory() { addPortFactory(makeMonitorPort); }
 
 void resetMonitors() {
   std::map<std::u16string, std::shared_ptr<LoadedMonitor>> monitors;

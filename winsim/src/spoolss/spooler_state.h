@@ -17,11 +17,11 @@
 #include <winspool.h>
 #include <winsim/testing.h>
 
+#include "core/internal.h"
 #include "spoolss/spoolss.h"
 
 namespace winsim::spool {
 
-constexpr uint32_t kHandleMagic = 0x53504F4C;  // "SPOL"
 
 struct Job {
   JobRecord rec;
@@ -39,20 +39,19 @@ struct PrinterQueue {
   std::thread thread;
 };
 
-struct PrinterHandle {
-  uint32_t magic = kHandleMagic;
+// An open printer (or the local print server): a handle of the handle table.
+struct PrinterHandle : KObject {
+  PrinterHandle() : KObject(Kind::Printer) {}
   std::u16string name;  // empty: the local print server
   ACCESS_MASK access = 0;
   DWORD jobId = 0;      // the document started on this handle
   bool pageOpen = false;
 };
 extern std::recursive_mutex &g_lock;  // kept past static destruction, as the queues
-extern std::unordered_set<PrinterHandle *> g_handles;
 extern std::map<DWORD, Job> g_jobs;
 extern std::vector<DWORD> g_jobOrder;
 extern DWORD g_nextJob;
 extern std::map<std::u16string, PortResponder> g_responders;  // by upper-case port name
-extern std::vector<PortFactory> g_factories;
 // Ports stay open from their first use until the machine is reset, as the
 // spooler keeps a port open for its printers.
 struct OpenPort {
@@ -129,8 +128,6 @@ bool printerExists(const std::u16string &name);
 std::vector<std::u16string> printerNames();
 std::u16string normEnvironment(LPCWSTR env);
 std::u16string baseNameOf(const std::u16string &p);
-bool isPathPort(const std::u16string &name);
-std::unique_ptr<Port> makePort(const std::u16string &printer, const std::u16string &portName);
 std::u16string portOf(const std::u16string &printer);
 // The open port of a printer, opened on first use.  A port whose printer now
 // wants another language monitor is opened again.

@@ -10,12 +10,10 @@
 namespace winsim::spool {
 
 std::recursive_mutex &g_lock = *new std::recursive_mutex;  // kept past static destruction, as the queues
-std::unordered_set<PrinterHandle *> g_handles;
 std::map<DWORD, Job> g_jobs;
 std::vector<DWORD> g_jobOrder;
 DWORD g_nextJob = 1;
 std::map<std::u16string, PortResponder> g_responders;  // by upper-case port name
-std::vector<PortFactory> g_factories;
 // Ports stay open from their first use until the machine is reset, as the
 // spooler keeps a port open for its printers.
 std::map<std::u16string, OpenPort> g_ports;  // by upper-case port name
@@ -25,10 +23,13 @@ std::map<std::u16string, std::shared_ptr<PrinterQueue>> &g_queues =
     *new std::map<std::u16string, std::shared_ptr<PrinterQueue>>;  // by upper-case printer name
 std::condition_variable_any &g_queueCv = *new std::condition_variable_any;  // queue changes, waited on with g_lock
 
+// The handle's object stays while the handle is open; callers that may race
+// a ClosePrinter of the same handle are the caller's own fault, as on Windows.
 PrinterHandle *handleOf(HANDLE h) {
-  auto *p = static_cast<PrinterHandle *>(h);
-  std::lock_guard<std::recursive_mutex> g(g_lock);
-  return g_handles.count(p) ? p : nullptr;
+  KObject *o = lookup(h, Kind::Printer);
+  if (!o) return nullptr;
+  release(o);
+  return static_cast<PrinterHandle *>(o);
 }
 
 // The job a handle's open document writes to, or NULL with

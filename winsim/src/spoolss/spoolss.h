@@ -1,9 +1,10 @@
 // Internals of winsim's spooler.  A printer's output goes through a Port: the
 // spooler opens it when the printer first needs it, runs each job through it
 // (start, writes, end) and asks it for printer-data values that the printer
-// does not hold.  The built-in ports are files and a recording port; the USB
-// ports of the USB port monitor, with a language monitor stacked on top when
-// the printer's driver names one, are served through monitor tables.
+// does not hold.  Ports come from the port monitors in the port registry:
+// the local port monitor's files and recording ports, and the ports of
+// monitors with a table (the USB port monitor's), with a language monitor
+// stacked on top when the printer's driver names one.
 #pragma once
 
 #include <functional>
@@ -40,11 +41,8 @@ class Port {
 };
 
 // Makes the port that serves `portName` for `printer`; NULL when the factory
-// does not serve that port.
+// leaves the port to the monitor's table.
 using PortFactory = std::function<std::unique_ptr<Port>(const std::u16string &printer, const std::u16string &portName)>;
-// Lets a later subsystem (port monitors) serve the ports whose names it
-// recognises; the factory returns NULL for the others.
-void addPortFactory(PortFactory f);
 
 void resetSpooler();
 
@@ -62,22 +60,58 @@ std::vector<std::u16string> portsUsingMonitor(const std::u16string &monitor);
 // ------------------------------------------------------------ ports
 struct PortListEntry {
   std::u16string name, monitor, description;
+  DWORD portType = PORT_TYPE_WRITE;
 };
 // EnumPorts' answer for a list of ports (levels 1 and 2).
 BOOL enumPortList(const std::vector<PortListEntry> &ports, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed,
                   LPDWORD returned);
 
-// The USB port monitor.
-inline constexpr char16_t kUsbMonitorName[] = u"USB Monitor";
-bool isUsbPortName(const std::u16string &name);  // "USB001" ... "USB999"
-const MONITOR &usbPortMonitor();
-bool usbPortExists(const std::u16string &name);
-std::vector<PortListEntry> usbPortNames();
-void resetUsbPorts();
+// ------------------------------------------------------------ the port registry
+// The spooler knows its ports only through the port monitors that registered
+// them: which monitor serves a name, the ports EnumPorts lists, and how a
+// port is opened.  AddPrinter and SetPrinter refuse a port no monitor serves.
+struct PortMonitor {
+  std::u16string name;  // the monitor's name, as EnumPorts reports it
+  int order = 0;        // place of its ports in EnumPorts' answer, lowest first
+  std::function<bool(const std::u16string &port)> serves;
+  std::function<std::vector<PortListEntry>()> listPorts;
+  // The monitor's table when its ports are opened through one; a language
+  // monitor named by the printer's driver then stacks on it.
+  const MONITOR *table = nullptr;
+  // Opens a port of its own (NULL: through the table).
+  PortFactory open;
+  // Called at machine reset for the built-in monitors (the others go).
+  void (*reset)() = nullptr;
+};
+// Built-in monitors register at start (a PortMonitorRegistration at
+// namespace scope) and stay; the ones added later go at machine reset.
+void registerPortMonitor(PortMonitor m, bool builtIn);
+struct PortMonitorRegistration {
+  explicit PortMonitorRegistration(PortMonitor m) { registerPortMonitor(std::move(m), true); }
+};
+// The monitor serving the port, NULL when there is none.
+std::shared_ptr<const PortMonitor> portMonitorFor(const std::u16string &port);
+// Every monitor's ports, for EnumPorts.
+std::vector<PortListEntry> registeredPorts();
+// Opens the port through its monitor; a port that no monitor serves (any
+// more) fails every call with ERROR_UNKNOWN_PORT.
+std::unique_ptr<Port> openRegisteredPort(const std::u16string &printer, const std::u16string &portName);
+void resetPortMonitors();
+
+// The monitor host: opens a port through its port monitor's table, with the
+// language monitor the printer's driver names stacked on it.
+std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::u16string &portName,
+                                      const MONITOR &portMonitor);
+// A port that could not be opened: every call fails with `error`.
+std::unique_ptr<Port> makeFailedPort(DWORD error);
+// A file the job is written to (CREATE_ALWAYS at each job's start).
+std::unique_ptr<Port> makeFilePort(const std::u16string &path);
+// A port without a device behind it: the job is kept by the spooler only;
+// printer-data questions go to the test's responder when there is one.
+std::unique_ptr<Port> makeRecordingPort(const std::u16string &portName);
 
 // Language monitors: loaded from the DLL their registry key names, kept
 // until the machine is reset.
-void registerMonitorPortFactory();
 void resetMonitors();
 
 }  // namespace winsim::spool

@@ -25,6 +25,10 @@ namespace winsim::spool {
 
 namespace {
 
+constexpr char16_t kUsbMonitorName[] = u"USB Monitor";
+bool isUsbPortName(const std::u16string &name);  // "USB001" ... "USB999"
+std::vector<PortListEntry> usbPortNames();
+
 constexpr uint32_t kPortMagic = 0x55534250;  // "USBP"
 // Time-outs a port starts with (milliseconds of simulated time): a read waits
 // this long for the first answer byte, a write this long for the device to
@@ -350,8 +354,6 @@ const MONITOR kUsbMonitor = {
     usbGetPrinterDataFromPort, usbSetPortTimeOuts, nullptr, nullptr, nullptr,
 };
 
-}  // namespace
-
 bool isUsbPortName(const std::u16string &name) {
   if (name.size() != 6 || !equalsNoCase(name.substr(0, 3), u"USB")) return false;
   for (size_t i = 3; i < 6; ++i)
@@ -359,14 +361,11 @@ bool isUsbPortName(const std::u16string &name) {
   return name.substr(3) != u"000";
 }
 
-const MONITOR &usbPortMonitor() { return kUsbMonitor; }
-
-bool usbPortExists(const std::u16string &name) { return findPort(name, false) != nullptr; }
-
 std::vector<PortListEntry> usbPortNames() {
   std::vector<PortListEntry> out;
   std::lock_guard<std::mutex> g(g_usbLock);
-  for (auto &kv : g_usbPorts) out.push_back({kv.second->name, kUsbMonitorName, u"Virtual printer port for USB"});
+  for (auto &kv : g_usbPorts)
+    out.push_back({kv.second->name, kUsbMonitorName, u"Virtual printer port for USB", PORT_TYPE_WRITE | PORT_TYPE_READ});
   return out;
 }
 
@@ -385,6 +384,31 @@ void resetUsbPorts() {
   for (auto &kv : g_portHandles) kv.second->magic = 0;
   g_portHandles.clear();
 }
+
+// A USB port exists once a device has been plugged into it and stays when
+// the device goes, as Windows keeps the ports of absent devices.  A printer
+// may name one before any device was plugged in (the installer sets printers
+// up before the cable is in); until then its jobs are kept by the spooler
+// like those of a port without a device.
+std::unique_ptr<Port> openUsb(const std::u16string &, const std::u16string &portName) {
+  return findPort(portName, false) ? nullptr : makeRecordingPort(portName);
+}
+
+PortMonitor usbMonitor() {
+  PortMonitor m;
+  m.name = kUsbMonitorName;
+  m.order = 100;
+  m.serves = isUsbPortName;
+  m.listPorts = usbPortNames;
+  m.table = &kUsbMonitor;
+  m.open = openUsb;
+  m.reset = resetUsbPorts;
+  return m;
+}
+
+const PortMonitorRegistration kUsb(usbMonitor());
+
+}  // namespace
 
 }  // namespace winsim::spool
 
@@ -405,7 +429,7 @@ bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<UsbDevice> 
   return true;
 }
 
-const MONITOR *usbPortMonitorTable() { return &spool::usbPortMonitor(); }
+const MONITOR *usbPortMonitorTable() { return &spool::kUsbMonitor; }
 
 void detachUsbDevice(const std::u16string &portName) {
   auto port = spool::findPort(portName, false);

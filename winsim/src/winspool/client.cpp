@@ -80,9 +80,7 @@ HANDLE newHandle(const std::u16string &name, ACCESS_MASK access) {
   auto *h = new PrinterHandle;
   h->name = name;
   h->access = access;
-  std::lock_guard<std::recursive_mutex> g(g_lock);
-  g_handles.insert(h);
-  return h;
+  return registerObject(h);
 }
 
 std::vector<BYTE> defaultDevMode(const std::u16string &printer) {

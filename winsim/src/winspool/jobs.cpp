@@ -259,18 +259,8 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 
 BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   (void)pName;
-  // The USB monitor's ports, then the local ports: FILE: and the files and
-  // other names that printers use.
-  std::vector<PortListEntry> ports = usbPortNames();
-  std::vector<std::u16string> local = {u"FILE:"};
-  for (const auto &n : printerNames()) {
-    std::u16string p = portOf(n);
-    if (p.empty() || isUsbPortName(p)) continue;
-    bool seen = false;
-    for (auto &l : local) seen = seen || equalsNoCase(l, p);
-    if (!seen) local.push_back(p);
-  }
-  for (auto &l : local) ports.push_back({l, u"Local Port", u"Local Port"});
+  // Every port monitor's ports, in the monitors' order.
+  std::vector<PortListEntry> ports = registeredPorts();
   return enumPortList(ports, Level, pPorts, cbBuf, pcbNeeded, pcReturned);
 }
 

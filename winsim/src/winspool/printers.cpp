@@ -63,11 +63,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
     // goes away.
     EndDocPrinter(hPrinter);
   }
-  std::lock_guard<std::recursive_mutex> g(g_lock);
-  g_handles.erase(h);
-  h->magic = 0;
-  delete h;
-  return TRUE;
+  return closeHandle(hPrinter, Kind::Printer) ? TRUE : FALSE;
 }
 
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
@@ -108,6 +104,12 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
       auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(pPrinter);
       if (!pi) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        ok = FALSE;
+        break;
+      }
+      // A port no port monitor serves is refused before anything changes.
+      if (pi->pPortName && !portMonitorFor(pi->pPortName)) {
+        SetLastError(ERROR_UNKNOWN_PORT);
         ok = FALSE;
         break;
       }
@@ -218,6 +220,10 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
   DriverInfo d;
   if (!readDriver(pi->pDriverName, currentEnvironment(), d)) {
     SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+    return nullptr;
+  }
+  if (!portMonitorFor(pi->pPortName)) {
+    SetLastError(ERROR_UNKNOWN_PORT);
     return nullptr;
   }
   HKEY k = openPrinterKey(name, true);

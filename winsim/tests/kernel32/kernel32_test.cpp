@@ -1,5 +1,6 @@
 // What the package's modules rely on from the simulated platform.
 #include <gtest/gtest.h>
+#include <winspool.h>
 #include <strsafe.h>
 #include <winsim/testing.h>
 
@@ -188,8 +189,14 @@ TEST_F(Winsim, NamedObjectsAreMachineWide) {
   ASSERT_NE(m1, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
   HANDLE m2 = CreateMutexW(nullptr, FALSE, u"Global\\CardTrayInstance");
-  ASSERT_EQ(m2, m1);
+  ASSERT_NE(m2, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  // A handle of its own, to the same mutex: taken through one, released
+  // through the other.
+  EXPECT_NE(m2, m1);
+  EXPECT_EQ(WaitForSingleObject(m1, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(ReleaseMutex(m2));
+  EXPECT_FALSE(ReleaseMutex(m2));
   HANDLE m3 = OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\CardTrayInstance");
   EXPECT_NE(m3, nullptr);
   // A name in use by another kind of object cannot be opened as an event.
@@ -199,6 +206,124 @@ TEST_F(Winsim, NamedObjectsAreMachineWide) {
   CloseHandle(m1);
   EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, u"Global\\CardTrayInstance"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Winsim, HandlesAreCheckedByKindAndNeverReused) {
+  HANDLE e = CreateEventW(nullptr, TRUE, FALSE, nullptr), m = CreateMutexW(nullptr, FALSE, nullptr);
+  ASSERT_NE(e, nullptr);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(e) % 4, 0u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(m) % 4, 0u);
+  // A handle of another kind is refused by the calls of one kind.
+  SetLastError(0);
+  EXPECT_FALSE(SetEvent(m));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(ReleaseMutex(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(FindClose(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(HeapDestroy(e));
+  // A duplicate is a handle of its own: the object lives while one is open.
+  HANDLE dup = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), e, GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS));
+  EXPECT_NE(dup, e);
+  EXPECT_TRUE(CloseHandle(e));
+  EXPECT_TRUE(SetEvent(dup));
+  EXPECT_EQ(WaitForSingleObject(dup, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  // A closed handle stays refused, also after many new objects.
+  SetLastError(0);
+  EXPECT_FALSE(SetEvent(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  for (int i = 0; i < 100; ++i) {
+    HANDLE other = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_NE(other, e);
+    CloseHandle(other);
+  }
+  EXPECT_FALSE(CloseHandle(e));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(WaitForSingleObject(e, 0), static_cast<DWORD>(WAIT_FAILED));
+  EXPECT_TRUE(CloseHandle(dup));
+  EXPECT_TRUE(CloseHandle(m));
+  // Registry keys and printers are handles of the same table: another
+  // kind, or a closed one, is refused with the calls' own way of failing.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\HandleTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(key) % 4, 0u);
+  HANDLE ev = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  DWORD size = 0;
+  SetLastError(1234);
+  EXPECT_EQ(RegQueryValueExW(reinterpret_cast<HKEY>(ev), u"x", nullptr, nullptr, nullptr, &size),
+            ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetLastError(), 1234u);  // the status is the answer, the last error stays
+  EXPECT_FALSE(SetEvent(reinterpret_cast<HANDLE>(key)));
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegQueryValueExW(key, u"x", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+  // As on Windows, where keys are kernel handles, CloseHandle closes a key.
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\HandleTest", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_TRUE(CloseHandle(reinterpret_cast<HANDLE>(key)));
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  HANDLE server = nullptr;
+  ASSERT_TRUE(OpenPrinterW(nullptr, &server, nullptr));
+  BYTE info[256];
+  DWORD needed = 0;
+  SetLastError(0);
+  EXPECT_FALSE(GetPrinterW(ev, 2, info, sizeof(info), &needed));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(SetEvent(server));
+  EXPECT_TRUE(ClosePrinter(server));
+  SetLastError(0);
+  EXPECT_FALSE(ClosePrinter(server));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  CloseHandle(ev);
+  // Private heaps: destroyed once; the process heap never.
+  HANDLE heap = HeapCreate(0, 0, 0);
+  ASSERT_NE(heap, nullptr);
+  EXPECT_FALSE(CloseHandle(heap));  // no kernel object
+  EXPECT_TRUE(HeapDestroy(heap));
+  EXPECT_FALSE(HeapDestroy(heap));
+  EXPECT_FALSE(HeapDestroy(GetProcessHeap()));
+}
+
+// What a thread sees of its process, from the record of the process that
+// created it.
+struct ProcessView {
+  DWORD id = 0;
+  std::u16string commandLine;
+  DWORD session = 0;
+};
+
+DWORD WINAPI viewProcess(LPVOID arg) {
+  auto *v = static_cast<ProcessView *>(arg);
+  v->id = GetCurrentProcessId();
+  v->commandLine = GetCommandLineW();
+  v->session = winsim::processSessionId();
+  return 0;
+}
+
+TEST_F(Winsim, ThreadsBelongToTheProcessOfTheirCreator) {
+  EXPECT_EQ(std::u16string(GetCommandLineW()), u"\"C:\\Windows\\system32\\winsimhost.exe\"");
+  EXPECT_EQ(winsim::processSessionId(), 1u);
+  winsim::setProcessImageName(u"spoolsv.exe");
+  EXPECT_EQ(std::u16string(GetCommandLineW()), u"\"C:\\Windows\\system32\\spoolsv.exe\"");
+  winsim::setProcessCommandLine(u"cardtray.exe /background");
+  winsim::setProcessSessionId(2);
+  ProcessView v;
+  HANDLE t = CreateThread(nullptr, 0, viewProcess, &v, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(WaitForSingleObject(t, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  CloseHandle(t);
+  EXPECT_EQ(v.id, GetCurrentProcessId());
+  EXPECT_EQ(v.commandLine, u"cardtray.exe /background");
+  EXPECT_EQ(v.session, 2u);
+  // A new machine starts the process again.
+  winsim::resetMachine();
+  EXPECT_EQ(std::u16string(GetCommandLineW()), u"\"C:\\Windows\\system32\\winsimhost.exe\"");
+  EXPECT_EQ(winsim::processSessionId(), 1u);
 }
 
 TEST_F(Winsim, WaitsTimeOutOnTheScaledClock) {
@@ -348,6 +473,54 @@ TEST_F(Winsim, ModulesLoadFromTheVirtualDrive) {
             reinterpret_cast<void *>(&GetTickCount));
   EXPECT_EQ(GetProcAddress(spool, "NoSuchFunction"), nullptr);
   FreeLibrary(spool);
+}
+
+TEST(SystemDlls, ExportWhatTheirWindowsNamesakesDo) {
+  winsim::resetMachine();
+  HMODULE kernel = GetModuleHandleW(u"kernel32.dll"), advapi = LoadLibraryW(u"ADVAPI32");
+  ASSERT_NE(kernel, nullptr);
+  ASSERT_NE(advapi, nullptr);
+  // Each function in the DLL Windows has it in, not in any other.
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(kernel, "RegOpenKeyExW"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+  EXPECT_EQ(reinterpret_cast<void *>(GetProcAddress(advapi, "RegOpenKeyExW")), reinterpret_cast<void *>(&RegOpenKeyExW));
+  EXPECT_EQ(GetProcAddress(kernel, "GetUserNameW"), nullptr);
+  EXPECT_NE(GetProcAddress(advapi, "GetUserNameW"), nullptr);
+  EXPECT_EQ(GetProcAddress(GetModuleHandleW(u"user32.dll"), "GetTickCount"), nullptr);
+  EXPECT_NE(GetProcAddress(GetModuleHandleW(u"user32.dll"), "wsprintfW"), nullptr);
+  EXPECT_NE(GetProcAddress(GetModuleHandleW(u"gdi32.dll"), "EngWritePrinter"), nullptr);
+  EXPECT_NE(GetProcAddress(LoadLibraryW(u"spoolss.dll"), "ImpersonatePrinterClient"), nullptr);
+  EXPECT_EQ(GetProcAddress(LoadLibraryW(u"winspool.drv"), "ImpersonatePrinterClient"), nullptr);
+  EXPECT_NE(GetProcAddress(LoadLibraryW(u"shfolder.dll"), "SHGetFolderPathW"), nullptr);
+  // Inline in the SDK's header, exported by no DLL.
+  EXPECT_EQ(GetProcAddress(kernel, "StringCchCopyW"), nullptr);
+  // A DLL winsim stands in for without implementing any of it loads, but
+  // exports nothing.
+  HMODULE setup = LoadLibraryW(u"setupapi.dll");
+  ASSERT_NE(setup, nullptr);
+  EXPECT_EQ(GetProcAddress(setup, "GetTickCount"), nullptr);
+
+  // A hidden export is missing as on an older system; the others stay.
+  winsim::hideSystemExport(u"KERNEL32.DLL", "GetTickCount64");
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(kernel, "GetTickCount64"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+  EXPECT_NE(GetProcAddress(kernel, "GetTickCount"), nullptr);
+  // A hidden DLL is not there at all, and the handle taken before finds
+  // nothing in it.
+  winsim::hideSystemExport(u"advapi32.dll");
+  SetLastError(0);
+  EXPECT_EQ(LoadLibraryW(u"advapi32.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleW(u"Advapi32"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  EXPECT_EQ(GetProcAddress(advapi, "RegOpenKeyExW"), nullptr);
+  // The machine's reset shows everything again.
+  winsim::resetMachine();
+  EXPECT_NE(GetProcAddress(GetModuleHandleW(u"kernel32.dll"), "GetTickCount64"), nullptr);
+  EXPECT_NE(GetProcAddress(LoadLibraryW(u"advapi32.dll"), "RegOpenKeyExW"), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+// The functions of advapi32.dll that winsim implements, for GetProcAddress.
+#include "core/internal.h"
+
+namespace winsim {
+
+namespace {
+
+const char *const kAdvapi32[] = {
+    "GetUserNameW", "RegCloseKey", "RegCreateKeyExW", "RegDeleteKeyExW", "RegDeleteKeyW", "RegDeleteTreeW",
+    "RegDeleteValueW", "RegEnumKeyExW", "RegEnumValueW", "RegFlushKey", "RegGetValueW", "RegOpenKeyExW",
+    "RegQueryInfoKeyW", "RegQueryValueExW", "RegSetValueExW",
+};
+const ExportList kAdvapi32List(u"advapi32.dll", kAdvapi32);
+
+}  // namespace
+
+}  // namespace winsim

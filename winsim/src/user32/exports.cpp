@@ -1,0 +1,17 @@
+// The functions of user32.dll that winsim implements, for GetProcAddress.
+#include "core/internal.h"
+
+namespace winsim {
+
+namespace {
+
+const char *const kUser32[] = {
+    "CharLowerBuffW", "CharLowerW", "CharUpperBuffW", "CharUpperW", "CopyRect", "FillRect", "FrameRect",
+    "InflateRect", "IntersectRect", "IsRectEmpty", "OffsetRect", "PtInRect", "SetRect", "SetRectEmpty", "UnionRect",
+    "wsprintfA", "wsprintfW", "wvsprintfW",
+};
+const ExportList kUser32List(u"user32.dll", kUser32);
+
+}  // namespace
+
+}  // namespace winsim

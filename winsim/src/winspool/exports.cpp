@@ -1,0 +1,20 @@
+// The functions of winspool.drv that winsim implements, for GetProcAddress.
+#include "core/internal.h"
+
+namespace winsim {
+
+namespace {
+
+const char *const kWinspool[] = {
+    "AbortPrinter", "AddMonitorW", "AddPrinterDriverExW", "AddPrinterDriverW", "AddPrinterW", "ClosePrinter",
+    "DeleteMonitorW", "DeletePrinter", "DeletePrinterDataExW", "DeletePrinterDataW", "DeletePrinterDriverW",
+    "EndDocPrinter", "EndPagePrinter", "EnumPortsW", "EnumPrintersW", "GetJobW", "GetPrinterDataExW",
+    "GetPrinterDataW", "GetPrinterDriverDirectoryW", "GetPrinterDriverW", "GetPrinterW", "OpenPrinter2W",
+    "OpenPrinterW", "SetJobW", "SetPrinterDataExW", "SetPrinterDataW", "SetPrinterW", "StartDocPrinterW",
+    "StartPagePrinter", "WritePrinter",
+};
+const ExportList kWinspoolList(u"winspool.drv", kWinspool);
+
+}  // namespace
+
+}  // namespace winsim
