@@ -19,6 +19,7 @@
 #include "render/device.h"
 #include "shared/query_command.h"
 #include "render/tests/stream_cases.h"
+#include "shared/tests/documented_settings.h"
 
 namespace {
 
@@ -549,48 +550,11 @@ TEST_F(Driver, VarnishPictureFromABitmapFile) {
 }
 
 // ------------------------------------------------------------ settings out of range
-// The settings the renderer acts on, with their ranges and the installer's
-// defaults, as the record's definition and the dialogs that edit them give
-// them.
-struct RangedField {
-  const char *name;
-  size_t offset;
-  int width;
-  long low, high, installerDefault;
-};
-const RangedField kRendererFields[] = {
-    {"rotate180", 6, 2, 0, 3, 0},          {"duplex", 8, 2, 0, 1, 1},
-    {"ribbonType", 10, 1, 0, 15, 1},       {"monoRibbonKind", 11, 1, 0, 3, 0},
-    {"dualSideLayout", 14, 2, 0, 3, 0},    {"blackBitmap", 18, 2, 0, 1, 1},
-    {"monoConversion", 20, 2, 0, 3, 0},    {"blackPanelMode", 22, 1, 0, 3, 1},
-    {"jobMode", 24, 2, 0, 3, 0},           {"ribbonId", 26, 2, 0, 10, 0},
-    {"laminateSideLX3", 28, 2, 0, 2, 0},   {"laminateSideLX2", 30, 2, 0, 2, 0},
-    {"modelClass", 35, 1, 0, 7, 0},        {"hasEncoder", 38, 2, 0, 1, 0},
-    {"macroProcessing", 40, 2, 0, 1, 1},   {"frontOverlay.type", 92, 2, 0, 7, 0},
-    {"frontOverlay.rotated", 94, 2, 0, 1, 0}, {"backOverlay.type", 1136, 2, 0, 7, 0},
-    {"backOverlay.rotated", 1138, 2, 0, 1, 0}, {"varnishContrast", 3228, 1, 0, 10, 5},
-    {"blackContrast", 3229, 1, 0, 10, 5},  {"hologramContrast", 3230, 1, 0, 10, 5},
-    {"Y intensity", 3231, 1, 0, 10, 5},    {"M intensity", 3232, 1, 0, 10, 5},
-    {"C intensity", 3233, 1, 0, 10, 5},    {"blackDyeIntensity", 3234, 1, 0, 10, 5},
-    {"Y contrast", 3235, 1, 0, 10, 5},     {"M contrast", 3236, 1, 0, 10, 5},
-    {"C contrast", 3237, 1, 0, 10, 5},     {"blackDyeContrast", 3238, 1, 0, 10, 5},
-    {"monoBrightness", 3240, 2, -100, 100, 0}, {"cyanBrightness", 3242, 2, -100, 100, 0},
-    {"magentaBrightness", 3244, 2, -100, 100, 0}, {"yellowBrightness", 3246, 2, -100, 100, 0},
-    {"monoContrast", 3248, 2, -100, 100, 0}, {"cyanContrast", 3250, 2, -100, 100, 0},
-    {"magentaContrast", 3252, 2, -100, 100, 0}, {"yellowContrast", 3254, 2, -100, 100, 0},
-};
+// The settings the renderer acts on: the documented ones, card::test::kSettings.
 
 void putField(JobSettingsRecord &r, size_t offset, int width, long v) {
   auto *b = reinterpret_cast<BYTE *>(&r);
   for (int i = 0; i < width; ++i) b[offset + size_t(i)] = BYTE(uint64_t(v) >> (8 * i));
-}
-
-long fieldOf(const JobSettingsRecord &r, const RangedField &f) {
-  const auto *b = reinterpret_cast<const BYTE *>(&r);
-  if (f.width == 1) return b[f.offset];
-  int16_t v;
-  std::memcpy(&v, b + f.offset, 2);
-  return f.low < 0 ? long(v) : long(uint16_t(v));
 }
 
 std::vector<uint8_t> bytesOf(const CardDevmode &d) {
@@ -651,7 +615,7 @@ TEST_F(Driver, DamagedPrivatePartPrintsWithTheInstallersSettings) {
 // installer's when the printer has none in range.
 TEST_F(Driver, EachSettingOutOfRangeTakesThePrintersDefault) {
   CardDevmode printer = devmode(0);
-  for (const RangedField &f : kRendererFields)
+  for (const card::test::Setting &f : card::test::kSettings)
     putField(printer.record, f.offset, f.width, f.installerDefault == f.high ? f.low : f.high);
   printerDefault = bytesOf(printer);
   winsim::resetMachine();
@@ -675,23 +639,23 @@ TEST_F(Driver, EachSettingOutOfRangeTakesThePrintersDefault) {
   };
 
   const CardDevmode base = devmode(0);
-  for (const RangedField &f : kRendererFields) {
+  for (const card::test::Setting &f : card::test::kSettings) {
     SCOPED_TRACE(f.name);
     for (long bad : {f.high + 1, f.low - 1}) {
       CardDevmode d = base;
       putField(d.record, f.offset, f.width, bad);
       JobSettingsRecord r = instanceRecord(d, hPrinter);
-      EXPECT_EQ(fieldOf(r, f), fieldOf(printer.record, f)) << bad;
+      EXPECT_EQ(card::test::settingOf(r, f), card::test::settingOf(printer.record, f)) << bad;
       r = instanceRecord(d, nullptr);  // no printer to ask
-      EXPECT_EQ(fieldOf(r, f), f.installerDefault) << bad;
+      EXPECT_EQ(card::test::settingOf(r, f), f.installerDefault) << bad;
       // The rest of the record is the application's.
-      putField(r, f.offset, f.width, fieldOf(base.record, f));
+      putField(r, f.offset, f.width, card::test::settingOf(base.record, f));
       EXPECT_EQ(std::memcmp(&r, &base.record, sizeof r), 0);
     }
     for (long good : {f.low, f.high}) {
       CardDevmode d = base;
       putField(d.record, f.offset, f.width, good);
-      EXPECT_EQ(fieldOf(instanceRecord(d, hPrinter), f), good);
+      EXPECT_EQ(card::test::settingOf(instanceRecord(d, hPrinter), f), good);
     }
   }
 
