@@ -359,7 +359,9 @@ DWORD WINAPI sleepForever(LPVOID) {
 }
 
 TEST_F(Winsim, ThreadsEventsAndTermination) {
-  winsim::setClockScale(100.0);
+  // Fast enough that the half-second sleep costs 50 ms, slow enough that the
+  // ten-second waits leave a busy machine a second to start the threads.
+  winsim::setClockScale(10.0);
   HANDLE autoEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   DWORD tid = 0;
   HANDLE t = CreateThread(nullptr, 0, setAfterSleep, autoEvent, 0, &tid);
