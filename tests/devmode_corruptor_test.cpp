@@ -107,7 +107,7 @@ void expectMergeInRange(const CardDevmode &out, const std::string &where) {
 // ------------------------------------------------------------ the corruptor
 class Corruptor {
  public:
-  explicit Corruptor(uint32_t seed) : rng_(seed) {}
+  explicit Corruptor(uint32_t start) : rng_(start) {}
 
   uint32_t below(uint32_t n) { return n ? rng_() % n : 0; }
   template <typename T, size_t N>

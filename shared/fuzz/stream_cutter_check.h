@@ -50,7 +50,7 @@ struct Record {
 // buffer of another size.
 struct Cutting {
   uint8_t style = 0;
-  uint64_t seed = 0;
+  uint64_t randomStart = 0;
 };
 
 inline bool SameState(const PacingState& a, const PacingState& b) {
@@ -70,7 +70,7 @@ inline bool SameCut(const Cut& a, const Cut& b) {
 
 class Random {
  public:
-  explicit Random(uint64_t seed) : s_(seed) {}
+  explicit Random(uint64_t start) : s_(start) {}
   uint64_t Next() {  // splitmix64
     uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -185,7 +185,7 @@ inline void Merge(std::vector<Event>* events, const Cut& c) {
 inline const char* Feed(const uint8_t* stream, size_t size, const Cutting* cutting, Record* out, size_t* where) {
   static const size_t kLargest[8] = {1, 2, 7, 64, 4095, 4097, 65536, 0};
   static const size_t kFailEvery[4] = {0, 16, 4, 2};
-  Random rng(cutting ? cutting->seed : 0);
+  Random rng(cutting ? cutting->randomStart : 0);
   size_t largest = cutting ? kLargest[cutting->style & 7] : size;
   size_t failEvery = cutting ? kFailEvery[(cutting->style >> 3) & 3] : 0;
   bool sameAgain = cutting && (cutting->style & 0x20) != 0;
@@ -250,12 +250,12 @@ inline const char* CheckStreamCutter(const uint8_t* stream, size_t size, const C
   return nullptr;
 }
 
-// The fuzzer's input: a style byte, three seed bytes, then the stream.
+// The fuzzer's input: a style byte, three bytes that start its random cuts, then the stream.
 inline const char* CheckStreamCutterInput(const uint8_t* data, size_t size, size_t* where = nullptr) {
   if (size < 4) return nullptr;
   Cutting cutting;
   cutting.style = data[0];
-  cutting.seed = uint64_t(data[1]) | uint64_t(data[2]) << 8 | uint64_t(data[3]) << 16;
+  cutting.randomStart = uint64_t(data[1]) | uint64_t(data[2]) << 8 | uint64_t(data[3]) << 16;
   return CheckStreamCutter(data + 4, size - 4, cutting, where);
 }
 

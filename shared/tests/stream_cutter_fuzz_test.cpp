@@ -20,7 +20,7 @@ namespace {
 
 class StreamMaker {
  public:
-  explicit StreamMaker(uint32_t seed) : rng_(seed) {}
+  explicit StreamMaker(uint32_t start) : rng_(start) {}
 
   std::string Make(size_t pieces) {
     std::string s;
@@ -129,7 +129,7 @@ TEST(StreamCutterFuzz, RandomStreamsGiveTheSamePiecesHoweverCut) {
     for (int k = 0; k < 2; ++k) {
       check::Cutting cutting;
       cutting.style = static_cast<uint8_t>((2 * i + k) % 64);
-      cutting.seed = rng();
+      cutting.randomStart = rng();
       size_t where = 0;
       check::Record r;
       const char* broken = check::CheckStreamCutter(p, s.size(), cutting, &where, &r);
