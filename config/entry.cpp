@@ -21,7 +21,8 @@
 #include "config/printer_values.h"
 #include "config/server_version_check.h"
 #include "config/tray_client.h"
-#include "config/ui_platform.h"
+#include <compstui.h>
+#include <winddiui.h>
 #include "config/windows_version.h"
 #include "shared/printer_models.h"
 
@@ -103,7 +104,7 @@ void storeEquipmentInPrinterDefault(HANDLE printer, const PrinterEquipment &eq) 
     debugPrint(TEXT("DrvDocumentPropertySheets: SetPrinter() failed:%d"), int(GetLastError()));
 }
 
-LONG sheetlessExchange(DocumentPropertyHeader *header) {
+LONG sheetlessExchange(DOCUMENTPROPERTYHEADER *header) {
   if (!header) return -1;
   ModuleState &st = state();
   if (header->hPrinter) st.printer = header->hPrinter;
@@ -174,16 +175,16 @@ void answerEventFilter(void *pvOut, ULONG cbOut) {
 
 extern "C" {
 
-CARDCFG_EXPORT LONG WINAPI DrvDocumentPropertySheets(PropSheetUiInfo *pPSUIInfo, LPARAM lParam) {
+CARDCFG_EXPORT LONG WINAPI DrvDocumentPropertySheets(PROPSHEETUI_INFO *pPSUIInfo, LPARAM lParam) {
   return guarded<LONG>(-1, [&]() -> LONG {
-    if (!pPSUIInfo) return sheetlessExchange(reinterpret_cast<DocumentPropertyHeader *>(lParam));
+    if (!pPSUIInfo) return sheetlessExchange(reinterpret_cast<DOCUMENTPROPERTYHEADER *>(lParam));
     // The document sheet is not part of this build.
     SetLastError(ERROR_NOT_SUPPORTED);
     return -1;
   });
 }
 
-CARDCFG_EXPORT LONG WINAPI DrvDevicePropertySheets(PropSheetUiInfo *pPSUIInfo, LPARAM lParam) {
+CARDCFG_EXPORT LONG WINAPI DrvDevicePropertySheets(PROPSHEETUI_INFO *pPSUIInfo, LPARAM lParam) {
   (void)pPSUIInfo;
   (void)lParam;
   // The device sheet is not part of this build.
@@ -273,7 +274,7 @@ CARDCFG_EXPORT BOOL WINAPI DevQueryPrint(HANDLE hPrinter, DEVMODEW *pDevMode, DW
   return TRUE;
 }
 
-CARDCFG_EXPORT BOOL WINAPI DevQueryPrintEx(DevQueryPrintInfo *pDQPInfo) {
+CARDCFG_EXPORT BOOL WINAPI DevQueryPrintEx(DEVQUERYPRINT_INFO *pDQPInfo) {
   (void)pDQPInfo;
   return TRUE;
 }

@@ -12,7 +12,8 @@
 #include <cstdint>
 
 #include "shared/job_settings.h"
-#include "config/ui_platform.h"
+#include <compstui.h>
+#include <winddiui.h>
 
 namespace card::cfg {
 

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "config/module_state.h"
-#include "config/sdk_gaps.h"
 #include "config/system_functions.h"
 
 namespace card::cfg {
@@ -21,13 +20,13 @@ using ActiveWindowFn = HWND(WINAPI *)();
 int infoBox(HWND owner, LPCWSTR text) {
   auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
   if (!box) return 0;
-  return box(owner, text, TEXT(" Pellor Printer Settings "), kMbOk | kMbIconInformation);
+  return box(owner, text, TEXT(" Pellor Printer Settings "), MB_OK | MB_ICONINFORMATION);
 }
 
 int warningBox(LPCWSTR text, LPCWSTR caption) {
   auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
   if (!box) return 0;
-  return box(nullptr, text, caption, kMbOk | kMbIconWarning | kMbSystemModal | kMbSetForeground | kMbTopmost);
+  return box(nullptr, text, caption, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 int errorBox(UINT captionId, UINT textId, UINT flags) {
@@ -41,7 +40,7 @@ int errorBox(UINT captionId, UINT textId, UINT flags) {
   WCHAR caption[128] = {}, text[1024] = {};
   LoadStringW(from, captionId, caption, int(std::size(caption)));
   LoadStringW(from, textId, text, int(std::size(text)));
-  return box(active ? active() : nullptr, text, caption, flags | kMbSystemModal | kMbSetForeground | kMbTopmost);
+  return box(active ? active() : nullptr, text, caption, flags | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 void debugPrint(LPCWSTR format, ...) {

@@ -1,7 +1,6 @@
 #include "config/printer_access.h"
 
 #include "config/exchange.h"
-#include "config/sdk_gaps.h"
 #include "config/windows_version.h"
 #include "shared/proc_address.h"
 
@@ -9,7 +8,7 @@ namespace card::cfg {
 
 namespace {
 
-using OpenPrinter2Fn = BOOL(WINAPI *)(LPCWSTR, LPHANDLE, PRINTER_DEFAULTSW *, PrinterOptions *);
+using OpenPrinter2Fn = BOOL(WINAPI *)(LPCWSTR, LPHANDLE, PRINTER_DEFAULTSW *, PRINTER_OPTIONSW *);
 
 bool processIs(LPCWSTR imageName) {
   WCHAR path[MAX_PATH] = {};
@@ -42,7 +41,7 @@ HANDLE openWithoutCache(LPCWSTR name, const DWORD (&rights)[3]) {
   if (!spool) return nullptr;
   auto open2 = procAddress<OpenPrinter2Fn>(spool, "OpenPrinter2W");
   if (open2) {
-    PrinterOptions options{8, kPrinterOptionNoCache};
+    PRINTER_OPTIONSW options{sizeof(PRINTER_OPTIONSW), PRINTER_OPTION_NO_CACHE};
     for (DWORD right : rights) {
       PRINTER_DEFAULTSW defaults{nullptr, nullptr, right};
       if (open2(name, &h, &defaults, &options)) break;

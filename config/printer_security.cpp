@@ -6,7 +6,7 @@
 
 #include "config/messages.h"
 #include "config/printer_access.h"
-#include "config/sdk_gaps.h"
+#include <sddl.h>
 #include "config/system_functions.h"
 
 namespace card::cfg {
@@ -25,7 +25,7 @@ bool everyoneManages(PSECURITY_DESCRIPTOR &sd) {
   if (!convert ||
       !convert(TEXT("D:(A;CIIO;RC;;;CO)(A;OIIO;GA;;;CO)(A;;LCSWSDRCWDWO;;;WD)(A;CIIO;GX;;;WD)(A;;LCSWSDRCWDWO;;;BA)"
                     "(A;OICIIO;GA;;;BA)(A;;LCSWSDRCWDWO;;;PU)(A;OICIIO;GA;;;PU)"),
-               kSddlRevision1, &sd, nullptr)) {
+               SDDL_REVISION_1, &sd, nullptr)) {
     debugPrint(TEXT("InitSecurity: ConvertStringSecurityDescriptorToSecurityDescriptor() failed:%d"),
                int(GetLastError()));
     return false;
@@ -55,7 +55,7 @@ void initSecurity(LPCWSTR printerName) {
     ClosePrinter(h);
     return;
   }
-  PrinterSecurity security{sd};
+  PRINTER_INFO_3 security{sd};
   if (!SetPrinterW(h, 3, reinterpret_cast<BYTE *>(&security), 0))
     debugPrint(TEXT("InitSecurity: SetPrinter() failed:%d"), int(GetLastError()));
   LocalFree(sd);

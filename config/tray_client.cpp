@@ -5,7 +5,6 @@
 #include <iterator>
 
 #include "config/module_state.h"
-#include "config/sdk_gaps.h"
 #include "config/system_functions.h"
 
 namespace card::cfg {
@@ -14,11 +13,12 @@ namespace {
 
 using ActiveConsoleSessionFn = DWORD(WINAPI *)();
 using QueryUserTokenFn = BOOL(WINAPI *)(ULONG, PHANDLE);
-using DuplicateTokenExFn = BOOL(WINAPI *)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES, int, int, PHANDLE);
+using DuplicateTokenExFn = BOOL(WINAPI *)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES, SECURITY_IMPERSONATION_LEVEL, TOKEN_TYPE,
+                                          PHANDLE);
 using CreateEnvironmentBlockFn = BOOL(WINAPI *)(LPVOID *, HANDLE, BOOL);
 using DestroyEnvironmentBlockFn = BOOL(WINAPI *)(LPVOID);
 using CreateProcessAsUserFn = BOOL(WINAPI *)(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                                             DWORD, LPVOID, LPCWSTR, StartupInfo *, ProcessInformation *);
+                                             DWORD, LPVOID, LPCWSTR, STARTUPINFOW *, PROCESS_INFORMATION *);
 
 // The functions of the session, token and profile libraries it takes.
 struct SessionFunctions {
@@ -50,13 +50,13 @@ bool containsText(LPCWSTR text, LPCWSTR part) {
 void startAsUser(const SessionFunctions &f, HANDLE primary, LPCWSTR program, LPWSTR commandLine) {
   LPVOID environment = nullptr;
   if (f.createEnv && !f.createEnv(&environment, primary, FALSE)) environment = nullptr;
-  StartupInfo si{};
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   WCHAR desktop[] = TEXT("winsta0\\default");
   si.lpDesktop = desktop;
-  ProcessInformation pi{};
+  PROCESS_INFORMATION pi{};
   if (f.createProcess(primary, program, commandLine, nullptr, nullptr, FALSE,
-                      environment ? kCreateUnicodeEnvironment : 0, environment, nullptr, &si, &pi)) {
+                      environment ? CREATE_UNICODE_ENVIRONMENT : 0, environment, nullptr, &si, &pi)) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
@@ -80,7 +80,7 @@ void startTrayClient(LPCWSTR printerName) {
 
   HANDLE token = nullptr, primary = nullptr;
   if (!f.userToken(f.activeSession(), &token)) return;
-  if (f.duplicate(token, kMaximumAllowed, nullptr, kSecurityImpersonation, kTokenPrimary, &primary)) {
+  if (f.duplicate(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
     startAsUser(f, primary, program, commandLine);
     CloseHandle(primary);
   }

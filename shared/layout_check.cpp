@@ -225,3 +225,26 @@ static_assert(sizeof(COMMTIMEOUTS) == 20);
 static_assert(JOB_CONTROL_DELETE == 5 && JOB_CONTROL_LAST_PAGE_EJECTED == 7);
 static_assert(JOB_STATUS_DELETING == 4 && JOB_STATUS_PRINTING == 0x10 && JOB_STATUS_RESTART == 0x800);
 #endif
+
+// ---------------------------------------------------------------- printer-driver UI
+// The blocks the spooler and the common property sheet UI hand to the UI
+// module, the options it opens its printer with, and the process start of the
+// tray program: read and written by field position.
+#include <compstui.h>
+#include <winddiui.h>
+#if defined(_WIN64) || defined(__x86_64__)
+static_assert(sizeof(DOCUMENTPROPERTYHEADER) == 48 && offsetof(DOCUMENTPROPERTYHEADER, pdmOut) == 32 &&
+              offsetof(DOCUMENTPROPERTYHEADER, fMode) == 44);
+static_assert(sizeof(DEVICEPROPERTYHEADER) == 24 && offsetof(DEVICEPROPERTYHEADER, pszPrinterName) == 16);
+static_assert(sizeof(DEVQUERYPRINT_INFO) == 40 && offsetof(DEVQUERYPRINT_INFO, cchNeeded) == 36);
+static_assert(sizeof(PROPSHEETUI_INFO) == 48 && offsetof(PROPSHEETUI_INFO, lParamInit) == 24);
+static_assert(sizeof(STARTUPINFOW) == 104 && offsetof(STARTUPINFOW, hStdInput) == 80);
+static_assert(sizeof(PROCESS_INFORMATION) == 24);
+#else
+static_assert(sizeof(DOCUMENTPROPERTYHEADER) == 28 && offsetof(DOCUMENTPROPERTYHEADER, fMode) == 24);
+static_assert(sizeof(DEVQUERYPRINT_INFO) == 24);
+static_assert(sizeof(STARTUPINFOW) == 68 && sizeof(PROCESS_INFORMATION) == 16);
+#endif
+static_assert(sizeof(PRINTER_OPTIONSW) == 8 && PRINTER_OPTION_NO_CACHE == 1);
+static_assert(CDM_DRIVER_DEFAULT == 4 && CDM_RESULT_NOT_HANDLED == 2 && DM_ADVANCED == 0x10);
+static_assert(MB_SYSTEMMODAL == 0x1000 && MB_SETFOREGROUND == 0x10000 && MB_TOPMOST == 0x40000);

@@ -27,7 +27,8 @@
 #include "shared/job_settings.h"
 #include "shared/query_command.h"
 #include "shared/tests/documented_settings.h"
-#include "config/ui_platform.h"
+#include <compstui.h>
+#include <winddiui.h>
 
 namespace {
 
@@ -37,8 +38,6 @@ using card::test::settingOf;
 
 using card::CardDevmode;
 using card::JobSettingsRecord;
-using card::cfg::DevQueryPrintInfo;
-using card::cfg::DocumentPropertyHeader;
 
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
 const char16_t kPort[] = u"CARD001";
@@ -48,7 +47,7 @@ using CapsFn = DWORD(WINAPI *)(HANDLE, LPWSTR, WORD, void *, DEVMODEW *);
 using DocPropsFn = LONG(WINAPI *)(HWND, HANDLE, LPWSTR, DEVMODEW *, DEVMODEW *, DWORD);
 using SheetsFn = LONG(WINAPI *)(void *, LPARAM);
 using QueryPrintFn = BOOL(WINAPI *)(HANDLE, DEVMODEW *, DWORD *);
-using QueryPrintExFn = BOOL(WINAPI *)(DevQueryPrintInfo *);
+using QueryPrintExFn = BOOL(WINAPI *)(DEVQUERYPRINT_INFO *);
 
 
 void putLittle(BYTE *p, int width, uint32_t v) {
@@ -372,7 +371,7 @@ class DevmodeCorruptor : public ::testing::Test {
     const DWORD sizes[] = {0, 4000, 4127, 4128, 5000};
     const DWORD cbOut = rnd.pick(sizes);
     std::vector<BYTE> sheetOut(cbOut + 1);
-    DocumentPropertyHeader h{sizeof h, 0, printer, name, in, cbOut ? reinterpret_cast<DEVMODEW *>(sheetOut.data()) : nullptr,
+    DOCUMENTPROPERTYHEADER h{sizeof h, 0, printer, name, in, cbOut ? reinterpret_cast<DEVMODEW *>(sheetOut.data()) : nullptr,
                              cbOut, pm};
     r = sheets(nullptr, reinterpret_cast<LPARAM>(&h));
     EXPECT_TRUE(r == 1 || r == -1 || r == 4128) << r;
@@ -391,7 +390,7 @@ class DevmodeCorruptor : public ::testing::Test {
     DWORD resId = 0xDEADBEEF;
     EXPECT_TRUE(queryPrint(printer, in, &resId));
     WCHAR error[64] = {};
-    DevQueryPrintInfo info{sizeof info, 1, printer, in, error, 64, 0};
+    DEVQUERYPRINT_INFO info{sizeof info, 1, printer, in, error, 64, 0};
     EXPECT_TRUE(queryPrintEx(&info));
   }
 

@@ -18,13 +18,12 @@
 
 #include "shared/job_settings.h"
 #include "shared/query_command.h"
-#include "config/ui_platform.h"
+#include <compstui.h>
+#include <winddiui.h>
 
 namespace {
 
 using namespace card;
-using card::cfg::DocumentPropertyHeader;
-using card::cfg::PropSheetUiInfo;
 
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
 // A port with no device behind it, whose questions the test answers.
@@ -34,7 +33,7 @@ constexpr DWORD kSentinel = 0xDEADBEEF;
 using ConvertFn = BOOL(WINAPI *)(LPWSTR, DEVMODEW *, DEVMODEW *, LONG *, DWORD);
 using CapsFn = DWORD(WINAPI *)(HANDLE, LPWSTR, WORD, void *, DEVMODEW *);
 using DocPropsFn = LONG(WINAPI *)(HWND, HANDLE, LPWSTR, DEVMODEW *, DEVMODEW *, DWORD);
-using SheetsFn = LONG(WINAPI *)(PropSheetUiInfo *, LPARAM);
+using SheetsFn = LONG(WINAPI *)(PROPSHEETUI_INFO *, LPARAM);
 using AdvancedFn = LONG(WINAPI *)(HWND, HANDLE, LPWSTR, DEVMODEW *, DEVMODEW *);
 using QueryPrintFn = BOOL(WINAPI *)(HANDLE, DEVMODEW *, DWORD *);
 using QueryPrintExFn = BOOL(WINAPI *)(void *);
@@ -512,7 +511,7 @@ TEST_F(Cfg, SettingsExchangeWithoutSheet) {
 
   CardDevmode out;
   std::memset(&out, 0xAB, sizeof out);
-  DocumentPropertyHeader h{sizeof h, 0, printer, const_cast<LPWSTR>(kPrinter), nullptr, nullptr, 0, DM_COPY};
+  DOCUMENTPROPERTYHEADER h{sizeof h, 0, printer, const_cast<LPWSTR>(kPrinter), nullptr, nullptr, 0, DM_COPY};
   EXPECT_EQ(sheets(nullptr, reinterpret_cast<LPARAM>(&h)), 4128);
   EXPECT_EQ(h.cbOut, 4128u);
 
@@ -540,7 +539,7 @@ TEST_F(Cfg, SettingsExchangeWithoutSheet) {
   EXPECT_EQ(stored.record.hasEncoder, 1);
 
   // With a property sheet call block the sheet would be needed.
-  PropSheetUiInfo info{};
+  PROPSHEETUI_INFO info{};
   SetLastError(kSentinel);
   EXPECT_EQ(sheets(&info, reinterpret_cast<LPARAM>(&h)), -1);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
@@ -550,7 +549,7 @@ TEST_F(Cfg, SettingsExchangeWithoutSheetFailsWithoutPrinterDefault) {
   install(true, {});
   auto sheets = fn<SheetsFn>("DrvDocumentPropertySheets");
   CardDevmode out{};
-  DocumentPropertyHeader h{sizeof h, 0, printer, const_cast<LPWSTR>(kPrinter), nullptr,
+  DOCUMENTPROPERTYHEADER h{sizeof h, 0, printer, const_cast<LPWSTR>(kPrinter), nullptr,
                            reinterpret_cast<DEVMODEW *>(&out), 4128, DM_COPY};
   EXPECT_EQ(sheets(nullptr, reinterpret_cast<LPARAM>(&h)), -1);
   EXPECT_EQ(out.record.signature, 0);

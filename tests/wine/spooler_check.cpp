@@ -389,18 +389,6 @@ using PrinterEventFn = BOOL(WINAPI *)(LPWSTR, INT, DWORD, LPARAM);
 using UpgradeFn = BOOL(WINAPI *)(DWORD, LPBYTE);
 using DocEventFn = INT(WINAPI *)(HANDLE, HDC, INT, ULONG, PVOID, ULONG, PVOID);
 
-// DevQueryPrintEx's question (winsplp.h; the spooler asks it before it
-// schedules a job).
-struct DevQueryPrintInfo {
-  WORD cbSize;
-  WORD Level;
-  HANDLE hPrinter;
-  DEVMODEW *pDevMode;
-  LPWSTR pszErrorStr;
-  DWORD cchErrorStr;
-  DWORD cchNeeded;
-};
-
 template <typename F>
 F exported(HMODULE module, const char *name) {
   return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
@@ -796,7 +784,7 @@ void checkOtherEntries(HMODULE module, HANDLE printer, std::vector<BYTE> &driver
         "DrvPrinterEvent(PRINTER_EVENT_DELETE) succeeds");
 
   WCHAR error[64] = {};
-  DevQueryPrintInfo question{sizeof(DevQueryPrintInfo), 1, printer, dm, error, 64, 0};
+  DEVQUERYPRINT_INFO question{sizeof(DEVQUERYPRINT_INFO), 1, printer, dm, error, 64, 0};
   check(exported<QueryPrintExFn>(module, "DevQueryPrintEx")(&question) != FALSE,
         "DevQueryPrintEx lets the job print");
   DWORD resource = 0xFFFF;

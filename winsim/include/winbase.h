@@ -406,3 +406,32 @@ WINSIM_EXTERN_C WINSIM_API LPWSTR WINAPI GetCommandLineW(void);
 #define OutputDebugString OutputDebugStringW
 #define GetComputerName GetComputerNameW
 #define MAX_COMPUTERNAME_LENGTH 15
+
+// Process creation: what CreateProcessW and CreateProcessAsUserW take and give.
+typedef struct _STARTUPINFOW {
+  DWORD cb;
+  LPWSTR lpReserved;
+  LPWSTR lpDesktop;
+  LPWSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW, STARTUPINFO, *LPSTARTUPINFO;
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+} PROCESS_INFORMATION, *PPROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+#define CREATE_UNICODE_ENVIRONMENT 0x00000400

@@ -81,3 +81,45 @@ typedef struct _DOCEVENT_ESCAPE {
 WINSIM_EXTERN_C int WINAPI DrvDocumentEvent(HANDLE hPrinter, HDC hdc, int iEsc, ULONG cbIn, PVOID pvIn, ULONG cbOut,
                                             PVOID pvOut);
 WINSIM_EXTERN_C BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD Flags, LPARAM lParam);
+
+// The headers the spooler hands to the UI module's sheet entries, and
+// DevQueryPrintEx's question.
+typedef struct _DOCUMENTPROPERTYHEADER {
+  WORD cbSize;
+  WORD Reserved;
+  HANDLE hPrinter;
+  LPWSTR pszPrinterName;
+  PDEVMODEW pdmIn;
+  PDEVMODEW pdmOut;
+  DWORD cbOut;
+  DWORD fMode;
+} DOCUMENTPROPERTYHEADER, *PDOCUMENTPROPERTYHEADER;
+
+typedef struct _DEVICEPROPERTYHEADER {
+  WORD cbSize;
+  WORD Flags;
+  HANDLE hPrinter;
+  LPWSTR pszPrinterName;
+} DEVICEPROPERTYHEADER, *PDEVICEPROPERTYHEADER;
+
+typedef struct _DEVQUERYPRINT_INFO {
+  WORD cbSize;
+  WORD Level;
+  HANDLE hPrinter;
+  DEVMODEW *pDevMode;
+  LPWSTR pszErrorStr;
+  DWORD cchErrorStr;
+  DWORD cchNeeded;
+} DEVQUERYPRINT_INFO, *PDEVQUERYPRINT_INFO;
+
+// DocumentProperties modes of the UI module only.
+#define DM_ADVANCED 0x10
+#define DM_NOPERMISSION 0x80000000
+
+// DrvConvertDevMode.
+#define CDM_CONVERT 0x01
+#define CDM_CONVERT351 0x02
+#define CDM_DRIVER_DEFAULT 0x04
+#define CDM_RESULT_FALSE 0
+#define CDM_RESULT_TRUE 1
+#define CDM_RESULT_NOT_HANDLED 2

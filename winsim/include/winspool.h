@@ -355,3 +355,8 @@ WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWST
 #define EnumPorts EnumPortsW
 #define AddMonitor AddMonitorW
 #define DeleteMonitor DeleteMonitorW
+
+// PRINTER_INFO_3: a printer's security descriptor.
+typedef struct _PRINTER_INFO_3 {
+  PSECURITY_DESCRIPTOR pSecurityDescriptor;
+} PRINTER_INFO_3, *PPRINTER_INFO_3, *LPPRINTER_INFO_3;

@@ -2,27 +2,10 @@
 // interface entry points a spooler calls while a printer is installed (for
 // the printer's default DEVMODE), with no user interface behind them.
 #include <windows.h>
+#include <compstui.h>
+#include <winddiui.h>
 
-// The printer interface header of the platforms this builds with does not
-// declare the document property header; its documented layout and the mode
-// bits follow.
 namespace {
-
-struct DocumentPropertyHeader {
-  WORD cbSize;
-  WORD Reserved;
-  HANDLE hPrinter;
-  LPWSTR pszPrinterName;
-  DEVMODEW *pdmIn;
-  DEVMODEW *pdmOut;
-  DWORD cbOut;
-  DWORD fMode;
-};
-
-constexpr DWORD kOutBuffer = 2;  // DM_OUT_BUFFER
-constexpr DWORD kInBuffer = 8;   // DM_IN_BUFFER
-constexpr LONG kCpsuiOk = 1;
-constexpr LONG kCpsuiFailed = -1;  // ERR_CPSUI_GETLASTERROR
 
 // Portrait, one copy, merged with what the caller gives.
 void settings(LPCWSTR printer, const DEVMODEW *in, DEVMODEW *out) {
@@ -46,27 +29,27 @@ void settings(LPCWSTR printer, const DEVMODEW *in, DEVMODEW *out) {
 }  // namespace
 
 extern "C" LONG WINAPI DrvDocumentPropertySheets(void *pPSUIInfo, LPARAM lParam) {
-  auto *h = reinterpret_cast<DocumentPropertyHeader *>(lParam);
+  auto *h = reinterpret_cast<DOCUMENTPROPERTYHEADER *>(lParam);
   // No property sheets: only the calls without a user interface.
   if (pPSUIInfo || !h) {
     SetLastError(ERROR_NOT_SUPPORTED);
-    return kCpsuiFailed;
+    return ERR_CPSUI_GETLASTERROR;
   }
-  if (!(h->fMode & kOutBuffer) || !h->pdmOut) {
+  if (!(h->fMode & DM_OUT_BUFFER) || !h->pdmOut) {
     h->cbOut = sizeof(DEVMODEW);
     return LONG(h->cbOut);
   }
   if (h->cbOut < sizeof(DEVMODEW)) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return kCpsuiFailed;
+    return ERR_CPSUI_GETLASTERROR;
   }
-  settings(h->pszPrinterName, (h->fMode & kInBuffer) ? h->pdmIn : nullptr, h->pdmOut);
-  return kCpsuiOk;
+  settings(h->pszPrinterName, (h->fMode & DM_IN_BUFFER) ? h->pdmIn : nullptr, h->pdmOut);
+  return CPSUI_OK;
 }
 
 extern "C" LONG WINAPI DrvDevicePropertySheets(void *, LPARAM) {
   SetLastError(ERROR_NOT_SUPPORTED);
-  return kCpsuiFailed;
+  return ERR_CPSUI_GETLASTERROR;
 }
 
 extern "C" DWORD WINAPI DrvDeviceCapabilities(HANDLE, LPWSTR, WORD, void *, DEVMODEW *) {
