@@ -113,6 +113,7 @@ struct DriverInfo {
   std::u16string dependentFiles;  // multi-string
 };
 
+// The printer handle behind h, or NULL with ERROR_INVALID_HANDLE.
 PrinterHandle *handleOf(HANDLE h);
 // The job a handle's open document writes to, or NULL with
 // ERROR_SPL_NO_STARTDOC.  Called with the spooler lock held.

@@ -51,10 +51,7 @@ DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
 
 BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
   PrinterHandle *h = handleOf(hPrinter);
-  if (!h) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
   if (!h->jobId) {
     SetLastError(ERROR_SPL_NO_STARTDOC);
@@ -67,10 +64,7 @@ BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
 BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
   if (pcWritten) *pcWritten = 0;
   PrinterHandle *h = handleOf(hPrinter);
-  if (!h) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!h) return FALSE;
   if (!pBuf && cbBuf) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -90,10 +84,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
 
 BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
   PrinterHandle *h = handleOf(hPrinter);
-  if (!h) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
   Job *job = openJobOf(h);
   if (!job) return FALSE;
@@ -104,10 +95,7 @@ BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
 
 BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
   PrinterHandle *h = handleOf(hPrinter);
-  if (!h) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
   Job *job = openJobOf(h);
   if (!job) return FALSE;
@@ -129,10 +117,7 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
 
 BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
   PrinterHandle *h = handleOf(hPrinter);
-  if (!h) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
   Job *job = openJobOf(h);
   if (!job) return FALSE;

@@ -54,10 +54,7 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   PrinterHandle *h = handleOf(hPrinter);
-  if (!h) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  if (!h) return FALSE;
   if (h->jobId) {
     // A document left open is ended as the spooler does when the handle
     // goes away.
