@@ -20,7 +20,8 @@ HMODULE loadMessageLibrary(HINSTANCE instance) {
       if (HMODULE m = LoadLibraryW(path)) return m;
   }
   UINT s = GetSystemDirectoryW(path, MAX_PATH);
-  if (s == 0 || s >= MAX_PATH || FAILED(StringCchCatW(path, MAX_PATH, TEXT("\\Spool\\Drivers\\W32X86\\3\\cardres.dll"))))
+  if (s == 0 || s >= MAX_PATH ||
+      FAILED(StringCchCatW(path, MAX_PATH, TEXT("\\Spool\\Drivers\\W32X86\\3\\cardres.dll"))))
     return nullptr;
   return LoadLibraryW(path);
 }

@@ -96,8 +96,8 @@ void storeEquipmentInPrinterDefault(HANDLE printer, const PrinterEquipment &eq) 
   if (!printerInfo(printer, 2, info)) return;
   const DEVMODEW *dm = usableDefault(info);
   if (!dm) return;
-  auto *record = reinterpret_cast<JobSettingsRecord *>(reinterpret_cast<BYTE *>(const_cast<DEVMODEW *>(dm)) +
-                                                       kStandardPartSize);
+  auto *record =
+      reinterpret_cast<JobSettingsRecord *>(reinterpret_cast<BYTE *>(const_cast<DEVMODEW *>(dm)) + kStandardPartSize);
   record->ribbonType = eq.ribbonType;
   record->hasEncoder = eq.encoder ? kSettingOn : kSettingOff;
   if (!SetPrinterW(printer, 2, info.data(), 0))
@@ -109,17 +109,13 @@ LONG sheetlessExchange(DOCUMENTPROPERTYHEADER *header) {
   ModuleState &st = state();
   if (header->hPrinter) st.printer = header->hPrinter;
   switch (sheetlessStep(header->fMode, header->pdmOut != nullptr, header->cbOut)) {
-    case SheetlessStep::ReportSize:
-      header->cbOut = DWORD(kCardDevmodeSize);
-      return LONG(kCardDevmodeSize);
+    case SheetlessStep::ReportSize: header->cbOut = DWORD(kCardDevmodeSize); return LONG(kCardDevmodeSize);
     case SheetlessStep::BufferTooSmall:
       // Nothing is written into a buffer that cannot hold the merge.
       SetLastError(ERROR_INSUFFICIENT_BUFFER);
       return -1;
-    case SheetlessStep::NothingToDo:
-      return 1;
-    case SheetlessStep::Exchange:
-      break;
+    case SheetlessStep::NothingToDo: return 1;
+    case SheetlessStep::Exchange: break;
   }
   const bool wasInitialised = workingInitialised();
   if (documentProperties(header->hPrinter, header->pdmOut, header->pdmIn, header->fMode) == kMergeFailed) {

@@ -205,20 +205,33 @@ CapabilityAnswer deviceCapability(WORD capability, bool devmodeGiven, int16_t or
   };
   switch (capability) {
     case DC_FIELDS: a.result = kCardFields; break;
-    case DC_PAPERS: a.result = 1; one(CapabilityOutput::Words, kCardPaper); break;
+    case DC_PAPERS:
+      a.result = 1;
+      one(CapabilityOutput::Words, kCardPaper);
+      break;
     case DC_PAPERSIZE:
       a.result = 1;
-      if (orientation == DMORIENT_LANDSCAPE) one(CapabilityOutput::Points, 866, 541);
-      else one(CapabilityOutput::Points, 541, 866);
+      if (orientation == DMORIENT_LANDSCAPE)
+        one(CapabilityOutput::Points, 866, 541);
+      else
+        one(CapabilityOutput::Points, 541, 866);
       break;
-    case DC_MINEXTENT: a.result = 0; one(CapabilityOutput::Points, 1, 1); break;
+    case DC_MINEXTENT:
+      a.result = 0;
+      one(CapabilityOutput::Points, 1, 1);
+      break;
     case DC_MAXEXTENT:
       a.result = 0;
       if (!devmodeGiven) break;
-      if (orientation == DMORIENT_PORTRAIT) one(CapabilityOutput::Points, 541, 866);
-      else one(CapabilityOutput::Points, 866, 541);
+      if (orientation == DMORIENT_PORTRAIT)
+        one(CapabilityOutput::Points, 541, 866);
+      else
+        one(CapabilityOutput::Points, 866, 541);
       break;
-    case DC_BINS: a.result = 1; one(CapabilityOutput::Words, kCardBin); break;
+    case DC_BINS:
+      a.result = 1;
+      one(CapabilityOutput::Words, kCardBin);
+      break;
     case DC_DUPLEX: a.result = 1; break;
     case DC_SIZE: a.result = kStandardPartSize; break;
     case DC_EXTRA: a.result = kRecordSize; break;
@@ -226,16 +239,28 @@ CapabilityAnswer deviceCapability(WORD capability, bool devmodeGiven, int16_t or
     case DC_DRIVER: a.result = 1; break;
     // Each name goes into an entry of the width the caller's array has for
     // it: 24 characters for bin names, 64 for paper and media names.
-    case DC_BINNAMES: a.result = 1; text(kIdsBinName, 24); break;
-    case DC_ENUMRESOLUTIONS: a.result = 1; one(CapabilityOutput::Longs, kCardResolution, kCardResolution); break;
+    case DC_BINNAMES:
+      a.result = 1;
+      text(kIdsBinName, 24);
+      break;
+    case DC_ENUMRESOLUTIONS:
+      a.result = 1;
+      one(CapabilityOutput::Longs, kCardResolution, kCardResolution);
+      break;
     case DC_FILEDEPENDENCIES: a.result = 0; break;
     case DC_TRUETYPE: a.result = 1; break;
-    case DC_PAPERNAMES: a.result = 1; text(kIdsPaperName, 64); break;
+    case DC_PAPERNAMES:
+      a.result = 1;
+      text(kIdsPaperName, 64);
+      break;
     case DC_ORIENTATION: a.result = 90; break;
     case DC_COPIES: a.result = 999; break;
     case DC_BINADJUST: a.result = 0; break;
     case DC_EMF_COMPLIANT: a.result = DWORD(-1); break;
-    case DC_MEDIAREADY: a.result = 1; text(kIdsPaperName, 64); break;
+    case DC_MEDIAREADY:
+      a.result = 1;
+      text(kIdsPaperName, 64);
+      break;
     case DC_STAPLE: a.result = 0; break;
     case DC_COLORDEVICE: a.result = 1; break;
     default: a.result = DWORD(-1); break;

@@ -83,7 +83,7 @@ struct PrinterMergeFacts {
   bool workingInitialised = false;  // the working copy carried the signature
   bool modelValueRead = false;      // "PrinterModel" could be read
   DWORD modelValue = 0;
-  bool singleSided = false;         // from the printer's version reply
+  bool singleSided = false;  // from the printer's version reply
 };
 
 // Whether an initialised working copy survives: it is replaced when the

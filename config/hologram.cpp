@@ -26,9 +26,9 @@ inline uint64_t Transpose8(uint64_t x) {
 // The eight lines of one byte column of the picture (lines for the masks
 // 0x01, 0x02 ... 0x80, that is from its rightmost dot leftwards), 80 bytes
 // each, into block[8][80].
-void ColumnLines(const uint8_t* picture, size_t byteColumn, uint8_t (*block)[kHologramLineBytes]) {
+void ColumnLines(const uint8_t *picture, size_t byteColumn, uint8_t (*block)[kHologramLineBytes]) {
   for (size_t r = 0; r < kHologramLineBytes; ++r) {
-    const uint8_t* src = picture + r * 8 * kHologramRowBytes + byteColumn;
+    const uint8_t *src = picture + r * 8 * kHologramRowBytes + byteColumn;
     uint64_t x = 0;
     for (size_t k = 0; k < 8; ++k) x = (x << 8) | src[k * kHologramRowBytes];
     const uint64_t t = Transpose8(x);
@@ -44,8 +44,8 @@ inline uint8_t ReverseBits(uint8_t b) {
   return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
-bool WriteText(const HologramSink& sink, std::string_view text) {
-  return sink(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+bool WriteText(const HologramSink &sink, std::string_view text) {
+  return sink(reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
 
 // The held buffer cannot overflow: it is handed over whenever a literal group
@@ -153,7 +153,7 @@ bool HologramRunEncoder::Put(uint8_t b) {
   return !failed_;
 }
 
-bool HologramRunEncoder::Put(const uint8_t* bytes, size_t count) {
+bool HologramRunEncoder::Put(const uint8_t *bytes, size_t count) {
   for (size_t i = 0; i < count; ++i)
     if (!Put(bytes[i])) return false;
   return !failed_;
@@ -162,8 +162,7 @@ bool HologramRunEncoder::Put(const uint8_t* bytes, size_t count) {
 bool HologramRunEncoder::Finish() {
   if (failed_) return false;
   switch (state_) {
-    case State::kIdle:
-      break;
+    case State::kIdle: break;
     case State::kOnePending:
       Write(1);
       Write(pending_);
@@ -172,26 +171,24 @@ bool HologramRunEncoder::Finish() {
       Write(static_cast<uint8_t>(kHologramRunFlag + runCount_));
       Write(pending_);
       break;
-    case State::kInLiteral:
-      Write(pending_);
-      break;
+    case State::kInLiteral: Write(pending_); break;
   }
   state_ = State::kIdle;
   return Empty();
 }
 
-bool HologramLinesFromPicture(const uint8_t* picture, size_t pictureSize, uint8_t* lines, size_t linesSize) {
+bool HologramLinesFromPicture(const uint8_t *picture, size_t pictureSize, uint8_t *lines, size_t linesSize) {
   if (!picture || !lines || pictureSize != kHologramPictureBytes || linesSize != kHologramStreamBytes) return false;
   for (size_t c = 0; c < kHologramRowBytes; ++c) {
     // Byte column 127 gives lines 0 to 7, column 0 the last eight.
-    auto* block = reinterpret_cast<uint8_t(*)[kHologramLineBytes]>(lines + (kHologramRowBytes - 1 - c) * 8 *
-                                                                            kHologramLineBytes);
+    auto *block =
+        reinterpret_cast<uint8_t(*)[kHologramLineBytes]>(lines + (kHologramRowBytes - 1 - c) * 8 * kHologramLineBytes);
     ColumnLines(picture, c, block);
   }
   return true;
 }
 
-bool RotateHologramPicture180(uint8_t* picture, size_t pictureSize) {
+bool RotateHologramPicture180(uint8_t *picture, size_t pictureSize) {
   if (!picture || pictureSize != kHologramPictureBytes) return false;
   // Rows are whole bytes wide, so the turn is the byte order reversed over
   // the whole picture and the bit order reversed in every byte.
@@ -203,9 +200,9 @@ bool RotateHologramPicture180(uint8_t* picture, size_t pictureSize) {
   return true;
 }
 
-bool WriteHologramImage(const uint8_t* picture, size_t pictureSize, const HologramSink& sink) {
+bool WriteHologramImage(const uint8_t *picture, size_t pictureSize, const HologramSink &sink) {
   if (!picture || pictureSize != kHologramPictureBytes || !sink) return false;
-  if (!sink(reinterpret_cast<const uint8_t*>(kHologramImageHeader), kHologramImageHeaderLength)) return false;
+  if (!sink(reinterpret_cast<const uint8_t *>(kHologramImageHeader), kHologramImageHeaderLength)) return false;
   HologramRunEncoder encoder(sink);
   // One byte column at a time: its eight lines are made together and fed in
   // send order; runs and literal groups carry on across line ends.
@@ -218,10 +215,10 @@ bool WriteHologramImage(const uint8_t* picture, size_t pictureSize, const Hologr
   return sink(&kCr, 1);
 }
 
-bool EncodeHologramImage(const uint8_t* picture, size_t pictureSize, std::vector<uint8_t>* out) {
+bool EncodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector<uint8_t> *out) {
   if (!out) return false;
   const size_t start = out->size();
-  const bool ok = WriteHologramImage(picture, pictureSize, [out](const uint8_t* bytes, size_t count) {
+  const bool ok = WriteHologramImage(picture, pictureSize, [out](const uint8_t *bytes, size_t count) {
     out->insert(out->end(), bytes, bytes + count);
     return true;
   });
@@ -229,8 +226,8 @@ bool EncodeHologramImage(const uint8_t* picture, size_t pictureSize, std::vector
   return ok;
 }
 
-bool WriteHologramBitmapJob(const uint8_t* picture, size_t pictureSize, uint8_t contrast, bool twoSided,
-                            int copies, const HologramSink& sink) {
+bool WriteHologramBitmapJob(const uint8_t *picture, size_t pictureSize, uint8_t contrast, bool twoSided, int copies,
+                            const HologramSink &sink) {
   if (!picture || pictureSize != kHologramPictureBytes || !sink || copies > kHologramMaxCopies) return false;
   char contrastCommand[16];
   std::snprintf(contrastCommand, sizeof contrastCommand, "\x1b+CH %d\r", static_cast<int>(contrast));

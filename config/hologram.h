@@ -20,8 +20,8 @@ namespace card {
 // that a 0 bit is the one that prints.
 inline constexpr int kHologramWidth = kCardLong;
 inline constexpr int kHologramHeight = kCardShort;
-inline constexpr size_t kHologramRowBytes = kHologramWidth / 8;                          // 128
-inline constexpr size_t kHologramPictureBytes = kHologramRowBytes * kHologramHeight;      // 81920
+inline constexpr size_t kHologramRowBytes = kHologramWidth / 8;                       // 128
+inline constexpr size_t kHologramPictureBytes = kHologramRowBytes * kHologramHeight;  // 81920
 
 // The printer's view of the same picture: 1024 lines, one per card column from
 // x = 1023 down to x = 0, each line 640 dots from the top row, 8 to a byte,
@@ -34,7 +34,11 @@ inline constexpr size_t kHologramStreamBytes = kBitmapBytes;    // 81920
 // Written before the encoded data: clear the image memory, announce a
 // run-length coded (format 12) bit image of 640 x 1024 in which 0 prints, and
 // open the data block.  After the data, one CR (kCr) closes it.
-inline constexpr char kHologramImageHeader[] = "\x1b" "F\r\x1b" "G 0 0 12 640 1024 0\r\x1b" "Z";
+inline constexpr char kHologramImageHeader[] =
+    "\x1b"
+    "F\r\x1b"
+    "G 0 0 12 640 1024 0\r\x1b"
+    "Z";
 inline constexpr size_t kHologramImageHeaderLength = sizeof(kHologramImageHeader) - 1;  // 26
 
 // Packet limits of the run-length code.  A literal group's first byte is its
@@ -54,7 +58,7 @@ inline constexpr int kHologramMaxCopies = 1500;
 
 // Takes one piece of printer bytes, in order; false when it could not be
 // written (the encoder then stops and reports the failure).
-using HologramSink = std::function<bool(const uint8_t* bytes, size_t count)>;
+using HologramSink = std::function<bool(const uint8_t *bytes, size_t count)>;
 
 // The run-length encoder of one image.  Bytes go in one at a time in send
 // order; packets collect in a held buffer that is handed to the sink (with
@@ -76,7 +80,7 @@ class HologramRunEncoder {
   // Takes the next byte(s) of the image.  False once the sink has failed;
   // nothing more is encoded or written after that.
   bool Put(uint8_t b);
-  bool Put(const uint8_t* bytes, size_t count);
+  bool Put(const uint8_t *bytes, size_t count);
 
   // Ends the image: the last packet, then everything held goes to the sink.
   // The encoder is idle and empty afterwards.  False when the sink failed.
@@ -111,27 +115,27 @@ class HologramRunEncoder {
 // Rearranges the card picture into send order (kHologramStreamBytes bytes:
 // line 0 is column x = 1023).  False, with nothing written, when either size
 // is wrong or a pointer is null.
-bool HologramLinesFromPicture(const uint8_t* picture, size_t pictureSize, uint8_t* lines, size_t linesSize);
+bool HologramLinesFromPicture(const uint8_t *picture, size_t pictureSize, uint8_t *lines, size_t linesSize);
 
 // Turns the card picture by 180 degrees in place (both axes mirrored): the
 // hologram of a side that prints turned over.  False when the size is wrong.
-bool RotateHologramPicture180(uint8_t* picture, size_t pictureSize);
+bool RotateHologramPicture180(uint8_t *picture, size_t pictureSize);
 
 // One hologram image: the header, the encoded picture, the closing CR, each
 // handed to the sink (the data in the pieces the encoder empties).  False
 // when the picture is not exactly kHologramPictureBytes (nothing is written
 // then) or the sink failed.
-bool WriteHologramImage(const uint8_t* picture, size_t pictureSize, const HologramSink& sink);
+bool WriteHologramImage(const uint8_t *picture, size_t pictureSize, const HologramSink &sink);
 
 // The same image appended to out.
-bool EncodeHologramImage(const uint8_t* picture, size_t pictureSize, std::vector<uint8_t>* out);
+bool EncodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector<uint8_t> *out);
 
 // The whole raw job that prints a bitmap hologram: contrast, job start, the
 // image and its print command, the same for the back when two-sided, the
 // eject, then one print-and-eject sequence per further copy (the image stays
 // in the printer).  copies below 1 prints one card; above kHologramMaxCopies
 // nothing is written and the result is false.
-bool WriteHologramBitmapJob(const uint8_t* picture, size_t pictureSize, uint8_t contrast, bool twoSided,
-                            int copies, const HologramSink& sink);
+bool WriteHologramBitmapJob(const uint8_t *picture, size_t pictureSize, uint8_t contrast, bool twoSided, int copies,
+                            const HologramSink &sink);
 
 }  // namespace card

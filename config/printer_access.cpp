@@ -82,17 +82,14 @@ HANDLE openPrinterByName(LPCWSTR name) {
 }
 
 bool printerInfo(HANDLE printer, DWORD level, std::vector<BYTE> &buffer) {
-  return fetch(
-      [](HANDLE h, DWORD l, LPBYTE b, DWORD cb, LPDWORD n, void *) { return GetPrinterW(h, l, b, cb, n); }, printer,
-      level, buffer, nullptr);
+  return fetch([](HANDLE h, DWORD l, LPBYTE b, DWORD cb, LPDWORD n, void *) { return GetPrinterW(h, l, b, cb, n); },
+               printer, level, buffer, nullptr);
 }
 
 bool driverInfo(HANDLE printer, DWORD level, std::vector<BYTE> &buffer) {
-  return fetch(
-      [](HANDLE h, DWORD l, LPBYTE b, DWORD cb, LPDWORD n, void *) {
-        return GetPrinterDriverW(h, nullptr, l, b, cb, n);
-      },
-      printer, level, buffer, nullptr);
+  return fetch([](HANDLE h, DWORD l, LPBYTE b, DWORD cb, LPDWORD n,
+                  void *) { return GetPrinterDriverW(h, nullptr, l, b, cb, n); },
+               printer, level, buffer, nullptr);
 }
 
 const DEVMODEW *usableDefault(const std::vector<BYTE> &info2) {

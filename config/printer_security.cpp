@@ -18,8 +18,8 @@ using StringToSecurityDescriptorFn = BOOL(WINAPI *)(LPCWSTR, DWORD, PSECURITY_DE
 // The printer's new security descriptor, made from its text form (LocalFree
 // frees it); false when it cannot be made.
 bool everyoneManages(PSECURITY_DESCRIPTOR &sd) {
-  auto convert = systemFunction<StringToSecurityDescriptorFn>(
-      TEXT("advapi32.dll"), "ConvertStringSecurityDescriptorToSecurityDescriptorW");
+  auto convert = systemFunction<StringToSecurityDescriptorFn>(TEXT("advapi32.dll"),
+                                                              "ConvertStringSecurityDescriptorToSecurityDescriptorW");
   sd = nullptr;
   if (!convert) SetLastError(ERROR_PROC_NOT_FOUND);
   if (!convert ||

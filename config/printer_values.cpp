@@ -6,7 +6,8 @@ namespace card::cfg {
 
 bool readValue(HANDLE printer, LPCWSTR name, DWORD &value) {
   DWORD type = 0, needed = 0, v = 0;
-  DWORD st = GetPrinterDataExW(printer, CARDCFG_VALUE_KEY, name, &type, reinterpret_cast<BYTE *>(&v), sizeof v, &needed);
+  DWORD st =
+      GetPrinterDataExW(printer, CARDCFG_VALUE_KEY, name, &type, reinterpret_cast<BYTE *>(&v), sizeof v, &needed);
   if (st != ERROR_SUCCESS || needed != sizeof v) return false;
   value = v;
   return true;

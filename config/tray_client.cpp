@@ -13,17 +13,17 @@ namespace {
 
 using ActiveConsoleSessionFn = DWORD(WINAPI *)();
 using QueryUserTokenFn = BOOL(WINAPI *)(ULONG, PHANDLE);
-using DuplicateTokenExFn = BOOL(WINAPI *)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES, SECURITY_IMPERSONATION_LEVEL, TOKEN_TYPE,
-                                          PHANDLE);
+using DuplicateTokenExFn = BOOL(WINAPI *)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES, SECURITY_IMPERSONATION_LEVEL,
+                                          TOKEN_TYPE, PHANDLE);
 using CreateEnvironmentBlockFn = BOOL(WINAPI *)(LPVOID *, HANDLE, BOOL);
 using DestroyEnvironmentBlockFn = BOOL(WINAPI *)(LPVOID);
-using CreateProcessAsUserFn = BOOL(WINAPI *)(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                                             DWORD, LPVOID, LPCWSTR, STARTUPINFOW *, PROCESS_INFORMATION *);
+using CreateProcessAsUserFn = BOOL(WINAPI *)(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
+                                             BOOL, DWORD, LPVOID, LPCWSTR, STARTUPINFOW *, PROCESS_INFORMATION *);
 
 // The functions of the session, token and profile libraries it takes.
 struct SessionFunctions {
-  ActiveConsoleSessionFn activeSession = systemFunction<ActiveConsoleSessionFn>(TEXT("kernel32.dll"),
-                                                                                "WTSGetActiveConsoleSessionId");
+  ActiveConsoleSessionFn activeSession =
+      systemFunction<ActiveConsoleSessionFn>(TEXT("kernel32.dll"), "WTSGetActiveConsoleSessionId");
   QueryUserTokenFn userToken = systemFunction<QueryUserTokenFn>(TEXT("wtsapi32.dll"), "WTSQueryUserToken");
   DuplicateTokenExFn duplicate = systemFunction<DuplicateTokenExFn>(TEXT("advapi32.dll"), "DuplicateTokenEx");
   CreateProcessAsUserFn createProcess =

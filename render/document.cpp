@@ -16,8 +16,7 @@ namespace {
 
 SurfaceBits bitsOf(SURFOBJ *s) {
   if (!s) return SurfaceBits{nullptr, 0, 0, 0};
-  return SurfaceBits{static_cast<uint8_t *>(s->pvScan0), long(s->lDelta), int(s->sizlBitmap.cx),
-                     int(s->sizlBitmap.cy)};
+  return SurfaceBits{static_cast<uint8_t *>(s->pvScan0), long(s->lDelta), int(s->sizlBitmap.cx), int(s->sizlBitmap.cy)};
 }
 
 // Holds the process-wide lock and one locked surface for as long as it lives.
@@ -166,8 +165,7 @@ size_t encodeVarnishFile(const OverlayRecord &overlay, uint8_t *out, size_t capa
   bool ok = want && file.p;
   if (ok) {
     std::memcpy(file.p, header, sizeof header);
-    ok = ReadFile(f, file.p + sizeof header, DWORD(want - sizeof header), &got, nullptr) &&
-         got == want - sizeof header;
+    ok = ReadFile(f, file.p + sizeof header, DWORD(want - sizeof header), &got, nullptr) && got == want - sizeof header;
   }
   CloseHandle(f);
   VarnishPicture pic{};
@@ -188,8 +186,8 @@ size_t encodeVarnishFile(const OverlayRecord &overlay, uint8_t *out, size_t capa
   dib.colours[1] = RGBQUAD{255, 255, 255, 0};
   HDC dc = CreateCompatibleDC(nullptr);
   void *bits = nullptr;
-  HBITMAP bmp = dc ? CreateDIBSection(dc, reinterpret_cast<BITMAPINFO *>(&dib), DIB_RGB_COLORS, &bits, nullptr, 0)
-                   : nullptr;
+  HBITMAP bmp =
+      dc ? CreateDIBSection(dc, reinterpret_cast<BITMAPINFO *>(&dib), DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
   size_t n = 0;
   HeapBlock lines(0x18000);
   if (bmp && bits && lines.p) {
@@ -197,15 +195,15 @@ size_t encodeVarnishFile(const OverlayRecord &overlay, uint8_t *out, size_t capa
     std::memset(bits, 0xFF, kVarnishDibBytes);  // white: no varnish where nothing is drawn
     const bool rotated = overlay.rotated == kSettingOn;
     int h = pic.height < 0 ? -pic.height : pic.height;
-    int done = rotated ? StretchDIBits(dc, kCardLong, 0, -kCardLong, kCardShort, 0, 0, pic.width, h,
-                                       file.p + pic.bitsOffset, reinterpret_cast<BITMAPINFO *>(pic.info),
-                                       DIB_RGB_COLORS, SRCCOPY)
-                       : StretchDIBits(dc, 0, kCardShort - 1, kCardLong, -kCardShort, 0, 0, pic.width, h,
-                                       file.p + pic.bitsOffset, reinterpret_cast<BITMAPINFO *>(pic.info),
-                                       DIB_RGB_COLORS, SRCCOPY);
+    int done =
+        rotated
+            ? StretchDIBits(dc, kCardLong, 0, -kCardLong, kCardShort, 0, 0, pic.width, h, file.p + pic.bitsOffset,
+                            reinterpret_cast<BITMAPINFO *>(pic.info), DIB_RGB_COLORS, SRCCOPY)
+            : StretchDIBits(dc, 0, kCardShort - 1, kCardLong, -kCardShort, 0, 0, pic.width, h, file.p + pic.bitsOffset,
+                            reinterpret_cast<BITMAPINFO *>(pic.info), DIB_RGB_COLORS, SRCCOPY);
     SelectObject(dc, old);
-    if (done != 0 && GetDIBits(dc, bmp, 0, kCardShort, lines.p, reinterpret_cast<BITMAPINFO *>(&dib),
-                               DIB_RGB_COLORS) == kCardShort)
+    if (done != 0 &&
+        GetDIBits(dc, bmp, 0, kCardShort, lines.p, reinterpret_cast<BITMAPINFO *>(&dib), DIB_RGB_COLORS) == kCardShort)
       n = encodeVarnishLines(lines.p, out, capacity);
   }
   if (bmp) DeleteObject(bmp);
@@ -223,8 +221,7 @@ BOOL withJob(SURFOBJ *pso, Step step) {
   }
   SurfacePanels panels(*p);
   PrinterSink sink(p->printer);
-  CardJob job(p->devmode, p->job, p->capture, p->outputBuffer, p->outputBuffer ? kOutputBufferSize : 0, panels,
-              sink);
+  CardJob job(p->devmode, p->job, p->capture, p->outputBuffer, p->outputBuffer ? kOutputBufferSize : 0, panels, sink);
   return step(*p, job) ? TRUE : FALSE;
 }
 

@@ -174,8 +174,8 @@ extern "C" BOOL APIENTRY DrvPaint(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, POI
 }
 
 extern "C" BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                                   RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask, BRUSHOBJ *pbo,
-                                   POINTL *pptlBrush, ROP4 rop4) {
+                                   RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask, BRUSHOBJ *pbo, POINTL *pptlBrush,
+                                   ROP4 rop4) {
   DeviceInstance *p = drawing(psoTrg);
   if (!p) return FALSE;
   if (kDrawing(*p) && blackBitmapsToK(*p)) {
@@ -192,14 +192,13 @@ extern "C" BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *ps
   return EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
 }
 
-extern "C" BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                                     RECTL *prclDest, POINTL *pptlSrc) {
+extern "C" BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo, RECTL *prclDest,
+                                     POINTL *pptlSrc) {
   // A copy onto a surface that is not an instance's goes to the engine as it is.
   if (!instanceOf(psoDest)) return EngCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc);
   DeviceInstance *p = drawing(psoDest);
   if (!p) return FALSE;
-  if (kDrawing(*p) && psoSrc && psoSrc->iBitmapFormat == BMF_1BPP && blackBitmapsToK(*p) &&
-      prclDest) {
+  if (kDrawing(*p) && psoSrc && psoSrc->iBitmapFormat == BMF_1BPP && blackBitmapsToK(*p) && prclDest) {
     // A monochrome picture goes to the resin panel as it stands.
     RECTL src{pptlSrc ? pptlSrc->x : 0, pptlSrc ? pptlSrc->y : 0, psoSrc->sizlBitmap.cx, psoSrc->sizlBitmap.cy};
     return onBlack(*p, [&](SURFOBJ *k) {
@@ -275,7 +274,6 @@ extern "C" ULONG APIENTRY DrvEscape(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID 
       DWORD written = 0;
       return WritePrinter(p->printer, static_cast<BYTE *>(pvIn) + sizeof(WORD), count, &written);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }

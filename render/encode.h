@@ -11,7 +11,7 @@
 namespace card {
 
 // The card's geometry and the block sizes are those of the wire format.
-constexpr size_t kBitmapMaxEncoded = 2 * kBitmapBytes + 1;     // every byte doubled, and the CR
+constexpr size_t kBitmapMaxEncoded = 2 * kBitmapBytes + 1;  // every byte doubled, and the CR
 
 // A locked surface's bits: top-down rows of `stride` bytes.  Colour surfaces
 // hold B, G, R bytes per pixel; black surfaces 1 bit per pixel, most

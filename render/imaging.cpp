@@ -31,8 +31,10 @@ inline bool isWhiteBit(const uint8_t *row, int x) { return (row[x >> 3] >> (7 - 
 
 inline void putBit(uint8_t *row, int x, bool white) {
   uint8_t mask = uint8_t(0x80u >> (x & 7));
-  if (white) row[x >> 3] |= mask;
-  else row[x >> 3] &= uint8_t(~mask);
+  if (white)
+    row[x >> 3] |= mask;
+  else
+    row[x >> 3] &= uint8_t(~mask);
 }
 
 // Writes one row of decisions (1 = black) into a black-surface row, whole
@@ -320,8 +322,7 @@ void diffuse(const SurfaceBits &colour, const SurfaceBits &black, const ImagingT
       const bool hasNext = i + 1 < len;
       const unsigned nv = hasNext ? value[i + 1] : 0;
       const unsigned wv = unsigned(clampInt(int(vs) + cur->plus[k] - cur->minus[k], 0, 255));
-      const bool isBlack =
-          variant ? decideAlongLongSide(v, wv, hasNext, nv) : decideAlongRows(vs, wv, hasNext, nv);
+      const bool isBlack = variant ? decideAlongLongSide(v, wv, hasNext, nv) : decideAlongRows(vs, wv, hasNext, nv);
       decision[i] = isBlack;
       if (isBlack) {
         spread(cur->plus, next->plus, k, wv);
@@ -420,7 +421,7 @@ inline void put32(uint8_t *p, uint32_t v) {
 }
 
 constexpr size_t kFileHeaderBytes = 14;
-constexpr size_t kInfoHeaderBytes = 40;   // BITMAPINFOHEADER; later versions only add fields
+constexpr size_t kInfoHeaderBytes = 40;     // BITMAPINFOHEADER; later versions only add fields
 constexpr size_t kLargestInfoHeader = 124;  // BITMAPV5HEADER
 constexpr uint8_t kBlackWhitePalette[8] = {0, 0, 0, 0, 255, 255, 255, 0};
 

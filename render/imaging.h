@@ -50,11 +50,11 @@ uint8_t adjustMonoValue(int grey, int brightness, int contrast);
 // so no power is computed per pixel), the monochrome method and its variant.
 // Plain data, so it can live in a zero-filled device instance.
 struct ImagingTables {
-  bool colourAdjust;            // one of the six colour fields is not 0
-  uint8_t colour[3][256];       // by byte of a pixel: blue (yellow fields), green (magenta), red (cyan)
-  uint8_t mono[256];            // grey -> contrast(brightness(grey))
-  int monoMethod;               // monoConversion (MonoConversion)
-  bool longSideDiffusion;       // a ribbon chosen in the settings: the diffusion runs along the card's long side
+  bool colourAdjust;       // one of the six colour fields is not 0
+  uint8_t colour[3][256];  // by byte of a pixel: blue (yellow fields), green (magenta), red (cyan)
+  uint8_t mono[256];       // grey -> contrast(brightness(grey))
+  int monoMethod;          // monoConversion (MonoConversion)
+  bool longSideDiffusion;  // a ribbon chosen in the settings: the diffusion runs along the card's long side
 };
 void buildImagingTables(const JobSettingsRecord &settings, ImagingTables &out);
 

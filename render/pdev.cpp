@@ -84,8 +84,7 @@ DeviceInstance *instanceOf(SURFOBJ *surface) { return surface ? fromHandle(surfa
 using namespace card;
 
 extern "C" DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSURF *phsurfPatterns, ULONG cjCaps,
-                                         ULONG *pdevcaps, ULONG cjDevInfo, DEVINFO *pdi, HDEV, LPWSTR,
-                                         HANDLE hDriver) {
+                                         ULONG *pdevcaps, ULONG cjDevInfo, DEVINFO *pdi, HDEV, LPWSTR, HANDLE hDriver) {
   auto *p = static_cast<DeviceInstance *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DeviceInstance)));
   if (!p) {
     SetLastError(ERROR_OUTOFMEMORY);

@@ -75,9 +75,8 @@ bool readRibbonCache(PrinterAnswer &answer) {
   if (!shfolder) return false;
   auto getFolder = procAddress<PFNSHGETFOLDERPATHW>(shfolder, "SHGetFolderPathW");
   WCHAR path[MAX_PATH + 32] = {};
-  bool ok = getFolder &&
-            SUCCEEDED(getFolder(nullptr, isVistaOrLater() ? CSIDL_COMMON_DOCUMENTS : CSIDL_COMMON_APPDATA, nullptr,
-                                SHGFP_TYPE_CURRENT, path));
+  bool ok = getFolder && SUCCEEDED(getFolder(nullptr, isVistaOrLater() ? CSIDL_COMMON_DOCUMENTS : CSIDL_COMMON_APPDATA,
+                                             nullptr, SHGFP_TYPE_CURRENT, path));
   FreeLibrary(shfolder);
   if (!ok) return false;
   size_t len = size_t(lstrlenW(path));
@@ -122,8 +121,8 @@ bool askPrinterNamed(LPCWSTR name, PrinterAnswer &answer, bool &opened) {
 
 bool isVistaOrLater() {
   HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"), 0, KEY_READ,
-                    &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"), 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
     return false;
   WCHAR value[64] = {};
   DWORD size = sizeof value - sizeof(WCHAR), type = 0;
@@ -189,7 +188,8 @@ bool clientSidePrinterPath(LPCWSTR name, WCHAR *path, size_t capacity) {
   bool ok = appendAscii(key, 1024, kl,
                         "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\Client Side Rendering "
                         "Print Provider\\Servers\\") &&
-            append(key, 1024, kl, name + s0, s1 - s0) && appendAscii(key, 1024, kl, "\\Monitors\\Client Side Port\\{") &&
+            append(key, 1024, kl, name + s0, s1 - s0) &&
+            appendAscii(key, 1024, kl, "\\Monitors\\Client Side Port\\{") &&
             append(key, 1024, kl, name + i0, i1 - i0) && appendAscii(key, 1024, kl, "}");
   if (!ok) return false;
   HKEY h;
@@ -209,7 +209,8 @@ bool clientSidePrinterPath(LPCWSTR name, WCHAR *path, size_t capacity) {
   while (hostTo + 1 < vl && !(value[hostTo] == TEXT('^') && value[hostTo + 1] == TEXT('\\'))) ++hostTo;
   if (hostTo + 1 >= vl || hostTo == hostFrom) return false;
   size_t shareFrom = hostTo + 2, shareTo = shareFrom;
-  while (shareTo < vl && !(shareTo + 1 < vl && value[shareTo] == TEXT('^') && value[shareTo + 1] == TEXT('\\'))) ++shareTo;
+  while (shareTo < vl && !(shareTo + 1 < vl && value[shareTo] == TEXT('^') && value[shareTo + 1] == TEXT('\\')))
+    ++shareTo;
   if (shareTo == shareFrom) return false;
   size_t pl = 0;
   return appendAscii(path, capacity, pl, "\\\\") && append(path, capacity, pl, value + hostFrom, hostTo - hostFrom) &&

@@ -13,7 +13,9 @@ namespace {
 
 using status::kCmdEject;
 using status::kCmdFlip;
-const char kNoPanel[] = "\x1b" "F\r\x1b!FF 1\r";
+const char kNoPanel[] =
+    "\x1b"
+    "F\r\x1b!FF 1\r";
 const char kIS012[] = "\x1bIS 0\r\x1bIS 1\r\x1bIS 2\r";
 
 std::string fmt(const char *f, long v) {
@@ -55,9 +57,11 @@ bool kDrawingApplies(const JobSettingsRecord &r, const JobState &job) {
   const bool front = one || (job.pageCounter & 1) != 0;
   const unsigned layout = r.dualSideLayout;
   switch (r.ribbonType) {
-    case kRibbonYMCKO: case kRibbonYMCK: case kRibbonYMCKUv: return one || layout == kLayoutBothSidesAlike;
-    case kRibbonYMCKK: case kRibbonYMCUvK:
-      return one || layout == kLayoutBothSidesAlike || (layout == kLayoutBackBlack && front);
+    case kRibbonYMCKO:
+    case kRibbonYMCK:
+    case kRibbonYMCKUv: return one || layout == kLayoutBothSidesAlike;
+    case kRibbonYMCKK:
+    case kRibbonYMCUvK: return one || layout == kLayoutBothSidesAlike || (layout == kLayoutBackBlack && front);
     case kRibbonYMCKOK:
       if (one) return true;
       return front ? layout != kYmckokBackBlackOverlay : layout == kYmckokBothSidesAlike;
@@ -69,14 +73,20 @@ bool CardJob::kConversionApplies() const {
   const bool back = twoSided() && !frontPage();
   const unsigned layout = r_.dualSideLayout;
   switch (r_.ribbonType) {
-    case kRibbonYMCKO: case kRibbonYMCKUv: return back && (layout == kLayoutBackBlack || layout == kLayoutBackBlackOverlay);
-    case kRibbonYMCK: case kRibbonYMCKK: case kRibbonYMCUvK: return back && layout == kLayoutBackBlack;
+    case kRibbonYMCKO:
+    case kRibbonYMCKUv: return back && (layout == kLayoutBackBlack || layout == kLayoutBackBlackOverlay);
+    case kRibbonYMCK:
+    case kRibbonYMCKK:
+    case kRibbonYMCUvK: return back && layout == kLayoutBackBlack;
     case kRibbonYMCKOK:
-      return back && (layout == kYmckokBackBlack || layout == kYmckokBackBlackOverlay ||
-                      layout == kYmckokFrontWithoutOverlay);
-    case kRibbonKResin: case kRibbonKrO: case kRibbonHologram: case kRibbonClearVarnish: case kRibbonScratchOff:
-    case kRibbonMonochrome:
-      return true;
+      return back &&
+             (layout == kYmckokBackBlack || layout == kYmckokBackBlackOverlay || layout == kYmckokFrontWithoutOverlay);
+    case kRibbonKResin:
+    case kRibbonKrO:
+    case kRibbonHologram:
+    case kRibbonClearVarnish:
+    case kRibbonScratchOff:
+    case kRibbonMonochrome: return true;
     default: return false;
   }
 }
@@ -86,7 +96,8 @@ bool CardJob::frontOverlayApplies() const {
   const bool one = !twoSided();
   const unsigned layout = r_.dualSideLayout;
   switch (r_.ribbonType) {
-    case kRibbonKdO: case kRibbonKrO: return true;
+    case kRibbonKdO:
+    case kRibbonKrO: return true;
     case kRibbonYMCKO: return one || layout != kLayoutBackBlackOverlay;
     case kRibbonYMCKOK: return one || layout == kYmckokBackBlack || layout == kYmckokBothSidesAlike;
     default: return false;
@@ -98,7 +109,8 @@ bool CardJob::backOverlayApplies() const {
   const bool one = !twoSided();
   const unsigned layout = r_.dualSideLayout;
   switch (r_.ribbonType) {
-    case kRibbonKdO: case kRibbonKrO: return true;
+    case kRibbonKdO:
+    case kRibbonKrO: return true;
     case kRibbonYMCKO: return one || layout != kLayoutBackBlack;
     case kRibbonYMCKOK: return one || layout == kYmckokBackBlackOverlay || layout == kYmckokBothSidesAlike;
     default: return false;
@@ -172,10 +184,13 @@ void CardJob::finishUnpairedFront() {
   if (!ymcoBackK) {
     if (r_.jobMode == kJobPrintAndEncode) put(kCmdFlip);
   } else {
-    put("\x1b" "F\r");
+    put("\x1b"
+        "F\r");
     if (r_.jobMode == kJobPrintAndEncode) {
-      if (r_.laminateSideLX3 == kLx3LaminateBack) writeVarnish(true);
-      else writeVarnishQuick(true);
+      if (r_.laminateSideLX3 == kLx3LaminateBack)
+        writeVarnish(true);
+      else
+        writeVarnishQuick(true);
       put(kCmdFlip);
     } else {
       writeVarnish(true);
@@ -189,9 +204,12 @@ void CardJob::finishUnpairedFront() {
 
 void CardJob::writeJobHeader() {
   put(status::kCmdMaster);
-  if (!twoSided()) put("\x1bJOB 0\r");
-  else if (r_.ribbonType == kRibbonYMCKO && r_.dualSideLayout == kLayoutBackBlack) put("\x1bJOB 2\r");
-  else put("\x1bJOB 1\r");
+  if (!twoSided())
+    put("\x1bJOB 0\r");
+  else if (r_.ribbonType == kRibbonYMCKO && r_.dualSideLayout == kLayoutBackBlack)
+    put("\x1bJOB 2\r");
+  else
+    put("\x1bJOB 1\r");
   put("\x1bSXY 1\r");
   applyManualRibbon(r_);
   auto colour = [&](bool withResin) {
@@ -200,16 +218,22 @@ void CardJob::writeJobHeader() {
     if (withResin) put(fmt("\x1b+C %ld\r", r_.blackContrast));
   };
   switch (r_.ribbonType) {
-    case kRibbonYMCKO: case kRibbonYMCK: case kRibbonYMCKK: case kRibbonYMCKOK: case kRibbonYMCKUv: case kRibbonYMCUvK:
-      colour(true);
-      break;
+    case kRibbonYMCKO:
+    case kRibbonYMCK:
+    case kRibbonYMCKK:
+    case kRibbonYMCKOK:
+    case kRibbonYMCKUv:
+    case kRibbonYMCUvK: colour(true); break;
     case kRibbonYMC: colour(false); break;
-    case kRibbonKResin: case kRibbonKrO: put(fmt("\x1b+C %ld\r", r_.blackContrast)); break;
-    case kRibbonKdO: case kRibbonKd:
+    case kRibbonKResin:
+    case kRibbonKrO: put(fmt("\x1b+C %ld\r", r_.blackContrast)); break;
+    case kRibbonKdO:
+    case kRibbonKd:
       put(fmt("\x1b+$C 3 %ld\r", r_.blackDyeContrast));
       put(fmt("\x1b+$L 3 %ld\r", r_.blackDyeIntensity));
       break;
-    case kRibbonHologram: case kRibbonClearVarnish: put(fmt("\x1b+CH %ld\r", r_.hologramContrast)); break;
+    case kRibbonHologram:
+    case kRibbonClearVarnish: put(fmt("\x1b+CH %ld\r", r_.hologramContrast)); break;
     case kRibbonMonochrome:
       if (r_.monoRibbonKind == kMonoClearVarnish || r_.monoRibbonKind == kMonoHologram)
         put(fmt("\x1b+CH %ld\r", r_.hologramContrast));
@@ -219,9 +243,12 @@ void CardJob::writeJobHeader() {
     default: break;
   }
   switch (r_.ribbonType) {
-    case kRibbonYMCKO: case kRibbonKdO: case kRibbonKrO: case kRibbonYMCKOK: case kRibbonYMCKUv: case kRibbonYMCUvK:
-      put(fmt("\x1b+CV %ld\r", r_.varnishContrast));
-      break;
+    case kRibbonYMCKO:
+    case kRibbonKdO:
+    case kRibbonKrO:
+    case kRibbonYMCKOK:
+    case kRibbonYMCKUv:
+    case kRibbonYMCUvK: put(fmt("\x1b+CV %ld\r", r_.varnishContrast)); break;
     default: break;
   }
 }
@@ -245,8 +272,10 @@ void CardJob::writeEncoderPart() {
   } else if (!text.empty()) {
     text += "\x1b&E*\r";
   }
-  if (r_.jobMode == kJobEncodeOnly) text += kCmdEject;
-  else if (r_.jobMode == kJobPrintAndEncode) text += kCmdFlip;
+  if (r_.jobMode == kJobEncodeOnly)
+    text += kCmdEject;
+  else if (r_.jobMode == kJobPrintAndEncode)
+    text += kCmdFlip;
   std::string pre = slot(cap_.preJobCommand);
   if (!pre.empty()) {
     if (text.empty()) pre += "\x1b&E*\r";
@@ -307,7 +336,8 @@ bool CardJob::writeKr() {
     return false;
   }
   blackEmptyFlag() = 0;
-  put("\x1b" "F\r\x1bG 0 0 10 640 1024 1\r\x1bZ");
+  put("\x1b"
+      "F\r\x1bG 0 0 10 640 1024 1\r\x1bZ");
   size_t len = panels_.fillBlack(rotatedSide(), buf_, capacity_);
   sink_.write(buf_, len);
   std::string after = slot(cap_.afterBlackCommand);
@@ -336,7 +366,10 @@ void CardJob::writeVarnish(bool front) {
   const char *whole = "\x1bvL 0 0 1023 639 1\r";
   switch (o.type) {
     case kOverlaySelectedVarnished: area(1); break;
-    case kOverlaySelectedBlank: put(whole); area(0); break;
+    case kOverlaySelectedBlank:
+      put(whole);
+      area(0);
+      break;
     case kOverlayBitmap: {
       size_t len = panels_.fillVarnishBitmap(o, buf_, capacity_);
       if (len) {
@@ -345,15 +378,26 @@ void CardJob::writeVarnish(bool front) {
       }
       break;
     }
-    case kOverlaySmartCardIso: put(whole); put(rot ? "\x1bvL 743 289 194 159 0\r" : "\x1bvL 85 197 194 159 0\r"); break;
-    case kOverlaySmartCardAfnor: put(whole); put(rot ? "\x1bvL 768 388 158 160 0\r" : "\x1bvL 85 97 158 160 0\r"); break;
-    case kOverlayMagStripe: put(whole); put(rot ? "\x1bvL 0 415 1023 230 0\r" : "\x1bvL 0 0 1023 230 0\r"); break;
+    case kOverlaySmartCardIso:
+      put(whole);
+      put(rot ? "\x1bvL 743 289 194 159 0\r" : "\x1bvL 85 197 194 159 0\r");
+      break;
+    case kOverlaySmartCardAfnor:
+      put(whole);
+      put(rot ? "\x1bvL 768 388 158 160 0\r" : "\x1bvL 85 97 158 160 0\r");
+      break;
+    case kOverlayMagStripe:
+      put(whole);
+      put(rot ? "\x1bvL 0 415 1023 230 0\r" : "\x1bvL 0 0 1023 230 0\r");
+      break;
     default: break;
   }
   std::string after = slot(cap_.afterVarnishCommand);
   if (!after.empty()) put(after);
-  if (o.type == kOverlayFull) put("\x1bIV 30\r");
-  else if (o.type != kOverlayNone) put("\x1bIV 31\r");
+  if (o.type == kOverlayFull)
+    put("\x1bIV 30\r");
+  else if (o.type != kOverlayNone)
+    put("\x1bIV 31\r");
 }
 
 void CardJob::writeVarnishQuick(bool front) {
@@ -361,14 +405,20 @@ void CardJob::writeVarnishQuick(bool front) {
 }
 
 void CardJob::writeK10() {
-  if (r_.blackPanelMode != kBlackPanelNever && writeKr()) put("\x1bI 10\r");
-  else put(kNoPanel);
+  if (r_.blackPanelMode != kBlackPanelNever && writeKr())
+    put("\x1bI 10\r");
+  else
+    put(kNoPanel);
 }
 
 void CardJob::writeK2() {
-  if (r_.blackPanelMode == kBlackPanelNever) put("\x1b" "F\r\x1bI 30\r");
-  else if (writeKr()) put("\x1bI 10\r");
-  else put(kNoPanel);
+  if (r_.blackPanelMode == kBlackPanelNever)
+    put("\x1b"
+        "F\r\x1bI 30\r");
+  else if (writeKr())
+    put("\x1bI 10\r");
+  else
+    put(kNoPanel);
 }
 
 void CardJob::writeSide() {
@@ -386,13 +436,17 @@ void CardJob::writeSide() {
   if (!panels_.beginSide()) return;  // the work area could not be had: nothing of the side goes out
   if (kDrawingApplies() && r_.blackPanelMode == kBlackPanelAlways) panels_.extractBlack();
   switch (r_.ribbonType) {
-    case kRibbonYMCKO: case kRibbonYMCKUv: case kRibbonKdO: case kRibbonKrO: case kRibbonYMC: case kRibbonYMCK:
-    case kRibbonYMCKK: case kRibbonYMCUvK: case kRibbonYMCKOK: case kRibbonKd:
-      sideRowsColour(frontPage());
-      break;
-    default:
-      sideRowsMono(frontPage());
-      break;
+    case kRibbonYMCKO:
+    case kRibbonYMCKUv:
+    case kRibbonKdO:
+    case kRibbonKrO:
+    case kRibbonYMC:
+    case kRibbonYMCK:
+    case kRibbonYMCKK:
+    case kRibbonYMCUvK:
+    case kRibbonYMCKOK:
+    case kRibbonKd: sideRowsColour(frontPage()); break;
+    default: sideRowsMono(frontPage()); break;
   }
   panels_.endSide();
 }
@@ -406,9 +460,11 @@ void CardJob::sideRowsColour(bool front) {
   } else if (t == kRibbonKdO || t == kRibbonKrO) {
     ejected = sideRowsOverlayMono(front);
   } else if (t == kRibbonYMC) {
-    writeLamination(front ? 0 : 1); writeYMC();
+    writeLamination(front ? 0 : 1);
+    writeYMC();
   } else if (t == kRibbonKd) {
-    writeLamination(front ? 0 : 1); writeKd();
+    writeLamination(front ? 0 : 1);
+    writeKd();
   } else if (t == kRibbonYMCK) {
     sideRowsYmck(front);
   } else if (t == kRibbonYMCKK || t == kRibbonYMCUvK) {
@@ -422,15 +478,21 @@ void CardJob::sideRowsColour(bool front) {
 // The varnish of a side: in full, or the quick one at a class-7 lamination
 // step.
 void CardJob::varnishOrQuick(Lx3LaminateSide step, bool frontSide) {
-  if (!class7Step(step)) writeVarnish(frontSide);
-  else writeVarnishQuick(frontSide);
+  if (!class7Step(step))
+    writeVarnish(frontSide);
+  else
+    writeVarnishQuick(frontSide);
 }
 
 // YMCKO and its ultraviolet twin YMCKUv.  Returns whether the card was ejected.
 bool CardJob::sideRowsYmcko(bool front) {
   const unsigned layout = r_.dualSideLayout;
   if (!twoSided()) {
-    writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put(kCmdEject);
+    writeLamination(0);
+    writeYMC();
+    writeK10();
+    varnishOrQuick(kLx3LaminateBack, true);
+    put(kCmdEject);
     return true;
   }
   if (layout == kLayoutBackBlack) {
@@ -438,19 +500,43 @@ bool CardJob::sideRowsYmcko(bool front) {
       writeYMC();
     } else {
       writeLamination(1);
-      if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
-      if (!lx3Mode()) { put(kCmdFlip); writeLamination(0); writeVarnish(true); }
-      else if (r_.laminateSideLX3 == kLx3LaminateBack) { put(kCmdFlip); writeVarnish(true); put(kCmdFlip); }
-      else writeVarnishQuick(true);
+      if (writeKr())
+        put("\x1bI 30\r");
+      else
+        put(kNoPanel);
+      if (!lx3Mode()) {
+        put(kCmdFlip);
+        writeLamination(0);
+        writeVarnish(true);
+      } else if (r_.laminateSideLX3 == kLx3LaminateBack) {
+        put(kCmdFlip);
+        writeVarnish(true);
+        put(kCmdFlip);
+      } else
+        writeVarnishQuick(true);
     }
   } else if (layout == kLayoutBothSidesAlike) {
-    if (front) { writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateFront, true); }
-    else { writeLamination(1); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, false); }
-  } else if (layout == kLayoutBackBlackOverlay) {
-    if (front) { writeLamination(0); writeYMC(); }
-    else {
+    if (front) {
+      writeLamination(0);
+      writeYMC();
+      writeK10();
+      varnishOrQuick(kLx3LaminateFront, true);
+    } else {
       writeLamination(1);
-      if (writeKr()) put("\x1bI 10\r"); else put(kNoPanel);
+      writeYMC();
+      writeK10();
+      varnishOrQuick(kLx3LaminateBack, false);
+    }
+  } else if (layout == kLayoutBackBlackOverlay) {
+    if (front) {
+      writeLamination(0);
+      writeYMC();
+    } else {
+      writeLamination(1);
+      if (writeKr())
+        put("\x1bI 10\r");
+      else
+        put(kNoPanel);
       varnishOrQuick(kLx3LaminateBack, false);
     }
   }
@@ -461,26 +547,52 @@ bool CardJob::sideRowsYmcko(bool front) {
 // ejected.
 bool CardJob::sideRowsOverlayMono(bool front) {
   auto panel = [&] {
-    if (r_.ribbonType == kRibbonKdO) writeKd();
-    else { writeKr(); put("\x1bI 20\r"); }
+    if (r_.ribbonType == kRibbonKdO)
+      writeKd();
+    else {
+      writeKr();
+      put("\x1bI 20\r");
+    }
   };
   if (!twoSided()) {
-    writeLamination(0); panel(); varnishOrQuick(kLx3LaminateBack, true); put(kCmdEject);
+    writeLamination(0);
+    panel();
+    varnishOrQuick(kLx3LaminateBack, true);
+    put(kCmdEject);
     return true;
   }
-  if (front) { panel(); writeLamination(0); varnishOrQuick(kLx3LaminateFront, true); }
-  else { panel(); writeLamination(1); varnishOrQuick(kLx3LaminateBack, false); }
+  if (front) {
+    panel();
+    writeLamination(0);
+    varnishOrQuick(kLx3LaminateFront, true);
+  } else {
+    panel();
+    writeLamination(1);
+    varnishOrQuick(kLx3LaminateBack, false);
+  }
   return false;
 }
 
 void CardJob::sideRowsYmck(bool front) {
   const unsigned layout = r_.dualSideLayout;
   if (!twoSided() || layout == kLayoutBothSidesAlike) {
-    writeLamination(front ? 0 : 1); writeYMC();
-    if (r_.blackPanelMode != kBlackPanelNever && writeKr()) put("\x1bI 30\r"); else put(kNoPanel);
+    writeLamination(front ? 0 : 1);
+    writeYMC();
+    if (r_.blackPanelMode != kBlackPanelNever && writeKr())
+      put("\x1bI 30\r");
+    else
+      put(kNoPanel);
   } else if (layout == kLayoutBackBlack) {
-    if (front) { writeLamination(0); writeYMC(); }
-    else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); else put(kNoPanel); }
+    if (front) {
+      writeLamination(0);
+      writeYMC();
+    } else {
+      writeLamination(1);
+      if (writeKr())
+        put("\x1bI 30\r");
+      else
+        put(kNoPanel);
+    }
   }
 }
 
@@ -489,14 +601,24 @@ void CardJob::sideRowsYmckk(bool front) {
   const unsigned layout = r_.dualSideLayout;
   auto colourAndK = [&] {
     writeYMC();
-    if (r_.blackPanelMode == kBlackPanelNever) put("\x1b" "F\r\x1bI 30\r");
-    else if (writeKr()) put("\x1bI 30\r");
+    if (r_.blackPanelMode == kBlackPanelNever)
+      put("\x1b"
+          "F\r\x1bI 30\r");
+    else if (writeKr())
+      put("\x1bI 30\r");
   };
   if (!twoSided() || layout == kLayoutBothSidesAlike) {
-    writeLamination(front ? 0 : 1); colourAndK(); put("\x1b!FF 1\r");
+    writeLamination(front ? 0 : 1);
+    colourAndK();
+    put("\x1b!FF 1\r");
   } else if (layout == kLayoutBackBlack) {
-    if (front) { writeLamination(0); colourAndK(); }
-    else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); }
+    if (front) {
+      writeLamination(0);
+      colourAndK();
+    } else {
+      writeLamination(1);
+      if (writeKr()) put("\x1bI 30\r");
+    }
   }
 }
 
@@ -504,29 +626,61 @@ void CardJob::sideRowsYmckk(bool front) {
 bool CardJob::sideRowsYmckok(bool front) {
   const unsigned layout = r_.dualSideLayout;
   if (!twoSided()) {
-    writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateBack, true); put("\x1b!FF 1\r");
+    writeLamination(0);
+    writeYMC();
+    writeK10();
+    varnishOrQuick(kLx3LaminateBack, true);
+    put("\x1b!FF 1\r");
     put(kCmdEject);
     return true;
   }
   if (layout == kYmckokBackBlack) {
-    if (front) { writeLamination(0); writeYMC(); writeK10(); varnishOrQuick(kLx3LaminateFront, true); }
-    else { writeLamination(1); if (writeKr()) put("\x1bI 30\r"); else put("\x1b!FF 1\r"); }
-  } else if (layout == kYmckokBackBlackOverlay) {
-    if (front) { writeLamination(0); writeYMC(); }
-    else {
+    if (front) {
+      writeLamination(0);
+      writeYMC();
+      writeK10();
+      varnishOrQuick(kLx3LaminateFront, true);
+    } else {
       writeLamination(1);
-      if (writeKr()) put("\x1bI 10\r"); else put(kNoPanel);
+      if (writeKr())
+        put("\x1bI 30\r");
+      else
+        put("\x1b!FF 1\r");
+    }
+  } else if (layout == kYmckokBackBlackOverlay) {
+    if (front) {
+      writeLamination(0);
+      writeYMC();
+    } else {
+      writeLamination(1);
+      if (writeKr())
+        put("\x1bI 10\r");
+      else
+        put(kNoPanel);
       varnishOrQuick(kLx3LaminateBack, false);
     }
   } else if (layout == kYmckokBothSidesAlike) {
-    if (front) { writeYMC(); writeK2(); writeLamination(0); varnishOrQuick(kLx3LaminateFront, true); }
-    else { writeLamination(1); writeYMC(); writeK2(); varnishOrQuick(kLx3LaminateBack, false); }
+    if (front) {
+      writeYMC();
+      writeK2();
+      writeLamination(0);
+      varnishOrQuick(kLx3LaminateFront, true);
+    } else {
+      writeLamination(1);
+      writeYMC();
+      writeK2();
+      varnishOrQuick(kLx3LaminateBack, false);
+    }
   } else if (layout == kYmckokFrontWithoutOverlay) {
     if (front) {
-      writeLamination(0); writeYMC(); writeK2();
+      writeLamination(0);
+      writeYMC();
+      writeK2();
       if (frontOverlayApplies()) put("\x1bvF\r\x1bIV 31\r");
     } else {
-      writeLamination(1); writeKr(); put("\x1bI 30\r");
+      writeLamination(1);
+      writeKr();
+      put("\x1bI 30\r");
     }
   }
   return false;
@@ -536,17 +690,22 @@ bool CardJob::sideRowsYmckok(bool front) {
 // monochrome ribbon of a chosen kind.
 void CardJob::sideRowsMono(bool front) {
   const uint8_t t = r_.ribbonType;
-  const bool known = t == kRibbonKResin || t == kRibbonScratchOff || t == kRibbonHologram ||
-                     t == kRibbonClearVarnish || (t == kRibbonMonochrome && r_.monoRibbonKind <= kMonoHologram);
+  const bool known = t == kRibbonKResin || t == kRibbonScratchOff || t == kRibbonHologram || t == kRibbonClearVarnish ||
+                     (t == kRibbonMonochrome && r_.monoRibbonKind <= kMonoHologram);
   if (known) {
     writeLamination(twoSided() && !front ? 1 : 0);
     if (writeKr()) {
-      if (t == kRibbonClearVarnish) put("\x1bMI\r\x1bIV\r");
-      else if (t == kRibbonHologram) put(status::kCmdPrintHologram);
+      if (t == kRibbonClearVarnish)
+        put("\x1bMI\r\x1bIV\r");
+      else if (t == kRibbonHologram)
+        put(status::kCmdPrintHologram);
       else if (t == kRibbonMonochrome) {
-        if (r_.monoRibbonKind == kMonoHologram) put(status::kCmdPrintHologram);
-        else if (r_.monoRibbonKind == kMonoClearVarnish) put("\x1bMI\r\x1bIV\r");
-        else put("\x1bI 30\r");
+        if (r_.monoRibbonKind == kMonoHologram)
+          put(status::kCmdPrintHologram);
+        else if (r_.monoRibbonKind == kMonoClearVarnish)
+          put("\x1bMI\r\x1bIV\r");
+        else
+          put("\x1bI 30\r");
       } else {
         put("\x1bI 30\r");
       }
@@ -603,14 +762,17 @@ struct CardJob::Reprint {
   int lam3;
   std::string L0, L1, FV, BV, K10c, K30c, S, F1, B1;
   const std::string IS = kIS012, MF{kCmdFlip};
-  std::string s;       // the sequence
-  bool eject = true;   // false: the printer ejects the card by itself
+  std::string s;      // the sequence
+  bool eject = true;  // false: the printer ejects the card by itself
 
   // The one-sided tail shared by the ribbons with an overlay.
   void laminatedFront() {
-    if (!lx3) s += FV;
-    else if (lam3 == kLx3LaminateBack) s += FV + MF;
-    else s += "\x1bIV 31\r" + MF;
+    if (!lx3)
+      s += FV;
+    else if (lam3 == kLx3LaminateBack)
+      s += FV + MF;
+    else
+      s += "\x1bIV 31\r" + MF;
   }
   // Both sides print colour, black and the overlay.
   void bothSidesAlike() { s += L0 + IS + K10c + F1 + MF + L1 + IS + K10c + B1; }
@@ -635,8 +797,12 @@ CardJob::Reprint CardJob::reprintParts(bool one) const {
   p.FV = overlay(p.frontOverlay, r_.frontOverlay);
   p.BV = overlay(backOverlayApplies(), r_.backOverlay);
   const bool bpm = r_.blackPanelMode != kBlackPanelNever;
-  p.K10c = bpm ? "\x1bI 10\r" : "\x1b" "F\r\x1bI 30\r";
-  p.K30c = bpm ? "\x1bI 30\r" : "\x1b" "F\r\x1bI 30\r";
+  p.K10c = bpm ? "\x1bI 10\r"
+               : "\x1b"
+                 "F\r\x1bI 30\r";
+  p.K30c = bpm ? "\x1bI 30\r"
+               : "\x1b"
+                 "F\r\x1bI 30\r";
   p.S = (!bpm || cap_.frontBlackEmpty == 1) ? "\x1b!FF 1\r" : (p.t == kRibbonYMCK ? "\x1bI 30\r" : "\x1bI 10\r");
   p.F1 = (p.lx3 && p.lam3 != kLx3LaminateBack) ? "\x1bIV 31\r" : p.FV;
   p.B1 = (p.lx3 && p.lam3 != kLx3LaminateFront) ? "\x1bIV 31\r" : p.BV;
@@ -650,9 +816,12 @@ void CardJob::reprintYmcko(Reprint &p) const {
     p.laminatedFront();
   } else if (p.layout == kLayoutBackBlack) {
     p.s += p.IS + p.MF + p.L1 + "\x1bI 30\r";
-    if (!p.lx3) p.s += p.MF + p.L0 + p.FV;
-    else if (p.lam3 == kLx3LaminateBack) p.s += p.MF + p.FV + p.MF;
-    else p.s += "\x1bIV 31\r";
+    if (!p.lx3)
+      p.s += p.MF + p.L0 + p.FV;
+    else if (p.lam3 == kLx3LaminateBack)
+      p.s += p.MF + p.FV + p.MF;
+    else
+      p.s += "\x1bIV 31\r";
   } else if (p.layout == kLayoutBothSidesAlike) {
     p.bothSidesAlike();
   } else if (p.layout == kLayoutBackBlackOverlay) {
@@ -667,9 +836,12 @@ void CardJob::reprintYmckok(Reprint &p) const {
     p.s += "\x1b!FF 1\r";
   } else if (p.layout == kYmckokBackBlack) {
     p.s += p.L0 + p.IS + p.K10c;
-    if (!p.lx3) p.s += p.FV + p.MF + p.L1 + "\x1bI 30\r";
-    else if (p.lam3 == kLx3LaminateBack) p.s += p.FV + p.MF + "\x1bI 30\r";
-    else p.s += "\x1bIV 31\r" + p.MF + "\x1bI 30\r";
+    if (!p.lx3)
+      p.s += p.FV + p.MF + p.L1 + "\x1bI 30\r";
+    else if (p.lam3 == kLx3LaminateBack)
+      p.s += p.FV + p.MF + "\x1bI 30\r";
+    else
+      p.s += "\x1bIV 31\r" + p.MF + "\x1bI 30\r";
   } else if (p.layout == kYmckokBackBlackOverlay) {
     p.blackOverlayBack();
   } else if (p.layout == kYmckokBothSidesAlike) {
@@ -683,11 +855,16 @@ void CardJob::reprintYmckok(Reprint &p) const {
 void CardJob::reprintOverlayMono(Reprint &p) const {
   const std::string P = p.t == kRibbonKdO ? "\x1bIS 3\r" : "\x1bI 20\r";
   p.s += p.L0 + P;
-  if (p.one) p.laminatedFront();
-  else if (!p.lx3) p.s += p.FV + p.MF + p.L1 + P + p.BV;
-  else if (p.lam3 == kLx3LaminateFront) p.s += "\x1bIV 31\r" + p.MF + P + p.BV;
-  else if (p.lam3 == kLx3LaminateBack) p.s += p.FV + p.MF + P + "\x1bIV 31\r";
-  else p.s += "\x1bIV 31\r" + p.MF + P + "\x1bIV 31\r";
+  if (p.one)
+    p.laminatedFront();
+  else if (!p.lx3)
+    p.s += p.FV + p.MF + p.L1 + P + p.BV;
+  else if (p.lam3 == kLx3LaminateFront)
+    p.s += "\x1bIV 31\r" + p.MF + P + p.BV;
+  else if (p.lam3 == kLx3LaminateBack)
+    p.s += p.FV + p.MF + P + "\x1bIV 31\r";
+  else
+    p.s += "\x1bIV 31\r" + p.MF + P + "\x1bIV 31\r";
 }
 
 // YMC, YMCK, YMCKK, YMCUvK and Kd: no overlay.
@@ -696,22 +873,36 @@ void CardJob::reprintWithoutOverlay(Reprint &p) const {
   switch (p.t) {
     case kRibbonYMC:
       p.s += p.L0 + p.IS;
-      if (p.one) { if (p.lx3) p.s += p.MF; }
-      else p.s += p.MF + p.L1 + p.IS;
+      if (p.one) {
+        if (p.lx3) p.s += p.MF;
+      } else
+        p.s += p.MF + p.L1 + p.IS;
       break;
     case kRibbonYMCK:
-      if (p.one) { p.s += p.L0 + p.IS + p.S; if (p.lx3) p.s += p.MF; }
-      else if (backBlack) p.s += p.L0 + p.IS + p.MF + p.L1 + "\x1bI 30\r";
-      else if (alike) p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + p.IS + p.K30c;
+      if (p.one) {
+        p.s += p.L0 + p.IS + p.S;
+        if (p.lx3) p.s += p.MF;
+      } else if (backBlack)
+        p.s += p.L0 + p.IS + p.MF + p.L1 + "\x1bI 30\r";
+      else if (alike)
+        p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + p.IS + p.K30c;
       break;
-    case kRibbonYMCKK: case kRibbonYMCUvK:
-      if (p.one) { p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r"; if (p.lx3) p.s += p.MF; }
-      else if (backBlack) p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + "\x1bI 30\r";
-      else if (alike) p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r" + p.MF + p.L1 + p.IS + p.K30c + "\x1b!FF 1\r";
+    case kRibbonYMCKK:
+    case kRibbonYMCUvK:
+      if (p.one) {
+        p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r";
+        if (p.lx3) p.s += p.MF;
+      } else if (backBlack)
+        p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + "\x1bI 30\r";
+      else if (alike)
+        p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r" + p.MF + p.L1 + p.IS + p.K30c + "\x1b!FF 1\r";
       break;
     case kRibbonKd:
-      if (p.one) { p.s += p.L0 + "\x1bIS 3\r"; if (p.lx3) p.s += p.MF; }
-      else p.s += p.L0 + "\x1bIS 3\r" + p.MF + p.L1 + "\x1bIS 3\r";
+      if (p.one) {
+        p.s += p.L0 + "\x1bIS 3\r";
+        if (p.lx3) p.s += p.MF;
+      } else
+        p.s += p.L0 + "\x1bIS 3\r" + p.MF + p.L1 + "\x1bIS 3\r";
       break;
     default: break;
   }
@@ -722,12 +913,15 @@ void CardJob::reprintSinglePanel(Reprint &p) const {
   const uint8_t t = p.t, kind = r_.monoRibbonKind;
   const bool varnishOrHologram = t == kRibbonHologram || t == kRibbonClearVarnish ||
                                  (t == kRibbonMonochrome && (kind == kMonoClearVarnish || kind == kMonoHologram));
-  const bool resin = t == kRibbonKResin || t == kRibbonScratchOff || (t == kRibbonMonochrome && kind <= kMonoScratchOff);
+  const bool resin =
+      t == kRibbonKResin || t == kRibbonScratchOff || (t == kRibbonMonochrome && kind <= kMonoScratchOff);
   if (varnishOrHologram) {
     if (p.one) {
       p.s += p.L0;
-      if (t == kRibbonClearVarnish || (t == kRibbonMonochrome && kind == kMonoClearVarnish)) p.s += "\x1bMI\r\x1bIV\r";
-      else p.s += "\x1bIH 31\r";
+      if (t == kRibbonClearVarnish || (t == kRibbonMonochrome && kind == kMonoClearVarnish))
+        p.s += "\x1bMI\r\x1bIV\r";
+      else
+        p.s += "\x1bIH 31\r";
       if (p.lx3) p.s += p.MF;
     } else {
       p.s += p.L0 + "\x1bIH 31\r" + p.MF + p.L1 + "\x1bIH 31\r";
@@ -748,12 +942,16 @@ void CardJob::reprintSinglePanel(Reprint &p) const {
 bool CardJob::reprintSequence(bool one, std::string &s) const {
   Reprint p = reprintParts(one);
   switch (p.t) {
-    case kRibbonYMCKO: case kRibbonYMCKUv: reprintYmcko(p); break;
+    case kRibbonYMCKO:
+    case kRibbonYMCKUv: reprintYmcko(p); break;
     case kRibbonYMCKOK: reprintYmckok(p); break;
-    case kRibbonKdO: case kRibbonKrO: reprintOverlayMono(p); break;
-    case kRibbonYMC: case kRibbonYMCK: case kRibbonYMCKK: case kRibbonYMCUvK: case kRibbonKd:
-      reprintWithoutOverlay(p);
-      break;
+    case kRibbonKdO:
+    case kRibbonKrO: reprintOverlayMono(p); break;
+    case kRibbonYMC:
+    case kRibbonYMCK:
+    case kRibbonYMCKK:
+    case kRibbonYMCUvK:
+    case kRibbonKd: reprintWithoutOverlay(p); break;
     default: reprintSinglePanel(p); break;
   }
   s += p.s;

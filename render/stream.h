@@ -91,8 +91,14 @@ class CardJob {
  public:
   CardJob(CardDevmode &devmode, JobState &job, CardCapture &capture, uint8_t *buffer, size_t capacity,
           PanelSource &panels, StreamSink &sink)
-      : dm_(devmode), r_(devmode.record), job_(job), cap_(capture), buf_(buffer), capacity_(capacity),
-        panels_(panels), sink_(sink) {}
+      : dm_(devmode),
+        r_(devmode.record),
+        job_(job),
+        cap_(capture),
+        buf_(buffer),
+        capacity_(capacity),
+        panels_(panels),
+        sink_(sink) {}
 
   // The page hooks.  `resolve` is asked for the printer's ribbon and model at
   // the first page of a job whose ribbon is not chosen in the settings.

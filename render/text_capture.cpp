@@ -118,9 +118,12 @@ TextUse captureText(const uint16_t *t, size_t n, const RECTL &bounds, JobSetting
   if (n > 3 && low(t[0]) == '~') {
     bool taken = false;
     size_t body = n - 3;
-    if (startsWith(t, n, "~C2")) taken = appendSlot(cap.afterBlackCommand, t + 3, body < 253 ? body : 253);
-    else if (startsWith(t, n, "~C4")) taken = appendSlot(cap.afterVarnishCommand, t + 3, body < 253 ? body : 253);
-    else if (startsWith(t, n, "~C7")) taken = appendSlot(cap.preJobCommand, t + 3, body < 509 ? body : 509);
+    if (startsWith(t, n, "~C2"))
+      taken = appendSlot(cap.afterBlackCommand, t + 3, body < 253 ? body : 253);
+    else if (startsWith(t, n, "~C4"))
+      taken = appendSlot(cap.afterVarnishCommand, t + 3, body < 253 ? body : 253);
+    else if (startsWith(t, n, "~C7"))
+      taken = appendSlot(cap.preJobCommand, t + 3, body < 509 ? body : 509);
     if (taken) return TextUse::Macro;
   }
 

@@ -19,12 +19,16 @@ bool applyPrinterAnswer(JobSettingsRecord &r, long ribbonCode, const char *model
   r.modelClass = rendererModelClass(modelText);
   if (!modelPrintsBothSides(modelText)) r.duplex = kSettingOff;
   if (r.duplex == kSettingOff) {
-    if (r.rotate180 == kRotateBack) r.rotate180 = kRotateNone;
-    else if (r.rotate180 == kRotateBoth) r.rotate180 = kRotateFront;
+    if (r.rotate180 == kRotateBack)
+      r.rotate180 = kRotateNone;
+    else if (r.rotate180 == kRotateBoth)
+      r.rotate180 = kRotateFront;
   }
   if (r.hasEncoder != kSettingOn) {
-    if (!isLaminatorClass(r.modelClass)) r.jobMode = kJobPrint;
-    else if (r.jobMode == kJobEncodeOnly) r.jobMode = kJobPrint;
+    if (!isLaminatorClass(r.modelClass))
+      r.jobMode = kJobPrint;
+    else if (r.jobMode == kJobEncodeOnly)
+      r.jobMode = kJobPrint;
   }
   // Judged on the corrected job mode: an encode-only job without an encoder
   // has become a print job, and printing on an unknown ribbon is refused.

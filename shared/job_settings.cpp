@@ -31,8 +31,8 @@ void fillDefaultStandardPart(BYTE (&out)[kStandardPartSize]) {
   dm.dmDriverVersion = 1;
   dm.dmSize = WORD(kStandardPartSize);
   dm.dmDriverExtra = WORD(kRecordSize);
-  dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES | DM_DEFAULTSOURCE | DM_PRINTQUALITY | DM_COLOR |
-                DM_DUPLEX | DM_TTOPTION | DM_ICMMETHOD | DM_ICMINTENT | DM_MEDIATYPE | DM_DITHERTYPE;
+  dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES | DM_DEFAULTSOURCE | DM_PRINTQUALITY | DM_COLOR | DM_DUPLEX |
+                DM_TTOPTION | DM_ICMMETHOD | DM_ICMINTENT | DM_MEDIATYPE | DM_DITHERTYPE;
   dm.dmOrientation = DMORIENT_LANDSCAPE;
   dm.dmPaperSize = 258;
   dm.dmPaperLength = 541;
@@ -89,8 +89,10 @@ size_t copyDevmodeForRenderer(const void *devmode, size_t available, CardDevmode
   std::memcpy(out.standard, dm, available < kStandardPartSize ? available : kStandardPartSize);
   size_t offset = rendererRecordOffset(devmode, available);
   size_t n = extra < kRecordSize ? extra : kRecordSize;
-  if (offset >= available) n = 0;
-  else if (n > available - offset) n = available - offset;
+  if (offset >= available)
+    n = 0;
+  else if (n > available - offset)
+    n = available - offset;
   std::memcpy(&out.record, dm + offset, n);
   const uint16_t newSize = uint16_t(kStandardPartSize), newExtra = uint16_t(n);
   std::memcpy(out.standard + offsetof(DEVMODEW, dmSize), &newSize, 2);

@@ -67,16 +67,21 @@ enum DualSideLayout : uint16_t {
 };
 // YMCKOK has an order of its own:
 enum YmckokLayout : uint16_t {
-  kYmckokBackBlack = 0,               // "Front YMCKO, Back K"
-  kYmckokBackBlackOverlay = 1,        // "Front YMC, Back KO"
-  kYmckokBothSidesAlike = 2,          // "Front YMCKO, Back YMCKO"
-  kYmckokFrontWithoutOverlay = 3,     // "Front YMCK, Back K"
+  kYmckokBackBlack = 0,            // "Front YMCKO, Back K"
+  kYmckokBackBlackOverlay = 1,     // "Front YMC, Back KO"
+  kYmckokBothSidesAlike = 2,       // "Front YMCKO, Back YMCKO"
+  kYmckokFrontWithoutOverlay = 3,  // "Front YMCK, Back K"
 };
 
 // monoConversion: how a side that prints resin black only is made from the
 // page.  Barcode is a threshold whose black is thinned afterwards; the
 // thinning looks at the two low bits of the field only.
-enum MonoConversion : int16_t { kConvertDiffusion = 0, kConvertHalftone = 1, kConvertBarcode = 2, kConvertThreshold = 3 };
+enum MonoConversion : int16_t {
+  kConvertDiffusion = 0,
+  kConvertHalftone = 1,
+  kConvertBarcode = 2,
+  kConvertThreshold = 3
+};
 
 // blackPanelMode: what goes to the resin-black (K) panel.
 enum BlackPanelMode : uint8_t {
@@ -191,8 +196,8 @@ struct TrackFormat {
 struct JobSettingsRecord {
   uint16_t signature;  // kRecordSignature
   uint8_t reserved2[4];
-  int16_t rotate180;  // Rotate180
-  uint16_t duplex;    // SettingSwitch: print both sides
+  int16_t rotate180;       // Rotate180
+  uint16_t duplex;         // SettingSwitch: print both sides
   uint8_t ribbonType;      // RibbonType
   uint8_t monoRibbonKind;  // MonoRibbonKind, for kRibbonMonochrome
   uint8_t reserved12[2];
@@ -206,7 +211,7 @@ struct JobSettingsRecord {
   uint16_t ribbonId;         // ManualRibbon
   int16_t laminateSideLX3;   // Lx3LaminateSide
   uint16_t laminateSideLX2;  // Lx2LaminateSide
-  int16_t pageFlag;  // working: set during every page
+  int16_t pageFlag;          // working: set during every page
   uint8_t reserved34;
   uint8_t modelClass;  // ModelClass
   uint8_t reserved36[2];

@@ -21,10 +21,10 @@ constexpr GUID kNotificationType = {0x0B20806A, 0x328A, 0x4E1C, {0x93, 0x1C, 0x0
 
 #pragma pack(push, 1)
 struct NotificationPayload {
-  uint32_t acknowledgement;  // 15 in the tray program's reply, 0 in requests
-  int32_t textFromResource;  // 1: the text is string `textResource` of the resource library
-  int32_t textResource;      // -1 when the text is literal
-  int32_t captionResource;   // the sender's caption string; -1 when the text is literal
+  uint32_t acknowledgement;          // 15 in the tray program's reply, 0 in requests
+  int32_t textFromResource;          // 1: the text is string `textResource` of the resource library
+  int32_t textResource;              // -1 when the text is literal
+  int32_t captionResource;           // the sender's caption string; -1 when the text is literal
   WCHAR caption[kPayloadTextChars];  // the printer name
   WCHAR text[kPayloadTextChars];     // the message, or "CloseMsgThread"
   WCHAR title[kPayloadTextChars];    // the sender's own title; not shown

@@ -40,16 +40,12 @@ CheckAction PauseCheck::Next() {
       a.step = CheckStep::WriteRequest;
       a.request = status::ErrorReportRequest(usb_);
       return a;
-    case Phase::Read:
-      a.step = CheckStep::ReadReply;
-      return a;
+    case Phase::Read: a.step = CheckStep::ReadReply; return a;
     case Phase::Wait:
       a.step = CheckStep::ErrorWait;
       a.message = message_;
       return a;
-    case Phase::Done:
-      a.step = CheckStep::Succeeded;
-      return a;
+    case Phase::Done: a.step = CheckStep::Succeeded; return a;
     case Phase::Fail:
       a.step = CheckStep::Failed;
       a.message = status::msg::kErrorRequestFailed;
@@ -74,7 +70,7 @@ void PauseCheck::RequestWritten(bool ok) {
   phase_ = Phase::Top;
 }
 
-void PauseCheck::Reply(const uint8_t* reply, size_t length) {
+void PauseCheck::Reply(const uint8_t *reply, size_t length) {
   if (phase_ != Phase::Read) return;
   if (length == 0 || reply == nullptr) {
     // Silence: ask again, up to six times; then the error wait decides.

@@ -27,13 +27,13 @@ inline constexpr size_t kCheckReplyBytes = 1024;
 constexpr uint32_t ErrorWaitPollMs(bool usbPort) { return usbPort ? 3000 : 100; }
 
 enum class CheckStep : uint8_t {
-  Sleep,             // pause `ms`, then call Next() again
-  ReadLineStatus,    // read the line status byte; report with LineStatus()
-  WriteRequest,      // write `request`; report with RequestWritten()
-  ReadReply,         // read up to kCheckReplyBytes bytes; report with Reply()
-  ErrorWait,         // run the error wait with Message(); its result is the check's
+  Sleep,           // pause `ms`, then call Next() again
+  ReadLineStatus,  // read the line status byte; report with LineStatus()
+  WriteRequest,    // write `request`; report with RequestWritten()
+  ReadReply,       // read up to kCheckReplyBytes bytes; report with Reply()
+  ErrorWait,       // run the error wait with Message(); its result is the check's
   Succeeded,
-  Failed,            // show `message` (caption status::msg::kUsbCaption), then fail
+  Failed,  // show `message` (caption status::msg::kUsbCaption), then fail
 };
 
 struct CheckAction {
@@ -53,7 +53,7 @@ class PauseCheck {
 
   void LineStatus(bool read, uint8_t value);
   void RequestWritten(bool ok);
-  void Reply(const uint8_t* reply, size_t length);
+  void Reply(const uint8_t *reply, size_t length);
 
   // The message number the error wait shows.
   uint32_t Message() const { return message_; }

@@ -17,16 +17,15 @@ struct ClassRule {
 };
 
 // First match wins, in this order.
-const ClassRule kRendererClasses[] = {
-    {"QA1", kModelClassQA1}, {"QA2", kModelClassQA2}, {"CX1", kModelClassCX1}, {"QA3", kModelClassQA3},
-    {"CA1", kModelClassQA3}, {"QA5", kModelClassQA5}, {"QA6", kModelClassQA5}, {"LX2", kModelClassLX2},
-    {"LX3", kModelClassLX3}, {"CA3", kModelClassQA5}};
+const ClassRule kRendererClasses[] = {{"QA1", kModelClassQA1}, {"QA2", kModelClassQA2}, {"CX1", kModelClassCX1},
+                                      {"QA3", kModelClassQA3}, {"CA1", kModelClassQA3}, {"QA5", kModelClassQA5},
+                                      {"QA6", kModelClassQA5}, {"LX2", kModelClassLX2}, {"LX3", kModelClassLX3},
+                                      {"CA3", kModelClassQA5}};
 // The configuration module puts "CA1" (and "CA2") in the CX1 class and knows
 // no laminator classes.
-const ClassRule kConfigClasses[] = {
-    {"QA1", kModelClassQA1}, {"QA2", kModelClassQA2}, {"CX1", kModelClassCX1}, {"CA1", kModelClassCX1},
-    {"QA3", kModelClassQA3}, {"QA5", kModelClassQA5}, {"QA6", kModelClassQA5}, {"CA2", kModelClassCX1},
-    {"CA3", kModelClassQA5}};
+const ClassRule kConfigClasses[] = {{"QA1", kModelClassQA1}, {"QA2", kModelClassQA2}, {"CX1", kModelClassCX1},
+                                    {"CA1", kModelClassCX1}, {"QA3", kModelClassQA3}, {"QA5", kModelClassQA5},
+                                    {"QA6", kModelClassQA5}, {"CA2", kModelClassCX1}, {"CA3", kModelClassQA5}};
 
 template <size_t N>
 uint8_t firstMatch(const ClassRule (&rules)[N], const char *text) {
@@ -46,9 +45,7 @@ bool containsAny(const char *text, std::initializer_list<const char *> codes) {
 uint8_t rendererModelClass(const char *modelText) { return firstMatch(kRendererClasses, modelText); }
 uint8_t configModelClass(const char *modelText) { return firstMatch(kConfigClasses, modelText); }
 
-bool modelPrintsBothSides(const char *modelText) {
-  return containsAny(modelText, {"QA5", "QA6", "LX2", "LX3", "CA3"});
-}
+bool modelPrintsBothSides(const char *modelText) { return containsAny(modelText, {"QA5", "QA6", "LX2", "LX3", "CA3"}); }
 
 bool isLaminatorClass(unsigned modelClass) { return modelClass == kModelClassLX2 || modelClass == kModelClassLX3; }
 

@@ -22,19 +22,33 @@ uint8_t ribbonTypeFromId(unsigned ribbonId) {
 uint8_t ribbonTypeFromPrinterCode(long code) {
   switch (code) {
     case 1: return kRibbonMonochrome;
-    case 2: case 14: case 30: return kRibbonYMCKO;
-    case 3: case 15: return kRibbonYMCK;
+    case 2:
+    case 14:
+    case 30: return kRibbonYMCKO;
+    case 3:
+    case 15: return kRibbonYMCK;
     case 4: return kRibbonYMCKK;
     case 5: return kRibbonYMCKOK;
     case 6: return kRibbonYMC;
-    case 7: case 8: case 9: case 10: case 11: case 12: case 13: return kRibbonKResin;
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13: return kRibbonKResin;
     case 16: return kRibbonKdO;
     case 17: return kRibbonKrO;
     case 18: return kRibbonScratchOff;
-    case 19: case 20: return kRibbonHologram;
+    case 19:
+    case 20: return kRibbonHologram;
     case 21: return kRibbonClearVarnish;
-    case 22: case 25: return kRibbonYMCKUv;
-    case 23: case 24: case 26: case 27: return kRibbonYMCUvK;
+    case 22:
+    case 25: return kRibbonYMCKUv;
+    case 23:
+    case 24:
+    case 26:
+    case 27: return kRibbonYMCUvK;
     case 28: return kRibbonKd;
     default: return kRibbonUnknown;
   }
@@ -43,14 +57,14 @@ uint8_t ribbonTypeFromPrinterCode(long code) {
 namespace {
 
 const LPCWSTR kNames[] = {
-    TEXT("YMCKO"), TEXT("Kresin"), TEXT("KdO"), TEXT("KrO"), TEXT("Hologram"), TEXT("YMC"),
-    TEXT("YMCK"), TEXT("YMCKK"), TEXT("YMCKOK"), TEXT("Clear Varnish"), TEXT("Scratch Off"),
-    TEXT("YMCKUv"), TEXT("YMCUvK"), TEXT("Kd"), TEXT("Unknown Monochrome"),
+    TEXT("YMCKO"),       TEXT("Kresin"), TEXT("KdO"),    TEXT("KrO"),    TEXT("Hologram"),
+    TEXT("YMC"),         TEXT("YMCK"),   TEXT("YMCKK"),  TEXT("YMCKOK"), TEXT("Clear Varnish"),
+    TEXT("Scratch Off"), TEXT("YMCKUv"), TEXT("YMCUvK"), TEXT("Kd"),     TEXT("Unknown Monochrome"),
 };
 
 const LPCWSTR kManual[] = {
     TEXT("YMCKOK"), TEXT("YMCKK"), TEXT("YMCKO"), TEXT("YMCUvK"), TEXT("K Resin / Scratch Off"),
-    TEXT("YMCK"), TEXT("YMC"), TEXT("KdO"), TEXT("KrO"), TEXT("Hologram/Varnish"),
+    TEXT("YMCK"),   TEXT("YMC"),   TEXT("KdO"),   TEXT("KrO"),    TEXT("Hologram/Varnish"),
 };
 static_assert(std::size(kManual) == kManualRibbonCount);
 

@@ -128,8 +128,7 @@ bool fieldInRange(const JobSettingsRecord &r, const RecordFieldRange &f) {
 }
 
 // The three overlay records whose selected area the rules cover.
-OverlayRecord JobSettingsRecord::*const kAreas[] = {&JobSettingsRecord::frontOverlay,
-                                                    &JobSettingsRecord::backOverlay,
+OverlayRecord JobSettingsRecord::*const kAreas[] = {&JobSettingsRecord::frontOverlay, &JobSettingsRecord::backOverlay,
                                                     &JobSettingsRecord::hologramArea};
 
 // Overlay records are packed: their fields are copied, never referenced.
@@ -203,8 +202,10 @@ size_t repairRecord(JobSettingsRecord &r, const JobSettingsRecord *fallback) {
   }
   for (auto area : kAreas) {
     if (overlayAreaInRange(r.*area)) continue;
-    if (fallback && overlayAreaInRange((*fallback).*area)) setArea(r.*area, areaOf((*fallback).*area));
-    else setArea(r.*area, Area{0, 0, kCardRight, kCardBottom});
+    if (fallback && overlayAreaInRange((*fallback).*area))
+      setArea(r.*area, areaOf((*fallback).*area));
+    else
+      setArea(r.*area, Area{0, 0, kCardRight, kCardBottom});
     ++replaced;
   }
   // Judged with the ribbon and sides the record now holds.

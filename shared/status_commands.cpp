@@ -7,48 +7,42 @@ namespace card::status {
 
 namespace {
 
-std::string_view View(const uint8_t* p, size_t n) {
-  return p ? std::string_view(reinterpret_cast<const char*>(p), n) : std::string_view();
+std::string_view View(const uint8_t *p, size_t n) {
+  return p ? std::string_view(reinterpret_cast<const char *>(p), n) : std::string_view();
 }
 
 bool Contains(std::string_view s, std::string_view what) { return s.find(what) != std::string_view::npos; }
 
 }  // namespace
 
-bool IsResetCommand(const uint8_t* cmd, size_t length) {
+bool IsResetCommand(const uint8_t *cmd, size_t length) {
   std::string_view s = View(cmd, length);
   return s == kCmdReset || s == kCmdResetLong;
 }
 
-QueryKind ClassifyQuery(const uint8_t* name, size_t length) {
+QueryKind ClassifyQuery(const uint8_t *name, size_t length) {
   struct Entry {
     std::string_view name;
     QueryKind kind;
   };
   static constexpr Entry kQueries[] = {
-      {kQueryFileVersion, QueryKind::FileVersion},
-      {kQueryDocComplete, QueryKind::DocComplete},
-      {kQueryPortStatus, QueryKind::PortStatus},
-      {kQueryHidReady, QueryKind::HidReady},
-      {kQueryHidDone, QueryKind::HidReady},
-      {kQueryIsReady, QueryKind::IsReady},
-      {kQueryCheckStatus, QueryKind::CheckStatus},
-      {kCmdReset, QueryKind::Reset},
-      {kCmdResetLong, QueryKind::Reset},
-      {kQuerySoftReset, QueryKind::SoftReset},
-      {kQueryHardReset, QueryKind::HardReset},
-      {kQueryClean, QueryKind::Clean},
+      {kQueryFileVersion, QueryKind::FileVersion}, {kQueryDocComplete, QueryKind::DocComplete},
+      {kQueryPortStatus, QueryKind::PortStatus},   {kQueryHidReady, QueryKind::HidReady},
+      {kQueryHidDone, QueryKind::HidReady},        {kQueryIsReady, QueryKind::IsReady},
+      {kQueryCheckStatus, QueryKind::CheckStatus}, {kCmdReset, QueryKind::Reset},
+      {kCmdResetLong, QueryKind::Reset},           {kQuerySoftReset, QueryKind::SoftReset},
+      {kQueryHardReset, QueryKind::HardReset},     {kQueryClean, QueryKind::Clean},
       {kQueryJobStatus, QueryKind::JobStatus},
   };
   std::string_view s = View(name, length);
-  for (const Entry& e : kQueries)
+  for (const Entry &e : kQueries)
     if (s == e.name) return e.kind;
   return QueryKind::Other;
 }
 
-bool ContainsCleanQuery(const uint8_t* name, size_t length) { return Contains(View(name, length), kQueryClean); }
+bool ContainsCleanQuery(const uint8_t *name, size_t length) { return Contains(View(name, length), kQueryClean); }
 
-CommandClass ClassifyCommand(const uint8_t* cmd, size_t length) {
+CommandClass ClassifyCommand(const uint8_t *cmd, size_t length) {
   std::string_view s = View(cmd, length);
   CommandClass c{CommandCategory::Other, Contains(s, "G 0 0 10")};
   if (s.starts_with("\033GS ") || s.starts_with("\033Z")) {
@@ -88,13 +82,11 @@ uint32_t PauseAfter(CommandCategory category) {
   return 50;
 }
 
-uint32_t ReplyWaitSeconds(const uint8_t* cmd, size_t length) {
+uint32_t ReplyWaitSeconds(const uint8_t *cmd, size_t length) {
   std::string_view s = View(cmd, length);
   // A test card is printed whole before the printer answers.
-  if (s.starts_with("\033A\r") || s == "\033A 1\r" || s == "\033A 2\r" || s == "\033A 3\r")
-    return kReplyWaitTestCard;
-  if (s == kCmdReset || s == kCmdResetLong || s == "\033MI\r" || s == "\033&E*\r")
-    return kReplyWaitLong;
+  if (s.starts_with("\033A\r") || s == "\033A 1\r" || s == "\033A 2\r" || s == "\033A 3\r") return kReplyWaitTestCard;
+  if (s == kCmdReset || s == kCmdResetLong || s == "\033MI\r" || s == "\033&E*\r") return kReplyWaitLong;
   // Magnetic reads ("\e&L1".."\e&L3") and card moves ("\eMS ...") take long.
   constexpr std::string_view kMove = "\033MS", kTrackRead = std::string_view("\033&L1", 3);
   if (s.size() >= 4 && (s.starts_with(kMove) || s.starts_with(kTrackRead))) return kReplyWaitLong;

@@ -41,7 +41,7 @@ constexpr std::string_view ErrorReportRequest(bool usbPort) {
 
 // A reset is exactly "\eR\r" or "\eRESET\r"; the same text followed by
 // anything is an ordinary command.
-bool IsResetCommand(const uint8_t* cmd, size_t length);
+bool IsResetCommand(const uint8_t *cmd, size_t length);
 
 // ---------------------------------------------------------------------------
 // Query names (printer-data value names) and the answers given locally.
@@ -69,32 +69,32 @@ inline constexpr std::string_view kAnswerCleanStarted = "Please wait for Clean s
 inline constexpr std::string_view kAnswerCleanFailed = "Clean Failed";
 
 enum class QueryKind : uint8_t {
-  Other,          // an ordinary command for the printer
+  Other,  // an ordinary command for the printer
   FileVersion,
   DocComplete,
   PortStatus,
-  HidReady,       // "\eISHIDREADY\r" and "\eHIDDONE\r"
+  HidReady,  // "\eISHIDREADY\r" and "\eHIDDONE\r"
   IsReady,
   CheckStatus,
-  Reset,          // exactly "\eR\r" or "\eRESET\r"
+  Reset,  // exactly "\eR\r" or "\eRESET\r"
   SoftReset,
   HardReset,
-  Clean,          // exactly "\eCLEAN\r"
-  JobStatus,      // "UISingleJobStatusString"
+  Clean,      // exactly "\eCLEAN\r"
+  JobStatus,  // "UISingleJobStatusString"
 };
 
 // Which query a value name (as bytes, without terminator) is; names are
 // compared whole and with case.
-QueryKind ClassifyQuery(const uint8_t* name, size_t length);
+QueryKind ClassifyQuery(const uint8_t *name, size_t length);
 
 // The network monitor takes "\eCLEAN\r" anywhere in the name.
-bool ContainsCleanQuery(const uint8_t* name, size_t length);
+bool ContainsCleanQuery(const uint8_t *name, size_t length);
 
 // ---------------------------------------------------------------------------
 // Job command categories and the pause after each.
 
 enum class CommandCategory : uint8_t {
-  None = 0,         // no command classified yet
+  None = 0,  // no command classified yet
   Other = 1,
   Print = 2,        // ESC "I" ... CR: a panel is printed
   DataBlock = 4,    // "\eGS " header or "\eZ": image data follows
@@ -112,7 +112,7 @@ struct CommandClass {
 
 // Classifies one whole command (ESC up to and including its CR); the first
 // matching category wins.
-CommandClass ClassifyCommand(const uint8_t* cmd, size_t length);
+CommandClass ClassifyCommand(const uint8_t *cmd, size_t length);
 
 // Milliseconds to wait after a command of that category before asking the
 // printer for its state.
@@ -126,9 +126,9 @@ inline constexpr uint32_t kReplyWaitDefault = 4;
 inline constexpr uint32_t kReplyWaitLong = 15;
 inline constexpr uint32_t kReplyWaitTestCard = 75;  // "\eA": a whole test card is printed
 
-uint32_t ReplyWaitSeconds(const uint8_t* cmd, size_t length);
+uint32_t ReplyWaitSeconds(const uint8_t *cmd, size_t length);
 
 // Byte-view helpers for callers that hold text.
-inline const uint8_t* Bytes(std::string_view s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+inline const uint8_t *Bytes(std::string_view s) { return reinterpret_cast<const uint8_t *>(s.data()); }
 
 }  // namespace card::status

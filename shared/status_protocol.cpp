@@ -13,7 +13,7 @@ constexpr bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Reads decimal digits from p[0..n) into an unsigned value, stopping at the
 // first non-digit; saturates at `limit`.
-uint64_t ReadDigits(const uint8_t* p, size_t n, uint64_t limit, size_t* used) {
+uint64_t ReadDigits(const uint8_t *p, size_t n, uint64_t limit, size_t *used) {
   uint64_t v = 0;
   size_t i = 0;
   for (; i < n && IsDigit(p[i]); ++i) {
@@ -26,18 +26,18 @@ uint64_t ReadDigits(const uint8_t* p, size_t n, uint64_t limit, size_t* used) {
 
 }  // namespace
 
-ReplyKind ClassifyReply(const uint8_t* reply, size_t length) {
+ReplyKind ClassifyReply(const uint8_t *reply, size_t length) {
   if (length == 0 || !reply) return ReplyKind::Empty;
   if (reply[0] == kNak) return ReplyKind::Error;
   if (length == 1 && reply[0] == kAck) return ReplyKind::Ack;
   return ReplyKind::Value;
 }
 
-uint32_t ReadErrorCodeFull(const uint8_t* reply, size_t length) {
+uint32_t ReadErrorCodeFull(const uint8_t *reply, size_t length) {
   if (!reply || length == 0 || reply[0] != kNak) return 0;
   size_t end = length < 1 + kFullReadingLimit ? length : 1 + kFullReadingLimit;
   // The digits end at EOT at the latest; any other non-digit ends them too.
-  const uint8_t* digits = reply + 1;
+  const uint8_t *digits = reply + 1;
   size_t n = end - 1;
   // 31 digits do not fit in 32 bits: anything above the largest code a row
   // could carry reads as unreadable rather than wrapping onto a real code.
@@ -45,27 +45,27 @@ uint32_t ReadErrorCodeFull(const uint8_t* reply, size_t length) {
   return static_cast<uint32_t>(v);
 }
 
-uint32_t ReadErrorCodeTwoDigit(const uint8_t* reply, size_t length) {
+uint32_t ReadErrorCodeTwoDigit(const uint8_t *reply, size_t length) {
   if (!reply || length == 0 || reply[0] != kNak) return 0;
   if (length >= 3 && IsDigit(reply[1]) && IsDigit(reply[2]))
     return static_cast<uint32_t>((reply[1] & 0x0F) * 10 + (reply[2] & 0x0F));
   return ReadErrorCodeFull(reply, length);
 }
 
-ValueText ReadValueText(const uint8_t* reply, size_t length) {
+ValueText ReadValueText(const uint8_t *reply, size_t length) {
   if (!reply || length == 0) return {reply, 0, false};
-  const void* ack = std::memchr(reply, kAck, length);
+  const void *ack = std::memchr(reply, kAck, length);
   if (!ack) return {reply, length, false};
-  size_t n = static_cast<size_t>(static_cast<const uint8_t*>(ack) - reply);
+  size_t n = static_cast<size_t>(static_cast<const uint8_t *>(ack) - reply);
   return {reply, n, true};
 }
 
-int32_t ReadLeadingNumber(const uint8_t* text, size_t length) {
+int32_t ReadLeadingNumber(const uint8_t *text, size_t length) {
   if (!text) return 0;
   return static_cast<int32_t>(ReadDigits(text, length, INT32_MAX, nullptr));
 }
 
-ValueNumber ReadValueNumber(const uint8_t* reply, size_t length) {
+ValueNumber ReadValueNumber(const uint8_t *reply, size_t length) {
   ValueText t = ReadValueText(reply, length);
   size_t n = t.length;
   // The blank before the ACK only goes when the reply (text and ACK) is
@@ -88,75 +88,53 @@ ValueNumber ReadValueNumber(const uint8_t* reply, size_t length) {
 // One row per code; the rows of one message and word are kept apart because
 // lookups go by code, first match, as the printer's firmware lists them.
 const StatusRow kStatusTable[kStatusRowCount] = {
-    {1, 4, "OUT OF RIBBON"},
-    {2, 6, "TEMPERATURE"},
-    {3, 6, "MECHANICAL ERROR"},
-    {4, 31, "OUT OF CARD"},
-    {5, 32, "CARD_IN_ENCODER"},
-    {6, 33, "CARD_NOT_IN_ENCODER"},
-    {7, 8, "HEAD OPEN"},
-    {8, 8, "HEAD OPEN"},
-    {9, 53, "REMOVE RIBBON"},
-    {10, 34, "COMMAND ERROR"},
-    {11, 34, "COMMAND ERROR"},
-    {12, 34, "COMMAND ERROR"},
-    {13, 34, "COMMAND ERROR"},
-    {14, 34, "COMMAND ERROR"},
-    {16, 61, "INSERT CARD"},
-    {20, 34, "COMMAND ERROR"},
-    {21, 34, "COMMAND ERROR"},
-    {22, 34, "COMMAND ERROR"},
-    {30, 34, "COMMAND ERROR"},
-    {31, 34, "COMMAND ERROR"},
-    {32, 34, "COMMAND ERROR"},
-    {33, 34, "COMMAND ERROR"},
-    {34, 34, "COMMAND ERROR"},
-    {35, 2208, "CHECK RIBBON"},
-    {40, 47, "PARAMETERS ERROR"},
-    {41, 56, "ENCODING ERROR"},
-    {42, 104, "READING ERROR"},
-    {43, 6, "MECHANICAL ERROR"},
-    {44, 51, "MAGNETIC ERROR"},
-    {45, 15, "BLANK TRACK"},
-    {47, 2207, "ROTATION ERROR"},
-    {49, 12, "ENCODING ERROR"},
-    {50, 14, "MAGNETIC ERROR"},
-    {51, 9, "COVER OPEN"},
-    {53, 17, "NO ACCESS"},
-    {54, 54, "SEQUENCE_ERROR"},
-    {55, 63, "ERROR PROX"},
-    {56, 64, "ERROR CONTACT DATA"},
-    {57, 65, "ERROR PROX DATA"},
-    {60, 16, "FLASH ERROR"},
+    {1, 4, "OUT OF RIBBON"},      {2, 6, "TEMPERATURE"},
+    {3, 6, "MECHANICAL ERROR"},   {4, 31, "OUT OF CARD"},
+    {5, 32, "CARD_IN_ENCODER"},   {6, 33, "CARD_NOT_IN_ENCODER"},
+    {7, 8, "HEAD OPEN"},          {8, 8, "HEAD OPEN"},
+    {9, 53, "REMOVE RIBBON"},     {10, 34, "COMMAND ERROR"},
+    {11, 34, "COMMAND ERROR"},    {12, 34, "COMMAND ERROR"},
+    {13, 34, "COMMAND ERROR"},    {14, 34, "COMMAND ERROR"},
+    {16, 61, "INSERT CARD"},      {20, 34, "COMMAND ERROR"},
+    {21, 34, "COMMAND ERROR"},    {22, 34, "COMMAND ERROR"},
+    {30, 34, "COMMAND ERROR"},    {31, 34, "COMMAND ERROR"},
+    {32, 34, "COMMAND ERROR"},    {33, 34, "COMMAND ERROR"},
+    {34, 34, "COMMAND ERROR"},    {35, 2208, "CHECK RIBBON"},
+    {40, 47, "PARAMETERS ERROR"}, {41, 56, "ENCODING ERROR"},
+    {42, 104, "READING ERROR"},   {43, 6, "MECHANICAL ERROR"},
+    {44, 51, "MAGNETIC ERROR"},   {45, 15, "BLANK TRACK"},
+    {47, 2207, "ROTATION ERROR"}, {49, 12, "ENCODING ERROR"},
+    {50, 14, "MAGNETIC ERROR"},   {51, 9, "COVER OPEN"},
+    {53, 17, "NO ACCESS"},        {54, 54, "SEQUENCE_ERROR"},
+    {55, 63, "ERROR PROX"},       {56, 64, "ERROR CONTACT DATA"},
+    {57, 65, "ERROR PROX DATA"},  {60, 16, "FLASH ERROR"},
 };
 
 StatusLookup LookupStatus(uint32_t code, uint32_t defaultMessage) {
-  for (const StatusRow& row : kStatusTable)
+  for (const StatusRow &row : kStatusTable)
     if (row.code == code) return {row.word, row.message, true};
   return {kUnknownStatusWord.data(), defaultMessage, false};
 }
 
-uint32_t MessageForErrorReply(const uint8_t* reply, size_t length, Monitor m) {
+uint32_t MessageForErrorReply(const uint8_t *reply, size_t length, Monitor m) {
   return LookupStatus(ReadErrorCodeFull(reply, length), m).message;
 }
 
 uint32_t MessageFromLineStatus(uint8_t line, Monitor m) {
   bool usb = m == Monitor::Usb;
   switch (line & 0x28) {
-    case 0x20:
-      return usb ? msg::kMechanicalError : msg::kNetMechanicalError;
-    case 0x00:
-      return usb ? msg::kUsbSyntaxError : msg::kNetSyntaxError;
+    case 0x20: return usb ? msg::kMechanicalError : msg::kNetMechanicalError;
+    case 0x00: return usb ? msg::kUsbSyntaxError : msg::kNetSyntaxError;
     default:  // 0x28 and 0x08
       return usb ? msg::kUsbPrinterError : msg::kNetPrinterError;
   }
 }
 
-size_t ReplaceErrorReplyByWord(uint8_t* buffer, size_t capacity, size_t length) {
+size_t ReplaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length) {
   if (!buffer || capacity == 0) return 0;
   if (length > capacity) length = capacity;
   if (length == 0 || buffer[0] != kNak) return length;
-  const char* word = LookupStatus(ReadErrorCodeTwoDigit(buffer, length), 0).word;
+  const char *word = LookupStatus(ReadErrorCodeTwoDigit(buffer, length), 0).word;
   size_t n = std::strlen(word);
   if (n > capacity) n = capacity;
   std::memcpy(buffer, word, n);
@@ -164,7 +142,7 @@ size_t ReplaceErrorReplyByWord(uint8_t* buffer, size_t capacity, size_t length) 
   return n;
 }
 
-StatusChannelReply ReadStatusChannelReply(const uint8_t* reply, size_t length) {
+StatusChannelReply ReadStatusChannelReply(const uint8_t *reply, size_t length) {
   if (!reply || length <= kStatusChannelByteOffset || reply[0] != kAck) return {0, false};
   uint8_t b = reply[kStatusChannelByteOffset];
   bool eot = length > kStatusChannelEotOffset && reply[kStatusChannelEotOffset] == kEot;

@@ -32,7 +32,7 @@ enum class ReplyKind : uint8_t {
   Value,  // anything else: text, normally ended by ACK
 };
 
-ReplyKind ClassifyReply(const uint8_t* reply, size_t length);
+ReplyKind ClassifyReply(const uint8_t *reply, size_t length);
 
 // An error code as the printer sends it.  Codes are 32-bit; a number too large
 // for that reads as kUnreadableCode, which no table row carries.
@@ -43,23 +43,23 @@ inline constexpr uint32_t kUnreadableCode = 0xFFFFFFFFu;
 // two bytes are not both digits, is read with the full reading instead, so a
 // short or one-digit reply never takes a terminator or a byte beyond the reply
 // for a digit.  A reply that does not start with NAK reads as 0.
-uint32_t ReadErrorCodeTwoDigit(const uint8_t* reply, size_t length);
+uint32_t ReadErrorCodeTwoDigit(const uint8_t *reply, size_t length);
 
 // Full reading of an error reply: the bytes after NAK up to (not including)
 // EOT, at most kFullReadingLimit of them, read as a decimal number from their
 // leading digits (anything else ends the number; no digits at all read as 0).
 // A reply that does not start with NAK reads as 0.
 inline constexpr size_t kFullReadingLimit = 31;
-uint32_t ReadErrorCodeFull(const uint8_t* reply, size_t length);
+uint32_t ReadErrorCodeFull(const uint8_t *reply, size_t length);
 
 // A value reply: the text before the first ACK.  `acked` tells whether an ACK
 // was there at all; without one the text is the whole reply.
 struct ValueText {
-  const uint8_t* text;
+  const uint8_t *text;
   size_t length;
   bool acked;
 };
-ValueText ReadValueText(const uint8_t* reply, size_t length);
+ValueText ReadValueText(const uint8_t *reply, size_t length);
 
 // A numeric value reply ("12 " ACK, "5" ACK): the ACK goes, and one blank just
 // before it goes too when the reply up to the ACK is longer than two bytes;
@@ -70,11 +70,11 @@ struct ValueNumber {
   bool acked;   // the reply was ended by ACK
   bool digits;  // at least one digit was read
 };
-ValueNumber ReadValueNumber(const uint8_t* reply, size_t length);
+ValueNumber ReadValueNumber(const uint8_t *reply, size_t length);
 
 // The leading decimal digits of a reply (the remaining ribbon count), 0 when
 // it starts with anything else; saturates at INT32_MAX.
-int32_t ReadLeadingNumber(const uint8_t* text, size_t length);
+int32_t ReadLeadingNumber(const uint8_t *text, size_t length);
 
 // ---------------------------------------------------------------------------
 // Line status byte
@@ -98,14 +98,14 @@ enum class Monitor : uint8_t { Usb, Network };
 
 // Message numbers of the resource library that the monitors use by name.
 namespace msg {
-inline constexpr uint32_t kUsbPrinterError = 2;     // USB default for an unknown error
+inline constexpr uint32_t kUsbPrinterError = 2;  // USB default for an unknown error
 inline constexpr uint32_t kOutOfRibbon = 4;
 inline constexpr uint32_t kMechanicalError = 6;
 inline constexpr uint32_t kUsbSyntaxError = 7;
 inline constexpr uint32_t kOutOfCard = 31;
 inline constexpr uint32_t kMagneticError = 51;
-inline constexpr uint32_t kCommunication = 57;      // printer cannot be written or read
-inline constexpr uint32_t kOffline = 59;            // job deleted, printer set to work offline
+inline constexpr uint32_t kCommunication = 57;  // printer cannot be written or read
+inline constexpr uint32_t kOffline = 59;        // job deleted, printer set to work offline
 inline constexpr uint32_t kBinOpen = 2087;
 inline constexpr uint32_t kBinSize = 2088;
 inline constexpr uint32_t kUsbLowRibbon = 2206;
@@ -119,7 +119,7 @@ inline constexpr uint32_t kErrorRequestFailed = 8136;
 inline constexpr uint32_t kNetFileOpen = 502;
 inline constexpr uint32_t kNetMemory = 503;
 inline constexpr uint32_t kNetFileSize = 509;
-inline constexpr uint32_t kNetPrinterError = 510;   // network default for an unknown error
+inline constexpr uint32_t kNetPrinterError = 510;  // network default for an unknown error
 inline constexpr uint32_t kNetSyntaxError = 511;
 inline constexpr uint32_t kNetMechanicalError = 512;
 inline constexpr uint32_t kNetLowRibbon = 513;
@@ -135,7 +135,7 @@ inline constexpr uint32_t kUsbOfflineCaption = 2542;
 struct StatusRow {
   uint32_t code;
   uint32_t message;
-  const char* word;  // at most kMaxStatusWord characters
+  const char *word;  // at most kMaxStatusWord characters
 };
 
 inline constexpr size_t kStatusRowCount = 40;
@@ -150,7 +150,7 @@ constexpr uint32_t DefaultMessage(Monitor m) {
 }
 
 struct StatusLookup {
-  const char* word;  // the row's status word, or "Unknown Error Code"
+  const char *word;  // the row's status word, or "Unknown Error Code"
   uint32_t message;  // the row's message, or the caller's default
   bool known;
 };
@@ -159,7 +159,7 @@ inline StatusLookup LookupStatus(uint32_t code, Monitor m) { return LookupStatus
 
 // The message for an error reply as the monitors pick it: full reading, then
 // the table, the monitor's default when no row matches.
-uint32_t MessageForErrorReply(const uint8_t* reply, size_t length, Monitor m);
+uint32_t MessageForErrorReply(const uint8_t *reply, size_t length, Monitor m);
 
 // The message when no error code is to be had, from the line status byte.
 uint32_t MessageFromLineStatus(uint8_t line, Monitor m);
@@ -168,7 +168,7 @@ uint32_t MessageFromLineStatus(uint8_t line, Monitor m);
 // code (two-digit reading) and returns the new reply length.  The word is cut
 // to the buffer's capacity; a zero byte follows it when there is room (it is
 // not counted).  Any other reply is left alone and its length returned.
-size_t ReplaceErrorReplyByWord(uint8_t* buffer, size_t capacity, size_t length);
+size_t ReplaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length);
 
 // ---------------------------------------------------------------------------
 // Network status channel reply: ACK, nine bytes, the status byte, EOT.
@@ -182,6 +182,6 @@ struct StatusChannelReply {
   uint8_t status;  // the byte at offset 10; 0 when the reply is not usable
   bool ready;      // 0x58 or 0xD8 with EOT at offset 11
 };
-StatusChannelReply ReadStatusChannelReply(const uint8_t* reply, size_t length);
+StatusChannelReply ReadStatusChannelReply(const uint8_t *reply, size_t length);
 
 }  // namespace card::status

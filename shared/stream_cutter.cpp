@@ -11,11 +11,11 @@ namespace card::pacing {
 
 namespace {
 
-const uint8_t* Find(const uint8_t* p, size_t n, uint8_t b) {
-  return n ? static_cast<const uint8_t*>(std::memchr(p, b, n)) : nullptr;
+const uint8_t *Find(const uint8_t *p, size_t n, uint8_t b) {
+  return n ? static_cast<const uint8_t *>(std::memchr(p, b, n)) : nullptr;
 }
 
-bool StartsGs(const uint8_t* p, size_t n) { return n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' '; }
+bool StartsGs(const uint8_t *p, size_t n) { return n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' '; }
 
 // A "\eGS " header: the blank that opens the seventh group of blanks (counting
 // the one after "GS") ends it.  Ending at the first blank of that group, not
@@ -23,7 +23,7 @@ bool StartsGs(const uint8_t* p, size_t n) { return n >= 4 && p[1] == 'G' && p[2]
 // data.  A CR before that ends the command there, as an ordinary command: the
 // printer reads it so, and without it a broken header would take the commands
 // after it into itself until it is dropped as too long.
-size_t GsCommandLength(const uint8_t* p, size_t n) {
+size_t GsCommandLength(const uint8_t *p, size_t n) {
   int groups = 0;
   bool inBlanks = false;
   for (size_t i = 3; i < n; ++i) {
@@ -37,17 +37,17 @@ size_t GsCommandLength(const uint8_t* p, size_t n) {
 
 // Whether a whole command (as CommandLength cut it) opens a data block: "\eZ",
 // or a "\eGS " that ended with its header's blank rather than with a CR.
-bool OpensBlock(const uint8_t* cmd, size_t length) {
+bool OpensBlock(const uint8_t *cmd, size_t length) {
   return (length == 2 && cmd[1] == 'Z') || (StartsGs(cmd, length) && cmd[length - 1] == ' ');
 }
 
-bool HasField30(const uint8_t* p, size_t n) {
-  return std::string_view(reinterpret_cast<const char*>(p), n).find(" 30 ") != std::string_view::npos;
+bool HasField30(const uint8_t *p, size_t n) {
+  return std::string_view(reinterpret_cast<const char *>(p), n).find(" 30 ") != std::string_view::npos;
 }
 
 }  // namespace
 
-size_t CommandLength(const uint8_t* p, size_t n) {
+size_t CommandLength(const uint8_t *p, size_t n) {
   // Whatever the bytes after them, a length once found stays the same when
   // more bytes come: held bytes never hold a whole command, so completing one
   // always takes at least one byte of the next buffer.  "\eG" and "\eGS" may
@@ -56,11 +56,11 @@ size_t CommandLength(const uint8_t* p, size_t n) {
   if (n < 2) return 0;
   if (p[1] == 'Z') return 2;
   if (StartsGs(p, n)) return GsCommandLength(p, n);
-  const uint8_t* cr = Find(p + 1, n - 1, kCr);
+  const uint8_t *cr = Find(p + 1, n - 1, kCr);
   return cr ? static_cast<size_t>(cr - p) + 1 : 0;
 }
 
-Cut StreamCutter::Next(const uint8_t* data, size_t size) {
+Cut StreamCutter::Next(const uint8_t *data, size_t size) {
   saved_ = state_;
   size = std::min(size, kMaxPieceBytes);
   if (size == 0 || data == nullptr) return Cut{};
@@ -69,7 +69,7 @@ Cut StreamCutter::Next(const uint8_t* data, size_t size) {
   if (data[0] != kEsc) {
     // Bytes outside any command are never written.  They are consumed, so
     // that the spooler is not offered the same bytes over and over.
-    const uint8_t* esc = Find(data, size, kEsc);
+    const uint8_t *esc = Find(data, size, kEsc);
     Cut c;
     c.kind = CutKind::Dropped;
     c.dropped = DropReason::Stray;
@@ -79,7 +79,7 @@ Cut StreamCutter::Next(const uint8_t* data, size_t size) {
   return NextAtCommand(data, size);
 }
 
-Cut StreamCutter::NextAtCommand(const uint8_t* data, size_t size) {
+Cut StreamCutter::NextAtCommand(const uint8_t *data, size_t size) {
   if (size_t len = CommandLength(data, size)) return Complete(data, len, len);
   Cut c;
   c.consumed = size;
@@ -97,7 +97,7 @@ Cut StreamCutter::NextAtCommand(const uint8_t* data, size_t size) {
   return c;
 }
 
-Cut StreamCutter::NextWithHeld(const uint8_t* data, size_t size) {
+Cut StreamCutter::NextWithHeld(const uint8_t *data, size_t size) {
   size_t had = state_.heldLength;
   size_t take = std::min(size, kMaxCommandBytes - had);
   // Appending beyond heldLength leaves the held bytes themselves untouched, so
@@ -122,7 +122,7 @@ Cut StreamCutter::NextWithHeld(const uint8_t* data, size_t size) {
   return c;
 }
 
-Cut StreamCutter::Complete(const uint8_t* cmd, size_t length, size_t consumed) {
+Cut StreamCutter::Complete(const uint8_t *cmd, size_t length, size_t consumed) {
   Cut c;
   c.kind = CutKind::Command;
   c.consumed = consumed;
@@ -155,16 +155,12 @@ Cut StreamCutter::Complete(const uint8_t* cmd, size_t length, size_t consumed) {
   return c;
 }
 
-Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
-  PacingState& s = state_;
-  const uint32_t limit = s.mode == BlockMode::Bits ? kBitmapBytes
-                         : s.plainCount            ? kPlaneBytes
-                                                   : kPlaneValues;
+Cut StreamCutter::NextBlockSlice(const uint8_t *data, size_t size) {
+  PacingState &s = state_;
+  const uint32_t limit = s.mode == BlockMode::Bits ? kBitmapBytes : s.plainCount ? kPlaneBytes : kPlaneValues;
   const uint32_t before = s.units;
   size_t i = 0;
-  auto countComplete = [&] {
-    return s.units >= limit && !s.escapeOpen && !s.valueOwed && s.literalsOwed == 0;
-  };
+  auto countComplete = [&] { return s.units >= limit && !s.escapeOpen && !s.valueOwed && s.literalsOwed == 0; };
 
   if (!s.countDone) {
     if (s.mode == BlockMode::FullCount && s.plainCount) {
@@ -192,7 +188,7 @@ Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
           continue;
         }
         size_t span = std::min<size_t>(size - i, limit - s.units);
-        const uint8_t* esc = Find(data + i, span, kDataEscape);
+        const uint8_t *esc = Find(data + i, span, kDataEscape);
         size_t plain = esc ? static_cast<size_t>(esc - (data + i)) : span;
         s.units += static_cast<uint32_t>(plain);
         i += plain;
@@ -228,7 +224,7 @@ Cut StreamCutter::NextBlockSlice(const uint8_t* data, size_t size) {
   c.kind = CutKind::Data;
   c.category = CommandCategory::DataBlock;
   if (s.countDone && i < size) {
-    const uint8_t* cr = Find(data + i, size - i, kCr);
+    const uint8_t *cr = Find(data + i, size - i, kCr);
     if (cr) {
       i = static_cast<size_t>(cr - data) + 1;
       c.endsBlock = true;

@@ -68,15 +68,15 @@ enum class BlockMode : uint8_t {
 // of a held command.  Small and copyable, so that a write call can be undone.
 struct PacingState {
   BlockMode mode = BlockMode::None;
-  bool plainCount = false;     // the current block counts plainly (no run-length coding)
-  bool countDone = false;      // the block's count is complete; it ends at the next CR
-  bool escapeOpen = false;     // a "[" was passed; the byte after it completes the unit
-  bool valueOwed = false;      // a full-count run's value byte is still to come
-  uint32_t units = 0;          // units passed in the current block
-  uint32_t literalsOwed = 0;   // units still owed to a bit-block run
-  bool rawCount = false;       // a "G 0 0 10" command asks plain counting of the next block
+  bool plainCount = false;    // the current block counts plainly (no run-length coding)
+  bool countDone = false;     // the block's count is complete; it ends at the next CR
+  bool escapeOpen = false;    // a "[" was passed; the byte after it completes the unit
+  bool valueOwed = false;     // a full-count run's value byte is still to come
+  uint32_t units = 0;         // units passed in the current block
+  uint32_t literalsOwed = 0;  // units still owed to a bit-block run
+  bool rawCount = false;      // a "G 0 0 10" command asks plain counting of the next block
   CommandCategory lastCategory = CommandCategory::None;
-  size_t heldLength = 0;       // bytes of a command held from earlier calls
+  size_t heldLength = 0;  // bytes of a command held from earlier calls
 };
 
 enum class CutKind : uint8_t {
@@ -96,19 +96,19 @@ enum class DropReason : uint8_t {
 // What one write call does.
 struct Cut {
   CutKind kind = CutKind::Nothing;
-  size_t consumed = 0;            // bytes of the caller's buffer used up (at least 1 unless Nothing)
-  const uint8_t* piece = nullptr; // the bytes to write (into the caller's buffer or the held command)
-  size_t pieceLength = 0;         // at most kMaxPieceBytes
+  size_t consumed = 0;             // bytes of the caller's buffer used up (at least 1 unless Nothing)
+  const uint8_t *piece = nullptr;  // the bytes to write (into the caller's buffer or the held command)
+  size_t pieceLength = 0;          // at most kMaxPieceBytes
   CommandCategory category = CommandCategory::None;  // Command: its category; Data: DataBlock
-  bool opensBlock = false;        // Command: a block header; data follows
-  bool endsBlock = false;         // Data: the slice ends its block (with the CR)
-  uint32_t units = 0;             // Data: block units passed by this slice
+  bool opensBlock = false;                           // Command: a block header; data follows
+  bool endsBlock = false;                            // Data: the slice ends its block (with the CR)
+  uint32_t units = 0;                                // Data: block units passed by this slice
   DropReason dropped = DropReason::None;
-  size_t droppedBytes = 0;        // Dropped: stream bytes thrown away, held ones included
+  size_t droppedBytes = 0;  // Dropped: stream bytes thrown away, held ones included
   // The monitor asks the printer for its state after writing this piece (a
   // command outside a block, or the end of a block), having paused first.
   bool checkAfter = false;
-  uint32_t pauseMs = 0;           // when checkAfter: PauseAfter(category)
+  uint32_t pauseMs = 0;  // when checkAfter: PauseAfter(category)
 };
 
 class StreamCutter {
@@ -117,7 +117,7 @@ class StreamCutter {
   // kMaxPieceBytes bytes are looked at.  The state moves on as if the piece
   // was written; when writing it fails, call Undo() and the spooler's next
   // offer of the same bytes gives the same cut.
-  Cut Next(const uint8_t* data, size_t size);
+  Cut Next(const uint8_t *data, size_t size);
 
   // Back to the state before the last Next() (its piece was not written).
   void Undo() { state_ = saved_; }
@@ -125,14 +125,14 @@ class StreamCutter {
   // Job start, and after the abort clean-up.
   void Reset() { state_ = saved_ = PacingState{}; }
 
-  const PacingState& State() const { return state_; }
+  const PacingState &State() const { return state_; }
   bool InsideBlock() const { return state_.mode != BlockMode::None; }
 
  private:
-  Cut NextBlockSlice(const uint8_t* data, size_t size);
-  Cut NextWithHeld(const uint8_t* data, size_t size);
-  Cut NextAtCommand(const uint8_t* data, size_t size);
-  Cut Complete(const uint8_t* cmd, size_t length, size_t consumed);
+  Cut NextBlockSlice(const uint8_t *data, size_t size);
+  Cut NextWithHeld(const uint8_t *data, size_t size);
+  Cut NextAtCommand(const uint8_t *data, size_t size);
+  Cut Complete(const uint8_t *cmd, size_t length, size_t consumed);
 
   PacingState state_{};
   PacingState saved_{};
@@ -144,6 +144,6 @@ class StreamCutter {
 // runs to the blank after its sixth parameter (or to a CR before it, as an
 // ordinary command), any other command to its first CR.  More bytes after
 // the end never change the answer.
-size_t CommandLength(const uint8_t* p, size_t n);
+size_t CommandLength(const uint8_t *p, size_t n);
 
 }  // namespace card::pacing

@@ -39,7 +39,7 @@ inline constexpr size_t kPlaneBytes = kPlaneLineBytes * kCardLong;  // 442,368
 inline constexpr size_t kPlaneValues = size_t(kCardLong) * kCardShort;  // 655,360
 
 // A bit image (resin black, varnish, hologram): 1024 lines of 640 bits.
-inline constexpr size_t kBitmapLineBytes = kCardShort / 8;           // 80
+inline constexpr size_t kBitmapLineBytes = kCardShort / 8;            // 80
 inline constexpr size_t kBitmapBytes = kBitmapLineBytes * kCardLong;  // 81,920 before the escapes are doubled
 
 }  // namespace card

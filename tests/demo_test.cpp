@@ -90,7 +90,8 @@ class Demo : public ::testing::Test {
 };
 
 ::testing::AssertionResult near(Rgb got, Rgb want, int tolerance) {
-  if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance && std::abs(got.b - want.b) <= tolerance)
+  if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+      std::abs(got.b - want.b) <= tolerance)
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << "), want (" << want.r
                                        << "," << want.g << "," << want.b << ")";
@@ -184,8 +185,10 @@ TEST_F(Demo, FrontShowsWhatTheApplicationDrew) {
   int x = int(f.barcode.x);
   for (int e = 0; e < 9; ++e) {
     const Rgb c = at(x + widths[e] / 2, mid);
-    if (e % 2 == 0) EXPECT_TRUE(isDark(c)) << "bar " << e;
-    else EXPECT_TRUE(near(c, white, 40)) << "gap " << e;
+    if (e % 2 == 0)
+      EXPECT_TRUE(isDark(c)) << "bar " << e;
+    else
+      EXPECT_TRUE(near(c, white, 40)) << "gap " << e;
     x += widths[e];
   }
   EXPECT_TRUE(isDark(at(f.barcode.x + 1, f.barcode.y + 2)));

@@ -49,7 +49,6 @@ using SheetsFn = LONG(WINAPI *)(void *, LPARAM);
 using QueryPrintFn = BOOL(WINAPI *)(HANDLE, DEVMODEW *, DWORD *);
 using QueryPrintExFn = BOOL(WINAPI *)(DEVQUERYPRINT_INFO *);
 
-
 void putLittle(BYTE *p, int width, uint32_t v) {
   for (int i = 0; i < width; ++i) p[i] = BYTE(v >> (8 * i));
 }
@@ -58,7 +57,8 @@ void putLittle(BYTE *p, int width, uint32_t v) {
 JobSettingsRecord installerRecord() {
   JobSettingsRecord r{};
   r.signature = card::kRecordSignature;
-  for (const Setting &s : kSettings) putLittle(reinterpret_cast<BYTE *>(&r) + s.offset, s.width, uint32_t(s.installerDefault));
+  for (const Setting &s : kSettings)
+    putLittle(reinterpret_cast<BYTE *>(&r) + s.offset, s.width, uint32_t(s.installerDefault));
   std::memcpy(r.startOfData, "${", 3);
   std::memcpy(r.endOfData, "}$", 3);
   for (auto *o : {&r.frontOverlay, &r.backOverlay, &r.hologramArea}) {
@@ -184,11 +184,11 @@ class Corruptor {
         break;
       }
       case 5: {
-        const size_t fields[] = {offsetof(DEVMODEW, dmOrientation), offsetof(DEVMODEW, dmPaperSize),
-                                 offsetof(DEVMODEW, dmPaperLength), offsetof(DEVMODEW, dmPaperWidth),
-                                 offsetof(DEVMODEW, dmCopies),      offsetof(DEVMODEW, dmDefaultSource),
+        const size_t fields[] = {offsetof(DEVMODEW, dmOrientation),  offsetof(DEVMODEW, dmPaperSize),
+                                 offsetof(DEVMODEW, dmPaperLength),  offsetof(DEVMODEW, dmPaperWidth),
+                                 offsetof(DEVMODEW, dmCopies),       offsetof(DEVMODEW, dmDefaultSource),
                                  offsetof(DEVMODEW, dmPrintQuality), offsetof(DEVMODEW, dmColor),
-                                 offsetof(DEVMODEW, dmDuplex),      offsetof(DEVMODEW, dmTTOption)};
+                                 offsetof(DEVMODEW, dmDuplex),       offsetof(DEVMODEW, dmTTOption)};
         const size_t at = pick(fields);
         const WORD v = WORD(rng_());
         setWord(b, at, v);
@@ -258,15 +258,19 @@ JobCheck readJob(const std::vector<uint8_t> &bytes) {
     auto expect = [&](bool ok) {
       if (!ok) c.problems.push_back("out of range: \"" + t + "\"");
     };
-    if (word == "MO") ++c.ejects;
-    else if (word == "JOB") expect(n.size() == 1 && n[0] >= 0 && n[0] <= 2);
-    else if (word == "+C" || word == "+CH" || word == "+CV") expect(n.size() == 1 && n[0] >= 0 && n[0] <= 10);
+    if (word == "MO")
+      ++c.ejects;
+    else if (word == "JOB")
+      expect(n.size() == 1 && n[0] >= 0 && n[0] <= 2);
+    else if (word == "+C" || word == "+CH" || word == "+CV")
+      expect(n.size() == 1 && n[0] >= 0 && n[0] <= 10);
     else if (word == "+$C" || word == "+$L")
       expect(n.size() == 2 && n[0] >= 0 && n[0] <= 3 && n[1] >= 0 && n[1] <= 10);
     else if (word == "vL")
       expect(n.size() == 5 && n[0] >= 0 && n[1] >= 0 && n[2] >= 0 && n[3] >= 0 && n[0] + n[2] <= 1023 &&
              n[1] + n[3] <= 639 && (n[4] == 0 || n[4] == 1));
-    else if (word == "+DLAMI") expect(n.size() == 2 && n[0] >= 0 && n[0] <= 1 && n[1] >= 0 && n[1] <= 1);
+    else if (word == "+DLAMI")
+      expect(n.size() == 2 && n[0] >= 0 && n[0] <= 1 && n[1] >= 0 && n[1] <= 1);
   };
   parser.Feed(bytes.data(), bytes.size(), sink);
   parser.Finish(sink);
@@ -302,9 +306,12 @@ class DevmodeCorruptor : public ::testing::Test {
       size_t n = card::decodeQueryCommand(reinterpret_cast<LPCWSTR>(name.c_str()), name.size() + 1, cmd, sizeof cmd);
       const std::string c(cmd, n);
       std::string r;
-      if (c == "\x1bV\r") r = model + "\x06";
-      else if (c == "\x1b!RIBBON\r") r = std::to_string(ribbonCode) + "\x06";
-      else if (c == "\x1b!V 20\r") r = "1 1\x06";
+      if (c == "\x1bV\r")
+        r = model + "\x06";
+      else if (c == "\x1b!RIBBON\r")
+        r = std::to_string(ribbonCode) + "\x06";
+      else if (c == "\x1b!V 20\r")
+        r = "1 1\x06";
       if (r.empty()) return false;
       out.assign(r.begin(), r.end());
       return true;
@@ -349,7 +356,11 @@ class DevmodeCorruptor : public ::testing::Test {
       EXPECT_EQ(d.record.signature, card::kRecordSignature);
     }
 
-    const DWORD propModes[] = {0, DM_COPY, DM_COPY | DM_IN_BUFFER, DM_IN_BUFFER, DM_COPY | DM_IN_BUFFER | DM_PROMPT,
+    const DWORD propModes[] = {0,
+                               DM_COPY,
+                               DM_COPY | DM_IN_BUFFER,
+                               DM_IN_BUFFER,
+                               DM_COPY | DM_IN_BUFFER | DM_PROMPT,
                                DM_UPDATE | DM_COPY | DM_IN_BUFFER};
     const DWORD pm = rnd.pick(propModes);
     CardDevmode merged;
@@ -371,8 +382,8 @@ class DevmodeCorruptor : public ::testing::Test {
     const DWORD sizes[] = {0, 4000, 4127, 4128, 5000};
     const DWORD cbOut = rnd.pick(sizes);
     std::vector<BYTE> sheetOut(cbOut + 1);
-    DOCUMENTPROPERTYHEADER h{sizeof h, 0, printer, name, in, cbOut ? reinterpret_cast<DEVMODEW *>(sheetOut.data()) : nullptr,
-                             cbOut, pm};
+    DOCUMENTPROPERTYHEADER h{
+        sizeof h, 0, printer, name, in, cbOut ? reinterpret_cast<DEVMODEW *>(sheetOut.data()) : nullptr, cbOut, pm};
     r = sheets(nullptr, reinterpret_cast<LPARAM>(&h));
     EXPECT_TRUE(r == 1 || r == -1 || r == 4128) << r;
     if (r == 1 && (pm & DM_COPY) && cbOut >= 4128) {
@@ -413,8 +424,10 @@ class DevmodeCorruptor : public ::testing::Test {
       EndPage(dc);
     }
     if (doc > 0) {
-      if (ok) EndDoc(dc);
-      else AbortDoc(dc);
+      if (ok)
+        EndDoc(dc);
+      else
+        AbortDoc(dc);
     }
     DeleteDC(dc);
     auto jobs = winsim::printJobs(kPrinter);

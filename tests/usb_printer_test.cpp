@@ -102,7 +102,9 @@ TEST_F(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
   ASSERT_TRUE(pm->pfnGetPrinterDataFromPort(port, IOCTL_USBPRINT_GET_LPT_STATUS, nullptr, nullptr, 0,
                                             reinterpret_cast<LPWSTR>(status), sizeof(status), &n));
   EXPECT_EQ(status[0], *printer.LineStatus());
-  std::string request = "\x1b" "E 2\r";
+  std::string request =
+      "\x1b"
+      "E 2\r";
   ASSERT_TRUE(pm->pfnWritePort(port, reinterpret_cast<LPBYTE>(request.data()), DWORD(request.size()), &n));
   EXPECT_EQ(n, request.size());
   BYTE reply[16];

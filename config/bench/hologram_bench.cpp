@@ -14,7 +14,7 @@ namespace {
 
 using Picture = std::vector<uint8_t>;
 
-void SetDot(Picture& pic, int x, int y) { pic[y * 128 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
+void SetDot(Picture &pic, int x, int y) { pic[y * 128 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
 
 // A smooth grey field dithered with random thresholds, as a photo converted
 // to one bit looks.  Fixed starting value: the same picture on every run.
@@ -53,9 +53,9 @@ Picture LogoPicture() {
   return pic;
 }
 
-void RunImage(benchmark::State& state, const Picture& pic) {
+void RunImage(benchmark::State &state, const Picture &pic) {
   size_t bytes = 0, writes = 0;
-  auto sink = [&](const uint8_t*, size_t n) {
+  auto sink = [&](const uint8_t *, size_t n) {
     bytes += n;
     ++writes;
     return true;
@@ -69,12 +69,12 @@ void RunImage(benchmark::State& state, const Picture& pic) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(pic.size()));
 }
 
-void BM_HologramImagePhoto(benchmark::State& state) { RunImage(state, PhotoPicture()); }
-void BM_HologramImageLogo(benchmark::State& state) { RunImage(state, LogoPicture()); }
-void BM_HologramImageBlank(benchmark::State& state) { RunImage(state, Picture(card::kHologramPictureBytes, 0)); }
+void BM_HologramImagePhoto(benchmark::State &state) { RunImage(state, PhotoPicture()); }
+void BM_HologramImageLogo(benchmark::State &state) { RunImage(state, LogoPicture()); }
+void BM_HologramImageBlank(benchmark::State &state) { RunImage(state, Picture(card::kHologramPictureBytes, 0)); }
 
 // The two halves on their own: reordering into lines, and the packets.
-void BM_HologramLinesOnly(benchmark::State& state) {
+void BM_HologramLinesOnly(benchmark::State &state) {
   const Picture pic = PhotoPicture();
   std::vector<uint8_t> lines(card::kHologramStreamBytes);
   for (auto _ : state) {
@@ -83,10 +83,10 @@ void BM_HologramLinesOnly(benchmark::State& state) {
   }
 }
 
-void RunPackets(benchmark::State& state, const Picture& pic) {
+void RunPackets(benchmark::State &state, const Picture &pic) {
   std::vector<uint8_t> lines(card::kHologramStreamBytes);
   card::HologramLinesFromPicture(pic.data(), pic.size(), lines.data(), lines.size());
-  card::HologramRunEncoder encoder([](const uint8_t* b, size_t) {
+  card::HologramRunEncoder encoder([](const uint8_t *b, size_t) {
     benchmark::DoNotOptimize(b);
     return true;
   });
@@ -96,8 +96,8 @@ void RunPackets(benchmark::State& state, const Picture& pic) {
     benchmark::DoNotOptimize(encoder.Finish());
   }
 }
-void BM_HologramPacketsPhoto(benchmark::State& state) { RunPackets(state, PhotoPicture()); }
-void BM_HologramPacketsLogo(benchmark::State& state) { RunPackets(state, LogoPicture()); }
+void BM_HologramPacketsPhoto(benchmark::State &state) { RunPackets(state, PhotoPicture()); }
+void BM_HologramPacketsLogo(benchmark::State &state) { RunPackets(state, LogoPicture()); }
 
 }  // namespace
 

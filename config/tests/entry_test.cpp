@@ -138,9 +138,12 @@ class Cfg : public ::testing::Test {
       size_t n = decodeQueryCommand(reinterpret_cast<LPCWSTR>(name.c_str()), name.size() + 1, cmd, sizeof cmd);
       std::string c(cmd, n), r;
       queries.push_back(c);
-      if (c == "\x1bV\r") r = model.empty() ? "" : model + "\x06";
-      else if (c == "\x1b!V 20\r") r = encoderReply;
-      else if (c == "\x1b!RIBBON\r") r = ribbonReply;
+      if (c == "\x1bV\r")
+        r = model.empty() ? "" : model + "\x06";
+      else if (c == "\x1b!V 20\r")
+        r = encoderReply;
+      else if (c == "\x1b!RIBBON\r")
+        r = ribbonReply;
       if (r.empty()) return false;
       out.assign(r.begin(), r.end());
       return true;
@@ -209,9 +212,9 @@ TEST_F(Cfg, ConvertDriverDefaultFromTheDataFile) {
   LONG size = sizeof out;
   DWORD init = 0;
   EXPECT_FALSE(readValue(u"Init", init));
-  EXPECT_EQ(convert(const_cast<LPWSTR>(kPrinter), nullptr, reinterpret_cast<DEVMODEW *>(&out), &size,
-                    CDM_DRIVER_DEFAULT),
-            CDM_RESULT_NOT_HANDLED);
+  EXPECT_EQ(
+      convert(const_cast<LPWSTR>(kPrinter), nullptr, reinterpret_cast<DEVMODEW *>(&out), &size, CDM_DRIVER_DEFAULT),
+      CDM_RESULT_NOT_HANDLED);
   CardDevmode want{};
   fillDefaultStandardPart(want.standard);
   EXPECT_EQ(std::memcmp(out.standard, want.standard, sizeof want.standard), 0);
@@ -330,9 +333,9 @@ TEST_F(Cfg, DocumentPropertiesWithoutPrinterDefaultFails) {
   install(true, {});
   auto props = fn<DocPropsFn>("DrvDocumentProperties");
   std::vector<BYTE> out(4128, 0xAB);
-  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(out.data()), nullptr,
-                  DM_COPY),
-            2);
+  EXPECT_EQ(
+      props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(out.data()), nullptr, DM_COPY),
+      2);
   EXPECT_EQ(out, std::vector<BYTE>(4128, 0xAB));
 }
 
@@ -390,8 +393,7 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   EXPECT_EQ(out2.record.ribbonType, 8);
 
   // Without input the printer's default is read and "PrinterModel" written.
-  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
-                  DM_COPY),
+  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr, DM_COPY),
             1);
   EXPECT_TRUE(readValue(u"PrinterModel", value));
   EXPECT_EQ(value, 1u);
@@ -400,8 +402,7 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   // the copy stays (still one-sided) and only its family and the value follow
   // the model.
   model = "CA3 V1";
-  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
-                  DM_COPY),
+  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr, DM_COPY),
             1);
   EXPECT_EQ(out.record.duplex, 0);
   EXPECT_EQ(family(out.record), u"CA3");
@@ -414,8 +415,7 @@ TEST_F(Cfg, DocumentPropertiesMergeOverTheModulesLife) {
   ASSERT_EQ(SetPrinterDataExW(printer, u"PELLORVALUE_SETTING", u"PrinterModel", REG_DWORD,
                               reinterpret_cast<BYTE *>(&single), sizeof single),
             DWORD(ERROR_SUCCESS));
-  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
-                  DM_COPY),
+  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr, DM_COPY),
             1);
   EXPECT_EQ(out.record.duplex, 1);
   EXPECT_EQ(family(out.record), u"CA3");
@@ -466,8 +466,7 @@ TEST_F(Cfg, DocumentPropertiesNeverHandsBackPublicFieldsOutOfRange) {
   CardDevmode out{};
   // The first call initialises the working copy; the second takes the
   // application's standard part.
-  ASSERT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
-                  DM_COPY),
+  ASSERT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr, DM_COPY),
             1);
   CardDevmode app = out;
   auto set16 = [&](size_t offset, int16_t v) { std::memcpy(app.standard + offset, &v, 2); };
@@ -495,8 +494,7 @@ TEST_F(Cfg, DocumentPropertiesManualRibbonAndSilentPrinter) {
   model.clear();                        // the printer does not answer
   auto props = fn<DocPropsFn>("DrvDocumentProperties");
   CardDevmode out{};
-  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr,
-                  DM_COPY),
+  EXPECT_EQ(props(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out), nullptr, DM_COPY),
             1);
   EXPECT_EQ(out.record.ribbonType, 3);
   EXPECT_EQ(out.record.duplex, 1);  // neither single- nor dual-sided: left as it was
@@ -549,8 +547,8 @@ TEST_F(Cfg, SettingsExchangeWithoutSheetFailsWithoutPrinterDefault) {
   install(true, {});
   auto sheets = fn<SheetsFn>("DrvDocumentPropertySheets");
   CardDevmode out{};
-  DOCUMENTPROPERTYHEADER h{sizeof h, 0, printer, const_cast<LPWSTR>(kPrinter), nullptr,
-                           reinterpret_cast<DEVMODEW *>(&out), 4128, DM_COPY};
+  DOCUMENTPROPERTYHEADER h{
+      sizeof h, 0, printer, const_cast<LPWSTR>(kPrinter), nullptr, reinterpret_cast<DEVMODEW *>(&out), 4128, DM_COPY};
   EXPECT_EQ(sheets(nullptr, reinterpret_cast<LPARAM>(&h)), -1);
   EXPECT_EQ(out.record.signature, 0);
 }

@@ -73,7 +73,7 @@ TEST(CfgDriverDefault, ShortFileKeepsWhatWasReadWithoutBothSides) {
   std::memset(&out, 0, sizeof out);
   EXPECT_FALSE(buildDriverDefault(out, file.data(), file.size()));
   EXPECT_EQ(field<WORD>(out, offsetof(DEVMODEW, dmSize)), 212);
-  EXPECT_EQ(out.record.duplex, 0x1111);  // as read, not set
+  EXPECT_EQ(out.record.duplex, 0x1111);     // as read, not set
   EXPECT_EQ(out.record.modelFamily[0], 0);  // beyond the file: untouched
 }
 
@@ -160,7 +160,7 @@ TEST_F(CfgPrinterDefaultMerge, UninitialisedCopyTakesThePrinterRecord) {
 }
 
 TEST_F(CfgPrinterDefaultMerge, ManualRibbonSetsTheTypeInBothCopies) {
-  printer.record.ribbonId = 5;   // resin black
+  printer.record.ribbonId = 5;  // resin black
   printer.record.ribbonType = 0;
   working.signature = kRecordSignature;
   applyModelRule(working, false);
@@ -170,7 +170,7 @@ TEST_F(CfgPrinterDefaultMerge, ManualRibbonSetsTheTypeInBothCopies) {
   EXPECT_EQ(working.ribbonType, 1);
   EXPECT_EQ(out.record.ribbonType, 1);
 
-  printer.record.ribbonId = 3;   // YMCKO
+  printer.record.ribbonId = 3;  // YMCKO
   mergeFromPrinterDefault(printer, out, working, f);
   EXPECT_EQ(out.record.ribbonType, 0);
 }
@@ -354,12 +354,18 @@ TEST(Capabilities, FixedAnswers) {
     DWORD result;
   };
   const Row rows[] = {
-      {DC_FIELDS, 0x07805F03}, {DC_PAPERS, 1},      {DC_PAPERSIZE, 1},        {DC_MINEXTENT, 0},
-      {DC_MAXEXTENT, 0},       {DC_BINS, 1},        {DC_DUPLEX, 1},           {DC_SIZE, 212},
-      {DC_EXTRA, 3916},        {DC_VERSION, 0x0401}, {DC_DRIVER, 1},          {DC_BINNAMES, 1},
-      {DC_ENUMRESOLUTIONS, 1}, {DC_FILEDEPENDENCIES, 0}, {DC_TRUETYPE, 1},    {DC_PAPERNAMES, 1},
-      {DC_ORIENTATION, 90},    {DC_COPIES, 999},    {DC_BINADJUST, 0},        {DC_EMF_COMPLIANT, DWORD(-1)},
-      {DC_MEDIAREADY, 1},      {DC_STAPLE, 0},      {DC_COLORDEVICE, 1},      {21, DWORD(-1)},
+      {DC_FIELDS, 0x07805F03}, {DC_PAPERS, 1},
+      {DC_PAPERSIZE, 1},       {DC_MINEXTENT, 0},
+      {DC_MAXEXTENT, 0},       {DC_BINS, 1},
+      {DC_DUPLEX, 1},          {DC_SIZE, 212},
+      {DC_EXTRA, 3916},        {DC_VERSION, 0x0401},
+      {DC_DRIVER, 1},          {DC_BINNAMES, 1},
+      {DC_ENUMRESOLUTIONS, 1}, {DC_FILEDEPENDENCIES, 0},
+      {DC_TRUETYPE, 1},        {DC_PAPERNAMES, 1},
+      {DC_ORIENTATION, 90},    {DC_COPIES, 999},
+      {DC_BINADJUST, 0},       {DC_EMF_COMPLIANT, DWORD(-1)},
+      {DC_MEDIAREADY, 1},      {DC_STAPLE, 0},
+      {DC_COLORDEVICE, 1},     {21, DWORD(-1)},
       {99, DWORD(-1)},
   };
   for (const Row &r : rows) EXPECT_EQ(deviceCapability(r.cap, false, 0).result, r.result) << r.cap;

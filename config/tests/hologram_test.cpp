@@ -24,21 +24,21 @@ using Bytes = std::vector<uint8_t>;
 struct Capture {
   std::vector<Bytes> pieces;
   HologramSink Sink() {
-    return [this](const uint8_t* b, size_t n) {
+    return [this](const uint8_t *b, size_t n) {
       pieces.emplace_back(b, b + n);
       return true;
     };
   }
   Bytes All() const {
     Bytes all;
-    for (const Bytes& p : pieces) all.insert(all.end(), p.begin(), p.end());
+    for (const Bytes &p : pieces) all.insert(all.end(), p.begin(), p.end());
     return all;
   }
 };
 
-Bytes Encode(const Bytes& in, Capture* cap = nullptr) {
+Bytes Encode(const Bytes &in, Capture *cap = nullptr) {
   Capture local;
-  Capture& c = cap ? *cap : local;
+  Capture &c = cap ? *cap : local;
   HologramRunEncoder enc(c.Sink());
   EXPECT_TRUE(enc.Put(in.data(), in.size()));
   EXPECT_TRUE(enc.Finish());
@@ -53,26 +53,26 @@ Bytes Repeat(std::initializer_list<uint8_t> unit, size_t times) {
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
   return out;
 }
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string &s) { return Bytes(s.begin(), s.end()); }
 
 // "\eF\r\eG 0 0 12 640 1024 0\r\eZ" and the closing CR around image data.
 const Bytes kHeader = Text(std::string("\x1b") + "F\r" + "\x1b" + "G 0 0 12 640 1024 0\r" + "\x1b" + "Z");
-Bytes Image(const Bytes& data) { return Cat({kHeader, data, {0x0D}}); }
+Bytes Image(const Bytes &data) { return Cat({kHeader, data, {0x0D}}); }
 
 Bytes Picture(uint8_t fill) { return Bytes(kHologramPictureBytes, fill); }
-void SetDot(Bytes& pic, int x, int y) { pic[y * 128 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
-[[maybe_unused]] bool Dot(const Bytes& pic, int x, int y) { return (pic[y * 128 + x / 8] >> (7 - x % 8)) & 1; }
+void SetDot(Bytes &pic, int x, int y) { pic[y * 128 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
+[[maybe_unused]] bool Dot(const Bytes &pic, int x, int y) { return (pic[y * 128 + x / 8] >> (7 - x % 8)) & 1; }
 
 // ---- packets -----------------------------------------------------------
 
 TEST(HologramPackets, ByteSequencesWorkedByHand) {
   const uint8_t A = 0x11, B = 0x22, C = 0x33;
   struct Case {
-    const char* what;
+    const char *what;
     Bytes in, out;
   } cases[] = {
       {"A, B, B", {A, B, B}, {0x01, A, 0x82, B}},
@@ -88,7 +88,7 @@ TEST(HologramPackets, ByteSequencesWorkedByHand) {
       {"two longest runs", Bytes(254, A), {0xFF, A, 0xFF, A}},
       {"nothing", {}, {}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Encode(c.in), c.out) << c.what;
+  for (const Case &c : cases) EXPECT_EQ(Encode(c.in), c.out) << c.what;
 }
 
 TEST(HologramPackets, LiteralGroupsHoldAtMost31Bytes) {
@@ -158,7 +158,7 @@ TEST(HologramPackets, ResetStartsAFreshImage) {
 
 TEST(HologramPackets, FailedWriteStopsTheEncoder) {
   int calls = 0;
-  HologramRunEncoder enc([&](const uint8_t*, size_t) { return ++calls < 2; });
+  HologramRunEncoder enc([&](const uint8_t *, size_t) { return ++calls < 2; });
   Bytes noise;
   for (int i = 0; i < 200; ++i) noise.push_back(static_cast<uint8_t>(i));
   EXPECT_FALSE(enc.Put(noise.data(), noise.size()));
@@ -178,8 +178,8 @@ TEST(HologramOrder, EachDotLandsInItsLineAndBit) {
     size_t line, byte;
     uint8_t value;
   } cases[] = {{1023, 0, 0, 0, 0x80}, {0, 639, 1023, 79, 0x01}, {1016, 7, 7, 0, 0x01},
-               {1015, 8, 8, 1, 0x80}, {5, 13, 1018, 1, 0x04}, {7, 0, 1016, 0, 0x80}};
-  for (const Case& c : cases) {
+               {1015, 8, 8, 1, 0x80}, {5, 13, 1018, 1, 0x04},   {7, 0, 1016, 0, 0x80}};
+  for (const Case &c : cases) {
     Bytes pic = Picture(0), lines(kHologramStreamBytes, 0xEE);
     SetDot(pic, c.x, c.y);
     ASSERT_TRUE(HologramLinesFromPicture(pic.data(), pic.size(), lines.data(), lines.size()));
@@ -269,7 +269,7 @@ TEST(HologramBounds, WrongPictureSizesAreRefusedWithoutWriting) {
 TEST(HologramBounds, FailedWriteFailsTheImageAndTheJob) {
   for (int failAt = 1; failAt <= 4; ++failAt) {
     int calls = 0;
-    auto sink = [&](const uint8_t*, size_t) { return ++calls < failAt; };
+    auto sink = [&](const uint8_t *, size_t) { return ++calls < failAt; };
     Bytes pic = Picture(0);
     for (size_t i = 0; i < pic.size(); i += 3) pic[i] = static_cast<uint8_t>(i * 7);  // many pieces
     EXPECT_FALSE(WriteHologramImage(pic.data(), pic.size(), sink)) << failAt;
@@ -315,24 +315,23 @@ TEST(HologramJob, CommandsAroundTheImage) {
 
 // Decodes one image with the printer's input stage, fed in pieces of the given
 // size, and checks it against the picture: a 0 bit prints.
-void ExpectPrinterReads(const Bytes& pic, size_t piece, const char* what) {
+void ExpectPrinterReads(const Bytes &pic, size_t piece, const char *what) {
   Bytes wire;
   ASSERT_TRUE(EncodeHologramImage(pic.data(), pic.size(), &wire)) << what;
   std::vector<cardemu::Command> got;
   cardemu::StreamParser parser;
-  auto sink = [&](cardemu::Command&& c) { got.push_back(std::move(c)); };
-  for (size_t i = 0; i < wire.size(); i += piece)
-    parser.Feed(wire.data() + i, std::min(piece, wire.size() - i), sink);
+  auto sink = [&](cardemu::Command &&c) { got.push_back(std::move(c)); };
+  for (size_t i = 0; i < wire.size(); i += piece) parser.Feed(wire.data() + i, std::min(piece, wire.size() - i), sink);
   parser.Finish(sink);
   ASSERT_EQ(got.size(), 3u) << what;  // "F", "G ...", the block
   EXPECT_EQ(got[0].text, "F");
   EXPECT_EQ(got[1].error, 0) << what << ": " << got[1].problem;
-  const cardemu::Command& block = got[2];
+  const cardemu::Command &block = got[2];
   ASSERT_EQ(block.error, 0) << what << ": " << block.problem;
   ASSERT_EQ(block.block, cardemu::BlockKind::kBitsRle) << what;
   EXPECT_EQ(block.length, wire.size() - (kHologramImageHeaderLength - 2)) << what << ": the CR ends the block";
   ASSERT_TRUE(block.data) << what;
-  const std::vector<uint8_t>& dots = *block.data;
+  const std::vector<uint8_t> &dots = *block.data;
   ASSERT_EQ(dots.size(), size_t{1024 * 640});
   int wrong = 0;
   for (int y = 0; y < 640; ++y)
@@ -343,12 +342,12 @@ void ExpectPrinterReads(const Bytes& pic, size_t piece, const char* what) {
 
 TEST(HologramRoundTrip, PrinterDecodesWhatWasEncoded) {
   std::mt19937 rng(20240611);  // fixed starting value: the same pictures every run
-  std::vector<std::pair<const char*, Bytes>> pictures;
+  std::vector<std::pair<const char *, Bytes>> pictures;
   pictures.push_back({"all 0", Picture(0x00)});
   pictures.push_back({"all 1", Picture(0xFF)});
   pictures.push_back({"columns alternating", Picture(0xAA)});
   Bytes noise(kHologramPictureBytes);
-  for (uint8_t& b : noise) b = static_cast<uint8_t>(rng());
+  for (uint8_t &b : noise) b = static_cast<uint8_t>(rng());
   pictures.push_back({"noise", noise});
   // Runs of every length from 1 to 300 bytes in send order, some of them "[".
   Bytes runs(kHologramStreamBytes);
@@ -374,7 +373,7 @@ TEST(HologramRoundTrip, PrinterDecodesWhatWasEncoded) {
   }
   pictures.push_back({"blocks", blocks});
 
-  for (const auto& [what, pic] : pictures) {
+  for (const auto &[what, pic] : pictures) {
     ExpectPrinterReads(pic, 1 << 20, what);
     ExpectPrinterReads(pic, 7, what);  // pieces cut inside packets and doubled "["
   }
@@ -390,18 +389,18 @@ TEST(HologramRoundTrip, PrinterPrintsTheJobOnBothSides) {
   for (int y = 100; y < 300; ++y)
     for (int x = 50; x < 400; ++x)
       if (rng() % 3) SetDot(pic, x, y);
-  ASSERT_TRUE(WriteHologramBitmapJob(pic.data(), pic.size(), 9, true, 2, [&](const uint8_t* b, size_t n) {
+  ASSERT_TRUE(WriteHologramBitmapJob(pic.data(), pic.size(), 9, true, 2, [&](const uint8_t *b, size_t n) {
     return printer.Write(b, n) == static_cast<long>(n);
   }));
   printer.Finish();
   EXPECT_EQ(printer.State().error, 0);
   const std::vector<cardemu::Card> cards = printer.TakeCards();
   ASSERT_EQ(cards.size(), 2u);
-  for (const cardemu::Card& card : cards) {
-    for (const cardemu::CardSide& side : card.sides) {
+  for (const cardemu::Card &card : cards) {
+    for (const cardemu::CardSide &side : card.sides) {
       ASSERT_EQ(side.panels.size(), 1u);
       EXPECT_EQ(side.panels[0].kind, cardemu::PanelKind::kHologram);
-      const auto& dots = *side.panels[0].image;
+      const auto &dots = *side.panels[0].image;
       int wrong = 0;
       for (int y = 0; y < 640; ++y)
         for (int x = 0; x < 1024; ++x) wrong += (dots[x + y * 1024] == 1) == Dot(pic, x, y);

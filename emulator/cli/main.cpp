@@ -41,13 +41,13 @@ const char kUsage[] =
     "exit status: 0 decoded (printer errors included), 1 the file could not be read,\n"
     "the output written or the stream run to its end, 2 wrong usage.\n";
 
-int Usage(const char* problem) {
+int Usage(const char *problem) {
   if (problem) std::fprintf(stderr, "cardemu: %s\n\n", problem);
   std::fputs(kUsage, problem ? stderr : stdout);
   return problem ? 2 : 0;
 }
 
-int Decode(int argc, char** argv) {
+int Decode(int argc, char **argv) {
   std::string job, out;
   cardemu::PrinterConfig config;
   config.modelText = "LX3 MAG V3.02";
@@ -59,27 +59,27 @@ int Decode(int argc, char** argv) {
   size_t piece = 4096;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
-    auto value = [&](const char* what) -> const char* {
+    auto value = [&](const char *what) -> const char * {
       if (i + 1 >= argc) return nullptr;
       (void)what;
       return argv[++i];
     };
     if (a == "--out") {
-      const char* v = value("--out");
+      const char *v = value("--out");
       if (!v) return Usage("--out needs a directory");
       out = v;
     } else if (a == "--model") {
-      const char* v = value("--model");
+      const char *v = value("--model");
       if (!v) return Usage("--model needs a text");
       config.modelText = v;
     } else if (a == "--ribbon") {
-      const char* v = value("--ribbon");
-      char* end = nullptr;
+      const char *v = value("--ribbon");
+      char *end = nullptr;
       if (!v || !*v || (config.ribbonCode = static_cast<int>(std::strtol(v, &end, 10)), *end != 0))
         return Usage("--ribbon needs a number");
     } else if (a == "--piece") {
-      const char* v = value("--piece");
-      char* end = nullptr;
+      const char *v = value("--piece");
+      char *end = nullptr;
       if (!v) return Usage("--piece needs a number");
       const long n = std::strtol(v, &end, 10);
       if (*end != 0 || n < 1 || n > (1 << 24)) return Usage("--piece needs a number from 1 to 16777216");
@@ -122,14 +122,14 @@ int Decode(int argc, char** argv) {
   std::string writeError;
   // A card comes out while its command runs; its line follows the command's.
   std::string cardLines;
-  printer.SetCommandListener([&](const cardemu::CommandRecord& r) {
+  printer.SetCommandListener([&](const cardemu::CommandRecord &r) {
     if (r.held) return;  // listed when it runs
     ++commands;
     if (r.error) ++errors;
     listing << cardemu::ListingLine(r) << "\n" << cardLines;
     cardLines.clear();
   });
-  printer.SetCardListener([&](const cardemu::Card& card) {
+  printer.SetCardListener([&](const cardemu::Card &card) {
     ++cards;
     cardLines += "          -- card " + std::to_string(card.number) + " out --\n";
     if (!writeFailed && !cardemu::WriteCardFiles(card, out, nullptr, &writeError)) writeFailed = true;
@@ -141,7 +141,7 @@ int Decode(int argc, char** argv) {
   std::vector<uint8_t> buffer(piece);
   bool ran = true;
   while (ran && in) {
-    in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+    in.read(reinterpret_cast<char *>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
     ran = run.Feed(buffer.data(), static_cast<size_t>(in.gcount()));
   }
   if (in.bad()) {
@@ -172,7 +172,7 @@ int Decode(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   if (argc < 2) return Usage("no command given");
   const std::string cmd = argv[1];
   if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(nullptr);

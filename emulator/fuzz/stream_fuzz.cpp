@@ -6,7 +6,7 @@
 
 #include "emulator/fuzz/stream_harness.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string what;
   if (!cardemu::fuzz::RunStream(data, size, &what) || !cardemu::fuzz::RunUnattended(data, size, &what)) {
     std::fprintf(stderr, "bound broken: %s\n", what.c_str());

@@ -14,7 +14,7 @@
 
 namespace cardemu::fuzz {
 
-inline bool RunStream(const uint8_t* data, size_t size, std::string* what) {
+inline bool RunStream(const uint8_t *data, size_t size, std::string *what) {
   PrinterConfig cfg;
   cfg.receiveLimit = 4u << 20;
   cfg.replyLimit = 4096;
@@ -42,9 +42,12 @@ inline bool RunStream(const uint8_t* data, size_t size, std::string* what) {
     if (taken == 0) {
       // Stopped with a full buffer: the button, then a forced clear, then an
       // interface reset must each let bytes in again.
-      if (idle == 0) printer.PressButton();
-      else if (idle == 1) printer.ForceClear();
-      else printer.SoftReset();
+      if (idle == 0)
+        printer.PressButton();
+      else if (idle == 1)
+        printer.ForceClear();
+      else
+        printer.SoftReset();
       if (++idle > 3) {
         *what = "the printer takes no more bytes and nothing frees it";
         return false;
@@ -87,7 +90,7 @@ inline bool RunStream(const uint8_t* data, size_t size, std::string* what) {
 
 // The bytes run unattended, in pieces of changing sizes: every command of the
 // stream must be listed, once and in stream order.
-inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
+inline bool RunUnattended(const uint8_t *data, size_t size, std::string *what) {
   PrinterConfig cfg;
   cfg.receiveLimit = 0;
   cfg.cardsKept = 0;
@@ -97,7 +100,7 @@ inline bool RunUnattended(const uint8_t* data, size_t size, std::string* what) {
   Printer printer(cfg);
   uint64_t covered = 0;
   bool gap = false;
-  printer.SetCommandListener([&](const CommandRecord& r) {
+  printer.SetCommandListener([&](const CommandRecord &r) {
     if (r.held) return;  // listed when it runs
     // Between commands only bytes the printer passes over (filler, the data
     // of a block whose header it refused), never an ESC: each ESC outside a

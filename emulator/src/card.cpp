@@ -4,7 +4,7 @@
 
 namespace cardemu {
 
-const char* PanelName(PanelKind kind) {
+const char *PanelName(PanelKind kind) {
   switch (kind) {
     case PanelKind::kYellow: return "yellow";
     case PanelKind::kMagenta: return "magenta";
@@ -27,7 +27,7 @@ bool IsDyePanel(PanelKind kind) {
 
 namespace {
 // How much of the card a mask panel covers, for the summary.
-std::string Coverage(const AppliedPanel& p) {
+std::string Coverage(const AppliedPanel &p) {
   if (!p.image) return "empty";
   size_t set = 0;
   for (uint8_t v : *p.image) set += v != 0;
@@ -44,24 +44,26 @@ std::string Card::Summary() const {
   s << "card " << number;
   if (!testCard.empty()) s << " (test card: " << testCard << ")";
   s << "\n";
-  static const char* const names[2] = {"front", "back"};
+  static const char *const names[2] = {"front", "back"};
   for (size_t k = 0; k < 2; ++k) {
     s << names[k] << ":";
     if (sides[k].panels.empty()) s << " nothing";
-    for (const auto& p : sides[k].panels) s << " " << PanelName(p.kind) << "(" << Coverage(p) << ")";
+    for (const auto &p : sides[k].panels) s << " " << PanelName(p.kind) << "(" << Coverage(p) << ")";
     if (sides[k].panelsNotKept) s << " and " << sides[k].panelsNotKept << " more";
     if (sides[k].skipped) s << "; " << sides[k].skipped << " panel(s) skipped";
     s << "\n";
   }
   s << "flips: " << flips << "\n";
   s << "magnetic:";
-  if (!encoded) s << " not encoded";
-  else if (tracks[0].empty() && tracks[1].empty() && tracks[2].empty()) s << " passed the encoder, no data";
+  if (!encoded)
+    s << " not encoded";
+  else if (tracks[0].empty() && tracks[1].empty() && tracks[2].empty())
+    s << " passed the encoder, no data";
   for (size_t t = 0; t < 3; ++t)
     if (!tracks[t].empty()) s << " track " << t + 1 << " \"" << tracks[t] << "\"";
   s << "\n";
   s << "lamination: " << (lamination.empty() ? "none" : lamination) << "\n";
-  for (const auto& n : notes) s << "note: " << n << "\n";
+  for (const auto &n : notes) s << "note: " << n << "\n";
   return s.str();
 }
 

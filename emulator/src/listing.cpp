@@ -6,7 +6,7 @@
 
 namespace cardemu {
 
-std::string Printable(const std::string& bytes) {
+std::string Printable(const std::string &bytes) {
   std::string s;
   for (unsigned char c : bytes) {
     switch (c) {
@@ -32,12 +32,12 @@ std::string Printable(const std::string& bytes) {
 
 namespace {
 
-std::string DataSummary(const Command& c) {
+std::string DataSummary(const Command &c) {
   std::ostringstream s;
   switch (c.block) {
     case BlockKind::kPlane:
     case BlockKind::kPlaneRle: {
-      static const char* const names[4] = {"Y", "M", "C", "dye K"};
+      static const char *const names[4] = {"Y", "M", "C", "dye K"};
       s << (c.block == BlockKind::kPlane ? "5-bit plane " : "run-length plane ")
         << (c.plane >= 0 && c.plane < 4 ? names[c.plane] : "?") << ", " << c.dataBytes << " bytes";
       if (c.data) {
@@ -49,7 +49,9 @@ std::string DataSummary(const Command& c) {
     case BlockKind::kBits:
     case BlockKind::kBitsRle: {
       s << (c.block == BlockKind::kBits ? "bit image" : "run-length bit image") << " for "
-        << (c.target == BitTarget::kResin ? "resin" : c.target == BitTarget::kVarnish ? "varnish" : "nothing")
+        << (c.target == BitTarget::kResin     ? "resin"
+            : c.target == BitTarget::kVarnish ? "varnish"
+                                              : "nothing")
         << ", " << c.dataBytes << " bytes";
       if (c.data) {
         const auto set = std::count_if(c.data->begin(), c.data->end(), [](uint8_t v) { return v != 0; });
@@ -60,8 +62,7 @@ std::string DataSummary(const Command& c) {
     case BlockKind::kFirmware:
       s << "firmware image, size field " << c.declaredSize << ", " << c.dataBytes << " bytes";
       break;
-    case BlockKind::kNone:
-      break;
+    case BlockKind::kNone: break;
   }
   if (c.warnings) s << ", " << c.warnings << " irregular padding values";
   return s.str();
@@ -69,24 +70,20 @@ std::string DataSummary(const Command& c) {
 
 }  // namespace
 
-std::string DescribeCommand(const Command& c) {
+std::string DescribeCommand(const Command &c) {
   if (c.stray) return "bytes outside commands \"" + Printable(c.text) + (c.length > c.text.size() ? "...\"" : "\"");
   switch (c.block) {
     case BlockKind::kPlane:
-    case BlockKind::kPlaneRle:
-      return "\\e" + c.text + " [" + DataSummary(c) + "] \\r";
+    case BlockKind::kPlaneRle: return "\\e" + c.text + " [" + DataSummary(c) + "] \\r";
     case BlockKind::kBits:
-    case BlockKind::kBitsRle:
-      return "\\eZ [" + DataSummary(c) + "] \\r";
-    case BlockKind::kFirmware:
-      return "\\eDC [" + DataSummary(c) + "] \\xFF\\r";
-    case BlockKind::kNone:
-      break;
+    case BlockKind::kBitsRle: return "\\eZ [" + DataSummary(c) + "] \\r";
+    case BlockKind::kFirmware: return "\\eDC [" + DataSummary(c) + "] \\xFF\\r";
+    case BlockKind::kNone: break;
   }
   return "\\e" + Printable(c.text) + "\\r";
 }
 
-std::string ListingLine(const CommandRecord& r) {
+std::string ListingLine(const CommandRecord &r) {
   std::ostringstream s;
   char off[24];
   std::snprintf(off, sizeof off, "%08llx  ", static_cast<unsigned long long>(r.command->offset));

@@ -7,21 +7,20 @@ int DefaultTrackDensity(int track) { return track == 2 ? 75 : 210; }
 
 namespace {
 // Per track, the codes of the three ISO modes; the binary modes are "E_n"/"U_n".
-const char* const kWriteIso[3][3] = {{"A", "a2", "a3"}, {"b1", "B", "b3"}, {"c1", "c2", "C"}};
-const char* const kReadIso[3][3] = {{"Q", "q2", "q3"}, {"r1", "R", "r3"}, {"s1", "s2", "S"}};
+const char *const kWriteIso[3][3] = {{"A", "a2", "a3"}, {"b1", "B", "b3"}, {"c1", "c2", "C"}};
+const char *const kReadIso[3][3] = {{"Q", "q2", "q3"}, {"r1", "R", "r3"}, {"s1", "s2", "S"}};
 
-int ModeOf(int track, const std::string& code, const char* const iso[3][3], char binary) {
+int ModeOf(int track, const std::string &code, const char *const iso[3][3], char binary) {
   if (track < 1 || track > 3) return -1;
   for (int m = 0; m < 3; ++m)
     if (code == iso[track - 1][m]) return m;
-  if (code.size() == 3 && code[0] == binary && code[1] == '_' && code[2] >= '3' && code[2] <= '7')
-    return code[2] - '0';
+  if (code.size() == 3 && code[0] == binary && code[1] == '_' && code[2] >= '3' && code[2] <= '7') return code[2] - '0';
   return -1;
 }
 }  // namespace
 
-int TrackModeOfWriteCode(int track, const std::string& code) { return ModeOf(track, code, kWriteIso, 'E'); }
-int TrackModeOfReadCode(int track, const std::string& code) { return ModeOf(track, code, kReadIso, 'U'); }
+int TrackModeOfWriteCode(int track, const std::string &code) { return ModeOf(track, code, kWriteIso, 'E'); }
+int TrackModeOfReadCode(int track, const std::string &code) { return ModeOf(track, code, kReadIso, 'U'); }
 
 std::string WriteCodeOf(int track, int mode) {
   if (mode < 3) return kWriteIso[track - 1][mode];
@@ -45,7 +44,7 @@ size_t TrackCapacity(int mode, int density) {
   return bits / static_cast<size_t>(mode + 1) - 3;
 }
 
-std::string CheckTrackData(int mode, int density, const std::string& data) {
+std::string CheckTrackData(int mode, int density, const std::string &data) {
   if (data.size() > TrackCapacity(mode, density))
     return "more than " + std::to_string(TrackCapacity(mode, density)) + " characters";
   for (unsigned char c : data) {
@@ -58,8 +57,9 @@ std::string CheckTrackData(int mode, int density, const std::string& data) {
       const unsigned base = mode >= 6 ? 0x20 : 0x30;
       ok = c >= base && c < base + (1u << mode);
     }
-    if (!ok) return std::string("character 0x") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 15] +
-                    " cannot be written in this track format";
+    if (!ok)
+      return std::string("character 0x") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 15] +
+             " cannot be written in this track format";
   }
   return {};
 }

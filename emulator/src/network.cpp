@@ -4,7 +4,7 @@
 
 namespace cardemu {
 
-long DataChannel::Receive(const uint8_t* bytes, size_t count) {
+long DataChannel::Receive(const uint8_t *bytes, size_t count) {
   if (broken_) return -1;
   size_t used = 0;
   while (used < count) {
@@ -33,7 +33,7 @@ long DataChannel::Receive(const uint8_t* bytes, size_t count) {
   return static_cast<long>(used);
 }
 
-std::vector<uint8_t> StatusChannel::Receive(const uint8_t* bytes, size_t count) {
+std::vector<uint8_t> StatusChannel::Receive(const uint8_t *bytes, size_t count) {
   std::vector<uint8_t> out;
   for (size_t i = 0; i < count; ++i) {
     request_[have_++] = static_cast<char>(bytes[i]);

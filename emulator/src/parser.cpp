@@ -10,11 +10,11 @@ namespace cardemu {
 namespace {
 
 constexpr uint32_t kPlaneRleUnits = kLines * kDotsPerLine;  // one unit per dot
-constexpr uint32_t kBitUnits = kBitImageBytes;               // one unit per byte of 8 dots
+constexpr uint32_t kBitUnits = kBitImageBytes;              // one unit per byte of 8 dots
 
 // Splits "a b c" at single blanks; false when a field is empty (double or
 // trailing blank) so that sloppy commands are refused, not guessed at.
-bool SplitFields(const std::string& s, std::vector<std::string>* out) {
+bool SplitFields(const std::string &s, std::vector<std::string> *out) {
   out->clear();
   size_t start = 0;
   while (true) {
@@ -27,7 +27,7 @@ bool SplitFields(const std::string& s, std::vector<std::string>* out) {
   }
 }
 
-bool ParseNumber(const std::string& s, long* value) {
+bool ParseNumber(const std::string &s, long *value) {
   if (s.empty() || s.size() > 9) return false;
   long v = 0;
   for (char c : s) {
@@ -49,10 +49,8 @@ bool StreamParser::InsideBlock() const {
     case State::kFwSize:
     case State::kFwBody:
     case State::kFwEnd:
-    case State::kTrailer:
-      return true;
-    default:
-      return false;
+    case State::kTrailer: return true;
+    default: return false;
   }
 }
 
@@ -75,7 +73,7 @@ void StreamParser::Reset() {
   emitted_ = false;
 }
 
-void StreamParser::Fail(int code, const std::string& problem) {
+void StreamParser::Fail(int code, const std::string &problem) {
   // The first fault of a command is the one reported.
   if (cur_.error == 0) {
     cur_.error = code;
@@ -89,7 +87,7 @@ void StreamParser::StartCommand() {
   state_ = State::kCommand;
 }
 
-void StreamParser::Emit(const Sink& sink) {
+void StreamParser::Emit(const Sink &sink) {
   if (cur_.length == 0) cur_.length = offset_ - cur_.offset;
   if (keep_ && cur_.error == 0 && cur_.block != BlockKind::kNone)
     cur_.data = std::make_shared<const std::vector<uint8_t>>(std::move(work_));
@@ -102,7 +100,7 @@ void StreamParser::Emit(const Sink& sink) {
   sink(std::move(done));
 }
 
-void StreamParser::EndCommandText(const Sink& sink) {
+void StreamParser::EndCommandText(const Sink &sink) {
   // Bit image headers are read here: the block that "\eZ" opens is sized and
   // decoded by them.
   const bool resin = cur_.text.rfind("G ", 0) == 0;
@@ -120,8 +118,8 @@ void StreamParser::EndCommandText(const Sink& sink) {
     } else {
       pending_.rle = v[2] != 10;
       pending_.polarity = v[5] == 0 ? 0 : 1;
-      if (v[0] != 0 || v[1] != 0 || (v[2] != 10 && v[2] != 12) || v[3] != kDotsPerLine ||
-          v[4] != kLines || (v[5] != 0 && v[5] != 1))
+      if (v[0] != 0 || v[1] != 0 || (v[2] != 10 && v[2] != 12) || v[3] != kDotsPerLine || v[4] != kLines ||
+          (v[5] != 0 && v[5] != 1))
         Fail(err::kParameter, "bit image header must be 0 0 10|12 640 1024 0|1");
       else
         pending_.valid = true;
@@ -162,8 +160,7 @@ void StreamParser::BeginData(BlockKind kind, bool keep) {
       fwSize_ = 0;
       fwSizeBytes_ = 0;
       break;
-    case BlockKind::kNone:
-      break;
+    case BlockKind::kNone: break;
   }
   if (keep && kind != BlockKind::kFirmware) work_.assign(kCardDots, 0);
 }
@@ -180,8 +177,8 @@ void StreamParser::StartGsBlock() {
   if (!ok) return;  // cannot happen: the header reader takes only digits and single blanks
   cur_.plane = static_cast<int>(v[0]);
   const bool rle = v[1] == 30;
-  bool valid = v[0] >= 0 && v[0] <= 3 && (v[1] == 32 || v[1] == 30) && v[2] == 0 && v[3] == 0 &&
-               v[4] == kLines && v[5] == kDotsPerLine;
+  bool valid = v[0] >= 0 && v[0] <= 3 && (v[1] == 32 || v[1] == 30) && v[2] == 0 && v[3] == 0 && v[4] == kLines &&
+               v[5] == kDotsPerLine;
   if (!valid) Fail(err::kParameter, "plane header must be 0..3 32|30 0 0 1024 640");
   BeginData(rle ? BlockKind::kPlaneRle : BlockKind::kPlane, valid);
 }
@@ -231,7 +228,7 @@ void StreamParser::PutBitByte(uint8_t b) {
 
 void StreamParser::EndData() { state_ = State::kTrailer; }
 
-size_t StreamParser::FeedPlane(const uint8_t* p, size_t n) {
+size_t StreamParser::FeedPlane(const uint8_t *p, size_t n) {
   size_t i = 0;
   while (i < n && units_ < limit_) {
     const uint8_t b = p[i++];
@@ -265,8 +262,7 @@ size_t StreamParser::FeedPlane(const uint8_t* p, size_t n) {
   return i;
 }
 
-size_t StreamParser::Feed(const uint8_t* bytes, size_t count, const Sink& sink,
-                          const std::function<bool()>& stop) {
+size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, const std::function<bool()> &stop) {
   size_t i = 0;
   while (i < count) {
     if ((state_ == State::kIdle || emitted_) && stop && stop()) break;
@@ -499,35 +495,29 @@ size_t StreamParser::Feed(const uint8_t* bytes, size_t count, const Sink& sink,
         if (b == kCr) {
           Emit(sink);
         } else {
-          Fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData,
-               "data not followed by CR");
+          Fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data not followed by CR");
           ++cur_.dataBytes;
         }
         break;
 
-      case State::kPlane:
-        break;  // handled above
+      case State::kPlane: break;  // handled above
     }
   }
   return i;
 }
 
-void StreamParser::Finish(const Sink& sink) {
+void StreamParser::Finish(const Sink &sink) {
   switch (state_) {
-    case State::kIdle:
-      return;
+    case State::kIdle: return;
     case State::kHunt:
       if (cur_.stray) Emit(sink);
       state_ = State::kIdle;
       return;
     case State::kCommand:
     case State::kSkipToCr:
-    case State::kGsHeader:
-      Fail(err::kMalformedCommand, "cut by the end of the input");
-      break;
+    case State::kGsHeader: Fail(err::kMalformedCommand, "cut by the end of the input"); break;
     default:
-      Fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData,
-           "data cut by the end of the input");
+      Fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data cut by the end of the input");
       break;
   }
   pending_ = PendingBits{};

@@ -9,9 +9,9 @@ namespace cardemu {
 
 namespace {
 
-bool Contains(const std::string& s, const char* what) { return s.find(what) != std::string::npos; }
+bool Contains(const std::string &s, const char *what) { return s.find(what) != std::string::npos; }
 
-bool Number(const std::string& s, long* v) {
+bool Number(const std::string &s, long *v) {
   if (s.empty() || s.size() > 9) return false;
   long n = 0;
   for (char c : s) {
@@ -26,11 +26,11 @@ bool Number(const std::string& s, long* v) {
 struct Words {
   std::string word;
   std::vector<std::string> fields;
-  std::string rest;   // everything after the word and its blank
+  std::string rest;  // everything after the word and its blank
   bool wellFormed = true;
 };
 
-Words SplitCommand(const std::string& text) {
+Words SplitCommand(const std::string &text) {
   Words w;
   const size_t blank = text.find(' ');
   w.word = text.substr(0, blank);
@@ -61,33 +61,28 @@ bool RibbonHas(RibbonKind ribbon, PanelKind panel) {
     case PanelKind::kCyan:
       return ribbon == R::kYMCKO || ribbon == R::kYMC || ribbon == R::kYMCK || ribbon == R::kYMCKK ||
              ribbon == R::kYMCKOK || ribbon == R::kYMCKUv || ribbon == R::kYMCUvK;
-    case PanelKind::kDyeBlack:
-      return ribbon == R::kKdO || ribbon == R::kKd;
+    case PanelKind::kDyeBlack: return ribbon == R::kKdO || ribbon == R::kKd;
     case PanelKind::kResinBlack:
       return ribbon == R::kYMCKO || ribbon == R::kResinK || ribbon == R::kKrO || ribbon == R::kYMCK ||
              ribbon == R::kYMCKK || ribbon == R::kYMCKOK || ribbon == R::kYMCKUv || ribbon == R::kYMCUvK ||
              ribbon == R::kMono;
-    case PanelKind::kScratchOff:
-      return ribbon == R::kScratchOff || ribbon == R::kMono;
+    case PanelKind::kScratchOff: return ribbon == R::kScratchOff || ribbon == R::kMono;
     case PanelKind::kVarnish:
       return ribbon == R::kYMCKO || ribbon == R::kKdO || ribbon == R::kKrO || ribbon == R::kYMCKOK;
-    case PanelKind::kUltraviolet:
-      return ribbon == R::kYMCKUv || ribbon == R::kYMCUvK;
-    case PanelKind::kClearVarnish:
-      return ribbon == R::kClearVarnish || ribbon == R::kMono;
-    case PanelKind::kHologram:
-      return ribbon == R::kHologram || ribbon == R::kMono;
+    case PanelKind::kUltraviolet: return ribbon == R::kYMCKUv || ribbon == R::kYMCUvK;
+    case PanelKind::kClearVarnish: return ribbon == R::kClearVarnish || ribbon == R::kMono;
+    case PanelKind::kHologram: return ribbon == R::kHologram || ribbon == R::kMono;
   }
   return false;
 }
 
-bool AnyDot(const std::shared_ptr<const DotImage>& image) {
+bool AnyDot(const std::shared_ptr<const DotImage> &image) {
   return image && std::any_of(image->begin(), image->end(), [](uint8_t v) { return v != 0; });
 }
 
 }  // namespace
 
-std::string ComposeModelText(const PrinterConfig& config) {
+std::string ComposeModelText(const PrinterConfig &config) {
   if (!config.modelText.empty()) return config.modelText;
   std::string text = config.model;
   if (!config.smartCard.empty()) text += " " + config.smartCard;
@@ -96,12 +91,11 @@ std::string ComposeModelText(const PrinterConfig& config) {
   return text;
 }
 
-bool ModelIsTwoSided(const std::string& m) {
-  return Contains(m, "QA5") || Contains(m, "QA6") || Contains(m, "LX2") || Contains(m, "LX3") ||
-         Contains(m, "CA3");
+bool ModelIsTwoSided(const std::string &m) {
+  return Contains(m, "QA5") || Contains(m, "QA6") || Contains(m, "LX2") || Contains(m, "LX3") || Contains(m, "CA3");
 }
 
-bool ModelHasLaminator(const std::string& m) { return Contains(m, "LX2") || Contains(m, "LX3"); }
+bool ModelHasLaminator(const std::string &m) { return Contains(m, "LX2") || Contains(m, "LX3"); }
 
 struct Printer::Impl {
   PrinterConfig cfg;
@@ -118,14 +112,14 @@ struct Printer::Impl {
 
   // error and the commands it holds back
   int error = 0;
-  std::optional<Command> failed;   // command to run again when the error is cleared
+  std::optional<Command> failed;  // command to run again when the error is cleared
   std::deque<Command> held;
   size_t heldBytes = 0;
   struct Fault {
     int code;
-    std::string prefix;   // by command text
+    std::string prefix;  // by command text
     int occurrence;
-    uint64_t countdown;   // by count, when prefix is empty
+    uint64_t countdown;  // by count, when prefix is empty
   };
   std::vector<Fault> faults;
 
@@ -160,10 +154,10 @@ struct Printer::Impl {
   std::string lastFirmware;
   uint32_t lastFirmwareSize = 0;
 
-  std::function<void(const Card&)> cardListener;
-  std::function<void(const CommandRecord&)> commandListener;
+  std::function<void(const Card &)> cardListener;
+  std::function<void(const CommandRecord &)> commandListener;
 
-  explicit Impl(const PrinterConfig& c) : cfg(c) {
+  explicit Impl(const PrinterConfig &c) : cfg(c) {
     modelText = ComposeModelText(c);
     twoSided = c.twoSided.value_or(ModelIsTwoSided(modelText));
     laminator = c.laminator.value_or(ModelHasLaminator(modelText));
@@ -178,7 +172,7 @@ struct Printer::Impl {
   }
 
   // ---- answers ----
-  void Answer(const std::string& bytes) {
+  void Answer(const std::string &bytes) {
     if (silent || bytes.empty()) return;
     for (char c : bytes) {
       if (answers.size() >= cfg.replyLimit) {
@@ -206,7 +200,7 @@ struct Printer::Impl {
     return b;
   }
 
-  void Record(const Command& c, int e, bool isHeld, bool replay, const std::string& answer) {
+  void Record(const Command &c, int e, bool isHeld, bool replay, const std::string &answer) {
     if (!commandListener) return;
     CommandRecord r;
     r.command = &c;
@@ -219,22 +213,22 @@ struct Printer::Impl {
 
   // What a held command costs: its bytes and what its data decoded to (a short
   // run-length block decodes to a whole plane).
-  static size_t HeldSize(const Command& c) {
-    return static_cast<size_t>(c.length) + (c.data ? c.data->size() : 0);
+  static size_t HeldSize(const Command &c) { return static_cast<size_t>(c.length) + (c.data ? c.data->size() : 0); }
+
+  static bool IsStatusRequest(const Command &c) {
+    return c.block == BlockKind::kNone && !c.stray && c.text.rfind("E", 0) == 0 &&
+           (c.text.size() == 1 || c.text[1] == ' ');
   }
 
-  static bool IsStatusRequest(const Command& c) { return c.block == BlockKind::kNone && !c.stray && c.text.rfind("E", 0) == 0 && (c.text.size() == 1 || c.text[1] == ' '); }
-
   // Commands answered or obeyed even while an error stops the printer.
-  static bool IsImmediate(const Command& c) {
+  static bool IsImmediate(const Command &c) {
     if (c.stray || c.block != BlockKind::kNone) return false;
     const std::string w = c.text.substr(0, c.text.find(' '));
     return w == "V" || w == "!RIBBON" || w == "!RIBLEN" || w == "!V" || w == "!NL" || w == "%SERIE" ||
-           c.text == "ATM 1 1" || w == "CHECK_STATUS" || w == "R" || w == "RESET" || w == "SRESET" ||
-           w == "HRESET";
+           c.text == "ATM 1 1" || w == "CHECK_STATUS" || w == "R" || w == "RESET" || w == "SRESET" || w == "HRESET";
   }
 
-  void Accept(Command&& c) {
+  void Accept(Command &&c) {
     if (IsStatusRequest(c)) {
       StatusRequest(c);
       return;
@@ -248,7 +242,7 @@ struct Printer::Impl {
     Execute(std::move(c), false);
   }
 
-  void StatusRequest(const Command& c) {
+  void StatusRequest(const Command &c) {
     const Words w = SplitCommand(c.text);
     if (c.error) {
       Latch(c.error);
@@ -270,9 +264,9 @@ struct Printer::Impl {
     Record(c, 0, false, false, reply);
   }
 
-  bool FaultFires(const Command& c) {
+  bool FaultFires(const Command &c) {
     for (size_t k = 0; k < faults.size(); ++k) {
-      Fault& f = faults[k];
+      Fault &f = faults[k];
       bool fire = false;
       if (!f.prefix.empty()) {
         if (c.text.rfind(f.prefix, 0) == 0 && --f.occurrence <= 0) fire = true;
@@ -289,7 +283,7 @@ struct Printer::Impl {
     return false;
   }
 
-  void Execute(Command&& c, bool replay) {
+  void Execute(Command &&c, bool replay) {
     ++commands;
     value.reset();
     int e = 0;
@@ -323,7 +317,7 @@ struct Printer::Impl {
     }
   }
 
-  void ResetPrinter(const std::string& why) {
+  void ResetPrinter(const std::string &why) {
     held.clear();
     heldBytes = 0;
     failed.reset();
@@ -372,7 +366,7 @@ struct Printer::Impl {
 
   RibbonKind Ribbon() const { return RibbonKindOfCode(ribbonCode); }
 
-  int Print(PanelKind kind, std::shared_ptr<const DotImage> image, const std::string& command) {
+  int Print(PanelKind kind, std::shared_ptr<const DotImage> image, const std::string &command) {
     if (coverOpen) return err::kCoverOpen;
     if (headOpen) return err::kHeadOpen;
     if (ribbonCode == 0) return err::kOutOfRibbon;
@@ -383,7 +377,7 @@ struct Printer::Impl {
       --ribbonRemaining;  // one ribbon panel set per card
       ribbonCharged = true;
     }
-    CardSide& side = card->sides[static_cast<size_t>(sideUp)];
+    CardSide &side = card->sides[static_cast<size_t>(sideUp)];
     if (side.panels.size() < CardSide::kMaxKeptPanels)
       side.panels.push_back({kind, command, std::move(image)});
     else
@@ -395,26 +389,24 @@ struct Printer::Impl {
   // ---- commands ----
   // Image blocks go to image memory; every other command to the handler of
   // its word (the table below).
-  int Dispatch(Command& c) {
+  int Dispatch(Command &c) {
     switch (c.block) {
       case BlockKind::kPlane:
-      case BlockKind::kPlaneRle:
-        planes[static_cast<size_t>(c.plane)] = c.data;
-        return 0;
+      case BlockKind::kPlaneRle: planes[static_cast<size_t>(c.plane)] = c.data; return 0;
       case BlockKind::kBits:
       case BlockKind::kBitsRle:
-        if (c.target == BitTarget::kResin) resin = c.data;
-        else varnish = c.data;
+        if (c.target == BitTarget::kResin)
+          resin = c.data;
+        else
+          varnish = c.data;
         return 0;
-      case BlockKind::kFirmware:
-        return Firmware(c);
-      case BlockKind::kNone:
-        break;
+      case BlockKind::kFirmware: return Firmware(c);
+      case BlockKind::kNone: break;
     }
     const Words w = SplitCommand(c.text);
     if (!w.wellFormed) return err::kMalformedCommand;
     const Args x{c, w};
-    const auto& table = Commands();
+    const auto &table = Commands();
     const auto entry = table.find(w.word);
     if (entry != table.end()) {
       if (entry->second.encoder && !cfg.encoder) return err::kMagnetic;
@@ -428,40 +420,40 @@ struct Printer::Impl {
 
   // A command's fields as the handlers read them.
   struct Args {
-    const Command& command;
-    const Words& words;
-    const std::string& word() const { return words.word; }
-    const std::vector<std::string>& fields() const { return words.fields; }
+    const Command &command;
+    const Words &words;
+    const std::string &word() const { return words.word; }
+    const std::vector<std::string> &fields() const { return words.fields; }
     size_t count() const { return words.fields.size(); }
     // No field at all.
     int None() const { return count() == 0 ? 0 : err::kMalformedCommand; }
     // One numeric field within [lo, hi].
-    int One(long lo, long hi, long* out) const {
+    int One(long lo, long hi, long *out) const {
       if (count() != 1 || !Number(fields()[0], out)) return err::kMalformedCommand;
       return (*out < lo || *out > hi) ? err::kParameter : 0;
     }
     // Two numeric fields within theirs.
-    int Two(long lo1, long hi1, long lo2, long hi2, long* a, long* b) const {
+    int Two(long lo1, long hi1, long lo2, long hi2, long *a, long *b) const {
       if (count() != 2 || !Number(fields()[0], a) || !Number(fields()[1], b)) return err::kMalformedCommand;
       return (*a < lo1 || *a > hi1 || *b < lo2 || *b > hi2) ? err::kParameter : 0;
     }
   };
 
-  using Handler = int (Impl::*)(const Args&);
+  using Handler = int (Impl::*)(const Args &);
   struct CommandEntry {
     Handler run;
     bool encoder = false;  // needs the magnetic encoder
   };
-  static const std::map<std::string, CommandEntry, std::less<>>& Commands();
+  static const std::map<std::string, CommandEntry, std::less<>> &Commands();
 
   // ---- job and head set-up ----
-  int Master(const Args& x) {
+  int Master(const Args &x) {
     if (int e = x.None()) return e;
     inJob = true;
     lamination.clear();
     return 0;
   }
-  int Job(const Args& x) {
+  int Job(const Args &x) {
     long a = 0;
     if (int e = x.One(0, 2, &a)) return e;
     if (a != 0 && !twoSided) return err::kParameter;
@@ -469,30 +461,30 @@ struct Printer::Impl {
     return 0;
   }
   // A setting of one number within [lo, hi], kept under the command word.
-  int Setting(const Args& x, long lo, long hi) {
+  int Setting(const Args &x, long lo, long hi) {
     long a = 0;
     if (int e = x.One(lo, hi, &a)) return e;
     settings[x.word()] = static_cast<int>(a);
     return 0;
   }
-  int Switch(const Args& x) { return Setting(x, 0, 1); }        // "SXY", "FS"
-  int Contrast(const Args& x) { return Setting(x, 0, 255); }    // "+C", "+CH", "+CV"
-  int Offset(const Args& x) { return Setting(x, 0, 48); }       // "+O", "+OY", "+OB", "+OYB"
+  int Switch(const Args &x) { return Setting(x, 0, 1); }      // "SXY", "FS"
+  int Contrast(const Args &x) { return Setting(x, 0, 255); }  // "+C", "+CH", "+CV"
+  int Offset(const Args &x) { return Setting(x, 0, 48); }     // "+O", "+OY", "+OB", "+OYB"
   // "+$C n v", "+$L n v": contrast and intensity of panel n.
-  int PanelLevel(const Args& x) {
+  int PanelLevel(const Args &x) {
     long a = 0, b = 0;
     if (int e = x.Two(0, 3, 0, 255, &a, &b)) return e;
     settings[x.word() + " " + x.fields()[0]] = static_cast<int>(b);
     return 0;
   }
-  int Laminate(const Args& x) {
+  int Laminate(const Args &x) {
     if (!laminator) return err::kUnknownCommand;
     long a = 0, b = 0;
     if (int e = x.Two(0, 1, 0, 1, &a, &b)) return e;
     lamination = x.fields()[0] + " " + x.fields()[1];
     return 0;
   }
-  int HeadTable(const Args& x) {
+  int HeadTable(const Args &x) {
     long a = 0, b = 0;
     if (int e = x.Two(1, 4, 0, 1, &a, &b)) return e;
     settings["HTABLE"] = static_cast<int>(a);
@@ -500,35 +492,35 @@ struct Printer::Impl {
     return 0;
   }
   // "ATM 1 1" asks for the setting, "ATM n" sets it.
-  int Atm(const Args& x) {
+  int Atm(const Args &x) {
     if (x.command.text == "ATM 1 1") {
       value = settings.count("ATM") && settings["ATM"] ? "1" : "0";
       return 0;
     }
     return Setting(x, 0, 1);
   }
-  int MoveSpeed(const Args& x) {
+  int MoveSpeed(const Args &x) {
     long a = 0;
     return x.One(0, 9, &a);
   }
 
   // ---- queries ----
   // A query without fields whose answer is `answer`.
-  int QueryAnswer(const Args& x, std::string answer) {
+  int QueryAnswer(const Args &x, std::string answer) {
     if (int e = x.None()) return e;
     value = std::move(answer);
     return 0;
   }
-  int Version(const Args& x) { return QueryAnswer(x, modelText); }
-  int RibbonQuery(const Args& x) { return QueryAnswer(x, std::to_string(ribbonCode)); }
-  int RibbonLength(const Args& x) { return QueryAnswer(x, std::to_string(ribbonCode ? ribbonRemaining : 0)); }
-  int PanelCount(const Args& x) { return QueryAnswer(x, "!" + std::to_string(panelsPrinted) + " PANELS"); }
-  int Serial(const Args& x) { return QueryAnswer(x, cfg.serial); }
+  int Version(const Args &x) { return QueryAnswer(x, modelText); }
+  int RibbonQuery(const Args &x) { return QueryAnswer(x, std::to_string(ribbonCode)); }
+  int RibbonLength(const Args &x) { return QueryAnswer(x, std::to_string(ribbonCode ? ribbonRemaining : 0)); }
+  int PanelCount(const Args &x) { return QueryAnswer(x, "!" + std::to_string(panelsPrinted) + " PANELS"); }
+  int Serial(const Args &x) { return QueryAnswer(x, cfg.serial); }
   // "!V n": one of the printer's values.
-  int ValueQuery(const Args& x) {
+  int ValueQuery(const Args &x) {
     long a = 0;
     if (x.count() != 1 || !Number(x.fields()[0], &a)) return err::kMalformedCommand;
-    auto stored = [&](const char* key) { return settings.count(key) ? settings[key] : 0; };
+    auto stored = [&](const char *key) { return settings.count(key) ? settings[key] : 0; };
     int v;
     switch (a) {
       case 1: v = stored("+O"); break;
@@ -543,16 +535,16 @@ struct Printer::Impl {
     return 0;
   }
   // "CHECK_STATUS", "SLAVE", ".": taken, nothing to do.
-  int NoFields(const Args& x) { return x.None(); }
-  int PanelMessage(const Args& x) { return x.count() >= 1 ? 0 : err::kMalformedCommand; }
+  int NoFields(const Args &x) { return x.None(); }
+  int PanelMessage(const Args &x) { return x.count() >= 1 ? 0 : err::kMalformedCommand; }
 
   // ---- resets and maintenance ----
-  int Reset(const Args& x) {
+  int Reset(const Args &x) {
     if (int e = x.None()) return e;
     ResetPrinter("reset");
     return 0;
   }
-  int Clean(const Args& x) {
+  int Clean(const Args &x) {
     if (int e = x.None()) return e;
     if (ribbonCode != 0) return err::kRemoveRibbon;
     if (coverOpen) return err::kCoverOpen;
@@ -560,7 +552,7 @@ struct Printer::Impl {
     ++cleanings;
     return 0;
   }
-  int TestCardCommand(const Args& x) {
+  int TestCardCommand(const Args &x) {
     long a = 0;
     if (x.count() != 0) {
       if (int e = x.One(1, 3, &a)) return e;
@@ -570,34 +562,33 @@ struct Printer::Impl {
   }
 
   // ---- image memory ----
-  int ClearPlanes(const Args& x) {
+  int ClearPlanes(const Args &x) {
     if (int e = x.None()) return e;
     planes = {};
     return 0;
   }
-  int ClearResin(const Args& x) {
+  int ClearResin(const Args &x) {
     if (int e = x.None()) return e;
     resin.reset();
     return 0;
   }
-  int ClearVarnish(const Args& x) {
+  int ClearVarnish(const Args &x) {
     if (int e = x.None()) return e;
     varnish.reset();
     return 0;
   }
-  int ImageHeader(const Args&) { return 0; }  // "G", "vG": checked by the input stage
-  int AreaCommand(const Args& x) { return Area(x.word() == "L" ? resin : varnish, x.words); }
+  int ImageHeader(const Args &) { return 0; }  // "G", "vG": checked by the input stage
+  int AreaCommand(const Args &x) { return Area(x.word() == "L" ? resin : varnish, x.words); }
 
   // ---- printing ----
-  int PrintPlane(const Args& x) {
+  int PrintPlane(const Args &x) {
     long a = 0;
     if (int e = x.One(0, 3, &a)) return e;
     if (!planes[static_cast<size_t>(a)]) return err::kSequence;
-    static const PanelKind kinds[4] = {PanelKind::kYellow, PanelKind::kMagenta, PanelKind::kCyan,
-                                       PanelKind::kDyeBlack};
+    static const PanelKind kinds[4] = {PanelKind::kYellow, PanelKind::kMagenta, PanelKind::kCyan, PanelKind::kDyeBlack};
     return Print(kinds[a], planes[static_cast<size_t>(a)], x.command.text);
   }
-  int PrintResin(const Args& x) {
+  int PrintResin(const Args &x) {
     long a = 0;
     if (x.count() != 0) {
       if (int e = x.One(10, 30, &a)) return e;
@@ -606,7 +597,7 @@ struct Printer::Impl {
     const PanelKind kind = Ribbon() == RibbonKind::kScratchOff ? PanelKind::kScratchOff : PanelKind::kResinBlack;
     return Print(kind, resin, x.command.text);
   }
-  int PrintVarnish(const Args& x) {
+  int PrintVarnish(const Args &x) {
     if (x.count() == 0) return Print(PanelKind::kClearVarnish, resin, x.command.text);
     long a = 0;
     if (int e = x.One(30, 31, &a)) return e;
@@ -615,12 +606,12 @@ struct Printer::Impl {
                                : PanelKind::kVarnish;
     return Print(kind, a == 30 ? FullMask() : varnish, x.command.text);
   }
-  int PrintHologram(const Args& x) {
+  int PrintHologram(const Args &x) {
     long a = 0;
     if (int e = x.One(30, 31, &a)) return e;
     return Print(PanelKind::kHologram, a == 30 ? FullMask() : resin, x.command.text);
   }
-  int SkipPanel(const Args& x) {
+  int SkipPanel(const Args &x) {
     long a = 0;
     if (int e = x.One(0, 1, &a)) return e;
     if (a == 1 && card) ++card->sides[static_cast<size_t>(sideUp)].skipped;
@@ -628,11 +619,11 @@ struct Printer::Impl {
   }
 
   // ---- card movement ----
-  int FeedCard(const Args& x) {
+  int FeedCard(const Args &x) {
     if (int e = x.None()) return e;
     return EnsureCard();
   }
-  int FlipCard(const Args& x) {
+  int FlipCard(const Args &x) {
     if (int e = x.None()) return e;
     if (!twoSided) return err::kUnknownCommand;
     if (int e = EnsureCard()) return e;
@@ -640,13 +631,13 @@ struct Printer::Impl {
     ++card->flips;
     return 0;
   }
-  int EjectCard(const Args& x) {
+  int EjectCard(const Args &x) {
     if (int e = x.None()) return e;
     Eject();
     return 0;
   }
 
-  int Area(std::shared_ptr<const DotImage>& image, const Words& w) {
+  int Area(std::shared_ptr<const DotImage> &image, const Words &w) {
     long v[5];
     if (w.fields.size() != 5) return err::kMalformedCommand;
     for (size_t k = 0; k < 5; ++k)
@@ -666,7 +657,7 @@ struct Printer::Impl {
   }
 
   // ---- magnetic encoder ----
-  int EncoderReset(const Args& x) {
+  int EncoderReset(const Args &x) {
     if (x.count() != 0) return err::kMalformedCommand;
     pendingTracks = {};
     pendingSet = {};
@@ -674,8 +665,8 @@ struct Printer::Impl {
   }
   // "&B t data": the data runs to the CR and may hold blanks; tracks 11 to 13
   // take raw data for tracks 1 to 3.
-  int EncoderData(const Args& x) {
-    const std::string& rest = x.words.rest;
+  int EncoderData(const Args &x) {
+    const std::string &rest = x.words.rest;
     const size_t blank = rest.find(' ');
     long a = 0;
     if (blank == std::string::npos || !Number(rest.substr(0, blank), &a)) return err::kMalformedCommand;
@@ -693,7 +684,7 @@ struct Printer::Impl {
     pendingSet[track - 1] = true;
     return 0;
   }
-  int EncoderWrite(const Args& x) {
+  int EncoderWrite(const Args &x) {
     if (x.count() != 0) return err::kMalformedCommand;
     if (int e = EnsureCard()) return e;
     for (size_t t = 0; t < 3; ++t)
@@ -704,16 +695,16 @@ struct Printer::Impl {
     return 0;
   }
   // "&L1" to "&L3": reads a track of the card.
-  int EncoderRead(const Args& x) {
+  int EncoderRead(const Args &x) {
     if (x.count() != 0) return err::kMalformedCommand;
     if (int e = EnsureCard()) return e;
-    const std::string& data = card->tracks[static_cast<size_t>(x.word()[2] - '1')];
+    const std::string &data = card->tracks[static_cast<size_t>(x.word()[2] - '1')];
     if (data.empty()) return err::kBlankTrack;
     value = data;
     return 0;
   }
   // "&CDEW t code", "&CDER t code": the write or read format of track t.
-  int EncoderFormat(const Args& x) {
+  int EncoderFormat(const Args &x) {
     long a = 0;
     if (x.count() != 2 || !Number(x.fields()[0], &a)) return err::kMalformedCommand;
     if (a < 1 || a > 3) return err::kParameter;
@@ -724,7 +715,7 @@ struct Printer::Impl {
     (write ? trackMode : readMode)[static_cast<size_t>(t - 1)] = mode;
     return 0;
   }
-  int EncoderDensity(const Args& x) {
+  int EncoderDensity(const Args &x) {
     long a = 0, b = 0;
     if (x.count() != 2 || !Number(x.fields()[0], &a) || !Number(x.fields()[1], &b)) return err::kMalformedCommand;
     if (a < 1 || a > 3 || (b != 75 && b != 210)) return err::kParameter;
@@ -732,7 +723,7 @@ struct Printer::Impl {
     return 0;
   }
   // "&C", "&W": coercivity and the write mode.
-  int EncoderSetting(const Args& x) {
+  int EncoderSetting(const Args &x) {
     long a = 0;
     if (x.count() != 1 || !Number(x.fields()[0], &a)) return err::kMalformedCommand;
     if (a > 1) return err::kParameter;
@@ -740,8 +731,8 @@ struct Printer::Impl {
     return 0;
   }
 
-  int TestCard(int kind, const std::string& command) {
-    static const PanelKind order[] = {PanelKind::kResinBlack, PanelKind::kDyeBlack, PanelKind::kCyan,
+  int TestCard(int kind, const std::string &command) {
+    static const PanelKind order[] = {PanelKind::kResinBlack, PanelKind::kDyeBlack,     PanelKind::kCyan,
                                       PanelKind::kHologram,   PanelKind::kClearVarnish, PanelKind::kScratchOff};
     PanelKind use = PanelKind::kResinBlack;
     for (PanelKind k : order)
@@ -757,21 +748,25 @@ struct Printer::Impl {
         if (x < 8 || y < 8 || x >= kCardWidth - 8 || y >= kCardHeight - 8 || x % 64 == 0 || y % 64 == 0)
           (*image)[static_cast<size_t>(x + y * kCardWidth)] = ink;
     if (int e = Print(use, image, command)) return e;
-    static const char* const names[] = {"standard", "printer parameters", "encoder parameters", "test card 3"};
+    static const char *const names[] = {"standard", "printer parameters", "encoder parameters", "test card 3"};
     card->testCard = names[kind];
     Eject();
     return 0;
   }
 
-  int Firmware(const Command& c) {
-    const std::vector<uint8_t>& d = *c.data;
+  int Firmware(const Command &c) {
+    const std::vector<uint8_t> &d = *c.data;
     if (d.size() < 16) return err::kFlash;
     const uint8_t b14 = d[14], b15 = d[15];
     std::string kind;
-    if (b14 != 0xFF && b15 == 0xFF) kind = "printer";
-    else if (b14 == 0xFF && b15 != 0xFF) kind = "laminator";
-    else if (d.size() >= 281 && std::memcmp(d.data() + 277, "LLX3", 4) == 0) kind = "laminator";
-    else return err::kFlash;
+    if (b14 != 0xFF && b15 == 0xFF)
+      kind = "printer";
+    else if (b14 == 0xFF && b15 != 0xFF)
+      kind = "laminator";
+    else if (d.size() >= 281 && std::memcmp(d.data() + 277, "LLX3", 4) == 0)
+      kind = "laminator";
+    else
+      return err::kFlash;
     if (kind == "laminator" && !laminator) return err::kFlash;
     ++firmwareDownloads;
     lastFirmware = kind;
@@ -783,36 +778,75 @@ struct Printer::Impl {
 
 // Command word -> handler.  Words the printer knows only with a magnetic
 // encoder fitted are marked.
-const std::map<std::string, Printer::Impl::CommandEntry, std::less<>>& Printer::Impl::Commands() {
+const std::map<std::string, Printer::Impl::CommandEntry, std::less<>> &Printer::Impl::Commands() {
   using I = Impl;
   static const std::map<std::string, CommandEntry, std::less<>> table = {
       // job and head set-up
-      {"MASTER", {&I::Master}}, {"JOB", {&I::Job}}, {"SXY", {&I::Switch}}, {"FS", {&I::Switch}},
-      {"+C", {&I::Contrast}}, {"+CH", {&I::Contrast}}, {"+CV", {&I::Contrast}},
-      {"+$C", {&I::PanelLevel}}, {"+$L", {&I::PanelLevel}},
-      {"+O", {&I::Offset}}, {"+OY", {&I::Offset}}, {"+OB", {&I::Offset}}, {"+OYB", {&I::Offset}},
-      {"+DLAMI", {&I::Laminate}}, {"HTABLE", {&I::HeadTable}}, {"ATM", {&I::Atm}}, {"MS", {&I::MoveSpeed}},
+      {"MASTER", {&I::Master}},
+      {"JOB", {&I::Job}},
+      {"SXY", {&I::Switch}},
+      {"FS", {&I::Switch}},
+      {"+C", {&I::Contrast}},
+      {"+CH", {&I::Contrast}},
+      {"+CV", {&I::Contrast}},
+      {"+$C", {&I::PanelLevel}},
+      {"+$L", {&I::PanelLevel}},
+      {"+O", {&I::Offset}},
+      {"+OY", {&I::Offset}},
+      {"+OB", {&I::Offset}},
+      {"+OYB", {&I::Offset}},
+      {"+DLAMI", {&I::Laminate}},
+      {"HTABLE", {&I::HeadTable}},
+      {"ATM", {&I::Atm}},
+      {"MS", {&I::MoveSpeed}},
       // queries
-      {"V", {&I::Version}}, {"!RIBBON", {&I::RibbonQuery}}, {"!RIBLEN", {&I::RibbonLength}},
-      {"!V", {&I::ValueQuery}}, {"!NL", {&I::PanelCount}}, {"%SERIE", {&I::Serial}},
-      {"CHECK_STATUS", {&I::NoFields}}, {"SLAVE", {&I::NoFields}}, {".", {&I::NoFields}},
+      {"V", {&I::Version}},
+      {"!RIBBON", {&I::RibbonQuery}},
+      {"!RIBLEN", {&I::RibbonLength}},
+      {"!V", {&I::ValueQuery}},
+      {"!NL", {&I::PanelCount}},
+      {"%SERIE", {&I::Serial}},
+      {"CHECK_STATUS", {&I::NoFields}},
+      {"SLAVE", {&I::NoFields}},
+      {".", {&I::NoFields}},
       {"DMSG", {&I::PanelMessage}},
       // resets and maintenance
-      {"R", {&I::Reset}}, {"RESET", {&I::Reset}}, {"SRESET", {&I::Reset}}, {"HRESET", {&I::Reset}},
-      {"CLEAN", {&I::Clean}}, {"A", {&I::TestCardCommand}},
+      {"R", {&I::Reset}},
+      {"RESET", {&I::Reset}},
+      {"SRESET", {&I::Reset}},
+      {"HRESET", {&I::Reset}},
+      {"CLEAN", {&I::Clean}},
+      {"A", {&I::TestCardCommand}},
       // image memory
-      {"$F", {&I::ClearPlanes}}, {"F", {&I::ClearResin}}, {"vF", {&I::ClearVarnish}},
-      {"G", {&I::ImageHeader}}, {"vG", {&I::ImageHeader}}, {"L", {&I::AreaCommand}}, {"vL", {&I::AreaCommand}},
+      {"$F", {&I::ClearPlanes}},
+      {"F", {&I::ClearResin}},
+      {"vF", {&I::ClearVarnish}},
+      {"G", {&I::ImageHeader}},
+      {"vG", {&I::ImageHeader}},
+      {"L", {&I::AreaCommand}},
+      {"vL", {&I::AreaCommand}},
       // printing
-      {"IS", {&I::PrintPlane}}, {"I", {&I::PrintResin}}, {"IV", {&I::PrintVarnish}}, {"IH", {&I::PrintHologram}},
+      {"IS", {&I::PrintPlane}},
+      {"I", {&I::PrintResin}},
+      {"IV", {&I::PrintVarnish}},
+      {"IH", {&I::PrintHologram}},
       {"!FF", {&I::SkipPanel}},
       // card movement
-      {"MI", {&I::FeedCard}}, {"MF", {&I::FlipCard}}, {"MO", {&I::EjectCard}},
+      {"MI", {&I::FeedCard}},
+      {"MF", {&I::FlipCard}},
+      {"MO", {&I::EjectCard}},
       // magnetic encoder
-      {"&R", {&I::EncoderReset, true}}, {"&B", {&I::EncoderData, true}}, {"&E*", {&I::EncoderWrite, true}},
-      {"&L1", {&I::EncoderRead, true}}, {"&L2", {&I::EncoderRead, true}}, {"&L3", {&I::EncoderRead, true}},
-      {"&CDEW", {&I::EncoderFormat, true}}, {"&CDER", {&I::EncoderFormat, true}},
-      {"&D", {&I::EncoderDensity, true}}, {"&C", {&I::EncoderSetting, true}}, {"&W", {&I::EncoderSetting, true}},
+      {"&R", {&I::EncoderReset, true}},
+      {"&B", {&I::EncoderData, true}},
+      {"&E*", {&I::EncoderWrite, true}},
+      {"&L1", {&I::EncoderRead, true}},
+      {"&L2", {&I::EncoderRead, true}},
+      {"&L3", {&I::EncoderRead, true}},
+      {"&CDEW", {&I::EncoderFormat, true}},
+      {"&CDER", {&I::EncoderFormat, true}},
+      {"&D", {&I::EncoderDensity, true}},
+      {"&C", {&I::EncoderSetting, true}},
+      {"&W", {&I::EncoderSetting, true}},
   };
   return table;
 }
@@ -820,19 +854,19 @@ const std::map<std::string, Printer::Impl::CommandEntry, std::less<>>& Printer::
 Printer::Printer(PrinterConfig config) : config_(std::move(config)), impl_(std::make_unique<Impl>(config_)) {}
 Printer::~Printer() = default;
 
-long Printer::Write(const uint8_t* bytes, size_t count) {
+long Printer::Write(const uint8_t *bytes, size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
-  Impl& m = *impl_;
+  Impl &m = *impl_;
   if (!m.connected) return -1;
   if (m.stalled || count == 0) return 0;
-  auto sink = [&m](Command&& c) { m.Accept(std::move(c)); };
+  auto sink = [&m](Command &&c) { m.Accept(std::move(c)); };
   auto full = [&m]() { return m.error != 0 && m.heldBytes >= m.cfg.receiveLimit; };
   return static_cast<long>(m.parser.Feed(bytes, count, sink, full));
 }
 
-long Printer::Read(uint8_t* out, size_t max) {
+long Printer::Read(uint8_t *out, size_t max) {
   std::lock_guard<std::mutex> lock(mutex_);
-  Impl& m = *impl_;
+  Impl &m = *impl_;
   if (!m.connected) return -1;
   size_t n = 0;
   while (n < max && !m.answers.empty()) {
@@ -892,7 +926,7 @@ void Printer::InjectError(int code) {
   impl_->Latch(code);
 }
 
-void Printer::InjectErrorAt(int code, const std::string& commandPrefix, int occurrence) {
+void Printer::InjectErrorAt(int code, const std::string &commandPrefix, int occurrence) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (commandPrefix.empty()) {  // any command: the occurrence-th from now
     impl_->faults.push_back({code, {}, 0, static_cast<uint64_t>(occurrence < 1 ? 1 : occurrence)});
@@ -912,7 +946,7 @@ void Printer::InjectErrorAfter(int code, uint64_t commands) {
 
 void Printer::PressButton() {
   std::lock_guard<std::mutex> lock(mutex_);
-  Impl& m = *impl_;
+  Impl &m = *impl_;
   if (m.error == 0) return;
   // A cover or head still open keeps the printer stopped.
   if (m.coverOpen || m.headOpen) return;
@@ -923,7 +957,7 @@ void Printer::PressButton() {
 
 void Printer::ForceClear() {
   std::lock_guard<std::mutex> lock(mutex_);
-  Impl& m = *impl_;
+  Impl &m = *impl_;
   if (m.error == 0) return;
   m.error = 0;
   m.Resume(false);
@@ -946,7 +980,7 @@ void Printer::SetFeederCards(int cards) {
   impl_->feederCards = cards;
 }
 
-void Printer::SetFeederTracks(const std::array<std::string, 3>& tracks) {
+void Printer::SetFeederTracks(const std::array<std::string, 3> &tracks) {
   std::lock_guard<std::mutex> lock(mutex_);
   impl_->feederTracks = tracks;
 }
@@ -981,7 +1015,7 @@ void Printer::SetConnected(bool connected) {
 
 PrinterState Printer::State() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  const Impl& m = *impl_;
+  const Impl &m = *impl_;
   PrinterState s;
   s.modelText = m.modelText;
   s.connected = m.connected;
@@ -1027,23 +1061,23 @@ std::vector<Card> Printer::TakeCards() {
   return cards;
 }
 
-void Printer::SetCardListener(std::function<void(const Card&)> listener) {
+void Printer::SetCardListener(std::function<void(const Card &)> listener) {
   std::lock_guard<std::mutex> lock(mutex_);
   impl_->cardListener = std::move(listener);
 }
 
-void Printer::SetCommandListener(std::function<void(const CommandRecord&)> listener) {
+void Printer::SetCommandListener(std::function<void(const CommandRecord &)> listener) {
   std::lock_guard<std::mutex> lock(mutex_);
   impl_->commandListener = std::move(listener);
 }
 
 void Printer::Finish() {
   std::lock_guard<std::mutex> lock(mutex_);
-  Impl& m = *impl_;
-  m.parser.Finish([&m](Command&& c) { m.Accept(std::move(c)); });
+  Impl &m = *impl_;
+  m.parser.Finish([&m](Command &&c) { m.Accept(std::move(c)); });
 }
 
-void Printer::EjectRemaining(const std::string& note) {
+void Printer::EjectRemaining(const std::string &note) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!impl_->card) return;
   impl_->card->notes.push_back(note);

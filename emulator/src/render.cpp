@@ -29,16 +29,16 @@ Tint TintOf(PanelKind kind) {
   }
 }
 
-void Blend(uint8_t* px, const Tint& t) {
+void Blend(uint8_t *px, const Tint &t) {
   const uint8_t c[3] = {t.r, t.g, t.b};
   for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>((px[k] * (256 - t.alpha) + c[k] * t.alpha) / 256);
 }
 
 }  // namespace
 
-void ApplyPanel(RgbImage& image, const AppliedPanel& panel) {
+void ApplyPanel(RgbImage &image, const AppliedPanel &panel) {
   if (!panel.image) return;
-  const DotImage& d = *panel.image;
+  const DotImage &d = *panel.image;
   const size_t dots = static_cast<size_t>(image.width) * image.height;
   if (d.size() < dots) return;
   if (IsDyePanel(panel.kind)) {
@@ -47,13 +47,17 @@ void ApplyPanel(RgbImage& image, const AppliedPanel& panel) {
     for (size_t i = 0; i < dots; ++i) {
       const int density = d[i] > 31 ? 31 : d[i];
       if (!density) continue;
-      uint8_t* px = &image.rgb[i * 3];
-      auto absorb = [density](uint8_t& c) { c = static_cast<uint8_t>(c * (31 - density) / 31); };
+      uint8_t *px = &image.rgb[i * 3];
+      auto absorb = [density](uint8_t &c) { c = static_cast<uint8_t>(c * (31 - density) / 31); };
       switch (panel.kind) {
         case PanelKind::kYellow: absorb(px[2]); break;
         case PanelKind::kMagenta: absorb(px[1]); break;
         case PanelKind::kCyan: absorb(px[0]); break;
-        default: absorb(px[0]); absorb(px[1]); absorb(px[2]); break;
+        default:
+          absorb(px[0]);
+          absorb(px[1]);
+          absorb(px[2]);
+          break;
       }
     }
     return;
@@ -63,20 +67,20 @@ void ApplyPanel(RgbImage& image, const AppliedPanel& panel) {
     if (d[i]) Blend(&image.rgb[i * 3], tint);
 }
 
-RgbImage ComposeSide(const CardSide& side) {
+RgbImage ComposeSide(const CardSide &side) {
   RgbImage image;
-  for (const auto& p : side.panels) ApplyPanel(image, p);
+  for (const auto &p : side.panels) ApplyPanel(image, p);
   return image;
 }
 
-RgbImage PanelPicture(const AppliedPanel& panel) {
+RgbImage PanelPicture(const AppliedPanel &panel) {
   RgbImage image;
   ApplyPanel(image, panel);
   return image;
 }
 
-bool WritePng(const std::string& path, const RgbImage& image, std::string* error) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+bool WritePng(const std::string &path, const RgbImage &image, std::string *error) {
+  FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) {
     if (error) *error = path + ": " + std::strerror(errno);
     return false;
@@ -112,7 +116,7 @@ bool WritePng(const std::string& path, const RgbImage& image, std::string* error
   return true;
 }
 
-bool ReadPng(const std::string& path, RgbImage* image, std::string* error) {
+bool ReadPng(const std::string &path, RgbImage *image, std::string *error) {
   png_image pic;
   std::memset(&pic, 0, sizeof pic);
   pic.version = PNG_IMAGE_VERSION;
@@ -132,12 +136,11 @@ bool ReadPng(const std::string& path, RgbImage* image, std::string* error) {
   return true;
 }
 
-bool WriteCardFiles(const Card& card, const std::string& dir, std::vector<std::string>* written,
-                    std::string* error) {
+bool WriteCardFiles(const Card &card, const std::string &dir, std::vector<std::string> *written, std::string *error) {
   char base[32];
   std::snprintf(base, sizeof base, "card_%04u", card.number);
-  static const char* const sideNames[2] = {"front", "back"};
-  auto put = [&](const std::string& name, const RgbImage& img) {
+  static const char *const sideNames[2] = {"front", "back"};
+  auto put = [&](const std::string &name, const RgbImage &img) {
     if (!WritePng(dir + "/" + name, img, error)) return false;
     if (written) written->push_back(name);
     return true;
@@ -145,7 +148,7 @@ bool WriteCardFiles(const Card& card, const std::string& dir, std::vector<std::s
   for (size_t s = 0; s < 2; ++s) {
     if (!put(std::string(base) + "_" + sideNames[s] + ".png", ComposeSide(card.sides[s]))) return false;
     int k = 0;
-    for (const auto& p : card.sides[s].panels) {
+    for (const auto &p : card.sides[s].panels) {
       char name[96];
       std::snprintf(name, sizeof name, "%s_%s_%02d_%s.png", base, sideNames[s], ++k, PanelName(p.kind));
       if (!put(name, PanelPicture(p))) return false;
@@ -153,7 +156,7 @@ bool WriteCardFiles(const Card& card, const std::string& dir, std::vector<std::s
   }
   const std::string summaryName = std::string(base) + ".txt";
   const std::string path = dir + "/" + summaryName;
-  FILE* f = std::fopen(path.c_str(), "w");
+  FILE *f = std::fopen(path.c_str(), "w");
   if (!f) {
     if (error) *error = path + ": " + std::strerror(errno);
     return false;

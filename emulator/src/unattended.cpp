@@ -2,7 +2,7 @@
 
 namespace cardemu {
 
-bool UnattendedRun::Fail(const std::string& why) {
+bool UnattendedRun::Fail(const std::string &why) {
   if (problem_.empty()) problem_ = why + " at stream offset " + std::to_string(fed_);
   return false;
 }
@@ -20,7 +20,7 @@ bool UnattendedRun::ClearError() {
   return true;
 }
 
-bool UnattendedRun::Feed(const uint8_t* bytes, size_t count) {
+bool UnattendedRun::Feed(const uint8_t *bytes, size_t count) {
   if (!problem_.empty()) return false;
   if (printer_.Config().receiveLimit != 0) return Fail("the printer holds commands behind an error");
   size_t done = 0;

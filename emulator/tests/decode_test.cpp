@@ -41,14 +41,14 @@ struct Outcome {
   std::string problem;
 };
 
-Outcome Unattended(const std::string& stream, size_t piece, PrinterConfig cfg = {}) {
+Outcome Unattended(const std::string &stream, size_t piece, PrinterConfig cfg = {}) {
   Printer printer(cfg);
   Outcome r;
-  printer.SetCommandListener([&r](const CommandRecord& c) {
+  printer.SetCommandListener([&r](const CommandRecord &c) {
     if (!c.held) r.listed.push_back({c.command->offset, c.command->text, c.error});
   });
   UnattendedRun run(printer);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(stream.data());
+  const auto *bytes = reinterpret_cast<const uint8_t *>(stream.data());
   r.fed = true;
   for (size_t at = 0; r.fed && at < stream.size(); at += piece)
     r.fed = run.Feed(bytes + at, std::min(piece, stream.size() - at));
@@ -86,22 +86,23 @@ TEST(Unattended, CommandsThatWouldOvertakeHeldOnesRunInTheirPlace) {
   // error runs in its place, also when the one before it ended with the ESC
   // that begins it (a command cut short, stray bytes).
   const std::string stream = Esc("BOGUS") + Esc("SXY 1") + Esc("V") + Esc("RESET") + "\x1bX" + "\x1bSXY 1" +
-                             Esc("RESET") + "junk" + Esc("V") + "\x1b" "E 1" + Esc("IS 9") + Esc("MO") +
-                             "\x1bMF";  // cut by the end of the stream
+                             Esc("RESET") + "junk" + Esc("V") +
+                             "\x1b"
+                             "E 1" +
+                             Esc("IS 9") + Esc("MO") + "\x1bMF";  // cut by the end of the stream
   for (size_t piece : {size_t(1), size_t(4096)}) {
     const Outcome r = Unattended(stream, piece, Unheld());
     ASSERT_TRUE(r.finished) << r.problem;
     std::vector<std::string> texts;
     std::vector<int> errors;
-    for (const Listed& l : r.listed) {
+    for (const Listed &l : r.listed) {
       texts.push_back(l.text);
       errors.push_back(l.error);
     }
     EXPECT_EQ(texts, (std::vector<std::string>{"BOGUS", "SXY 1", "V", "RESET", "X", "SXY 1", "RESET", "junk", "V",
                                                "E 1", "IS 9", "MO", "MF"}));
-    EXPECT_EQ(errors, (std::vector<int>{err::kUnknownCommand, 0, 0, 0, err::kMalformedCommand,
-                                        err::kMalformedCommand, 0, err::kStrayBytes, 0, 0, err::kParameter, 0,
-                                        err::kMalformedCommand}))
+    EXPECT_EQ(errors, (std::vector<int>{err::kUnknownCommand, 0, 0, 0, err::kMalformedCommand, err::kMalformedCommand,
+                                        0, err::kStrayBytes, 0, 0, err::kParameter, 0, err::kMalformedCommand}))
         << "piece " << piece;
     EXPECT_EQ(r.cleared, 7u) << "piece " << piece;  // the status request cut by ESC raised one as well
   }
@@ -117,15 +118,15 @@ TEST(Unattended, AStreamThatCannotRunToItsEndSaysWhere) {
   Printer stalled(Unheld());
   stalled.SetStalled(true);
   UnattendedRun a(stalled);
-  EXPECT_FALSE(a.Feed(reinterpret_cast<const uint8_t*>(stream.data()), stream.size()));
+  EXPECT_FALSE(a.Feed(reinterpret_cast<const uint8_t *>(stream.data()), stream.size()));
   EXPECT_NE(a.Problem().find("took no more bytes at stream offset 0"), std::string::npos) << a.Problem();
   EXPECT_FALSE(a.Finish());  // and it stays stopped
 
   Printer gone(Unheld());
   UnattendedRun b(gone);
-  ASSERT_TRUE(b.Feed(reinterpret_cast<const uint8_t*>(stream.data()), 10));
+  ASSERT_TRUE(b.Feed(reinterpret_cast<const uint8_t *>(stream.data()), 10));
   gone.SetConnected(false);
-  EXPECT_FALSE(b.Feed(reinterpret_cast<const uint8_t*>(stream.data()) + 10, stream.size() - 10));
+  EXPECT_FALSE(b.Feed(reinterpret_cast<const uint8_t *>(stream.data()) + 10, stream.size() - 10));
   EXPECT_NE(b.Problem().find("disconnected at stream offset 10"), std::string::npos) << b.Problem();
 }
 
@@ -138,7 +139,7 @@ TEST(Unattended, DecoderRunsTheWholeStream) {
     std::ofstream f(dir / "job.prn", std::ios::binary);
     f << Repeated(300);
   }
-  for (const char* piece : {"4096", "1", "7"}) {
+  for (const char *piece : {"4096", "1", "7"}) {
     const std::string cmd = std::string(CARDEMU_CLI) + " decode " + (dir / "job.prn").string() + " --out " +
                             (dir / "out").string() + " --piece " + piece + " > " + (dir / "stdout.txt").string();
     ASSERT_EQ(std::system(cmd.c_str()), 0) << piece;

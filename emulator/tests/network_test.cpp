@@ -9,15 +9,15 @@ using streams::Esc;
 
 namespace {
 
-std::string Frame(const std::string& payload) {
+std::string Frame(const std::string &payload) {
   const uint32_t n = static_cast<uint32_t>(payload.size());
   return streams::Bytes({static_cast<int>(n >> 24), static_cast<int>((n >> 16) & 0xFF),
                          static_cast<int>((n >> 8) & 0xFF), static_cast<int>(n & 0xFF)}) +
          payload;
 }
 
-long Feed(DataChannel& ch, const std::string& s) {
-  return ch.Receive(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+long Feed(DataChannel &ch, const std::string &s) {
+  return ch.Receive(reinterpret_cast<const uint8_t *>(s.data()), s.size());
 }
 
 }  // namespace
@@ -30,7 +30,10 @@ TEST(Network, DataChannelUnwrapsMessagesInAnyPieces) {
   const std::string block = streams::Plane(0, [](int, int) { return 5; }) + Esc("IS 0") + Esc("MO");
   std::string wire;
   for (size_t at = 0; at < block.size(); at += 65536) wire += Frame(block.substr(at, 65536));
-  wire += Frame("\x1b" "E") + Frame("") + Frame(" 2\r");
+  wire += Frame(
+              "\x1b"
+              "E") +
+          Frame("") + Frame(" 2\r");
   for (size_t at = 0; at < wire.size(); at += 777) {
     const std::string piece = wire.substr(at, 777);
     ASSERT_EQ(Feed(ch, piece), static_cast<long>(piece.size()));
@@ -54,8 +57,8 @@ TEST(Network, DataChannelUnwrapsMessagesInAnyPieces) {
 TEST(Network, StatusChannelPollsAndResets) {
   Printer p;
   StatusChannel st(p);
-  auto ask = [&](const std::string& s) {
-    auto r = st.Receive(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+  auto ask = [&](const std::string &s) {
+    auto r = st.Receive(reinterpret_cast<const uint8_t *>(s.data()), s.size());
     return std::string(r.begin(), r.end());
   };
   // Ready: ACK, nine bytes, 0x58 at offset 10, EOT at 11.

@@ -14,18 +14,19 @@ using streams::Esc;
 
 namespace {
 
-std::vector<Command> Parse(const std::string& s, size_t piece = std::string::npos) {
+std::vector<Command> Parse(const std::string &s, size_t piece = std::string::npos) {
   StreamParser p;
   std::vector<Command> out;
-  auto sink = [&](Command&& c) { out.push_back(std::move(c)); };
-  const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+  auto sink = [&](Command &&c) { out.push_back(std::move(c)); };
+  const auto *bytes = reinterpret_cast<const uint8_t *>(s.data());
   if (piece == std::string::npos) piece = s.size() ? s.size() : 1;
-  for (size_t i = 0; i < s.size(); i += piece) EXPECT_EQ(p.Feed(bytes + i, std::min(piece, s.size() - i), sink), std::min(piece, s.size() - i));
+  for (size_t i = 0; i < s.size(); i += piece)
+    EXPECT_EQ(p.Feed(bytes + i, std::min(piece, s.size() - i), sink), std::min(piece, s.size() - i));
   p.Finish(sink);
   return out;
 }
 
-uint8_t Dot(const Command& c, int x, int y) { return (*c.data)[static_cast<size_t>(x + y * kCardWidth)]; }
+uint8_t Dot(const Command &c, int x, int y) { return (*c.data)[static_cast<size_t>(x + y * kCardWidth)]; }
 
 }  // namespace
 
@@ -37,7 +38,7 @@ TEST(Grammar, CommandsRunFromEscToCr) {
   EXPECT_EQ(cmds[2].text, "&B 1 AB CD");  // blanks inside magnetic text are data
   EXPECT_EQ(cmds[3].text, "MO");
   EXPECT_EQ(cmds[3].offset, 8u + 10u + 12u + 2u);  // the lone CR and LF between commands are filler
-  for (const auto& c : cmds) EXPECT_EQ(c.error, 0);
+  for (const auto &c : cmds) EXPECT_EQ(c.error, 0);
 }
 
 TEST(Grammar, FaultsAreReportedAndTheNextCommandStillFound) {
@@ -84,7 +85,7 @@ TEST(Planes, AllWhiteLinesDecodeToValueOne) {
   for (int l = 0; l < 1024; ++l) data += line;
   auto cmds = Parse("\x1bGS 1 32 0 0 1024 640 " + data + "\r" + Esc("IS 1"));
   ASSERT_EQ(cmds.size(), 2u);
-  const Command& c = cmds[0];
+  const Command &c = cmds[0];
   EXPECT_EQ(c.block, BlockKind::kPlane);
   EXPECT_EQ(c.plane, 1);
   EXPECT_EQ(c.text, "GS 1 32 0 0 1024 640");
@@ -103,7 +104,7 @@ TEST(Planes, LinesRunAlongTheCardAndDotsDown) {
     return (line == 5 && dot == 7) ? 31 : (line == 1000 && dot == 639) ? 17 : 0;
   }));
   ASSERT_EQ(cmds.size(), 1u);  // "\e$F" only comes before plane 0
-  const Command& c = cmds[0];
+  const Command &c = cmds[0];
   ASSERT_TRUE(c.data);
   EXPECT_EQ(Dot(c, 5, 7), 31);
   EXPECT_EQ(Dot(c, 1000, 639), 17);
@@ -148,13 +149,13 @@ TEST(Planes, RunLengthFormAndBadHeaders) {
 TEST(BitImages, LinesRunFromTheRightEdgeAndBracketIsDoubled) {
   // Bit image line n is card column x = 1023 - n; the first bit of a line is row 0.
   auto cmds = Parse(streams::Resin([](int line, int dot) {
-    return (line == 0 && dot == 0) || (line == 1023 && dot == 639) || (line == 10 && (dot >= 8 && dot < 16) &&
-                                                                         ((0x5B >> (15 - dot)) & 1));
+    return (line == 0 && dot == 0) || (line == 1023 && dot == 639) ||
+           (line == 10 && (dot >= 8 && dot < 16) && ((0x5B >> (15 - dot)) & 1));
   }));
   ASSERT_EQ(cmds.size(), 3u);
   EXPECT_EQ(cmds[0].text, "F");
   EXPECT_EQ(cmds[1].text, "G 0 0 10 640 1024 1");
-  const Command& z = cmds[2];
+  const Command &z = cmds[2];
   EXPECT_EQ(z.text, "Z");
   EXPECT_EQ(z.block, BlockKind::kBits);
   EXPECT_EQ(z.target, BitTarget::kResin);
@@ -191,7 +192,7 @@ TEST(BitImages, HologramRunLengthExamples) {
   data += Bytes({0x80 + 81920 % 127, 0x00});
   auto cmds = Parse(header + data + "\r" + Esc("IH 31"));
   ASSERT_EQ(cmds.size(), 4u);
-  const Command& z = cmds[2];
+  const Command &z = cmds[2];
   EXPECT_EQ(z.block, BlockKind::kBitsRle);
   EXPECT_EQ(z.error, 0);
   ASSERT_TRUE(z.data);
@@ -227,7 +228,10 @@ TEST(Firmware, FramingWithSizeBodyEndMarkerAndCr) {
   std::string body(0x012345, '\x5A');
   body[14] = 0x3A;
   body[15] = static_cast<char>(0xFF);
-  auto cmds = Parse("\x1b" "DC " + Bytes({0x00, 0x01, 0x23, 0x45}) + body + Bytes({0xFF, 0x0D}) + Esc("V"));
+  auto cmds = Parse(
+      "\x1b"
+      "DC " +
+      Bytes({0x00, 0x01, 0x23, 0x45}) + body + Bytes({0xFF, 0x0D}) + Esc("V"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].block, BlockKind::kFirmware);
   EXPECT_EQ(cmds[0].error, 0);
@@ -238,7 +242,10 @@ TEST(Firmware, FramingWithSizeBodyEndMarkerAndCr) {
   EXPECT_EQ(cmds[1].text, "V");
 
   // No 0xFF after the body.
-  cmds = Parse("\x1b" "DC " + Bytes({0, 0, 0, 2}) + "ab\r" + Esc("V"));
+  cmds = Parse(
+      "\x1b"
+      "DC " +
+      Bytes({0, 0, 0, 2}) + "ab\r" + Esc("V"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kFlash);
   EXPECT_EQ(cmds[1].text, "V");
@@ -246,10 +253,14 @@ TEST(Firmware, FramingWithSizeBodyEndMarkerAndCr) {
   // Larger than the printer's flash: refused without being kept.
   StreamParser p;
   std::vector<Command> out;
-  const std::string head = "\x1b" "DC " + Bytes({0x7F, 0, 0, 0});
-  p.Feed(reinterpret_cast<const uint8_t*>(head.data()), head.size(), [&](Command&& c) { out.push_back(std::move(c)); });
+  const std::string head =
+      "\x1b"
+      "DC " +
+      Bytes({0x7F, 0, 0, 0});
+  p.Feed(reinterpret_cast<const uint8_t *>(head.data()), head.size(),
+         [&](Command &&c) { out.push_back(std::move(c)); });
   EXPECT_TRUE(p.InsideBlock());
-  p.Finish([&](Command&& c) { out.push_back(std::move(c)); });
+  p.Finish([&](Command &&c) { out.push_back(std::move(c)); });
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].error, err::kFlash);
   EXPECT_FALSE(out[0].data);
@@ -268,12 +279,14 @@ TEST(Pieces, EverySplitGivesTheSameCommands) {
   }
   std::string fw(40, '\xEE');
   fw[15] = static_cast<char>(0xFF);
-  const std::string stream = Esc("MASTER") + Esc("&B 1 HELLO WORLD") + Esc("F") + Esc("G 0 0 12 640 1024 0") +
-                             "\x1bZ" + holo + "\r" + Esc("IH 31") + "\x1b" "DC " + Bytes({0, 0, 0, 40}) + fw +
-                             Bytes({0xFF, 0x0D}) + "junk" + Esc("MO");
+  const std::string stream = Esc("MASTER") + Esc("&B 1 HELLO WORLD") + Esc("F") + Esc("G 0 0 12 640 1024 0") + "\x1bZ" +
+                             holo + "\r" + Esc("IH 31") +
+                             "\x1b"
+                             "DC " +
+                             Bytes({0, 0, 0, 40}) + fw + Bytes({0xFF, 0x0D}) + "junk" + Esc("MO");
   const auto whole = Parse(stream);
   ASSERT_EQ(whole.size(), 9u);
-  auto same = [&](const std::vector<Command>& got, const std::string& how) {
+  auto same = [&](const std::vector<Command> &got, const std::string &how) {
     ASSERT_EQ(got.size(), whole.size()) << how;
     for (size_t k = 0; k < got.size(); ++k) {
       EXPECT_EQ(got[k].text, whole[k].text) << how;
@@ -290,8 +303,8 @@ TEST(Pieces, EverySplitGivesTheSameCommands) {
   for (size_t cut = 1; cut < stream.size(); ++cut) {
     StreamParser p;
     std::vector<Command> out;
-    auto sink = [&](Command&& c) { out.push_back(std::move(c)); };
-    const auto* b = reinterpret_cast<const uint8_t*>(stream.data());
+    auto sink = [&](Command &&c) { out.push_back(std::move(c)); };
+    const auto *b = reinterpret_cast<const uint8_t *>(stream.data());
     p.Feed(b, cut, sink);
     p.Feed(b + cut, stream.size() - cut, sink);
     p.Finish(sink);

@@ -18,7 +18,7 @@ const std::string kStatus = Esc("E 2");
 const std::string kAckOnly = "\x06";
 const std::string kNak04 = std::string("\x15") + "04" + "\x04";
 
-std::string Ask(Printer& p, const std::string& command) {
+std::string Ask(Printer &p, const std::string &command) {
   p.ReadAll();
   EXPECT_EQ(p.Write(command + kStatus), static_cast<long>(command.size() + kStatus.size()));
   return p.ReadAll();
@@ -31,8 +31,8 @@ auto Flat(int v) {
 // A resin-black rectangle: lines 100..199 (columns 923..824), dots 50..99.
 bool ResinBox(int line, int dot) { return line >= 100 && line < 200 && dot >= 50 && dot < 100; }
 
-const AppliedPanel* Find(const CardSide& side, PanelKind kind) {
-  for (const auto& p : side.panels)
+const AppliedPanel *Find(const CardSide &side, PanelKind kind) {
+  for (const auto &p : side.panels)
     if (p.kind == kind) return &p;
   return nullptr;
 }
@@ -43,8 +43,8 @@ TEST(Jobs, OneSidedYmckoCard) {
   Printer p;
   // The driver's one-sided YMCKO card without black content: planes, then the
   // K panel skipped, then the card put out.
-  const std::string job = streams::YmckoHeader() + streams::Ymc(Flat(1), Flat(2), Flat(3)) + Esc("F") +
-                          Esc("!FF 1") + Esc("MO");
+  const std::string job =
+      streams::YmckoHeader() + streams::Ymc(Flat(1), Flat(2), Flat(3)) + Esc("F") + Esc("!FF 1") + Esc("MO");
   EXPECT_EQ(p.Write(job), static_cast<long>(job.size()));
   EXPECT_EQ(p.ReadAll(), "");  // nothing is answered unless asked
   EXPECT_EQ(Ask(p, ""), kAckOnly);
@@ -64,7 +64,7 @@ TEST(Jobs, OneSidedYmckoCard) {
 
   auto cards = p.TakeCards();
   ASSERT_EQ(cards.size(), 1u);
-  const Card& c = cards[0];
+  const Card &c = cards[0];
   EXPECT_EQ(c.number, 1u);
   ASSERT_EQ(c.sides[0].panels.size(), 3u);
   EXPECT_EQ(c.sides[0].panels[0].kind, PanelKind::kYellow);
@@ -78,20 +78,20 @@ TEST(Jobs, OneSidedYmckoCard) {
 
   // The same card with resin black and a varnish area; a further copy reuses
   // the loaded images.
-  const std::string job2 = streams::YmckoHeader() + streams::Ymc(Flat(0), Flat(0), Flat(0)) +
-                           streams::Resin(ResinBox) + Esc("I 10") + Esc("vF") + Esc("vL 100 50 200 100 1") +
-                           Esc("IV 31") + Esc("MO") + Esc("IS 0") + Esc("IS 1") + Esc("IS 2") + Esc("MO");
+  const std::string job2 = streams::YmckoHeader() + streams::Ymc(Flat(0), Flat(0), Flat(0)) + streams::Resin(ResinBox) +
+                           Esc("I 10") + Esc("vF") + Esc("vL 100 50 200 100 1") + Esc("IV 31") + Esc("MO") +
+                           Esc("IS 0") + Esc("IS 1") + Esc("IS 2") + Esc("MO");
   EXPECT_EQ(p.Write(job2), static_cast<long>(job2.size()));
   EXPECT_EQ(p.State().error, 0);
   cards = p.TakeCards();
   ASSERT_EQ(cards.size(), 2u);
-  const auto* k = Find(cards[0].sides[0], PanelKind::kResinBlack);
+  const auto *k = Find(cards[0].sides[0], PanelKind::kResinBlack);
   ASSERT_TRUE(k && k->image);
   EXPECT_EQ((*k->image)[923 + 50 * kCardWidth], 1);
   EXPECT_EQ((*k->image)[824 + 99 * kCardWidth], 1);
   EXPECT_EQ((*k->image)[924 + 50 * kCardWidth], 0);
   EXPECT_EQ((*k->image)[923 + 100 * kCardWidth], 0);
-  const auto* v = Find(cards[0].sides[0], PanelKind::kVarnish);
+  const auto *v = Find(cards[0].sides[0], PanelKind::kVarnish);
   ASSERT_TRUE(v && v->image);
   EXPECT_EQ((*v->image)[100 + 50 * kCardWidth], 1);
   EXPECT_EQ((*v->image)[300 + 150 * kCardWidth], 1);  // both ends of the area are inside
@@ -111,7 +111,7 @@ TEST(Jobs, TwoSidedFrontYmcoBackK) {
   EXPECT_EQ(Ask(p, ""), kAckOnly);
   auto cards = p.TakeCards();
   ASSERT_EQ(cards.size(), 1u);
-  const Card& c = cards[0];
+  const Card &c = cards[0];
   ASSERT_EQ(c.sides[0].panels.size(), 4u);
   EXPECT_EQ(c.sides[0].panels[3].kind, PanelKind::kVarnish);
   EXPECT_EQ(std::count(c.sides[0].panels[3].image->begin(), c.sides[0].panels[3].image->end(), 1), kCardDots);
@@ -196,8 +196,8 @@ TEST(Answers, QueriesGiveTheirValueWithTheStatusRequest) {
 TEST(Faults, ErrorMidJobStopsAndTheButtonResumes) {
   Printer p;
   p.InjectErrorAt(err::kOutOfCard, "IS 1");
-  const std::string job = streams::YmckoHeader() + streams::Ymc(Flat(1), Flat(2), Flat(3)) + Esc("F") +
-                          Esc("!FF 1") + Esc("MO");
+  const std::string job =
+      streams::YmckoHeader() + streams::Ymc(Flat(1), Flat(2), Flat(3)) + Esc("F") + Esc("!FF 1") + Esc("MO");
   EXPECT_EQ(p.Write(job), static_cast<long>(job.size()));
   // NAK "0" "4" EOT, and the line status shows media out.
   EXPECT_EQ(Ask(p, ""), kNak04);
@@ -344,10 +344,10 @@ TEST(Magnetic, FormatsDensitiesAndData) {
   p.PressButton();
 
   // Format set-up as the encoder settings send it.
-  EXPECT_EQ(Ask(p, Esc("&W 0") + Esc("&C 1") + Esc("&CDEW 1 A") + Esc("&CDER 1 Q") + Esc("&CDEW 2 b1") +
-                       Esc("&CDER 2 r1") + Esc("&CDEW 3 E_5") + Esc("&CDER 3 U_5") + Esc("&D 1 210") +
-                       Esc("&D 2 75") + Esc("&D 3 75")),
-            kAckOnly);
+  EXPECT_EQ(
+      Ask(p, Esc("&W 0") + Esc("&C 1") + Esc("&CDEW 1 A") + Esc("&CDER 1 Q") + Esc("&CDEW 2 b1") + Esc("&CDER 2 r1") +
+                 Esc("&CDEW 3 E_5") + Esc("&CDER 3 U_5") + Esc("&D 1 210") + Esc("&D 2 75") + Esc("&D 3 75")),
+      kAckOnly);
   PrinterState s = p.State();
   EXPECT_EQ(s.writeFormat[1], "b1");
   EXPECT_EQ(s.readFormat[2], "U_5");
@@ -376,8 +376,10 @@ TEST(Maintenance, FirmwareTestCardsAndLamination) {
     body[14] = static_cast<char>(b14);
     body[15] = static_cast<char>(b15);
     if (tag) body.replace(277, 4, "LLX3");
-    return "\x1b" "DC " + streams::Bytes({0, static_cast<int>(size >> 16), static_cast<int>((size >> 8) & 0xFF),
-                                          static_cast<int>(size & 0xFF)}) +
+    return "\x1b"
+           "DC " +
+           streams::Bytes(
+               {0, static_cast<int>(size >> 16), static_cast<int>((size >> 8) & 0xFF), static_cast<int>(size & 0xFF)}) +
            body + streams::Bytes({0xFF, 0x0D});
   };
   Printer p;
@@ -415,7 +417,7 @@ TEST(Maintenance, FirmwareTestCardsAndLamination) {
 }
 
 TEST(Ribbons, PanelsFollowTheInstalledRibbon) {
-  auto run = [](int ribbon, const std::string& job) {
+  auto run = [](int ribbon, const std::string &job) {
     PrinterConfig cfg;
     cfg.ribbonCode = ribbon;
     Printer p(cfg);
@@ -426,10 +428,10 @@ TEST(Ribbons, PanelsFollowTheInstalledRibbon) {
   };
   // Hologram in a selected area of a rotated record (left 100, top 50, right
   // 300, bottom 150): the whole image cleared, then the area set.
-  Card c = run(19, Esc("+CH 7") + Esc("F") + Esc("L 0 0 1023 639 0") + Esc("L 723 489 200 100 1") + Esc("IH 31") +
-                       Esc("MO"));
+  Card c = run(
+      19, Esc("+CH 7") + Esc("F") + Esc("L 0 0 1023 639 0") + Esc("L 723 489 200 100 1") + Esc("IH 31") + Esc("MO"));
   ASSERT_EQ(c.sides[0].panels.size(), 1u);
-  const AppliedPanel& h = c.sides[0].panels[0];
+  const AppliedPanel &h = c.sides[0].panels[0];
   EXPECT_EQ(h.kind, PanelKind::kHologram);
   EXPECT_EQ(std::count(h.image->begin(), h.image->end(), 1), 201 * 101);
   EXPECT_EQ((*h.image)[723 + 489 * kCardWidth], 1);
@@ -475,20 +477,20 @@ TEST(Pieces, AJobInAnyPiecesGivesTheSameCardsAndAnswers) {
     std::vector<std::vector<uint8_t>> images;
     uint64_t commands;
   };
-  auto run = [&](const std::function<size_t(size_t)>& piece) {
+  auto run = [&](const std::function<size_t(size_t)> &piece) {
     Printer p;
     Result r;
     for (size_t at = 0; at < job.size();) {
       const size_t n = std::min(piece(at), job.size() - at);
-      const long taken = p.Write(reinterpret_cast<const uint8_t*>(job.data()) + at, n);
+      const long taken = p.Write(reinterpret_cast<const uint8_t *>(job.data()) + at, n);
       EXPECT_EQ(taken, static_cast<long>(n));
       at += n;
       r.answers += p.ReadAll();  // a port reads as it goes
     }
-    for (const Card& c : p.TakeCards()) {
+    for (const Card &c : p.TakeCards()) {
       r.summaries.push_back(c.Summary());
-      for (const auto& side : c.sides)
-        for (const auto& panel : side.panels) r.images.push_back(*panel.image);
+      for (const auto &side : c.sides)
+        for (const auto &panel : side.panels) r.images.push_back(*panel.image);
     }
     r.commands = p.State().commands;
     return r;
@@ -498,13 +500,13 @@ TEST(Pieces, AJobInAnyPiecesGivesTheSameCardsAndAnswers) {
   ASSERT_EQ(whole.summaries.size(), 1u);
   EXPECT_EQ(whole.images.size(), 5u);
   std::mt19937 rng(7);
-  const std::vector<std::pair<const char*, std::function<size_t(size_t)>>> ways = {
+  const std::vector<std::pair<const char *, std::function<size_t(size_t)>>> ways = {
       {"bytes", [](size_t) { return size_t{1}; }},
       {"4096", [](size_t) { return size_t{4096}; }},
       {"random", [&](size_t) { return size_t{1} + rng() % 3000; }},
       {"odd", [](size_t at) { return at % 7 + 1; }},
   };
-  for (const auto& [name, piece] : ways) {
+  for (const auto &[name, piece] : ways) {
     const Result r = run(piece);
     EXPECT_EQ(r.answers, whole.answers) << name;
     EXPECT_EQ(r.summaries, whole.summaries) << name;

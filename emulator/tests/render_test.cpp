@@ -22,13 +22,13 @@ std::shared_ptr<const DotImage> Filled(uint8_t v, int x0 = 0, int y0 = 0, int x1
   return img;
 }
 
-std::string Rgb(const uint8_t* px) {
+std::string Rgb(const uint8_t *px) {
   std::ostringstream s;
   s << int(px[0]) << "," << int(px[1]) << "," << int(px[2]);
   return s.str();
 }
 
-std::filesystem::path TempDir(const std::string& name) {
+std::filesystem::path TempDir(const std::string &name) {
   auto dir = std::filesystem::temp_directory_path() /
              ("cardemu_" + name + "_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
               std::to_string(reinterpret_cast<uintptr_t>(&name) & 0xFFFFF));
@@ -48,10 +48,10 @@ TEST(Pictures, DyeSubtractsResinCoversCoatingsTint) {
   side.panels.push_back({PanelKind::kResinBlack, "I 10", Filled(1, 50, 50, 60, 60)});
   side.panels.push_back({PanelKind::kVarnish, "IV 31", Filled(1, 200, 0, 300, 100)});
   RgbImage img = ComposeSide(side);
-  EXPECT_EQ(Rgb(img.At(10, 10)), "246,0,0");   // red
-  EXPECT_EQ(Rgb(img.At(55, 55)), "0,0,0");     // resin black over the colour
+  EXPECT_EQ(Rgb(img.At(10, 10)), "246,0,0");  // red
+  EXPECT_EQ(Rgb(img.At(55, 55)), "0,0,0");    // resin black over the colour
   EXPECT_EQ(Rgb(img.At(150, 50)), "255,255,255");
-  const uint8_t* v = img.At(250, 50);          // varnish shows as a blue tint
+  const uint8_t *v = img.At(250, 50);  // varnish shows as a blue tint
   EXPECT_LT(v[0], 255);
   EXPECT_EQ(v[2], 255);
   EXPECT_GT(v[2], v[0]);
@@ -74,9 +74,9 @@ TEST(Pictures, CardFilesRoundTripThroughPng) {
   std::vector<std::string> written;
   std::string error;
   ASSERT_TRUE(WriteCardFiles(card, dir.string(), &written, &error)) << error;
-  EXPECT_EQ(written, (std::vector<std::string>{"card_0007_front.png", "card_0007_front_01_cyan.png",
-                                               "card_0007_back.png", "card_0007_back_01_resin-black.png",
-                                               "card_0007.txt"}));
+  EXPECT_EQ(written,
+            (std::vector<std::string>{"card_0007_front.png", "card_0007_front_01_cyan.png", "card_0007_back.png",
+                                      "card_0007_back_01_resin-black.png", "card_0007.txt"}));
   RgbImage back;
   ASSERT_TRUE(ReadPng((dir / "card_0007_back.png").string(), &back, &error)) << error;
   EXPECT_EQ(back.width, 1024);
@@ -101,9 +101,10 @@ TEST(Decoder, WritesPicturesAndListing) {
   // lines 100..199, dots 300..349 (bit image lines are the columns from the
   // right: x 824..923).
   auto cyan = [](int line, int dot) { return line >= 100 && line < 200 && dot >= 50 && dot < 100 ? 31 : 0; };
-  const std::string job = streams::YmckoHeader() + streams::Ymc([](int, int) { return 0; }, [](int, int) { return 0; }, cyan) +
-                          streams::Resin([](int line, int dot) { return line >= 100 && line < 200 && dot >= 300 && dot < 350; }) +
-                          Esc("I 10") + Esc("vF") + Esc("IV 30") + Esc("MO") + Esc("BOGUS") + Esc("IS 2");
+  const std::string job =
+      streams::YmckoHeader() + streams::Ymc([](int, int) { return 0; }, [](int, int) { return 0; }, cyan) +
+      streams::Resin([](int line, int dot) { return line >= 100 && line < 200 && dot >= 300 && dot < 350; }) +
+      Esc("I 10") + Esc("vF") + Esc("IV 30") + Esc("MO") + Esc("BOGUS") + Esc("IS 2");
   {
     std::ofstream f(dir / "job.prn", std::ios::binary);
     f << job;
@@ -114,7 +115,7 @@ TEST(Decoder, WritesPicturesAndListing) {
   RgbImage front;
   std::string error;
   ASSERT_TRUE(ReadPng((dir / "out" / "card_0001_front.png").string(), &front, &error)) << error;
-  EXPECT_LT(front.At(150, 75)[0], 40);   // cyan: red taken away
+  EXPECT_LT(front.At(150, 75)[0], 40);  // cyan: red taken away
   EXPECT_GT(front.At(150, 75)[1], 150);
   EXPECT_LT(front.At(850, 320)[0], 40);  // resin black, under the varnish's tint
   EXPECT_LT(front.At(850, 320)[1], 70);
@@ -140,7 +141,8 @@ TEST(Decoder, WritesPicturesAndListing) {
   EXPECT_EQ(std::system((std::string(CARDEMU_CLI) + " --help > /dev/null").c_str()), 0);
   EXPECT_NE(std::system((std::string(CARDEMU_CLI) + " decode 2> /dev/null").c_str()), 0);
   EXPECT_NE(std::system((std::string(CARDEMU_CLI) + " decode " + (dir / "none.prn").string() + " --out " +
-                         (dir / "o2").string() + " 2> /dev/null").c_str()),
+                         (dir / "o2").string() + " 2> /dev/null")
+                            .c_str()),
             0);
   std::filesystem::remove_all(dir);
 }

@@ -156,8 +156,10 @@ void BM_YmckSideImaging(benchmark::State &state) {
     state.ResumeTiming();
     extractBlack(side.colourBits(), side.blackBits());
     prepareColour(side.colourBits(), t, random);
-    for (PlaneChannel ch : planes) benchmark::DoNotOptimize(encodePlane(side.colourBits(), ch, false, out.data(), out.size()));
-    if (hasBlack(side.blackBits())) benchmark::DoNotOptimize(encodeBlack(side.blackBits(), false, out.data(), out.size()));
+    for (PlaneChannel ch : planes)
+      benchmark::DoNotOptimize(encodePlane(side.colourBits(), ch, false, out.data(), out.size()));
+    if (hasBlack(side.blackBits()))
+      benchmark::DoNotOptimize(encodeBlack(side.blackBits(), false, out.data(), out.size()));
     benchmark::ClobberMemory();
   }
 }

@@ -127,8 +127,8 @@ TEST_F(Capture, ColouredTextErasesBlackUnderItself) {
   const RECT box{90, 90, 420, 180};
   int area = (box.right - box.left) * (box.bottom - box.top);
   int k = j.kInk(box);
-  EXPECT_GT(k, area / 2);  // the rectangle is there
-  EXPECT_LT(k, area - 500);  // with the text's strokes taken out of it
+  EXPECT_GT(k, area / 2);                    // the rectangle is there
+  EXPECT_LT(k, area - 500);                  // with the text's strokes taken out of it
   EXPECT_GT(j.colourInk(1, kTextBox), 500);  // red is magenta and yellow
   EXPECT_GT(j.colourInk(0, kTextBox), 500);
   EXPECT_EQ(j.colourInk(2, kTextBox), 0);
@@ -175,8 +175,12 @@ TEST_F(Capture, CommandMacrosGoToTheirPlaces) {
   });
   EXPECT_NE(j.commands.find("\x1bSXY 1\r"), std::string::npos);
   size_t pre = j.commands.find("\x1bPRE 1\r\x1b&E*\r");
-  size_t k = j.commands.find("<B>\r\x1b" "AFTERK\r\x1bI 10\r");
-  size_t v = j.commands.find("\x1bvF\r\x1b" "AFTERV\r\x1bIV 30\r");
+  size_t k = j.commands.find(
+      "<B>\r\x1b"
+      "AFTERK\r\x1bI 10\r");
+  size_t v = j.commands.find(
+      "\x1bvF\r\x1b"
+      "AFTERV\r\x1bIV 30\r");
   EXPECT_NE(pre, std::string::npos);
   EXPECT_NE(k, std::string::npos);
   EXPECT_NE(v, std::string::npos);
@@ -189,7 +193,9 @@ TEST_F(Capture, PanelModeZeroKeepsBlackInColour) {
   Job j = print([](HDC dc) { text(dc, 100, 100, u"HELLO", RGB(0, 0, 0)); });
   EXPECT_EQ(j.kInk(kTextBox), 0);
   EXPECT_GT(j.colourInk(2, kTextBox), 500);
-  EXPECT_NE(j.commands.find("\x1b" "F\r\x1b!FF 1\r"), std::string::npos);
+  EXPECT_NE(j.commands.find("\x1b"
+                            "F\r\x1b!FF 1\r"),
+            std::string::npos);
 }
 
 TEST_F(Capture, PanelModeOneMovesPureBlackPixelsToTheResinPanel) {

@@ -69,8 +69,12 @@ class Driver : public ::testing::Test {
     r.blackPanelMode = 2;
     r.frontOverlay.type = kOverlayNone;
     r.backOverlay.type = kOverlayNone;
-    r.colourContrast[0] = 1; r.colourContrast[1] = 2; r.colourContrast[2] = 3;
-    r.colourIntensity[0] = 7; r.colourIntensity[1] = 8; r.colourIntensity[2] = 9;
+    r.colourContrast[0] = 1;
+    r.colourContrast[1] = 2;
+    r.colourContrast[2] = 3;
+    r.colourIntensity[0] = 7;
+    r.colourIntensity[1] = 8;
+    r.colourIntensity[2] = 9;
     r.blackContrast = 5;
     r.varnishContrast = 6;
     r.hasEncoder = 1;
@@ -92,8 +96,10 @@ class Driver : public ::testing::Test {
       if (draw) draw(dc);
       EndPage(dc);
     }
-    if (pageRefused) AbortDoc(dc);
-    else EndDoc(dc);
+    if (pageRefused)
+      AbortDoc(dc);
+    else
+      EndDoc(dc);
     DeleteDC(dc);
     auto jobs = winsim::printJobs(kPrinter);
     return jobs.empty() ? std::string() : skeleton(jobs.back().bytes);
@@ -233,10 +239,10 @@ TEST_F(Driver, OneSidedYmckoJobThroughGdi) {
   d.record.ribbonId = 3;  // YMCKO chosen in the settings: no printer query
   std::string s = print(&d);
   const std::string plane = "<P>\r";
-  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") +
-                   C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " +
-                   plane + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 " + plane + C("IS 1") + "\x1bGS 2 32 0 0 1024 640 " +
-                   plane + C("IS 2") + C("F") + C("!FF 1") + C("MO"));
+  EXPECT_EQ(s, C("MASTER") + C("JOB 0") + C("SXY 1") + C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") + C("+$L 0 7") +
+                   C("+$L 1 8") + C("+$L 2 9") + C("+C 5") + C("+CV 6") + "\x1b$F\r\x1bGS 0 32 0 0 1024 640 " + plane +
+                   C("IS 0") + "\x1bGS 1 32 0 0 1024 640 " + plane + C("IS 1") + "\x1bGS 2 32 0 0 1024 640 " + plane +
+                   C("IS 2") + C("F") + C("!FF 1") + C("MO"));
 }
 
 TEST_F(Driver, BlackTextGoesToTheResinPanel) {
@@ -342,7 +348,6 @@ TEST_F(Driver, ClientSidePrinterPathFromTheRegistry) {
   EXPECT_FALSE(clientSidePrinterPath(u"no markers at all", path, 260));
   EXPECT_FALSE(clientSidePrinterPath(u"CSR|other\\{ABCD}", path, 260));
   EXPECT_FALSE(clientSidePrinterPath(u"CSR|server\\{ABCD}", path, 10));
-
 }
 
 TEST_F(Driver, NoAnswerAtAllRefusesPrintingButNotEncoding) {
@@ -484,7 +489,9 @@ std::vector<uint8_t> halfBlackBmp(int w, int h) {
   const int stride = ((w + 31) / 32) * 4;
   const uint32_t bits = uint32_t(stride * h), offset = 14 + 40 + 8, size = offset + bits;
   std::vector<uint8_t> b(size, 0);
-  auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i)); };
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+  };
   b[0] = 'B';
   b[1] = 'M';
   put32(2, size);
@@ -604,8 +611,8 @@ TEST_F(Driver, DamagedPrivatePartPrintsWithTheInstallersSettings) {
   SetUp();
   writeRibbonCache("Ribbon=2\rModel=Pellor CA3 V1.00\r");
   s = print(&d, 2);
-  EXPECT_NE(s.find(C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") + C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9") +
-                   C("+C 7") + C("+CV 5")),
+  EXPECT_NE(s.find(C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") + C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9") + C("+C 7") +
+                   C("+CV 5")),
             std::string::npos);
   EXPECT_NE(s.find(C("JOB 0")), std::string::npos);  // the printer's one-sided default
 }
@@ -629,9 +636,9 @@ TEST_F(Driver, EachSettingOutOfRangeTakesThePrintersDefault) {
   auto instanceRecord = [&](const CardDevmode &dm, HANDLE printerHandle) {
     GDIINFO gi;
     DEVINFO di;
-    DHPDEV pdev = enablePdev(const_cast<DEVMODEW *>(reinterpret_cast<const DEVMODEW *>(&dm)), nullptr, 0, nullptr,
-                             sizeof gi, reinterpret_cast<ULONG *>(&gi), sizeof di, &di, nullptr, nullptr,
-                             printerHandle);
+    DHPDEV pdev =
+        enablePdev(const_cast<DEVMODEW *>(reinterpret_cast<const DEVMODEW *>(&dm)), nullptr, 0, nullptr, sizeof gi,
+                   reinterpret_cast<ULONG *>(&gi), sizeof di, &di, nullptr, nullptr, printerHandle);
     EXPECT_NE(pdev, nullptr);
     JobSettingsRecord r = reinterpret_cast<DeviceInstance *>(pdev)->devmode.record;
     disablePdev(pdev);

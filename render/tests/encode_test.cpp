@@ -107,8 +107,8 @@ std::vector<uint8_t> undouble(const std::vector<uint8_t> &out, size_t n) {
 
 TEST(BitmapEncoding, InversionDoublingAndCr) {
   Surface s(640, 1024, 1, 0xFF);
-  s.bits[0] = 0x00;         // eight black dots: printed as 0xFF
-  s.bits[1] = 0xA4;         // inverted 0x5B: doubled
+  s.bits[0] = 0x00;  // eight black dots: printed as 0xFF
+  s.bits[1] = 0xA4;  // inverted 0x5B: doubled
   std::vector<uint8_t> out(kBitmapMaxEncoded);
   size_t n = encodeBlack(s.view(), true, out.data(), out.size());  // rotated portrait: bytes as stored
   ASSERT_EQ(n, kBitmapBytes + 1 + 1);

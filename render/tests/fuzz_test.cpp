@@ -11,8 +11,8 @@ namespace {
 
 TEST(DriverInputs, RandomBytesStayInBounds) {
   std::mt19937 rng(20261207);
-  const uint8_t interesting[] = {0x45, 0x5A, 0xD4, 0x00, 0x5B, '~', '1', '%', '?', 'R', 'i', 'b', 'o', 'n', '=',
-                                 '\r', 0x06, ' ', 'B', 'M', 0x01, 0x28, 0xFF};
+  const uint8_t interesting[] = {0x45, 0x5A, 0xD4, 0x00, 0x5B, '~', '1', '%', '?',  'R',  'i', 'b',
+                                 'o',  'n',  '=',  '\r', 0x06, ' ', 'B', 'M', 0x01, 0x28, 0xFF};
   for (int round = 0; round < 2000; ++round) {
     std::vector<uint8_t> data(rng() % 5000);
     for (auto &b : data) b = (rng() % 3) ? interesting[rng() % sizeof interesting] : uint8_t(rng());

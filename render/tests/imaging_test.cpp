@@ -269,14 +269,12 @@ TEST(ImagingMono, ThresholdWeighsTheChannelsAndTruncatesTheBrightnessStep) {
     int brightness;
     bool black;
   } cases[] = {
-      {6, 6, 6, 0, true},
-      {7, 7, 7, 0, false},
-      {0, 0, 255, -28, true},   // red: 76; 76 - 71 = 5
-      {0, 0, 255, -27, false},  // 76 - 68 = 8
-      {255, 0, 0, -10, true},   // blue: 29; -25.5 -> -25: 4
-      {255, 0, 0, -9, false},   // -22.95 -> -22: 7 (flooring would give 6)
-      {0, 255, 0, -57, true},   // green: 149; -145.35 -> -145: 4
-      {0, 255, 0, -56, false},  // -142.8 -> -142: 7
+      {6, 6, 6, 0, true},      {7, 7, 7, 0, false}, {0, 0, 255, -28, true},  // red: 76; 76 - 71 = 5
+      {0, 0, 255, -27, false},                                               // 76 - 68 = 8
+      {255, 0, 0, -10, true},                                                // blue: 29; -25.5 -> -25: 4
+      {255, 0, 0, -9, false},                                                // -22.95 -> -22: 7 (flooring would give 6)
+      {0, 255, 0, -57, true},                                                // green: 149; -145.35 -> -145: 4
+      {0, 255, 0, -56, false},                                               // -142.8 -> -142: 7
   };
   for (int method : {2, 3}) {
     for (const Case &k : cases) {
@@ -516,8 +514,8 @@ TEST(ImagingVarnish, ReadsAToolMadePictureAndForcesItsPalette) {
   EXPECT_EQ(std::memcmp(&f[130], kToolBmp + 130, 20), 0);
   // The clean header: 40 bytes, same size, depth and resolution, two colours,
   // the palette.
-  const uint8_t header[48] = {40, 0, 0, 0, 12, 0, 0, 0, 5, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 20, 0, 0, 0,
-                              0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0};
+  const uint8_t header[48] = {40, 0, 0, 0, 12, 0, 0, 0, 5, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 20,  0,   0,   0,
+                              0,  0, 0, 0, 0,  0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0};
   EXPECT_EQ(std::memcmp(pic.info, header, 48), 0);
 }
 
@@ -531,19 +529,19 @@ TEST(ImagingVarnish, RefusesPicturesThatDoNotHoldTogether) {
     std::copy(bytes.begin(), bytes.end(), f.begin() + long(at));
     return f;
   };
-  EXPECT_FALSE(check(std::vector<uint8_t>(kToolBmp, kToolBmp + 149)));   // truncated
-  EXPECT_FALSE(check(with(2, {149, 0})));                                // header names less than the bits need
-  EXPECT_FALSE(check(with(28, {8})));                                    // 8 bits per pixel
-  EXPECT_FALSE(check(with(30, {1})));                                    // compressed
-  EXPECT_FALSE(check(with(18, {0, 0, 0, 0})));                           // width 0
-  EXPECT_FALSE(check(with(22, {0, 0, 0, 0})));                           // height 0
-  EXPECT_FALSE(check(with(18, {0x01, 0x10, 0, 0})));                     // width 4097
-  EXPECT_FALSE(check(with(22, {0, 0, 0, 0x80})));                        // height -2^31
-  EXPECT_FALSE(check(with(10, {0xFF, 0xFF, 0xFF, 0xFF})));               // bits far outside
-  EXPECT_FALSE(check(with(10, {126, 0, 0, 0})));                         // palette would overwrite bits
-  EXPECT_FALSE(check(with(14, {12, 0, 0, 0})));                          // old core header
-  EXPECT_FALSE(check(with(46, {3, 0, 0, 0})));                           // three palette colours
-  EXPECT_TRUE(check(with(22, {0xFB, 0xFF, 0xFF, 0xFF})));                // -5: top-down is fine
+  EXPECT_FALSE(check(std::vector<uint8_t>(kToolBmp, kToolBmp + 149)));  // truncated
+  EXPECT_FALSE(check(with(2, {149, 0})));                               // header names less than the bits need
+  EXPECT_FALSE(check(with(28, {8})));                                   // 8 bits per pixel
+  EXPECT_FALSE(check(with(30, {1})));                                   // compressed
+  EXPECT_FALSE(check(with(18, {0, 0, 0, 0})));                          // width 0
+  EXPECT_FALSE(check(with(22, {0, 0, 0, 0})));                          // height 0
+  EXPECT_FALSE(check(with(18, {0x01, 0x10, 0, 0})));                    // width 4097
+  EXPECT_FALSE(check(with(22, {0, 0, 0, 0x80})));                       // height -2^31
+  EXPECT_FALSE(check(with(10, {0xFF, 0xFF, 0xFF, 0xFF})));              // bits far outside
+  EXPECT_FALSE(check(with(10, {126, 0, 0, 0})));                        // palette would overwrite bits
+  EXPECT_FALSE(check(with(14, {12, 0, 0, 0})));                         // old core header
+  EXPECT_FALSE(check(with(46, {3, 0, 0, 0})));                          // three palette colours
+  EXPECT_TRUE(check(with(22, {0xFB, 0xFF, 0xFF, 0xFF})));               // -5: top-down is fine
   // A header naming more than the file holds is read up to the file's end.
   std::vector<uint8_t> longer = with(2, {0, 1, 0, 0});
   EXPECT_TRUE(check(longer));

@@ -23,8 +23,9 @@ inline long printerCodeOf(uint8_t ribbonType) {
 inline const std::string kHeader = C("MASTER");
 inline const std::string kColourHead =
     C("+$C 0 1") + C("+$C 1 2") + C("+$C 2 3") + C("+$L 0 7") + C("+$L 1 8") + C("+$L 2 9");
-inline const std::string kYMC = "\x1b$F\r\x1bGS 0 32 0 0 1024 640 <Y>\r" + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 <M>\r" +
-                         C("IS 1") + "\x1bGS 2 32 0 0 1024 640 <C>\r" + C("IS 2");
+inline const std::string kYMC = "\x1b$F\r\x1bGS 0 32 0 0 1024 640 <Y>\r" + C("IS 0") +
+                                "\x1bGS 1 32 0 0 1024 640 <M>\r" + C("IS 1") + "\x1bGS 2 32 0 0 1024 640 <C>\r" +
+                                C("IS 2");
 inline const std::string kKd = "\x1b$F\r\x1bGS 3 32 0 0 1024 640 <D>\r" + C("IS 3");
 inline const std::string kKr = C("F") + "\x1bG 0 0 10 640 1024 1\r\x1bZ<K>\r";
 inline const std::string kNoK = C("F") + C("!FF 1");
@@ -39,22 +40,19 @@ inline std::vector<TwoSidedRow> twoSidedRows() {
   return {
       {kRibbonYMCKO, 1, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC + kKr + C("I 10"),
        C("MF") + kYMC + kKr + C("I 10") + C("MO")},
-      {kRibbonYMCKO, 2, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC,
-       C("MF") + kKr + C("I 10") + C("MO")},
+      {kRibbonYMCKO, 2, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC, C("MF") + kKr + C("I 10") + C("MO")},
       {kRibbonKdO, 0, "JOB 1", C("+$C 3 8") + C("+$L 3 9") + C("+CV 6"), kKd, C("MF") + kKd + C("MO")},
       {kRibbonKrO, 0, "JOB 1", C("+C 5") + C("+CV 6"), kKr + C("I 20"), C("MF") + kKr + C("I 20") + C("MO")},
       {kRibbonYMC, 0, "JOB 1", kColourHead, kYMC, C("MF") + kYMC + C("MO")},
       {kRibbonYMCK, 0, "JOB 1", kColourHead + C("+C 5"), kYMC, C("MF") + kKr + C("I 30") + C("MO")},
       {kRibbonYMCK, 1, "JOB 1", kColourHead + C("+C 5"), kYMC + kKr + C("I 30"),
        C("MF") + kYMC + kKr + C("I 30") + C("MO")},
-      {kRibbonYMCKK, 0, "JOB 1", kColourHead + C("+C 5"), kYMC + kKr + C("I 30"),
-       C("MF") + kKr + C("I 30") + C("MO")},
+      {kRibbonYMCKK, 0, "JOB 1", kColourHead + C("+C 5"), kYMC + kKr + C("I 30"), C("MF") + kKr + C("I 30") + C("MO")},
       {kRibbonYMCKK, 1, "JOB 1", kColourHead + C("+C 5"), kYMC + kKr + C("I 30") + C("!FF 1"),
        C("MF") + kYMC + kKr + C("I 30") + C("!FF 1") + C("MO")},
       {kRibbonYMCKOK, 0, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC + kKr + C("I 10"),
        C("MF") + kKr + C("I 30") + C("MO")},
-      {kRibbonYMCKOK, 1, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC,
-       C("MF") + kKr + C("I 10") + C("MO")},
+      {kRibbonYMCKOK, 1, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC, C("MF") + kKr + C("I 10") + C("MO")},
       {kRibbonYMCKOK, 2, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC + kKr + C("I 10"),
        C("MF") + kYMC + kKr + C("I 10") + C("MO")},
       {kRibbonYMCKOK, 3, "JOB 1", kColourHead + C("+C 5") + C("+CV 6"), kYMC + kKr + C("I 10"),

@@ -89,8 +89,12 @@ struct Job {
     r.blackPanelMode = 2;
     r.hasEncoder = 1;
     r.ribbonId = 0;
-    r.colourContrast[0] = 1; r.colourContrast[1] = 2; r.colourContrast[2] = 3;
-    r.colourIntensity[0] = 7; r.colourIntensity[1] = 8; r.colourIntensity[2] = 9;
+    r.colourContrast[0] = 1;
+    r.colourContrast[1] = 2;
+    r.colourContrast[2] = 3;
+    r.colourIntensity[0] = 7;
+    r.colourIntensity[1] = 8;
+    r.colourIntensity[2] = 9;
     r.blackContrast = 5;
     r.varnishContrast = 6;
     r.hologramContrast = 7;
@@ -357,7 +361,8 @@ TEST(CardStream, SingleSidedRowsOfTheMonochromeRibbons) {
   Job kv(kRibbonKResin);
   kv.rec().monoRibbonKind = 2;
   kv.panels.black = {true};
-  EXPECT_EQ(after(kv.run(), kHeader + C("JOB 0") + C("SXY 1") + C("+C 5")), kKr + C("I 30") + C("MI") + C("IV") + C("MO"));
+  EXPECT_EQ(after(kv.run(), kHeader + C("JOB 0") + C("SXY 1") + C("+C 5")),
+            kKr + C("I 30") + C("MI") + C("IV") + C("MO"));
 }
 
 // Two-sided rows: front and back of one card, black found wherever asked.

@@ -54,7 +54,10 @@ TEST(TextMacros, EncoderSlotsAndCommands) {
   EXPECT_EQ(p.text("~C0&E x"), TextUse::Draw);
   EXPECT_EQ(p.text("~C2A"), TextUse::Macro);
   EXPECT_EQ(p.text("~C2B"), TextUse::Macro);
-  EXPECT_STREQ(p.cap.afterBlackCommand, "\x1b" "A\r\x1b" "B\r");
+  EXPECT_STREQ(p.cap.afterBlackCommand,
+               "\x1b"
+               "A\r\x1b"
+               "B\r");
   EXPECT_EQ(p.text("~C7PRE"), TextUse::Macro);
   EXPECT_STREQ(p.cap.preJobCommand, "\x1bPRE\r");
   // A command that no longer fits its slot is drawn as ordinary text.

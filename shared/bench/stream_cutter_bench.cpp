@@ -19,8 +19,8 @@ using card::kPlaneValues;
 std::string CardJob() {
   const std::string e = "\x1b";
   std::string s = e + "MASTER\r" + e + "JOB 1\r" + e + "SXY 1\r";
-  for (const char* c : {"+$C 0 5\r", "+$C 1 5\r", "+$C 2 5\r", "+$L 0 0\r", "+$L 1 0\r", "+$L 2 0\r", "+C 10\r",
-                        "+CV 7\r"})
+  for (const char *c :
+       {"+$C 0 5\r", "+$C 1 5\r", "+$C 2 5\r", "+$L 0 0\r", "+$L 1 0\r", "+$L 2 0\r", "+C 10\r", "+CV 7\r"})
     s += e + c;
   s += e + "&R\r" + e + "&B 1 JOHN SAMPLE^1234\r" + e + "&E*\r";
   for (int plane = 0; plane < 3; ++plane) {
@@ -68,9 +68,9 @@ std::string RunLengthJob() {
   return s + "\r" + e + "IS 0\r" + e + "MO\r";
 }
 
-void CutJob(benchmark::State& state, const std::string& job) {
+void CutJob(benchmark::State &state, const std::string &job) {
   const size_t buffer = size_t(state.range(0));
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(job.data());
+  const uint8_t *p = reinterpret_cast<const uint8_t *>(job.data());
   size_t pieces = 0;
   for (auto _ : state) {
     StreamCutter cutter;
@@ -88,11 +88,11 @@ void CutJob(benchmark::State& state, const std::string& job) {
   state.counters["pieces"] = benchmark::Counter(double(pieces) / double(state.iterations()));
 }
 
-void BM_CutCardJob(benchmark::State& state) {
+void BM_CutCardJob(benchmark::State &state) {
   static const std::string job = CardJob();
   CutJob(state, job);
 }
-void BM_CutRunLengthPlane(benchmark::State& state) {
+void BM_CutRunLengthPlane(benchmark::State &state) {
   static const std::string job = RunLengthJob();
   CutJob(state, job);
 }

@@ -16,10 +16,10 @@
 namespace card::status {
 
 // Returns false and names the broken property in *what when one does not hold.
-inline bool CheckReplyReaders(const uint8_t* data, size_t length, const char** what) {
-  const char* dummy = nullptr;
+inline bool CheckReplyReaders(const uint8_t *data, size_t length, const char **what) {
+  const char *dummy = nullptr;
   if (!what) what = &dummy;
-  auto fail = [&](const char* w) {
+  auto fail = [&](const char *w) {
     *what = w;
     return false;
   };
@@ -30,8 +30,8 @@ inline bool CheckReplyReaders(const uint8_t* data, size_t length, const char** w
   uint32_t full = ReadErrorCodeFull(data, length);
   uint32_t two = ReadErrorCodeTwoDigit(data, length);
   if (kind != ReplyKind::Error && (full != 0 || two != 0)) return fail("code from a non-error reply");
-  if (kind == ReplyKind::Error && length >= 3 && data[1] >= '0' && data[1] <= '9' && data[2] >= '0' &&
-      data[2] <= '9' && (length == 3 || data[3] < '0' || data[3] > '9') && two != full)
+  if (kind == ReplyKind::Error && length >= 3 && data[1] >= '0' && data[1] <= '9' && data[2] >= '0' && data[2] <= '9' &&
+      (length == 3 || data[3] < '0' || data[3] > '9') && two != full)
     return fail("two-digit and full readings disagree on a two-digit code");
   if (two > 99 && two != full) return fail("two-digit reading above 99 without the full reading");
 

@@ -3,8 +3,8 @@
 
 #include "shared/fuzz/status_reply_check.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const char* what = nullptr;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  const char *what = nullptr;
   if (!card::status::CheckReplyReaders(data, size, &what)) std::abort();
   return 0;
 }

@@ -34,7 +34,7 @@ struct Event {
   uint32_t units = 0;
   DropReason dropped = DropReason::None;
   size_t droppedBytes = 0;
-  bool operator==(const Event&) const = default;
+  bool operator==(const Event &) const = default;
 };
 
 struct Record {
@@ -53,19 +53,18 @@ struct Cutting {
   uint64_t randomStart = 0;
 };
 
-inline bool SameState(const PacingState& a, const PacingState& b) {
+inline bool SameState(const PacingState &a, const PacingState &b) {
   return a.mode == b.mode && a.plainCount == b.plainCount && a.countDone == b.countDone &&
          a.escapeOpen == b.escapeOpen && a.valueOwed == b.valueOwed && a.units == b.units &&
          a.literalsOwed == b.literalsOwed && a.rawCount == b.rawCount && a.lastCategory == b.lastCategory &&
          a.heldLength == b.heldLength;
 }
 
-inline bool SameCut(const Cut& a, const Cut& b) {
+inline bool SameCut(const Cut &a, const Cut &b) {
   return a.kind == b.kind && a.consumed == b.consumed && a.pieceLength == b.pieceLength &&
          (a.pieceLength == 0 || std::memcmp(a.piece, b.piece, a.pieceLength) == 0) && a.category == b.category &&
-         a.opensBlock == b.opensBlock && a.endsBlock == b.endsBlock && a.units == b.units &&
-         a.dropped == b.dropped && a.droppedBytes == b.droppedBytes && a.checkAfter == b.checkAfter &&
-         a.pauseMs == b.pauseMs;
+         a.opensBlock == b.opensBlock && a.endsBlock == b.endsBlock && a.units == b.units && a.dropped == b.dropped &&
+         a.droppedBytes == b.droppedBytes && a.checkAfter == b.checkAfter && a.pauseMs == b.pauseMs;
 }
 
 class Random {
@@ -86,8 +85,8 @@ class Random {
 // Checks one cut of the call at `at` (the stream's bytes [at, end) offered)
 // against the cutter's promises; `inside` is whether a block was open before
 // the call.  Returns the broken promise, or nullptr.
-inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size_t end, bool inside,
-                            const StreamCutter& cutter) {
+inline const char *CheckCut(const Cut &c, const uint8_t *stream, size_t at, size_t end, bool inside,
+                            const StreamCutter &cutter) {
   const size_t window = end - at < kMaxPieceBytes ? end - at : kMaxPieceBytes;
   if (c.kind == CutKind::Nothing) return "nothing cut from a non-empty buffer";
   if (c.consumed < 1) return "a call consumed nothing";
@@ -105,7 +104,7 @@ inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size
   }
   switch (c.kind) {
     case CutKind::Command: {
-      const uint8_t* p = c.piece;
+      const uint8_t *p = c.piece;
       size_t n = c.pieceLength;
       if (p[0] != kEsc) return "command without ESC";
       bool bits = n == 2 && p[1] == 'Z';
@@ -125,8 +124,7 @@ inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size
       if (c.piece != stream + at || c.pieceLength != c.consumed) return "data slice not in place";
       if (c.category != CommandCategory::DataBlock) return "data slice category";
       if (c.endsBlock != c.checkAfter) return "block end and check disagree";
-      if (c.endsBlock && (c.piece[c.pieceLength - 1] != kCr || cutter.InsideBlock()))
-        return "block not ended by a CR";
+      if (c.endsBlock && (c.piece[c.pieceLength - 1] != kCr || cutter.InsideBlock())) return "block not ended by a CR";
       if (!c.endsBlock && !cutter.InsideBlock()) return "block left without an end";
       if (c.endsBlock && c.pauseMs != status::PauseAfter(CommandCategory::DataBlock)) return "block-end pause";
       break;
@@ -146,18 +144,18 @@ inline const char* CheckCut(const Cut& c, const uint8_t* stream, size_t at, size
   return nullptr;
 }
 
-inline void Merge(std::vector<Event>* events, const Cut& c) {
-  Event* last = events->empty() ? nullptr : &events->back();
+inline void Merge(std::vector<Event> *events, const Cut &c) {
+  Event *last = events->empty() ? nullptr : &events->back();
   switch (c.kind) {
     case CutKind::Command:
     case CutKind::Data: {
       if (c.kind == CutKind::Data && last && last->kind == CutKind::Data && !last->endsBlock) {
-        last->bytes.append(reinterpret_cast<const char*>(c.piece), c.pieceLength);
+        last->bytes.append(reinterpret_cast<const char *>(c.piece), c.pieceLength);
       } else {
         events->push_back({});
         last = &events->back();
         last->kind = c.kind;
-        last->bytes.assign(reinterpret_cast<const char*>(c.piece), c.pieceLength);
+        last->bytes.assign(reinterpret_cast<const char *>(c.piece), c.pieceLength);
         last->category = c.category;
         last->opensBlock = c.opensBlock;
       }
@@ -182,7 +180,7 @@ inline void Merge(std::vector<Event>* events, const Cut& c) {
 }
 
 // Feeds the stream in one buffer (cutting null) or cut as `cutting` says.
-inline const char* Feed(const uint8_t* stream, size_t size, const Cutting* cutting, Record* out, size_t* where) {
+inline const char *Feed(const uint8_t *stream, size_t size, const Cutting *cutting, Record *out, size_t *where) {
   static const size_t kLargest[8] = {1, 2, 7, 64, 4095, 4097, 65536, 0};
   static const size_t kFailEvery[4] = {0, 16, 4, 2};
   Random rng(cutting ? cutting->randomStart : 0);
@@ -207,7 +205,7 @@ inline const char* Feed(const uint8_t* stream, size_t size, const Cutting* cutti
       bool inside = cutter.InsideBlock();
       Cut c = cutter.Next(stream + at, end - at);
       ++out->calls;
-      if (const char* broken = CheckCut(c, stream, at, end, inside, cutter)) return broken;
+      if (const char *broken = CheckCut(c, stream, at, end, inside, cutter)) return broken;
       if (failEvery && rng.Below(failEvery) == 0) {
         // The write failed: the state goes back and the spooler offers the
         // unconsumed bytes again.
@@ -238,12 +236,12 @@ inline const char* Feed(const uint8_t* stream, size_t size, const Cutting* cutti
 // The whole check.  Returns nullptr when every promise holds, else the broken
 // one; *where is the stream offset of the call that broke it, *cutFeeding
 // what the cut feeding made of the stream.
-inline const char* CheckStreamCutter(const uint8_t* stream, size_t size, const Cutting& cutting,
-                                     size_t* where = nullptr, Record* cutFeeding = nullptr) {
+inline const char *CheckStreamCutter(const uint8_t *stream, size_t size, const Cutting &cutting,
+                                     size_t *where = nullptr, Record *cutFeeding = nullptr) {
   Record whole, own;
-  Record& cut = cutFeeding ? *cutFeeding : own;
-  if (const char* broken = Feed(stream, size, nullptr, &whole, where)) return broken;
-  if (const char* broken = Feed(stream, size, &cutting, &cut, where)) return broken;
+  Record &cut = cutFeeding ? *cutFeeding : own;
+  if (const char *broken = Feed(stream, size, nullptr, &whole, where)) return broken;
+  if (const char *broken = Feed(stream, size, &cutting, &cut, where)) return broken;
   if (where) *where = size;
   if (whole.events != cut.events) return "cut feeding gave other pieces than the whole buffer";
   if (!SameState(whole.end, cut.end)) return "cut feeding ended in another state";
@@ -251,7 +249,7 @@ inline const char* CheckStreamCutter(const uint8_t* stream, size_t size, const C
 }
 
 // The fuzzer's input: a style byte, three bytes that start its random cuts, then the stream.
-inline const char* CheckStreamCutterInput(const uint8_t* data, size_t size, size_t* where = nullptr) {
+inline const char *CheckStreamCutterInput(const uint8_t *data, size_t size, size_t *where = nullptr) {
   if (size < 4) return nullptr;
   Cutting cutting;
   cutting.style = data[0];

@@ -26,8 +26,13 @@ std::u16string wide(LPCWSTR s) {
 // reads them back through the structure.
 TEST(JobSettingsRecord, FieldsSitAtTheirStoredOffsets) {
   std::vector<BYTE> raw(card::kRecordSize, 0);
-  auto put16 = [&](size_t off, uint16_t v) { raw[off] = BYTE(v); raw[off + 1] = BYTE(v >> 8); };
-  auto put32 = [&](size_t off, uint32_t v) { for (int i = 0; i < 4; ++i) raw[off + i] = BYTE(v >> (8 * i)); };
+  auto put16 = [&](size_t off, uint16_t v) {
+    raw[off] = BYTE(v);
+    raw[off + 1] = BYTE(v >> 8);
+  };
+  auto put32 = [&](size_t off, uint32_t v) {
+    for (int i = 0; i < 4; ++i) raw[off + i] = BYTE(v >> (8 * i));
+  };
   put16(0, 0x5A45);
   put16(6, 3);
   put16(8, 1);
@@ -176,7 +181,10 @@ struct Input {
     std::memcpy(&bytes[70], &extra, 2);
     bytes[76] = DMORIENT_PORTRAIT;
   }
-  void signAt(size_t off) { bytes[off] = 0x45; bytes[off + 1] = 0x5A; }
+  void signAt(size_t off) {
+    bytes[off] = 0x45;
+    bytes[off + 1] = 0x5A;
+  }
   void fill(size_t off, size_t n, BYTE v) { std::memset(&bytes[off], v, n); }
 };
 
@@ -259,7 +267,7 @@ TEST(RibbonTables, ManualChoiceToType) {
 
 TEST(RibbonTables, PrinterCodeToType) {
   // codes 0..31
-  const uint8_t expected[] = {15, 14, 0, 6, 7, 8, 5, 1, 1, 1, 1, 1, 1, 1, 0, 6,
+  const uint8_t expected[] = {15, 14, 0,  6, 7, 8, 5,  1,  1,  1,  1,  1,  1,  1,  0, 6,
                               2,  3,  10, 4, 4, 9, 11, 12, 12, 11, 12, 12, 13, 15, 0, 15};
   for (long code = 0; code < long(std::size(expected)); ++code)
     EXPECT_EQ(card::ribbonTypeFromPrinterCode(code), expected[code]) << code;
@@ -296,12 +304,19 @@ TEST(PrinterModels, ClassesAndAbilities) {
     bool bothSides;
     const char *family;
   } cases[] = {
-      {"Pellor QA1 v1.02", 1, 1, false, "CA3"}, {"QA2", 2, 2, false, "CA3"}, {"CX1", 3, 3, false, "CA3"},
-      {"QA3", 4, 4, false, "CA3"},              {"CA1 V3.1", 4, 3, false, "CA1"},
-      {"QA4", 0, 0, false, "CA1"},              {"CA2", 0, 3, false, "CA1"},
-      {"QA5", 5, 5, true, "CA3"},               {"QA6", 5, 5, true, "CA3"},
-      {"LX2 laminator", 6, 0, true, "CA3"},     {"LX3", 7, 0, true, "CA3"},
-      {"CA3 1.2.3", 5, 5, true, "CA3"},         {"", 0, 0, false, "CA3"},
+      {"Pellor QA1 v1.02", 1, 1, false, "CA3"},
+      {"QA2", 2, 2, false, "CA3"},
+      {"CX1", 3, 3, false, "CA3"},
+      {"QA3", 4, 4, false, "CA3"},
+      {"CA1 V3.1", 4, 3, false, "CA1"},
+      {"QA4", 0, 0, false, "CA1"},
+      {"CA2", 0, 3, false, "CA1"},
+      {"QA5", 5, 5, true, "CA3"},
+      {"QA6", 5, 5, true, "CA3"},
+      {"LX2 laminator", 6, 0, true, "CA3"},
+      {"LX3", 7, 0, true, "CA3"},
+      {"CA3 1.2.3", 5, 5, true, "CA3"},
+      {"", 0, 0, false, "CA3"},
       {"QA5 QA1", 1, 1, true, "CA3"},  // the first rule in table order wins, not the first in the text
   };
   for (const auto &c : cases) {

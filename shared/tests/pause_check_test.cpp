@@ -15,12 +15,12 @@ namespace {
 
 // Drives a check with scripted answers and lists the steps it asked for.
 struct Script {
-  std::vector<uint8_t> lineStatus;       // one per status read (missing: read failed)
-  std::vector<bool> writes;              // one per request write (missing: succeeds)
-  std::vector<std::string> replies;      // one per reply read (missing: empty)
+  std::vector<uint8_t> lineStatus;   // one per status read (missing: read failed)
+  std::vector<bool> writes;          // one per request write (missing: succeeds)
+  std::vector<std::string> replies;  // one per reply read (missing: empty)
 };
 
-std::string Steps(PauseCheck& check, const Script& s) {
+std::string Steps(PauseCheck &check, const Script &s) {
   std::string steps;
   size_t line = 0, write = 0, reply = 0;
   for (int guard = 0; guard < 100; ++guard) {
@@ -33,7 +33,15 @@ std::string Steps(PauseCheck& check, const Script& s) {
         ++line;
         break;
       case CheckStep::WriteRequest:
-        steps += a.request == "\x1b" "E 2\r" ? "E2;" : a.request == "\x1b" "E 1\r" ? "E1;" : "?;";
+        steps += a.request ==
+                         "\x1b"
+                         "E 2\r"
+                     ? "E2;"
+                 : a.request ==
+                         "\x1b"
+                         "E 1\r"
+                     ? "E1;"
+                     : "?;";
         check.RequestWritten(write < s.writes.size() ? s.writes[write] : true);
         ++write;
         break;
@@ -41,7 +49,7 @@ std::string Steps(PauseCheck& check, const Script& s) {
         steps += "read;";
         std::string r = reply < s.replies.size() ? s.replies[reply] : "";
         ++reply;
-        check.Reply(reinterpret_cast<const uint8_t*>(r.data()), r.size());
+        check.Reply(reinterpret_cast<const uint8_t *>(r.data()), r.size());
         break;
       }
       case CheckStep::ErrorWait: steps += "wait " + std::to_string(a.message); return steps;
@@ -77,12 +85,20 @@ TEST(PauseCheck, OtherCategoriesGoStraightToTheRequest) {
 TEST(PauseCheck, RepliesOtherThanAckGoToTheErrorWait) {
   // NAK "0" "4" EOT: out of card, message 31.
   PauseCheck nak(CommandCategory::CardMotion, true);
-  EXPECT_EQ(Steps(nak, {{}, {}, {"\x15" "04\x04"}}), "sleep 1000;E2;read;wait 31");
+  EXPECT_EQ(Steps(nak, {{},
+                        {},
+                        {"\x15"
+                         "04\x04"}}),
+            "sleep 1000;E2;read;wait 31");
   EXPECT_EQ(nak.Message(), 31u);
 
   // An unknown code gives the USB default, 2.
   PauseCheck unknown(CommandCategory::Move, true, 59);
-  EXPECT_EQ(Steps(unknown, {{}, {}, {"\x15" "99\x04"}}), "sleep 3850;E2;read;wait 2");
+  EXPECT_EQ(Steps(unknown, {{},
+                            {},
+                            {"\x15"
+                             "99\x04"}}),
+            "sleep 3850;E2;read;wait 2");
 
   // Any other reply keeps the current message; two ACKs are not one.
   PauseCheck value(CommandCategory::TrackStart, true, 6);

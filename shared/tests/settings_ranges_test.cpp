@@ -129,8 +129,10 @@ JobSettingsRecord installerRecord() {
 // A value outside each end of the range, as the field's bytes hold it.
 std::vector<long> outside(const Field &f) {
   std::vector<long> v = {f.high + 1};
-  if (f.isSigned) v.push_back(f.low - 1);
-  else v.push_back(f.width == 1 ? 0xFF : 0xFFFF);  // what -1 reads as
+  if (f.isSigned)
+    v.push_back(f.low - 1);
+  else
+    v.push_back(f.width == 1 ? 0xFF : 0xFFFF);  // what -1 reads as
   return v;
 }
 
@@ -183,7 +185,7 @@ TEST(RecordRanges, SelectedAreasLieOnTheCardWithTheirCornersInOrder) {
   putArea(printer, 1136, 10, 20, 30, 40);
   for (size_t rec : {92u, 1136u, 2184u}) {
     SCOPED_TRACE(rec);
-    const long bad[][4] = {{-1, 0, 10, 10}, {0, -1, 10, 10}, {0, 0, 1024, 10}, {0, 0, 10, 640},
+    const long bad[][4] = {{-1, 0, 10, 10},   {0, -1, 10, 10},   {0, 0, 1024, 10},     {0, 0, 10, 640},
                            {500, 0, 499, 10}, {0, 300, 10, 299}, {0x7FFFFFFF, 0, 0, 0}};
     for (const auto &a : bad) {
       JobSettingsRecord r = base;
@@ -312,12 +314,14 @@ TEST(StandardRanges, EachFieldByItsDocumentedValues) {
   card::fillDefaultStandardPart(defaults);
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    auto set = [&](BYTE (&s)[card::kStandardPartSize], long long v) {
+    auto set = [&](BYTE(&s)[card::kStandardPartSize], long long v) {
       std::memcpy(s, defaults, sizeof s);
-      if (c.width == 2) putStd<int16_t>(s, c.offset, int16_t(v));
-      else putStd<uint32_t>(s, c.offset, uint32_t(v));
+      if (c.width == 2)
+        putStd<int16_t>(s, c.offset, int16_t(v));
+      else
+        putStd<uint32_t>(s, c.offset, uint32_t(v));
     };
-    auto read = [&](const BYTE (&s)[card::kStandardPartSize]) -> long long {
+    auto read = [&](const BYTE(&s)[card::kStandardPartSize]) -> long long {
       if (c.width == 2) return getStd<int16_t>(s, c.offset);
       return getStd<uint32_t>(s, c.offset);
     };

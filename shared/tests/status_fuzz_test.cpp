@@ -16,12 +16,15 @@ TEST(StatusFuzz, RandomRepliesKeepTheirBounds) {
     std::vector<uint8_t> reply(len);  // exactly sized: any read past it is caught
     for (size_t k = 0; k < len; ++k) {
       unsigned pick = rng() % 8;
-      if (pick < 3) reply[k] = static_cast<uint8_t>('0' + rng() % 10);
-      else if (pick < 6) reply[k] = special[rng() % sizeof special];
-      else reply[k] = static_cast<uint8_t>(rng());
+      if (pick < 3)
+        reply[k] = static_cast<uint8_t>('0' + rng() % 10);
+      else if (pick < 6)
+        reply[k] = special[rng() % sizeof special];
+      else
+        reply[k] = static_cast<uint8_t>(rng());
     }
     if (len && rng() % 2) reply[0] = 0x15;  // half of them error replies
-    const char* what = "";
+    const char *what = "";
     ASSERT_TRUE(card::status::CheckReplyReaders(reply.data(), reply.size(), &what))
         << what << " (case " << i << ", length " << len << ")";
   }

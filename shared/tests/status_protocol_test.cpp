@@ -20,8 +20,14 @@ const std::string kNakS(1, '\x15');
 const std::string kEotS(1, '\x04');
 const std::string kAckS(1, '\x06');
 
-uint32_t Two(std::string_view s) { auto r = R(s); return ReadErrorCodeTwoDigit(r.data(), r.size()); }
-uint32_t Full(std::string_view s) { auto r = R(s); return ReadErrorCodeFull(r.data(), r.size()); }
+uint32_t Two(std::string_view s) {
+  auto r = R(s);
+  return ReadErrorCodeTwoDigit(r.data(), r.size());
+}
+uint32_t Full(std::string_view s) {
+  auto r = R(s);
+  return ReadErrorCodeFull(r.data(), r.size());
+}
 
 }  // namespace
 
@@ -116,7 +122,7 @@ TEST(StatusReplies, ValueReplies) {
   auto model = R("CA3 v1.2" + kAckS + "junk");
   ValueText t = ReadValueText(model.data(), model.size());
   EXPECT_TRUE(t.acked);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.text), t.length), "CA3 v1.2");
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(t.text), t.length), "CA3 v1.2");
   auto cut = R("CA3");
   t = ReadValueText(cut.data(), cut.size());
   EXPECT_FALSE(t.acked);
@@ -145,38 +151,58 @@ TEST(StatusLine, DerivedTests) {
   EXPECT_FALSE(LineIsOnLine(0x38));
   EXPECT_FALSE(LineIsOnLine(0x08));
 
-  struct { uint8_t line; uint32_t usb, net; } rows[] = {
-      {0x28, 2, 510}, {0x08, 2, 510}, {0x20, 6, 512}, {0x00, 7, 511},
-      {0x18, 2, 510}, {0xF7, 6, 512}, {0xD7, 7, 511},
+  struct {
+    uint8_t line;
+    uint32_t usb, net;
+  } rows[] = {
+      {0x28, 2, 510}, {0x08, 2, 510}, {0x20, 6, 512}, {0x00, 7, 511}, {0x18, 2, 510}, {0xF7, 6, 512}, {0xD7, 7, 511},
   };
-  for (auto& r : rows) {
+  for (auto &r : rows) {
     EXPECT_EQ(MessageFromLineStatus(r.line, Monitor::Usb), r.usb) << int(r.line);
     EXPECT_EQ(MessageFromLineStatus(r.line, Monitor::Network), r.net) << int(r.line);
   }
 }
 
 TEST(StatusTable, EveryCodeToWordAndMessage) {
-  struct Group { std::vector<uint32_t> codes; uint32_t message; const char* word; };
+  struct Group {
+    std::vector<uint32_t> codes;
+    uint32_t message;
+    const char *word;
+  };
   const Group groups[] = {
-      {{1}, 4, "OUT OF RIBBON"},          {{2}, 6, "TEMPERATURE"},
-      {{3}, 6, "MECHANICAL ERROR"},       {{4}, 31, "OUT OF CARD"},
-      {{5}, 32, "CARD_IN_ENCODER"},       {{6}, 33, "CARD_NOT_IN_ENCODER"},
-      {{7}, 8, "HEAD OPEN"},              {{8}, 8, "HEAD OPEN"},
-      {{9}, 53, "REMOVE RIBBON"},         {{10, 11, 12, 13, 14}, 34, "COMMAND ERROR"},
-      {{16}, 61, "INSERT CARD"},          {{20, 21, 22}, 34, "COMMAND ERROR"},
+      {{1}, 4, "OUT OF RIBBON"},
+      {{2}, 6, "TEMPERATURE"},
+      {{3}, 6, "MECHANICAL ERROR"},
+      {{4}, 31, "OUT OF CARD"},
+      {{5}, 32, "CARD_IN_ENCODER"},
+      {{6}, 33, "CARD_NOT_IN_ENCODER"},
+      {{7}, 8, "HEAD OPEN"},
+      {{8}, 8, "HEAD OPEN"},
+      {{9}, 53, "REMOVE RIBBON"},
+      {{10, 11, 12, 13, 14}, 34, "COMMAND ERROR"},
+      {{16}, 61, "INSERT CARD"},
+      {{20, 21, 22}, 34, "COMMAND ERROR"},
       {{30, 31, 32, 33, 34}, 34, "COMMAND ERROR"},
-      {{35}, 2208, "CHECK RIBBON"},       {{40}, 47, "PARAMETERS ERROR"},
-      {{41}, 56, "ENCODING ERROR"},       {{42}, 104, "READING ERROR"},
-      {{43}, 6, "MECHANICAL ERROR"},      {{44}, 51, "MAGNETIC ERROR"},
-      {{45}, 15, "BLANK TRACK"},          {{47}, 2207, "ROTATION ERROR"},
-      {{49}, 12, "ENCODING ERROR"},       {{50}, 14, "MAGNETIC ERROR"},
-      {{51}, 9, "COVER OPEN"},            {{53}, 17, "NO ACCESS"},
-      {{54}, 54, "SEQUENCE_ERROR"},       {{55}, 63, "ERROR PROX"},
-      {{56}, 64, "ERROR CONTACT DATA"},   {{57}, 65, "ERROR PROX DATA"},
+      {{35}, 2208, "CHECK RIBBON"},
+      {{40}, 47, "PARAMETERS ERROR"},
+      {{41}, 56, "ENCODING ERROR"},
+      {{42}, 104, "READING ERROR"},
+      {{43}, 6, "MECHANICAL ERROR"},
+      {{44}, 51, "MAGNETIC ERROR"},
+      {{45}, 15, "BLANK TRACK"},
+      {{47}, 2207, "ROTATION ERROR"},
+      {{49}, 12, "ENCODING ERROR"},
+      {{50}, 14, "MAGNETIC ERROR"},
+      {{51}, 9, "COVER OPEN"},
+      {{53}, 17, "NO ACCESS"},
+      {{54}, 54, "SEQUENCE_ERROR"},
+      {{55}, 63, "ERROR PROX"},
+      {{56}, 64, "ERROR CONTACT DATA"},
+      {{57}, 65, "ERROR PROX DATA"},
       {{60}, 16, "FLASH ERROR"},
   };
   size_t rows = 0;
-  for (const Group& g : groups) {
+  for (const Group &g : groups) {
     for (uint32_t code : g.codes) {
       ++rows;
       for (Monitor m : {Monitor::Usb, Monitor::Network}) {
@@ -193,7 +219,7 @@ TEST(StatusTable, EveryCodeToWordAndMessage) {
   }
   EXPECT_EQ(rows, 40u);
   EXPECT_EQ(kStatusRowCount, 40u);
-  for (const StatusRow& row : kStatusTable) EXPECT_LE(std::string_view(row.word).size(), kMaxStatusWord);
+  for (const StatusRow &row : kStatusTable) EXPECT_LE(std::string_view(row.word).size(), kMaxStatusWord);
 
   for (uint32_t code : {0u, 15u, 17u, 23u, 46u, 48u, 52u, 58u, 59u, 61u, 99u, 1000u, kUnreadableCode}) {
     StatusLookup usb = LookupStatus(code, Monitor::Usb);
@@ -208,18 +234,18 @@ TEST(StatusTable, EveryCodeToWordAndMessage) {
 TEST(StatusReplies, ErrorReplyReplacedByWordWithinBuffer) {
   uint8_t buf[32] = {0x15, '4', '1', 0x04};
   size_t n = ReplaceErrorReplyByWord(buf, sizeof buf, 4);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), n), "ENCODING ERROR");
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "ENCODING ERROR");
   EXPECT_EQ(buf[n], 0);
 
   uint8_t unknown[32] = {0x15, '9', '9', 0x04};
   n = ReplaceErrorReplyByWord(unknown, sizeof unknown, 4);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(unknown), n), "Unknown Error Code");
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(unknown), n), "Unknown Error Code");
 
   // A small caller buffer gets as much of the word as fits, nothing beyond.
   uint8_t small[6] = {0x15, '0', '1', 0x04, 0x7E, 0x7E};
   n = ReplaceErrorReplyByWord(small, 5, 4);
   EXPECT_EQ(n, 5u);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(small), 5), "OUT O");
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(small), 5), "OUT O");
   EXPECT_EQ(small[5], 0x7E);
 
   uint8_t value[8] = {'1', '2', 0x06};

@@ -35,14 +35,14 @@ class StreamMaker {
     return Pick(3) ? static_cast<char>(rng_()) : kMeaningful[Pick(sizeof kMeaningful)];
   }
   // A bit-block unit: one byte, or "[" and the byte after it.
-  void Unit(std::string* s) {
+  void Unit(std::string *s) {
     char b = Byte();
     *s += b;
     if (b == '[') *s += Byte();
   }
   // Block bytes of `units` units in the given counting, then (mostly) bytes up
   // to a CR; sometimes broken off early.
-  void Block(std::string* s, bool bits, bool plain, uint32_t units) {
+  void Block(std::string *s, bool bits, bool plain, uint32_t units) {
     uint32_t have = 0;
     uint32_t stopAt = Pick(6) ? units : Pick(units);
     while (have < stopAt) {
@@ -56,8 +56,10 @@ class StreamMaker {
       } else if (Pick(2)) {
         uint32_t n = 1 + Pick(127);
         *s += static_cast<char>(0x80 | n);
-        if (bits) Unit(s);
-        else *s += Byte();
+        if (bits)
+          Unit(s);
+        else
+          *s += Byte();
         have += n;
       } else if (bits) {
         uint32_t n = Pick(32);
@@ -74,7 +76,7 @@ class StreamMaker {
       *s += '\r';
     }
   }
-  void AddPiece(std::string* s) {
+  void AddPiece(std::string *s) {
     const std::string e = "\x1b";
     switch (Pick(16)) {
       case 0: *s += e + "MF\r"; break;
@@ -123,7 +125,7 @@ TEST(StreamCutterFuzz, RandomStreamsGiveTheSamePiecesHoweverCut) {
   for (int i = 0; i < 50; ++i) {
     std::string s = maker.Make(1 + i % 30);
     bytes += s.size();
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(s.data());
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(s.data());
     // Every buffer size class, failure rate and re-offer kind (the 64 styles)
     // over the cases.
     for (int k = 0; k < 2; ++k) {
@@ -132,12 +134,12 @@ TEST(StreamCutterFuzz, RandomStreamsGiveTheSamePiecesHoweverCut) {
       cutting.randomStart = rng();
       size_t where = 0;
       check::Record r;
-      const char* broken = check::CheckStreamCutter(p, s.size(), cutting, &where, &r);
-      ASSERT_EQ(broken, nullptr) << broken << " (case " << i << ", style " << int(cutting.style) << ", offset "
-                                 << where << " of " << s.size() << ")";
+      const char *broken = check::CheckStreamCutter(p, s.size(), cutting, &where, &r);
+      ASSERT_EQ(broken, nullptr) << broken << " (case " << i << ", style " << int(cutting.style) << ", offset " << where
+                                 << " of " << s.size() << ")";
       calls += r.calls;
       undos += r.undos;
-      for (const check::Event& e : r.events) blocksEnded += e.kind == CutKind::Data && e.endsBlock;
+      for (const check::Event &e : r.events) blocksEnded += e.kind == CutKind::Data && e.endsBlock;
     }
   }
   // The cases reach whole blocks, and writes fail now and then.
@@ -151,7 +153,7 @@ TEST(StreamCutterFuzz, HarnessCatchesBrokenCuts) {
   // The harness itself must see a call that stalls, a piece that is not the
   // stream's bytes, and nothing cut from a buffer.
   std::string s = "\x1bMF\r\x1bMO\r";
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(s.data());
+  const uint8_t *p = reinterpret_cast<const uint8_t *>(s.data());
   StreamCutter cutter;
   Cut c = cutter.Next(p, s.size());
   Cut stalled = c;

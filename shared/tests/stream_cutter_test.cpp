@@ -23,12 +23,13 @@ const std::string kEsc = "\x1b";
 struct Piece {
   std::string bytes;
   bool data = false;
-  bool operator==(const Piece&) const = default;
+  bool operator==(const Piece &) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const Piece& p) {
+std::ostream &operator<<(std::ostream &os, const Piece &p) {
   os << (p.data ? "data[" : "cmd[") << p.bytes.size() << "] ";
-  for (char c : p.bytes.substr(0, 40)) os << (c == '\x1b' ? std::string("\\e") : c == '\r' ? std::string("\\r") : std::string(1, c));
+  for (char c : p.bytes.substr(0, 40))
+    os << (c == '\x1b' ? std::string("\\e") : c == '\r' ? std::string("\\r") : std::string(1, c));
   return os;
 }
 
@@ -38,7 +39,7 @@ struct Job {
   std::vector<Piece> expected;
   size_t stray = 0;
 
-  Job& Cmd(std::string_view text) {  // one command, \e written as ESC
+  Job &Cmd(std::string_view text) {  // one command, \e written as ESC
     std::string c;
     for (size_t i = 0; i < text.size(); ++i) {
       if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'e') {
@@ -52,12 +53,12 @@ struct Job {
     expected.push_back({c, false});
     return *this;
   }
-  Job& Block(const std::string& bytes) {  // data bytes and the closing CR
+  Job &Block(const std::string &bytes) {  // data bytes and the closing CR
     stream += bytes + "\r";
     expected.push_back({bytes + "\r", true});
     return *this;
   }
-  Job& Stray(const std::string& bytes) {
+  Job &Stray(const std::string &bytes) {
     stream += bytes;
     stray += bytes.size();
     return *this;
@@ -99,15 +100,17 @@ std::string RunLengthPlane() {
 std::string RunLengthBitmap() {
   std::string d;
   for (int i = 0; i < 640; ++i) d += "\xFF[\r";
-  for (int i = 0; i < 160; ++i) d += "\x04" "a[[\r\x1b";
+  for (int i = 0; i < 160; ++i)
+    d += "\x04"
+         "a[[\r\x1b";
   return d;
 }
 
 Job TwoSidedCard() {
   Job j;
   j.Cmd("\\eMASTER\r").Cmd("\\eJOB 1\r").Cmd("\\eSXY 1\r");
-  for (const char* c : {"\\e+$C 0 5\r", "\\e+$C 1 5\r", "\\e+$C 2 5\r", "\\e+$L 0 0\r", "\\e+$L 1 0\r",
-                        "\\e+$L 2 0\r", "\\e+C 10\r", "\\e+CV 7\r"})
+  for (const char *c : {"\\e+$C 0 5\r", "\\e+$C 1 5\r", "\\e+$C 2 5\r", "\\e+$L 0 0\r", "\\e+$L 1 0\r", "\\e+$L 2 0\r",
+                        "\\e+C 10\r", "\\e+CV 7\r"})
     j.Cmd(c);
   j.Cmd("\\e&R\r").Cmd("\\e&B 1 JOHN SAMPLE\r").Cmd("\\e&E*\r");
   j.Cmd("\\e$F\r").Cmd("\\eGS 0 32 0 0 1024 640 ").Block(PackedPlane(1)).Cmd("\\eIS 0\r");
@@ -129,7 +132,7 @@ struct Outcome {
 
 // Feeds the stream as the spooler does: buffer by buffer, offering the rest of
 // a buffer until the monitor has consumed all of it.
-Outcome Feed(const std::string& stream, const std::vector<size_t>& bufferEnds) {
+Outcome Feed(const std::string &stream, const std::vector<size_t> &bufferEnds) {
   Outcome o;
   StreamCutter cutter;
   bool blockOpen = false;
@@ -137,7 +140,7 @@ Outcome Feed(const std::string& stream, const std::vector<size_t>& bufferEnds) {
   auto feedBuffer = [&](size_t end) {
     size_t at = start;
     while (at < end) {
-      Cut c = cutter.Next(reinterpret_cast<const uint8_t*>(stream.data()) + at, end - at);
+      Cut c = cutter.Next(reinterpret_cast<const uint8_t *>(stream.data()) + at, end - at);
       ++o.calls;
       if (c.consumed < 1 || c.consumed > std::min(end - at, kMaxPieceBytes)) {
         ADD_FAILURE() << "consumed " << c.consumed << " of " << end - at;
@@ -145,7 +148,7 @@ Outcome Feed(const std::string& stream, const std::vector<size_t>& bufferEnds) {
       }
       EXPECT_LE(c.pieceLength, kMaxPieceBytes);
       at += c.consumed;
-      std::string bytes(reinterpret_cast<const char*>(c.piece), c.pieceLength);
+      std::string bytes(reinterpret_cast<const char *>(c.piece), c.pieceLength);
       switch (c.kind) {
         case CutKind::Command:
           EXPECT_FALSE(blockOpen);
@@ -171,8 +174,8 @@ Outcome Feed(const std::string& stream, const std::vector<size_t>& bufferEnds) {
   return o;
 }
 
-Outcome FeedWhole(const std::string& s) { return Feed(s, {}); }
-Outcome FeedEvery(const std::string& s, size_t step) {
+Outcome FeedWhole(const std::string &s) { return Feed(s, {}); }
+Outcome FeedEvery(const std::string &s, size_t step) {
   std::vector<size_t> ends;
   for (size_t i = step; i < s.size(); i += step) ends.push_back(i);
   return Feed(s, ends);
@@ -199,22 +202,29 @@ TEST(StreamCutter, TwoSidedCardGivesEveryCommandAndBlockWhole) {
   // A buffer is looked at 4096 bytes at a time: a plane takes 109 slices.
   EXPECT_GT(whole.calls, 3 * (kPlaneBytes / kMaxPieceBytes));
 
-  for (size_t step : {1, 2, 3, 7, 64, 4095, 4097, 65536}) EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
+  for (size_t step : {1, 2, 3, 7, 64, 4095, 4097, 65536})
+    EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
 }
 
 TEST(StreamCutter, PausesAndChecksFollowTheCategories) {
   Job j = TwoSidedCard();
   Outcome o = FeedEvery(j.stream, 1000);
-  auto find = [&](std::string_view text) -> const Cut* {
-    for (const Cut& c : o.cuts)
-      if (c.kind == CutKind::Command && std::string_view(reinterpret_cast<const char*>(c.piece), c.pieceLength) == text) return &c;
+  auto find = [&](std::string_view text) -> const Cut * {
+    for (const Cut &c : o.cuts)
+      if (c.kind == CutKind::Command &&
+          std::string_view(reinterpret_cast<const char *>(c.piece), c.pieceLength) == text)
+        return &c;
     return nullptr;
   };
-  struct Want { std::string_view cmd; bool check; uint32_t pause; };
+  struct Want {
+    std::string_view cmd;
+    bool check;
+    uint32_t pause;
+  };
   for (Want w : {Want{"\x1bMASTER\r", true, 30}, Want{"\x1bIS 0\r", true, 3850}, Want{"\x1bI 30\r", true, 3850},
                  Want{"\x1b&E*\r", true, 1000}, Want{"\x1b&R\r", true, 200}, Want{"\x1bMF\r", true, 1000},
                  Want{"\x1bMO\r", true, 1000}, Want{"\x1bGS 0 32 0 0 1024 640 ", false, 0}, Want{"\x1bZ", false, 0}}) {
-    const Cut* c = find(w.cmd);
+    const Cut *c = find(w.cmd);
     ASSERT_NE(c, nullptr) << w.cmd;
     EXPECT_EQ(c->checkAfter, w.check) << w.cmd;
     if (w.check) {
@@ -223,7 +233,7 @@ TEST(StreamCutter, PausesAndChecksFollowTheCategories) {
   }
   // Each block's end is checked after the data-block pause; four blocks.
   size_t ends = 0;
-  for (const Cut& c : o.cuts)
+  for (const Cut &c : o.cuts)
     if (c.kind == CutKind::Data) {
       ++ends;
       EXPECT_TRUE(c.endsBlock && c.checkAfter);
@@ -245,13 +255,13 @@ TEST(StreamCutter, CutInTwoAtEveryByteGivesTheSamePieces) {
 TEST(StreamCutter, SplitCommandIsWrittenOnceWhole) {
   std::string s = "\x1bMF";
   StreamCutter cutter;
-  Cut a = cutter.Next(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+  Cut a = cutter.Next(reinterpret_cast<const uint8_t *>(s.data()), s.size());
   EXPECT_EQ(a.kind, CutKind::Held);
   EXPECT_EQ(a.consumed, 3u);  // taken now, so a repeated offer cannot be held twice
   std::string rest = "\r\x1bMO\r";
-  Cut b = cutter.Next(reinterpret_cast<const uint8_t*>(rest.data()), rest.size());
+  Cut b = cutter.Next(reinterpret_cast<const uint8_t *>(rest.data()), rest.size());
   ASSERT_EQ(b.kind, CutKind::Command);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.piece), b.pieceLength), "\x1bMF\r");
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(b.piece), b.pieceLength), "\x1bMF\r");
   EXPECT_EQ(b.consumed, 1u);
   EXPECT_EQ(b.category, CommandCategory::CardMotion);
   EXPECT_EQ(b.pauseMs, 1000u);
@@ -289,9 +299,9 @@ TEST(StreamCutter, BlockLengths) {
   // In a run-length bitmap, "[" at a buffer end is completed by the next buffer.
   Job esc;
   std::string d2;
-  for (int i = 0; i < 640; ++i) d2 += "\xFF[\r";  // 127 units each, value "[" CR
+  for (int i = 0; i < 640; ++i) d2 += "\xFF[\r";                            // 127 units each, value "[" CR
   for (int i = 0; i < 20; ++i) d2 += "\x1F" + std::string(30, 'a') + "[[";  // 31 literal units
-  d2 += "\x14" + std::string(20, '\r');  // 640 * 127 + 20 * 31 + 20 = 81920
+  d2 += "\x14" + std::string(20, '\r');                                     // 640 * 127 + 20 * 31 + 20 = 81920
   esc.Cmd("\\eZ").Block(d2).Cmd("\\eMO\r");
   std::vector<size_t> ends;
   for (size_t i = 0; i < esc.stream.size(); ++i)
@@ -349,23 +359,23 @@ TEST(StreamCutter, UndoGivesTheSameCutAgain) {
     int failures = 0;
     while (at < j.stream.size()) {
       size_t end = std::min(j.stream.size(), (at / step + 1) * step);
-      const uint8_t* p = reinterpret_cast<const uint8_t*>(j.stream.data()) + at;
+      const uint8_t *p = reinterpret_cast<const uint8_t *>(j.stream.data()) + at;
       Cut c = cutter.Next(p, end - at);
       if (c.pieceLength && failures++ % 3 == 0) {  // every third write fails
         cutter.Undo();
         Cut again = cutter.Next(p, end - at);
         ASSERT_EQ(again.consumed, c.consumed);
-        ASSERT_EQ(std::string_view(reinterpret_cast<const char*>(again.piece), again.pieceLength),
-                  std::string_view(reinterpret_cast<const char*>(c.piece), c.pieceLength));
+        ASSERT_EQ(std::string_view(reinterpret_cast<const char *>(again.piece), again.pieceLength),
+                  std::string_view(reinterpret_cast<const char *>(c.piece), c.pieceLength));
         c = again;
       }
       at += c.consumed;
       if (c.kind == CutKind::Command) {
-        pieces.push_back({std::string(reinterpret_cast<const char*>(c.piece), c.pieceLength), false});
+        pieces.push_back({std::string(reinterpret_cast<const char *>(c.piece), c.pieceLength), false});
         blockOpen = c.opensBlock;
       } else if (c.kind == CutKind::Data) {
         if (!pieces.back().data) pieces.push_back({"", true});
-        pieces.back().bytes.append(reinterpret_cast<const char*>(c.piece), c.pieceLength);
+        pieces.back().bytes.append(reinterpret_cast<const char *>(c.piece), c.pieceLength);
         blockOpen = !c.endsBlock;
       }
     }
@@ -397,7 +407,7 @@ TEST(StreamCutter, RandomStreamsAnyCutting) {
         case 1: j.Cmd(pick(2) ? "\\eIS 2\r" : "\\eMF\r"); break;
         case 2: {
           std::string d(kPlaneBytes, '\0');
-          for (char& c : d) c = static_cast<char>(rng());
+          for (char &c : d) c = static_cast<char>(rng());
           j.Cmd("\\eGS 2 32 0 0 1024 640 ").Block(d);
           break;
         }
@@ -453,13 +463,13 @@ TEST(StreamCutter, EmptyBufferAndReset) {
   StreamCutter cutter;
   EXPECT_EQ(cutter.Next(nullptr, 0).kind, CutKind::Nothing);
   std::string s = "\x1bGS 0 32 0 0 1024 640 abc";
-  Cut h = cutter.Next(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+  Cut h = cutter.Next(reinterpret_cast<const uint8_t *>(s.data()), s.size());
   EXPECT_TRUE(h.opensBlock);
   EXPECT_TRUE(cutter.InsideBlock());
   cutter.Reset();  // an aborted job: the next job starts outside any block
   EXPECT_FALSE(cutter.InsideBlock());
   std::string next = "\x1bMASTER\r";
-  EXPECT_EQ(cutter.Next(reinterpret_cast<const uint8_t*>(next.data()), next.size()).kind, CutKind::Command);
+  EXPECT_EQ(cutter.Next(reinterpret_cast<const uint8_t *>(next.data()), next.size()).kind, CutKind::Command);
 }
 
 TEST(StreamCutter, ShortCommandsStartingWithGAlwaysMakeProgress) {
@@ -476,15 +486,16 @@ TEST(StreamCutter, ShortCommandsStartingWithGAlwaysMakeProgress) {
 
   // The reported case: "\eG\r" by itself, then "\eF\r".
   StreamCutter cutter;
-  const std::string a = "\x1bG\r", b = "\x1b" "F\r";
-  Cut first = cutter.Next(reinterpret_cast<const uint8_t*>(a.data()), a.size());
+  const std::string a = "\x1bG\r", b = "\x1b"
+                                       "F\r";
+  Cut first = cutter.Next(reinterpret_cast<const uint8_t *>(a.data()), a.size());
   EXPECT_EQ(first.kind, CutKind::Command);
   EXPECT_EQ(first.consumed, 3u);
   EXPECT_TRUE(first.checkAfter);
-  Cut second = cutter.Next(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+  Cut second = cutter.Next(reinterpret_cast<const uint8_t *>(b.data()), b.size());
   ASSERT_EQ(second.kind, CutKind::Command);
   EXPECT_EQ(second.consumed, 3u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(second.piece), second.pieceLength), b);
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(second.piece), second.pieceLength), b);
 }
 
 TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
@@ -504,7 +515,7 @@ TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
   EXPECT_EQ(whole.dropped, 0u);
   // Not a block header: checked after like any other command, with the pause
   // of its own category ("\eMF\r" inside it makes it a card movement).
-  for (const Cut& c : whole.cuts) {
+  for (const Cut &c : whole.cuts) {
     EXPECT_FALSE(c.opensBlock);
     EXPECT_TRUE(c.checkAfter);
     EXPECT_NE(c.category, CommandCategory::DataBlock);

@@ -294,8 +294,8 @@ bool routeImport(HMODULE module, const char *library, const char *function, void
   if (!imports.VirtualAddress) return false;
   for (auto *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress); d->Name; ++d) {
     if (lstrcmpiA(reinterpret_cast<const char *>(base + d->Name), library) != 0) continue;
-    auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk
-                                                                                      : d->FirstThunk));
+    auto *names =
+        reinterpret_cast<IMAGE_THUNK_DATA *>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
     auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
@@ -331,8 +331,8 @@ std::vector<BYTE> driverInfo3(HANDLE printer) {
 
 bool readValue(HANDLE printer, const WCHAR *name, DWORD &value) {
   DWORD type = 0, needed = 0;
-  return GetPrinterDataExW(printer, kValueKey, name, &type, reinterpret_cast<BYTE *>(&value), sizeof value,
-                           &needed) == ERROR_SUCCESS &&
+  return GetPrinterDataExW(printer, kValueKey, name, &type, reinterpret_cast<BYTE *>(&value), sizeof value, &needed) ==
+             ERROR_SUCCESS &&
          type == REG_DWORD;
 }
 
@@ -404,7 +404,7 @@ HANDLE install(const Paths &paths, const std::vector<BYTE> &defaults) {
   WCHAR driverDir[MAX_PATH] = {};
   DWORD needed = 0;
   if (!check(GetPrinterDriverDirectoryW(nullptr, const_cast<LPWSTR>(kEnvironment), 1,
-                                         reinterpret_cast<BYTE *>(driverDir), sizeof driverDir, &needed) != FALSE,
+                                        reinterpret_cast<BYTE *>(driverDir), sizeof driverDir, &needed) != FALSE,
              "the spooler names its x64 driver directory", "error %lu", GetLastError()))
     return nullptr;
   // The installer puts the files into the driver directory; AddPrinterDriverEx
@@ -544,8 +544,9 @@ std::vector<BYTE> checkDriverDefault(HMODULE module, HANDLE printer, const std::
   if (back && std::memcmp(back, out.data(), kDevmodeBytes) == 0) {
     check(true, "GetPrinterW hands back the stored default DEVMODE");
   } else {
-    note("the spooler hands back the stored DEVMODE widened to dmSize 220, its form name and the fields after it "
-         "garbled; from here on the stored DEVMODE is handed back in its place (to this check and to cardcfg)");
+    note(
+        "the spooler hands back the stored DEVMODE widened to dmSize 220, its form name and the fields after it "
+        "garbled; from here on the stored DEVMODE is handed back in its place (to this check and to cardcfg)");
     check(wineWidened(back), "the stored record comes back whole, at byte 212");
   }
   return out;
@@ -706,8 +707,7 @@ void checkCapabilities(const std::vector<BYTE> &driverDefault) {
   for (const Extent &e : kExtents) {
     POINT p[2] = {{-5, -5}, {-5, -5}};
     n = DeviceCapabilitiesW(name, kPort, e.cap, reinterpret_cast<LPWSTR>(p), e.dm);
-    check(n == e.result && p[0].x == e.x && p[0].y == e.y && p[1].x == -5, e.label, "%d: %ld x %ld", n, p[0].x,
-          p[0].y);
+    check(n == e.result && p[0].x == e.x && p[0].y == e.y && p[1].x == -5, e.label, "%d: %ld x %ld", n, p[0].x, p[0].y);
   }
 
   struct Names {
@@ -785,8 +785,7 @@ void checkOtherEntries(HMODULE module, HANDLE printer, std::vector<BYTE> &driver
 
   WCHAR error[64] = {};
   DEVQUERYPRINT_INFO question{sizeof(DEVQUERYPRINT_INFO), 1, printer, dm, error, 64, 0};
-  check(exported<QueryPrintExFn>(module, "DevQueryPrintEx")(&question) != FALSE,
-        "DevQueryPrintEx lets the job print");
+  check(exported<QueryPrintExFn>(module, "DevQueryPrintEx")(&question) != FALSE, "DevQueryPrintEx lets the job print");
   DWORD resource = 0xFFFF;
   check(exported<QueryPrintFn>(module, "DevQueryPrint")(printer, dm, &resource) != FALSE && resource == 0,
         "DevQueryPrint lets the job print with no message", "resource %lu", resource);
@@ -802,7 +801,8 @@ void checkOtherEntries(HMODULE module, HANDLE printer, std::vector<BYTE> &driver
 
 int main(int argc, char **argv) {
   Paths paths{windowsPath(CARDCFG_DLL), windowsPath(CARDREND_DLL), windowsPath(CARDRES_DLL)};
-  if (argc == 4) paths = {windowsPath(argv[1]), windowsPath(argv[2]), windowsPath(argv[3])};
+  if (argc == 4)
+    paths = {windowsPath(argv[1]), windowsPath(argv[2]), windowsPath(argv[3])};
   else if (argc != 1) {
     std::fprintf(stderr, "usage: cardwinecheck [cardcfg.dll cardrend.dll cardres.dll]\n");
     return 2;
@@ -814,9 +814,9 @@ int main(int argc, char **argv) {
   HMODULE module = printer ? loadModule(printer) : nullptr;
   if (module) {
     void *original = nullptr;
-    if (check(routeImport(module, "winspool.drv", "GetPrinterW", reinterpret_cast<void *>(&mendedGetPrinter),
-                          &original),
-              "cardcfg imports GetPrinterW from winspool.drv"))
+    if (check(
+            routeImport(module, "winspool.drv", "GetPrinterW", reinterpret_cast<void *>(&mendedGetPrinter), &original),
+            "cardcfg imports GetPrinterW from winspool.drv"))
       g_getPrinter = reinterpret_cast<GetPrinterFn>(original);
     if (check(routeImport(module, "winspool.drv", "SetPrinterW", reinterpret_cast<void *>(&rememberingSetPrinter),
                           &original),

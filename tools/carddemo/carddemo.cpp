@@ -91,9 +91,12 @@ bool writeFile(const fs::path &path, const void *data, size_t size) {
 
 std::string sizeText(uintmax_t bytes) {
   char b[32];
-  if (bytes >= 1024 * 1024) std::snprintf(b, sizeof b, "%.1f MB", double(bytes) / (1024.0 * 1024.0));
-  else if (bytes >= 1024) std::snprintf(b, sizeof b, "%.0f KB", double(bytes) / 1024.0);
-  else std::snprintf(b, sizeof b, "%ju bytes", bytes);
+  if (bytes >= 1024 * 1024)
+    std::snprintf(b, sizeof b, "%.1f MB", double(bytes) / (1024.0 * 1024.0));
+  else if (bytes >= 1024)
+    std::snprintf(b, sizeof b, "%.0f KB", double(bytes) / 1024.0);
+  else
+    std::snprintf(b, sizeof b, "%ju bytes", bytes);
   return b;
 }
 
@@ -175,14 +178,15 @@ void clearOutputs(const fs::path &out) {
   std::error_code ec;
   for (const auto &e : fs::directory_iterator(out, ec)) {
     const std::string name = e.path().filename().string();
-    const bool ours = name == "job.prn" || name == "listing.txt" ||
-                      (name.rfind("card_", 0) == 0 && (e.path().extension() == ".png" || e.path().extension() == ".txt"));
+    const bool ours =
+        name == "job.prn" || name == "listing.txt" ||
+        (name.rfind("card_", 0) == 0 && (e.path().extension() == ".png" || e.path().extension() == ".txt"));
     if (ours && e.is_regular_file()) fs::remove(e.path(), ec);
   }
 }
 
 struct Picture {
-  size_t argument;        // index among cardprint's arguments of the one that names it
+  size_t argument;  // index among cardprint's arguments of the one that names it
   fs::path host;
   std::u16string option;  // what comes before the name in that argument ("--front=" or nothing)
   std::u16string virt;    // where it is put on the machine's drive
@@ -237,8 +241,10 @@ int main(int argc, char **argv) {
   std::vector<std::u16string> defaults = {u"--printer", kPrinterName};
   if (options.ribbonId == cardprint::kUnset) defaults.insert(defaults.end(), {u"--ribbon", u"YMCKO"});
   if (!options.frontImage || options.backImage) {
-    if (options.ribbonId == cardprint::kUnset) defaults.insert(defaults.end(), {u"--layout", u"1"});
-    else defaults.push_back(u"--two-sided");
+    if (options.ribbonId == cardprint::kUnset)
+      defaults.insert(defaults.end(), {u"--layout", u"1"});
+    else
+      defaults.push_back(u"--two-sided");
   }
   args.insert(args.begin() + 1, defaults.begin(), defaults.end());
   const size_t firstExtra = 1 + defaults.size();
@@ -268,9 +274,9 @@ int main(int argc, char **argv) {
       std::fprintf(stderr, "carddemo: cannot find the picture %s\n", host.c_str());
       return 1;
     }
-    pictures.push_back({k, host, args[k].substr(0, at),
-                        u"C:\\Users\\Public\\Pictures\\" + std::u16string(side) + u"\\" +
-                            winsim::toUtf16(host.filename().string())});
+    pictures.push_back(
+        {k, host, args[k].substr(0, at),
+         u"C:\\Users\\Public\\Pictures\\" + std::u16string(side) + u"\\" + winsim::toUtf16(host.filename().string())});
   }
   if (fs::exists(fs::symlink_status(out, ec)) && !fs::is_directory(out, ec))
     return usage((out.string() + " is not a folder").c_str());
@@ -381,7 +387,8 @@ int main(int argc, char **argv) {
   cardemu::UnattendedRun run(printer);
   const size_t kBlock = 0x10000;
   bool ran = true;
-  for (size_t at = 0; ran && at < job.size(); at += kBlock) ran = run.Feed(job.data() + at, std::min(kBlock, job.size() - at));
+  for (size_t at = 0; ran && at < job.size(); at += kBlock)
+    ran = run.Feed(job.data() + at, std::min(kBlock, job.size() - at));
   if (ran) ran = run.Finish();
   printer.EjectRemaining("still in the printer when the job ended");
   listing << cardLines;
@@ -419,15 +426,14 @@ int main(int argc, char **argv) {
   show("job.prn", "the card job stream the driver wrote");
   show("listing.txt", "the printer's command listing");
   for (const std::string &name : written) {
-    const char *what = name.find("_front.png") != std::string::npos ? "front of the card"
+    const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
                        : name.find("_back.png") != std::string::npos ? "back of the card"
-                       : name.find(".txt") != std::string::npos    ? "card summary"
-                                                                    : "one panel as printed";
+                       : name.find(".txt") != std::string::npos      ? "card summary"
+                                                                     : "one panel as printed";
     show(name, what);
   }
   std::printf("\nSteps:\n");
   for (const Step &s : steps) std::printf("  %-52s %8.0f ms\n", s.what.c_str(), s.ms);
-  std::printf("  %-52s %8.0f ms\n", "total",
-              std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+  std::printf("  %-52s %8.0f ms\n", "total", std::chrono::duration<double, std::milli>(Clock::now() - started).count());
   return 0;
 }

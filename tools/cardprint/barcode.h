@@ -9,7 +9,7 @@
 namespace cardprint {
 
 struct Bar {
-  LONG left;   // from the start of the symbol
+  LONG left;  // from the start of the symbol
   LONG width;
 };
 

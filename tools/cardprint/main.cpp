@@ -60,7 +60,7 @@ class StdConsole : public cardprint::Console {
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::vector<std::vector<WCHAR>> args;
+  std::vector<std::vector<WCHAR> > args;
   std::vector<LPCWSTR> argw;
   for (int i = 0; i < argc; ++i) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, argv[i], -1, nullptr, 0);

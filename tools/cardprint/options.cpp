@@ -182,8 +182,9 @@ bool readTrack(LPCWSTR name, LPCWSTR value, PrintOptions &o, Message message) {
     }
     if (!trackCharAllowed(t, value[n])) {
       StringCchPrintfW(message, kMessageChars,
-                       t == 0 ? TEXT("track 1 takes capital letters, digits, blanks and punctuation other than %% and ?")
-                              : TEXT("track %d takes digits and : < = > only"),
+                       t == 0
+                           ? TEXT("track 1 takes capital letters, digits, blanks and punctuation other than %% and ?")
+                           : TEXT("track %d takes digits and : < = > only"),
                        t + 1);
       return false;
     }
@@ -200,10 +201,10 @@ struct ValueOption {
   bool (*read)(LPCWSTR name, LPCWSTR value, PrintOptions &o, Message message);
 };
 const ValueOption kValueOptions[] = {
-    {TEXT("--printer"), readPrinter}, {TEXT("--ribbon"), readRibbon},   {TEXT("--layout"), readLayout},
-    {TEXT("--copies"), readCopies},   {TEXT("--black"), readBlack},     {TEXT("--orientation"), readOrientation},
-    {TEXT("--overlay"), readOverlay}, {TEXT("--front"), readPicture},   {TEXT("--back"), readPicture},
-    {TEXT("--track1"), readTrack},    {TEXT("--track2"), readTrack},    {TEXT("--track3"), readTrack}};
+    {TEXT("--printer"), readPrinter}, {TEXT("--ribbon"), readRibbon}, {TEXT("--layout"), readLayout},
+    {TEXT("--copies"), readCopies},   {TEXT("--black"), readBlack},   {TEXT("--orientation"), readOrientation},
+    {TEXT("--overlay"), readOverlay}, {TEXT("--front"), readPicture}, {TEXT("--back"), readPicture},
+    {TEXT("--track1"), readTrack},    {TEXT("--track2"), readTrack},  {TEXT("--track3"), readTrack}};
 
 // The option argv[i] names, with its value ("--name value", taking the next
 // argument, or "--name=value"); NULL with a message when there is none.

@@ -10,7 +10,9 @@ constexpr size_t kFileHeaderBytes = 14;
 constexpr uint32_t kBitFields = 3;
 
 uint16_t u16(const BYTE *p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t u32(const BYTE *p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+uint32_t u32(const BYTE *p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
 
 // Colour masks that describe the same pixel layout as plain BI_RGB, the only
 // ones taken: GDI then needs no masks at all.
@@ -125,13 +127,16 @@ LPCWSTR pictureErrorText(PictureError error) {
     case PictureError::kNone: return TEXT("a good BMP picture");
     case PictureError::kTooShort: return TEXT("the file is too short to be a BMP picture");
     case PictureError::kNotBmp: return TEXT("the file is not a BMP picture (it does not start with \"BM\")");
-    case PictureError::kHeaderSize: return TEXT("the BMP header is of a kind this program does not read (OS/2 or unknown)");
+    case PictureError::kHeaderSize:
+      return TEXT("the BMP header is of a kind this program does not read (OS/2 or unknown)");
     case PictureError::kPlanes: return TEXT("the BMP header gives a number of colour planes other than 1");
     case PictureError::kDimensions: return TEXT("the picture's width or height is 0, negative or above 16384 pixels");
     case PictureError::kBitCount: return TEXT("the picture has a number of bits per pixel that BMP does not use");
-    case PictureError::kCompression: return TEXT("the picture is compressed (RLE, JPEG, PNG or colour masks); save it uncompressed");
+    case PictureError::kCompression:
+      return TEXT("the picture is compressed (RLE, JPEG, PNG or colour masks); save it uncompressed");
     case PictureError::kPalette: return TEXT("the picture's colour table is too long or runs past the end of the file");
-    case PictureError::kPixelOffset: return TEXT("the picture's pixel data starts inside its headers or past the end of the file");
+    case PictureError::kPixelOffset:
+      return TEXT("the picture's pixel data starts inside its headers or past the end of the file");
     case PictureError::kTruncated: return TEXT("the file ends before the last row of pixels");
   }
   return TEXT("the picture cannot be read");

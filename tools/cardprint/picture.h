@@ -17,16 +17,16 @@ constexpr size_t kMaxPictureFileBytes = size_t(256) << 20;
 
 enum class PictureError {
   kNone,
-  kTooShort,         // shorter than the two headers
-  kNotBmp,           // no "BM" signature
-  kHeaderSize,       // an info header of a size no BMP uses (OS/2 bitmaps included)
-  kPlanes,           // planes other than 1
-  kDimensions,       // width or height 0, negative width, or beyond kMaxPictureSide
-  kBitCount,         // bits per pixel other than 1, 4, 8, 16, 24, 32
-  kCompression,      // RLE, JPEG, PNG or colour masks other than plain BGR
-  kPalette,          // more colours than the depth allows, or the palette outside the file
-  kPixelOffset,      // pixel data starting inside the headers or beyond the file
-  kTruncated,        // fewer pixel bytes than the rows need
+  kTooShort,     // shorter than the two headers
+  kNotBmp,       // no "BM" signature
+  kHeaderSize,   // an info header of a size no BMP uses (OS/2 bitmaps included)
+  kPlanes,       // planes other than 1
+  kDimensions,   // width or height 0, negative width, or beyond kMaxPictureSide
+  kBitCount,     // bits per pixel other than 1, 4, 8, 16, 24, 32
+  kCompression,  // RLE, JPEG, PNG or colour masks other than plain BGR
+  kPalette,      // more colours than the depth allows, or the palette outside the file
+  kPixelOffset,  // pixel data starting inside the headers or beyond the file
+  kTruncated,    // fewer pixel bytes than the rows need
 };
 
 // A checked picture.  `info` is a stand-alone BITMAPINFO (40-byte header,

@@ -57,9 +57,7 @@ LPCWSTR reasonOf(DWORD error, WCHAR (&buffer)[64]) {
     case ERROR_PATH_NOT_FOUND: return TEXT("no such file");
     case ERROR_ACCESS_DENIED: return TEXT("access denied");
     case ERROR_SHARING_VIOLATION: return TEXT("the file is in use");
-    default:
-      StringCchPrintfW(buffer, ARRAYSIZE(buffer), TEXT("Windows error %lu"), error);
-      return buffer;
+    default: StringCchPrintfW(buffer, ARRAYSIZE(buffer), TEXT("Windows error %lu"), error); return buffer;
   }
 }
 
@@ -71,7 +69,8 @@ struct PictureFile {
 
 bool loadPicture(LPCWSTR path, PictureFile &out, Messages &say) {
   WCHAR reason[64];
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     say.error(TEXT("cannot open the picture \"%ls\": %ls"), path, reasonOf(GetLastError(), reason));
     return false;
@@ -310,7 +309,8 @@ int print(const PrintOptions &o, const card::CardDevmode &devmode, const Card &c
   const int copies = reinterpret_cast<const DEVMODEW *>(&devmode)->dmCopies;
   say.info(TEXT("%ls sent to \"%ls\": %d card%ls, %ls, %ls"), doc.lpszDocName, o.printer, copies,
            copies == 1 ? TEXT("") : TEXT("s"), sides == 2 ? TEXT("two-sided") : TEXT("one-sided"),
-           devmode.record.ribbonId != card::kRibbonFromPrinter ? ribbonOptionName(devmode.record.ribbonId) : TEXT("ribbon from the printer"));
+           devmode.record.ribbonId != card::kRibbonFromPrinter ? ribbonOptionName(devmode.record.ribbonId)
+                                                               : TEXT("ribbon from the printer"));
   return kExitPrinted;
 }
 

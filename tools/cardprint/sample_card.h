@@ -8,35 +8,35 @@
 namespace cardprint {
 
 struct SampleText {
-  LONG x, y;         // top left of the text's cell
-  LONG height;       // cell height in dots
-  int weight;        // FW_NORMAL, FW_BOLD
+  LONG x, y;    // top left of the text's cell
+  LONG height;  // cell height in dots
+  int weight;   // FW_NORMAL, FW_BOLD
   COLORREF colour;
   LPCWSTR text;
 };
 
 struct SampleFront {
-  RECT band;                 // coloured band across the top
+  RECT band;  // coloured band across the top
   COLORREF bandColour;
-  SampleText heading;        // white on the band
-  RECT photo;                // the portrait, stretched from the bundled BMP
-  SampleText name;           // black
-  SampleText title;          // coloured
-  SampleText number;         // black
-  POINT barcode;             // top left of the first bar
+  SampleText heading;  // white on the band
+  RECT photo;          // the portrait, stretched from the bundled BMP
+  SampleText name;     // black
+  SampleText title;    // coloured
+  SampleText number;   // black
+  POINT barcode;       // top left of the first bar
   LONG barHeight, narrowBar, wideBar;
-  const char *barcodeData;   // Code 39, without the framing '*'
-  SampleText barcodeCaption; // black, under the bars
-  POINT tracks;              // first magnetic-stripe macro line (not printed)
+  const char *barcodeData;    // Code 39, without the framing '*'
+  SampleText barcodeCaption;  // black, under the bars
+  POINT tracks;               // first magnetic-stripe macro line (not printed)
   LONG trackHeight;
 };
 
 struct SampleBack {
-  RECT stripe;               // where a magnetic stripe runs; kept free of print
-  SampleText lines[4];       // black
+  RECT stripe;                       // where a magnetic stripe runs; kept free of print
+  SampleText lines[4];               // black
   POINT signatureFrom, signatureTo;  // black line to sign on
   SampleText signatureCaption;
-  RECT logo;                 // coloured mark
+  RECT logo;  // coloured mark
   COLORREF logoColour;
 };
 

@@ -92,8 +92,10 @@ std::string number(long long v) {
 }
 
 bool checkTrue(bool ok, const char *expr, const char *file, int line) {
-  if (ok) recordPass();
-  else recordFailure(file, line, expr);
+  if (ok)
+    recordPass();
+  else
+    recordFailure(file, line, expr);
   return ok;
 }
 
@@ -116,8 +118,8 @@ bool checkNarrow(LPCSTR a, LPCSTR b, const char *ea, const char *eb, const char 
     recordPass();
     return true;
   }
-  recordFailure(file, line, std::string(ea) + " == " + eb + ": \"" + (a ? a : "(null)") + "\" vs \"" +
-                                (b ? b : "(null)") + "\"");
+  recordFailure(file, line,
+                std::string(ea) + " == " + eb + ": \"" + (a ? a : "(null)") + "\" vs \"" + (b ? b : "(null)") + "\"");
   return false;
 }
 

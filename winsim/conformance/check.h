@@ -48,8 +48,10 @@ bool checkEq(const A &a, const B &b, const char *ea, const char *eb, const char 
     return true;
   }
   auto show = [](auto v) {
-    if constexpr (std::is_signed_v<decltype(v)>) return number(static_cast<long long>(v));
-    else return number(static_cast<unsigned long long>(v));
+    if constexpr (std::is_signed_v<decltype(v)>)
+      return number(static_cast<long long>(v));
+    else
+      return number(static_cast<unsigned long long>(v));
   };
   recordFailure(file, line, std::string(ea) + " == " + eb + ": " + show(pa) + " vs " + show(pb));
   return false;
@@ -64,8 +66,8 @@ bool checkTrue(bool ok, const char *expr, const char *file, int line);
 #define CONF_CAT2(a, b) a##b
 #define CONF_CAT(a, b) CONF_CAT2(a, b)
 // One case: CONF_CASE(Registry, CreateReportsDisposition) { ... }
-#define CONF_CASE(group, name)                                                           \
-  static void group##_##name();                                                          \
+#define CONF_CASE(group, name)                                                                     \
+  static void group##_##name();                                                                    \
   static ::conf::Registrar CONF_CAT(conf_reg_, __LINE__)(#group, __LINE__, #name, group##_##name); \
   static void group##_##name()
 
@@ -76,16 +78,16 @@ bool checkTrue(bool ok, const char *expr, const char *file, int line);
 // The thread's last error, read once.
 #define CHECK_ERROR(code) CHECK_EQ(GetLastError(), (code))
 // A precondition: when it fails the rest of the case cannot run.
-#define REQUIRE(cond)                      \
-  do {                                     \
-    if (!CHECK(cond)) return;              \
+#define REQUIRE(cond)         \
+  do {                        \
+    if (!CHECK(cond)) return; \
   } while (0)
 // Skips the rest of the case under Wine; `why` names the documented
 // behaviour that Wine does not have.
-#define SKIP_UNDER_WINE(why)      \
-  do {                            \
-    if (::conf::underWine()) {    \
-      ::conf::recordSkip(why);    \
-      return;                     \
-    }                             \
+#define SKIP_UNDER_WINE(why)   \
+  do {                         \
+    if (::conf::underWine()) { \
+      ::conf::recordSkip(why); \
+      return;                  \
+    }                          \
   } while (0)

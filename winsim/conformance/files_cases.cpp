@@ -9,8 +9,7 @@ using conf::WString;
 namespace {
 
 HANDLE openFile(const WString &path, DWORD access, DWORD disposition, DWORD share = 0, DWORD flags = 0) {
-  return CreateFileW(path.c_str(), access, share, nullptr, disposition, flags ? flags : FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileW(path.c_str(), access, share, nullptr, disposition, flags ? flags : FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool hasFile(const WString &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -371,10 +370,10 @@ CONF_CASE(Files, TempFileNames) {
   bool hex = s.size() > dir.size() + 6;
   for (size_t i = dir.size() + 2; hex && i < s.size() - 4; ++i) {
     WCHAR c = s[i];
-    unsigned digit = c >= TEXT('0') && c <= TEXT('9') ? unsigned(c - TEXT('0'))
+    unsigned digit = c >= TEXT('0') && c <= TEXT('9')   ? unsigned(c - TEXT('0'))
                      : c >= TEXT('a') && c <= TEXT('f') ? unsigned(c - TEXT('a') + 10)
                      : c >= TEXT('A') && c <= TEXT('F') ? unsigned(c - TEXT('A') + 10)
-                                                       : 16u;
+                                                        : 16u;
     hex = digit < 16;
     value = value * 16 + digit;
   }

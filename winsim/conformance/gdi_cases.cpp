@@ -235,8 +235,8 @@ CONF_CASE(Gdi, StretchDIBitsAndGetDIBits) {
   DibDc d(2, 2, 24);
   REQUIRE(d.ok());
   // A packed bottom-up 2 x 2 picture: the lower row first.
-  const BYTE picture[16] = {0, 0, 255, 0, 255, 0, 0, 0,      // y 1: red, green
-                            255, 0, 0, 0, 0, 255, 0, 0};     // y 0: blue, red
+  const BYTE picture[16] = {0,   0, 255, 0, 255, 0,   0, 0,   // y 1: red, green
+                            255, 0, 0,   0, 0,   255, 0, 0};  // y 0: blue, red
   DibInfo info = dibInfo(2, 2, 24);
   CHECK_EQ(StretchDIBits(d.dc, 0, 0, 2, 2, 0, 0, 2, 2, picture, reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS,
                          SRCCOPY),

@@ -56,14 +56,12 @@ CONF_CASE(Registry, OpenMissingKey) {
 CONF_CASE(Registry, KeysAndValueNamesIgnoreCase) {
   ScratchKey s;
   HKEY k = nullptr;
-  REQUIRE(RegCreateKeyExW(s.key, TEXT("Ribbon"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) ==
-          ERROR_SUCCESS);
+  REQUIRE(RegCreateKeyExW(s.key, TEXT("Ribbon"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) == ERROR_SUCCESS);
   CHECK_EQ(setDword(k, TEXT("PanelCount"), 5), ERROR_SUCCESS);
   RegCloseKey(k);
   REQUIRE(RegOpenKeyExW(s.key, TEXT("RIBBON"), 0, KEY_READ, &k) == ERROR_SUCCESS);
   DWORD v = 0, type = 0, size = sizeof v;
-  CHECK_EQ(RegQueryValueExW(k, TEXT("panelcount"), nullptr, &type, reinterpret_cast<BYTE *>(&v), &size),
-           ERROR_SUCCESS);
+  CHECK_EQ(RegQueryValueExW(k, TEXT("panelcount"), nullptr, &type, reinterpret_cast<BYTE *>(&v), &size), ERROR_SUCCESS);
   CHECK_EQ(type, DWORD(REG_DWORD));
   CHECK_EQ(v, 5u);
   RegCloseKey(k);
@@ -153,8 +151,7 @@ CONF_CASE(Registry, GetValueChecksTheType) {
   CHECK_EQ(RegGetValueW(s.key, nullptr, TEXT("Text"), RRF_RT_REG_DWORD, &type, &v, &size), ERROR_UNSUPPORTED_TYPE);
   // Through a subkey path, with the size protocol.
   HKEY sub = nullptr;
-  REQUIRE(RegCreateKeyExW(s.key, TEXT("Sub"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) ==
-          ERROR_SUCCESS);
+  REQUIRE(RegCreateKeyExW(s.key, TEXT("Sub"), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) == ERROR_SUCCESS);
   CHECK_EQ(setString(sub, TEXT("Name"), TEXT("Card")), ERROR_SUCCESS);
   RegCloseKey(sub);
   size = 0;
@@ -221,8 +218,10 @@ CONF_CASE(Registry, EnumerationSizeProtocol) {
   for (i = 0; i < 3; ++i) {
     len = 10;
     st = RegEnumKeyExW(s.key, i, name, &len, nullptr, nullptr, nullptr, nullptr);
-    if (st == ERROR_MORE_DATA) shortSeen = true;
-    else CHECK_EQ(st, ERROR_SUCCESS);
+    if (st == ERROR_MORE_DATA)
+      shortSeen = true;
+    else
+      CHECK_EQ(st, ERROR_SUCCESS);
   }
   CHECK(shortSeen);
   // Values: the name length in characters and the data size in bytes.

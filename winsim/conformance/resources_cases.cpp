@@ -50,8 +50,8 @@ CONF_CASE(Resources, StringIdentifiersAcrossBlocks) {
 }
 
 CONF_CASE(Resources, NonAsciiText) {
-  const WCHAR expected[] = {0x00DC, TEXT('n'), 0x00EF, TEXT('c'), 0x00F6, TEXT('d'), 0x00E9, TEXT(' '),
-                            TEXT('G'), TEXT('r'), 0x00F6, 0x00DF, TEXT('e'), TEXT(' '), 0x20AC, 0};
+  const WCHAR expected[] = {0x00DC,    TEXT('n'), 0x00EF, TEXT('c'), 0x00F6,    TEXT('d'), 0x00E9, TEXT(' '),
+                            TEXT('G'), TEXT('r'), 0x00F6, 0x00DF,    TEXT('e'), TEXT(' '), 0x20AC, 0};
   WCHAR buf[64];
   CHECK_EQ(LoadStringW(self(), 101, buf, 64), 15);
   CHECK_WSTR(buf, expected);

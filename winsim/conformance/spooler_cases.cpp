@@ -354,8 +354,8 @@ CONF_CASE(Spooler, PrinterData) {
   CHECK_EQ(out, v);
   // GetPrinterData is GetPrinterDataEx under "PrinterDriverData".
   out = 0;
-  CHECK_EQ(GetPrinterDataExW(h, TEXT("PrinterDriverData"), TEXT("ConfDword"), &type, reinterpret_cast<BYTE *>(&out),
-                             4, &need),
+  CHECK_EQ(GetPrinterDataExW(h, TEXT("PrinterDriverData"), TEXT("ConfDword"), &type, reinterpret_cast<BYTE *>(&out), 4,
+                             &need),
            DWORD(ERROR_SUCCESS));
   CHECK_EQ(out, v);
   // A key path of its own.
@@ -373,8 +373,8 @@ CONF_CASE(Spooler, PrinterData) {
   // Missing values.
   CHECK_EQ(GetPrinterDataW(h, mut(TEXT("ConfAbsent")), &type, reinterpret_cast<BYTE *>(&out), 4, &need),
            DWORD(ERROR_FILE_NOT_FOUND));
-  CHECK_EQ(GetPrinterDataExW(h, TEXT("Conformance\\Ribbon"), TEXT("Absent"), &type, reinterpret_cast<BYTE *>(&out),
-                             4, &need),
+  CHECK_EQ(GetPrinterDataExW(h, TEXT("Conformance\\Ribbon"), TEXT("Absent"), &type, reinterpret_cast<BYTE *>(&out), 4,
+                             &need),
            DWORD(ERROR_FILE_NOT_FOUND));
   ClosePrinter(h);
 
@@ -429,15 +429,13 @@ CONF_CASE(Spooler, DeletePrinterData) {
   HANDLE h = openTestPrinter();
   REQUIRE(h != nullptr);
   DWORD v = 7, type = 0, need = 0, out = 0;
-  CHECK_EQ(SetPrinterDataW(h, mut(TEXT("ConfGone")), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4),
-           DWORD(ERROR_SUCCESS));
+  CHECK_EQ(SetPrinterDataW(h, mut(TEXT("ConfGone")), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), DWORD(ERROR_SUCCESS));
   CHECK_EQ(DeletePrinterDataW(h, mut(TEXT("CONFGONE"))), DWORD(ERROR_SUCCESS));
   CHECK_EQ(GetPrinterDataW(h, mut(TEXT("ConfGone")), &type, reinterpret_cast<BYTE *>(&out), 4, &need),
            DWORD(ERROR_FILE_NOT_FOUND));
   CHECK_EQ(DeletePrinterDataW(h, mut(TEXT("ConfGone"))), DWORD(ERROR_FILE_NOT_FOUND));
   // Deleted through GetPrinterData's key as well.
-  CHECK_EQ(SetPrinterDataW(h, mut(TEXT("ConfGone")), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4),
-           DWORD(ERROR_SUCCESS));
+  CHECK_EQ(SetPrinterDataW(h, mut(TEXT("ConfGone")), REG_DWORD, reinterpret_cast<BYTE *>(&v), 4), DWORD(ERROR_SUCCESS));
   CHECK_EQ(DeletePrinterDataExW(h, TEXT("PrinterDriverData"), TEXT("ConfGone")), DWORD(ERROR_SUCCESS));
   CHECK_EQ(GetPrinterDataW(h, mut(TEXT("ConfGone")), &type, reinterpret_cast<BYTE *>(&out), 4, &need),
            DWORD(ERROR_FILE_NOT_FOUND));
@@ -466,7 +464,9 @@ CONF_CASE(Spooler, RawJobToAFile) {
   HANDLE h = openTestPrinter(PRINTER_ACCESS_USE);
   REQUIRE(h != nullptr);
   DWORD written = 99;
-  char bytes[] = "\x1b" "CARD\r";
+  char bytes[] =
+      "\x1b"
+      "CARD\r";
   SetLastError(0);
   CHECK(!WritePrinter(h, bytes, 6, &written));
   CHECK_ERROR(ERROR_SPL_NO_STARTDOC);

@@ -12,7 +12,9 @@ using conf::WString;
 // ------------------------------------------------------------ conversions
 
 CONF_CASE(Conversion, Utf8SizeProtocol) {
-  const char *utf8 = "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC";  // "Größe €"
+  const char *utf8 =
+      "Gr\xC3\xB6\xC3\x9F"
+      "e \xE2\x82\xAC";  // "Größe €"
   const WCHAR expected[] = {TEXT('G'), TEXT('r'), 0x00F6, 0x00DF, TEXT('e'), TEXT(' '), 0x20AC, 0};
   // With -1 the terminator is converted and counted.
   CHECK_EQ(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0), 8);
@@ -149,16 +151,15 @@ CONF_CASE(Strings, CharUpperAndLower) {
   const WCHAR half[] = {TEXT('m'), TEXT('o'), TEXT('D'), 0x00C4, TEXT('1'), 0};
   CHECK_WSTR(s, half);
   // A single character in the low word instead of a string.
-  CHECK_EQ(LOWORD(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(ULONG_PTR(TEXT('q')))))),
-           TEXT('Q'));
+  CHECK_EQ(LOWORD(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(ULONG_PTR(TEXT('q')))))), TEXT('Q'));
 }
 
 // ------------------------------------------------------------ wsprintf
 
 CONF_CASE(Wsprintf, TypesAndReturnValue) {
   WCHAR buf[1024];
-  int n = wsprintfW(buf, TEXT("%d|%i|%u|%x|%X|%c|%s|%S|%hs|%ls|%%"), -5, 42, 4000000000u, 0xABCu, 0xABCu,
-                    TEXT('Z'), TEXT("wide"), "narrow", "h8", TEXT("l16"));
+  int n = wsprintfW(buf, TEXT("%d|%i|%u|%x|%X|%c|%s|%S|%hs|%ls|%%"), -5, 42, 4000000000u, 0xABCu, 0xABCu, TEXT('Z'),
+                    TEXT("wide"), "narrow", "h8", TEXT("l16"));
   const WCHAR *want = TEXT("-5|42|4000000000|abc|ABC|Z|wide|narrow|h8|l16|%");
   CHECK_EQ(n, lstrlenW(want));
   CHECK_WSTR(buf, want);

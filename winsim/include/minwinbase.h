@@ -18,7 +18,10 @@ typedef struct _OVERLAPPED {
   ULONG_PTR Internal;
   ULONG_PTR InternalHigh;
   union {
-    struct { DWORD Offset; DWORD OffsetHigh; };
+    struct {
+      DWORD Offset;
+      DWORD OffsetHigh;
+    };
     PVOID Pointer;
   };
   HANDLE hEvent;

@@ -137,7 +137,7 @@ WINSIM_EXTERN_C WINSIM_API void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION c
 WINSIM_EXTERN_C WINSIM_API void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION cs);
 
 WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateEventW(LPSECURITY_ATTRIBUTES sa, BOOL manualReset, BOOL initialState,
-                                                     LPCWSTR name);
+                                                      LPCWSTR name);
 WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetEvent(HANDLE event);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI ResetEvent(HANDLE event);
@@ -146,14 +146,14 @@ WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES sa, 
 WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI ReleaseMutex(HANDLE mutex);
 WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateSemaphoreW(LPSECURITY_ATTRIBUTES sa, LONG initial, LONG maximum,
-                                                         LPCWSTR name);
+                                                          LPCWSTR name);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI ReleaseSemaphore(HANDLE sem, LONG count, LPLONG previous);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI WaitForSingleObject(HANDLE h, DWORD milliseconds);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll,
-                                                              DWORD milliseconds);
+                                                               DWORD milliseconds);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CloseHandle(HANDLE h);
-WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DuplicateHandle(HANDLE srcProcess, HANDLE src, HANDLE dstProcess,
-                                                      LPHANDLE dst, DWORD access, BOOL inherit, DWORD options);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DuplicateHandle(HANDLE srcProcess, HANDLE src, HANDLE dstProcess, LPHANDLE dst,
+                                                       DWORD access, BOOL inherit, DWORD options);
 #define DUPLICATE_SAME_ACCESS 0x00000002
 #define CreateEvent CreateEventW
 #define OpenEvent OpenEventW
@@ -162,8 +162,8 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DuplicateHandle(HANDLE srcProcess, HANDLE
 #define CreateSemaphore CreateSemaphoreW
 
 WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack,
-                                                     LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
-                                                     LPDWORD threadId);
+                                                      LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
+                                                      LPDWORD threadId);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI ResumeThread(HANDLE thread);
 WINSIM_EXTERN_C WINSIM_API void WINAPI ExitThread(DWORD code);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TerminateThread(HANDLE thread, DWORD code);
@@ -233,21 +233,18 @@ typedef struct _WIN32_FIND_DATAW {
   WCHAR cAlternateFileName[14];
 } WIN32_FIND_DATAW, *PWIN32_FIND_DATAW, *LPWIN32_FIND_DATAW, WIN32_FIND_DATA;
 
-WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share,
-                                                    LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-                                                    HANDLE templateFile);
-WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share,
-                                                    LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-                                                    HANDLE templateFile);
+WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                                     DWORD disposition, DWORD flags, HANDLE templateFile);
+WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                                     DWORD disposition, DWORD flags, HANDLE templateFile);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
-                                               LPOVERLAPPED overlapped);
-WINSIM_EXTERN_C WINSIM_API BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                                                 LPOVERLAPPED overlapped);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+                                                 LPOVERLAPPED overlapped);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI FlushFileBuffers(HANDLE file);
-WINSIM_EXTERN_C WINSIM_API DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh,
-                                                      DWORD method);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPos,
-                                                       DWORD method);
+                                                        DWORD method);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetEndOfFile(HANDLE file);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);

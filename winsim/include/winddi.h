@@ -703,8 +703,8 @@ WINSIM_ENG VOID APIENTRY EngUnlockSurface(SURFOBJ *pso);
 WINSIM_ENG BOOL APIENTRY EngDeleteSurface(HSURF hsurf);
 WINSIM_ENG BOOL APIENTRY EngEraseSurface(SURFOBJ *pso, RECTL *prcl, ULONG iColor);
 WINSIM_ENG BOOL APIENTRY EngMarkBandingSurface(HSURF hsurf);
-WINSIM_ENG HPALETTE APIENTRY EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors, FLONG flRed,
-                                              FLONG flGreen, FLONG flBlue);
+WINSIM_ENG HPALETTE APIENTRY EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors, FLONG flRed, FLONG flGreen,
+                                              FLONG flBlue);
 WINSIM_ENG BOOL APIENTRY EngDeletePalette(HPALETTE hpal);
 
 WINSIM_ENG CLIPOBJ *APIENTRY EngCreateClip(VOID);
@@ -729,23 +729,21 @@ WINSIM_ENG VOID APIENTRY STROBJ_vEnumStart(STROBJ *pstro);
 WINSIM_ENG BOOL APIENTRY STROBJ_bEnum(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos);
 WINSIM_ENG BOOL APIENTRY STROBJ_bEnumPositionsOnly(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos);
 WINSIM_ENG FD_GLYPHSET *APIENTRY FONTOBJ_pfdg(FONTOBJ *pfo);
-WINSIM_ENG ULONG APIENTRY FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYPH *phg,
-                                             PVOID *ppvGlyph);
+WINSIM_ENG ULONG APIENTRY FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYPH *phg, PVOID *ppvGlyph);
 WINSIM_ENG ULONG APIENTRY FONTOBJ_cGetAllGlyphHandles(FONTOBJ *pfo, HGLYPH *phg);
 WINSIM_ENG VOID APIENTRY FONTOBJ_vGetInfo(FONTOBJ *pfo, ULONG cjSize, FONTINFO *pfi);
 
 WINSIM_ENG BOOL APIENTRY EngBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                                   RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask, BRUSHOBJ *pbo,
-                                   POINTL *pptlBrush, ROP4 rop4);
-WINSIM_ENG BOOL APIENTRY EngCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                                     RECTL *prclDest, POINTL *pptlSrc);
+                                   RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask, BRUSHOBJ *pbo, POINTL *pptlBrush,
+                                   ROP4 rop4);
+WINSIM_ENG BOOL APIENTRY EngCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo, RECTL *prclDest,
+                                     POINTL *pptlSrc);
 WINSIM_ENG BOOL APIENTRY EngStretchBlt(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco,
                                        XLATEOBJ *pxlo, COLORADJUSTMENT *pca, POINTL *pptlHTOrg, RECTL *prclDest,
                                        RECTL *prclSrc, POINTL *pptlMask, ULONG iMode);
 WINSIM_ENG BOOL APIENTRY EngStretchBltROP(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco,
-                                          XLATEOBJ *pxlo, COLORADJUSTMENT *pca, POINTL *pptlHTOrg,
-                                          RECTL *prclDest, RECTL *prclSrc, POINTL *pptlMask, ULONG iMode,
-                                          BRUSHOBJ *pbo, DWORD rop4);
+                                          XLATEOBJ *pxlo, COLORADJUSTMENT *pca, POINTL *pptlHTOrg, RECTL *prclDest,
+                                          RECTL *prclSrc, POINTL *pptlMask, ULONG iMode, BRUSHOBJ *pbo, DWORD rop4);
 WINSIM_ENG BOOL APIENTRY EngPaint(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, POINTL *pptlBrushOrg, MIX mix);
 WINSIM_ENG BOOL APIENTRY EngFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, BRUSHOBJ *pbo, POINTL *pptlBrushOrg,
                                      MIX mix, FLONG flOptions);
@@ -774,8 +772,7 @@ WINSIM_ENG VOID APIENTRY EngUnicodeToMultiByteN(PCHAR MultiByteString, ULONG Max
                                                 ULONG BytesInUnicodeString);
 WINSIM_ENG BOOL APIENTRY EngCheckAbort(SURFOBJ *pso);
 WINSIM_ENG BOOL APIENTRY EngWritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
-WINSIM_ENG BOOL APIENTRY EngGetPrinter(HANDLE hPrinter, DWORD dwLevel, LPBYTE pPrinter, DWORD cbBuf,
-                                       LPDWORD pcbNeeded);
+WINSIM_ENG BOOL APIENTRY EngGetPrinter(HANDLE hPrinter, DWORD dwLevel, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_ENG ULONG APIENTRY EngGetPrinterData(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
                                             DWORD nSize, LPDWORD pcbNeeded);
 WINSIM_ENG LPWSTR APIENTRY EngGetPrinterDataFileName(HDEV hdev);
@@ -813,10 +810,10 @@ WINSIM_DRV BOOL APIENTRY DrvLineTo(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, LO
                                    RECTL *prclBounds, MIX mix);
 WINSIM_DRV BOOL APIENTRY DrvPaint(SURFOBJ *pso, CLIPOBJ *pco, BRUSHOBJ *pbo, POINTL *pptlBrushOrg, MIX mix);
 WINSIM_DRV BOOL APIENTRY DrvBitBlt(SURFOBJ *psoTrg, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                                   RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask, BRUSHOBJ *pbo,
-                                   POINTL *pptlBrush, ROP4 rop4);
-WINSIM_DRV BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                                     RECTL *prclDest, POINTL *pptlSrc);
+                                   RECTL *prclTrg, POINTL *pptlSrc, POINTL *pptlMask, BRUSHOBJ *pbo, POINTL *pptlBrush,
+                                   ROP4 rop4);
+WINSIM_DRV BOOL APIENTRY DrvCopyBits(SURFOBJ *psoDest, SURFOBJ *psoSrc, CLIPOBJ *pco, XLATEOBJ *pxlo, RECTL *prclDest,
+                                     POINTL *pptlSrc);
 WINSIM_DRV BOOL APIENTRY DrvStretchBlt(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco,
                                        XLATEOBJ *pxlo, COLORADJUSTMENT *pca, POINTL *pptlHTOrg, RECTL *prclDest,
                                        RECTL *prclSrc, POINTL *pptlMask, ULONG iMode);

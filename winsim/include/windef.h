@@ -24,10 +24,32 @@ DECLARE_HANDLE(HDESK);
 DECLARE_HANDLE(HWINSTA);
 typedef DWORD COLORREF, *LPCOLORREF;
 
-typedef struct tagPOINT { LONG x; LONG y; } POINT, *PPOINT, *LPPOINT;
-typedef struct _POINTL { LONG x; LONG y; } POINTL, *PPOINTL;
-typedef struct tagSIZE { LONG cx; LONG cy; } SIZE, *PSIZE, *LPSIZE, SIZEL, *PSIZEL;
-typedef struct tagRECT { LONG left; LONG top; LONG right; LONG bottom; } RECT, *PRECT, *LPRECT;
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT, *PPOINT, *LPPOINT;
+typedef struct _POINTL {
+  LONG x;
+  LONG y;
+} POINTL, *PPOINTL;
+typedef struct tagSIZE {
+  LONG cx;
+  LONG cy;
+} SIZE, *PSIZE, *LPSIZE, SIZEL, *PSIZEL;
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT, *PRECT, *LPRECT;
 typedef const RECT *LPCRECT;
-typedef struct _RECTL { LONG left; LONG top; LONG right; LONG bottom; } RECTL, *PRECTL, *LPRECTL;
-typedef struct tagPOINTS { SHORT x; SHORT y; } POINTS;
+typedef struct _RECTL {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECTL, *PRECTL, *LPRECTL;
+typedef struct tagPOINTS {
+  SHORT x;
+  SHORT y;
+} POINTS;

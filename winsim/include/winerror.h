@@ -104,4 +104,4 @@
 #define E_POINTER ((HRESULT)0x80004003L)
 #define E_UNEXPECTED ((HRESULT)0x8000FFFFL)
 #define HRESULT_FROM_WIN32(x) \
-  ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
+  ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))

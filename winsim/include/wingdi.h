@@ -670,8 +670,8 @@ WINSIM_GDI HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color);
 WINSIM_GDI HPEN WINAPI CreatePenIndirect(const LOGPEN *plpen);
 WINSIM_GDI HFONT WINAPI CreateFontW(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight,
                                     DWORD bItalic, DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet,
-                                    DWORD iOutPrecision, DWORD iClipPrecision, DWORD iQuality,
-                                    DWORD iPitchAndFamily, LPCWSTR pszFaceName);
+                                    DWORD iOutPrecision, DWORD iClipPrecision, DWORD iQuality, DWORD iPitchAndFamily,
+                                    LPCWSTR pszFaceName);
 WINSIM_GDI HFONT WINAPI CreateFontIndirectW(const LOGFONTW *lplf);
 WINSIM_GDI HRGN WINAPI CreateRectRgn(int x1, int y1, int x2, int y2);
 WINSIM_GDI int WINAPI SelectClipRgn(HDC hdc, HRGN hrgn);
@@ -714,8 +714,8 @@ WINSIM_GDI int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, 
                                         UINT StartScan, UINT cLines, const VOID *lpvBits, const BITMAPINFO *lpbmi,
                                         UINT ColorUse);
 WINSIM_GDI BOOL WINAPI TextOutW(HDC hdc, int x, int y, LPCWSTR lpString, int c);
-WINSIM_GDI BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCWSTR lpString,
-                                   UINT c, const INT *lpDx);
+WINSIM_GDI BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT *lprect, LPCWSTR lpString, UINT c,
+                                   const INT *lpDx);
 WINSIM_GDI BOOL WINAPI GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, LPSIZE psizl);
 WINSIM_GDI BOOL WINAPI GetTextMetricsW(HDC hdc, LPTEXTMETRICW lptm);
 WINSIM_GDI DWORD WINAPI GetGlyphIndicesW(HDC hdc, LPCWSTR lpstr, int c, LPWORD pgi, DWORD fl);
@@ -726,8 +726,8 @@ WINSIM_GDI COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 // Bitmaps
 WINSIM_GDI HBITMAP WINAPI CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, const VOID *lpBits);
 WINSIM_GDI HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy);
-WINSIM_GDI HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *pbmi, UINT usage, VOID **ppvBits,
-                                           HANDLE hSection, DWORD offset);
+WINSIM_GDI HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *pbmi, UINT usage, VOID **ppvBits, HANDLE hSection,
+                                           DWORD offset);
 WINSIM_GDI int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPBITMAPINFO lpbmi,
                                 UINT usage);
 WINSIM_GDI int WINAPI SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const VOID *lpBits,

@@ -20,7 +20,7 @@
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetACP(void);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetOEMCP(void);
 WINSIM_EXTERN_C WINSIM_API int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen,
-                                                         LPWSTR dst, int dstLen);
+                                                          LPWSTR dst, int dstLen);
 WINSIM_EXTERN_C WINSIM_API int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen,
-                                                         LPSTR dst, int dstLen, LPCSTR defaultChar,
-                                                         LPBOOL usedDefault);
+                                                          LPSTR dst, int dstLen, LPCSTR defaultChar,
+                                                          LPBOOL usedDefault);

@@ -51,8 +51,11 @@ typedef const void *LPCVOID, *PCVOID;
 typedef LONG NTSTATUS;
 
 typedef void *HANDLE, **PHANDLE, **LPHANDLE;
-#define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
-
+#define DECLARE_HANDLE(name) \
+  struct name##__ {          \
+    int unused;              \
+  };                         \
+  typedef struct name##__ *name
 
 #define __TEXT(s) u##s
 #define TEXT(s) __TEXT(s)
@@ -64,15 +67,26 @@ typedef void *HANDLE, **PHANDLE, **LPHANDLE;
 #define ARRAYSIZE(a) (sizeof(a) / sizeof((a)[0]))
 #define FIELD_OFFSET(type, field) ((LONG)offsetof(type, field))
 
-
 typedef union _LARGE_INTEGER {
-  struct { DWORD LowPart; LONG HighPart; };
-  struct { DWORD LowPart; LONG HighPart; } u;
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  };
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
   LONGLONG QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 typedef union _ULARGE_INTEGER {
-  struct { DWORD LowPart; DWORD HighPart; };
-  struct { DWORD LowPart; DWORD HighPart; } u;
+  struct {
+    DWORD LowPart;
+    DWORD HighPart;
+  };
+  struct {
+    DWORD LowPart;
+    DWORD HighPart;
+  } u;
   ULONGLONG QuadPart;
 } ULARGE_INTEGER, *PULARGE_INTEGER;
 
@@ -93,5 +107,6 @@ typedef enum _SECURITY_IMPERSONATION_LEVEL {
   SecurityIdentification,
   SecurityImpersonation,
   SecurityDelegation
-} SECURITY_IMPERSONATION_LEVEL, *PSECURITY_IMPERSONATION_LEVEL;
+} SECURITY_IMPERSONATION_LEVEL,
+    *PSECURITY_IMPERSONATION_LEVEL;
 typedef enum _TOKEN_TYPE { TokenPrimary = 1, TokenImpersonation } TOKEN_TYPE, *PTOKEN_TYPE;

@@ -66,32 +66,30 @@ typedef PVOID PSECURITY_DESCRIPTOR;
 #define RRF_RT_ANY 0x0000ffff
 
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM sam,
-                                                       PHKEY result);
+                                                        PHKEY result);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR cls,
-                                                         DWORD options, REGSAM sam, LPSECURITY_ATTRIBUTES sa,
-                                                         PHKEY result, LPDWORD disposition);
+                                                          DWORD options, REGSAM sam, LPSECURITY_ATTRIBUTES sa,
+                                                          PHKEY result, LPDWORD disposition);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegCloseKey(HKEY key);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
-                                                          LPBYTE data, LPDWORD size);
+                                                           LPBYTE data, LPDWORD size);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
-                                                        const BYTE *data, DWORD size);
+                                                         const BYTE *data, DWORD size);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD flags,
-                                                      LPDWORD type, PVOID data, LPDWORD size);
+                                                       LPDWORD type, PVOID data, LPDWORD size);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR name);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegDeleteKeyW(HKEY key, LPCWSTR subKey);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegDeleteKeyExW(HKEY key, LPCWSTR subKey, REGSAM sam, DWORD reserved);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen,
-                                                       LPDWORD reserved, LPWSTR cls, LPDWORD clsLen,
-                                                       PFILETIME lastWrite);
+                                                        LPDWORD reserved, LPWSTR cls, LPDWORD clsLen,
+                                                        PFILETIME lastWrite);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen,
-                                                       LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                                       LPDWORD dataLen);
+                                                        LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLen);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR cls, LPDWORD clsLen, LPDWORD reserved,
-                                                          LPDWORD subKeys, LPDWORD maxSubKeyLen,
-                                                          LPDWORD maxClassLen, LPDWORD values,
-                                                          LPDWORD maxValueNameLen, LPDWORD maxValueLen,
-                                                          LPDWORD securityDescriptor, PFILETIME lastWrite);
+                                                           LPDWORD subKeys, LPDWORD maxSubKeyLen, LPDWORD maxClassLen,
+                                                           LPDWORD values, LPDWORD maxValueNameLen, LPDWORD maxValueLen,
+                                                           LPDWORD securityDescriptor, PFILETIME lastWrite);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegFlushKey(HKEY key);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetUserNameW(LPWSTR buffer, LPDWORD size);
 #define RegOpenKeyEx RegOpenKeyExW

@@ -275,8 +275,7 @@ typedef struct _MONITOR_INFO_2W {
 
 // Bidirectional requests; winsim passes them on without looking inside.
 typedef struct _BIDI_REQUEST_CONTAINER BIDI_REQUEST_CONTAINER, *PBIDI_REQUEST_CONTAINER, *LPBIDI_REQUEST_CONTAINER;
-typedef struct _BIDI_RESPONSE_CONTAINER BIDI_RESPONSE_CONTAINER, *PBIDI_RESPONSE_CONTAINER,
-    *LPBIDI_RESPONSE_CONTAINER;
+typedef struct _BIDI_RESPONSE_CONTAINER BIDI_RESPONSE_CONTAINER, *PBIDI_RESPONSE_CONTAINER, *LPBIDI_RESPONSE_CONTAINER;
 
 // ------------------------------------------------------------ printer data
 #define SPLREG_MAJOR_VERSION TEXT("MajorVersion")
@@ -312,12 +311,11 @@ WINSIM_SPOOL BOOL WINAPI EndPagePrinter(HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI EndDocPrinter(HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI AbortPrinter(HANDLE hPrinter);
 
-WINSIM_SPOOL DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
-                                          DWORD nSize, LPDWORD pcbNeeded);
+WINSIM_SPOOL DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
+                                          LPDWORD pcbNeeded);
 WINSIM_SPOOL DWORD WINAPI GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, LPDWORD pType,
                                             LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded);
-WINSIM_SPOOL DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData,
-                                          DWORD cbData);
+WINSIM_SPOOL DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData);
 WINSIM_SPOOL DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type,
                                             LPBYTE pData, DWORD cbData);
 WINSIM_SPOOL DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName);

@@ -13,11 +13,18 @@
 namespace cardemu {
 
 enum class PanelKind : uint8_t {
-  kYellow, kMagenta, kCyan, kDyeBlack,   // continuous tone, values 0..31
-  kResinBlack, kScratchOff,              // opaque, by mask
-  kVarnish, kUltraviolet, kClearVarnish, kHologram  // coatings, by mask
+  kYellow,
+  kMagenta,
+  kCyan,
+  kDyeBlack,  // continuous tone, values 0..31
+  kResinBlack,
+  kScratchOff,  // opaque, by mask
+  kVarnish,
+  kUltraviolet,
+  kClearVarnish,
+  kHologram  // coatings, by mask
 };
-const char* PanelName(PanelKind kind);
+const char *PanelName(PanelKind kind);
 bool IsDyePanel(PanelKind kind);
 
 // kCardDots values in the landscape card frame (index x + y * kCardWidth).
@@ -25,8 +32,8 @@ using DotImage = std::vector<uint8_t>;
 
 struct AppliedPanel {
   PanelKind kind;
-  std::string command;                       // the print command that applied it
-  std::shared_ptr<const DotImage> image;     // dye: density 0..31; others: 1 = covered
+  std::string command;                    // the print command that applied it
+  std::shared_ptr<const DotImage> image;  // dye: density 0..31; others: 1 = covered
 };
 
 struct CardSide {
@@ -34,20 +41,20 @@ struct CardSide {
   // (ribbon, panel counter) but are not kept for the pictures.
   static constexpr size_t kMaxKeptPanels = 64;
   std::vector<AppliedPanel> panels;
-  int skipped = 0;                           // "\e!FF 1" panel skips on this side
+  int skipped = 0;  // "\e!FF 1" panel skips on this side
   int panelsNotKept = 0;
 };
 
 struct Card {
-  uint32_t number = 0;                       // 1 for the first card the printer put out
-  std::array<CardSide, 2> sides;             // [0] the side facing the head when fed (front)
+  uint32_t number = 0;            // 1 for the first card the printer put out
+  std::array<CardSide, 2> sides;  // [0] the side facing the head when fed (front)
   int flips = 0;
-  int finalSide = 0;                         // side facing the head when it left
-  std::array<std::string, 3> tracks;         // magnetic data as written
-  bool encoded = false;                      // went through the encoder ("\e&E*")
-  std::string lamination;                    // "\e+DLAMI" selection in force, empty when none
-  std::string testCard;                      // test card kind, empty for job cards
-  std::vector<std::string> notes;            // how it left when not by "\eMO" ...
+  int finalSide = 0;                  // side facing the head when it left
+  std::array<std::string, 3> tracks;  // magnetic data as written
+  bool encoded = false;               // went through the encoder ("\e&E*")
+  std::string lamination;             // "\e+DLAMI" selection in force, empty when none
+  std::string testCard;               // test card kind, empty for job cards
+  std::vector<std::string> notes;     // how it left when not by "\eMO" ...
 
   // Readable per-card summary: panels per side, flips, tracks, lamination.
   std::string Summary() const;

@@ -18,18 +18,18 @@ namespace cardemu {
 class DataChannel {
  public:
   static constexpr uint32_t kMaxMessage = 65536;
-  explicit DataChannel(Printer& printer) : printer_(printer) {}
+  explicit DataChannel(Printer &printer) : printer_(printer) {}
   // Bytes consumed (fewer when the printer takes no more for now: offer the
   // rest again later); -1 once the channel is broken (a length beyond the
   // limit, or the printer gone): the connection should then be closed.
-  long Receive(const uint8_t* bytes, size_t count);
+  long Receive(const uint8_t *bytes, size_t count);
   bool Broken() const { return broken_; }
   bool InsideMessage() const { return lengthBytes_ == 4; }
 
  private:
-  Printer& printer_;
-  uint32_t length_ = 0;   // payload bytes still to come of the current message
-  int lengthBytes_ = 0;   // bytes of the length field seen (4: inside the payload)
+  Printer &printer_;
+  uint32_t length_ = 0;  // payload bytes still to come of the current message
+  int lengthBytes_ = 0;  // bytes of the length field seen (4: inside the payload)
   bool broken_ = false;
 };
 
@@ -39,11 +39,11 @@ class DataChannel {
 // get no answer.
 class StatusChannel {
  public:
-  explicit StatusChannel(Printer& printer) : printer_(printer) {}
-  std::vector<uint8_t> Receive(const uint8_t* bytes, size_t count);
+  explicit StatusChannel(Printer &printer) : printer_(printer) {}
+  std::vector<uint8_t> Receive(const uint8_t *bytes, size_t count);
 
  private:
-  Printer& printer_;
+  Printer &printer_;
   char request_[3] = {};
   int have_ = 0;
   bool resetArmed_ = false;

@@ -35,60 +35,61 @@
 namespace cardemu {
 
 struct PrinterConfig {
-  std::string model = "CA3";          // model code carried by the version reply
+  std::string model = "CA3";  // model code carried by the version reply
   std::string firmware = "V3.02";
-  std::string modelText;              // the whole version reply; empty: composed from the fields
-  bool encoder = true;                // magnetic-stripe encoder fitted
-  std::string smartCard;              // smart-card option code for the version reply ("0iD" ...)
-  std::optional<bool> twoSided;       // flipper; default: from the model code
-  std::optional<bool> laminator;      // default: from the model code
+  std::string modelText;          // the whole version reply; empty: composed from the fields
+  bool encoder = true;            // magnetic-stripe encoder fitted
+  std::string smartCard;          // smart-card option code for the version reply ("0iD" ...)
+  std::optional<bool> twoSided;   // flipper; default: from the model code
+  std::optional<bool> laminator;  // default: from the model code
   std::string serial = "EMU20240001";
-  int ribbonCode = 2;                 // as "\e!RIBBON" reports it; 0 = none
-  int ribbonRemaining = 250;          // cards left on the ribbon
-  int feederCards = -1;               // cards in the feeder; -1 = never runs out
+  int ribbonCode = 2;                       // as "\e!RIBBON" reports it; 0 = none
+  int ribbonRemaining = 250;                // cards left on the ribbon
+  int feederCards = -1;                     // cards in the feeder; -1 = never runs out
   std::array<std::string, 3> feederTracks;  // magnetic data already on the fed cards
   int headResistance = 1250;
-  bool checkRibbonPanels = true;      // refuse panels the installed ribbon does not have
+  bool checkRibbonPanels = true;  // refuse panels the installed ribbon does not have
   // Bytes of commands held while stopped by an error; with 0 the printer
   // takes no byte after the command that stopped it.
   size_t receiveLimit = 24u << 20;
-  size_t replyLimit = 64u << 10;      // unread answer bytes kept; more are dropped
-  size_t cardsKept = 64;              // ejected cards kept for TakeCards()
+  size_t replyLimit = 64u << 10;  // unread answer bytes kept; more are dropped
+  size_t cardsKept = 64;          // ejected cards kept for TakeCards()
 };
 
 // What the printer did with one command, for listings and tests.
 struct CommandRecord {
-  const Command* command = nullptr;
-  int error = 0;           // error the command raised (0: none)
-  bool held = false;       // taken while stopped by an error, run later
-  bool replay = false;     // run when the error was cleared
-  std::string answer;      // value a query produced / bytes a status request returned
+  const Command *command = nullptr;
+  int error = 0;        // error the command raised (0: none)
+  bool held = false;    // taken while stopped by an error, run later
+  bool replay = false;  // run when the error was cleared
+  std::string answer;   // value a query produced / bytes a status request returned
 };
 
 struct PrinterState {
   std::string modelText;
   bool connected = true;
-  int error = 0;                        // latched error code, 0 when none
+  int error = 0;  // latched error code, 0 when none
   size_t heldCommands = 0;
   bool cardInPrinter = false;
-  int sideUp = 0;                       // side of the card facing the head
-  int flips = 0;                        // flips of the card in the printer
-  std::array<bool, 4> planeLoaded{};    // Y, M, C, dye K
-  bool resinImage = false;              // the resin image has any dot set
+  int sideUp = 0;                     // side of the card facing the head
+  int flips = 0;                      // flips of the card in the printer
+  std::array<bool, 4> planeLoaded{};  // Y, M, C, dye K
+  bool resinImage = false;            // the resin image has any dot set
   bool varnishImage = false;
   int ribbonCode = 0;
   int ribbonRemaining = 0;
   uint64_t panelsPrinted = 0;
   int feederCards = 0;
   uint64_t cardsOut = 0;
-  uint64_t commands = 0;                // commands run (status requests not counted)
-  bool inJob = false;                   // since "\eMASTER"
-  std::map<std::string, int> settings;  // head, offsets, encoder and other set-up values by command ("+$C 0", "+O", "&D 1" ...)
+  uint64_t commands = 0;  // commands run (status requests not counted)
+  bool inJob = false;     // since "\eMASTER"
+  std::map<std::string, int>
+      settings;  // head, offsets, encoder and other set-up values by command ("+$C 0", "+O", "&D 1" ...)
   std::array<std::string, 3> writeFormat, readFormat;
   std::array<std::string, 3> pendingTracks;  // "\e&B" data waiting for "\e&E*"
   int cleanings = 0;
   int firmwareDownloads = 0;
-  std::string lastFirmware;             // "printer" or "laminator"
+  std::string lastFirmware;  // "printer" or "laminator"
   uint32_t lastFirmwareSize = 0;
   bool coverOpen = false;
   bool headOpen = false;
@@ -98,17 +99,15 @@ class Printer {
  public:
   explicit Printer(PrinterConfig config = {});
   ~Printer();
-  Printer(const Printer&) = delete;
-  Printer& operator=(const Printer&) = delete;
+  Printer(const Printer &) = delete;
+  Printer &operator=(const Printer &) = delete;
 
   // ---- attachment: what a port or channel calls ----
   // Bytes taken (possibly fewer than offered); -1 when disconnected.
-  long Write(const uint8_t* bytes, size_t count);
-  long Write(const std::string& bytes) {
-    return Write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  }
+  long Write(const uint8_t *bytes, size_t count);
+  long Write(const std::string &bytes) { return Write(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()); }
   // Answer bytes taken out (0 when none); -1 when disconnected.
-  long Read(uint8_t* out, size_t max);
+  long Read(uint8_t *out, size_t max);
   std::string ReadAll();
   size_t AnswerBytes() const;
   // The status byte of the port; nothing when disconnected.
@@ -123,11 +122,11 @@ class Printer {
   void SetAnswerListener(std::function<void()> listener);
 
   // ---- the operator, and faults ----
-  void InjectError(int code);                                  // stop now
+  void InjectError(int code);  // stop now
   // At the occurrence-th command whose text (without ESC) starts with the
   // prefix ("IS 1", "&E*"); an empty prefix matches any command.
-  void InjectErrorAt(int code, const std::string& commandPrefix, int occurrence = 1);
-  void InjectErrorAfter(int code, uint64_t commands);          // at the n-th command from now (1 = next)
+  void InjectErrorAt(int code, const std::string &commandPrefix, int occurrence = 1);
+  void InjectErrorAfter(int code, uint64_t commands);  // at the n-th command from now (1 = next)
   // The printer's button: clears the error unless its cause is still there,
   // then runs the failed command again (unless it was wrong) and the held ones.
   void PressButton();
@@ -136,26 +135,26 @@ class Printer {
   void RemoveRibbon();
   void LoadRibbon(int code, int remaining);
   void SetFeederCards(int cards);
-  void SetFeederTracks(const std::array<std::string, 3>& tracks);
+  void SetFeederTracks(const std::array<std::string, 3> &tracks);
   void SetCoverOpen(bool open);
   void SetHeadOpen(bool open);
-  void SetSilent(bool silent);       // takes and runs commands, answers nothing
-  void SetStalled(bool stalled);     // takes no bytes at all
-  void SetConnected(bool connected); // port gone: writes, reads and status fail
+  void SetSilent(bool silent);        // takes and runs commands, answers nothing
+  void SetStalled(bool stalled);      // takes no bytes at all
+  void SetConnected(bool connected);  // port gone: writes, reads and status fail
 
   // ---- observation ----
   PrinterState State() const;
   int Error() const;  // the latched error code, 0 when none (State().error, cheaply)
-  const PrinterConfig& Config() const { return config_; }
+  const PrinterConfig &Config() const { return config_; }
   // Cards put out since the last call (at most cardsKept of them).
   std::vector<Card> TakeCards();
-  void SetCardListener(std::function<void(const Card&)> listener);
-  void SetCommandListener(std::function<void(const CommandRecord&)> listener);
+  void SetCardListener(std::function<void(const Card &)> listener);
+  void SetCommandListener(std::function<void(const CommandRecord &)> listener);
   // End of input: a command cut by the end is reported; a card still in the
   // printer stays there.
   void Finish();
   // Puts out the card still in the printer, if any (decoder: job ended without eject).
-  void EjectRemaining(const std::string& note);
+  void EjectRemaining(const std::string &note);
 
  private:
   struct Impl;
@@ -165,8 +164,8 @@ class Printer {
 };
 
 // Version reply composed from the configuration ("CA3 0iD MAG V3.02").
-std::string ComposeModelText(const PrinterConfig& config);
-bool ModelIsTwoSided(const std::string& modelText);
-bool ModelHasLaminator(const std::string& modelText);
+std::string ComposeModelText(const PrinterConfig &config);
+bool ModelIsTwoSided(const std::string &modelText);
+bool ModelHasLaminator(const std::string &modelText);
 
 }  // namespace cardemu

@@ -29,10 +29,10 @@ constexpr int kCardHeight = 640;
 constexpr int kCardDots = kCardWidth * kCardHeight;
 
 // Wire sizes of the image blocks.
-constexpr int kPlaneLineBytes = 432;                         // 214 words + 4 zero bytes
-constexpr int kPlaneBytes = kPlaneLineBytes * kLines;        // 442368
-constexpr int kBitLineBytes = kDotsPerLine / 8;              // 80
-constexpr int kBitImageBytes = kBitLineBytes * kLines;       // 81920
+constexpr int kPlaneLineBytes = 432;                    // 214 words + 4 zero bytes
+constexpr int kPlaneBytes = kPlaneLineBytes * kLines;   // 442368
+constexpr int kBitLineBytes = kDotsPerLine / 8;         // 80
+constexpr int kBitImageBytes = kBitLineBytes * kLines;  // 81920
 
 // Line status byte.
 constexpr uint8_t kLineNoError = 0x08;
@@ -53,27 +53,27 @@ constexpr int kCardInEncoder = 5;
 constexpr int kCardNotInEncoder = 6;
 constexpr int kHeadOpen = 7;
 constexpr int kRemoveRibbon = 9;
-constexpr int kUnknownCommand = 10;     // command word not known to this model
-constexpr int kMalformedCommand = 11;   // parameters missing, extra or not numbers; ESC inside a command
-constexpr int kCommandTooLong = 12;     // no CR within the command length limit
-constexpr int kBadImageData = 13;       // image block data that breaks its format
-constexpr int kStrayBytes = 14;         // bytes outside any command
+constexpr int kUnknownCommand = 10;    // command word not known to this model
+constexpr int kMalformedCommand = 11;  // parameters missing, extra or not numbers; ESC inside a command
+constexpr int kCommandTooLong = 12;    // no CR within the command length limit
+constexpr int kBadImageData = 13;      // image block data that breaks its format
+constexpr int kStrayBytes = 14;        // bytes outside any command
 constexpr int kInsertCard = 16;
-constexpr int kCheckRibbon = 35;        // installed ribbon has no panel of that kind
-constexpr int kParameter = 40;          // parameter value out of range
+constexpr int kCheckRibbon = 35;  // installed ribbon has no panel of that kind
+constexpr int kParameter = 40;    // parameter value out of range
 constexpr int kEncoding = 41;
 constexpr int kReading = 42;
-constexpr int kMagnetic = 44;           // no magnetic encoder fitted
+constexpr int kMagnetic = 44;  // no magnetic encoder fitted
 constexpr int kBlankTrack = 45;
 constexpr int kRotation = 47;
 constexpr int kCoverOpen = 51;
-constexpr int kSequence = 54;           // command out of order (image data without header ...)
-constexpr int kFlash = 60;              // firmware image refused
+constexpr int kSequence = 54;  // command out of order (image data without header ...)
+constexpr int kFlash = 60;     // firmware image refused
 }  // namespace err
 
 // The status word of an error code as the printer's panel would show it;
 // "Unknown Error Code" for a code outside the table.
-const char* StatusWord(int code);
+const char *StatusWord(int code);
 bool IsKnownErrorCode(int code);
 
 // How an error shows in the line status byte.
@@ -86,11 +86,24 @@ bool DiscardsCommand(int code);
 
 // Printer ribbon codes (as "\e!RIBBON" reports them) to ribbon kinds.
 enum class RibbonKind : uint8_t {
-  kYMCKO = 0, kResinK = 1, kKdO = 2, kKrO = 3, kHologram = 4, kYMC = 5, kYMCK = 6,
-  kYMCKK = 7, kYMCKOK = 8, kClearVarnish = 9, kScratchOff = 10, kYMCKUv = 11,
-  kYMCUvK = 12, kKd = 13, kMono = 14, kUnknown = 15
+  kYMCKO = 0,
+  kResinK = 1,
+  kKdO = 2,
+  kKrO = 3,
+  kHologram = 4,
+  kYMC = 5,
+  kYMCK = 6,
+  kYMCKK = 7,
+  kYMCKOK = 8,
+  kClearVarnish = 9,
+  kScratchOff = 10,
+  kYMCKUv = 11,
+  kYMCUvK = 12,
+  kKd = 13,
+  kMono = 14,
+  kUnknown = 15
 };
 RibbonKind RibbonKindOfCode(int code);
-const char* RibbonName(RibbonKind kind);
+const char *RibbonName(RibbonKind kind);
 
 }  // namespace cardemu

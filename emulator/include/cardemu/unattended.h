@@ -21,25 +21,25 @@ class UnattendedRun {
   // stops taking bytes right after the command that failed, instead of
   // holding the commands behind it while immediate commands (a reset drops
   // what is held) overtake them.
-  explicit UnattendedRun(Printer& printer) : printer_(printer) {}
+  explicit UnattendedRun(Printer &printer) : printer_(printer) {}
 
   // Runs all of bytes.  False when the printer stops taking them (it was
   // disconnected or stalled, or it holds commands back): Problem() says
   // where and why, and the rest of the stream is not run.
-  bool Feed(const uint8_t* bytes, size_t count);
+  bool Feed(const uint8_t *bytes, size_t count);
   // End of the stream: a command cut by the end is run (and reported as cut)
   // and nothing may be left held.  False as Feed.
   bool Finish();
 
   uint64_t BytesRun() const { return fed_; }
   uint64_t ErrorsCleared() const { return cleared_; }
-  const std::string& Problem() const { return problem_; }
+  const std::string &Problem() const { return problem_; }
 
  private:
-  bool Fail(const std::string& why);
+  bool Fail(const std::string &why);
   bool ClearError();
 
-  Printer& printer_;
+  Printer &printer_;
   uint64_t fed_ = 0;
   uint64_t cleared_ = 0;
   std::string problem_;

@@ -61,8 +61,15 @@ inline std::vector<uint8_t> makeBmp(const BmpShape &s) {
         case 1: row[x / 8] |= uint8_t((v & 1) << (7 - x % 8)); break;
         case 4: row[x / 2] |= uint8_t((v & 15) << (x % 2 ? 0 : 4)); break;
         case 8: row[x] = uint8_t(v); break;
-        case 16: row[x * 2] = uint8_t(v); row[x * 2 + 1] = uint8_t(v >> 8); break;
-        case 24: row[x * 3] = uint8_t(v); row[x * 3 + 1] = uint8_t(v >> 8); row[x * 3 + 2] = uint8_t(v >> 16); break;
+        case 16:
+          row[x * 2] = uint8_t(v);
+          row[x * 2 + 1] = uint8_t(v >> 8);
+          break;
+        case 24:
+          row[x * 3] = uint8_t(v);
+          row[x * 3 + 1] = uint8_t(v >> 8);
+          row[x * 3 + 2] = uint8_t(v >> 16);
+          break;
         case 32: put32(b, size_t(row - b.data()) + size_t(x) * 4, v); break;
       }
     }

@@ -114,7 +114,12 @@ TEST(Picture, RefusesWhatItCannotReadSafely) {
       {"headers cut", [](auto &b) { b.resize(30); }, PictureError::kTooShort},
       {"not BM", [](auto &b) { b[0] = 'P'; }, PictureError::kNotBmp},
       {"OS/2 header", [](auto &b) { put32(b, 14, 12); }, PictureError::kHeaderSize},
-      {"V5 header longer than the file", [](auto &b) { put32(b, 14, 124); b.resize(100); }, PictureError::kTooShort},
+      {"V5 header longer than the file",
+       [](auto &b) {
+         put32(b, 14, 124);
+         b.resize(100);
+       },
+       PictureError::kTooShort},
       {"two planes", [](auto &b) { put16(b, 26, 2); }, PictureError::kPlanes},
       {"width 0", [](auto &b) { put32(b, 18, 0); }, PictureError::kDimensions},
       {"negative width", [](auto &b) { put32(b, 18, uint32_t(-4)); }, PictureError::kDimensions},
@@ -127,7 +132,12 @@ TEST(Picture, RefusesWhatItCannotReadSafely) {
       {"last row cut", [](auto &b) { b.pop_back(); }, PictureError::kTruncated},
       // Width and height whose product overflows 32 bits must still be
       // caught as a short file.
-      {"huge rows", [](auto &b) { put32(b, 18, 16384); put32(b, 22, 16384); }, PictureError::kTruncated},
+      {"huge rows",
+       [](auto &b) {
+         put32(b, 18, 16384);
+         put32(b, 22, 16384);
+       },
+       PictureError::kTruncated},
   };
   for (const auto &c : cases) {
     auto b = good;

@@ -62,7 +62,9 @@ const std::string kHead = C("MASTER") + C("JOB 0") + C("SXY 1");
 const std::string kColourHead = C("+$C 0 5") + C("+$C 1 5") + C("+$C 2 5") + C("+$L 0 5") + C("+$L 1 5") + C("+$L 2 5");
 const std::string kPlanes = "\x1b$F\r\x1bGS 0 32 0 0 1024 640 <P>\r" + C("IS 0") + "\x1bGS 1 32 0 0 1024 640 <P>\r" +
                             C("IS 1") + "\x1bGS 2 32 0 0 1024 640 <P>\r" + C("IS 2");
-const std::string kResin = "\x1b" "F\r\x1bG 0 0 10 640 1024 1\r\x1bZ<B>\r";
+const std::string kResin =
+    "\x1b"
+    "F\r\x1bG 0 0 10 640 1024 1\r\x1bZ<B>\r";
 const std::string kSampleTrack = C("&R") + C("&B 1 JOHN SAMPLE^1234") + C("&E*");
 
 class CardPrint : public ::testing::Test {
@@ -134,7 +136,8 @@ class CardPrint : public ::testing::Test {
   static void writeBmp(const char16_t *path, const std::vector<uint8_t> &bytes) {
     const std::string host = winsim::hostPath(path);
     std::filesystem::create_directories(std::filesystem::path(host).parent_path());
-    std::ofstream(host, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(host, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
   }
 
   // Nothing reached the spooler, let alone the port.
@@ -153,10 +156,11 @@ Rgb at(const cardemu::RgbImage &img, int x, int y) {
   return {p[0], p[1], p[2]};
 }
 ::testing::AssertionResult near(Rgb got, Rgb want, int tolerance = 40) {
-  if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance && std::abs(got.b - want.b) <= tolerance)
+  if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+      std::abs(got.b - want.b) <= tolerance)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << "), want (" << want.r << ","
-                                       << want.g << "," << want.b << ")";
+  return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << "), want (" << want.r
+                                       << "," << want.g << "," << want.b << ")";
 }
 
 TEST_F(CardPrint, SampleCardOneSidedYmcko) {
@@ -215,9 +219,9 @@ TEST_F(CardPrint, CopiesOption) {
 
 TEST_F(CardPrint, BlackPanelOption) {
   // Never: no resin image; the K panel is skipped.
-  EXPECT_EQ(printed({u"--ribbon", u"YMCKO", u"--black", u"never"}),
-            kHead + kColourHead + C("+C 5") + C("+CV 5") + kSampleTrack + kPlanes + C("F") + C("!FF 1") + C("vF") +
-                C("IV 30") + C("MO"));
+  EXPECT_EQ(printed({u"--ribbon", u"YMCKO", u"--black", u"never"}), kHead + kColourHead + C("+C 5") + C("+CV 5") +
+                                                                        kSampleTrack + kPlanes + C("F") + C("!FF 1") +
+                                                                        C("vF") + C("IV 30") + C("MO"));
   // Text only: the black text and bars make a resin image, and the printed
   // card shows resin black where the name was written.
   const std::string s = printed({u"--ribbon", u"YMCKO", u"--black", u"text"});
@@ -283,11 +287,11 @@ TEST_F(CardPrint, CardOfOwnPicturesAndTracks) {
   back.pixel = [](int, int) { return 0u; };
   writeBmp(u"C:\\Pictures\\back.bmp", test::makeBmp(back));
 
-  const std::string s = printed({u"--ribbon", u"YMCKO", u"--layout", u"1", u"--overlay", u"none", u"--front",
-                                 u"C:\\Pictures\\front.bmp", u"--back", u"C:\\Pictures\\back.bmp", u"--track2",
-                                 u"1234567890", u"--track3", u"42"});
-  EXPECT_NE(s.find(C("SXY 1") + kColourHead + C("+C 5") + C("+CV 5") + C("&R") + C("&B 2 1234567890") +
-                   C("&B 3 42") + C("&E*") + kPlanes),
+  const std::string s =
+      printed({u"--ribbon", u"YMCKO", u"--layout", u"1", u"--overlay", u"none", u"--front", u"C:\\Pictures\\front.bmp",
+               u"--back", u"C:\\Pictures\\back.bmp", u"--track2", u"1234567890", u"--track3", u"42"});
+  EXPECT_NE(s.find(C("SXY 1") + kColourHead + C("+C 5") + C("+CV 5") + C("&R") + C("&B 2 1234567890") + C("&B 3 42") +
+                   C("&E*") + kPlanes),
             std::string::npos);
   const auto out = cards();
   ASSERT_EQ(out.size(), 1u);
@@ -331,8 +335,8 @@ TEST_F(CardPrint, UsageMistakesAndHelpPrintNothing) {
   const Run help = run({u"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: cardprint", 0), 0u);
-  for (const char *option : {"--printer", "--ribbon", "--two-sided", "--layout", "--copies", "--black",
-                             "--orientation", "--overlay", "--front", "--back", "--track1"})
+  for (const char *option : {"--printer", "--ribbon", "--two-sided", "--layout", "--copies", "--black", "--orientation",
+                             "--overlay", "--front", "--back", "--track1"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   const Run wrong = run({u"--copies", u"0"});
   EXPECT_EQ(wrong.status, 2);

@@ -69,14 +69,15 @@ TEST(Options, EachOptionAndItsForms) {
   EXPECT_TRUE(o.twoSided);  // a layout is a two-sided one
 
   // Ribbon names in the settings' numbering, and the printer's own.
-  const std::pair<const char16_t *, int> ribbons[] = {{u"YMCKOK", 1}, {u"YMCKK", 2}, {u"YMCUvK", 4}, {u"K", 5},
-                                                      {u"YMCK", 6},   {u"YMC", 7},   {u"KdO", 8},    {u"KrO", 9},
+  const std::pair<const char16_t *, int> ribbons[] = {{u"YMCKOK", 1},    {u"YMCKK", 2},  {u"YMCUvK", 4}, {u"K", 5},
+                                                      {u"YMCK", 6},      {u"YMC", 7},    {u"KdO", 8},    {u"KrO", 9},
                                                       {u"Hologram", 10}, {u"printer", 0}};
   for (auto [name, id] : ribbons) {
     ASSERT_TRUE(parse({u"--ribbon", name}, o));
     EXPECT_EQ(o.ribbonId, id);
   }
-  const Args pictures{u"--front", u"C:\\f.bmp", u"--back=C:\\b.bmp", u"--track1", u"A B^C", u"--track3", u"0123456789=<>:"};
+  const Args pictures{u"--front", u"C:\\f.bmp", u"--back=C:\\b.bmp", u"--track1",
+                      u"A B^C",   u"--track3",  u"0123456789=<>:"};
   ASSERT_TRUE(parse(pictures, o));
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(o.frontImage)), u"C:\\f.bmp");
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(o.backImage)), u"C:\\b.bmp");
@@ -141,23 +142,23 @@ TEST(JobDevmode, PackageDefaultsWhenThePrinterHasNone) {
   std::memset(&d, 0xCC, sizeof d);
   EXPECT_FALSE(baseJobDevmode(nullptr, 0, d));
   // Standard part of the driver's default DEVMODE.
-  EXPECT_EQ(at(d, 68), 212u);           // dmSize
-  EXPECT_EQ(at(d, 70), 3916u);          // dmDriverExtra
-  EXPECT_EQ(at(d, 76), 2u);             // dmOrientation: landscape
-  EXPECT_EQ(at(d, 86), 1u);             // dmCopies
+  EXPECT_EQ(at(d, 68), 212u);   // dmSize
+  EXPECT_EQ(at(d, 70), 3916u);  // dmDriverExtra
+  EXPECT_EQ(at(d, 76), 2u);     // dmOrientation: landscape
+  EXPECT_EQ(at(d, 86), 1u);     // dmCopies
   // The record as the installer's default settings file holds it.
   EXPECT_EQ(at(d, kRecord + 0), 0x5A45u);
-  EXPECT_EQ(at(d, kRecord + 10, 1), 1u);   // ribbon type K until the printer says
-  EXPECT_EQ(at(d, kRecord + 18), 1u);      // black bitmaps to K
-  EXPECT_EQ(at(d, kRecord + 22, 1), 1u);   // black panel: always
-  EXPECT_EQ(at(d, kRecord + 26), 0u);      // ribbon from the printer
-  EXPECT_EQ(at(d, kRecord + 40), 1u);      // macro processing
+  EXPECT_EQ(at(d, kRecord + 10, 1), 1u);  // ribbon type K until the printer says
+  EXPECT_EQ(at(d, kRecord + 18), 1u);     // black bitmaps to K
+  EXPECT_EQ(at(d, kRecord + 22, 1), 1u);  // black panel: always
+  EXPECT_EQ(at(d, kRecord + 26), 0u);     // ribbon from the printer
+  EXPECT_EQ(at(d, kRecord + 40), 1u);     // macro processing
   EXPECT_EQ(std::string(reinterpret_cast<const char *>(&d) + kRecord + 42), "${");
   EXPECT_EQ(std::string(reinterpret_cast<const char *>(&d) + kRecord + 52), "}$");
-  EXPECT_EQ(at(d, kRecord + 92), 0u);      // front overlay: full
+  EXPECT_EQ(at(d, kRecord + 92), 0u);  // front overlay: full
   EXPECT_EQ(at(d, kRecord + 92 + 12, 4), 1023u);
   EXPECT_EQ(at(d, kRecord + 92 + 16, 4), 639u);
-  EXPECT_EQ(at(d, kRecord + 1136), 0u);    // back overlay: full
+  EXPECT_EQ(at(d, kRecord + 1136), 0u);  // back overlay: full
   for (size_t head = 3228; head <= 3238; ++head) EXPECT_EQ(at(d, kRecord + head, 1), 5u) << head;
   EXPECT_EQ(at(d, kRecord + 3560, 1), 0u);  // no track data held
 }
@@ -176,7 +177,8 @@ TEST(JobDevmode, ThePrintersDefaultsWhenTheyAreACardDevmode) {
   // Cut short, another standard part size, or no signature: the package's.
   EXPECT_FALSE(baseJobDevmode(&printer, sizeof printer - 1, d));
   EXPECT_EQ(d.record.ribbonId, 0);
-  std::vector<uint8_t> bytes(reinterpret_cast<uint8_t *>(&printer), reinterpret_cast<uint8_t *>(&printer) + sizeof printer);
+  std::vector<uint8_t> bytes(reinterpret_cast<uint8_t *>(&printer),
+                             reinterpret_cast<uint8_t *>(&printer) + sizeof printer);
   bytes[kRecord] = 0;
   EXPECT_FALSE(baseJobDevmode(bytes.data(), bytes.size(), d));
   bytes[kRecord] = 0x45;
@@ -193,15 +195,15 @@ TEST(JobDevmode, OptionsWrittenIntoTheJob) {
                      u"--overlay", u"chip-afnor"},
                     o));
   ASSERT_TRUE(applyOptions(o, d, message));
-  EXPECT_EQ(at(d, 76), 1u);                // dmOrientation portrait
-  EXPECT_EQ(at(d, 86), 7u);                // dmCopies
-  EXPECT_EQ(at(d, kRecord + 26), 7u);      // ribbonId YMC
-  EXPECT_EQ(at(d, kRecord + 10, 1), 5u);   // and its ribbon type
-  EXPECT_EQ(at(d, kRecord + 22, 1), 0u);   // black panel never
-  EXPECT_EQ(at(d, kRecord + 92), 6u);      // overlay on both sides
+  EXPECT_EQ(at(d, 76), 1u);               // dmOrientation portrait
+  EXPECT_EQ(at(d, 86), 7u);               // dmCopies
+  EXPECT_EQ(at(d, kRecord + 26), 7u);     // ribbonId YMC
+  EXPECT_EQ(at(d, kRecord + 10, 1), 5u);  // and its ribbon type
+  EXPECT_EQ(at(d, kRecord + 22, 1), 0u);  // black panel never
+  EXPECT_EQ(at(d, kRecord + 92), 6u);     // overlay on both sides
   EXPECT_EQ(at(d, kRecord + 1136), 6u);
-  EXPECT_EQ(at(d, kRecord + 8), 0u);       // one-sided: the package default says two
-  EXPECT_EQ(at(d, kRecord + 40), 1u);      // the sample carries track data
+  EXPECT_EQ(at(d, kRecord + 8), 0u);   // one-sided: the package default says two
+  EXPECT_EQ(at(d, kRecord + 40), 1u);  // the sample carries track data
 
   // Two-sided layouts exist per ribbon: YMCKO has three, YMCKOK four, YMC one.
   const struct {
@@ -212,8 +214,8 @@ TEST(JobDevmode, OptionsWrittenIntoTheJob) {
   for (const auto &l : layouts) {
     defaultJobDevmode(d);
     ASSERT_TRUE(parse({u"--ribbon", l.ribbon, u"--layout", l.layout}, o));
-    EXPECT_EQ(applyOptions(o, d, message), l.ok) << std::string(l.ribbon, l.ribbon + std::char_traits<char16_t>::length(l.ribbon)) << " "
-                                                  << char(l.layout[0]);
+    EXPECT_EQ(applyOptions(o, d, message), l.ok)
+        << std::string(l.ribbon, l.ribbon + std::char_traits<char16_t>::length(l.ribbon)) << " " << char(l.layout[0]);
     if (!l.ok) {
       EXPECT_NE(lstrlenW(message), 0);
       continue;

@@ -17,9 +17,12 @@ struct Text {
 
 // Numbers that only the USB set words.
 const Text kUsbOnly[] = {
-    {2, TEXT("An error has occurred at the printer.\r\n\r\nThe printer is either OUT OF CARD or OUT OF RIBBON.\nCorrect the error and press the Printer button to continue.\nPress Cancel button to cancel the current operation.")},
+    {2,
+     TEXT("An error has occurred at the printer.\r\n\r\nThe printer is either OUT OF CARD or OUT OF RIBBON.\nCorrect "
+          "the error and press the Printer button to continue.\nPress Cancel button to cancel the current operation.")},
     {7, TEXT("\nA SYNTAX ERROR has occurred at the printer!.\nPress OK to cancel the current operation.")},
-    {57, TEXT("There is error reading or writing from printer.\nPlease power cycle the printer.\nDelete any jobs from spooler.")},
+    {57, TEXT("There is error reading or writing from printer.\nPlease power cycle the printer.\nDelete any jobs from "
+              "spooler.")},
     {59, TEXT("Printer is offline.\nJob is deleted from spooler.")},
     {2087, TEXT("Error opening bin file")},
     {2088, TEXT("Unable to obtain file size.Cannot continue with Firmware Download")},
@@ -33,15 +36,21 @@ const Text kNetOnly[] = {
     {63, TEXT("\nProx Error.\nPress OK to Cancel the current job.")},
     {64, TEXT("\nContact Data Error.\nPress OK to Cancel the current job.")},
     {65, TEXT("\nProx Data Error.\nPress OK to Cancel the current job.")},
-    {104, TEXT("\nReading Error.\nAn error has occured during the Reading process.\nPress the printer button to clear the error or Press OK to cancel the current job.")},
+    {104, TEXT("\nReading Error.\nAn error has occured during the Reading process.\nPress the printer button to clear "
+               "the error or Press OK to cancel the current job.")},
     {502, TEXT("Error openning file.")},
     {503, TEXT("Error allocating memory.")},
     {509, TEXT("Unable to obtain file size.Cannot continue with Firmware Download")},
-    {510, TEXT("An error has occurred at the printer.\r\n\r\nThe printer is either OUT OF CARD or OUT OF RIBBON.\nCorrect the error OR press the OK button to cancel the current operation.")},
-    {511, TEXT("\nA SYNTAX ERROR has occurred at the printer!\nThis may be caused because of loss of communication\nwith the printer or because of encoding Errors.\n\nPress OK to cancel the current operation.")},
-    {512, TEXT("\nMECHANICAL ERROR!\nCheck for evidence of Card jam.\nClear the error and press the printer button to continue.\nor Press OK to cancel the current operation.")},
+    {510, TEXT("An error has occurred at the printer.\r\n\r\nThe printer is either OUT OF CARD or OUT OF "
+               "RIBBON.\nCorrect the error OR press the OK button to cancel the current operation.")},
+    {511,
+     TEXT("\nA SYNTAX ERROR has occurred at the printer!\nThis may be caused because of loss of communication\nwith "
+          "the printer or because of encoding Errors.\n\nPress OK to cancel the current operation.")},
+    {512, TEXT("\nMECHANICAL ERROR!\nCheck for evidence of Card jam.\nClear the error and press the printer button to "
+               "continue.\nor Press OK to cancel the current operation.")},
     {513, TEXT("Ribbon low Alert!\nRemaining ribbon count is : ")},
-    {514, TEXT("\nThere is either no ribbon or an unknown ribbon is installed in the printer.\nPlease ensure that proper ribbon is installed.")},
+    {514, TEXT("\nThere is either no ribbon or an unknown ribbon is installed in the printer.\nPlease ensure that "
+               "proper ribbon is installed.")},
     {515, TEXT("Error reading from file.")},
     {516, TEXT("Error reading from printer.")},
     {517, TEXT("Error writing to printer.")},
@@ -53,50 +62,73 @@ const Text kNetOnly[] = {
 
 // Numbers both sets word, each in its own way: the USB wording ...
 const Text kBothUsb[] = {
-    {4, TEXT("\nThe Printer is OUT OF RIBBON!\nCorrect the error and press the printer button to continue.\nPress OK to cancel the current job.")},
-    {6, TEXT("\nMECHANICAL ERROR!\nCheck for evidence of Card jam.\nClear the error and press the printer button to continue.\nPress OK to cancel the current operation.")},
-    {8, TEXT("\nPRINT HEAD IS OPEN!\nClose the printhead and press the printer button to continue.\nPress  OK  to cancel the current job.")},
-    {9, TEXT("\nCOVER OPEN!\nClose Cover and press the printer buttton to continue.\nPress OK to cancel the current job.")},
-    {12, TEXT("\nENCODING ERROR!\nAn error has occured during the Encoding process.\nSelect the printer button to clear the error.\nSelect OK to cancel the current job.")},
+    {4, TEXT("\nThe Printer is OUT OF RIBBON!\nCorrect the error and press the printer button to continue.\nPress OK "
+             "to cancel the current job.")},
+    {6, TEXT("\nMECHANICAL ERROR!\nCheck for evidence of Card jam.\nClear the error and press the printer button to "
+             "continue.\nPress OK to cancel the current operation.")},
+    {8, TEXT("\nPRINT HEAD IS OPEN!\nClose the printhead and press the printer button to continue.\nPress  OK  to "
+             "cancel the current job.")},
+    {9,
+     TEXT(
+         "\nCOVER OPEN!\nClose Cover and press the printer buttton to continue.\nPress OK to cancel the current job.")},
+    {12, TEXT("\nENCODING ERROR!\nAn error has occured during the Encoding process.\nSelect the printer button to "
+              "clear the error.\nSelect OK to cancel the current job.")},
     {14, TEXT("\nMAGNETIC ERROR\nPress the printer button to clear the error.\nPress OK to cancel the current job.")},
-    {15, TEXT("\nLID OPEN!\nThe printer Lid is open.\nThe Lid covering the print engine and flipper must be closed\nbefore resuming operation.\nAfter closing the Lid, press the Printer button to Continue.\nPress the OK button to cancel the print job.")},
+    {15, TEXT("\nLID OPEN!\nThe printer Lid is open.\nThe Lid covering the print engine and flipper must be "
+              "closed\nbefore resuming operation.\nAfter closing the Lid, press the Printer button to Continue.\nPress "
+              "the OK button to cancel the print job.")},
     {16, TEXT("\nFLASH ERROR!\nPress the printer button to clear the error.\nPress OK to cancel the current job.")},
     {17, TEXT("\nNO ACCESS!\nPress the printer button to clear the error.\nPress OK to cancel the current job.")},
-    {31, TEXT("\nThe feeder is Empty.\nLoad cards in feeder and try again, or \nPress OK to cancel the current operation.")},
+    {31,
+     TEXT(
+         "\nThe feeder is Empty.\nLoad cards in feeder and try again, or \nPress OK to cancel the current operation.")},
     {32, TEXT("\nCard is present in the Encoder!")},
     {33, TEXT("\nCard is not present in the Encoder!")},
     {34, TEXT("\nCOMMAND ERROR!\nSelect OK button to cancel the current operation.")},
     {47, TEXT("\nInvalid data or invalid parameters have been entered!\nPress OK to cancel the current operation.")},
-    {51, TEXT("\nThe printer Lid is open!\nThe Lid covering the print engine and the flipper must be closed before resuming operation.")},
+    {51, TEXT("\nThe printer Lid is open!\nThe Lid covering the print engine and the flipper must be closed before "
+              "resuming operation.")},
     {53, TEXT("Please  remove ribbon to continue with current  process")},
     {2206, TEXT("Low ribbon Alert!\nPlease be ready to replace the ribbon soon.")},
-    {2207, TEXT("\nRotation Error!\nClear the error and press the printer button to continue.\nPress OK to cancel the current operation.")},
+    {2207, TEXT("\nRotation Error!\nClear the error and press the printer button to continue.\nPress OK to cancel the "
+                "current operation.")},
     {2208, TEXT("\nCheck Ribbon!\nLoad correct ribbon.\nPress OK to cancel the current operation.")},
-    {2209, TEXT("There is either no ribbon or an unknown ribbon installed in the printer.\nPlease install the proper ribbon in the printer.")},
+    {2209, TEXT("There is either no ribbon or an unknown ribbon installed in the printer.\nPlease install the proper "
+                "ribbon in the printer.")},
 };
 
 // ... and the network wording.
 const Text kBothNet[] = {
-    {4, TEXT("\nThe Printer is out of ribbon or the ribbon has broken.\nCorrect the error to continue \n orPress OK to cancel the current job.")},
-    {6, TEXT("\nMECHANICAL ERROR!\nCheck for evidence of Card jam.\nClear the error and press the printer button to continue.\nor Press OK to cancel the current operation.")},
+    {4, TEXT("\nThe Printer is out of ribbon or the ribbon has broken.\nCorrect the error to continue \n orPress OK to "
+             "cancel the current job.")},
+    {6, TEXT("\nMECHANICAL ERROR!\nCheck for evidence of Card jam.\nClear the error and press the printer button to "
+             "continue.\nor Press OK to cancel the current operation.")},
     {8, TEXT("\nPrinthead is open.\nClose the printhead to continue \n\n or Press OK to cancel the current job.")},
     {9, TEXT("\nCover Open.\nClose Cover to continue \n\n or Press OK to cancel the current job.")},
-    {12, TEXT("\nEncoding Error.\nAn error has occured during the Encoding process.\nSelect the printer button to clear the error \n\n or Presst OK to cancel the current job.")},
-    {14, TEXT("\nMagnetic  Error.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
-    {15, TEXT("\nBlank Track.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
-    {16, TEXT("\nFlash Error.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
+    {12, TEXT("\nEncoding Error.\nAn error has occured during the Encoding process.\nSelect the printer button to "
+              "clear the error \n\n or Presst OK to cancel the current job.")},
+    {14, TEXT("\nMagnetic  Error.\nPress the printer button to clear the error \n\n or Press OK to cancel the current "
+              "job.")},
+    {15,
+     TEXT("\nBlank Track.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
+    {16,
+     TEXT("\nFlash Error.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
     {17, TEXT("\nNo Access.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
     {31, TEXT("\nThe printer is Out of Cards.\nLoad cards to continue \n\n or Press OK to cancel the current job.")},
     {32, TEXT("\nCard is present in the Encoder!")},
     {33, TEXT("\nCard is not present in the Encoder!")},
-    {34, TEXT("\nCommand Error.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
-    {47, TEXT("\nParameter Syntax Error.\nPress the Printer button to continue \n\n or Press OK to cancel the current job.")},
+    {34,
+     TEXT("\nCommand Error.\nPress the printer button to clear the error \n\n or Press OK to cancel the current job.")},
+    {47, TEXT("\nParameter Syntax Error.\nPress the Printer button to continue \n\n or Press OK to cancel the current "
+              "job.")},
     {51, TEXT("\nMagnetic Encoder is not responding!\nPress OK to cancel the current job.")},
     {53, TEXT("Please  remove ribbon to continue with current  process.")},
     {2206, TEXT("Ribbon low Alert!\nRemaining ribbon count is : ")},
-    {2207, TEXT("\nRotation Error!\nClear the error and press the printer button to continue \n\n or Press OK to cancel the current job.")},
+    {2207, TEXT("\nRotation Error!\nClear the error and press the printer button to continue \n\n or Press OK to "
+                "cancel the current job.")},
     {2208, TEXT("\nCheck Ribbon.\nLoad correct ribbon to continue \n\n or Press OK to cancel the current job.")},
-    {2209, TEXT("\nThere is either no ribbon or an unknown ribbon is installed in the printer.\nPlease ensure that proper ribbon is installed.")},
+    {2209, TEXT("\nThere is either no ribbon or an unknown ribbon is installed in the printer.\nPlease ensure that "
+                "proper ribbon is installed.")},
 };
 
 // Numbers no set words: each library carries a text of its own for them.
@@ -113,7 +145,7 @@ class CardRes : public ::testing::Test {
 
   // Installs the built library into the driver directory and loads it from
   // there, as the modules do at start.
-  HMODULE Install(const char* built, const char* driverDir) {
+  HMODULE Install(const char *built, const char *driverDir) {
     std::string dir = winsim::driveRoot() + "/Windows/system32/spool/drivers/" + driverDir + "/3";
     std::filesystem::copy_file(built, dir + "/cardres.dll");
     std::u16string path = u"C:\\Windows\\System32\\spool\\drivers\\" + winsim::toUtf16(driverDir) + u"\\3\\cardres.dll";
@@ -128,9 +160,8 @@ class CardRes : public ::testing::Test {
     return std::u16string(buf, size_t(n));
   }
 
-  static void ExpectTexts(HMODULE m, const Text* begin, const Text* end) {
-    for (const Text* t = begin; t != end; ++t)
-      EXPECT_EQ(Load(m, t->id), std::u16string(t->text)) << "string " << t->id;
+  static void ExpectTexts(HMODULE m, const Text *begin, const Text *end) {
+    for (const Text *t = begin; t != end; ++t) EXPECT_EQ(Load(m, t->id), std::u16string(t->text)) << "string " << t->id;
   }
 
   // What both libraries must share: a text for every number the monitors and
@@ -154,7 +185,9 @@ class CardRes : public ::testing::Test {
 };
 
 template <size_t N>
-const Text* End(const Text (&a)[N]) { return a + N; }
+const Text *End(const Text (&a)[N]) {
+  return a + N;
+}
 
 TEST_F(CardRes, UsbSetInTheX64DriverDirectory) {
   HMODULE m = Install(CARDRES_USB, "x64");

@@ -2,7 +2,6 @@
 // exports a function from libwinsim and the linkage of the Windows API.
 #pragma once
 
-
 #define WINSIM 1
 #define WINSIM_API __attribute__((visibility("default")))
 #define WINSIM_EXTERN_C extern "C"

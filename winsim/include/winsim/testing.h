@@ -86,13 +86,13 @@ struct JobRecord {
   DWORD id = 0;
   std::u16string printer;
   std::u16string document;
-  std::u16string port;        // where the job went
+  std::u16string port;  // where the job went
   std::vector<uint8_t> bytes;
   DWORD pages = 0;
-  bool completed = false;     // EndDocPrinter reached
-  bool aborted = false;       // AbortPrinter, deleted, or the port refused it
-  bool despooled = false;     // the printer's queue is done with it
-  DWORD status = 0;           // JOB_STATUS_ bits as GetJobW reports them
+  bool completed = false;       // EndDocPrinter reached
+  bool aborted = false;         // AbortPrinter, deleted, or the port refused it
+  bool despooled = false;       // the printer's queue is done with it
+  DWORD status = 0;             // JOB_STATUS_ bits as GetJobW reports them
   std::vector<DWORD> controls;  // the SetJobW commands it received, in order
 };
 // Jobs in the order they were started (all printers when the name is empty),

@@ -6,9 +6,9 @@ namespace winsim {
 namespace {
 
 const char *const kAdvapi32[] = {
-    "GetUserNameW", "RegCloseKey", "RegCreateKeyExW", "RegDeleteKeyExW", "RegDeleteKeyW", "RegDeleteTreeW",
-    "RegDeleteValueW", "RegEnumKeyExW", "RegEnumValueW", "RegFlushKey", "RegGetValueW", "RegOpenKeyExW",
-    "RegQueryInfoKeyW", "RegQueryValueExW", "RegSetValueExW",
+    "GetUserNameW",   "RegCloseKey",     "RegCreateKeyExW",  "RegDeleteKeyExW",  "RegDeleteKeyW",
+    "RegDeleteTreeW", "RegDeleteValueW", "RegEnumKeyExW",    "RegEnumValueW",    "RegFlushKey",
+    "RegGetValueW",   "RegOpenKeyExW",   "RegQueryInfoKeyW", "RegQueryValueExW", "RegSetValueExW",
 };
 const ExportList kAdvapi32List(u"advapi32.dll", kAdvapi32);
 

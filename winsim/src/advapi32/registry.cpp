@@ -47,8 +47,8 @@ const struct {
   const char16_t *name;
   const char16_t *shortName;
 } kRoots[] = {
-    {0x80000000, u"HKEY_CLASSES_ROOT", u"HKCR"},  {0x80000001, u"HKEY_CURRENT_USER", u"HKCU"},
-    {0x80000002, u"HKEY_LOCAL_MACHINE", u"HKLM"}, {0x80000003, u"HKEY_USERS", u"HKU"},
+    {0x80000000, u"HKEY_CLASSES_ROOT", u"HKCR"},   {0x80000001, u"HKEY_CURRENT_USER", u"HKCU"},
+    {0x80000002, u"HKEY_LOCAL_MACHINE", u"HKLM"},  {0x80000003, u"HKEY_USERS", u"HKU"},
     {0x80000005, u"HKEY_CURRENT_CONFIG", u"HKCC"},
 };
 
@@ -136,12 +136,11 @@ void resetRegistry() {
   for (auto &r : g_roots) markDeleted(*r.second);
   g_roots.clear();
   // Keys that every installation has.
-  for (const char16_t *p : {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                            u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-                            u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                            u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors",
-                            u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers",
-                            u"SYSTEM\\CurrentControlSet\\Services"})
+  for (const char16_t *p :
+       {u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+        u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors", u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers",
+        u"SYSTEM\\CurrentControlSet\\Services"})
     walk(rootKey(0x80000002), p, true, nullptr);
   walk(rootKey(0x80000001), u"Software", true, nullptr);
 }
@@ -293,8 +292,7 @@ bool importRegistry(const std::string &text) {
     }
     if (!acc.empty()) lines.push_back(acc);
   }
-  if (lines.empty() || (lines[0] != "REGEDIT4" && lines[0] != "Windows Registry Editor Version 5.00"))
-    return false;
+  if (lines.empty() || (lines[0] != "REGEDIT4" && lines[0] != "Windows Registry Editor Version 5.00")) return false;
   std::shared_ptr<Key> cur;
   bool ok = true;
   for (size_t n = 1; n < lines.size(); ++n) {
@@ -302,13 +300,21 @@ bool importRegistry(const std::string &text) {
     if (l.empty() || l[0] == ';') continue;
     if (l[0] == '[') {
       size_t end = l.rfind(']');
-      if (end == std::string::npos) { ok = false; cur.reset(); continue; }
+      if (end == std::string::npos) {
+        ok = false;
+        cur.reset();
+        continue;
+      }
       std::string name = l.substr(1, end - 1);
       bool del = !name.empty() && name[0] == '-';
       if (del) name = name.substr(1);
       ULONG_PTR root;
       std::u16string rest;
-      if (!parseRootAndPath(name, root, rest)) { ok = false; cur.reset(); continue; }
+      if (!parseRootAndPath(name, root, rest)) {
+        ok = false;
+        cur.reset();
+        continue;
+      }
       if (del) {
         RegDeleteTreeW(reinterpret_cast<HKEY>(root | ~ULONG_PTR(0xFFFFFFFFu)), rest.c_str());
         cur.reset();
@@ -317,7 +323,10 @@ bool importRegistry(const std::string &text) {
       }
       continue;
     }
-    if (!cur) { ok = false; continue; }
+    if (!cur) {
+      ok = false;
+      continue;
+    }
     size_t i = 0;
     std::string name;
     if (l[0] == '@') {
@@ -326,7 +335,10 @@ bool importRegistry(const std::string &text) {
       ok = false;
       continue;
     }
-    if (i >= l.size() || l[i] != '=') { ok = false; continue; }
+    if (i >= l.size() || l[i] != '=') {
+      ok = false;
+      continue;
+    }
     ++i;
     std::string v = l.substr(i);
     std::u16string wname = toUtf16(name);
@@ -349,7 +361,11 @@ bool importRegistry(const std::string &text) {
     } else if (v.rfind("hex", 0) == 0) {
       DWORD type = REG_BINARY;
       size_t colon = v.find(':');
-      if (colon == std::string::npos) { ok = false; RegCloseKey(h); continue; }
+      if (colon == std::string::npos) {
+        ok = false;
+        RegCloseKey(h);
+        continue;
+      }
       if (v[3] == '(') type = DWORD(std::stoul(v.substr(4, v.find(')') - 4), nullptr, 16));
       std::vector<BYTE> bytes;
       if (parseHexList(v.substr(colon + 1), bytes))
@@ -436,7 +452,7 @@ LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const B
   if (!k) return ERROR_INVALID_HANDLE;
   if (k->deleted) return ERROR_KEY_DELETED;
   if (!data && size) return 998 /* ERROR_NOACCESS */;
-  if ((type == REG_DWORD && size != 4 && data) ) return ERROR_INVALID_PARAMETER;
+  if ((type == REG_DWORD && size != 4 && data)) return ERROR_INVALID_PARAMETER;
   std::u16string n = fromW(name);
   Value *v = k->find(n);
   if (!v) {
@@ -460,10 +476,15 @@ LSTATUS WINAPI RegGetValueW(HKEY key, LPCWSTR subKey, LPCWSTR name, DWORD flags,
   DWORD t = 0, have = size ? *size : 0;
   LSTATUS s = RegQueryValueExW(h, name, nullptr, &t, static_cast<LPBYTE>(data), size);
   if (s == ERROR_SUCCESS || s == ERROR_MORE_DATA) {
-    DWORD allowed = t == REG_SZ ? RRF_RT_REG_SZ : t == REG_DWORD ? RRF_RT_REG_DWORD : t == REG_BINARY ? RRF_RT_REG_BINARY
-                  : t == REG_MULTI_SZ ? RRF_RT_REG_MULTI_SZ : t == REG_EXPAND_SZ ? RRF_RT_REG_EXPAND_SZ
-                  : t == REG_QWORD ? RRF_RT_REG_QWORD : RRF_RT_REG_NONE;
-    if (!(flags & allowed)) s = ERROR_UNSUPPORTED_TYPE;
+    DWORD allowed = t == REG_SZ          ? RRF_RT_REG_SZ
+                    : t == REG_DWORD     ? RRF_RT_REG_DWORD
+                    : t == REG_BINARY    ? RRF_RT_REG_BINARY
+                    : t == REG_MULTI_SZ  ? RRF_RT_REG_MULTI_SZ
+                    : t == REG_EXPAND_SZ ? RRF_RT_REG_EXPAND_SZ
+                    : t == REG_QWORD     ? RRF_RT_REG_QWORD
+                                         : RRF_RT_REG_NONE;
+    if (!(flags & allowed))
+      s = ERROR_UNSUPPORTED_TYPE;
     else if (s == ERROR_SUCCESS && data && (t == REG_SZ || t == REG_EXPAND_SZ) && size) {
       // Strings come back terminated even when stored without the terminator.
       auto *w = static_cast<WCHAR *>(data);
@@ -533,8 +554,8 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
   return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD, LPWSTR cls,
-                             LPDWORD clsLen, PFILETIME lastWrite) {
+LSTATUS WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLen, LPDWORD, LPWSTR cls, LPDWORD clsLen,
+                             PFILETIME lastWrite) {
   std::lock_guard<std::recursive_mutex> g(g_regLock);
   auto k = resolveHandle(key);
   if (!k) return ERROR_INVALID_HANDLE;

@@ -39,8 +39,7 @@ bool splitPath(const std::u16string &in, std::vector<std::u16string> &parts) {
       if (!parts.empty()) parts.pop_back();
     } else {
       for (char16_t ch : c)
-        if (ch < 32 || ch == u'<' || ch == u'>' || ch == u'"' || ch == u'|' || ch == u'?' || ch == u'*' ||
-            ch == u':')
+        if (ch < 32 || ch == u'<' || ch == u'>' || ch == u'"' || ch == u'|' || ch == u'?' || ch == u'*' || ch == u':')
           return false;
       parts.push_back(c);
     }

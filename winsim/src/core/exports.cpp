@@ -16,7 +16,7 @@ namespace {
 // (no part of winsim implements a function of theirs yet) load, but export
 // nothing.
 const char16_t *const kSystemDlls[] = {
-    u"kernel32.dll", u"kernelbase.dll", u"advapi32.dll", u"user32.dll",  u"gdi32.dll",   u"winspool.drv",
+    u"kernel32.dll", u"kernelbase.dll", u"advapi32.dll", u"user32.dll",  u"gdi32.dll",    u"winspool.drv",
     u"spoolss.dll",  u"shfolder.dll",   u"shell32.dll",  u"shlwapi.dll", u"comctl32.dll", u"compstui.dll",
     u"comdlg32.dll", u"ws2_32.dll",     u"wsock32.dll",  u"ole32.dll",   u"oleaut32.dll", u"wtsapi32.dll",
     u"userenv.dll",  u"setupapi.dll",   u"newdev.dll",   u"difxapi.dll", u"version.dll",  u"ntdll.dll",
@@ -80,8 +80,10 @@ bool systemDllExports(const std::u16string &dll, const char *function) {
 void hideSystemExport(const std::u16string &dll, const std::string &function) {
   Exports &e = exports();
   std::lock_guard<std::mutex> g(e.lock);
-  if (function.empty()) e.hiddenDlls.insert(upper(dll));
-  else e.hiddenExports.insert({upper(dll), function});
+  if (function.empty())
+    e.hiddenDlls.insert(upper(dll));
+  else
+    e.hiddenExports.insert({upper(dll), function});
 }
 
 }  // namespace winsim

@@ -18,7 +18,7 @@
 namespace winsim {
 
 // ------------------------------------------------------------ text
-std::u16string fromW(LPCWSTR s);            // empty for NULL
+std::u16string fromW(LPCWSTR s);  // empty for NULL
 std::u16string upper(const std::u16string &s);
 char16_t upperChar(char16_t c);
 char16_t lowerChar(char16_t c);
@@ -72,13 +72,13 @@ HANDLE registerObject(KObject *obj);
 // Another handle of a registered object; takes one reference the caller holds.
 HANDLE addHandle(KObject *obj);
 KObject *lookup(HANDLE h, Kind kind);  // adds a reference; NULL with ERROR_INVALID_HANDLE
-KObject *lookupAny(HANDLE h);           // adds a reference
+KObject *lookupAny(HANDLE h);          // adds a reference
 // Closes a handle of the kind (Kind::Other: any kind that CloseHandle
 // closes); false with ERROR_INVALID_HANDLE for a wrong, closed or made-up one.
 bool closeHandle(HANDLE h, Kind kind = Kind::Other);
 // Closes every handle of a kind (a part of winsim resetting its objects).
 void closeHandlesOfKind(Kind kind);
-void release(KObject *obj);             // drops a reference
+void release(KObject *obj);  // drops a reference
 // Named object table (machine-wide names such as Global\...).
 KObject *findNamed(const std::u16string &name);  // adds a reference
 void addNamed(KObject *obj, const std::u16string &name);

@@ -79,7 +79,6 @@ const ResetStep kDrive(kResetMachine, resetDrive);
 
 void registerResetStep(int phase, void (*step)()) { resetSteps().emplace(phase, step); }
 
-
 std::string driveRootDir() {
   std::lock_guard<std::mutex> g(g_machineLock);
   initLocked();
@@ -131,6 +130,5 @@ std::string hostPath(const std::u16string &windowsPath) {
 }
 void setClockScale(double scale) { setClockScaleInternal(scale); }
 double clockScale() { return clockScaleInternal(); }
-
 
 }  // namespace winsim

@@ -58,17 +58,36 @@ std::u16string toUtf16(const std::string &utf8) {
     unsigned char c = utf8[i];
     uint32_t cp;
     int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-    else { out.push_back(0xFFFD); ++i; continue; }
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
     bool bad = false;
     for (int k = 1; k <= extra; ++k) {
-      if (i + k >= n || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) { bad = true; break; }
+      if (i + k >= n || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
+        bad = true;
+        break;
+      }
       cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     }
-    if (bad) { out.push_back(0xFFFD); ++i; continue; }
+    if (bad) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
     i += extra + 1;
     if (cp >= 0x10000) {
       cp -= 0x10000;
@@ -91,9 +110,12 @@ std::string toUtf8(const std::u16string &text) {
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
-    if (cp < 0x80) out.push_back(char(cp));
-    else if (cp < 0x800) { out.push_back(char(0xC0 | (cp >> 6))); out.push_back(char(0x80 | (cp & 0x3F))); }
-    else if (cp < 0x10000) {
+    if (cp < 0x80)
+      out.push_back(char(cp));
+    else if (cp < 0x800) {
+      out.push_back(char(0xC0 | (cp >> 6)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
       out.push_back(char(0xE0 | (cp >> 12)));
       out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
       out.push_back(char(0x80 | (cp & 0x3F)));

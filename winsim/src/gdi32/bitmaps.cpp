@@ -51,7 +51,8 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     return nullptr;
   }
   UINT bpp = 24;
-  if (dc->memory && dc->st.bitmap && dc->st.bitmap->surf) bpp = UINT(bitsPerPixel(dc->st.bitmap->surf->so.iBitmapFormat));
+  if (dc->memory && dc->st.bitmap && dc->st.bitmap->surf)
+    bpp = UINT(bitsPerPixel(dc->st.bitmap->surf->so.iBitmapFormat));
   if (bpp == 1 && dc->memory) return CreateBitmap(cx, cy, 1, 1, nullptr);
   return CreateBitmap(cx, cy, 1, bpp == 1 ? 1 : 24, nullptr);
 }
@@ -131,8 +132,10 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   std::vector<ULONG> colors;
   if (h.biBitCount <= 8) {
     ULONG n = 1u << h.biBitCount;
-    if (!b->surf->colors.empty() && bitsPerPixel(so.iBitmapFormat) == h.biBitCount) colors = b->surf->colors;
-    else if (h.biBitCount == 1) colors = {0x000000, 0xFFFFFF};
+    if (!b->surf->colors.empty() && bitsPerPixel(so.iBitmapFormat) == h.biBitCount)
+      colors = b->surf->colors;
+    else if (h.biBitCount == 1)
+      colors = {0x000000, 0xFFFFFF};
     else
       for (ULONG i = 0; i < n; ++i) {
         ULONG g = i * 255 / (n - 1);

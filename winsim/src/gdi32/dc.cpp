@@ -165,7 +165,8 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
       case PHYSICALHEIGHT: return int(g.szlPhysSize.cy);
       case PHYSICALOFFSETX: return int(g.ptlPhysOffset.x);
       case PHYSICALOFFSETY: return int(g.ptlPhysOffset.y);
-      case RASTERCAPS: return RC_BITBLT | RC_BANDING | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | RC_STRETCHDIB;
+      case RASTERCAPS:
+        return RC_BITBLT | RC_BANDING | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | RC_STRETCHDIB;
       case NUMFONTS: return int(dc->pdev->di.cFonts);
       default: return 0;
     }

@@ -59,7 +59,8 @@ RECTL boundsOf(const std::vector<std::vector<POINTFIX>> &polys, LONG grow) {
     }
   if (l > r) return RECTL{0, 0, 0, 0};
   auto clampL = [](int64_t v) { return LONG(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); };
-  return RECTL{clampL((l >> 4) - grow), clampL((t >> 4) - grow), clampL((r >> 4) + 1 + grow), clampL((b >> 4) + 1 + grow)};
+  return RECTL{clampL((l >> 4) - grow), clampL((t >> 4) - grow), clampL((r >> 4) + 1 + grow),
+               clampL((b >> 4) + 1 + grow)};
 }
 
 // ------------------------------------------------------------ hook calls
@@ -71,8 +72,7 @@ BOOL doBitBlt(const Target &t, SURFOBJ *src, CLIPOBJ *pco, XLATEOBJ *pxlo, RECTL
 }
 
 BOOL doCopyBits(const Target &t, SURFOBJ *src, CLIPOBJ *pco, XLATEOBJ *pxlo, RECTL *rc, POINTL *ptSrc) {
-  if (auto f = fnCast<FnCopyBits>(hook(t, INDEX_DrvCopyBits, HOOK_COPYBITS)))
-    return f(t.so, src, pco, pxlo, rc, ptSrc);
+  if (auto f = fnCast<FnCopyBits>(hook(t, INDEX_DrvCopyBits, HOOK_COPYBITS))) return f(t.so, src, pco, pxlo, rc, ptSrc);
   if (auto f = fnCast<FnBitBlt>(hook(t, INDEX_DrvBitBlt, HOOK_BITBLT)))
     return f(t.so, src, nullptr, pco, pxlo, rc, ptSrc, nullptr, nullptr, nullptr, 0xCCCC);
   return EngCopyBits(t.so, src, pco, pxlo, rc, ptSrc);
@@ -207,14 +207,20 @@ BOOL textOut(DcObj *dc, int x, int y, UINT options, const RECT *rc, LPCWSTR s, U
     y = dc->st.cur.y;
   }
   LONG startX = x;
-  if ((align & TA_CENTER) == TA_CENTER) startX = x - lay.width / 2;
-  else if (align & TA_RIGHT) startX = x - lay.width;
+  if ((align & TA_CENTER) == TA_CENTER)
+    startX = x - lay.width / 2;
+  else if (align & TA_RIGHT)
+    startX = x - lay.width;
   LONG ascent = faceAscent(face), descent = faceDescent(face);
   LONG baseline = y;
-  if ((align & TA_BASELINE) == TA_BASELINE) baseline = y;
-  else if (align & TA_BOTTOM) baseline = y - descent;
-  else baseline = y + ascent;
-  if (align & TA_UPDATECP) dc->st.cur.x = (align & TA_RIGHT) && !((align & TA_CENTER) == TA_CENTER) ? x - lay.width : x + lay.width;
+  if ((align & TA_BASELINE) == TA_BASELINE)
+    baseline = y;
+  else if (align & TA_BOTTOM)
+    baseline = y - descent;
+  else
+    baseline = y + ascent;
+  if (align & TA_UPDATECP)
+    dc->st.cur.x = (align & TA_RIGHT) && !((align & TA_CENTER) == TA_CENTER) ? x - lay.width : x + lay.width;
 
   RECTL bk{startX, baseline - ascent, startX + lay.width, baseline + descent};
   RECTL opaque{};
@@ -308,16 +314,16 @@ BOOL textOut(DcObj *dc, int x, int y, UINT options, const RECT *rc, LPCWSTR s, U
   if (auto f = fnCast<FnTextOut>(hook(t, INDEX_DrvTextOut, HOOK_TEXTOUT)))
     return f(t.so, &str.so, &font.fo, clip.co(), ne ? extra : nullptr, hasOpaque ? &opaque : nullptr, fore.bo(),
              hasOpaque ? back.bo() : nullptr, &org, mix);
-  return EngTextOut(t.so, &str.so, &font.fo, clip.co(), ne ? extra : nullptr, hasOpaque ? &opaque : nullptr,
-                    fore.bo(), hasOpaque ? back.bo() : nullptr, &org, mix);
+  return EngTextOut(t.so, &str.so, &font.fo, clip.co(), ne ? extra : nullptr, hasOpaque ? &opaque : nullptr, fore.bo(),
+                    hasOpaque ? back.bo() : nullptr, &org, mix);
 }
 
 // ------------------------------------------------------------ blits
 
 // Copies or stretches a source surface onto a DC with a ROP3.  The
 // destination rectangle may be mirrored (negative width or height).
-BOOL blit(DcObj *dst, LONG xd, LONG yd, LONG wd, LONG hd, Surface *src, LONG xs, LONG ys, LONG ws, LONG hs,
-          DWORD rop, COLORREF monoFore, COLORREF monoBack) {
+BOOL blit(DcObj *dst, LONG xd, LONG yd, LONG wd, LONG hd, Surface *src, LONG xs, LONG ys, LONG ws, LONG hs, DWORD rop,
+          COLORREF monoFore, COLORREF monoBack) {
   Target t;
   if (!targetOf(dst, t)) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -339,8 +345,14 @@ BOOL blit(DcObj *dst, LONG xd, LONG yd, LONG wd, LONG hd, Surface *src, LONG xs,
     // Source and destination clipped together so that the source stays
     // inside its bitmap.
     LONG dx0 = xd, dy0 = yd;
-    if (xs < 0) { dx0 -= xs; xs = 0; }
-    if (ys < 0) { dy0 -= ys; ys = 0; }
+    if (xs < 0) {
+      dx0 -= xs;
+      xs = 0;
+    }
+    if (ys < 0) {
+      dy0 -= ys;
+      ys = 0;
+    }
     RECTL rc{dx0, dy0, std::min<LONG>(xd + wd, dx0 + (src->so.sizlBitmap.cx - xs)),
              std::min<LONG>(yd + hd, dy0 + (src->so.sizlBitmap.cy - ys))};
     if (rc.left >= rc.right || rc.top >= rc.bottom) return TRUE;

@@ -88,7 +88,8 @@ BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom) {
   std::vector<POINTFIX> pts;
   for (int i = 0; i < n; ++i) {
     double a = 2 * M_PI * i / n;
-    pts.push_back(POINTFIX{FIX(std::lround((cx + rx * std::cos(a)) * 16)), FIX(std::lround((cy + ry * std::sin(a)) * 16))});
+    pts.push_back(
+        POINTFIX{FIX(std::lround((cx + rx * std::cos(a)) * 16)), FIX(std::lround((cy + ry * std::sin(a)) * 16))});
   }
   return drawFigures(dc, {{pts, true}}, true);
 }
@@ -151,9 +152,8 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
   return blit(dst, xDest, yDest, wDest, hDest, ts.surf, xSrc, ySrc, wSrc, hSrc, rop, fore, back);
 }
 
-int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc, int ySrc,
-                         int SrcWidth, int SrcHeight, const VOID *lpBits, const BITMAPINFO *lpbmi, UINT iUsage,
-                         DWORD rop) {
+int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc, int ySrc, int SrcWidth,
+                         int SrcHeight, const VOID *lpBits, const BITMAPINFO *lpbmi, UINT iUsage, DWORD rop) {
   DcObj *dc = dcOf(hdc);
   if (!dc) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -179,8 +179,8 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
     DestHeight = -DestHeight;
   }
   LONG top = lpbmi->bmiHeader.biHeight > 0 ? h - ySrc - SrcHeight : ySrc;
-  BOOL ok = blit(dc, xDest, yDest, DestWidth, DestHeight, s, xSrc, top, SrcWidth, SrcHeight, rop, dc->st.text,
-                 dc->st.bk);
+  BOOL ok =
+      blit(dc, xDest, yDest, DestWidth, DestHeight, s, xSrc, top, SrcWidth, SrcHeight, rop, dc->st.text, dc->st.bk);
   destroySurface(s);
   return ok ? SrcHeight : 0;
 }
@@ -209,7 +209,8 @@ int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, in
     LONG scan = topDown ? imgRowFromTop : fullH - 1 - imgRowFromTop;  // scan-line number
     if (scan < LONG(StartScan) || scan >= LONG(StartScan) + bandRows) continue;
     LONG bandRowFromTop = topDown ? scan - LONG(StartScan) : bandRows - 1 - (scan - LONG(StartScan));
-    ok = blit(dc, xDest, yDest + r, LONG(w), 1, band, xSrc, bandRowFromTop, LONG(w), 1, SRCCOPY, dc->st.text, dc->st.bk);
+    ok =
+        blit(dc, xDest, yDest + r, LONG(w), 1, band, xSrc, bandRowFromTop, LONG(w), 1, SRCCOPY, dc->st.text, dc->st.bk);
   }
   destroySurface(band);
   return ok ? int(cLines) : 0;
@@ -283,8 +284,8 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
   if (!dc || !targetOf(dc, t)) return CLR_INVALID;
   if (x < 0 || y < 0 || x >= t.so->sizlBitmap.cx || y >= t.so->sizlBitmap.cy) return CLR_INVALID;
   ULONG v = getPixel(t.so, x, y);
-  ULONG rgb = t.pal && t.pal->mode == PAL_RGB ? ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF)
-                                              : indexToRgb(t.surf, v);
+  ULONG rgb =
+      t.pal && t.pal->mode == PAL_RGB ? ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF) : indexToRgb(t.surf, v);
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 

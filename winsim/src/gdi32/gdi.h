@@ -24,7 +24,7 @@ struct GdiObj {
   uint32_t magic = kObjMagic;
   DWORD type = 0;
   bool stock = false;
-  int selections = 0;       // DCs that hold it
+  int selections = 0;  // DCs that hold it
   bool deletePending = false;
   virtual ~GdiObj() { magic = 0; }
 };
@@ -186,9 +186,7 @@ struct CallBrush {
   Brush brush;
   TransientGuard guard{&brush};
   bool none = false;
-  CallBrush(const Target &t, COLORREF solid) {
-    brush.bo.iSolidColor = colorIndex(t, solid);
-  }
+  CallBrush(const Target &t, COLORREF solid) { brush.bo.iSolidColor = colorIndex(t, solid); }
   CallBrush(const Target &t, BrushObj *b, DcObj *dc) {
     if (!b || b->lb.lbStyle == BS_NULL) {
       none = true;
@@ -224,7 +222,8 @@ struct CallBrush {
     brush.cy = b->cy;
     for (size_t i = 0; i < b->rgb.size(); ++i) {
       COLORREF c;
-      if (b->monoPattern) c = b->mono[i] ? dc->st.bk : dc->st.text;
+      if (b->monoPattern)
+        c = b->mono[i] ? dc->st.bk : dc->st.text;
       else {
         ULONG rgb = b->rgb[i];
         c = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -258,8 +257,8 @@ using FnStrokePath = BOOL(APIENTRY *)(SURFOBJ *, PATHOBJ *, CLIPOBJ *, XFORMOBJ 
 using FnStrokeAndFillPath = BOOL(APIENTRY *)(SURFOBJ *, PATHOBJ *, CLIPOBJ *, XFORMOBJ *, BRUSHOBJ *, LINEATTRS *,
                                              BRUSHOBJ *, POINTL *, MIX, FLONG);
 using FnLineTo = BOOL(APIENTRY *)(SURFOBJ *, CLIPOBJ *, BRUSHOBJ *, LONG, LONG, LONG, LONG, RECTL *, MIX);
-using FnTextOut = BOOL(APIENTRY *)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *,
-                                   BRUSHOBJ *, POINTL *, MIX);
+using FnTextOut = BOOL(APIENTRY *)(SURFOBJ *, STROBJ *, FONTOBJ *, CLIPOBJ *, RECTL *, RECTL *, BRUSHOBJ *, BRUSHOBJ *,
+                                   POINTL *, MIX);
 using FnEscape = ULONG(APIENTRY *)(SURFOBJ *, ULONG, ULONG, PVOID, ULONG, PVOID);
 using FnEnablePDEV = DHPDEV(APIENTRY *)(DEVMODEW *, LPWSTR, ULONG, HSURF *, ULONG, ULONG *, ULONG, DEVINFO *, HDEV,
                                         LPWSTR, HANDLE);
@@ -302,8 +301,8 @@ TextLayout layoutText(FontFace *face, LPCWSTR s, UINT c, bool glyphIndices, cons
 BOOL textOut(DcObj *dc, int x, int y, UINT options, const RECT *rc, LPCWSTR s, UINT c, const INT *dx);
 // Copies or stretches a source surface onto a DC with a ROP3.  The
 // destination rectangle may be mirrored (negative width or height).
-BOOL blit(DcObj *dst, LONG xd, LONG yd, LONG wd, LONG hd, Surface *src, LONG xs, LONG ys, LONG ws, LONG hs,
-          DWORD rop, COLORREF monoFore, COLORREF monoBack);
+BOOL blit(DcObj *dst, LONG xd, LONG yd, LONG wd, LONG hd, Surface *src, LONG xs, LONG ys, LONG ws, LONG hs, DWORD rop,
+          COLORREF monoFore, COLORREF monoBack);
 // A surface over a caller's device-independent bitmap (read in place), with
 // its colour table.  NULL for formats that are not supported.
 Surface *dibSurface(const BITMAPINFO *bmi, const void *bits, UINT usage, UINT lines = 0);

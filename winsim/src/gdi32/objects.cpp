@@ -50,9 +50,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
       return old;
     }
     case OBJ_REGION: return reinterpret_cast<HGDIOBJ>(ULONG_PTR(SelectClipRgn(hdc, static_cast<HRGN>(h))));
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return nullptr;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
   }
   HGDIOBJ old = *slot;
   if (old == h) return old;
@@ -139,9 +137,7 @@ HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH *plbrush) {
     case BS_NULL:
     case BS_HATCHED: break;
     case BS_PATTERN: return CreatePatternBrush(reinterpret_cast<HBITMAP>(plbrush->lbHatch));
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return nullptr;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
   }
   auto *b = addObj(new BrushObj, OBJ_BRUSH);
   b->lb = *plbrush;
@@ -214,8 +210,8 @@ HFONT WINAPI CreateFontIndirectW(const LOGFONTW *lplf) {
 }
 
 HFONT WINAPI CreateFontW(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight, DWORD bItalic,
-                         DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision,
-                         DWORD iClipPrecision, DWORD iQuality, DWORD iPitchAndFamily, LPCWSTR pszFaceName) {
+                         DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision, DWORD iClipPrecision,
+                         DWORD iQuality, DWORD iPitchAndFamily, LPCWSTR pszFaceName) {
   LOGFONTW lf{};
   lf.lfHeight = cHeight;
   lf.lfWidth = cWidth;
@@ -260,7 +256,9 @@ int WINAPI IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) 
   DcObj *dc = dcOf(hdc);
   if (!dc) return ERROR;
   RECTL r{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
-  std::vector<RECTL> cur = dc->st.hasClip ? dc->st.clip : std::vector<RECTL>{RECTL{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2}};
+  std::vector<RECTL> cur = dc->st.hasClip
+                               ? dc->st.clip
+                               : std::vector<RECTL>{RECTL{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2}};
   std::vector<RECTL> out;
   for (const RECTL &c : cur) {
     RECTL i{std::max(c.left, r.left), std::max(c.top, r.top), std::min(c.right, r.right), std::min(c.bottom, r.bottom)};
@@ -275,7 +273,9 @@ int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
   DcObj *dc = dcOf(hdc);
   if (!dc) return ERROR;
   RECTL x{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
-  std::vector<RECTL> cur = dc->st.hasClip ? dc->st.clip : std::vector<RECTL>{RECTL{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2}};
+  std::vector<RECTL> cur = dc->st.hasClip
+                               ? dc->st.clip
+                               : std::vector<RECTL>{RECTL{INT32_MIN / 2, INT32_MIN / 2, INT32_MAX / 2, INT32_MAX / 2}};
   std::vector<RECTL> out;
   // Each rectangle minus the excluded one: the bands above and below it and
   // the pieces left and right of it, so the rectangles stay disjoint.
@@ -297,17 +297,17 @@ int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom) {
 
 // ------------------------------------------------------------ attributes
 
-#define DC_ATTR(getter, setter, field, type, failValue)  \
-  type WINAPI setter(HDC hdc, type v) {                  \
-    DcObj *dc = dcOf(hdc);                               \
-    if (!dc) return failValue;                           \
-    type old = type(dc->st.field);                       \
-    dc->st.field = decltype(dc->st.field)(v);            \
-    return old;                                          \
-  }                                                      \
-  type WINAPI getter(HDC hdc) {                          \
-    DcObj *dc = dcOf(hdc);                               \
-    return dc ? type(dc->st.field) : failValue;          \
+#define DC_ATTR(getter, setter, field, type, failValue) \
+  type WINAPI setter(HDC hdc, type v) {                 \
+    DcObj *dc = dcOf(hdc);                              \
+    if (!dc) return failValue;                          \
+    type old = type(dc->st.field);                      \
+    dc->st.field = decltype(dc->st.field)(v);           \
+    return old;                                         \
+  }                                                     \
+  type WINAPI getter(HDC hdc) {                         \
+    DcObj *dc = dcOf(hdc);                              \
+    return dc ? type(dc->st.field) : failValue;         \
   }
 
 DC_ATTR(GetTextColor, SetTextColor, text, COLORREF, CLR_INVALID)

@@ -101,11 +101,14 @@ DWORD errnoToWin(int e) {
   switch (e) {
     case ENOENT: return ERROR_FILE_NOT_FOUND;
     case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case ENOSPC: return ERROR_DISK_FULL;
-    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case EISDIR: return ERROR_ACCESS_DENIED;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     default: return ERROR_GEN_FAILURE;
@@ -149,7 +152,6 @@ void fillFindData(const std::string &dir, const std::string &name, LPWIN32_FIND_
 
 }  // namespace
 
-
 }  // namespace winsim
 
 using namespace winsim;
@@ -190,7 +192,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
   }
   switch (disposition) {
     case CREATE_NEW:
-      if (existed) { SetLastError(ERROR_FILE_EXISTS); return INVALID_HANDLE_VALUE; }
+      if (existed) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return INVALID_HANDLE_VALUE;
+      }
       oflags |= O_CREAT | O_EXCL;
       break;
     case CREATE_ALWAYS: oflags |= O_CREAT | O_TRUNC; break;
@@ -204,12 +209,13 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
       break;
     case OPEN_ALWAYS: oflags |= O_CREAT; break;
     case TRUNCATE_EXISTING:
-      if (!existed) { SetLastError(ERROR_FILE_NOT_FOUND); return INVALID_HANDLE_VALUE; }
+      if (!existed) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+      }
       oflags |= O_TRUNC;
       break;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return INVALID_HANDLE_VALUE;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
   }
   if ((oflags & (O_CREAT | O_TRUNC)) && !(oflags & (O_WRONLY | O_RDWR))) oflags = (oflags & ~O_RDONLY) | O_RDWR;
   int fd = ::open(host.c_str(), oflags | O_CLOEXEC, 0644);
@@ -230,7 +236,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
   HANDLE h = registerObject(f);
   // Opening an existing file with OPEN_ALWAYS or CREATE_ALWAYS reports it.
   SetLastError((existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)) ? ERROR_ALREADY_EXISTS
-                                                                                      : NO_ERROR);
+                                                                                         : NO_ERROR);
   return h;
 }
 

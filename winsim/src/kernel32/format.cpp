@@ -36,17 +36,26 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
     }
     bool left = false, zero = false, plus = false, space = false, alt = false;
     for (;; ++p) {
-      if (*p == '-') left = true;
-      else if (*p == '0') zero = true;
-      else if (*p == '+') plus = true;
-      else if (*p == ' ') space = true;
-      else if (*p == '#') alt = true;
-      else break;
+      if (*p == '-')
+        left = true;
+      else if (*p == '0')
+        zero = true;
+      else if (*p == '+')
+        plus = true;
+      else if (*p == ' ')
+        space = true;
+      else if (*p == '#')
+        alt = true;
+      else
+        break;
     }
     int width = 0;
     if (*p == '*') {
       width = va_arg(args, int);
-      if (width < 0) { left = true; width = -width; }
+      if (width < 0) {
+        left = true;
+        width = -width;
+      }
       ++p;
     } else {
       while (*p >= '0' && *p <= '9') width = width * 10 + (*p++ - '0');
@@ -66,50 +75,96 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
     // string/char width.
     int len = 0;
     int strWidth = 0;  // 0 default, 1 narrow (h), 2 wide (l/w)
-    if (*p == 'h') { len = 1; strWidth = 1; ++p; if (*p == 'h') ++p; }
-    else if (*p == 'l') {
+    if (*p == 'h') {
+      len = 1;
+      strWidth = 1;
+      ++p;
+      if (*p == 'h') ++p;
+    } else if (*p == 'l') {
       strWidth = 2;
       ++p;
-      if (*p == 'l') { len = 2; ++p; }
-    } else if (*p == 'w') { strWidth = 2; ++p; }
-    else if (*p == 'I') {
-      if (p[1] == '6' && p[2] == '4') { len = 2; p += 3; }
-      else if (p[1] == '3' && p[2] == '2') { len = 0; p += 3; }
-      else { len = 3; ++p; }
-    } else if (*p == 'z' || *p == 't') { len = 3; ++p; }
-    else if (*p == 'j') { len = 2; ++p; }
+      if (*p == 'l') {
+        len = 2;
+        ++p;
+      }
+    } else if (*p == 'w') {
+      strWidth = 2;
+      ++p;
+    } else if (*p == 'I') {
+      if (p[1] == '6' && p[2] == '4') {
+        len = 2;
+        p += 3;
+      } else if (p[1] == '3' && p[2] == '2') {
+        len = 0;
+        p += 3;
+      } else {
+        len = 3;
+        ++p;
+      }
+    } else if (*p == 'z' || *p == 't') {
+      len = 3;
+      ++p;
+    } else if (*p == 'j') {
+      len = 2;
+      ++p;
+    }
     Ch conv = *p;
     if (!conv) break;
     std::basic_string<Ch> body;
     std::basic_string<Ch> prefix;
     switch (conv) {
-      case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': {
+      case 'd':
+      case 'i':
+      case 'u':
+      case 'x':
+      case 'X':
+      case 'o': {
         bool sign = conv == 'd' || conv == 'i';
         uint64_t mag;
         bool neg = false;
         if (len == 2) {
           int64_t v = va_arg(args, int64_t);
-          if (sign && v < 0) { neg = true; mag = uint64_t(0) - uint64_t(v); } else mag = uint64_t(v);
+          if (sign && v < 0) {
+            neg = true;
+            mag = uint64_t(0) - uint64_t(v);
+          } else
+            mag = uint64_t(v);
         } else if (len == 3) {
           intptr_t v = va_arg(args, intptr_t);
-          if (sign && v < 0) { neg = true; mag = uint64_t(0) - uint64_t(v); } else mag = uint64_t(uintptr_t(v));
+          if (sign && v < 0) {
+            neg = true;
+            mag = uint64_t(0) - uint64_t(v);
+          } else
+            mag = uint64_t(uintptr_t(v));
         } else {
           int v = va_arg(args, int);
           if (len == 1) v = sign ? int(short(v)) : int(uint16_t(v));
-          if (sign && v < 0) { neg = true; mag = uint64_t(0) - uint64_t(int64_t(v)); }
-          else mag = sign ? uint64_t(v) : uint64_t(uint32_t(v));
+          if (sign && v < 0) {
+            neg = true;
+            mag = uint64_t(0) - uint64_t(int64_t(v));
+          } else
+            mag = sign ? uint64_t(v) : uint64_t(uint32_t(v));
         }
         unsigned base = (conv == 'x' || conv == 'X') ? 16 : (conv == 'o' ? 8 : 10);
         const char *digits = conv == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
         std::string d;
-        while (mag) { d.insert(d.begin(), digits[mag % base]); mag /= base; }
+        while (mag) {
+          d.insert(d.begin(), digits[mag % base]);
+          mag /= base;
+        }
         if (prec < 0 && d.empty()) d = "0";
         while (prec >= 0 && int(d.size()) < prec) d.insert(d.begin(), '0');
         for (char c : d) body.push_back(Ch(c));
-        if (neg) prefix.push_back('-');
-        else if (sign && plus) prefix.push_back('+');
-        else if (sign && space) prefix.push_back(' ');
-        if (alt && base == 16 && !d.empty() && d != "0") { prefix.push_back('0'); prefix.push_back(Ch(conv)); }
+        if (neg)
+          prefix.push_back('-');
+        else if (sign && plus)
+          prefix.push_back('+');
+        else if (sign && space)
+          prefix.push_back(' ');
+        if (alt && base == 16 && !d.empty() && d != "0") {
+          prefix.push_back('0');
+          prefix.push_back(Ch(conv));
+        }
         if (alt && base == 8 && (d.empty() || d[0] != '0')) prefix.push_back('0');
         if (prec >= 0) zero = false;
         break;
@@ -122,13 +177,16 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
         zero = false;
         break;
       }
-      case 'c': case 'C': {
+      case 'c':
+      case 'C': {
         int v = va_arg(args, int);
         bool argWide = strWidth ? strWidth == 2 : ((conv == 'c') == wide);
         if (argWide) {
           char16_t c = char16_t(v);
-          if constexpr (wide) body.push_back(Ch(c));
-          else body.push_back(Ch(c < 0x100 ? c : '?'));
+          if constexpr (wide)
+            body.push_back(Ch(c));
+          else
+            body.push_back(Ch(c < 0x100 ? c : '?'));
         } else {
           unsigned char c = static_cast<unsigned char>(v);
           if constexpr (wide) {
@@ -142,7 +200,9 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
         zero = false;
         break;
       }
-      case 's': case 'S': case 'Z': {
+      case 's':
+      case 'S':
+      case 'Z': {
         bool argWide = strWidth ? strWidth == 2 : ((conv == 's') == wide);
         const void *ptr = va_arg(args, const void *);
         if (!ptr) {
@@ -151,7 +211,8 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
         } else if (argWide) {
           const char16_t *s = static_cast<const char16_t *>(ptr);
           for (int i = 0; s[i] && (prec < 0 || i < prec); ++i) {
-            if constexpr (wide) body.push_back(Ch(s[i]));
+            if constexpr (wide)
+              body.push_back(Ch(s[i]));
             else {
               char b = '?';
               WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(&s[i]), 1, &b, 1, nullptr, nullptr);
@@ -173,7 +234,12 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
         zero = false;
         break;
       }
-      case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': {
+      case 'f':
+      case 'F':
+      case 'e':
+      case 'E':
+      case 'g':
+      case 'G': {
         double v = va_arg(args, double);
         std::string conversion = "%";
         if (plus) conversion += '+';

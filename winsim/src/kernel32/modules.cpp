@@ -405,7 +405,9 @@ HRSRC WINAPI FindResourceExW(HMODULE module, LPCWSTR type, LPCWSTR name, WORD la
   return nullptr;
 }
 
-HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) { return FindResourceExW(module, type, name, 0); }
+HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
+  return FindResourceExW(module, type, name, 0);
+}
 
 HGLOBAL WINAPI LoadResource(HMODULE, HRSRC resource) {
   if (!resource) {

@@ -11,16 +11,18 @@ namespace {
 
 // Windows-1252 bytes 0x80..0x9F.  The five bytes the code page leaves undefined
 // map to the C1 control with the same value, as Windows does.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 enum class Cp { Cp1252, Utf8, Ascii, Latin1, Invalid };
 
 Cp codePageOf(UINT cp) {
   switch (cp) {
-    case CP_ACP: case CP_THREAD_ACP: case 1252: return Cp::Cp1252;
+    case CP_ACP:
+    case CP_THREAD_ACP:
+    case 1252: return Cp::Cp1252;
     case CP_UTF8: return Cp::Utf8;
     case 20127: return Cp::Ascii;
     case 28591: return Cp::Latin1;
@@ -50,7 +52,8 @@ int WINAPI lstrlenA(LPCSTR s) { return s ? int(std::strlen(s)) : 0; }
 LPWSTR WINAPI lstrcpyW(LPWSTR d, LPCWSTR s) {
   if (!d || !s) return nullptr;
   LPWSTR r = d;
-  while ((*d++ = *s++)) {}
+  while ((*d++ = *s++)) {
+  }
   return r;
 }
 LPSTR WINAPI lstrcpyA(LPSTR d, LPCSTR s) { return (d && s) ? std::strcpy(d, s) : nullptr; }
@@ -157,9 +160,12 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLe
     out.resize(n);
     for (size_t i = 0; i < n; ++i) {
       unsigned char b = static_cast<unsigned char>(src[i]);
-      if (cp == Cp::Cp1252 && b >= 0x80 && b < 0xA0) out[i] = kCp1252High[b - 0x80];
-      else if (cp == Cp::Ascii && b >= 0x80) out[i] = 0x3F;  // '?' as Windows' 20127 does
-      else out[i] = b;
+      if (cp == Cp::Cp1252 && b >= 0x80 && b < 0xA0)
+        out[i] = kCp1252High[b - 0x80];
+      else if (cp == Cp::Ascii && b >= 0x80)
+        out[i] = 0x3F;  // '?' as Windows' 20127 does
+      else
+        out[i] = b;
     }
   }
   if (dstLen == 0) return int(out.size());
@@ -206,9 +212,12 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcL
     for (size_t i = 0; i < n; ++i) {
       char16_t c = src[i];
       int b = -1;
-      if (cp == Cp::Cp1252) b = cp1252Byte(c);
-      else if (cp == Cp::Latin1) b = c <= 0xFF ? c : -1;
-      else b = c < 0x80 ? c : -1;
+      if (cp == Cp::Cp1252)
+        b = cp1252Byte(c);
+      else if (cp == Cp::Latin1)
+        b = c <= 0xFF ? c : -1;
+      else
+        b = c < 0x80 ? c : -1;
       if (b < 0) {
         used = true;
         out[i] = def;

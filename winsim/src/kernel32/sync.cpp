@@ -44,7 +44,6 @@ void checkTermination() {
   }
 }
 
-
 namespace {
 
 struct Event : KObject {
@@ -269,8 +268,10 @@ BOOL WINAPI ReleaseMutex(HANDLE h) {
       m->owner = 0;
     }
   }
-  if (ok) waitCondition().notify_all();
-  else SetLastError(ERROR_NOT_OWNER);
+  if (ok)
+    waitCondition().notify_all();
+  else
+    SetLastError(ERROR_NOT_OWNER);
   release(o);
   return ok;
 }
@@ -303,8 +304,10 @@ BOOL WINAPI ReleaseSemaphore(HANDLE h, LONG count, LPLONG previous) {
       s->count += count;
     }
   }
-  if (!error) waitCondition().notify_all();
-  else SetLastError(error);
+  if (!error)
+    waitCondition().notify_all();
+  else
+    SetLastError(error);
   BOOL ok = error == 0;
   release(o);
   return ok;
@@ -320,8 +323,10 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
   for (DWORD i = 0; i < count; ++i) {
     HANDLE h = handles[i];
     KObject *o = nullptr;
-    if (h == GetCurrentThread() || h == GetCurrentProcess()) o = nullptr;
-    else o = lookupAny(h);
+    if (h == GetCurrentThread() || h == GetCurrentProcess())
+      o = nullptr;
+    else
+      o = lookupAny(h);
     if (!o || !o->waitable()) {
       for (auto *x : objs) release(x);
       if (o) release(o);
@@ -375,7 +380,9 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
   return result;
 }
 
-DWORD WINAPI WaitForSingleObject(HANDLE h, DWORD milliseconds) { return WaitForMultipleObjects(1, &h, FALSE, milliseconds); }
+DWORD WINAPI WaitForSingleObject(HANDLE h, DWORD milliseconds) {
+  return WaitForMultipleObjects(1, &h, FALSE, milliseconds);
+}
 
 BOOL WINAPI CloseHandle(HANDLE h) {
   if (h == GetCurrentThread() || h == GetCurrentProcess()) return TRUE;
@@ -385,14 +392,16 @@ BOOL WINAPI CloseHandle(HANDLE h) {
 BOOL WINAPI DuplicateHandle(HANDLE, HANDLE src, HANDLE, LPHANDLE dst, DWORD, BOOL, DWORD) {
   KObject *o = lookupAny(src);
   if (!o) return FALSE;
-  if (dst) *dst = addHandle(o);  // the lookup's reference goes to the new handle
-  else release(o);
+  if (dst)
+    *dst = addHandle(o);  // the lookup's reference goes to the new handle
+  else
+    release(o);
   return TRUE;
 }
 
 // ----- threads
-HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
-                           DWORD flags, LPDWORD threadId) {
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
+                           LPDWORD threadId) {
   if (!start) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -403,7 +412,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_R
   t->tid = g_nextTid.fetch_add(4);
   t->suspended = (flags & CREATE_SUSPENDED) != 0;
   t->process = currentProcess();  // a thread belongs to its creator's process
-  t->refs.store(2);  // the caller's handle and the running thread
+  t->refs.store(2);               // the caller's handle and the running thread
   HANDLE h = registerObject(t);
   pthread_attr_t attr;
   pthread_attr_init(&attr);
@@ -505,8 +514,10 @@ DWORD WINAPI SleepEx(DWORD milliseconds, BOOL) {
   {
     std::unique_lock<std::mutex> lk(waitLock());
     while (!(t_self && t_self->terminate.load())) {
-      if (milliseconds == INFINITE) waitCondition().wait(lk);
-      else if (waitCondition().wait_until(lk, deadline) == std::cv_status::timeout) break;
+      if (milliseconds == INFINITE)
+        waitCondition().wait(lk);
+      else if (waitCondition().wait_until(lk, deadline) == std::cv_status::timeout)
+        break;
     }
   }
   checkTermination();
@@ -529,8 +540,10 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER *freq) {
 
 static void unixToSystemTime(time_t secs, int ms, bool local, LPSYSTEMTIME st) {
   struct tm tm {};
-  if (local) localtime_r(&secs, &tm);
-  else gmtime_r(&secs, &tm);
+  if (local)
+    localtime_r(&secs, &tm);
+  else
+    gmtime_r(&secs, &tm);
   st->wYear = WORD(tm.tm_year + 1900);
   st->wMonth = WORD(tm.tm_mon + 1);
   st->wDayOfWeek = WORD(tm.tm_wday);
@@ -553,8 +566,8 @@ void WINAPI GetLocalTime(LPSYSTEMTIME st) {
 }
 void WINAPI GetSystemTimeAsFileTime(LPFILETIME ft) {
   auto now = std::chrono::system_clock::now().time_since_epoch();
-  uint64_t t = uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100) +
-               116444736000000000ULL;
+  uint64_t t =
+      uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100) + 116444736000000000ULL;
   ft->dwLowDateTime = DWORD(t);
   ft->dwHighDateTime = DWORD(t >> 32);
 }

@@ -78,8 +78,8 @@ bool isUnset(const std::u16string &v) { return v.size() == 1 && v[0] == 0; }
 extern "C" {
 
 BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info) {
-  if (!info || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) &&
-                info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXW))) {
+  if (!info ||
+      (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW) && info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXW))) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }

@@ -22,8 +22,7 @@ std::u16string folderOf(int csidl) {
     case CSIDL_COMMON_APPDATA:
       return nt6 ? u"C:\\ProgramData" : u"C:\\Documents and Settings\\All Users\\Application Data";
     case CSIDL_APPDATA: return profile + (nt6 ? u"\\AppData\\Roaming" : u"\\Application Data");
-    case CSIDL_LOCAL_APPDATA:
-      return profile + (nt6 ? u"\\AppData\\Local" : u"\\Local Settings\\Application Data");
+    case CSIDL_LOCAL_APPDATA: return profile + (nt6 ? u"\\AppData\\Local" : u"\\Local Settings\\Application Data");
     case CSIDL_PERSONAL: return profile + (nt6 ? u"\\Documents" : u"\\My Documents");
     case CSIDL_PROFILE: return profile;
     case CSIDL_WINDOWS: return u"C:\\Windows";

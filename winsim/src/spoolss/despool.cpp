@@ -70,8 +70,10 @@ void setJobError(DWORD id, bool error) {
   std::lock_guard<std::recursive_mutex> g(g_lock);
   auto it = g_jobs.find(id);
   if (it == g_jobs.end()) return;
-  if (error) it->second.rec.status |= JOB_STATUS_ERROR;
-  else it->second.rec.status &= ~DWORD(JOB_STATUS_ERROR);
+  if (error)
+    it->second.rec.status |= JOB_STATUS_ERROR;
+  else
+    it->second.rec.status &= ~DWORD(JOB_STATUS_ERROR);
 }
 
 // Starts the job on the port, again and again while the port's monitor
@@ -210,7 +212,8 @@ BOOL enumPortList(const std::vector<PortListEntry> &ports, DWORD level, LPBYTE o
   }
   size_t fixed = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
   size_t total = fixed * ports.size();
-  for (auto &p : ports) total += (p.name.size() + 1) * 2 + (level == 2 ? (p.monitor.size() + p.description.size() + 2) * 2 : 0);
+  for (auto &p : ports)
+    total += (p.name.size() + 1) * 2 + (level == 2 ? (p.monitor.size() + p.description.size() + 2) * 2 : 0);
   if (needed) *needed = DWORD(total);
   if (!out || cb < total) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -273,8 +276,10 @@ void resetSpooler() {
     }
   }
   for (auto &kv : queues) {
-    if (kv.second->finished) kv.second->thread.join();
-    else kv.second->thread.detach();  // stuck in a monitor: left to finish on its own
+    if (kv.second->finished)
+      kv.second->thread.join();
+    else
+      kv.second->thread.detach();  // stuck in a monitor: left to finish on its own
   }
   std::map<std::u16string, OpenPort> ports;
   {

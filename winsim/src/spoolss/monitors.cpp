@@ -210,9 +210,9 @@ std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::
     DWORD error = ERROR_SUCCESS;
     language = loadMonitor(monitor, error);
     if (!language) {
-      OutputDebugStringA(("winsim: the monitor \"" + toUtf8(monitor) + "\" of printer \"" + toUtf8(printer) +
-                          "\" cannot be loaded")
-                             .c_str());
+      OutputDebugStringA(
+          ("winsim: the monitor \"" + toUtf8(monitor) + "\" of printer \"" + toUtf8(printer) + "\" cannot be loaded")
+              .c_str());
       return std::make_unique<FailedPort>(error);
     }
   }

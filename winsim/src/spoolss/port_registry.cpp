@@ -81,9 +81,9 @@ void resetPortMonitors() {
   {
     std::lock_guard<std::mutex> g(registryLock());
     monitors = portMonitors();
-    portMonitors().erase(std::remove_if(portMonitors().begin(), portMonitors().end(),
-                                        [](const Registered &r) { return !r.builtIn; }),
-                         portMonitors().end());
+    portMonitors().erase(
+        std::remove_if(portMonitors().begin(), portMonitors().end(), [](const Registered &r) { return !r.builtIn; }),
+        portMonitors().end());
   }
   for (auto &r : monitors)
     if (r.builtIn && r.monitor->reset) r.monitor->reset();

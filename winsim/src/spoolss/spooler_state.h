@@ -22,7 +22,6 @@
 
 namespace winsim::spool {
 
-
 struct Job {
   JobRecord rec;
   std::u16string outputFile;
@@ -35,7 +34,7 @@ struct PrinterQueue {
   std::deque<DWORD> pending;  // ended jobs not yet despooled, in order
   DWORD current = 0;          // the job being despooled
   bool stop = false;
-  bool finished = false;      // the thread has left its loop
+  bool finished = false;  // the thread has left its loop
   std::thread thread;
 };
 
@@ -44,7 +43,7 @@ struct PrinterHandle : KObject {
   PrinterHandle() : KObject(Kind::Printer) {}
   std::u16string name;  // empty: the local print server
   ACCESS_MASK access = 0;
-  DWORD jobId = 0;      // the document started on this handle
+  DWORD jobId = 0;  // the document started on this handle
   bool pageOpen = false;
 };
 extern std::recursive_mutex &g_lock;  // kept past static destruction, as the queues
@@ -62,8 +61,7 @@ extern std::map<std::u16string, OpenPort> g_ports;  // by upper-case port name
 // The queues and their condition outlive the process's static destructors:
 // a despooling thread may still wait on them when the process ends.
 extern std::map<std::u16string, std::shared_ptr<PrinterQueue>> &g_queues;  // by upper-case printer name
-extern std::condition_variable_any &g_queueCv;  // queue changes, waited on with g_lock
-
+extern std::condition_variable_any &g_queueCv;                             // queue changes, waited on with g_lock
 
 // ------------------------------------------------------------ structure packing
 // Strings and DEVMODEs go behind the fixed part of a returned structure.
@@ -89,8 +87,8 @@ struct Packer {
 constexpr size_t kNone = SIZE_MAX;
 
 template <typename T>
-BOOL emit(const T &fixedPart, Packer &pk, const std::vector<std::pair<size_t, size_t>> &ptrFixups, LPBYTE out,
-          DWORD cb, LPDWORD needed) {
+BOOL emit(const T &fixedPart, Packer &pk, const std::vector<std::pair<size_t, size_t>> &ptrFixups, LPBYTE out, DWORD cb,
+          LPDWORD needed) {
   DWORD total = DWORD(pk.total());
   if (needed) *needed = total;
   if (!out || cb < total) {

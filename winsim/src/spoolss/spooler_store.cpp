@@ -20,7 +20,7 @@ std::map<std::u16string, OpenPort> g_ports;  // by upper-case port name
 // The queues and their condition outlive the process's static destructors:
 // a despooling thread may still wait on them when the process ends.
 std::map<std::u16string, std::shared_ptr<PrinterQueue>> &g_queues =
-    *new std::map<std::u16string, std::shared_ptr<PrinterQueue>>;  // by upper-case printer name
+    *new std::map<std::u16string, std::shared_ptr<PrinterQueue>>;           // by upper-case printer name
 std::condition_variable_any &g_queueCv = *new std::condition_variable_any;  // queue changes, waited on with g_lock
 
 // The handle's object stays while the handle is open; callers that may race
@@ -46,7 +46,8 @@ Job *openJobOf(PrinterHandle *h) {
 // ------------------------------------------------------------ registry helpers
 std::u16string readString(HKEY k, const char16_t *name) {
   DWORD type = 0, size = 0;
-  if (RegQueryValueExW(k, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ))
+  if (RegQueryValueExW(k, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ))
     return {};
   std::u16string v(size / 2 + 1, u'\0');
   if (RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE *>(v.data()), &size) != ERROR_SUCCESS) return {};
@@ -66,7 +67,8 @@ std::vector<BYTE> readBinary(HKEY k, const char16_t *name) {
 
 DWORD readDword(HKEY k, const char16_t *name, DWORD def) {
   DWORD type = 0, v = 0, size = 4;
-  if (RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE *>(&v), &size) != ERROR_SUCCESS || type != REG_DWORD)
+  if (RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE *>(&v), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD)
     return def;
   return v;
 }
@@ -82,8 +84,9 @@ void writeDword(HKEY k, const char16_t *name, DWORD v) {
 HKEY openPrinterKey(const std::u16string &name, bool create) {
   HKEY k = nullptr;
   std::u16string path = printersKey() + u"\\" + name;
-  LSTATUS st = create ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr)
-                      : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &k);
+  LSTATUS st =
+      create ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr)
+             : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &k);
   return st == ERROR_SUCCESS ? k : nullptr;
 }
 

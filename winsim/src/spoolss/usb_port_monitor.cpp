@@ -154,8 +154,7 @@ std::shared_ptr<UsbPortHandle> transferPort(HANDLE hPort, const void *buffer, DW
 
 // ------------------------------------------------------------ the MONITOR entries
 
-BOOL WINAPI usbEnumPorts(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
-                         LPDWORD pcReturned) {
+BOOL WINAPI usbEnumPorts(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
   (void)pName;
   return enumPortList(usbPortNames(), Level, pPorts, cbBuf, pcbNeeded, pcReturned);
 }
@@ -301,8 +300,7 @@ BOOL WINAPI usbClosePort(HANDLE hPort) {
 }
 
 BOOL WINAPI usbGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
-                                      DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer,
-                                      LPDWORD lpcbReturned) {
+                                      DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned) {
   (void)pValueName;
   (void)lpInBuffer;
   (void)cbInBuffer;
@@ -349,9 +347,23 @@ BOOL WINAPI usbSetPortTimeOuts(HANDLE hPort, LPCOMMTIMEOUTS lpCTO, DWORD reserve
 }
 
 const MONITOR kUsbMonitor = {
-    usbEnumPorts, usbOpenPort, nullptr, usbStartDocPort, usbWritePort, usbReadPort,
-    usbEndDocPort, usbClosePort, nullptr, nullptr, nullptr, nullptr,
-    usbGetPrinterDataFromPort, usbSetPortTimeOuts, nullptr, nullptr, nullptr,
+    usbEnumPorts,
+    usbOpenPort,
+    nullptr,
+    usbStartDocPort,
+    usbWritePort,
+    usbReadPort,
+    usbEndDocPort,
+    usbClosePort,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    usbGetPrinterDataFromPort,
+    usbSetPortTimeOuts,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 bool isUsbPortName(const std::u16string &name) {
@@ -365,7 +377,8 @@ std::vector<PortListEntry> usbPortNames() {
   std::vector<PortListEntry> out;
   std::lock_guard<std::mutex> g(g_usbLock);
   for (auto &kv : g_usbPorts)
-    out.push_back({kv.second->name, kUsbMonitorName, u"Virtual printer port for USB", PORT_TYPE_WRITE | PORT_TYPE_READ});
+    out.push_back(
+        {kv.second->name, kUsbMonitorName, u"Virtual printer port for USB", PORT_TYPE_WRITE | PORT_TYPE_READ});
   return out;
 }
 

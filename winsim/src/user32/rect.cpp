@@ -67,7 +67,8 @@ BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy) {
 
 BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT *a, const RECT *b) {
   if (!lprcDst || !a || !b) return FALSE;
-  RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right), std::min(a->bottom, b->bottom)};
+  RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
+         std::min(a->bottom, b->bottom)};
   if (r.left >= r.right || r.top >= r.bottom) {
     *lprcDst = RECT{0, 0, 0, 0};
     return FALSE;
@@ -80,7 +81,8 @@ BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT *a, const RECT *b) {
   if (!lprcDst || !a || !b) return FALSE;
   if (IsRectEmpty(a)) return CopyRect(lprcDst, b) && !IsRectEmpty(b);
   if (IsRectEmpty(b)) return CopyRect(lprcDst, a);
-  *lprcDst = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right), std::max(a->bottom, b->bottom)};
+  *lprcDst = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+                  std::max(a->bottom, b->bottom)};
   return TRUE;
 }
 

@@ -39,4 +39,3 @@ int WINAPIV wsprintfA(LPSTR out, LPCSTR fmt, ...) {
 }
 
 }  // extern "C"
-

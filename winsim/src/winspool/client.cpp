@@ -9,7 +9,6 @@
 
 namespace winsim::spool {
 
-
 // Puts a driver file into the driver directory; returns its file name.
 bool placeDriverFile(LPCWSTR given, const std::u16string &env, std::u16string &fileName) {
   fileName.clear();
@@ -53,7 +52,8 @@ BOOL addDriver(DWORD level, LPBYTE info) {
     return FALSE;
   HKEY k;
   std::u16string path = driversKey(env) + u"\\" + d2->pName;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+      ERROR_SUCCESS) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -144,20 +144,19 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
       pi.Status = status;
       pi.cJobs = jobs;
       size_t dmOff = dm.empty() ? kNone : pk.addBlob(dm);
-      std::vector<std::pair<size_t, size_t>> fix = {
-          {offsetof(PRINTER_INFO_2W, pServerName), kNone},
-          {offsetof(PRINTER_INFO_2W, pPrinterName), pk.addString(h->name)},
-          {offsetof(PRINTER_INFO_2W, pShareName), pk.addString(share)},
-          {offsetof(PRINTER_INFO_2W, pPortName), pk.addString(port)},
-          {offsetof(PRINTER_INFO_2W, pDriverName), pk.addString(driver)},
-          {offsetof(PRINTER_INFO_2W, pComment), pk.addString(comment)},
-          {offsetof(PRINTER_INFO_2W, pLocation), pk.addString(location)},
-          {offsetof(PRINTER_INFO_2W, pDevMode), dmOff},
-          {offsetof(PRINTER_INFO_2W, pSepFile), pk.addString(sep)},
-          {offsetof(PRINTER_INFO_2W, pPrintProcessor), pk.addString(proc)},
-          {offsetof(PRINTER_INFO_2W, pDatatype), pk.addString(datatype)},
-          {offsetof(PRINTER_INFO_2W, pParameters), pk.addString(params)},
-          {offsetof(PRINTER_INFO_2W, pSecurityDescriptor), kNone}};
+      std::vector<std::pair<size_t, size_t>> fix = {{offsetof(PRINTER_INFO_2W, pServerName), kNone},
+                                                    {offsetof(PRINTER_INFO_2W, pPrinterName), pk.addString(h->name)},
+                                                    {offsetof(PRINTER_INFO_2W, pShareName), pk.addString(share)},
+                                                    {offsetof(PRINTER_INFO_2W, pPortName), pk.addString(port)},
+                                                    {offsetof(PRINTER_INFO_2W, pDriverName), pk.addString(driver)},
+                                                    {offsetof(PRINTER_INFO_2W, pComment), pk.addString(comment)},
+                                                    {offsetof(PRINTER_INFO_2W, pLocation), pk.addString(location)},
+                                                    {offsetof(PRINTER_INFO_2W, pDevMode), dmOff},
+                                                    {offsetof(PRINTER_INFO_2W, pSepFile), pk.addString(sep)},
+                                                    {offsetof(PRINTER_INFO_2W, pPrintProcessor), pk.addString(proc)},
+                                                    {offsetof(PRINTER_INFO_2W, pDatatype), pk.addString(datatype)},
+                                                    {offsetof(PRINTER_INFO_2W, pParameters), pk.addString(params)},
+                                                    {offsetof(PRINTER_INFO_2W, pSecurityDescriptor), kNone}};
       return emit(pi, pk, fix, out, cb, needed);
     }
     case 4: {
@@ -165,7 +164,8 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
       Packer pk(sizeof(pi));
       pi.Attributes = attributes;
       size_t name = pk.addString(h->name);
-      return emit(pi, pk, {{offsetof(PRINTER_INFO_4W, pPrinterName), name}, {offsetof(PRINTER_INFO_4W, pServerName), kNone}},
+      return emit(pi, pk,
+                  {{offsetof(PRINTER_INFO_4W, pPrinterName), name}, {offsetof(PRINTER_INFO_4W, pServerName), kNone}},
                   out, cb, needed);
     }
     case 5: {
@@ -185,9 +185,7 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
       size_t dmOff = dm.empty() ? kNone : pk.addBlob(dm);
       return emit(pi, pk, {{offsetof(PRINTER_INFO_8W, pDevMode), dmOff}}, out, cb, needed);
     }
-    default:
-      SetLastError(ERROR_INVALID_LEVEL);
-      return FALSE;
+    default: SetLastError(ERROR_INVALID_LEVEL); return FALSE;
   }
 }
 

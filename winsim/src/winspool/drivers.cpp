@@ -59,11 +59,12 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
       DRIVER_INFO_2W di{};
       di.cVersion = 3;
       Packer pk(sizeof(di));
-      std::vector<std::pair<size_t, size_t>> fix = {{offsetof(DRIVER_INFO_2W, pName), pk.addString(d.name)},
-                                                    {offsetof(DRIVER_INFO_2W, pEnvironment), pk.addString(env)},
-                                                    {offsetof(DRIVER_INFO_2W, pDriverPath), pk.addString(d.driverPath)},
-                                                    {offsetof(DRIVER_INFO_2W, pDataFile), pk.addString(d.dataFile)},
-                                                    {offsetof(DRIVER_INFO_2W, pConfigFile), pk.addString(d.configFile)}};
+      std::vector<std::pair<size_t, size_t>> fix = {
+          {offsetof(DRIVER_INFO_2W, pName), pk.addString(d.name)},
+          {offsetof(DRIVER_INFO_2W, pEnvironment), pk.addString(env)},
+          {offsetof(DRIVER_INFO_2W, pDriverPath), pk.addString(d.driverPath)},
+          {offsetof(DRIVER_INFO_2W, pDataFile), pk.addString(d.dataFile)},
+          {offsetof(DRIVER_INFO_2W, pConfigFile), pk.addString(d.configFile)}};
       return emit(di, pk, fix, pDriverInfo, cbBuf, pcbNeeded);
     }
     case 3: {
@@ -84,9 +85,7 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
           {offsetof(DRIVER_INFO_3W, pDefaultDataType), pk.addString(d.datatype)}};
       return emit(di, pk, fix, pDriverInfo, cbBuf, pcbNeeded);
     }
-    default:
-      SetLastError(ERROR_INVALID_LEVEL);
-      return FALSE;
+    default: SetLastError(ERROR_INVALID_LEVEL); return FALSE;
   }
 }
 

@@ -202,17 +202,10 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
   }
   JobRecord &rec = it->second.rec;
   switch (Command) {
-    case 0:
-      break;
-    case JOB_CONTROL_PAUSE:
-      rec.status |= JOB_STATUS_PAUSED;
-      break;
-    case JOB_CONTROL_RESUME:
-      rec.status &= ~DWORD(JOB_STATUS_PAUSED);
-      break;
-    case JOB_CONTROL_RESTART:
-      rec.status |= JOB_STATUS_RESTART;
-      break;
+    case 0: break;
+    case JOB_CONTROL_PAUSE: rec.status |= JOB_STATUS_PAUSED; break;
+    case JOB_CONTROL_RESUME: rec.status &= ~DWORD(JOB_STATUS_PAUSED); break;
+    case JOB_CONTROL_RESTART: rec.status |= JOB_STATUS_RESTART; break;
     case JOB_CONTROL_CANCEL:
     case JOB_CONTROL_DELETE: {
       rec.status |= JOB_STATUS_DELETING;
@@ -220,8 +213,8 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
       // A job still waiting in the queue goes at once; the one being
       // despooled stops at its next write.
       auto q = g_queues.find(upper(rec.printer));
-      bool waiting = q != g_queues.end() && std::find(q->second->pending.begin(), q->second->pending.end(), JobId) !=
-                                                 q->second->pending.end();
+      bool waiting = q != g_queues.end() &&
+                     std::find(q->second->pending.begin(), q->second->pending.end(), JobId) != q->second->pending.end();
       if (waiting) q->second->pending.erase(std::find(q->second->pending.begin(), q->second->pending.end(), JobId));
       bool running = q != g_queues.end() && q->second->current == JobId;
       if (!running && rec.completed) {
@@ -232,11 +225,8 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
       break;
     }
     case JOB_CONTROL_SENT_TO_PRINTER:
-    case JOB_CONTROL_LAST_PAGE_EJECTED:
-      break;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return FALSE;
+    case JOB_CONTROL_LAST_PAGE_EJECTED: break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
   }
   if (Command) rec.controls.push_back(Command);
   return TRUE;

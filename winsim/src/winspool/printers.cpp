@@ -87,9 +87,12 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   switch (Level) {
     case 0: {
       DWORD status = readDword(k, u"Status");
-      if (Command == PRINTER_CONTROL_PAUSE) status |= PRINTER_STATUS_PAUSED;
-      else if (Command == PRINTER_CONTROL_RESUME) status &= ~DWORD(PRINTER_STATUS_PAUSED);
-      else if (Command == PRINTER_CONTROL_SET_STATUS && pPrinter) status = *reinterpret_cast<DWORD *>(pPrinter);
+      if (Command == PRINTER_CONTROL_PAUSE)
+        status |= PRINTER_STATUS_PAUSED;
+      else if (Command == PRINTER_CONTROL_RESUME)
+        status &= ~DWORD(PRINTER_STATUS_PAUSED);
+      else if (Command == PRINTER_CONTROL_SET_STATUS && pPrinter)
+        status = *reinterpret_cast<DWORD *>(pPrinter);
       else if (Command != PRINTER_CONTROL_PURGE) {
         SetLastError(ERROR_INVALID_PARAMETER);
         ok = FALSE;
@@ -133,21 +136,22 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
       storeDevMode(k, pi->pDevMode);
       break;
     }
-    default:
-      SetLastError(ERROR_INVALID_LEVEL);
-      ok = FALSE;
+    default: SetLastError(ERROR_INVALID_LEVEL); ok = FALSE;
   }
   RegCloseKey(k);
   return ok;
 }
 
-BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
-                          LPDWORD pcbNeeded, LPDWORD pcReturned) {
+BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
+                          LPDWORD pcReturned) {
   (void)Flags;
   (void)Name;
   if (pcReturned) *pcReturned = 0;
-  size_t fixed = Level == 1 ? sizeof(PRINTER_INFO_1W) : Level == 2 ? sizeof(PRINTER_INFO_2W)
-               : Level == 4 ? sizeof(PRINTER_INFO_4W) : Level == 5 ? sizeof(PRINTER_INFO_5W) : 0;
+  size_t fixed = Level == 1   ? sizeof(PRINTER_INFO_1W)
+                 : Level == 2 ? sizeof(PRINTER_INFO_2W)
+                 : Level == 4 ? sizeof(PRINTER_INFO_4W)
+                 : Level == 5 ? sizeof(PRINTER_INFO_5W)
+                              : 0;
   if (!fixed) {
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;

@@ -51,7 +51,8 @@ bool installPrinter(const PrinterSetup &s) {
     // own tests.
     HKEY k;
     std::u16string path = spool::driversKey(env) + u"\\" + driverName;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
       return false;
     spool::writeString(k, u"Driver", u"");
     spool::writeString(k, u"Monitor", monitor);
@@ -107,8 +108,10 @@ std::vector<uint8_t> jobBytes(DWORD jobId) {
 
 void setPortResponder(const std::u16string &portName, PortResponder responder) {
   std::lock_guard<std::recursive_mutex> g(spool::g_lock);
-  if (responder) spool::g_responders[upper(portName)] = std::move(responder);
-  else spool::g_responders.erase(upper(portName));
+  if (responder)
+    spool::g_responders[upper(portName)] = std::move(responder);
+  else
+    spool::g_responders.erase(upper(portName));
 }
 
 }  // namespace winsim

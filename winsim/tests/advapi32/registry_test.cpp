@@ -15,9 +15,9 @@ using winsim_test::WinsimMore;
 TEST_F(Winsim, RegistryValuesAndSizeProtocol) {
   HKEY k;
   DWORD disp = 0;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                            &disp),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Card\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, &disp),
+      ERROR_SUCCESS);
   EXPECT_EQ(disp, static_cast<DWORD>(REG_CREATED_NEW_KEY));
   const WCHAR text[] = u"Pellor";
   ASSERT_EQ(RegSetValueExW(k, u"Name", 0, REG_SZ, reinterpret_cast<const BYTE *>(text), sizeof text), ERROR_SUCCESS);
@@ -57,10 +57,10 @@ TEST_F(Winsim, RegistryRoundTripsThroughRegedit4Text) {
       "  04,05\n";
   ASSERT_TRUE(winsim::importRegistry(text));
   HKEY k;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                          u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\card language monitor", 0, KEY_READ,
-                          &k),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\card language monitor",
+                    0, KEY_READ, &k),
+      ERROR_SUCCESS);
   BYTE data[64];
   DWORD type, size = sizeof data;
   ASSERT_EQ(RegQueryValueExW(k, u"Quote \"and\\ slash", nullptr, &type, data, &size), ERROR_SUCCESS);
@@ -72,7 +72,8 @@ TEST_F(Winsim, RegistryRoundTripsThroughRegedit4Text) {
   EXPECT_EQ(data[3], 0xFF);
   RegCloseKey(k);
 
-  const std::u16string path = u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Card Language Monitor";
+  const std::u16string path =
+      u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Card Language Monitor";
   std::string exported = winsim::exportRegistry(path);
   EXPECT_NE(exported.find("\"Long\"=hex:01,02,03,04,05"), std::string::npos);
   winsim::resetMachine();

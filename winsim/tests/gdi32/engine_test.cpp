@@ -68,7 +68,8 @@ TEST_F(Engine, SolidFillsStopAtTheSurfaceAndTheClipOnBothFormats) {
     EXPECT_TRUE(EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, &outside, nullptr, nullptr, &bo, nullptr, 0xF0F0));
     EXPECT_TRUE(EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, &empty, nullptr, nullptr, &bo, nullptr, 0xF0F0));
     EXPECT_FALSE(EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &bo, nullptr, 0xF0F0));
-    EXPECT_FALSE(EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, &outside, nullptr, nullptr, &bo, nullptr, 0x1F0F0));
+    EXPECT_FALSE(
+        EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, &outside, nullptr, nullptr, &bo, nullptr, 0x1F0F0));
     EXPECT_FALSE(EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, &big, nullptr, nullptr, nullptr, nullptr, 0xF0F0));
     EXPECT_FALSE(EngBitBlt(b.so, nullptr, nullptr, nullptr, nullptr, &big, nullptr, nullptr, nullptr, nullptr, 0xCCCC));
     // A reversed rectangle is taken in order.
@@ -86,22 +87,22 @@ struct RopCase {
 
 const std::vector<RopCase> &ropCases() {
   static const std::vector<RopCase> cases = {
-      {0xCC, [](ULONG, ULONG s, ULONG) { return s; }},                    // SRCCOPY
-      {0xEE, [](ULONG, ULONG s, ULONG d) { return s | d; }},              // SRCPAINT
-      {0x88, [](ULONG, ULONG s, ULONG d) { return s & d; }},              // SRCAND
-      {0x66, [](ULONG, ULONG s, ULONG d) { return s ^ d; }},              // SRCINVERT
-      {0x44, [](ULONG, ULONG s, ULONG d) { return s & ~d; }},             // SRCERASE
-      {0x33, [](ULONG, ULONG s, ULONG) { return ~s; }},                   // NOTSRCCOPY
-      {0x11, [](ULONG, ULONG s, ULONG d) { return ~(s | d); }},           // NOTSRCERASE
-      {0xC0, [](ULONG p, ULONG s, ULONG) { return p & s; }},              // MERGECOPY
-      {0xBB, [](ULONG, ULONG s, ULONG d) { return ~s | d; }},             // MERGEPAINT
-      {0xF0, [](ULONG p, ULONG, ULONG) { return p; }},                    // PATCOPY
-      {0xFB, [](ULONG p, ULONG s, ULONG d) { return p | ~s | d; }},       // PATPAINT
-      {0x5A, [](ULONG p, ULONG, ULONG d) { return p ^ d; }},              // PATINVERT
-      {0x55, [](ULONG, ULONG, ULONG d) { return ~d; }},                   // DSTINVERT
-      {0x00, [](ULONG, ULONG, ULONG) { return 0u; }},                     // BLACKNESS
-      {0xFF, [](ULONG, ULONG, ULONG) { return ~0u; }},                    // WHITENESS
-      {0xAA, [](ULONG, ULONG, ULONG d) { return d; }},                    // destination kept
+      {0xCC, [](ULONG, ULONG s, ULONG) { return s; }},                       // SRCCOPY
+      {0xEE, [](ULONG, ULONG s, ULONG d) { return s | d; }},                 // SRCPAINT
+      {0x88, [](ULONG, ULONG s, ULONG d) { return s & d; }},                 // SRCAND
+      {0x66, [](ULONG, ULONG s, ULONG d) { return s ^ d; }},                 // SRCINVERT
+      {0x44, [](ULONG, ULONG s, ULONG d) { return s & ~d; }},                // SRCERASE
+      {0x33, [](ULONG, ULONG s, ULONG) { return ~s; }},                      // NOTSRCCOPY
+      {0x11, [](ULONG, ULONG s, ULONG d) { return ~(s | d); }},              // NOTSRCERASE
+      {0xC0, [](ULONG p, ULONG s, ULONG) { return p & s; }},                 // MERGECOPY
+      {0xBB, [](ULONG, ULONG s, ULONG d) { return ~s | d; }},                // MERGEPAINT
+      {0xF0, [](ULONG p, ULONG, ULONG) { return p; }},                       // PATCOPY
+      {0xFB, [](ULONG p, ULONG s, ULONG d) { return p | ~s | d; }},          // PATPAINT
+      {0x5A, [](ULONG p, ULONG, ULONG d) { return p ^ d; }},                 // PATINVERT
+      {0x55, [](ULONG, ULONG, ULONG d) { return ~d; }},                      // DSTINVERT
+      {0x00, [](ULONG, ULONG, ULONG) { return 0u; }},                        // BLACKNESS
+      {0xFF, [](ULONG, ULONG, ULONG) { return ~0u; }},                       // WHITENESS
+      {0xAA, [](ULONG, ULONG, ULONG d) { return d; }},                       // destination kept
       {0xB8, [](ULONG p, ULONG s, ULONG d) { return (s & d) | (~s & p); }},  // source picks destination or pattern
       {0xE2, [](ULONG p, ULONG s, ULONG d) { return (s & p) | (~s & d); }},  // source picks pattern or destination
   };
@@ -207,7 +208,8 @@ TEST_F(Engine, StretchingMirrorsScalesAndKeepsBlackWhenAsked) {
   src.set(2, 0, kBlue);
   src.set(3, 0, kWhite);
   RECTL mirrored{4, 0, 0, 1}, s{0, 0, 4, 1};
-  ASSERT_TRUE(EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &mirrored, &s, nullptr, COLORONCOLOR));
+  ASSERT_TRUE(
+      EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &mirrored, &s, nullptr, COLORONCOLOR));
   EXPECT_EQ(dst.px(0, 0), kWhite);
   EXPECT_EQ(dst.px(1, 0), kBlue);
   EXPECT_EQ(dst.px(3, 0), kRed);
@@ -215,7 +217,8 @@ TEST_F(Engine, StretchingMirrorsScalesAndKeepsBlackWhenAsked) {
   // Twice as large: every source pixel becomes a 2 x 2 block.
   Bitmap big(8, 2, BMF_24BPP);
   RECTL d2{0, 0, 8, 2};
-  ASSERT_TRUE(EngStretchBlt(big.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &d2, &s, nullptr, COLORONCOLOR));
+  ASSERT_TRUE(
+      EngStretchBlt(big.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &d2, &s, nullptr, COLORONCOLOR));
   EXPECT_EQ(big.px(0, 0), kRed);
   EXPECT_EQ(big.px(1, 1), kRed);
   EXPECT_EQ(big.px(2, 0), kGreen);
@@ -228,18 +231,23 @@ TEST_F(Engine, StretchingMirrorsScalesAndKeepsBlackWhenAsked) {
   line.set(0, 0, 0);
   RECTL h{0, 0, 2, 1};
   half.fill(1);
-  ASSERT_TRUE(EngStretchBlt(half.so, line.so, nullptr, nullptr, nullptr, nullptr, nullptr, &h, &s, nullptr, BLACKONWHITE));
+  ASSERT_TRUE(
+      EngStretchBlt(half.so, line.so, nullptr, nullptr, nullptr, nullptr, nullptr, &h, &s, nullptr, BLACKONWHITE));
   EXPECT_EQ(half.px(0, 0), 0u);
   EXPECT_EQ(half.px(1, 0), 1u);
   half.fill(1);
-  ASSERT_TRUE(EngStretchBlt(half.so, line.so, nullptr, nullptr, nullptr, nullptr, nullptr, &h, &s, nullptr, WHITEONBLACK));
+  ASSERT_TRUE(
+      EngStretchBlt(half.so, line.so, nullptr, nullptr, nullptr, nullptr, nullptr, &h, &s, nullptr, WHITEONBLACK));
   EXPECT_EQ(half.px(0, 0), 1u);
 
   // Destination partly outside the surface, source far outside its bitmap.
   RECTL off{-3, -3, 3, 3}, farSrc{100, 100, 104, 101};
-  EXPECT_TRUE(EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &off, &s, nullptr, COLORONCOLOR));
-  EXPECT_TRUE(EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &d2, &farSrc, nullptr, COLORONCOLOR));
-  EXPECT_FALSE(EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &s, nullptr, COLORONCOLOR));
+  EXPECT_TRUE(
+      EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &off, &s, nullptr, COLORONCOLOR));
+  EXPECT_TRUE(
+      EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, &d2, &farSrc, nullptr, COLORONCOLOR));
+  EXPECT_FALSE(
+      EngStretchBlt(dst.so, src.so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &s, nullptr, COLORONCOLOR));
 }
 
 TEST_F(Engine, PaintMixesAndPathFillRules) {
@@ -273,7 +281,8 @@ TEST_F(Engine, PaintMixesAndPathFillRules) {
     ASSERT_TRUE(PATHOBJ_bMoveTo(po, POINTFIX{LTOFX(5), LTOFX(5)}));
     ASSERT_TRUE(PATHOBJ_bPolyLineTo(po, inner, 3));
     ASSERT_TRUE(PATHOBJ_bCloseFigure(po));
-    ASSERT_TRUE(EngFillPath(b.so, po, nullptr, &black, nullptr, R2_COPYPEN, winding ? FP_WINDINGMODE : FP_ALTERNATEMODE));
+    ASSERT_TRUE(
+        EngFillPath(b.so, po, nullptr, &black, nullptr, R2_COPYPEN, winding ? FP_WINDINGMODE : FP_ALTERNATEMODE));
     EXPECT_EQ(b.px(0, 0), 0u);
     EXPECT_EQ(b.px(19, 19), 0u);
     EXPECT_EQ(b.px(20, 10), kWhite);

@@ -36,8 +36,10 @@ struct Bitmap {
   void set(LONG x, LONG y, ULONG v) {
     BYTE *row = static_cast<BYTE *>(so->pvScan0) + y * so->lDelta;
     if (so->iBitmapFormat == BMF_1BPP) {
-      if (v) row[x / 8] |= BYTE(0x80 >> (x % 8));
-      else row[x / 8] &= BYTE(~(0x80 >> (x % 8)));
+      if (v)
+        row[x / 8] |= BYTE(0x80 >> (x % 8));
+      else
+        row[x / 8] &= BYTE(~(0x80 >> (x % 8)));
       return;
     }
     row[3 * x] = BYTE(v);
@@ -107,10 +109,13 @@ class Printing : public ::testing::Test {
     // Held for the whole test so that the driver's counters survive DeleteDC.
     drv = LoadLibraryW(kDriverPath);
     ASSERT_NE(drv, nullptr);
-    hookCount = reinterpret_cast<LONG (*)(ULONG)>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvHookCount")));
+    hookCount =
+        reinterpret_cast<LONG (*)(ULONG)>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvHookCount")));
     setHooks = reinterpret_cast<void (*)(FLONG)>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvSetHooks")));
-    lastText = reinterpret_cast<const WCHAR *(*)()>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvLastText")));
-    lastClip = reinterpret_cast<ULONG (*)(RECTL *, BYTE *)>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvLastClip")));
+    lastText =
+        reinterpret_cast<const WCHAR *(*)()>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvLastText")));
+    lastClip = reinterpret_cast<ULONG (*)(RECTL *, BYTE *)>(
+        reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvLastClip")));
     events = reinterpret_cast<const char *(*)()>(reinterpret_cast<void (*)()>(GetProcAddress(drv, "TestDrvEvents")));
     ASSERT_TRUE(hookCount && setHooks && lastText && lastClip && events);
     setHooks(HOOK_BITBLT | HOOK_STRETCHBLT | HOOK_TEXTOUT | HOOK_PAINT | HOOK_STROKEPATH | HOOK_FILLPATH |

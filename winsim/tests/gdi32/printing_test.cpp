@@ -257,9 +257,9 @@ TEST_F(Printing, BitmapsCopyThroughCopyBitsWithTheirColours) {
   // A device-independent bitmap placed 1:1, rows counted from the bottom.
   BITMAPINFO bi{};
   bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 2, 3, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  const BYTE rows[24] = {0, 0, 255, 0, 0, 255, 0, 0,   // bottom: red red
-                         0, 255, 0, 0, 255, 0, 0, 0,   // middle: green green
-                         255, 0, 0, 255, 0, 0, 0, 0};  // top: blue blue
+  const BYTE rows[24] = {0,   0,   255, 0,   0,   255, 0, 0,   // bottom: red red
+                         0,   255, 0,   0,   255, 0,   0, 0,   // middle: green green
+                         255, 0,   0,   255, 0,   0,   0, 0};  // top: blue blue
   EXPECT_EQ(SetDIBitsToDevice(dc, 50, 50, 2, 3, 0, 0, 0, 3, rows, &bi, DIB_RGB_COLORS), 3);
   // Only the lowest two scan lines given: the top row stays as it was.
   EXPECT_EQ(SetDIBitsToDevice(dc, 60, 50, 2, 3, 0, 0, 0, 2, rows, &bi, DIB_RGB_COLORS), 2);

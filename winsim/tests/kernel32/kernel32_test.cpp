@@ -52,8 +52,8 @@ TEST_F(Winsim, WideStringFunctions) {
 
 TEST_F(Winsim, StrsafeFormattingFollowsTheWindowsRuntime) {
   WCHAR w[64];
-  ASSERT_EQ(StringCchPrintfW(w, 64, u"%s|%S|%d|%ld|%u|%x|%X|%c", u"wide", "narrow", -5, LONG(-7), 4000000000u,
-                             0xABCu, 0xABCu, u'Z'),
+  ASSERT_EQ(StringCchPrintfW(w, 64, u"%s|%S|%d|%ld|%u|%x|%X|%c", u"wide", "narrow", -5, LONG(-7), 4000000000u, 0xABCu,
+                             0xABCu, u'Z'),
             S_OK);
   EXPECT_EQ(W(w), u"wide|narrow|-5|-7|4000000000|abc|ABC|Z");
   ASSERT_EQ(StringCchPrintfW(w, 64, u"[%5d][%-5d][%05d][%3s][%-4S][%08X]", 42, 42, -42, u"ab", "c", 0x1Bu), S_OK);
@@ -256,8 +256,7 @@ TEST_F(Winsim, HandlesAreCheckedByKindAndNeverReused) {
   HANDLE ev = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   DWORD size = 0;
   SetLastError(1234);
-  EXPECT_EQ(RegQueryValueExW(reinterpret_cast<HKEY>(ev), u"x", nullptr, nullptr, nullptr, &size),
-            ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegQueryValueExW(reinterpret_cast<HKEY>(ev), u"x", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
   EXPECT_EQ(GetLastError(), 1234u);  // the status is the answer, the last error stays
   EXPECT_FALSE(SetEvent(reinterpret_cast<HANDLE>(key)));
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
@@ -486,7 +485,8 @@ TEST(SystemDlls, ExportWhatTheirWindowsNamesakesDo) {
   SetLastError(0);
   EXPECT_EQ(GetProcAddress(kernel, "RegOpenKeyExW"), nullptr);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
-  EXPECT_EQ(reinterpret_cast<void *>(GetProcAddress(advapi, "RegOpenKeyExW")), reinterpret_cast<void *>(&RegOpenKeyExW));
+  EXPECT_EQ(reinterpret_cast<void *>(GetProcAddress(advapi, "RegOpenKeyExW")),
+            reinterpret_cast<void *>(&RegOpenKeyExW));
   EXPECT_EQ(GetProcAddress(kernel, "GetUserNameW"), nullptr);
   EXPECT_NE(GetProcAddress(advapi, "GetUserNameW"), nullptr);
   EXPECT_EQ(GetProcAddress(GetModuleHandleW(u"user32.dll"), "GetTickCount"), nullptr);

@@ -124,7 +124,8 @@ TEST_F(Monitors, UsbPortMonitorWritesReadsAndTimesOutOnTheScaledClock) {
   EXPECT_FALSE(pm->pfnGetPrinterDataFromPort(port, IOCTL_USBPRINT_GET_LPT_STATUS, nullptr, nullptr, 0, nullptr, 0, &n));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
   std::u16string value = u"Anything";
-  EXPECT_FALSE(pm->pfnGetPrinterDataFromPort(port, 0, value.data(), nullptr, 0, reinterpret_cast<LPWSTR>(status), 4, &n));
+  EXPECT_FALSE(
+      pm->pfnGetPrinterDataFromPort(port, 0, value.data(), nullptr, 0, reinterpret_cast<LPWSTR>(status), 4, &n));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
 
   // Unplugged: the port stays, its calls fail until a device is back.

@@ -155,9 +155,11 @@ TEST_F(Spooler, PrinterDataLivesInTheRegistryAndAbsentValuesAskThePort) {
   EXPECT_EQ(type, DWORD(REG_DWORD));
   EXPECT_EQ(GetPrinterDataW(h, name.data(), &type, reinterpret_cast<LPBYTE>(&got), 3, &need), DWORD(ERROR_MORE_DATA));
   EXPECT_EQ(need, 4u);
-  EXPECT_NE(winsim::exportRegistry(u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Card Test\\PrinterDriverData")
-                .find("\"Ribbon\"=dword:00001234"),
-            std::string::npos);
+  EXPECT_NE(
+      winsim::exportRegistry(
+          u"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Card Test\\PrinterDriverData")
+          .find("\"Ribbon\"=dword:00001234"),
+      std::string::npos);
   EXPECT_EQ(GetPrinterDataExW(h, u"PrinterDriverData", u"Ribbon", &type, reinterpret_cast<LPBYTE>(&got), 4, &need),
             DWORD(ERROR_SUCCESS));
 
@@ -187,7 +189,8 @@ TEST_F(Spooler, PrinterDataLivesInTheRegistryAndAbsentValuesAskThePort) {
 TEST_F(Spooler, SharedFoldersComeThroughTheShellFolderLibrary) {
   HMODULE shf = LoadLibraryW(u"SHFolder.dll");
   ASSERT_NE(shf, nullptr);
-  auto get = reinterpret_cast<PFNSHGETFOLDERPATHW>(reinterpret_cast<void (*)()>(GetProcAddress(shf, "SHGetFolderPathW")));
+  auto get =
+      reinterpret_cast<PFNSHGETFOLDERPATHW>(reinterpret_cast<void (*)()>(GetProcAddress(shf, "SHGetFolderPathW")));
   ASSERT_NE(get, nullptr);
   WCHAR path[MAX_PATH];
   ASSERT_EQ(get(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);

@@ -11,7 +11,6 @@
 #include "gdi32/engine/engine.h"
 #include "core/internal.h"
 
-
 using namespace winsim;
 using namespace winsim::gdi;
 
@@ -159,7 +158,8 @@ ULONG APIENTRY CLIPOBJ_cEnumStart(CLIPOBJ *pco, BOOL bAll, ULONG iType, ULONG iD
   (void)iType;
   Clip *c = clipFromObj(pco);
   if (!c) return 0xFFFFFFFF;
-  if (pco->iDComplexity == DC_COMPLEX) c->order = c->rects;
+  if (pco->iDComplexity == DC_COMPLEX)
+    c->order = c->rects;
   else {
     c->order.clear();
     if (pco->rclBounds.left < pco->rclBounds.right && pco->rclBounds.top < pco->rclBounds.bottom)
@@ -339,9 +339,7 @@ BOOL enumGlyphs(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos, bool withBits) {
 }
 }  // namespace
 
-BOOL APIENTRY STROBJ_bEnum(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos) {
-  return enumGlyphs(pstro, pc, ppgpos, true);
-}
+BOOL APIENTRY STROBJ_bEnum(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos) { return enumGlyphs(pstro, pc, ppgpos, true); }
 
 BOOL APIENTRY STROBJ_bEnumPositionsOnly(STROBJ *pstro, ULONG *pc, PGLYPHPOS *ppgpos) {
   return enumGlyphs(pstro, pc, ppgpos, false);
@@ -366,9 +364,8 @@ VOID APIENTRY EngFreeUserMem(PVOID pv) {
 ULONG APIENTRY EngGetLastError(VOID) { return GetLastError(); }
 VOID APIENTRY EngSetLastError(ULONG iError) { SetLastError(iError); }
 
-VOID APIENTRY EngMultiByteToUnicodeN(LPWSTR UnicodeString, ULONG MaxBytesInUnicodeString,
-                                     PULONG BytesInUnicodeString, PCHAR MultiByteString,
-                                     ULONG BytesInMultiByteString) {
+VOID APIENTRY EngMultiByteToUnicodeN(LPWSTR UnicodeString, ULONG MaxBytesInUnicodeString, PULONG BytesInUnicodeString,
+                                     PCHAR MultiByteString, ULONG BytesInMultiByteString) {
   ULONG n = 0;
   if (UnicodeString && MultiByteString) {
     int got = MultiByteToWideChar(CP_ACP, 0, MultiByteString, int(BytesInMultiByteString), UnicodeString,
@@ -379,12 +376,11 @@ VOID APIENTRY EngMultiByteToUnicodeN(LPWSTR UnicodeString, ULONG MaxBytesInUnico
 }
 
 VOID APIENTRY EngUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
-                                     PULONG BytesInMultiByteString, PWSTR UnicodeString,
-                                     ULONG BytesInUnicodeString) {
+                                     PULONG BytesInMultiByteString, PWSTR UnicodeString, ULONG BytesInUnicodeString) {
   ULONG n = 0;
   if (UnicodeString && MultiByteString) {
-    int got = WideCharToMultiByte(CP_ACP, 0, UnicodeString, int(BytesInUnicodeString / sizeof(WCHAR)),
-                                  MultiByteString, int(MaxBytesInMultiByteString), nullptr, nullptr);
+    int got = WideCharToMultiByte(CP_ACP, 0, UnicodeString, int(BytesInUnicodeString / sizeof(WCHAR)), MultiByteString,
+                                  int(MaxBytesInMultiByteString), nullptr, nullptr);
     n = got > 0 ? ULONG(got) : 0;
   }
   if (BytesInMultiByteString) *BytesInMultiByteString = n;

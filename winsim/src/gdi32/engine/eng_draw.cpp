@@ -85,8 +85,8 @@ void fillRects(SURFOBJ *pso, const std::vector<RECTL> &rects, BRUSHOBJ *pbo, con
 }
 
 // Cosmetic line from (x1, y1) towards (x2, y2), the last pixel left out.
-void drawLine(SURFOBJ *pso, const std::vector<RECTL> &rects, BRUSHOBJ *pbo, const POINTL *org, const Mixer &m,
-              LONG x1, LONG y1, LONG x2, LONG y2) {
+void drawLine(SURFOBJ *pso, const std::vector<RECTL> &rects, BRUSHOBJ *pbo, const POINTL *org, const Mixer &m, LONG x1,
+              LONG y1, LONG x2, LONG y2) {
   int64_t dx = std::llabs(int64_t(x2) - x1), dy = -std::llabs(int64_t(y2) - y1);
   int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
   int64_t err = dx + dy;
@@ -204,8 +204,10 @@ bool fillPolygons(SURFOBJ *pso, const std::vector<std::vector<POINTFIX>> &polys,
       minX = std::min<int64_t>(minX, a.x);
       maxX = std::max<int64_t>(maxX, a.x);
       if (a.y == b.y) continue;
-      if (a.y < b.y) edges.push_back(Edge{a.x, a.y, b.x, b.y, 1});
-      else edges.push_back(Edge{b.x, b.y, a.x, a.y, -1});
+      if (a.y < b.y)
+        edges.push_back(Edge{a.x, a.y, b.x, b.y, 1});
+      else
+        edges.push_back(Edge{b.x, b.y, a.x, a.y, -1});
     }
   }
   if (edges.empty()) return true;
@@ -461,8 +463,8 @@ BOOL APIENTRY EngStretchBltROP(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMa
 }
 
 BOOL APIENTRY EngStretchBlt(SURFOBJ *psoDest, SURFOBJ *psoSrc, SURFOBJ *psoMask, CLIPOBJ *pco, XLATEOBJ *pxlo,
-                            COLORADJUSTMENT *pca, POINTL *pptlHTOrg, RECTL *prclDest, RECTL *prclSrc,
-                            POINTL *pptlMask, ULONG iMode) {
+                            COLORADJUSTMENT *pca, POINTL *pptlHTOrg, RECTL *prclDest, RECTL *prclSrc, POINTL *pptlMask,
+                            ULONG iMode) {
   return EngStretchBltROP(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode,
                           nullptr, 0xCCCC);
 }
@@ -496,7 +498,7 @@ BOOL APIENTRY EngFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, BRUSHOBJ *pb
     return FALSE;
   }
   return fillPolygons(pso, polygonsOf(ppo), pco, pbo, pptlBrushOrg, mix, (flOptions & FP_WINDINGMODE) != 0) ? TRUE
-                                                                                                        : FALSE;
+                                                                                                            : FALSE;
 }
 
 BOOL APIENTRY EngStrokePath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFORMOBJ *pxo, BRUSHOBJ *pbo,
@@ -521,14 +523,15 @@ BOOL APIENTRY EngStrokeAndFillPath(SURFOBJ *pso, PATHOBJ *ppo, CLIPOBJ *pco, XFO
   return TRUE;
 }
 
-BOOL APIENTRY EngTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco, RECTL *prclExtra,
-                         RECTL *prclOpaque, BRUSHOBJ *pboFore, BRUSHOBJ *pboOpaque, POINTL *pptlOrg, MIX mix) {
+BOOL APIENTRY EngTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco, RECTL *prclExtra, RECTL *prclOpaque,
+                         BRUSHOBJ *pboFore, BRUSHOBJ *pboOpaque, POINTL *pptlOrg, MIX mix) {
   if (!validSurface(pso) || !pstro) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   RECTL all{0, 0, pso->sizlBitmap.cx, pso->sizlBitmap.cy};
-  if (prclOpaque && pboOpaque) fillRects(pso, clipRects(pco, pso, ordered(*prclOpaque)), pboOpaque, pptlOrg, Mixer(R2_COPYPEN));
+  if (prclOpaque && pboOpaque)
+    fillRects(pso, clipRects(pco, pso, ordered(*prclOpaque)), pboOpaque, pptlOrg, Mixer(R2_COPYPEN));
   if (!pboFore) return TRUE;
   std::vector<RECTL> rects = clipRects(pco, pso, all);
   Mixer m(mix & 0xFF);
@@ -549,8 +552,10 @@ BOOL APIENTRY EngTextOut(SURFOBJ *pso, STROBJ *pstro, FONTOBJ *pfo, CLIPOBJ *pco
   }
   for (const GLYPHPOS &g : glyphs) {
     GLYPHBITS *gb = nullptr;
-    if (g.pgdf && g.pgdf->pgb) gb = g.pgdf->pgb;
-    else if (font && font->face) gb = glyphBits(font->face, g.hg);
+    if (g.pgdf && g.pgdf->pgb)
+      gb = g.pgdf->pgb;
+    else if (font && font->face)
+      gb = glyphBits(font->face, g.hg);
     if (!gb || gb->sizlBitmap.cx <= 0 || gb->sizlBitmap.cy <= 0) continue;
     LONG stride = (gb->sizlBitmap.cx + 7) / 8;
     LONG ox = g.ptl.x + gb->ptlOrigin.x, oy = g.ptl.y + gb->ptlOrigin.y;

@@ -76,7 +76,8 @@ Surface *createSurface(LONG cx, LONG cy, ULONG format, bool topDown, PVOID bits,
     if (given < rowBytes) return nullptr;
     useStride = given;
   }
-  if (useStride * uint64_t(cy) > kMaxBitmapBytes || useStride > uint64_t(std::numeric_limits<LONG>::max())) return nullptr;
+  if (useStride * uint64_t(cy) > kMaxBitmapBytes || useStride > uint64_t(std::numeric_limits<LONG>::max()))
+    return nullptr;
   auto *s = new (std::nothrow) Surface;
   if (!s) return nullptr;
   BYTE *mem = static_cast<BYTE *>(bits);
@@ -156,14 +157,18 @@ void putPixel(SURFOBJ *so, LONG x, LONG y, ULONG v) {
       // Any non-zero index sets the bit: a colour that is not the first
       // entry never turns into ink on a monochrome surface.
       BYTE m = BYTE(0x80 >> (x & 7));
-      if (v) row[x >> 3] |= m;
-      else row[x >> 3] &= BYTE(~m);
+      if (v)
+        row[x >> 3] |= m;
+      else
+        row[x >> 3] &= BYTE(~m);
       break;
     }
     case BMF_4BPP: {
       BYTE &b = row[x >> 1];
-      if (x & 1) b = BYTE((b & 0xF0) | (v & 0x0F));
-      else b = BYTE((b & 0x0F) | ((v & 0x0F) << 4));
+      if (x & 1)
+        b = BYTE((b & 0xF0) | (v & 0x0F));
+      else
+        b = BYTE((b & 0x0F) | ((v & 0x0F) << 4));
       break;
     }
     case BMF_8BPP: row[x] = BYTE(v); break;
@@ -247,8 +252,7 @@ ULONG colorToIndex(COLORREF c, ULONG format, const Palette *pal, const std::vect
       static const std::vector<ULONG> bw = {0x000000, 0xFFFFFF};
       return nearest(rgb, bw);
     }
-    case BMF_16BPP:
-      return (((rgb >> 19) & 0x1F) << 10) | (((rgb >> 11) & 0x1F) << 5) | ((rgb >> 3) & 0x1F);
+    case BMF_16BPP: return (((rgb >> 19) & 0x1F) << 10) | (((rgb >> 11) & 0x1F) << 5) | ((rgb >> 3) & 0x1F);
     default: return rgb;
   }
 }
@@ -299,7 +303,8 @@ void setClip(Clip &c, const std::vector<RECTL> &rects, const RECTL &bounds, bool
     RECTL i;
     if (!intersect(i, r, bounds)) continue;
     c.rects.push_back(i);
-    if (!any) box = i;
+    if (!any)
+      box = i;
     else {
       box.left = std::min(box.left, i.left);
       box.top = std::min(box.top, i.top);
@@ -438,8 +443,8 @@ void buildXlate(Xlate &x, const Surface *src, const Surface *dst, const Palette 
     x.monoBackground = ((monoBack & 0xFF) << 16) | (monoBack & 0xFF00) | ((monoBack >> 16) & 0xFF);
     return;
   }
-  bool dstDirectBgr = !x.dstTable && (x.dstFormat == BMF_24BPP || x.dstFormat == BMF_32BPP) &&
-                      (!dstPal || dstPal->mode == PAL_BGR);
+  bool dstDirectBgr =
+      !x.dstTable && (x.dstFormat == BMF_24BPP || x.dstFormat == BMF_32BPP) && (!dstPal || dstPal->mode == PAL_BGR);
   bool srcDirect = sf == BMF_24BPP || sf == BMF_32BPP;
   x.xo.flXlate = (srcDirect && dstDirectBgr) ? XO_TRIVIAL : 0;
 }

@@ -25,7 +25,7 @@ struct Surface {
   BYTE *owned = nullptr;  // bits the engine allocated
   FLONG hooks = 0;        // from EngAssociateSurface
   int locks = 0;
-  bool device = false;    // associated with a PDEV
+  bool device = false;  // associated with a PDEV
   // Colour table of indexed formats (DIB sections, monochrome bitmaps):
   // 0x00RRGGBB entries.  Empty for the direct formats.
   std::vector<ULONG> colors;
@@ -109,7 +109,7 @@ constexpr uint32_t kXlateMagic = 0x584C4154;  // "XLAT"
 struct Xlate {
   XLATEOBJ xo{};
   uint32_t magic = kXlateMagic;
-  std::vector<ULONG> table;     // XO_TABLE
+  std::vector<ULONG> table;  // XO_TABLE
   // Non-table translation: source index to RGB, RGB to destination index.
   const Surface *src = nullptr;
   ULONG dstFormat = BMF_24BPP;

@@ -41,9 +41,10 @@ enum class Family { Sans, Serif, Mono };
 
 Family familyOf(const std::u16string &name) {
   std::u16string n = upper(name);
-  static const char16_t *const serif[] = {u"TIMES NEW ROMAN", u"TIMES", u"GEORGIA", u"CAMBRIA", u"GARAMOND",
-                                          u"BOOK ANTIQUA", u"PALATINO LINOTYPE", u"DEJAVU SERIF", u"SERIF"};
-  static const char16_t *const mono[] = {u"COURIER NEW", u"COURIER", u"CONSOLAS", u"LUCIDA CONSOLE",
+  static const char16_t *const serif[] = {u"TIMES NEW ROMAN",   u"TIMES",        u"GEORGIA",
+                                          u"CAMBRIA",           u"GARAMOND",     u"BOOK ANTIQUA",
+                                          u"PALATINO LINOTYPE", u"DEJAVU SERIF", u"SERIF"};
+  static const char16_t *const mono[] = {u"COURIER NEW",      u"COURIER",   u"CONSOLAS",       u"LUCIDA CONSOLE",
                                          u"DEJAVU SANS MONO", u"MONOSPACE", u"OCR A EXTENDED", u"OCR-B"};
   for (const char16_t *s : serif)
     if (n == s) return Family::Serif;
@@ -119,9 +120,12 @@ FontFace *openFace(const FontRequest &req) {
   // A positive height is the character cell (ascent plus descent), a
   // negative one the em height, as in LOGFONT.
   LONG em;
-  if (h < 0) em = -h;
-  else if (h > 0) em = LONG((int64_t(h) * upem + (winAscent + winDescent) / 2) / std::max<LONG>(1, winAscent + winDescent));
-  else em = 16;
+  if (h < 0)
+    em = -h;
+  else if (h > 0)
+    em = LONG((int64_t(h) * upem + (winAscent + winDescent) / 2) / std::max<LONG>(1, winAscent + winDescent));
+  else
+    em = 16;
   em = std::clamp<LONG>(em, 1, 4000);
   LONG emw = em;
   if (req.width > 0) {
@@ -227,7 +231,8 @@ FD_GLYPHSET *glyphSet(FontFace *f) {
     while (gi != 0 && c <= 0xFFFF) {
       if (!runs.empty() && runs.back().low + runs.back().glyphs.size() == c && runs.back().glyphs.size() < 0xFFFF)
         runs.back().glyphs.push_back(gi);
-      else runs.push_back(Run{WCHAR(c), {gi}});
+      else
+        runs.push_back(Run{WCHAR(c), {gi}});
       c = FT_Get_Next_Char(f->face, c, &gi);
     }
     size_t head = offsetof(FD_GLYPHSET, awcrun) + sizeof(WCRUN) * std::max<size_t>(runs.size(), 1);
@@ -288,8 +293,8 @@ ULONG APIENTRY FONTOBJ_cGetGlyphs(FONTOBJ *pfo, ULONG iMode, ULONG cGlyph, HGLYP
   f->scratch.fxAB = (gb->ptlOrigin.x + gb->sizlBitmap.cx) << 4;
   f->scratch.fxInkTop = -gb->ptlOrigin.y << 4;
   f->scratch.fxInkBottom = (-gb->ptlOrigin.y - gb->sizlBitmap.cy) << 4;
-  f->scratch.rclInk = RECTL{gb->ptlOrigin.x, gb->ptlOrigin.y, gb->ptlOrigin.x + gb->sizlBitmap.cx,
-                            gb->ptlOrigin.y + gb->sizlBitmap.cy};
+  f->scratch.rclInk =
+      RECTL{gb->ptlOrigin.x, gb->ptlOrigin.y, gb->ptlOrigin.x + gb->sizlBitmap.cx, gb->ptlOrigin.y + gb->sizlBitmap.cy};
   f->scratch.ptqD.x.QuadPart = LONGLONG(adv) << 32;
   *ppvGlyph = &f->scratch;
   return 1;

@@ -90,8 +90,8 @@ BOOL APIENTRY DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWOR
 
 namespace {
 
-DHPDEV APIENTRY hkEnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSURF *phsurfPatterns, ULONG cjCaps,
-                                  ULONG *pdevcaps, ULONG cjDevInfo, DEVINFO *pdi, HDEV, LPWSTR, HANDLE hDriver) {
+DHPDEV APIENTRY hkEnablePDEV(DEVMODEW *pdm, LPWSTR, ULONG cPat, HSURF *phsurfPatterns, ULONG cjCaps, ULONG *pdevcaps,
+                             ULONG cjDevInfo, DEVINFO *pdi, HDEV, LPWSTR, HANDLE hDriver) {
   ++g_counts[INDEX_DrvEnablePDEV];
   auto *p = static_cast<PDev *>(EngAllocMem(FL_ZERO_MEMORY, sizeof(PDev), 0));
   if (!p) return nullptr;
@@ -177,7 +177,8 @@ BOOL APIENTRY hkSendPage(SURFOBJ *pso) {
   PDev *p = pdevOf(pso);
   DWORD w;
   LONG hdr[2] = {pso->sizlBitmap.cx, pso->sizlBitmap.cy};
-  if (!WritePrinter(p->printer, const_cast<char *>("PAGE"), 4, &w) || !WritePrinter(p->printer, hdr, 8, &w)) return FALSE;
+  if (!WritePrinter(p->printer, const_cast<char *>("PAGE"), 4, &w) || !WritePrinter(p->printer, hdr, 8, &w))
+    return FALSE;
   for (LONG y = 0; y < pso->sizlBitmap.cy; ++y) {
     BYTE *row = static_cast<BYTE *>(pso->pvScan0) + y * pso->lDelta;
     if (!WritePrinter(p->printer, row, DWORD(pso->sizlBitmap.cx) * 3, &w)) return FALSE;
@@ -201,8 +202,8 @@ ULONG APIENTRY hkEscape(SURFOBJ *pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG,
   return 0;
 }
 
-BOOL APIENTRY hkBitBlt(SURFOBJ *t, SURFOBJ *s, SURFOBJ *m, CLIPOBJ *c, XLATEOBJ *x, RECTL *r, POINTL *ps,
-                            POINTL *pm, BRUSHOBJ *b, POINTL *pb, ROP4 rop) {
+BOOL APIENTRY hkBitBlt(SURFOBJ *t, SURFOBJ *s, SURFOBJ *m, CLIPOBJ *c, XLATEOBJ *x, RECTL *r, POINTL *ps, POINTL *pm,
+                       BRUSHOBJ *b, POINTL *pb, ROP4 rop) {
   ++g_counts[INDEX_DrvBitBlt];
   recordClip(c);
   return EngBitBlt(t, s, m, c, x, r, ps, pm, b, pb, rop);
@@ -214,8 +215,8 @@ BOOL APIENTRY hkCopyBits(SURFOBJ *d, SURFOBJ *s, CLIPOBJ *c, XLATEOBJ *x, RECTL 
   return EngCopyBits(d, s, c, x, r, p);
 }
 
-BOOL APIENTRY hkStretchBlt(SURFOBJ *d, SURFOBJ *s, SURFOBJ *m, CLIPOBJ *c, XLATEOBJ *x, COLORADJUSTMENT *ca,
-                                POINTL *ht, RECTL *rd, RECTL *rs, POINTL *pm, ULONG mode) {
+BOOL APIENTRY hkStretchBlt(SURFOBJ *d, SURFOBJ *s, SURFOBJ *m, CLIPOBJ *c, XLATEOBJ *x, COLORADJUSTMENT *ca, POINTL *ht,
+                           RECTL *rd, RECTL *rs, POINTL *pm, ULONG mode) {
   ++g_counts[INDEX_DrvStretchBlt];
   recordClip(c);
   return EngStretchBlt(d, s, m, c, x, ca, ht, rd, rs, pm, mode);
@@ -227,8 +228,8 @@ BOOL APIENTRY hkPaint(SURFOBJ *s, CLIPOBJ *c, BRUSHOBJ *b, POINTL *o, MIX mix) {
   return EngPaint(s, c, b, o, mix);
 }
 
-BOOL APIENTRY hkStrokePath(SURFOBJ *s, PATHOBJ *p, CLIPOBJ *c, XFORMOBJ *x, BRUSHOBJ *b, POINTL *o,
-                                LINEATTRS *la, MIX mix) {
+BOOL APIENTRY hkStrokePath(SURFOBJ *s, PATHOBJ *p, CLIPOBJ *c, XFORMOBJ *x, BRUSHOBJ *b, POINTL *o, LINEATTRS *la,
+                           MIX mix) {
   ++g_counts[INDEX_DrvStrokePath];
   recordClip(c);
   return EngStrokePath(s, p, c, x, b, o, la, mix);
@@ -240,22 +241,21 @@ BOOL APIENTRY hkFillPath(SURFOBJ *s, PATHOBJ *p, CLIPOBJ *c, BRUSHOBJ *b, POINTL
   return EngFillPath(s, p, c, b, o, mix, fl);
 }
 
-BOOL APIENTRY hkStrokeAndFillPath(SURFOBJ *s, PATHOBJ *p, CLIPOBJ *c, XFORMOBJ *x, BRUSHOBJ *bs,
-                                       LINEATTRS *la, BRUSHOBJ *bf, POINTL *o, MIX mix, FLONG fl) {
+BOOL APIENTRY hkStrokeAndFillPath(SURFOBJ *s, PATHOBJ *p, CLIPOBJ *c, XFORMOBJ *x, BRUSHOBJ *bs, LINEATTRS *la,
+                                  BRUSHOBJ *bf, POINTL *o, MIX mix, FLONG fl) {
   ++g_counts[INDEX_DrvStrokeAndFillPath];
   recordClip(c);
   return EngStrokeAndFillPath(s, p, c, x, bs, la, bf, o, mix, fl);
 }
 
-BOOL APIENTRY hkLineTo(SURFOBJ *s, CLIPOBJ *c, BRUSHOBJ *b, LONG x1, LONG y1, LONG x2, LONG y2, RECTL *r,
-                            MIX mix) {
+BOOL APIENTRY hkLineTo(SURFOBJ *s, CLIPOBJ *c, BRUSHOBJ *b, LONG x1, LONG y1, LONG x2, LONG y2, RECTL *r, MIX mix) {
   ++g_counts[INDEX_DrvLineTo];
   recordClip(c);
   return EngLineTo(s, c, b, x1, y1, x2, y2, r, mix);
 }
 
 BOOL APIENTRY hkTextOut(SURFOBJ *s, STROBJ *str, FONTOBJ *fo, CLIPOBJ *c, RECTL *ex, RECTL *op, BRUSHOBJ *bf,
-                             BRUSHOBJ *bo, POINTL *o, MIX mix) {
+                        BRUSHOBJ *bo, POINTL *o, MIX mix) {
   ++g_counts[INDEX_DrvTextOut];
   recordClip(c);
   // The text as characters: glyph indices go back through the font's glyph
@@ -294,16 +294,26 @@ extern "C" {
 
 BOOL APIENTRY DrvEnableDriver(ULONG, ULONG cj, DRVENABLEDATA *pded) {
   static DRVFN table[] = {
-      {INDEX_DrvEnablePDEV, asPfn(hkEnablePDEV)},   {INDEX_DrvCompletePDEV, asPfn(hkCompletePDEV)},
-      {INDEX_DrvResetPDEV, asPfn(hkResetPDEV)},     {INDEX_DrvDisablePDEV, asPfn(hkDisablePDEV)},
-      {INDEX_DrvEnableSurface, asPfn(hkEnableSurface)}, {INDEX_DrvDisableSurface, asPfn(hkDisableSurface)},
-      {INDEX_DrvStartDoc, asPfn(hkStartDoc)},       {INDEX_DrvStartPage, asPfn(hkStartPage)},
-      {INDEX_DrvSendPage, asPfn(hkSendPage)},       {INDEX_DrvEndDoc, asPfn(hkEndDoc)},
-      {INDEX_DrvEscape, asPfn(hkEscape)},           {INDEX_DrvBitBlt, asPfn(hkBitBlt)},
-      {INDEX_DrvCopyBits, asPfn(hkCopyBits)},       {INDEX_DrvStretchBlt, asPfn(hkStretchBlt)},
-      {INDEX_DrvPaint, asPfn(hkPaint)},             {INDEX_DrvStrokePath, asPfn(hkStrokePath)},
-      {INDEX_DrvFillPath, asPfn(hkFillPath)},       {INDEX_DrvStrokeAndFillPath, asPfn(hkStrokeAndFillPath)},
-      {INDEX_DrvLineTo, asPfn(hkLineTo)},           {INDEX_DrvTextOut, asPfn(hkTextOut)},
+      {INDEX_DrvEnablePDEV, asPfn(hkEnablePDEV)},
+      {INDEX_DrvCompletePDEV, asPfn(hkCompletePDEV)},
+      {INDEX_DrvResetPDEV, asPfn(hkResetPDEV)},
+      {INDEX_DrvDisablePDEV, asPfn(hkDisablePDEV)},
+      {INDEX_DrvEnableSurface, asPfn(hkEnableSurface)},
+      {INDEX_DrvDisableSurface, asPfn(hkDisableSurface)},
+      {INDEX_DrvStartDoc, asPfn(hkStartDoc)},
+      {INDEX_DrvStartPage, asPfn(hkStartPage)},
+      {INDEX_DrvSendPage, asPfn(hkSendPage)},
+      {INDEX_DrvEndDoc, asPfn(hkEndDoc)},
+      {INDEX_DrvEscape, asPfn(hkEscape)},
+      {INDEX_DrvBitBlt, asPfn(hkBitBlt)},
+      {INDEX_DrvCopyBits, asPfn(hkCopyBits)},
+      {INDEX_DrvStretchBlt, asPfn(hkStretchBlt)},
+      {INDEX_DrvPaint, asPfn(hkPaint)},
+      {INDEX_DrvStrokePath, asPfn(hkStrokePath)},
+      {INDEX_DrvFillPath, asPfn(hkFillPath)},
+      {INDEX_DrvStrokeAndFillPath, asPfn(hkStrokeAndFillPath)},
+      {INDEX_DrvLineTo, asPfn(hkLineTo)},
+      {INDEX_DrvTextOut, asPfn(hkTextOut)},
   };
   if (cj < sizeof(DRVENABLEDATA) || !pded) return FALSE;
   pded->iDriverVersion = DDI_DRIVER_VERSION_NT5;
