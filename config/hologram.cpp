@@ -14,7 +14,7 @@ namespace {
 // Transposes an 8 x 8 bit block: in, byte k is row k with column 0 in its top
 // bit; out, byte j is column j with row 0 in its top bit.  Three exchange
 // steps of 1, 2 and 4 bits instead of 64 single-bit moves.
-inline uint64_t Transpose8(uint64_t x) {
+inline uint64_t transpose8(uint64_t x) {
   uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
   x = x ^ t ^ (t << 7);
   t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
@@ -26,25 +26,25 @@ inline uint64_t Transpose8(uint64_t x) {
 // The eight lines of one byte column of the picture (lines for the masks
 // 0x01, 0x02 ... 0x80, that is from its rightmost dot leftwards), 80 bytes
 // each, into block[8][80].
-void ColumnLines(const uint8_t *picture, size_t byteColumn, uint8_t (*block)[kHologramLineBytes]) {
+void columnLines(const uint8_t *picture, size_t byteColumn, uint8_t (*block)[kHologramLineBytes]) {
   for (size_t r = 0; r < kHologramLineBytes; ++r) {
     const uint8_t *src = picture + r * 8 * kHologramRowBytes + byteColumn;
     uint64_t x = 0;
     for (size_t k = 0; k < 8; ++k) x = (x << 8) | src[k * kHologramRowBytes];
-    const uint64_t t = Transpose8(x);
+    const uint64_t t = transpose8(x);
     // Column j of the block (top bit of the byte = mask 0x80) is byte 7 - j of
     // t; the line for mask 0x01 << m is column 7 - m, found in byte m.
     for (size_t m = 0; m < 8; ++m) block[m][r] = static_cast<uint8_t>(t >> (8 * m));
   }
 }
 
-inline uint8_t ReverseBits(uint8_t b) {
+inline uint8_t reverseBits(uint8_t b) {
   b = static_cast<uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
   b = static_cast<uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
   return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
-bool WriteText(const HologramSink &sink, std::string_view text) {
+bool writeText(const HologramSink &sink, std::string_view text) {
   return sink(reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
 
@@ -59,7 +59,7 @@ static_assert(HologramRunEncoder::kEmptyAt + (1 + kHologramLiteralMax) + 2 + 2 <
 HologramRunEncoder::HologramRunEncoder(HologramSink sink)
     : sink_(std::move(sink)), buffer_(kBufferBytes), escaped_(2 * kBufferBytes) {}
 
-void HologramRunEncoder::Reset() {
+void HologramRunEncoder::reset() {
   out_ = 0;
   header_ = 0;
   pending_ = 0;
@@ -69,7 +69,7 @@ void HologramRunEncoder::Reset() {
   packetBytes_ = 0;
 }
 
-bool HologramRunEncoder::Empty() {
+bool HologramRunEncoder::empty() {
   if (failed_) return false;
   size_t n = 0;
   for (size_t i = 0; i < out_; ++i) {
@@ -85,11 +85,11 @@ bool HologramRunEncoder::Empty() {
 
 // A run's packet has just been written: hand the buffer over when it has
 // grown large, so that one write to the printer stays a moderate size.
-void HologramRunEncoder::EndRun() {
-  if (out_ >= kEmptyAt) Empty();
+void HologramRunEncoder::endRun() {
+  if (out_ >= kEmptyAt) empty();
 }
 
-bool HologramRunEncoder::Put(uint8_t b) {
+bool HologramRunEncoder::put(uint8_t b) {
   if (failed_) return false;
   switch (state_) {
     case State::kIdle:
@@ -107,8 +107,8 @@ bool HologramRunEncoder::Put(uint8_t b) {
         // A literal group opens with its count byte reserved; the count
         // includes the new pending byte, which may still leave the group.
         header_ = out_;
-        Write(0);
-        Write(pending_);
+        write(0);
+        write(pending_);
         buffer_[header_] = 2;
         pending_ = b;
         state_ = State::kInLiteral;
@@ -118,15 +118,15 @@ bool HologramRunEncoder::Put(uint8_t b) {
     case State::kInRun:
       if (b == pending_) {
         if (++runCount_ == kHologramRunMax) {
-          Write(static_cast<uint8_t>(kHologramRunFlag + kHologramRunMax));
-          Write(pending_);
-          EndRun();
+          write(static_cast<uint8_t>(kHologramRunFlag + kHologramRunMax));
+          write(pending_);
+          endRun();
           state_ = State::kIdle;
         }
       } else {
-        Write(static_cast<uint8_t>(kHologramRunFlag + runCount_));
-        Write(pending_);
-        EndRun();
+        write(static_cast<uint8_t>(kHologramRunFlag + runCount_));
+        write(pending_);
+        endRun();
         pending_ = b;
         state_ = State::kOnePending;
       }
@@ -139,12 +139,12 @@ bool HologramRunEncoder::Put(uint8_t b) {
         runCount_ = 2;
         state_ = State::kInRun;
       } else {
-        Write(pending_);
+        write(pending_);
         ++buffer_[header_];
         pending_ = b;
         if (buffer_[header_] == kHologramLiteralMax) {
-          Write(pending_);
-          Empty();
+          write(pending_);
+          empty();
           state_ = State::kIdle;
         }
       }
@@ -153,54 +153,54 @@ bool HologramRunEncoder::Put(uint8_t b) {
   return !failed_;
 }
 
-bool HologramRunEncoder::Put(const uint8_t *bytes, size_t count) {
+bool HologramRunEncoder::put(const uint8_t *bytes, size_t count) {
   for (size_t i = 0; i < count; ++i)
-    if (!Put(bytes[i])) return false;
+    if (!put(bytes[i])) return false;
   return !failed_;
 }
 
-bool HologramRunEncoder::Finish() {
+bool HologramRunEncoder::finish() {
   if (failed_) return false;
   switch (state_) {
     case State::kIdle: break;
     case State::kOnePending:
-      Write(1);
-      Write(pending_);
+      write(1);
+      write(pending_);
       break;
     case State::kInRun:
-      Write(static_cast<uint8_t>(kHologramRunFlag + runCount_));
-      Write(pending_);
+      write(static_cast<uint8_t>(kHologramRunFlag + runCount_));
+      write(pending_);
       break;
-    case State::kInLiteral: Write(pending_); break;
+    case State::kInLiteral: write(pending_); break;
   }
   state_ = State::kIdle;
-  return Empty();
+  return empty();
 }
 
-bool HologramLinesFromPicture(const uint8_t *picture, size_t pictureSize, uint8_t *lines, size_t linesSize) {
+bool hologramLinesFromPicture(const uint8_t *picture, size_t pictureSize, uint8_t *lines, size_t linesSize) {
   if (!picture || !lines || pictureSize != kHologramPictureBytes || linesSize != kHologramStreamBytes) return false;
   for (size_t c = 0; c < kHologramRowBytes; ++c) {
     // Byte column 127 gives lines 0 to 7, column 0 the last eight.
     auto *block =
         reinterpret_cast<uint8_t(*)[kHologramLineBytes]>(lines + (kHologramRowBytes - 1 - c) * 8 * kHologramLineBytes);
-    ColumnLines(picture, c, block);
+    columnLines(picture, c, block);
   }
   return true;
 }
 
-bool RotateHologramPicture180(uint8_t *picture, size_t pictureSize) {
+bool rotateHologramPicture180(uint8_t *picture, size_t pictureSize) {
   if (!picture || pictureSize != kHologramPictureBytes) return false;
   // Rows are whole bytes wide, so the turn is the byte order reversed over
   // the whole picture and the bit order reversed in every byte.
   for (size_t i = 0, j = kHologramPictureBytes - 1; i < j; ++i, --j) {
-    const uint8_t a = ReverseBits(picture[i]);
-    picture[i] = ReverseBits(picture[j]);
+    const uint8_t a = reverseBits(picture[i]);
+    picture[i] = reverseBits(picture[j]);
     picture[j] = a;
   }
   return true;
 }
 
-bool WriteHologramImage(const uint8_t *picture, size_t pictureSize, const HologramSink &sink) {
+bool writeHologramImage(const uint8_t *picture, size_t pictureSize, const HologramSink &sink) {
   if (!picture || pictureSize != kHologramPictureBytes || !sink) return false;
   if (!sink(reinterpret_cast<const uint8_t *>(kHologramImageHeader), kHologramImageHeaderLength)) return false;
   HologramRunEncoder encoder(sink);
@@ -208,17 +208,17 @@ bool WriteHologramImage(const uint8_t *picture, size_t pictureSize, const Hologr
   // send order; runs and literal groups carry on across line ends.
   uint8_t block[8][kHologramLineBytes];
   for (size_t c = kHologramRowBytes; c-- > 0;) {
-    ColumnLines(picture, c, block);
-    if (!encoder.Put(&block[0][0], sizeof block)) return false;
+    columnLines(picture, c, block);
+    if (!encoder.put(&block[0][0], sizeof block)) return false;
   }
-  if (!encoder.Finish()) return false;
+  if (!encoder.finish()) return false;
   return sink(&kCr, 1);
 }
 
-bool EncodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector<uint8_t> *out) {
+bool encodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector<uint8_t> *out) {
   if (!out) return false;
   const size_t start = out->size();
-  const bool ok = WriteHologramImage(picture, pictureSize, [out](const uint8_t *bytes, size_t count) {
+  const bool ok = writeHologramImage(picture, pictureSize, [out](const uint8_t *bytes, size_t count) {
     out->insert(out->end(), bytes, bytes + count);
     return true;
   });
@@ -226,25 +226,25 @@ bool EncodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector
   return ok;
 }
 
-bool WriteHologramBitmapJob(const uint8_t *picture, size_t pictureSize, uint8_t contrast, bool twoSided, int copies,
+bool writeHologramBitmapJob(const uint8_t *picture, size_t pictureSize, uint8_t contrast, bool twoSided, int copies,
                             const HologramSink &sink) {
   if (!picture || pictureSize != kHologramPictureBytes || !sink || copies > kHologramMaxCopies) return false;
   char contrastCommand[16];
   std::snprintf(contrastCommand, sizeof contrastCommand, "\x1b+CH %d\r", static_cast<int>(contrast));
-  if (!WriteText(sink, contrastCommand) || !WriteText(sink, status::kCmdMaster)) return false;
-  if (!WriteHologramImage(picture, pictureSize, sink) || !WriteText(sink, status::kCmdPrintHologram)) return false;
+  if (!writeText(sink, contrastCommand) || !writeText(sink, status::kCmdMaster)) return false;
+  if (!writeHologramImage(picture, pictureSize, sink) || !writeText(sink, status::kCmdPrintHologram)) return false;
   if (twoSided) {
     // The back gets the same picture, encoded afresh from an empty buffer.
-    if (!WriteText(sink, status::kCmdFlip) || !WriteHologramImage(picture, pictureSize, sink) ||
-        !WriteText(sink, status::kCmdPrintHologram))
+    if (!writeText(sink, status::kCmdFlip) || !writeHologramImage(picture, pictureSize, sink) ||
+        !writeText(sink, status::kCmdPrintHologram))
       return false;
   }
-  if (!WriteText(sink, status::kCmdEject)) return false;
+  if (!writeText(sink, status::kCmdEject)) return false;
   // Further cards print the image the printer still holds.
   for (int copy = 1; copy < copies; ++copy) {
-    if (!WriteText(sink, status::kCmdPrintHologram)) return false;
-    if (twoSided && (!WriteText(sink, status::kCmdFlip) || !WriteText(sink, status::kCmdPrintHologram))) return false;
-    if (!WriteText(sink, status::kCmdEject)) return false;
+    if (!writeText(sink, status::kCmdPrintHologram)) return false;
+    if (twoSided && (!writeText(sink, status::kCmdFlip) || !writeText(sink, status::kCmdPrintHologram))) return false;
+    if (!writeText(sink, status::kCmdEject)) return false;
   }
   return true;
 }

@@ -75,30 +75,30 @@ class HologramRunEncoder {
 
   // Back to the start of an image: nothing held, idle.  A second image of a
   // job (the other card side) starts here again.
-  void Reset();
+  void reset();
 
   // Takes the next byte(s) of the image.  False once the sink has failed;
   // nothing more is encoded or written after that.
-  bool Put(uint8_t b);
-  bool Put(const uint8_t *bytes, size_t count);
+  bool put(uint8_t b);
+  bool put(const uint8_t *bytes, size_t count);
 
   // Ends the image: the last packet, then everything held goes to the sink.
   // The encoder is idle and empty afterwards.  False when the sink failed.
-  bool Finish();
+  bool finish();
 
-  bool Failed() const { return failed_; }
+  bool failed() const { return failed_; }
   // Bytes of packets written so far in this image, before escaping.
-  uint64_t PacketBytes() const { return packetBytes_; }
+  uint64_t packetBytes() const { return packetBytes_; }
 
  private:
   enum class State : uint8_t { kIdle = 0, kOnePending = 1, kInRun = 2, kInLiteral = 3 };
 
-  void Write(uint8_t b) {
+  void write(uint8_t b) {
     buffer_[out_++] = b;
     ++packetBytes_;
   }
-  void EndRun();
-  bool Empty();
+  void endRun();
+  bool empty();
 
   HologramSink sink_;
   std::vector<uint8_t> buffer_;   // kBufferBytes held packet bytes
@@ -115,27 +115,27 @@ class HologramRunEncoder {
 // Rearranges the card picture into send order (kHologramStreamBytes bytes:
 // line 0 is column x = 1023).  False, with nothing written, when either size
 // is wrong or a pointer is null.
-bool HologramLinesFromPicture(const uint8_t *picture, size_t pictureSize, uint8_t *lines, size_t linesSize);
+bool hologramLinesFromPicture(const uint8_t *picture, size_t pictureSize, uint8_t *lines, size_t linesSize);
 
 // Turns the card picture by 180 degrees in place (both axes mirrored): the
 // hologram of a side that prints turned over.  False when the size is wrong.
-bool RotateHologramPicture180(uint8_t *picture, size_t pictureSize);
+bool rotateHologramPicture180(uint8_t *picture, size_t pictureSize);
 
 // One hologram image: the header, the encoded picture, the closing CR, each
 // handed to the sink (the data in the pieces the encoder empties).  False
 // when the picture is not exactly kHologramPictureBytes (nothing is written
 // then) or the sink failed.
-bool WriteHologramImage(const uint8_t *picture, size_t pictureSize, const HologramSink &sink);
+bool writeHologramImage(const uint8_t *picture, size_t pictureSize, const HologramSink &sink);
 
 // The same image appended to out.
-bool EncodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector<uint8_t> *out);
+bool encodeHologramImage(const uint8_t *picture, size_t pictureSize, std::vector<uint8_t> *out);
 
 // The whole raw job that prints a bitmap hologram: contrast, job start, the
 // image and its print command, the same for the back when two-sided, the
 // eject, then one print-and-eject sequence per further copy (the image stays
 // in the printer).  copies below 1 prints one card; above kHologramMaxCopies
 // nothing is written and the result is false.
-bool WriteHologramBitmapJob(const uint8_t *picture, size_t pictureSize, uint8_t contrast, bool twoSided, int copies,
+bool writeHologramBitmapJob(const uint8_t *picture, size_t pictureSize, uint8_t contrast, bool twoSided, int copies,
                             const HologramSink &sink);
 
 }  // namespace card

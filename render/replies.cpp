@@ -18,7 +18,7 @@ const char *findKey(const char *text, size_t size, const char *key) {
 // A signed decimal number read the way printer replies are read: blanks, a
 // sign, digits; anything else ends it; out-of-range values saturate.
 long readDecimal(const char *p, size_t max) {
-  return card::status::ReadValueNumber(reinterpret_cast<const uint8_t *>(p), max).value;
+  return card::status::readValueNumber(reinterpret_cast<const uint8_t *>(p), max).value;
 }
 
 }  // namespace

@@ -6,13 +6,13 @@ namespace card::pacing {
 PauseCheck::PauseCheck(CommandCategory category, bool usbPort, uint32_t message)
     : category_(category), usb_(usbPort), message_(message) {}
 
-CheckAction PauseCheck::Next() {
+CheckAction PauseCheck::next() {
   CheckAction a;
   switch (phase_) {
     case Phase::Pause:
       phase_ = Phase::Top;
       a.step = CheckStep::Sleep;
-      a.ms = status::PauseAfter(category_);
+      a.ms = status::pauseAfter(category_);
       return a;
     case Phase::Top:
       if (afterWriteFailure_) {
@@ -38,7 +38,7 @@ CheckAction PauseCheck::Next() {
     case Phase::Write:
       phase_ = Phase::Write;
       a.step = CheckStep::WriteRequest;
-      a.request = status::ErrorReportRequest(usb_);
+      a.request = status::errorReportRequest(usb_);
       return a;
     case Phase::Read: a.step = CheckStep::ReadReply; return a;
     case Phase::Wait:
@@ -54,12 +54,12 @@ CheckAction PauseCheck::Next() {
   return a;
 }
 
-void PauseCheck::LineStatus(bool read, uint8_t value) {
+void PauseCheck::lineStatus(bool read, uint8_t value) {
   if (phase_ != Phase::Top) return;
-  phase_ = read && status::LineIsIdle(value) ? Phase::Done : Phase::Write;
+  phase_ = read && status::lineIsIdle(value) ? Phase::Done : Phase::Write;
 }
 
-void PauseCheck::RequestWritten(bool ok) {
+void PauseCheck::requestWritten(bool ok) {
   if (phase_ != Phase::Write) return;
   if (ok) {
     phase_ = Phase::Read;
@@ -70,18 +70,18 @@ void PauseCheck::RequestWritten(bool ok) {
   phase_ = Phase::Top;
 }
 
-void PauseCheck::Reply(const uint8_t *reply, size_t length) {
+void PauseCheck::reply(const uint8_t *reply, size_t length) {
   if (phase_ != Phase::Read) return;
   if (length == 0 || reply == nullptr) {
     // Silence: ask again, up to six times; then the error wait decides.
     phase_ = ++emptyReplies_ >= kEmptyReplyAttempts ? Phase::Wait : Phase::Top;
     return;
   }
-  if (status::ClassifyReply(reply, length) == status::ReplyKind::Ack) {
+  if (status::classifyReply(reply, length) == status::ReplyKind::Ack) {
     phase_ = Phase::Done;
     return;
   }
-  if (reply[0] == kNak) message_ = status::MessageForErrorReply(reply, length, status::Monitor::Usb);
+  if (reply[0] == kNak) message_ = status::messageForErrorReply(reply, length, status::Monitor::Usb);
   phase_ = Phase::Wait;
 }
 

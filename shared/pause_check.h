@@ -24,14 +24,14 @@ inline constexpr size_t kCheckReplyBytes = 1024;
 
 // Poll interval of the error wait: a USB port asks the printer for its error
 // code and gives it time; other ports only read the line status byte.
-constexpr uint32_t ErrorWaitPollMs(bool usbPort) { return usbPort ? 3000 : 100; }
+constexpr uint32_t errorWaitPollMs(bool usbPort) { return usbPort ? 3000 : 100; }
 
 enum class CheckStep : uint8_t {
-  Sleep,           // pause `ms`, then call Next() again
-  ReadLineStatus,  // read the line status byte; report with LineStatus()
-  WriteRequest,    // write `request`; report with RequestWritten()
-  ReadReply,       // read up to kCheckReplyBytes bytes; report with Reply()
-  ErrorWait,       // run the error wait with Message(); its result is the check's
+  Sleep,           // pause `ms`, then call next() again
+  ReadLineStatus,  // read the line status byte; report with lineStatus()
+  WriteRequest,    // write `request`; report with requestWritten()
+  ReadReply,       // read up to kCheckReplyBytes bytes; report with reply()
+  ErrorWait,       // run the error wait with message(); its result is the check's
   Succeeded,
   Failed,  // show `message` (caption status::msg::kUsbCaption), then fail
 };
@@ -49,14 +49,14 @@ class PauseCheck {
   // number, which an error reply replaces.
   PauseCheck(CommandCategory category, bool usbPort, uint32_t message = status::msg::kUsbPrinterError);
 
-  CheckAction Next();
+  CheckAction next();
 
-  void LineStatus(bool read, uint8_t value);
-  void RequestWritten(bool ok);
-  void Reply(const uint8_t *reply, size_t length);
+  void lineStatus(bool read, uint8_t value);
+  void requestWritten(bool ok);
+  void reply(const uint8_t *reply, size_t length);
 
   // The message number the error wait shows.
-  uint32_t Message() const { return message_; }
+  uint32_t message() const { return message_; }
 
  private:
   enum class Phase : uint8_t { Pause, Top, Write, Read, Wait, Done, Fail };

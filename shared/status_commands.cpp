@@ -7,20 +7,20 @@ namespace card::status {
 
 namespace {
 
-std::string_view View(const uint8_t *p, size_t n) {
+std::string_view view(const uint8_t *p, size_t n) {
   return p ? std::string_view(reinterpret_cast<const char *>(p), n) : std::string_view();
 }
 
-bool Contains(std::string_view s, std::string_view what) { return s.find(what) != std::string_view::npos; }
+bool contains(std::string_view s, std::string_view what) { return s.find(what) != std::string_view::npos; }
 
 }  // namespace
 
-bool IsResetCommand(const uint8_t *cmd, size_t length) {
-  std::string_view s = View(cmd, length);
+bool isResetCommand(const uint8_t *cmd, size_t length) {
+  std::string_view s = view(cmd, length);
   return s == kCmdReset || s == kCmdResetLong;
 }
 
-QueryKind ClassifyQuery(const uint8_t *name, size_t length) {
+QueryKind classifyQuery(const uint8_t *name, size_t length) {
   struct Entry {
     std::string_view name;
     QueryKind kind;
@@ -34,17 +34,17 @@ QueryKind ClassifyQuery(const uint8_t *name, size_t length) {
       {kQueryHardReset, QueryKind::HardReset},     {kQueryClean, QueryKind::Clean},
       {kQueryJobStatus, QueryKind::JobStatus},
   };
-  std::string_view s = View(name, length);
+  std::string_view s = view(name, length);
   for (const Entry &e : kQueries)
     if (s == e.name) return e.kind;
   return QueryKind::Other;
 }
 
-bool ContainsCleanQuery(const uint8_t *name, size_t length) { return Contains(View(name, length), kQueryClean); }
+bool containsCleanQuery(const uint8_t *name, size_t length) { return contains(view(name, length), kQueryClean); }
 
-CommandClass ClassifyCommand(const uint8_t *cmd, size_t length) {
-  std::string_view s = View(cmd, length);
-  CommandClass c{CommandCategory::Other, Contains(s, "G 0 0 10")};
+CommandClass classifyCommand(const uint8_t *cmd, size_t length) {
+  std::string_view s = view(cmd, length);
+  CommandClass c{CommandCategory::Other, contains(s, "G 0 0 10")};
   if (s.starts_with("\033GS ") || s.starts_with("\033Z")) {
     c.category = CommandCategory::DataBlock;
     return c;
@@ -57,18 +57,18 @@ CommandClass ClassifyCommand(const uint8_t *cmd, size_t length) {
       return c;
     }
   }
-  if (Contains(s, "\033&E*\r"))
+  if (contains(s, "\033&E*\r"))
     c.category = CommandCategory::EncodeEnd;
-  else if (Contains(s, "\033&R\r"))
+  else if (contains(s, "\033&R\r"))
     c.category = CommandCategory::TrackStart;
-  else if (Contains(s, "\033M ") || Contains(s, "\033m "))
+  else if (contains(s, "\033M ") || contains(s, "\033m "))
     c.category = CommandCategory::Move;
-  else if (Contains(s, "\033MF\r") || Contains(s, "\033MO\r") || Contains(s, "\033MI\r") || Contains(s, "\033# 1 TF "))
+  else if (contains(s, "\033MF\r") || contains(s, "\033MO\r") || contains(s, "\033MI\r") || contains(s, "\033# 1 TF "))
     c.category = CommandCategory::CardMotion;
   return c;
 }
 
-uint32_t PauseAfter(CommandCategory category) {
+uint32_t pauseAfter(CommandCategory category) {
   switch (category) {
     case CommandCategory::Other: return 30;
     case CommandCategory::Print: return 3850;
@@ -82,8 +82,8 @@ uint32_t PauseAfter(CommandCategory category) {
   return 50;
 }
 
-uint32_t ReplyWaitSeconds(const uint8_t *cmd, size_t length) {
-  std::string_view s = View(cmd, length);
+uint32_t replyWaitSeconds(const uint8_t *cmd, size_t length) {
+  std::string_view s = view(cmd, length);
   // A test card is printed whole before the printer answers.
   if (s.starts_with("\033A\r") || s == "\033A 1\r" || s == "\033A 2\r" || s == "\033A 3\r") return kReplyWaitTestCard;
   if (s == kCmdReset || s == kCmdResetLong || s == "\033MI\r" || s == "\033&E*\r") return kReplyWaitLong;

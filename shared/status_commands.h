@@ -35,13 +35,13 @@ inline constexpr std::string_view kCmdReadyMessage = "\033DMSG READY\r";
 inline constexpr std::string_view kCmdFlip = "\033MF\r";
 inline constexpr std::string_view kCmdPrintHologram = "\033IH 31\r";
 
-constexpr std::string_view ErrorReportRequest(bool usbPort) {
+constexpr std::string_view errorReportRequest(bool usbPort) {
   return usbPort ? kCmdErrorReportUsb : kCmdErrorReportOther;
 }
 
 // A reset is exactly "\eR\r" or "\eRESET\r"; the same text followed by
 // anything is an ordinary command.
-bool IsResetCommand(const uint8_t *cmd, size_t length);
+bool isResetCommand(const uint8_t *cmd, size_t length);
 
 // ---------------------------------------------------------------------------
 // Query names (printer-data value names) and the answers given locally.
@@ -85,10 +85,10 @@ enum class QueryKind : uint8_t {
 
 // Which query a value name (as bytes, without terminator) is; names are
 // compared whole and with case.
-QueryKind ClassifyQuery(const uint8_t *name, size_t length);
+QueryKind classifyQuery(const uint8_t *name, size_t length);
 
 // The network monitor takes "\eCLEAN\r" anywhere in the name.
-bool ContainsCleanQuery(const uint8_t *name, size_t length);
+bool containsCleanQuery(const uint8_t *name, size_t length);
 
 // ---------------------------------------------------------------------------
 // Job command categories and the pause after each.
@@ -112,11 +112,11 @@ struct CommandClass {
 
 // Classifies one whole command (ESC up to and including its CR); the first
 // matching category wins.
-CommandClass ClassifyCommand(const uint8_t *cmd, size_t length);
+CommandClass classifyCommand(const uint8_t *cmd, size_t length);
 
 // Milliseconds to wait after a command of that category before asking the
 // printer for its state.
-uint32_t PauseAfter(CommandCategory category);
+uint32_t pauseAfter(CommandCategory category);
 
 // ---------------------------------------------------------------------------
 // Network reply waits, in seconds: the time the printer is given to answer a
@@ -126,9 +126,9 @@ inline constexpr uint32_t kReplyWaitDefault = 4;
 inline constexpr uint32_t kReplyWaitLong = 15;
 inline constexpr uint32_t kReplyWaitTestCard = 75;  // "\eA": a whole test card is printed
 
-uint32_t ReplyWaitSeconds(const uint8_t *cmd, size_t length);
+uint32_t replyWaitSeconds(const uint8_t *cmd, size_t length);
 
 // Byte-view helpers for callers that hold text.
-inline const uint8_t *Bytes(std::string_view s) { return reinterpret_cast<const uint8_t *>(s.data()); }
+inline const uint8_t *bytes(std::string_view s) { return reinterpret_cast<const uint8_t *>(s.data()); }
 
 }  // namespace card::status

@@ -9,14 +9,14 @@ namespace card::status {
 
 namespace {
 
-constexpr bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+constexpr bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Reads decimal digits from p[0..n) into an unsigned value, stopping at the
 // first non-digit; saturates at `limit`.
-uint64_t ReadDigits(const uint8_t *p, size_t n, uint64_t limit, size_t *used) {
+uint64_t readDigits(const uint8_t *p, size_t n, uint64_t limit, size_t *used) {
   uint64_t v = 0;
   size_t i = 0;
-  for (; i < n && IsDigit(p[i]); ++i) {
+  for (; i < n && isDigit(p[i]); ++i) {
     v = v * 10 + (p[i] - '0');
     if (v > limit) v = limit;  // stays at the limit for every further digit
   }
@@ -26,14 +26,14 @@ uint64_t ReadDigits(const uint8_t *p, size_t n, uint64_t limit, size_t *used) {
 
 }  // namespace
 
-ReplyKind ClassifyReply(const uint8_t *reply, size_t length) {
+ReplyKind classifyReply(const uint8_t *reply, size_t length) {
   if (length == 0 || !reply) return ReplyKind::Empty;
   if (reply[0] == kNak) return ReplyKind::Error;
   if (length == 1 && reply[0] == kAck) return ReplyKind::Ack;
   return ReplyKind::Value;
 }
 
-uint32_t ReadErrorCodeFull(const uint8_t *reply, size_t length) {
+uint32_t readErrorCodeFull(const uint8_t *reply, size_t length) {
   if (!reply || length == 0 || reply[0] != kNak) return 0;
   size_t end = length < 1 + kFullReadingLimit ? length : 1 + kFullReadingLimit;
   // The digits end at EOT at the latest; any other non-digit ends them too.
@@ -41,18 +41,18 @@ uint32_t ReadErrorCodeFull(const uint8_t *reply, size_t length) {
   size_t n = end - 1;
   // 31 digits do not fit in 32 bits: anything above the largest code a row
   // could carry reads as unreadable rather than wrapping onto a real code.
-  uint64_t v = ReadDigits(digits, n, kUnreadableCode, nullptr);
+  uint64_t v = readDigits(digits, n, kUnreadableCode, nullptr);
   return static_cast<uint32_t>(v);
 }
 
-uint32_t ReadErrorCodeTwoDigit(const uint8_t *reply, size_t length) {
+uint32_t readErrorCodeTwoDigit(const uint8_t *reply, size_t length) {
   if (!reply || length == 0 || reply[0] != kNak) return 0;
-  if (length >= 3 && IsDigit(reply[1]) && IsDigit(reply[2]))
+  if (length >= 3 && isDigit(reply[1]) && isDigit(reply[2]))
     return static_cast<uint32_t>((reply[1] & 0x0F) * 10 + (reply[2] & 0x0F));
-  return ReadErrorCodeFull(reply, length);
+  return readErrorCodeFull(reply, length);
 }
 
-ValueText ReadValueText(const uint8_t *reply, size_t length) {
+ValueText readValueText(const uint8_t *reply, size_t length) {
   if (!reply || length == 0) return {reply, 0, false};
   const void *ack = std::memchr(reply, kAck, length);
   if (!ack) return {reply, length, false};
@@ -60,13 +60,13 @@ ValueText ReadValueText(const uint8_t *reply, size_t length) {
   return {reply, n, true};
 }
 
-int32_t ReadLeadingNumber(const uint8_t *text, size_t length) {
+int32_t readLeadingNumber(const uint8_t *text, size_t length) {
   if (!text) return 0;
-  return static_cast<int32_t>(ReadDigits(text, length, INT32_MAX, nullptr));
+  return static_cast<int32_t>(readDigits(text, length, INT32_MAX, nullptr));
 }
 
-ValueNumber ReadValueNumber(const uint8_t *reply, size_t length) {
-  ValueText t = ReadValueText(reply, length);
+ValueNumber readValueNumber(const uint8_t *reply, size_t length) {
+  ValueText t = readValueText(reply, length);
   size_t n = t.length;
   // The blank before the ACK only goes when the reply (text and ACK) is
   // longer than two bytes: " " ACK keeps its blank.
@@ -80,7 +80,7 @@ ValueNumber ReadValueNumber(const uint8_t *reply, size_t length) {
   }
   size_t used = 0;
   uint64_t limit = negative ? uint64_t(INT32_MAX) + 1 : uint64_t(INT32_MAX);
-  uint64_t v = ReadDigits(t.text + i, n - i, limit, &used);
+  uint64_t v = readDigits(t.text + i, n - i, limit, &used);
   int32_t value = negative ? static_cast<int32_t>(-static_cast<int64_t>(v)) : static_cast<int32_t>(v);
   return {value, t.acked, used > 0};
 }
@@ -110,17 +110,17 @@ const StatusRow kStatusTable[kStatusRowCount] = {
     {57, 65, "ERROR PROX DATA"},  {60, 16, "FLASH ERROR"},
 };
 
-StatusLookup LookupStatus(uint32_t code, uint32_t defaultMessage) {
+StatusLookup lookupStatus(uint32_t code, uint32_t defaultMessage) {
   for (const StatusRow &row : kStatusTable)
     if (row.code == code) return {row.word, row.message, true};
   return {kUnknownStatusWord.data(), defaultMessage, false};
 }
 
-uint32_t MessageForErrorReply(const uint8_t *reply, size_t length, Monitor m) {
-  return LookupStatus(ReadErrorCodeFull(reply, length), m).message;
+uint32_t messageForErrorReply(const uint8_t *reply, size_t length, Monitor m) {
+  return lookupStatus(readErrorCodeFull(reply, length), m).message;
 }
 
-uint32_t MessageFromLineStatus(uint8_t line, Monitor m) {
+uint32_t messageFromLineStatus(uint8_t line, Monitor m) {
   bool usb = m == Monitor::Usb;
   switch (line & 0x28) {
     case 0x20: return usb ? msg::kMechanicalError : msg::kNetMechanicalError;
@@ -130,11 +130,11 @@ uint32_t MessageFromLineStatus(uint8_t line, Monitor m) {
   }
 }
 
-size_t ReplaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length) {
+size_t replaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length) {
   if (!buffer || capacity == 0) return 0;
   if (length > capacity) length = capacity;
   if (length == 0 || buffer[0] != kNak) return length;
-  const char *word = LookupStatus(ReadErrorCodeTwoDigit(buffer, length), 0).word;
+  const char *word = lookupStatus(readErrorCodeTwoDigit(buffer, length), 0).word;
   size_t n = std::strlen(word);
   if (n > capacity) n = capacity;
   std::memcpy(buffer, word, n);
@@ -142,7 +142,7 @@ size_t ReplaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length) 
   return n;
 }
 
-StatusChannelReply ReadStatusChannelReply(const uint8_t *reply, size_t length) {
+StatusChannelReply readStatusChannelReply(const uint8_t *reply, size_t length) {
   if (!reply || length <= kStatusChannelByteOffset || reply[0] != kAck) return {0, false};
   uint8_t b = reply[kStatusChannelByteOffset];
   bool eot = length > kStatusChannelEotOffset && reply[kStatusChannelEotOffset] == kEot;

@@ -32,7 +32,7 @@ enum class ReplyKind : uint8_t {
   Value,  // anything else: text, normally ended by ACK
 };
 
-ReplyKind ClassifyReply(const uint8_t *reply, size_t length);
+ReplyKind classifyReply(const uint8_t *reply, size_t length);
 
 // An error code as the printer sends it.  Codes are 32-bit; a number too large
 // for that reads as kUnreadableCode, which no table row carries.
@@ -43,14 +43,14 @@ inline constexpr uint32_t kUnreadableCode = 0xFFFFFFFFu;
 // two bytes are not both digits, is read with the full reading instead, so a
 // short or one-digit reply never takes a terminator or a byte beyond the reply
 // for a digit.  A reply that does not start with NAK reads as 0.
-uint32_t ReadErrorCodeTwoDigit(const uint8_t *reply, size_t length);
+uint32_t readErrorCodeTwoDigit(const uint8_t *reply, size_t length);
 
 // Full reading of an error reply: the bytes after NAK up to (not including)
 // EOT, at most kFullReadingLimit of them, read as a decimal number from their
 // leading digits (anything else ends the number; no digits at all read as 0).
 // A reply that does not start with NAK reads as 0.
 inline constexpr size_t kFullReadingLimit = 31;
-uint32_t ReadErrorCodeFull(const uint8_t *reply, size_t length);
+uint32_t readErrorCodeFull(const uint8_t *reply, size_t length);
 
 // A value reply: the text before the first ACK.  `acked` tells whether an ACK
 // was there at all; without one the text is the whole reply.
@@ -59,7 +59,7 @@ struct ValueText {
   size_t length;
   bool acked;
 };
-ValueText ReadValueText(const uint8_t *reply, size_t length);
+ValueText readValueText(const uint8_t *reply, size_t length);
 
 // A numeric value reply ("12 " ACK, "5" ACK): the ACK goes, and one blank just
 // before it goes too when the reply up to the ACK is longer than two bytes;
@@ -70,11 +70,11 @@ struct ValueNumber {
   bool acked;   // the reply was ended by ACK
   bool digits;  // at least one digit was read
 };
-ValueNumber ReadValueNumber(const uint8_t *reply, size_t length);
+ValueNumber readValueNumber(const uint8_t *reply, size_t length);
 
 // The leading decimal digits of a reply (the remaining ribbon count), 0 when
 // it starts with anything else; saturates at INT32_MAX.
-int32_t ReadLeadingNumber(const uint8_t *text, size_t length);
+int32_t readLeadingNumber(const uint8_t *text, size_t length);
 
 // ---------------------------------------------------------------------------
 // Line status byte
@@ -85,11 +85,11 @@ inline constexpr uint8_t kLineMediaOut = 0x20;
 inline constexpr uint8_t kLineBusy = 0x80;  // network status channel only
 inline constexpr uint8_t kLineIdle = 0x18;  // ready for the next command
 
-constexpr bool LineIsReady(uint8_t b) { return (b & 0x28) == 0x08; }
-constexpr bool LineIsOnLine(uint8_t b) { return (b & 0x38) == 0x18; }
+constexpr bool lineIsReady(uint8_t b) { return (b & 0x28) == 0x08; }
+constexpr bool lineIsOnLine(uint8_t b) { return (b & 0x38) == 0x18; }
 // A job may start while media is out: the card feeder is checked later.
-constexpr bool LineIsFitToStart(uint8_t b) { return (b & kLineMediaOut) != 0 || LineIsOnLine(b); }
-constexpr bool LineIsIdle(uint8_t b) { return b == kLineIdle; }
+constexpr bool lineIsFitToStart(uint8_t b) { return (b & kLineMediaOut) != 0 || lineIsOnLine(b); }
+constexpr bool lineIsIdle(uint8_t b) { return b == kLineIdle; }
 
 // ---------------------------------------------------------------------------
 // Status table and message numbers
@@ -145,7 +145,7 @@ extern const StatusRow kStatusTable[kStatusRowCount];
 inline constexpr std::string_view kUnknownStatusWord = "Unknown Error Code";
 
 // The message shown for an error whose code the table does not know.
-constexpr uint32_t DefaultMessage(Monitor m) {
+constexpr uint32_t defaultMessage(Monitor m) {
   return m == Monitor::Usb ? msg::kUsbPrinterError : msg::kNetPrinterError;
 }
 
@@ -154,21 +154,21 @@ struct StatusLookup {
   uint32_t message;  // the row's message, or the caller's default
   bool known;
 };
-StatusLookup LookupStatus(uint32_t code, uint32_t defaultMessage);
-inline StatusLookup LookupStatus(uint32_t code, Monitor m) { return LookupStatus(code, DefaultMessage(m)); }
+StatusLookup lookupStatus(uint32_t code, uint32_t defaultMessage);
+inline StatusLookup lookupStatus(uint32_t code, Monitor m) { return lookupStatus(code, defaultMessage(m)); }
 
 // The message for an error reply as the monitors pick it: full reading, then
 // the table, the monitor's default when no row matches.
-uint32_t MessageForErrorReply(const uint8_t *reply, size_t length, Monitor m);
+uint32_t messageForErrorReply(const uint8_t *reply, size_t length, Monitor m);
 
 // The message when no error code is to be had, from the line status byte.
-uint32_t MessageFromLineStatus(uint8_t line, Monitor m);
+uint32_t messageFromLineStatus(uint8_t line, Monitor m);
 
 // Replaces an error reply in the caller's buffer by the status word of its
 // code (two-digit reading) and returns the new reply length.  The word is cut
 // to the buffer's capacity; a zero byte follows it when there is room (it is
 // not counted).  Any other reply is left alone and its length returned.
-size_t ReplaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length);
+size_t replaceErrorReplyByWord(uint8_t *buffer, size_t capacity, size_t length);
 
 // ---------------------------------------------------------------------------
 // Network status channel reply: ACK, nine bytes, the status byte, EOT.
@@ -182,6 +182,6 @@ struct StatusChannelReply {
   uint8_t status;  // the byte at offset 10; 0 when the reply is not usable
   bool ready;      // 0x58 or 0xD8 with EOT at offset 11
 };
-StatusChannelReply ReadStatusChannelReply(const uint8_t *reply, size_t length);
+StatusChannelReply readStatusChannelReply(const uint8_t *reply, size_t length);
 
 }  // namespace card::status

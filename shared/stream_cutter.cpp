@@ -11,11 +11,11 @@ namespace card::pacing {
 
 namespace {
 
-const uint8_t *Find(const uint8_t *p, size_t n, uint8_t b) {
+const uint8_t *find(const uint8_t *p, size_t n, uint8_t b) {
   return n ? static_cast<const uint8_t *>(std::memchr(p, b, n)) : nullptr;
 }
 
-bool StartsGs(const uint8_t *p, size_t n) { return n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' '; }
+bool startsGs(const uint8_t *p, size_t n) { return n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' '; }
 
 // A "\eGS " header: the blank that opens the seventh group of blanks (counting
 // the one after "GS") ends it.  Ending at the first blank of that group, not
@@ -23,7 +23,7 @@ bool StartsGs(const uint8_t *p, size_t n) { return n >= 4 && p[1] == 'G' && p[2]
 // data.  A CR before that ends the command there, as an ordinary command: the
 // printer reads it so, and without it a broken header would take the commands
 // after it into itself until it is dropped as too long.
-size_t GsCommandLength(const uint8_t *p, size_t n) {
+size_t gsCommandLength(const uint8_t *p, size_t n) {
   int groups = 0;
   bool inBlanks = false;
   for (size_t i = 3; i < n; ++i) {
@@ -37,17 +37,17 @@ size_t GsCommandLength(const uint8_t *p, size_t n) {
 
 // Whether a whole command (as CommandLength cut it) opens a data block: "\eZ",
 // or a "\eGS " that ended with its header's blank rather than with a CR.
-bool OpensBlock(const uint8_t *cmd, size_t length) {
-  return (length == 2 && cmd[1] == 'Z') || (StartsGs(cmd, length) && cmd[length - 1] == ' ');
+bool opensBlock(const uint8_t *cmd, size_t length) {
+  return (length == 2 && cmd[1] == 'Z') || (startsGs(cmd, length) && cmd[length - 1] == ' ');
 }
 
-bool HasField30(const uint8_t *p, size_t n) {
+bool hasField30(const uint8_t *p, size_t n) {
   return std::string_view(reinterpret_cast<const char *>(p), n).find(" 30 ") != std::string_view::npos;
 }
 
 }  // namespace
 
-size_t CommandLength(const uint8_t *p, size_t n) {
+size_t commandLength(const uint8_t *p, size_t n) {
   // Whatever the bytes after them, a length once found stays the same when
   // more bytes come: held bytes never hold a whole command, so completing one
   // always takes at least one byte of the next buffer.  "\eG" and "\eGS" may
@@ -55,32 +55,32 @@ size_t CommandLength(const uint8_t *p, size_t n) {
   // for them.
   if (n < 2) return 0;
   if (p[1] == 'Z') return 2;
-  if (StartsGs(p, n)) return GsCommandLength(p, n);
-  const uint8_t *cr = Find(p + 1, n - 1, kCr);
+  if (startsGs(p, n)) return gsCommandLength(p, n);
+  const uint8_t *cr = find(p + 1, n - 1, kCr);
   return cr ? static_cast<size_t>(cr - p) + 1 : 0;
 }
 
-Cut StreamCutter::Next(const uint8_t *data, size_t size) {
+Cut StreamCutter::next(const uint8_t *data, size_t size) {
   saved_ = state_;
   size = std::min(size, kMaxPieceBytes);
   if (size == 0 || data == nullptr) return Cut{};
-  if (state_.mode != BlockMode::None) return NextBlockSlice(data, size);
-  if (state_.heldLength) return NextWithHeld(data, size);
+  if (state_.mode != BlockMode::None) return nextBlockSlice(data, size);
+  if (state_.heldLength) return nextWithHeld(data, size);
   if (data[0] != kEsc) {
     // Bytes outside any command are never written.  They are consumed, so
     // that the spooler is not offered the same bytes over and over.
-    const uint8_t *esc = Find(data, size, kEsc);
+    const uint8_t *esc = find(data, size, kEsc);
     Cut c;
     c.kind = CutKind::Dropped;
     c.dropped = DropReason::Stray;
     c.consumed = c.droppedBytes = esc ? static_cast<size_t>(esc - data) : size;
     return c;
   }
-  return NextAtCommand(data, size);
+  return nextAtCommand(data, size);
 }
 
-Cut StreamCutter::NextAtCommand(const uint8_t *data, size_t size) {
-  if (size_t len = CommandLength(data, size)) return Complete(data, len, len);
+Cut StreamCutter::nextAtCommand(const uint8_t *data, size_t size) {
+  if (size_t len = commandLength(data, size)) return complete(data, len, len);
   Cut c;
   c.consumed = size;
   if (size >= kMaxCommandBytes) {
@@ -97,16 +97,16 @@ Cut StreamCutter::NextAtCommand(const uint8_t *data, size_t size) {
   return c;
 }
 
-Cut StreamCutter::NextWithHeld(const uint8_t *data, size_t size) {
+Cut StreamCutter::nextWithHeld(const uint8_t *data, size_t size) {
   size_t had = state_.heldLength;
   size_t take = std::min(size, kMaxCommandBytes - had);
   // Appending beyond heldLength leaves the held bytes themselves untouched, so
-  // Undo() only needs the old length back.
+  // undo() only needs the old length back.
   std::memcpy(held_ + had, data, take);
-  size_t len = CommandLength(held_, had + take);
+  size_t len = commandLength(held_, had + take);
   if (len) {
     state_.heldLength = 0;
-    return Complete(held_, len, len - had);
+    return complete(held_, len, len - had);
   }
   Cut c;
   c.consumed = take;
@@ -122,17 +122,17 @@ Cut StreamCutter::NextWithHeld(const uint8_t *data, size_t size) {
   return c;
 }
 
-Cut StreamCutter::Complete(const uint8_t *cmd, size_t length, size_t consumed) {
+Cut StreamCutter::complete(const uint8_t *cmd, size_t length, size_t consumed) {
   Cut c;
   c.kind = CutKind::Command;
   c.consumed = consumed;
   c.piece = cmd;
   c.pieceLength = length;
-  if (OpensBlock(cmd, length)) {
+  if (opensBlock(cmd, length)) {
     bool gs = cmd[1] == 'G';
     state_.mode = gs ? BlockMode::FullCount : BlockMode::Bits;
     // The flag set by a bitmap header is used up by the block that follows it.
-    state_.plainCount = state_.rawCount || (gs && !HasField30(cmd, length));
+    state_.plainCount = state_.rawCount || (gs && !hasField30(cmd, length));
     state_.rawCount = false;
     state_.countDone = state_.escapeOpen = state_.valueOwed = false;
     state_.units = state_.literalsOwed = 0;
@@ -146,16 +146,16 @@ Cut StreamCutter::Complete(const uint8_t *cmd, size_t length, size_t consumed) {
   // without its leading ESC it no longer looks like a header, and no other
   // category's text can match at its start ("GS" follows that ESC).
   status::CommandClass cls =
-      StartsGs(cmd, length) ? status::ClassifyCommand(cmd + 1, length - 1) : status::ClassifyCommand(cmd, length);
+      startsGs(cmd, length) ? status::classifyCommand(cmd + 1, length - 1) : status::classifyCommand(cmd, length);
   if (cls.rawCount) state_.rawCount = true;
   state_.lastCategory = cls.category;
   c.category = cls.category;
   c.checkAfter = true;
-  c.pauseMs = status::PauseAfter(cls.category);
+  c.pauseMs = status::pauseAfter(cls.category);
   return c;
 }
 
-Cut StreamCutter::NextBlockSlice(const uint8_t *data, size_t size) {
+Cut StreamCutter::nextBlockSlice(const uint8_t *data, size_t size) {
   PacingState &s = state_;
   const uint32_t limit = s.mode == BlockMode::Bits ? kBitmapBytes : s.plainCount ? kPlaneBytes : kPlaneValues;
   const uint32_t before = s.units;
@@ -188,7 +188,7 @@ Cut StreamCutter::NextBlockSlice(const uint8_t *data, size_t size) {
           continue;
         }
         size_t span = std::min<size_t>(size - i, limit - s.units);
-        const uint8_t *esc = Find(data + i, span, kDataEscape);
+        const uint8_t *esc = find(data + i, span, kDataEscape);
         size_t plain = esc ? static_cast<size_t>(esc - (data + i)) : span;
         s.units += static_cast<uint32_t>(plain);
         i += plain;
@@ -224,13 +224,13 @@ Cut StreamCutter::NextBlockSlice(const uint8_t *data, size_t size) {
   c.kind = CutKind::Data;
   c.category = CommandCategory::DataBlock;
   if (s.countDone && i < size) {
-    const uint8_t *cr = Find(data + i, size - i, kCr);
+    const uint8_t *cr = find(data + i, size - i, kCr);
     if (cr) {
       i = static_cast<size_t>(cr - data) + 1;
       c.endsBlock = true;
       s.mode = BlockMode::None;
       c.checkAfter = true;
-      c.pauseMs = status::PauseAfter(CommandCategory::DataBlock);
+      c.pauseMs = status::pauseAfter(CommandCategory::DataBlock);
     } else {
       i = size;
     }

@@ -108,31 +108,31 @@ struct Cut {
   // The monitor asks the printer for its state after writing this piece (a
   // command outside a block, or the end of a block), having paused first.
   bool checkAfter = false;
-  uint32_t pauseMs = 0;  // when checkAfter: PauseAfter(category)
+  uint32_t pauseMs = 0;  // when checkAfter: pauseAfter(category)
 };
 
 class StreamCutter {
  public:
   // The cut for one write call over the spooler's buffer.  Only the first
   // kMaxPieceBytes bytes are looked at.  The state moves on as if the piece
-  // was written; when writing it fails, call Undo() and the spooler's next
+  // was written; when writing it fails, call undo() and the spooler's next
   // offer of the same bytes gives the same cut.
-  Cut Next(const uint8_t *data, size_t size);
+  Cut next(const uint8_t *data, size_t size);
 
-  // Back to the state before the last Next() (its piece was not written).
-  void Undo() { state_ = saved_; }
+  // Back to the state before the last next() (its piece was not written).
+  void undo() { state_ = saved_; }
 
   // Job start, and after the abort clean-up.
-  void Reset() { state_ = saved_ = PacingState{}; }
+  void reset() { state_ = saved_ = PacingState{}; }
 
-  const PacingState &State() const { return state_; }
-  bool InsideBlock() const { return state_.mode != BlockMode::None; }
+  const PacingState &state() const { return state_; }
+  bool insideBlock() const { return state_.mode != BlockMode::None; }
 
  private:
-  Cut NextBlockSlice(const uint8_t *data, size_t size);
-  Cut NextWithHeld(const uint8_t *data, size_t size);
-  Cut NextAtCommand(const uint8_t *data, size_t size);
-  Cut Complete(const uint8_t *cmd, size_t length, size_t consumed);
+  Cut nextBlockSlice(const uint8_t *data, size_t size);
+  Cut nextWithHeld(const uint8_t *data, size_t size);
+  Cut nextAtCommand(const uint8_t *data, size_t size);
+  Cut complete(const uint8_t *cmd, size_t length, size_t consumed);
 
   PacingState state_{};
   PacingState saved_{};
@@ -144,6 +144,6 @@ class StreamCutter {
 // runs to the blank after its sixth parameter (or to a CR before it, as an
 // ordinary command), any other command to its first CR.  More bytes after
 // the end never change the answer.
-size_t CommandLength(const uint8_t *p, size_t n);
+size_t commandLength(const uint8_t *p, size_t n);
 
 }  // namespace card::pacing

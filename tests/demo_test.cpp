@@ -68,7 +68,7 @@ class Demo : public ::testing::Test {
     exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     console_ = readText(dir / "console.txt");
     std::string error;
-    loaded_ = cardemu::ReadPng((out_ / "card_0001_front.png").string(), &front_, &error);
+    loaded_ = cardemu::readPng((out_ / "card_0001_front.png").string(), &front_, &error);
   }
 
   static void TearDownTestSuite() {
@@ -77,7 +77,7 @@ class Demo : public ::testing::Test {
   }
 
   static Rgb at(int x, int y) {
-    const uint8_t *p = front_.At(x, y);
+    const uint8_t *p = front_.at(x, y);
     return {p[0], p[1], p[2]};
   }
 
@@ -203,13 +203,13 @@ TEST_F(Demo, BackShowsItsTextAndLeavesTheStripeFree) {
   ASSERT_EQ(exit_, 0) << console_;
   cardemu::RgbImage back;
   std::string error;
-  ASSERT_TRUE(cardemu::ReadPng((out_ / "card_0001_back.png").string(), &back, &error)) << error;
+  ASSERT_TRUE(cardemu::readPng((out_ / "card_0001_back.png").string(), &back, &error)) << error;
   const cardprint::SampleBack &b = cardprint::sampleBack(false);
   auto dark = [&](LONG left, LONG top, LONG right, LONG bottom) {
     int n = 0;
     for (LONG y = top; y < bottom; ++y)
       for (LONG x = left; x < right; ++x) {
-        const uint8_t *p = back.At(int(x), int(y));
+        const uint8_t *p = back.at(int(x), int(y));
         n += p[0] + p[1] + p[2] < 3 * 100;
       }
     return n;

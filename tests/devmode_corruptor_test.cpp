@@ -272,8 +272,8 @@ JobCheck readJob(const std::vector<uint8_t> &bytes) {
     else if (word == "+DLAMI")
       expect(n.size() == 2 && n[0] >= 0 && n[0] <= 1 && n[1] >= 0 && n[1] <= 1);
   };
-  parser.Feed(bytes.data(), bytes.size(), sink);
-  parser.Finish(sink);
+  parser.feed(bytes.data(), bytes.size(), sink);
+  parser.finish(sink);
   return c;
 }
 

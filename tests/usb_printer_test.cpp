@@ -24,15 +24,15 @@ const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
 class EmulatedUsbPrinter : public winsim::UsbDevice {
  public:
   explicit EmulatedUsbPrinter(cardemu::Printer &p) : printer_(p) {}
-  long write(const uint8_t *data, size_t size) override { return printer_.Write(data, size); }
-  long read(uint8_t *out, size_t max) override { return printer_.Read(out, max); }
+  long write(const uint8_t *data, size_t size) override { return printer_.write(data, size); }
+  long read(uint8_t *out, size_t max) override { return printer_.read(out, max); }
   bool lineStatus(uint8_t &status) override {
-    auto s = printer_.LineStatus();
+    auto s = printer_.lineStatus();
     if (!s) return false;
     status = *s;
     return true;
   }
-  void setAnswerNotifier(std::function<void()> notify) override { printer_.SetAnswerListener(std::move(notify)); }
+  void setAnswerNotifier(std::function<void()> notify) override { printer_.setAnswerListener(std::move(notify)); }
 
  private:
   cardemu::Printer &printer_;
@@ -85,8 +85,8 @@ TEST_F(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_TRUE(jobs[0].despooled);
   EXPECT_FALSE(jobs[0].aborted);
-  EXPECT_EQ(printer.State().error, 0);
-  auto cards = printer.TakeCards();
+  EXPECT_EQ(printer.state().error, 0);
+  auto cards = printer.takeCards();
   ASSERT_EQ(cards.size(), 1u);
   EXPECT_EQ(cards[0].tracks[0], "USB CARD");
   EXPECT_FALSE(cards[0].sides[0].panels.empty());
@@ -101,7 +101,7 @@ TEST_F(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
   DWORD n = 0;
   ASSERT_TRUE(pm->pfnGetPrinterDataFromPort(port, IOCTL_USBPRINT_GET_LPT_STATUS, nullptr, nullptr, 0,
                                             reinterpret_cast<LPWSTR>(status), sizeof(status), &n));
-  EXPECT_EQ(status[0], *printer.LineStatus());
+  EXPECT_EQ(status[0], *printer.lineStatus());
   std::string request =
       "\x1b"
       "E 2\r";

@@ -14,24 +14,24 @@ namespace {
 
 using Picture = std::vector<uint8_t>;
 
-void SetDot(Picture &pic, int x, int y) { pic[y * 128 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
+void setDot(Picture &pic, int x, int y) { pic[y * 128 + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8)); }
 
 // A smooth grey field dithered with random thresholds, as a photo converted
 // to one bit looks.  Fixed starting value: the same picture on every run.
-Picture PhotoPicture() {
+Picture photoPicture() {
   Picture pic(card::kHologramPictureBytes, 0);
   std::mt19937 rng(1234);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   for (int y = 0; y < card::kHologramHeight; ++y)
     for (int x = 0; x < card::kHologramWidth; ++x) {
       const double grey = 0.5 + 0.25 * std::sin(x / 70.0) * std::cos(y / 45.0) + 0.2 * std::sin((x + y) / 150.0);
-      if (u(rng) < grey) SetDot(pic, x, y);
+      if (u(rng) < grey) setDot(pic, x, y);
     }
   return pic;
 }
 
 // A blank card with a border, a disc, a ring and blocks of lettering.
-Picture LogoPicture() {
+Picture logoPicture() {
   Picture pic(card::kHologramPictureBytes, 0);
   for (int y = 0; y < card::kHologramHeight; ++y)
     for (int x = 0; x < card::kHologramWidth; ++x) {
@@ -48,12 +48,12 @@ Picture LogoPicture() {
           letters = cell < 8 || (cell >= 26 && cell < 32) || ((y - top) % 45 < 8 && cell < 32);
         }
       }
-      if (border || disc || ring || letters) SetDot(pic, x, y);
+      if (border || disc || ring || letters) setDot(pic, x, y);
     }
   return pic;
 }
 
-void RunImage(benchmark::State &state, const Picture &pic) {
+void runImage(benchmark::State &state, const Picture &pic) {
   size_t bytes = 0, writes = 0;
   auto sink = [&](const uint8_t *, size_t n) {
     bytes += n;
@@ -62,42 +62,42 @@ void RunImage(benchmark::State &state, const Picture &pic) {
   };
   for (auto _ : state) {
     bytes = writes = 0;
-    benchmark::DoNotOptimize(card::WriteHologramImage(pic.data(), pic.size(), sink));
+    benchmark::DoNotOptimize(card::writeHologramImage(pic.data(), pic.size(), sink));
   }
   state.counters["wire_bytes"] = static_cast<double>(bytes);
   state.counters["writes"] = static_cast<double>(writes);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(pic.size()));
 }
 
-void BM_HologramImagePhoto(benchmark::State &state) { RunImage(state, PhotoPicture()); }
-void BM_HologramImageLogo(benchmark::State &state) { RunImage(state, LogoPicture()); }
-void BM_HologramImageBlank(benchmark::State &state) { RunImage(state, Picture(card::kHologramPictureBytes, 0)); }
+void BM_HologramImagePhoto(benchmark::State &state) { runImage(state, photoPicture()); }
+void BM_HologramImageLogo(benchmark::State &state) { runImage(state, logoPicture()); }
+void BM_HologramImageBlank(benchmark::State &state) { runImage(state, Picture(card::kHologramPictureBytes, 0)); }
 
 // The two halves on their own: reordering into lines, and the packets.
 void BM_HologramLinesOnly(benchmark::State &state) {
-  const Picture pic = PhotoPicture();
+  const Picture pic = photoPicture();
   std::vector<uint8_t> lines(card::kHologramStreamBytes);
   for (auto _ : state) {
-    card::HologramLinesFromPicture(pic.data(), pic.size(), lines.data(), lines.size());
+    card::hologramLinesFromPicture(pic.data(), pic.size(), lines.data(), lines.size());
     benchmark::DoNotOptimize(lines.data());
   }
 }
 
-void RunPackets(benchmark::State &state, const Picture &pic) {
+void runPackets(benchmark::State &state, const Picture &pic) {
   std::vector<uint8_t> lines(card::kHologramStreamBytes);
-  card::HologramLinesFromPicture(pic.data(), pic.size(), lines.data(), lines.size());
+  card::hologramLinesFromPicture(pic.data(), pic.size(), lines.data(), lines.size());
   card::HologramRunEncoder encoder([](const uint8_t *b, size_t) {
     benchmark::DoNotOptimize(b);
     return true;
   });
   for (auto _ : state) {
-    encoder.Reset();
-    encoder.Put(lines.data(), lines.size());
-    benchmark::DoNotOptimize(encoder.Finish());
+    encoder.reset();
+    encoder.put(lines.data(), lines.size());
+    benchmark::DoNotOptimize(encoder.finish());
   }
 }
-void BM_HologramPacketsPhoto(benchmark::State &state) { RunPackets(state, PhotoPicture()); }
-void BM_HologramPacketsLogo(benchmark::State &state) { RunPackets(state, LogoPicture()); }
+void BM_HologramPacketsPhoto(benchmark::State &state) { runPackets(state, photoPicture()); }
+void BM_HologramPacketsLogo(benchmark::State &state) { runPackets(state, logoPicture()); }
 
 }  // namespace
 

@@ -41,13 +41,13 @@ const char kUsage[] =
     "exit status: 0 decoded (printer errors included), 1 the file could not be read,\n"
     "the output written or the stream run to its end, 2 wrong usage.\n";
 
-int Usage(const char *problem) {
+int usage(const char *problem) {
   if (problem) std::fprintf(stderr, "cardemu: %s\n\n", problem);
   std::fputs(kUsage, problem ? stderr : stdout);
   return problem ? 2 : 0;
 }
 
-int Decode(int argc, char **argv) {
+int decode(int argc, char **argv) {
   std::string job, out;
   cardemu::PrinterConfig config;
   config.modelText = "LX3 MAG V3.02";
@@ -66,38 +66,38 @@ int Decode(int argc, char **argv) {
     };
     if (a == "--out") {
       const char *v = value("--out");
-      if (!v) return Usage("--out needs a directory");
+      if (!v) return usage("--out needs a directory");
       out = v;
     } else if (a == "--model") {
       const char *v = value("--model");
-      if (!v) return Usage("--model needs a text");
+      if (!v) return usage("--model needs a text");
       config.modelText = v;
     } else if (a == "--ribbon") {
       const char *v = value("--ribbon");
       char *end = nullptr;
       if (!v || !*v || (config.ribbonCode = static_cast<int>(std::strtol(v, &end, 10)), *end != 0))
-        return Usage("--ribbon needs a number");
+        return usage("--ribbon needs a number");
     } else if (a == "--piece") {
       const char *v = value("--piece");
       char *end = nullptr;
-      if (!v) return Usage("--piece needs a number");
+      if (!v) return usage("--piece needs a number");
       const long n = std::strtol(v, &end, 10);
-      if (*end != 0 || n < 1 || n > (1 << 24)) return Usage("--piece needs a number from 1 to 16777216");
+      if (*end != 0 || n < 1 || n > (1 << 24)) return usage("--piece needs a number from 1 to 16777216");
       piece = static_cast<size_t>(n);
     } else if (a == "--check-ribbon") {
       config.checkRibbonPanels = true;
     } else if (a == "--no-encoder") {
       config.encoder = false;
     } else if (!a.empty() && a[0] == '-') {
-      return Usage(("unknown option " + a).c_str());
+      return usage(("unknown option " + a).c_str());
     } else if (job.empty()) {
       job = a;
     } else {
-      return Usage("only one job file can be decoded at a time");
+      return usage("only one job file can be decoded at a time");
     }
   }
-  if (job.empty()) return Usage("no job file given");
-  if (out.empty()) return Usage("--out DIR is required");
+  if (job.empty()) return usage("no job file given");
+  if (out.empty()) return usage("--out DIR is required");
 
   std::ifstream in(job, std::ios::binary);
   if (!in) {
@@ -122,17 +122,17 @@ int Decode(int argc, char **argv) {
   std::string writeError;
   // A card comes out while its command runs; its line follows the command's.
   std::string cardLines;
-  printer.SetCommandListener([&](const cardemu::CommandRecord &r) {
+  printer.setCommandListener([&](const cardemu::CommandRecord &r) {
     if (r.held) return;  // listed when it runs
     ++commands;
     if (r.error) ++errors;
-    listing << cardemu::ListingLine(r) << "\n" << cardLines;
+    listing << cardemu::listingLine(r) << "\n" << cardLines;
     cardLines.clear();
   });
-  printer.SetCardListener([&](const cardemu::Card &card) {
+  printer.setCardListener([&](const cardemu::Card &card) {
     ++cards;
     cardLines += "          -- card " + std::to_string(card.number) + " out --\n";
-    if (!writeFailed && !cardemu::WriteCardFiles(card, out, nullptr, &writeError)) writeFailed = true;
+    if (!writeFailed && !cardemu::writeCardFiles(card, out, nullptr, &writeError)) writeFailed = true;
   });
 
   // Every command of the stream runs, in order: an error is listed with the
@@ -142,16 +142,16 @@ int Decode(int argc, char **argv) {
   bool ran = true;
   while (ran && in) {
     in.read(reinterpret_cast<char *>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    ran = run.Feed(buffer.data(), static_cast<size_t>(in.gcount()));
+    ran = run.feed(buffer.data(), static_cast<size_t>(in.gcount()));
   }
   if (in.bad()) {
     std::fprintf(stderr, "cardemu: read error on %s\n", job.c_str());
     return 1;
   }
-  if (ran) ran = run.Finish();
-  printer.EjectRemaining("still in the printer when the stream ended");
+  if (ran) ran = run.finish();
+  printer.ejectRemaining("still in the printer when the stream ended");
   listing << cardLines;
-  if (!ran) listing << "stopped: " << run.Problem() << "; the rest of the stream was not run\n";
+  if (!ran) listing << "stopped: " << run.problem() << "; the rest of the stream was not run\n";
   listing.flush();
   if (!listing) {
     std::fprintf(stderr, "cardemu: cannot write %s/listing.txt\n", out.c_str());
@@ -163,7 +163,7 @@ int Decode(int argc, char **argv) {
   }
   if (!ran) {
     std::fprintf(stderr, "cardemu: %s; the rest of the stream was not run (%zu commands, %zu printer errors so far)\n",
-                 run.Problem().c_str(), commands, errors);
+                 run.problem().c_str(), commands, errors);
     return 1;
   }
   std::printf("%zu commands, %zu printer errors, %zu cards written to %s\n", commands, errors, cards, out.c_str());
@@ -173,9 +173,9 @@ int Decode(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 2) return Usage("no command given");
+  if (argc < 2) return usage("no command given");
   const std::string cmd = argv[1];
-  if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(nullptr);
-  if (cmd == "decode") return Decode(argc, argv);
-  return Usage(("unknown command " + cmd).c_str());
+  if (cmd == "--help" || cmd == "-h" || cmd == "help") return usage(nullptr);
+  if (cmd == "decode") return decode(argc, argv);
+  return usage(("unknown command " + cmd).c_str());
 }

@@ -14,7 +14,7 @@
 
 namespace cardemu::fuzz {
 
-inline bool RunStream(const uint8_t *data, size_t size, std::string *what) {
+inline bool runStream(const uint8_t *data, size_t size, std::string *what) {
   PrinterConfig cfg;
   cfg.receiveLimit = 4u << 20;
   cfg.replyLimit = 4096;
@@ -33,7 +33,7 @@ inline bool RunStream(const uint8_t *data, size_t size, std::string *what) {
   while (at < size) {
     const size_t piece = 1 + next() % (next() % 4 == 0 ? 4096 : 64);
     const size_t n = piece < size - at ? piece : size - at;
-    const long taken = printer.Write(data + at, n);
+    const long taken = printer.write(data + at, n);
     if (taken < 0 || static_cast<size_t>(taken) > n) {
       *what = "write reported an impossible count";
       return false;
@@ -43,11 +43,11 @@ inline bool RunStream(const uint8_t *data, size_t size, std::string *what) {
       // Stopped with a full buffer: the button, then a forced clear, then an
       // interface reset must each let bytes in again.
       if (idle == 0)
-        printer.PressButton();
+        printer.pressButton();
       else if (idle == 1)
-        printer.ForceClear();
+        printer.forceClear();
       else
-        printer.SoftReset();
+        printer.softReset();
       if (++idle > 3) {
         *what = "the printer takes no more bytes and nothing frees it";
         return false;
@@ -56,32 +56,32 @@ inline bool RunStream(const uint8_t *data, size_t size, std::string *what) {
       idle = 0;
     }
     switch (next() % 16) {
-      case 0: printer.PressButton(); break;
+      case 0: printer.pressButton(); break;
       case 1: {
         uint8_t buf[64];
-        printer.Read(buf, sizeof buf);
+        printer.read(buf, sizeof buf);
         break;
       }
-      case 2: printer.TakeCards(); break;
+      case 2: printer.takeCards(); break;
       default: break;
     }
-    const auto line = printer.LineStatus();
+    const auto line = printer.lineStatus();
     if (!line || (*line != 0x18 && *line != 0x38 && *line != 0x30 && *line != 0x10)) {
       *what = "line status byte outside the ones the printer reports";
       return false;
     }
-    if (printer.AnswerBytes() > cfg.replyLimit) {
+    if (printer.answerBytes() > cfg.replyLimit) {
       *what = "answer bytes beyond the limit";
       return false;
     }
   }
-  printer.Finish();
-  const PrinterState s = printer.State();
+  printer.finish();
+  const PrinterState s = printer.state();
   if (s.heldCommands > cfg.receiveLimit) {
     *what = "held commands beyond the receive limit";
     return false;
   }
-  if (printer.TakeCards().size() > cfg.cardsKept) {
+  if (printer.takeCards().size() > cfg.cardsKept) {
     *what = "more cards kept than allowed";
     return false;
   }
@@ -90,7 +90,7 @@ inline bool RunStream(const uint8_t *data, size_t size, std::string *what) {
 
 // The bytes run unattended, in pieces of changing sizes: every command of the
 // stream must be listed, once and in stream order.
-inline bool RunUnattended(const uint8_t *data, size_t size, std::string *what) {
+inline bool runUnattended(const uint8_t *data, size_t size, std::string *what) {
   PrinterConfig cfg;
   cfg.receiveLimit = 0;
   cfg.cardsKept = 0;
@@ -100,7 +100,7 @@ inline bool RunUnattended(const uint8_t *data, size_t size, std::string *what) {
   Printer printer(cfg);
   uint64_t covered = 0;
   bool gap = false;
-  printer.SetCommandListener([&](const CommandRecord &r) {
+  printer.setCommandListener([&](const CommandRecord &r) {
     if (r.held) return;  // listed when it runs
     // Between commands only bytes the printer passes over (filler, the data
     // of a block whose header it refused), never an ESC: each ESC outside a
@@ -115,14 +115,14 @@ inline bool RunUnattended(const uint8_t *data, size_t size, std::string *what) {
     rng = rng * 1664525u + 1013904223u;
     const size_t piece = 1 + (rng >> 8) % ((rng >> 4) % 4 == 0 ? 4096 : 64);
     const size_t n = piece < size - at ? piece : size - at;
-    if (!run.Feed(data + at, n)) {
-      *what = "unattended run stopped: " + run.Problem();
+    if (!run.feed(data + at, n)) {
+      *what = "unattended run stopped: " + run.problem();
       return false;
     }
     at += n;
   }
-  if (!run.Finish()) {
-    *what = "unattended run did not finish: " + run.Problem();
+  if (!run.finish()) {
+    *what = "unattended run did not finish: " + run.problem();
     return false;
   }
   for (uint64_t k = covered; !gap && k < size; ++k) gap = data[k] == kEsc;

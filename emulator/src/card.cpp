@@ -4,7 +4,7 @@
 
 namespace cardemu {
 
-const char *PanelName(PanelKind kind) {
+const char *panelName(PanelKind kind) {
   switch (kind) {
     case PanelKind::kYellow: return "yellow";
     case PanelKind::kMagenta: return "magenta";
@@ -20,26 +20,26 @@ const char *PanelName(PanelKind kind) {
   return "panel";
 }
 
-bool IsDyePanel(PanelKind kind) {
+bool isDyePanel(PanelKind kind) {
   return kind == PanelKind::kYellow || kind == PanelKind::kMagenta || kind == PanelKind::kCyan ||
          kind == PanelKind::kDyeBlack;
 }
 
 namespace {
 // How much of the card a mask panel covers, for the summary.
-std::string Coverage(const AppliedPanel &p) {
+std::string coverage(const AppliedPanel &p) {
   if (!p.image) return "empty";
   size_t set = 0;
   for (uint8_t v : *p.image) set += v != 0;
   if (set == 0) return "empty";
-  if (set == p.image->size()) return IsDyePanel(p.kind) ? "all dots" : "whole card";
+  if (set == p.image->size()) return isDyePanel(p.kind) ? "all dots" : "whole card";
   std::ostringstream s;
   s << set << " dots";
   return s.str();
 }
 }  // namespace
 
-std::string Card::Summary() const {
+std::string Card::summary() const {
   std::ostringstream s;
   s << "card " << number;
   if (!testCard.empty()) s << " (test card: " << testCard << ")";
@@ -48,7 +48,7 @@ std::string Card::Summary() const {
   for (size_t k = 0; k < 2; ++k) {
     s << names[k] << ":";
     if (sides[k].panels.empty()) s << " nothing";
-    for (const auto &p : sides[k].panels) s << " " << PanelName(p.kind) << "(" << Coverage(p) << ")";
+    for (const auto &p : sides[k].panels) s << " " << panelName(p.kind) << "(" << coverage(p) << ")";
     if (sides[k].panelsNotKept) s << " and " << sides[k].panelsNotKept << " more";
     if (sides[k].skipped) s << "; " << sides[k].skipped << " panel(s) skipped";
     s << "\n";

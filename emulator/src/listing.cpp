@@ -6,7 +6,7 @@
 
 namespace cardemu {
 
-std::string Printable(const std::string &bytes) {
+std::string printable(const std::string &bytes) {
   std::string s;
   for (unsigned char c : bytes) {
     switch (c) {
@@ -32,7 +32,7 @@ std::string Printable(const std::string &bytes) {
 
 namespace {
 
-std::string DataSummary(const Command &c) {
+std::string dataSummary(const Command &c) {
   std::ostringstream s;
   switch (c.block) {
     case BlockKind::kPlane:
@@ -70,29 +70,29 @@ std::string DataSummary(const Command &c) {
 
 }  // namespace
 
-std::string DescribeCommand(const Command &c) {
-  if (c.stray) return "bytes outside commands \"" + Printable(c.text) + (c.length > c.text.size() ? "...\"" : "\"");
+std::string describeCommand(const Command &c) {
+  if (c.stray) return "bytes outside commands \"" + printable(c.text) + (c.length > c.text.size() ? "...\"" : "\"");
   switch (c.block) {
     case BlockKind::kPlane:
-    case BlockKind::kPlaneRle: return "\\e" + c.text + " [" + DataSummary(c) + "] \\r";
+    case BlockKind::kPlaneRle: return "\\e" + c.text + " [" + dataSummary(c) + "] \\r";
     case BlockKind::kBits:
-    case BlockKind::kBitsRle: return "\\eZ [" + DataSummary(c) + "] \\r";
-    case BlockKind::kFirmware: return "\\eDC [" + DataSummary(c) + "] \\xFF\\r";
+    case BlockKind::kBitsRle: return "\\eZ [" + dataSummary(c) + "] \\r";
+    case BlockKind::kFirmware: return "\\eDC [" + dataSummary(c) + "] \\xFF\\r";
     case BlockKind::kNone: break;
   }
-  return "\\e" + Printable(c.text) + "\\r";
+  return "\\e" + printable(c.text) + "\\r";
 }
 
-std::string ListingLine(const CommandRecord &r) {
+std::string listingLine(const CommandRecord &r) {
   std::ostringstream s;
   char off[24];
   std::snprintf(off, sizeof off, "%08llx  ", static_cast<unsigned long long>(r.command->offset));
-  s << off << DescribeCommand(*r.command);
+  s << off << describeCommand(*r.command);
   if (r.held) s << "  (held: printer stopped)";
   if (r.replay) s << "  (run after the error was cleared)";
-  if (!r.answer.empty()) s << "  -> " << Printable(r.answer);
+  if (!r.answer.empty()) s << "  -> " << printable(r.answer);
   if (r.error) {
-    s << "  ERROR " << r.error << " " << StatusWord(r.error);
+    s << "  ERROR " << r.error << " " << statusWord(r.error);
     if (!r.command->problem.empty()) s << ": " << r.command->problem;
   }
   return s.str();

@@ -2,15 +2,15 @@
 
 namespace cardemu {
 
-int DefaultTrackMode(int track) { return track == 1 ? 0 : track == 2 ? 1 : 2; }
-int DefaultTrackDensity(int track) { return track == 2 ? 75 : 210; }
+int defaultTrackMode(int track) { return track == 1 ? 0 : track == 2 ? 1 : 2; }
+int defaultTrackDensity(int track) { return track == 2 ? 75 : 210; }
 
 namespace {
 // Per track, the codes of the three ISO modes; the binary modes are "E_n"/"U_n".
 const char *const kWriteIso[3][3] = {{"A", "a2", "a3"}, {"b1", "B", "b3"}, {"c1", "c2", "C"}};
 const char *const kReadIso[3][3] = {{"Q", "q2", "q3"}, {"r1", "R", "r3"}, {"s1", "s2", "S"}};
 
-int ModeOf(int track, const std::string &code, const char *const iso[3][3], char binary) {
+int modeOf(int track, const std::string &code, const char *const iso[3][3], char binary) {
   if (track < 1 || track > 3) return -1;
   for (int m = 0; m < 3; ++m)
     if (code == iso[track - 1][m]) return m;
@@ -19,20 +19,20 @@ int ModeOf(int track, const std::string &code, const char *const iso[3][3], char
 }
 }  // namespace
 
-int TrackModeOfWriteCode(int track, const std::string &code) { return ModeOf(track, code, kWriteIso, 'E'); }
-int TrackModeOfReadCode(int track, const std::string &code) { return ModeOf(track, code, kReadIso, 'U'); }
+int trackModeOfWriteCode(int track, const std::string &code) { return modeOf(track, code, kWriteIso, 'E'); }
+int trackModeOfReadCode(int track, const std::string &code) { return modeOf(track, code, kReadIso, 'U'); }
 
-std::string WriteCodeOf(int track, int mode) {
+std::string writeCodeOf(int track, int mode) {
   if (mode < 3) return kWriteIso[track - 1][mode];
   return "E_" + std::to_string(mode);
 }
 
-std::string ReadCodeOf(int track, int mode) {
+std::string readCodeOf(int track, int mode) {
   if (mode < 3) return kReadIso[track - 1][mode];
   return "U_" + std::to_string(mode);
 }
 
-size_t TrackCapacity(int mode, int density) {
+size_t trackCapacity(int mode, int density) {
   const bool high = density == 210;
   // The ISO figures: 76 alphanumeric characters at 210 bpi, 37 numeric at
   // 75 bpi, 104 numeric at 210 bpi, each after start and end sentinels and LRC.
@@ -44,9 +44,9 @@ size_t TrackCapacity(int mode, int density) {
   return bits / static_cast<size_t>(mode + 1) - 3;
 }
 
-std::string CheckTrackData(int mode, int density, const std::string &data) {
-  if (data.size() > TrackCapacity(mode, density))
-    return "more than " + std::to_string(TrackCapacity(mode, density)) + " characters";
+std::string checkTrackData(int mode, int density, const std::string &data) {
+  if (data.size() > trackCapacity(mode, density))
+    return "more than " + std::to_string(trackCapacity(mode, density)) + " characters";
   for (unsigned char c : data) {
     bool ok;
     if (mode == 0) {

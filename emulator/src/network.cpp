@@ -4,7 +4,7 @@
 
 namespace cardemu {
 
-long DataChannel::Receive(const uint8_t *bytes, size_t count) {
+long DataChannel::receive(const uint8_t *bytes, size_t count) {
   if (broken_) return -1;
   size_t used = 0;
   while (used < count) {
@@ -20,7 +20,7 @@ long DataChannel::Receive(const uint8_t *bytes, size_t count) {
       continue;
     }
     const size_t want = std::min<size_t>(length_, count - used);
-    const long taken = printer_.Write(bytes + used, want);
+    const long taken = printer_.write(bytes + used, want);
     if (taken < 0) {
       broken_ = true;
       return -1;
@@ -33,7 +33,7 @@ long DataChannel::Receive(const uint8_t *bytes, size_t count) {
   return static_cast<long>(used);
 }
 
-std::vector<uint8_t> StatusChannel::Receive(const uint8_t *bytes, size_t count) {
+std::vector<uint8_t> StatusChannel::receive(const uint8_t *bytes, size_t count) {
   std::vector<uint8_t> out;
   for (size_t i = 0; i < count; ++i) {
     request_[have_++] = static_cast<char>(bytes[i]);
@@ -41,13 +41,13 @@ std::vector<uint8_t> StatusChannel::Receive(const uint8_t *bytes, size_t count) 
     have_ = 0;
     const std::string r(request_, 3);
     if (r == "000") {
-      const auto reply = printer_.StatusPollReply();
+      const auto reply = printer_.statusPollReply();
       out.insert(out.end(), reply.begin(), reply.end());
     } else if (r == "111") {
       resetArmed_ = true;
     } else if (r == "222" && resetArmed_) {
       resetArmed_ = false;
-      printer_.SoftReset();
+      printer_.softReset();
     }
   }
   return out;

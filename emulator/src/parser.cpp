@@ -14,7 +14,7 @@ constexpr uint32_t kBitUnits = kBitImageBytes;              // one unit per byte
 
 // Splits "a b c" at single blanks; false when a field is empty (double or
 // trailing blank) so that sloppy commands are refused, not guessed at.
-bool SplitFields(const std::string &s, std::vector<std::string> *out) {
+bool splitFields(const std::string &s, std::vector<std::string> *out) {
   out->clear();
   size_t start = 0;
   while (true) {
@@ -27,7 +27,7 @@ bool SplitFields(const std::string &s, std::vector<std::string> *out) {
   }
 }
 
-bool ParseNumber(const std::string &s, long *value) {
+bool parseNumber(const std::string &s, long *value) {
   if (s.empty() || s.size() > 9) return false;
   long v = 0;
   for (char c : s) {
@@ -40,7 +40,7 @@ bool ParseNumber(const std::string &s, long *value) {
 
 }  // namespace
 
-bool StreamParser::InsideBlock() const {
+bool StreamParser::insideBlock() const {
   switch (state_) {
     case State::kPlane:
     case State::kPlaneRle:
@@ -54,7 +54,7 @@ bool StreamParser::InsideBlock() const {
   }
 }
 
-void StreamParser::Reset() {
+void StreamParser::reset() {
   state_ = State::kIdle;
   cur_ = Command{};
   work_.clear();
@@ -73,7 +73,7 @@ void StreamParser::Reset() {
   emitted_ = false;
 }
 
-void StreamParser::Fail(int code, const std::string &problem) {
+void StreamParser::fail(int code, const std::string &problem) {
   // The first fault of a command is the one reported.
   if (cur_.error == 0) {
     cur_.error = code;
@@ -81,13 +81,13 @@ void StreamParser::Fail(int code, const std::string &problem) {
   }
 }
 
-void StreamParser::StartCommand() {
+void StreamParser::startCommand() {
   cur_ = Command{};
   cur_.offset = offset_ - 1;  // the ESC just taken
   state_ = State::kCommand;
 }
 
-void StreamParser::Emit(const Sink &sink) {
+void StreamParser::emit(const Sink &sink) {
   if (cur_.length == 0) cur_.length = offset_ - cur_.offset;
   if (keep_ && cur_.error == 0 && cur_.block != BlockKind::kNone)
     cur_.data = std::make_shared<const std::vector<uint8_t>>(std::move(work_));
@@ -100,7 +100,7 @@ void StreamParser::Emit(const Sink &sink) {
   sink(std::move(done));
 }
 
-void StreamParser::EndCommandText(const Sink &sink) {
+void StreamParser::endCommandText(const Sink &sink) {
   // Bit image headers are read here: the block that "\eZ" opens is sized and
   // decoded by them.
   const bool resin = cur_.text.rfind("G ", 0) == 0;
@@ -111,24 +111,24 @@ void StreamParser::EndCommandText(const Sink &sink) {
     pending_.target = resin ? BitTarget::kResin : BitTarget::kVarnish;
     std::vector<std::string> f;
     long v[6] = {};
-    bool ok = SplitFields(cur_.text.substr(resin ? 2 : 3), &f) && f.size() == 6;
-    for (size_t k = 0; ok && k < 6; ++k) ok = ParseNumber(f[k], &v[k]);
+    bool ok = splitFields(cur_.text.substr(resin ? 2 : 3), &f) && f.size() == 6;
+    for (size_t k = 0; ok && k < 6; ++k) ok = parseNumber(f[k], &v[k]);
     if (!ok) {
-      Fail(err::kMalformedCommand, "bit image header needs six numbers");
+      fail(err::kMalformedCommand, "bit image header needs six numbers");
     } else {
       pending_.rle = v[2] != 10;
       pending_.polarity = v[5] == 0 ? 0 : 1;
       if (v[0] != 0 || v[1] != 0 || (v[2] != 10 && v[2] != 12) || v[3] != kDotsPerLine || v[4] != kLines ||
           (v[5] != 0 && v[5] != 1))
-        Fail(err::kParameter, "bit image header must be 0 0 10|12 640 1024 0|1");
+        fail(err::kParameter, "bit image header must be 0 0 10|12 640 1024 0|1");
       else
         pending_.valid = true;
     }
   }
-  Emit(sink);
+  emit(sink);
 }
 
-void StreamParser::BeginData(BlockKind kind, bool keep) {
+void StreamParser::beginData(BlockKind kind, bool keep) {
   cur_.block = kind;
   keep_ = keep;
   units_ = 0;
@@ -165,39 +165,39 @@ void StreamParser::BeginData(BlockKind kind, bool keep) {
   if (keep && kind != BlockKind::kFirmware) work_.assign(kCardDots, 0);
 }
 
-void StreamParser::StartGsBlock() {
+void StreamParser::startGsBlock() {
   // "GS p f x y w h " : plane, data format, origin, size.
   std::string fields = cur_.text.substr(3);
   fields.pop_back();  // the blank that ends the header
   cur_.text.pop_back();
   std::vector<std::string> f;
   long v[6] = {};
-  bool ok = SplitFields(fields, &f) && f.size() == 6;
-  for (size_t k = 0; ok && k < 6; ++k) ok = ParseNumber(f[k], &v[k]);
+  bool ok = splitFields(fields, &f) && f.size() == 6;
+  for (size_t k = 0; ok && k < 6; ++k) ok = parseNumber(f[k], &v[k]);
   if (!ok) return;  // cannot happen: the header reader takes only digits and single blanks
   cur_.plane = static_cast<int>(v[0]);
   const bool rle = v[1] == 30;
   bool valid = v[0] >= 0 && v[0] <= 3 && (v[1] == 32 || v[1] == 30) && v[2] == 0 && v[3] == 0 && v[4] == kLines &&
                v[5] == kDotsPerLine;
-  if (!valid) Fail(err::kParameter, "plane header must be 0..3 32|30 0 0 1024 640");
-  BeginData(rle ? BlockKind::kPlaneRle : BlockKind::kPlane, valid);
+  if (!valid) fail(err::kParameter, "plane header must be 0..3 32|30 0 0 1024 640");
+  beginData(rle ? BlockKind::kPlaneRle : BlockKind::kPlane, valid);
 }
 
-void StreamParser::StartBitBlock() {
+void StreamParser::startBitBlock() {
   cur_.target = pending_.target;
   cur_.polarity = pending_.polarity;
   if (!pending_.present) {
-    Fail(err::kSequence, "image data without a \\eG or \\evG header");
-    BeginData(BlockKind::kBits, false);
+    fail(err::kSequence, "image data without a \\eG or \\evG header");
+    beginData(BlockKind::kBits, false);
   } else {
-    BeginData(pending_.rle ? BlockKind::kBitsRle : BlockKind::kBits, pending_.valid);
+    beginData(pending_.rle ? BlockKind::kBitsRle : BlockKind::kBits, pending_.valid);
   }
   pending_ = PendingBits{};
 }
 
-void StreamParser::PutPlaneValue(uint8_t v) {
+void StreamParser::putPlaneValue(uint8_t v) {
   if (units_ >= limit_) {
-    Fail(err::kBadImageData, "more than 655360 dots");
+    fail(err::kBadImageData, "more than 655360 dots");
     return;
   }
   if (keep_) {
@@ -208,9 +208,9 @@ void StreamParser::PutPlaneValue(uint8_t v) {
   ++units_;
 }
 
-void StreamParser::PutBitByte(uint8_t b) {
+void StreamParser::putBitByte(uint8_t b) {
   if (units_ >= limit_) {
-    Fail(err::kBadImageData, "more than 81920 bytes of bit image");
+    fail(err::kBadImageData, "more than 81920 bytes of bit image");
     return;
   }
   if (keep_) {
@@ -226,9 +226,9 @@ void StreamParser::PutBitByte(uint8_t b) {
   ++units_;
 }
 
-void StreamParser::EndData() { state_ = State::kTrailer; }
+void StreamParser::endData() { state_ = State::kTrailer; }
 
-size_t StreamParser::FeedPlane(const uint8_t *p, size_t n) {
+size_t StreamParser::feedPlane(const uint8_t *p, size_t n) {
   size_t i = 0;
   while (i < n && units_ < limit_) {
     const uint8_t b = p[i++];
@@ -258,17 +258,17 @@ size_t StreamParser::FeedPlane(const uint8_t *p, size_t n) {
       if (lineByte_ == kPlaneLineBytes) lineByte_ = 0;
     }
   }
-  if (units_ >= limit_) EndData();
+  if (units_ >= limit_) endData();
   return i;
 }
 
-size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, const std::function<bool()> &stop) {
+size_t StreamParser::feed(const uint8_t *bytes, size_t count, const Sink &sink, const std::function<bool()> &stop) {
   size_t i = 0;
   while (i < count) {
     if ((state_ == State::kIdle || emitted_) && stop && stop()) break;
     emitted_ = false;
     if (state_ == State::kPlane) {
-      const size_t used = FeedPlane(bytes + i, count - i);
+      const size_t used = feedPlane(bytes + i, count - i);
       i += used;
       offset_ += used;
       cur_.dataBytes += used;
@@ -279,7 +279,7 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
     switch (state_) {
       case State::kIdle:
         if (b == kEsc) {
-          StartCommand();
+          startCommand();
         } else if (b != kCr && b != '\n' && b != 0) {
           // Filler between commands (a lone CR, LF or NUL) is tolerated;
           // anything else is noise that the printer reports once per run.
@@ -287,7 +287,7 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
           cur_.offset = offset_ - 1;
           cur_.stray = true;
           cur_.text.push_back(static_cast<char>(b));
-          Fail(err::kStrayBytes, "bytes outside any command");
+          fail(err::kStrayBytes, "bytes outside any command");
           strayCount_ = 1;
           state_ = State::kHunt;
         }
@@ -297,9 +297,9 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         if (b == kEsc) {
           if (cur_.stray) {
             cur_.length = offset_ - 1 - cur_.offset;
-            Emit(sink);
+            emit(sink);
           }
-          StartCommand();
+          startCommand();
         } else if (cur_.stray && cur_.text.size() < 16) {
           cur_.text.push_back(static_cast<char>(b));
         }
@@ -307,27 +307,27 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
 
       case State::kCommand:
         if (b == kCr) {
-          EndCommandText(sink);
+          endCommandText(sink);
         } else if (b == kEsc) {
-          Fail(err::kMalformedCommand, "ESC before the CR of the previous command");
+          fail(err::kMalformedCommand, "ESC before the CR of the previous command");
           cur_.length = offset_ - 1 - cur_.offset;
           pending_ = PendingBits{};
-          Emit(sink);
-          StartCommand();
+          emit(sink);
+          startCommand();
         } else {
           cur_.text.push_back(static_cast<char>(b));
           if (cur_.text.size() > kMaxCommandText) {
-            Fail(err::kCommandTooLong, "no CR within 255 bytes");
+            fail(err::kCommandTooLong, "no CR within 255 bytes");
             cur_.text.resize(32);
             state_ = State::kSkipToCr;
           } else if (cur_.text == "Z") {
-            StartBitBlock();
+            startBitBlock();
           } else if (cur_.text == "GS ") {
             state_ = State::kGsHeader;
           } else if (cur_.text == "DC ") {
             cur_.text = "DC";
             pending_ = PendingBits{};
-            BeginData(BlockKind::kFirmware, true);
+            beginData(BlockKind::kFirmware, true);
           }
         }
         break;
@@ -335,46 +335,46 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
       case State::kSkipToCr:
         if (b == kCr) {
           pending_ = PendingBits{};
-          Emit(sink);
+          emit(sink);
         } else if (b == kEsc) {
           cur_.length = offset_ - 1 - cur_.offset;
           pending_ = PendingBits{};
-          Emit(sink);
-          StartCommand();
+          emit(sink);
+          startCommand();
         }
         break;
 
       case State::kGsHeader: {
         if (b == ' ') {
           if (cur_.text.back() == ' ') {
-            Fail(err::kMalformedCommand, "empty field in plane header");
+            fail(err::kMalformedCommand, "empty field in plane header");
             pending_ = PendingBits{};
-            Emit(sink);
+            emit(sink);
             state_ = State::kHunt;  // the block size is unknown: wait for the next command
             break;
           }
           cur_.text.push_back(' ');
           if (std::count(cur_.text.begin(), cur_.text.end(), ' ') == 7) {
             pending_ = PendingBits{};
-            StartGsBlock();
+            startGsBlock();
           }
         } else if (b >= '0' && b <= '9') {
           cur_.text.push_back(static_cast<char>(b));
           if (cur_.text.size() > kMaxGsHeader) {
-            Fail(err::kCommandTooLong, "plane header longer than 64 bytes");
+            fail(err::kCommandTooLong, "plane header longer than 64 bytes");
             pending_ = PendingBits{};
-            Emit(sink);
+            emit(sink);
             state_ = State::kHunt;
           }
         } else {
-          Fail(err::kMalformedCommand, "plane header holds something other than numbers");
+          fail(err::kMalformedCommand, "plane header holds something other than numbers");
           pending_ = PendingBits{};
           if (b == kEsc) {
             cur_.length = offset_ - 1 - cur_.offset;
-            Emit(sink);
-            StartCommand();
+            emit(sink);
+            startCommand();
           } else {
-            Emit(sink);
+            emit(sink);
             if (b != kCr) state_ = State::kHunt;
           }
         }
@@ -385,31 +385,31 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         ++cur_.dataBytes;
         if (runPending_) {
           runPending_ = false;
-          if (b > 31) Fail(err::kBadImageData, "dot value above 31");
-          for (int k = 0; k < runLength_; ++k) PutPlaneValue(b);
+          if (b > 31) fail(err::kBadImageData, "dot value above 31");
+          for (int k = 0; k < runLength_; ++k) putPlaneValue(b);
         } else if (b & 0x80) {
           runLength_ = b & 0x7F;
           runPending_ = true;
-          if (runLength_ == 0) Fail(err::kBadImageData, "run of no dots");
+          if (runLength_ == 0) fail(err::kBadImageData, "run of no dots");
         } else {
-          if (b > 31) Fail(err::kBadImageData, "dot value above 31");
-          PutPlaneValue(b);
+          if (b > 31) fail(err::kBadImageData, "dot value above 31");
+          putPlaneValue(b);
         }
-        if (!runPending_ && units_ >= limit_) EndData();
+        if (!runPending_ && units_ >= limit_) endData();
         break;
 
       case State::kBits:
         ++cur_.dataBytes;
         if (escaped_) {
           escaped_ = false;
-          if (b != kBitEscape) Fail(err::kBadImageData, "\"[\" not doubled in bit image");
-          PutBitByte(b);
+          if (b != kBitEscape) fail(err::kBadImageData, "\"[\" not doubled in bit image");
+          putBitByte(b);
         } else if (b == kBitEscape) {
           escaped_ = true;
         } else {
-          PutBitByte(b);
+          putBitByte(b);
         }
-        if (!escaped_ && units_ >= limit_) EndData();
+        if (!escaped_ && units_ >= limit_) endData();
         break;
 
       case State::kBitsRle: {
@@ -418,7 +418,7 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         uint8_t value = 0;
         if (escaped_) {
           escaped_ = false;
-          if (b != kBitEscape) Fail(err::kBadImageData, "\"[\" not doubled in bit image");
+          if (b != kBitEscape) fail(err::kBadImageData, "\"[\" not doubled in bit image");
           unit = true;
           value = b;
         } else if (runPending_ || rleCount_ > 0) {
@@ -431,21 +431,21 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         } else if (b & 0x80) {
           runLength_ = b & 0x7F;
           runPending_ = true;
-          if (runLength_ < 2) Fail(err::kBadImageData, "run shorter than 2 bytes");
+          if (runLength_ < 2) fail(err::kBadImageData, "run shorter than 2 bytes");
         } else {
           rleCount_ = b & 0x1F;
-          if (rleCount_ == 0 || (b & 0x60)) Fail(err::kBadImageData, "bad literal group count");
+          if (rleCount_ == 0 || (b & 0x60)) fail(err::kBadImageData, "bad literal group count");
         }
         if (unit) {
           if (runPending_) {
             runPending_ = false;
-            for (int k = 0; k < runLength_; ++k) PutBitByte(value);
+            for (int k = 0; k < runLength_; ++k) putBitByte(value);
           } else {
             --rleCount_;
-            PutBitByte(value);
+            putBitByte(value);
           }
         }
-        if (!escaped_ && !runPending_ && rleCount_ == 0 && units_ >= limit_) EndData();
+        if (!escaped_ && !runPending_ && rleCount_ == 0 && units_ >= limit_) endData();
         break;
       }
 
@@ -455,7 +455,7 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         if (++fwSizeBytes_ == 4) {
           cur_.declaredSize = fwSize_;
           if (fwSize_ > kMaxFirmware) {
-            Fail(err::kFlash, "firmware image larger than 16 MiB");
+            fail(err::kFlash, "firmware image larger than 16 MiB");
             keep_ = false;
           } else {
             work_.reserve(std::min<uint32_t>(fwSize_, 1u << 20));  // grows as the body really comes
@@ -482,9 +482,9 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
       case State::kFwEnd:
         ++cur_.dataBytes;
         if (b != 0xFF) {
-          Fail(err::kFlash, "firmware image without its 0xFF end marker");
+          fail(err::kFlash, "firmware image without its 0xFF end marker");
           if (b == kCr) {
-            Emit(sink);
+            emit(sink);
             break;
           }
         }
@@ -493,9 +493,9 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
 
       case State::kTrailer:
         if (b == kCr) {
-          Emit(sink);
+          emit(sink);
         } else {
-          Fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data not followed by CR");
+          fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data not followed by CR");
           ++cur_.dataBytes;
         }
         break;
@@ -506,22 +506,22 @@ size_t StreamParser::Feed(const uint8_t *bytes, size_t count, const Sink &sink, 
   return i;
 }
 
-void StreamParser::Finish(const Sink &sink) {
+void StreamParser::finish(const Sink &sink) {
   switch (state_) {
     case State::kIdle: return;
     case State::kHunt:
-      if (cur_.stray) Emit(sink);
+      if (cur_.stray) emit(sink);
       state_ = State::kIdle;
       return;
     case State::kCommand:
     case State::kSkipToCr:
-    case State::kGsHeader: Fail(err::kMalformedCommand, "cut by the end of the input"); break;
+    case State::kGsHeader: fail(err::kMalformedCommand, "cut by the end of the input"); break;
     default:
-      Fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data cut by the end of the input");
+      fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data cut by the end of the input");
       break;
   }
   pending_ = PendingBits{};
-  Emit(sink);
+  emit(sink);
 }
 
 }  // namespace cardemu

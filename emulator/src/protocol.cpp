@@ -23,19 +23,19 @@ constexpr CodeWord kWords[] = {
 static_assert(sizeof kWords / sizeof kWords[0] == 40);
 }  // namespace
 
-const char *StatusWord(int code) {
+const char *statusWord(int code) {
   for (const auto &row : kWords)
     if (row.code == code) return row.word;
   return "Unknown Error Code";
 }
 
-bool IsKnownErrorCode(int code) {
+bool isKnownErrorCode(int code) {
   for (const auto &row : kWords)
     if (row.code == code) return true;
   return false;
 }
 
-ErrorClass ClassOf(int code) {
+ErrorClass classOf(int code) {
   switch (code) {
     case err::kOutOfRibbon:
     case err::kOutOfCard:
@@ -54,13 +54,13 @@ ErrorClass ClassOf(int code) {
   }
 }
 
-bool DiscardsCommand(int code) {
+bool discardsCommand(int code) {
   return (code >= 10 && code <= 14) || (code >= 20 && code <= 22) || (code >= 30 && code <= 34) ||
          code == err::kParameter || code == err::kSequence || code == err::kFlash || code == err::kBlankTrack ||
          code == err::kMagnetic || code == err::kRemoveRibbon || code == err::kCheckRibbon;
 }
 
-RibbonKind RibbonKindOfCode(int code) {
+RibbonKind ribbonKindOfCode(int code) {
   switch (code) {
     case 1: return RibbonKind::kMono;
     case 2:
@@ -95,7 +95,7 @@ RibbonKind RibbonKindOfCode(int code) {
   }
 }
 
-const char *RibbonName(RibbonKind kind) {
+const char *ribbonName(RibbonKind kind) {
   switch (kind) {
     case RibbonKind::kYMCKO: return "YMCKO";
     case RibbonKind::kResinK: return "Kresin";

@@ -18,7 +18,7 @@ struct Tint {
 
 // Coatings are clear on a real card; here they tint their areas so that a
 // picture shows where they went.
-Tint TintOf(PanelKind kind) {
+Tint tintOf(PanelKind kind) {
   switch (kind) {
     case PanelKind::kVarnish: return {90, 170, 255, 80};
     case PanelKind::kUltraviolet: return {170, 80, 255, 90};
@@ -29,19 +29,19 @@ Tint TintOf(PanelKind kind) {
   }
 }
 
-void Blend(uint8_t *px, const Tint &t) {
+void blend(uint8_t *px, const Tint &t) {
   const uint8_t c[3] = {t.r, t.g, t.b};
   for (int k = 0; k < 3; ++k) px[k] = static_cast<uint8_t>((px[k] * (256 - t.alpha) + c[k] * t.alpha) / 256);
 }
 
 }  // namespace
 
-void ApplyPanel(RgbImage &image, const AppliedPanel &panel) {
+void applyPanel(RgbImage &image, const AppliedPanel &panel) {
   if (!panel.image) return;
   const DotImage &d = *panel.image;
   const size_t dots = static_cast<size_t>(image.width) * image.height;
   if (d.size() < dots) return;
-  if (IsDyePanel(panel.kind)) {
+  if (isDyePanel(panel.kind)) {
     // Dye takes away from the light the card reflects: yellow absorbs blue,
     // magenta green, cyan red, dye black all three.
     for (size_t i = 0; i < dots; ++i) {
@@ -62,24 +62,24 @@ void ApplyPanel(RgbImage &image, const AppliedPanel &panel) {
     }
     return;
   }
-  const Tint tint = TintOf(panel.kind);
+  const Tint tint = tintOf(panel.kind);
   for (size_t i = 0; i < dots; ++i)
-    if (d[i]) Blend(&image.rgb[i * 3], tint);
+    if (d[i]) blend(&image.rgb[i * 3], tint);
 }
 
-RgbImage ComposeSide(const CardSide &side) {
+RgbImage composeSide(const CardSide &side) {
   RgbImage image;
-  for (const auto &p : side.panels) ApplyPanel(image, p);
+  for (const auto &p : side.panels) applyPanel(image, p);
   return image;
 }
 
-RgbImage PanelPicture(const AppliedPanel &panel) {
+RgbImage panelPicture(const AppliedPanel &panel) {
   RgbImage image;
-  ApplyPanel(image, panel);
+  applyPanel(image, panel);
   return image;
 }
 
-bool WritePng(const std::string &path, const RgbImage &image, std::string *error) {
+bool writePng(const std::string &path, const RgbImage &image, std::string *error) {
   FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) {
     if (error) *error = path + ": " + std::strerror(errno);
@@ -116,7 +116,7 @@ bool WritePng(const std::string &path, const RgbImage &image, std::string *error
   return true;
 }
 
-bool ReadPng(const std::string &path, RgbImage *image, std::string *error) {
+bool readPng(const std::string &path, RgbImage *image, std::string *error) {
   png_image pic;
   std::memset(&pic, 0, sizeof pic);
   pic.version = PNG_IMAGE_VERSION;
@@ -136,22 +136,22 @@ bool ReadPng(const std::string &path, RgbImage *image, std::string *error) {
   return true;
 }
 
-bool WriteCardFiles(const Card &card, const std::string &dir, std::vector<std::string> *written, std::string *error) {
+bool writeCardFiles(const Card &card, const std::string &dir, std::vector<std::string> *written, std::string *error) {
   char base[32];
   std::snprintf(base, sizeof base, "card_%04u", card.number);
   static const char *const sideNames[2] = {"front", "back"};
   auto put = [&](const std::string &name, const RgbImage &img) {
-    if (!WritePng(dir + "/" + name, img, error)) return false;
+    if (!writePng(dir + "/" + name, img, error)) return false;
     if (written) written->push_back(name);
     return true;
   };
   for (size_t s = 0; s < 2; ++s) {
-    if (!put(std::string(base) + "_" + sideNames[s] + ".png", ComposeSide(card.sides[s]))) return false;
+    if (!put(std::string(base) + "_" + sideNames[s] + ".png", composeSide(card.sides[s]))) return false;
     int k = 0;
     for (const auto &p : card.sides[s].panels) {
       char name[96];
-      std::snprintf(name, sizeof name, "%s_%s_%02d_%s.png", base, sideNames[s], ++k, PanelName(p.kind));
-      if (!put(name, PanelPicture(p))) return false;
+      std::snprintf(name, sizeof name, "%s_%s_%02d_%s.png", base, sideNames[s], ++k, panelName(p.kind));
+      if (!put(name, panelPicture(p))) return false;
     }
   }
   const std::string summaryName = std::string(base) + ".txt";
@@ -161,7 +161,7 @@ bool WriteCardFiles(const Card &card, const std::string &dir, std::vector<std::s
     if (error) *error = path + ": " + std::strerror(errno);
     return false;
   }
-  const std::string text = card.Summary();
+  const std::string text = card.summary();
   const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   if (std::fclose(f) != 0 || !ok) {
     if (error) *error = path + ": write failed";

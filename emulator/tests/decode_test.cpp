@@ -18,13 +18,13 @@
 namespace cardemu {
 namespace {
 
-using streams::Esc;
+using streams::esc;
 
 // "\eIS 0\r" with no plane loaded fails (an image printed before its data is
 // a sequence error); "\eMO\r" with no card in the printer is harmless.
-std::string Repeated(int times) {
+std::string repeated(int times) {
   std::string s;
-  for (int i = 0; i < times; ++i) s += Esc("IS 0") + Esc("MO");
+  for (int i = 0; i < times; ++i) s += esc("IS 0") + esc("MO");
   return s;
 }
 
@@ -41,34 +41,34 @@ struct Outcome {
   std::string problem;
 };
 
-Outcome Unattended(const std::string &stream, size_t piece, PrinterConfig cfg = {}) {
+Outcome unattended(const std::string &stream, size_t piece, PrinterConfig cfg = {}) {
   Printer printer(cfg);
   Outcome r;
-  printer.SetCommandListener([&r](const CommandRecord &c) {
+  printer.setCommandListener([&r](const CommandRecord &c) {
     if (!c.held) r.listed.push_back({c.command->offset, c.command->text, c.error});
   });
   UnattendedRun run(printer);
   const auto *bytes = reinterpret_cast<const uint8_t *>(stream.data());
   r.fed = true;
   for (size_t at = 0; r.fed && at < stream.size(); at += piece)
-    r.fed = run.Feed(bytes + at, std::min(piece, stream.size() - at));
-  r.finished = r.fed && run.Finish();
-  r.cleared = run.ErrorsCleared();
-  r.problem = run.Problem();
-  EXPECT_EQ(printer.State().heldCommands, 0u);
+    r.fed = run.feed(bytes + at, std::min(piece, stream.size() - at));
+  r.finished = r.fed && run.finish();
+  r.cleared = run.errorsCleared();
+  r.problem = run.problem();
+  EXPECT_EQ(printer.state().heldCommands, 0u);
   return r;
 }
 
-PrinterConfig Unheld() {
+PrinterConfig unheld() {
   PrinterConfig cfg;
   cfg.receiveLimit = 0;
   return cfg;
 }
 
 TEST(Unattended, EveryCommandRunsOnceInStreamOrderWhateverThePieces) {
-  const std::string stream = Repeated(300);
+  const std::string stream = repeated(300);
   for (size_t piece : {size_t(4096), size_t(1), size_t(7), stream.size()}) {
-    const Outcome r = Unattended(stream, piece, Unheld());
+    const Outcome r = unattended(stream, piece, unheld());
     ASSERT_TRUE(r.finished) << "piece " << piece << ": " << r.problem;
     ASSERT_EQ(r.listed.size(), 600u) << "piece " << piece;
     for (size_t k = 0; k < r.listed.size(); ++k) {
@@ -85,13 +85,13 @@ TEST(Unattended, CommandsThatWouldOvertakeHeldOnesRunInTheirPlace) {
   // the reset drops what it holds.  Run unattended, each command after an
   // error runs in its place, also when the one before it ended with the ESC
   // that begins it (a command cut short, stray bytes).
-  const std::string stream = Esc("BOGUS") + Esc("SXY 1") + Esc("V") + Esc("RESET") + "\x1bX" + "\x1bSXY 1" +
-                             Esc("RESET") + "junk" + Esc("V") +
+  const std::string stream = esc("BOGUS") + esc("SXY 1") + esc("V") + esc("RESET") + "\x1bX" + "\x1bSXY 1" +
+                             esc("RESET") + "junk" + esc("V") +
                              "\x1b"
                              "E 1" +
-                             Esc("IS 9") + Esc("MO") + "\x1bMF";  // cut by the end of the stream
+                             esc("IS 9") + esc("MO") + "\x1bMF";  // cut by the end of the stream
   for (size_t piece : {size_t(1), size_t(4096)}) {
-    const Outcome r = Unattended(stream, piece, Unheld());
+    const Outcome r = unattended(stream, piece, unheld());
     ASSERT_TRUE(r.finished) << r.problem;
     std::vector<std::string> texts;
     std::vector<int> errors;
@@ -109,25 +109,25 @@ TEST(Unattended, CommandsThatWouldOvertakeHeldOnesRunInTheirPlace) {
 }
 
 TEST(Unattended, AStreamThatCannotRunToItsEndSaysWhere) {
-  const std::string stream = Repeated(3);
+  const std::string stream = repeated(3);
   // A printer that holds commands behind an error could lose them to a reset.
-  Outcome r = Unattended(stream, 4096);
+  Outcome r = unattended(stream, 4096);
   EXPECT_FALSE(r.fed);
   EXPECT_NE(r.problem.find("holds commands"), std::string::npos) << r.problem;
 
-  Printer stalled(Unheld());
-  stalled.SetStalled(true);
+  Printer stalled(unheld());
+  stalled.setStalled(true);
   UnattendedRun a(stalled);
-  EXPECT_FALSE(a.Feed(reinterpret_cast<const uint8_t *>(stream.data()), stream.size()));
-  EXPECT_NE(a.Problem().find("took no more bytes at stream offset 0"), std::string::npos) << a.Problem();
-  EXPECT_FALSE(a.Finish());  // and it stays stopped
+  EXPECT_FALSE(a.feed(reinterpret_cast<const uint8_t *>(stream.data()), stream.size()));
+  EXPECT_NE(a.problem().find("took no more bytes at stream offset 0"), std::string::npos) << a.problem();
+  EXPECT_FALSE(a.finish());  // and it stays stopped
 
-  Printer gone(Unheld());
+  Printer gone(unheld());
   UnattendedRun b(gone);
-  ASSERT_TRUE(b.Feed(reinterpret_cast<const uint8_t *>(stream.data()), 10));
-  gone.SetConnected(false);
-  EXPECT_FALSE(b.Feed(reinterpret_cast<const uint8_t *>(stream.data()) + 10, stream.size() - 10));
-  EXPECT_NE(b.Problem().find("disconnected at stream offset 10"), std::string::npos) << b.Problem();
+  ASSERT_TRUE(b.feed(reinterpret_cast<const uint8_t *>(stream.data()), 10));
+  gone.setConnected(false);
+  EXPECT_FALSE(b.feed(reinterpret_cast<const uint8_t *>(stream.data()) + 10, stream.size() - 10));
+  EXPECT_NE(b.problem().find("disconnected at stream offset 10"), std::string::npos) << b.problem();
 }
 
 // The command line: the same stream counts the same in any piece size.
@@ -137,7 +137,7 @@ TEST(Unattended, DecoderRunsTheWholeStream) {
   std::filesystem::create_directories(dir);
   {
     std::ofstream f(dir / "job.prn", std::ios::binary);
-    f << Repeated(300);
+    f << repeated(300);
   }
   for (const char *piece : {"4096", "1", "7"}) {
     const std::string cmd = std::string(CARDEMU_CLI) + " decode " + (dir / "job.prn").string() + " --out " +

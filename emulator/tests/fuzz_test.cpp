@@ -9,8 +9,8 @@
 
 namespace {
 
-std::string RandomStream(std::mt19937 &rng) {
-  using streams::Esc;
+std::string randomStream(std::mt19937 &rng) {
+  using streams::esc;
   static const char *const words[] = {"MASTER",
                                       "JOB 0",
                                       "JOB 1",
@@ -72,7 +72,7 @@ std::string RandomStream(std::mt19937 &rng) {
       case 0:
       case 1:
       case 2:
-      case 3: s += Esc(words[rng() % (sizeof words / sizeof words[0])]); break;
+      case 3: s += esc(words[rng() % (sizeof words / sizeof words[0])]); break;
       case 4: {  // bit block, plain or run-length, of random length
         s += "\x1bZ";
         const size_t n = rng() % 3 == 0 ? 81920 + rng() % 8 : rng() % 300;
@@ -83,7 +83,7 @@ std::string RandomStream(std::mt19937 &rng) {
         const bool rle = rng() % 2;
         s += std::string("\x1bGS ") + std::to_string(rng() % 5) + (rle ? " 30" : " 32") + " 0 0 1024 640 ";
         if (rle) {
-          for (int i = 0; i < 5200; ++i) s += streams::Bytes({0xFF, static_cast<int>(rng() % 40)});
+          for (int i = 0; i < 5200; ++i) s += streams::bytes({0xFF, static_cast<int>(rng() % 40)});
           s += "\r";
         }
         break;
@@ -92,9 +92,9 @@ std::string RandomStream(std::mt19937 &rng) {
         const size_t n = rng() % 40;
         s += "\x1b"
              "DC " +
-             streams::Bytes({0, 0, 0, static_cast<int>(n + rng() % 2)});
+             streams::bytes({0, 0, 0, static_cast<int>(n + rng() % 2)});
         for (size_t i = 0; i < n; ++i) s.push_back(static_cast<char>(rng() % 3 ? 0xFF : rng() % 256));
-        s += streams::Bytes({0xFF, 0x0D});
+        s += streams::bytes({0xFF, 0x0D});
         break;
       }
       case 7: {  // noise with the bytes that matter most
@@ -105,7 +105,7 @@ std::string RandomStream(std::mt19937 &rng) {
         break;
       }
       default: {  // a real command cut short
-        std::string c = Esc(words[rng() % (sizeof words / sizeof words[0])]);
+        std::string c = esc(words[rng() % (sizeof words / sizeof words[0])]);
         s += c.substr(0, rng() % c.size());
       }
     }
@@ -118,11 +118,11 @@ std::string RandomStream(std::mt19937 &rng) {
 TEST(RandomStreams, NeverBreakTheirBounds) {
   std::mt19937 rng(0xCA5D);
   for (int i = 0; i < 400; ++i) {
-    const std::string s = RandomStream(rng);
+    const std::string s = randomStream(rng);
     std::string what;
-    ASSERT_TRUE(cardemu::fuzz::RunStream(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what))
+    ASSERT_TRUE(cardemu::fuzz::runStream(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what))
         << what << " (case " << i << ", " << s.size() << " bytes)";
-    ASSERT_TRUE(cardemu::fuzz::RunUnattended(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what))
+    ASSERT_TRUE(cardemu::fuzz::runUnattended(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what))
         << what << " (case " << i << ", " << s.size() << " bytes)";
   }
   // Pure noise.
@@ -130,7 +130,7 @@ TEST(RandomStreams, NeverBreakTheirBounds) {
     std::string s(rng() % 2000, '\0');
     for (auto &c : s) c = static_cast<char>(rng());
     std::string what;
-    ASSERT_TRUE(cardemu::fuzz::RunStream(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what)) << what;
-    ASSERT_TRUE(cardemu::fuzz::RunUnattended(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what)) << what;
+    ASSERT_TRUE(cardemu::fuzz::runStream(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what)) << what;
+    ASSERT_TRUE(cardemu::fuzz::runUnattended(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &what)) << what;
   }
 }

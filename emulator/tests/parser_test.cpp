@@ -9,29 +9,29 @@
 #include "emulator/tests/streams.h"
 
 using namespace cardemu;
-using streams::Bytes;
-using streams::Esc;
+using streams::bytes;
+using streams::esc;
 
 namespace {
 
-std::vector<Command> Parse(const std::string &s, size_t piece = std::string::npos) {
+std::vector<Command> parse(const std::string &s, size_t piece = std::string::npos) {
   StreamParser p;
   std::vector<Command> out;
   auto sink = [&](Command &&c) { out.push_back(std::move(c)); };
   const auto *bytes = reinterpret_cast<const uint8_t *>(s.data());
   if (piece == std::string::npos) piece = s.size() ? s.size() : 1;
   for (size_t i = 0; i < s.size(); i += piece)
-    EXPECT_EQ(p.Feed(bytes + i, std::min(piece, s.size() - i), sink), std::min(piece, s.size() - i));
-  p.Finish(sink);
+    EXPECT_EQ(p.feed(bytes + i, std::min(piece, s.size() - i), sink), std::min(piece, s.size() - i));
+  p.finish(sink);
   return out;
 }
 
-uint8_t Dot(const Command &c, int x, int y) { return (*c.data)[static_cast<size_t>(x + y * kCardWidth)]; }
+uint8_t dot(const Command &c, int x, int y) { return (*c.data)[static_cast<size_t>(x + y * kCardWidth)]; }
 
 }  // namespace
 
 TEST(Grammar, CommandsRunFromEscToCr) {
-  auto cmds = Parse(Esc("MASTER") + Esc("+$C 0 12") + Esc("&B 1 AB CD") + "\r\n" + Esc("MO"));
+  auto cmds = parse(esc("MASTER") + esc("+$C 0 12") + esc("&B 1 AB CD") + "\r\n" + esc("MO"));
   ASSERT_EQ(cmds.size(), 4u);
   EXPECT_EQ(cmds[0].text, "MASTER");
   EXPECT_EQ(cmds[1].text, "+$C 0 12");
@@ -43,24 +43,24 @@ TEST(Grammar, CommandsRunFromEscToCr) {
 
 TEST(Grammar, FaultsAreReportedAndTheNextCommandStillFound) {
   // ESC before CR: the cut command is refused, the new one read.
-  auto cmds = Parse("\x1bMAS" + Esc("MO"));
+  auto cmds = parse("\x1bMAS" + esc("MO"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kMalformedCommand);
   EXPECT_EQ(cmds[1].text, "MO");
   EXPECT_EQ(cmds[1].error, 0);
 
   // No CR within 255 bytes.
-  cmds = Parse("\x1b" + std::string(300, 'A') + "\r" + Esc("MO"));
+  cmds = parse("\x1b" + std::string(300, 'A') + "\r" + esc("MO"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kCommandTooLong);
   EXPECT_EQ(cmds[1].text, "MO");
   // 255 bytes of text are still a command.
-  cmds = Parse("\x1b" + std::string(255, 'A') + "\r");
+  cmds = parse("\x1b" + std::string(255, 'A') + "\r");
   ASSERT_EQ(cmds.size(), 1u);
   EXPECT_EQ(cmds[0].error, 0);
 
   // Noise outside commands is one fault per run.
-  cmds = Parse("garbage" + Esc("MO") + "x" + Esc("MI"));
+  cmds = parse("garbage" + esc("MO") + "x" + esc("MI"));
   ASSERT_EQ(cmds.size(), 4u);
   EXPECT_TRUE(cmds[0].stray);
   EXPECT_EQ(cmds[0].error, err::kStrayBytes);
@@ -70,7 +70,7 @@ TEST(Grammar, FaultsAreReportedAndTheNextCommandStillFound) {
   EXPECT_EQ(cmds[3].text, "MI");
 
   // A command cut by the end of the input.
-  cmds = Parse("\x1bIS 0");
+  cmds = parse("\x1bIS 0");
   ASSERT_EQ(cmds.size(), 1u);
   EXPECT_EQ(cmds[0].error, err::kMalformedCommand);
 }
@@ -78,12 +78,12 @@ TEST(Grammar, FaultsAreReportedAndTheNextCommandStillFound) {
 TEST(Planes, AllWhiteLinesDecodeToValueOne) {
   // 213 words 0x0421, the word 0x0400, four zero bytes: every dot 1.
   std::string line;
-  for (int w = 0; w < 213; ++w) line += Bytes({0x04, 0x21});
-  line += Bytes({0x04, 0x00, 0, 0, 0, 0});
+  for (int w = 0; w < 213; ++w) line += bytes({0x04, 0x21});
+  line += bytes({0x04, 0x00, 0, 0, 0, 0});
   ASSERT_EQ(line.size(), 432u);
   std::string data;
   for (int l = 0; l < 1024; ++l) data += line;
-  auto cmds = Parse("\x1bGS 1 32 0 0 1024 640 " + data + "\r" + Esc("IS 1"));
+  auto cmds = parse("\x1bGS 1 32 0 0 1024 640 " + data + "\r" + esc("IS 1"));
   ASSERT_EQ(cmds.size(), 2u);
   const Command &c = cmds[0];
   EXPECT_EQ(c.block, BlockKind::kPlane);
@@ -100,47 +100,47 @@ TEST(Planes, AllWhiteLinesDecodeToValueOne) {
 
 TEST(Planes, LinesRunAlongTheCardAndDotsDown) {
   // Plane line n is card column x = n, dot d is row y = d.
-  auto cmds = Parse(streams::Plane(2, [](int line, int dot) {
+  auto cmds = parse(streams::plane(2, [](int line, int dot) {
     return (line == 5 && dot == 7) ? 31 : (line == 1000 && dot == 639) ? 17 : 0;
   }));
   ASSERT_EQ(cmds.size(), 1u);  // "\e$F" only comes before plane 0
   const Command &c = cmds[0];
   ASSERT_TRUE(c.data);
-  EXPECT_EQ(Dot(c, 5, 7), 31);
-  EXPECT_EQ(Dot(c, 1000, 639), 17);
+  EXPECT_EQ(dot(c, 5, 7), 31);
+  EXPECT_EQ(dot(c, 1000, 639), 17);
   EXPECT_EQ(std::count(c.data->begin(), c.data->end(), 0), kCardDots - 2);
 }
 
 TEST(Planes, RunLengthFormAndBadHeaders) {
   // Format 30: a byte with the top bit set repeats the next byte, others are one dot.
   std::string data;
-  for (int k = 0; k < 655360 / 127; ++k) data += Bytes({0xFF, 3});
-  data += Bytes({0x80 + 655360 % 127 - 1, 3, 9});
-  auto cmds = Parse("\x1bGS 0 30 0 0 1024 640 " + data + "\r" + Esc("IS 0"));
+  for (int k = 0; k < 655360 / 127; ++k) data += bytes({0xFF, 3});
+  data += bytes({0x80 + 655360 % 127 - 1, 3, 9});
+  auto cmds = parse("\x1bGS 0 30 0 0 1024 640 " + data + "\r" + esc("IS 0"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].block, BlockKind::kPlaneRle);
   EXPECT_EQ(cmds[0].error, 0);
   ASSERT_TRUE(cmds[0].data);
-  EXPECT_EQ(Dot(cmds[0], 0, 0), 3);
-  EXPECT_EQ(Dot(cmds[0], 1023, 639), 9);
+  EXPECT_EQ(dot(cmds[0], 0, 0), 3);
+  EXPECT_EQ(dot(cmds[0], 1023, 639), 9);
   EXPECT_EQ(cmds[1].text, "IS 0");
 
   // A size other than the card: refused, but the block is still passed over
   // so that the command after it is read.
-  cmds = Parse("\x1bGS 0 32 0 0 512 640 " + std::string(442368, '\x11') + "\r" + Esc("IS 0"));
+  cmds = parse("\x1bGS 0 32 0 0 512 640 " + std::string(442368, '\x11') + "\r" + esc("IS 0"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kParameter);
   EXPECT_FALSE(cmds[0].data);
   EXPECT_EQ(cmds[1].text, "IS 0");
 
   // Letters in the header: the block cannot be sized, so the printer waits for the next ESC.
-  cmds = Parse("\x1bGS 0 3x 0 0 1024 640 \x05\x06" + Esc("MO"));
+  cmds = parse("\x1bGS 0 3x 0 0 1024 640 \x05\x06" + esc("MO"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kMalformedCommand);
   EXPECT_EQ(cmds[1].text, "MO");
 
   // Data not followed by CR.
-  cmds = Parse("\x1bGS 0 32 0 0 1024 640 " + std::string(442368, '\0') + "xy\r" + Esc("MO"));
+  cmds = parse("\x1bGS 0 32 0 0 1024 640 " + std::string(442368, '\0') + "xy\r" + esc("MO"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kBadImageData);
   EXPECT_EQ(cmds[1].text, "MO");
@@ -148,7 +148,7 @@ TEST(Planes, RunLengthFormAndBadHeaders) {
 
 TEST(BitImages, LinesRunFromTheRightEdgeAndBracketIsDoubled) {
   // Bit image line n is card column x = 1023 - n; the first bit of a line is row 0.
-  auto cmds = Parse(streams::Resin([](int line, int dot) {
+  auto cmds = parse(streams::resin([](int line, int dot) {
     return (line == 0 && dot == 0) || (line == 1023 && dot == 639) ||
            (line == 10 && (dot >= 8 && dot < 16) && ((0x5B >> (15 - dot)) & 1));
   }));
@@ -162,35 +162,35 @@ TEST(BitImages, LinesRunFromTheRightEdgeAndBracketIsDoubled) {
   EXPECT_EQ(z.error, 0);
   EXPECT_EQ(z.dataBytes, 81921u);  // the 0x5B byte went twice
   ASSERT_TRUE(z.data);
-  EXPECT_EQ(Dot(z, 1023, 0), 1);
-  EXPECT_EQ(Dot(z, 0, 639), 1);
+  EXPECT_EQ(dot(z, 1023, 0), 1);
+  EXPECT_EQ(dot(z, 0, 639), 1);
   // 0x5B = 0101 1011 at byte 1 of line 10 -> column 1013, rows 9, 11, 12, 14, 15.
-  for (int y : {9, 11, 12, 14, 15}) EXPECT_EQ(Dot(z, 1013, y), 1) << y;
+  for (int y : {9, 11, 12, 14, 15}) EXPECT_EQ(dot(z, 1013, y), 1) << y;
   EXPECT_EQ(std::count(z.data->begin(), z.data->end(), 1), 7);
 
   // A "[" that is not doubled breaks the data (it still takes the byte after it).
   std::string data(81921, '\0');
   data[100] = 0x5B;
-  cmds = Parse(Esc("G 0 0 10 640 1024 1") + "\x1bZ" + data + "\r" + Esc("MO"));
+  cmds = parse(esc("G 0 0 10 640 1024 1") + "\x1bZ" + data + "\r" + esc("MO"));
   ASSERT_GE(cmds.size(), 2u);
   EXPECT_EQ(cmds[1].error, err::kBadImageData);
   EXPECT_FALSE(cmds[1].data);
   EXPECT_EQ(cmds.back().text, "MO");
 
   // Data without a header: out of sequence, passed over as plain bits.
-  cmds = Parse("\x1bZ" + std::string(81920, '\0') + "\r" + Esc("MO"));
+  cmds = parse("\x1bZ" + std::string(81920, '\0') + "\r" + esc("MO"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kSequence);
   EXPECT_EQ(cmds[1].text, "MO");
 }
 
 TEST(BitImages, HologramRunLengthExamples) {
-  const std::string header = Esc("F") + Esc("G 0 0 12 640 1024 0") + "\x1bZ";
+  const std::string header = esc("F") + esc("G 0 0 12 640 1024 0") + "\x1bZ";
   // An all-zero picture: runs of 127 zero bytes, the last one shorter.
   std::string data;
-  for (int k = 0; k < 81920 / 127; ++k) data += Bytes({0xFF, 0x00});
-  data += Bytes({0x80 + 81920 % 127, 0x00});
-  auto cmds = Parse(header + data + "\r" + Esc("IH 31"));
+  for (int k = 0; k < 81920 / 127; ++k) data += bytes({0xFF, 0x00});
+  data += bytes({0x80 + 81920 % 127, 0x00});
+  auto cmds = parse(header + data + "\r" + esc("IH 31"));
   ASSERT_EQ(cmds.size(), 4u);
   const Command &z = cmds[2];
   EXPECT_EQ(z.block, BlockKind::kBitsRle);
@@ -202,25 +202,25 @@ TEST(BitImages, HologramRunLengthExamples) {
 
   // A, B, B is 0x01 A, 0x82 B; 31 different bytes are one literal group;
   // a data byte 0x5B goes twice.  Rest of the picture: runs of 0xFF.
-  data = Bytes({0x01, 0x0F, 0x82, 0xF0, 0x1F});
-  for (int k = 0; k < 31; ++k) data += k == 4 ? Bytes({0x5B, 0x5B}) : Bytes({0xFF});
+  data = bytes({0x01, 0x0F, 0x82, 0xF0, 0x1F});
+  for (int k = 0; k < 31; ++k) data += k == 4 ? bytes({0x5B, 0x5B}) : bytes({0xFF});
   int left = 81920 - 3 - 31;
   while (left > 0) {
     const int n = std::min(left, 127);
-    data += Bytes({0x80 + n, 0xFF});
+    data += bytes({0x80 + n, 0xFF});
     left -= n;
   }
-  cmds = Parse(header + data + "\r");
+  cmds = parse(header + data + "\r");
   ASSERT_EQ(cmds.size(), 3u);
   ASSERT_EQ(cmds[2].error, 0);
   ASSERT_TRUE(cmds[2].data);
   // Byte 0 (0x0F) of line 0 = column 1023, rows 0..7: 0000 1111, polarity 0.
-  for (int y = 0; y < 8; ++y) EXPECT_EQ(Dot(cmds[2], 1023, y), y < 4 ? 1 : 0) << y;
+  for (int y = 0; y < 8; ++y) EXPECT_EQ(dot(cmds[2], 1023, y), y < 4 ? 1 : 0) << y;
   // Byte 7 = the 0x5B of the literal group: 0101 1011.
-  for (int y = 56; y < 64; ++y) EXPECT_EQ(Dot(cmds[2], 1023, y), (0x5B >> (63 - y)) & 1 ? 0 : 1) << y;
+  for (int y = 56; y < 64; ++y) EXPECT_EQ(dot(cmds[2], 1023, y), (0x5B >> (63 - y)) & 1 ? 0 : 1) << y;
 
   // Count bytes that the format does not have.
-  cmds = Parse(header + Bytes({0x81, 0x00}) + std::string(100, '\x01') + "\r");
+  cmds = parse(header + bytes({0x81, 0x00}) + std::string(100, '\x01') + "\r");
   EXPECT_EQ(cmds[2].error, err::kBadImageData);
 }
 
@@ -228,10 +228,10 @@ TEST(Firmware, FramingWithSizeBodyEndMarkerAndCr) {
   std::string body(0x012345, '\x5A');
   body[14] = 0x3A;
   body[15] = static_cast<char>(0xFF);
-  auto cmds = Parse(
+  auto cmds = parse(
       "\x1b"
       "DC " +
-      Bytes({0x00, 0x01, 0x23, 0x45}) + body + Bytes({0xFF, 0x0D}) + Esc("V"));
+      bytes({0x00, 0x01, 0x23, 0x45}) + body + bytes({0xFF, 0x0D}) + esc("V"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].block, BlockKind::kFirmware);
   EXPECT_EQ(cmds[0].error, 0);
@@ -242,10 +242,10 @@ TEST(Firmware, FramingWithSizeBodyEndMarkerAndCr) {
   EXPECT_EQ(cmds[1].text, "V");
 
   // No 0xFF after the body.
-  cmds = Parse(
+  cmds = parse(
       "\x1b"
       "DC " +
-      Bytes({0, 0, 0, 2}) + "ab\r" + Esc("V"));
+      bytes({0, 0, 0, 2}) + "ab\r" + esc("V"));
   ASSERT_EQ(cmds.size(), 2u);
   EXPECT_EQ(cmds[0].error, err::kFlash);
   EXPECT_EQ(cmds[1].text, "V");
@@ -256,11 +256,11 @@ TEST(Firmware, FramingWithSizeBodyEndMarkerAndCr) {
   const std::string head =
       "\x1b"
       "DC " +
-      Bytes({0x7F, 0, 0, 0});
-  p.Feed(reinterpret_cast<const uint8_t *>(head.data()), head.size(),
+      bytes({0x7F, 0, 0, 0});
+  p.feed(reinterpret_cast<const uint8_t *>(head.data()), head.size(),
          [&](Command &&c) { out.push_back(std::move(c)); });
-  EXPECT_TRUE(p.InsideBlock());
-  p.Finish([&](Command &&c) { out.push_back(std::move(c)); });
+  EXPECT_TRUE(p.insideBlock());
+  p.finish([&](Command &&c) { out.push_back(std::move(c)); });
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].error, err::kFlash);
   EXPECT_FALSE(out[0].data);
@@ -270,21 +270,21 @@ TEST(Pieces, EverySplitGivesTheSameCommands) {
   // A stream with each kind of boundary: commands, a run-length bit image
   // with doubled "[", a firmware image and a plane header.
   std::string holo;
-  holo += Bytes({0x03, 0x5B, 0x5B, 0x0D, 0x1B, 0x82, 0x5B, 0x5B});
+  holo += bytes({0x03, 0x5B, 0x5B, 0x0D, 0x1B, 0x82, 0x5B, 0x5B});
   int left = 81920 - 5;
   while (left > 0) {
     const int n = std::min(left, 127);
-    holo += n == 1 ? Bytes({0x01, 0x00}) : Bytes({0x80 + n, 0x00});
+    holo += n == 1 ? bytes({0x01, 0x00}) : bytes({0x80 + n, 0x00});
     left -= n;
   }
   std::string fw(40, '\xEE');
   fw[15] = static_cast<char>(0xFF);
-  const std::string stream = Esc("MASTER") + Esc("&B 1 HELLO WORLD") + Esc("F") + Esc("G 0 0 12 640 1024 0") + "\x1bZ" +
-                             holo + "\r" + Esc("IH 31") +
+  const std::string stream = esc("MASTER") + esc("&B 1 HELLO WORLD") + esc("F") + esc("G 0 0 12 640 1024 0") + "\x1bZ" +
+                             holo + "\r" + esc("IH 31") +
                              "\x1b"
                              "DC " +
-                             Bytes({0, 0, 0, 40}) + fw + Bytes({0xFF, 0x0D}) + "junk" + Esc("MO");
-  const auto whole = Parse(stream);
+                             bytes({0, 0, 0, 40}) + fw + bytes({0xFF, 0x0D}) + "junk" + esc("MO");
+  const auto whole = parse(stream);
   ASSERT_EQ(whole.size(), 9u);
   auto same = [&](const std::vector<Command> &got, const std::string &how) {
     ASSERT_EQ(got.size(), whole.size()) << how;
@@ -299,15 +299,15 @@ TEST(Pieces, EverySplitGivesTheSameCommands) {
       }
     }
   };
-  same(Parse(stream, 1), "one byte at a time");
+  same(parse(stream, 1), "one byte at a time");
   for (size_t cut = 1; cut < stream.size(); ++cut) {
     StreamParser p;
     std::vector<Command> out;
     auto sink = [&](Command &&c) { out.push_back(std::move(c)); };
     const auto *b = reinterpret_cast<const uint8_t *>(stream.data());
-    p.Feed(b, cut, sink);
-    p.Feed(b + cut, stream.size() - cut, sink);
-    p.Finish(sink);
+    p.feed(b, cut, sink);
+    p.feed(b + cut, stream.size() - cut, sink);
+    p.finish(sink);
     same(out, "cut at " + std::to_string(cut));
     if (HasFailure()) break;
   }

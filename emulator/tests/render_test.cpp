@@ -11,24 +11,24 @@
 #include "emulator/tests/streams.h"
 
 using namespace cardemu;
-using streams::Esc;
+using streams::esc;
 
 namespace {
 
-std::shared_ptr<const DotImage> Filled(uint8_t v, int x0 = 0, int y0 = 0, int x1 = kCardWidth, int y1 = kCardHeight) {
+std::shared_ptr<const DotImage> filled(uint8_t v, int x0 = 0, int y0 = 0, int x1 = kCardWidth, int y1 = kCardHeight) {
   auto img = std::make_shared<DotImage>(kCardDots, 0);
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) (*img)[static_cast<size_t>(x + y * kCardWidth)] = v;
   return img;
 }
 
-std::string Rgb(const uint8_t *px) {
+std::string rgb(const uint8_t *px) {
   std::ostringstream s;
   s << int(px[0]) << "," << int(px[1]) << "," << int(px[2]);
   return s.str();
 }
 
-std::filesystem::path TempDir(const std::string &name) {
+std::filesystem::path tempDir(const std::string &name) {
   auto dir = std::filesystem::temp_directory_path() /
              ("cardemu_" + name + "_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
               std::to_string(reinterpret_cast<uintptr_t>(&name) & 0xFFFFF));
@@ -42,69 +42,69 @@ std::filesystem::path TempDir(const std::string &name) {
 TEST(Pictures, DyeSubtractsResinCoversCoatingsTint) {
   CardSide side;
   // A pure red area encodes to Y 31, M 31, C 1.
-  side.panels.push_back({PanelKind::kYellow, "IS 0", Filled(31, 0, 0, 100, 100)});
-  side.panels.push_back({PanelKind::kMagenta, "IS 1", Filled(31, 0, 0, 100, 100)});
-  side.panels.push_back({PanelKind::kCyan, "IS 2", Filled(1, 0, 0, 100, 100)});
-  side.panels.push_back({PanelKind::kResinBlack, "I 10", Filled(1, 50, 50, 60, 60)});
-  side.panels.push_back({PanelKind::kVarnish, "IV 31", Filled(1, 200, 0, 300, 100)});
-  RgbImage img = ComposeSide(side);
-  EXPECT_EQ(Rgb(img.At(10, 10)), "246,0,0");  // red
-  EXPECT_EQ(Rgb(img.At(55, 55)), "0,0,0");    // resin black over the colour
-  EXPECT_EQ(Rgb(img.At(150, 50)), "255,255,255");
-  const uint8_t *v = img.At(250, 50);  // varnish shows as a blue tint
+  side.panels.push_back({PanelKind::kYellow, "IS 0", filled(31, 0, 0, 100, 100)});
+  side.panels.push_back({PanelKind::kMagenta, "IS 1", filled(31, 0, 0, 100, 100)});
+  side.panels.push_back({PanelKind::kCyan, "IS 2", filled(1, 0, 0, 100, 100)});
+  side.panels.push_back({PanelKind::kResinBlack, "I 10", filled(1, 50, 50, 60, 60)});
+  side.panels.push_back({PanelKind::kVarnish, "IV 31", filled(1, 200, 0, 300, 100)});
+  RgbImage img = composeSide(side);
+  EXPECT_EQ(rgb(img.at(10, 10)), "246,0,0");  // red
+  EXPECT_EQ(rgb(img.at(55, 55)), "0,0,0");    // resin black over the colour
+  EXPECT_EQ(rgb(img.at(150, 50)), "255,255,255");
+  const uint8_t *v = img.at(250, 50);  // varnish shows as a blue tint
   EXPECT_LT(v[0], 255);
   EXPECT_EQ(v[2], 255);
   EXPECT_GT(v[2], v[0]);
 
   // A panel on its own.
-  RgbImage cyan = PanelPicture(side.panels[2]);
-  EXPECT_EQ(Rgb(cyan.At(10, 10)), "246,255,255");
-  EXPECT_EQ(Rgb(cyan.At(500, 500)), "255,255,255");
+  RgbImage cyan = panelPicture(side.panels[2]);
+  EXPECT_EQ(rgb(cyan.at(10, 10)), "246,255,255");
+  EXPECT_EQ(rgb(cyan.at(500, 500)), "255,255,255");
 }
 
 TEST(Pictures, CardFilesRoundTripThroughPng) {
   Card card;
   card.number = 7;
-  card.sides[0].panels.push_back({PanelKind::kCyan, "IS 2", Filled(31, 10, 20, 30, 40)});
-  card.sides[1].panels.push_back({PanelKind::kResinBlack, "I 30", Filled(1, 1000, 600)});
+  card.sides[0].panels.push_back({PanelKind::kCyan, "IS 2", filled(31, 10, 20, 30, 40)});
+  card.sides[1].panels.push_back({PanelKind::kResinBlack, "I 30", filled(1, 1000, 600)});
   card.flips = 1;
   card.encoded = true;
   card.tracks[1] = "123=45";
-  const auto dir = TempDir("files");
+  const auto dir = tempDir("files");
   std::vector<std::string> written;
   std::string error;
-  ASSERT_TRUE(WriteCardFiles(card, dir.string(), &written, &error)) << error;
+  ASSERT_TRUE(writeCardFiles(card, dir.string(), &written, &error)) << error;
   EXPECT_EQ(written,
             (std::vector<std::string>{"card_0007_front.png", "card_0007_front_01_cyan.png", "card_0007_back.png",
                                       "card_0007_back_01_resin-black.png", "card_0007.txt"}));
   RgbImage back;
-  ASSERT_TRUE(ReadPng((dir / "card_0007_back.png").string(), &back, &error)) << error;
+  ASSERT_TRUE(readPng((dir / "card_0007_back.png").string(), &back, &error)) << error;
   EXPECT_EQ(back.width, 1024);
   EXPECT_EQ(back.height, 640);
-  EXPECT_EQ(Rgb(back.At(1010, 630)), "0,0,0");
-  EXPECT_EQ(Rgb(back.At(999, 630)), "255,255,255");
+  EXPECT_EQ(rgb(back.at(1010, 630)), "0,0,0");
+  EXPECT_EQ(rgb(back.at(999, 630)), "255,255,255");
   std::ifstream summary(dir / "card_0007.txt");
   std::stringstream text;
   text << summary.rdbuf();
   EXPECT_EQ(text.str(),
             "card 7\nfront: cyan(400 dots)\nback: resin-black(960 dots)\nflips: 1\n"
             "magnetic: track 2 \"123=45\"\nlamination: none\n");
-  EXPECT_FALSE(WriteCardFiles(card, (dir / "missing" / "deeper").string(), nullptr, &error));
+  EXPECT_FALSE(writeCardFiles(card, (dir / "missing" / "deeper").string(), nullptr, &error));
   EXPECT_NE(error.find("missing"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 
 TEST(Decoder, WritesPicturesAndListing) {
-  const auto dir = TempDir("decode");
+  const auto dir = tempDir("decode");
   // One card: a cyan block at x 100..199, y 50..99 of the card (plane lines are
   // the card's columns from the left) and a resin-black block on bit image
   // lines 100..199, dots 300..349 (bit image lines are the columns from the
   // right: x 824..923).
   auto cyan = [](int line, int dot) { return line >= 100 && line < 200 && dot >= 50 && dot < 100 ? 31 : 0; };
   const std::string job =
-      streams::YmckoHeader() + streams::Ymc([](int, int) { return 0; }, [](int, int) { return 0; }, cyan) +
-      streams::Resin([](int line, int dot) { return line >= 100 && line < 200 && dot >= 300 && dot < 350; }) +
-      Esc("I 10") + Esc("vF") + Esc("IV 30") + Esc("MO") + Esc("BOGUS") + Esc("IS 2");
+      streams::ymckoHeader() + streams::ymc([](int, int) { return 0; }, [](int, int) { return 0; }, cyan) +
+      streams::resin([](int line, int dot) { return line >= 100 && line < 200 && dot >= 300 && dot < 350; }) +
+      esc("I 10") + esc("vF") + esc("IV 30") + esc("MO") + esc("BOGUS") + esc("IS 2");
   {
     std::ofstream f(dir / "job.prn", std::ios::binary);
     f << job;
@@ -114,16 +114,16 @@ TEST(Decoder, WritesPicturesAndListing) {
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   RgbImage front;
   std::string error;
-  ASSERT_TRUE(ReadPng((dir / "out" / "card_0001_front.png").string(), &front, &error)) << error;
-  EXPECT_LT(front.At(150, 75)[0], 40);  // cyan: red taken away
-  EXPECT_GT(front.At(150, 75)[1], 150);
-  EXPECT_LT(front.At(850, 320)[0], 40);  // resin black, under the varnish's tint
-  EXPECT_LT(front.At(850, 320)[1], 70);
-  EXPECT_LT(front.At(923, 320)[0], 40);  // line 100
-  EXPECT_LT(front.At(824, 320)[0], 40);  // line 199
-  EXPECT_GT(front.At(924, 320)[0], 150);
-  EXPECT_GT(front.At(823, 320)[0], 150);
-  EXPECT_GT(front.At(150, 120)[0], 150);  // outside both
+  ASSERT_TRUE(readPng((dir / "out" / "card_0001_front.png").string(), &front, &error)) << error;
+  EXPECT_LT(front.at(150, 75)[0], 40);  // cyan: red taken away
+  EXPECT_GT(front.at(150, 75)[1], 150);
+  EXPECT_LT(front.at(850, 320)[0], 40);  // resin black, under the varnish's tint
+  EXPECT_LT(front.at(850, 320)[1], 70);
+  EXPECT_LT(front.at(923, 320)[0], 40);  // line 100
+  EXPECT_LT(front.at(824, 320)[0], 40);  // line 199
+  EXPECT_GT(front.at(924, 320)[0], 150);
+  EXPECT_GT(front.at(823, 320)[0], 150);
+  EXPECT_GT(front.at(150, 120)[0], 150);  // outside both
   EXPECT_TRUE(std::filesystem::exists(dir / "out" / "card_0001_front_05_varnish.png"));
   // The last IS 2 prints a second card that never comes out: the decoder puts it out.
   EXPECT_TRUE(std::filesystem::exists(dir / "out" / "card_0002.txt"));

@@ -9,12 +9,12 @@
 
 namespace streams {
 
-inline std::string Esc(const std::string &text) { return "\x1b" + text + "\r"; }
+inline std::string esc(const std::string &text) { return "\x1b" + text + "\r"; }
 
 // One continuous-tone plane: per line 640 five-bit values, three to a
 // big-endian 16-bit word (first in bits 14..10), the 640th alone in the 214th
 // word, then four zero bytes.
-inline std::string PlaneData(const std::function<int(int line, int dot)> &value) {
+inline std::string planeData(const std::function<int(int line, int dot)> &value) {
   std::string out;
   out.reserve(442368);
   for (int line = 0; line < 1024; ++line) {
@@ -33,13 +33,13 @@ inline std::string PlaneData(const std::function<int(int line, int dot)> &value)
 }
 
 // "\eGS n 32 0 0 1024 640 " + data + CR, with "\e$F\r" before plane 0.
-inline std::string Plane(int n, const std::function<int(int, int)> &value) {
-  std::string s = n == 0 ? Esc("$F") : "";
-  return s + "\x1bGS " + std::to_string(n) + " 32 0 0 1024 640 " + PlaneData(value) + "\r";
+inline std::string plane(int n, const std::function<int(int, int)> &value) {
+  std::string s = n == 0 ? esc("$F") : "";
+  return s + "\x1bGS " + std::to_string(n) + " 32 0 0 1024 640 " + planeData(value) + "\r";
 }
 
 // 1024 lines of 80 bytes, dots most significant bit first, every 0x5B sent twice.
-inline std::string BitData(const std::function<bool(int line, int dot)> &set) {
+inline std::string bitData(const std::function<bool(int line, int dot)> &set) {
   std::string out;
   for (int line = 0; line < 1024; ++line)
     for (int b = 0; b < 80; ++b) {
@@ -53,28 +53,28 @@ inline std::string BitData(const std::function<bool(int line, int dot)> &set) {
 }
 
 // The resin-black image: "\eF\r\eG 0 0 10 640 1024 1\r\eZ" + bits + CR.
-inline std::string Resin(const std::function<bool(int, int)> &set) {
-  return Esc("F") + Esc("G 0 0 10 640 1024 1") + "\x1bZ" + BitData(set) + "\r";
+inline std::string resin(const std::function<bool(int, int)> &set) {
+  return esc("F") + esc("G 0 0 10 640 1024 1") + "\x1bZ" + bitData(set) + "\r";
 }
 
 // The varnish bitmap: "\evF\r\evG 0 0 10 640 1024 1\r\eZ" + bits + CR.
-inline std::string VarnishBitmap(const std::function<bool(int, int)> &set) {
-  return Esc("vF") + Esc("vG 0 0 10 640 1024 1") + "\x1bZ" + BitData(set) + "\r";
+inline std::string varnishBitmap(const std::function<bool(int, int)> &set) {
+  return esc("vF") + esc("vG 0 0 10 640 1024 1") + "\x1bZ" + bitData(set) + "\r";
 }
 
 // Job header of a one-sided YMCKO job with its head settings.
-inline std::string YmckoHeader(const std::string &job = "JOB 0") {
-  return Esc("MASTER") + Esc(job) + Esc("SXY 1") + Esc("+$C 0 5") + Esc("+$C 1 6") + Esc("+$C 2 7") + Esc("+$L 0 8") +
-         Esc("+$L 1 9") + Esc("+$L 2 10") + Esc("+C 11") + Esc("+CV 12");
+inline std::string ymckoHeader(const std::string &job = "JOB 0") {
+  return esc("MASTER") + esc(job) + esc("SXY 1") + esc("+$C 0 5") + esc("+$C 1 6") + esc("+$C 2 7") + esc("+$L 0 8") +
+         esc("+$L 1 9") + esc("+$L 2 10") + esc("+C 11") + esc("+CV 12");
 }
 
 // The three colour planes of a side, each followed by its print command.
-inline std::string Ymc(const std::function<int(int, int)> &y, const std::function<int(int, int)> &m,
+inline std::string ymc(const std::function<int(int, int)> &y, const std::function<int(int, int)> &m,
                        const std::function<int(int, int)> &c) {
-  return Plane(0, y) + Esc("IS 0") + Plane(1, m) + Esc("IS 1") + Plane(2, c) + Esc("IS 2");
+  return plane(0, y) + esc("IS 0") + plane(1, m) + esc("IS 1") + plane(2, c) + esc("IS 2");
 }
 
-inline std::string Bytes(std::initializer_list<int> bytes) {
+inline std::string bytes(std::initializer_list<int> bytes) {
   std::string s;
   for (int b : bytes) s.push_back(static_cast<char>(b));
   return s;

@@ -16,7 +16,7 @@ using namespace card::pacing;
 using card::kBitmapBytes;
 using card::kPlaneValues;
 
-std::string CardJob() {
+std::string cardJob() {
   const std::string e = "\x1b";
   std::string s = e + "MASTER\r" + e + "JOB 1\r" + e + "SXY 1\r";
   for (const char *c :
@@ -50,7 +50,7 @@ std::string CardJob() {
 
 // A run-length coded plane (header field " 30 "), the byte-by-byte case: runs
 // of 2 to 9 values between literal values.
-std::string RunLengthJob() {
+std::string runLengthJob() {
   const std::string e = "\x1b";
   std::string s = e + "MASTER\r" + e + "GS 0 30 0 0 1024 640 ";
   unsigned units = 0;
@@ -68,7 +68,7 @@ std::string RunLengthJob() {
   return s + "\r" + e + "IS 0\r" + e + "MO\r";
 }
 
-void CutJob(benchmark::State &state, const std::string &job) {
+void cutJob(benchmark::State &state, const std::string &job) {
   const size_t buffer = size_t(state.range(0));
   const uint8_t *p = reinterpret_cast<const uint8_t *>(job.data());
   size_t pieces = 0;
@@ -77,7 +77,7 @@ void CutJob(benchmark::State &state, const std::string &job) {
     for (size_t start = 0; start < job.size(); start += buffer) {
       size_t end = std::min(job.size(), start + buffer);
       for (size_t at = start; at < end;) {
-        Cut c = cutter.Next(p + at, end - at);
+        Cut c = cutter.next(p + at, end - at);
         benchmark::DoNotOptimize(c.piece);
         at += c.consumed;
         pieces += c.pieceLength != 0;
@@ -89,12 +89,12 @@ void CutJob(benchmark::State &state, const std::string &job) {
 }
 
 void BM_CutCardJob(benchmark::State &state) {
-  static const std::string job = CardJob();
-  CutJob(state, job);
+  static const std::string job = cardJob();
+  cutJob(state, job);
 }
 void BM_CutRunLengthPlane(benchmark::State &state) {
-  static const std::string job = RunLengthJob();
-  CutJob(state, job);
+  static const std::string job = runLengthJob();
+  cutJob(state, job);
 }
 // A buffer the size of one plane (as the renderer writes it), the spooler's
 // usual 4 KiB and 64 KiB buffers, and a job cut into 100-byte buffers.

@@ -16,7 +16,7 @@
 namespace card::status {
 
 // Returns false and names the broken property in *what when one does not hold.
-inline bool CheckReplyReaders(const uint8_t *data, size_t length, const char **what) {
+inline bool checkReplyReaders(const uint8_t *data, size_t length, const char **what) {
   const char *dummy = nullptr;
   if (!what) what = &dummy;
   auto fail = [&](const char *w) {
@@ -24,11 +24,11 @@ inline bool CheckReplyReaders(const uint8_t *data, size_t length, const char **w
     return false;
   };
 
-  ReplyKind kind = ClassifyReply(data, length);
+  ReplyKind kind = classifyReply(data, length);
   if ((kind == ReplyKind::Empty) != (length == 0)) return fail("empty classification");
 
-  uint32_t full = ReadErrorCodeFull(data, length);
-  uint32_t two = ReadErrorCodeTwoDigit(data, length);
+  uint32_t full = readErrorCodeFull(data, length);
+  uint32_t two = readErrorCodeTwoDigit(data, length);
   if (kind != ReplyKind::Error && (full != 0 || two != 0)) return fail("code from a non-error reply");
   if (kind == ReplyKind::Error && length >= 3 && data[1] >= '0' && data[1] <= '9' && data[2] >= '0' && data[2] <= '9' &&
       (length == 3 || data[3] < '0' || data[3] > '9') && two != full)
@@ -36,21 +36,21 @@ inline bool CheckReplyReaders(const uint8_t *data, size_t length, const char **w
   if (two > 99 && two != full) return fail("two-digit reading above 99 without the full reading");
 
   for (Monitor m : {Monitor::Usb, Monitor::Network}) {
-    StatusLookup s = LookupStatus(full, m);
+    StatusLookup s = lookupStatus(full, m);
     if (!s.word || std::strlen(s.word) > kMaxStatusWord) return fail("status word too long");
-    uint32_t message = MessageForErrorReply(data, length, m);
+    uint32_t message = messageForErrorReply(data, length, m);
     if (message != s.message) return fail("message differs from lookup");
-    if (!s.known && message != DefaultMessage(m)) return fail("unknown code without default");
+    if (!s.known && message != defaultMessage(m)) return fail("unknown code without default");
   }
 
-  ValueText t = ReadValueText(data, length);
+  ValueText t = readValueText(data, length);
   if (t.length > length || (t.acked && t.length >= length)) return fail("value text longer than reply");
   if (t.acked && data[t.length] != kAck) return fail("value text not ended by ACK");
-  ValueNumber v = ReadValueNumber(data, length);
+  ValueNumber v = readValueNumber(data, length);
   if (v.acked != t.acked) return fail("value number and text disagree on ACK");
-  (void)ReadLeadingNumber(data, length);
+  (void)readLeadingNumber(data, length);
 
-  StatusChannelReply sc = ReadStatusChannelReply(data, length);
+  StatusChannelReply sc = readStatusChannelReply(data, length);
   if (sc.ready && (length < 12 || data[0] != kAck)) return fail("status channel ready from a short reply");
 
   // Replacing in a buffer of every capacity up to the reply's length (and one
@@ -59,14 +59,14 @@ inline bool CheckReplyReaders(const uint8_t *data, size_t length, const char **w
     std::vector<uint8_t> buf(cap);
     size_t copy = length < cap ? length : cap;
     if (copy) std::memcpy(buf.data(), data, copy);
-    size_t n = ReplaceErrorReplyByWord(buf.data(), cap, copy);
+    size_t n = replaceErrorReplyByWord(buf.data(), cap, copy);
     if (n > cap) return fail("replaced reply longer than buffer");
   }
 
-  (void)ClassifyCommand(data, length);
-  (void)ClassifyQuery(data, length);
-  (void)IsResetCommand(data, length);
-  uint32_t wait = ReplyWaitSeconds(data, length);
+  (void)classifyCommand(data, length);
+  (void)classifyQuery(data, length);
+  (void)isResetCommand(data, length);
+  uint32_t wait = replyWaitSeconds(data, length);
   if (wait != kReplyWaitDefault && wait != kReplyWaitLong && wait != kReplyWaitTestCard) return fail("reply wait");
   return true;
 }

@@ -53,14 +53,14 @@ struct Cutting {
   uint64_t randomStart = 0;
 };
 
-inline bool SameState(const PacingState &a, const PacingState &b) {
+inline bool sameState(const PacingState &a, const PacingState &b) {
   return a.mode == b.mode && a.plainCount == b.plainCount && a.countDone == b.countDone &&
          a.escapeOpen == b.escapeOpen && a.valueOwed == b.valueOwed && a.units == b.units &&
          a.literalsOwed == b.literalsOwed && a.rawCount == b.rawCount && a.lastCategory == b.lastCategory &&
          a.heldLength == b.heldLength;
 }
 
-inline bool SameCut(const Cut &a, const Cut &b) {
+inline bool sameCut(const Cut &a, const Cut &b) {
   return a.kind == b.kind && a.consumed == b.consumed && a.pieceLength == b.pieceLength &&
          (a.pieceLength == 0 || std::memcmp(a.piece, b.piece, a.pieceLength) == 0) && a.category == b.category &&
          a.opensBlock == b.opensBlock && a.endsBlock == b.endsBlock && a.units == b.units && a.dropped == b.dropped &&
@@ -70,13 +70,13 @@ inline bool SameCut(const Cut &a, const Cut &b) {
 class Random {
  public:
   explicit Random(uint64_t start) : s_(start) {}
-  uint64_t Next() {  // splitmix64
+  uint64_t next() {  // splitmix64
     uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
   }
-  size_t Below(size_t n) { return n ? static_cast<size_t>(Next() % n) : 0; }
+  size_t below(size_t n) { return n ? static_cast<size_t>(next() % n) : 0; }
 
  private:
   uint64_t s_;
@@ -85,7 +85,7 @@ class Random {
 // Checks one cut of the call at `at` (the stream's bytes [at, end) offered)
 // against the cutter's promises; `inside` is whether a block was open before
 // the call.  Returns the broken promise, or nullptr.
-inline const char *CheckCut(const Cut &c, const uint8_t *stream, size_t at, size_t end, bool inside,
+inline const char *checkCut(const Cut &c, const uint8_t *stream, size_t at, size_t end, bool inside,
                             const StreamCutter &cutter) {
   const size_t window = end - at < kMaxPieceBytes ? end - at : kMaxPieceBytes;
   if (c.kind == CutKind::Nothing) return "nothing cut from a non-empty buffer";
@@ -115,21 +115,21 @@ inline const char *CheckCut(const Cut &c, const uint8_t *stream, size_t at, size
       if (c.opensBlock != header) return "block header not recognised";
       if (header != (c.category == CommandCategory::DataBlock)) return "data-block category without a block";
       if (c.checkAfter == header) return "check after a header, or none after a command";
-      if (c.checkAfter && c.pauseMs != status::PauseAfter(c.category)) return "pause not by category";
-      if (CommandLength(p, n) != n || CommandLength(p, n - 1) != 0) return "command length not stable";
-      if (cutter.InsideBlock() != header) return "block state after a command";
+      if (c.checkAfter && c.pauseMs != status::pauseAfter(c.category)) return "pause not by category";
+      if (commandLength(p, n) != n || commandLength(p, n - 1) != 0) return "command length not stable";
+      if (cutter.insideBlock() != header) return "block state after a command";
       break;
     }
     case CutKind::Data:
       if (c.piece != stream + at || c.pieceLength != c.consumed) return "data slice not in place";
       if (c.category != CommandCategory::DataBlock) return "data slice category";
       if (c.endsBlock != c.checkAfter) return "block end and check disagree";
-      if (c.endsBlock && (c.piece[c.pieceLength - 1] != kCr || cutter.InsideBlock())) return "block not ended by a CR";
-      if (!c.endsBlock && !cutter.InsideBlock()) return "block left without an end";
-      if (c.endsBlock && c.pauseMs != status::PauseAfter(CommandCategory::DataBlock)) return "block-end pause";
+      if (c.endsBlock && (c.piece[c.pieceLength - 1] != kCr || cutter.insideBlock())) return "block not ended by a CR";
+      if (!c.endsBlock && !cutter.insideBlock()) return "block left without an end";
+      if (c.endsBlock && c.pauseMs != status::pauseAfter(CommandCategory::DataBlock)) return "block-end pause";
       break;
     case CutKind::Held:
-      if (c.consumed != window || cutter.State().heldLength == 0) return "held with bytes left unread";
+      if (c.consumed != window || cutter.state().heldLength == 0) return "held with bytes left unread";
       break;
     case CutKind::Dropped:
       if (c.droppedBytes < c.consumed) return "dropped fewer bytes than consumed";
@@ -144,7 +144,7 @@ inline const char *CheckCut(const Cut &c, const uint8_t *stream, size_t at, size
   return nullptr;
 }
 
-inline void Merge(std::vector<Event> *events, const Cut &c) {
+inline void merge(std::vector<Event> *events, const Cut &c) {
   Event *last = events->empty() ? nullptr : &events->back();
   switch (c.kind) {
     case CutKind::Command:
@@ -180,7 +180,7 @@ inline void Merge(std::vector<Event> *events, const Cut &c) {
 }
 
 // Feeds the stream in one buffer (cutting null) or cut as `cutting` says.
-inline const char *Feed(const uint8_t *stream, size_t size, const Cutting *cutting, Record *out, size_t *where) {
+inline const char *feed(const uint8_t *stream, size_t size, const Cutting *cutting, Record *out, size_t *where) {
   static const size_t kLargest[8] = {1, 2, 7, 64, 4095, 4097, 65536, 0};
   static const size_t kFailEvery[4] = {0, 16, 4, 2};
   Random rng(cutting ? cutting->randomStart : 0);
@@ -188,8 +188,8 @@ inline const char *Feed(const uint8_t *stream, size_t size, const Cutting *cutti
   size_t failEvery = cutting ? kFailEvery[(cutting->style >> 3) & 3] : 0;
   bool sameAgain = cutting && (cutting->style & 0x20) != 0;
   auto bufferSize = [&]() -> size_t {
-    if (largest) return 1 + rng.Below(largest);
-    return 1 + rng.Below(rng.Below(2) ? 9000 : 40);  // mixed: tiny and large
+    if (largest) return 1 + rng.below(largest);
+    return 1 + rng.below(rng.below(2) ? 9000 : 40);  // mixed: tiny and large
   };
 
   StreamCutter cutter;
@@ -201,60 +201,60 @@ inline const char *Feed(const uint8_t *stream, size_t size, const Cutting *cutti
     if (end > size) end = size;
     while (at < end) {
       if (where) *where = at;
-      PacingState before = cutter.State();
-      bool inside = cutter.InsideBlock();
-      Cut c = cutter.Next(stream + at, end - at);
+      PacingState before = cutter.state();
+      bool inside = cutter.insideBlock();
+      Cut c = cutter.next(stream + at, end - at);
       ++out->calls;
-      if (const char *broken = CheckCut(c, stream, at, end, inside, cutter)) return broken;
-      if (failEvery && rng.Below(failEvery) == 0) {
+      if (const char *broken = checkCut(c, stream, at, end, inside, cutter)) return broken;
+      if (failEvery && rng.below(failEvery) == 0) {
         // The write failed: the state goes back and the spooler offers the
         // unconsumed bytes again.
         ++out->undos;
-        cutter.Undo();
-        if (!SameState(cutter.State(), before)) return "undo did not restore the state";
+        cutter.undo();
+        if (!sameState(cutter.state(), before)) return "undo did not restore the state";
         if (sameAgain) {
-          Cut again = cutter.Next(stream + at, end - at);
+          Cut again = cutter.next(stream + at, end - at);
           ++out->calls;
-          if (!SameCut(again, c)) return "the same bytes offered again gave another cut";
+          if (!sameCut(again, c)) return "the same bytes offered again gave another cut";
         } else {
-          end = at + 1 + rng.Below(end - at);
+          end = at + 1 + rng.below(end - at);
           continue;
         }
       }
       // Held bytes are counted while held; a cut that completes or drops them
       // counts them again in its piece or dropped count.
-      accounted += c.pieceLength + c.droppedBytes + cutter.State().heldLength - before.heldLength;
+      accounted += c.pieceLength + c.droppedBytes + cutter.state().heldLength - before.heldLength;
       at += c.consumed;
       if (accounted != at) return "a consumed byte was neither written, dropped nor held";
-      Merge(&out->events, c);
+      merge(&out->events, c);
     }
   }
-  out->end = cutter.State();
+  out->end = cutter.state();
   return nullptr;
 }
 
 // The whole check.  Returns nullptr when every promise holds, else the broken
 // one; *where is the stream offset of the call that broke it, *cutFeeding
 // what the cut feeding made of the stream.
-inline const char *CheckStreamCutter(const uint8_t *stream, size_t size, const Cutting &cutting,
+inline const char *checkStreamCutter(const uint8_t *stream, size_t size, const Cutting &cutting,
                                      size_t *where = nullptr, Record *cutFeeding = nullptr) {
   Record whole, own;
   Record &cut = cutFeeding ? *cutFeeding : own;
-  if (const char *broken = Feed(stream, size, nullptr, &whole, where)) return broken;
-  if (const char *broken = Feed(stream, size, &cutting, &cut, where)) return broken;
+  if (const char *broken = feed(stream, size, nullptr, &whole, where)) return broken;
+  if (const char *broken = feed(stream, size, &cutting, &cut, where)) return broken;
   if (where) *where = size;
   if (whole.events != cut.events) return "cut feeding gave other pieces than the whole buffer";
-  if (!SameState(whole.end, cut.end)) return "cut feeding ended in another state";
+  if (!sameState(whole.end, cut.end)) return "cut feeding ended in another state";
   return nullptr;
 }
 
 // The fuzzer's input: a style byte, three bytes that start its random cuts, then the stream.
-inline const char *CheckStreamCutterInput(const uint8_t *data, size_t size, size_t *where = nullptr) {
+inline const char *checkStreamCutterInput(const uint8_t *data, size_t size, size_t *where = nullptr) {
   if (size < 4) return nullptr;
   Cutting cutting;
   cutting.style = data[0];
   cutting.randomStart = uint64_t(data[1]) | uint64_t(data[2]) << 8 | uint64_t(data[3]) << 16;
-  return CheckStreamCutter(data + 4, size - 4, cutting, where);
+  return checkStreamCutter(data + 4, size - 4, cutting, where);
 }
 
 }  // namespace card::pacing::check

@@ -9,10 +9,10 @@
 using namespace card::status;
 
 namespace {
-QueryKind Q(std::string_view s) { return ClassifyQuery(Bytes(s), s.size()); }
-CommandClass C(std::string_view s) { return ClassifyCommand(Bytes(s), s.size()); }
-uint32_t Pause(std::string_view s) { return PauseAfter(C(s).category); }
-uint32_t Wait(std::string_view s) { return ReplyWaitSeconds(Bytes(s), s.size()); }
+QueryKind Q(std::string_view s) { return classifyQuery(bytes(s), s.size()); }
+CommandClass C(std::string_view s) { return classifyCommand(bytes(s), s.size()); }
+uint32_t pause(std::string_view s) { return pauseAfter(C(s).category); }
+uint32_t wait(std::string_view s) { return replyWaitSeconds(bytes(s), s.size()); }
 }  // namespace
 
 TEST(StatusQueries, NamesAndResets) {
@@ -37,19 +37,19 @@ TEST(StatusQueries, NamesAndResets) {
   EXPECT_EQ(Q("\x1bRESET\r"), QueryKind::Reset);
   // "\eRESET\r" followed by anything is an ordinary command.
   for (std::string_view s : {"\x1bRESET\r\x1bV\r", "\x1bRESET\r ", "\x1bRESET", "\x1bR\rx", "\x1bR 1\r"}) {
-    EXPECT_FALSE(IsResetCommand(Bytes(s), s.size())) << s;
+    EXPECT_FALSE(isResetCommand(bytes(s), s.size())) << s;
     EXPECT_EQ(Q(s), QueryKind::Other);
   }
 
   std::string_view clean =
       "x\x1b"
       "CLEAN\ry";
-  EXPECT_TRUE(ContainsCleanQuery(Bytes(clean), clean.size()));
+  EXPECT_TRUE(containsCleanQuery(bytes(clean), clean.size()));
   EXPECT_EQ(Q(clean), QueryKind::Other);
-  EXPECT_EQ(ErrorReportRequest(true),
+  EXPECT_EQ(errorReportRequest(true),
             "\x1b"
             "E 2\r");
-  EXPECT_EQ(ErrorReportRequest(false),
+  EXPECT_EQ(errorReportRequest(false),
             "\x1b"
             "E 1\r");
 }
@@ -82,9 +82,9 @@ TEST(StatusPacing, CategoriesAndPauses) {
   };
   for (auto &r : rows) {
     EXPECT_EQ(C(r.cmd).category, r.cat) << r.cmd;
-    EXPECT_EQ(Pause(r.cmd), r.pause) << r.cmd;
+    EXPECT_EQ(pause(r.cmd), r.pause) << r.cmd;
   }
-  EXPECT_EQ(PauseAfter(CommandCategory::None), 50u);
+  EXPECT_EQ(pauseAfter(CommandCategory::None), 50u);
 
   // First match wins: a print command that also ejects is a print.
   EXPECT_EQ(C("\x1bI 30\x1bMO\r").category, CommandCategory::Print);
@@ -146,5 +146,5 @@ TEST(StatusPacing, NetworkReplyWaits) {
       {"\x1bV\r", 4},
       {"", 4},
   };
-  for (auto &r : rows) EXPECT_EQ(Wait(r.cmd), r.wait) << r.cmd;
+  for (auto &r : rows) EXPECT_EQ(wait(r.cmd), r.wait) << r.cmd;
 }

@@ -25,7 +25,7 @@ TEST(StatusFuzz, RandomRepliesKeepTheirBounds) {
     }
     if (len && rng() % 2) reply[0] = 0x15;  // half of them error replies
     const char *what = "";
-    ASSERT_TRUE(card::status::CheckReplyReaders(reply.data(), reply.size(), &what))
+    ASSERT_TRUE(card::status::checkReplyReaders(reply.data(), reply.size(), &what))
         << what << " (case " << i << ", length " << len << ")";
   }
 }

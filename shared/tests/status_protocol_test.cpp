@@ -20,136 +20,136 @@ const std::string kNakS(1, '\x15');
 const std::string kEotS(1, '\x04');
 const std::string kAckS(1, '\x06');
 
-uint32_t Two(std::string_view s) {
+uint32_t two(std::string_view s) {
   auto r = R(s);
-  return ReadErrorCodeTwoDigit(r.data(), r.size());
+  return readErrorCodeTwoDigit(r.data(), r.size());
 }
-uint32_t Full(std::string_view s) {
+uint32_t full(std::string_view s) {
   auto r = R(s);
-  return ReadErrorCodeFull(r.data(), r.size());
+  return readErrorCodeFull(r.data(), r.size());
 }
 
 }  // namespace
 
 TEST(StatusReplies, ErrorRepliesReadToWordAndMessage) {
   auto enc = R(kNakS + "41" + kEotS);
-  EXPECT_EQ(ReadErrorCodeTwoDigit(enc.data(), enc.size()), 41u);
-  EXPECT_EQ(ReadErrorCodeFull(enc.data(), enc.size()), 41u);
-  EXPECT_STREQ(LookupStatus(41, Monitor::Usb).word, "ENCODING ERROR");
-  EXPECT_EQ(MessageForErrorReply(enc.data(), enc.size(), Monitor::Usb), 56u);
+  EXPECT_EQ(readErrorCodeTwoDigit(enc.data(), enc.size()), 41u);
+  EXPECT_EQ(readErrorCodeFull(enc.data(), enc.size()), 41u);
+  EXPECT_STREQ(lookupStatus(41, Monitor::Usb).word, "ENCODING ERROR");
+  EXPECT_EQ(messageForErrorReply(enc.data(), enc.size(), Monitor::Usb), 56u);
 
   auto unknown = R(kNakS + "99" + kEotS);
-  StatusLookup u = LookupStatus(Two(kNakS + "99" + kEotS), Monitor::Usb);
+  StatusLookup u = lookupStatus(two(kNakS + "99" + kEotS), Monitor::Usb);
   EXPECT_STREQ(u.word, "Unknown Error Code");
   EXPECT_FALSE(u.known);
-  EXPECT_EQ(MessageForErrorReply(unknown.data(), unknown.size(), Monitor::Usb), 2u);
-  EXPECT_EQ(MessageForErrorReply(unknown.data(), unknown.size(), Monitor::Network), 510u);
+  EXPECT_EQ(messageForErrorReply(unknown.data(), unknown.size(), Monitor::Usb), 2u);
+  EXPECT_EQ(messageForErrorReply(unknown.data(), unknown.size(), Monitor::Network), 510u);
 
   // Leading zero: out of card; magnetic error after the encoding command.
   auto outOfCard = R(kNakS + "04" + kEotS);
-  EXPECT_EQ(MessageForErrorReply(outOfCard.data(), outOfCard.size(), Monitor::Usb), 31u);
+  EXPECT_EQ(messageForErrorReply(outOfCard.data(), outOfCard.size(), Monitor::Usb), 31u);
   auto magnetic = R(kNakS + "44" + kEotS);
-  EXPECT_EQ(MessageForErrorReply(magnetic.data(), magnetic.size(), Monitor::Network), 51u);
+  EXPECT_EQ(messageForErrorReply(magnetic.data(), magnetic.size(), Monitor::Network), 51u);
 
   // The two readings differ on longer codes: the two-digit one takes two.
-  EXPECT_EQ(Two(kNakS + "123" + kEotS), 12u);
-  EXPECT_EQ(Full(kNakS + "123" + kEotS), 123u);
-  EXPECT_EQ(Full(kNakS + "12x3" + kEotS), 12u);
+  EXPECT_EQ(two(kNakS + "123" + kEotS), 12u);
+  EXPECT_EQ(full(kNakS + "123" + kEotS), 123u);
+  EXPECT_EQ(full(kNakS + "12x3" + kEotS), 12u);
   // Not an error reply at all.
-  EXPECT_EQ(Full("41" + kEotS), 0u);
-  EXPECT_EQ(Two(kAckS), 0u);
+  EXPECT_EQ(full("41" + kEotS), 0u);
+  EXPECT_EQ(two(kAckS), 0u);
 }
 
 TEST(StatusReplies, FullReadingStopsAfter31Bytes) {
   // 31 bytes after NAK without EOT: all of them are read.
-  EXPECT_EQ(Full(kNakS + std::string(29, '0') + "41"), 41u);
+  EXPECT_EQ(full(kNakS + std::string(29, '0') + "41"), 41u);
   // 32 bytes: the last digit is past the limit.
-  EXPECT_EQ(Full(kNakS + std::string(30, '0') + "41"), 4u);
-  EXPECT_EQ(Full(kNakS + std::string(30, '0') + "41" + kEotS), 4u);
+  EXPECT_EQ(full(kNakS + std::string(30, '0') + "41"), 4u);
+  EXPECT_EQ(full(kNakS + std::string(30, '0') + "41" + kEotS), 4u);
   // A number too large for 32 bits cannot land on a real code.
-  uint32_t big = Full(kNakS + "4294967337" + kEotS);  // 2^32 + 41
+  uint32_t big = full(kNakS + "4294967337" + kEotS);  // 2^32 + 41
   EXPECT_EQ(big, kUnreadableCode);
-  EXPECT_FALSE(LookupStatus(big, Monitor::Usb).known);
-  EXPECT_EQ(Full(kNakS + std::string(31, '9')), kUnreadableCode);
+  EXPECT_FALSE(lookupStatus(big, Monitor::Usb).known);
+  EXPECT_EQ(full(kNakS + std::string(31, '9')), kUnreadableCode);
 }
 
 TEST(StatusReplies, RepliesOfLengthZeroToThree) {
-  EXPECT_EQ(ClassifyReply(nullptr, 0), ReplyKind::Empty);
+  EXPECT_EQ(classifyReply(nullptr, 0), ReplyKind::Empty);
   auto ack = R(kAckS);
-  EXPECT_EQ(ClassifyReply(ack.data(), ack.size()), ReplyKind::Ack);
+  EXPECT_EQ(classifyReply(ack.data(), ack.size()), ReplyKind::Ack);
   auto ackMore = R(kAckS + "x");
-  EXPECT_EQ(ClassifyReply(ackMore.data(), ackMore.size()), ReplyKind::Value);
+  EXPECT_EQ(classifyReply(ackMore.data(), ackMore.size()), ReplyKind::Value);
 
   // NAK alone carries no code.
   auto nak = R(kNakS);
-  EXPECT_EQ(ClassifyReply(nak.data(), nak.size()), ReplyKind::Error);
-  EXPECT_EQ(Two(kNakS), 0u);
-  EXPECT_EQ(MessageForErrorReply(nak.data(), nak.size(), Monitor::Usb), 2u);
+  EXPECT_EQ(classifyReply(nak.data(), nak.size()), ReplyKind::Error);
+  EXPECT_EQ(two(kNakS), 0u);
+  EXPECT_EQ(messageForErrorReply(nak.data(), nak.size(), Monitor::Usb), 2u);
   // Two bytes: the one digit there is is the code.
-  EXPECT_EQ(Two(kNakS + "4"), 4u);
-  EXPECT_EQ(Full(kNakS + "4"), 4u);
+  EXPECT_EQ(two(kNakS + "4"), 4u);
+  EXPECT_EQ(full(kNakS + "4"), 4u);
   // A one-digit code ended by EOT is not read as 4 and EOT's low nibble.
-  EXPECT_EQ(Two(kNakS + "4" + kEotS), 4u);
-  EXPECT_EQ(Two(kNakS + "41"), 41u);
+  EXPECT_EQ(two(kNakS + "4" + kEotS), 4u);
+  EXPECT_EQ(two(kNakS + "41"), 41u);
 
   auto five = R("5" + kAckS);
-  ValueNumber v = ReadValueNumber(five.data(), five.size());
+  ValueNumber v = readValueNumber(five.data(), five.size());
   EXPECT_TRUE(v.acked);
   EXPECT_EQ(v.value, 5);
   auto twelve = R("12" + kAckS);
-  EXPECT_EQ(ReadValueNumber(twelve.data(), twelve.size()).value, 12);
+  EXPECT_EQ(readValueNumber(twelve.data(), twelve.size()).value, 12);
 }
 
 TEST(StatusReplies, ValueReplies) {
   auto ribbon = R("12 " + kAckS);
-  ValueNumber n = ReadValueNumber(ribbon.data(), ribbon.size());
+  ValueNumber n = readValueNumber(ribbon.data(), ribbon.size());
   EXPECT_EQ(n.value, 12);
   EXPECT_TRUE(n.acked && n.digits);
 
   auto negative = R("-1" + kAckS);
-  EXPECT_EQ(ReadValueNumber(negative.data(), negative.size()).value, -1);
+  EXPECT_EQ(readValueNumber(negative.data(), negative.size()).value, -1);
   auto none = R(kAckS);
-  n = ReadValueNumber(none.data(), none.size());
+  n = readValueNumber(none.data(), none.size());
   EXPECT_TRUE(n.acked);
   EXPECT_FALSE(n.digits);
   auto noAck = R("7");
-  n = ReadValueNumber(noAck.data(), noAck.size());
+  n = readValueNumber(noAck.data(), noAck.size());
   EXPECT_FALSE(n.acked);
   EXPECT_EQ(n.value, 7);
   auto huge = R("99999999999" + kAckS);
-  EXPECT_EQ(ReadValueNumber(huge.data(), huge.size()).value, INT32_MAX);
+  EXPECT_EQ(readValueNumber(huge.data(), huge.size()).value, INT32_MAX);
 
   auto model = R("CA3 v1.2" + kAckS + "junk");
-  ValueText t = ReadValueText(model.data(), model.size());
+  ValueText t = readValueText(model.data(), model.size());
   EXPECT_TRUE(t.acked);
   EXPECT_EQ(std::string(reinterpret_cast<const char *>(t.text), t.length), "CA3 v1.2");
   auto cut = R("CA3");
-  t = ReadValueText(cut.data(), cut.size());
+  t = readValueText(cut.data(), cut.size());
   EXPECT_FALSE(t.acked);
   EXPECT_EQ(t.length, 3u);
 
   auto count = R("015 left");
-  EXPECT_EQ(ReadLeadingNumber(count.data(), count.size()), 15);
+  EXPECT_EQ(readLeadingNumber(count.data(), count.size()), 15);
   auto words = R("none");
-  EXPECT_EQ(ReadLeadingNumber(words.data(), words.size()), 0);
+  EXPECT_EQ(readLeadingNumber(words.data(), words.size()), 0);
 }
 
 TEST(StatusLine, DerivedTests) {
-  EXPECT_TRUE(LineIsFitToStart(0x18));
-  EXPECT_TRUE(LineIsFitToStart(0x38));  // media out still lets a job start
-  EXPECT_FALSE(LineIsFitToStart(0x10));
-  EXPECT_FALSE(LineIsFitToStart(0x08));
-  EXPECT_TRUE(LineIsIdle(0x18));
-  EXPECT_FALSE(LineIsIdle(0x98));
+  EXPECT_TRUE(lineIsFitToStart(0x18));
+  EXPECT_TRUE(lineIsFitToStart(0x38));  // media out still lets a job start
+  EXPECT_FALSE(lineIsFitToStart(0x10));
+  EXPECT_FALSE(lineIsFitToStart(0x08));
+  EXPECT_TRUE(lineIsIdle(0x18));
+  EXPECT_FALSE(lineIsIdle(0x98));
 
-  EXPECT_TRUE(LineIsReady(0x08));
-  EXPECT_TRUE(LineIsReady(0x58));
-  EXPECT_FALSE(LineIsReady(0x28));
-  EXPECT_FALSE(LineIsReady(0x10));
-  EXPECT_TRUE(LineIsOnLine(0x18));
-  EXPECT_TRUE(LineIsOnLine(0xDF & ~0x20));
-  EXPECT_FALSE(LineIsOnLine(0x38));
-  EXPECT_FALSE(LineIsOnLine(0x08));
+  EXPECT_TRUE(lineIsReady(0x08));
+  EXPECT_TRUE(lineIsReady(0x58));
+  EXPECT_FALSE(lineIsReady(0x28));
+  EXPECT_FALSE(lineIsReady(0x10));
+  EXPECT_TRUE(lineIsOnLine(0x18));
+  EXPECT_TRUE(lineIsOnLine(0xDF & ~0x20));
+  EXPECT_FALSE(lineIsOnLine(0x38));
+  EXPECT_FALSE(lineIsOnLine(0x08));
 
   struct {
     uint8_t line;
@@ -158,8 +158,8 @@ TEST(StatusLine, DerivedTests) {
       {0x28, 2, 510}, {0x08, 2, 510}, {0x20, 6, 512}, {0x00, 7, 511}, {0x18, 2, 510}, {0xF7, 6, 512}, {0xD7, 7, 511},
   };
   for (auto &r : rows) {
-    EXPECT_EQ(MessageFromLineStatus(r.line, Monitor::Usb), r.usb) << int(r.line);
-    EXPECT_EQ(MessageFromLineStatus(r.line, Monitor::Network), r.net) << int(r.line);
+    EXPECT_EQ(messageFromLineStatus(r.line, Monitor::Usb), r.usb) << int(r.line);
+    EXPECT_EQ(messageFromLineStatus(r.line, Monitor::Network), r.net) << int(r.line);
   }
 }
 
@@ -206,7 +206,7 @@ TEST(StatusTable, EveryCodeToWordAndMessage) {
     for (uint32_t code : g.codes) {
       ++rows;
       for (Monitor m : {Monitor::Usb, Monitor::Network}) {
-        StatusLookup s = LookupStatus(code, m);
+        StatusLookup s = lookupStatus(code, m);
         EXPECT_TRUE(s.known) << code;
         EXPECT_STREQ(s.word, g.word) << code;
         EXPECT_EQ(s.message, g.message) << code;
@@ -214,7 +214,7 @@ TEST(StatusTable, EveryCodeToWordAndMessage) {
       // Through the reply, as the monitors read it.
       std::string digits = (code < 10 ? "0" : "") + std::to_string(code);
       auto reply = R(kNakS + digits + kEotS);
-      EXPECT_EQ(MessageForErrorReply(reply.data(), reply.size(), Monitor::Network), g.message);
+      EXPECT_EQ(messageForErrorReply(reply.data(), reply.size(), Monitor::Network), g.message);
     }
   }
   EXPECT_EQ(rows, 40u);
@@ -222,57 +222,57 @@ TEST(StatusTable, EveryCodeToWordAndMessage) {
   for (const StatusRow &row : kStatusTable) EXPECT_LE(std::string_view(row.word).size(), kMaxStatusWord);
 
   for (uint32_t code : {0u, 15u, 17u, 23u, 46u, 48u, 52u, 58u, 59u, 61u, 99u, 1000u, kUnreadableCode}) {
-    StatusLookup usb = LookupStatus(code, Monitor::Usb);
+    StatusLookup usb = lookupStatus(code, Monitor::Usb);
     EXPECT_FALSE(usb.known) << code;
     EXPECT_STREQ(usb.word, "Unknown Error Code");
     EXPECT_EQ(usb.message, 2u);
-    EXPECT_EQ(LookupStatus(code, Monitor::Network).message, 510u);
-    EXPECT_EQ(LookupStatus(code, 1234u).message, 1234u);
+    EXPECT_EQ(lookupStatus(code, Monitor::Network).message, 510u);
+    EXPECT_EQ(lookupStatus(code, 1234u).message, 1234u);
   }
 }
 
 TEST(StatusReplies, ErrorReplyReplacedByWordWithinBuffer) {
   uint8_t buf[32] = {0x15, '4', '1', 0x04};
-  size_t n = ReplaceErrorReplyByWord(buf, sizeof buf, 4);
+  size_t n = replaceErrorReplyByWord(buf, sizeof buf, 4);
   EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), n), "ENCODING ERROR");
   EXPECT_EQ(buf[n], 0);
 
   uint8_t unknown[32] = {0x15, '9', '9', 0x04};
-  n = ReplaceErrorReplyByWord(unknown, sizeof unknown, 4);
+  n = replaceErrorReplyByWord(unknown, sizeof unknown, 4);
   EXPECT_EQ(std::string(reinterpret_cast<char *>(unknown), n), "Unknown Error Code");
 
   // A small caller buffer gets as much of the word as fits, nothing beyond.
   uint8_t small[6] = {0x15, '0', '1', 0x04, 0x7E, 0x7E};
-  n = ReplaceErrorReplyByWord(small, 5, 4);
+  n = replaceErrorReplyByWord(small, 5, 4);
   EXPECT_EQ(n, 5u);
   EXPECT_EQ(std::string(reinterpret_cast<char *>(small), 5), "OUT O");
   EXPECT_EQ(small[5], 0x7E);
 
   uint8_t value[8] = {'1', '2', 0x06};
-  EXPECT_EQ(ReplaceErrorReplyByWord(value, sizeof value, 3), 3u);
+  EXPECT_EQ(replaceErrorReplyByWord(value, sizeof value, 3), 3u);
   EXPECT_EQ(value[0], '1');
 }
 
 TEST(StatusReplies, StatusChannelReply) {
   std::string base = kAckS + "123456789";
   auto ready = R(base + "\x58" + kEotS);
-  StatusChannelReply s = ReadStatusChannelReply(ready.data(), ready.size());
+  StatusChannelReply s = readStatusChannelReply(ready.data(), ready.size());
   EXPECT_TRUE(s.ready);
   EXPECT_EQ(s.status, 0x58);
   auto busy = R(base + "\xD8" + kEotS);
-  EXPECT_TRUE(ReadStatusChannelReply(busy.data(), busy.size()).ready);
+  EXPECT_TRUE(readStatusChannelReply(busy.data(), busy.size()).ready);
   auto idle = R(base + "\x18" + kEotS);
-  s = ReadStatusChannelReply(idle.data(), idle.size());
+  s = readStatusChannelReply(idle.data(), idle.size());
   EXPECT_FALSE(s.ready);
   EXPECT_EQ(s.status, 0x18);
   auto noEot = R(base + "\x58");
-  s = ReadStatusChannelReply(noEot.data(), noEot.size());
+  s = readStatusChannelReply(noEot.data(), noEot.size());
   EXPECT_FALSE(s.ready);
   EXPECT_EQ(s.status, 0x58);
   auto shortReply = R(kAckS + "1234");
-  EXPECT_EQ(ReadStatusChannelReply(shortReply.data(), shortReply.size()).status, 0);
+  EXPECT_EQ(readStatusChannelReply(shortReply.data(), shortReply.size()).status, 0);
   auto nak = R(kNakS + "123456789\x58" + kEotS);
-  s = ReadStatusChannelReply(nak.data(), nak.size());
+  s = readStatusChannelReply(nak.data(), nak.size());
   EXPECT_FALSE(s.ready);
   EXPECT_EQ(s.status, 0);
 }

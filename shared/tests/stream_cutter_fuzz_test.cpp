@@ -22,94 +22,94 @@ class StreamMaker {
  public:
   explicit StreamMaker(uint32_t start) : rng_(start) {}
 
-  std::string Make(size_t pieces) {
+  std::string make(size_t pieces) {
     std::string s;
-    for (size_t k = 0; k < pieces; ++k) AddPiece(&s);
+    for (size_t k = 0; k < pieces; ++k) addPiece(&s);
     return s;
   }
 
  private:
-  uint32_t Pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
-  char Byte() {
+  uint32_t pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+  char byte() {
     static const char kMeaningful[] = {'\x1b', '\r', ' ', '[', 'G', 'S', 'Z', '3', '0', '\x80', '\xff', '\x1f'};
-    return Pick(3) ? static_cast<char>(rng_()) : kMeaningful[Pick(sizeof kMeaningful)];
+    return pick(3) ? static_cast<char>(rng_()) : kMeaningful[pick(sizeof kMeaningful)];
   }
   // A bit-block unit: one byte, or "[" and the byte after it.
-  void Unit(std::string *s) {
-    char b = Byte();
+  void unit(std::string *s) {
+    char b = byte();
     *s += b;
-    if (b == '[') *s += Byte();
+    if (b == '[') *s += byte();
   }
   // Block bytes of `units` units in the given counting, then (mostly) bytes up
   // to a CR; sometimes broken off early.
-  void Block(std::string *s, bool bits, bool plain, uint32_t units) {
+  void block(std::string *s, bool bits, bool plain, uint32_t units) {
     uint32_t have = 0;
-    uint32_t stopAt = Pick(6) ? units : Pick(units);
+    uint32_t stopAt = pick(6) ? units : pick(units);
     while (have < stopAt) {
       if (plain && !bits) {
-        uint32_t n = std::min<uint32_t>(stopAt - have, 1 + Pick(5000));
-        for (uint32_t i = 0; i < n; ++i) *s += Byte();
+        uint32_t n = std::min<uint32_t>(stopAt - have, 1 + pick(5000));
+        for (uint32_t i = 0; i < n; ++i) *s += byte();
         have += n;
       } else if (plain) {
-        Unit(s);
+        unit(s);
         ++have;
-      } else if (Pick(2)) {
-        uint32_t n = 1 + Pick(127);
+      } else if (pick(2)) {
+        uint32_t n = 1 + pick(127);
         *s += static_cast<char>(0x80 | n);
         if (bits)
-          Unit(s);
+          unit(s);
         else
-          *s += Byte();
+          *s += byte();
         have += n;
       } else if (bits) {
-        uint32_t n = Pick(32);
+        uint32_t n = pick(32);
         *s += static_cast<char>(n);
-        for (uint32_t i = 0; i < n; ++i) Unit(s);
+        for (uint32_t i = 0; i < n; ++i) unit(s);
         have += n;
       } else {
         *s += static_cast<char>(rng_() & 0x7F);
         ++have;
       }
     }
-    if (Pick(4)) {
-      for (uint32_t i = Pick(3); i; --i) *s += Byte();
+    if (pick(4)) {
+      for (uint32_t i = pick(3); i; --i) *s += byte();
       *s += '\r';
     }
   }
-  void AddPiece(std::string *s) {
+  void addPiece(std::string *s) {
     const std::string e = "\x1b";
-    switch (Pick(16)) {
+    switch (pick(16)) {
       case 0: *s += e + "MF\r"; break;
-      case 1: *s += e + "IS " + std::to_string(Pick(4)) + "\r"; break;
-      case 2: *s += e + "&B 1 " + std::string(Pick(120), 'A') + "\r"; break;
+      case 1: *s += e + "IS " + std::to_string(pick(4)) + "\r"; break;
+      case 2: *s += e + "&B 1 " + std::string(pick(120), 'A') + "\r"; break;
       case 3: *s += e + "G"; break;
       case 4: *s += e + "GS"; break;
-      case 5: *s += e + "GS " + std::to_string(Pick(4)) + (Pick(2) ? "\r" : " "); break;
+      case 5: *s += e + "GS " + std::to_string(pick(4)) + (pick(2) ? "\r" : " "); break;
       case 6: {
         // A whole plane header, now and then with its field of run-length coding.
-        bool rl = Pick(2);
-        *s += e + "GS " + std::to_string(Pick(4)) + (rl ? " 30" : " 32") + " 0 0 1024 640 ";
+        bool rl = pick(2);
+        *s += e + "GS " + std::to_string(pick(4)) + (rl ? " 30" : " 32") + " 0 0 1024 640 ";
         // Whole packed planes are big: most broken off early.
-        Block(s, false, !rl, rl ? kPlaneValues : (Pick(16) ? Pick(3000) : kPlaneBytes));
+        block(s, false, !rl, rl ? kPlaneValues : (pick(16) ? pick(3000) : kPlaneBytes));
         break;
       }
       case 7: {
-        bool plain = Pick(2);
+        bool plain = pick(2);
         if (plain) *s += e + "G 0 0 10 640 1024 1\r";
         *s += e + "Z";
-        Block(s, true, plain, kBitmapBytes);
+        block(s, true, plain, kBitmapBytes);
         break;
       }
-      case 8: *s += e + std::string(kMaxCommandBytes - 3 + Pick(6), 'L') + (Pick(2) ? "\r" : ""); break;
+      case 8: *s += e + std::string(kMaxCommandBytes - 3 + pick(6), 'L') + (pick(2) ? "\r" : ""); break;
       case 9:
-        for (uint32_t i = 1 + Pick(30); i; --i) *s += Byte();
+        for (uint32_t i = 1 + pick(30); i; --i) *s += byte();
         break;
-      case 10: *s += std::string(1 + Pick(10), ' '); break;
+      case 10: *s += std::string(1 + pick(10), ' '); break;
       case 11: *s += e + "&E*\r" + e + "&R\r"; break;
       case 12: *s += e + "M 5\r"; break;
       case 13: *s += "\r"; break;
       case 14: *s += e; break;
-      default: *s += e + "+$C " + std::to_string(Pick(3)) + " " + std::to_string(Pick(100)) + "\r"; break;
+      default: *s += e + "+$C " + std::to_string(pick(3)) + " " + std::to_string(pick(100)) + "\r"; break;
     }
   }
 
@@ -123,7 +123,7 @@ TEST(StreamCutterFuzz, RandomStreamsGiveTheSamePiecesHoweverCut) {
   std::mt19937 rng(20250611);
   size_t calls = 0, undos = 0, bytes = 0, blocksEnded = 0;
   for (int i = 0; i < 50; ++i) {
-    std::string s = maker.Make(1 + i % 30);
+    std::string s = maker.make(1 + i % 30);
     bytes += s.size();
     const uint8_t *p = reinterpret_cast<const uint8_t *>(s.data());
     // Every buffer size class, failure rate and re-offer kind (the 64 styles)
@@ -134,7 +134,7 @@ TEST(StreamCutterFuzz, RandomStreamsGiveTheSamePiecesHoweverCut) {
       cutting.randomStart = rng();
       size_t where = 0;
       check::Record r;
-      const char *broken = check::CheckStreamCutter(p, s.size(), cutting, &where, &r);
+      const char *broken = check::checkStreamCutter(p, s.size(), cutting, &where, &r);
       ASSERT_EQ(broken, nullptr) << broken << " (case " << i << ", style " << int(cutting.style) << ", offset " << where
                                  << " of " << s.size() << ")";
       calls += r.calls;
@@ -155,15 +155,15 @@ TEST(StreamCutterFuzz, HarnessCatchesBrokenCuts) {
   std::string s = "\x1bMF\r\x1bMO\r";
   const uint8_t *p = reinterpret_cast<const uint8_t *>(s.data());
   StreamCutter cutter;
-  Cut c = cutter.Next(p, s.size());
+  Cut c = cutter.next(p, s.size());
   Cut stalled = c;
   stalled.consumed = 0;
-  EXPECT_STREQ(check::CheckCut(stalled, p, 0, s.size(), false, cutter), "a call consumed nothing");
+  EXPECT_STREQ(check::checkCut(stalled, p, 0, s.size(), false, cutter), "a call consumed nothing");
   Cut shifted = c;
   shifted.piece = p + 1;
-  EXPECT_STREQ(check::CheckCut(shifted, p, 0, s.size(), false, cutter), "piece differs from the stream");
+  EXPECT_STREQ(check::checkCut(shifted, p, 0, s.size(), false, cutter), "piece differs from the stream");
   Cut nothing = c;
   nothing.kind = CutKind::Nothing;
-  EXPECT_STREQ(check::CheckCut(nothing, p, 0, s.size(), false, cutter), "nothing cut from a non-empty buffer");
-  EXPECT_EQ(check::CheckCut(c, p, 0, s.size(), false, cutter), nullptr);
+  EXPECT_STREQ(check::checkCut(nothing, p, 0, s.size(), false, cutter), "nothing cut from a non-empty buffer");
+  EXPECT_EQ(check::checkCut(c, p, 0, s.size(), false, cutter), nullptr);
 }

@@ -37,9 +37,9 @@ std::ostream &operator<<(std::ostream &os, const Piece &p) {
 struct Job {
   std::string stream;
   std::vector<Piece> expected;
-  size_t stray = 0;
+  size_t strayBytes = 0;
 
-  Job &Cmd(std::string_view text) {  // one command, \e written as ESC
+  Job &cmd(std::string_view text) {  // one command, \e written as ESC
     std::string c;
     for (size_t i = 0; i < text.size(); ++i) {
       if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'e') {
@@ -53,21 +53,21 @@ struct Job {
     expected.push_back({c, false});
     return *this;
   }
-  Job &Block(const std::string &bytes) {  // data bytes and the closing CR
+  Job &block(const std::string &bytes) {  // data bytes and the closing CR
     stream += bytes + "\r";
     expected.push_back({bytes + "\r", true});
     return *this;
   }
-  Job &Stray(const std::string &bytes) {
+  Job &stray(const std::string &bytes) {
     stream += bytes;
-    stray += bytes.size();
+    strayBytes += bytes.size();
     return *this;
   }
 };
 
 // A packed continuous-tone plane: 442368 bytes holding every 7-bit value,
 // CR and ESC among them, and a blank first (right after the header's blank).
-std::string PackedPlane(uint32_t salt) {
+std::string packedPlane(uint32_t salt) {
   std::string d(kPlaneBytes, '\0');
   for (size_t i = 0; i < d.size(); ++i) d[i] = static_cast<char>((i * 7 + salt) & 0x7F);
   d[0] = ' ';
@@ -76,7 +76,7 @@ std::string PackedPlane(uint32_t salt) {
 
 // A plain 1-bit bitmap: 81920 units, every 0x5B doubled; ends with a doubled
 // one so that the count ends inside a two-byte unit.
-std::string PlainBitmap(uint32_t salt) {
+std::string plainBitmap(uint32_t salt) {
   std::string d;
   for (uint32_t i = 0; i + 1 < kBitmapBytes; ++i) {
     char b = static_cast<char>((i * 13 + salt) & 0xFF);
@@ -89,7 +89,7 @@ std::string PlainBitmap(uint32_t salt) {
 // Run-length plane: 655360 values as 5160 runs of 127 (0xFF then a value
 // byte) and one of 40 (0xA8), the value a CR so that only the count can end
 // the block.
-std::string RunLengthPlane() {
+std::string runLengthPlane() {
   std::string d;
   for (int i = 0; i < 5160; ++i) d += "\xFF\r";
   return d + "\xA8\r";
@@ -97,7 +97,7 @@ std::string RunLengthPlane() {
 
 // Run-length bitmap: 640 runs of 127 units whose value unit is "[" CR, and
 // 160 literal runs of four units ("a", "[[", CR, ESC): 81920 units.
-std::string RunLengthBitmap() {
+std::string runLengthBitmap() {
   std::string d;
   for (int i = 0; i < 640; ++i) d += "\xFF[\r";
   for (int i = 0; i < 160; ++i)
@@ -106,20 +106,20 @@ std::string RunLengthBitmap() {
   return d;
 }
 
-Job TwoSidedCard() {
+Job twoSidedCard() {
   Job j;
-  j.Cmd("\\eMASTER\r").Cmd("\\eJOB 1\r").Cmd("\\eSXY 1\r");
+  j.cmd("\\eMASTER\r").cmd("\\eJOB 1\r").cmd("\\eSXY 1\r");
   for (const char *c : {"\\e+$C 0 5\r", "\\e+$C 1 5\r", "\\e+$C 2 5\r", "\\e+$L 0 0\r", "\\e+$L 1 0\r", "\\e+$L 2 0\r",
                         "\\e+C 10\r", "\\e+CV 7\r"})
-    j.Cmd(c);
-  j.Cmd("\\e&R\r").Cmd("\\e&B 1 JOHN SAMPLE\r").Cmd("\\e&E*\r");
-  j.Cmd("\\e$F\r").Cmd("\\eGS 0 32 0 0 1024 640 ").Block(PackedPlane(1)).Cmd("\\eIS 0\r");
-  j.Cmd("\\eGS 1 32 0 0 1024 640 ").Block(PackedPlane(2)).Cmd("\\eIS 1\r");
-  j.Cmd("\\eGS 2 32 0 0 1024 640 ").Block(PackedPlane(3)).Cmd("\\eIS 2\r");
-  j.Cmd("\\eMF\r");
-  j.Cmd("\\eF\r").Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(PlainBitmap(5)).Cmd("\\eI 30\r");
-  j.Cmd("\\eMF\r").Cmd("\\evF\r").Cmd("\\evL 0 0 1023 639 1\r").Cmd("\\evL 85 197 194 159 0\r").Cmd("\\eIV 31\r");
-  j.Cmd("\\eMO\r");
+    j.cmd(c);
+  j.cmd("\\e&R\r").cmd("\\e&B 1 JOHN SAMPLE\r").cmd("\\e&E*\r");
+  j.cmd("\\e$F\r").cmd("\\eGS 0 32 0 0 1024 640 ").block(packedPlane(1)).cmd("\\eIS 0\r");
+  j.cmd("\\eGS 1 32 0 0 1024 640 ").block(packedPlane(2)).cmd("\\eIS 1\r");
+  j.cmd("\\eGS 2 32 0 0 1024 640 ").block(packedPlane(3)).cmd("\\eIS 2\r");
+  j.cmd("\\eMF\r");
+  j.cmd("\\eF\r").cmd("\\eG 0 0 10 640 1024 1\r").cmd("\\eZ").block(plainBitmap(5)).cmd("\\eI 30\r");
+  j.cmd("\\eMF\r").cmd("\\evF\r").cmd("\\evL 0 0 1023 639 1\r").cmd("\\evL 85 197 194 159 0\r").cmd("\\eIV 31\r");
+  j.cmd("\\eMO\r");
   return j;
 }
 
@@ -132,7 +132,7 @@ struct Outcome {
 
 // Feeds the stream as the spooler does: buffer by buffer, offering the rest of
 // a buffer until the monitor has consumed all of it.
-Outcome Feed(const std::string &stream, const std::vector<size_t> &bufferEnds) {
+Outcome feed(const std::string &stream, const std::vector<size_t> &bufferEnds) {
   Outcome o;
   StreamCutter cutter;
   bool blockOpen = false;
@@ -140,7 +140,7 @@ Outcome Feed(const std::string &stream, const std::vector<size_t> &bufferEnds) {
   auto feedBuffer = [&](size_t end) {
     size_t at = start;
     while (at < end) {
-      Cut c = cutter.Next(reinterpret_cast<const uint8_t *>(stream.data()) + at, end - at);
+      Cut c = cutter.next(reinterpret_cast<const uint8_t *>(stream.data()) + at, end - at);
       ++o.calls;
       if (c.consumed < 1 || c.consumed > std::min(end - at, kMaxPieceBytes)) {
         ADD_FAILURE() << "consumed " << c.consumed << " of " << end - at;
@@ -174,41 +174,41 @@ Outcome Feed(const std::string &stream, const std::vector<size_t> &bufferEnds) {
   return o;
 }
 
-Outcome FeedWhole(const std::string &s) { return Feed(s, {}); }
-Outcome FeedEvery(const std::string &s, size_t step) {
+Outcome feedWhole(const std::string &s) { return feed(s, {}); }
+Outcome feedEvery(const std::string &s, size_t step) {
   std::vector<size_t> ends;
   for (size_t i = step; i < s.size(); i += step) ends.push_back(i);
-  return Feed(s, ends);
+  return feed(s, ends);
 }
 
 // Commands at the start of a job and around its blocks, small enough to be
 // cut in two at every byte.
-Job SmallMixedJob() {
+Job smallMixedJob() {
   Job j;
-  j.Cmd("\\eMASTER\r").Cmd("\\eJOB 0\r");
-  j.Cmd("\\eGS 0 30 0 0 1024 640 ").Block(RunLengthPlane()).Cmd("\\eIS 0\r");
-  j.Cmd("\\eZ").Block(RunLengthBitmap()).Cmd("\\eI 30\r");
-  j.Cmd("\\eMF\r").Cmd("\\eMO\r");
+  j.cmd("\\eMASTER\r").cmd("\\eJOB 0\r");
+  j.cmd("\\eGS 0 30 0 0 1024 640 ").block(runLengthPlane()).cmd("\\eIS 0\r");
+  j.cmd("\\eZ").block(runLengthBitmap()).cmd("\\eI 30\r");
+  j.cmd("\\eMF\r").cmd("\\eMO\r");
   return j;
 }
 
 }  // namespace
 
 TEST(StreamCutter, TwoSidedCardGivesEveryCommandAndBlockWhole) {
-  Job j = TwoSidedCard();
-  Outcome whole = FeedWhole(j.stream);
+  Job j = twoSidedCard();
+  Outcome whole = feedWhole(j.stream);
   EXPECT_EQ(whole.pieces, j.expected);
   EXPECT_EQ(whole.dropped, 0u);
   // A buffer is looked at 4096 bytes at a time: a plane takes 109 slices.
   EXPECT_GT(whole.calls, 3 * (kPlaneBytes / kMaxPieceBytes));
 
   for (size_t step : {1, 2, 3, 7, 64, 4095, 4097, 65536})
-    EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
+    EXPECT_EQ(feedEvery(j.stream, step).pieces, j.expected) << step;
 }
 
 TEST(StreamCutter, PausesAndChecksFollowTheCategories) {
-  Job j = TwoSidedCard();
-  Outcome o = FeedEvery(j.stream, 1000);
+  Job j = twoSidedCard();
+  Outcome o = feedEvery(j.stream, 1000);
   auto find = [&](std::string_view text) -> const Cut * {
     for (const Cut &c : o.cuts)
       if (c.kind == CutKind::Command &&
@@ -244,10 +244,10 @@ TEST(StreamCutter, PausesAndChecksFollowTheCategories) {
 }
 
 TEST(StreamCutter, CutInTwoAtEveryByteGivesTheSamePieces) {
-  Job j = SmallMixedJob();
-  ASSERT_EQ(FeedWhole(j.stream).pieces, j.expected);
+  Job j = smallMixedJob();
+  ASSERT_EQ(feedWhole(j.stream).pieces, j.expected);
   for (size_t at = 1; at < j.stream.size(); ++at) {
-    Outcome o = Feed(j.stream, {at});
+    Outcome o = feed(j.stream, {at});
     ASSERT_EQ(o.pieces, j.expected) << "cut at " << at;
   }
 }
@@ -255,11 +255,11 @@ TEST(StreamCutter, CutInTwoAtEveryByteGivesTheSamePieces) {
 TEST(StreamCutter, SplitCommandIsWrittenOnceWhole) {
   std::string s = "\x1bMF";
   StreamCutter cutter;
-  Cut a = cutter.Next(reinterpret_cast<const uint8_t *>(s.data()), s.size());
+  Cut a = cutter.next(reinterpret_cast<const uint8_t *>(s.data()), s.size());
   EXPECT_EQ(a.kind, CutKind::Held);
   EXPECT_EQ(a.consumed, 3u);  // taken now, so a repeated offer cannot be held twice
   std::string rest = "\r\x1bMO\r";
-  Cut b = cutter.Next(reinterpret_cast<const uint8_t *>(rest.data()), rest.size());
+  Cut b = cutter.next(reinterpret_cast<const uint8_t *>(rest.data()), rest.size());
   ASSERT_EQ(b.kind, CutKind::Command);
   EXPECT_EQ(std::string(reinterpret_cast<const char *>(b.piece), b.pieceLength), "\x1bMF\r");
   EXPECT_EQ(b.consumed, 1u);
@@ -271,29 +271,29 @@ TEST(StreamCutter, BlockLengths) {
   // A header with the field " 30 " counts run-length units: runs whose value
   // byte is a CR do not end the block.
   Job rl;
-  rl.Cmd("\\eGS 1 30 0 0 1024 640 ").Block(RunLengthPlane()).Cmd("\\eIS 1\r");
-  EXPECT_EQ(FeedWhole(rl.stream).pieces, rl.expected);
+  rl.cmd("\\eGS 1 30 0 0 1024 640 ").block(runLengthPlane()).cmd("\\eIS 1\r");
+  EXPECT_EQ(feedWhole(rl.stream).pieces, rl.expected);
   EXPECT_EQ(rl.expected[1].bytes.size(), 2 * 5161 + 1u);
 
   // A plain bitmap whose last unit is "[" and a CR: the CR after it ends it.
   Job last;
-  last.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block("[[" + std::string(kBitmapBytes - 2, 'U') + "[\r");
-  last.Cmd("\\eMO\r");
-  EXPECT_EQ(FeedEvery(last.stream, 1).pieces, last.expected);
+  last.cmd("\\eG 0 0 10 640 1024 1\r").cmd("\\eZ").block("[[" + std::string(kBitmapBytes - 2, 'U') + "[\r");
+  last.cmd("\\eMO\r");
+  EXPECT_EQ(feedEvery(last.stream, 1).pieces, last.expected);
 
   // Without it the same kind of bytes is plain data: 442368 bytes, CR among
   // them, then any bytes up to the first CR after the count belong to the block.
   Job plain;
   std::string d(kPlaneBytes, '\r');
-  plain.Cmd("\\eGS 3 32 0 0 1024 640 ").Block(d + "xy").Cmd("\\eIS 3\r");
-  EXPECT_EQ(FeedEvery(plain.stream, 4000).pieces, plain.expected);
+  plain.cmd("\\eGS 3 32 0 0 1024 640 ").block(d + "xy").cmd("\\eIS 3\r");
+  EXPECT_EQ(feedEvery(plain.stream, 4000).pieces, plain.expected);
 
   // A bitmap header asks plain counting for the next block only; the "\eZ"
   // after that counts run-length units.
   Job bits;
   std::string ones(kBitmapBytes, '\x01');
-  bits.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(ones).Cmd("\\eZ").Block(RunLengthBitmap()).Cmd("\\eMO\r");
-  EXPECT_EQ(FeedEvery(bits.stream, 333).pieces, bits.expected);
+  bits.cmd("\\eG 0 0 10 640 1024 1\r").cmd("\\eZ").block(ones).cmd("\\eZ").block(runLengthBitmap()).cmd("\\eMO\r");
+  EXPECT_EQ(feedEvery(bits.stream, 333).pieces, bits.expected);
   EXPECT_EQ(bits.expected[4].bytes.size(), 640 * 3 + 160 * 6 + 1u);
 
   // In a run-length bitmap, "[" at a buffer end is completed by the next buffer.
@@ -302,28 +302,28 @@ TEST(StreamCutter, BlockLengths) {
   for (int i = 0; i < 640; ++i) d2 += "\xFF[\r";                            // 127 units each, value "[" CR
   for (int i = 0; i < 20; ++i) d2 += "\x1F" + std::string(30, 'a') + "[[";  // 31 literal units
   d2 += "\x14" + std::string(20, '\r');                                     // 640 * 127 + 20 * 31 + 20 = 81920
-  esc.Cmd("\\eZ").Block(d2).Cmd("\\eMO\r");
+  esc.cmd("\\eZ").block(d2).cmd("\\eMO\r");
   std::vector<size_t> ends;
   for (size_t i = 0; i < esc.stream.size(); ++i)
     if (esc.stream[i] == '[') ends.push_back(i + 1);
-  EXPECT_EQ(Feed(esc.stream, ends).pieces, esc.expected);
+  EXPECT_EQ(feed(esc.stream, ends).pieces, esc.expected);
 }
 
 TEST(StreamCutter, HeaderEndsAtTheBlankAfterItsSixthParameter) {
   // The first data byte is a blank: it is data, not part of the header.
   Job j;
-  j.Cmd("\\eGS 0 32 0 0 1024 640 ").Block(PackedPlane(9)).Cmd("\\eIS 0\r");
+  j.cmd("\\eGS 0 32 0 0 1024 640 ").block(packedPlane(9)).cmd("\\eIS 0\r");
   ASSERT_EQ(j.expected[1].bytes[0], ' ');
-  for (size_t at = 1; at < 30; ++at) EXPECT_EQ(Feed(j.stream, {at}).pieces, j.expected) << at;
+  for (size_t at = 1; at < 30; ++at) EXPECT_EQ(feed(j.stream, {at}).pieces, j.expected) << at;
 }
 
 TEST(StreamCutter, BytesOutsideCommandsAreDroppedNotRepeated) {
   Job j;
-  j.Stray("junk").Cmd("\\eMASTER\r").Stray("\r\n").Cmd("\\eMO\r").Stray("tail without escape");
+  j.stray("junk").cmd("\\eMASTER\r").stray("\r\n").cmd("\\eMO\r").stray("tail without escape");
   for (size_t step : {1, 3, 100}) {
-    Outcome o = FeedEvery(j.stream, step);
+    Outcome o = feedEvery(j.stream, step);
     EXPECT_EQ(o.pieces, j.expected);
-    EXPECT_EQ(o.dropped, j.stray);
+    EXPECT_EQ(o.dropped, j.strayBytes);
   }
 }
 
@@ -331,8 +331,8 @@ TEST(StreamCutter, LongCommands) {
   // A captured pre-job command of several hundred bytes passes whole even when
   // a buffer end cuts it.
   Job j;
-  j.Cmd("\\e&CDEW " + std::string(500, 'D') + "\r").Cmd("\\eMO\r");
-  for (size_t at : {1, 2, 64, 65, 300, 508}) EXPECT_EQ(Feed(j.stream, {at}).pieces, j.expected) << at;
+  j.cmd("\\e&CDEW " + std::string(500, 'D') + "\r").cmd("\\eMO\r");
+  for (size_t at : {1, 2, 64, 65, 300, 508}) EXPECT_EQ(feed(j.stream, {at}).pieces, j.expected) << at;
 
   // Up to kMaxCommandBytes bytes a command passes; one byte more and it is
   // dropped whole with the rest of it, and the next command passes.
@@ -341,7 +341,7 @@ TEST(StreamCutter, LongCommands) {
   std::string s = fits + over + "\x1bMO\r";
   std::vector<Piece> want{{fits, false}, {"\x1bMO\r", false}};
   for (size_t step : {1, 1000, 4096, 10000}) {
-    Outcome o = FeedEvery(s, step);
+    Outcome o = feedEvery(s, step);
     EXPECT_EQ(o.pieces, want) << step;
     EXPECT_EQ(o.dropped, over.size()) << step;
   }
@@ -350,7 +350,7 @@ TEST(StreamCutter, LongCommands) {
 TEST(StreamCutter, UndoGivesTheSameCutAgain) {
   // A write that fails is undone and the spooler offers the same bytes again:
   // held command completion, block header and data slice alike.
-  Job j = SmallMixedJob();
+  Job j = smallMixedJob();
   for (size_t step : {5, 4096}) {
     StreamCutter cutter;
     std::vector<Piece> pieces;
@@ -360,10 +360,10 @@ TEST(StreamCutter, UndoGivesTheSameCutAgain) {
     while (at < j.stream.size()) {
       size_t end = std::min(j.stream.size(), (at / step + 1) * step);
       const uint8_t *p = reinterpret_cast<const uint8_t *>(j.stream.data()) + at;
-      Cut c = cutter.Next(p, end - at);
+      Cut c = cutter.next(p, end - at);
       if (c.pieceLength && failures++ % 3 == 0) {  // every third write fails
-        cutter.Undo();
-        Cut again = cutter.Next(p, end - at);
+        cutter.undo();
+        Cut again = cutter.next(p, end - at);
         ASSERT_EQ(again.consumed, c.consumed);
         ASSERT_EQ(std::string_view(reinterpret_cast<const char *>(again.piece), again.pieceLength),
                   std::string_view(reinterpret_cast<const char *>(c.piece), c.pieceLength));
@@ -401,14 +401,14 @@ TEST(StreamCutter, RandomStreamsAnyCutting) {
             char c = static_cast<char>(' ' + pick(95));
             text += c;
           }
-          j.Cmd("\\e&B 3 " + text + "\r");
+          j.cmd("\\e&B 3 " + text + "\r");
           break;
         }
-        case 1: j.Cmd(pick(2) ? "\\eIS 2\r" : "\\eMF\r"); break;
+        case 1: j.cmd(pick(2) ? "\\eIS 2\r" : "\\eMF\r"); break;
         case 2: {
           std::string d(kPlaneBytes, '\0');
           for (char &c : d) c = static_cast<char>(rng());
-          j.Cmd("\\eGS 2 32 0 0 1024 640 ").Block(d);
+          j.cmd("\\eGS 2 32 0 0 1024 640 ").block(d);
           break;
         }
         case 3: {
@@ -418,7 +418,7 @@ TEST(StreamCutter, RandomStreamsAnyCutting) {
             d += c;
             if (c == '[') d += static_cast<char>(rng());  // any byte completes the unit
           }
-          j.Cmd("\\eF\r").Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(d);
+          j.cmd("\\eF\r").cmd("\\eG 0 0 10 640 1024 1\r").cmd("\\eZ").block(d);
           break;
         }
         case 4: {
@@ -444,32 +444,32 @@ TEST(StreamCutter, RandomStreamsAnyCutting) {
               units += n;
             }
           }
-          j.Cmd("\\eZ").Block(d);
+          j.cmd("\\eZ").block(d);
           break;
         }
-        case 5: j.Stray(std::string(1 + pick(20), 'z')); break;
-        default: j.Cmd("\\e+$C " + std::to_string(pick(3)) + " " + std::to_string(pick(100)) + "\r"); break;
+        case 5: j.stray(std::string(1 + pick(20), 'z')); break;
+        default: j.cmd("\\e+$C " + std::to_string(pick(3)) + " " + std::to_string(pick(100)) + "\r"); break;
       }
     }
     std::vector<size_t> ends;
     for (size_t at = 0; at < j.stream.size(); at += 1 + pick(pick(2) ? 9000 : 40)) ends.push_back(at);
-    Outcome o = Feed(j.stream, ends);
+    Outcome o = feed(j.stream, ends);
     EXPECT_EQ(o.pieces, j.expected) << "round " << round;
-    EXPECT_EQ(o.dropped, j.stray) << "round " << round;
+    EXPECT_EQ(o.dropped, j.strayBytes) << "round " << round;
   }
 }
 
 TEST(StreamCutter, EmptyBufferAndReset) {
   StreamCutter cutter;
-  EXPECT_EQ(cutter.Next(nullptr, 0).kind, CutKind::Nothing);
+  EXPECT_EQ(cutter.next(nullptr, 0).kind, CutKind::Nothing);
   std::string s = "\x1bGS 0 32 0 0 1024 640 abc";
-  Cut h = cutter.Next(reinterpret_cast<const uint8_t *>(s.data()), s.size());
+  Cut h = cutter.next(reinterpret_cast<const uint8_t *>(s.data()), s.size());
   EXPECT_TRUE(h.opensBlock);
-  EXPECT_TRUE(cutter.InsideBlock());
-  cutter.Reset();  // an aborted job: the next job starts outside any block
-  EXPECT_FALSE(cutter.InsideBlock());
+  EXPECT_TRUE(cutter.insideBlock());
+  cutter.reset();  // an aborted job: the next job starts outside any block
+  EXPECT_FALSE(cutter.insideBlock());
   std::string next = "\x1bMASTER\r";
-  EXPECT_EQ(cutter.Next(reinterpret_cast<const uint8_t *>(next.data()), next.size()).kind, CutKind::Command);
+  EXPECT_EQ(cutter.next(reinterpret_cast<const uint8_t *>(next.data()), next.size()).kind, CutKind::Command);
 }
 
 TEST(StreamCutter, ShortCommandsStartingWithGAlwaysMakeProgress) {
@@ -478,21 +478,21 @@ TEST(StreamCutter, ShortCommandsStartingWithGAlwaysMakeProgress) {
   // would consume nothing of the next buffer, and a monitor would be offered
   // the same bytes forever: every cut must consume (Feed checks it).
   Job j;
-  j.Cmd("\\eG\r").Cmd("\\eF\r").Cmd("\\eGS\r").Cmd("\\eG \r").Cmd("\\eGS\r").Cmd("\\eMF\r").Cmd("\\eG\r");
-  j.Cmd("\\eG 0 0 10 640 1024 1\r").Cmd("\\eZ").Block(std::string(kBitmapBytes, 'b')).Cmd("\\eMO\r");
-  ASSERT_EQ(FeedWhole(j.stream).pieces, j.expected);
-  for (size_t at = 1; at < 40; ++at) EXPECT_EQ(Feed(j.stream, {at}).pieces, j.expected) << "cut at " << at;
-  for (size_t step : {1, 2, 3, 4}) EXPECT_EQ(FeedEvery(j.stream, step).pieces, j.expected) << step;
+  j.cmd("\\eG\r").cmd("\\eF\r").cmd("\\eGS\r").cmd("\\eG \r").cmd("\\eGS\r").cmd("\\eMF\r").cmd("\\eG\r");
+  j.cmd("\\eG 0 0 10 640 1024 1\r").cmd("\\eZ").block(std::string(kBitmapBytes, 'b')).cmd("\\eMO\r");
+  ASSERT_EQ(feedWhole(j.stream).pieces, j.expected);
+  for (size_t at = 1; at < 40; ++at) EXPECT_EQ(feed(j.stream, {at}).pieces, j.expected) << "cut at " << at;
+  for (size_t step : {1, 2, 3, 4}) EXPECT_EQ(feedEvery(j.stream, step).pieces, j.expected) << step;
 
   // The reported case: "\eG\r" by itself, then "\eF\r".
   StreamCutter cutter;
   const std::string a = "\x1bG\r", b = "\x1b"
                                        "F\r";
-  Cut first = cutter.Next(reinterpret_cast<const uint8_t *>(a.data()), a.size());
+  Cut first = cutter.next(reinterpret_cast<const uint8_t *>(a.data()), a.size());
   EXPECT_EQ(first.kind, CutKind::Command);
   EXPECT_EQ(first.consumed, 3u);
   EXPECT_TRUE(first.checkAfter);
-  Cut second = cutter.Next(reinterpret_cast<const uint8_t *>(b.data()), b.size());
+  Cut second = cutter.next(reinterpret_cast<const uint8_t *>(b.data()), b.size());
   ASSERT_EQ(second.kind, CutKind::Command);
   EXPECT_EQ(second.consumed, 3u);
   EXPECT_EQ(std::string(reinterpret_cast<const char *>(second.piece), second.pieceLength), b);
@@ -502,15 +502,15 @@ TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
   // A "\eGS " whose header is cut short by a CR is an ordinary command, as the
   // printer reads it: it opens no block, and the commands after it pass.
   Job j;
-  j.Cmd("\\eGS 1\r");
-  for (int i = 0; i < 1500; ++i) j.Cmd("\\eMF\r");
-  j.Cmd("\\eGS 0 30 0 0 1024\r").Cmd("\\eGS \r").Cmd("\\eIS 0\r");
+  j.cmd("\\eGS 1\r");
+  for (int i = 0; i < 1500; ++i) j.cmd("\\eMF\r");
+  j.cmd("\\eGS 0 30 0 0 1024\r").cmd("\\eGS \r").cmd("\\eIS 0\r");
   for (size_t step : {1, 5, 6, 7, 100, 4096, 10000}) {
-    Outcome o = FeedEvery(j.stream, step);
+    Outcome o = feedEvery(j.stream, step);
     EXPECT_EQ(o.pieces, j.expected) << step;
     EXPECT_EQ(o.dropped, 0u) << step;
   }
-  Outcome whole = FeedWhole(j.stream);
+  Outcome whole = feedWhole(j.stream);
   EXPECT_EQ(whole.pieces, j.expected);
   EXPECT_EQ(whole.dropped, 0u);
   // Not a block header: checked after like any other command, with the pause
@@ -524,8 +524,8 @@ TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
   EXPECT_EQ(whole.cuts[0].pauseMs, 30u);
 
   Job inner;
-  inner.Cmd("\\eGS 2 \\eMF\r").Cmd("\\eGS 2 32 0 0 1024 640 ").Block(PackedPlane(4)).Cmd("\\eIS 2\r");
-  Outcome o = FeedEvery(inner.stream, 3);
+  inner.cmd("\\eGS 2 \\eMF\r").cmd("\\eGS 2 32 0 0 1024 640 ").block(packedPlane(4)).cmd("\\eIS 2\r");
+  Outcome o = feedEvery(inner.stream, 3);
   EXPECT_EQ(o.pieces, inner.expected);
   ASSERT_FALSE(o.cuts.empty());
   EXPECT_EQ(o.cuts[0].category, CommandCategory::CardMotion);
@@ -535,6 +535,6 @@ TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
   // A CR after the header's end is data: the header still ends at its seventh
   // group of blanks.
   Job crData;
-  crData.Cmd("\\eGS 0 32 0 0 1024 640 ").Block("\r" + std::string(kPlaneBytes - 1, 'x')).Cmd("\\eMO\r");
-  EXPECT_EQ(FeedEvery(crData.stream, 7).pieces, crData.expected);
+  crData.cmd("\\eGS 0 32 0 0 1024 640 ").block("\r" + std::string(kPlaneBytes - 1, 'x')).cmd("\\eMO\r");
+  EXPECT_EQ(feedEvery(crData.stream, 7).pieces, crData.expected);
 }

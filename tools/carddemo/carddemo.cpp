@@ -363,17 +363,17 @@ int main(int argc, char **argv) {
   std::vector<cardemu::Card> cards;
   size_t commands = 0, errors = 0;
   std::string cardLines;
-  printer.SetCommandListener([&](const cardemu::CommandRecord &r) {
+  printer.setCommandListener([&](const cardemu::CommandRecord &r) {
     if (r.held) return;  // listed when it runs
     ++commands;
     if (r.error) ++errors;
-    listing << cardemu::ListingLine(r) << "\n" << cardLines;
+    listing << cardemu::listingLine(r) << "\n" << cardLines;
     cardLines.clear();
   });
-  printer.SetCardListener([&](const cardemu::Card &card) {
+  printer.setCardListener([&](const cardemu::Card &card) {
     cards.push_back(card);
     cardLines += "          -- card " + std::to_string(card.number) + " out --\n";
-    std::string summary = card.Summary();
+    std::string summary = card.summary();
     for (size_t at = 0, nl; at < summary.size(); at = nl + 1) {
       nl = summary.find('\n', at);
       if (nl == std::string::npos) nl = summary.size();
@@ -388,18 +388,18 @@ int main(int argc, char **argv) {
   const size_t kBlock = 0x10000;
   bool ran = true;
   for (size_t at = 0; ran && at < job.size(); at += kBlock)
-    ran = run.Feed(job.data() + at, std::min(kBlock, job.size() - at));
-  if (ran) ran = run.Finish();
-  printer.EjectRemaining("still in the printer when the job ended");
+    ran = run.feed(job.data() + at, std::min(kBlock, job.size() - at));
+  if (ran) ran = run.finish();
+  printer.ejectRemaining("still in the printer when the job ended");
   listing << cardLines;
-  if (!ran) listing << "stopped: " << run.Problem() << "; the rest of the job was not run\n";
+  if (!ran) listing << "stopped: " << run.problem() << "; the rest of the job was not run\n";
   listing.close();
   if (!listing) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (out / "listing.txt").c_str());
     return 1;
   }
   if (!ran) {
-    std::fprintf(stderr, "carddemo: the emulated printer did not run the whole job: %s\n", run.Problem().c_str());
+    std::fprintf(stderr, "carddemo: the emulated printer did not run the whole job: %s\n", run.problem().c_str());
     return 1;
   }
   timer.done("printer (emulator: commands, panels, encoder)");
@@ -408,7 +408,7 @@ int main(int argc, char **argv) {
   std::vector<std::string> written;
   for (const cardemu::Card &card : cards) {
     std::string error;
-    if (!cardemu::WriteCardFiles(card, out.string(), &written, &error)) {
+    if (!cardemu::writeCardFiles(card, out.string(), &written, &error)) {
       std::fprintf(stderr, "carddemo: %s\n", error.c_str());
       return 1;
     }
@@ -418,7 +418,7 @@ int main(int argc, char **argv) {
   // ---- what happened
   std::printf("\nThe emulated printer ran %zu commands (%zu printer errors) and put out %zu card(s).\n", commands,
               errors, cards.size());
-  for (const cardemu::Card &card : cards) std::printf("\n%s", card.Summary().c_str());
+  for (const cardemu::Card &card : cards) std::printf("\n%s", card.summary().c_str());
   std::printf("\nWritten to %s:\n", out.c_str());
   auto show = [&](const std::string &name, const char *what) {
     std::printf("  %-34s %9s  %s\n", name.c_str(), sizeText(fs::file_size(out / name, ec)).c_str(), what);

@@ -24,8 +24,8 @@ enum class PanelKind : uint8_t {
   kClearVarnish,
   kHologram  // coatings, by mask
 };
-const char *PanelName(PanelKind kind);
-bool IsDyePanel(PanelKind kind);
+const char *panelName(PanelKind kind);
+bool isDyePanel(PanelKind kind);
 
 // kCardDots values in the landscape card frame (index x + y * kCardWidth).
 using DotImage = std::vector<uint8_t>;
@@ -57,7 +57,7 @@ struct Card {
   std::vector<std::string> notes;     // how it left when not by "\eMO" ...
 
   // Readable per-card summary: panels per side, flips, tracks, lamination.
-  std::string Summary() const;
+  std::string summary() const;
 };
 
 }  // namespace cardemu

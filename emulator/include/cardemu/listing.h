@@ -10,10 +10,10 @@
 namespace cardemu {
 
 // "\eIS 0\r" style text of a command (image data summarised).
-std::string DescribeCommand(const Command &command);
+std::string describeCommand(const Command &command);
 // One listing line: offset, command, outcome.
-std::string ListingLine(const CommandRecord &record);
+std::string listingLine(const CommandRecord &record);
 // Bytes with control characters shown as \e, \r, <ACK> ...
-std::string Printable(const std::string &bytes);
+std::string printable(const std::string &bytes);
 
 }  // namespace cardemu

@@ -22,9 +22,9 @@ class DataChannel {
   // Bytes consumed (fewer when the printer takes no more for now: offer the
   // rest again later); -1 once the channel is broken (a length beyond the
   // limit, or the printer gone): the connection should then be closed.
-  long Receive(const uint8_t *bytes, size_t count);
-  bool Broken() const { return broken_; }
-  bool InsideMessage() const { return lengthBytes_ == 4; }
+  long receive(const uint8_t *bytes, size_t count);
+  bool broken() const { return broken_; }
+  bool insideMessage() const { return lengthBytes_ == 4; }
 
  private:
   Printer &printer_;
@@ -40,7 +40,7 @@ class DataChannel {
 class StatusChannel {
  public:
   explicit StatusChannel(Printer &printer) : printer_(printer) {}
-  std::vector<uint8_t> Receive(const uint8_t *bytes, size_t count);
+  std::vector<uint8_t> receive(const uint8_t *bytes, size_t count);
 
  private:
   Printer &printer_;

@@ -61,17 +61,17 @@ class StreamParser {
   // Stops early, right after a complete command (which may have ended with the
   // ESC that begins the next one), when stop() returns true (so that a full
   // receive buffer pushes back); returns the bytes consumed.
-  size_t Feed(const uint8_t *bytes, size_t count, const Sink &sink, const std::function<bool()> &stop = {});
+  size_t feed(const uint8_t *bytes, size_t count, const Sink &sink, const std::function<bool()> &stop = {});
 
   // End of input: an unfinished command or block is handed over, marked as cut.
-  void Finish(const Sink &sink);
+  void finish(const Sink &sink);
 
   // Back to waiting for a command, dropping anything half read (a soft reset
   // of the interface).
-  void Reset();
+  void reset();
 
-  uint64_t Offset() const { return offset_; }
-  bool InsideBlock() const;
+  uint64_t offset() const { return offset_; }
+  bool insideBlock() const;
 
  private:
   enum class State : uint8_t {
@@ -97,17 +97,17 @@ class StreamParser {
     int polarity = 1;
   };
 
-  void Emit(const Sink &sink);
-  void StartCommand();
-  void EndCommandText(const Sink &sink);
-  void StartGsBlock();
-  void StartBitBlock();
-  void BeginData(BlockKind kind, bool keep);
-  void PutPlaneValue(uint8_t v);
-  void PutBitByte(uint8_t b);
-  void EndData();
-  void Fail(int code, const std::string &problem);
-  size_t FeedPlane(const uint8_t *p, size_t n);
+  void emit(const Sink &sink);
+  void startCommand();
+  void endCommandText(const Sink &sink);
+  void startGsBlock();
+  void startBitBlock();
+  void beginData(BlockKind kind, bool keep);
+  void putPlaneValue(uint8_t v);
+  void putBitByte(uint8_t b);
+  void endData();
+  void fail(int code, const std::string &problem);
+  size_t feedPlane(const uint8_t *p, size_t n);
 
   State state_ = State::kIdle;
   uint64_t offset_ = 0;

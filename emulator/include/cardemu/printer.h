@@ -1,7 +1,7 @@
 // The emulated card printer.
 //
 // A transport (a USB port, a TCP data channel, a test, the decoder) hands it
-// bytes with Write() and takes its answers with Read(); LineStatus() is the
+// bytes with write() and takes its answers with read(); lineStatus() is the
 // status byte a port reports outside the command language.  Bytes may come in
 // pieces of any size.  Every command is executed as soon as its last byte is
 // in; the printer answers nothing by itself except to the error report
@@ -10,7 +10,7 @@
 //
 // An error stops the printer: it keeps taking bytes and answering status
 // requests and queries, holds the other commands (up to a bound, after which
-// Write() takes fewer bytes) and runs them once the error is cleared with the
+// write() takes fewer bytes) and runs them once the error is cleared with the
 // button; the command that failed is run again unless it was itself wrong.
 //
 // All public members may be called from any thread.  Listeners run on the
@@ -53,7 +53,7 @@ struct PrinterConfig {
   // takes no byte after the command that stopped it.
   size_t receiveLimit = 24u << 20;
   size_t replyLimit = 64u << 10;  // unread answer bytes kept; more are dropped
-  size_t cardsKept = 64;          // ejected cards kept for TakeCards()
+  size_t cardsKept = 64;          // ejected cards kept for takeCards()
 };
 
 // What the printer did with one command, for listings and tests.
@@ -104,57 +104,57 @@ class Printer {
 
   // ---- attachment: what a port or channel calls ----
   // Bytes taken (possibly fewer than offered); -1 when disconnected.
-  long Write(const uint8_t *bytes, size_t count);
-  long Write(const std::string &bytes) { return Write(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()); }
+  long write(const uint8_t *bytes, size_t count);
+  long write(const std::string &bytes) { return write(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()); }
   // Answer bytes taken out (0 when none); -1 when disconnected.
-  long Read(uint8_t *out, size_t max);
-  std::string ReadAll();
-  size_t AnswerBytes() const;
+  long read(uint8_t *out, size_t max);
+  std::string readAll();
+  size_t answerBytes() const;
   // The status byte of the port; nothing when disconnected.
-  std::optional<uint8_t> LineStatus() const;
+  std::optional<uint8_t> lineStatus() const;
   // The network interface's status byte and its reply to the status poll "000":
   // ACK, nine filler bytes, the status byte, EOT.
-  std::optional<uint8_t> NetworkStatus() const;
-  std::vector<uint8_t> StatusPollReply() const;
+  std::optional<uint8_t> networkStatus() const;
+  std::vector<uint8_t> statusPollReply() const;
   // Interface reset: drops a half-read command or block, then resets.
-  void SoftReset();
+  void softReset();
   // Called whenever answer bytes become available.
-  void SetAnswerListener(std::function<void()> listener);
+  void setAnswerListener(std::function<void()> listener);
 
   // ---- the operator, and faults ----
-  void InjectError(int code);  // stop now
+  void injectError(int code);  // stop now
   // At the occurrence-th command whose text (without ESC) starts with the
   // prefix ("IS 1", "&E*"); an empty prefix matches any command.
-  void InjectErrorAt(int code, const std::string &commandPrefix, int occurrence = 1);
-  void InjectErrorAfter(int code, uint64_t commands);  // at the n-th command from now (1 = next)
+  void injectErrorAt(int code, const std::string &commandPrefix, int occurrence = 1);
+  void injectErrorAfter(int code, uint64_t commands);  // at the n-th command from now (1 = next)
   // The printer's button: clears the error unless its cause is still there,
   // then runs the failed command again (unless it was wrong) and the held ones.
-  void PressButton();
+  void pressButton();
   // Clears the error as if its cause had gone (the decoder uses it to go on).
-  void ForceClear();
-  void RemoveRibbon();
-  void LoadRibbon(int code, int remaining);
-  void SetFeederCards(int cards);
-  void SetFeederTracks(const std::array<std::string, 3> &tracks);
-  void SetCoverOpen(bool open);
-  void SetHeadOpen(bool open);
-  void SetSilent(bool silent);        // takes and runs commands, answers nothing
-  void SetStalled(bool stalled);      // takes no bytes at all
-  void SetConnected(bool connected);  // port gone: writes, reads and status fail
+  void forceClear();
+  void removeRibbon();
+  void loadRibbon(int code, int remaining);
+  void setFeederCards(int cards);
+  void setFeederTracks(const std::array<std::string, 3> &tracks);
+  void setCoverOpen(bool open);
+  void setHeadOpen(bool open);
+  void setSilent(bool silent);        // takes and runs commands, answers nothing
+  void setStalled(bool stalled);      // takes no bytes at all
+  void setConnected(bool connected);  // port gone: writes, reads and status fail
 
   // ---- observation ----
-  PrinterState State() const;
-  int Error() const;  // the latched error code, 0 when none (State().error, cheaply)
-  const PrinterConfig &Config() const { return config_; }
+  PrinterState state() const;
+  int error() const;  // the latched error code, 0 when none (state().error, cheaply)
+  const PrinterConfig &config() const { return config_; }
   // Cards put out since the last call (at most cardsKept of them).
-  std::vector<Card> TakeCards();
-  void SetCardListener(std::function<void(const Card &)> listener);
-  void SetCommandListener(std::function<void(const CommandRecord &)> listener);
+  std::vector<Card> takeCards();
+  void setCardListener(std::function<void(const Card &)> listener);
+  void setCommandListener(std::function<void(const CommandRecord &)> listener);
   // End of input: a command cut by the end is reported; a card still in the
   // printer stays there.
-  void Finish();
+  void finish();
   // Puts out the card still in the printer, if any (decoder: job ended without eject).
-  void EjectRemaining(const std::string &note);
+  void ejectRemaining(const std::string &note);
 
  private:
   struct Impl;
@@ -164,8 +164,8 @@ class Printer {
 };
 
 // Version reply composed from the configuration ("CA3 0iD MAG V3.02").
-std::string ComposeModelText(const PrinterConfig &config);
-bool ModelIsTwoSided(const std::string &modelText);
-bool ModelHasLaminator(const std::string &modelText);
+std::string composeModelText(const PrinterConfig &config);
+bool modelIsTwoSided(const std::string &modelText);
+bool modelHasLaminator(const std::string &modelText);
 
 }  // namespace cardemu

@@ -73,16 +73,16 @@ constexpr int kFlash = 60;     // firmware image refused
 
 // The status word of an error code as the printer's panel would show it;
 // "Unknown Error Code" for a code outside the table.
-const char *StatusWord(int code);
-bool IsKnownErrorCode(int code);
+const char *statusWord(int code);
+bool isKnownErrorCode(int code);
 
 // How an error shows in the line status byte.
 enum class ErrorClass { kMedia, kMechanical, kOther };
-ErrorClass ClassOf(int code);
+ErrorClass classOf(int code);
 
 // Errors that the printer's button clears by giving up the failed command
 // (it was wrong); for every other error the button retries it.
-bool DiscardsCommand(int code);
+bool discardsCommand(int code);
 
 // Printer ribbon codes (as "\e!RIBBON" reports them) to ribbon kinds.
 enum class RibbonKind : uint8_t {
@@ -103,7 +103,7 @@ enum class RibbonKind : uint8_t {
   kMono = 14,
   kUnknown = 15
 };
-RibbonKind RibbonKindOfCode(int code);
-const char *RibbonName(RibbonKind kind);
+RibbonKind ribbonKindOfCode(int code);
+const char *ribbonName(RibbonKind kind);
 
 }  // namespace cardemu

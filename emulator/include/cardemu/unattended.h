@@ -24,20 +24,20 @@ class UnattendedRun {
   explicit UnattendedRun(Printer &printer) : printer_(printer) {}
 
   // Runs all of bytes.  False when the printer stops taking them (it was
-  // disconnected or stalled, or it holds commands back): Problem() says
+  // disconnected or stalled, or it holds commands back): problem() says
   // where and why, and the rest of the stream is not run.
-  bool Feed(const uint8_t *bytes, size_t count);
+  bool feed(const uint8_t *bytes, size_t count);
   // End of the stream: a command cut by the end is run (and reported as cut)
   // and nothing may be left held.  False as Feed.
-  bool Finish();
+  bool finish();
 
-  uint64_t BytesRun() const { return fed_; }
-  uint64_t ErrorsCleared() const { return cleared_; }
-  const std::string &Problem() const { return problem_; }
+  uint64_t bytesRun() const { return fed_; }
+  uint64_t errorsCleared() const { return cleared_; }
+  const std::string &problem() const { return problem_; }
 
  private:
-  bool Fail(const std::string &why);
-  bool ClearError();
+  bool fail(const std::string &why);
+  bool clearError();
 
   Printer &printer_;
   uint64_t fed_ = 0;

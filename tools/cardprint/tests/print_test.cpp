@@ -126,10 +126,10 @@ class CardPrint : public ::testing::Test {
     config.ribbonCode = ribbonCode;
     cardemu::Printer printer(config);
     const std::vector<uint8_t> job = portBytes();
-    EXPECT_EQ(printer.Write(job.data(), job.size()), long(job.size()));
-    printer.Finish();
-    EXPECT_EQ(printer.State().error, 0);
-    return printer.TakeCards();
+    EXPECT_EQ(printer.write(job.data(), job.size()), long(job.size()));
+    printer.finish();
+    EXPECT_EQ(printer.state().error, 0);
+    return printer.takeCards();
   }
 
   // Writes a BMP onto the virtual drive.
@@ -152,7 +152,7 @@ struct Rgb {
   int r, g, b;
 };
 Rgb at(const cardemu::RgbImage &img, int x, int y) {
-  const uint8_t *p = img.At(x, y);
+  const uint8_t *p = img.at(x, y);
   return {p[0], p[1], p[2]};
 }
 ::testing::AssertionResult near(Rgb got, Rgb want, int tolerance = 40) {
@@ -249,7 +249,7 @@ TEST_F(CardPrint, OrientationOption) {
   printed({u"--ribbon", u"YMC", u"--orientation", u"landscape"});
   auto out = cards(6);
   ASSERT_EQ(out.size(), 1u);
-  cardemu::RgbImage front = cardemu::ComposeSide(out[0].sides[0]);
+  cardemu::RgbImage front = cardemu::composeSide(out[0].sides[0]);
   const Rgb band{0, 84, 150}, white{255, 255, 255};
   EXPECT_TRUE(near(at(front, 700, 50), band));
   EXPECT_TRUE(near(at(front, 50, 600), white));
@@ -257,7 +257,7 @@ TEST_F(CardPrint, OrientationOption) {
   printed({u"--ribbon", u"YMC", u"--orientation", u"portrait"});
   out = cards(6);
   ASSERT_EQ(out.size(), 1u);
-  front = cardemu::ComposeSide(out[0].sides[0]);
+  front = cardemu::composeSide(out[0].sides[0]);
   EXPECT_TRUE(near(at(front, 50, 600), band));
   EXPECT_TRUE(near(at(front, 700, 50), white));
 }
@@ -297,13 +297,13 @@ TEST_F(CardPrint, CardOfOwnPicturesAndTracks) {
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].tracks[1], "1234567890");
   EXPECT_EQ(out[0].tracks[2], "42");
-  const cardemu::RgbImage f = cardemu::ComposeSide(out[0].sides[0]);
+  const cardemu::RgbImage f = cardemu::composeSide(out[0].sides[0]);
   EXPECT_TRUE(near(at(f, 512, 100), {255, 0, 0}));
   EXPECT_TRUE(near(at(f, 512, 540), {0, 0, 255}));
   // The macro line is not printed as text.
   const Rgb macro = at(f, 60, 580);
   EXPECT_GT(std::max({macro.r, macro.g, macro.b}), 150);
-  const cardemu::RgbImage b = cardemu::ComposeSide(out[0].sides[1]);
+  const cardemu::RgbImage b = cardemu::composeSide(out[0].sides[1]);
   EXPECT_TRUE(near(at(b, 512, 320), {0, 192, 0}));
 }
 

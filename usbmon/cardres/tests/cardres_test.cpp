@@ -145,7 +145,7 @@ class CardRes : public ::testing::Test {
 
   // Installs the built library into the driver directory and loads it from
   // there, as the modules do at start.
-  HMODULE Install(const char *built, const char *driverDir) {
+  HMODULE install(const char *built, const char *driverDir) {
     std::string dir = winsim::driveRoot() + "/Windows/system32/spool/drivers/" + driverDir + "/3";
     std::filesystem::copy_file(built, dir + "/cardres.dll");
     std::u16string path = u"C:\\Windows\\System32\\spool\\drivers\\" + winsim::toUtf16(driverDir) + u"\\3\\cardres.dll";
@@ -153,23 +153,23 @@ class CardRes : public ::testing::Test {
     return module_;
   }
 
-  static std::u16string Load(HMODULE m, UINT id, int size = 1024) {
+  static std::u16string load(HMODULE m, UINT id, int size = 1024) {
     WCHAR buf[1024];
     int n = LoadStringW(m, id, buf, size);
     EXPECT_EQ(n, lstrlenW(buf)) << id;
     return std::u16string(buf, size_t(n));
   }
 
-  static void ExpectTexts(HMODULE m, const Text *begin, const Text *end) {
-    for (const Text *t = begin; t != end; ++t) EXPECT_EQ(Load(m, t->id), std::u16string(t->text)) << "string " << t->id;
+  static void expectTexts(HMODULE m, const Text *begin, const Text *end) {
+    for (const Text *t = begin; t != end; ++t) EXPECT_EQ(load(m, t->id), std::u16string(t->text)) << "string " << t->id;
   }
 
   // What both libraries must share: a text for every number the monitors and
   // the tray client use, whole in the buffer its reader gives it.
-  static void ExpectCommon(HMODULE m) {
-    for (UINT id : kOwnTexts) EXPECT_FALSE(Load(m, id).empty()) << id;
+  static void expectCommon(HMODULE m) {
+    for (UINT id : kOwnTexts) EXPECT_FALSE(load(m, id).empty()) << id;
     for (UINT id : kCaptions) {
-      std::u16string caption = Load(m, id, 256);
+      std::u16string caption = load(m, id, 256);
       EXPECT_FALSE(caption.empty()) << id;
       EXPECT_LT(caption.size(), 255u) << id;
     }
@@ -185,29 +185,29 @@ class CardRes : public ::testing::Test {
 };
 
 template <size_t N>
-const Text *End(const Text (&a)[N]) {
+const Text *end(const Text (&a)[N]) {
   return a + N;
 }
 
 TEST_F(CardRes, UsbSetInTheX64DriverDirectory) {
-  HMODULE m = Install(CARDRES_USB, "x64");
+  HMODULE m = install(CARDRES_USB, "x64");
   ASSERT_NE(m, nullptr);
-  ExpectTexts(m, kUsbOnly, End(kUsbOnly));
-  ExpectTexts(m, kBothUsb, End(kBothUsb));
+  expectTexts(m, kUsbOnly, end(kUsbOnly));
+  expectTexts(m, kBothUsb, end(kBothUsb));
   // The network set's numbers are carried too, so that no message is empty.
-  ExpectTexts(m, kNetOnly, End(kNetOnly));
-  ExpectCommon(m);
+  expectTexts(m, kNetOnly, end(kNetOnly));
+  expectCommon(m);
 }
 
 TEST_F(CardRes, NetworkSetInTheW32X86DriverDirectory) {
-  HMODULE m = Install(CARDRES_NET, "W32X86");
+  HMODULE m = install(CARDRES_NET, "W32X86");
   ASSERT_NE(m, nullptr);
-  ExpectTexts(m, kNetOnly, End(kNetOnly));
-  ExpectTexts(m, kBothNet, End(kBothNet));
+  expectTexts(m, kNetOnly, end(kNetOnly));
+  expectTexts(m, kBothNet, end(kBothNet));
   // Message 57 among them: the network monitor shows it when job data cannot
   // be sent.
-  ExpectTexts(m, kUsbOnly, End(kUsbOnly));
-  ExpectCommon(m);
+  expectTexts(m, kUsbOnly, end(kUsbOnly));
+  expectCommon(m);
 }
 
 }  // namespace
