@@ -114,25 +114,25 @@ int faultByName(const std::string &name) {
   return 0;
 }
 
-bool parseFaultSpec(const std::string &text, FaultSpec *out, std::string *problem) {
+bool parseFault(const std::string &text, FaultChoice *out, std::string *problem) {
   const size_t at = text.find('@');
-  FaultSpec spec;
-  spec.name = text.substr(0, at);
-  spec.code = faultByName(spec.name);
-  if (spec.code == 0) {
+  FaultChoice choice;
+  choice.name = text.substr(0, at);
+  choice.code = faultByName(choice.name);
+  if (choice.code == 0) {
     std::string names;
     for (const NamedFault &f : namedFaults()) names += std::string(names.empty() ? "" : ", ") + f.name;
-    if (problem) *problem = "unknown fault \"" + spec.name + "\" (known: " + names + ")";
+    if (problem) *problem = "unknown fault \"" + choice.name + "\" (known: " + names + ")";
     return false;
   }
   if (at != std::string::npos) {
-    spec.command = text.substr(at + 1);
-    if (spec.command.empty()) {
+    choice.command = text.substr(at + 1);
+    if (choice.command.empty()) {
       if (problem) *problem = "no command after \"@\" in \"" + text + "\"";
       return false;
     }
   }
-  *out = std::move(spec);
+  *out = std::move(choice);
   return true;
 }
 
@@ -1039,7 +1039,7 @@ void Printer::injectErrorAfter(int code, uint64_t commands) {
   impl_->faults.push_back({code, {}, 0, commands});
 }
 
-void Printer::injectFault(const FaultSpec &fault) {
+void Printer::injectFault(const FaultChoice &fault) {
   std::lock_guard<std::mutex> lock(mutex_);
   Impl &m = *impl_;
   if (!fault.command.empty()) {

@@ -88,7 +88,7 @@ TEST(Memory, AFurtherCopyPrintsEachSidesOwnImages) {
 
 TEST(NamedFaults, RaisedAndClearedMidJob) {
   struct Case {
-    const char *spec;
+    const char *option;
     int code;            // status table
     const char *digits;  // NAK reply
     const char *word;
@@ -104,10 +104,10 @@ TEST(NamedFaults, RaisedAndClearedMidJob) {
                           streams::ymc(flat(1), flat(2), flat(3)) + streams::resin(frontBox) + esc("I 10") + esc("vF") +
                           esc("IV 30") + esc("MO");
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.spec);
-    FaultSpec fault;
+    SCOPED_TRACE(c.option);
+    FaultChoice fault;
     std::string problem;
-    ASSERT_TRUE(parseFaultSpec(c.spec, &fault, &problem)) << problem;
+    ASSERT_TRUE(parseFault(c.option, &fault, &problem)) << problem;
     EXPECT_EQ(fault.code, c.code);
     EXPECT_EQ(faultByName(fault.name), c.code);
     EXPECT_STREQ(statusWord(c.code), c.word);
@@ -135,11 +135,11 @@ TEST(NamedFaults, RaisedAndClearedMidJob) {
     EXPECT_EQ(cards[0].sides[0].panels.size(), 5u);  // nothing lost, nothing twice
   }
 
-  FaultSpec fault;
+  FaultChoice fault;
   std::string problem;
-  EXPECT_FALSE(parseFaultSpec("paper-jam", &fault, &problem));
+  EXPECT_FALSE(parseFault("paper-jam", &fault, &problem));
   EXPECT_NE(problem.find("cover-open"), std::string::npos) << problem;
-  EXPECT_FALSE(parseFaultSpec("encoder@", &fault, &problem));
+  EXPECT_FALSE(parseFault("encoder@", &fault, &problem));
   EXPECT_EQ(faultByName("unknown"), 0);
 }
 
@@ -225,8 +225,8 @@ TEST(CommandFile, LinesAreAnsweredAsTheMonitorChecksThem) {
   EXPECT_EQ(ask(p, esc("CLEAN")), kAckOnly);
   EXPECT_EQ(p.state().cleanings, 1);
   // A reset clears an error even when its line comes while the printer is stopped.
-  FaultSpec jam;
-  ASSERT_TRUE(parseFaultSpec("card-jam", &jam, nullptr));
+  FaultChoice jam;
+  ASSERT_TRUE(parseFault("card-jam", &jam, nullptr));
   p.injectFault(jam);
   EXPECT_EQ(ask(p, esc("+O 10")), nak("03"));
   EXPECT_EQ(ask(p, esc("RESET")), kAckOnly);

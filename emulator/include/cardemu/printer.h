@@ -119,13 +119,13 @@ int faultByName(const std::string &name);
 
 // "KIND" or "KIND@COMMAND": the fault and the command text (without ESC and
 // CR, a prefix as injectErrorAt takes it) at whose first occurrence it strikes.
-struct FaultSpec {
+struct FaultChoice {
   std::string name;
   int code = 0;
   std::string command;  // empty: as the fault's "strikes" says
 };
 // False, with the reason in `problem`, for an unknown kind or an empty command.
-bool parseFaultSpec(const std::string &text, FaultSpec *out, std::string *problem);
+bool parseFault(const std::string &text, FaultChoice *out, std::string *problem);
 
 class Printer {
  public:
@@ -163,7 +163,7 @@ class Printer {
   // "strikes" says, the printer stops with the fault's code and the cause is
   // real: the cover is open, the feeder or the ribbon is empty, a card is
   // jammed, the encoder failed.
-  void injectFault(const FaultSpec &fault);
+  void injectFault(const FaultChoice &fault);
   // The operator removes the cause of the error (closes the cover and the
   // head, fills an empty feeder, loads a fresh ribbon of the configured kind
   // in place of a spent or missing one) and presses the button.
