@@ -58,14 +58,14 @@ bool jobDeleting(DWORD id) {
 
 // Why the spooler stops handing a job's bytes to its port: deleted (or gone),
 // or restarted, which sends it again from its start.
-enum class JobStop { none, deleted, restarted };
+enum class JobStop { None, Deleted, Restarted };
 
 JobStop jobStop(DWORD id) {
   std::lock_guard<std::recursive_mutex> g(g_lock);
   auto it = g_jobs.find(id);
-  if (it == g_jobs.end() || (it->second.rec.status & JOB_STATUS_DELETING)) return JobStop::deleted;
-  if (it->second.rec.status & JOB_STATUS_RESTART) return JobStop::restarted;
-  return JobStop::none;
+  if (it == g_jobs.end() || (it->second.rec.status & JOB_STATUS_DELETING)) return JobStop::Deleted;
+  if (it->second.rec.status & JOB_STATUS_RESTART) return JobStop::Restarted;
+  return JobStop::None;
 }
 
 // A printer set to work offline, or paused, keeps its jobs in the queue
@@ -147,8 +147,8 @@ void despool(Job &job) {
   uint64_t lastProgress = virtualNowMs();
   for (size_t off = 0; ok && off < bytes.size();) {
     JobStop stop = jobStop(job.rec.id);
-    if (stop == JobStop::restarted) break;
-    if (stop == JobStop::deleted) {
+    if (stop == JobStop::Restarted) break;
+    if (stop == JobStop::Deleted) {
       ok = false;
       break;
     }
