@@ -8,7 +8,6 @@
 #include <strsafe.h>
 
 #include "shared/notification_payload.h"
-#include "shared/proc_address.h"
 #include "usbmon/error_wait.h"
 #include "usbmon/monitor.h"
 
@@ -21,18 +20,6 @@ constexpr size_t kOtherMessageChars = 256;
 // Error messages get the long buffer; the informational ones are short.
 bool isErrorMessage(uint32_t message) {
   return message < 100 || message == status::msg::kUsbNoRibbon || message == 2207 || message == 2208;
-}
-
-using MessageBoxWFn = int(WINAPI *)(HWND, LPCWSTR, LPCWSTR, UINT);
-
-// The message box is looked up when first needed: the spooler's process
-// does not otherwise need the window manager.
-MessageBoxWFn messageBox() {
-  static MessageBoxWFn fn = [] {
-    HMODULE user32 = LoadLibraryW(TEXT("user32.dll"));
-    return user32 ? procAddress<MessageBoxWFn>(user32, "MessageBoxW") : nullptr;
-  }();
-  return fn;
 }
 
 }  // namespace
@@ -61,12 +48,9 @@ Presented presentMessage(LPCWSTR printerName, uint32_t message, uint32_t caption
     StringCchPrintfW(text, kMessageChars, TEXT("Error Code =%d"), int(systemError));
   else if (m.cardres)
     LoadStringW(m.cardres, UINT(message), text, chars);
-  MessageBoxWFn box = messageBox();
-  if (!box) return Presented::NotShown;
-  const int answer =
-      box(nullptr, text, printerName, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
-  // The box has the OK button only: any answer is OK.
-  return answer != 0 ? Presented::Shown : Presented::NotShown;
+  const int answer = MessageBoxW(GetActiveWindow(), text, printerName,
+                                 MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
+  return answer == IDOK ? Presented::Shown : Presented::NotShown;
 }
 
 void sendCloseRequest(LPCWSTR printerName) {

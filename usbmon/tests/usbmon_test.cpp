@@ -11,6 +11,7 @@
 
 #include <winsim/testing.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "emulator/include/cardemu/usb_device.h"
 #include "emulator/tests/streams.h"
 #include "shared/query_command.h"
+#include "tests/support/notify_standin.h"
 
 namespace {
 
@@ -46,6 +48,12 @@ class RecordingDevice : public cardemu::UsbPrinterDevice {
       writes_.emplace_back(reinterpret_cast<const char *>(data), size_t(taken));
     }
     return taken;
+  }
+  size_t total() {
+    std::lock_guard<std::mutex> g(lock_);
+    size_t n = 0;
+    for (const auto &w : writes_) n += w.size();
+    return n;
   }
   std::vector<std::string> takeWrites() {
     std::lock_guard<std::mutex> g(lock_);
@@ -93,6 +101,7 @@ class UsbMonitor : public ::testing::Test {
 
   // The monitor and its resource library installed, a printer on USB001.
   void install(bool plugIn = true) {
+    ASSERT_TRUE(card::test::installNotificationStandIn());
     const std::string dir = winsim::driveRoot() + "/Windows/system32/spool/drivers/x64/3";
     std::filesystem::copy_file(CARDRES_USB_DLL, dir + "/cardres.dll",
                                std::filesystem::copy_options::overwrite_existing);
@@ -355,6 +364,219 @@ TEST_F(UsbMonitor, JobStartNeedsAPrinterFitToStart) {
   EXPECT_FALSE(startDoc(h));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_BUSY));
   ASSERT_TRUE(table_.pfnEndDocPort(h));
+}
+
+// The job as an application prints it: through the spooler, which hands it
+// to the monitor on its despooling thread.
+DWORD printJob(const std::string &bytes) {
+  std::u16string name = kPrinter, doc = u"Card", type = u"RAW";
+  HANDLE h = nullptr;
+  if (!OpenPrinterW(name.data(), &h, nullptr)) return 0;
+  DOC_INFO_1W di{doc.data(), nullptr, type.data()};
+  DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&di));
+  DWORD written = 0;
+  WritePrinter(h, const_cast<char *>(bytes.data()), DWORD(bytes.size()), &written);
+  EndDocPrinter(h);
+  ClosePrinter(h);
+  return id;
+}
+
+std::string printerData(const std::string &command) {
+  std::u16string name = kPrinter;
+  HANDLE h = nullptr;
+  if (!OpenPrinterW(name.data(), &h, nullptr)) return "(no printer)";
+  WCHAR value[64];
+  card::encodeQueryCommand(command.data(), command.size(), value, 64);
+  BYTE out[64] = {};
+  DWORD type = 0, needed = 0;
+  DWORD rc = GetPrinterDataW(h, value, &type, out, sizeof(out), &needed);
+  ClosePrinter(h);
+  if (rc != ERROR_SUCCESS) return "(error " + std::to_string(rc) + ")";
+  return std::string(reinterpret_cast<char *>(out), std::min<DWORD>(needed, sizeof(out)));
+}
+
+const UINT kBoxStyle = MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+
+TEST_F(UsbMonitor, ErrorClearedAtThePrinterShowsOneMessageAndTheJobCompletes) {
+  install();
+  winsim::UserScript rule;
+  rule.channel = winsim::UserChannel::notification;
+  rule.timing = winsim::AnswerTiming::leaveOpen;
+  winsim::scriptUser(rule);
+  HANDLE h = openPort();
+  ASSERT_TRUE(startDoc(h));
+  device->takeWrites();
+  printer.injectErrorAt(4, "I 30");  // out of card
+  const std::string job = smallCard();
+  std::thread spooler([&] {
+    offer(h, job);
+    table_.pfnEndDocPort(h);
+  });
+  ASSERT_TRUE(winsim::waitForShownMessages(1));
+  Sleep(10000);  // the job waits meanwhile (simulated time)
+  printer.pressButton();
+  spooler.join();
+
+  auto shown = winsim::shownMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].channel, winsim::UserChannel::notification);
+  EXPECT_EQ(shown[0].printer, kPrinter);
+  EXPECT_EQ(shown[0].caption, kPrinter);
+  EXPECT_EQ(shown[0].textFromResource, 1);
+  EXPECT_EQ(shown[0].textResource, 31);
+  EXPECT_EQ(shown[0].captionResource, 2541);
+  EXPECT_NE(shown[0].end, winsim::MessageEnd::open);
+  auto closes = winsim::closeRequests();
+  ASSERT_EQ(closes.size(), 1u);
+  EXPECT_EQ(closes[0].printer, kPrinter);
+  EXPECT_EQ(closes[0].closedId, shown[0].id);
+  // The card came out whole, the print command once more after the button.
+  EXPECT_EQ(device->jobBytes(), job);
+  EXPECT_EQ(printer.error(), 0);
+  EXPECT_EQ(printer.takeCards().size(), 1u);
+}
+
+TEST_F(UsbMonitor, OkOnTheErrorMessageDeletesTheJobAndResetsThePrinter) {
+  winsim::setOsVersion(5, 1);  // messages as boxes in the spooler's process
+  install();
+  winsim::UserScript rule;
+  rule.channel = winsim::UserChannel::messageBox;
+  rule.answer = IDOK;
+  rule.timing = winsim::AnswerTiming::afterDelay;
+  rule.delayMs = 5000;
+  winsim::scriptUser(rule);
+  printer.injectErrorAt(4, "I 30");
+  const std::string job = smallCard() + smallCard();
+  const DWORD id = printJob(job);
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinter));
+
+  auto shown = winsim::shownMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].channel, winsim::UserChannel::messageBox);
+  EXPECT_EQ(shown[0].caption, kPrinter);
+  EXPECT_EQ(shown[0].text,
+            u"\nThe feeder is Empty.\nLoad cards in feeder and try again, or \nPress OK to cancel the "
+            u"current operation.");
+  EXPECT_EQ(shown[0].flags, kBoxStyle);
+  auto jobs = winsim::printJobs(kPrinter);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].aborted);
+  EXPECT_NE(std::find(jobs[0].controls.begin(), jobs[0].controls.end(), DWORD(JOB_CONTROL_DELETE)),
+            jobs[0].controls.end());
+  // After the reset nothing more of the job reached the printer.
+  auto writes = device->takeWrites();
+  auto reset = std::find(writes.begin(), writes.end(), std::string("\x1bR\r"));
+  ASSERT_NE(reset, writes.end());
+  for (auto it = reset + 1; it != writes.end(); ++it) EXPECT_EQ(*it, kErrorRequest);
+  EXPECT_EQ(printer.takeCards().size(), 0u);
+  EXPECT_EQ(printerData("\x1b"
+                        "CheckPortStatus\r"),
+            "STATUS_FAILED");
+}
+
+TEST_F(UsbMonitor, SilentPrinterEndsTheJobWithoutAHang) {
+  install();
+  HANDLE h = openPort();
+  ASSERT_TRUE(startDoc(h));
+  const std::string job = smallCard();
+  const size_t half = job.find("\x1bI 30");
+  offer(h, job.substr(0, half));
+  printer.setSilent(true);
+  offer(h, job.substr(half));
+  ASSERT_TRUE(table_.pfnEndDocPort(h));
+  EXPECT_TRUE(winsim::shownMessages().empty());
+  EXPECT_EQ(printer.takeCards().size(), 1u);
+}
+
+TEST_F(UsbMonitor, UnpluggedMidJobTheJobEndsAndThePortStaysUsable) {
+  install();
+  // Slow enough that the cable is pulled while the header goes out.
+  winsim::setClockScale(10.0);
+  // Pulled between a command and the question after it, the question cannot
+  // be written: the user is told once.
+  winsim::UserScript rule;
+  rule.textResource = 8136;
+  winsim::scriptUser(rule);
+  const std::string job = smallCard();
+  std::atomic<bool> stop{false};
+  std::thread unplug([&] {
+    while (!stop && device->total() < 60) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    winsim::detachUsbDevice(kPort);
+  });
+  const DWORD id = printJob(job);
+  ASSERT_NE(id, 0u);
+  const bool idle = winsim::waitForSpoolerIdle(kPrinter, 30000);
+  stop = true;
+  unplug.join();
+  ASSERT_TRUE(idle);
+  auto jobs = winsim::printJobs(kPrinter);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].aborted);
+  EXPECT_LT(device->total(), job.size());
+  EXPECT_LE(winsim::shownMessages().size(), 1u);
+  // Plugged in again, the next job prints.
+  ASSERT_TRUE(winsim::attachUsbDevice(kPort, device));
+  printer.forceClear();
+  printer.softReset();
+  ASSERT_NE(printJob(job), 0u);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinter, 30000));
+  jobs = winsim::printJobs(kPrinter);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_FALSE(jobs[1].aborted);
+}
+
+TEST_F(UsbMonitor, JobDeletedDuringTheErrorWaitGetsTheAbortCleanup) {
+  install();
+  winsim::UserScript rule;
+  rule.channel = winsim::UserChannel::notification;
+  rule.timing = winsim::AnswerTiming::leaveOpen;
+  winsim::scriptUser(rule);
+  printer.injectErrorAt(4, "I 30");
+  const DWORD id = printJob(smallCard());
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(winsim::waitForShownMessages(1));
+  std::u16string name = kPrinter;
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(name.data(), &h, nullptr));
+  EXPECT_TRUE(SetJobW(h, id, 0, nullptr, JOB_CONTROL_DELETE));
+  ClosePrinter(h);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinter));
+
+  // The message went away with the job; the printer got the clean-up of a
+  // ribbon with a remaining count, not the reset.
+  auto shown = winsim::shownMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].end, winsim::MessageEnd::closed);
+  std::vector<std::string> writes;
+  for (auto &w : device->takeWrites())
+    if (w != kErrorRequest) writes.push_back(w);
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[writes.size() - 2], "\r");
+  EXPECT_EQ(writes.back(), "\x1bMO\r\x1b!FF 0\r");
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), std::string("\x1bR\r")), 0);
+  EXPECT_EQ(printerData("\x1b"
+                        "CheckPortStatus\r"),
+            "STATUS_SUCCESS");
+}
+
+TEST_F(UsbMonitor, UnpluggedDuringTheErrorWaitTheJobIsGivenUp) {
+  install();
+  winsim::UserScript rule;
+  rule.channel = winsim::UserChannel::notification;
+  rule.timing = winsim::AnswerTiming::leaveOpen;
+  winsim::scriptUser(rule);
+  printer.injectErrorAt(4, "I 30");
+  ASSERT_NE(printJob(smallCard()), 0u);
+  ASSERT_TRUE(winsim::waitForShownMessages(1));
+  winsim::detachUsbDevice(kPort);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinter));
+  auto jobs = winsim::printJobs(kPrinter);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].aborted);
+  auto shown = winsim::shownMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].end, winsim::MessageEnd::closed);
 }
 
 }  // namespace
