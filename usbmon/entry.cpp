@@ -1,6 +1,7 @@
 // The monitor's entry point and the spooler's calls that need no more than
 // the port list: opening, reading and closing a port.
 #include <windows.h>
+#include <winspool.h>
 #include <winsplp.h>
 #include <strsafe.h>
 

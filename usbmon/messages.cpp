@@ -38,7 +38,7 @@ Presented presentMessage(LPCWSTR printerName, uint32_t message, uint32_t caption
     }
     auto payload = std::make_unique<NotificationPayload>();
     makeResourceMessage(*payload, printerName, int32_t(message), int32_t(caption));
-    std::u16string name = printerName ? printerName : u"";
+    WString name = printerName ? printerName : TEXT("");
     m.sendAsyncNotification(name.data(), payload.get());
     return Presented::Shown;
   }
@@ -58,7 +58,7 @@ void sendCloseRequest(LPCWSTR printerName) {
   if (!m.newGeneration || !m.sendAsyncNotification) return;
   auto payload = std::make_unique<NotificationPayload>();
   makeCloseRequest(*payload, printerName);
-  std::u16string name = printerName ? printerName : u"";
+  WString name = printerName ? printerName : TEXT("");
   m.sendAsyncNotification(name.data(), payload.get());
 }
 
@@ -79,12 +79,12 @@ constexpr DWORD kTaskEndWaitMs = 2000;
 
 }  // namespace
 
-std::unique_ptr<MessageThread> MessageThread::start(const std::u16string &printerName, uint32_t message,
-                                                    uint32_t caption, bool setOnlyWhenShown) {
+std::unique_ptr<MessageThread> MessageThread::start(LPCWSTR printerName, uint32_t message, uint32_t caption,
+                                                    bool setOnlyWhenShown) {
   std::unique_ptr<MessageThread> t(new MessageThread);
   t->event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!t->event_) return nullptr;
-  StringCchCopyW(t->block_.printerName, MAX_PATH, printerName.c_str());
+  StringCchCopyW(t->block_.printerName, MAX_PATH, printerName ? printerName : TEXT(""));
   t->block_.event = t->event_;
   t->block_.message = message;
   t->block_.caption = caption;
@@ -129,14 +129,15 @@ namespace {
 constexpr DWORD kLowRibbonShowMs = 10000;
 
 struct AlertBlock {
-  std::u16string printerName;
+  WString printerName;
 };
 
 // The low-ribbon alert's controller: the alert is informational and goes
 // away by itself after a while.
 DWORD WINAPI lowRibbonController(LPVOID param) {
   std::unique_ptr<AlertBlock> block(static_cast<AlertBlock *>(param));
-  auto task = MessageThread::start(block->printerName, status::msg::kUsbLowRibbon, status::msg::kUsbCaption, true);
+  auto task =
+      MessageThread::start(block->printerName.c_str(), status::msg::kUsbLowRibbon, status::msg::kUsbCaption, true);
   if (!task) return 0;
   task->waitDismissed(kLowRibbonShowMs);
   task->close();
@@ -145,9 +146,9 @@ DWORD WINAPI lowRibbonController(LPVOID param) {
 
 }  // namespace
 
-void startLowRibbonAlertTasks(const std::u16string &printerName) {
+void startLowRibbonAlertTasks(LPCWSTR printerName) {
   auto block = std::make_unique<AlertBlock>();
-  block->printerName = printerName;
+  block->printerName = printerName ? printerName : TEXT("");
   HANDLE t = CreateThread(nullptr, 0, lowRibbonController, block.get(), 0, nullptr);
   if (!t) return;
   block.release();

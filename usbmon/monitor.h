@@ -17,6 +17,11 @@
 
 namespace card::usb {
 
+// Text in the platform's wide characters; the port services speak
+// std::u16string, the same 16-bit units.
+using WString = std::basic_string<WCHAR>;
+inline std::u16string toU16(const WString &s) { return std::u16string(s.begin(), s.end()); }
+
 // Module-wide state.
 struct Module {
   HMODULE self = nullptr;
@@ -60,7 +65,7 @@ class PortRecord : public PortServices {
 
   uint32_t signature = kPortSignature;
   PortRecord *next = nullptr;
-  std::u16string portName;
+  WString portName;
   DWORD state = 0;
   DWORD jobId = 0;
   volatile LONG jobActive = 0;
@@ -122,7 +127,10 @@ class PortRecord : public PortServices {
   void runPauseCheck(status::CommandCategory category);
   void abortCleanup();
 
-  std::u16string printerName_;
+  // A copy of the printer name, taken under the global lock.
+  WString printerNameCopy() const;
+
+  WString printerName_;
   uint32_t currentMessage_ = status::msg::kUsbPrinterError;
   bool isUsbPortName_ = false;
   bool isFilePortName_ = false;
@@ -147,7 +155,7 @@ void sendCloseRequest(LPCWSTR printerName);
 class MessageThread : public MessageTask {
  public:
   // Null when the event or the thread cannot be made.
-  static std::unique_ptr<MessageThread> start(const std::u16string &printerName, uint32_t message, uint32_t caption,
+  static std::unique_ptr<MessageThread> start(LPCWSTR printerName, uint32_t message, uint32_t caption,
                                               bool setOnlyWhenShown = false);
   ~MessageThread() override;
   bool waitDismissed(DWORD ms) override;
@@ -172,7 +180,7 @@ class MessageThread : public MessageTask {
   HANDLE thread_ = nullptr;
 };
 
-void startLowRibbonAlertTasks(const std::u16string &printerName);
+void startLowRibbonAlertTasks(LPCWSTR printerName);
 
 // The debugger output of the monitor.
 void debugOut(const char *text);

@@ -132,7 +132,7 @@ bool PortRecord::errorWait() {
       }
       case WaitStep::StartTask:
         currentMessage_ = a.message;
-        task = MessageThread::start(printerName(), a.message, status::msg::kUsbCaption);
+        task = MessageThread::start(printerNameCopy().c_str(), a.message, status::msg::kUsbCaption);
         wait.taskStarted(task != nullptr);
         break;
       case WaitStep::WaitEvent: {

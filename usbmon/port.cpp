@@ -12,7 +12,7 @@
 namespace card::usb {
 
 PortRecord::PortRecord(LPCWSTR name, LPCWSTR printerName, const MONITOR &underlying)
-    : portName(name), under(underlying), printerName_(printerName ? printerName : u"") {
+    : portName(name), under(underlying), printerName_(printerName ? printerName : TEXT("")) {
   InitializeCriticalSection(&io);
   isUsbPortName_ = isUsbPort(portName.c_str());
   isFilePortName_ = isFilePort(portName.c_str());
@@ -25,14 +25,16 @@ PortRecord::~PortRecord() {
   DeleteCriticalSection(&io);
 }
 
-std::u16string PortRecord::printerName() const {
+WString PortRecord::printerNameCopy() const {
   GlobalLock lock;
   return printerName_;
 }
 
+std::u16string PortRecord::printerName() const { return toU16(printerNameCopy()); }
+
 void PortRecord::setPrinterName(std::u16string_view name) {
   GlobalLock lock;
-  printerName_ = name;
+  printerName_.assign(name.begin(), name.end());
 }
 
 bool PortRecord::readLineStatus(uint8_t &status) {
@@ -67,8 +69,8 @@ void PortRecord::deleteJob() {
 
 namespace {
 
-HANDLE openPrinter(const std::u16string &name) {
-  std::u16string copy = name;
+HANDLE openPrinter(const WString &name) {
+  WString copy = name;
   HANDLE h = nullptr;
   return OpenPrinterW(copy.data(), &h, nullptr) ? h : nullptr;
 }
@@ -97,7 +99,7 @@ BOOL PortRecord::startDoc(LPWSTR printerNameArg, DWORD id, DWORD level, LPBYTE d
   if (mode != CaptureMode::None) {
     if (!startCapture(capture, mode)) return FALSE;
     if (printer) ClosePrinter(printer);
-    printer = openPrinter(printerNameArg ? printerNameArg : printerName());
+    printer = openPrinter(printerNameArg ? WString(printerNameArg) : printerNameCopy());
     jobId = id;
     return TRUE;
   }
@@ -129,9 +131,12 @@ BOOL PortRecord::startDoc(LPWSTR printerNameArg, DWORD id, DWORD level, LPBYTE d
   cutter.reset();
 
   // The printer for this job; job control and message captions use it.
-  if (printerNameArg && printerName() != printerNameArg) setPrinterName(printerNameArg);
+  if (printerNameArg && lstrcmpW(printerNameCopy().c_str(), printerNameArg) != 0) {
+    GlobalLock lock;
+    printerName_ = printerNameArg;
+  }
   if (printer) ClosePrinter(printer);
-  printer = openPrinter(printerName());
+  printer = openPrinter(printerNameCopy());
   jobId = id;
 
   ribbonClass = checkRibbon(*this);
@@ -257,13 +262,13 @@ bool PortRecord::carryOutRequest(LPCWSTR valueName) {
 }
 
 void PortRecord::inform(uint32_t message, uint32_t caption, DWORD systemError) {
-  presentMessage(printerName().c_str(), message, caption, systemError);
+  presentMessage(printerNameCopy().c_str(), message, caption, systemError);
 }
 
 std::unique_ptr<MessageTask> PortRecord::startMessageTask(uint32_t message) {
-  return MessageThread::start(printerName(), message, status::msg::kUsbCaption);
+  return MessageThread::start(printerNameCopy().c_str(), message, status::msg::kUsbCaption);
 }
 
-void PortRecord::startLowRibbonAlert() { startLowRibbonAlertTasks(printerName()); }
+void PortRecord::startLowRibbonAlert() { startLowRibbonAlertTasks(printerNameCopy().c_str()); }
 
 }  // namespace card::usb

@@ -37,9 +37,9 @@ bool PortRecord::beginQueryDocument(bool &started) {
   started = false;
   if (InterlockedCompareExchange(&jobActive, 0, 0) != 0) return true;
   if (!under.pfnStartDocPort) return true;
-  std::u16string name = printerName();
-  WCHAR document[] = u"";
-  WCHAR type[] = u"RAW";
+  WString name = printerNameCopy();
+  WCHAR document[] = TEXT("");
+  WCHAR type[] = TEXT("RAW");
   DOC_INFO_1W info{document, nullptr, type};
   if (!under.pfnStartDocPort(port, name.data(), 0, 1, reinterpret_cast<LPBYTE>(&info))) return false;
   started = true;

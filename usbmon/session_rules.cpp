@@ -5,19 +5,6 @@
 
 namespace card::usb {
 
-bool beginsWithNoCase(const char16_t *name, std::string_view prefix) {
-  if (!name) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char16_t c = name[i];
-    if (c == 0) return false;
-    if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
-    char p = prefix[i];
-    if (p >= 'a' && p <= 'z') p = char(p - 'a' + 'A');
-    if (c != char16_t(static_cast<unsigned char>(p))) return false;
-  }
-  return true;
-}
-
 uint8_t checkStatusAnswer(bool read, uint8_t line) {
   return read && status::lineIsOnLine(line) ? kAck : kCheckStatusNotReady;
 }

@@ -14,12 +14,35 @@ namespace card::usb {
 
 // ASCII prefix compared without case on a UTF-16 name (the port names
 // "USB001", "FILE:", document names "XLINE..."); a null name has no prefix.
-bool beginsWithNoCase(const char16_t *name, std::string_view prefix);
+// Any 16-bit character type: the platform's wide text is one.
+template <typename Ch>
+bool beginsWithNoCase(const Ch *name, std::string_view prefix) {
+  static_assert(sizeof(Ch) == 2);
+  if (!name) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    unsigned c = static_cast<unsigned>(name[i]);
+    if (c == 0) return false;
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    unsigned p = static_cast<unsigned char>(prefix[i]);
+    if (p >= 'a' && p <= 'z') p -= 'a' - 'A';
+    if (c != p) return false;
+  }
+  return true;
+}
 
-inline bool isUsbPort(const char16_t *portName) { return beginsWithNoCase(portName, "USB"); }
-inline bool isFilePort(const char16_t *portName) { return beginsWithNoCase(portName, "FILE"); }
+template <typename Ch>
+bool isUsbPort(const Ch *portName) {
+  return beginsWithNoCase(portName, "USB");
+}
+template <typename Ch>
+bool isFilePort(const Ch *portName) {
+  return beginsWithNoCase(portName, "FILE");
+}
 // Tool jobs of the configuration module skip the remaining-ribbon check.
-inline bool skipsRibbonCount(const char16_t *documentName) { return beginsWithNoCase(documentName, "XLINE"); }
+template <typename Ch>
+bool skipsRibbonCount(const Ch *documentName) {
+  return beginsWithNoCase(documentName, "XLINE");
+}
 
 // The control request that reads the line status byte: the USB printer
 // class's port status, else the parallel port's information.

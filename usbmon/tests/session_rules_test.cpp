@@ -20,7 +20,7 @@ TEST(SessionRules, NamesByPrefixWithoutCase) {
   EXPECT_TRUE(isUsbPort(u"USB001"));
   EXPECT_TRUE(isUsbPort(u"usb002"));
   EXPECT_FALSE(isUsbPort(u"US"));
-  EXPECT_FALSE(isUsbPort(nullptr));
+  EXPECT_FALSE(isUsbPort(static_cast<const char16_t *>(nullptr)));
   EXPECT_TRUE(isFilePort(u"FILE:"));
   EXPECT_FALSE(isFilePort(u"LPT1:"));
   EXPECT_TRUE(skipsRibbonCount(u"XLINETOOL"));
