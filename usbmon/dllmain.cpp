@@ -17,7 +17,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     case DLL_PROCESS_DETACH:
       // At process end the other libraries may be gone already: only an
       // ordinary unload frees them.
-      if (!reserved) card::usb::freeCompanions();
+      if (!reserved) {
+        card::usb::freeCompanions();
+        if (module().lockReady) {
+          module().lockReady = false;
+          DeleteCriticalSection(&module().lock);
+        }
+      }
       break;
     default: break;
   }
