@@ -400,8 +400,8 @@ const UINT kBoxStyle = MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUN
 TEST_F(UsbMonitor, ErrorClearedAtThePrinterShowsOneMessageAndTheJobCompletes) {
   install();
   winsim::UserScript rule;
-  rule.channel = winsim::UserChannel::notification;
-  rule.timing = winsim::AnswerTiming::leaveOpen;
+  rule.channel = winsim::UserChannel::Notification;
+  rule.timing = winsim::AnswerTiming::LeaveOpen;
   winsim::scriptUser(rule);
   HANDLE h = openPort();
   ASSERT_TRUE(startDoc(h));
@@ -419,13 +419,13 @@ TEST_F(UsbMonitor, ErrorClearedAtThePrinterShowsOneMessageAndTheJobCompletes) {
 
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].channel, winsim::UserChannel::notification);
+  EXPECT_EQ(shown[0].channel, winsim::UserChannel::Notification);
   EXPECT_EQ(shown[0].printer, kPrinter);
   EXPECT_EQ(shown[0].caption, kPrinter);
   EXPECT_EQ(shown[0].textFromResource, 1);
   EXPECT_EQ(shown[0].textResource, 31);
   EXPECT_EQ(shown[0].captionResource, 2541);
-  EXPECT_NE(shown[0].end, winsim::MessageEnd::open);
+  EXPECT_NE(shown[0].end, winsim::MessageEnd::Open);
   auto closes = winsim::closeRequests();
   ASSERT_EQ(closes.size(), 1u);
   EXPECT_EQ(closes[0].printer, kPrinter);
@@ -440,9 +440,9 @@ TEST_F(UsbMonitor, OkOnTheErrorMessageDeletesTheJobAndResetsThePrinter) {
   winsim::setOsVersion(5, 1);  // messages as boxes in the spooler's process
   install();
   winsim::UserScript rule;
-  rule.channel = winsim::UserChannel::messageBox;
+  rule.channel = winsim::UserChannel::Box;
   rule.answer = IDOK;
-  rule.timing = winsim::AnswerTiming::afterDelay;
+  rule.timing = winsim::AnswerTiming::AfterDelay;
   rule.delayMs = 5000;
   winsim::scriptUser(rule);
   printer.injectErrorAt(4, "I 30");
@@ -453,7 +453,7 @@ TEST_F(UsbMonitor, OkOnTheErrorMessageDeletesTheJobAndResetsThePrinter) {
 
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].channel, winsim::UserChannel::messageBox);
+  EXPECT_EQ(shown[0].channel, winsim::UserChannel::Box);
   EXPECT_EQ(shown[0].caption, kPrinter);
   EXPECT_EQ(shown[0].text,
             u"\nThe feeder is Empty.\nLoad cards in feeder and try again, or \nPress OK to cancel the "
@@ -529,8 +529,8 @@ TEST_F(UsbMonitor, UnpluggedMidJobTheJobEndsAndThePortStaysUsable) {
 TEST_F(UsbMonitor, JobDeletedDuringTheErrorWaitGetsTheAbortCleanup) {
   install();
   winsim::UserScript rule;
-  rule.channel = winsim::UserChannel::notification;
-  rule.timing = winsim::AnswerTiming::leaveOpen;
+  rule.channel = winsim::UserChannel::Notification;
+  rule.timing = winsim::AnswerTiming::LeaveOpen;
   winsim::scriptUser(rule);
   printer.injectErrorAt(4, "I 30");
   const DWORD id = printJob(smallCard());
@@ -547,7 +547,7 @@ TEST_F(UsbMonitor, JobDeletedDuringTheErrorWaitGetsTheAbortCleanup) {
   // ribbon with a remaining count, not the reset.
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].end, winsim::MessageEnd::closed);
+  EXPECT_EQ(shown[0].end, winsim::MessageEnd::Closed);
   std::vector<std::string> writes;
   for (auto &w : device->takeWrites())
     if (w != kErrorRequest) writes.push_back(w);
@@ -563,8 +563,8 @@ TEST_F(UsbMonitor, JobDeletedDuringTheErrorWaitGetsTheAbortCleanup) {
 TEST_F(UsbMonitor, UnpluggedDuringTheErrorWaitTheJobIsGivenUp) {
   install();
   winsim::UserScript rule;
-  rule.channel = winsim::UserChannel::notification;
-  rule.timing = winsim::AnswerTiming::leaveOpen;
+  rule.channel = winsim::UserChannel::Notification;
+  rule.timing = winsim::AnswerTiming::LeaveOpen;
   winsim::scriptUser(rule);
   printer.injectErrorAt(4, "I 30");
   ASSERT_NE(printJob(smallCard()), 0u);
@@ -576,7 +576,7 @@ TEST_F(UsbMonitor, UnpluggedDuringTheErrorWaitTheJobIsGivenUp) {
   EXPECT_TRUE(jobs[0].aborted);
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].end, winsim::MessageEnd::closed);
+  EXPECT_EQ(shown[0].end, winsim::MessageEnd::Closed);
 }
 
 }  // namespace
