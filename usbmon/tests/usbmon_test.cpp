@@ -579,4 +579,45 @@ TEST_F(UsbMonitor, UnpluggedDuringTheErrorWaitTheJobIsGivenUp) {
   EXPECT_EQ(shown[0].end, winsim::MessageEnd::Closed);
 }
 
+TEST_F(UsbMonitor, JobRestartedOnAnOfflinePrinterIsDeletedWithTheOfflineMessage) {
+  install();
+  winsim::UserScript hold;
+  hold.channel = winsim::UserChannel::Notification;
+  hold.textResource = 31;
+  hold.timing = winsim::AnswerTiming::LeaveOpen;
+  winsim::scriptUser(hold);
+  winsim::UserScript offline;
+  offline.channel = winsim::UserChannel::Notification;
+  offline.textResource = 59;
+  winsim::scriptUser(offline);
+  printer.injectErrorAt(4, "I 30");
+  const DWORD id = printJob(smallCard());
+  ASSERT_TRUE(winsim::waitForShownMessages(1));
+  // While the job waits: restarted, and the printer set to work offline.
+  std::u16string name = kPrinter;
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(name.data(), &h, nullptr));
+  ASSERT_TRUE(SetJobW(h, id, 0, nullptr, JOB_CONTROL_RESTART));
+  DWORD needed = 0;
+  GetPrinterW(h, 2, nullptr, 0, &needed);
+  std::vector<BYTE> info(needed);
+  ASSERT_TRUE(GetPrinterW(h, 2, info.data(), needed, &needed));
+  reinterpret_cast<PRINTER_INFO_2W *>(info.data())->Attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  ASSERT_TRUE(SetPrinterW(h, 2, info.data(), 0));
+  ClosePrinter(h);
+  printer.pressButton();
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinter));
+
+  auto shown = winsim::shownMessages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].captionResource, 2541);
+  EXPECT_EQ(shown[1].textResource, 59);
+  EXPECT_EQ(shown[1].captionResource, 2542);
+  EXPECT_EQ(shown[1].printer, kPrinter);
+  auto jobs = winsim::printJobs(kPrinter);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_NE(std::find(jobs[0].controls.begin(), jobs[0].controls.end(), DWORD(JOB_CONTROL_DELETE)),
+            jobs[0].controls.end());
+}
+
 }  // namespace
