@@ -2,6 +2,9 @@
 // rule while a job owns the port, and the queries sent to the printer.
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "shared/query_command.h"
 #include "shared/status_commands.h"
 #include "shared/status_protocol.h"
@@ -18,6 +21,8 @@ constexpr size_t kMaxQueryName = 512;
 constexpr DWORD kUsbReplyWaitMs = 20000;
 constexpr int kOtherReplyPasses = 35;
 constexpr DWORD kReplyPollMs = 10;
+// A reply is read whole into at least this much.
+constexpr size_t kMinReplyBytes = 1024;
 
 BOOL answer(const void *bytes, size_t length, LPWSTR out, DWORD outSize, LPDWORD returned) {
   *returned = DWORD(length);
@@ -114,13 +119,20 @@ bool PortRecord::sendEscapeQuery(const uint8_t *command, size_t length, BYTE *ou
     }
     case QueryAction::Send: break;
   }
+  // The whole reply is taken from the port, however small the caller's
+  // buffer: bytes left behind would be read as the answer to the next
+  // command.  The caller gets what fits.
+  std::vector<uint8_t> reply(std::max<size_t>(out ? outSize : 0, kMinReplyBytes));
   size_t got = 0;
-  if (!exchange(command, length, false, out, out ? outSize : 0, got)) {
+  if (!exchange(command, length, false, reply.data(), reply.size(), got)) {
     SetLastError(ERROR_WRITE_FAULT);
     return false;
   }
   // An error reply is given to the caller as the status word of its code.
-  if (got && out[0] == kNak) got = status::replaceErrorReplyByWord(out, outSize, got);
+  if (got && reply[0] == kNak) got = status::replaceErrorReplyByWord(reply.data(), reply.size(), got);
+  got = std::min<size_t>(got, out ? outSize : 0);
+  if (got) CopyMemory(out, reply.data(), got);
+  if (out && outSize > got) out[got] = 0;
   *returned = DWORD(got);
   return true;
 }
