@@ -1,26 +1,36 @@
 // carddemo: prints the sample card the way a user's machine would and shows
-// what came out.  One process is one simulated Windows machine: the package's
-// driver is installed into its virtual drive with a card printer whose port
-// is a file, cardprint prints the card through GDI and the driver, and the
-// job the spooler wrote to the port is handed to the emulated printer, whose
-// cards are written as pictures beside the job stream and a command listing.
+// what came out.  One process is one simulated Windows machine: the package
+// is installed into its virtual drive (the driver, the USB language monitor
+// with its message library) with a card printer on USB001, where the
+// emulated printer is plugged in.  cardprint prints the card through GDI and
+// the driver; the spooler hands the job to the language monitor, which paces
+// it command by command to the printer and watches it; the printer's cards
+// are written as pictures beside the job stream, the printer's command
+// listing and the monitor's pacing.
 //
-//   carddemo OUT_DIR [--machine DIR] [cardprint options...]
+//   carddemo OUT_DIR [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
+//            [cardprint options...]
 #include <windows.h>
+#include <shlobj.h>
 #include <winsim/testing.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "emulator/include/cardemu/listing.h"
 #include "emulator/include/cardemu/printer.h"
 #include "emulator/include/cardemu/render.h"
-#include "emulator/include/cardemu/unattended.h"
+#include "emulator/include/cardemu/usb_device.h"
+#include "tools/carddemo/machine.h"
+#include "tools/carddemo/pacing.h"
 #include "tools/cardprint/cardprint.h"
 #include "tools/cardprint/job_devmode.h"
 #include "tools/cardprint/options.h"
@@ -29,12 +39,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char16_t kPrinterName[] = u"Pellor CA3 Card Printer USB";
-const char16_t kDriverName[] = u"Pellor Standard Printer";
-// Until the USB language monitor carries jobs to the printer, the printer's
-// port is a file on the virtual drive.
-const char16_t kPortFolder[] = u"C:\\PrintJobs";
-const char16_t kPortFile[] = u"C:\\PrintJobs\\card.prn";
+using namespace carddemo;
+
+// The clock runs this many times faster than real time: the printer's pauses
+// of seconds cost a tenth of their length or less, while the time the machine
+// spends working between them stays small against them.
+constexpr double kClockScale = 10.0;
+// How long the operator takes to clear a printer error, and the user to press
+// OK on its message, in simulated time.
+constexpr DWORD kOperatorMs = 8000;
+constexpr DWORD kUserAnswerMs = 5000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -67,7 +81,8 @@ class HostConsole : public cardprint::Console {
 };
 
 // The printer's ribbon code for a ribbon chosen by name, so that the emulated
-// printer holds the ribbon the job was printed for.
+// printer holds the ribbon the job was printed for.  Without a choice it
+// holds a YMCKO ribbon, which the driver learns from the printer.
 int printerRibbonCode(int ribbonId) {
   switch (ribbonId) {
     case card::kManualYMCKOK: return 5;
@@ -103,86 +118,25 @@ std::string sizeText(uintmax_t bytes) {
 int usage(const char *problem) {
   if (problem) std::fprintf(stderr, "carddemo: %s\n", problem);
   std::fputs(
-      "usage: carddemo OUT_DIR [--machine DIR] [cardprint options...]\n"
-      "Prints the sample card with cardprint on a simulated machine, runs the job\n"
-      "through the emulated printer and writes into OUT_DIR: job.prn, listing.txt and,\n"
-      "per card, card_NNNN_front.png, card_NNNN_back.png, its panels and card_NNNN.txt.\n"
-      "The sample card is printed on both sides of a YMCKO ribbon; a card of your own\n"
-      "pictures (--front, --back) has as many sides as it has pictures.\n"
+      "usage: carddemo OUT_DIR [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
+      "                [cardprint options...]\n"
+      "Prints the sample card with cardprint on a simulated machine whose card printer\n"
+      "is on USB001, through the USB language monitor, and writes into OUT_DIR: job.prn,\n"
+      "listing.txt (the printer's commands), pacing.txt (the monitor's write calls),\n"
+      "cardribbon.INI (the monitor's ribbon cache file) and, per card,\n"
+      "card_NNNN_front.png, card_NNNN_back.png, its panels and card_NNNN.txt.\n"
+      "The sample card is printed on both sides of the printer's YMCKO ribbon; a card\n"
+      "of your own pictures (--front, --back) has as many sides as it has pictures.\n"
+      "--fault KIND[@COMMAND] makes the printer fail in the middle of the job (KIND:\n"
+      "cover-open, out-of-cards, out-of-ribbon, card-jam, encoder; COMMAND: the start\n"
+      "of the command it fails at, e.g. \"IS 1\"): the operator clears it after 8 s\n"
+      "and the job goes on, or with --user-cancels the user presses OK on the message\n"
+      "and the job is cancelled.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
       "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
       "are replaced.\n",
       problem ? stderr : stdout);
   return problem ? 2 : 0;
-}
-
-// A machine folder carries this file from the moment carddemo makes it; only
-// a folder that carries it is ever emptied, so that a mistyped --machine
-// cannot take a user's files with it.
-const char kMachineMarker[] = ".carddemo-machine";
-
-bool isMarkedMachine(const fs::path &dir) {
-  std::error_code ec;
-  return fs::symlink_status(dir / kMachineMarker, ec).type() == fs::file_type::regular;
-}
-
-// A fresh machine folder: made (or an empty one taken) and marked, or a
-// marked one emptied.  Anything else is left as it is.
-bool prepareMachine(const fs::path &dir, std::string &problem) {
-  std::error_code ec;
-  const fs::file_status st = fs::symlink_status(dir, ec);
-  if (st.type() == fs::file_type::not_found) {
-    if (!fs::create_directories(dir, ec) && ec) {
-      problem = "cannot create the machine folder " + dir.string() + ": " + ec.message();
-      return false;
-    }
-  } else if (st.type() != fs::file_type::directory) {
-    problem = dir.string() + " is not a folder; --machine needs a new, empty or earlier machine folder";
-    return false;
-  } else if (isMarkedMachine(dir)) {
-    std::vector<fs::path> entries;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-      if (it->path().filename() != kMachineMarker) entries.push_back(it->path());
-    for (const fs::path &e : entries)
-      if (!ec) fs::remove_all(e, ec);
-    if (ec) {
-      problem = "cannot empty the machine folder " + dir.string() + ": " + ec.message();
-      return false;
-    }
-    return true;
-  } else if (!fs::is_empty(dir, ec) || ec) {
-    problem = dir.string() + " holds files that carddemo did not put there (it has no " + kMachineMarker +
-              " file); it is left as it is: remove it yourself, or name a new or empty folder with --machine";
-    return false;
-  }
-  std::ofstream marker(dir / kMachineMarker);
-  marker << "carddemo's simulated machine: the next carddemo run that uses this folder empties it.\n";
-  marker.close();
-  if (!marker) {
-    problem = "cannot write " + (dir / kMachineMarker).string();
-    return false;
-  }
-  return true;
-}
-
-bool within(const fs::path &inner, const fs::path &outer) {
-  const fs::path a = inner.lexically_normal(), b = outer.lexically_normal();
-  auto i = a.begin(), j = b.begin();
-  for (; j != b.end() && !j->empty(); ++i, ++j)
-    if (i == a.end() || *i != *j) return false;
-  return true;
-}
-
-// Old results in the output folder would be taken for this run's.
-void clearOutputs(const fs::path &out) {
-  std::error_code ec;
-  for (const auto &e : fs::directory_iterator(out, ec)) {
-    const std::string name = e.path().filename().string();
-    const bool ours =
-        name == "job.prn" || name == "listing.txt" ||
-        (name.rfind("card_", 0) == 0 && (e.path().extension() == ".png" || e.path().extension() == ".txt"));
-    if (ours && e.is_regular_file()) fs::remove(e.path(), ec);
-  }
 }
 
 struct Picture {
@@ -192,123 +146,282 @@ struct Picture {
   std::u16string virt;    // where it is put on the machine's drive
 };
 
-}  // namespace
+// Everything the command line asks for, checked whole before any folder is
+// touched.
+struct DemoSetup {
+  fs::path out;
+  fs::path machine = CARDDEMO_MACHINE_DIR;
+  std::vector<std::u16string> args;  // cardprint's command line
+  cardprint::PrintOptions options;
+  std::vector<Picture> pictures;
+  bool fault = false;
+  cardemu::FaultChoice faultChoice;
+  bool userCancels = false;
+};
 
-int main(int argc, char **argv) {
-  // ---- the command line, checked whole before any folder is touched
+bool parseCardprint(const std::vector<std::u16string> &args, cardprint::PrintOptions &options, std::string &problem) {
+  std::vector<LPCWSTR> argw;
+  for (const auto &a : args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
+  WCHAR message[cardprint::kMessageChars];
+  if (cardprint::parseOptions(int(argw.size()), argw.data(), options, message)) return true;
+  problem = winsim::toUtf8(reinterpret_cast<const char16_t *>(message));
+  return false;
+}
+
+// Pictures named on the command line are host files: they are put on the
+// virtual drive, where the program looks for them, each side's in a folder of
+// its own so that two files of one name stay apart.
+bool findPictures(DemoSetup &d, size_t firstExtra, std::string &problem) {
+  std::error_code ec;
+  const cardprint::PrintOptions &o = d.options;
+  for (const auto &[file, side] : {std::pair{o.frontImage, u"Front"}, std::pair{o.backImage, u"Back"}}) {
+    if (!file) continue;
+    // The argument that holds the name, alone or behind "--front=".
+    size_t k = firstExtra;
+    while (k < d.args.size() && !(file >= reinterpret_cast<LPCWSTR>(d.args[k].c_str()) &&
+                                  file < reinterpret_cast<LPCWSTR>(d.args[k].c_str() + d.args[k].size())))
+      ++k;
+    if (k == d.args.size()) {
+      problem = "a picture option cardprint took cannot be found";
+      return false;
+    }
+    const size_t at = size_t(file - reinterpret_cast<LPCWSTR>(d.args[k].c_str()));
+    const fs::path host = winsim::toUtf8(d.args[k].substr(at));
+    if (!fs::is_regular_file(host, ec)) {
+      problem = "cannot find the picture " + host.string();
+      return false;
+    }
+    d.pictures.push_back(
+        {k, host, d.args[k].substr(0, at),
+         u"C:\\Users\\Public\\Pictures\\" + std::u16string(side) + u"\\" + winsim::toUtf16(host.filename().string())});
+  }
+  return true;
+}
+
+// 0: go on; otherwise the exit status (help shown, or a usage error).
+int parseCommandLine(int argc, char **argv, DemoSetup &d) {
   if (argc < 2) return usage("no output folder given");
-  if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) return usage(nullptr);
+  if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) return usage(nullptr) - 1;
   if (argv[1][0] == '-' || !argv[1][0]) return usage("the output folder comes first");
   std::error_code ec;
-  const fs::path out = fs::absolute(argv[1], ec);
-  fs::path machine = CARDDEMO_MACHINE_DIR;
+  d.out = fs::absolute(argv[1], ec);
   std::vector<std::string> extra;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
+    auto value = [&](const char *name) {
+      const size_t n = std::strlen(name);
+      return a == name ? (i + 1 < argc ? std::string(argv[++i]) : std::string()) : a.substr(n + 1);
+    };
     if (a == "--machine" || a.rfind("--machine=", 0) == 0) {
-      const std::string dir = a == "--machine" ? (i + 1 < argc ? argv[++i] : "") : a.substr(10);
+      const std::string dir = value("--machine");
       if (dir.empty()) return usage("--machine needs a folder");
-      machine = fs::absolute(dir, ec);
+      d.machine = fs::absolute(dir, ec);
+    } else if (a == "--fault" || a.rfind("--fault=", 0) == 0) {
+      std::string problem;
+      if (!cardemu::parseFault(value("--fault"), &d.faultChoice, &problem)) return usage(problem.c_str());
+      d.fault = true;
+    } else if (a == "--user-cancels") {
+      d.userCancels = true;
     } else {
       extra.push_back(a);
     }
   }
-  if (within(out, machine) || within(machine, out))
+  if (d.userCancels && !d.fault) return usage("--user-cancels answers the message of a --fault");
+  if (within(d.out, d.machine) || within(d.machine, d.out))
     return usage("the output folder and the machine folder must not lie in one another");
 
-  auto parse = [](const std::vector<std::u16string> &args, cardprint::PrintOptions &options, std::string &problem) {
-    std::vector<LPCWSTR> argw;
-    for (const auto &a : args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
-    WCHAR message[cardprint::kMessageChars];
-    if (cardprint::parseOptions(int(argw.size()), argw.data(), options, message)) return true;
-    problem = winsim::toUtf8(reinterpret_cast<const char16_t *>(message));
-    return false;
-  };
-  std::vector<std::u16string> args = {u"cardprint"};
-  for (const std::string &a : extra) args.push_back(winsim::toUtf16(a));
-  cardprint::PrintOptions options;
+  d.args = {u"cardprint"};
+  for (const std::string &a : extra) d.args.push_back(winsim::toUtf16(a));
   std::string problem;
-  if (!parse(args, options, problem)) return usage(problem.c_str());
-  if (options.help) {
+  if (!parseCardprint(d.args, d.options, problem)) return usage(problem.c_str());
+  if (d.options.help) {
     usage(nullptr);
     std::printf("\ncardprint options:\n%s",
                 winsim::toUtf8(reinterpret_cast<const char16_t *>(cardprint::usageText())).c_str());
-    return 0;
+    return -1;
   }
-  // The sample card on both sides of a YMCKO ribbon, in its layout of full
-  // colour on both, unless the command line says otherwise; a card of one's
-  // own pictures is two-sided when it has a back picture.
+  // The sample card on both sides, in the layout of full colour on both,
+  // unless the command line says otherwise; a card of one's own pictures is
+  // two-sided when it has a back picture.  The ribbon is the printer's: the
+  // driver learns it through the language monitor.
   std::vector<std::u16string> defaults = {u"--printer", kPrinterName};
-  if (options.ribbonId == cardprint::kUnset) defaults.insert(defaults.end(), {u"--ribbon", u"YMCKO"});
-  if (!options.frontImage || options.backImage) {
-    if (options.ribbonId == cardprint::kUnset)
-      defaults.insert(defaults.end(), {u"--layout", u"1"});
-    else
-      defaults.push_back(u"--two-sided");
-  }
-  args.insert(args.begin() + 1, defaults.begin(), defaults.end());
-  const size_t firstExtra = 1 + defaults.size();
-  if (!parse(args, options, problem)) return usage(problem.c_str());
+  if ((!d.options.frontImage || d.options.backImage) && d.options.layout == cardprint::kUnset)
+    defaults.insert(defaults.end(), {u"--layout", u"1"});
+  d.args.insert(d.args.begin() + 1, defaults.begin(), defaults.end());
+  if (!parseCardprint(d.args, d.options, problem)) return usage(problem.c_str());
   {
     card::CardDevmode devmode;
     cardprint::defaultJobDevmode(devmode);
     WCHAR message[cardprint::kMessageChars];
-    if (!cardprint::applyOptions(options, devmode, message))
+    if (!cardprint::applyOptions(d.options, devmode, message))
       return usage(winsim::toUtf8(reinterpret_cast<const char16_t *>(message)).c_str());
   }
-  // Pictures named on the command line are host files: they are put on the
-  // virtual drive, where the program looks for them, each side's in a folder
-  // of its own so that two files of one name stay apart.
-  std::vector<Picture> pictures;
-  for (const auto &[file, side] : {std::pair{options.frontImage, u"Front"}, std::pair{options.backImage, u"Back"}}) {
-    if (!file) continue;
-    // The argument that holds the name, alone or behind "--front=".
-    size_t k = firstExtra;
-    while (k < args.size() && !(file >= reinterpret_cast<LPCWSTR>(args[k].c_str()) &&
-                                file < reinterpret_cast<LPCWSTR>(args[k].c_str() + args[k].size())))
-      ++k;
-    if (k == args.size()) return usage("a picture option cardprint took cannot be found");
-    const size_t at = size_t(file - reinterpret_cast<LPCWSTR>(args[k].c_str()));
-    const fs::path host = winsim::toUtf8(args[k].substr(at));
-    if (!fs::is_regular_file(host, ec)) {
-      std::fprintf(stderr, "carddemo: cannot find the picture %s\n", host.c_str());
-      return 1;
-    }
-    pictures.push_back(
-        {k, host, args[k].substr(0, at),
-         u"C:\\Users\\Public\\Pictures\\" + std::u16string(side) + u"\\" + winsim::toUtf16(host.filename().string())});
+  if (!findPictures(d, 1 + defaults.size(), problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    return 1;
   }
-  if (fs::exists(fs::symlink_status(out, ec)) && !fs::is_directory(out, ec))
-    return usage((out.string() + " is not a folder").c_str());
+  if (fs::exists(fs::symlink_status(d.out, ec)) && !fs::is_directory(d.out, ec))
+    return usage((d.out.string() + " is not a folder").c_str());
+  return 0;
+}
+
+// The printer's listing: every command as it runs, each card as it comes out.
+class PrinterListing {
+ public:
+  PrinterListing(cardemu::Printer &printer, const fs::path &file) : listing_(file) {
+    printer.setCommandListener([this](const cardemu::CommandRecord &r) {
+      std::lock_guard<std::mutex> g(lock_);
+      if (r.held) return;  // listed when it runs
+      ++commands;
+      if (r.error) ++errors;
+      listing_ << cardemu::listingLine(r) << "\n" << cardLines_;
+      cardLines_.clear();
+    });
+    printer.setCardListener([this](const cardemu::Card &card) {
+      std::lock_guard<std::mutex> g(lock_);
+      cards.push_back(card);
+      cardLines_ += "          -- card " + std::to_string(card.number) + " out --\n";
+      const std::string summary = card.summary();
+      for (size_t at = 0, nl; at < summary.size(); at = nl + 1) {
+        nl = summary.find('\n', at);
+        if (nl == std::string::npos) nl = summary.size();
+        cardLines_ += "             " + summary.substr(at, nl - at) + "\n";
+      }
+    });
+  }
+  bool close() {
+    std::lock_guard<std::mutex> g(lock_);
+    listing_ << cardLines_;
+    listing_.close();
+    return bool(listing_);
+  }
+  size_t commands = 0, errors = 0;
+  std::vector<cardemu::Card> cards;
+
+ private:
+  std::mutex lock_;
+  std::ofstream listing_;
+  std::string cardLines_;
+};
+
+// The machine's user and the printer's operator during a --fault run.  The
+// user leaves the printer's message open (or presses OK on it after a few
+// seconds with --user-cancels); the operator, once the message is up, takes
+// a few seconds and clears the error at the printer.
+class PeopleAtThePrinter {
+ public:
+  PeopleAtThePrinter(cardemu::Printer &printer, bool fault, bool userCancels) {
+    winsim::UserScript rule;
+    rule.answer = IDOK;
+    rule.timing = userCancels ? winsim::AnswerTiming::AfterDelay : winsim::AnswerTiming::LeaveOpen;
+    rule.delayMs = kUserAnswerMs;
+    winsim::scriptUser(rule);
+    if (fault && !userCancels)
+      operator_ = std::thread([&printer] {
+        if (!winsim::waitForShownMessages(1, 120000)) return;
+        Sleep(kOperatorMs);
+        printer.clearFault();
+      });
+  }
+  ~PeopleAtThePrinter() {
+    if (operator_.joinable()) operator_.join();
+  }
+
+ private:
+  std::thread operator_;
+};
+
+std::string utf8(const std::u16string &s) { return winsim::toUtf8(s); }
+
+const char *howItEnded(winsim::MessageEnd end) {
+  switch (end) {
+    case winsim::MessageEnd::Open: return "still open";
+    case winsim::MessageEnd::Answered: return "the user pressed OK";
+    case winsim::MessageEnd::ThreadTerminated: return "taken away by the monitor";
+    case winsim::MessageEnd::Closed: return "closed by the monitor once the printer was ready again";
+    case winsim::MessageEnd::MachineReset: return "open when the machine stopped";
+    default: return "nobody could answer it";
+  }
+}
+
+void reportMessages() {
+  const auto shown = winsim::shownMessages();
+  if (shown.empty()) return;
+  std::printf("\nWhat the user saw:\n");
+  for (const winsim::ShownMessage &m : shown) {
+    std::string text = utf8(m.text);
+    for (size_t at; (at = text.find_first_of("\r\n")) != std::string::npos;) text.replace(at, 1, " ");
+    std::printf("  [%s] \"%s\": \"%s\"\n     at %.1f s, %s (after %.1f s)\n",
+                m.channel == winsim::UserChannel::Notification ? "notification" : "message box",
+                utf8(m.caption).c_str(), text.c_str(), double(m.shownAtMs) / 1000.0, howItEnded(m.end),
+                double(m.endedAtMs - m.shownAtMs) / 1000.0);
+  }
+}
+
+void reportPacing(const PacingSummary &p, bool faulted) {
+  std::printf("\nPacing by the USB language monitor (simulated time, clock %gx):\n", kClockScale);
+  std::printf("  %zu write calls reached the printer: %zu job commands and %zu image slices (at most %zu bytes),\n",
+              p.writes, p.commands, p.dataSlices, p.largestSlice);
+  if (p.mixedWrites)
+    std::printf("  %zu calls held more or less than one piece;", p.mixedWrites);
+  else
+    std::printf("  one piece per call;");
+  std::printf(" %zu status requests; %zu of the monitor's own commands\n", p.requests, p.monitorOwn);
+  std::printf("  pauses after the job's commands:\n");
+  for (const CategoryPauses &c : p.categories)
+    std::printf("    %-26s %4zu x  %8.1f s\n", c.name.c_str(), c.commands, double(c.pauseMs) / 1000.0);
+  const double over = p.mandatedMs ? 100.0 * (double(p.onWireMs) - double(p.mandatedMs)) / double(p.mandatedMs) : 0;
+  std::printf("  the job on the wire: %.1f s; its mandated pauses: %.1f s (%+.1f %%%s)\n", double(p.onWireMs) / 1000.0,
+              double(p.mandatedMs) / 1000.0, over, faulted ? ", the error included" : "");
+}
+
+fs::path ribbonCacheFile() {
+  WCHAR folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, 0, folder))) return {};
+  return winsim::hostPath(std::u16string(reinterpret_cast<const char16_t *>(folder)) + u"\\cardribbon.INI");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  DemoSetup d;
+  if (const int status = parseCommandLine(argc, argv, d)) return status < 0 ? 0 : status;
 
   std::vector<Step> steps;
   Timer timer(steps);
   const auto started = Clock::now();
+  std::error_code ec;
+  std::string problem;
 
-  // ---- the machine: a fresh virtual drive with the package installed
-  if (!prepareMachine(machine, problem)) {
+  // ---- the machine: a fresh virtual drive with the package installed and
+  // the printer plugged in
+  if (!prepareMachine(d.machine, problem)) {
     std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
     return 2;
   }
-  fs::create_directories(out, ec);
+  fs::create_directories(d.out, ec);
   if (ec) {
-    std::fprintf(stderr, "carddemo: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
+    std::fprintf(stderr, "carddemo: cannot create %s: %s\n", d.out.c_str(), ec.message().c_str());
     return 1;
   }
-  clearOutputs(out);
+  clearOutputs(d.out);
   winsim::resetMachine();
-  winsim::setDriveRoot(machine.string());
-  fs::create_directories(winsim::hostPath(kPortFolder), ec);
-  winsim::PrinterSetup setup;
-  setup.printerName = kPrinterName;
-  setup.driverName = kDriverName;
-  setup.graphicsDll = CARDDEMO_CARDREND_DLL;
-  setup.portName = kPortFile;
-  if (!winsim::installPrinter(setup)) {
-    std::fprintf(stderr, "carddemo: installing the printer failed (driver %s)\n", CARDDEMO_CARDREND_DLL);
+  winsim::setDriveRoot(d.machine.string());
+  const char *scaleText = std::getenv("CARDDEMO_CLOCK_SCALE");
+  winsim::setClockScale(scaleText ? std::atof(scaleText) : kClockScale);
+  cardemu::PrinterConfig config;
+  config.model = "CA3";
+  config.ribbonCode = printerRibbonCode(d.options.ribbonId);
+  config.ribbonRemaining = 1000;
+  config.cardsKept = 0;  // taken by the listener
+  cardemu::Printer printer(config);
+  PrinterListing listing(printer, d.out / "listing.txt");
+  auto device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
+  if (!installPackage(device, problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
     return 1;
   }
-  for (const Picture &p : pictures) {
+  for (const Picture &p : d.pictures) {
     const fs::path virt = winsim::hostPath(p.virt);
     fs::create_directories(virt.parent_path(), ec);
     fs::copy_file(p.host, virt, fs::copy_options::overwrite_existing, ec);
@@ -316,99 +429,62 @@ int main(int argc, char **argv) {
       std::fprintf(stderr, "carddemo: cannot put %s on the machine: %s\n", p.host.c_str(), ec.message().c_str());
       return 1;
     }
-    args[p.argument] = p.option + p.virt;
+    d.args[p.argument] = p.option + p.virt;
   }
-  timer.done("machine set up (virtual drive, driver, printer)");
+  if (d.fault) printer.injectFault(d.faultChoice);
+  PeopleAtThePrinter people(printer, d.fault, d.userCancels);
+  timer.done("machine set up (virtual drive, package, printer on USB001)");
 
-  // ---- the application prints
+  // ---- the application prints; the spooler hands the job to the monitor
   std::vector<LPCWSTR> argw;
-  for (const auto &a : args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
-  std::printf("Printing %s with cardprint on \"%s\"\n", options.frontImage ? "your card" : "the sample card",
-              winsim::toUtf8(kPrinterName).c_str());
+  for (const auto &a : d.args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
+  std::printf("Printing %s with cardprint on \"%s\" (USB001)\n", d.options.frontImage ? "your card" : "the sample card",
+              utf8(kPrinterName).c_str());
   HostConsole console;
   const int printed = cardprint::cardPrintMain(int(argw.size()), argw.data(), console);
   if (printed != cardprint::kExitPrinted) {
     std::fprintf(stderr, "carddemo: cardprint failed (exit status %d)\n", printed);
+    winsim::resetMachine();
     return printed;
   }
+  timer.done("printing (cardprint, GDI, cardrend, spooler)");
+  const bool idle = winsim::waitForSpoolerIdle(kPrinterName, 600000);
   const auto jobs = winsim::printJobs(kPrinterName);
-  if (jobs.empty() || !jobs.back().completed || jobs.back().aborted) {
-    std::fprintf(stderr, "carddemo: the spooler did not complete the job\n");
-    return 1;
-  }
-  std::vector<uint8_t> job;
-  {
-    std::ifstream port(winsim::hostPath(kPortFile), std::ios::binary);
-    job.assign(std::istreambuf_iterator<char>(port), std::istreambuf_iterator<char>());
-  }
-  if (job.empty()) {
-    std::fprintf(stderr, "carddemo: nothing arrived at the port %s\n", winsim::toUtf8(kPortFile).c_str());
-    return 1;
-  }
-  if (!writeFile(out / "job.prn", job.data(), job.size())) {
-    std::fprintf(stderr, "carddemo: cannot write %s\n", (out / "job.prn").c_str());
-    return 1;
-  }
-  timer.done("printing (cardprint, GDI, cardrend, spooler, port)");
-
-  // ---- the printer takes the job
-  cardemu::PrinterConfig config;
-  config.model = "CA3";
-  config.ribbonCode = printerRibbonCode(options.ribbonId);
-  config.ribbonRemaining = 1000000;
-  config.cardsKept = 0;     // taken by the listener below
-  config.receiveLimit = 0;  // stop at an error, so that it is cleared before the next command
-  cardemu::Printer printer(config);
-  std::ofstream listing(out / "listing.txt");
-  std::vector<cardemu::Card> cards;
-  size_t commands = 0, errors = 0;
-  std::string cardLines;
-  printer.setCommandListener([&](const cardemu::CommandRecord &r) {
-    if (r.held) return;  // listed when it runs
-    ++commands;
-    if (r.error) ++errors;
-    listing << cardemu::listingLine(r) << "\n" << cardLines;
-    cardLines.clear();
-  });
-  printer.setCardListener([&](const cardemu::Card &card) {
-    cards.push_back(card);
-    cardLines += "          -- card " + std::to_string(card.number) + " out --\n";
-    std::string summary = card.summary();
-    for (size_t at = 0, nl; at < summary.size(); at = nl + 1) {
-      nl = summary.find('\n', at);
-      if (nl == std::string::npos) nl = summary.size();
-      cardLines += "             " + summary.substr(at, nl - at) + "\n";
-    }
-  });
-  // In blocks, as a port hands a job over.  Nobody stands at the printer: an
-  // error is noted in the listing with the command that raised it and
-  // cleared, and the job goes on with the next command, so that every
-  // command of the job runs and every card comes out.
-  cardemu::UnattendedRun run(printer);
-  const size_t kBlock = 0x10000;
-  bool ran = true;
-  for (size_t at = 0; ran && at < job.size(); at += kBlock)
-    ran = run.feed(job.data() + at, std::min(kBlock, job.size() - at));
-  if (ran) ran = run.finish();
   printer.ejectRemaining("still in the printer when the job ended");
-  listing << cardLines;
-  if (!ran) listing << "stopped: " << run.problem() << "; the rest of the job was not run\n";
-  listing.close();
-  if (!listing) {
-    std::fprintf(stderr, "carddemo: cannot write %s\n", (out / "listing.txt").c_str());
+  timer.done("the job through usbmon to the printer (paced)");
+  if (!idle || jobs.empty() || !jobs.back().completed) {
+    std::fprintf(stderr, "carddemo: the spooler did not finish the job\n");
+    winsim::resetMachine();
     return 1;
   }
-  if (!ran) {
-    std::fprintf(stderr, "carddemo: the emulated printer did not run the whole job: %s\n", run.problem().c_str());
+  const winsim::JobRecord &job = jobs.back();
+  const bool cancelled = job.aborted;
+  if (!writeFile(d.out / "job.prn", job.bytes.data(), job.bytes.size())) {
+    std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "job.prn").c_str());
     return 1;
   }
-  timer.done("printer (emulator: commands, panels, encoder)");
+  const fs::path cache = ribbonCacheFile();
+  const bool cacheWritten = !cache.empty() && fs::is_regular_file(cache, ec);
+  if (cacheWritten) fs::copy_file(cache, d.out / "cardribbon.INI", fs::copy_options::overwrite_existing, ec);
+  PacingSummary pacing;
+  {
+    std::ofstream pacingFile(d.out / "pacing.txt");
+    pacingFile << "Every write call of the USB language monitor that reached the printer: the simulated\n"
+                  "time since the call before it, its size and what it carried.\n\n";
+    pacing = analysePacing(device->writes(), &pacingFile);
+  }
+  reportMessages();
+  winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
+  if (!listing.close()) {
+    std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "listing.txt").c_str());
+    return 1;
+  }
 
   // ---- pictures of the cards
   std::vector<std::string> written;
-  for (const cardemu::Card &card : cards) {
+  for (const cardemu::Card &card : listing.cards) {
     std::string error;
-    if (!cardemu::writeCardFiles(card, out.string(), &written, &error)) {
+    if (!cardemu::writeCardFiles(card, d.out.string(), &written, &error)) {
       std::fprintf(stderr, "carddemo: %s\n", error.c_str());
       return 1;
     }
@@ -416,15 +492,22 @@ int main(int argc, char **argv) {
   timer.done("card pictures (PNG)");
 
   // ---- what happened
-  std::printf("\nThe emulated printer ran %zu commands (%zu printer errors) and put out %zu card(s).\n", commands,
-              errors, cards.size());
-  for (const cardemu::Card &card : cards) std::printf("\n%s", card.summary().c_str());
-  std::printf("\nWritten to %s:\n", out.c_str());
+  reportPacing(pacing, d.fault);
+  if (cancelled)
+    std::printf("\nThe job was cancelled%s; the printer ran %zu commands (%zu printer errors).\n",
+                pacing.resetSent ? " and the printer reset with \"\\eR\\r\"" : "", listing.commands, listing.errors);
+  else
+    std::printf("\nThe job completed: the printer ran %zu commands (%zu printer errors) and put out %zu card(s).\n",
+                listing.commands, listing.errors, listing.cards.size());
+  for (const cardemu::Card &card : listing.cards) std::printf("\n%s", card.summary().c_str());
+  std::printf("\nWritten to %s:\n", d.out.c_str());
   auto show = [&](const std::string &name, const char *what) {
-    std::printf("  %-34s %9s  %s\n", name.c_str(), sizeText(fs::file_size(out / name, ec)).c_str(), what);
+    std::printf("  %-34s %9s  %s\n", name.c_str(), sizeText(fs::file_size(d.out / name, ec)).c_str(), what);
   };
   show("job.prn", "the card job stream the driver wrote");
   show("listing.txt", "the printer's command listing");
+  show("pacing.txt", "the monitor's write calls, paced");
+  if (cacheWritten) show("cardribbon.INI", "the ribbon cache file the monitor wrote at the job's start");
   for (const std::string &name : written) {
     const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
                        : name.find("_back.png") != std::string::npos ? "back of the card"
@@ -432,7 +515,7 @@ int main(int argc, char **argv) {
                                                                      : "one panel as printed";
     show(name, what);
   }
-  std::printf("\nSteps:\n");
+  std::printf("\nSteps (real time):\n");
   for (const Step &s : steps) std::printf("  %-52s %8.0f ms\n", s.what.c_str(), s.ms);
   std::printf("  %-52s %8.0f ms\n", "total", std::chrono::duration<double, std::milli>(Clock::now() - started).count());
   return 0;

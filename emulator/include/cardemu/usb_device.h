@@ -20,9 +20,10 @@
 namespace cardemu {
 
 struct UsbWrite {
-  DWORD tick = 0;      // GetTickCount when the call came
-  size_t offered = 0;  // bytes the port offered
-  long taken = 0;      // bytes the printer took (-1: unplugged)
+  DWORD tick = 0;              // GetTickCount when the call came
+  size_t offered = 0;          // bytes the port offered
+  long taken = 0;              // bytes the printer took (-1: unplugged)
+  std::vector<uint8_t> bytes;  // those it took
 };
 
 class UsbPrinterDevice : public winsim::UsbDevice {
@@ -33,7 +34,9 @@ class UsbPrinterDevice : public winsim::UsbDevice {
     const long taken = printer_.write(data, size);
     if (log_) {
       std::lock_guard<std::mutex> g(lock_);
-      writes_.push_back({GetTickCount(), size, taken});
+      UsbWrite w{GetTickCount(), size, taken, {}};
+      if (taken > 0) w.bytes.assign(data, data + taken);
+      writes_.push_back(std::move(w));
     }
     return taken;
   }

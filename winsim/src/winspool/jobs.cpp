@@ -150,8 +150,14 @@ BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
-    rec = it->second.rec;
-    rec.bytes.clear();
+    // Everything but the job's bytes, which a monitor asks about on every
+    // write of a job of megabytes.
+    const JobRecord &r = it->second.rec;
+    rec.id = r.id;
+    rec.printer = r.printer;
+    rec.document = r.document;
+    rec.status = r.status;
+    rec.pages = r.pages;
     submitted = it->second.submitted;
     for (DWORD id : g_jobOrder) {
       auto jt = g_jobs.find(id);

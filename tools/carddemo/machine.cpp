@@ -1,0 +1,129 @@
+#include "tools/carddemo/machine.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <fstream>
+#include <vector>
+
+#include "tests/support/notify_standin.h"
+
+namespace carddemo {
+
+namespace {
+
+// A machine folder carries this file from the moment carddemo makes it; only
+// a folder that carries it is ever emptied, so that a mistyped --machine
+// cannot take a user's files with it.
+const char kMachineMarker[] = ".carddemo-machine";
+
+bool isMarkedMachine(const fs::path &dir) {
+  std::error_code ec;
+  return fs::symlink_status(dir / kMachineMarker, ec).type() == fs::file_type::regular;
+}
+
+bool emptyMarkedMachine(const fs::path &dir, std::string &problem) {
+  std::error_code ec;
+  std::vector<fs::path> entries;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().filename() != kMachineMarker) entries.push_back(it->path());
+  for (const fs::path &e : entries)
+    if (!ec) fs::remove_all(e, ec);
+  if (ec) problem = "cannot empty the machine folder " + dir.string() + ": " + ec.message();
+  return !ec;
+}
+
+}  // namespace
+
+bool prepareMachine(const fs::path &dir, std::string &problem) {
+  std::error_code ec;
+  const fs::file_status st = fs::symlink_status(dir, ec);
+  if (st.type() == fs::file_type::not_found) {
+    if (!fs::create_directories(dir, ec) && ec) {
+      problem = "cannot create the machine folder " + dir.string() + ": " + ec.message();
+      return false;
+    }
+  } else if (st.type() != fs::file_type::directory) {
+    problem = dir.string() + " is not a folder; --machine needs a new, empty or earlier machine folder";
+    return false;
+  } else if (isMarkedMachine(dir)) {
+    return emptyMarkedMachine(dir, problem);
+  } else if (!fs::is_empty(dir, ec) || ec) {
+    problem = dir.string() + " holds files that carddemo did not put there (it has no " + kMachineMarker +
+              " file); it is left as it is: remove it yourself, or name a new or empty folder with --machine";
+    return false;
+  }
+  std::ofstream marker(dir / kMachineMarker);
+  marker << "carddemo's simulated machine: the next carddemo run that uses this folder empties it.\n";
+  marker.close();
+  if (!marker) {
+    problem = "cannot write " + (dir / kMachineMarker).string();
+    return false;
+  }
+  return true;
+}
+
+bool within(const fs::path &inner, const fs::path &outer) {
+  const fs::path a = inner.lexically_normal(), b = outer.lexically_normal();
+  auto i = a.begin(), j = b.begin();
+  for (; j != b.end() && !j->empty(); ++i, ++j)
+    if (i == a.end() || *i != *j) return false;
+  return true;
+}
+
+void clearOutputs(const fs::path &out) {
+  std::error_code ec;
+  for (const auto &e : fs::directory_iterator(out, ec)) {
+    const std::string name = e.path().filename().string();
+    const bool ours =
+        name == "job.prn" || name == "listing.txt" || name == "pacing.txt" || name == "cardribbon.INI" ||
+        (name.rfind("card_", 0) == 0 && (e.path().extension() == ".png" || e.path().extension() == ".txt"));
+    if (ours && e.is_regular_file()) fs::remove(e.path(), ec);
+  }
+}
+
+bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem) {
+  // The monitor loads its message library and the notification server from
+  // the version-3 folder of the driver directory.
+  WCHAR dir[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) {
+    problem = "the spooler names no driver directory";
+    return false;
+  }
+  const fs::path driverDir = winsim::hostPath(std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3");
+  std::error_code ec;
+  fs::create_directories(driverDir, ec);
+  fs::copy_file(CARDDEMO_CARDRES_DLL, driverDir / "cardres.dll", fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    problem = std::string("cannot put cardres.dll into the driver directory: ") + ec.message();
+    return false;
+  }
+  // Until the package's notification server is built, its stand-in shows the
+  // monitor's messages to the machine's (scripted) user.
+  if (!card::test::installNotificationStandIn()) {
+    problem = "cannot put the notification server into the driver directory";
+    return false;
+  }
+  if (!winsim::installMonitor(kMonitorName, CARDDEMO_USBMON_DLL)) {
+    problem = "installing the USB language monitor failed (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  if (!winsim::attachUsbDevice(kPortName, std::move(device))) {
+    problem = "cannot plug the printer into USB001";
+    return false;
+  }
+  winsim::PrinterSetup setup;
+  setup.printerName = kPrinterName;
+  setup.driverName = kDriverName;
+  setup.graphicsDll = CARDDEMO_CARDREND_DLL;
+  setup.monitorName = kMonitorName;
+  setup.portName = kPortName;
+  if (!winsim::installPrinter(setup)) {
+    problem = std::string("installing the printer failed (driver ") + CARDDEMO_CARDREND_DLL + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace carddemo

@@ -1,0 +1,35 @@
+// The demo's simulated machine: the folder that backs its virtual drive, the
+// output folder, and the package installed as a user's machine has it.
+#pragma once
+
+#include <winsim/testing.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace carddemo {
+
+namespace fs = std::filesystem;
+
+inline constexpr char16_t kPrinterName[] = u"Pellor CA3 Card Printer USB";
+inline constexpr char16_t kDriverName[] = u"Pellor Standard Printer";
+inline constexpr char16_t kMonitorName[] = u"Pellor Standard USB Language Monitor";
+inline constexpr char16_t kPortName[] = u"USB001";
+
+// A fresh machine folder: made (or an empty one taken) and marked, or a
+// folder marked by an earlier run emptied.  Anything else is left alone and
+// false returned with the reason.
+bool prepareMachine(const fs::path &dir, std::string &problem);
+// Whether `inner` lies in `outer` (or is it).
+bool within(const fs::path &inner, const fs::path &outer);
+// Removes the results of an earlier run from the output folder.
+void clearOutputs(const fs::path &out);
+
+// On a machine just reset onto its drive: the language monitor installed as
+// an installer does, its message library and the notification server in the
+// driver directory, `device` plugged into USB001 and the card printer with
+// its driver on that port.
+bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem);
+
+}  // namespace carddemo
