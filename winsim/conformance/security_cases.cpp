@@ -1,0 +1,130 @@
+// File security: an access list read from a file, merged with a new entry
+// and set back keeps what it had and gains the entry; SetEntriesInAclW puts
+// new denials first and new grants before the grants that were there.
+#include <aclapi.h>
+
+#include "check.h"
+#include "support.h"
+
+using conf::WString;
+
+namespace {
+
+PSID worldSid() {
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID sid = nullptr;
+  if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid)) return nullptr;
+  return sid;
+}
+
+PSID usersSid() {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID sid = nullptr;
+  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0, 0, &sid))
+    return nullptr;
+  return sid;
+}
+
+EXPLICIT_ACCESS_W entry(PSID sid, DWORD mask, ACCESS_MODE mode, DWORD inheritance) {
+  EXPLICIT_ACCESS_W e;
+  ZeroMemory(&e, sizeof e);
+  e.grfAccessPermissions = mask;
+  e.grfAccessMode = mode;
+  e.grfInheritance = inheritance;
+  e.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  e.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  e.Trustee.ptstrName = static_cast<LPWSTR>(sid);
+  return e;
+}
+
+ACCESS_ALLOWED_ACE *aceAt(PACL acl, DWORD i) {
+  LPVOID p = nullptr;
+  return GetAce(acl, i, &p) ? static_cast<ACCESS_ALLOWED_ACE *>(p) : nullptr;
+}
+
+// Whether the list allows `mask` to `sid` in an entry of its own.
+bool allows(PACL acl, PSID sid, DWORD mask) {
+  for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE *ace = aceAt(acl, i);
+    if (ace && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && ace->Mask == mask && EqualSid(&ace->SidStart, sid))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CONF_CASE(Security, AccessListRoundTrip) {
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  WString path = dir + TEXT("cardribbon.INI");
+  REQUIRE(conf::writeFile(path, "Ribbon=2\r", 9));
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  REQUIRE(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &sd) == ERROR_SUCCESS);
+  CHECK(sd != nullptr);
+  PSID world = worldSid();
+  REQUIRE(world != nullptr);
+  EXPLICIT_ACCESS_W all = entry(world, FILE_ALL_ACCESS, SET_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+  PACL changed = nullptr;
+  CHECK_EQ(SetEntriesInAclW(1, &all, dacl, &changed), DWORD(ERROR_SUCCESS));
+  REQUIRE(changed != nullptr);
+  CHECK_EQ(SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, changed, nullptr),
+           DWORD(ERROR_SUCCESS));
+  PACL after = nullptr;
+  PSECURITY_DESCRIPTOR sdAfter = nullptr;
+  CHECK_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &after,
+                                 nullptr, &sdAfter),
+           DWORD(ERROR_SUCCESS));
+  CHECK(allows(after, world, FILE_ALL_ACCESS));
+  // Every entry for another trustee that the file had is still there.
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE *ace = aceAt(dacl, i);
+    if (!ace || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || EqualSid(&ace->SidStart, world)) continue;
+    CHECK(allows(after, &ace->SidStart, ace->Mask));
+  }
+  CHECK(LocalFree(changed) == nullptr);
+  LocalFree(sdAfter);
+  LocalFree(sd);
+  FreeSid(world);
+  // A file that is not there.
+  sd = nullptr;
+  CHECK_EQ(GetNamedSecurityInfoW((dir + TEXT("absent.ini")).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, &dacl, nullptr, &sd),
+           DWORD(ERROR_FILE_NOT_FOUND));
+  conf::removeTree(dir);
+}
+
+CONF_CASE(Security, SetEntriesInAclOrder) {
+  PSID world = worldSid();
+  PSID users = usersSid();
+  REQUIRE(world != nullptr && users != nullptr);
+  CHECK_EQ(GetLengthSid(world), 12u);
+  CHECK_EQ(GetLengthSid(users), 16u);
+  EXPLICIT_ACCESS_W first = entry(users, FILE_READ_DATA, GRANT_ACCESS, NO_INHERITANCE);
+  PACL old = nullptr;
+  REQUIRE(SetEntriesInAclW(1, &first, nullptr, &old) == ERROR_SUCCESS);
+  CHECK_EQ(old->AceCount, 1);
+  EXPLICIT_ACCESS_W more[2] = {entry(world, FILE_ALL_ACCESS, GRANT_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT),
+                               entry(world, FILE_WRITE_DATA, DENY_ACCESS, NO_INHERITANCE)};
+  PACL merged = nullptr;
+  REQUIRE(SetEntriesInAclW(2, more, old, &merged) == ERROR_SUCCESS);
+  REQUIRE(merged->AceCount == 3);
+  ACCESS_ALLOWED_ACE *a0 = aceAt(merged, 0);
+  ACCESS_ALLOWED_ACE *a1 = aceAt(merged, 1);
+  ACCESS_ALLOWED_ACE *a2 = aceAt(merged, 2);
+  REQUIRE(a0 && a1 && a2);
+  CHECK_EQ(a0->Header.AceType, ACCESS_DENIED_ACE_TYPE);
+  CHECK_EQ(a0->Mask, DWORD(FILE_WRITE_DATA));
+  CHECK_EQ(a1->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+  CHECK(EqualSid(&a1->SidStart, world));
+  CHECK_EQ(a1->Mask, DWORD(FILE_ALL_ACCESS));
+  CHECK_EQ(a1->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+  CHECK(EqualSid(&a2->SidStart, users));
+  LocalFree(merged);
+  LocalFree(old);
+  FreeSid(world);
+  FreeSid(users);
+}
