@@ -15,83 +15,52 @@
 
 namespace card::usb::testing {
 
-struct Shown {
-  uint32_t message;
-  uint32_t caption;
-  DWORD systemError;
-};
-
-struct ScriptedRead {
-  long result;  // bytes, 0 none, -1 a failed read
-  std::string bytes;
-};
-
-class FakePort;
-
-class FakeTask : public MessageTask {
- public:
-  explicit FakeTask(FakePort &port) : port_(port) {}
-  ~FakeTask() override;
-  bool waitDismissed(DWORD ms) override;
-  void close() override { ++closes; }
-  int closes = 0;
-
- private:
-  FakePort &port_;
-};
-
 class FakePort : public PortServices {
  public:
   std::u16string printerName() const override { return name; }
   void setPrinterName(std::u16string_view n) override { name = std::u16string(n); }
   bool newGeneration() const override { return generation; }
-
   bool writeRaw(const uint8_t *data, size_t size) override {
-    if (writesBeforeFailure == 0) return false;
-    if (writesBeforeFailure > 0) --writesBeforeFailure;
+    if (writesLeft-- == 0) return false;
     writes.emplace_back(reinterpret_cast<const char *>(data), size);
     return true;
   }
+  // Scripted reads: the bytes, or "" for none; a read past the script or
+  // marked failed (readFailures) returns -1.
   long readRaw(uint8_t *out, size_t capacity) override {
     ++readCalls;
+    if (readFailures > 0) return --readFailures, -1;
     if (reads.empty()) return 0;
-    ScriptedRead r = reads.front();
+    std::string r = reads.front();
     reads.pop_front();
-    if (r.result <= 0) return r.result;
-    size_t n = std::min(capacity, r.bytes.size());
-    std::copy(r.bytes.begin(), r.bytes.begin() + long(n), out);
+    size_t n = std::min(capacity, r.size());
+    std::copy(r.begin(), r.begin() + long(n), out);
     return long(n);
   }
   bool query(std::string_view command, uint8_t *reply, size_t capacity, size_t &length) override {
     queries.emplace_back(command);
-    length = 0;
     auto it = answers.find(std::string(command));
-    if (it == answers.end()) return false;
-    length = std::min(capacity, it->second.size());
-    std::copy(it->second.begin(), it->second.begin() + long(length), reply);
+    length = it == answers.end() ? 0 : std::min(capacity, it->second.size());
+    if (length) std::copy(it->second.begin(), it->second.begin() + long(length), reply);
     return length > 0;
   }
   bool carryOutRequest(LPCWSTR valueName) override {
     requests.emplace_back(valueName);
-    return onRequest ? onRequest(valueName) : true;
+    return onRequest ? onRequest() : true;
   }
   void setCurrentMessage(uint32_t message) override { currentMessage = message; }
-  bool errorWait() override {
-    ++errorWaits;
-    return errorWaitResult;
-  }
-  void inform(uint32_t message, uint32_t caption, DWORD systemError) override {
-    shown.push_back({message, caption, systemError});
+  bool errorWait() override { return ++errorWaits, errorWaitResult; }
+  void inform(uint32_t message, uint32_t, DWORD systemError) override {
+    shown.push_back(message);
+    lastSystemError = systemError;
   }
   std::unique_ptr<MessageTask> startMessageTask(uint32_t message) override {
     taskMessages.push_back(message);
-    if (!taskStarts) return nullptr;
-    return std::make_unique<FakeTask>(*this);
+    return taskStarts ? std::make_unique<Task>(*this) : nullptr;
   }
   void startLowRibbonAlert() override { ++lowRibbonAlerts; }
   void pause(DWORD ms) override { paused += ms; }
 
-  // The bytes of every write, in one string.
   std::string written() const {
     std::string all;
     for (const auto &w : writes) all += w;
@@ -100,37 +69,42 @@ class FakePort : public PortServices {
 
   std::u16string name = u"Card Printer";
   bool generation = true;
-  long writesBeforeFailure = -1;  // -1: writes never fail
+  long writesLeft = -1;  // writes before one fails; negative: none fails
   std::vector<std::string> writes;
-  std::deque<ScriptedRead> reads;
+  std::deque<std::string> reads;
+  int readFailures = 0;
   int readCalls = 0;
   std::map<std::string, std::string> answers;  // query command -> reply
   std::vector<std::string> queries;
   std::vector<std::u16string> requests;
-  std::function<bool(LPCWSTR)> onRequest;
+  std::function<bool()> onRequest;
   uint32_t currentMessage = 0;
   bool errorWaitResult = true;
   int errorWaits = 0;
-  std::vector<Shown> shown;
+  std::vector<uint32_t> shown;
+  DWORD lastSystemError = 0;
   bool taskStarts = true;
   std::vector<uint32_t> taskMessages;
-  // The no-ribbon message: each wait asks this (with the number of the
-  // wait) whether the user dismissed it; it may change the answers too.
+  // Each wait on the no-ribbon message asks this whether the user dismissed
+  // it (with the wait's number); it may change the answers too.
   std::function<bool(int)> onWait;
   int waits = 0;
-  DWORD waitedMs = 0;
   int tasksEnded = 0;
   int lowRibbonAlerts = 0;
   DWORD paused = 0;
+
+ private:
+  struct Task : MessageTask {
+    explicit Task(FakePort &p) : port(p) {}
+    ~Task() override { ++port.tasksEnded; }
+    bool waitDismissed(DWORD ms) override {
+      port.paused += ms;
+      // A test never waits without end.
+      return ++port.waits > 100 || (port.onWait && port.onWait(port.waits));
+    }
+    void close() override {}
+    FakePort &port;
+  };
 };
-
-inline FakeTask::~FakeTask() { ++port_.tasksEnded; }
-
-inline bool FakeTask::waitDismissed(DWORD ms) {
-  port_.waitedMs += ms;
-  ++port_.waits;
-  if (port_.waits > 1000) return true;  // a test never waits without end
-  return port_.onWait ? port_.onWait(port_.waits) : false;
-}
 
 }  // namespace card::usb::testing

@@ -9,77 +9,45 @@
 namespace card::usb {
 namespace {
 
-TEST(CaptureNames, OnlyTheExactDocumentNamesCapture) {
+TEST(Requests, CaptureJobsGoByTheExactDocumentName) {
   EXPECT_EQ(captureModeOf(u"FILE_PRN"), CaptureMode::PrintFile);
   EXPECT_EQ(captureModeOf(u"FILE_TXT"), CaptureMode::SendCommands);
   EXPECT_EQ(captureModeOf(u"FILE_BIN"), CaptureMode::Download);
-  EXPECT_EQ(static_cast<int>(captureModeOf(u"FILE_PRN")), 1);
-  EXPECT_EQ(static_cast<int>(captureModeOf(u"FILE_BIN")), 3);
-  for (const char16_t *other : {u"file_prn", u"FILE_PRN ", u"FILE_PRNX", u"XFILE_BIN", u"FILE_", u"", u"XLINETOOL"})
+  for (const char16_t *other : {u"file_prn", u"FILE_PRN ", u"XFILE_BIN", u"", static_cast<const char16_t *>(nullptr)})
     EXPECT_EQ(captureModeOf(other), CaptureMode::None);
-  EXPECT_EQ(captureModeOf(nullptr), CaptureMode::None);
 }
 
-TEST(PrefixedRequests, ThePrefixAnywhereInTheNameAndThePathAfterTheFirstColon) {
-  PrefixedRequest r = parsePrefixedRequest(u"PrintFile:C:\\Users\\card.prn");
+TEST(Requests, APrefixAnywhereInTheNameAndTheTextAfterTheFirstColon) {
+  PrefixedRequest r = parsePrefixedRequest(u"PrintFile:C:\\card.prn");
   EXPECT_EQ(r.kind, RequestKind::PrintFile);
-  EXPECT_EQ(r.argument, u"C:\\Users\\card.prn");
-  r = parsePrefixedRequest(u"sendcmds:C:\\cmds.txt");
-  EXPECT_EQ(r.kind, RequestKind::SendCommands);
-  EXPECT_EQ(r.argument, u"C:\\cmds.txt");
-  r = parsePrefixedRequest(u"download:C:\\fw.bin");
-  EXPECT_EQ(r.kind, RequestKind::Download);
-  EXPECT_EQ(r.argument, u"C:\\fw.bin");
-  r = parsePrefixedRequest(u"SetPrinterName:Card Printer 2");
-  EXPECT_EQ(r.kind, RequestKind::SetPrinterName);
-  EXPECT_EQ(r.argument, u"Card Printer 2");
-  // An empty printer name is a name too.
-  r = parsePrefixedRequest(u"SetPrinterName:");
-  EXPECT_EQ(r.kind, RequestKind::SetPrinterName);
-  EXPECT_TRUE(r.argument.empty());
-  // Contained, not only leading.
+  EXPECT_EQ(r.argument, u"C:\\card.prn");
+  EXPECT_EQ(parsePrefixedRequest(u"sendcmds:C:\\c.txt").kind, RequestKind::SendCommands);
   r = parsePrefixedRequest(u"  download:C:\\fw.bin");
   EXPECT_EQ(r.kind, RequestKind::Download);
   EXPECT_EQ(r.argument, u"C:\\fw.bin");
-  EXPECT_TRUE(isPrefixedRequest(u"PrintFile:"));
-}
-
-TEST(PrefixedRequests, OtherNamesAreNotRequests) {
-  // Prefixes compare with case; escape-command queries are bytes two to a unit.
-  for (const char16_t *name : {u"printfile:C:\\a", u"SENDCMDS:C:\\a", u"Download:C:\\a", u"PrintFile C:\\a", u""}) {
-    EXPECT_FALSE(isPrefixedRequest(name));
-    EXPECT_EQ(parsePrefixedRequest(name).kind, RequestKind::None);
-  }
+  r = parsePrefixedRequest(u"SetPrinterName:");
+  EXPECT_EQ(r.kind, RequestKind::SetPrinterName);
+  EXPECT_TRUE(r.argument.empty());
+  // Prefixes compare with case; an escape command is bytes two to a unit.
   const char16_t version[] = {0x561B, 0x000D, 0};  // "\eV\r"
-  EXPECT_FALSE(isPrefixedRequest(version));
-  EXPECT_FALSE(isPrefixedRequest(nullptr));
+  for (const char16_t *name : {u"printfile:C:\\a", u"Download:C:\\a", u"PrintFile C:\\a", version})
+    EXPECT_FALSE(isPrefixedRequest(name));
 }
 
-TEST(CaptureRequests, PrefixOfTheModeAndTheTempPath) {
-  WCHAR out[kMaxRequestUnits];
-  ASSERT_TRUE(buildCaptureRequest(CaptureMode::PrintFile, u"C:\\Temp\\CRX1.TMP", out, kMaxRequestUnits));
-  EXPECT_EQ(std::u16string(out), u"PrintFile:C:\\Temp\\CRX1.TMP");
-  ASSERT_TRUE(buildCaptureRequest(CaptureMode::SendCommands, u"C:\\Temp\\CRX2.TMP", out, kMaxRequestUnits));
-  EXPECT_EQ(std::u16string(out), u"sendcmds:C:\\Temp\\CRX2.TMP");
-  ASSERT_TRUE(buildCaptureRequest(CaptureMode::Download, u"C:\\Temp\\CRX3.TMP", out, kMaxRequestUnits));
-  EXPECT_EQ(std::u16string(out), u"download:C:\\Temp\\CRX3.TMP");
-  EXPECT_FALSE(buildCaptureRequest(CaptureMode::None, u"C:\\Temp\\CRX3.TMP", out, kMaxRequestUnits));
-  EXPECT_EQ(out[0], 0);
-}
-
-TEST(CaptureRequests, APathTooLongIsRefusedNotCut) {
+TEST(Requests, ACaptureRequestIsBuiltWholeOrNotAtAll) {
   WCHAR out[kMaxRequestUnits + 8];
-  // 272 units with the terminator: "PrintFile:" (10) and a path of 261 fit.
-  std::u16string fits = u"C:\\" + std::u16string(258, u'a');
-  ASSERT_EQ(fits.size(), 261u);
-  ASSERT_TRUE(buildCaptureRequest(CaptureMode::PrintFile, fits, out, sizeof out / sizeof out[0]));
-  EXPECT_EQ(std::u16string(out).size(), 271u);
-  std::u16string longer = fits + u"b";
-  EXPECT_FALSE(buildCaptureRequest(CaptureMode::PrintFile, longer, out, sizeof out / sizeof out[0]));
+  const size_t units = sizeof out / sizeof out[0];
+  ASSERT_TRUE(buildCaptureRequest(CaptureMode::SendCommands, u"C:\\T\\CRX2.TMP", out, units));
+  EXPECT_EQ(std::u16string(out), u"sendcmds:C:\\T\\CRX2.TMP");
+  // 272 units with the terminator: "PrintFile:" and a path of 261 fit, one
+  // more is refused rather than cut to another file's name.
+  std::u16string path = u"C:\\" + std::u16string(258, u'a');
+  ASSERT_TRUE(buildCaptureRequest(CaptureMode::PrintFile, path, out, units));
+  EXPECT_EQ(std::u16string(out), u"PrintFile:" + path);
+  EXPECT_FALSE(buildCaptureRequest(CaptureMode::PrintFile, path + u"b", out, units));
   EXPECT_EQ(out[0], 0);
-  // A smaller buffer than the request is refused as well.
   EXPECT_FALSE(buildCaptureRequest(CaptureMode::Download, u"C:\\a.bin", out, 12));
-  EXPECT_EQ(out[0], 0);
+  EXPECT_FALSE(buildCaptureRequest(CaptureMode::None, u"C:\\a.bin", out, units));
 }
 
 }  // namespace
