@@ -2,6 +2,8 @@
 // name, the temp file of a capture job, and the printer through the port.
 #include "usbmon/interception.h"
 
+#include <string>
+
 #include "shared/status_commands.h"
 #include "shared/status_protocol.h"
 #include "usbmon/command_file.h"
@@ -59,7 +61,7 @@ class HeapBlock {
 };
 
 // The file a request names, opened for reading; others may read it too.
-HANDLE openRequestFile(std::u16string_view path) {
+HANDLE openRequestFile(WideView path) {
   // The argument ends the value name, so it is terminated where the view ends.
   return CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
@@ -80,7 +82,7 @@ bool nativeX64() {
   return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
 }
 
-bool printFile(PortServices &port, std::u16string_view path) {
+bool printFile(PortServices &port, WideView path) {
   FileHandle file(openRequestFile(path));
   if (!file.valid()) return failWith(port, msg::kBinOpen);
   LARGE_INTEGER size{};
@@ -131,7 +133,7 @@ bool sendCommandLine(PortServices &port, const std::string &command) {
   return true;
 }
 
-bool sendCommands(PortServices &port, std::u16string_view path) {
+bool sendCommands(PortServices &port, WideView path) {
   FileHandle file(openRequestFile(path));
   if (!file.valid()) return failWith(port, msg::kCmdFileOpen);
   LARGE_INTEGER size{};
@@ -180,7 +182,7 @@ class FileToPort : public FirmwareLink {
   PortServices &port_;
 };
 
-bool download(PortServices &port, std::u16string_view path) {
+bool download(PortServices &port, WideView path) {
   FileHandle file(openRequestFile(path));
   if (!file.valid()) return failWith(port, msg::kBinOpen);
   LARGE_INTEGER size{};
@@ -222,7 +224,7 @@ bool handlePrefixedRequest(PortServices &port, LPCWSTR valueName) {
     case RequestKind::SetPrinterName:
       // The name changes; the request itself reports failure, and callers
       // do not rely on its result.
-      port.setPrinterName(request.argument);
+      port.setPrinterName(std::u16string(request.argument.begin(), request.argument.end()));
       SetLastError(ERROR_NOT_SUPPORTED);
       return false;
     case RequestKind::None: break;

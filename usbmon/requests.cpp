@@ -4,14 +4,14 @@ namespace card::usb {
 
 namespace {
 
-std::u16string_view viewOf(LPCWSTR text) {
+WideView viewOf(LPCWSTR text) {
   if (!text) return {};
   size_t n = 0;
   while (n < kMaxValueNameUnits && text[n]) ++n;
-  return {text, n};
+  return WideView(text, n);
 }
 
-std::u16string_view prefixOf(CaptureMode mode) {
+WideView prefixOf(CaptureMode mode) {
   switch (mode) {
     case CaptureMode::PrintFile: return kPrefixPrintFile;
     case CaptureMode::SendCommands: return kPrefixSendCommands;
@@ -23,17 +23,17 @@ std::u16string_view prefixOf(CaptureMode mode) {
 }  // namespace
 
 CaptureMode captureModeOf(LPCWSTR documentName) {
-  std::u16string_view name = viewOf(documentName);
-  if (name == u"FILE_PRN") return CaptureMode::PrintFile;
-  if (name == u"FILE_TXT") return CaptureMode::SendCommands;
-  if (name == u"FILE_BIN") return CaptureMode::Download;
+  WideView name = viewOf(documentName);
+  if (name == TEXT("FILE_PRN")) return CaptureMode::PrintFile;
+  if (name == TEXT("FILE_TXT")) return CaptureMode::SendCommands;
+  if (name == TEXT("FILE_BIN")) return CaptureMode::Download;
   return CaptureMode::None;
 }
 
 PrefixedRequest parsePrefixedRequest(LPCWSTR valueName) {
-  std::u16string_view name = viewOf(valueName);
+  WideView name = viewOf(valueName);
   static constexpr struct {
-    std::u16string_view prefix;
+    WideView prefix;
     RequestKind kind;
   } kPrefixes[] = {
       {kPrefixPrintFile, RequestKind::PrintFile},
@@ -43,9 +43,9 @@ PrefixedRequest parsePrefixedRequest(LPCWSTR valueName) {
   };
   PrefixedRequest r;
   for (const auto &p : kPrefixes) {
-    if (name.find(p.prefix) == std::u16string_view::npos) continue;
+    if (name.find(p.prefix) == WideView::npos) continue;
     r.kind = p.kind;
-    r.argument = name.substr(name.find(u':') + 1);
+    r.argument = name.substr(name.find(WCHAR(':')) + 1);
     break;
   }
   return r;
@@ -53,10 +53,10 @@ PrefixedRequest parsePrefixedRequest(LPCWSTR valueName) {
 
 bool isPrefixedRequest(LPCWSTR valueName) { return parsePrefixedRequest(valueName).kind != RequestKind::None; }
 
-bool buildCaptureRequest(CaptureMode mode, std::u16string_view path, WCHAR *out, size_t capacity) {
+bool buildCaptureRequest(CaptureMode mode, WideView path, WCHAR *out, size_t capacity) {
   if (!out || capacity == 0) return false;
   out[0] = 0;
-  std::u16string_view prefix = prefixOf(mode);
+  WideView prefix = prefixOf(mode);
   size_t length = prefix.size() + path.size();
   if (prefix.empty() || length + 1 > capacity || length + 1 > kMaxRequestUnits) return false;
   prefix.copy(out, prefix.size());

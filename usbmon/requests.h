@@ -15,10 +15,13 @@ namespace card::usb {
 
 enum class RequestKind : uint8_t { None, PrintFile, SendCommands, Download, SetPrinterName };
 
-inline constexpr std::u16string_view kPrefixPrintFile = u"PrintFile:";
-inline constexpr std::u16string_view kPrefixSendCommands = u"sendcmds:";
-inline constexpr std::u16string_view kPrefixDownload = u"download:";
-inline constexpr std::u16string_view kPrefixSetPrinterName = u"SetPrinterName:";
+// Text in the system's wide characters.
+using WideView = std::basic_string_view<WCHAR>;
+
+inline constexpr WideView kPrefixPrintFile = TEXT("PrintFile:");
+inline constexpr WideView kPrefixSendCommands = TEXT("sendcmds:");
+inline constexpr WideView kPrefixDownload = TEXT("download:");
+inline constexpr WideView kPrefixSetPrinterName = TEXT("SetPrinterName:");
 
 // Value names longer than this are not read further: no caller builds one,
 // and a name without its terminator must not run on without end.
@@ -28,7 +31,7 @@ struct PrefixedRequest {
   RequestKind kind = RequestKind::None;
   // The text after the first ":" of the name: a file path, or the printer
   // name of "SetPrinterName:".  It may be empty.
-  std::u16string_view argument;
+  WideView argument;
 };
 
 // A request is one when the name holds the prefix anywhere (with case); the
@@ -43,6 +46,6 @@ inline constexpr size_t kMaxRequestUnits = 272;
 // terminated, into `out` (capacity in units).  False, with an empty `out`,
 // when the mode has none or the request does not fit: a path is never cut,
 // as a cut path names another file.
-bool buildCaptureRequest(CaptureMode mode, std::u16string_view path, WCHAR *out, size_t capacity);
+bool buildCaptureRequest(CaptureMode mode, WideView path, WCHAR *out, size_t capacity);
 
 }  // namespace card::usb

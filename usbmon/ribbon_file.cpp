@@ -3,9 +3,11 @@
 // driver of any user finds it.
 #include <windows.h>
 #include <aclapi.h>
-#include <shlobj.h>
+#include <shfolder.h>
 #include <winspool.h>
 #include <winsplp.h>
+
+#include <cstddef>
 
 #include "shared/ribbon_cache.h"
 #include "shared/status_protocol.h"
@@ -15,20 +17,24 @@ namespace card::usb {
 
 namespace {
 
-// Shell folders: the all-users documents folder on Windows 6 and later, the
-// all-users application data folder before.
-constexpr int kCommonDocuments = 46;
-constexpr int kCommonAppData = 35;
+// The records handed to the access list functions, as the SDK lays them out.
+static_assert(sizeof(SID_IDENTIFIER_AUTHORITY) == 6);
+static_assert(sizeof(ACL) == 8);
+static_assert(sizeof(TRUSTEE_W) == (sizeof(void *) == 8 ? 32 : 20));
+static_assert(offsetof(EXPLICIT_ACCESS_W, Trustee) == (sizeof(void *) == 8 ? 16 : 12));
+static_assert(sizeof(EXPLICIT_ACCESS_W) == (sizeof(void *) == 8 ? 48 : 32));
 
-// The folder of the file; false when the shell folder library, its function
-// or the folder cannot be had.
+// The folder of the file: the all-users documents folder on Windows 6 and
+// later, the all-users application data folder before.  False when the
+// shell folder library, its function or the folder cannot be had.
 bool cacheFolder(bool newGeneration, WCHAR (&folder)[MAX_PATH]) {
   HMODULE shfolder = LoadLibraryW(TEXT("SHFolder.dll"));
   if (!shfolder) return false;
   auto getFolderPath =
       reinterpret_cast<PFNSHGETFOLDERPATHW>(reinterpret_cast<void *>(GetProcAddress(shfolder, "SHGetFolderPathW")));
-  bool ok = getFolderPath &&
-            SUCCEEDED(getFolderPath(nullptr, newGeneration ? kCommonDocuments : kCommonAppData, nullptr, 0, folder));
+  bool ok =
+      getFolderPath && SUCCEEDED(getFolderPath(nullptr, newGeneration ? CSIDL_COMMON_DOCUMENTS : CSIDL_COMMON_APPDATA,
+                                               nullptr, 0, folder));
   FreeLibrary(shfolder);
   return ok;
 }

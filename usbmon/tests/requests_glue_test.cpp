@@ -54,6 +54,18 @@ TEST_F(Requests, PrintFileSendsTheFileAsItIsThenRunsTheErrorWait) {
   EXPECT_EQ(port.errorWaits, 2);
 }
 
+TEST_F(Requests, EmptyFiles) {
+  winsim::setOsVersion(10, 0, 19045, false);  // 32-bit: one pause after a print file
+  writeDriveFile(u"C:\\empty", "");
+  EXPECT_TRUE(request(u"PrintFile:C:\\empty"));
+  EXPECT_TRUE(request(u"sendcmds:C:\\empty"));
+  EXPECT_EQ(port.written(), "");
+  EXPECT_EQ(port.paused, 10000u);
+  EXPECT_TRUE(request(u"download:C:\\empty"));
+  EXPECT_EQ(port.written(), std::string("\033DC \0\0\0\0\xFF\r", 10));
+  EXPECT_TRUE(port.shown.empty());
+}
+
 TEST_F(Requests, MissingFilesShowTheirMessages) {
   EXPECT_FALSE(request(u"PrintFile:C:\\missing.prn"));
   EXPECT_FALSE(request(u"download:C:\\missing.bin"));

@@ -43,55 +43,65 @@ bool allows(PACL acl, PSID sid, DWORD mask) {
   return false;
 }
 
+// Whether every entry for another trustee than `world` in `before` is in `after`.
+bool keepsOthers(PACL before, PACL after, PSID world) {
+  for (DWORD i = 0; before && i < before->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE *ace = aceAt(before, i);
+    if (!ace || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || EqualSid(&ace->SidStart, world)) continue;
+    if (!allows(after, &ace->SidStart, ace->Mask)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 CONF_CASE(Security, AccessListRoundTrip) {
   WString dir = conf::scratchDir();
   REQUIRE(!dir.empty());
-  WString path = dir + TEXT("cardribbon.INI");
-  REQUIRE(conf::writeFile(path, "Ribbon=2\r", 9));
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR sd = nullptr;
+  CHECK_EQ(GetNamedSecurityInfoW((dir + TEXT("absent.ini")).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, &dacl, nullptr, &sd),
+           DWORD(ERROR_FILE_NOT_FOUND));
+  WString path = dir + TEXT("cardribbon.INI");
+  REQUIRE(conf::writeFile(path, "Ribbon=2\r", 9));
   REQUIRE(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
                                 nullptr, &sd) == ERROR_SUCCESS);
-  CHECK(sd != nullptr);
   PSID world = worldSid();
   REQUIRE(world != nullptr);
+  // The merged list: the new entry, and what the file had for others.
   EXPLICIT_ACCESS_W all = entry(world, FILE_ALL_ACCESS, SET_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
   PACL changed = nullptr;
   CHECK_EQ(SetEntriesInAclW(1, &all, dacl, &changed), DWORD(ERROR_SUCCESS));
   REQUIRE(changed != nullptr);
+  CHECK(allows(changed, world, FILE_ALL_ACCESS));
+  CHECK(keepsOthers(dacl, changed, world));
   CHECK_EQ(SetNamedSecurityInfoW(const_cast<LPWSTR>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                                  nullptr, changed, nullptr),
            DWORD(ERROR_SUCCESS));
-  PACL after = nullptr;
-  PSECURITY_DESCRIPTOR sdAfter = nullptr;
-  CHECK_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &after,
-                                 nullptr, &sdAfter),
-           DWORD(ERROR_SUCCESS));
-  CHECK(allows(after, world, FILE_ALL_ACCESS));
-  // Every entry for another trustee that the file had is still there.
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE *ace = aceAt(dacl, i);
-    if (!ace || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || EqualSid(&ace->SidStart, world)) continue;
-    CHECK(allows(after, &ace->SidStart, ace->Mask));
-  }
   CHECK(LocalFree(changed) == nullptr);
-  LocalFree(sdAfter);
+  if (conf::underWine()) {
+    conf::recordSkip("a file keeps of its access list only what the host's permission bits hold");
+  } else {
+    // Read back, the file's list holds both.
+    PACL after = nullptr;
+    PSECURITY_DESCRIPTOR sdAfter = nullptr;
+    CHECK_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &after,
+                                   nullptr, &sdAfter),
+             DWORD(ERROR_SUCCESS));
+    CHECK(allows(after, world, FILE_ALL_ACCESS));
+    CHECK(keepsOthers(dacl, after, world));
+    LocalFree(sdAfter);
+    // A file made anew in the place of a deleted one has none of its entries.
+    CHECK(DeleteFileW(path.c_str()));
+    CHECK(conf::writeFile(path, "Ribbon=2\r", 9));
+    CHECK_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &after,
+                                   nullptr, &sdAfter),
+             DWORD(ERROR_SUCCESS));
+    CHECK(!allows(after, world, FILE_ALL_ACCESS));
+    LocalFree(sdAfter);
+  }
   LocalFree(sd);
-  // A file made anew in the place of a deleted one has none of its entries.
-  REQUIRE(DeleteFileW(path.c_str()));
-  REQUIRE(conf::writeFile(path, "Ribbon=2\r", 9));
-  CHECK_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &after,
-                                 nullptr, &sdAfter),
-           DWORD(ERROR_SUCCESS));
-  CHECK(!allows(after, world, FILE_ALL_ACCESS));
-  LocalFree(sdAfter);
   FreeSid(world);
-  // A file that is not there.
-  sd = nullptr;
-  CHECK_EQ(GetNamedSecurityInfoW((dir + TEXT("absent.ini")).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                 nullptr, &dacl, nullptr, &sd),
-           DWORD(ERROR_FILE_NOT_FOUND));
   conf::removeTree(dir);
 }
