@@ -2,7 +2,9 @@
 // name, the temp file of a capture job, and the printer through the port.
 #include "usbmon/interception.h"
 
+#include <new>
 #include <string>
+#include <vector>
 
 #include "shared/status_commands.h"
 #include "shared/status_protocol.h"
@@ -156,7 +158,14 @@ bool sendCommands(PortServices &port, WideView path) {
     return failWith(port, msg::kCmdFileRead);
   }
   file.close();
-  for (const std::string &command : commandFileCommands(content.get(), got))
+  std::vector<std::string> commands;
+  try {
+    commands = commandFileCommands(content.get(), got);
+  } catch (const std::bad_alloc &) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return failWith(port, msg::kCmdFileMemory);
+  }
+  for (const std::string &command : commands)
     if (!sendCommandLine(port, command)) return false;
   return true;
 }
