@@ -334,6 +334,45 @@ CONF_CASE(Spooler, PauseAndResumeThePrinter) {
   ClosePrinter(h);
 }
 
+// "Use Printer Offline" is a printer attribute, set the documented way:
+// get level 2, change the attributes, set level 2.
+CONF_CASE(Spooler, WorkOfflineAttribute) {
+  TestPrinter p;
+  REQUIRE(p.ok);
+  HANDLE h = openTestPrinter();
+  REQUIRE(h != nullptr);
+  auto setOffline = [&](bool offline) -> DWORD {
+    DWORD need = 0;
+    GetPrinterW(h, 2, nullptr, 0, &need);
+    if (need < sizeof(PRINTER_INFO_2W)) return 0xFFFFFFFFu;
+    Buffer b(need);
+    if (!GetPrinterW(h, 2, b.data, need, &need)) return 0xFFFFFFFFu;
+    auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(b.data);
+    DWORD before = pi->Attributes;
+    if (offline)
+      pi->Attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+    else
+      pi->Attributes &= ~DWORD(PRINTER_ATTRIBUTE_WORK_OFFLINE);
+    CHECK(SetPrinterW(h, 2, b.data, 0));
+    return before;
+  };
+  auto attributes = [&]() -> DWORD {
+    DWORD need = 0;
+    GetPrinterW(h, 2, nullptr, 0, &need);
+    if (need < sizeof(PRINTER_INFO_2W)) return 0xFFFFFFFFu;
+    Buffer b(need);
+    if (!GetPrinterW(h, 2, b.data, need, &need)) return 0xFFFFFFFFu;
+    return reinterpret_cast<PRINTER_INFO_2W *>(b.data)->Attributes;
+  };
+  DWORD before = setOffline(true);
+  REQUIRE(before != 0xFFFFFFFFu);
+  CHECK_EQ(before & PRINTER_ATTRIBUTE_WORK_OFFLINE, 0u);
+  CHECK_EQ(attributes(), before | PRINTER_ATTRIBUTE_WORK_OFFLINE);
+  setOffline(false);
+  CHECK_EQ(attributes(), before);
+  ClosePrinter(h);
+}
+
 CONF_CASE(Spooler, PrinterData) {
   TestPrinter p;
   REQUIRE(p.ok);

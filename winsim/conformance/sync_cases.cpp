@@ -282,3 +282,10 @@ CONF_CASE(Sync, CriticalSection) {
   CHECK(s.entered);
   DeleteCriticalSection(&cs);
 }
+
+// The current process runs in a session, which every thread of it reports.
+CONF_CASE(Process, SessionOfTheCurrentProcess) {
+  DWORD session = 0xFFFFFFFF;
+  REQUIRE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+  CHECK(session != 0xFFFFFFFF);
+}

@@ -93,7 +93,7 @@ struct JobRecord {
   bool aborted = false;         // AbortPrinter, deleted, or the port refused it
   bool despooled = false;       // the printer's queue is done with it
   DWORD status = 0;             // JOB_STATUS_ bits as GetJobW reports them
-  std::vector<DWORD> controls;  // the SetJobW commands it received, in order
+  std::vector<DWORD> controls;  // the SetJobW commands it received, in order (JOB_CONTROL_...)
 };
 // Jobs in the order they were started (all printers when the name is empty),
 // read once the printers' queues are idle (waitForSpoolerIdle below, with its
@@ -134,6 +134,13 @@ WINSIM_API bool addPortMonitor(const std::u16string &monitorName, const _MONITOR
 // that wants the queue still busy after some simulated time sleeps that
 // long (Sleep runs on the simulated clock) and asks with a time-out of 0.
 WINSIM_API bool waitForSpoolerIdle(const std::u16string &printer = std::u16string(), DWORD timeoutMs = 60000);
+
+// Sets or clears the printer's PRINTER_ATTRIBUTE_WORK_OFFLINE, as the user
+// does with "Use Printer Offline" (SetPrinterW level 2 does the same).  A
+// printer that works offline, or is paused, keeps its waiting jobs queued and
+// sends them once it is back; the job already on its port goes on.  Such a
+// queue counts as idle for waitForSpoolerIdle.  False for an unknown printer.
+WINSIM_API bool setPrinterWorkOffline(const std::u16string &printer, bool offline);
 
 // ------------------------------------------------------------ USB devices
 // The printer end of a USB cable, plugged into one of the ports ("USB001",

@@ -105,6 +105,7 @@ const char *const kKernel32[] = {
     "OpenMutexW",
     "OutputDebugStringA",
     "OutputDebugStringW",
+    "ProcessIdToSessionId",
     "PulseEvent",
     "QueryPerformanceCounter",
     "QueryPerformanceFrequency",

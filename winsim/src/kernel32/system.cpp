@@ -229,4 +229,22 @@ DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR src, LPWSTR dst, DWORD size) {
   return need;
 }
 
+// The session of a process.  One process record exists today, the caller's;
+// any other id names no process.
+BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId) {
+  auto p = currentProcess();
+  DWORD id, session;
+  {
+    std::lock_guard<std::mutex> g(processLock());
+    id = p->id;
+    session = p->sessionId;
+  }
+  if (dwProcessId != id || !pSessionId) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *pSessionId = session;
+  return TRUE;
+}
+
 }  // extern "C"

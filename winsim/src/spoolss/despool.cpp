@@ -56,6 +56,29 @@ bool jobDeleting(DWORD id) {
   return it == g_jobs.end() || (it->second.rec.status & JOB_STATUS_DELETING);
 }
 
+// Why the spooler stops handing a job's bytes to its port: deleted (or gone),
+// or restarted, which sends it again from its start.
+enum class JobStop { None, Deleted, Restarted };
+
+JobStop jobStop(DWORD id) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto it = g_jobs.find(id);
+  if (it == g_jobs.end() || (it->second.rec.status & JOB_STATUS_DELETING)) return JobStop::Deleted;
+  if (it->second.rec.status & JOB_STATUS_RESTART) return JobStop::Restarted;
+  return JobStop::None;
+}
+
+// A printer set to work offline, or paused, keeps its jobs in the queue
+// until it is back; the job on the port goes on.
+bool printerHolds(const std::u16string &printer) {
+  HKEY k = openPrinterKey(printer);
+  if (!k) return false;
+  bool holds = (readDword(k, u"Attributes") & PRINTER_ATTRIBUTE_WORK_OFFLINE) ||
+               (readDword(k, u"Status") & PRINTER_STATUS_PAUSED);
+  RegCloseKey(k);
+  return holds;
+}
+
 // A port that takes no bytes is given this long (simulated time) before the
 // job is given up, so that a dead device cannot hold a queue for ever.
 constexpr uint64_t kStallLimitMs = 5 * 60 * 1000;
@@ -104,7 +127,9 @@ std::shared_ptr<std::mutex> portBusyLock(const std::u16string &portName) {
 }
 
 // Hands an ended job to its port: start, writes until every byte is taken,
-// end.  Runs on the printer's despooling thread.
+// end.  Runs on the printer's despooling thread.  A job deleted or restarted
+// meanwhile gets no more writes once the write under way has returned; its
+// port still ends the document (a monitor reads the job's state there).
 void despool(Job &job) {
   auto busy = portBusyLock(job.outputFile.empty() ? job.rec.port : job.outputFile);
   std::lock_guard<std::mutex> portTaken(*busy);
@@ -121,7 +146,9 @@ void despool(Job &job) {
   const auto &bytes = job.rec.bytes;
   uint64_t lastProgress = virtualNowMs();
   for (size_t off = 0; ok && off < bytes.size();) {
-    if (jobDeleting(job.rec.id)) {
+    JobStop stop = jobStop(job.rec.id);
+    if (stop == JobStop::Restarted) break;
+    if (stop == JobStop::Deleted) {
       ok = false;
       break;
     }
@@ -145,13 +172,15 @@ void despool(Job &job) {
 void despoolLoop(std::shared_ptr<PrinterQueue> q) {
   std::unique_lock<std::recursive_mutex> lk(g_lock);
   for (;;) {
-    g_queueCv.wait(lk, [&] { return q->stop || !q->pending.empty(); });
+    g_queueCv.wait(lk, [&] { return q->stop || (!q->pending.empty() && !printerHolds(q->printer)); });
     if (q->stop) break;
     DWORD id = q->pending.front();
     q->pending.pop_front();
     auto it = g_jobs.find(id);
     if (it == g_jobs.end() || it->second.rec.aborted) continue;
     q->current = id;
+    // A restarted job starts again from its first byte, no longer restarting.
+    it->second.rec.status &= ~DWORD(JOB_STATUS_RESTART | JOB_STATUS_COMPLETE | JOB_STATUS_PRINTED);
     it->second.rec.status |= JOB_STATUS_PRINTING;
     Job job = it->second;
     lk.unlock();
@@ -160,10 +189,19 @@ void despoolLoop(std::shared_ptr<PrinterQueue> q) {
     it = g_jobs.find(id);
     if (it != g_jobs.end()) {
       JobRecord &rec = it->second.rec;
-      rec.aborted = rec.aborted || job.rec.aborted;
       rec.status &= ~DWORD(JOB_STATUS_PRINTING);
-      rec.status |= rec.aborted ? JOB_STATUS_DELETED : JOB_STATUS_PRINTED;
-      rec.despooled = true;
+      // Restarted while it was on the port, and not deleted since (its
+      // monitor may delete it when it sees the restart): sent again.
+      bool again = (rec.status & JOB_STATUS_RESTART) && !rec.aborted && !job.rec.aborted;
+      if (again) {
+        // First in the queue again, as the spooler sends a restarted job
+        // before the ones behind it.
+        q->pending.push_front(id);
+      } else {
+        rec.aborted = rec.aborted || job.rec.aborted;
+        rec.status |= rec.aborted ? JOB_STATUS_DELETED : JOB_STATUS_PRINTED;
+        rec.despooled = true;
+      }
     }
     q->current = 0;
     g_queueCv.notify_all();
@@ -184,10 +222,14 @@ void enqueue(const std::u16string &printer, DWORD id) {
   g_queueCv.notify_all();
 }
 
+// A queue is idle when its port has no job and nothing waits, or what waits
+// is held by a printer that works offline or is paused: nothing moves until
+// the printer is back.
 bool queuesIdle(const std::u16string &printer) {
   for (auto &kv : g_queues) {
     if (!printer.empty() && !equalsNoCase(kv.second->printer, printer)) continue;
-    if (!kv.second->pending.empty() || kv.second->current) return false;
+    if (kv.second->current) return false;
+    if (!kv.second->pending.empty() && !printerHolds(kv.second->printer)) return false;
   }
   return true;
 }

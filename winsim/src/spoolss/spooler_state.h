@@ -139,7 +139,8 @@ bool startJob(Port &port, const Job &job);
 // A port prints one job at a time, whichever of its printers it comes from.
 std::shared_ptr<std::mutex> portBusyLock(const std::u16string &portName);
 // Hands an ended job to its port: start, writes until every byte is taken,
-// end.  Runs on the printer's despooling thread.
+// end.  Runs on the printer's despooling thread.  A job restarted meanwhile
+// is sent again from its start by the queue.
 void despool(Job &job);
 void despoolLoop(std::shared_ptr<PrinterQueue> q);
 // Queues an ended job on its printer's queue; called with the lock held.

@@ -205,13 +205,20 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
     case 0: break;
     case JOB_CONTROL_PAUSE: rec.status |= JOB_STATUS_PAUSED; break;
     case JOB_CONTROL_RESUME: rec.status &= ~DWORD(JOB_STATUS_PAUSED); break;
-    case JOB_CONTROL_RESTART: rec.status |= JOB_STATUS_RESTART; break;
+    case JOB_CONTROL_RESTART:
+      // The job on the port gets no more writes; once its port has ended the
+      // document it is sent again from its start.  A job still waiting just
+      // shows the bit until it starts.
+      rec.status |= JOB_STATUS_RESTART;
+      g_queueCv.notify_all();
+      break;
     case JOB_CONTROL_CANCEL:
     case JOB_CONTROL_DELETE: {
       rec.status |= JOB_STATUS_DELETING;
       rec.aborted = true;
-      // A job still waiting in the queue goes at once; the one being
-      // despooled stops at its next write.
+      // A job still waiting in the queue goes at once; the one on the port
+      // stays, showing the deleting bit, until the port call under way has
+      // returned and its port has ended the document.
       auto q = g_queues.find(upper(rec.printer));
       bool waiting = q != g_queues.end() &&
                      std::find(q->second->pending.begin(), q->second->pending.end(), JobId) != q->second->pending.end();
@@ -220,12 +227,14 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
       if (!running && rec.completed) {
         rec.status = (rec.status & ~DWORD(JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
         rec.despooled = true;
-        g_queueCv.notify_all();
       }
+      g_queueCv.notify_all();
       break;
     }
-    case JOB_CONTROL_SENT_TO_PRINTER:
-    case JOB_CONTROL_LAST_PAGE_EJECTED: break;
+    // From the monitors: a port monitor has sent the whole job, a language
+    // monitor's printer has ejected its last page.
+    case JOB_CONTROL_SENT_TO_PRINTER: rec.status |= JOB_STATUS_COMPLETE; break;
+    case JOB_CONTROL_LAST_PAGE_EJECTED: rec.status |= JOB_STATUS_PRINTED; break;
     default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
   }
   if (Command) rec.controls.push_back(Command);

@@ -139,6 +139,12 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
     default: SetLastError(ERROR_INVALID_LEVEL); ok = FALSE;
   }
   RegCloseKey(k);
+  // A printer paused or set to work offline holds its queue; back, it sends
+  // what waits.  Told under the queues' lock, so that no queue misses it.
+  if (ok) {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    g_queueCv.notify_all();
+  }
   return ok;
 }
 

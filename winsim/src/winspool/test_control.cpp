@@ -84,6 +84,21 @@ bool waitForSpoolerIdle(const std::u16string &printer, DWORD timeoutMs) {
   return spool::g_queueCv.wait_until(lk, deadline, [&] { return spool::queuesIdle(printer); });
 }
 
+bool setPrinterWorkOffline(const std::u16string &printer, bool offline) {
+  HKEY k = spool::openPrinterKey(printer);
+  if (!k) return false;
+  DWORD attributes = spool::readDword(k, u"Attributes", PRINTER_ATTRIBUTE_LOCAL);
+  if (offline)
+    attributes |= PRINTER_ATTRIBUTE_WORK_OFFLINE;
+  else
+    attributes &= ~DWORD(PRINTER_ATTRIBUTE_WORK_OFFLINE);
+  spool::writeDword(k, u"Attributes", attributes);
+  RegCloseKey(k);
+  std::lock_guard<std::recursive_mutex> g(spool::g_lock);
+  spool::g_queueCv.notify_all();
+  return true;
+}
+
 // The records are read once the printer's queue is done with its jobs, so
 // that a test sees what reached the port.
 std::vector<JobRecord> printJobs(const std::u16string &printer) {

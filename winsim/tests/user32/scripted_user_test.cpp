@@ -166,7 +166,7 @@ TEST_F(ScriptedUser, OpenBoxEndsByTestAnswerThreadTerminationOrReset) {
 }
 
 // Every blocking point of winsim ends when the thread is terminated.
-enum class BlockAt { sleep, waitOne, waitMany, messageBox };
+enum class BlockAt { Sleep, WaitOne, WaitMany, Box };
 struct Blocker {
   BlockAt at;
   HANDLE never;  // an event nobody sets
@@ -175,10 +175,10 @@ DWORD WINAPI blockThread(LPVOID p) {
   auto *b = static_cast<Blocker *>(p);
   HANDLE two[2] = {b->never, b->never};
   switch (b->at) {
-    case BlockAt::sleep: Sleep(INFINITE); break;
-    case BlockAt::waitOne: WaitForSingleObject(b->never, INFINITE); break;
-    case BlockAt::waitMany: WaitForMultipleObjects(2, two, TRUE, INFINITE); break;
-    case BlockAt::messageBox: MessageBoxW(nullptr, u"held", u"Blocker", MB_OK); break;
+    case BlockAt::Sleep: Sleep(INFINITE); break;
+    case BlockAt::WaitOne: WaitForSingleObject(b->never, INFINITE); break;
+    case BlockAt::WaitMany: WaitForMultipleObjects(2, two, TRUE, INFINITE); break;
+    case BlockAt::Box: MessageBoxW(nullptr, u"held", u"Blocker", MB_OK); break;
   }
   return 1;  // reached only when the blocking call returned
 }
@@ -186,12 +186,12 @@ DWORD WINAPI blockThread(LPVOID p) {
 TEST_F(ScriptedUser, TerminateThreadEndsEveryBlockingPoint) {
   winsim::scriptUser(holdOpen(u"Blocker"));
   HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  for (BlockAt at : {BlockAt::sleep, BlockAt::waitOne, BlockAt::waitMany, BlockAt::messageBox}) {
+  for (BlockAt at : {BlockAt::Sleep, BlockAt::WaitOne, BlockAt::WaitMany, BlockAt::Box}) {
     SCOPED_TRACE(int(at));
     Blocker b{at, never};
     HANDLE t = CreateThread(nullptr, 0, blockThread, &b, 0, nullptr);
     ASSERT_NE(t, nullptr);
-    if (at == BlockAt::messageBox) {
+    if (at == BlockAt::Box) {
       ASSERT_TRUE(winsim::waitForShownMessages(1));
     }
     EXPECT_EQ(WaitForSingleObject(t, 20), static_cast<DWORD>(WAIT_TIMEOUT));
