@@ -4,11 +4,10 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <shfolder.h>
-#include <winspool.h>
-#include <winsplp.h>
 
 #include <cstddef>
 
+#include "shared/proc_address.h"
 #include "shared/ribbon_cache.h"
 #include "shared/status_protocol.h"
 #include "usbmon/ribbon_check.h"
@@ -30,8 +29,7 @@ static_assert(sizeof(EXPLICIT_ACCESS_W) == (sizeof(void *) == 8 ? 48 : 32));
 bool cacheFolder(bool newGeneration, WCHAR (&folder)[MAX_PATH]) {
   HMODULE shfolder = LoadLibraryW(TEXT("SHFolder.dll"));
   if (!shfolder) return false;
-  auto getFolderPath =
-      reinterpret_cast<PFNSHGETFOLDERPATHW>(reinterpret_cast<void *>(GetProcAddress(shfolder, "SHGetFolderPathW")));
+  auto getFolderPath = procAddress<PFNSHGETFOLDERPATHW>(shfolder, "SHGetFolderPathW");
   bool ok =
       getFolderPath && SUCCEEDED(getFolderPath(nullptr, newGeneration ? CSIDL_COMMON_DOCUMENTS : CSIDL_COMMON_APPDATA,
                                                nullptr, 0, folder));
@@ -98,11 +96,19 @@ void writeAsSpooler(PortServices &port, long ribbonCode, const char *model) {
 
 void writeRibbonCacheFile(PortServices &port, long ribbonCode, const char *model) {
   // The file is the spooler's, not the printing user's: a user without
-  // rights to the all-users folder prints too.
-  HANDLE client = RevertToPrinterSelf();
-  if (!client) return;
-  writeAsSpooler(port, ribbonCode, model);
-  ImpersonatePrinterClient(client);
+  // rights to the all-users folder prints too.  The identity switches are
+  // the spooler's own, taken from its library in the process that loaded
+  // the monitor.
+  HMODULE spooler = LoadLibraryW(TEXT("spoolss.dll"));
+  if (!spooler) return;
+  auto revert = procAddress<HANDLE(WINAPI *)(VOID)>(spooler, "RevertToPrinterSelf");
+  auto impersonate = procAddress<BOOL(WINAPI *)(HANDLE)>(spooler, "ImpersonatePrinterClient");
+  HANDLE client = revert && impersonate ? revert() : nullptr;
+  if (client) {
+    writeAsSpooler(port, ribbonCode, model);
+    impersonate(client);
+  }
+  FreeLibrary(spooler);
 }
 
 }  // namespace card::usb

@@ -132,6 +132,11 @@ TEST_F(Ribbon, NoFileWithoutTheShellFolderOrWhenItCannotBeMade) {
   checkRibbon(port);
   EXPECT_EQ(readDriveFile(kDocumentsFile), "<missing>");
   EXPECT_TRUE(port.shown.empty());
+  // Nor without the spooler's own identity.
+  winsim::resetMachine();
+  winsim::hideSystemExport(u"spoolss.dll", "RevertToPrinterSelf");
+  checkRibbon(port);
+  EXPECT_EQ(readDriveFile(kDocumentsFile), "<missing>");
   winsim::resetMachine();
   ASSERT_TRUE(CreateDirectoryW(kDocumentsFile.c_str(), nullptr));  // a folder in its place
   checkRibbon(port);
