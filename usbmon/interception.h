@@ -38,6 +38,10 @@ bool captureWrite(CaptureState &capture, const BYTE *data, DWORD size, DWORD *wr
 // document complete and clears capture active.  The caller marks and
 // deletes the job.
 void endCapture(CaptureState &capture, PortServices &port);
+// A capture job that ends without its request (the job was deleted, or the
+// port closes during it): closes and deletes the temp file, sets document
+// complete (nothing more will come) and clears capture active.
+void cancelCapture(CaptureState &capture);
 
 // Whether a value name holds one of the prefixes.
 bool isPrefixedRequest(LPCWSTR valueName);

@@ -8,6 +8,7 @@
 #include <windef.h>
 #include <winerror.h>
 #include "winsim/export.h"
+#include <securitybaseapi.h>
 
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetLastError(void);
 WINSIM_EXTERN_C WINSIM_API void WINAPI SetLastError(DWORD code);

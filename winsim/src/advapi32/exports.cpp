@@ -6,9 +6,30 @@ namespace winsim {
 namespace {
 
 const char *const kAdvapi32[] = {
-    "GetUserNameW",   "RegCloseKey",     "RegCreateKeyExW",  "RegDeleteKeyExW",  "RegDeleteKeyW",
-    "RegDeleteTreeW", "RegDeleteValueW", "RegEnumKeyExW",    "RegEnumValueW",    "RegFlushKey",
-    "RegGetValueW",   "RegOpenKeyExW",   "RegQueryInfoKeyW", "RegQueryValueExW", "RegSetValueExW",
+    "AllocateAndInitializeSid",
+    "EqualSid",
+    "FreeSid",
+    "GetAce",
+    "GetLengthSid",
+    "GetNamedSecurityInfoW",
+    "GetUserNameW",
+    "IsValidSid",
+    "RegCloseKey",
+    "RegCreateKeyExW",
+    "RegDeleteKeyExW",
+    "RegDeleteKeyW",
+    "RegDeleteTreeW",
+    "RegDeleteValueW",
+    "RegEnumKeyExW",
+    "RegEnumValueW",
+    "RegFlushKey",
+    "RegGetValueW",
+    "RegOpenKeyExW",
+    "RegQueryInfoKeyW",
+    "RegQueryValueExW",
+    "RegSetValueExW",
+    "SetEntriesInAclW",
+    "SetNamedSecurityInfoW",
 };
 const ExportList kAdvapi32List(u"advapi32.dll", kAdvapi32);
 

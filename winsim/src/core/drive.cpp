@@ -4,6 +4,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <map>
+
 #include "core/internal.h"
 
 namespace winsim {
@@ -83,5 +85,61 @@ bool mapPath(LPCWSTR windowsPath, std::string &host) {
 }
 
 std::u16string currentDirectory() { return u"C:\\"; }
+
+}  // namespace winsim
+
+namespace winsim {
+
+namespace {
+
+struct ObjectId {
+  dev_t dev;
+  ino_t ino;
+  bool operator<(const ObjectId &o) const { return dev != o.dev ? dev < o.dev : ino < o.ino; }
+};
+
+std::mutex g_securityLock;
+std::map<ObjectId, std::vector<uint8_t>> *g_security = new std::map<ObjectId, std::vector<uint8_t>>;
+
+bool idOf(const std::string &host, ObjectId &id) {
+  struct stat st {};
+  if (::stat(host.c_str(), &st) != 0) return false;
+  id = {st.st_dev, st.st_ino};
+  return true;
+}
+
+// A new drive has no descriptors; the old drive's objects are gone.
+void resetSecurity() {
+  std::lock_guard<std::mutex> g(g_securityLock);
+  g_security->clear();
+}
+const ResetStep kSecurity(kResetMachine, resetSecurity);
+
+}  // namespace
+
+bool fileSecurity(const std::string &host, std::vector<uint8_t> &descriptor) {
+  ObjectId id;
+  if (!idOf(host, id)) return false;
+  std::lock_guard<std::mutex> g(g_securityLock);
+  auto it = g_security->find(id);
+  if (it == g_security->end()) return false;
+  descriptor = it->second;
+  return true;
+}
+
+bool setFileSecurity(const std::string &host, const std::vector<uint8_t> &descriptor) {
+  ObjectId id;
+  if (!idOf(host, id)) return false;
+  std::lock_guard<std::mutex> g(g_securityLock);
+  (*g_security)[id] = descriptor;
+  return true;
+}
+
+void forgetFileSecurity(const std::string &host) {
+  ObjectId id;
+  if (!idOf(host, id)) return;
+  std::lock_guard<std::mutex> g(g_securityLock);
+  g_security->erase(id);
+}
 
 }  // namespace winsim

@@ -161,6 +161,15 @@ bool mapPath(LPCWSTR windowsPath, std::string &host);
 // "c:/a/b", "\\?\C:\a", "\a" (current drive) and relative paths; false for
 // another drive, UNC paths and invalid names.
 bool splitPath(const std::u16string &in, std::vector<std::u16string> &parts);
+// The security of files and folders on the virtual drive: the host file
+// system has no place for it, so the drive keeps each object's descriptor
+// (its self-relative bytes) beside it, by the host object's identity.  An
+// object that has none gets the descriptor it would inherit.
+bool fileSecurity(const std::string &host, std::vector<uint8_t> &descriptor);
+bool setFileSecurity(const std::string &host, const std::vector<uint8_t> &descriptor);
+// A new object at a host path carries nothing of an old one that had the
+// same identity (the host reuses identities of deleted files).
+void forgetFileSecurity(const std::string &host);
 // Windows path of the current directory ("C:\\").
 std::u16string currentDirectory();
 

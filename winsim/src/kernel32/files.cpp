@@ -224,6 +224,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
     SetLastError(e == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : e);
     return INVALID_HANDLE_VALUE;
   }
+  // A file made now has no security of its own yet.
+  if (!existed) forgetFileSecurity(host);
   auto *f = new File;
   f->fd = fd;
   f->host = host;
@@ -466,6 +468,7 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES) {
     SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : errnoToWin(errno));
     return FALSE;
   }
+  forgetFileSecurity(host);
   return TRUE;
 }
 

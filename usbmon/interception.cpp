@@ -1,0 +1,309 @@
+// The prefixed requests and capture jobs over the system: the files they
+// name, the temp file of a capture job, and the printer through the port.
+#include "usbmon/interception.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "shared/status_commands.h"
+#include "shared/status_protocol.h"
+#include "usbmon/command_file.h"
+#include "usbmon/firmware.h"
+#include "usbmon/requests.h"
+
+namespace card::usb {
+
+namespace {
+
+namespace msg = status::msg;
+
+// Reads and writes of a file or the port go in pieces of this size.
+constexpr DWORD kTransferChunk = 4096;
+// The printer needs this long after a whole print file or firmware image
+// before it answers again; a 64-bit machine's printer drivers are given as
+// long once more for a print file.
+constexpr DWORD kSettleMs = 10000;
+// A command file line's reply read is tried this many times.
+constexpr int kReplyReadTries = 4;
+constexpr DWORD kReplyRetryMs = 10;
+constexpr size_t kReplyCapacity = 128;
+
+// A file handle closed when it goes out of scope.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() { close(); }
+  FileHandle(const FileHandle &) = delete;
+  FileHandle &operator=(const FileHandle &) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  void close() {
+    if (valid()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// A block from the process heap, freed when it goes out of scope.
+class HeapBlock {
+ public:
+  explicit HeapBlock(SIZE_T size) : p_(static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, size ? size : 1))) {}
+  ~HeapBlock() {
+    if (p_) HeapFree(GetProcessHeap(), 0, p_);
+  }
+  HeapBlock(const HeapBlock &) = delete;
+  HeapBlock &operator=(const HeapBlock &) = delete;
+  BYTE *get() const { return p_; }
+
+ private:
+  BYTE *p_;
+};
+
+// The file a request names, opened for reading; others may read it too.
+HANDLE openRequestFile(WideView path) {
+  // The argument ends the value name, so it is terminated where the view ends.
+  return CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// Shows an informational message and fails, leaving the thread's last error
+// as the failure set it (the message may change it).
+bool failWith(PortServices &port, uint32_t message) {
+  DWORD error = GetLastError();
+  port.inform(message);
+  SetLastError(error);
+  return false;
+}
+
+bool nativeX64() {
+  SYSTEM_INFO info{};
+  GetNativeSystemInfo(&info);
+  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+}
+
+bool printFile(PortServices &port, WideView path) {
+  FileHandle file(openRequestFile(path));
+  if (!file.valid()) return failWith(port, msg::kBinOpen);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kBinSize);
+  HeapBlock buffer(kTransferChunk);
+  if (!buffer.get()) return failWith(port, msg::kBinSize);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.get(), kTransferChunk, &got, nullptr)) return failWith(port, msg::kBinSize);
+    if (got == 0) break;
+    // The port refusing the bytes would leave the printer with part of a
+    // job: the request fails rather than reporting the file as sent.
+    if (!port.writeRaw(buffer.get(), got)) return failWith(port, msg::kCmdWrite);
+  }
+  file.close();
+  port.pause(kSettleMs);
+  if (nativeX64()) port.pause(kSettleMs);
+  return port.errorWait();
+}
+
+// One line of a command file: the command, the error report request, and
+// the printer's answer to it.
+bool sendCommandLine(PortServices &port, const std::string &command) {
+  const std::string_view report = status::kCmdErrorReportUsb;
+  if (!port.writeRaw(reinterpret_cast<const uint8_t *>(command.data()), command.size()) ||
+      !port.writeRaw(status::bytes(report), report.size())) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return failWith(port, msg::kCmdWrite);
+  }
+  uint8_t reply[kReplyCapacity];
+  long got = -1;
+  for (int attempt = 1; attempt <= kReplyReadTries; ++attempt) {
+    got = port.readRaw(reply, sizeof reply);
+    if (got >= 0) break;
+    if (attempt == kReplyReadTries) {
+      SetLastError(ERROR_READ_FAULT);
+      return failWith(port, msg::kCmdReplyRead);
+    }
+    port.pause(kReplyRetryMs);
+  }
+  if (got > 0 && status::classifyReply(reply, size_t(got)) == status::ReplyKind::Error) {
+    port.setCurrentMessage(status::messageForErrorReply(reply, size_t(got), status::Monitor::Usb));
+    if (!port.errorWait()) {
+      SetLastError(ERROR_PRINT_CANCELLED);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool sendCommands(PortServices &port, WideView path) {
+  FileHandle file(openRequestFile(path));
+  if (!file.valid()) return failWith(port, msg::kCmdFileOpen);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kCmdFileOpen);
+  // A command file is read whole; one too large to hold is a memory failure.
+  if (uint64_t(size.QuadPart) > MAXDWORD) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return failWith(port, msg::kCmdFileMemory);
+  }
+  DWORD bytes = DWORD(size.QuadPart);
+  HeapBlock content(bytes);
+  if (!content.get()) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return failWith(port, msg::kCmdFileMemory);
+  }
+  DWORD got = 0;
+  if (!ReadFile(file.get(), content.get(), bytes, &got, nullptr)) return failWith(port, msg::kCmdFileRead);
+  if (got != bytes) {
+    SetLastError(ERROR_HANDLE_EOF);
+    return failWith(port, msg::kCmdFileRead);
+  }
+  file.close();
+  std::vector<std::string> commands;
+  try {
+    commands = commandFileCommands(content.get(), got);
+  } catch (const std::bad_alloc &) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return failWith(port, msg::kCmdFileMemory);
+  }
+  for (const std::string &command : commands)
+    if (!sendCommandLine(port, command)) return false;
+  return true;
+}
+
+// The firmware image comes from the file and goes straight to the port.
+class FileToPort : public FirmwareLink {
+ public:
+  FileToPort(HANDLE file, PortServices &port) : file_(file), port_(port) {}
+  long readImage(uint8_t *out, size_t capacity) override {
+    DWORD got = 0;
+    if (!ReadFile(file_, out, DWORD(capacity), &got, nullptr)) return -1;
+    if (got == 0) SetLastError(ERROR_HANDLE_EOF);
+    return long(got);
+  }
+  bool send(const uint8_t *data, size_t size) override {
+    if (port_.writeRaw(data, size)) return true;
+    SetLastError(ERROR_WRITE_FAULT);
+    return false;
+  }
+
+ private:
+  HANDLE file_;
+  PortServices &port_;
+};
+
+bool download(PortServices &port, WideView path) {
+  FileHandle file(openRequestFile(path));
+  if (!file.valid()) return failWith(port, msg::kBinOpen);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kBinSize);
+  FileToPort link(file.get(), port);
+  FirmwareResult result = sendFirmwareImage(uint64_t(size.QuadPart), kUsbFirmwareChunk, link);
+  file.close();
+  switch (result) {
+    case FirmwareResult::Sent: break;
+    case FirmwareResult::TooLarge: SetLastError(ERROR_FILE_TOO_LARGE); return failWith(port, msg::kBinSize);
+    case FirmwareResult::ReadFailed: return failWith(port, msg::kBinSize);
+    case FirmwareResult::WriteFailed: return failWith(port, msg::kCmdWrite);
+  }
+  port.pause(kSettleMs);
+  return true;
+}
+
+void dropTempFile(CaptureState &capture) {
+  if (capture.file != INVALID_HANDLE_VALUE) {
+    CloseHandle(capture.file);
+    capture.file = INVALID_HANDLE_VALUE;
+  }
+  // A temp file that cannot be deleted is left to the system's clean-up.
+  if (capture.tempPath[0]) DeleteFileW(capture.tempPath);
+  capture.tempPath[0] = 0;
+  capture.documentComplete = true;
+  capture.active = false;
+  capture.mode = CaptureMode::None;
+}
+
+}  // namespace
+
+bool handlePrefixedRequest(PortServices &port, LPCWSTR valueName) {
+  PrefixedRequest request = parsePrefixedRequest(valueName);
+  switch (request.kind) {
+    case RequestKind::PrintFile: return printFile(port, request.argument);
+    case RequestKind::SendCommands: return sendCommands(port, request.argument);
+    case RequestKind::Download: return download(port, request.argument);
+    case RequestKind::SetPrinterName:
+      // The name changes; the request itself reports failure, and callers
+      // do not rely on its result.
+      port.setPrinterName(std::u16string(request.argument.begin(), request.argument.end()));
+      SetLastError(ERROR_NOT_SUPPORTED);
+      return false;
+    case RequestKind::None: break;
+  }
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return false;
+}
+
+bool startCapture(CaptureState &capture, CaptureMode mode) {
+  // A capture that never reached its end leaves its file: it goes now.
+  dropTempFile(capture);
+  capture.documentComplete = false;
+  WCHAR folder[MAX_PATH];
+  DWORD n = GetTempPathW(MAX_PATH, folder);
+  if (n == 0) return false;
+  if (n >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  if (!GetTempFileNameW(folder, TEXT("CRX"), 0, capture.tempPath)) {
+    capture.tempPath[0] = 0;
+    return false;
+  }
+  // The request must be able to name the file, or the job's bytes would go
+  // nowhere at its end.
+  WCHAR request[kMaxRequestUnits];
+  if (!buildCaptureRequest(mode, capture.tempPath, request, kMaxRequestUnits)) {
+    DeleteFileW(capture.tempPath);
+    capture.tempPath[0] = 0;
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  capture.file = CreateFileW(capture.tempPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (capture.file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    DeleteFileW(capture.tempPath);  // made by the unique naming
+    capture.tempPath[0] = 0;
+    SetLastError(error);
+    return false;
+  }
+  capture.active = true;
+  capture.mode = mode;
+  return true;
+}
+
+bool captureWrite(CaptureState &capture, const BYTE *data, DWORD size, DWORD *written) {
+  if (written) *written = 0;
+  if (!capture.active || capture.file == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  DWORD done = 0;
+  if (!WriteFile(capture.file, data, size, &done, nullptr) || done != size) return false;
+  if (written) *written = size;
+  return true;
+}
+
+void endCapture(CaptureState &capture, PortServices &port) {
+  if (capture.file != INVALID_HANDLE_VALUE) {
+    CloseHandle(capture.file);
+    capture.file = INVALID_HANDLE_VALUE;
+  }
+  WCHAR request[kMaxRequestUnits];
+  if (capture.active && capture.tempPath[0] &&
+      buildCaptureRequest(capture.mode, capture.tempPath, request, kMaxRequestUnits))
+    port.carryOutRequest(request);
+  dropTempFile(capture);
+}
+
+void cancelCapture(CaptureState &capture) { dropTempFile(capture); }
+
+}  // namespace card::usb
