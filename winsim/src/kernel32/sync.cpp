@@ -165,6 +165,53 @@ void *threadMain(void *arg) {
 }
 
 }  // namespace
+
+// A new thread of `process`; its handle goes into the caller's table.
+HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
+                     DWORD flags, LPDWORD threadId) {
+  if (!start) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto *t = new Thread;
+  t->start = start;
+  t->param = param;
+  t->tid = g_nextTid.fetch_add(4);
+  t->suspended = (flags & CREATE_SUSPENDED) != 0;
+  t->process = std::move(process);
+  t->refs.store(2);  // the caller's handle and the running thread
+  HANDLE h = registerObject(t);
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+  if (stack >= 64 * 1024) pthread_attr_setstacksize(&attr, stack);
+  pthread_t pt;
+  int rc = pthread_create(&pt, &attr, threadMain, t);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) {
+    closeHandle(h);
+    release(t);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (threadId) *threadId = t->tid;
+  return h;
+}
+
+// ------------------------------------------------------------ test control
+
+DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param) {
+  HANDLE h = startThreadIn(newProcess(imageName), 0, start, param, 0, nullptr);
+  if (!h) return DWORD(-1);
+  WaitForSingleObject(h, INFINITE);
+  DWORD code = DWORD(-1);
+  GetExitCodeThread(h, &code);
+  // The thread's record holds the process; with the handle closed it goes,
+  // and with it the handles its threads left open.
+  CloseHandle(h);
+  return code;
+}
+
 }  // namespace winsim
 
 using namespace winsim;
@@ -402,33 +449,8 @@ BOOL WINAPI DuplicateHandle(HANDLE, HANDLE src, HANDLE, LPHANDLE dst, DWORD, BOO
 // ----- threads
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
                            LPDWORD threadId) {
-  if (!start) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  auto *t = new Thread;
-  t->start = start;
-  t->param = param;
-  t->tid = g_nextTid.fetch_add(4);
-  t->suspended = (flags & CREATE_SUSPENDED) != 0;
-  t->process = currentProcess();  // a thread belongs to its creator's process
-  t->refs.store(2);               // the caller's handle and the running thread
-  HANDLE h = registerObject(t);
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-  if (stack >= 64 * 1024) pthread_attr_setstacksize(&attr, stack);
-  pthread_t pt;
-  int rc = pthread_create(&pt, &attr, threadMain, t);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) {
-    closeHandle(h);
-    release(t);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  if (threadId) *threadId = t->tid;
-  return h;
+  // A thread belongs to its creator's process.
+  return winsim::startThreadIn(currentProcess(), stack, start, param, flags, threadId);
 }
 
 DWORD WINAPI ResumeThread(HANDLE h) {
