@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "core/internal.h"
 
@@ -201,14 +202,18 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
 // ------------------------------------------------------------ test control
 
 DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param) {
-  HANDLE h = startThreadIn(newProcess(imageName), 0, start, param, 0, nullptr);
+  std::shared_ptr<ProcessRecord> process = newProcess(imageName);
+  std::weak_ptr<ProcessRecord> gone = process;
+  HANDLE h = startThreadIn(std::move(process), 0, start, param, 0, nullptr);
   if (!h) return DWORD(-1);
   WaitForSingleObject(h, INFINITE);
   DWORD code = DWORD(-1);
   GetExitCodeThread(h, &code);
-  // The thread's record holds the process; with the handle closed it goes,
-  // and with it the handles its threads left open.
+  // The thread's record and the ending thread hold the process; with both
+  // gone the process goes, and with it the handles its threads left open.
+  // The thread is past its last call: a short real wait is its whole exit.
   CloseHandle(h);
+  for (int i = 0; i < 10000 && !gone.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return code;
 }
 
