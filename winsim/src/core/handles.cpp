@@ -73,6 +73,25 @@ HandleTable &machineWideTable() {
 // The first value well above the small numbers a caller might make up.
 std::atomic<uintptr_t> g_nextHandle{0x1000};
 
+// Counts every handle taken out of any table.  The drawing calls look up the
+// same DC and surface again and again; each thread keeps its last few
+// lookups, good while no handle has been closed since (a handle holds its
+// object, so the object is alive while its handle is).
+std::atomic<uint64_t> g_closings{0};
+
+// A thread that enters another process counts as a closing too, so an entry
+// is always one of the thread's own table.
+struct PeekEntry {
+  uintptr_t value = 0;
+  KObject *obj = nullptr;
+  uint64_t closings = 0;
+};
+struct PeekCache {
+  PeekEntry entries[2];
+  unsigned next = 0;
+};
+thread_local PeekCache t_peeks;
+
 KindMask closableKinds(Kind kind) {
   if (kind != Kind::Other) return kindBit(kind);
   KindMask m = 0;
@@ -99,6 +118,7 @@ HandleTable::~HandleTable() {
     std::lock_guard<std::mutex> g(lock_);
     for (auto &kv : entries_) open.push_back(kv.second);
     entries_.clear();
+    g_closings.fetch_add(1);
   }
   for (KObject *o : open) release(o);
 }
@@ -124,6 +144,7 @@ KObject *HandleTable::take(uintptr_t value, KindMask kinds) {
   if (it == entries_.end() || !(kindBit(it->second->kind) & kinds)) return nullptr;
   KObject *o = it->second;
   entries_.erase(it);
+  g_closings.fetch_add(1);
   return o;
 }
 
@@ -133,6 +154,7 @@ void HandleTable::takeAllOfKind(Kind kind, std::vector<KObject *> &out) {
     if (it->second->kind == kind) {
       out.push_back(it->second);
       it = entries_.erase(it);
+      g_closings.fetch_add(1);
     } else {
       ++it;
     }
@@ -198,8 +220,17 @@ KObject *lookup(HANDLE h, Kind kind) {
 
 KObject *peekHandle(HANDLE h, KindMask kinds) {
   if (!h) return nullptr;
-  return findIn(h, kinds, false);
+  auto value = reinterpret_cast<uintptr_t>(h);
+  uint64_t closings = g_closings.load();
+  PeekCache &cache = t_peeks;
+  for (const PeekEntry &e : cache.entries)
+    if (e.value == value && e.closings == closings) return (kindBit(e.obj->kind) & kinds) ? e.obj : nullptr;
+  KObject *o = findIn(h, kinds, false);
+  if (o) cache.entries[cache.next++ % 2] = PeekEntry{value, o, closings};
+  return o;
 }
+
+void forgetHandleLookups() { g_closings.fetch_add(1); }
 
 bool closeHandle(HANDLE h, Kind kind) {
   // Handles of the whole machine (stock objects) are never closed by a call.

@@ -120,6 +120,9 @@ KObject *lookupAny(HANDLE h);
 // whose objects are used by the threads of the process that made them and
 // live until their handle is closed.  The lookup of the drawing calls.
 KObject *peekHandle(HANDLE h, KindMask kinds);
+// Makes every thread look its handles up in the table again (a thread that
+// changes its process).
+void forgetHandleLookups();
 // Closes a handle of the kind (Kind::Other: any kind that CloseHandle
 // closes); false with ERROR_INVALID_HANDLE for a wrong, closed or made-up one.
 bool closeHandle(HANDLE h, Kind kind = Kind::Other);

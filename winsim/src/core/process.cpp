@@ -75,6 +75,7 @@ std::shared_ptr<ProcessRecord> newProcess(const std::u16string &imageName) {
 void enterProcess(std::shared_ptr<ProcessRecord> process) {
   t_handles = process && process != initialProcess() ? process->handles.get() : nullptr;
   t_process = std::move(process);
+  forgetHandleLookups();
 }
 
 HandleTable &currentHandleTable() {
