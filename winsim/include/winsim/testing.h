@@ -60,8 +60,8 @@ WINSIM_API DWORD processSessionId();
 // ------------------------------------------------------------ a second process
 // Runs start(param) on a thread of a new process record (its own id and image
 // name, its own handle table) and waits for it to end; returns the thread's
-// exit code.  The handles the process's threads leave open are closed as the
-// process goes, as they are when a Windows process ends.
+// exit code.  When the process's last thread ends, the handles its threads
+// left open are closed, as they are when a Windows process ends.
 WINSIM_API DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param);
 
 // Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)

@@ -30,6 +30,7 @@ class HandleTable {
   // reference the caller now holds, or NULL.
   KObject *take(uintptr_t value, KindMask kinds);
   void takeAllOfKind(Kind kind, std::vector<KObject *> &out);
+  void closeAll();
 
  private:
   std::mutex lock_;
@@ -113,6 +114,10 @@ HandleTable::~HandleTable() {
     auto &all = allTables();
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
   }
+  closeAll();
+}
+
+void HandleTable::closeAll() {
   std::vector<KObject *> open;
   {
     std::lock_guard<std::mutex> g(lock_);
@@ -164,6 +169,8 @@ void HandleTable::takeAllOfKind(Kind kind, std::vector<KObject *> &out) {
 std::unique_ptr<HandleTable, void (*)(HandleTable *)> makeHandleTable() {
   return {new HandleTable, [](HandleTable *t) { delete t; }};
 }
+
+void closeAllHandles(HandleTable &table) { table.closeAll(); }
 
 DWORD lastError() { return t_lastError; }
 void setLastError(DWORD code) { t_lastError = code; }

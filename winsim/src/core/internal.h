@@ -106,6 +106,7 @@ void notifyWaiters();  // call with the wait lock held or not
 // object by chance.
 class HandleTable;
 std::unique_ptr<HandleTable, void (*)(HandleTable *)> makeHandleTable();
+void closeAllHandles(HandleTable &table);
 
 // A new object and its first handle, which takes the object's reference.
 HANDLE registerObject(KObject *obj);
@@ -155,9 +156,10 @@ struct ProcessRecord {
   DWORD sessionId = 1;         // the interactive user's session
   HANDLE token = nullptr;      // the user's token; none yet
   DWORD exitCode = STILL_ACTIVE;
-  // The process's handles; closed with the record, as a process's handles
-  // close when it ends.
+  // The process's handles: closed when its last thread ends (the initial
+  // process, the test's, never ends).
   std::unique_ptr<HandleTable, void (*)(HandleTable *)> handles;
+  std::atomic<int> threads{0};  // started in it and not yet ended
 };
 // The calling thread's process.  The record is shared: read and change it
 // with processLock() held.
@@ -167,6 +169,11 @@ std::shared_ptr<ProcessRecord> currentProcess();
 std::shared_ptr<ProcessRecord> newProcess(const std::u16string &imageName);
 // Makes the calling thread one of `process` (a thread that starts).
 void enterProcess(std::shared_ptr<ProcessRecord> process);
+// Counts the threads of a process: when the last one leaves a process other
+// than the initial one, the process ends and every handle in its table is
+// closed, as Windows closes a process's handles when it exits.
+void threadEnteredProcess(ProcessRecord &process);
+void threadLeftProcess(ProcessRecord &process);
 // The calling thread's handle table: its process's (process.cpp).
 HandleTable &currentHandleTable();
 std::mutex &processLock();

@@ -78,6 +78,13 @@ void enterProcess(std::shared_ptr<ProcessRecord> process) {
   forgetHandleLookups();
 }
 
+void threadEnteredProcess(ProcessRecord &process) { process.threads.fetch_add(1); }
+
+void threadLeftProcess(ProcessRecord &process) {
+  if (process.threads.fetch_sub(1) != 1 || &process == initialProcess().get()) return;
+  closeAllHandles(*process.handles);
+}
+
 HandleTable &currentHandleTable() {
   if (t_handles) return *t_handles;
   static HandleTable *initial = initialProcess()->handles.get();

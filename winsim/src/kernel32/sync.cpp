@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "core/internal.h"
 
@@ -144,6 +143,9 @@ void *threadMain(void *arg) {
   struct Finisher {
     Thread *t;
     ~Finisher() {
+      // The last thread of a process ends it, and its handles close, before
+      // anyone waiting for the thread sees it end.
+      threadLeftProcess(*t->process);
       {
         std::lock_guard<std::mutex> g(waitLock());
         if (t->exitCode == STILL_ACTIVE && t->terminate.load()) t->exitCode = t->terminateCode;
@@ -180,6 +182,7 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
   t->tid = g_nextTid.fetch_add(4);
   t->suspended = (flags & CREATE_SUSPENDED) != 0;
   t->process = std::move(process);
+  threadEnteredProcess(*t->process);
   t->refs.store(2);  // the caller's handle and the running thread
   HANDLE h = registerObject(t);
   pthread_attr_t attr;
@@ -190,6 +193,7 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
   int rc = pthread_create(&pt, &attr, threadMain, t);
   pthread_attr_destroy(&attr);
   if (rc != 0) {
+    threadLeftProcess(*t->process);
     closeHandle(h);
     release(t);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -202,18 +206,12 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
 // ------------------------------------------------------------ test control
 
 DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param) {
-  std::shared_ptr<ProcessRecord> process = newProcess(imageName);
-  std::weak_ptr<ProcessRecord> gone = process;
-  HANDLE h = startThreadIn(std::move(process), 0, start, param, 0, nullptr);
+  HANDLE h = startThreadIn(newProcess(imageName), 0, start, param, 0, nullptr);
   if (!h) return DWORD(-1);
   WaitForSingleObject(h, INFINITE);
   DWORD code = DWORD(-1);
   GetExitCodeThread(h, &code);
-  // The thread's record and the ending thread hold the process; with both
-  // gone the process goes, and with it the handles its threads left open.
-  // The thread is past its last call: a short real wait is its whole exit.
   CloseHandle(h);
-  for (int i = 0; i < 10000 && !gone.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return code;
 }
 
