@@ -14,29 +14,12 @@
 #include <vector>
 
 #include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/usb_device.h"
 #include "tools/cardprint/cardprint.h"
 
 namespace {
 
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
-
-// The emulated printer as the device on the other end of a USB cable.
-class EmulatedUsbPrinter : public winsim::UsbDevice {
- public:
-  explicit EmulatedUsbPrinter(cardemu::Printer &p) : printer_(p) {}
-  long write(const uint8_t *data, size_t size) override { return printer_.write(data, size); }
-  long read(uint8_t *out, size_t max) override { return printer_.read(out, max); }
-  bool lineStatus(uint8_t &status) override {
-    auto s = printer_.lineStatus();
-    if (!s) return false;
-    status = *s;
-    return true;
-  }
-  void setAnswerNotifier(std::function<void()> notify) override { printer_.setAnswerListener(std::move(notify)); }
-
- private:
-  cardemu::Printer &printer_;
-};
 
 class Quiet : public cardprint::Console {
  public:
@@ -66,7 +49,7 @@ class UsbPrinter : public ::testing::Test {
 };
 
 TEST_F(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
-  ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", std::make_shared<EmulatedUsbPrinter>(printer)));
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", std::make_shared<cardemu::UsbPrinterDevice>(printer)));
   winsim::PrinterSetup setup;
   setup.printerName = kPrinter;
   setup.driverName = u"Pellor Standard Printer";

@@ -186,6 +186,123 @@ WINSIM_API bool installMonitor(const std::u16string &monitorName, const std::str
 // Host folder searched first for the TrueType files of the text engine.
 WINSIM_API void setFontFolder(const std::string &hostDir);
 
+// ------------------------------------------------------------ the scripted user
+// One user sits in front of the machine and answers every piece of user
+// interface the code under test shows: message boxes (MessageBoxW/A) and the
+// messages that the notification server's test stand-in hands on (they
+// carry the channel marker UserChannel::notification).  The test scripts
+// the answers beforehand, or answers an open message itself, and reads back
+// everything that was shown.
+//
+// A message nobody scripted is never left hanging: MessageBoxW returns 0 at
+// once with ERROR_NOT_SUPPORTED, and the message is recorded as
+// MessageEnd::unscripted with its caption and text (winsim/testing_gtest.h
+// makes such a test fail).  resetMachine ends every open message
+// (MessageEnd::machineReset) and clears the script and the records.
+enum class UserChannel { any, messageBox, notification };
+enum class AnswerTiming {
+  atOnce,      // answered as soon as it is shown
+  afterDelay,  // answered after `delayMs` of simulated time
+  leaveOpen,   // open until answerMessage, its thread's termination, a close request or the reset
+};
+// Matches any text resource number of a notification.
+constexpr int32_t kAnyTextResource = INT32_MIN;
+struct UserScript {
+  // A message matches when its caption contains `caption` and its text
+  // contains `text` (exact case; empty matches anything), it came through
+  // `channel`, and for notifications its text resource number is
+  // `textResource`.
+  std::u16string caption;
+  std::u16string text;
+  UserChannel channel = UserChannel::any;
+  int32_t textResource = kAnyTextResource;
+  int answer = IDOK;  // IDOK, IDCANCEL, IDYES ...
+  AnswerTiming timing = AnswerTiming::atOnce;
+  DWORD delayMs = 0;   // afterDelay: simulated milliseconds
+  unsigned times = 0;  // how many messages the rule answers before it is used up; 0: any number
+};
+// Rules are tried in the order they were added; the first that matches and
+// is not used up answers.
+WINSIM_API void scriptUser(const UserScript &rule);
+WINSIM_API void clearUserScript();
+
+// How a message ended.  The last four are faults of the code under test or
+// of its script, which winsim/testing_gtest.h reports.
+enum class MessageEnd {
+  open,
+  answered,          // by the script or answerMessage: `answer` is what the call returned
+  threadTerminated,  // TerminateThread on the thread that showed it
+  closed,            // a close request of the notification channel took it away
+  machineReset,      // resetMachine while it was open
+  unscripted,        // no rule matched: returned 0 at once
+  impossibleAnswer,  // the answer is no button of the box (IDYES to an OK box): returned 0
+  heldTooLong,       // left open for kMessageHoldLimitMs of real time: returned 0
+  noPayload,         // a notification without its payload
+};
+// A message left open is given up after this much real time, so that a test
+// that forgot to answer ends instead of hanging.
+constexpr DWORD kMessageHoldLimitMs = 60000;
+
+struct ShownMessage {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  UserChannel channel = UserChannel::messageBox;
+  std::u16string caption;
+  std::u16string text;
+  UINT flags = 0;  // MB_ styles of a message box
+  HWND owner = nullptr;
+  DWORD threadId = 0;  // the thread that showed it
+  int answer = 0;
+  MessageEnd end = MessageEnd::open;
+  uint64_t shownAtMs = 0, endedAtMs = 0;  // simulated time (GetTickCount64)
+  // Notifications only: the printer the notification was sent for, and the
+  // payload's fields.
+  std::u16string printer;
+  std::u16string title;
+  uint32_t acknowledgement = 0;
+  int32_t textFromResource = 0;
+  int32_t textResource = 0;
+  int32_t captionResource = 0;
+};
+WINSIM_API std::vector<ShownMessage> shownMessages();
+WINSIM_API void clearShownMessages();  // records and close requests; open messages stay open
+// Waits until at least `count` messages have been shown since the last reset
+// or clearShownMessages; false when that did not happen within `timeoutMs`
+// of real time.  waitForMessageEnd waits likewise for message `id` to end.
+WINSIM_API bool waitForShownMessages(size_t count, DWORD timeoutMs = 10000);
+WINSIM_API bool waitForMessageEnd(DWORD id, DWORD timeoutMs = 10000);
+// Answers an open message as the user would: its call returns `answer`.
+// False when the message is not open, or is a box without that button.
+WINSIM_API bool answerMessage(DWORD id, int answer);
+
+// The messages that ended as faults (unscripted, impossibleAnswer,
+// heldTooLong, noPayload) since the last call, as they were when they ended.
+// resetMachine keeps them, so that a check at the end of a test sees them
+// even when the test reset the machine (winsim/testing_gtest.h does this).
+WINSIM_API std::vector<ShownMessage> takeMessageFaults();
+
+// A close request of the notification channel ("CloseMsgThread").
+struct CloseRequest {
+  std::u16string printer;  // the name the request was sent for
+  std::u16string caption;  // the payload's caption, which picks the message
+  DWORD threadId = 0;
+  DWORD closedId = 0;        // the message it closed; 0: none was open
+  DWORD afterMessageId = 0;  // the id of the last message shown before it
+  uint64_t atMs = 0;         // simulated time
+};
+WINSIM_API std::vector<CloseRequest> closeRequests();
+
+// For the notification server's stand-in: shows one notification to the
+// scripted user and returns its answer once it ends (0 when it was not
+// answered), blocking like a message box.  `message` carries the channel,
+// printer, caption, text, title and the payload's numbers; `hasPayload`
+// false records a notification sent without one (MessageEnd::noPayload).
+WINSIM_API int showNotification(const ShownMessage &message, bool hasPayload = true);
+// For the stand-in: records a close request and takes away the newest open
+// notification whose caption equals `caption` (case-insensitive, as window
+// titles are found); returns its id, 0 when there was none.
+WINSIM_API DWORD closeNotification(const std::u16string &printer, const std::u16string &caption);
+// ------------------------------------------------------------ end of the scripted user
+
 // Conversions for tests.
 WINSIM_API std::u16string toUtf16(const std::string &utf8);
 WINSIM_API std::string toUtf8(const std::u16string &text);

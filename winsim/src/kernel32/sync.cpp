@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/internal.h"
+#include "kernel32/threads.h"
 
 namespace winsim {
 
@@ -36,6 +37,8 @@ DWORD currentTid() {
   if (!t_tid) t_tid = g_nextTid.fetch_add(4);
   return t_tid;
 }
+
+bool terminationRequested() { return t_self && t_self->terminate.load(); }
 
 void checkTermination() {
   if (t_self && t_self->terminate.load()) {

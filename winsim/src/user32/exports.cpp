@@ -6,9 +6,10 @@ namespace winsim {
 namespace {
 
 const char *const kUser32[] = {
-    "CharLowerBuffW", "CharLowerW",   "CharUpperBuffW", "CharUpperW",  "CopyRect",   "FillRect",
-    "FrameRect",      "InflateRect",  "IntersectRect",  "IsRectEmpty", "OffsetRect", "PtInRect",
-    "SetRect",        "SetRectEmpty", "UnionRect",      "wsprintfA",   "wsprintfW",  "wvsprintfW",
+    "CharLowerBuffW", "CharLowerW",      "CharUpperBuffW",      "CharUpperW",  "CopyRect",      "FillRect",
+    "FrameRect",      "GetActiveWindow", "GetForegroundWindow", "InflateRect", "IntersectRect", "IsRectEmpty",
+    "MessageBoxA",    "MessageBoxW",     "OffsetRect",          "PtInRect",    "SetRect",       "SetRectEmpty",
+    "UnionRect",      "wsprintfA",       "wsprintfW",           "wvsprintfW",
 };
 const ExportList kUser32List(u"user32.dll", kUser32);
 

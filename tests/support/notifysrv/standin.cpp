@@ -1,0 +1,44 @@
+// The notification server as the monitors' tests meet it: notifysrv.dll with
+// its one export, which hands each payload to winsim's scripted user instead
+// of carrying it to the tray program in the user's session.  Like the real
+// server it blocks until the user has dismissed the message, and a close
+// request ("CloseMsgThread") takes away the message shown for its printer.
+#include <windows.h>
+#include <winsim/testing.h>
+
+#include "shared/notification_payload.h"
+
+namespace {
+
+// A text field of the payload, up to its terminator or the end of the field:
+// a sender that filled a field to the brim must not make us read past it.
+std::u16string field(const WCHAR (&text)[card::kPayloadTextChars]) {
+  size_t n = 0;
+  while (n < card::kPayloadTextChars && text[n]) ++n;
+  return std::u16string(text, n);
+}
+
+std::u16string fromW(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
+
+}  // namespace
+
+// The result carries no status (no caller reads it): the user's answer, 0
+// when the message was not answered or was a close request.
+extern "C" WINSIM_API int WINAPI SendAsyncNotification(LPCWSTR printerName, card::NotificationPayload *payload) {
+  winsim::ShownMessage m;
+  m.channel = winsim::UserChannel::notification;
+  m.printer = fromW(printerName);
+  if (!payload) return winsim::showNotification(m, false);
+  m.caption = field(payload->caption);
+  if (card::isCloseRequest(*payload)) {
+    winsim::closeNotification(m.printer, m.caption);
+    return 0;
+  }
+  m.text = field(payload->text);
+  m.title = field(payload->title);
+  m.acknowledgement = payload->acknowledgement;
+  m.textFromResource = payload->textFromResource;
+  m.textResource = payload->textResource;
+  m.captionResource = payload->captionResource;
+  return winsim::showNotification(m);
+}

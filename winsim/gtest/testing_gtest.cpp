@@ -1,0 +1,58 @@
+// The listener of winsim_gtest: a test starts with an empty script and fails
+// when the code under test showed a message that nobody scripted.
+#include <winsim/testing_gtest.h>
+
+#include <gtest/gtest.h>
+
+namespace winsim {
+
+namespace {
+
+const char *endName(MessageEnd end) {
+  switch (end) {
+    case MessageEnd::unscripted: return "shown without a script";
+    case MessageEnd::impossibleAnswer: return "scripted with an answer that is no button of the box";
+    case MessageEnd::heldTooLong: return "left open until the hold limit";
+    case MessageEnd::noPayload: return "sent without a payload";
+    default: return "ended";
+  }
+}
+
+class UserListener : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo &) override {
+    clearUserScript();
+    clearShownMessages();
+    takeMessageFaults();  // left by the test before, which has been judged
+  }
+  void OnTestEnd(const ::testing::TestInfo &) override {
+    for (const std::string &fault : describeMessageFaults()) ADD_FAILURE() << fault;
+  }
+};
+
+// Added once the tests run, after GoogleTest's own printer, so that a fault
+// is part of the test's result when the printer reports it.
+class UserEnvironment : public ::testing::Environment {
+  void SetUp() override {
+    if (!added_) ::testing::UnitTest::GetInstance()->listeners().Append(new UserListener);
+    added_ = true;
+  }
+  bool added_ = false;
+};
+
+[[maybe_unused]] ::testing::Environment *const kEnvironment = ::testing::AddGlobalTestEnvironment(new UserEnvironment);
+
+}  // namespace
+
+std::vector<std::string> describeMessageFaults() {
+  std::vector<std::string> out;
+  for (const ShownMessage &m : takeMessageFaults()) {
+    std::string line = m.channel == UserChannel::notification ? "notification" : "message box";
+    line += " \"" + toUtf8(m.caption) + "\": \"" + toUtf8(m.text) + "\" " + endName(m.end);
+    if (m.channel == UserChannel::notification && m.textFromResource)
+      line += " (text resource " + std::to_string(m.textResource) + ")";
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
+}  // namespace winsim
