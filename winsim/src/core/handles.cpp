@@ -93,13 +93,15 @@ struct PeekCache {
 };
 thread_local PeekCache t_peeks;
 
-KindMask closableKinds(Kind kind) {
-  if (kind != Kind::Other) return kindBit(kind);
+constexpr KindMask kKernelKinds = [] {
   KindMask m = 0;
   for (unsigned k = 0; k < unsigned(Kind::Other); ++k)
     if (isKernelKind(Kind(k))) m |= kindBit(Kind(k));
   return m;
-}
+}();
+
+// The kinds a close of `kind` takes: Other is CloseHandle's, the kernel's.
+constexpr KindMask closableKinds(Kind kind) { return kind == Kind::Other ? kKernelKinds : kindBit(kind); }
 
 }  // namespace
 
@@ -214,7 +216,7 @@ KObject *findIn(HANDLE h, KindMask kinds, bool ref) {
 }  // namespace
 
 KObject *lookupAny(HANDLE h) {
-  KObject *o = findIn(h, closableKinds(Kind::Other), true);
+  KObject *o = findIn(h, kKernelKinds, true);
   if (!o) setLastError(ERROR_INVALID_HANDLE);
   return o;
 }
