@@ -678,9 +678,13 @@ bool CardJob::sideRowsYmckok(bool front) {
       writeK2();
       if (frontOverlayApplies()) put("\x1bvF\r\x1bIV 31\r");
     } else {
+      // The back's black only when it has any: "\eI 30\r" alone would print
+      // whatever resin image the printer still holds, another side's black.
       writeLamination(1);
-      writeKr();
-      put("\x1bI 30\r");
+      if (writeKr())
+        put("\x1bI 30\r");
+      else
+        put(kNoPanel);
     }
   }
   return false;
@@ -754,13 +758,14 @@ void CardJob::writeFurtherCopies(bool oneSidedRows) {
 // What the reprint sequences are built from, worked out once per job.  The
 // names are those of the reprint table: L0 and L1 the lamination texts, FV
 // and BV the overlays, K10c and K30c the resin black, S the front's black,
-// F1 and B1 the overlays at a class-7 lamination step.
+// F1 and B1 the overlays at a class-7 lamination step, BK the back's resin
+// black of the layouts that print it from memory.
 struct CardJob::Reprint {
   uint8_t t;
   unsigned layout;
   bool one, lx3, frontOverlay;
   int lam3;
-  std::string L0, L1, FV, BV, K10c, K30c, S, F1, B1;
+  std::string L0, L1, FV, BV, K10c, K30c, S, F1, B1, BK;
   const std::string IS = kIS012, MF{kCmdFlip};
   std::string s;      // the sequence
   bool eject = true;  // false: the printer ejects the card by itself
@@ -804,6 +809,12 @@ CardJob::Reprint CardJob::reprintParts(bool one) const {
                : "\x1b"
                  "F\r\x1bI 30\r";
   p.S = (!bpm || cap_.frontBlackEmpty == 1) ? "\x1b!FF 1\r" : (p.t == kRibbonYMCK ? "\x1bI 30\r" : "\x1bI 10\r");
+  // The back's black is printed from memory only when the back had any;
+  // otherwise the printer would put whatever resin image it holds on the
+  // back.  In its place goes the back row's no-black alternative, without
+  // the "\eF\r" that would clear the memory the next copy still needs.
+  const bool noKPanelSkip = p.t == kRibbonYMCKK || p.t == kRibbonYMCUvK;  // their back rows write nothing then
+  p.BK = cap_.backBlackEmpty != 1 ? "\x1bI 30\r" : (noKPanelSkip ? "" : "\x1b!FF 1\r");
   p.F1 = (p.lx3 && p.lam3 != kLx3LaminateBack) ? "\x1bIV 31\r" : p.FV;
   p.B1 = (p.lx3 && p.lam3 != kLx3LaminateFront) ? "\x1bIV 31\r" : p.BV;
   return p;
@@ -815,7 +826,7 @@ void CardJob::reprintYmcko(Reprint &p) const {
     p.s += p.L0 + p.IS + p.S;
     p.laminatedFront();
   } else if (p.layout == kLayoutBackBlack) {
-    p.s += p.IS + p.MF + p.L1 + "\x1bI 30\r";
+    p.s += p.IS + p.MF + p.L1 + p.BK;
     if (!p.lx3)
       p.s += p.MF + p.L0 + p.FV;
     else if (p.lam3 == kLx3LaminateBack)
@@ -837,17 +848,17 @@ void CardJob::reprintYmckok(Reprint &p) const {
   } else if (p.layout == kYmckokBackBlack) {
     p.s += p.L0 + p.IS + p.K10c;
     if (!p.lx3)
-      p.s += p.FV + p.MF + p.L1 + "\x1bI 30\r";
+      p.s += p.FV + p.MF + p.L1 + p.BK;
     else if (p.lam3 == kLx3LaminateBack)
-      p.s += p.FV + p.MF + "\x1bI 30\r";
+      p.s += p.FV + p.MF + p.BK;
     else
-      p.s += "\x1bIV 31\r" + p.MF + "\x1bI 30\r";
+      p.s += "\x1bIV 31\r" + p.MF + p.BK;
   } else if (p.layout == kYmckokBackBlackOverlay) {
     p.blackOverlayBack();
   } else if (p.layout == kYmckokBothSidesAlike) {
     p.bothSidesAlike();
   } else if (p.layout == kYmckokFrontWithoutOverlay) {
-    p.s += p.L0 + p.IS + p.K10c + (p.frontOverlay ? "\x1bvF\r\x1bIV 31\r" + p.MF : p.MF) + p.L1 + "\x1bI 30\r";
+    p.s += p.L0 + p.IS + p.K10c + (p.frontOverlay ? "\x1bvF\r\x1bIV 31\r" + p.MF : p.MF) + p.L1 + p.BK;
   }
 }
 
@@ -883,7 +894,7 @@ void CardJob::reprintWithoutOverlay(Reprint &p) const {
         p.s += p.L0 + p.IS + p.S;
         if (p.lx3) p.s += p.MF;
       } else if (backBlack)
-        p.s += p.L0 + p.IS + p.MF + p.L1 + "\x1bI 30\r";
+        p.s += p.L0 + p.IS + p.MF + p.L1 + p.BK;
       else if (alike)
         p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + p.IS + p.K30c;
       break;
@@ -893,7 +904,7 @@ void CardJob::reprintWithoutOverlay(Reprint &p) const {
         p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r";
         if (p.lx3) p.s += p.MF;
       } else if (backBlack)
-        p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + "\x1bI 30\r";
+        p.s += p.L0 + p.IS + p.K30c + p.MF + p.L1 + p.BK;
       else if (alike)
         p.s += p.L0 + p.IS + p.K30c + "\x1b!FF 1\r" + p.MF + p.L1 + p.IS + p.K30c + "\x1b!FF 1\r";
       break;

@@ -474,6 +474,7 @@ size_t StreamParser::feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         i += take;
         offset_ += take;
         units_ += static_cast<uint32_t>(take);
+        cur_.fwContentBytes = units_;
         cur_.dataBytes += take;
         if (units_ == fwSize_) state_ = State::kFwEnd;
         break;
@@ -481,6 +482,7 @@ size_t StreamParser::feed(const uint8_t *bytes, size_t count, const Sink &sink, 
 
       case State::kFwEnd:
         ++cur_.dataBytes;
+        cur_.fwEndMarker = b == 0xFF;
         if (b != 0xFF) {
           fail(err::kFlash, "firmware image without its 0xFF end marker");
           if (b == kCr) {

@@ -97,6 +97,45 @@ bool modelIsTwoSided(const std::string &m) {
 
 bool modelHasLaminator(const std::string &m) { return contains(m, "LX2") || contains(m, "LX3"); }
 
+const std::vector<NamedFault> &namedFaults() {
+  static const std::vector<NamedFault> faults = {
+      {"cover-open", err::kCoverOpen, "at once"},
+      {"out-of-cards", err::kOutOfCard, "when the next card is fed (the feeder is emptied)"},
+      {"out-of-ribbon", err::kOutOfRibbon, "at the next card's first panel (the ribbon is used up)"},
+      {"card-jam", err::kMechanical, "at once"},
+      {"encoder", err::kEncoderFailure, "at the next \"&E*\" (the card's encoding)"},
+  };
+  return faults;
+}
+
+int faultByName(const std::string &name) {
+  for (const NamedFault &f : namedFaults())
+    if (name == f.name) return f.code;
+  return 0;
+}
+
+bool parseFault(const std::string &text, FaultChoice *out, std::string *problem) {
+  const size_t at = text.find('@');
+  FaultChoice choice;
+  choice.name = text.substr(0, at);
+  choice.code = faultByName(choice.name);
+  if (choice.code == 0) {
+    std::string names;
+    for (const NamedFault &f : namedFaults()) names += std::string(names.empty() ? "" : ", ") + f.name;
+    if (problem) *problem = "unknown fault \"" + choice.name + "\" (known: " + names + ")";
+    return false;
+  }
+  if (at != std::string::npos) {
+    choice.command = text.substr(at + 1);
+    if (choice.command.empty()) {
+      if (problem) *problem = "no command after \"@\" in \"" + text + "\"";
+      return false;
+    }
+  }
+  *out = std::move(choice);
+  return true;
+}
+
 struct Printer::Impl {
   PrinterConfig cfg;
   std::string modelText;
@@ -119,7 +158,8 @@ struct Printer::Impl {
     int code;
     std::string prefix;  // by command text
     int occurrence;
-    uint64_t countdown;  // by count, when prefix is empty
+    uint64_t countdown;      // by count, when prefix is empty
+    std::string cause = {};  // a named fault whose cause comes with it; empty: the code alone
   };
   std::vector<Fault> faults;
 
@@ -139,9 +179,19 @@ struct Printer::Impl {
   uint64_t panelsPrinted = 0;
   uint64_t commands = 0;
 
-  // image memory
-  std::array<std::shared_ptr<const DotImage>, 4> planes;
-  std::shared_ptr<const DotImage> resin, varnish;
+  // Image memory, one bank per side of the card, so that a further copy
+  // printed from memory puts each side's own images on it.  The first bank
+  // is the side the card's printing starts on and a flip changes bank; a
+  // flip before anything of the card is loaded or printed (the laminating
+  // models turn the card first) does not.  Images loaded while no card is
+  // in the printer go to the first bank: they are for the next card's
+  // first side.
+  struct ImageBank {
+    std::array<std::shared_ptr<const DotImage>, 4> planes;
+    std::shared_ptr<const DotImage> resin, varnish;
+  };
+  std::array<ImageBank, 2> banks;
+  int bankBase = -1;  // side up when the card first used the image memory; -1 before
 
   // set-up
   std::map<std::string, int> settings;
@@ -151,6 +201,8 @@ struct Printer::Impl {
   bool inJob = false;
   std::string lamination;
   int cleanings = 0, firmwareDownloads = 0;
+  std::optional<FirmwareFrame> firmwareFrame;
+  uint64_t firmwareFrames = 0;
   std::string lastFirmware;
   uint32_t lastFirmwareSize = 0;
 
@@ -229,6 +281,7 @@ struct Printer::Impl {
   }
 
   void accept(Command &&c) {
+    if (c.block == BlockKind::kFirmware) recordFrame(c);
     if (isStatusRequest(c)) {
       statusRequest(c);
       return;
@@ -240,6 +293,32 @@ struct Printer::Impl {
       return;
     }
     execute(std::move(c), false);
+  }
+
+  // Every firmware frame is kept for inspection as it came, before its
+  // content is judged.
+  void recordFrame(const Command &c) {
+    FirmwareFrame f;
+    f.declaredSize = c.declaredSize;
+    f.contentBytes = c.fwContentBytes;
+    f.content = c.data;
+    f.endMarker = c.fwEndMarker;
+    f.error = c.error;
+    f.problem = c.problem;
+    firmwareFrame = std::move(f);
+    ++firmwareFrames;
+  }
+
+  // What a named fault does to the printer when it strikes.
+  void applyCause(const std::string &cause) {
+    if (cause == "cover-open") {
+      coverOpen = true;
+    } else if (cause == "out-of-cards") {
+      feederCards = 0;
+    } else if (cause == "out-of-ribbon") {
+      ribbonCode = 0;
+      ribbonRemaining = 0;
+    }
   }
 
   void statusRequest(const Command &c) {
@@ -275,7 +354,9 @@ struct Printer::Impl {
       }
       if (fire) {
         const int code = f.code;
+        const std::string cause = f.cause;
         faults.erase(faults.begin() + static_cast<long>(k));
+        applyCause(cause);
         latch(code);
         return true;
       }
@@ -328,9 +409,8 @@ struct Printer::Impl {
       card->notes.push_back("put out by " + why);
       eject();
     }
-    planes = {};
-    resin.reset();
-    varnish.reset();
+    banks = {};
+    bankBase = -1;
     pendingTracks = {};
     pendingSet = {};
     value.reset();
@@ -349,12 +429,26 @@ struct Printer::Impl {
     card->number = nextCard++;
     card->tracks = feederTracks;
     sideUp = 0;
+    bankBase = -1;
     ribbonCharged = false;
     return 0;
   }
 
+  // The bank of the side facing the head.
+  size_t bankIndex() const {
+    if (!card) return 0;
+    return static_cast<size_t>(sideUp ^ (bankBase < 0 ? sideUp : bankBase));
+  }
+  ImageBank &bank() {
+    if (card && bankBase < 0) bankBase = sideUp;
+    return banks[bankIndex()];
+  }
+
   void eject() {
     if (!card) return;
+    // The card that took the ribbon's last panel set has gone: the ribbon is
+    // spent and the printer reports no ribbon.
+    if (ribbonRemaining <= 0) ribbonCode = 0;
     card->finalSide = sideUp;
     card->lamination = lamination;
     ++cardsOut;
@@ -392,13 +486,13 @@ struct Printer::Impl {
   int dispatch(Command &c) {
     switch (c.block) {
       case BlockKind::kPlane:
-      case BlockKind::kPlaneRle: planes[static_cast<size_t>(c.plane)] = c.data; return 0;
+      case BlockKind::kPlaneRle: bank().planes[static_cast<size_t>(c.plane)] = c.data; return 0;
       case BlockKind::kBits:
       case BlockKind::kBitsRle:
         if (c.target == BitTarget::kResin)
-          resin = c.data;
+          bank().resin = c.data;
         else
-          varnish = c.data;
+          bank().varnish = c.data;
         return 0;
       case BlockKind::kFirmware: return firmware(c);
       case BlockKind::kNone: break;
@@ -564,29 +658,30 @@ struct Printer::Impl {
   // ---- image memory ----
   int clearPlanes(const Args &x) {
     if (int e = x.none()) return e;
-    planes = {};
+    bank().planes = {};
     return 0;
   }
   int clearResin(const Args &x) {
     if (int e = x.none()) return e;
-    resin.reset();
+    bank().resin.reset();
     return 0;
   }
   int clearVarnish(const Args &x) {
     if (int e = x.none()) return e;
-    varnish.reset();
+    bank().varnish.reset();
     return 0;
   }
   int imageHeader(const Args &) { return 0; }  // "G", "vG": checked by the input stage
-  int areaCommand(const Args &x) { return area(x.word() == "L" ? resin : varnish, x.words); }
+  int areaCommand(const Args &x) { return area(x.word() == "L" ? bank().resin : bank().varnish, x.words); }
 
   // ---- printing ----
   int printPlane(const Args &x) {
     long a = 0;
     if (int e = x.one(0, 3, &a)) return e;
-    if (!planes[static_cast<size_t>(a)]) return err::kSequence;
+    const std::shared_ptr<const DotImage> plane = bank().planes[static_cast<size_t>(a)];
+    if (!plane) return err::kSequence;
     static const PanelKind kinds[4] = {PanelKind::kYellow, PanelKind::kMagenta, PanelKind::kCyan, PanelKind::kDyeBlack};
-    return print(kinds[a], planes[static_cast<size_t>(a)], x.command.text);
+    return print(kinds[a], plane, x.command.text);
   }
   int printResin(const Args &x) {
     long a = 0;
@@ -595,21 +690,21 @@ struct Printer::Impl {
       if (a != 10 && a != 20 && a != 30) return err::kParameter;
     }
     const PanelKind kind = ribbon() == RibbonKind::kScratchOff ? PanelKind::kScratchOff : PanelKind::kResinBlack;
-    return print(kind, resin, x.command.text);
+    return print(kind, bank().resin, x.command.text);
   }
   int printVarnish(const Args &x) {
-    if (x.count() == 0) return print(PanelKind::kClearVarnish, resin, x.command.text);
+    if (x.count() == 0) return print(PanelKind::kClearVarnish, bank().resin, x.command.text);
     long a = 0;
     if (int e = x.one(30, 31, &a)) return e;
     const PanelKind kind = (ribbon() == RibbonKind::kYMCKUv || ribbon() == RibbonKind::kYMCUvK)
                                ? PanelKind::kUltraviolet
                                : PanelKind::kVarnish;
-    return print(kind, a == 30 ? fullMask() : varnish, x.command.text);
+    return print(kind, a == 30 ? fullMask() : bank().varnish, x.command.text);
   }
   int printHologram(const Args &x) {
     long a = 0;
     if (int e = x.one(30, 31, &a)) return e;
-    return print(PanelKind::kHologram, a == 30 ? fullMask() : resin, x.command.text);
+    return print(PanelKind::kHologram, a == 30 ? fullMask() : bank().resin, x.command.text);
   }
   int skipPanel(const Args &x) {
     long a = 0;
@@ -944,8 +1039,42 @@ void Printer::injectErrorAfter(int code, uint64_t commands) {
   impl_->faults.push_back({code, {}, 0, commands});
 }
 
+void Printer::injectFault(const FaultChoice &fault) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Impl &m = *impl_;
+  if (!fault.command.empty()) {
+    m.faults.push_back({fault.code, fault.command, 1, 0, fault.name});
+  } else if (fault.name == "encoder") {
+    m.faults.push_back({fault.code, "&E*", 1, 0, fault.name});
+  } else if (fault.name == "out-of-cards") {
+    m.feederCards = 0;  // the printer finds out at the next feed
+  } else if (fault.name == "out-of-ribbon") {
+    m.ribbonRemaining = 0;  // the card being printed still gets its panels
+  } else {
+    m.applyCause(fault.name);
+    m.latch(fault.code);
+  }
+}
+
+void Printer::clearFault() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Impl &m = *impl_;
+  m.coverOpen = false;
+  m.headOpen = false;
+  if (m.feederCards == 0) m.feederCards = m.cfg.feederCards != 0 ? m.cfg.feederCards : 100;
+  if (m.ribbonCode == 0 || m.ribbonRemaining <= 0) {
+    m.ribbonCode = m.cfg.ribbonCode != 0 ? m.cfg.ribbonCode : 2;
+    m.ribbonRemaining = m.cfg.ribbonRemaining > 0 ? m.cfg.ribbonRemaining : 250;
+  }
+  pressButtonLocked();
+}
+
 void Printer::pressButton() {
   std::lock_guard<std::mutex> lock(mutex_);
+  pressButtonLocked();
+}
+
+void Printer::pressButtonLocked() {
   Impl &m = *impl_;
   if (m.error == 0) return;
   // A cover or head still open keeps the printer stopped.
@@ -1024,9 +1153,10 @@ PrinterState Printer::state() const {
   s.cardInPrinter = m.card.has_value();
   s.sideUp = m.sideUp;
   s.flips = m.card ? m.card->flips : 0;
-  for (size_t k = 0; k < 4; ++k) s.planeLoaded[k] = m.planes[k] != nullptr;
-  s.resinImage = anyDot(m.resin);
-  s.varnishImage = anyDot(m.varnish);
+  const Impl::ImageBank &bank = m.banks[m.bankIndex()];
+  for (size_t k = 0; k < 4; ++k) s.planeLoaded[k] = bank.planes[k] != nullptr;
+  s.resinImage = anyDot(bank.resin);
+  s.varnishImage = anyDot(bank.varnish);
   s.ribbonCode = m.ribbonCode;
   s.ribbonRemaining = m.ribbonRemaining;
   s.panelsPrinted = m.panelsPrinted;
@@ -1052,6 +1182,16 @@ PrinterState Printer::state() const {
 int Printer::error() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return impl_->error;
+}
+
+std::optional<FirmwareFrame> Printer::lastFirmwareFrame() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return impl_->firmwareFrame;
+}
+
+uint64_t Printer::firmwareFrames() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return impl_->firmwareFrames;
 }
 
 std::vector<Card> Printer::takeCards() {

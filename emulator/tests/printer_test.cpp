@@ -261,6 +261,8 @@ TEST(Faults, ConditionsOfThePrinter) {
   EXPECT_EQ(p.state().cardsOut, 3u);
   EXPECT_EQ(ask(p, card), std::string("\x15") + "01\x04");  // used up
   p.forceClear();
+  EXPECT_EQ(ask(p, esc("!RIBBON")), "0\x06");  // a spent ribbon is no ribbon
+  p.loadRibbon(7, 5);
   EXPECT_EQ(ask(p, streams::plane(0, flat(1)) + esc("IS 0")), std::string("\x15") + "35\x04");  // no colour panel
 
   // Command errors: syntax in the status byte; a reset clears them.

@@ -408,6 +408,54 @@ TEST(CardStream, ReprintSequencesOfTwoSidedCards) {
   }
 }
 
+// Layouts whose back prints its resin black from the printer's memory: the
+// back's K goes out only when the back has black, in the first copy and in
+// the further ones; otherwise the back row's no-black alternative does.
+TEST(CardStream, BackWithoutBlackPrintsNoBlackFromMemory) {
+  struct Row {
+    uint8_t type;
+    uint16_t layout;
+    std::string head;
+    bool frontKr;                   // the front runs Kr (and finds black)
+    std::string front, back, copy;  // with black on the back; "<K?>" where the back's K goes
+    std::string backNoK, copyNoK;   // what stands for the back's K without black
+  };
+  const std::string ymckoHead = kColourHead + C("+C 5") + C("+CV 6");
+  const std::string IS012 = C("IS 0") + C("IS 1") + C("IS 2");
+  const Row rows[] = {
+      {kRibbonYMCKO, 0, ymckoHead, false, kYMC, C("MF") + "<K?>" + C("MF") + C("MO"),
+       IS012 + C("MF") + "<K?>" + C("MF") + C("MO"), kNoK, C("!FF 1")},
+      {kRibbonYMCK, 0, kColourHead + C("+C 5"), false, kYMC, C("MF") + "<K?>" + C("MO"),
+       IS012 + C("MF") + "<K?>" + C("MO"), kNoK, C("!FF 1")},
+      {kRibbonYMCKK, 0, kColourHead + C("+C 5"), true, kYMC + kKr + C("I 30"), C("MF") + "<K?>" + C("MO"),
+       IS012 + C("I 30") + C("MF") + "<K?>" + C("MO"), "", ""},
+      {kRibbonYMCKOK, 0, ymckoHead, true, kYMC + kKr + C("I 10"), C("MF") + "<K?>" + C("MO"),
+       IS012 + C("I 10") + C("MF") + "<K?>" + C("MO"), C("!FF 1"), C("!FF 1")},
+      {kRibbonYMCKOK, 3, ymckoHead, true, kYMC + kKr + C("I 10"), C("MF") + "<K?>" + C("MO"),
+       IS012 + C("I 10") + C("MF") + "<K?>" + C("MO"), kNoK, C("!FF 1")},
+  };
+  auto put = [](std::string s, const std::string &k) {
+    s.replace(s.find("<K?>"), 4, k);
+    return s;
+  };
+  for (const Row &r : rows) {
+    for (bool backBlack : {true, false}) {
+      SCOPED_TRACE(std::to_string(r.type) + " layout " + std::to_string(r.layout) +
+                   (backBlack ? " with black" : " without black"));
+      Job j(r.type, true, r.layout);
+      j.setCopies(2);
+      if (r.frontKr) j.panels.black.push_back(true);
+      j.panels.black.push_back(backBlack);
+      const std::string jobWord = r.type == kRibbonYMCKO ? "JOB 2" : "JOB 1";
+      std::string s = after(j.run(2), kHeader + C(jobWord.c_str()) + C("SXY 1") + r.head);
+      const std::string firstK = backBlack ? kKr + C("I 30") : r.backNoK;
+      const std::string copyK = backBlack ? C("I 30") : r.copyNoK;
+      EXPECT_EQ(s, r.front + put(r.back, firstK) + put(r.copy, copyK));
+      EXPECT_EQ(j.cap.backBlackEmpty, backBlack ? 0 : 1);
+    }
+  }
+}
+
 TEST(CardStream, OutOfRangeSettingsGiveADefinedStream) {
   Job j(kRibbonYMCKO, true, 7);  // a layout the ribbon does not have, chosen in the settings
   j.rec().ribbonId = 3;

@@ -1,7 +1,7 @@
 // The notification server's stand-in for the monitors' tests (linux flavour):
 // a notifysrv.dll whose SendAsyncNotification shows each payload to winsim's
 // scripted user.  A test scripts and reads its messages like message boxes
-// (winsim/testing.h); they carry UserChannel::notification, the printer the
+// (winsim/testing.h); they carry UserChannel::Notification, the printer the
 // notification was sent for and the payload's numbers, and a close request
 // shows in winsim::closeRequests().
 #pragma once

@@ -124,6 +124,7 @@ bool readLayout(LPCWSTR, LPCWSTR value, PrintOptions &o, Message message) {
     return false;
   }
   o.twoSided = true;
+  o.oneSided = false;
   return true;
 }
 
@@ -237,6 +238,10 @@ bool checkPictures(PrintOptions &o, Message message) {
     say(message, TEXT("a two-sided card of your own pictures needs --back (or leave out --two-sided and --layout)"));
     return false;
   }
+  if (o.backImage && o.oneSided) {
+    say(message, TEXT("--back is a second side: it cannot go with --one-sided"));
+    return false;
+  }
   if (o.backImage) o.twoSided = true;
   return true;
 }
@@ -253,8 +258,18 @@ bool parseOptions(int argc, LPCWSTR const *argv, PrintOptions &o, WCHAR (&messag
       o.help = true;
       continue;
     }
+    // The last of --two-sided, --one-sided and --layout decides, so that
+    // a side option given later overrides one given before (a wrapper's
+    // defaults first, the user's own options after them).
     if (same(arg, TEXT("--two-sided"))) {
       o.twoSided = true;
+      o.oneSided = false;
+      continue;
+    }
+    if (same(arg, TEXT("--one-sided"))) {
+      o.twoSided = false;
+      o.oneSided = true;
+      o.layout = kUnset;
       continue;
     }
     LPCWSTR value = nullptr;
@@ -282,6 +297,8 @@ LPCWSTR usageText() {
       "  --layout N           two-sided panel layout N of the ribbon (implies --two-sided);\n"
       "                       YMCKO: 0 front YMCO back K, 1 YMCKO on both, 2 front YMC\n"
       "                       back KO\n"
+      "  --one-sided          print the front only (the sample's back is left out);\n"
+      "                       the last of --one-sided, --two-sided and --layout counts\n"
       "  --copies N           number of cards, 1 to 1000 (default 1)\n"
       "  --black MODE         use of the resin black panel: never, always, text,\n"
       "                       except-pictures\n"

@@ -29,8 +29,11 @@ struct PrintOptions {
   WCHAR printer[kPrinterNameChars] = {};
   // Settings of the job; kUnset keeps what the printer's default settings
   // (or the built-in defaults) say.
-  int ribbonId = kUnset;        // 0: the ribbon the printer reports; 1..10: a chosen ribbon
-  bool twoSided = false;        // print both sides of each card
+  int ribbonId = kUnset;  // 0: the ribbon the printer reports; 1..10: a chosen ribbon
+  bool twoSided = false;  // print both sides of each card
+  // --one-sided came after any --two-sided and --layout: one side, whatever
+  // the printer's defaults or earlier options say; a back picture conflicts.
+  bool oneSided = false;
   int layout = kUnset;          // two-sided panel layout of the ribbon
   int copies = kUnset;          // 1..1000 cards
   int blackPanelMode = kUnset;  // card::BlackPanelMode

@@ -10,10 +10,10 @@ namespace {
 
 const char *endName(MessageEnd end) {
   switch (end) {
-    case MessageEnd::unscripted: return "shown without a script";
-    case MessageEnd::impossibleAnswer: return "scripted with an answer that is no button of the box";
-    case MessageEnd::heldTooLong: return "left open until the hold limit";
-    case MessageEnd::noPayload: return "sent without a payload";
+    case MessageEnd::Unscripted: return "shown without a script";
+    case MessageEnd::ImpossibleAnswer: return "scripted with an answer that is no button of the box";
+    case MessageEnd::HeldTooLong: return "left open until the hold limit";
+    case MessageEnd::NoPayload: return "sent without a payload";
     default: return "ended";
   }
 }
@@ -46,9 +46,9 @@ class UserEnvironment : public ::testing::Environment {
 std::vector<std::string> describeMessageFaults() {
   std::vector<std::string> out;
   for (const ShownMessage &m : takeMessageFaults()) {
-    std::string line = m.channel == UserChannel::notification ? "notification" : "message box";
+    std::string line = m.channel == UserChannel::Notification ? "notification" : "message box";
     line += " \"" + toUtf8(m.caption) + "\": \"" + toUtf8(m.text) + "\" " + endName(m.end);
-    if (m.channel == UserChannel::notification && m.textFromResource)
+    if (m.channel == UserChannel::Notification && m.textFromResource)
       line += " (text resource " + std::to_string(m.textResource) + ")";
     out.push_back(std::move(line));
   }

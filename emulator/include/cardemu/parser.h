@@ -42,9 +42,11 @@ struct Command {
   // landscape frame (x + y * kCardWidth; planes 0..31, bit images 0 or 1 with
   // 1 = print); firmware as the body bytes.  Null when the block was refused.
   std::shared_ptr<const std::vector<uint8_t>> data;
-  uint32_t declaredSize = 0;  // firmware size field
-  uint64_t dataBytes = 0;     // wire bytes of the block between header and terminator
-  uint32_t warnings = 0;      // tolerated irregularities (non-zero padding ...)
+  uint32_t declaredSize = 0;    // firmware size field
+  uint32_t fwContentBytes = 0;  // firmware content bytes taken
+  bool fwEndMarker = false;     // the firmware content was followed by 0xFF
+  uint64_t dataBytes = 0;       // wire bytes of the block between header and terminator
+  uint32_t warnings = 0;        // tolerated irregularities (non-zero padding ...)
 };
 
 class StreamParser {

@@ -73,8 +73,8 @@ struct PrinterState {
   bool cardInPrinter = false;
   int sideUp = 0;                     // side of the card facing the head
   int flips = 0;                      // flips of the card in the printer
-  std::array<bool, 4> planeLoaded{};  // Y, M, C, dye K
-  bool resinImage = false;            // the resin image has any dot set
+  std::array<bool, 4> planeLoaded{};  // Y, M, C, dye K, in the image bank of the side facing the head
+  bool resinImage = false;            // that bank's resin image has any dot set
   bool varnishImage = false;
   int ribbonCode = 0;
   int ribbonRemaining = 0;
@@ -94,6 +94,38 @@ struct PrinterState {
   bool coverOpen = false;
   bool headOpen = false;
 };
+
+// A firmware frame as the printer took it: "\eDC ", the content size in 4
+// bytes (most significant first), the content, the end marker 0xFF and CR.
+struct FirmwareFrame {
+  uint32_t declaredSize = 0;
+  uint64_t contentBytes = 0;                            // content bytes that came (the declared size unless cut)
+  std::shared_ptr<const std::vector<uint8_t>> content;  // null when the frame was refused
+  bool endMarker = false;                               // 0xFF came after the content
+  int error = 0;                                        // 0, or the error the frame raised (60)
+  std::string problem;                                  // what was wrong with a bad frame
+};
+
+// Printer-side faults by name, for a test's or a demo's "KIND[@COMMAND]":
+// what the printer reports for each and what the operator does about it.
+struct NamedFault {
+  const char *name;     // "cover-open"
+  int code;             // the error code the printer reports after NAK
+  const char *strikes;  // where it strikes when no command is named
+};
+const std::vector<NamedFault> &namedFaults();
+// The error code of a fault name; 0 when there is no such fault.
+int faultByName(const std::string &name);
+
+// "KIND" or "KIND@COMMAND": the fault and the command text (without ESC and
+// CR, a prefix as injectErrorAt takes it) at whose first occurrence it strikes.
+struct FaultChoice {
+  std::string name;
+  int code = 0;
+  std::string command;  // empty: as the fault's "strikes" says
+};
+// False, with the reason in `problem`, for an unknown kind or an empty command.
+bool parseFault(const std::string &text, FaultChoice *out, std::string *problem);
 
 class Printer {
  public:
@@ -127,6 +159,15 @@ class Printer {
   // prefix ("IS 1", "&E*"); an empty prefix matches any command.
   void injectErrorAt(int code, const std::string &commandPrefix, int occurrence = 1);
   void injectErrorAfter(int code, uint64_t commands);  // at the n-th command from now (1 = next)
+  // A named fault (see namedFaults()).  At its command, or as the fault's
+  // "strikes" says, the printer stops with the fault's code and the cause is
+  // real: the cover is open, the feeder or the ribbon is empty, a card is
+  // jammed, the encoder failed.
+  void injectFault(const FaultChoice &fault);
+  // The operator removes the cause of the error (closes the cover and the
+  // head, fills an empty feeder, loads a fresh ribbon of the configured kind
+  // in place of a spent or missing one) and presses the button.
+  void clearFault();
   // The printer's button: clears the error unless its cause is still there,
   // then runs the failed command again (unless it was wrong) and the held ones.
   void pressButton();
@@ -146,6 +187,9 @@ class Printer {
   PrinterState state() const;
   int error() const;  // the latched error code, 0 when none (state().error, cheaply)
   const PrinterConfig &config() const { return config_; }
+  // The last firmware frame taken, good or bad, and how many came.
+  std::optional<FirmwareFrame> lastFirmwareFrame() const;
+  uint64_t firmwareFrames() const;
   // Cards put out since the last call (at most cardsKept of them).
   std::vector<Card> takeCards();
   void setCardListener(std::function<void(const Card &)> listener);
@@ -157,6 +201,8 @@ class Printer {
   void ejectRemaining(const std::string &note);
 
  private:
+  void pressButtonLocked();
+
   struct Impl;
   PrinterConfig config_;
   std::unique_ptr<Impl> impl_;

@@ -66,6 +66,7 @@ constexpr int kReading = 42;
 constexpr int kMagnetic = 44;  // no magnetic encoder fitted
 constexpr int kBlankTrack = 45;
 constexpr int kRotation = 47;
+constexpr int kEncoderFailure = 49;  // the encoder could not write the stripe
 constexpr int kCoverOpen = 51;
 constexpr int kSequence = 54;  // command out of order (image data without header ...)
 constexpr int kFlash = 60;     // firmware image refused

@@ -26,7 +26,7 @@ std::u16string fromW(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(
 // when the message was not answered or was a close request.
 extern "C" WINSIM_API int WINAPI SendAsyncNotification(LPCWSTR printerName, card::NotificationPayload *payload) {
   winsim::ShownMessage m;
-  m.channel = winsim::UserChannel::notification;
+  m.channel = winsim::UserChannel::Notification;
   m.printer = fromW(printerName);
   if (!payload) return winsim::showNotification(m, false);
   m.caption = field(payload->caption);

@@ -52,7 +52,7 @@ TEST_F(NotifyStandIn, InstalledInTheVersion3DriverFolder) {
 
 TEST_F(NotifyStandIn, LiteralAndResourceMessagesCarryThePayloadFields) {
   winsim::UserScript any;
-  any.channel = UserChannel::notification;
+  any.channel = UserChannel::Notification;
   winsim::scriptUser(any);
 
   NotificationPayload literal;
@@ -64,7 +64,7 @@ TEST_F(NotifyStandIn, LiteralAndResourceMessagesCarryThePayloadFields) {
 
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].channel, UserChannel::notification);
+  EXPECT_EQ(shown[0].channel, UserChannel::Notification);
   EXPECT_EQ(shown[0].printer, u"Card Printer");
   EXPECT_EQ(shown[0].caption, u"Card Printer");
   EXPECT_EQ(shown[0].text, u"Printer is offline");
@@ -76,7 +76,7 @@ TEST_F(NotifyStandIn, LiteralAndResourceMessagesCarryThePayloadFields) {
   EXPECT_EQ(shown[1].textResource, 2206);
   EXPECT_EQ(shown[1].captionResource, 2541);
   EXPECT_EQ(shown[1].text, u"");
-  EXPECT_EQ(shown[1].end, MessageEnd::answered);
+  EXPECT_EQ(shown[1].end, MessageEnd::Answered);
 }
 
 TEST_F(NotifyStandIn, ScriptMatchesTheTextResourceAndTheChannel) {
@@ -85,7 +85,7 @@ TEST_F(NotifyStandIn, ScriptMatchesTheTextResourceAndTheChannel) {
   offline.answer = IDCANCEL;
   winsim::scriptUser(offline);
   winsim::UserScript boxesOnly;
-  boxesOnly.channel = UserChannel::messageBox;
+  boxesOnly.channel = UserChannel::Box;
   winsim::scriptUser(boxesOnly);
 
   NotificationPayload p;
@@ -96,15 +96,15 @@ TEST_F(NotifyStandIn, ScriptMatchesTheTextResourceAndTheChannel) {
   auto faults = winsim::takeMessageFaults();
   ASSERT_EQ(faults.size(), 1u);
   EXPECT_EQ(faults[0].textResource, 2209);
-  EXPECT_EQ(faults[0].end, MessageEnd::unscripted);
+  EXPECT_EQ(faults[0].end, MessageEnd::Unscripted);
 }
 
 // The error wait: the message task blocks in the notification until the error
 // clears at the printer, then the job thread sends the close request.
 TEST_F(NotifyStandIn, CloseRequestEndsTheOpenMessageOfItsPrinter) {
   winsim::UserScript hold;
-  hold.channel = UserChannel::notification;
-  hold.timing = winsim::AnswerTiming::leaveOpen;
+  hold.channel = UserChannel::Notification;
+  hold.timing = winsim::AnswerTiming::LeaveOpen;
   winsim::scriptUser(hold);
 
   Call a{send_, u"Printer A", {}}, a2{send_, u"Printer A", {}}, b{send_, u"Printer B", {}};
@@ -133,9 +133,9 @@ TEST_F(NotifyStandIn, CloseRequestEndsTheOpenMessageOfItsPrinter) {
 
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[0].end, MessageEnd::closed);
-  EXPECT_EQ(shown[1].end, MessageEnd::closed);
-  EXPECT_EQ(shown[2].end, MessageEnd::open);
+  EXPECT_EQ(shown[0].end, MessageEnd::Closed);
+  EXPECT_EQ(shown[1].end, MessageEnd::Closed);
+  EXPECT_EQ(shown[2].end, MessageEnd::Open);
   auto closes = winsim::closeRequests();
   ASSERT_EQ(closes.size(), 3u);
   EXPECT_EQ(closes[0].printer, u"printer a");
@@ -169,7 +169,7 @@ TEST_F(NotifyStandIn, FullFieldsAreReadWithinTheirBoundsAndNullPayloadIsAFault) 
   EXPECT_EQ(send_(u"P", nullptr), 0);  // returns at once
   auto faults = winsim::takeMessageFaults();
   ASSERT_EQ(faults.size(), 1u);
-  EXPECT_EQ(faults[0].end, MessageEnd::noPayload);
+  EXPECT_EQ(faults[0].end, MessageEnd::NoPayload);
   EXPECT_EQ(faults[0].printer, u"P");
 }
 

@@ -206,6 +206,20 @@ TEST_F(CardPrint, TwoSidedAndLayoutOptions) {
   expectNothingPrinted();
 }
 
+TEST_F(CardPrint, OneSidedOptionLeavesTheSamplesBackOut) {
+  // After a two-sided layout (as a wrapper's defaults give it), --one-sided
+  // prints the one-sided job of the sample: its front alone, one card.
+  const std::string s = printed({u"--ribbon", u"YMCKO", u"--layout", u"1", u"--one-sided"});
+  EXPECT_EQ(s, kHead + kColourHead + C("+C 5") + C("+CV 5") + kSampleTrack + kPlanes + kResin + C("I 10") + C("vF") +
+                   C("IV 30") + C("MO"));
+  EXPECT_EQ(s.find(C("MF")), std::string::npos);
+  const auto out = cards();
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].flips, 0);
+  EXPECT_FALSE(out[0].sides[0].panels.empty());
+  EXPECT_TRUE(out[0].sides[1].panels.empty());
+}
+
 TEST_F(CardPrint, CopiesOption) {
   // The first card in full; each further card reuses the loaded panels and
   // gets the track data again.
@@ -335,8 +349,8 @@ TEST_F(CardPrint, UsageMistakesAndHelpPrintNothing) {
   const Run help = run({u"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: cardprint", 0), 0u);
-  for (const char *option : {"--printer", "--ribbon", "--two-sided", "--layout", "--copies", "--black", "--orientation",
-                             "--overlay", "--front", "--back", "--track1"})
+  for (const char *option : {"--printer", "--ribbon", "--two-sided", "--one-sided", "--layout", "--copies", "--black",
+                             "--orientation", "--overlay", "--front", "--back", "--track1"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   const Run wrong = run({u"--copies", u"0"});
   EXPECT_EQ(wrong.status, 2);

@@ -118,6 +118,7 @@ TEST(Options, MistakesAreRefusedWithAReason) {
       {{u"--front", u"C:\\f.bmp", u"--two-sided"}, u"--back"},
       {{u"--two-sided", u"--front", u"C:\\f.bmp"}, u"--back"},
       {{u"--layout", u"1", u"--front=C:\\f.bmp"}, u"--back"},
+      {{u"--front", u"C:\\f.bmp", u"--back", u"C:\\b.bmp", u"--one-sided"}, u"--one-sided"},
       {{u"--track1", track1Over.c_str()}, u"76"},
       {{u"--track2", track2Over.c_str()}, u"37"},
       {{u"--track1", u"lower case"}, u"capital"},
@@ -134,6 +135,33 @@ TEST(Options, MistakesAreRefusedWithAReason) {
   EXPECT_TRUE(parse({u"--track1", track1Max.c_str(), u"--track3", track3Max.c_str()}, o));
   // A front picture alone is a one-sided card.
   ASSERT_TRUE(parse({u"--front", u"C:\\f.bmp"}, o));
+  EXPECT_FALSE(o.twoSided);
+}
+
+// The side options: the last of --one-sided, --two-sided and --layout
+// counts, and --one-sided wins over a printer whose defaults are two-sided.
+TEST(Options, OneSidedOverridesEarlierSideOptions) {
+  PrintOptions o;
+  WCHAR message[kMessageChars];
+  ASSERT_TRUE(parse({u"--ribbon", u"YMCKO", u"--layout", u"1", u"--one-sided"}, o));
+  EXPECT_FALSE(o.twoSided);
+  EXPECT_EQ(o.layout, kUnset);
+  CardDevmode d;
+  defaultJobDevmode(d);
+  d.record.dualSideLayout = 2;
+  ASSERT_EQ(d.record.duplex, 1);  // the package's defaults are two-sided
+  ASSERT_TRUE(applyOptions(o, d, message));
+  EXPECT_EQ(at(d, kRecord + 8), 0u);   // duplex off
+  EXPECT_EQ(at(d, kRecord + 14), 0u);  // no layout
+  EXPECT_EQ(reinterpret_cast<const DEVMODEW *>(&d)->dmDuplex, DMDUP_SIMPLEX);
+
+  ASSERT_TRUE(parse({u"--one-sided", u"--two-sided"}, o));
+  EXPECT_TRUE(o.twoSided);
+  ASSERT_TRUE(parse({u"--one-sided", u"--layout", u"2"}, o));
+  EXPECT_TRUE(o.twoSided);
+  EXPECT_EQ(o.layout, 2);
+  // A front picture of one's own after a two-sided default, made one-sided.
+  ASSERT_TRUE(parse({u"--layout", u"1", u"--front", u"C:\\f.bmp", u"--one-sided"}, o));
   EXPECT_FALSE(o.twoSided);
 }
 

@@ -190,20 +190,20 @@ WINSIM_API void setFontFolder(const std::string &hostDir);
 // One user sits in front of the machine and answers every piece of user
 // interface the code under test shows: message boxes (MessageBoxW/A) and the
 // messages that the notification server's test stand-in hands on (they
-// carry the channel marker UserChannel::notification).  The test scripts
+// carry the channel marker UserChannel::Notification).  The test scripts
 // the answers beforehand, or answers an open message itself, and reads back
 // everything that was shown.
 //
 // A message nobody scripted is never left hanging: MessageBoxW returns 0 at
 // once with ERROR_NOT_SUPPORTED, and the message is recorded as
-// MessageEnd::unscripted with its caption and text (winsim/testing_gtest.h
+// MessageEnd::Unscripted with its caption and text (winsim/testing_gtest.h
 // makes such a test fail).  resetMachine ends every open message
-// (MessageEnd::machineReset) and clears the script and the records.
-enum class UserChannel { any, messageBox, notification };
+// (MessageEnd::MachineReset) and clears the script and the records.
+enum class UserChannel { Any, Box, Notification };
 enum class AnswerTiming {
-  atOnce,      // answered as soon as it is shown
-  afterDelay,  // answered after `delayMs` of simulated time
-  leaveOpen,   // open until answerMessage, its thread's termination, a close request or the reset
+  AtOnce,      // answered as soon as it is shown
+  AfterDelay,  // answered after `delayMs` of simulated time
+  LeaveOpen,   // open until answerMessage, its thread's termination, a close request or the reset
 };
 // Matches any text resource number of a notification.
 constexpr int32_t kAnyTextResource = INT32_MIN;
@@ -214,11 +214,11 @@ struct UserScript {
   // `textResource`.
   std::u16string caption;
   std::u16string text;
-  UserChannel channel = UserChannel::any;
+  UserChannel channel = UserChannel::Any;
   int32_t textResource = kAnyTextResource;
   int answer = IDOK;  // IDOK, IDCANCEL, IDYES ...
-  AnswerTiming timing = AnswerTiming::atOnce;
-  DWORD delayMs = 0;   // afterDelay: simulated milliseconds
+  AnswerTiming timing = AnswerTiming::AtOnce;
+  DWORD delayMs = 0;   // AfterDelay: simulated milliseconds
   unsigned times = 0;  // how many messages the rule answers before it is used up; 0: any number
 };
 // Rules are tried in the order they were added; the first that matches and
@@ -229,15 +229,15 @@ WINSIM_API void clearUserScript();
 // How a message ended.  The last four are faults of the code under test or
 // of its script, which winsim/testing_gtest.h reports.
 enum class MessageEnd {
-  open,
-  answered,          // by the script or answerMessage: `answer` is what the call returned
-  threadTerminated,  // TerminateThread on the thread that showed it
-  closed,            // a close request of the notification channel took it away
-  machineReset,      // resetMachine while it was open
-  unscripted,        // no rule matched: returned 0 at once
-  impossibleAnswer,  // the answer is no button of the box (IDYES to an OK box): returned 0
-  heldTooLong,       // left open for kMessageHoldLimitMs of real time: returned 0
-  noPayload,         // a notification without its payload
+  Open,
+  Answered,          // by the script or answerMessage: `answer` is what the call returned
+  ThreadTerminated,  // TerminateThread on the thread that showed it
+  Closed,            // a close request of the notification channel took it away
+  MachineReset,      // resetMachine while it was open
+  Unscripted,        // no rule matched: returned 0 at once
+  ImpossibleAnswer,  // the answer is no button of the box (IDYES to an OK box): returned 0
+  HeldTooLong,       // left open for kMessageHoldLimitMs of real time: returned 0
+  NoPayload,         // a notification without its payload
 };
 // A message left open is given up after this much real time, so that a test
 // that forgot to answer ends instead of hanging.
@@ -245,14 +245,14 @@ constexpr DWORD kMessageHoldLimitMs = 60000;
 
 struct ShownMessage {
   DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
-  UserChannel channel = UserChannel::messageBox;
+  UserChannel channel = UserChannel::Box;
   std::u16string caption;
   std::u16string text;
   UINT flags = 0;  // MB_ styles of a message box
   HWND owner = nullptr;
   DWORD threadId = 0;  // the thread that showed it
   int answer = 0;
-  MessageEnd end = MessageEnd::open;
+  MessageEnd end = MessageEnd::Open;
   uint64_t shownAtMs = 0, endedAtMs = 0;  // simulated time (GetTickCount64)
   // Notifications only: the printer the notification was sent for, and the
   // payload's fields.
@@ -295,7 +295,7 @@ WINSIM_API std::vector<CloseRequest> closeRequests();
 // scripted user and returns its answer once it ends (0 when it was not
 // answered), blocking like a message box.  `message` carries the channel,
 // printer, caption, text, title and the payload's numbers; `hasPayload`
-// false records a notification sent without one (MessageEnd::noPayload).
+// false records a notification sent without one (MessageEnd::NoPayload).
 WINSIM_API int showNotification(const ShownMessage &message, bool hasPayload = true);
 // For the stand-in: records a close request and takes away the newest open
 // notification whose caption equals `caption` (case-insensitive, as window

@@ -25,7 +25,7 @@ int showBox(HWND owner, std::u16string text, const char16_t *caption, bool hasCa
     return 0;
   }
   ShownMessage m;
-  m.channel = UserChannel::messageBox;
+  m.channel = UserChannel::Box;
   m.text = std::move(text);
   // A box without a caption is titled "Error", as MessageBox documents.
   m.caption = hasCaption ? std::u16string(caption) : std::u16string(u"Error");

@@ -42,9 +42,9 @@ bool contains(const std::u16string &text, const std::u16string &part) {
 }
 
 bool matches(const UserScript &r, const ShownMessage &m) {
-  if (r.channel != UserChannel::any && r.channel != m.channel) return false;
+  if (r.channel != UserChannel::Any && r.channel != m.channel) return false;
   if (r.textResource != kAnyTextResource &&
-      (m.channel != UserChannel::notification || m.textResource != r.textResource))
+      (m.channel != UserChannel::Notification || m.textResource != r.textResource))
     return false;
   return contains(m.caption, r.caption) && contains(m.text, r.text);
 }
@@ -72,7 +72,7 @@ bool boxHasButton(UINT flags, int answer) {
 // The answer a message of its channel accepts: a box only its buttons, a
 // notification whatever the user did to dismiss it.
 bool acceptable(const ShownMessage &m, int &answer) {
-  if (m.channel != UserChannel::messageBox) return true;
+  if (m.channel != UserChannel::Box) return true;
   answer = boxAnswer(m.flags, answer);
   return boxHasButton(m.flags, answer);
 }
@@ -80,10 +80,10 @@ bool acceptable(const ShownMessage &m, int &answer) {
 // Ends a message; with the wait lock held.
 void finish(UserState &st, const std::shared_ptr<ShownMessage> &m, MessageEnd end, int answer) {
   m->end = end;
-  m->answer = end == MessageEnd::answered ? answer : 0;
+  m->answer = end == MessageEnd::Answered ? answer : 0;
   m->endedAtMs = virtualNowMs();
-  if (end == MessageEnd::unscripted || end == MessageEnd::impossibleAnswer || end == MessageEnd::heldTooLong ||
-      end == MessageEnd::noPayload)
+  if (end == MessageEnd::Unscripted || end == MessageEnd::ImpossibleAnswer || end == MessageEnd::HeldTooLong ||
+      end == MessageEnd::NoPayload)
     st.faults.push_back(*m);
   st.open.erase(std::remove(st.open.begin(), st.open.end(), m), st.open.end());
 }
@@ -96,10 +96,10 @@ std::shared_ptr<ShownMessage> findOpen(UserState &st, DWORD id) {
 
 DWORD errorFor(MessageEnd end) {
   switch (end) {
-    case MessageEnd::unscripted: return ERROR_NOT_SUPPORTED;
-    case MessageEnd::impossibleAnswer: return ERROR_INVALID_PARAMETER;
-    case MessageEnd::heldTooLong: return ERROR_TIMEOUT;
-    case MessageEnd::noPayload: return ERROR_INVALID_PARAMETER;
+    case MessageEnd::Unscripted: return ERROR_NOT_SUPPORTED;
+    case MessageEnd::ImpossibleAnswer: return ERROR_INVALID_PARAMETER;
+    case MessageEnd::HeldTooLong: return ERROR_TIMEOUT;
+    case MessageEnd::NoPayload: return ERROR_INVALID_PARAMETER;
     default: return ERROR_CANCELLED;
   }
 }
@@ -111,7 +111,7 @@ void endOpenMessages() {
     std::lock_guard<std::mutex> g(waitLock());
     UserState &st = state();
     st.resetting = true;
-    while (!st.open.empty()) finish(st, st.open.front(), MessageEnd::machineReset, 0);
+    while (!st.open.empty()) finish(st, st.open.front(), MessageEnd::MachineReset, 0);
   }
   waitCondition().notify_all();
 }
@@ -121,7 +121,7 @@ void endOpenMessages() {
 void clearUser() {
   std::lock_guard<std::mutex> g(waitLock());
   UserState &st = state();
-  while (!st.open.empty()) finish(st, st.open.front(), MessageEnd::machineReset, 0);
+  while (!st.open.empty()) finish(st, st.open.front(), MessageEnd::MachineReset, 0);
   st.rules.clear();
   st.shown.clear();
   st.closes.clear();
@@ -141,15 +141,15 @@ int presentToUser(ShownMessage message, bool hasPayload) {
   m->id = ++st.lastId;
   m->threadId = currentTid();
   m->shownAtMs = virtualNowMs();
-  m->end = MessageEnd::open;
+  m->end = MessageEnd::Open;
   st.shown.push_back(m);
   st.open.push_back(m);
 
   const UserScript *rule = nullptr;
   if (st.resetting) {
-    finish(st, m, MessageEnd::machineReset, 0);
+    finish(st, m, MessageEnd::MachineReset, 0);
   } else if (!hasPayload) {
-    finish(st, m, MessageEnd::noPayload, 0);
+    finish(st, m, MessageEnd::NoPayload, 0);
   } else {
     for (auto &r : st.rules) {
       if (r.script.times && r.used >= r.script.times) continue;
@@ -158,31 +158,31 @@ int presentToUser(ShownMessage message, bool hasPayload) {
       rule = &r.script;
       break;
     }
-    if (!rule) finish(st, m, MessageEnd::unscripted, 0);
+    if (!rule) finish(st, m, MessageEnd::Unscripted, 0);
   }
 
-  if (m->end == MessageEnd::open) {
+  if (m->end == MessageEnd::Open) {
     int answer = rule->answer;
     AnswerTiming timing = rule->timing;
     auto now = std::chrono::steady_clock::now();
     auto holdUntil = now + std::chrono::milliseconds(kMessageHoldLimitMs);
-    auto answerAt = timing == AnswerTiming::afterDelay ? now + realDuration(rule->delayMs) : holdUntil;
+    auto answerAt = timing == AnswerTiming::AfterDelay ? now + realDuration(rule->delayMs) : holdUntil;
     if (!acceptable(*m, answer)) {
-      finish(st, m, MessageEnd::impossibleAnswer, 0);
-    } else if (timing == AnswerTiming::atOnce) {
-      finish(st, m, MessageEnd::answered, answer);
+      finish(st, m, MessageEnd::ImpossibleAnswer, 0);
+    } else if (timing == AnswerTiming::AtOnce) {
+      finish(st, m, MessageEnd::Answered, answer);
     } else {
       waitCondition().notify_all();  // a test waiting for the message sees it open
-      while (m->end == MessageEnd::open) {
+      while (m->end == MessageEnd::Open) {
         if (terminationRequested()) {
-          finish(st, m, MessageEnd::threadTerminated, 0);
+          finish(st, m, MessageEnd::ThreadTerminated, 0);
           break;
         }
         auto t = std::chrono::steady_clock::now();
-        if (timing == AnswerTiming::afterDelay && t >= answerAt) {
-          finish(st, m, MessageEnd::answered, answer);
+        if (timing == AnswerTiming::AfterDelay && t >= answerAt) {
+          finish(st, m, MessageEnd::Answered, answer);
         } else if (t >= holdUntil) {
-          finish(st, m, MessageEnd::heldTooLong, 0);
+          finish(st, m, MessageEnd::HeldTooLong, 0);
         } else {
           waitCondition().wait_until(lk, std::min(answerAt, holdUntil));
         }
@@ -193,8 +193,8 @@ int presentToUser(ShownMessage message, bool hasPayload) {
   int result = m->answer;
   lk.unlock();
   waitCondition().notify_all();
-  if (end == MessageEnd::threadTerminated) checkTermination();  // does not return
-  if (end != MessageEnd::answered) setLastError(errorFor(end));
+  if (end == MessageEnd::ThreadTerminated) checkTermination();  // does not return
+  if (end != MessageEnd::Answered) setLastError(errorFor(end));
   return result;
 }
 
@@ -244,7 +244,7 @@ bool answerMessage(DWORD id, int answer) {
     UserState &st = state();
     auto m = findOpen(st, id);
     if (!m || !acceptable(*m, answer)) return false;
-    finish(st, m, MessageEnd::answered, answer);
+    finish(st, m, MessageEnd::Answered, answer);
   }
   waitCondition().notify_all();
   return true;
@@ -264,7 +264,7 @@ std::vector<CloseRequest> closeRequests() {
 
 int showNotification(const ShownMessage &message, bool hasPayload) {
   ShownMessage m = message;
-  m.channel = UserChannel::notification;
+  m.channel = UserChannel::Notification;
   return presentToUser(std::move(m), hasPayload);
 }
 
@@ -277,9 +277,9 @@ DWORD closeNotification(const std::u16string &printer, const std::u16string &cap
     // box on top.
     for (auto it = st.open.rbegin(); it != st.open.rend(); ++it) {
       auto m = *it;
-      if (m->channel != UserChannel::notification || !equalsNoCase(m->caption, caption)) continue;
+      if (m->channel != UserChannel::Notification || !equalsNoCase(m->caption, caption)) continue;
       closed = m->id;
-      finish(st, m, MessageEnd::closed, 0);
+      finish(st, m, MessageEnd::Closed, 0);
       break;
     }
     CloseRequest r;

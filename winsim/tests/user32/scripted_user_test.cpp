@@ -29,7 +29,7 @@ UserScript answer(int id, std::u16string caption = {}, std::u16string text = {})
 UserScript holdOpen(std::u16string caption) {
   UserScript r;
   r.caption = std::move(caption);
-  r.timing = AnswerTiming::leaveOpen;
+  r.timing = AnswerTiming::LeaveOpen;
   return r;
 }
 
@@ -62,8 +62,8 @@ TEST_F(ScriptedUser, AnswersByTheFirstMatchingRuleAndRecordsEachBox) {
   ASSERT_EQ(shown.size(), 5u);
   for (DWORD i = 0; i < shown.size(); ++i) {
     EXPECT_EQ(shown[i].id, i + 1);
-    EXPECT_EQ(shown[i].channel, UserChannel::messageBox);
-    EXPECT_EQ(shown[i].end, MessageEnd::answered);
+    EXPECT_EQ(shown[i].channel, UserChannel::Box);
+    EXPECT_EQ(shown[i].end, MessageEnd::Answered);
     EXPECT_EQ(shown[i].threadId, GetCurrentThreadId());
   }
   EXPECT_EQ(shown[0].caption, u"Card Printer 1");
@@ -94,9 +94,9 @@ TEST_F(ScriptedUser, UnscriptedAndImpossibleAnswersReturnAtOnceAndAreFaults) {
 
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[0].end, MessageEnd::unscripted);
+  EXPECT_EQ(shown[0].end, MessageEnd::Unscripted);
   EXPECT_EQ(shown[0].caption, u"Surprise");
-  EXPECT_EQ(shown[1].end, MessageEnd::impossibleAnswer);
+  EXPECT_EQ(shown[1].end, MessageEnd::ImpossibleAnswer);
   EXPECT_EQ(shown[2].answer, IDOK);
   // What the gtest listener reports at the end of the test; taken here, so
   // this test itself passes.
@@ -110,7 +110,7 @@ TEST_F(ScriptedUser, UnscriptedAndImpossibleAnswersReturnAtOnceAndAreFaults) {
 TEST_F(ScriptedUser, AnswerAfterSimulatedDelay) {
   winsim::setClockScale(1000.0);
   UserScript r = answer(IDRETRY);
-  r.timing = AnswerTiming::afterDelay;
+  r.timing = AnswerTiming::AfterDelay;
   r.delayMs = 5000;
   winsim::scriptUser(r);
   EXPECT_EQ(MessageBoxW(nullptr, u"Head is hot", u"Printer", MB_RETRYCANCEL), IDRETRY);
@@ -129,7 +129,7 @@ TEST_F(ScriptedUser, OpenBoxEndsByTestAnswerThreadTerminationOrReset) {
   HANDLE ta = CreateThread(nullptr, 0, showBoxThread, &a, 0, nullptr);
   ASSERT_TRUE(winsim::waitForShownMessages(1));
   EXPECT_EQ(WaitForSingleObject(ta, 50), static_cast<DWORD>(WAIT_TIMEOUT));  // the user has not answered
-  EXPECT_EQ(winsim::shownMessages()[0].end, MessageEnd::open);
+  EXPECT_EQ(winsim::shownMessages()[0].end, MessageEnd::Open);
   EXPECT_FALSE(winsim::answerMessage(1, IDNO));  // an OK box has no No button
   EXPECT_TRUE(winsim::answerMessage(1, IDOK));
   EXPECT_FALSE(winsim::answerMessage(1, IDOK));  // answered already
@@ -148,7 +148,7 @@ TEST_F(ScriptedUser, OpenBoxEndsByTestAnswerThreadTerminationOrReset) {
   EXPECT_EQ(code, 7u);
   ASSERT_TRUE(winsim::waitForMessageEnd(2));
   auto shown = winsim::shownMessages();
-  EXPECT_EQ(shown[1].end, MessageEnd::threadTerminated);
+  EXPECT_EQ(shown[1].end, MessageEnd::ThreadTerminated);
   EXPECT_EQ(shown[1].threadId, GetThreadId(tb));
   CloseHandle(tb);
 
@@ -202,7 +202,7 @@ TEST_F(ScriptedUser, TerminateThreadEndsEveryBlockingPoint) {
     EXPECT_EQ(code, 0xDEADu);
     CloseHandle(t);
   }
-  EXPECT_EQ(winsim::shownMessages().at(0).end, MessageEnd::threadTerminated);
+  EXPECT_EQ(winsim::shownMessages().at(0).end, MessageEnd::ThreadTerminated);
   CloseHandle(never);
 }
 
