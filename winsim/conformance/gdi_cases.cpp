@@ -262,3 +262,31 @@ CONF_CASE(Gdi, StretchDIBitsAndGetDIBits) {
   const BYTE expected[16] = {255, 0, 0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 255, 0, 0};
   CHECK(memcmp(out, expected, 16) == 0);
 }
+
+CONF_CASE(Gdi, DeletedObjectsAndDcsAreNoHandles) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  REQUIRE(dc != nullptr);
+  HBRUSH brush = CreateSolidBrush(RGB(10, 20, 30));
+  REQUIRE(brush != nullptr);
+  CHECK(DeleteObject(brush));
+  CHECK_EQ(GetObjectType(brush), 0u);
+  CHECK(!DeleteObject(brush));
+  CHECK(SelectObject(dc, brush) == nullptr);
+  LOGBRUSH lb{};
+  CHECK_EQ(GetObjectW(brush, sizeof lb, &lb), 0);
+  // A GDI object is no kernel object, and CloseHandle leaves it alone.
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+  REQUIRE(pen != nullptr);
+  SetLastError(0);
+  CHECK(!CloseHandle(pen));
+  CHECK_ERROR(DWORD(ERROR_INVALID_HANDLE));
+  CHECK_EQ(GetObjectType(pen), DWORD(OBJ_PEN));
+  CHECK(SelectObject(dc, pen) == GetStockObject(BLACK_PEN));
+  CHECK(SelectObject(dc, GetStockObject(BLACK_PEN)) == pen);
+  CHECK(DeleteObject(pen));
+  CHECK(DeleteDC(dc));
+  CHECK(!DeleteDC(dc));
+  CHECK_EQ(GetObjectType(dc), 0u);
+  CHECK_EQ(SetTextColor(dc, RGB(1, 2, 3)), CLR_INVALID);
+  CHECK_EQ(GetDeviceCaps(dc, BITSPIXEL), 0);
+}

@@ -57,6 +57,13 @@ WINSIM_API void setProcessCommandLine(const std::u16string &commandLine);
 WINSIM_API void setProcessSessionId(DWORD sessionId);
 WINSIM_API DWORD processSessionId();
 
+// ------------------------------------------------------------ a second process
+// Runs start(param) on a thread of a new process record (its own id and image
+// name, its own handle table) and waits for it to end; returns the thread's
+// exit code.  When the process's last thread ends, the handles its threads
+// left open are closed, as they are when a Windows process ends.
+WINSIM_API DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param);
+
 // Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
 // from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a
 // Windows version without it; with no function name the whole DLL goes:

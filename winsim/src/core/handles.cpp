@@ -1,11 +1,13 @@
-// The handle table of the kernel objects, the table of named objects, the
-// one wait lock, and each thread's last error.
+// The handle tables of the processes, the table of named objects, the one
+// wait lock, and each thread's last error.
 //
 // A handle is a number, not the object's address: each handle holds one
 // reference to its object, so that closing one of two handles of an object
 // leaves the other working, and a closed handle is refused.  Values are
 // multiples of 4, as Windows hands them out, and are never given out again
-// (a 64-bit counter), so that a stale handle cannot reach a newer object.
+// (a 64-bit counter shared by all processes), so that a stale handle cannot
+// reach a newer object, nor one process's handle an object of another.
+#include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -14,14 +16,35 @@
 
 namespace winsim {
 
+class HandleTable {
+ public:
+  HandleTable();
+  ~HandleTable();
+  HandleTable(const HandleTable &) = delete;
+  HandleTable &operator=(const HandleTable &) = delete;
+
+  HANDLE add(KObject *obj);
+  // The object of a handle whose kind is in `kinds`; `ref` adds a reference.
+  KObject *find(uintptr_t value, KindMask kinds, bool ref);
+  // Takes a handle of a kind in `kinds` out of the table; its object, whose
+  // reference the caller now holds, or NULL.
+  KObject *take(uintptr_t value, KindMask kinds);
+  void takeAllOfKind(Kind kind, std::vector<KObject *> &out);
+  void closeAll();
+
+ private:
+  std::mutex lock_;
+  std::unordered_map<uintptr_t, KObject *> entries_;
+};
+
 namespace {
 
 thread_local DWORD t_lastError = 0;
 
 // Threads are detached, as Windows threads are: one may still be leaving
 // (or be blocked in a wait) when the process runs its static destructors.
-// The wait condition and the handle table such a thread touches are made on
-// first use and never destroyed.
+// The wait condition and the tables such a thread touches are made on first
+// use and never destroyed.
 std::mutex &handleLock() {
   static auto *lock = new std::mutex;
   return *lock;
@@ -34,20 +57,122 @@ std::map<std::u16string, KObject *> &namedObjects() {
   static auto *named = new std::map<std::u16string, KObject *>;
   return *named;
 }
-std::unordered_map<uintptr_t, KObject *> &handleTable() {
-  static auto *table = new std::unordered_map<uintptr_t, KObject *>;
+// Every table alive, so that a reset reaches the handles of every process.
+std::mutex &tablesLock() {
+  static auto *lock = new std::mutex;
+  return *lock;
+}
+std::vector<HandleTable *> &allTables() {
+  static auto *tables = new std::vector<HandleTable *>;
+  return *tables;
+}
+// Handles every process sees (the stock GDI objects).
+HandleTable &machineWideTable() {
+  static auto *table = new HandleTable;
   return *table;
 }
 // The first value well above the small numbers a caller might make up.
-uintptr_t g_nextHandle = 0x1000;
+std::atomic<uintptr_t> g_nextHandle{0x1000};
 
-HANDLE addHandleLocked(KObject *obj) {
-  g_nextHandle += 4;
-  handleTable()[g_nextHandle] = obj;
-  return reinterpret_cast<HANDLE>(g_nextHandle);
-}
+// Counts every handle taken out of any table.  The drawing calls look up the
+// same DC and surface again and again; each thread keeps its last few
+// lookups, good while no handle has been closed since (a handle holds its
+// object, so the object is alive while its handle is).
+std::atomic<uint64_t> g_closings{0};
+
+// A thread that enters another process counts as a closing too, so an entry
+// is always one of the thread's own table.
+struct PeekEntry {
+  uintptr_t value = 0;
+  KObject *obj = nullptr;
+  uint64_t closings = 0;
+};
+struct PeekCache {
+  PeekEntry entries[2];
+  unsigned next = 0;
+};
+thread_local PeekCache t_peeks;
+
+constexpr KindMask kKernelKinds = [] {
+  KindMask m = 0;
+  for (unsigned k = 0; k < unsigned(Kind::Other); ++k)
+    if (isKernelKind(Kind(k))) m |= kindBit(Kind(k));
+  return m;
+}();
+
+// The kinds a close of `kind` takes: Other is CloseHandle's, the kernel's.
+constexpr KindMask closableKinds(Kind kind) { return kind == Kind::Other ? kKernelKinds : kindBit(kind); }
 
 }  // namespace
+
+HandleTable::HandleTable() {
+  std::lock_guard<std::mutex> g(tablesLock());
+  allTables().push_back(this);
+}
+
+HandleTable::~HandleTable() {
+  {
+    std::lock_guard<std::mutex> g(tablesLock());
+    auto &all = allTables();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  }
+  closeAll();
+}
+
+void HandleTable::closeAll() {
+  std::vector<KObject *> open;
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    for (auto &kv : entries_) open.push_back(kv.second);
+    entries_.clear();
+    g_closings.fetch_add(1);
+  }
+  for (KObject *o : open) release(o);
+}
+
+HANDLE HandleTable::add(KObject *obj) {
+  uintptr_t value = g_nextHandle.fetch_add(4) + 4;
+  std::lock_guard<std::mutex> g(lock_);
+  entries_[value] = obj;
+  return reinterpret_cast<HANDLE>(value);
+}
+
+KObject *HandleTable::find(uintptr_t value, KindMask kinds, bool ref) {
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = entries_.find(value);
+  if (it == entries_.end() || !(kindBit(it->second->kind) & kinds)) return nullptr;
+  if (ref) it->second->refs.fetch_add(1);
+  return it->second;
+}
+
+KObject *HandleTable::take(uintptr_t value, KindMask kinds) {
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = entries_.find(value);
+  if (it == entries_.end() || !(kindBit(it->second->kind) & kinds)) return nullptr;
+  KObject *o = it->second;
+  entries_.erase(it);
+  g_closings.fetch_add(1);
+  return o;
+}
+
+void HandleTable::takeAllOfKind(Kind kind, std::vector<KObject *> &out) {
+  std::lock_guard<std::mutex> g(lock_);
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    if (it->second->kind == kind) {
+      out.push_back(it->second);
+      it = entries_.erase(it);
+      g_closings.fetch_add(1);
+    } else {
+      ++it;
+    }
+  }
+}
+
+std::unique_ptr<HandleTable, void (*)(HandleTable *)> makeHandleTable() {
+  return {new HandleTable, [](HandleTable *t) { delete t; }};
+}
+
+void closeAllHandles(HandleTable &table) { table.closeAll(); }
 
 DWORD lastError() { return t_lastError; }
 void setLastError(DWORD code) { t_lastError = code; }
@@ -63,52 +188,68 @@ std::condition_variable &waitCondition() {
 void notifyWaiters() { waitCondition().notify_all(); }
 
 HANDLE registerObject(KObject *obj) {
-  std::lock_guard<std::mutex> g(handleLock());
-  liveObjects().insert(obj);
-  return addHandleLocked(obj);
-}
-
-HANDLE addHandle(KObject *obj) {
-  std::lock_guard<std::mutex> g(handleLock());
-  return addHandleLocked(obj);
-}
-
-KObject *lookupAny(HANDLE h) {
-  std::lock_guard<std::mutex> g(handleLock());
-  auto it = handleTable().find(reinterpret_cast<uintptr_t>(h));
-  if (it == handleTable().end()) {
-    setLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  it->second->refs.fetch_add(1);
-  return it->second;
-}
-
-bool closeHandle(HANDLE h, Kind kind) {
-  KObject *o = nullptr;
   {
     std::lock_guard<std::mutex> g(handleLock());
-    auto it = handleTable().find(reinterpret_cast<uintptr_t>(h));
-    if (it == handleTable().end() || (kind != Kind::Other && it->second->kind != kind) ||
-        (kind == Kind::Other && it->second->kind == Kind::Heap)) {
-      setLastError(ERROR_INVALID_HANDLE);
-      return false;
-    }
-    o = it->second;
-    handleTable().erase(it);
+    liveObjects().insert(obj);
   }
-  release(o);  // the handle's reference
-  return true;
+  return currentHandleTable().add(obj);
+}
+
+HANDLE registerMachineWideObject(KObject *obj) {
+  {
+    std::lock_guard<std::mutex> g(handleLock());
+    liveObjects().insert(obj);
+  }
+  return machineWideTable().add(obj);
+}
+
+HANDLE addHandle(KObject *obj) { return currentHandleTable().add(obj); }
+
+namespace {
+
+KObject *findIn(HANDLE h, KindMask kinds, bool ref) {
+  auto value = reinterpret_cast<uintptr_t>(h);
+  if (KObject *o = currentHandleTable().find(value, kinds, ref)) return o;
+  return machineWideTable().find(value, kinds, ref);
+}
+
+}  // namespace
+
+KObject *lookupAny(HANDLE h) {
+  KObject *o = findIn(h, kKernelKinds, true);
+  if (!o) setLastError(ERROR_INVALID_HANDLE);
+  return o;
 }
 
 KObject *lookup(HANDLE h, Kind kind) {
-  KObject *o = lookupAny(h);
-  if (o && o->kind != kind) {
-    release(o);
-    setLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  KObject *o = findIn(h, kindBit(kind), true);
+  if (!o) setLastError(ERROR_INVALID_HANDLE);
   return o;
+}
+
+KObject *peekHandle(HANDLE h, KindMask kinds) {
+  if (!h) return nullptr;
+  auto value = reinterpret_cast<uintptr_t>(h);
+  uint64_t closings = g_closings.load();
+  PeekCache &cache = t_peeks;
+  for (const PeekEntry &e : cache.entries)
+    if (e.value == value && e.closings == closings) return (kindBit(e.obj->kind) & kinds) ? e.obj : nullptr;
+  KObject *o = findIn(h, kinds, false);
+  if (o) cache.entries[cache.next++ % 2] = PeekEntry{value, o, closings};
+  return o;
+}
+
+void forgetHandleLookups() { g_closings.fetch_add(1); }
+
+bool closeHandle(HANDLE h, Kind kind) {
+  // Handles of the whole machine (stock objects) are never closed by a call.
+  KObject *o = currentHandleTable().take(reinterpret_cast<uintptr_t>(h), closableKinds(kind));
+  if (!o) {
+    setLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  release(o);  // the handle's reference
+  return true;
 }
 
 void release(KObject *obj) {
@@ -143,15 +284,8 @@ void addNamed(KObject *obj, const std::u16string &name) {
 void closeHandlesOfKind(Kind kind) {
   std::vector<KObject *> closed;
   {
-    std::lock_guard<std::mutex> g(handleLock());
-    for (auto it = handleTable().begin(); it != handleTable().end();) {
-      if (it->second->kind == kind) {
-        closed.push_back(it->second);
-        it = handleTable().erase(it);
-      } else {
-        ++it;
-      }
-    }
+    std::lock_guard<std::mutex> g(tablesLock());
+    for (HandleTable *t : allTables()) t->takeAllOfKind(kind, closed);
   }
   for (KObject *o : closed) release(o);
 }

@@ -46,8 +46,40 @@ void setLastError(DWORD code);
 
 // ------------------------------------------------------------ kernel objects
 // Every kind of handle the table holds.  Other stands for "any kind" where a
-// call takes handles of several kinds.
-enum class Kind { Event, Mutex, Semaphore, Thread, File, Find, Process, Heap, RegistryKey, Printer, Other };
+// call takes handles of several kinds.  The GDI and engine kinds are not
+// kernel objects: CloseHandle, the waits and DuplicateHandle refuse them, as
+// the kernel objects' calls refuse a DC or a brush.
+enum class Kind {
+  Event,
+  Mutex,
+  Semaphore,
+  Thread,
+  File,
+  Find,
+  Process,
+  Heap,
+  RegistryKey,
+  Printer,
+  GdiDc,  // display, printer, information and memory DCs
+  GdiPen,
+  GdiBrush,
+  GdiFont,
+  GdiBitmap,
+  GdiRegion,
+  EngSurface,  // HSURF, and the HBITMAP that EngCreateBitmap hands a driver
+  EngPalette,  // the engine's HPALETTE
+  Other
+};
+using KindMask = uint32_t;
+constexpr KindMask kindBit(Kind k) { return KindMask(1) << unsigned(k); }
+constexpr KindMask kGdiKinds = kindBit(Kind::GdiDc) | kindBit(Kind::GdiPen) | kindBit(Kind::GdiBrush) |
+                               kindBit(Kind::GdiFont) | kindBit(Kind::GdiBitmap) | kindBit(Kind::GdiRegion);
+constexpr KindMask kEngineKinds = kindBit(Kind::EngSurface) | kindBit(Kind::EngPalette);
+// Handles that are kernel objects (and the registry keys and printers that
+// the kernel's handle calls have always taken): not heaps, not GDI's.
+constexpr bool isKernelKind(Kind k) {
+  return k != Kind::Heap && k != Kind::Other && !(kindBit(k) & (kGdiKinds | kEngineKinds));
+}
 
 struct KObject {
   explicit KObject(Kind k) : kind(k) {}
@@ -67,17 +99,40 @@ std::mutex &waitLock();
 std::condition_variable &waitCondition();
 void notifyWaiters();  // call with the wait lock held or not
 
+// The handles of one process (handles.cpp).  Each process record owns one;
+// a thread's calls use its process's table, so a handle value of one process
+// is no handle in another.  Values come from one machine-wide counter and are
+// never given out twice, so that a stale or foreign value cannot reach an
+// object by chance.
+class HandleTable;
+std::unique_ptr<HandleTable, void (*)(HandleTable *)> makeHandleTable();
+void closeAllHandles(HandleTable &table);
+
 // A new object and its first handle, which takes the object's reference.
 HANDLE registerObject(KObject *obj);
 // Another handle of a registered object; takes one reference the caller holds.
 HANDLE addHandle(KObject *obj);
 KObject *lookup(HANDLE h, Kind kind);  // adds a reference; NULL with ERROR_INVALID_HANDLE
-KObject *lookupAny(HANDLE h);          // adds a reference
+// A kernel object of any kind (isKernelKind); adds a reference.  NULL with
+// ERROR_INVALID_HANDLE for anything else.
+KObject *lookupAny(HANDLE h);
+// The object of a handle of one of the kinds in `kinds`, without taking a
+// reference and without touching the last error: for GDI and the engine,
+// whose objects are used by the threads of the process that made them and
+// live until their handle is closed.  The lookup of the drawing calls.
+KObject *peekHandle(HANDLE h, KindMask kinds);
+// Makes every thread look its handles up in the table again (a thread that
+// changes its process).
+void forgetHandleLookups();
 // Closes a handle of the kind (Kind::Other: any kind that CloseHandle
 // closes); false with ERROR_INVALID_HANDLE for a wrong, closed or made-up one.
 bool closeHandle(HANDLE h, Kind kind = Kind::Other);
-// Closes every handle of a kind (a part of winsim resetting its objects).
+// Closes every handle of a kind in every process (a part of winsim resetting
+// its objects).
 void closeHandlesOfKind(Kind kind);
+// A handle valid in every process, as the stock GDI objects are: looked up
+// when the process's own table does not know a value.
+HANDLE registerMachineWideObject(KObject *obj);
 void release(KObject *obj);  // drops a reference
 // Named object table (machine-wide names such as Global\...).
 KObject *findNamed(const std::u16string &name);  // adds a reference
@@ -89,21 +144,38 @@ void forEachObject(const std::function<void(KObject *)> &visit);
 // ------------------------------------------------------------ processes
 // The record of a (simulated) process.  Threads belong to the process of the
 // thread that created them; the test's own threads to the initial process.
-// There is one process today; the handle table and the loaded modules are
-// still the machine's and move into the record when a second process comes.
+// The loaded modules are still the machine's.
 struct ProcessRecord {
+  ProcessRecord();
+  ~ProcessRecord();
+  ProcessRecord(const ProcessRecord &) = delete;
+  ProcessRecord &operator=(const ProcessRecord &) = delete;
   DWORD id = 0;
   std::u16string imageName;    // "winsimhost.exe"
   std::u16string commandLine;  // empty: the image's path in quotes
   DWORD sessionId = 1;         // the interactive user's session
   HANDLE token = nullptr;      // the user's token; none yet
   DWORD exitCode = STILL_ACTIVE;
+  // The process's handles: closed when its last thread ends (the initial
+  // process, the test's, never ends).
+  std::unique_ptr<HandleTable, void (*)(HandleTable *)> handles;
+  std::atomic<int> threads{0};  // started in it and not yet ended
 };
 // The calling thread's process.  The record is shared: read and change it
 // with processLock() held.
 std::shared_ptr<ProcessRecord> currentProcess();
+// A new process record with a fresh id (the initial process is made by the
+// core itself).
+std::shared_ptr<ProcessRecord> newProcess(const std::u16string &imageName);
 // Makes the calling thread one of `process` (a thread that starts).
 void enterProcess(std::shared_ptr<ProcessRecord> process);
+// Counts the threads of a process: when the last one leaves a process other
+// than the initial one, the process ends and every handle in its table is
+// closed, as Windows closes a process's handles when it exits.
+void threadEnteredProcess(ProcessRecord &process);
+void threadLeftProcess(ProcessRecord &process);
+// The calling thread's handle table: its process's (process.cpp).
+HandleTable &currentHandleTable();
 std::mutex &processLock();
 
 // ------------------------------------------------------------ machine

@@ -3,15 +3,28 @@
 
 namespace winsim {
 
+ProcessRecord::ProcessRecord() : handles(makeHandleTable()) {}
+ProcessRecord::~ProcessRecord() = default;
+
 namespace {
 
-// The id GetCurrentProcessId has always answered for the one process.
+// The id GetCurrentProcessId has always answered for the one process; the
+// processes made later count on from it.
 constexpr DWORD kInitialProcessId = 4242;
+std::atomic<DWORD> g_nextProcessId{kInitialProcessId + 4};
+
+void setInitialFields(ProcessRecord &p) {
+  p.id = kInitialProcessId;
+  p.imageName = u"winsimhost.exe";
+  p.commandLine.clear();
+  p.sessionId = 1;
+  p.token = nullptr;
+  p.exitCode = STILL_ACTIVE;
+}
 
 std::shared_ptr<ProcessRecord> makeInitialProcess() {
   auto p = std::make_shared<ProcessRecord>();
-  p->id = kInitialProcessId;
-  p->imageName = u"winsimhost.exe";
+  setInitialFields(*p);
   return p;
 }
 
@@ -23,13 +36,18 @@ std::shared_ptr<ProcessRecord> &initialProcess() {
 }
 
 thread_local std::shared_ptr<ProcessRecord> t_process;
+// The table of t_process, or NULL for a thread of the initial process: the
+// lookup of every GDI call starts here, so it is one read.
+thread_local HandleTable *t_handles = nullptr;
 
 // The initial process starts again with the machine: its image name, command
 // line and session as a new test expects them.  Changed in place, so that
-// threads still running in it see the new record too.
+// threads still running in it see the new record too; its handles are those
+// the parts of winsim leave open (each part closes its kinds in its reset).
 void resetInitialProcess() {
+  auto &p = initialProcess();
   std::lock_guard<std::mutex> g(processLock());
-  *initialProcess() = *makeInitialProcess();
+  setInitialFields(*p);
 }
 
 const ResetStep kProcess(kResetMachine, resetInitialProcess);
@@ -47,7 +65,31 @@ std::shared_ptr<ProcessRecord> currentProcess() {
   return initialProcess();
 }
 
-void enterProcess(std::shared_ptr<ProcessRecord> process) { t_process = std::move(process); }
+std::shared_ptr<ProcessRecord> newProcess(const std::u16string &imageName) {
+  auto p = std::make_shared<ProcessRecord>();
+  p->id = g_nextProcessId.fetch_add(4);
+  p->imageName = imageName;
+  return p;
+}
+
+void enterProcess(std::shared_ptr<ProcessRecord> process) {
+  t_handles = process && process != initialProcess() ? process->handles.get() : nullptr;
+  t_process = std::move(process);
+  forgetHandleLookups();
+}
+
+void threadEnteredProcess(ProcessRecord &process) { process.threads.fetch_add(1); }
+
+void threadLeftProcess(ProcessRecord &process) {
+  if (process.threads.fetch_sub(1) != 1 || &process == initialProcess().get()) return;
+  closeAllHandles(*process.handles);
+}
+
+HandleTable &currentHandleTable() {
+  if (t_handles) return *t_handles;
+  static HandleTable *initial = initialProcess()->handles.get();
+  return *initial;
+}
 
 // ------------------------------------------------------------ test control
 

@@ -40,8 +40,8 @@ HBITMAP WINAPI CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCoun
       std::memcpy(scan(&s->so, y), static_cast<const BYTE *>(lpBits) + rowIn * size_t(y), std::min(rowIn, rowOut));
   }
   auto *b = addObj(new BitmapObj, OBJ_BITMAP);
-  b->surf = s;
-  return reinterpret_cast<HBITMAP>(static_cast<GdiObj *>(b));
+  b->setSurface(s);
+  return static_cast<HBITMAP>(b->handle);
 }
 
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
@@ -94,13 +94,13 @@ HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *pbmi, UINT usage, VOI
     }
   }
   auto *b = addObj(new BitmapObj, OBJ_BITMAP);
-  b->surf = s;
+  b->setSurface(s);
   b->dib = true;
   b->bih = h;
   b->bih.biSize = sizeof(BITMAPINFOHEADER);
   b->bih.biSizeImage = s->so.cjBits;
   if (ppvBits) *ppvBits = s->so.pvBits;
-  return reinterpret_cast<HBITMAP>(static_cast<GdiObj *>(b));
+  return static_cast<HBITMAP>(b->handle);
 }
 
 int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPBITMAPINFO lpbmi, UINT usage) {

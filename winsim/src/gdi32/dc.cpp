@@ -71,7 +71,7 @@ HDC WINAPI CreateDCW(LPCWSTR pwszDriver, LPCWSTR pwszDevice, LPCWSTR pszPort, co
   auto *dc = addObj(new DcObj, OBJ_DC);
   dc->pdev = std::move(p);
   initState(dc->st, false);
-  return reinterpret_cast<HDC>(static_cast<GdiObj *>(dc));
+  return static_cast<HDC>(dc->handle);
 }
 
 HDC WINAPI CreateICW(LPCWSTR pszDriver, LPCWSTR pszDevice, LPCWSTR pszPort, const DEVMODEW *pdm) {
@@ -90,7 +90,7 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
   auto *dc = addObj(new DcObj, OBJ_MEMDC);
   dc->memory = true;
   initState(dc->st, true);
-  return reinterpret_cast<HDC>(static_cast<GdiObj *>(dc));
+  return static_cast<HDC>(dc->handle);
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {

@@ -14,18 +14,29 @@
 namespace winsim::gdi {
 
 std::recursive_mutex g_gdiLock;
-std::unordered_set<GdiObj *> g_objects;
 std::map<HMODULE, std::unique_ptr<Driver>> g_drivers;
 GdiObj *g_stock[DC_PEN + 1] = {};
 BitmapObj *g_stockBitmap = nullptr;
+
+namespace {
+
+// The stock objects are the same handles in every process, as on Windows.
+template <typename T>
+T *addStockObj(T *o, DWORD type) {
+  o->type = type;
+  o->stock = true;
+  o->handle = registerMachineWideObject(o);
+  return o;
+}
+
+}  // namespace
 
 void initStock() {
   std::lock_guard<std::recursive_mutex> g(g_gdiLock);
   if (g_stock[WHITE_BRUSH]) return;
   auto brush = [](int i, UINT style, COLORREF c) {
-    auto *b = addObj(new BrushObj, OBJ_BRUSH);
+    auto *b = addStockObj(new BrushObj, OBJ_BRUSH);
     b->lb = LOGBRUSH{style, c, 0};
-    b->stock = true;
     g_stock[i] = b;
   };
   brush(WHITE_BRUSH, BS_SOLID, RGB(255, 255, 255));
@@ -36,9 +47,8 @@ void initStock() {
   brush(NULL_BRUSH, BS_NULL, 0);
   brush(DC_BRUSH, BS_SOLID, RGB(255, 255, 255));
   auto pen = [](int i, UINT style, COLORREF c) {
-    auto *p = addObj(new PenObj, OBJ_PEN);
+    auto *p = addStockObj(new PenObj, OBJ_PEN);
     p->lp = LOGPEN{style, POINT{0, 0}, c};
-    p->stock = true;
     g_stock[i] = p;
   };
   pen(WHITE_PEN, PS_SOLID, RGB(255, 255, 255));
@@ -46,12 +56,11 @@ void initStock() {
   pen(NULL_PEN, PS_NULL, 0);
   pen(DC_PEN, PS_SOLID, 0);
   auto font = [](int i, const char16_t *face, LONG height, BYTE pitch) {
-    auto *f = addObj(new FontObj, OBJ_FONT);
+    auto *f = addStockObj(new FontObj, OBJ_FONT);
     f->lf.lfHeight = height;
     f->lf.lfWeight = FW_NORMAL;
     f->lf.lfPitchAndFamily = pitch;
     lstrcpynW(f->lf.lfFaceName, face, LF_FACESIZE);
-    f->stock = true;
     g_stock[i] = f;
   };
   font(OEM_FIXED_FONT, u"Courier New", 0, FIXED_PITCH);
@@ -61,9 +70,10 @@ void initStock() {
   font(DEVICE_DEFAULT_FONT, u"Arial", 0, VARIABLE_PITCH);
   font(SYSTEM_FIXED_FONT, u"Courier New", 0, FIXED_PITCH);
   font(DEFAULT_GUI_FONT, u"Arial", 0, VARIABLE_PITCH);
-  g_stockBitmap = addObj(new BitmapObj, OBJ_BITMAP);
-  g_stockBitmap->surf = createSurface(1, 1, BMF_1BPP, false);
-  g_stockBitmap->stock = true;
+  g_stockBitmap = addStockObj(new BitmapObj, OBJ_BITMAP);
+  Surface *s = createSurface(1, 1, BMF_1BPP, false);
+  g_stockBitmap->setSurface(s);
+  destroySurface(s);  // the bitmap's own reference keeps it: no handle of a process holds it
 }
 
 void select(GdiObj *o) {
@@ -79,9 +89,9 @@ void deselect(GdiObj *o) {
 void initState(DcState &st, bool memory) {
   initStock();
   st = DcState{};
-  st.pen = g_stock[BLACK_PEN];
-  st.brush = g_stock[WHITE_BRUSH];
-  st.font = g_stock[SYSTEM_FONT];
+  st.pen = static_cast<PenObj *>(g_stock[BLACK_PEN]);
+  st.brush = static_cast<BrushObj *>(g_stock[WHITE_BRUSH]);
+  st.font = static_cast<FontObj *>(g_stock[SYSTEM_FONT]);
   select(static_cast<GdiObj *>(st.pen));
   select(static_cast<GdiObj *>(st.brush));
   select(static_cast<GdiObj *>(st.font));
@@ -261,12 +271,28 @@ bool bitmapInfoOf(const BITMAPINFOHEADER &h, ULONG &fmt) {
 
 void resetGdi() {
   std::lock_guard<std::recursive_mutex> g(g_gdiLock);
-  // DCs a test left open go without calling their drivers.
-  std::vector<GdiObj *> all(g_objects.begin(), g_objects.end());
-  for (GdiObj *o : all)
-    if ((o->type == OBJ_DC || o->type == OBJ_MEMDC) && g_objects.count(o)) destroyDc(static_cast<DcObj *>(o), false);
-  for (GdiObj *o : std::vector<GdiObj *>(g_objects.begin(), g_objects.end())) delete o;
-  g_objects.clear();
+  // DCs a test left open go without calling their drivers: first they let
+  // their objects go, then every GDI handle of every process is closed.
+  std::vector<DcObj *> dcs;
+  forEachObject([&dcs](KObject *o) {
+    if (o->kind != Kind::GdiDc) return;
+    o->refs.fetch_add(1);
+    dcs.push_back(static_cast<DcObj *>(o));
+  });
+  for (DcObj *dc : dcs) {
+    if (dc->pdev) unregisterDevice(&dc->pdev->dev);
+    dc->pdev.reset();
+    for (auto &s : dc->saved) releaseState(s);
+    dc->saved.clear();
+    releaseState(dc->st);
+    release(dc);
+  }
+  for (Kind k : {Kind::GdiDc, Kind::GdiPen, Kind::GdiBrush, Kind::GdiFont, Kind::GdiBitmap, Kind::GdiRegion})
+    closeHandlesOfKind(k);
+  // The engine's surfaces and palettes drivers left: a bitmap's surface is
+  // gone with the bitmap already, others with their handle.
+  closeHandlesOfKind(Kind::EngSurface);
+  closeHandlesOfKind(Kind::EngPalette);
   for (auto &s : g_stock) s = nullptr;
   g_stockBitmap = nullptr;
   g_drivers.clear();

@@ -101,8 +101,8 @@ BOOL drawFigures(DcObj *dc, const std::vector<std::pair<std::vector<POINTFIX>, b
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  auto *pen = obj<PenObj>(dc->st.pen, OBJ_PEN);
-  auto *brushObj = obj<BrushObj>(dc->st.brush, OBJ_BRUSH);
+  auto *pen = dc->st.pen;
+  auto *brushObj = dc->st.brush;
   bool stroke = pen && (pen->lp.lopnStyle & PS_STYLE_MASK) != PS_NULL;
   LONG width = pen ? std::max<LONG>(pen->lp.lopnWidth.x, 1) : 1;
   bool wide = stroke && width > 1 && !(t.pdev && (t.pdev->di.flGraphicsCaps & GCAPS_GEOMETRICWIDE));
@@ -157,7 +157,7 @@ LONG dpiY(DcObj *dc) {
 }
 
 FontFace *faceOf(DcObj *dc) {
-  auto *f = obj<FontObj>(dc->st.font, OBJ_FONT);
+  auto *f = dc->st.font;
   FontRequest r;
   if (f) {
     r.face = f->lf.lfFaceName;
@@ -198,7 +198,7 @@ BOOL textOut(DcObj *dc, int x, int y, UINT options, const RECT *rc, LPCWSTR s, U
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  auto *fobj = obj<FontObj>(dc->st.font, OBJ_FONT);
+  auto *fobj = dc->st.font;
   bool glyphIdx = (options & ETO_GLYPH_INDEX) != 0;
   TextLayout lay = layoutText(face, s, c, glyphIdx, dx, (options & ETO_PDY) != 0);
   UINT align = dc->st.align;
@@ -338,7 +338,7 @@ BOOL blit(DcObj *dst, LONG xd, LONG yd, LONG wd, LONG hd, Surface *src, LONG xs,
   Xlate x;
   TransientGuard xg(&x);
   buildXlate(x, src, t.surf, t.pal, monoFore, monoBack);
-  CallBrush brush(t, obj<BrushObj>(dst->st.brush, OBJ_BRUSH), dst);
+  CallBrush brush(t, dst->st.brush, dst);
   POINTL org{0, 0};
   bool same = wd == ws && hd == hs && wd > 0 && hd > 0;
   if (same) {

@@ -31,7 +31,7 @@ BOOL WINAPI LineTo(HDC hdc, int x, int y) {
   if (!dc || !targetOf(dc, t)) return FALSE;
   POINT from = dc->st.cur;
   dc->st.cur = POINT{x, y};
-  auto *pen = obj<PenObj>(dc->st.pen, OBJ_PEN);
+  auto *pen = dc->st.pen;
   if (!pen || (pen->lp.lopnStyle & PS_STYLE_MASK) == PS_NULL) return TRUE;
   bool cosmeticSolid = pen->lp.lopnWidth.x <= 1 && (pen->lp.lopnStyle & PS_STYLE_MASK) == PS_SOLID;
   if (cosmeticSolid) {
@@ -110,7 +110,7 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop) {
   if (rc.left == rc.right || rc.top == rc.bottom) return TRUE;
   CallClip clip(t, rc);
   if (clip.empty) return TRUE;
-  CallBrush brush(t, obj<BrushObj>(dc->st.brush, OBJ_BRUSH), dc);
+  CallBrush brush(t, dc->st.brush, dc);
   if (ropUsesPattern(r3) && !brush.bo()) return TRUE;  // a null brush paints nothing
   POINTL org{0, 0};
   return doBitBlt(t, nullptr, clip.co(), nullptr, &rc, nullptr, brush.bo(), &org, ROP4(r3) | (ROP4(r3) << 8));
@@ -245,7 +245,7 @@ BOOL WINAPI GetTextMetricsW(HDC hdc, LPTEXTMETRICW lptm) {
   if (!dc || !lptm) return FALSE;
   FontFace *f = faceOf(dc);
   if (!f) return FALSE;
-  auto *fo = obj<FontObj>(dc->st.font, OBJ_FONT);
+  auto *fo = dc->st.font;
   TEXTMETRICW tm{};
   tm.tmAscent = faceAscent(f);
   tm.tmDescent = faceDescent(f);

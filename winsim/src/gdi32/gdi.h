@@ -8,34 +8,38 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include <windows.h>
 #include <winddi.h>
 
+#include "core/internal.h"
 #include "gdi32/engine/engine.h"
 
 namespace winsim::gdi {
 
-constexpr uint32_t kObjMagic = 0x47444F42;  // "GDOB"
-
-struct GdiObj {
-  uint32_t magic = kObjMagic;
+// A GDI object is a handle of the process's handle table, of its own kind;
+// the stock objects are handles of the whole machine.  An object keeps its
+// one handle, which the calls that hand it back (SelectObject,
+// GetCurrentObject, GetStockObject) return.
+struct GdiObj : KObject {
+  explicit GdiObj(Kind k) : KObject(k) {}
+  HGDIOBJ handle = nullptr;
   DWORD type = 0;
   bool stock = false;
   int selections = 0;  // DCs that hold it
   bool deletePending = false;
-  virtual ~GdiObj() { magic = 0; }
 };
 
 struct PenObj : GdiObj {
+  PenObj() : GdiObj(Kind::GdiPen) {}
   LOGPEN lp{};
 };
 
 struct BitmapObj;
 
 struct BrushObj : GdiObj {
+  BrushObj() : GdiObj(Kind::GdiBrush) {}
   LOGBRUSH lb{};
   // Pattern brushes keep their own copy of the pattern as RGB, with the
   // monochrome flag deciding whether text and background colours apply.
@@ -46,18 +50,31 @@ struct BrushObj : GdiObj {
 };
 
 struct FontObj : GdiObj {
+  FontObj() : GdiObj(Kind::GdiFont) {}
   LOGFONTW lf{};
 };
 
 struct BitmapObj : GdiObj {
+  BitmapObj() : GdiObj(Kind::GdiBitmap) {}
+  // The bitmap's bits: a surface of the engine, whose handle the bitmap
+  // closes as it goes; it holds a reference of its own besides, so that the
+  // surface outlives a reset that closes the engine's handles first.
   Surface *surf = nullptr;
   bool dib = false;
   BITMAPINFOHEADER bih{};
   void *selectedDc = nullptr;
-  ~BitmapObj() override { destroySurface(surf); }
+  void setSurface(Surface *s) {
+    if (s) s->refs.fetch_add(1);
+    surf = s;
+  }
+  ~BitmapObj() override {
+    destroySurface(surf);
+    release(surf);
+  }
 };
 
 struct RegionObj : GdiObj {
+  RegionObj() : GdiObj(Kind::GdiRegion) {}
   std::vector<RECTL> rects;
 };
 
@@ -82,8 +99,12 @@ struct PDev {
   std::u16string printerName, port;
 };
 
+// The objects a DC holds are pointers: a selected object stays until its
+// last DC lets it go (DeleteObject only marks it).
 struct DcState {
-  HGDIOBJ pen = nullptr, brush = nullptr, font = nullptr;
+  PenObj *pen = nullptr;
+  BrushObj *brush = nullptr;
+  FontObj *font = nullptr;
   COLORREF text = 0, bk = 0xFFFFFF;
   int bkMode = OPAQUE, rop2 = R2_COPYPEN, stretch = BLACKONWHITE, polyFill = ALTERNATE;
   UINT align = TA_LEFT | TA_TOP | TA_NOUPDATECP;
@@ -95,6 +116,12 @@ struct DcState {
 };
 
 struct DcObj : GdiObj {
+  DcObj() : GdiObj(Kind::GdiDc) {}
+  // A DC left open when its process ends goes without its driver's calls;
+  // the engine forgets its device.
+  ~DcObj() override {
+    if (pdev) unregisterDevice(&pdev->dev);
+  }
   bool memory = false;
   bool infoOnly = false;
   std::unique_ptr<PDev> pdev;
@@ -112,35 +139,45 @@ T fnCast(P p) {
 }
 
 extern std::recursive_mutex g_gdiLock;
-extern std::unordered_set<GdiObj *> g_objects;
 extern std::map<HMODULE, std::unique_ptr<Driver>> g_drivers;
 extern GdiObj *g_stock[DC_PEN + 1];
 extern BitmapObj *g_stockBitmap;
 
+constexpr KindMask gdiKindsOf(DWORD type) {
+  switch (type) {
+    case 0: return kGdiKinds;
+    case OBJ_DC:
+    case OBJ_MEMDC: return kindBit(Kind::GdiDc);
+    case OBJ_PEN: return kindBit(Kind::GdiPen);
+    case OBJ_BRUSH: return kindBit(Kind::GdiBrush);
+    case OBJ_FONT: return kindBit(Kind::GdiFont);
+    case OBJ_BITMAP: return kindBit(Kind::GdiBitmap);
+    case OBJ_REGION: return kindBit(Kind::GdiRegion);
+    default: return 0;
+  }
+}
+
+// The object of a handle of the calling process (or a stock object) of a
+// type, any for 0; OBJ_DC takes memory DCs too.  NULL for anything else.
 template <typename T>
 T *obj(HGDIOBJ h, DWORD type) {
-  auto *o = static_cast<GdiObj *>(h);
-  std::lock_guard<std::recursive_mutex> g(g_gdiLock);
-  if (!o || !g_objects.count(o) || o->magic != kObjMagic) return nullptr;
-  if (type && o->type != type && !(type == OBJ_DC && o->type == OBJ_MEMDC)) return nullptr;
+  auto *o = static_cast<GdiObj *>(peekHandle(h, gdiKindsOf(type)));
+  if (!o || (type == OBJ_MEMDC && o->type != OBJ_MEMDC)) return nullptr;
   return static_cast<T *>(o);
 }
 
 inline GdiObj *anyObj(HGDIOBJ h) { return obj<GdiObj>(h, 0); }
 
+// Gives a new object its handle in the calling process's table.
 template <typename T>
 T *addObj(T *o, DWORD type) {
   o->type = type;
-  std::lock_guard<std::recursive_mutex> g(g_gdiLock);
-  g_objects.insert(o);
+  o->handle = registerObject(o);
   return o;
 }
 
-inline void freeObj(GdiObj *o) {
-  std::lock_guard<std::recursive_mutex> g(g_gdiLock);
-  g_objects.erase(o);
-  delete o;
-}
+// Closes the object's handle, which frees it.
+inline void freeObj(GdiObj *o) { closeHandle(o->handle, o->kind); }
 
 inline DcObj *dcOf(HDC h) { return obj<DcObj>(h, OBJ_DC); }
 

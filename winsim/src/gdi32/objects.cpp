@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include <winspool.h>
 
@@ -18,8 +19,8 @@ extern "C" {
 
 HGDIOBJ WINAPI GetStockObject(int i) {
   initStock();
-  if (i < 0 || i > DC_PEN) return nullptr;
-  return g_stock[i];
+  if (i < 0 || i > DC_PEN || !g_stock[i]) return nullptr;
+  return g_stock[i]->handle;
 }
 
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
@@ -29,11 +30,22 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  HGDIOBJ *slot = nullptr;
+  // The old object's handle is taken before the DC lets it go: a deletion
+  // that waited for it frees it.
+  auto replace = [&](auto *&slot) -> HGDIOBJ {
+    using T = std::remove_reference_t<decltype(*slot)>;
+    GdiObj *old = slot;
+    if (old == o) return h;
+    HGDIOBJ oldHandle = old ? old->handle : nullptr;
+    select(o);
+    slot = static_cast<T *>(o);
+    deselect(old);
+    return oldHandle;
+  };
   switch (o->type) {
-    case OBJ_PEN: slot = &dc->st.pen; break;
-    case OBJ_BRUSH: slot = &dc->st.brush; break;
-    case OBJ_FONT: slot = &dc->st.font; break;
+    case OBJ_PEN: return replace(dc->st.pen);
+    case OBJ_BRUSH: return replace(dc->st.brush);
+    case OBJ_FONT: return replace(dc->st.font);
     case OBJ_BITMAP: {
       auto *b = static_cast<BitmapObj *>(o);
       if (!dc->memory || (b->selectedDc && b->selectedDc != dc)) {
@@ -41,23 +53,14 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
         return nullptr;
       }
       BitmapObj *old = dc->st.bitmap;
-      if (old == b) return old;
+      if (old == b) return h;
       b->selectedDc = dc;
-      select(b);
       if (old) old->selectedDc = nullptr;
-      dc->st.bitmap = b;
-      deselect(old);
-      return old;
+      return replace(dc->st.bitmap);
     }
     case OBJ_REGION: return reinterpret_cast<HGDIOBJ>(ULONG_PTR(SelectClipRgn(hdc, static_cast<HRGN>(h))));
     default: SetLastError(ERROR_INVALID_PARAMETER); return nullptr;
   }
-  HGDIOBJ old = *slot;
-  if (old == h) return old;
-  select(o);
-  *slot = h;
-  deselect(static_cast<GdiObj *>(old));
-  return old;
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
@@ -121,13 +124,15 @@ int WINAPI GetObjectW(HANDLE h, int c, LPVOID pv) {
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
   DcObj *dc = dcOf(hdc);
   if (!dc) return nullptr;
+  GdiObj *o = nullptr;
   switch (type) {
-    case OBJ_PEN: return dc->st.pen;
-    case OBJ_BRUSH: return dc->st.brush;
-    case OBJ_FONT: return dc->st.font;
-    case OBJ_BITMAP: return dc->st.bitmap;
-    default: return nullptr;
+    case OBJ_PEN: o = dc->st.pen; break;
+    case OBJ_BRUSH: o = dc->st.brush; break;
+    case OBJ_FONT: o = dc->st.font; break;
+    case OBJ_BITMAP: o = dc->st.bitmap; break;
+    default: break;
   }
+  return o ? o->handle : nullptr;
 }
 
 HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH *plbrush) {
@@ -142,7 +147,7 @@ HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH *plbrush) {
   auto *b = addObj(new BrushObj, OBJ_BRUSH);
   b->lb = *plbrush;
   b->lb.lbColor &= 0xFFFFFF;
-  return reinterpret_cast<HBRUSH>(static_cast<GdiObj *>(b));
+  return static_cast<HBRUSH>(b->handle);
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
@@ -178,7 +183,7 @@ HBRUSH WINAPI CreatePatternBrush(HBITMAP hbm) {
       b->mono.push_back(BYTE(v & 1));
       b->rgb.push_back(indexToRgb(bm->surf, v));
     }
-  return reinterpret_cast<HBRUSH>(static_cast<GdiObj *>(b));
+  return static_cast<HBRUSH>(b->handle);
 }
 
 HPEN WINAPI CreatePenIndirect(const LOGPEN *plpen) {
@@ -190,7 +195,7 @@ HPEN WINAPI CreatePenIndirect(const LOGPEN *plpen) {
   p->lp = *plpen;
   p->lp.lopnWidth.x = std::max<LONG>(0, std::min<LONG>(plpen->lopnWidth.x, 10000));
   p->lp.lopnColor &= 0xFFFFFF;
-  return reinterpret_cast<HPEN>(static_cast<GdiObj *>(p));
+  return static_cast<HPEN>(p->handle);
 }
 
 HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
@@ -206,7 +211,7 @@ HFONT WINAPI CreateFontIndirectW(const LOGFONTW *lplf) {
   auto *f = addObj(new FontObj, OBJ_FONT);
   f->lf = *lplf;
   f->lf.lfFaceName[LF_FACESIZE - 1] = 0;
-  return reinterpret_cast<HFONT>(static_cast<GdiObj *>(f));
+  return static_cast<HFONT>(f->handle);
 }
 
 HFONT WINAPI CreateFontW(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight, DWORD bItalic,
@@ -234,7 +239,7 @@ HRGN WINAPI CreateRectRgn(int x1, int y1, int x2, int y2) {
   auto *r = addObj(new RegionObj, OBJ_REGION);
   RECTL rc{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
   if (rc.left < rc.right && rc.top < rc.bottom) r->rects.push_back(rc);
-  return reinterpret_cast<HRGN>(static_cast<GdiObj *>(r));
+  return static_cast<HRGN>(r->handle);
 }
 
 int WINAPI SelectClipRgn(HDC hdc, HRGN hrgn) {

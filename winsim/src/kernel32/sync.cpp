@@ -146,6 +146,9 @@ void *threadMain(void *arg) {
   struct Finisher {
     Thread *t;
     ~Finisher() {
+      // The last thread of a process ends it, and its handles close, before
+      // anyone waiting for the thread sees it end.
+      threadLeftProcess(*t->process);
       {
         std::lock_guard<std::mutex> g(waitLock());
         if (t->exitCode == STILL_ACTIVE && t->terminate.load()) t->exitCode = t->terminateCode;
@@ -168,6 +171,53 @@ void *threadMain(void *arg) {
 }
 
 }  // namespace
+
+// A new thread of `process`; its handle goes into the caller's table.
+HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
+                     DWORD flags, LPDWORD threadId) {
+  if (!start) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto *t = new Thread;
+  t->start = start;
+  t->param = param;
+  t->tid = g_nextTid.fetch_add(4);
+  t->suspended = (flags & CREATE_SUSPENDED) != 0;
+  t->process = std::move(process);
+  threadEnteredProcess(*t->process);
+  t->refs.store(2);  // the caller's handle and the running thread
+  HANDLE h = registerObject(t);
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+  if (stack >= 64 * 1024) pthread_attr_setstacksize(&attr, stack);
+  pthread_t pt;
+  int rc = pthread_create(&pt, &attr, threadMain, t);
+  pthread_attr_destroy(&attr);
+  if (rc != 0) {
+    threadLeftProcess(*t->process);
+    closeHandle(h);
+    release(t);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (threadId) *threadId = t->tid;
+  return h;
+}
+
+// ------------------------------------------------------------ test control
+
+DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param) {
+  HANDLE h = startThreadIn(newProcess(imageName), 0, start, param, 0, nullptr);
+  if (!h) return DWORD(-1);
+  WaitForSingleObject(h, INFINITE);
+  DWORD code = DWORD(-1);
+  GetExitCodeThread(h, &code);
+  CloseHandle(h);
+  return code;
+}
+
 }  // namespace winsim
 
 using namespace winsim;
@@ -405,33 +455,8 @@ BOOL WINAPI DuplicateHandle(HANDLE, HANDLE src, HANDLE, LPHANDLE dst, DWORD, BOO
 // ----- threads
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
                            LPDWORD threadId) {
-  if (!start) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  auto *t = new Thread;
-  t->start = start;
-  t->param = param;
-  t->tid = g_nextTid.fetch_add(4);
-  t->suspended = (flags & CREATE_SUSPENDED) != 0;
-  t->process = currentProcess();  // a thread belongs to its creator's process
-  t->refs.store(2);               // the caller's handle and the running thread
-  HANDLE h = registerObject(t);
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-  if (stack >= 64 * 1024) pthread_attr_setstacksize(&attr, stack);
-  pthread_t pt;
-  int rc = pthread_create(&pt, &attr, threadMain, t);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) {
-    closeHandle(h);
-    release(t);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  if (threadId) *threadId = t->tid;
-  return h;
+  // A thread belongs to its creator's process.
+  return winsim::startThreadIn(currentProcess(), stack, start, param, flags, threadId);
 }
 
 DWORD WINAPI ResumeThread(HANDLE h) {

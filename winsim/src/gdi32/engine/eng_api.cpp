@@ -25,7 +25,7 @@ HBITMAP APIENTRY EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG f
     return nullptr;
   }
   s->so.fjBitmap = USHORT(fl & (BMF_TOPDOWN | BMF_NOZEROINIT | BMF_DONTCACHE | BMF_USERMEM));
-  return reinterpret_cast<HBITMAP>(s);
+  return reinterpret_cast<HBITMAP>(s->so.hsurf);
 }
 
 BOOL APIENTRY EngAssociateSurface(HSURF hsurf, HDEV hdev, FLONG flHooks) {
@@ -59,13 +59,7 @@ VOID APIENTRY EngUnlockSurface(SURFOBJ *pso) {
 }
 
 BOOL APIENTRY EngDeleteSurface(HSURF hsurf) {
-  Surface *s = surfaceFromHandle(hsurf);
-  if (!s) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  destroySurface(s);
-  return TRUE;
+  return closeHandle(hsurf, Kind::EngSurface) ? TRUE : FALSE;  // ERROR_INVALID_HANDLE when it fails
 }
 
 BOOL APIENTRY EngEraseSurface(SURFOBJ *pso, RECTL *prcl, ULONG iColor) {
@@ -117,20 +111,11 @@ HPALETTE APIENTRY EngCreatePalette(ULONG iMode, ULONG cColors, ULONG *pulColors,
       return nullptr;
   }
   p->mode = iMode;
-  addLive(p);
-  return reinterpret_cast<HPALETTE>(p);
+  return static_cast<HPALETTE>(registerObject(p));
 }
 
 BOOL APIENTRY EngDeletePalette(HPALETTE hpal) {
-  Palette *p = paletteFromHandle(hpal);
-  if (!p) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  removeLive(p);
-  p->magic = 0;
-  delete p;
-  return TRUE;
+  return closeHandle(hpal, Kind::EngPalette) ? TRUE : FALSE;  // ERROR_INVALID_HANDLE when it fails
 }
 
 // ------------------------------------------------------------ clip objects

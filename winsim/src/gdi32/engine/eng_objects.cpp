@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <winspool.h>
@@ -23,6 +24,12 @@ std::unordered_set<const void *> &live() {
 }
 
 ULONG g_uniq = 1;
+
+// The SURFOBJ of every surface alive, by address.
+std::unordered_map<const SURFOBJ *, Surface *> &surfaceObjects() {
+  static auto *m = new std::unordered_map<const SURFOBJ *, Surface *>;
+  return *m;
+}
 
 // Upper bound of one bitmap's bits: large enough for any card or page at
 // printer resolution, small enough that a bad size fails cleanly.
@@ -90,7 +97,6 @@ Surface *createSurface(LONG cx, LONG cy, ULONG format, bool topDown, PVOID bits,
     s->owned = mem;
   }
   SURFOBJ &so = s->so;
-  so.hsurf = reinterpret_cast<HSURF>(s);
   so.sizlBitmap.cx = cx;
   so.sizlBitmap.cy = cy;
   so.cjBits = ULONG(useStride * uint64_t(cy));
@@ -109,26 +115,35 @@ Surface *createSurface(LONG cx, LONG cy, ULONG format, bool topDown, PVOID bits,
     so.pvScan0 = mem + useStride * uint64_t(cy - 1);
     so.lDelta = -LONG(useStride);
   }
-  addLive(s);
+  so.hsurf = static_cast<HSURF>(registerObject(s));
+  {
+    std::lock_guard<std::recursive_mutex> g(engineLock());
+    surfaceObjects()[&s->so] = s;
+  }
   return s;
 }
 
-void destroySurface(Surface *s) {
-  if (!s) return;
-  removeLive(s);
-  s->magic = 0;
-  std::free(s->owned);
-  delete s;
+Surface::~Surface() {
+  {
+    std::lock_guard<std::recursive_mutex> g(engineLock());
+    surfaceObjects().erase(&so);
+  }
+  std::free(owned);
 }
 
-Surface *surfaceFromHandle(HSURF h) {
-  Surface *s = lookupLive<Surface>(h);
-  return s && s->magic == kSurfaceMagic ? s : nullptr;
+void destroySurface(Surface *s) {
+  if (s) closeHandle(s->so.hsurf, Kind::EngSurface);
 }
+
+Surface *surfaceFromHandle(HSURF h) { return static_cast<Surface *>(peekHandle(h, kindBit(Kind::EngSurface))); }
 
 Surface *surfaceFromObj(SURFOBJ *so) {
-  // The SURFOBJ is the first member: its address is the surface's.
-  return surfaceFromHandle(reinterpret_cast<HSURF>(so));
+  // The engine's SURFOBJs are known by address, so that a pointer it did not
+  // make (or one of a surface gone) is not taken for one of its surfaces.
+  if (!so) return nullptr;
+  std::lock_guard<std::recursive_mutex> g(engineLock());
+  auto it = surfaceObjects().find(so);
+  return it == surfaceObjects().end() ? nullptr : it->second;
 }
 
 ULONG getPixel(const SURFOBJ *so, LONG x, LONG y) {
@@ -197,10 +212,7 @@ void putPixel(SURFOBJ *so, LONG x, LONG y, ULONG v) {
 
 // ------------------------------------------------------------ palettes
 
-Palette *paletteFromHandle(HPALETTE h) {
-  Palette *p = lookupLive<Palette>(h);
-  return p && p->magic == kPaletteMagic ? p : nullptr;
-}
+Palette *paletteFromHandle(HPALETTE h) { return static_cast<Palette *>(peekHandle(h, kindBit(Kind::EngPalette))); }
 
 namespace {
 

@@ -12,16 +12,19 @@
 #include <windows.h>
 #include <winddi.h>
 
+#include "core/internal.h"
+
 namespace winsim::gdi {
 
 // ------------------------------------------------------------ surfaces
-constexpr uint32_t kSurfaceMagic = 0x53555246;  // "SURF"
-
 struct Palette;
 
-struct Surface {
+// A surface is a handle of the process's table (its HSURF, SURFOBJ::hsurf);
+// the engine also knows the address of its SURFOBJ, which drivers are handed.
+struct Surface : KObject {
+  Surface() : KObject(Kind::EngSurface) {}
+  ~Surface() override;
   SURFOBJ so{};
-  uint32_t magic = kSurfaceMagic;
   BYTE *owned = nullptr;  // bits the engine allocated
   FLONG hooks = 0;        // from EngAssociateSurface
   int locks = 0;
@@ -31,12 +34,15 @@ struct Surface {
   std::vector<ULONG> colors;
 };
 
-// Surface from a handle or a SURFOBJ the engine made; NULL when unknown.
+// Surface from a handle of the calling process or a SURFOBJ the engine made;
+// NULL when unknown.
 Surface *surfaceFromHandle(HSURF h);
 Surface *surfaceFromObj(SURFOBJ *so);
-// Creates an engine-owned bitmap surface (zero-filled); NULL on bad sizes or
-// when memory is short.  Negative heights are not accepted here.
+// Creates an engine-owned bitmap surface (zero-filled) with its handle; NULL
+// on bad sizes or when memory is short.  Negative heights are not accepted
+// here.
 Surface *createSurface(LONG cx, LONG cy, ULONG format, bool topDown, PVOID bits = nullptr, LONG stride = 0);
+// Closes the surface's handle, which frees it unless a reference is held.
 void destroySurface(Surface *s);
 int bitsPerPixel(ULONG format);
 
@@ -50,10 +56,9 @@ ULONG getPixel(const SURFOBJ *so, LONG x, LONG y);
 void putPixel(SURFOBJ *so, LONG x, LONG y, ULONG v);
 
 // ------------------------------------------------------------ palettes
-constexpr uint32_t kPaletteMagic = 0x50414C45;  // "PALE"
-
-struct Palette {
-  uint32_t magic = kPaletteMagic;
+// An engine palette is a handle of the process's table (HPALETTE).
+struct Palette : KObject {
+  Palette() : KObject(Kind::EngPalette) {}
   ULONG mode = PAL_BGR;
   std::vector<ULONG> entries;  // PAL_INDEXED: 0x00RRGGBB as given
   FLONG red = 0, green = 0, blue = 0;
