@@ -14,6 +14,7 @@
 #include <shlobj.h>
 #include <winsim/testing.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -129,7 +130,8 @@ int usage(const char *problem) {
       "of your own pictures (--front, --back) has as many sides as it has pictures.\n"
       "--fault KIND[@COMMAND] makes the printer fail in the middle of the job (KIND:\n"
       "cover-open, out-of-cards, out-of-ribbon, card-jam, encoder; COMMAND: the start\n"
-      "of the command it fails at, e.g. \"IS 1\"): the operator clears it after 8 s\n"
+      "of the command it fails at, e.g. \"I 30\"; cover-open and card-jam default to\n"
+      "the first panel print): the operator clears it after 8 s\n"
       "and the job goes on, or with --user-cancels the user presses OK on the message\n"
       "and the job is cancelled.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
@@ -219,6 +221,10 @@ int parseCommandLine(int argc, char **argv, DemoSetup &d) {
     } else if (a == "--fault" || a.rfind("--fault=", 0) == 0) {
       std::string problem;
       if (!cardemu::parseFault(value("--fault"), &d.faultChoice, &problem)) return usage(problem.c_str());
+      // A fault that would strike at once strikes at the first panel print
+      // instead: in the middle of the job, after the driver asked the printer.
+      if (d.faultChoice.command.empty() && (d.faultChoice.name == "cover-open" || d.faultChoice.name == "card-jam"))
+        d.faultChoice.command = "I";
       d.fault = true;
     } else if (a == "--user-cancels") {
       d.userCancels = true;
@@ -317,17 +323,22 @@ class PeopleAtThePrinter {
     rule.delayMs = kUserAnswerMs;
     winsim::scriptUser(rule);
     if (fault && !userCancels)
-      operator_ = std::thread([&printer] {
-        if (!winsim::waitForShownMessages(1, 120000)) return;
-        Sleep(kOperatorMs);
-        printer.clearFault();
+      operator_ = std::thread([this, &printer] {
+        while (!stop_.load())
+          if (winsim::waitForShownMessages(1, 100)) {
+            Sleep(kOperatorMs);
+            printer.clearFault();
+            return;
+          }
       });
   }
   ~PeopleAtThePrinter() {
+    stop_.store(true);
     if (operator_.joinable()) operator_.join();
   }
 
  private:
+  std::atomic<bool> stop_{false};
   std::thread operator_;
 };
 
@@ -344,17 +355,38 @@ const char *howItEnded(winsim::MessageEnd end) {
   }
 }
 
-void reportMessages() {
+// A message's text as the user read it: a notification names a string of
+// the message library, which the tray program shows.
+std::string messageText(const winsim::ShownMessage &m) {
+  std::u16string text = m.text;
+  if (text.empty() && m.textFromResource == 1) {
+    WCHAR dir[MAX_PATH] = {};
+    DWORD needed = 0;
+    if (GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) {
+      const std::u16string path = std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3\\cardres.dll";
+      if (HMODULE res = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()))) {
+        WCHAR buffer[1024] = {};
+        if (LoadStringW(res, UINT(m.textResource), buffer, 1024) > 0) text = reinterpret_cast<const char16_t *>(buffer);
+        FreeLibrary(res);
+      }
+    }
+  }
+  std::string s = utf8(text);
+  for (size_t at; (at = s.find_first_of("\r\n")) != std::string::npos;) s.replace(at, 1, " ");
+  return s;
+}
+
+void reportMessages(uint64_t jobStartMs) {
   const auto shown = winsim::shownMessages();
   if (shown.empty()) return;
   std::printf("\nWhat the user saw:\n");
   for (const winsim::ShownMessage &m : shown) {
-    std::string text = utf8(m.text);
-    for (size_t at; (at = text.find_first_of("\r\n")) != std::string::npos;) text.replace(at, 1, " ");
-    std::printf("  [%s] \"%s\": \"%s\"\n     at %.1f s, %s (after %.1f s)\n",
+    std::printf("  [%s] \"%s\": \"%s\"",
                 m.channel == winsim::UserChannel::Notification ? "notification" : "message box",
-                utf8(m.caption).c_str(), text.c_str(), double(m.shownAtMs) / 1000.0, howItEnded(m.end),
-                double(m.endedAtMs - m.shownAtMs) / 1000.0);
+                utf8(m.caption).c_str(), messageText(m).c_str());
+    if (m.textFromResource == 1) std::printf(" (message %d)", m.textResource);
+    std::printf("\n     %.1f s into the job, %s %.1f s later\n", double(m.shownAtMs - jobStartMs) / 1000.0,
+                howItEnded(m.end), double(m.endedAtMs - m.shownAtMs) / 1000.0);
   }
 }
 
@@ -473,7 +505,7 @@ int main(int argc, char **argv) {
                   "time since the call before it, its size and what it carried.\n\n";
     pacing = analysePacing(device->writes(), &pacingFile);
   }
-  reportMessages();
+  reportMessages(pacing.firstPieceTick);
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   if (!listing.close()) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "listing.txt").c_str());

@@ -111,6 +111,7 @@ PacingSummary analysePacing(const std::vector<cardemu::UsbWrite> &writes, std::o
     previousTick = w.tick;
   }
   if (piecesSeen) s.onWireMs = lastTick - firstPieceTick;
+  s.firstPieceTick = firstPieceTick;
   for (auto &[category, pauses] : categories) s.categories.push_back(pauses);
   return s;
 }

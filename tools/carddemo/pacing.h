@@ -21,16 +21,17 @@ struct CategoryPauses {
 };
 
 struct PacingSummary {
-  size_t writes = 0;        // calls that reached the printer
-  size_t commands = 0;      // job commands, one per call
-  size_t dataSlices = 0;    // slices of image blocks
-  size_t requests = 0;      // the monitor's status requests
-  size_t monitorOwn = 0;    // the monitor's other commands (job start, queries, reset)
-  size_t mixedWrites = 0;   // calls that held more or less than one piece (none when paced)
-  size_t largestSlice = 0;  // bytes
-  uint64_t onWireMs = 0;    // simulated: first job piece to the check after the last
-  uint64_t mandatedMs = 0;  // the pauses the job's commands earn
-  bool resetSent = false;   // "\eR\r": the job was cancelled at the printer
+  size_t writes = 0;            // calls that reached the printer
+  size_t commands = 0;          // job commands, one per call
+  size_t dataSlices = 0;        // slices of image blocks
+  size_t requests = 0;          // the monitor's status requests
+  size_t monitorOwn = 0;        // the monitor's other commands (job start, queries, reset)
+  size_t mixedWrites = 0;       // calls that held more or less than one piece (none when paced)
+  size_t largestSlice = 0;      // bytes
+  uint64_t onWireMs = 0;        // simulated: first job piece to the check after the last
+  uint64_t mandatedMs = 0;      // the pauses the job's commands earn
+  uint64_t firstPieceTick = 0;  // GetTickCount at the job's first piece
+  bool resetSent = false;       // "\eR\r": the job was cancelled at the printer
   std::vector<CategoryPauses> categories;
 };
 
