@@ -62,8 +62,10 @@ class Demo : public ::testing::Test {
     fs::remove_all(dir);
     fs::create_directories(dir);
     out_ = dir / "out";
-    const std::string cmd = std::string("\"") + CARDDEMO_EXE + "\" \"" + out_.string() + "\" --machine \"" +
-                            (dir / "machine").string() + "\" > \"" + (dir / "console.txt").string() + "\" 2>&1";
+    // The clock runs fast: the pictures, not the pacing, are checked here.
+    const std::string cmd = std::string("CARDDEMO_CLOCK_SCALE=500 \"") + CARDDEMO_EXE + "\" \"" + out_.string() +
+                            "\" --machine \"" + (dir / "machine").string() + "\" > \"" +
+                            (dir / "console.txt").string() + "\" 2>&1";
     const int status = std::system(cmd.c_str());
     exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     console_ = readText(dir / "console.txt");
@@ -234,7 +236,8 @@ class DemoCommandLine : public ::testing::Test {
   }
   // carddemo with these arguments, run in the test's folder; its exit status.
   int run(const std::string &args) {
-    const std::string cmd = "cd \"" + dir_.string() + "\" && \"" + CARDDEMO_EXE + "\" " + args + " > console.txt 2>&1";
+    const std::string cmd = "cd \"" + dir_.string() + "\" && CARDDEMO_CLOCK_SCALE=500 \"" + CARDDEMO_EXE + "\" " +
+                            args + " > console.txt 2>&1";
     const int status = std::system(cmd.c_str());
     console_ = readText(dir_ / "console.txt");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -265,6 +268,9 @@ TEST_F(DemoCommandLine, MistakesLeaveEveryFolderAsItWas) {
       // Well-formed, but the folder holds the user's files.
       {"out --machine mine", ".carddemo-machine"},
       {"out --machine mine --front ok.bmp", ".carddemo-machine"},
+      {"out --machine mine --fault lightning", "unknown fault"},
+      {"out --machine mine --fault cover-open@", "--fault"},
+      {"out --machine mine --user-cancels", "--user-cancels"},
   };
   for (const auto &c : cases) {
     EXPECT_EQ(run(c.args), 2) << c.args << "\n" << console_;
@@ -302,3 +308,20 @@ TEST_F(DemoCommandLine, OwnPicturesOnOneOrTwoSidesInAMachineFolderUsedAgain) {
 }
 
 }  // namespace
+
+// A printer error in the middle of the job, as the user meets it: the
+// monitor's message, and the job going on once the operator has closed the
+// cover, or cancelled at the printer when the user presses OK instead.
+TEST_F(DemoCommandLine, PrinterErrorMidJobClearedOrCancelled) {
+  ASSERT_EQ(run("cleared --machine m --fault cover-open"), 0) << console_;
+  EXPECT_NE(console_.find("COVER OPEN!"), std::string::npos) << console_;
+  EXPECT_NE(console_.find("closed by the monitor once the printer was ready again"), std::string::npos) << console_;
+  EXPECT_NE(console_.find("The job completed"), std::string::npos) << console_;
+  EXPECT_NE(readText(dir_ / "cleared" / "card_0001.txt").find("back: yellow"), std::string::npos);
+
+  ASSERT_EQ(run("cancelled --machine m --fault cover-open --user-cancels"), 0) << console_;
+  EXPECT_NE(console_.find("the user pressed OK"), std::string::npos) << console_;
+  EXPECT_NE(console_.find("The job was cancelled and the printer reset"), std::string::npos) << console_;
+  const std::string pacing = readText(dir_ / "cancelled" / "pacing.txt");
+  EXPECT_NE(pacing.find("reset: the job was cancelled"), std::string::npos);
+}

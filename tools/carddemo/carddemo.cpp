@@ -136,7 +136,9 @@ int usage(const char *problem) {
       "and the job is cancelled.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
       "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
-      "are replaced.\n",
+      "are replaced.\n"
+      "The machine's clock runs 10 times faster than real time; the environment\n"
+      "variable CARDDEMO_CLOCK_SCALE sets another factor.\n",
       problem ? stderr : stdout);
   return problem ? 2 : 0;
 }
