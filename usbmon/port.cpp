@@ -21,7 +21,11 @@ PortRecord::PortRecord(LPCWSTR name, LPCWSTR printerName, const MONITOR &underly
 PortRecord::~PortRecord() {
   signature = 0;
   if (printer) ClosePrinter(printer);
-  if (capture.file != INVALID_HANDLE_VALUE) CloseHandle(capture.file);
+  // A port closed in the middle of a capture job: its temp file goes too.
+  if (capture.active)
+    cancelCapture(capture);
+  else if (capture.file != INVALID_HANDLE_VALUE)
+    CloseHandle(capture.file);
   DeleteCriticalSection(&io);
 }
 
@@ -161,7 +165,12 @@ constexpr DWORD kCancelSettleMs = 2000;
 
 BOOL PortRecord::endDoc() {
   if (capture.active) {
-    endCapture(capture, *this);
+    // A capture job the user deleted is not carried out: half a firmware
+    // image or print file must never reach the printer.
+    if (cancelled || (printer && (jobStatus() & JOB_STATUS_DELETING)))
+      cancelCapture(capture);
+    else
+      endCapture(capture, *this);
     if (printer) {
       SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
       SetJobW(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE);

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <algorithm>
 
 #include "emulator/include/cardemu/printer.h"
 #include "emulator/include/cardemu/usb_device.h"
@@ -26,19 +28,33 @@ using streams::esc;
 
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer";
 
-// A printer that takes everything and is always ready.
+// A printer that takes everything and is always ready: the error report
+// request is answered with ACK, the job start's queries with a YMCKO ribbon,
+// a model and a remaining count.
 class ReadyDevice : public winsim::UsbDevice {
  public:
   long write(const uint8_t *data, size_t size) override {
-    // Every error report request is answered with ACK.
-    if (size == 5 && data[0] == 0x1B && data[1] == 'E') pending_ = true;
+    // A query's value comes with the ACK of the status request after it.
+    const std::string_view cmd(reinterpret_cast<const char *>(data), size);
+    if (cmd ==
+        "\x1b"
+        "E 2\r") {
+      reply_ = value_ + "\x06";
+      value_.clear();
+    } else if (cmd == "\x1b!RIBBON\r") {
+      value_ = "2 ";
+    } else if (cmd == "\x1bV\r") {
+      value_ = "CA3 V3.02";
+    } else if (cmd == "\x1b!RIBLEN\r") {
+      value_ = "250";
+    }
     return long(size);
   }
   long read(uint8_t *out, size_t max) override {
-    if (!pending_ || max == 0) return 0;
-    pending_ = false;
-    out[0] = 0x06;
-    return 1;
+    const size_t n = std::min(max, reply_.size());
+    reply_.copy(reinterpret_cast<char *>(out), n);
+    reply_.erase(0, n);
+    return long(n);
   }
   bool lineStatus(uint8_t &status) override {
     status = 0x18;
@@ -46,7 +62,7 @@ class ReadyDevice : public winsim::UsbDevice {
   }
 
  private:
-  bool pending_ = false;
+  std::string value_, reply_;
 };
 
 std::string twoSidedJob() {
@@ -66,11 +82,11 @@ bool install(const std::shared_ptr<winsim::UsbDevice> &device, Setup &s) {
   winsim::setClockScale(1e6);
   const std::string dir = winsim::driveRoot() + "/Windows/system32/spool/drivers/x64/3";
   std::filesystem::copy_file(CARDRES_USB_DLL, dir + "/cardres.dll", std::filesystem::copy_options::overwrite_existing);
-  if (!winsim::installMonitor(u"Pellor USB Monitor", USBMON_DLL)) return false;
+  if (!winsim::installMonitor(u"Pellor Standard USB Language Monitor", USBMON_DLL)) return false;
   winsim::PrinterSetup setup;
   setup.printerName = kPrinter;
   setup.driverName = u"Pellor Standard Printer";
-  setup.monitorName = u"Pellor USB Monitor";
+  setup.monitorName = u"Pellor Standard USB Language Monitor";
   setup.portName = u"USB001";
   if (!winsim::attachUsbDevice(u"USB001", device) || !winsim::installPrinter(setup)) return false;
   HMODULE m = GetModuleHandleW(u"usbmon.dll");

@@ -30,7 +30,7 @@ namespace {
 
 using streams::esc;
 
-const char16_t kMonitor[] = u"Pellor USB Monitor";
+const char16_t kMonitor[] = u"Pellor Standard USB Language Monitor";
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer";
 const char16_t kPort[] = u"USB001";
 const std::string kErrorRequest =
@@ -608,6 +608,56 @@ TEST_F(UsbMonitor, JobRestartedOnAnOfflinePrinterIsDeletedWithTheOfflineMessage)
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_NE(std::find(jobs[0].controls.begin(), jobs[0].controls.end(), DWORD(JOB_CONTROL_DELETE)),
             jobs[0].controls.end());
+}
+
+}  // namespace
+
+namespace {
+
+// The monitor's temp files of capture jobs, in the machine's temp folder.
+size_t captureTempFiles() {
+  WCHAR dir[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, dir);
+  size_t n = 0;
+  std::error_code ec;
+  for (const auto &e :
+       std::filesystem::directory_iterator(winsim::hostPath(reinterpret_cast<const char16_t *>(dir)), ec))
+    if (e.path().filename().string().rfind("CRX", 0) == 0) ++n;
+  return n;
+}
+
+TEST_F(UsbMonitor, CaptureJobIsPendingUntilItsEndAndAClosedPortLeavesNoTempFile) {
+  install();
+  HANDLE h = openPort();
+  ASSERT_NE(h, nullptr);
+  // A firmware image collected from a job named FILE_BIN, sent framed at its end.
+  const std::string image(4000, 'F');
+  ASSERT_TRUE(startDoc(h, u"FILE_BIN"));
+  offer(h, image);
+  std::string reply;
+  ASSERT_TRUE(query(h, "\x1bIsDOCComplete\r", reply));
+  EXPECT_EQ(reply.substr(0, 11), "DOC_PENDING");
+  EXPECT_EQ(captureTempFiles(), 1u);
+  ASSERT_TRUE(table_.pfnEndDocPort(h));
+  ASSERT_TRUE(query(h, "\x1bIsDOCComplete\r", reply));
+  EXPECT_EQ(reply.substr(0, 12), "DOC_COMPLETE");
+  ASSERT_EQ(printer.firmwareFrames(), 1u);
+  const auto frame = printer.lastFirmwareFrame();
+  ASSERT_TRUE(frame.has_value());
+  EXPECT_EQ(frame->declaredSize, image.size());
+  EXPECT_TRUE(frame->endMarker);
+  EXPECT_EQ(captureTempFiles(), 0u);
+
+  // The port closed in the middle of a capture: nothing is sent, the temp
+  // file goes.
+  ASSERT_TRUE(startDoc(h, u"FILE_PRN"));  // asks the printer "\eV\r" first, as every job start does
+  const size_t before = device->total();
+  offer(h, std::string(3000, 'P'));
+  EXPECT_EQ(captureTempFiles(), 1u);
+  ASSERT_TRUE(table_.pfnClosePort(h));
+  open_.clear();
+  EXPECT_EQ(captureTempFiles(), 0u);
+  EXPECT_EQ(device->total(), before);
 }
 
 }  // namespace
