@@ -393,6 +393,7 @@ TEST_F(UsbMonitor, ErrorClearedAtThePrinterShowsOneMessageAndTheJobCompletes) {
   rule.channel = winsim::UserChannel::Notification;
   rule.timing = winsim::AnswerTiming::LeaveOpen;
   winsim::scriptUser(rule);
+  const size_t handles = winsim::openHandleCount();
   HANDLE h = openPort();
   ASSERT_TRUE(startDoc(h));
   device->takeWrites();
@@ -424,6 +425,10 @@ TEST_F(UsbMonitor, ErrorClearedAtThePrinterShowsOneMessageAndTheJobCompletes) {
   EXPECT_EQ(device->jobBytes(), job);
   EXPECT_EQ(printer.error(), 0);
   EXPECT_EQ(printer.takeCards().size(), 1u);
+  // The message task, its event and the job's printer handle are all closed.
+  ASSERT_TRUE(table_.pfnClosePort(h));
+  open_.clear();
+  EXPECT_EQ(winsim::openHandleCount(), handles);
 }
 
 TEST_F(UsbMonitor, OkOnTheErrorMessageDeletesTheJobAndResetsThePrinter) {

@@ -70,6 +70,10 @@ WINSIM_API DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START
 // LoadLibraryW and GetModuleHandleW fail with ERROR_MOD_NOT_FOUND.  For
 // tests of a module's fallback; resetMachine shows everything again.
 WINSIM_API void hideSystemExport(const std::u16string &dll, const std::string &function = std::string());
+// The handles open in the calling thread's process, of every kind (kernel
+// objects, registry keys, printers, GDI objects ...): a test compares it
+// before and after the code under test to find a handle it left open.
+WINSIM_API size_t openHandleCount();
 
 // ------------------------------------------------------------ printing
 // A printer with its driver, installed as the spooler would after

@@ -31,6 +31,10 @@ class HandleTable {
   KObject *take(uintptr_t value, KindMask kinds);
   void takeAllOfKind(Kind kind, std::vector<KObject *> &out);
   void closeAll();
+  size_t count() {
+    std::lock_guard<std::mutex> g(lock_);
+    return entries_.size();
+  }
 
  private:
   std::mutex lock_;
@@ -204,6 +208,8 @@ HANDLE registerMachineWideObject(KObject *obj) {
 }
 
 HANDLE addHandle(KObject *obj) { return currentHandleTable().add(obj); }
+
+size_t openHandleCount() { return currentHandleTable().count(); }
 
 namespace {
 
