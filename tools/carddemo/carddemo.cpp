@@ -409,6 +409,53 @@ void reportPacing(const PacingSummary &p, bool faulted) {
               double(p.mandatedMs) / 1000.0, over, faulted ? ", the error included" : "");
 }
 
+// The pictures named on the command line, copied where cardprint on the
+// machine finds them, and its arguments pointed at the copies.
+bool putPicturesOnTheMachine(DemoSetup &d, std::string &problem) {
+  std::error_code ec;
+  for (const Picture &p : d.pictures) {
+    const fs::path virt = winsim::hostPath(p.virt);
+    fs::create_directories(virt.parent_path(), ec);
+    fs::copy_file(p.host, virt, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+      problem = "cannot put " + p.host.string() + " on the machine: " + ec.message();
+      return false;
+    }
+    d.args[p.argument] = p.option + p.virt;
+  }
+  return true;
+}
+
+void reportOutcome(size_t commands, size_t errors, const std::vector<cardemu::Card> &cards, bool cancelled,
+                   bool resetSent) {
+  if (cancelled)
+    std::printf("\nThe job was cancelled%s; the printer ran %zu commands (%zu printer errors).\n",
+                resetSent ? " and the printer reset with \"\\eR\\r\"" : "", commands, errors);
+  else
+    std::printf("\nThe job completed: the printer ran %zu commands (%zu printer errors) and put out %zu card(s).\n",
+                commands, errors, cards.size());
+  for (const cardemu::Card &card : cards) std::printf("\n%s", card.summary().c_str());
+}
+
+void reportFiles(const fs::path &out, bool cacheWritten, const std::vector<std::string> &written) {
+  std::error_code ec;
+  std::printf("\nWritten to %s:\n", out.c_str());
+  auto show = [&](const std::string &name, const char *what) {
+    std::printf("  %-34s %9s  %s\n", name.c_str(), sizeText(fs::file_size(out / name, ec)).c_str(), what);
+  };
+  show("job.prn", "the card job stream the driver wrote");
+  show("listing.txt", "the printer's command listing");
+  show("pacing.txt", "the monitor's write calls, paced");
+  if (cacheWritten) show("cardribbon.INI", "the ribbon cache file the monitor wrote at the job's start");
+  for (const std::string &name : written) {
+    const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
+                       : name.find("_back.png") != std::string::npos ? "back of the card"
+                       : name.find(".txt") != std::string::npos      ? "card summary"
+                                                                     : "one panel as printed";
+    show(name, what);
+  }
+}
+
 fs::path ribbonCacheFile() {
   WCHAR folder[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, 0, folder))) return {};
@@ -455,15 +502,9 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
     return 1;
   }
-  for (const Picture &p : d.pictures) {
-    const fs::path virt = winsim::hostPath(p.virt);
-    fs::create_directories(virt.parent_path(), ec);
-    fs::copy_file(p.host, virt, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
-      std::fprintf(stderr, "carddemo: cannot put %s on the machine: %s\n", p.host.c_str(), ec.message().c_str());
-      return 1;
-    }
-    d.args[p.argument] = p.option + p.virt;
+  if (!putPicturesOnTheMachine(d, problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    return 1;
   }
   if (d.fault) printer.injectFault(d.faultChoice);
   PeopleAtThePrinter people(printer, d.fault, d.userCancels);
@@ -527,28 +568,8 @@ int main(int argc, char **argv) {
 
   // ---- what happened
   reportPacing(pacing, d.fault);
-  if (cancelled)
-    std::printf("\nThe job was cancelled%s; the printer ran %zu commands (%zu printer errors).\n",
-                pacing.resetSent ? " and the printer reset with \"\\eR\\r\"" : "", listing.commands, listing.errors);
-  else
-    std::printf("\nThe job completed: the printer ran %zu commands (%zu printer errors) and put out %zu card(s).\n",
-                listing.commands, listing.errors, listing.cards.size());
-  for (const cardemu::Card &card : listing.cards) std::printf("\n%s", card.summary().c_str());
-  std::printf("\nWritten to %s:\n", d.out.c_str());
-  auto show = [&](const std::string &name, const char *what) {
-    std::printf("  %-34s %9s  %s\n", name.c_str(), sizeText(fs::file_size(d.out / name, ec)).c_str(), what);
-  };
-  show("job.prn", "the card job stream the driver wrote");
-  show("listing.txt", "the printer's command listing");
-  show("pacing.txt", "the monitor's write calls, paced");
-  if (cacheWritten) show("cardribbon.INI", "the ribbon cache file the monitor wrote at the job's start");
-  for (const std::string &name : written) {
-    const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
-                       : name.find("_back.png") != std::string::npos ? "back of the card"
-                       : name.find(".txt") != std::string::npos      ? "card summary"
-                                                                     : "one panel as printed";
-    show(name, what);
-  }
+  reportOutcome(listing.commands, listing.errors, listing.cards, cancelled, pacing.resetSent);
+  reportFiles(d.out, cacheWritten, written);
   std::printf("\nSteps (real time):\n");
   for (const Step &s : steps) std::printf("  %-52s %8.0f ms\n", s.what.c_str(), s.ms);
   std::printf("  %-52s %8.0f ms\n", "total", std::chrono::duration<double, std::milli>(Clock::now() - started).count());
