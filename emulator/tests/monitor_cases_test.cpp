@@ -4,27 +4,19 @@
 #include <gtest/gtest.h>
 
 #include "emulator/include/cardemu/printer.h"
+#include "emulator/tests/ask.h"
 #include "emulator/tests/streams.h"
 
 using namespace cardemu;
+using streams::ask;
 using streams::esc;
+using streams::flat;
+using streams::kAckOnly;
+using streams::kStatus;
 
 namespace {
 
-const std::string kStatus = esc("E 2");
-const std::string kAckOnly = "\x06";
-
 std::string nak(const char *twoDigits) { return std::string("\x15") + twoDigits + "\x04"; }
-
-std::string ask(Printer &p, const std::string &command) {
-  p.readAll();
-  EXPECT_EQ(p.write(command + kStatus), static_cast<long>(command.size() + kStatus.size()));
-  return p.readAll();
-}
-
-auto flat(int v) {
-  return [v](int, int) { return v; };
-}
 
 bool frontBox(int line, int dot) { return line >= 100 && line < 200 && dot >= 50 && dot < 100; }
 bool backBox(int line, int dot) { return line >= 600 && line < 700 && dot >= 300 && dot < 400; }

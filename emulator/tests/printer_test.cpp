@@ -7,26 +7,19 @@
 #include <thread>
 
 #include "emulator/include/cardemu/printer.h"
+#include "emulator/tests/ask.h"
 #include "emulator/tests/streams.h"
 
 using namespace cardemu;
+using streams::ask;
 using streams::esc;
+using streams::flat;
+using streams::kAckOnly;
+using streams::kStatus;
 
 namespace {
 
-const std::string kStatus = esc("E 2");
-const std::string kAckOnly = "\x06";
 const std::string kNak04 = std::string("\x15") + "04" + "\x04";
-
-std::string ask(Printer &p, const std::string &command) {
-  p.readAll();
-  EXPECT_EQ(p.write(command + kStatus), static_cast<long>(command.size() + kStatus.size()));
-  return p.readAll();
-}
-
-auto flat(int v) {
-  return [v](int, int) { return v; };
-}
 
 // A resin-black rectangle: lines 100..199 (columns 923..824), dots 50..99.
 bool resinBox(int line, int dot) { return line >= 100 && line < 200 && dot >= 50 && dot < 100; }

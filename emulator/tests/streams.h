@@ -11,6 +11,11 @@ namespace streams {
 
 inline std::string esc(const std::string &text) { return "\x1b" + text + "\r"; }
 
+// A plane of one value everywhere.
+inline auto flat(int v) {
+  return [v](int, int) { return v; };
+}
+
 // One continuous-tone plane: per line 640 five-bit values, three to a
 // big-endian 16-bit word (first in bits 14..10), the 640th alone in the 214th
 // word, then four zero bytes.

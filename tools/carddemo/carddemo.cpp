@@ -361,16 +361,13 @@ const char *howItEnded(winsim::MessageEnd end) {
 // the message library, which the tray program shows.
 std::string messageText(const winsim::ShownMessage &m) {
   std::u16string text = m.text;
-  if (text.empty() && m.textFromResource == 1) {
-    WCHAR dir[MAX_PATH] = {};
-    DWORD needed = 0;
-    if (GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) {
-      const std::u16string path = std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3\\cardres.dll";
-      if (HMODULE res = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()))) {
-        WCHAR buffer[1024] = {};
-        if (LoadStringW(res, UINT(m.textResource), buffer, 1024) > 0) text = reinterpret_cast<const char16_t *>(buffer);
-        FreeLibrary(res);
-      }
+  const std::u16string folder = driverFolder();
+  if (text.empty() && m.textFromResource == 1 && !folder.empty()) {
+    const std::u16string path = folder + u"\\cardres.dll";
+    if (HMODULE res = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()))) {
+      WCHAR buffer[1024] = {};
+      if (LoadStringW(res, UINT(m.textResource), buffer, 1024) > 0) text = reinterpret_cast<const char16_t *>(buffer);
+      FreeLibrary(res);
     }
   }
   std::string s = utf8(text);

@@ -82,16 +82,22 @@ void clearOutputs(const fs::path &out) {
   }
 }
 
+std::u16string driverFolder() {
+  WCHAR dir[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) return {};
+  return std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3";
+}
+
 bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem) {
   // The monitor loads its message library and the notification server from
   // the version-3 folder of the driver directory.
-  WCHAR dir[MAX_PATH] = {};
-  DWORD needed = 0;
-  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) {
+  const std::u16string folder = driverFolder();
+  if (folder.empty()) {
     problem = "the spooler names no driver directory";
     return false;
   }
-  const fs::path driverDir = winsim::hostPath(std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3");
+  const fs::path driverDir = winsim::hostPath(folder);
   std::error_code ec;
   fs::create_directories(driverDir, ec);
   fs::copy_file(CARDDEMO_CARDRES_DLL, driverDir / "cardres.dll", fs::copy_options::overwrite_existing, ec);

@@ -26,6 +26,11 @@ bool within(const fs::path &inner, const fs::path &outer);
 // Removes the results of an earlier run from the output folder.
 void clearOutputs(const fs::path &out);
 
+// The version-3 folder of the spooler's driver directory, where the package's
+// modules load their libraries from ("C:\Windows\system32\spool\DRIVERS\x64\3");
+// empty when the spooler names none.
+std::u16string driverFolder();
+
 // On a machine just reset onto its drive: the language monitor installed as
 // an installer does, its message library and the notification server in the
 // driver directory, `device` plugged into USB001 and the card printer with

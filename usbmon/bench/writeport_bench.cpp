@@ -66,10 +66,9 @@ class ReadyDevice : public winsim::UsbDevice {
 };
 
 std::string twoSidedJob() {
-  auto flat = [](int v) { return [v](int, int) { return v; }; };
   auto box = [](int line, int dot) { return line > 100 && line < 300 && dot > 50 && dot < 400; };
-  return streams::ymckoHeader() + streams::ymc(flat(5), flat(10), flat(15)) + streams::resin(box) + esc("I 30") +
-         esc("MF") + streams::resin(box) + esc("I 30") + esc("MO");
+  return streams::ymckoHeader() + streams::ymc(streams::flat(5), streams::flat(10), streams::flat(15)) +
+         streams::resin(box) + esc("I 30") + esc("MF") + streams::resin(box) + esc("I 30") + esc("MO");
 }
 
 struct Setup {

@@ -37,27 +37,21 @@ const std::string kErrorRequest =
     "\x1b"
     "E 2\r";
 
-// The emulated printer that also keeps the bytes of every write call.
+// The emulated printer, its write calls read back as text.
 class RecordingDevice : public cardemu::UsbPrinterDevice {
  public:
-  explicit RecordingDevice(cardemu::Printer &p) : UsbPrinterDevice(p) {}
-  long write(const uint8_t *data, size_t size) override {
-    const long taken = UsbPrinterDevice::write(data, size);
-    if (taken > 0) {
-      std::lock_guard<std::mutex> g(lock_);
-      writes_.emplace_back(reinterpret_cast<const char *>(data), size_t(taken));
-    }
-    return taken;
-  }
-  size_t total() {
-    std::lock_guard<std::mutex> g(lock_);
+  explicit RecordingDevice(cardemu::Printer &p) : UsbPrinterDevice(p, true) {}
+  size_t total() const {
     size_t n = 0;
-    for (const auto &w : writes_) n += w.size();
+    for (const cardemu::UsbWrite &w : writes()) n += w.bytes.size();
     return n;
   }
+  // The calls the printer took bytes of, each as the bytes it took.
   std::vector<std::string> takeWrites() {
-    std::lock_guard<std::mutex> g(lock_);
-    return std::move(writes_);
+    std::vector<std::string> out;
+    for (const cardemu::UsbWrite &w : UsbPrinterDevice::takeWrites())
+      if (w.taken > 0) out.emplace_back(w.bytes.begin(), w.bytes.end());
+    return out;
   }
   // What the job wrote, without the monitor's own status requests.
   std::string jobBytes() {
@@ -66,10 +60,6 @@ class RecordingDevice : public cardemu::UsbPrinterDevice {
       if (w != kErrorRequest) out += w;
     return out;
   }
-
- private:
-  std::mutex lock_;
-  std::vector<std::string> writes_;
 };
 
 // Run-length coded bit block of 1024 x 640 bits: runs of 127 units, then a

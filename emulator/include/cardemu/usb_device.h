@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "emulator/include/cardemu/printer.h"
@@ -52,6 +53,11 @@ class UsbPrinterDevice : public winsim::UsbDevice {
   std::vector<UsbWrite> writes() const {
     std::lock_guard<std::mutex> g(lock_);
     return writes_;
+  }
+  // The log so far, which starts again empty.
+  std::vector<UsbWrite> takeWrites() {
+    std::lock_guard<std::mutex> g(lock_);
+    return std::exchange(writes_, {});
   }
 
  private:
