@@ -1,13 +1,18 @@
 # Helpers that build one deliverable the same way in both flavours.
 #
-# card_module(<name> SHARED|EXECUTABLE
+# card_module(<name> SHARED|EXECUTABLE|WINDOWED
 #             LIB <static library with all the module's code>
 #             [DEF <exports .def>] [RC <resource script>] [SOURCES <entry sources>...])
 #
 # windows flavour: a DLL (or EXE) linked with the .def, runtime linked statically.
+#                  WINDOWED is a GUI program entered at wWinMain.
 # linux flavour:   an ELF shared object named like the DLL, whose dynamic exports are
 #                  exactly the .def's names (plus DllMain and the resource blob that
-#                  winsim reads), derived into a linker version script.
+#                  winsim reads), derived into a linker version script.  EXECUTABLE
+#                  is a program of the host; WINDOWED a program of the simulated
+#                  machine: an ELF shared object named like the EXE that exports
+#                  wWinMain, which winsim's CreateProcessW loads afresh for every
+#                  process it starts (each process gets its own globals).
 
 function(card_def_names def out_var)
   file(STRINGS ${def} _lines)
@@ -81,6 +86,12 @@ function(card_module name kind)
   if(kind STREQUAL "SHARED")
     add_library(${name} SHARED ${M_SOURCES})
     set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".dll")
+  elseif(kind STREQUAL "WINDOWED" AND CARD_FLAVOUR STREQUAL "linux")
+    add_library(${name} SHARED ${M_SOURCES})
+    set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".exe")
+  elseif(kind STREQUAL "WINDOWED")
+    add_executable(${name} WIN32 ${M_SOURCES})
+    target_link_options(${name} PRIVATE -municode)
   else()
     add_executable(${name} ${M_SOURCES})
     if(CARD_FLAVOUR STREQUAL "linux")
@@ -110,7 +121,14 @@ function(card_module name kind)
       card_embed_resources(${name}_res ${M_RC})
       target_link_libraries(${name} PRIVATE ${name}_res)
     endif()
-    if(kind STREQUAL "SHARED")
+    if(kind STREQUAL "WINDOWED")
+      # A program of the simulated machine: only its entry point and its
+      # resources are seen from outside.
+      set(_vs ${CMAKE_CURRENT_BINARY_DIR}/${name}.version)
+      file(WRITE ${_vs} "{\n  global:\n    wWinMain;\n    winsim_module_resources;\n  local: *;\n};\n")
+      target_link_options(${name} PRIVATE -Wl,--version-script=${_vs} -Wl,--no-undefined)
+      set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${_vs})
+    elseif(kind STREQUAL "SHARED")
       set(_names)
       if(M_DEF)
         card_def_names(${M_DEF} _names)

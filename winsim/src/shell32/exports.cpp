@@ -8,6 +8,8 @@ namespace {
 
 const char *const kShell32[] = {
     "SHGetFolderPathW",
+    "ShellExecuteW",
+    "Shell_NotifyIconW",
 };
 const ExportList kShell32List(u"shell32.dll", kShell32);
 
