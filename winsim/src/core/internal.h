@@ -174,6 +174,14 @@ void enterProcess(std::shared_ptr<ProcessRecord> process);
 // closed, as Windows closes a process's handles when it exits.
 void threadEnteredProcess(ProcessRecord &process);
 void threadLeftProcess(ProcessRecord &process);
+// Steps of the parts above the core when a process ends (its windows go, its
+// registrations with the spooler end ...): called once per process, after
+// its last thread has ended and before its handles close.  Registered at
+// namespace scope, as reset steps are.
+void registerProcessEndStep(void (*step)(const ProcessRecord &process));
+struct ProcessEndStep {
+  explicit ProcessEndStep(void (*step)(const ProcessRecord &process)) { registerProcessEndStep(step); }
+};
 // The calling thread's handle table: its process's (process.cpp).
 HandleTable &currentHandleTable();
 std::mutex &processLock();

@@ -80,8 +80,20 @@ void enterProcess(std::shared_ptr<ProcessRecord> process) {
 
 void threadEnteredProcess(ProcessRecord &process) { process.threads.fetch_add(1); }
 
+namespace {
+
+std::vector<void (*)(const ProcessRecord &)> &processEndSteps() {
+  static auto *steps = new std::vector<void (*)(const ProcessRecord &)>;
+  return *steps;
+}
+
+}  // namespace
+
+void registerProcessEndStep(void (*step)(const ProcessRecord &process)) { processEndSteps().push_back(step); }
+
 void threadLeftProcess(ProcessRecord &process) {
   if (process.threads.fetch_sub(1) != 1 || &process == initialProcess().get()) return;
+  for (auto *step : processEndSteps()) step(process);
   closeAllHandles(*process.handles);
 }
 

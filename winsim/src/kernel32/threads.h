@@ -3,7 +3,11 @@
 // their own (a message box waiting for its user) ends as winsim's waits do.
 #pragma once
 
+#include <memory>
+
 #include <windows.h>
+
+#include "core/internal.h"
 
 namespace winsim {
 
@@ -14,5 +18,10 @@ bool terminationRequested();
 // Ends the calling thread with the code TerminateThread gave, when it was
 // called for it; returns otherwise.  Call it with no lock held.
 void checkTermination();
+// Starts a thread that belongs to `process` (CreateThread starts one in the
+// caller's): the spooler's threads that call into a program's objects run
+// in that program's process, as the calls an RPC server makes do.
+HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
+                     DWORD flags, LPDWORD threadId);
 
 }  // namespace winsim
