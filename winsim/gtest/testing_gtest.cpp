@@ -52,6 +52,13 @@ std::vector<std::string> describeMessageFaults() {
       line += " (text resource " + std::to_string(m.textResource) + ")";
     out.push_back(std::move(line));
   }
+  for (const ShownMenu &m : takeMenuFaults()) {
+    std::string line = "shortcut menu of";
+    for (const MenuItemRecord &i : m.items)
+      if (!(i.flags & MF_SEPARATOR)) line += " \"" + toUtf8(i.text) + "\"";
+    line += m.end == MenuEnd::DisabledItem ? " scripted to pick a disabled item" : " shown without a script";
+    out.push_back(std::move(line));
+  }
   return out;
 }
 

@@ -1,6 +1,6 @@
 // winuser.h for the linux flavour: the rectangle helpers and the user32
-// drawing call that printing code uses, and message boxes.  Windows, dialogs
-// and messages arrive with the user-interface subsystems.
+// drawing call that printing code uses, message boxes, window classes and
+// windows, message queues, menus, icons and cursors.
 #pragma once
 
 #include <cstdarg>
@@ -39,10 +39,6 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI PtInRect(const RECT *lprc, POINT pt);
 WINSIM_EXTERN_C WINSIM_API int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 WINSIM_EXTERN_C WINSIM_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 #define MessageBox MessageBoxW
-// No window of the calling thread is active, and none is in the foreground,
-// until windows arrive: both answer NULL.
-WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetActiveWindow(void);
-WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetForegroundWindow(void);
 
 // MessageBox styles: buttons, icon, default button, modality and the rest.
 #define MB_OK 0x00000000L
@@ -96,3 +92,492 @@ WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetForegroundWindow(void);
 #define IDTRYAGAIN 10
 #define IDCONTINUE 11
 #define IDTIMEOUT 32000
+
+// ------------------------------------------------------------ windows
+typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagWNDCLASSEXW {
+  UINT cbSize;
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCWSTR lpszMenuName;
+  LPCWSTR lpszClassName;
+  HICON hIconSm;
+} WNDCLASSEXW, *PWNDCLASSEXW, *LPWNDCLASSEXW;
+typedef struct tagWNDCLASSW {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCWSTR lpszMenuName;
+  LPCWSTR lpszClassName;
+} WNDCLASSW, *PWNDCLASSW, *LPWNDCLASSW;
+typedef WNDCLASSEXW WNDCLASSEX;
+typedef WNDCLASSW WNDCLASS;
+
+typedef struct tagCREATESTRUCTW {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCWSTR lpszName;
+  LPCWSTR lpszClass;
+  DWORD dwExStyle;
+} CREATESTRUCTW, *LPCREATESTRUCTW;
+typedef CREATESTRUCTW CREATESTRUCT;
+typedef LPCREATESTRUCTW LPCREATESTRUCT;
+
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+} MSG, *PMSG, *NPMSG, *LPMSG;
+
+#define MAKEINTATOM(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+
+// Class styles.
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+#define CS_OWNDC 0x0020
+#define CS_CLASSDC 0x0040
+#define CS_PARENTDC 0x0080
+#define CS_NOCLOSE 0x0200
+#define CS_SAVEBITS 0x0800
+#define CS_GLOBALCLASS 0x4000
+#define CS_DROPSHADOW 0x00020000
+
+// Window styles.
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_MINIMIZE 0x20000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_CLIPSIBLINGS 0x04000000L
+#define WS_CLIPCHILDREN 0x02000000L
+#define WS_MAXIMIZE 0x01000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_VSCROLL 0x00200000L
+#define WS_HSCROLL 0x00100000L
+#define WS_SYSMENU 0x00080000L
+#define WS_THICKFRAME 0x00040000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_MINIMIZEBOX 0x00020000L
+#define WS_MAXIMIZEBOX 0x00010000L
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_TRANSPARENT 0x00000020L
+#define WS_EX_TOOLWINDOW 0x00000080L
+#define WS_EX_WINDOWEDGE 0x00000100L
+#define WS_EX_CLIENTEDGE 0x00000200L
+#define WS_EX_CONTROLPARENT 0x00010000L
+#define WS_EX_APPWINDOW 0x00040000L
+#define WS_EX_NOACTIVATE 0x08000000L
+#define DS_MODALFRAME 0x80L
+#define DS_SETFOREGROUND 0x200L
+
+#define CW_USEDEFAULT ((int)0x80000000)
+#define HWND_DESKTOP ((HWND)0)
+#define HWND_BROADCAST ((HWND)0xffff)
+#define HWND_MESSAGE ((HWND)-3)
+
+// ShowWindow commands.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
+#define SW_FORCEMINIMIZE 11
+
+// Get/SetWindowLongPtr indexes.
+#define GWLP_WNDPROC (-4)
+#define GWLP_HINSTANCE (-6)
+#define GWLP_HWNDPARENT (-8)
+#define GWLP_ID (-12)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWLP_USERDATA (-21)
+#define GWL_WNDPROC GWLP_WNDPROC
+#define GWL_HINSTANCE GWLP_HINSTANCE
+#define GWL_ID GWLP_ID
+#define GWL_USERDATA GWLP_USERDATA
+
+// Window messages.
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_ENABLE 0x000A
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUERYENDSESSION 0x0011
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_ENDSESSION 0x0016
+#define WM_SHOWWINDOW 0x0018
+#define WM_ACTIVATEAPP 0x001C
+#define WM_SETCURSOR 0x0020
+#define WM_GETMINMAXINFO 0x0024
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
+#define WM_WINDOWPOSCHANGING 0x0046
+#define WM_WINDOWPOSCHANGED 0x0047
+#define WM_NOTIFY 0x004E
+#define WM_CONTEXTMENU 0x007B
+#define WM_GETICON 0x007F
+#define WM_SETICON 0x0080
+#define WM_NCCREATE 0x0081
+#define WM_NCDESTROY 0x0082
+#define WM_NCCALCSIZE 0x0083
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
+#define WM_INITMENU 0x0116
+#define WM_INITMENUPOPUP 0x0117
+#define WM_MENUSELECT 0x011F
+#define WM_ENTERIDLE 0x0121
+#define WM_MOUSEFIRST 0x0200
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_LBUTTONDBLCLK 0x0203
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_RBUTTONDBLCLK 0x0206
+#define WM_MBUTTONDOWN 0x0207
+#define WM_MBUTTONUP 0x0208
+#define WM_MBUTTONDBLCLK 0x0209
+#define WM_MOUSELAST 0x020E
+#define WM_ENTERMENULOOP 0x0211
+#define WM_EXITMENULOOP 0x0212
+#define WM_USER 0x0400
+#define WM_APP 0x8000
+#define SC_CLOSE 0xF060
+
+// PeekMessage options, SendMessageTimeout flags, queue status.
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
+#define SMTO_NORMAL 0x0000
+#define SMTO_BLOCK 0x0001
+#define SMTO_ABORTIFHUNG 0x0002
+#define SMTO_NOTIMEOUTIFNOTHUNG 0x0008
+#define SMTO_ERRORONEXIT 0x0020
+#define QS_KEY 0x0001
+#define QS_MOUSEMOVE 0x0002
+#define QS_MOUSEBUTTON 0x0004
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_PAINT 0x0020
+#define QS_SENDMESSAGE 0x0040
+#define QS_HOTKEY 0x0080
+#define QS_ALLPOSTMESSAGE 0x0100
+#define QS_MOUSE (QS_MOUSEMOVE | QS_MOUSEBUTTON)
+#define QS_INPUT (QS_MOUSE | QS_KEY)
+#define QS_ALLEVENTS (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY)
+#define QS_ALLINPUT (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY | QS_SENDMESSAGE)
+
+// Window classes.
+WINSIM_EXTERN_C WINSIM_API ATOM WINAPI RegisterClassExW(const WNDCLASSEXW *lpwcx);
+WINSIM_EXTERN_C WINSIM_API ATOM WINAPI RegisterClassW(const WNDCLASSW *lpWndClass);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI UnregisterClassW(LPCWSTR lpClassName, HINSTANCE hInstance);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetClassInfoExW(HINSTANCE hInstance, LPCWSTR lpszClass, LPWNDCLASSEXW lpwcx);
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
+#define RegisterClassEx RegisterClassExW
+#define RegisterClass RegisterClassW
+#define UnregisterClass UnregisterClassW
+#define GetClassInfoEx GetClassInfoExW
+#define GetClassName GetClassNameW
+
+// Windows.
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
+                                                       DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
+                                                       HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                                                       LPVOID lpParam);
+#define CreateWindowEx CreateWindowExW
+#define CreateWindowW(c, n, s, x, y, w, h, p, m, i, l) CreateWindowExW(0, c, n, s, x, y, w, h, p, m, i, l)
+#define CreateWindow CreateWindowW
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyWindow(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
+                                                          LPARAM lParam);
+#define DefWindowProc DefWindowProcW
+#define CallWindowProc CallWindowProcW
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsWindow(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsWindowVisible(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetParent(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetWindowTextLengthW(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+#define GetWindowText GetWindowTextW
+#define GetWindowTextLength GetWindowTextLengthW
+#define SetWindowText SetWindowTextW
+WINSIM_EXTERN_C WINSIM_API LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex);
+WINSIM_EXTERN_C WINSIM_API LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+WINSIM_EXTERN_C WINSIM_API LONG WINAPI GetWindowLongW(HWND hWnd, int nIndex);
+WINSIM_EXTERN_C WINSIM_API LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
+#define GetWindowLongPtr GetWindowLongPtrW
+#define SetWindowLongPtr SetWindowLongPtrW
+#define GetWindowLong GetWindowLongW
+#define SetWindowLong SetWindowLongW
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI FindWindowExW(HWND hWndParent, HWND hWndChildAfter, LPCWSTR lpszClass,
+                                                     LPCWSTR lpszWindow);
+#define FindWindow FindWindowW
+#define FindWindowEx FindWindowExW
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI UpdateWindow(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetForegroundWindow(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetForegroundWindow(void);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetActiveWindow(void);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI SetActiveWindow(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI SetFocus(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetFocus(void);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
+
+// Messages.
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                                                    UINT wRemoveMsg);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TranslateMessage(const MSG *lpMsg);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI DispatchMessageW(const MSG *lpMsg);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI PostThreadMessageW(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
+WINSIM_EXTERN_C WINSIM_API void WINAPI PostQuitMessage(int nExitCode);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI SendMessageTimeoutW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam,
+                                                              UINT fuFlags, UINT uTimeout, PDWORD_PTR lpdwResult);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI WaitMessage(void);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI InSendMessage(void);
+#define GetMessage GetMessageW
+#define PeekMessage PeekMessageW
+#define DispatchMessage DispatchMessageW
+#define PostMessage PostMessageW
+#define PostThreadMessage PostThreadMessageW
+#define SendMessage SendMessageW
+#define SendMessageTimeout SendMessageTimeoutW
+
+// ------------------------------------------------------------ menus
+#define MF_INSERT 0x00000000L
+#define MF_CHANGE 0x00000080L
+#define MF_APPEND 0x00000100L
+#define MF_DELETE 0x00000200L
+#define MF_REMOVE 0x00001000L
+#define MF_BYCOMMAND 0x00000000L
+#define MF_BYPOSITION 0x00000400L
+#define MF_SEPARATOR 0x00000800L
+#define MF_ENABLED 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_DISABLED 0x00000002L
+#define MF_UNCHECKED 0x00000000L
+#define MF_CHECKED 0x00000008L
+#define MF_STRING 0x00000000L
+#define MF_BITMAP 0x00000004L
+#define MF_OWNERDRAW 0x00000100L
+#define MF_POPUP 0x00000010L
+#define MF_MENUBARBREAK 0x00000020L
+#define MF_MENUBREAK 0x00000040L
+#define MF_UNHILITE 0x00000000L
+#define MF_HILITE 0x00000080L
+#define MF_DEFAULT 0x00001000L
+#define MFS_GRAYED 0x00000003L
+#define MFS_DISABLED MFS_GRAYED
+#define MFS_CHECKED MF_CHECKED
+#define MFS_DEFAULT MF_DEFAULT
+#define GMDI_USEDISABLED 0x0001L
+#define GMDI_GOINTOPOPUPS 0x0002L
+
+#define TPM_LEFTBUTTON 0x0000L
+#define TPM_RIGHTBUTTON 0x0002L
+#define TPM_LEFTALIGN 0x0000L
+#define TPM_CENTERALIGN 0x0004L
+#define TPM_RIGHTALIGN 0x0008L
+#define TPM_TOPALIGN 0x0000L
+#define TPM_VCENTERALIGN 0x0010L
+#define TPM_BOTTOMALIGN 0x0020L
+#define TPM_HORIZONTAL 0x0000L
+#define TPM_VERTICAL 0x0040L
+#define TPM_NONOTIFY 0x0080L
+#define TPM_RETURNCMD 0x0100L
+#define TPM_RECURSE 0x0001L
+#define TPM_NOANIMATION 0x4000L
+
+typedef struct tagTPMPARAMS {
+  UINT cbSize;
+  RECT rcExclude;
+} TPMPARAMS, *LPTPMPARAMS;
+
+WINSIM_EXTERN_C WINSIM_API HMENU WINAPI CreateMenu(void);
+WINSIM_EXTERN_C WINSIM_API HMENU WINAPI CreatePopupMenu(void);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyMenu(HMENU hMenu);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsMenu(HMENU hMenu);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI InsertMenuW(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem,
+                                                   LPCWSTR lpNewItem);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI AppendMenuW(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI CheckMenuItem(HMENU hMenu, UINT uIDCheckItem, UINT uCheck);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetMenuDefaultItem(HMENU hMenu, UINT uItem, UINT fByPos);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetMenuDefaultItem(HMENU hMenu, UINT fByPos, UINT gmdiFlags);
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetMenuItemCount(HMENU hMenu);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetMenuItemID(HMENU hMenu, int nPos);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetMenuState(HMENU hMenu, UINT uId, UINT uFlags);
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetMenuStringW(HMENU hMenu, UINT uIDItem, LPWSTR lpString, int cchMax,
+                                                     UINT flags);
+WINSIM_EXTERN_C WINSIM_API HMENU WINAPI GetSubMenu(HMENU hMenu, int nPos);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd,
+                                                      const RECT *prcRect);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd,
+                                                        LPTPMPARAMS lptpm);
+#define InsertMenu InsertMenuW
+#define AppendMenu AppendMenuW
+#define GetMenuString GetMenuStringW
+
+// ------------------------------------------------------------ icons, cursors, images
+#define IDI_APPLICATION MAKEINTRESOURCEW(32512)
+#define IDI_HAND MAKEINTRESOURCEW(32513)
+#define IDI_QUESTION MAKEINTRESOURCEW(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEW(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEW(32516)
+#define IDI_WINLOGO MAKEINTRESOURCEW(32517)
+#define IDI_SHIELD MAKEINTRESOURCEW(32518)
+#define IDI_WARNING IDI_EXCLAMATION
+#define IDI_ERROR IDI_HAND
+#define IDI_INFORMATION IDI_ASTERISK
+#define IDC_ARROW MAKEINTRESOURCEW(32512)
+#define IDC_IBEAM MAKEINTRESOURCEW(32513)
+#define IDC_WAIT MAKEINTRESOURCEW(32514)
+#define IDC_CROSS MAKEINTRESOURCEW(32515)
+#define IDC_UPARROW MAKEINTRESOURCEW(32516)
+#define IDC_SIZENWSE MAKEINTRESOURCEW(32642)
+#define IDC_SIZENESW MAKEINTRESOURCEW(32643)
+#define IDC_SIZEWE MAKEINTRESOURCEW(32644)
+#define IDC_SIZENS MAKEINTRESOURCEW(32645)
+#define IDC_SIZEALL MAKEINTRESOURCEW(32646)
+#define IDC_NO MAKEINTRESOURCEW(32648)
+#define IDC_HAND MAKEINTRESOURCEW(32649)
+#define IDC_APPSTARTING MAKEINTRESOURCEW(32650)
+#define IDC_HELP MAKEINTRESOURCEW(32651)
+
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define IMAGE_CURSOR 2
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_MONOCHROME 0x00000001
+#define LR_LOADFROMFILE 0x00000010
+#define LR_LOADTRANSPARENT 0x00000020
+#define LR_DEFAULTSIZE 0x00000040
+#define LR_VGACOLOR 0x00000080
+#define LR_LOADMAP3DCOLORS 0x00001000
+#define LR_CREATEDIBSECTION 0x00002000
+#define LR_SHARED 0x00008000
+
+WINSIM_EXTERN_C WINSIM_API HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+WINSIM_EXTERN_C WINSIM_API HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName);
+WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy,
+                                                    UINT fuLoad);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyIcon(HICON hIcon);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyCursor(HCURSOR hCursor);
+#define LoadIcon LoadIconW
+#define LoadCursor LoadCursorW
+#define LoadImage LoadImageW
+
+// System metrics used to size icons.
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXCURSOR 13
+#define SM_CYCURSOR 14
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetSystemMetrics(int nIndex);
+
+// System colours: GetSysColorBrush, and a class background of COLOR_... + 1.
+#define COLOR_SCROLLBAR 0
+#define COLOR_BACKGROUND 1
+#define COLOR_ACTIVECAPTION 2
+#define COLOR_INACTIVECAPTION 3
+#define COLOR_MENU 4
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWFRAME 6
+#define COLOR_MENUTEXT 7
+#define COLOR_WINDOWTEXT 8
+#define COLOR_CAPTIONTEXT 9
+#define COLOR_ACTIVEBORDER 10
+#define COLOR_INACTIVEBORDER 11
+#define COLOR_APPWORKSPACE 12
+#define COLOR_HIGHLIGHT 13
+#define COLOR_HIGHLIGHTTEXT 14
+#define COLOR_BTNFACE 15
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_INACTIVECAPTIONTEXT 19
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+#define COLOR_INFOTEXT 23
+#define COLOR_INFOBK 24
+#define COLOR_HOTLIGHT 26
+#define COLOR_GRADIENTACTIVECAPTION 27
+#define COLOR_GRADIENTINACTIVECAPTION 28
+#define COLOR_MENUHILIGHT 29
+#define COLOR_MENUBAR 30
+#define COLOR_DESKTOP COLOR_BACKGROUND
+#define COLOR_3DFACE COLOR_BTNFACE
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetSysColor(int nIndex);
+WINSIM_EXTERN_C WINSIM_API HBRUSH WINAPI GetSysColorBrush(int nIndex);

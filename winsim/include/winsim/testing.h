@@ -312,6 +312,90 @@ WINSIM_API int showNotification(const ShownMessage &message, bool hasPayload = t
 // notification whose caption equals `caption` (case-insensitive, as window
 // titles are found); returns its id, 0 when there was none.
 WINSIM_API DWORD closeNotification(const std::u16string &printer, const std::u16string &caption);
+// ------ windows, menus and the notification area
+// Message boxes are windows of the class "#32770" titled with their caption
+// while they are open: FindWindowW finds them, and WM_CLOSE sent or posted to
+// one ends it as the user's close button does (IDOK for a box with only OK,
+// IDCANCEL for a box with Cancel; boxes with neither ignore it), recorded as
+// MessageEnd::Closed with that answer.
+
+// The live windows of the machine, oldest first.
+struct WindowInfo {
+  HWND hwnd = nullptr;
+  std::u16string title;
+  std::u16string className;
+  DWORD processId = 0, threadId = 0;
+  bool visible = false;
+  HWND parent = nullptr;  // a child window's parent
+  HWND owner = nullptr;   // a top-level window's owner
+};
+WINSIM_API std::vector<WindowInfo> windows();
+
+// Shortcut menus (TrackPopupMenu/Ex) are answered by menu rules, tried in
+// the order added: a rule applies to a menu that has an item whose text
+// equals `item` ('&' marks ignored); the user picks that item.  A rule with
+// `dismiss` set applies to any menu and picks nothing, as Escape does.  An
+// item that is grayed or disabled cannot be picked: the menu ends with
+// nothing chosen and MenuEnd::DisabledItem, a fault.  A menu that no rule
+// applies to ends at once with nothing chosen (MenuEnd::Unscripted, a
+// fault).  clearUserScript removes the menu rules too, clearShownMessages
+// the records, resetMachine both.
+struct MenuScript {
+  std::u16string item;
+  bool dismiss = false;
+  unsigned times = 0;  // how many menus the rule answers; 0: any number
+};
+WINSIM_API void scriptMenu(const MenuScript &rule);
+
+enum class MenuEnd { Chosen, Dismissed, Unscripted, DisabledItem, MachineReset };
+struct MenuItemRecord {
+  UINT id = 0;  // the command, 0 for a separator or a submenu
+  std::u16string text;
+  UINT flags = 0;  // MF_ flags as inserted (MF_SEPARATOR, MF_GRAYED, MF_CHECKED, MF_POPUP ...)
+  bool isDefault = false;
+};
+struct ShownMenu {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  DWORD threadId = 0;
+  HWND owner = nullptr;
+  UINT flags = 0;  // TPM_ flags
+  std::vector<MenuItemRecord> items;
+  UINT defaultId = 0;  // the default item's command, 0 for none
+  UINT chosen = 0;     // the command picked, 0 for none
+  MenuEnd end = MenuEnd::Dismissed;
+  uint64_t shownAtMs = 0;
+};
+WINSIM_API std::vector<ShownMenu> shownMenus();
+// The menus that ended as faults since the last call (kept across resets).
+WINSIM_API std::vector<ShownMenu> takeMenuFaults();
+
+// The icons of the notification area, in the order they were added.
+struct TrayIconInfo {
+  HWND hwnd = nullptr;
+  UINT id = 0;
+  UINT flags = 0;  // NIF_ flags given so far
+  UINT callbackMessage = 0;
+  HICON icon = nullptr;
+  std::u16string tip;
+  UINT version = 0;  // NIM_SETVERSION's, 0 before it
+  DWORD state = 0;   // NIS_ bits
+  std::u16string infoTitle, info;  // the last balloon
+  DWORD processId = 0;
+};
+WINSIM_API std::vector<TrayIconInfo> trayIcons();
+// The user clicks an icon: its window gets the callback message posted as
+// the shell posts it for the icon's version.  Before version 4, wParam is the
+// icon's id and lParam the mouse message: a left click is WM_LBUTTONDOWN,
+// WM_LBUTTONUP; a double click adds WM_LBUTTONDBLCLK, WM_LBUTTONUP; a right
+// click WM_RBUTTONDOWN, WM_RBUTTONUP; version 3 adds NIN_SELECT after a left
+// click and WM_CONTEXTMENU after a right click.  Version 4 puts the event in
+// LOWORD(lParam), the id in HIWORD(lParam) and the pointer's position in
+// wParam.  False when no icon matches, or it has no callback message.
+enum class TrayClick { LeftClick, LeftDoubleClick, RightClick };
+WINSIM_API bool clickTrayIcon(const std::u16string &tip, TrayClick click);
+WINSIM_API bool clickTrayIcon(HWND hwnd, UINT id, TrayClick click);
+// Waits until `count` icons are in the notification area (real time).
+WINSIM_API bool waitForTrayIcons(size_t count, DWORD timeoutMs = 10000);
 // ------------------------------------------------------------ end of the scripted user
 
 // Conversions for tests.

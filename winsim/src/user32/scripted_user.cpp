@@ -9,6 +9,7 @@
 #include "core/internal.h"
 #include "kernel32/threads.h"
 #include "user32/scripted_user.h"
+#include "user32/windows.h"
 
 namespace winsim {
 
@@ -16,6 +17,11 @@ namespace {
 
 struct Rule {
   UserScript script;
+  unsigned used = 0;
+};
+
+struct MenuRule {
+  MenuScript script;
   unsigned used = 0;
 };
 
@@ -27,6 +33,10 @@ struct UserState {
   std::vector<CloseRequest> closes;
   std::vector<ShownMessage> faults;  // until the test takes them; kept across resets
   DWORD lastId = 0;
+  std::vector<MenuRule> menuRules;
+  std::vector<ShownMenu> menus;
+  std::vector<ShownMenu> menuFaults;  // kept across resets, as the message faults
+  DWORD lastMenuId = 0;
   // Between the start of a machine reset and the clearing of the records, a
   // message that comes up ends at once: nobody is there to answer it.
   bool resetting = false;
@@ -80,7 +90,7 @@ bool acceptable(const ShownMessage &m, int &answer) {
 // Ends a message; with the wait lock held.
 void finish(UserState &st, const std::shared_ptr<ShownMessage> &m, MessageEnd end, int answer) {
   m->end = end;
-  m->answer = end == MessageEnd::Answered ? answer : 0;
+  m->answer = end == MessageEnd::Answered || end == MessageEnd::Closed ? answer : 0;
   m->endedAtMs = virtualNowMs();
   if (end == MessageEnd::Unscripted || end == MessageEnd::ImpossibleAnswer || end == MessageEnd::HeldTooLong ||
       end == MessageEnd::NoPayload)
@@ -126,6 +136,9 @@ void clearUser() {
   st.shown.clear();
   st.closes.clear();
   st.lastId = 0;
+  st.menuRules.clear();
+  st.menus.clear();
+  st.lastMenuId = 0;
   st.resetting = false;
 }
 
@@ -134,11 +147,12 @@ const ResetStep kClearUser(kResetKernel + 40, clearUser);
 
 }  // namespace
 
-int presentToUser(ShownMessage message, bool hasPayload) {
+int presentToUser(ShownMessage message, bool hasPayload, DWORD *idOut, bool modal) {
   std::unique_lock<std::mutex> lk(waitLock());
   UserState &st = state();
   auto m = std::make_shared<ShownMessage>(std::move(message));
   m->id = ++st.lastId;
+  if (idOut) *idOut = m->id;
   m->threadId = currentTid();
   m->shownAtMs = virtualNowMs();
   m->end = MessageEnd::Open;
@@ -178,6 +192,14 @@ int presentToUser(ShownMessage message, bool hasPayload) {
           finish(st, m, MessageEnd::ThreadTerminated, 0);
           break;
         }
+        if (modal && user::hasModalWork()) {
+          // What other threads send to this one runs while the box is up,
+          // as in the box's own message loop.
+          lk.unlock();
+          user::runModalWork();
+          lk.lock();
+          continue;
+        }
         auto t = std::chrono::steady_clock::now();
         if (timing == AnswerTiming::AfterDelay && t >= answerAt) {
           finish(st, m, MessageEnd::Answered, answer);
@@ -194,8 +216,70 @@ int presentToUser(ShownMessage message, bool hasPayload) {
   lk.unlock();
   waitCondition().notify_all();
   if (end == MessageEnd::ThreadTerminated) checkTermination();  // does not return
-  if (end != MessageEnd::Answered) setLastError(errorFor(end));
+  if (end != MessageEnd::Answered && !(end == MessageEnd::Closed && result)) setLastError(errorFor(end));
   return result;
+}
+
+bool closeMessage(DWORD id, int answer) {
+  {
+    std::lock_guard<std::mutex> g(waitLock());
+    UserState &st = state();
+    auto m = findOpen(st, id);
+    if (!m) return false;
+    finish(st, m, MessageEnd::Closed, answer);
+  }
+  waitCondition().notify_all();
+  return true;
+}
+
+namespace {
+
+std::u16string withoutMarks(const std::u16string &text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'&' && i + 1 < text.size()) ++i;  // "&&" stands for one '&'
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+UINT presentMenu(ShownMenu menu) {
+  std::lock_guard<std::mutex> g(waitLock());
+  UserState &st = state();
+  menu.id = ++st.lastMenuId;
+  menu.threadId = currentTid();
+  menu.shownAtMs = virtualNowMs();
+  menu.chosen = 0;
+  menu.end = MenuEnd::Unscripted;
+  if (st.resetting) {
+    menu.end = MenuEnd::MachineReset;
+  } else {
+    for (auto &r : st.menuRules) {
+      if (r.script.times && r.used >= r.script.times) continue;
+      if (r.script.dismiss) {
+        ++r.used;
+        menu.end = MenuEnd::Dismissed;
+        break;
+      }
+      auto it = std::find_if(menu.items.begin(), menu.items.end(), [&](const MenuItemRecord &i) {
+        return !(i.flags & (MF_SEPARATOR | MF_POPUP)) && withoutMarks(i.text) == withoutMarks(r.script.item);
+      });
+      if (it == menu.items.end()) continue;
+      ++r.used;
+      if (it->flags & (MF_GRAYED | MF_DISABLED)) {
+        menu.end = MenuEnd::DisabledItem;
+      } else {
+        menu.end = MenuEnd::Chosen;
+        menu.chosen = it->id;
+      }
+      break;
+    }
+  }
+  if (menu.end == MenuEnd::Unscripted || menu.end == MenuEnd::DisabledItem) st.menuFaults.push_back(menu);
+  st.menus.push_back(menu);
+  return menu.chosen;
 }
 
 // ------------------------------------------------------------ test control
@@ -208,6 +292,24 @@ void scriptUser(const UserScript &rule) {
 void clearUserScript() {
   std::lock_guard<std::mutex> g(waitLock());
   state().rules.clear();
+  state().menuRules.clear();
+}
+
+void scriptMenu(const MenuScript &rule) {
+  std::lock_guard<std::mutex> g(waitLock());
+  state().menuRules.push_back(MenuRule{rule, 0});
+}
+
+std::vector<ShownMenu> shownMenus() {
+  std::lock_guard<std::mutex> g(waitLock());
+  return state().menus;
+}
+
+std::vector<ShownMenu> takeMenuFaults() {
+  std::lock_guard<std::mutex> g(waitLock());
+  std::vector<ShownMenu> out;
+  out.swap(state().menuFaults);
+  return out;
 }
 
 std::vector<ShownMessage> shownMessages() {
@@ -221,6 +323,7 @@ void clearShownMessages() {
   std::lock_guard<std::mutex> g(waitLock());
   state().shown.clear();
   state().closes.clear();
+  state().menus.clear();
 }
 
 bool waitForShownMessages(size_t count, DWORD timeoutMs) {

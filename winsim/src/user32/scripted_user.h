@@ -11,7 +11,15 @@ namespace winsim {
 // filled in; id, thread, times and the end are the user's to set), blocks
 // until it ends and returns the answer; 0 with the thread's last error set
 // when it ended without one.  A message whose thread is terminated while it
-// is open ends that thread here.
-int presentToUser(ShownMessage message, bool hasPayload = true);
+// is open ends that thread here.  `idOut` receives the message's id before
+// it waits; with `modal`, messages sent to the thread (and posted to its
+// windows) run while it waits, as in a box's message loop.
+int presentToUser(ShownMessage message, bool hasPayload = true, DWORD *idOut = nullptr, bool modal = false);
+// Ends an open message as its window's close button does: its call returns
+// `answer`, recorded as MessageEnd::Closed.  False when it is not open.
+bool closeMessage(DWORD id, int answer);
+// Shows a shortcut menu to the menu rules and records it; returns the
+// command chosen, 0 for none.
+UINT presentMenu(ShownMenu menu);
 
 }  // namespace winsim
