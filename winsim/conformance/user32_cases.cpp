@@ -1,0 +1,237 @@
+// Window classes, windows, message queues and menus as user32 documents
+// them: no screen is needed, so they run headless on both platforms.
+#include "check.h"
+#include "support.h"
+
+namespace {
+
+const WCHAR kConfClass[] = u"ConfWindowClass";
+
+struct Trace {
+  UINT order[16];
+  int count;
+  LPVOID createParam;
+  LRESULT createResult;
+  DWORD thread;
+};
+
+LRESULT CALLBACK traceProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  auto *t = reinterpret_cast<Trace *>(GetWindowLongPtrW(h, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    auto *cs = reinterpret_cast<CREATESTRUCTW *>(l);
+    t = static_cast<Trace *>(cs->lpCreateParams);
+    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(t));
+    t->createParam = cs->lpCreateParams;
+  }
+  if (t) {
+    if ((msg == WM_NCCREATE || msg == WM_CREATE || msg == WM_DESTROY || msg == WM_NCDESTROY || msg == WM_CLOSE ||
+         msg == WM_APP) &&
+        t->count < 16)
+      t->order[t->count++] = msg;
+    t->thread = GetCurrentThreadId();
+    if (msg == WM_CREATE) return t->createResult;
+    if (msg == WM_APP) return LRESULT(w + 1);
+  }
+  return DefWindowProcW(h, msg, w, l);
+}
+
+bool registerConfClass() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = traceProc;
+  wc.cbWndExtra = sizeof(LONG_PTR);
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kConfClass;
+  if (RegisterClassExW(&wc)) return true;
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND makeTraced(Trace *t, LPCWSTR title) {
+  return CreateWindowExW(0, kConfClass, title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), t);
+}
+
+int indexOf(const Trace &t, UINT msg) {
+  for (int i = 0; i < t.count; ++i)
+    if (t.order[i] == msg) return i;
+  return -1;
+}
+
+struct Pumper {
+  HANDLE ready;
+  HWND hwnd;
+  Trace trace;
+  int exitCode;
+};
+
+DWORD WINAPI pumpWindow(LPVOID p) {
+  auto *s = static_cast<Pumper *>(p);
+  s->hwnd = makeTraced(&s->trace, u"Conf pumper");
+  SetEvent(s->ready);
+  MSG m;
+  BOOL r;
+  while ((r = GetMessageW(&m, nullptr, 0, 0)) > 0) DispatchMessageW(&m);
+  s->exitCode = r == 0 ? int(m.wParam) : -1;
+  return 0;
+}
+
+}  // namespace
+
+CONF_CASE(User32, ClassRegistrationErrors) {
+  REQUIRE(registerConfClass());
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kConfClass;
+  SetLastError(0);
+  CHECK_EQ(RegisterClassExW(&wc), 0);
+  CHECK_ERROR(ERROR_CLASS_ALREADY_EXISTS);
+  SetLastError(0);
+  CHECK(!UnregisterClassW(u"ConfNoSuchClass", GetModuleHandleW(nullptr)));
+  CHECK_ERROR(ERROR_CLASS_DOES_NOT_EXIST);
+  SetLastError(0);
+  CHECK(CreateWindowExW(0, u"ConfNoSuchClass", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr) == nullptr);
+  CHECK_ERROR(ERROR_CANNOT_FIND_WND_CLASS);
+}
+
+CONF_CASE(User32, CreationAndDestructionMessages) {
+  REQUIRE(registerConfClass());
+  Trace t{};
+  HWND h = makeTraced(&t, u"Conf traced");
+  REQUIRE(h != nullptr);
+  CHECK(t.createParam == &t);
+  CHECK(indexOf(t, WM_NCCREATE) >= 0);
+  CHECK(indexOf(t, WM_NCCREATE) < indexOf(t, WM_CREATE));
+  WCHAR title[32] = {};
+  CHECK_EQ(GetWindowTextW(h, title, 32), 11);
+  CHECK_WSTR(title, u"Conf traced");
+  DWORD pid = 0;
+  CHECK_EQ(GetWindowThreadProcessId(h, &pid), GetCurrentThreadId());
+  CHECK_EQ(pid, GetCurrentProcessId());
+  CHECK(FindWindowW(kConfClass, u"CONF TRACED") == h);
+  // DefWindowProc answers WM_CLOSE by destroying the window.
+  t.count = 0;
+  CHECK_EQ(SendMessageW(h, WM_CLOSE, 0, 0), 0);
+  CHECK(!IsWindow(h));
+  CHECK_EQ(indexOf(t, WM_CLOSE), 0);
+  CHECK(indexOf(t, WM_DESTROY) > 0);
+  CHECK(indexOf(t, WM_DESTROY) < indexOf(t, WM_NCDESTROY));
+  CHECK(FindWindowW(kConfClass, u"Conf traced") == nullptr);
+  SetLastError(0);
+  CHECK(!DestroyWindow(h));
+  CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
+}
+
+CONF_CASE(User32, MinusOneFromCreateFailsCreation) {
+  REQUIRE(registerConfClass());
+  Trace t{};
+  t.createResult = -1;
+  CHECK(makeTraced(&t, u"Conf refused") == nullptr);
+  CHECK(indexOf(t, WM_NCDESTROY) > indexOf(t, WM_CREATE));
+  CHECK(FindWindowW(kConfClass, u"Conf refused") == nullptr);
+}
+
+CONF_CASE(User32, WindowLongValues) {
+  REQUIRE(registerConfClass());
+  Trace t{};
+  HWND h = makeTraced(&t, u"Conf longs");
+  REQUIRE(h != nullptr);
+  CHECK(GetWindowLongPtrW(h, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(&t));
+  CHECK(GetWindowLongPtrW(h, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(traceProc));
+  CHECK(GetWindowLongPtrW(h, GWLP_HINSTANCE) == reinterpret_cast<LONG_PTR>(GetModuleHandleW(nullptr)));
+  CHECK_EQ(SetWindowLongPtrW(h, 0, 1234), 0);
+  CHECK_EQ(SetWindowLongPtrW(h, 0, 5678), 1234);
+  CHECK_EQ(GetWindowLongPtrW(h, 0), 5678);
+  SetLastError(0);
+  CHECK_EQ(GetWindowLongPtrW(h, sizeof(LONG_PTR)), 0);
+  CHECK_ERROR(ERROR_INVALID_INDEX);
+  CHECK(SetWindowTextW(h, u"Renamed"));
+  WCHAR title[32] = {};
+  CHECK_EQ(GetWindowTextW(h, title, 4), 3);
+  CHECK_WSTR(title, u"Ren");
+  CHECK(DestroyWindow(h));
+}
+
+CONF_CASE(User32, QueueOrderAndQuit) {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  CHECK(PostThreadMessageW(GetCurrentThreadId(), WM_APP, 1, 0));
+  PostQuitMessage(5);
+  CHECK(PostThreadMessageW(GetCurrentThreadId(), WM_APP, 2, 0));
+  CHECK(PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE));
+  CHECK_EQ(m.wParam, 1u);
+  CHECK_EQ(GetMessageW(&m, nullptr, 0, 0), TRUE);
+  CHECK_EQ(m.wParam, 1u);
+  CHECK_EQ(GetMessageW(&m, nullptr, 0, 0), TRUE);
+  CHECK_EQ(m.wParam, 2u);
+  CHECK_EQ(GetMessageW(&m, nullptr, 0, 0), FALSE);
+  CHECK_EQ(m.message, UINT(WM_QUIT));
+  CHECK_EQ(m.wParam, 5u);
+  CHECK(!PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+  SetLastError(0);
+  CHECK(!PostThreadMessageW(0x7ffffff0, WM_APP, 0, 0));
+  CHECK_ERROR(ERROR_INVALID_THREAD_ID);
+}
+
+CONF_CASE(User32, SendingToAnotherThreadRunsThere) {
+  REQUIRE(registerConfClass());
+  Pumper s{};
+  s.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  DWORD tid = 0;
+  HANDLE t = CreateThread(nullptr, 0, pumpWindow, &s, 0, &tid);
+  REQUIRE(t != nullptr);
+  CHECK_EQ(WaitForSingleObject(s.ready, 5000), WAIT_OBJECT_0);
+  CHECK_EQ(GetWindowThreadProcessId(s.hwnd, nullptr), tid);
+  CHECK_EQ(SendMessageW(s.hwnd, WM_APP, 41, 0), 42);
+  CHECK_EQ(s.trace.thread, tid);
+  SetLastError(0);
+  CHECK(!DestroyWindow(s.hwnd));  // another thread's window
+  CHECK_ERROR(ERROR_ACCESS_DENIED);
+  CHECK(PostThreadMessageW(tid, WM_QUIT, 9, 0));
+  CHECK_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+  CHECK_EQ(s.exitCode, 9);
+  CloseHandle(t);
+  // The thread is gone, and its window with it.
+  CHECK(!IsWindow(s.hwnd));
+  CloseHandle(s.ready);
+}
+
+CONF_CASE(User32, MenusByPositionAndCommand) {
+  HMENU m = CreatePopupMenu();
+  REQUIRE(m != nullptr);
+  CHECK(AppendMenuW(m, MF_STRING, 100, u"&About..."));
+  CHECK(AppendMenuW(m, MF_SEPARATOR, 0, nullptr));
+  CHECK(AppendMenuW(m, MF_STRING, 101, u"E&xit"));
+  CHECK(InsertMenuW(m, 100, MF_BYCOMMAND | MF_STRING | MF_GRAYED, 102, u"Status"));
+  CHECK(InsertMenuW(m, 0, MF_BYPOSITION | MF_STRING, 103, u"First"));
+  CHECK_EQ(GetMenuItemCount(m), 5);
+  CHECK_EQ(GetMenuItemID(m, 0), 103u);
+  CHECK_EQ(GetMenuItemID(m, 1), 102u);
+  CHECK_EQ(GetMenuItemID(m, 2), 100u);
+  CHECK_EQ(GetMenuItemID(m, 3), 0u);
+  CHECK_EQ(GetMenuState(m, 102, MF_BYCOMMAND) & MF_GRAYED, UINT(MF_GRAYED));
+  CHECK(SetMenuDefaultItem(m, 100, FALSE));
+  CHECK_EQ(GetMenuDefaultItem(m, FALSE, 0), 100u);
+  CHECK_EQ(GetMenuDefaultItem(m, TRUE, 0), 2u);
+  WCHAR text[16] = {};
+  CHECK_EQ(GetMenuStringW(m, 101, text, 16, MF_BYCOMMAND), 5);
+  CHECK_WSTR(text, u"E&xit");
+  CHECK(DestroyMenu(m));
+  CHECK(!IsMenu(m));
+  SetLastError(0);
+  CHECK_EQ(GetMenuItemCount(m), -1);
+  CHECK_ERROR(ERROR_INVALID_MENU_HANDLE);
+}
+
+CONF_CASE(User32, SystemIconsAndCursorsAreShared) {
+  HICON app = LoadIconW(nullptr, IDI_APPLICATION);
+  CHECK(app != nullptr);
+  CHECK(LoadIconW(nullptr, IDI_APPLICATION) == app);
+  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  CHECK(arrow != nullptr);
+  CHECK(LoadCursorW(nullptr, IDC_ARROW) == arrow);
+  POINT p;
+  CHECK(GetCursorPos(&p));
+}
