@@ -237,3 +237,18 @@ CONF_CASE(User32, SystemIconsAndCursorsAreShared) {
   POINT p;
   CHECK(GetCursorPos(&p));
 }
+
+CONF_CASE(User32, IconsFromTheModulesIconGroup) {
+  HINSTANCE self = GetModuleHandleW(nullptr);
+  HANDLE small = LoadImageW(self, MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0);
+  CHECK(small != nullptr);
+  HANDLE other = LoadImageW(self, MAKEINTRESOURCEW(101), IMAGE_ICON, 32, 32, 0);
+  CHECK(other != nullptr);
+  CHECK(other != small);
+  HICON shared = LoadIconW(self, MAKEINTRESOURCEW(101));
+  CHECK(shared != nullptr);
+  CHECK(LoadIconW(self, MAKEINTRESOURCEW(101)) == shared);
+  CHECK(LoadImageW(self, MAKEINTRESOURCEW(102), IMAGE_ICON, 16, 16, 0) == nullptr);
+  CHECK(DestroyIcon(static_cast<HICON>(small)));
+  CHECK(DestroyIcon(static_cast<HICON>(other)));
+}

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 
 #include "core/internal.h"
 #include "user32/windows.h"

@@ -9,8 +9,9 @@ extern "C" {
 int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr) {
   DWORD dcType = GetObjectType(hDC);
   if ((dcType != OBJ_DC && dcType != OBJ_MEMDC) || !lprc) return 0;
-  // A system colour index (COLOR_... + 1) is not supported as a brush.
-  if (reinterpret_cast<ULONG_PTR>(hbr) <= 31) hbr = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  // A system colour index plus one stands for that colour's brush.
+  auto index = reinterpret_cast<ULONG_PTR>(hbr);
+  if (index >= 1 && index <= 31) hbr = GetSysColorBrush(int(index - 1));
   if (GetObjectType(hbr) != OBJ_BRUSH) return 0;
   HGDIOBJ old = SelectObject(hDC, hbr);
   BOOL ok = PatBlt(hDC, lprc->left, lprc->top, lprc->right - lprc->left, lprc->bottom - lprc->top, PATCOPY);
