@@ -298,13 +298,21 @@ TEST_F(UserWindows, WindowsGoWithTheirThreadAndMessagesToThemFail) {
   CloseHandle(o.go);
 }
 
+struct Pumped {
+  std::vector<MSG> got;
+  std::atomic<size_t> count{0};
+};
+
 DWORD WINAPI pumpThreadMessages(LPVOID p) {
-  auto *got = static_cast<std::vector<MSG> *>(p);
+  auto *pumped = static_cast<Pumped *>(p);
   MSG m;
   PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // makes the queue
   BOOL r;
-  while ((r = GetMessageW(&m, nullptr, 0, 0)) > 0) got->push_back(m);
-  got->push_back(m);
+  while ((r = GetMessageW(&m, nullptr, 0, 0)) > 0) {
+    pumped->got.push_back(m);
+    ++pumped->count;
+  }
+  pumped->got.push_back(m);
   return DWORD(r);
 }
 
@@ -328,8 +336,8 @@ TEST_F(UserWindows, QueueOrderQuitAndTheEndsOfAWaitingLoop) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
 
   // A loop blocked in GetMessageW ends with TerminateThread ...
-  std::vector<MSG> got;
-  HANDLE t = CreateThread(nullptr, 0, pumpThreadMessages, &got, 0, nullptr);
+  Pumped first;
+  HANDLE t = CreateThread(nullptr, 0, pumpThreadMessages, &first, 0, nullptr);
   DWORD tid = GetThreadId(t);
   for (int i = 0; i < 1000 && !PostThreadMessageW(tid, WM_APP, 9, 0); ++i) Sleep(1);
   EXPECT_EQ(WaitForSingleObject(t, 50), DWORD(WAIT_TIMEOUT));
@@ -340,19 +348,18 @@ TEST_F(UserWindows, QueueOrderQuitAndTheEndsOfAWaitingLoop) {
   EXPECT_EQ(code, 77u);
   CloseHandle(t);
   // ... and with the machine reset, as for WM_QUIT.
-  std::vector<MSG> more;
+  Pumped more;
   t = CreateThread(nullptr, 0, pumpThreadMessages, &more, 0, nullptr);
   tid = GetThreadId(t);
   for (int i = 0; i < 1000 && !PostThreadMessageW(tid, WM_APP, 9, 0); ++i) Sleep(1);
-  for (int i = 0; i < 1000 && WaitForSingleObject(t, 1) == WAIT_TIMEOUT && more.empty(); ++i) {
-  }
+  for (int i = 0; i < 1000 && more.count == 0; ++i) Sleep(1);
   Sleep(20);  // back in GetMessageW
   winsim::resetMachine();
   ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
   GetExitCodeThread(t, &code);
   EXPECT_EQ(code, 0u);
-  ASSERT_EQ(more.size(), 2u);
-  EXPECT_EQ(more.back().message, UINT(WM_QUIT));
+  ASSERT_EQ(more.got.size(), 2u);
+  EXPECT_EQ(more.got.back().message, UINT(WM_QUIT));
   CloseHandle(t);
 }
 
