@@ -108,6 +108,7 @@ void retire(Window *w) {
   }
   w->title.clear();
   w->extra.clear();
+  w->cls.reset();
 }
 
 void callGoneHooks(const std::vector<HWND> &gone) {
