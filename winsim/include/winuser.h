@@ -234,10 +234,8 @@ typedef struct tagMSG {
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
 #define GWLP_USERDATA (-21)
-#define GWL_WNDPROC GWLP_WNDPROC
-#define GWL_HINSTANCE GWLP_HINSTANCE
+// The 64-bit SDK has no GWL_ names for the pointer-sized values.
 #define GWL_ID GWLP_ID
-#define GWL_USERDATA GWLP_USERDATA
 
 // Window messages.
 #define WM_NULL 0x0000

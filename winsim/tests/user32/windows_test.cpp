@@ -278,6 +278,13 @@ TEST_F(UserWindows, WindowsGoWithTheirThreadAndMessagesToThemFail) {
   EXPECT_EQ(winsim::windows()[0].title, u"Owner window");
   EXPECT_EQ(winsim::windows()[0].threadId, GetThreadId(t));
 
+  // A time-out ends the wait for an owner that does not pump (simulated
+  // time: 5 s pass in 5 ms).
+  DWORD_PTR result = 1;
+  EXPECT_EQ(SendMessageTimeoutW(o.hwnd, WM_APP, 5, 0, SMTO_NORMAL, 5000, &result), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_TIMEOUT));
+  EXPECT_EQ(result, 1u);  // untouched
+
   // The owner never pumps and then ends: the message waiting for it fails
   // instead of holding the sender for ever.
   HANDLE releaser = CreateThread(nullptr, 0, releaseLater, o.go, 0, nullptr);
@@ -580,6 +587,9 @@ TEST_F(UserWindows, SystemIconsCursorsAndBrushesAreSharedHandles) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_TYPE_NOT_FOUND));
   HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
   EXPECT_EQ(GetObjectType(face), DWORD(OBJ_BRUSH));
+  LOGBRUSH lb{};
+  ASSERT_EQ(GetObjectW(face, sizeof lb, &lb), int(sizeof lb));
+  EXPECT_EQ(lb.lbColor, GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(GetSysColorBrush(COLOR_BTNFACE), face);
   DeleteObject(face);
   EXPECT_EQ(GetObjectType(face), DWORD(OBJ_BRUSH));  // a system brush is not deleted
