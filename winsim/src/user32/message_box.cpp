@@ -85,6 +85,7 @@ int showBox(HWND owner, std::u16string text, const char16_t *caption, bool hasCa
     std::lock_guard<std::mutex> g(waitLock());
     openBoxes()[box] = OpenBox{&id, type};
   }
+  if (type & MB_SETFOREGROUND) SetForegroundWindow(box);
   struct Closer {
     HWND box;
     ~Closer() {
