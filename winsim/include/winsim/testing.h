@@ -160,7 +160,7 @@ WINSIM_API bool setPrinterWorkOffline(const std::u16string &printer, bool offlin
 struct AsyncNotifyRegistration {
   std::u16string name;  // the printer's, upper case; empty: the print server
   GUID type{};
-  bool allUsers = false;      // kAllUsers, else kPerUser
+  bool allUsers = false;  // kAllUsers, else kPerUser
   bool bidirectional = false;
   DWORD processId = 0;  // the registrant's process and session
   DWORD sessionId = 0;
