@@ -465,6 +465,15 @@ ULONG ChannelEnd::Release() {
     }
     left = ULONG(--refs_);
     Channel &c = *channel_;
+    // The creator abandons a channel it has no notification out on: the
+    // channel ends, and with it the hold on the creator's callback.
+    if (left == 0 && registration_ == 0 && pending_ == 0 && !c.closed && !c.listenersTurn &&
+        !someListenerCanAnswerLocked(c, 0)) {
+      c.closed = true;
+      c.closer = Closer::Creator;
+      if (!c.creatorGone) release.push_back(c.creatorCallback);
+      c.creatorCallback = nullptr;
+    }
     // A listener that lets the channel go without answering, when nobody
     // else can answer: the creator is told that the channel ended.
     if (left == 0 && registration_ != 0 && pending_ == 0 && !c.closed && c.bidirectional() && c.acquiredBy == 0 &&
