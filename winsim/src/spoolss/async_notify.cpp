@@ -200,6 +200,7 @@ struct Mailbox {
   std::shared_ptr<ProcessRecord> process;
   std::deque<Delivery> queue;
   bool running = false;
+  KObject *thread = nullptr;  // while running: its thread, referenced, for the spooler's stop
 };
 using MailboxKey = std::pair<const void *, const Channel *>;
 
@@ -286,6 +287,7 @@ bool postLocked(const std::shared_ptr<ProcessRecord> &process, const Channel *ch
     --b.threads;
     return true;
   }
+  mb->thread = lookup(h, Kind::Thread);
   closeHandle(h);
   return true;
 }
@@ -379,28 +381,42 @@ DWORD WINAPI mailboxMain(LPVOID param) {
   std::shared_ptr<Mailbox> mb = *static_cast<std::shared_ptr<Mailbox> *>(param);
   delete static_cast<std::shared_ptr<Mailbox> *>(param);
   Broker &b = broker();
+  // Runs however the thread ends: out of deliveries, stopped, or ended
+  // inside a callback (ExitThread, TerminateThread, the process's end).
+  struct Finish {
+    std::shared_ptr<Mailbox> &mb;
+    Broker &b;
+    DataObject *inCall = nullptr;  // the data of a call the thread ended in
+    ~Finish() {
+      std::lock_guard<std::mutex> g(brokerLock());
+      if (inCall) inCall->releaseBrokerRefLocked();
+      // What is left is dropped without calling anyone.
+      for (auto &left : mb->queue) dropDeliveryLocked(left, true);
+      mb->queue.clear();
+      mb->running = false;
+      // The thread object stays alive past this: the running thread holds
+      // its own reference until it has ended.
+      if (mb->thread) release(mb->thread);
+      mb->thread = nullptr;
+      for (auto it = b.mailboxes.begin(); it != b.mailboxes.end(); ++it)
+        if (it->second == mb) {
+          b.mailboxes.erase(it);
+          break;
+        }
+      --b.threads;
+      brokerCv().notify_all();
+    }
+  } finish{mb, b};
   for (;;) {
     Delivery d;
     std::vector<IPrintAsyncNotifyCallback *> release;
     {
       std::lock_guard<std::mutex> g(brokerLock());
-      if (mb->queue.empty() || b.stopping || terminationRequested()) {
-        // What is left is dropped without calling anyone: the spooler stops.
-        for (auto &left : mb->queue) dropDeliveryLocked(left, true);
-        mb->queue.clear();
-        mb->running = false;
-        for (auto it = b.mailboxes.begin(); it != b.mailboxes.end(); ++it)
-          if (it->second == mb) {
-            b.mailboxes.erase(it);
-            break;
-          }
-        --b.threads;
-        brokerCv().notify_all();
-        return 0;
-      }
+      if (mb->queue.empty() || b.stopping || terminationRequested()) return 0;
       d = mb->queue.front();
       mb->queue.pop_front();
       if (d.end) --d.end->pending_;
+      finish.inCall = d.data;
     }
     if (d.closed)
       d.callback->ChannelClosed(d.end, d.data);
@@ -408,6 +424,7 @@ DWORD WINAPI mailboxMain(LPVOID param) {
       d.callback->OnEventNotify(d.end, d.data);
     {
       std::lock_guard<std::mutex> g(brokerLock());
+      finish.inCall = nullptr;
       if (d.data) d.data->releaseBrokerRefLocked();
       // A listener that let go of the channel in its OnEventNotify without
       // answering, when nobody else can answer: the creator is told.
@@ -656,8 +673,23 @@ void stopBroker(bool releaseCallbacks) {
     std::unique_lock<std::mutex> lk(brokerLock());
     Broker &b = broker();
     b.stopping = true;
-    // The threads finish the call they are in (a message box in it ends
-    // at the user interface's earlier reset step) and take no other.
+    // The threads finish the call they are in and take no other.  A message
+    // box in it ended at the user interface's earlier reset step; a wait of
+    // winsim's in it ends as the thread is told to terminate.
+    std::vector<HANDLE> threads;
+    if (!releaseCallbacks) {
+      for (auto &[k, mb] : b.mailboxes)
+        if (mb->thread) {
+          mb->thread->refs.fetch_add(1);
+          threads.push_back(addHandle(mb->thread));
+        }
+    }
+    lk.unlock();
+    for (HANDLE h : threads) {
+      TerminateThread(h, 0);
+      CloseHandle(h);
+    }
+    lk.lock();
     brokerCv().wait_for(lk, std::chrono::seconds(30), [&b] { return b.threads == 0; });
     for (auto &[k, mb] : b.mailboxes)
       for (auto &d : mb->queue) release.push_back(dropDeliveryLocked(d, !releaseCallbacks));

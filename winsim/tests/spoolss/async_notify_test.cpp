@@ -655,3 +655,33 @@ TEST_F(AsyncNotify, AProcessThatEndsLosesItsRegistrationsAndItsChannels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AsyncNotify, AResetEndsADeliveryWaitingInsideTheListener) {
+  GUID type = kSchema;
+  Recorder listener;
+  HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<bool> waiting{false};
+  listener.react = [&](IPrintAsyncNotifyChannel *, IPrintAsyncNotifyDataObject *) {
+    waiting = true;
+    WaitForSingleObject(never, INFINITE);
+  };
+  HANDLE reg = nullptr;
+  ASSERT_EQ(RegisterForPrintAsyncNotifications(u"Card Test", &type, kAllUsers, kBiDirectional, &listener, &reg), S_OK);
+  Recorder sender;
+  IPrintAsyncNotifyChannel *channel = open(&sender);
+  Data data(payload(8, 1));
+  ASSERT_EQ(channel->SendNotification(&data), S_OK);
+  ASSERT_TRUE(eventually([&] { return waiting.load(); }));
+  EXPECT_FALSE(winsim::waitForAsyncNotifyIdle(0));
+  auto started = std::chrono::steady_clock::now();
+  winsim::resetMachine();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  // No spooler thread is left, and the machine starts with no registration.
+  EXPECT_TRUE(winsim::waitForAsyncNotifyIdle(0));
+  EXPECT_TRUE(winsim::asyncNotifyRegistrations().empty());
+  EXPECT_EQ(winsim::asyncNotifyLiveObjects().channels, 0u);
+}
+
+}  // namespace
