@@ -153,6 +153,41 @@ WINSIM_API bool waitForSpoolerIdle(const std::u16string &printer = std::u16strin
 // queue counts as idle for waitForSpoolerIdle.  False for an unknown printer.
 WINSIM_API bool setPrinterWorkOffline(const std::u16string &printer, bool offline);
 
+// ------------------------------------------------------------ asynchronous notifications
+// The spooler's notification broker (prnasnot.h): registrations of
+// listening programs, channels opened by components inside the spooler, and
+// the deliveries between them on the spooler's threads.
+struct AsyncNotifyRegistration {
+  std::u16string name;  // the printer's, upper case; empty: the print server
+  GUID type{};
+  bool allUsers = false;  // kAllUsers, else kPerUser
+  bool bidirectional = false;
+  DWORD processId = 0;  // the registrant's process and session
+  DWORD sessionId = 0;
+};
+WINSIM_API std::vector<AsyncNotifyRegistration> asyncNotifyRegistrations();
+// The broker's objects that someone still holds a reference to: channels
+// (any side of one) and notification data objects.  Read once deliveries
+// are idle; what is left when a test is done with its channels is a leak.
+struct AsyncNotifyObjects {
+  size_t channels = 0;
+  size_t dataObjects = 0;
+};
+WINSIM_API AsyncNotifyObjects asyncNotifyLiveObjects();
+// Misuse of the broker's objects since the last call, one line each: a
+// Release below zero, an AddRef or call without a reference held, ReleaseData
+// without AcquireData.  The broker ignores such a call (nothing is freed
+// under anyone); resetMachine keeps the records.
+WINSIM_API std::vector<std::string> takeAsyncNotifyFaults();
+// Waits until no delivery is queued or under way; false when that did not
+// happen within `timeoutMs` of real time.
+WINSIM_API bool waitForAsyncNotifyIdle(DWORD timeoutMs = 10000);
+// The spooler stops and starts again: every registration is told
+// (NOTIFICATION_RELEASE), then registrations and channels end and the
+// broker lets go of the programs' callbacks.  resetMachine instead drops
+// everything without a call, as the programs went with the old machine.
+WINSIM_API void restartSpooler();
+
 // ------------------------------------------------------------ USB devices
 // The printer end of a USB cable, plugged into one of the ports ("USB001",
 // "USB002" ...) of winsim's USB port monitor.  Called from the spooler's and
