@@ -78,4 +78,49 @@ TEST(NotificationPayload, LongTextsKeepTheirTerminator) {
   EXPECT_FALSE(isCloseRequest(p));
 }
 
+// A payload received from another module may fill a field to its last
+// character with no terminator, or come shorter or longer than the record.
+TEST(NotificationPayload, ReceivedFieldsAreReadWithinTheirBounds) {
+  std::vector<BYTE> bytes(kPayloadSize + 32, 0);
+  // Caption at 16: 1024 characters 'A' and no terminator; the text field at
+  // 2064 follows at once with "Hi".
+  for (size_t i = 0; i < 1024; ++i) bytes[16 + 2 * i] = 'A';
+  bytes[2064] = 'H';
+  bytes[2066] = 'i';
+  // Bytes past the record must not reach it.
+  for (size_t i = kPayloadSize; i < bytes.size(); ++i) bytes[i] = 0xEE;
+
+  NotificationPayload p;
+  payloadFromBytes(bytes.data(), bytes.size(), p);
+  EXPECT_EQ(fieldLength(p.caption), 1024u);
+  WCHAR caption[kPayloadTextChars + 1];
+  fieldText(p.caption, caption);
+  EXPECT_EQ(caption[1023], WCHAR('A'));
+  EXPECT_EQ(caption[1024], 0);  // ends at the field, not in the text after it
+  WCHAR text[kPayloadTextChars + 1];
+  fieldText(p.text, text);
+  EXPECT_EQ(fieldLength(p.text), 2u);
+  EXPECT_EQ(text[0], WCHAR('H'));
+  EXPECT_EQ(text[2], 0);
+
+  // A short block: what it holds, zeros after it.
+  payloadFromBytes(bytes.data(), 20, p);
+  EXPECT_EQ(i32(p, 0), 0);
+  EXPECT_EQ(fieldLength(p.caption), 2u);
+  EXPECT_EQ(fieldLength(p.text), 0u);
+  const BYTE ack[4] = {15, 0, 0, 0};
+  payloadFromBytes(ack, 4, p);
+  EXPECT_TRUE(isAcknowledgement(p));
+  // No block at all reads as an empty payload.
+  payloadFromBytes(nullptr, kPayloadSize, p);
+  EXPECT_EQ(i32(p, 0), 0);
+  EXPECT_EQ(fieldLength(p.title), 0u);
+  // The close request's text filling the field with no terminator is not
+  // the close request.
+  makeCloseRequest(p, TEXT("P"));
+  EXPECT_TRUE(isCloseRequest(p));
+  for (size_t i = 14; i < kPayloadTextChars; ++i) p.text[i] = WCHAR('x');
+  EXPECT_FALSE(isCloseRequest(p));
+}
+
 }  // namespace

@@ -1,0 +1,93 @@
+// notifytray's entry: replace a running instance, then run the hidden tray
+// window until it closes.
+#include <windows.h>
+
+#include "notify/tray/tray.h"
+
+#ifndef _WIN32
+// TEMPORARY: winsim's <winbase.h> does not declare the program entry yet.
+// A program of the simulated machine is found by this name, so it needs C
+// linkage and must be visible.
+extern "C" __attribute__((visibility("default"))) int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous,
+                                                                      LPWSTR commandLine, int show);
+#endif
+
+using namespace card::notify;
+
+namespace {
+
+const WCHAR kCloseEventName[] = TEXT("Global\\PLCLOSEASYNCUI");
+const WCHAR kInstanceMutexName[] = TEXT("Global\\notifytrayInstance");
+
+DWORD WINAPI closeWatcher(LPVOID param) {
+  HWND window = static_cast<HWND>(param);
+  OpenSecurity security;
+  HANDLE event = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
+  if (!event) return 0;
+  WaitForSingleObject(event, INFINITE);
+  CloseHandle(event);
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  return 0;
+}
+
+ATOM registerWindowClass(HINSTANCE instance) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = trayWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kWindowClass;
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 16, 16, 0));
+  return RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+  // A running instance closes when its close event is signalled.
+  if (HANDLE running = OpenEventW(EVENT_MODIFY_STATE, FALSE, kCloseEventName)) {
+    SetEvent(running);
+    CloseHandle(running);
+  }
+  // The instance mutex tells the notification server the program runs; it
+  // is held until the process ends.
+  HANDLE created = nullptr;
+  if (!OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kInstanceMutexName)) {
+    OpenSecurity security;
+    created = CreateMutexW(&security.attributes, TRUE, kInstanceMutexName);
+  }
+
+  const TrayArguments arguments = parseTrayArguments(commandLine);
+  if (arguments.start == TrayStart::KillProcess) {
+    if (created) CloseHandle(created);
+    return 1;
+  }
+
+  registerWindowClass(instance);
+
+  tray.commandLinePrinter[0] = 0;
+  if (arguments.start == TrayStart::Printer) {
+    for (size_t i = 0; i <= kCommandLinePrinterChars; ++i) tray.commandLinePrinter[i] = arguments.printer[i];
+    startCommandLineRegistration();
+  }
+
+  HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, 0, 0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
+  if (!window) {
+    MessageBoxW(nullptr, TEXT("Unable to create Window"), kWindowTitle,
+                MB_ICONSTOP | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
+    return 1;
+  }
+
+  if (HANDLE watcher = CreateThread(nullptr, 0, closeWatcher, window, 0, nullptr)) CloseHandle(watcher);
+
+  MSG msg = {};
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  UnregisterClassW(kWindowClass, instance);
+  unloadResourceLibrary();
+  return int(msg.wParam);
+}
