@@ -1,6 +1,8 @@
 // Starting the tray program in the console user's session.  The spooler runs
 // as a service in a session nobody sees; the program must run on the user's
 // desktop with the user's token and environment.
+#include <windows.h>
+
 #include <strsafe.h>
 #include <userenv.h>
 

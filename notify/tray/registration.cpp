@@ -1,6 +1,8 @@
 // Registration for the package's printers, and what the tray program does
 // with each notification: show it in a message box of its own thread, close
 // a box on a close request, and acknowledge every message.
+#include <windows.h>
+
 #include <strsafe.h>
 #include <winspool.h>
 

@@ -1,5 +1,7 @@
 // The hidden tray window: its icon in the notification area, the icon's
 // menu, and the resource library that holds the messages' texts.
+#include <windows.h>
+
 #include <shellapi.h>
 #include <strsafe.h>
 
