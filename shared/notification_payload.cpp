@@ -76,4 +76,11 @@ void payloadFromBytes(const void *bytes, size_t size, NotificationPayload &p) {
   std::memcpy(&p, bytes, size < sizeof p ? size : sizeof p);
 }
 
+bool isAcknowledgementReply(const void *bytes, size_t size) {
+  uint32_t code = 0;
+  if (!bytes || size < sizeof code) return false;
+  std::memcpy(&code, bytes, sizeof code);
+  return code == kAcknowledgementCode;
+}
+
 }  // namespace card

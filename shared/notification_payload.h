@@ -64,4 +64,8 @@ void fieldText(const WCHAR (&field)[kPayloadTextChars], WCHAR (&out)[kPayloadTex
 // block leaves the rest zero, a longer one is cut, and null gives all zeros.
 void payloadFromBytes(const void *bytes, size_t size, NotificationPayload &p);
 
+// A received reply of `size` bytes is the tray program's acknowledgement:
+// it holds the whole code field and the code is 15.
+bool isAcknowledgementReply(const void *bytes, size_t size);
+
 }  // namespace card

@@ -69,9 +69,7 @@ class CPrintOEMAsyncNotifyCallback final : public ComObject<IPrintAsyncNotifyCal
     PrintAsyncNotificationType *schema = nullptr;
     const HRESULT hr = data->AcquireData(&bytes, &size, &schema);
     if (FAILED(hr)) return hr;
-    NotificationPayload reply;
-    payloadFromBytes(bytes, bytes && size >= sizeof reply.acknowledgement ? size : 0, reply);
-    acknowledged = bytes && isAcknowledgement(reply);
+    acknowledged = isAcknowledgementReply(bytes, size);
     data->ReleaseData();
     return hr;
   }

@@ -127,18 +127,43 @@ DWORD WINAPI messageThread(LPVOID param) {
   return 0;
 }
 
+// Closes the box shown for the close request's printer: the window titled
+// with its caption.  Only a window of this program is closed; another
+// program's window of that title (a printer's queue window, say) is left
+// alone.
+void closeMessageBox(const NotificationPayload &request) {
+  WCHAR caption[kPayloadTextChars + 1];
+  fieldText(request.caption, caption);
+  if (!caption[0]) return;
+  HWND box = FindWindowW(nullptr, caption);
+  if (!box) return;
+  DWORD process = 0;
+  GetWindowThreadProcessId(box, &process);
+  if (process == GetCurrentProcessId()) SendMessageW(box, WM_CLOSE, 0, 0);
+}
+
 HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyncNotifyChannel *pChannel,
                                                                       IPrintAsyncNotifyDataObject *pData) {
-  if (!pData) return E_FAIL;
+  // The channel handed to this call is ours to give back unless it is
+  // closed (CloseChannel) or kept for a message thread; giving it back
+  // without an answer ends the sender's wait.
+  if (!pData) {
+    if (pChannel) pChannel->Release();
+    return E_FAIL;
+  }
   BYTE *bytes = nullptr;
   ULONG size = 0;
   PrintAsyncNotificationType *schema = nullptr;
   const HRESULT hr = pData->AcquireData(&bytes, &size, &schema);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    if (pChannel) pChannel->Release();
+    return hr;
+  }
 
   if (schema && IsEqualGUID(*schema, NOTIFICATION_RELEASE)) {
     if (releaseEvent_) SetEvent(releaseEvent_);
     pData->ReleaseData();
+    if (pChannel) pChannel->Release();
     return S_OK;
   }
 
@@ -150,9 +175,7 @@ HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyn
   if (isCloseRequest(payload)) {
     // Closing the box ends its message thread, which acknowledges its own
     // message; the close request is acknowledged here.
-    WCHAR caption[kPayloadTextChars + 1];
-    fieldText(payload.caption, caption);
-    if (HWND box = FindWindowW(nullptr, caption)) SendMessageW(box, WM_CLOSE, 0, 0);
+    closeMessageBox(payload);
     pData->ReleaseData();
     if (pChannel) acknowledge(pChannel);
     return S_OK;

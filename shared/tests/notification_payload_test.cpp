@@ -123,4 +123,27 @@ TEST(NotificationPayload, ReceivedFieldsAreReadWithinTheirBounds) {
   EXPECT_FALSE(isCloseRequest(p));
 }
 
+// The notification server's test of a reply: the first field, read as an
+// unsigned 32-bit little-endian number, is 15.
+TEST(NotificationPayload, AcknowledgementReplies) {
+  NotificationPayload ack;
+  makeAcknowledgement(ack);
+  EXPECT_TRUE(isAcknowledgementReply(&ack, kPayloadSize));
+  const BYTE fifteen[4] = {0x0F, 0x00, 0x00, 0x00};
+  EXPECT_TRUE(isAcknowledgementReply(fifteen, 4));
+  // Another code, a code in the wrong byte order, and requests (code 0) are
+  // no acknowledgement.
+  const BYTE fourteen[4] = {0x0E, 0x00, 0x00, 0x00};
+  const BYTE bigEndian[4] = {0x00, 0x00, 0x00, 0x0F};
+  EXPECT_FALSE(isAcknowledgementReply(fourteen, 4));
+  EXPECT_FALSE(isAcknowledgementReply(bigEndian, 4));
+  NotificationPayload request;
+  makeLiteralMessage(request, TEXT("P"), TEXT("text"), nullptr);
+  EXPECT_FALSE(isAcknowledgementReply(&request, kPayloadSize));
+  // A block too short to hold the code, or none at all.
+  EXPECT_FALSE(isAcknowledgementReply(fifteen, 3));
+  EXPECT_FALSE(isAcknowledgementReply(fifteen, 0));
+  EXPECT_FALSE(isAcknowledgementReply(nullptr, kPayloadSize));
+}
+
 }  // namespace
