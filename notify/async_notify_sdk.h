@@ -5,16 +5,31 @@
 #pragma once
 
 #include <windows.h>
+#if !defined(NOTIFY_LOCAL_UNKNWN)
 #include <unknwn.h>
+#endif
 
 // ---------------------------------------------------------------------------
 // TEMPORARY LOCAL SDK DECLARATIONS.
 // mingw-w64's <prnasnot.h> declares neither the three interfaces nor their
 // identifiers, and its functions lack WINAPI (wrong for x86); it has no
-// <prnasntp.h> at all.  Until the compat headers in cmake/mingw-sdk/ carry
-// them, CMake defines NOTIFY_LOCAL_PRNASNOT / NOTIFY_LOCAL_PRNASNTP and the
-// SDK's declarations are written out here, under the SDK's names and layouts.
-// Delete this block when those headers exist.
+// <prnasntp.h> at all; winsim has neither header, nor <unknwn.h>, yet.  Until
+// the compat headers in cmake/mingw-sdk/ and winsim's carry them, CMake
+// defines NOTIFY_LOCAL_UNKNWN / NOTIFY_LOCAL_PRNASNOT / NOTIFY_LOCAL_PRNASNTP
+// and the SDK's declarations are written out here, under the SDK's names and
+// layouts.  Delete this block when those headers exist.
+#if defined(NOTIFY_LOCAL_UNKNWN)
+struct IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppvObject) = 0;
+  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+  virtual ULONG STDMETHODCALLTYPE Release() = 0;
+};
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+#endif
+#ifndef HRESULT_CODE
+#define HRESULT_CODE(hr) ((hr)&0xFFFF)
+#endif
+
 #if defined(NOTIFY_LOCAL_PRNASNOT)
 #define _INC_PRNASNOT  // keep mingw-w64's incomplete header out
 extern "C" {
