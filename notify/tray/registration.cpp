@@ -89,7 +89,7 @@ void acknowledge(IPrintAsyncNotifyChannel *channel) {
   if (!closed) channel->Release();
 }
 
-// One shown message: the thread owns the channel reference taken for it,
+// One shown message: the thread owns the channel reference handed to it,
 // the data acquired for it and a copy of the payload.
 struct MessageThread {
   IPrintAsyncNotifyChannel *channel;
@@ -144,8 +144,9 @@ void closeMessageBox(const NotificationPayload &request) {
 
 HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyncNotifyChannel *pChannel,
                                                                       IPrintAsyncNotifyDataObject *pData) {
-  // The channel handed to this call is ours to give back unless it is
-  // closed (CloseChannel) or kept for a message thread; giving it back
+  // The listener holds a reference to the channel handed to this call: a
+  // successful CloseChannel uses it up, otherwise it is released, here or
+  // by the message thread that takes it over.  Letting go of the channel
   // without an answer ends the sender's wait.
   if (!pData) {
     if (pChannel) pChannel->Release();
@@ -181,13 +182,13 @@ HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyn
     return S_OK;
   }
 
-  // The message thread keeps the channel beyond this call, so it takes a
-  // reference of its own; the data stays acquired until it is done.
+  // The message thread takes over the reference to the channel that this
+  // call holds (a listener's until it closes or releases the channel), and
+  // the data stays acquired until the thread is done with it.
   if (m) {
     m->channel = pChannel;
     m->data = pData;
     m->callback = this;
-    if (pChannel) pChannel->AddRef();
     AddRef();
     if (HANDLE thread = CreateThread(nullptr, 0, messageThread, m.get(), 0, nullptr)) {
       m.release();
@@ -195,7 +196,6 @@ HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyn
       return S_OK;
     }
     Release();
-    if (pChannel) pChannel->Release();
   }
   // No thread for the message: it cannot be shown, but the sender must not
   // wait for it.
