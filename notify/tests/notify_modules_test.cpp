@@ -65,6 +65,35 @@ class NotifyModules : public ::testing::Test {
     return code;
   }
 
+  // Starts the tray program as the configuration module does, with
+  // `arguments` after its quoted path.
+  HANDLE startTray(const std::u16string &arguments) {
+    std::u16string commandLine = u"\"C:\\Windows\\system32\\notifytray.exe\"";
+    if (!arguments.empty()) commandLine += u" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+  }
+  static DWORD exitCodeOf(HANDLE process) {
+    EXPECT_EQ(WaitForSingleObject(process, 20000), DWORD(WAIT_OBJECT_0));
+    DWORD code = 99;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+  }
+  // Waits until the tray program has registered for `count` printers.
+  static bool registered(size_t count) {
+    for (int i = 0; i < 2000; ++i) {
+      if (winsim::asyncNotifyRegistrations().size() >= count) return true;
+      Sleep(5);
+    }
+    return false;
+  }
+
   HMODULE module_ = nullptr;
   SendProc send_ = nullptr;
 };
@@ -113,6 +142,118 @@ TEST_F(NotifyModules, CloseRequestTakesTheBoxAway) {
   CloseHandle(t);
   EXPECT_EQ(code, 1u);
   EXPECT_EQ(winsim::shownMessages()[0].end, winsim::MessageEnd::Closed);
+}
+
+TEST_F(NotifyModules, RunningTrayIsUsedAndItsEndEndsTheWait) {
+  installTray();
+  HANDLE tray = startTray(u"");
+  ASSERT_NE(tray, nullptr);
+  ASSERT_TRUE(registered(1));
+  EXPECT_EQ(winsim::asyncNotifyRegistrations()[0].name, u"CARD PRINTER");
+  winsim::UserScript open;
+  open.caption = kPrinter;
+  open.timing = winsim::AnswerTiming::LeaveOpen;
+  winsim::scriptUser(open);
+  Call c{send_, {}};
+  card::makeLiteralMessage(c.payload, kPrinter, u"Cover open", nullptr);
+  HANDLE t = CreateThread(nullptr, 0, sendThread, &c, 0, nullptr);
+  ASSERT_TRUE(winsim::waitForShownMessages(1));
+  // Nothing else was started for the message.
+  EXPECT_EQ(winsim::runningProcesses().size(), 1u);
+  // The program ends with the message open: the conversation is over, and
+  // the call says nobody answered.
+  TerminateProcess(tray, 5);
+  EXPECT_EQ(exitCodeOf(tray), 5u);
+  ASSERT_EQ(WaitForSingleObject(t, 20000), DWORD(WAIT_OBJECT_0));
+  DWORD code = 99;
+  GetExitCodeThread(t, &code);
+  CloseHandle(t);
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(NotifyModules, EveryStartReplacesTheRunningInstance) {
+  installTray();
+  HANDLE first = startTray(u"");
+  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(winsim::waitForTrayIcons(1));
+  HANDLE second = startTray(u"\\\\server\\Card Printer,more");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(exitCodeOf(first), 0u);
+  ASSERT_TRUE(registered(1));
+  // The printer named on the command line and found by the enumeration has
+  // one registration.
+  Sleep(500);
+  EXPECT_EQ(winsim::asyncNotifyRegistrations().size(), 1u);
+  // "KillProcess" in any case closes it and starts nothing.
+  EXPECT_EQ(exitCodeOf(startTray(u"killPROCESS")), 1u);
+  EXPECT_EQ(exitCodeOf(second), 0u);
+  EXPECT_TRUE(winsim::runningProcesses().empty());
+  EXPECT_TRUE(winsim::trayIcons().empty());
+}
+
+TEST_F(NotifyModules, TrayIconAndItsMenu) {
+  installTray();
+  HANDLE tray = startTray(u"");
+  ASSERT_TRUE(winsim::waitForTrayIcons(1));
+  const auto icon = winsim::trayIcons()[0];
+  EXPECT_EQ(icon.tip, u"Pellor AsyncUI Client");
+  EXPECT_EQ(icon.id, 1u);
+  EXPECT_EQ(icon.callbackMessage, 0x8000u);
+  EXPECT_NE(icon.icon, nullptr);
+  winsim::MenuScript exit;
+  exit.item = u"Exit";
+  winsim::scriptMenu(exit);
+  ASSERT_TRUE(winsim::clickTrayIcon(u"Pellor AsyncUI Client", winsim::TrayClick::RightClick));
+  EXPECT_EQ(exitCodeOf(tray), 0u);
+  const auto menus = winsim::shownMenus();
+  ASSERT_EQ(menus.size(), 1u);
+  ASSERT_EQ(menus[0].items.size(), 2u);
+  EXPECT_EQ(menus[0].items[0].text, u"About...");
+  EXPECT_EQ(menus[0].items[0].id, 2000u);
+  EXPECT_EQ(menus[0].items[1].text, u"Exit");
+  EXPECT_EQ(menus[0].items[1].id, 2001u);
+  EXPECT_EQ(menus[0].defaultId, 2000u);
+  EXPECT_TRUE(winsim::trayIcons().empty());
+}
+
+TEST_F(NotifyModules, TwoCallsForOnePrinterEachWaitForTheirOwnAnswer) {
+  installTray();
+  HANDLE tray = startTray(u"");
+  ASSERT_TRUE(registered(1));
+  winsim::UserScript open;
+  open.caption = kPrinter;
+  open.timing = winsim::AnswerTiming::LeaveOpen;
+  winsim::scriptUser(open);
+  Call a{send_, {}}, b{send_, {}};
+  card::makeLiteralMessage(a.payload, kPrinter, u"first", nullptr);
+  card::makeLiteralMessage(b.payload, kPrinter, u"second", nullptr);
+  HANDLE ta = CreateThread(nullptr, 0, sendThread, &a, 0, nullptr);
+  HANDLE tb = CreateThread(nullptr, 0, sendThread, &b, 0, nullptr);
+  ASSERT_TRUE(winsim::waitForShownMessages(2));
+  const auto shown = winsim::shownMessages();
+  const DWORD second = shown[0].text == u"second" ? shown[0].id : shown[1].id;
+  const DWORD first = shown[0].text == u"first" ? shown[0].id : shown[1].id;
+  ASSERT_TRUE(winsim::answerMessage(second, IDOK));
+  EXPECT_EQ(WaitForSingleObject(tb, 20000), DWORD(WAIT_OBJECT_0));
+  EXPECT_EQ(WaitForSingleObject(ta, 200), DWORD(WAIT_TIMEOUT));
+  ASSERT_TRUE(winsim::answerMessage(first, IDOK));
+  EXPECT_EQ(WaitForSingleObject(ta, 20000), DWORD(WAIT_OBJECT_0));
+  CloseHandle(ta);
+  CloseHandle(tb);
+  TerminateProcess(tray, 0);
+  CloseHandle(tray);
+}
+
+TEST_F(NotifyModules, SpoolerRestartEndsTheRegistrations) {
+  installTray();
+  HANDLE tray = startTray(u"");
+  ASSERT_TRUE(registered(1));
+  winsim::restartSpooler();
+  for (int i = 0; i < 2000 && !winsim::asyncNotifyRegistrations().empty(); ++i) Sleep(5);
+  EXPECT_TRUE(winsim::asyncNotifyRegistrations().empty());
+  EXPECT_TRUE(winsim::shownMessages().empty());
+  TerminateProcess(tray, 0);
+  CloseHandle(tray);
 }
 
 TEST_F(NotifyModules, NobodyListeningGivesUpAfterTheGraceTime) {
