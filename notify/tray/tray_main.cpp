@@ -2,6 +2,8 @@
 // window until it closes.
 #include <windows.h>
 
+#include <new>
+
 #include "notify/tray/tray.h"
 
 #ifndef _WIN32
@@ -19,15 +21,30 @@ namespace {
 const WCHAR kCloseEventName[] = TEXT("Global\\PLCLOSEASYNCUI");
 const WCHAR kInstanceMutexName[] = TEXT("Global\\notifytrayInstance");
 
+struct CloseWatch {
+  HANDLE event;
+  HWND window;
+};
+
 DWORD WINAPI closeWatcher(LPVOID param) {
-  HWND window = static_cast<HWND>(param);
-  OpenSecurity security;
-  HANDLE event = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
-  if (!event) return 0;
-  WaitForSingleObject(event, INFINITE);
-  CloseHandle(event);
-  SendMessageW(window, WM_CLOSE, 0, 0);
+  const CloseWatch watch = *static_cast<CloseWatch *>(param);
+  delete static_cast<CloseWatch *>(param);
+  WaitForSingleObject(watch.event, INFINITE);
+  CloseHandle(watch.event);
+  SendMessageW(watch.window, WM_CLOSE, 0, 0);
   return 0;
+}
+
+void startCloseWatcher(HANDLE event, HWND window) {
+  if (!event) return;
+  auto *watch = new (std::nothrow) CloseWatch{event, window};
+  HANDLE thread = watch ? CreateThread(nullptr, 0, closeWatcher, watch, 0, nullptr) : nullptr;
+  if (thread) {
+    CloseHandle(thread);
+  } else {
+    delete watch;
+    CloseHandle(event);
+  }
 }
 
 ATOM registerWindowClass(HINSTANCE instance) {
@@ -65,6 +82,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     return 1;
   }
 
+  // The close event exists from here on, before the program shows itself:
+  // an instance started right after this one must find it to close this
+  // one.  The close watcher waits on it once the window exists.
+  HANDLE closeEvent = nullptr;
+  {
+    OpenSecurity security;
+    closeEvent = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
+  }
+
   registerWindowClass(instance);
 
   tray.commandLinePrinter[0] = 0;
@@ -75,12 +101,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
   HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, 0, 0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
   if (!window) {
+    if (closeEvent) CloseHandle(closeEvent);
     MessageBoxW(nullptr, TEXT("Unable to create Window"), kWindowTitle,
                 MB_ICONSTOP | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
     return 1;
   }
 
-  if (HANDLE watcher = CreateThread(nullptr, 0, closeWatcher, window, 0, nullptr)) CloseHandle(watcher);
+  startCloseWatcher(closeEvent, window);
 
   MSG msg = {};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
