@@ -25,6 +25,7 @@ struct TrayState {
   std::atomic<HWND> window{nullptr};
   std::atomic<HMODULE> resources{nullptr};
   bool aboutOpen = false;
+  std::atomic<bool> closeRequested{false};  // another instance asked this one to close
   WCHAR commandLinePrinter[kCommandLinePrinterChars + 1] = {};
 };
 extern TrayState tray;

@@ -2,8 +2,6 @@
 // window until it closes.
 #include <windows.h>
 
-#include <new>
-
 #include "notify/tray/tray.h"
 
 #ifndef _WIN32
@@ -21,30 +19,28 @@ namespace {
 const WCHAR kCloseEventName[] = TEXT("Global\\PLCLOSEASYNCUI");
 const WCHAR kInstanceMutexName[] = TEXT("Global\\notifytrayInstance");
 
-struct CloseWatch {
-  HANDLE event;
-  HWND window;
-};
-
+// Waits on the close event from the start of the program, so that an
+// instance started right after this one finds a waiter that its signal
+// wakes (an auto-reset event left signalled could instead wake the newer
+// instance's own watcher later).  The window may not exist yet when the
+// signal comes: then the main thread closes it as soon as it is made.
 DWORD WINAPI closeWatcher(LPVOID param) {
-  const CloseWatch watch = *static_cast<CloseWatch *>(param);
-  delete static_cast<CloseWatch *>(param);
-  WaitForSingleObject(watch.event, INFINITE);
-  CloseHandle(watch.event);
-  SendMessageW(watch.window, WM_CLOSE, 0, 0);
+  HANDLE event = static_cast<HANDLE>(param);
+  WaitForSingleObject(event, INFINITE);
+  CloseHandle(event);
+  tray.closeRequested = true;
+  if (HWND window = tray.window.load()) SendMessageW(window, WM_CLOSE, 0, 0);
   return 0;
 }
 
-void startCloseWatcher(HANDLE event, HWND window) {
+void startCloseWatcher() {
+  OpenSecurity security;
+  HANDLE event = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
   if (!event) return;
-  auto *watch = new (std::nothrow) CloseWatch{event, window};
-  HANDLE thread = watch ? CreateThread(nullptr, 0, closeWatcher, watch, 0, nullptr) : nullptr;
-  if (thread) {
+  if (HANDLE thread = CreateThread(nullptr, 0, closeWatcher, event, 0, nullptr))
     CloseHandle(thread);
-  } else {
-    delete watch;
+  else
     CloseHandle(event);
-  }
 }
 
 ATOM registerWindowClass(HINSTANCE instance) {
@@ -82,14 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     return 1;
   }
 
-  // The close event exists from here on, before the program shows itself:
-  // an instance started right after this one must find it to close this
-  // one.  The close watcher waits on it once the window exists.
-  HANDLE closeEvent = nullptr;
-  {
-    OpenSecurity security;
-    closeEvent = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
-  }
+  startCloseWatcher();
 
   registerWindowClass(instance);
 
@@ -101,13 +90,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
   HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, 0, 0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
   if (!window) {
-    if (closeEvent) CloseHandle(closeEvent);
     MessageBoxW(nullptr, TEXT("Unable to create Window"), kWindowTitle,
                 MB_ICONSTOP | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
     return 1;
   }
 
-  startCloseWatcher(closeEvent, window);
+  // A close request that came while the window was being made.
+  if (tray.closeRequested) PostMessageW(window, WM_CLOSE, 0, 0);
 
   MSG msg = {};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
