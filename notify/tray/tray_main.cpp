@@ -2,6 +2,9 @@
 // window until it closes.
 #include <windows.h>
 
+#include <atomic>
+#include <new>
+
 #include "notify/tray/tray.h"
 
 #ifndef _WIN32
@@ -20,12 +23,27 @@ const WCHAR kCloseEventName[] = TEXT("Global\\PLCLOSEASYNCUI");
 const WCHAR kInstanceMutexName[] = TEXT("Global\\notifytrayInstance");
 
 // Waits on the close event from the start of the program, so that an
-// instance started right after this one finds a waiter that its signal
-// wakes (an auto-reset event left signalled could instead wake the newer
-// instance's own watcher later).  The window may not exist yet when the
-// signal comes: then the main thread closes it as soon as it is made.
+// instance started after this one finds a waiter that its signal wakes (an
+// auto-reset event left signalled could instead wake the newer instance's
+// own watcher).  The window may not exist yet when the signal comes: then
+// the main thread closes it as soon as it is made.
+struct CloseWatch {
+  HANDLE event = nullptr;
+  HANDLE waiting = nullptr;   // set when the watcher is about to wait
+  std::atomic<int> users{2};  // the watcher and the thread that starts it
+};
+
+void letGo(CloseWatch *watch) {
+  if (--watch->users > 0) return;
+  if (watch->waiting) CloseHandle(watch->waiting);
+  delete watch;
+}
+
 DWORD WINAPI closeWatcher(LPVOID param) {
-  HANDLE event = static_cast<HANDLE>(param);
+  auto *watch = static_cast<CloseWatch *>(param);
+  HANDLE event = watch->event;
+  SetEvent(watch->waiting);
+  letGo(watch);
   WaitForSingleObject(event, INFINITE);
   CloseHandle(event);
   tray.closeRequested = true;
@@ -33,14 +51,24 @@ DWORD WINAPI closeWatcher(LPVOID param) {
   return 0;
 }
 
+// Starts the watcher and gives it a moment to be waiting before the
+// program goes on to show itself.
 void startCloseWatcher() {
+  constexpr DWORD kWatcherStartLimit = 1000;
+  auto *watch = new (std::nothrow) CloseWatch;
+  if (!watch) return;
   OpenSecurity security;
-  HANDLE event = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
-  if (!event) return;
-  if (HANDLE thread = CreateThread(nullptr, 0, closeWatcher, event, 0, nullptr))
+  watch->event = CreateEventW(&security.attributes, FALSE, FALSE, kCloseEventName);
+  watch->waiting = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = watch->event && watch->waiting ? CreateThread(nullptr, 0, closeWatcher, watch, 0, nullptr) : nullptr;
+  if (thread) {
+    WaitForSingleObject(watch->waiting, kWatcherStartLimit);
     CloseHandle(thread);
-  else
-    CloseHandle(event);
+  } else {
+    if (watch->event) CloseHandle(watch->event);
+    letGo(watch);
+  }
+  letGo(watch);
 }
 
 ATOM registerWindowClass(HINSTANCE instance) {
