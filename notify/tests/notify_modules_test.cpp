@@ -255,6 +255,18 @@ TEST_F(NotifyModules, SpoolerRestartEndsTheRegistrations) {
   CloseHandle(tray);
 }
 
+TEST_F(NotifyModules, ResourceMessageWithoutTheResourceLibraryIsAcknowledgedUnshown) {
+  installTray();
+  HANDLE tray = startTray(u"");
+  ASSERT_TRUE(registered(1));
+  Call c{send_, {}};
+  card::makeResourceMessage(c.payload, kPrinter, 2010, 2541);
+  EXPECT_EQ(sendAndWait(c), 1u);
+  EXPECT_TRUE(winsim::shownMessages().empty());
+  TerminateProcess(tray, 0);
+  CloseHandle(tray);
+}
+
 TEST_F(NotifyModules, NobodyListeningGivesUpAfterTheGraceTime) {
   // No tray program on the drive: nobody registers.
   Call c{send_, {}};
