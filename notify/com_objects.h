@@ -4,7 +4,10 @@
 // by interlocked operations.
 #pragma once
 
-#include "notify/async_notify_sdk.h"
+#include <windows.h>
+#include <unknwn.h>
+#include <prnasnot.h>
+#include <prnasntp.h>
 
 namespace card::notify {
 
