@@ -172,9 +172,9 @@ struct ProcessRecord {
   std::vector<char16_t> environment;
   // ExitProcess or TerminateProcess has begun: no new thread starts in it.
   std::atomic<bool> exiting{false};
-  // It ended by ExitProcess (or its wWinMain returning), so its DLLs hear
-  // of it in DllMain; TerminateProcess tells them nothing, as on Windows.
-  std::atomic<bool> detachDlls{false};
+  // TerminateProcess ended it: its DLLs hear nothing of it, as on Windows
+  // (an ExitProcess or the last thread's return calls their DllMain).
+  std::atomic<bool> terminated{false};
   // Every thread has left and the process end has run (with the wait lock).
   bool ended = false;
   // The process's handles: closed when its last thread ends (the initial

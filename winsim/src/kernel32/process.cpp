@@ -196,7 +196,7 @@ DWORD WINAPI processMain(LPVOID arg) {
 }
 
 // The process's end, after its handles have closed: its DLLs and its image.
-void unloadProcess(ProcessRecord &process) { removeFile(releaseProcessModules(process, process.detachDlls.load())); }
+void unloadProcess(ProcessRecord &process) { removeFile(releaseProcessModules(process, !process.terminated.load())); }
 const ProcessUnloadStep kUnload(unloadProcess);
 
 // Sets the exit code unless the process already has one; false when the
@@ -210,7 +210,7 @@ bool beginExit(ProcessRecord &process, DWORD code) {
 
 // The calling thread's process ends: its other threads are asked to end and
 // get a bounded time for it; then the caller leaves, the last to go.
-[[noreturn]] void endOwnProcess(ProcessRecord &process, DWORD code) {
+[[noreturn]] void exitOwnProcess(ProcessRecord &process, DWORD code) {
   if (beginExit(process, code)) {
     terminateThreadsOf(process, code);
     if (!waitForThreadsToLeave(process, 1, kEndWaitMs))
@@ -225,7 +225,7 @@ bool beginExit(ProcessRecord &process, DWORD code) {
 void endAllProcesses() {
   auto live = liveProcesses();
   for (auto &p : live) {
-    beginExit(*p, 1);
+    if (beginExit(*p, 1)) p->terminated = true;
     terminateThreadsOf(*p, 1);
   }
   for (auto &p : live) {
@@ -356,7 +356,7 @@ void WINAPI ExitProcess(UINT uExitCode) {
                  unsigned(uExitCode));
     std::abort();
   }
-  endOwnProcess(*p, uExitCode);
+  exitOwnProcess(*p, uExitCode);
 }
 
 BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
@@ -366,8 +366,13 @@ BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  if (p == currentProcess()) endOwnProcess(*p, uExitCode);
-  beginExit(*p, uExitCode);
+  bool first = beginExit(*p, uExitCode);
+  if (first) p->terminated = true;
+  if (p == currentProcess()) {
+    terminateThreadsOf(*p, uExitCode);
+    waitForThreadsToLeave(*p, 1, kEndWaitMs);
+    ExitThread(uExitCode);
+  }
   terminateThreadsOf(*p, uExitCode);
   // Windows returns at once; waiting a bounded while here lets the caller
   // see the process's handles and named objects gone when it returns.

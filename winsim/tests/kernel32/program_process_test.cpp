@@ -346,5 +346,29 @@ TEST_F(Programs, ShellExecuteStartsAProgramFile) {
       INT_PTR(ERROR_BAD_FORMAT));
 }
 
+// A process that loads a DLL and ends without freeing it.
+DWORD WINAPI loadAndLeave(LPVOID) { return LoadLibraryW(u"TestMod.dll") ? 0 : 1; }
+
+TEST_F(Programs, AnEndingProcessLetsGoOfTheDllsItStillHolds) {
+  std::filesystem::copy_file(WINSIM_TESTMOD, winsim::hostPath(u"C:\\Windows\\system32\\TestMod.dll"));
+  // Alone it held the DLL: the DLL goes with it.
+  EXPECT_EQ(winsim::runInNewProcess(u"loader.exe", loadAndLeave, nullptr), 0u);
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleW(u"TestMod.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
+  // Loaded here too, it stays for this process, still attached once.
+  HMODULE mine = LoadLibraryW(u"TestMod.dll");
+  ASSERT_NE(mine, nullptr);
+  EXPECT_EQ(winsim::runInNewProcess(u"loader.exe", loadAndLeave, nullptr), 0u);
+  EXPECT_EQ(GetModuleHandleW(u"TestMod.dll"), mine);
+  using Count = LONG (*)();
+  using Plain = void (*)();
+  auto count = reinterpret_cast<Count>(reinterpret_cast<Plain>(GetProcAddress(mine, "TestModAttachCount")));
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(count(), 1);
+  EXPECT_TRUE(FreeLibrary(mine));
+  EXPECT_EQ(GetModuleHandleW(u"TestMod.dll"), nullptr);
+}
+
 }  // namespace
 }  // namespace winsim_test
