@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "core/internal.h"
 #include "kernel32/process.h"
@@ -157,9 +158,14 @@ std::vector<char16_t> environmentFor(LPVOID block, bool unicode) {
   return env;
 }
 
+// The copies' folder is made with the first copy and goes with the last:
+// one lock for both, so that a copy never lands in a folder being removed.
+std::mutex g_copiesLock;
+
 // A host file of the process's own for the program's image.
 std::string imageCopy(const std::string &host, DWORD processId) {
   static std::atomic<unsigned> counter{0};
+  std::lock_guard<std::mutex> g(g_copiesLock);
   std::error_code ec;
   auto dir = std::filesystem::temp_directory_path(ec) / ("winsim-images-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir, ec);
@@ -171,6 +177,7 @@ std::string imageCopy(const std::string &host, DWORD processId) {
 
 void removeFile(const std::string &host) {
   if (host.empty()) return;
+  std::lock_guard<std::mutex> g(g_copiesLock);
   std::error_code ec;
   std::filesystem::remove(host, ec);
   // The folder of the copies goes with its last one.
@@ -184,6 +191,21 @@ struct Launch {
   int show = kShowDefault;
 };
 
+// What each process's first thread starts with, by process id, kept till
+// the process's end (the line wWinMain got stays valid while it runs, and a
+// process whose first thread is terminated still lets go of it).
+std::mutex g_launchLock;
+std::map<DWORD, std::unique_ptr<Launch>> g_launches;
+
+void forgetLaunch(DWORD processId) {
+  std::unique_ptr<Launch> gone;
+  std::lock_guard<std::mutex> g(g_launchLock);
+  auto it = g_launches.find(processId);
+  if (it == g_launches.end()) return;
+  gone = std::move(it->second);
+  g_launches.erase(it);
+}
+
 // The first thread of a program's process: wWinMain, and its return value
 // ends the process as the C runtime's ExitProcess call does.
 DWORD WINAPI processMain(LPVOID arg) {
@@ -191,12 +213,14 @@ DWORD WINAPI processMain(LPVOID arg) {
   using Entry = int(WINAPI *)(HINSTANCE, HINSTANCE, LPWSTR, int);
   int code = reinterpret_cast<Entry>(launch->entry)(reinterpret_cast<HINSTANCE>(launch->module), nullptr,
                                                     launch->arguments.data(), launch->show);
-  delete launch;
   ExitProcess(UINT(code));
 }
 
 // The process's end, after its handles have closed: its DLLs and its image.
-void unloadProcess(ProcessRecord &process) { removeFile(releaseProcessModules(process, !process.terminated.load())); }
+void unloadProcess(ProcessRecord &process) {
+  forgetLaunch(process.id);
+  removeFile(releaseProcessModules(process, !process.terminated.load()));
+}
 const ProcessUnloadStep kUnload(unloadProcess);
 
 // Sets the exit code unless the process already has one; false when the
@@ -299,7 +323,12 @@ BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
   record->mainModule = image;
   record->environment = environmentFor(start.environment, (start.flags & CREATE_UNICODE_ENVIRONMENT) != 0);
 
-  auto *launch = new Launch;
+  auto owned = std::make_unique<Launch>();
+  Launch *launch = owned.get();
+  {
+    std::lock_guard<std::mutex> g(g_launchLock);
+    g_launches[record->id] = std::move(owned);
+  }
   launch->entry = entry;
   launch->module = image;
   launch->arguments = argumentsOf(line);
@@ -309,7 +338,7 @@ BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
   HANDLE thread = startThreadIn(record, 0, processMain, launch, start.flags & CREATE_SUSPENDED, &tid);
   if (!thread) {
     DWORD e = GetLastError();
-    delete launch;
+    forgetLaunch(record->id);
     removeFile(releaseProcessModules(*record, false));
     SetLastError(e);
     return FALSE;
