@@ -346,6 +346,27 @@ TEST_F(Programs, ShellExecuteStartsAProgramFile) {
       INT_PTR(ERROR_BAD_FORMAT));
 }
 
+DWORD WINAPI exitFromTheTestsProcess(LPVOID) { ExitProcess(5); }
+
+TEST_F(Programs, ExitProcessInTheTestsOwnProcessEndsOnlyTheCallingThread) {
+  HANDLE t = CreateThread(nullptr, 0, exitFromTheTestsProcess, nullptr, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  ASSERT_EQ(WaitForSingleObject(t, kWaitMs), WAIT_OBJECT_0);
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeThread(t, &code));
+  EXPECT_EQ(code, 5u);
+  CloseHandle(t);
+  EXPECT_TRUE(GetExitCodeProcess(GetCurrentProcess(), &code));
+  EXPECT_EQ(code, DWORD(STILL_ACTIVE));
+  // And nobody can terminate it.
+  SetLastError(0);
+  EXPECT_FALSE(TerminateProcess(GetCurrentProcess(), 1));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  SetLastError(0);
+  EXPECT_FALSE(GetExitCodeProcess(ready_, &code));  // an event is no process
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+}
+
 // A process that loads a DLL and ends without freeing it.
 DWORD WINAPI loadAndLeave(LPVOID) { return LoadLibraryW(u"TestMod.dll") ? 0 : 1; }
 
