@@ -51,13 +51,26 @@ bool isFolder(const std::u16string &windowsPath) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A path relative to the current directory made full.
+// A path relative to the current directory made full, its doubled
+// separators made single, as the loader names the module.
 std::u16string fullPath(const std::u16string &name) {
-  if (name.size() >= 2 && name[1] == u':') return name;
-  if (!name.empty() && (name[0] == u'\\' || name[0] == u'/')) return u"C:" + name;
-  std::u16string dir = currentDirectory();
-  if (!dir.empty() && dir.back() != u'\\') dir += u'\\';
-  return dir + name;
+  std::u16string full;
+  if (name.size() >= 2 && name[1] == u':') {
+    full = name;
+  } else if (!name.empty() && (name[0] == u'\\' || name[0] == u'/')) {
+    full = u"C:" + name;
+  } else {
+    std::u16string dir = currentDirectory();
+    if (!dir.empty() && dir.back() != u'\\') dir += u'\\';
+    full = dir + name;
+  }
+  std::u16string out;
+  for (char16_t c : full) {
+    if (c == u'/') c = u'\\';
+    if (c == u'\\' && !out.empty() && out.back() == u'\\') continue;
+    out.push_back(c);
+  }
+  return out;
 }
 
 // ".exe" goes on a name without an extension; a name ending in a period

@@ -89,17 +89,29 @@ TEST_F(Winsim, ProgramStartedWithTheUsersTokenRunsInTheUsersSession) {
   ASSERT_TRUE(DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary, &primary));
   LPVOID env = nullptr;
   ASSERT_TRUE(CreateEnvironmentBlock(&env, primary, FALSE));
-  std::u16string line = u"C:\\Windows\\system32\\testprog.exe wait Local\\SessionMutex";
+  // As a service starts a program on the user's desktop: the quoted full
+  // path (here with a doubled separator), a new console, normal priority
+  // and a Unicode environment (1072), the interactive desktop.
+  std::u16string line = u"\"C:\\Windows\\system32\\\\testprog.exe\" wait Local\\SessionMutex";
+  std::u16string desktop = u"winsta0\\default";
   STARTUPINFOW si{};
+  static_assert(sizeof(STARTUPINFOW) == 104, "the SDK's layout on x64");
   si.cb = sizeof si;
+  si.lpDesktop = desktop.data();
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(CreateProcessAsUserW(primary, nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                   env, nullptr, &si, &pi));
+  DWORD flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT;
+  EXPECT_EQ(flags, 1072u);
+  ASSERT_TRUE(
+      CreateProcessAsUserW(primary, nullptr, line.data(), nullptr, nullptr, FALSE, flags, env, nullptr, &si, &pi));
   EXPECT_TRUE(DestroyEnvironmentBlock(env));
   ASSERT_EQ(WaitForSingleObject(ready, kWaitMs), WAIT_OBJECT_0);
   DWORD session = 0;
   EXPECT_TRUE(ProcessIdToSessionId(pi.dwProcessId, &session));
   EXPECT_EQ(session, 3u);
+  auto running = winsim::runningProcesses();
+  ASSERT_EQ(running.size(), 1u);
+  EXPECT_EQ(running[0].commandLine, line);
+  EXPECT_EQ(running[0].sessionId, 3u);
   // Its Local\ mutex is in session 3's namespace, not in the caller's.
   EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, u"SessionMutex"), nullptr);
   winsim::setProcessSessionId(3);
