@@ -325,16 +325,20 @@ BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
   }
 
   std::u16string line = hasLine ? std::u16string(start.commandLine) : std::u16string(start.applicationName);
+  std::vector<char16_t> environment =
+      environmentFor(start.environment, (start.flags & CREATE_UNICODE_ENVIRONMENT) != 0);
   {
+    // The record is among the machine's processes already: fill it in under
+    // the lock its readers take.
     auto caller = currentProcess();
     std::lock_guard<std::mutex> g(processLock());
     record->sessionId = start.hasUser ? start.sessionId : caller->sessionId;
     record->user = start.hasUser ? start.user : caller->user;
+    record->commandLine = line;
+    record->imagePath = program;
+    record->mainModule = image;
+    record->environment = std::move(environment);
   }
-  record->commandLine = line;
-  record->imagePath = program;
-  record->mainModule = image;
-  record->environment = environmentFor(start.environment, (start.flags & CREATE_UNICODE_ENVIRONMENT) != 0);
 
   auto owned = std::make_unique<Launch>();
   Launch *launch = owned.get();

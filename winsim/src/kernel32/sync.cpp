@@ -188,7 +188,12 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
     return nullptr;
   }
   // A process that is ending starts no thread any more.
-  if (process->exiting.load() || process->ended) {
+  bool ended;
+  {
+    std::lock_guard<std::mutex> g(waitLock());
+    ended = process->ended;
+  }
+  if (process->exiting.load() || ended) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }

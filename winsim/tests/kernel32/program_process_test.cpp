@@ -144,6 +144,15 @@ TEST_F(Programs, FindsTheProgramAndRefusesWhatIsNone) {
   EXPECT_EQ(failure(u"", u"C:\\Windows\\system32\\testprog"), DWORD(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(failure(u"", u"C:\\No Such Folder\\testprog.exe"), DWORD(ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(failure(u""), DWORD(ERROR_INVALID_PARAMETER));
+  // A current directory that does not exist.
+  std::u16string line = u"testprog exit 1";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION none{};
+  SetLastError(0);
+  EXPECT_FALSE(
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, u"C:\\No Such Folder", &si, &none));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_DIRECTORY));
   // A text file and a DLL named like programs are no program images.
   std::ofstream(winsim::hostPath(u"C:\\Windows\\Temp\\notes.exe")) << "just text\n";
   EXPECT_EQ(failure(u"C:\\Windows\\Temp\\notes.exe"), DWORD(ERROR_BAD_EXE_FORMAT));
