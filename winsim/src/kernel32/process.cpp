@@ -173,12 +173,17 @@ std::vector<char16_t> environmentFor(LPVOID block, bool unicode) {
 
 // The copies' folder is made with the first copy and goes with the last:
 // one lock for both, so that a copy never lands in a folder being removed.
-std::mutex g_copiesLock;
+// Made on first use and never destroyed, as the tables that detached
+// threads touch (a process may end while the test program exits).
+std::mutex &copiesLock() {
+  static auto *lock = new std::mutex;
+  return *lock;
+}
 
 // A host file of the process's own for the program's image.
 std::string imageCopy(const std::string &host, DWORD processId) {
   static std::atomic<unsigned> counter{0};
-  std::lock_guard<std::mutex> g(g_copiesLock);
+  std::lock_guard<std::mutex> g(copiesLock());
   std::error_code ec;
   auto dir = std::filesystem::temp_directory_path(ec) / ("winsim-images-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir, ec);
@@ -190,7 +195,7 @@ std::string imageCopy(const std::string &host, DWORD processId) {
 
 void removeFile(const std::string &host) {
   if (host.empty()) return;
-  std::lock_guard<std::mutex> g(g_copiesLock);
+  std::lock_guard<std::mutex> g(copiesLock());
   std::error_code ec;
   std::filesystem::remove(host, ec);
   // The folder of the copies goes with its last one.
@@ -207,16 +212,22 @@ struct Launch {
 // What each process's first thread starts with, by process id, kept till
 // the process's end (the line wWinMain got stays valid while it runs, and a
 // process whose first thread is terminated still lets go of it).
-std::mutex g_launchLock;
-std::map<DWORD, std::unique_ptr<Launch>> g_launches;
+std::mutex &launchLock() {
+  static auto *lock = new std::mutex;
+  return *lock;
+}
+std::map<DWORD, std::unique_ptr<Launch>> &launches() {
+  static auto *all = new std::map<DWORD, std::unique_ptr<Launch>>;
+  return *all;
+}
 
 void forgetLaunch(DWORD processId) {
   std::unique_ptr<Launch> gone;
-  std::lock_guard<std::mutex> g(g_launchLock);
-  auto it = g_launches.find(processId);
-  if (it == g_launches.end()) return;
+  std::lock_guard<std::mutex> g(launchLock());
+  auto it = launches().find(processId);
+  if (it == launches().end()) return;
   gone = std::move(it->second);
-  g_launches.erase(it);
+  launches().erase(it);
 }
 
 // The first thread of a program's process: wWinMain, and its return value
@@ -343,8 +354,8 @@ BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
   auto owned = std::make_unique<Launch>();
   Launch *launch = owned.get();
   {
-    std::lock_guard<std::mutex> g(g_launchLock);
-    g_launches[record->id] = std::move(owned);
+    std::lock_guard<std::mutex> g(launchLock());
+    launches()[record->id] = std::move(owned);
   }
   launch->entry = entry;
   launch->module = image;
