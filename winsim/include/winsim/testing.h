@@ -64,6 +64,43 @@ WINSIM_API DWORD processSessionId();
 // left open are closed, as they are when a Windows process ends.
 WINSIM_API DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param);
 
+// ------------------------------------------------------------ processes
+// Programs of the simulated machine (card_module(... WINDOWED ...): an ELF
+// shared object named *.exe that exports wWinMain) run as processes of their
+// own when CreateProcessW, CreateProcessAsUserW or ShellExecuteW start them
+// from the virtual drive: each gets a fresh copy of the program's globals,
+// its own handle table, session and command line, and wWinMain on a thread
+// of its own.  Its return value is the process's exit code.  resetMachine
+// ends every such process first (their threads end at their next winsim
+// call or blocking point).
+//
+// ExitProcess on a thread of the test's own process cannot end the test: on
+// a thread winsim started it ends that thread only (with a line on
+// stderr); on one of the test's own threads it prints why and aborts.
+//
+// The console session (1 unless set) and whether a user is logged on at it
+// (yes unless set): WTSGetActiveConsoleSessionId and WTSQueryUserToken
+// answer from them.  WTSQueryUserToken needs a LocalSystem caller: winsim
+// counts a process in session 0 and the spooler's (image spoolsv.exe, see
+// setProcessImageName) as LocalSystem.  resetMachine sets both back.
+WINSIM_API void setConsoleSession(DWORD sessionId);
+WINSIM_API void setUserLoggedOn(bool loggedOn);
+struct ProcessInfo {
+  DWORD id = 0;
+  std::u16string imageName;  // "notifytray.exe"
+  DWORD sessionId = 0;
+  std::u16string commandLine;  // as GetCommandLineW answers in it
+};
+// The processes running now, the test's own not among them.
+WINSIM_API std::vector<ProcessInfo> runningProcesses();
+// Waits up to `timeoutMs` real milliseconds for a process of that image name
+// (case-insensitive) to be running; its id, or 0 when none came.
+WINSIM_API DWORD waitForProcess(const std::u16string &imageName, DWORD timeoutMs);
+// Waits up to `timeoutMs` real milliseconds for the process (or every
+// process of the image name) to have ended; false when it still runs.
+WINSIM_API bool waitForProcessEnd(DWORD processId, DWORD timeoutMs);
+WINSIM_API bool waitForProcessEnd(const std::u16string &imageName, DWORD timeoutMs);
+
 // Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
 // from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a
 // Windows version without it; with no function name the whole DLL goes:
