@@ -58,4 +58,29 @@ bool isCloseRequest(const NotificationPayload &p) {
 
 bool isAcknowledgement(const NotificationPayload &p) { return p.acknowledgement == kAcknowledgementCode; }
 
+size_t fieldLength(const WCHAR (&field)[kPayloadTextChars]) {
+  size_t n = 0;
+  while (n < kPayloadTextChars && field[n]) ++n;
+  return n;
+}
+
+void fieldText(const WCHAR (&field)[kPayloadTextChars], WCHAR (&out)[kPayloadTextChars + 1]) {
+  const size_t n = fieldLength(field);
+  std::memcpy(out, field, n * sizeof(WCHAR));
+  out[n] = 0;
+}
+
+void payloadFromBytes(const void *bytes, size_t size, NotificationPayload &p) {
+  clear(p);
+  if (!bytes) return;
+  std::memcpy(&p, bytes, size < sizeof p ? size : sizeof p);
+}
+
+bool isAcknowledgementReply(const void *bytes, size_t size) {
+  uint32_t code = 0;
+  if (!bytes || size < sizeof code) return false;
+  std::memcpy(&code, bytes, sizeof code);
+  return code == kAcknowledgementCode;
+}
+
 }  // namespace card

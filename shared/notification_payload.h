@@ -50,4 +50,22 @@ void makeAcknowledgement(NotificationPayload &p);
 bool isCloseRequest(const NotificationPayload &p);
 bool isAcknowledgement(const NotificationPayload &p);
 
+// Reading a payload that came from another module: nothing is trusted to be
+// terminated or complete.
+
+// Characters of a text field up to its terminator, at most the field's size.
+size_t fieldLength(const WCHAR (&field)[kPayloadTextChars]);
+
+// A text field as a terminated string, whether or not the field holds a
+// terminator.
+void fieldText(const WCHAR (&field)[kPayloadTextChars], WCHAR (&out)[kPayloadTextChars + 1]);
+
+// `size` bytes received as a payload, copied into a whole record: a shorter
+// block leaves the rest zero, a longer one is cut, and null gives all zeros.
+void payloadFromBytes(const void *bytes, size_t size, NotificationPayload &p);
+
+// A received reply of `size` bytes is the tray program's acknowledgement:
+// it holds the whole code field and the code is 15.
+bool isAcknowledgementReply(const void *bytes, size_t size);
+
 }  // namespace card

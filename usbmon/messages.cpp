@@ -39,7 +39,16 @@ Presented presentMessage(LPCWSTR printerName, uint32_t message, uint32_t caption
     auto payload = std::make_unique<NotificationPayload>();
     makeResourceMessage(*payload, printerName, int32_t(message), int32_t(caption));
     WString name = printerName ? printerName : TEXT("");
-    m.sendAsyncNotification(name.data(), payload.get());
+    // The server answers 1 once the user's session acknowledged the message
+    // (dismissed by the user or taken away by a close request) and 0 when it
+    // reached nobody: that is no answer of the user's, so the wait goes on
+    // polling the printer alone, as without a server.
+    if (m.sendAsyncNotification(name.data(), payload.get()) != 1) {
+      char line[96];
+      StringCchPrintfA(line, 96, "usbmon: message %u reached no user session", message);
+      debugOut(line);
+      return Presented::NoPath;
+    }
     return Presented::Shown;
   }
   WCHAR text[kMessageChars] = {};
@@ -53,13 +62,14 @@ Presented presentMessage(LPCWSTR printerName, uint32_t message, uint32_t caption
   return answer == IDOK ? Presented::Shown : Presented::NotShown;
 }
 
-void sendCloseRequest(LPCWSTR printerName) {
+bool sendCloseRequest(LPCWSTR printerName) {
   Module &m = module();
-  if (!m.newGeneration || !m.sendAsyncNotification) return;
+  if (!m.newGeneration || !m.sendAsyncNotification) return false;
   auto payload = std::make_unique<NotificationPayload>();
   makeCloseRequest(*payload, printerName);
   WString name = printerName ? printerName : TEXT("");
   m.sendAsyncNotification(name.data(), payload.get());
+  return true;
 }
 
 namespace {
@@ -113,10 +123,12 @@ void MessageThread::close() {
   if (!thread_) return;
   DWORD code = 0;
   if (!ended(code)) {
-    // The close request takes the notification away; a message box goes
-    // with its thread.
-    sendCloseRequest(block_.printerName);
-    TerminateThread(thread_, 0);
+    // The close request takes the notification away, and the task's call
+    // returns with the acknowledgement: let it end by itself, so that the
+    // server's call cleans up after itself.  A message box, or a task that
+    // does not end, goes with its thread.
+    if (sendCloseRequest(block_.printerName)) WaitForSingleObject(thread_, kTaskEndWaitMs);
+    if (!ended(code)) TerminateThread(thread_, 0);
   }
   // The task uses the block until it is gone.
   WaitForSingleObject(thread_, kTaskEndWaitMs);

@@ -143,13 +143,14 @@ PortRecord *portFromHandle(HANDLE h);
 // Presents a message on the calling thread: a notification, or a message
 // box with the text from the resource library.
 enum class Presented : uint8_t {
-  Shown,     // shown and answered (or the notification returned)
+  Shown,     // shown and answered, or the notification acknowledged
   NotShown,  // the message box could not be shown
-  NoPath,    // no way to the user at all (the notification server is missing)
+  NoPath,    // no way to the user at all (no notification server, or it reached nobody)
 };
 Presented presentMessage(LPCWSTR printerName, uint32_t message, uint32_t caption, DWORD systemError = 0);
-// Takes away the message shown for the printer (new generation only).
-void sendCloseRequest(LPCWSTR printerName);
+// Takes away the message shown for the printer (new generation only); false
+// when no request could be sent.
+bool sendCloseRequest(LPCWSTR printerName);
 
 // A message shown by a task of its own, answered through an event.
 class MessageThread : public MessageTask {

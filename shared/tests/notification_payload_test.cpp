@@ -78,4 +78,72 @@ TEST(NotificationPayload, LongTextsKeepTheirTerminator) {
   EXPECT_FALSE(isCloseRequest(p));
 }
 
+// A payload received from another module may fill a field to its last
+// character with no terminator, or come shorter or longer than the record.
+TEST(NotificationPayload, ReceivedFieldsAreReadWithinTheirBounds) {
+  std::vector<BYTE> bytes(kPayloadSize + 32, 0);
+  // Caption at 16: 1024 characters 'A' and no terminator; the text field at
+  // 2064 follows at once with "Hi".
+  for (size_t i = 0; i < 1024; ++i) bytes[16 + 2 * i] = 'A';
+  bytes[2064] = 'H';
+  bytes[2066] = 'i';
+  // Bytes past the record must not reach it.
+  for (size_t i = kPayloadSize; i < bytes.size(); ++i) bytes[i] = 0xEE;
+
+  NotificationPayload p;
+  payloadFromBytes(bytes.data(), bytes.size(), p);
+  EXPECT_EQ(fieldLength(p.caption), 1024u);
+  WCHAR caption[kPayloadTextChars + 1];
+  fieldText(p.caption, caption);
+  EXPECT_EQ(caption[1023], WCHAR('A'));
+  EXPECT_EQ(caption[1024], 0);  // ends at the field, not in the text after it
+  WCHAR text[kPayloadTextChars + 1];
+  fieldText(p.text, text);
+  EXPECT_EQ(fieldLength(p.text), 2u);
+  EXPECT_EQ(text[0], WCHAR('H'));
+  EXPECT_EQ(text[2], 0);
+
+  // A short block: what it holds, zeros after it.
+  payloadFromBytes(bytes.data(), 20, p);
+  EXPECT_EQ(i32(p, 0), 0);
+  EXPECT_EQ(fieldLength(p.caption), 2u);
+  EXPECT_EQ(fieldLength(p.text), 0u);
+  const BYTE ack[4] = {15, 0, 0, 0};
+  payloadFromBytes(ack, 4, p);
+  EXPECT_TRUE(isAcknowledgement(p));
+  // No block at all reads as an empty payload.
+  payloadFromBytes(nullptr, kPayloadSize, p);
+  EXPECT_EQ(i32(p, 0), 0);
+  EXPECT_EQ(fieldLength(p.title), 0u);
+  // The close request's text filling the field with no terminator is not
+  // the close request.
+  makeCloseRequest(p, TEXT("P"));
+  EXPECT_TRUE(isCloseRequest(p));
+  for (size_t i = 14; i < kPayloadTextChars; ++i) p.text[i] = WCHAR('x');
+  EXPECT_FALSE(isCloseRequest(p));
+}
+
+// The notification server's test of a reply: the first field, read as an
+// unsigned 32-bit little-endian number, is 15.
+TEST(NotificationPayload, AcknowledgementReplies) {
+  NotificationPayload ack;
+  makeAcknowledgement(ack);
+  EXPECT_TRUE(isAcknowledgementReply(&ack, kPayloadSize));
+  const BYTE fifteen[4] = {0x0F, 0x00, 0x00, 0x00};
+  EXPECT_TRUE(isAcknowledgementReply(fifteen, 4));
+  // Another code, a code in the wrong byte order, and requests (code 0) are
+  // no acknowledgement.
+  const BYTE fourteen[4] = {0x0E, 0x00, 0x00, 0x00};
+  const BYTE bigEndian[4] = {0x00, 0x00, 0x00, 0x0F};
+  EXPECT_FALSE(isAcknowledgementReply(fourteen, 4));
+  EXPECT_FALSE(isAcknowledgementReply(bigEndian, 4));
+  NotificationPayload request;
+  makeLiteralMessage(request, TEXT("P"), TEXT("text"), nullptr);
+  EXPECT_FALSE(isAcknowledgementReply(&request, kPayloadSize));
+  // A block too short to hold the code, or none at all.
+  EXPECT_FALSE(isAcknowledgementReply(fifteen, 3));
+  EXPECT_FALSE(isAcknowledgementReply(fifteen, 0));
+  EXPECT_FALSE(isAcknowledgementReply(nullptr, kPayloadSize));
+}
+
 }  // namespace

@@ -434,3 +434,39 @@ typedef struct _PROCESS_INFORMATION {
   DWORD dwThreadId;
 } PROCESS_INFORMATION, *PPROCESS_INFORMATION, *LPPROCESS_INFORMATION;
 #define CREATE_UNICODE_ENVIRONMENT 0x00000400
+#define DEBUG_PROCESS 0x00000001
+#define DETACHED_PROCESS 0x00000008
+#define CREATE_NEW_CONSOLE 0x00000010
+#define NORMAL_PRIORITY_CLASS 0x00000020
+#define CREATE_NEW_PROCESS_GROUP 0x00000200
+#define CREATE_NO_WINDOW 0x08000000
+#define STARTF_USESHOWWINDOW 0x00000001
+#define PROCESS_TERMINATE 0x0001
+#define PROCESS_CREATE_THREAD 0x0002
+#define PROCESS_QUERY_INFORMATION 0x0400
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+#define PROCESS_ALL_ACCESS 0x001FFFFF
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
+                                                      LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                                                      LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                                                      DWORD dwCreationFlags, LPVOID lpEnvironment,
+                                                      LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
+                                                      LPPROCESS_INFORMATION lpProcessInformation);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CreateProcessAsUserW(
+    HANDLE hToken, LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
+    LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags, LPVOID lpEnvironment,
+    LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo, LPPROCESS_INFORMATION lpProcessInformation);
+WINSIM_EXTERN_C WINSIM_API __attribute__((noreturn)) void WINAPI ExitProcess(UINT uExitCode);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetProcessId(HANDLE Process);
+WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI WTSGetActiveConsoleSessionId(void);
+#define CreateProcess CreateProcessW
+#define CreateProcessAsUser CreateProcessAsUserW
+
+// The entry point of a windowed program, defined by the program.  Declared
+// here with C linkage and default visibility, so that the program's
+// definition is the symbol the loader looks for.
+WINSIM_EXTERN_C __attribute__((visibility("default"))) int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance,
+                                                                           LPWSTR lpCmdLine, int nShowCmd);

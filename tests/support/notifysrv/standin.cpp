@@ -22,17 +22,18 @@ std::u16string fromW(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(
 
 }  // namespace
 
-// The result carries no status (no caller reads it): the user's answer, 0
-// when the message was not answered or was a close request.
+// As the real server: 1 once the message was acknowledged (answered by the
+// user, or taken away by a close request), 0 when it reached nobody.  A
+// close request itself answers 1.
 extern "C" WINSIM_API int WINAPI SendAsyncNotification(LPCWSTR printerName, card::NotificationPayload *payload) {
   winsim::ShownMessage m;
   m.channel = winsim::UserChannel::Notification;
   m.printer = fromW(printerName);
-  if (!payload) return winsim::showNotification(m, false);
+  if (!payload) return winsim::showNotification(m, false) ? 1 : 0;
   m.caption = field(payload->caption);
   if (card::isCloseRequest(*payload)) {
     winsim::closeNotification(m.printer, m.caption);
-    return 0;
+    return 1;
   }
   m.text = field(payload->text);
   m.title = field(payload->title);
@@ -40,5 +41,11 @@ extern "C" WINSIM_API int WINAPI SendAsyncNotification(LPCWSTR printerName, card
   m.textFromResource = payload->textFromResource;
   m.textResource = payload->textResource;
   m.captionResource = payload->captionResource;
-  return winsim::showNotification(m);
+  if (winsim::showNotification(m)) return 1;
+  // Not answered: acknowledged all the same when a close request took it away.
+  const DWORD self = GetCurrentThreadId();
+  const auto shown = winsim::shownMessages();
+  for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+    if (it->threadId == self) return it->end == winsim::MessageEnd::Closed ? 1 : 0;
+  return 0;
 }

@@ -90,7 +90,7 @@ TEST_F(NotifyStandIn, ScriptMatchesTheTextResourceAndTheChannel) {
 
   NotificationPayload p;
   card::makeResourceMessage(p, u"Card Printer", 59, 2542);
-  EXPECT_EQ(send_(u"Card Printer", &p), IDCANCEL);
+  EXPECT_EQ(send_(u"Card Printer", &p), 1);  // acknowledged, whatever the button
   card::makeResourceMessage(p, u"Card Printer", 2209, 2541);
   EXPECT_EQ(send_(u"Card Printer", &p), 0);  // only message boxes are scripted besides 59
   auto faults = winsim::takeMessageFaults();
@@ -124,12 +124,16 @@ TEST_F(NotifyStandIn, CloseRequestEndsTheOpenMessageOfItsPrinter) {
   // newest box, so the second goes first.
   NotificationPayload close;
   card::makeCloseRequest(close, u"printer a");  // titles are found regardless of case
-  EXPECT_EQ(send_(u"printer a", &close), 0);
+  EXPECT_EQ(send_(u"printer a", &close), 1);
   ASSERT_EQ(WaitForSingleObject(ta2, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
   EXPECT_EQ(WaitForSingleObject(ta, 20), static_cast<DWORD>(WAIT_TIMEOUT));
-  EXPECT_EQ(send_(u"Printer A", &close), 0);
+  EXPECT_EQ(send_(u"Printer A", &close), 1);
   ASSERT_EQ(WaitForSingleObject(ta, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-  EXPECT_EQ(send_(u"Printer A", &close), 0);  // nothing left to close
+  EXPECT_EQ(send_(u"Printer A", &close), 1);  // nothing left to close, acknowledged all the same
+  // A message taken away by a close request was acknowledged too.
+  DWORD closedCode = 0;
+  GetExitCodeThread(ta, &closedCode);
+  EXPECT_EQ(closedCode, 1u);
 
   auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 3u);
@@ -144,12 +148,12 @@ TEST_F(NotifyStandIn, CloseRequestEndsTheOpenMessageOfItsPrinter) {
   EXPECT_EQ(closes[1].closedId, 1u);
   EXPECT_EQ(closes[2].closedId, 0u);
 
-  // Printer B's message is answered by the user: the call returns the answer.
+  // Printer B's message is answered by the user: acknowledged.
   EXPECT_TRUE(winsim::answerMessage(3, IDOK));
   ASSERT_EQ(WaitForSingleObject(tb, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
   DWORD code = 0;
   GetExitCodeThread(tb, &code);
-  EXPECT_EQ(code, static_cast<DWORD>(IDOK));
+  EXPECT_EQ(code, 1u);
   for (HANDLE h : {ta, ta2, tb}) CloseHandle(h);
 }
 

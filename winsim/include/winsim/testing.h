@@ -64,6 +64,43 @@ WINSIM_API DWORD processSessionId();
 // left open are closed, as they are when a Windows process ends.
 WINSIM_API DWORD runInNewProcess(const std::u16string &imageName, LPTHREAD_START_ROUTINE start, LPVOID param);
 
+// ------------------------------------------------------------ processes
+// Programs of the simulated machine (card_module(... WINDOWED ...): an ELF
+// shared object named *.exe that exports wWinMain) run as processes of their
+// own when CreateProcessW, CreateProcessAsUserW or ShellExecuteW start them
+// from the virtual drive: each gets a fresh copy of the program's globals,
+// its own handle table, session and command line, and wWinMain on a thread
+// of its own.  Its return value is the process's exit code.  resetMachine
+// ends every such process first (their threads end at their next winsim
+// call or blocking point).
+//
+// ExitProcess on a thread of the test's own process cannot end the test: on
+// a thread winsim started it ends that thread only (with a line on
+// stderr); on one of the test's own threads it prints why and aborts.
+//
+// The console session (1 unless set) and whether a user is logged on at it
+// (yes unless set): WTSGetActiveConsoleSessionId and WTSQueryUserToken
+// answer from them.  WTSQueryUserToken needs a LocalSystem caller: winsim
+// counts a process in session 0 and the spooler's (image spoolsv.exe, see
+// setProcessImageName) as LocalSystem.  resetMachine sets both back.
+WINSIM_API void setConsoleSession(DWORD sessionId);
+WINSIM_API void setUserLoggedOn(bool loggedOn);
+struct ProcessInfo {
+  DWORD id = 0;
+  std::u16string imageName;  // "notifytray.exe"
+  DWORD sessionId = 0;
+  std::u16string commandLine;  // as GetCommandLineW answers in it
+};
+// The processes running now, the test's own not among them.
+WINSIM_API std::vector<ProcessInfo> runningProcesses();
+// Waits up to `timeoutMs` real milliseconds for a process of that image name
+// (case-insensitive) to be running; its id, or 0 when none came.
+WINSIM_API DWORD waitForProcess(const std::u16string &imageName, DWORD timeoutMs);
+// Waits up to `timeoutMs` real milliseconds for the process (or every
+// process of the image name) to have ended; false when it still runs.
+WINSIM_API bool waitForProcessEnd(DWORD processId, DWORD timeoutMs);
+WINSIM_API bool waitForProcessEnd(const std::u16string &imageName, DWORD timeoutMs);
+
 // Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
 // from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a
 // Windows version without it; with no function name the whole DLL goes:
@@ -152,6 +189,41 @@ WINSIM_API bool waitForSpoolerIdle(const std::u16string &printer = std::u16strin
 // sends them once it is back; the job already on its port goes on.  Such a
 // queue counts as idle for waitForSpoolerIdle.  False for an unknown printer.
 WINSIM_API bool setPrinterWorkOffline(const std::u16string &printer, bool offline);
+
+// ------------------------------------------------------------ asynchronous notifications
+// The spooler's notification broker (prnasnot.h): registrations of
+// listening programs, channels opened by components inside the spooler, and
+// the deliveries between them on the spooler's threads.
+struct AsyncNotifyRegistration {
+  std::u16string name;  // the printer's, upper case; empty: the print server
+  GUID type{};
+  bool allUsers = false;  // kAllUsers, else kPerUser
+  bool bidirectional = false;
+  DWORD processId = 0;  // the registrant's process and session
+  DWORD sessionId = 0;
+};
+WINSIM_API std::vector<AsyncNotifyRegistration> asyncNotifyRegistrations();
+// The broker's objects that someone still holds a reference to: channels
+// (any side of one) and notification data objects.  Read once deliveries
+// are idle; what is left when a test is done with its channels is a leak.
+struct AsyncNotifyObjects {
+  size_t channels = 0;
+  size_t dataObjects = 0;
+};
+WINSIM_API AsyncNotifyObjects asyncNotifyLiveObjects();
+// Misuse of the broker's objects since the last call, one line each: a
+// Release below zero, an AddRef or call without a reference held, ReleaseData
+// without AcquireData.  The broker ignores such a call (nothing is freed
+// under anyone); resetMachine keeps the records.
+WINSIM_API std::vector<std::string> takeAsyncNotifyFaults();
+// Waits until no delivery is queued or under way; false when that did not
+// happen within `timeoutMs` of real time.
+WINSIM_API bool waitForAsyncNotifyIdle(DWORD timeoutMs = 10000);
+// The spooler stops and starts again: every registration is told
+// (NOTIFICATION_RELEASE), then registrations and channels end and the
+// broker lets go of the programs' callbacks.  resetMachine instead drops
+// everything without a call, as the programs went with the old machine.
+WINSIM_API void restartSpooler();
 
 // ------------------------------------------------------------ USB devices
 // The printer end of a USB cable, plugged into one of the ports ("USB001",

@@ -7,13 +7,18 @@ namespace {
 
 const char *const kAdvapi32[] = {
     "AllocateAndInitializeSid",
+    "CreateProcessAsUserW",
+    "DuplicateTokenEx",
     "EqualSid",
     "FreeSid",
     "GetAce",
     "GetLengthSid",
     "GetNamedSecurityInfoW",
+    "GetTokenInformation",
     "GetUserNameW",
+    "InitializeSecurityDescriptor",
     "IsValidSid",
+    "OpenProcessToken",
     "RegCloseKey",
     "RegCreateKeyExW",
     "RegDeleteKeyExW",
@@ -30,6 +35,7 @@ const char *const kAdvapi32[] = {
     "RegSetValueExW",
     "SetEntriesInAclW",
     "SetNamedSecurityInfoW",
+    "SetSecurityDescriptorDacl",
 };
 const ExportList kAdvapi32List(u"advapi32.dll", kAdvapi32);
 

@@ -287,6 +287,23 @@ void addNamed(KObject *obj, const std::u16string &name) {
   namedObjects()[obj->name] = obj;
 }
 
+std::u16string qualifiedObjectName(const std::u16string &name, DWORD sessionId) {
+  auto hasPrefix = [&name](const std::u16string &prefix) {
+    return name.size() >= prefix.size() && equalsNoCase(name.substr(0, prefix.size()), prefix);
+  };
+  std::u16string rest = name;
+  bool global = sessionId == 0;
+  if (hasPrefix(u"Global\\")) {
+    rest = name.substr(7);
+    global = true;
+  } else if (hasPrefix(u"Local\\")) {
+    rest = name.substr(6);
+  }
+  if (global) return u"\\BaseNamedObjects\\" + rest;
+  std::string n = std::to_string(sessionId);
+  return u"\\Sessions\\" + std::u16string(n.begin(), n.end()) + u"\\BaseNamedObjects\\" + rest;
+}
+
 void closeHandlesOfKind(Kind kind) {
   std::vector<KObject *> closed;
   {

@@ -57,6 +57,7 @@ enum class Kind {
   File,
   Find,
   Process,
+  Token,
   Heap,
   RegistryKey,
   Printer,
@@ -134,10 +135,15 @@ void closeHandlesOfKind(Kind kind);
 // when the process's own table does not know a value.
 HANDLE registerMachineWideObject(KObject *obj);
 void release(KObject *obj);  // drops a reference
-// Named object table (machine-wide names such as Global\...).
+// Named object table, keyed by the qualified name (qualifiedObjectName).
 KObject *findNamed(const std::u16string &name);  // adds a reference
 void addNamed(KObject *obj, const std::u16string &name);
 void removeNamed(KObject *obj);
+// The name under which a kernel object's name lives in the named table, as
+// the object manager's namespaces have it: "Global\\" names are the
+// machine's, "Local\\" and bare names those of the caller's session (for
+// session 0, the services' session, the machine's too).
+std::u16string qualifiedObjectName(const std::u16string &name, DWORD sessionId);
 // Calls `visit` for every live object, with the handle lock held.
 void forEachObject(const std::function<void(KObject *)> &visit);
 
@@ -151,11 +157,26 @@ struct ProcessRecord {
   ProcessRecord(const ProcessRecord &) = delete;
   ProcessRecord &operator=(const ProcessRecord &) = delete;
   DWORD id = 0;
-  std::u16string imageName;    // "winsimhost.exe"
-  std::u16string commandLine;  // empty: the image's path in quotes
-  DWORD sessionId = 1;         // the interactive user's session
-  HANDLE token = nullptr;      // the user's token; none yet
+  std::u16string imageName;           // "winsimhost.exe"
+  std::u16string commandLine;         // empty: the image's path in quotes
+  DWORD sessionId = 1;                // the interactive user's session
+  HANDLE token = nullptr;             // the user's token; none yet
+  std::u16string user = u"CardUser";  // the account it runs as ("SYSTEM" for services)
   DWORD exitCode = STILL_ACTIVE;
+  // A program started by CreateProcessW: its file on the drive, its image
+  // (an HMODULE of kernel32's loader: GetModuleHandleW(NULL) in it) and the
+  // environment block it was given (double-NUL terminated; empty: the
+  // machine's variables).
+  std::u16string imagePath;
+  HMODULE mainModule = nullptr;
+  std::vector<char16_t> environment;
+  // ExitProcess or TerminateProcess has begun: no new thread starts in it.
+  std::atomic<bool> exiting{false};
+  // TerminateProcess ended it: its DLLs hear nothing of it, as on Windows
+  // (an ExitProcess or the last thread's return calls their DllMain).
+  std::atomic<bool> terminated{false};
+  // Every thread has left and the process end has run (with the wait lock).
+  bool ended = false;
   // The process's handles: closed when its last thread ends (the initial
   // process, the test's, never ends).
   std::unique_ptr<HandleTable, void (*)(HandleTable *)> handles;
@@ -172,8 +193,10 @@ void enterProcess(std::shared_ptr<ProcessRecord> process);
 // Counts the threads of a process: when the last one leaves a process other
 // than the initial one, the process ends and every handle in its table is
 // closed, as Windows closes a process's handles when it exits.
+// `threadExitCode` becomes the process's exit code when nothing (ExitProcess,
+// TerminateProcess) gave it one.
 void threadEnteredProcess(ProcessRecord &process);
-void threadLeftProcess(ProcessRecord &process);
+void threadLeftProcess(ProcessRecord &process, DWORD threadExitCode = 0);
 // Steps of the parts above the core when a process ends (its windows go, its
 // registrations with the spooler end ...): called once per process, after
 // its last thread has ended and before its handles close.  Registered at
@@ -182,6 +205,41 @@ void registerProcessEndStep(void (*step)(const ProcessRecord &process));
 struct ProcessEndStep {
   explicit ProcessEndStep(void (*step)(const ProcessRecord &process)) { registerProcessEndStep(step); }
 };
+// Steps that run after a process's handles have closed, the last part of
+// its end: its DLLs are let go and its program image unloaded.
+void registerProcessUnloadStep(void (*step)(ProcessRecord &process));
+struct ProcessUnloadStep {
+  explicit ProcessUnloadStep(void (*step)(ProcessRecord &process)) { registerProcessUnloadStep(step); }
+};
+// The processes of the machine that have not ended, the test's own (the
+// initial process) not among them.
+std::vector<std::shared_ptr<ProcessRecord>> liveProcesses();
+// A process that has not ended (the initial one included) by its id.
+std::shared_ptr<ProcessRecord> findProcess(DWORD id);
+bool isInitialProcess(const ProcessRecord &process);
+// A process handle (waitable: signalled when the process has ended) in the
+// caller's table.
+HANDLE newProcessHandle(std::shared_ptr<ProcessRecord> process);
+// The process of a process handle (GetCurrentProcess's pseudo handle
+// included); NULL with ERROR_INVALID_HANDLE.
+std::shared_ptr<ProcessRecord> processOfHandle(HANDLE h);
+// The console session and whether a user is logged on at it.
+DWORD consoleSession();
+bool userLoggedOn();
+// A process runs as LocalSystem when it is a service: in session 0, or the
+// spooler's own process (image spoolsv.exe).
+bool runsAsLocalSystem(const ProcessRecord &process);
+
+// ------------------------------------------------------------ tokens
+// An access token: whose it is and in which session its processes run.
+struct TokenObject : KObject {
+  TokenObject() : KObject(Kind::Token) {}
+  DWORD sessionId = 0;
+  std::u16string user;
+  bool localSystem = false;
+  DWORD type = 1;  // TOKEN_TYPE: TokenPrimary
+};
+
 // The calling thread's handle table: its process's (process.cpp).
 HandleTable &currentHandleTable();
 std::mutex &processLock();

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/internal.h"
+#include "kernel32/process.h"
 
 namespace winsim {
 
@@ -41,12 +42,22 @@ struct Module {
   int refs = 1;
   bool system = false;
   bool main = false;
+  bool image = false;  // a program's image, the main module of its process
   bool dataFile = false;
   std::vector<ResEntry> resources;
 };
 
 std::recursive_mutex g_modLock;
 std::vector<std::unique_ptr<Module>> g_modules;
+// How often each process has loaded each DLL (with g_modLock): what a
+// process still holds is let go when it ends.
+std::map<DWORD, std::map<Module *, int>> g_loadsByProcess;
+
+DWORD callerProcessId() {
+  auto p = currentProcess();
+  std::lock_guard<std::mutex> g(processLock());
+  return p->id;
+}
 
 Module *asModule(HMODULE h) {
   auto *m = reinterpret_cast<Module *>(h);
@@ -152,6 +163,94 @@ void loadResources(Module &m) {
 
 void resetModules() {}
 
+namespace {
+
+// Drops one reference of a DLL; the last one detaches and unloads it.  Call
+// with g_modLock held (the lock is let go for dlclose).
+void dropModule(std::unique_lock<std::recursive_mutex> &g, Module *m, LPVOID reserved, bool callEntry) {
+  if (--m->refs > 0) return;
+  if (!m->dataFile && callEntry) {
+    using Entry = BOOL (*)(HINSTANCE, DWORD, LPVOID);
+    if (auto entry = reinterpret_cast<Entry>(dlsym(m->dl, "DllMain")))
+      entry(reinterpret_cast<HINSTANCE>(m), DLL_PROCESS_DETACH, reserved);
+  }
+  void *dl = m->dl;
+  for (auto it = g_modules.begin(); it != g_modules.end(); ++it)
+    if (it->get() == m) {
+      g_modules.erase(it);
+      break;
+    }
+  for (auto &kv : g_loadsByProcess) kv.second.erase(m);
+  g.unlock();
+  dlclose(dl);
+  g.lock();
+}
+
+// True when `sym` lies in the image of `dl` itself, not in what it imports.
+bool ownSymbol(void *dl, void *sym) {
+  Dl_info info{};
+  link_map *lm = nullptr;
+  return sym && dladdr(sym, &info) && dlinfo(dl, RTLD_DI_LINKMAP, &lm) == 0 && lm &&
+         reinterpret_cast<ElfW(Addr)>(info.dli_fbase) == lm->l_addr;
+}
+
+}  // namespace
+
+HMODULE loadProcessImage(const std::string &hostFile, const std::u16string &windowsPath, void **entry, DWORD &error) {
+  void *dl = dlopen(hostFile.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!dl) {
+    OutputDebugStringA((std::string("winsim: cannot load ") + hostFile + ": " + dlerror()).c_str());
+    error = ERROR_BAD_EXE_FORMAT;
+    return nullptr;
+  }
+  // A program exports wWinMain; a DLL or anything else is no program.
+  void *main = dlsym(dl, "wWinMain");
+  if (!ownSymbol(dl, main)) {
+    dlclose(dl);
+    error = ERROR_BAD_EXE_FORMAT;
+    return nullptr;
+  }
+  auto m = std::make_unique<Module>();
+  m->dl = dl;
+  m->image = true;
+  m->windowsPath = windowsPath;
+  m->host = hostFile;
+  loadResources(*m);
+  *entry = main;
+  std::lock_guard<std::recursive_mutex> g(g_modLock);
+  g_modules.push_back(std::move(m));
+  return reinterpret_cast<HMODULE>(g_modules.back().get());
+}
+
+std::string releaseProcessModules(ProcessRecord &process, bool detach) {
+  std::unique_lock<std::recursive_mutex> g(g_modLock);
+  auto held = g_loadsByProcess.find(process.id);
+  if (held != g_loadsByProcess.end()) {
+    std::map<Module *, int> loads = std::move(held->second);
+    g_loadsByProcess.erase(held);
+    // DllMain's reserved argument is non-NULL when the process is ending.
+    static int ending;
+    for (auto &kv : loads)
+      for (int i = 0; i < kv.second && asModule(reinterpret_cast<HMODULE>(kv.first)); ++i)
+        dropModule(g, kv.first, &ending, detach);
+  }
+  std::string host;
+  Module *image = asModule(process.mainModule);
+  if (image && image->image) {
+    host = image->host;
+    void *dl = image->dl;
+    for (auto it = g_modules.begin(); it != g_modules.end(); ++it)
+      if (it->get() == image) {
+        g_modules.erase(it);
+        break;
+      }
+    process.mainModule = nullptr;
+    g.unlock();
+    dlclose(dl);
+  }
+  return host;
+}
+
 }  // namespace winsim
 
 using namespace winsim;
@@ -179,8 +278,9 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR name, HANDLE, DWORD flags) {
   char real[4096];
   std::string key = ::realpath(host.c_str(), real) ? std::string(real) : host;
   for (auto &p : g_modules) {
-    if (!p->system && !p->main && p->host == key) {
+    if (!p->system && !p->main && !p->image && p->host == key) {
       ++p->refs;
+      ++g_loadsByProcess[callerProcessId()][p.get()];
       return reinterpret_cast<HMODULE>(p.get());
     }
   }
@@ -212,6 +312,7 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR name, HANDLE, DWORD flags) {
       return nullptr;
     }
   }
+  ++g_loadsByProcess[callerProcessId()][raw];
   return reinterpret_cast<HMODULE>(raw);
 }
 
@@ -269,27 +370,26 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (m->system || m->main) return TRUE;
-  if (--m->refs > 0) return TRUE;
-  if (!m->dataFile) {
-    using Entry = BOOL (*)(HINSTANCE, DWORD, LPVOID);
-    if (auto entry = reinterpret_cast<Entry>(dlsym(m->dl, "DllMain")))
-      entry(reinterpret_cast<HINSTANCE>(m), DLL_PROCESS_DETACH, nullptr);
+  if (m->system || m->main || m->image) return TRUE;
+  auto held = g_loadsByProcess.find(callerProcessId());
+  if (held != g_loadsByProcess.end()) {
+    auto it = held->second.find(m);
+    if (it != held->second.end() && --it->second == 0) held->second.erase(it);
   }
-  void *dl = m->dl;
-  for (auto it = g_modules.begin(); it != g_modules.end(); ++it)
-    if (it->get() == m) {
-      g_modules.erase(it);
-      break;
-    }
-  g.unlock();
-  dlclose(dl);
+  dropModule(g, m, nullptr, true);
   return TRUE;
 }
 
 HMODULE WINAPI GetModuleHandleW(LPCWSTR name) {
   std::lock_guard<std::recursive_mutex> g(g_modLock);
   if (!name) {
+    // A program's process: its image.
+    if (HMODULE image = [] {
+          auto p = currentProcess();
+          std::lock_guard<std::mutex> pg(processLock());
+          return p->mainModule;
+        }())
+      return image;
     for (auto &p : g_modules)
       if (p->main) return reinterpret_cast<HMODULE>(p.get());
     auto m = std::make_unique<Module>();
@@ -304,7 +404,7 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR name) {
   if (base.find(u'.') == std::u16string::npos) base += u".dll";
   if (isSystemName(base)) return reinterpret_cast<HMODULE>(systemModule(base));
   for (auto &p : g_modules)
-    if (!p->main && !p->system && equalsNoCase(baseName(p->windowsPath), base))
+    if (!p->main && !p->image && !p->system && equalsNoCase(baseName(p->windowsPath), base))
       return reinterpret_cast<HMODULE>(p.get());
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
@@ -327,7 +427,7 @@ BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module) {
       link_map *lm = nullptr;
       if (!p->system && p->dl && dlinfo(p->dl, RTLD_DI_LINKMAP, &lm) == 0 && lm &&
           reinterpret_cast<ElfW(Addr)>(info.dli_fbase) == lm->l_addr) {
-        if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) && !p->main) ++p->refs;
+        if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) && !p->main && !p->image) ++p->refs;
         *module = reinterpret_cast<HMODULE>(p.get());
         return TRUE;
       }
@@ -338,7 +438,7 @@ BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module) {
   HMODULE h = GetModuleHandleW(name);
   if (!h) return FALSE;
   Module *m = asModule(h);
-  if (m && !(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) && !m->main && !m->system) ++m->refs;
+  if (m && !(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) && !m->main && !m->image && !m->system) ++m->refs;
   *module = h;
   return TRUE;
 }

@@ -100,9 +100,12 @@ struct Semaphore : KObject {
   bool waitable() const override { return true; }
 };
 
+// A name as the caller's session sees it (Global\\, Local\\ or bare).
+std::u16string sessionName(LPCWSTR name) { return qualifiedObjectName(name, processSessionId()); }
+
 HANDLE createNamed(LPCWSTR name, Kind kind, const std::function<KObject *()> &make) {
   if (name && *name) {
-    if (KObject *o = findNamed(name)) {
+    if (KObject *o = findNamed(sessionName(name))) {
       if (o->kind != kind) {
         release(o);
         SetLastError(ERROR_INVALID_HANDLE);
@@ -115,7 +118,7 @@ HANDLE createNamed(LPCWSTR name, Kind kind, const std::function<KObject *()> &ma
   }
   KObject *o = make();
   HANDLE h = registerObject(o);
-  if (name && *name) addNamed(o, name);
+  if (name && *name) addNamed(o, sessionName(name));
   SetLastError(NO_ERROR);
   return h;
 }
@@ -125,7 +128,7 @@ HANDLE openNamed(LPCWSTR name, Kind kind) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  KObject *o = findNamed(name);
+  KObject *o = findNamed(sessionName(name));
   if (!o) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
@@ -146,12 +149,17 @@ void *threadMain(void *arg) {
   struct Finisher {
     Thread *t;
     ~Finisher() {
-      // The last thread of a process ends it, and its handles close, before
-      // anyone waiting for the thread sees it end.
-      threadLeftProcess(*t->process);
+      DWORD code;
       {
         std::lock_guard<std::mutex> g(waitLock());
         if (t->exitCode == STILL_ACTIVE && t->terminate.load()) t->exitCode = t->terminateCode;
+        code = t->exitCode;
+      }
+      // The last thread of a process ends it, and its handles close, before
+      // anyone waiting for the thread sees it end.
+      threadLeftProcess(*t->process, code);
+      {
+        std::lock_guard<std::mutex> g(waitLock());
         t->finished = true;
         abandonMutexesOf(t->tid);
       }
@@ -177,6 +185,16 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
                      DWORD flags, LPDWORD threadId) {
   if (!start) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  // A process that is ending starts no thread any more.
+  bool ended;
+  {
+    std::lock_guard<std::mutex> g(waitLock());
+    ended = process->ended;
+  }
+  if (process->exiting.load() || ended) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   auto *t = new Thread;
@@ -205,6 +223,48 @@ HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHR
   if (threadId) *threadId = t->tid;
   return h;
 }
+
+void terminateThreadsOf(const ProcessRecord &process, DWORD code) {
+  {
+    std::lock_guard<std::mutex> g(waitLock());
+    forEachObject([&](KObject *o) {
+      if (o->kind != Kind::Thread) return;
+      auto *t = static_cast<Thread *>(o);
+      if (t->process.get() != &process || t->finished || t == t_self || t->terminate.load()) return;
+      t->terminateCode = code;
+      t->terminate.store(true);
+    });
+  }
+  waitCondition().notify_all();
+}
+
+bool waitForThreadsToLeave(const ProcessRecord &process, int remaining, DWORD realMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+  std::unique_lock<std::mutex> lk(waitLock());
+  // The count drops without the wait lock: look again every few
+  // milliseconds as well as at each notification.
+  while (process.threads.load() > remaining) {
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    waitCondition().wait_for(
+        lk, std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(5)));
+  }
+  return true;
+}
+
+bool waitForProcessEnded(const ProcessRecord &process, DWORD realMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realMs);
+  std::unique_lock<std::mutex> lk(waitLock());
+  while (!process.ended) {
+    auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    waitCondition().wait_for(
+        lk, std::min<std::chrono::steady_clock::duration>(deadline - now, std::chrono::milliseconds(5)));
+  }
+  return true;
+}
+
+bool isWinsimThread() { return t_self != nullptr; }
 
 // ------------------------------------------------------------ test control
 

@@ -46,7 +46,34 @@ void debugAppend(std::string text) {
   g_debug.push_back(std::move(text));
 }
 
+// A variable of the process's own environment block, when it was given
+// one; else of the machine's.
+bool blockValue(const std::vector<char16_t> &block, const std::u16string &name, std::u16string &value) {
+  size_t i = 0;
+  while (i < block.size() && block[i]) {
+    size_t end = i;
+    while (end < block.size() && block[end]) ++end;
+    std::u16string entry(block.data() + i, end - i);
+    // "=C:=C:\" entries of the drives' directories start with '='.
+    size_t eq = entry.find(u'=', 1);
+    if (eq != std::u16string::npos && equalsNoCase(entry.substr(0, eq), name)) {
+      value = entry.substr(eq + 1);
+      return true;
+    }
+    i = end + 1;
+  }
+  return false;
+}
+
 std::u16string envValue(const std::u16string &name) {
+  {
+    auto p = currentProcess();
+    std::lock_guard<std::mutex> g(processLock());
+    if (!p->environment.empty()) {
+      std::u16string value;
+      return blockValue(p->environment, name, value) ? value : std::u16string(1, u'\0');
+    }
+  }
   struct Var {
     const char16_t *name, *value;
   };
@@ -229,21 +256,15 @@ DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR src, LPWSTR dst, DWORD size) {
   return need;
 }
 
-// The session of a process.  One process record exists today, the caller's;
-// any other id names no process.
+// The session of a process of the machine.
 BOOL WINAPI ProcessIdToSessionId(DWORD dwProcessId, DWORD *pSessionId) {
-  auto p = currentProcess();
-  DWORD id, session;
-  {
-    std::lock_guard<std::mutex> g(processLock());
-    id = p->id;
-    session = p->sessionId;
-  }
-  if (dwProcessId != id || !pSessionId) {
+  auto p = findProcess(dwProcessId);
+  if (!p || !pSessionId) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  *pSessionId = session;
+  std::lock_guard<std::mutex> g(processLock());
+  *pSessionId = p->sessionId;
   return TRUE;
 }
 

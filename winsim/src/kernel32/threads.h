@@ -24,4 +24,16 @@ void checkTermination();
 HANDLE startThreadIn(std::shared_ptr<ProcessRecord> process, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID param,
                      DWORD flags, LPDWORD threadId);
 
+// Asks every thread of `process` but the caller to end with `code`, as
+// TerminateThread does: each ends at its next winsim call or blocking point.
+void terminateThreadsOf(const ProcessRecord &process, DWORD code);
+// Waits up to `realMs` real milliseconds until no more than `remaining`
+// threads are left in the process; false when some are still there.
+bool waitForThreadsToLeave(const ProcessRecord &process, int remaining, DWORD realMs);
+// Waits up to `realMs` real milliseconds for the process's end to have run.
+bool waitForProcessEnded(const ProcessRecord &process, DWORD realMs);
+// True on a thread that winsim started (CreateThread, a process's main
+// thread ...), false on the test's own threads.
+bool isWinsimThread();
+
 }  // namespace winsim

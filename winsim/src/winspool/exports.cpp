@@ -12,6 +12,7 @@ const char *const kWinspool[] = {
     "AddPrinterDriverW",
     "AddPrinterW",
     "ClosePrinter",
+    "CreatePrintAsyncNotifyChannel",
     "DeleteMonitorW",
     "DeletePrinter",
     "DeletePrinterDataExW",
@@ -29,12 +30,14 @@ const char *const kWinspool[] = {
     "GetPrinterW",
     "OpenPrinter2W",
     "OpenPrinterW",
+    "RegisterForPrintAsyncNotifications",
     "SetJobW",
     "SetPrinterDataExW",
     "SetPrinterDataW",
     "SetPrinterW",
     "StartDocPrinterW",
     "StartPagePrinter",
+    "UnRegisterForPrintAsyncNotifications",
     "WritePrinter",
 };
 const ExportList kWinspoolList(u"winspool.drv", kWinspool);

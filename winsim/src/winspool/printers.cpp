@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/internal.h"
+#include "spoolss/async_notify.h"
 #include "winspool/client.h"
 
 using namespace winsim;
@@ -269,6 +270,7 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
     return FALSE;
   }
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, (printersKey() + u"\\" + h->name).c_str());
+  asyncNotifyPrinterDeleted(h->name);
   return TRUE;
 }
 

@@ -1,0 +1,100 @@
+// Starting the tray program in the console user's session.  The spooler runs
+// as a service in a session nobody sees; the program must run on the user's
+// desktop with the user's token and environment.
+#include <windows.h>
+
+#include <strsafe.h>
+#include <userenv.h>
+
+#include "notify/server/server.h"
+#include "shared/proc_address.h"
+
+namespace card::notify {
+
+namespace {
+
+using ActiveConsoleSessionFn = DWORD(WINAPI *)();
+using QueryUserTokenFn = BOOL(WINAPI *)(ULONG sessionId, PHANDLE token);
+
+constexpr UINT kPathChars = 1024;
+
+// The console session, looked up by name: 0 when the function is missing.
+// False when the library does not load.
+bool consoleSession(DWORD &session) {
+  HMODULE kernel = LoadLibraryW(TEXT("Kernel32.dll"));
+  if (!kernel) return false;
+  auto active = procAddress<ActiveConsoleSessionFn>(kernel, "WTSGetActiveConsoleSessionId");
+  session = active ? active() : 0;
+  FreeLibrary(kernel);
+  return true;
+}
+
+// The token of the user logged on to `session`, or null.
+HANDLE sessionUserToken(DWORD session) {
+  HMODULE wts = LoadLibraryW(TEXT("Wtsapi32.dll"));
+  if (!wts) return nullptr;
+  HANDLE token = nullptr;
+  auto query = procAddress<QueryUserTokenFn>(wts, "WTSQueryUserToken");
+  if (query && !query(session, &token)) token = nullptr;
+  FreeLibrary(wts);
+  return token;
+}
+
+void startInSession(HANDLE primary) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  WCHAR desktop[] = TEXT("winsta0\\default");
+  startup.lpDesktop = desktop;
+
+  LPVOID environment = nullptr;
+  if (!CreateEnvironmentBlock(&environment, primary, FALSE)) environment = nullptr;
+  const DWORD flags = environment ? CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS | CREATE_UNICODE_ENVIRONMENT
+                                  : CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
+
+  WCHAR system[kPathChars];
+  WCHAR commandLine[kPathChars];
+  const UINT n = GetSystemDirectoryW(system, kPathChars);
+  // The separator before the file name is doubled; the system takes such a
+  // path as it is, and the command line keeps the form the program has
+  // always been started with.
+  if (n > 0 && n < kPathChars &&
+      SUCCEEDED(StringCchPrintfW(commandLine, kPathChars, TEXT("\"%s\\\\notifytray.exe\""), system))) {
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessAsUserW(primary, nullptr, commandLine, nullptr, nullptr, FALSE, flags, environment, nullptr,
+                             &startup, &process)) {
+      CloseHandle(process.hThread);
+      CloseHandle(process.hProcess);
+    }
+  }
+  if (environment) DestroyEnvironmentBlock(environment);
+}
+
+// Every failure here is silent: the notification is sent all the same.
+void startTray() {
+  DWORD session = 0;
+  if (!consoleSession(session)) return;
+  // Without a user in the console session there is nobody to show a
+  // message to: the program is not started under the service's own token.
+  HANDLE token = sessionUserToken(session);
+  if (!token) return;
+  HANDLE primary = nullptr;
+  if (DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary, &primary)) {
+    startInSession(primary);
+    CloseHandle(primary);
+  }
+  CloseHandle(token);
+}
+
+}  // namespace
+
+bool ensureTrayRunning() {
+  HANDLE instance = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, TEXT("Global\\notifytrayInstance"));
+  if (instance) {
+    CloseHandle(instance);
+    return false;
+  }
+  startTray();
+  return true;
+}
+
+}  // namespace card::notify
