@@ -449,8 +449,8 @@ struct TrayIconInfo {
   UINT callbackMessage = 0;
   HICON icon = nullptr;
   std::u16string tip;
-  UINT version = 0;  // NIM_SETVERSION's, 0 before it
-  DWORD state = 0;   // NIS_ bits
+  UINT version = 0;                // NIM_SETVERSION's, 0 before it
+  DWORD state = 0;                 // NIS_ bits
   std::u16string infoTitle, info;  // the last balloon
   DWORD processId = 0;
 };

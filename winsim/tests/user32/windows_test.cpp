@@ -180,6 +180,29 @@ TEST_F(UserWindows, WindowLongValuesAndExtraBytes) {
   EXPECT_EQ(GetActiveWindow(), nullptr);
 }
 
+DWORD WINAPI lookFromAnotherProcess(LPVOID p) {
+  auto *title = static_cast<LPCWSTR>(p);
+  HWND h = FindWindowW(kClass, title);
+  if (!h) return 1;
+  WCHAR text[64];
+  // Another process's window answers from its stored title, without a
+  // message to its owner.
+  if (GetWindowTextW(h, text, 64) != 14 || std::u16string(text) != title) return 2;
+  winsim::setProcessSessionId(0);  // the services' session sees none of it
+  return FindWindowW(kClass, title) == nullptr ? 0 : 3;
+}
+
+TEST_F(UserWindows, TopLevelWindowsAreSeenFromEveryProcessOfTheirSession) {
+  ASSERT_NE(registerTestClass(), 0);
+  Seen seen;
+  HWND h = makeWindow(seen, u"Session window");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(winsim::runInNewProcess(u"other.exe", lookFromAnotherProcess, const_cast<char16_t *>(u"Session window")),
+            0u);
+  EXPECT_TRUE(IsWindow(h));  // the other process's end leaves our window alone
+  DestroyWindow(h);
+}
+
 // ------------------------------------------------------------ threads
 
 struct Owner {
