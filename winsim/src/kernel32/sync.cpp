@@ -1,8 +1,10 @@
 // Events, mutexes, semaphores, waits, threads, critical sections and time.
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "core/internal.h"
 #include "kernel32/threads.h"
@@ -53,11 +55,32 @@ struct Event : KObject {
   Event() : KObject(Kind::Event) {}
   bool manual = false;
   bool set = false;
-  bool isSignaled(DWORD) const override { return set; }
+  // An auto-reset event set while threads wait for it goes to one of them,
+  // as on Windows: a thread that starts waiting after the set cannot take it
+  // first.  `waiters` are the threads waiting for it alone or for any of
+  // several objects; `eligible` those that were waiting when it was set.
+  std::vector<DWORD> waiters, eligible;
+  bool isSignaled(DWORD tid) const override {
+    return set && (manual || eligible.empty() || std::find(eligible.begin(), eligible.end(), tid) != eligible.end());
+  }
   void acquire(DWORD) override {
-    if (!manual) set = false;
+    if (manual) return;
+    set = false;
+    eligible.clear();
   }
   bool waitable() const override { return true; }
+  void signal() {
+    set = true;
+    if (!manual) eligible = waiters;
+  }
+  void addWaiter(DWORD tid) { waiters.push_back(tid); }
+  void removeWaiter(DWORD tid) {
+    auto drop = [tid](std::vector<DWORD> &v) {
+      if (auto it = std::find(v.begin(), v.end(), tid); it != v.end()) v.erase(it);
+    };
+    drop(waiters);
+    drop(eligible);
+  }
 };
 
 struct Mutex : KObject {
@@ -342,7 +365,11 @@ static BOOL setEventState(HANDLE h, int how) {
   if (!o) return FALSE;
   {
     std::lock_guard<std::mutex> g(waitLock());
-    static_cast<Event *>(o)->set = how != 0;
+    auto *e = static_cast<Event *>(o);
+    if (how)
+      e->signal();
+    else
+      e->set = false;
   }
   if (how) waitCondition().notify_all();
   release(o);
@@ -453,6 +480,21 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
   auto deadline = std::chrono::steady_clock::now() + realDuration(milliseconds);
   {
     std::unique_lock<std::mutex> lk(waitLock());
+    // A wait for all objects takes an event only together with the rest, so
+    // it queues for none of them (a set event stays with the threads that
+    // can take it at once).
+    struct Queued {
+      std::vector<KObject *> &objs;
+      DWORD tid;
+      bool on;
+      void each(void (Event::*f)(DWORD)) {
+        if (!on) return;
+        for (auto *o : objs)
+          if (o->kind == Kind::Event) (static_cast<Event *>(o)->*f)(tid);
+      }
+      ~Queued() { each(&Event::removeWaiter); }
+    } queued{objs, tid, !waitAll && milliseconds != 0};
+    queued.each(&Event::addWaiter);
     for (;;) {
       if (t_self && t_self->terminate.load()) break;
       if (waitAll) {

@@ -386,6 +386,30 @@ TEST_F(Winsim, ThreadsEventsAndTermination) {
   CloseHandle(autoEvent);
 }
 
+DWORD WINAPI waitForEvent(LPVOID param) {
+  return WaitForSingleObject(static_cast<HANDLE>(param), 20000) == WAIT_OBJECT_0 ? 1 : 0;
+}
+
+// An auto-reset event set while a thread waits for it goes to that thread:
+// a thread that asks after the set finds it taken, as on Windows.
+TEST_F(Winsim, AutoResetEventGoesToTheThreadAlreadyWaiting) {
+  winsim::setClockScale(10.0);
+  HANDLE e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  HANDLE t = CreateThread(nullptr, 0, waitForEvent, e, 0, nullptr);
+  Sleep(2000);  // the thread is waiting by then
+  ASSERT_TRUE(SetEvent(e));
+  EXPECT_EQ(WaitForSingleObject(e, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(WaitForSingleObject(t, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0;
+  GetExitCodeThread(t, &code);
+  EXPECT_EQ(code, 1u);
+  // Nobody waiting: the event stays set for the next to ask.
+  ASSERT_TRUE(SetEvent(e));
+  EXPECT_EQ(WaitForSingleObject(e, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+  CloseHandle(t);
+  CloseHandle(e);
+}
+
 TEST_F(Winsim, MutexOwnershipAndCriticalSections) {
   HANDLE m = CreateMutexW(nullptr, TRUE, nullptr);
   EXPECT_EQ(WaitForSingleObject(m, 0), static_cast<DWORD>(WAIT_OBJECT_0));  // recursive for its owner
