@@ -406,9 +406,11 @@ WhatTheUserSaw lookAtTheScreen(bool trayRanBefore) {
   return s;
 }
 
-// A message's text on one line of the console.
+// A message's text on one line of the console, its line breaks marked.
 std::string oneLine(const std::u16string &text) {
   std::string s = utf8(text);
+  s.erase(0, std::min(s.find_first_not_of("\r\n"), s.size()));
+  s.erase(s.find_last_not_of("\r\n") + 1);
   for (size_t at; (at = s.find_first_of("\r\n")) != std::string::npos;)
     s.replace(at, s[at] == '\r' && at + 1 < s.size() && s[at + 1] == '\n' ? 2 : 1, " / ");
   return s;
@@ -453,8 +455,8 @@ bool drawWhatTheUserSaw(const WhatTheUserSaw &s, const fs::path &out, std::vecto
   return true;
 }
 
-void reportPacing(const PacingSummary &p, bool faulted) {
-  std::printf("\nPacing by the USB language monitor (simulated time, clock %gx):\n", kClockScale);
+void reportPacing(const PacingSummary &p, bool faulted, double clockScale) {
+  std::printf("\nPacing by the USB language monitor (simulated time, clock %gx):\n", clockScale);
   std::printf("  %zu write calls reached the printer: %zu job commands and %zu image slices (at most %zu bytes),\n",
               p.writes, p.commands, p.dataSlices, p.largestSlice);
   if (p.mixedWrites)
@@ -552,7 +554,8 @@ int main(int argc, char **argv) {
   winsim::resetMachine();
   winsim::setDriveRoot(d.machine.string());
   const char *scaleText = std::getenv("CARDDEMO_CLOCK_SCALE");
-  winsim::setClockScale(scaleText ? std::atof(scaleText) : kClockScale);
+  const double clockScale = scaleText ? std::atof(scaleText) : kClockScale;
+  winsim::setClockScale(clockScale);
   cardemu::PrinterConfig config;
   config.model = "CA3";
   config.ribbonCode = printerRibbonCode(d.options.ribbonId);
@@ -639,7 +642,7 @@ int main(int argc, char **argv) {
 
   // ---- what happened
   reportMessages(screen, pacing.firstPieceTick);
-  reportPacing(pacing, d.fault);
+  reportPacing(pacing, d.fault, clockScale);
   reportOutcome(listing.commands, listing.errors, listing.cards, cancelled, pacing.resetSent);
   reportFiles(d.out, cacheWritten, written);
   std::printf("\nSteps (real time):\n");
