@@ -4,9 +4,11 @@
 // with its message library) with a card printer on USB001, where the
 // emulated printer is plugged in.  cardprint prints the card through GDI and
 // the driver; the spooler hands the job to the language monitor, which paces
-// it command by command to the printer and watches it; the printer's cards
-// are written as pictures beside the job stream, the printer's command
-// listing and the monitor's pacing.
+// it command by command to the printer and watches it, and whose messages
+// reach the user in session 1 through the notification server and the tray
+// program; the printer's cards are written as pictures beside the job
+// stream, the printer's command listing and the monitor's pacing, and what
+// the user saw as pictures of the screen.
 //
 //   carddemo OUT_DIR [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
 //            [cardprint options...]
@@ -135,7 +137,9 @@ int usage(const char *problem) {
       "of the command it fails at, e.g. \"I 30\"; cover-open and card-jam default to\n"
       "the first panel print): the operator clears it after 8 s\n"
       "and the job goes on, or with --user-cancels the user presses OK on the message\n"
-      "and the job is cancelled.\n"
+      "and the job is cancelled.  The message reaches the user through the notification\n"
+      "server and the tray program; message_N.png shows each box, tray.png the tray\n"
+      "icon with its menu.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
       "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
       "are replaced.\n"
