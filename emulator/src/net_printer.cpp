@@ -162,7 +162,9 @@ struct NetPrinter::Impl {
     return true;
   }
 
-  void closeAll() {
+  // The sockets; the wake-up descriptor only once no caller can signal any
+  // more (after the thread has ended, or when it never started).
+  void closeAll(bool wakeToo = true) {
     for (auto &c : connections) closeFd(c->fd);
     connections.clear();
     answerTo = nullptr;
@@ -170,7 +172,7 @@ struct NetPrinter::Impl {
     closeFd(statusListen);
     closeFd(httpListen);
     closeFd(snmp);
-    closeFd(wake);
+    if (wakeToo) closeFd(wake);
   }
 
   // The data port follows the wanted state: closed while refusing (open data
@@ -283,7 +285,7 @@ struct NetPrinter::Impl {
         }
       }
     }
-    closeAll();
+    closeAll(false);
   }
 
   void accept(int listenFd) {
@@ -500,6 +502,7 @@ void NetPrinter::stop() {
   }
   impl_->signal();
   impl_->thread.join();
+  closeFd(impl_->wake);
 }
 
 NetPorts NetPrinter::ports() const { return impl_->ports; }

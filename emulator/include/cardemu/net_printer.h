@@ -57,7 +57,7 @@ struct NetStats {
   uint64_t snmpAnswers = 0;        // responses sent
   uint64_t interfaceResets = 0;    // accepted reset requests
   uint64_t connectionsReset = 0;   // data connections cut by resetDataAfter
-  uint64_t connectionsBroken = 0;  // data connections closed for a bad length field
+  uint64_t connectionsBroken = 0;  // data connections closed: a bad length field, or the printer gone
 };
 
 // True for a dotted IPv4 address in 127.0.0.0/8.
