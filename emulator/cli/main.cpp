@@ -67,6 +67,7 @@ const char kUsage[] =
     "  --refuse           start with the data port closed\n"
     "  --silent           accept connections but never read or answer\n"
     "  --reset-after N    reset the data connection that brings the N-th data byte\n"
+    "  --busy-polls N     answer the first N status polls with the busy bit set\n"
     "  --ignore-stdin     run until a signal only\n"
     "\n"
     "exit status: 0 decoded (printer errors included), 1 the file could not be read,\n"
@@ -216,7 +217,7 @@ int serve(int argc, char **argv) {
   cardemu::PrinterConfig config;
   std::vector<cardemu::FaultChoice> faults;
   bool refuse = false, silent = false, watchStdin = true;
-  uint64_t resetAfter = 0;
+  uint64_t resetAfter = 0, busyPolls = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -263,6 +264,12 @@ int serve(int argc, char **argv) {
       if (!v || !*v || *end != 0 || n < 1) return usage("--reset-after needs a positive number of bytes");
       resetAfter = static_cast<uint64_t>(n);
       ++i;
+    } else if (a == "--busy-polls") {
+      char *end = nullptr;
+      const long long n = v ? std::strtoll(v, &end, 10) : -1;
+      if (!v || !*v || *end != 0 || n < 0) return usage("--busy-polls needs a number");
+      busyPolls = static_cast<uint64_t>(n);
+      ++i;
     } else if (a == "--refuse") {
       refuse = true;
     } else if (a == "--silent") {
@@ -303,6 +310,7 @@ int serve(int argc, char **argv) {
   if (refuse) front.setRefusing(true);
   if (silent) front.setSilent(true);
   if (resetAfter) front.resetDataAfter(resetAfter);
+  if (busyPolls) front.setBusyPolls(busyPolls);
   const cardemu::NetPorts ports = front.ports();
   std::printf("address %s\nmodel %s\ndata-port %u\nstatus-port %u\nsnmp-port %u\nhttp-port %u\nready\n",
               net.address.c_str(), printer.state().modelText.c_str(), ports.data, ports.status, ports.snmp, ports.http);

@@ -115,6 +115,7 @@ struct NetPrinter::Impl {
   std::optional<Clock::time_point> restartUntil;
   bool silent = false;
   uint64_t resetBudget = 0;  // 0: not armed
+  uint64_t busyPolls = 0;    // status polls still to be answered busy
   // A fault set by a caller takes effect before the call returns: the
   // service thread reports each request it has applied.
   uint64_t requested = 0, applied = 0;
@@ -347,11 +348,17 @@ struct NetPrinter::Impl {
     switch (c.kind) {
       case Kind::kData: feedData(c, buffer.data(), static_cast<size_t>(n)); break;
       case Kind::kStatus: {
-        const auto r = c.status->receive(buffer.data(), static_cast<size_t>(n));
-        c.out.append(r.begin(), r.end());
-        // Each answered poll is twelve bytes: ACK, filler, status byte, EOT.
+        auto r = c.status->receive(buffer.data(), static_cast<size_t>(n));
+        // Each answered poll is twelve bytes: ACK, filler, the status byte at
+        // offset 10, EOT.  The interface sets bit 7 while it is busy.
         std::lock_guard<std::mutex> g(lock);
-        stats.statusPolls += r.size() / 12;
+        for (size_t at = 0; at + 12 <= r.size(); at += 12) {
+          ++stats.statusPolls;
+          if (busyPolls == 0) continue;
+          --busyPolls;
+          r[at + 10] |= kLineBusy;
+        }
+        c.out.append(r.begin(), r.end());
         break;
       }
       case Kind::kHttp: {
@@ -533,6 +540,11 @@ void NetPrinter::setSilent(bool silent) {
   std::unique_lock<std::mutex> g(impl_->lock);
   impl_->silent = silent;
   impl_->request(g);
+}
+
+void NetPrinter::setBusyPolls(uint64_t polls) {
+  std::lock_guard<std::mutex> g(impl_->lock);
+  impl_->busyPolls = polls;
 }
 
 void NetPrinter::resetDataAfter(uint64_t bytes) {

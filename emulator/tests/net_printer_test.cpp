@@ -143,6 +143,17 @@ TEST(NetPrinter, StatusChannelPollsAndResets) {
   EXPECT_EQ(static_cast<uint8_t>(r[10]), 0x58);
   EXPECT_EQ(r[11], '\x04');
 
+  // A busy interface: bit 7 set, 0xD8, for the polls asked, then 0x58 again.
+  net.front.setBusyPolls(2);
+  Tcp busy(net.ports.status);
+  ASSERT_TRUE(busy.send("000000000"));
+  r = busy.receive(36);
+  ASSERT_EQ(r.size(), 36u);
+  EXPECT_EQ(static_cast<uint8_t>(r[10]), 0xD8);
+  EXPECT_EQ(static_cast<uint8_t>(r[22]), 0xD8);
+  EXPECT_EQ(static_cast<uint8_t>(r[34]), 0x58);
+  EXPECT_EQ(r[35], '\x04');
+
   // Out of cards: media out (0x20) set, so not ready; the answer keeps its layout.
   net.printer.injectError(err::kOutOfCard);
   r = poll000(net.ports.status);

@@ -92,6 +92,9 @@ class NetPrinter {
   // is reset right after it (earlier bytes reach the printer, later ones do
   // not); 0 disarms.
   void resetDataAfter(uint64_t bytes);
+  // The next `polls` status polls answer with the busy bit (0x80) set in the
+  // status byte, as while the interface is occupied; 0 ends it.
+  void setBusyPolls(uint64_t polls);
 
  private:
   struct Impl;
