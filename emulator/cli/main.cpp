@@ -1,6 +1,12 @@
 // cardemu: the card printer emulator on the command line.  "decode" runs a
 // captured job stream through the emulated printer and writes what came out:
-// the pictures of every card and a readable listing of the commands.
+// the pictures of every card and a readable listing of the commands.  "serve"
+// puts the printer on a loopback address as a network printer.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +17,7 @@
 #include <vector>
 
 #include "emulator/include/cardemu/listing.h"
+#include "emulator/include/cardemu/net_printer.h"
 #include "emulator/include/cardemu/printer.h"
 #include "emulator/include/cardemu/render.h"
 #include "emulator/include/cardemu/unattended.h"
@@ -19,6 +26,7 @@ namespace {
 
 const char kUsage[] =
     "usage: cardemu decode JOB.prn --out DIR [options]\n"
+    "       cardemu serve [serve options]\n"
     "       cardemu --help\n"
     "\n"
     "decode  runs the job stream in JOB.prn through the emulated printer and writes\n"
@@ -38,8 +46,33 @@ const char kUsage[] =
     "  --no-encoder       printer without a magnetic encoder\n"
     "  --piece N          feed the stream in pieces of N bytes (default 4096)\n"
     "\n"
+    "serve   puts the emulated printer on a loopback address as a network printer:\n"
+    "        the data channel (TCP, length-prefixed messages), the status channel (TCP,\n"
+    "        \"000\" \"111\" \"222\"), an SNMP version 1 agent (UDP) and the web server that\n"
+    "        takes the interface reset request (TCP).  Prints the ports it listens on,\n"
+    "        one \"NAME-port N\" line each, then \"ready\"; runs until SIGINT, SIGTERM or\n"
+    "        the end of its standard input.\n"
+    "\n"
+    "serve options:\n"
+    "  --address A        loopback address to listen on, 127.x.y.z (default 127.0.0.1)\n"
+    "  --data-port N      data channel port (default 0: any free port)\n"
+    "  --status-port N    status channel port (default 0)\n"
+    "  --snmp-port N      SNMP agent port (UDP, default 0)\n"
+    "  --http-port N      web server port (default 0)\n"
+    "  --model TEXT       a model code (\"CA3\") or the whole version reply (default CA3)\n"
+    "  --community TEXT   SNMP community (default \"kestra\")\n"
+    "  --restart-ms N     how long the data port refuses after a reset request (default 5000)\n"
+    "  --fault KIND[@CMD] a printer fault: cover-open, out-of-cards, out-of-ribbon,\n"
+    "                     card-jam, encoder; at the first command starting with CMD\n"
+    "  --refuse           start with the data port closed\n"
+    "  --silent           accept connections but never read or answer\n"
+    "  --reset-after N    reset the data connection that brings the N-th data byte\n"
+    "  --busy-polls N     answer the first N status polls with the busy bit set\n"
+    "  --ignore-stdin     run until a signal only\n"
+    "\n"
     "exit status: 0 decoded (printer errors included), 1 the file could not be read,\n"
-    "the output written or the stream run to its end, 2 wrong usage.\n";
+    "the output written or the stream run to its end, 2 wrong usage; serve: 0 stopped,\n"
+    "1 a port could not be bound, 2 wrong usage (a non-loopback address included).\n";
 
 int usage(const char *problem) {
   if (problem) std::fprintf(stderr, "cardemu: %s\n\n", problem);
@@ -170,6 +203,144 @@ int decode(int argc, char **argv) {
   return 0;
 }
 
+bool parsePort(const char *v, uint16_t *port) {
+  if (!v || !*v) return false;
+  char *end = nullptr;
+  const long n = std::strtol(v, &end, 10);
+  if (*end != 0 || n < 0 || n > 65535) return false;
+  *port = static_cast<uint16_t>(n);
+  return true;
+}
+
+int serve(int argc, char **argv) {
+  cardemu::NetConfig net;
+  cardemu::PrinterConfig config;
+  std::vector<cardemu::FaultChoice> faults;
+  bool refuse = false, silent = false, watchStdin = true;
+  uint64_t resetAfter = 0, busyPolls = 0;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto port = [&](uint16_t *out) {
+      ++i;
+      return parsePort(v, out);
+    };
+    if (a == "--address") {
+      if (!v) return usage("--address needs an address");
+      net.address = argv[++i];
+    } else if (a == "--data-port") {
+      if (!port(&net.dataPort)) return usage("--data-port needs a port number from 0 to 65535");
+    } else if (a == "--status-port") {
+      if (!port(&net.statusPort)) return usage("--status-port needs a port number from 0 to 65535");
+    } else if (a == "--snmp-port") {
+      if (!port(&net.snmpPort)) return usage("--snmp-port needs a port number from 0 to 65535");
+    } else if (a == "--http-port") {
+      if (!port(&net.httpPort)) return usage("--http-port needs a port number from 0 to 65535");
+    } else if (a == "--model") {
+      if (!v || !*v) return usage("--model needs a text");
+      const std::string text = argv[++i];
+      if (text.find(' ') == std::string::npos)
+        config.model = text;
+      else
+        config.modelText = text;
+    } else if (a == "--community") {
+      if (!v) return usage("--community needs a text");
+      net.community = argv[++i];
+    } else if (a == "--restart-ms") {
+      char *end = nullptr;
+      const long n = v ? std::strtol(v, &end, 10) : -1;
+      if (!v || !*v || *end != 0 || n < 0 || n > 3600000) return usage("--restart-ms needs a number from 0 to 3600000");
+      net.restartTime = std::chrono::milliseconds(n);
+      ++i;
+    } else if (a == "--fault") {
+      cardemu::FaultChoice f;
+      std::string problem;
+      if (!v) return usage("--fault needs KIND[@COMMAND]");
+      if (!cardemu::parseFault(argv[++i], &f, &problem)) return usage(("--fault: " + problem).c_str());
+      faults.push_back(f);
+    } else if (a == "--reset-after") {
+      char *end = nullptr;
+      const long long n = v ? std::strtoll(v, &end, 10) : -1;
+      if (!v || !*v || *end != 0 || n < 1) return usage("--reset-after needs a positive number of bytes");
+      resetAfter = static_cast<uint64_t>(n);
+      ++i;
+    } else if (a == "--busy-polls") {
+      char *end = nullptr;
+      const long long n = v ? std::strtoll(v, &end, 10) : -1;
+      if (!v || !*v || *end != 0 || n < 0) return usage("--busy-polls needs a number");
+      busyPolls = static_cast<uint64_t>(n);
+      ++i;
+    } else if (a == "--refuse") {
+      refuse = true;
+    } else if (a == "--silent") {
+      silent = true;
+    } else if (a == "--ignore-stdin") {
+      watchStdin = false;
+    } else {
+      return usage(("unknown option " + a).c_str());
+    }
+  }
+  if (!cardemu::isLoopbackAddress(net.address))
+    return usage(("--address " + net.address + " is not a loopback address (127.x.y.z)").c_str());
+
+  // The signals are taken by a descriptor, before any thread starts, so that
+  // none of the service threads is interrupted by them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  sigdelset(&stopSignals, SIGPIPE);
+  const int signals = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+  if (signals < 0) {
+    std::fprintf(stderr, "cardemu: signalfd: %s\n", std::strerror(errno));
+    return 1;
+  }
+
+  cardemu::Printer printer(config);
+  for (const auto &f : faults) printer.injectFault(f);
+  cardemu::NetPrinter front(printer, net);
+  std::string problem;
+  if (!front.start(&problem)) {
+    std::fprintf(stderr, "cardemu: %s\n", problem.c_str());
+    ::close(signals);
+    return 1;
+  }
+  if (refuse) front.setRefusing(true);
+  if (silent) front.setSilent(true);
+  if (resetAfter) front.resetDataAfter(resetAfter);
+  if (busyPolls) front.setBusyPolls(busyPolls);
+  const cardemu::NetPorts ports = front.ports();
+  std::printf("address %s\nmodel %s\ndata-port %u\nstatus-port %u\nsnmp-port %u\nhttp-port %u\nready\n",
+              net.address.c_str(), printer.state().modelText.c_str(), ports.data, ports.status, ports.snmp, ports.http);
+  std::fflush(stdout);
+
+  pollfd fds[2] = {{signals, POLLIN, 0}, {STDIN_FILENO, static_cast<short>(watchStdin ? POLLIN : 0), 0}};
+  const nfds_t count = watchStdin ? 2 : 1;
+  for (;;) {
+    const int n = ::poll(fds, count, 1000);  // woken by a signal or the input
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || (fds[0].revents & POLLIN)) break;
+    if (watchStdin && fds[1].revents) {
+      char buf[256];
+      const ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
+      if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) break;  // the end of the input
+    }
+  }
+  front.stop();
+  ::close(signals);
+  const cardemu::NetStats s = front.stats();
+  std::fprintf(stderr,
+               "cardemu: stopped: %llu data, %llu status, %llu web connections; %llu status polls, %llu of %llu SNMP "
+               "requests answered, %llu interface resets\n",
+               static_cast<unsigned long long>(s.dataConnections), static_cast<unsigned long long>(s.statusConnections),
+               static_cast<unsigned long long>(s.httpConnections), static_cast<unsigned long long>(s.statusPolls),
+               static_cast<unsigned long long>(s.snmpAnswers), static_cast<unsigned long long>(s.snmpRequests),
+               static_cast<unsigned long long>(s.interfaceResets));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -177,5 +348,6 @@ int main(int argc, char **argv) {
   const std::string cmd = argv[1];
   if (cmd == "--help" || cmd == "-h" || cmd == "help") return usage(nullptr);
   if (cmd == "decode") return decode(argc, argv);
+  if (cmd == "serve") return serve(argc, argv);
   return usage(("unknown command " + cmd).c_str());
 }

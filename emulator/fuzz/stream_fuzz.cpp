@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string what;
-  if (!cardemu::fuzz::RunStream(data, size, &what) || !cardemu::fuzz::RunUnattended(data, size, &what)) {
+  if (!cardemu::fuzz::runStream(data, size, &what) || !cardemu::fuzz::runUnattended(data, size, &what)) {
     std::fprintf(stderr, "bound broken: %s\n", what.c_str());
     std::abort();
   }
