@@ -11,15 +11,19 @@
 // emulator, winsim's host side) still reaches the C library's functions.
 //
 // The C library's <stdlib.h> brings in fd_set, struct timeval and select with
-// its <sys/select.h>; that header is included first here, so that it is never
-// read again after the renames below.  Windows' fd_set (a count and an array
-// of sockets) is the type winsim_fd_set behind the name fd_set, and select is
-// an overload that takes it.  struct timeval is the C library's: the same
-// two long fields as Windows'.
+// its <sys/select.h>, and <unistd.h> declares gethostname; both are included
+// first here, so that they are never read again after the renames below.
+// Windows' fd_set (a count and an array of sockets) is the type
+// winsim_fd_set behind the name fd_set.  select and gethostname are names
+// for winsim_select and winsim_gethostname: as overloads beside the C
+// library's they would lose a call with null sets, or a size_t length, to
+// the C library.  struct timeval is the C library's: the same two long
+// fields as Windows'.
 #pragma once
 
 #include <sys/select.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <windows.h>
 
@@ -62,6 +66,8 @@ typedef UINT_PTR SOCKET;
 #undef FD_ZERO
 #define FD_SETSIZE 64
 #define fd_set winsim_fd_set
+#define select winsim_select
+#define gethostname winsim_gethostname
 typedef struct fd_set {
   u_int fd_count;
   SOCKET fd_array[FD_SETSIZE];

@@ -144,6 +144,21 @@ TEST_F(Winsock, CallsNeedStartupAndCleanupClosesWhatIsLeft) {
   EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
   WSADATA data;
   EXPECT_EQ(WSAStartup(MAKEWORD(0, 9), &data), WSAVERNOTSUPPORTED);
+  EXPECT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  // Winsock's select and gethostname, even where the C library's are declared
+  // too (this file sees <sys/select.h> and <unistd.h>): null sets and a
+  // size_t length must not reach the C library.
+  timeval wait{0, 1000};
+  EXPECT_EQ(select(0, NULL, NULL, NULL, &wait), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEINVAL);
+  char name[64] = {};
+  ASSERT_EQ(gethostname(name, sizeof name), 0);
+  hostent *own = gethostbyname(name);
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(*reinterpret_cast<ULONG *>(own->h_addr), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(gethostname(name, 1), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEFAULT);
+  EXPECT_EQ(WSACleanup(), 0);
   EXPECT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
   EXPECT_EQ(data.wVersion, MAKEWORD(1, 1));
   EXPECT_EQ(data.wHighVersion, MAKEWORD(2, 2));
