@@ -879,9 +879,14 @@ int doSelect(fd_set *readfds, fd_set *writefds, fd_set *exceptfds, const timeval
     }
   }
   using Clock = std::chrono::steady_clock;
-  const bool forever = !timeout;
-  const uint64_t micros = timeout ? uint64_t(timeout->tv_sec) * 1000000 + uint64_t(timeout->tv_usec) : 0;
-  const auto deadline = Clock::now() + realFromMicros(micros);
+  // Beyond a few weeks a time-out is as good as none (and would overflow
+  // the real clock's arithmetic).
+  constexpr uint64_t kForeverUs = uint64_t(1) << 40;
+  const uint64_t micros = timeout ? std::min<uint64_t>(uint64_t(timeout->tv_sec), kForeverUs) * 1000000 +
+                                        std::min<uint64_t>(uint64_t(timeout->tv_usec), kForeverUs)
+                                  : 0;
+  const bool forever = !timeout || micros >= kForeverUs;
+  const auto deadline = Clock::now() + realFromMicros(forever ? 0 : micros);
   int64_t slice = 0;  // the first round only looks
   int result = 0;
   for (;;) {
