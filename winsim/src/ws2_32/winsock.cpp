@@ -64,6 +64,9 @@ struct SocketObject : KObject {
   bool bound = false;
   bool sendShut = false, receiveShut = false;
   bool bounced = false;  // a datagram met a closed port: the next receive fails
+  // A connection the peer reset is no longer usable on Windows: every send
+  // and receive after it fails the same way (the host says so only once).
+  int brokenError = 0;
   DWORD sendTimeout = 0, receiveTimeout = 0;
   LINGER linger{0, 0};
   bool abortiveClose = false;
@@ -233,6 +236,15 @@ void advanceConnect(SocketObject &s) {
     s.link = Link::Failed;
     s.pendingError = WSAETIMEDOUT;
   }
+}
+
+// Fails a call on a connection, remembering a reset for the calls after it.
+int failBroken(SocketObject &s, int error) {
+  if (error == WSAECONNRESET || error == WSAECONNABORTED) {
+    std::lock_guard<std::mutex> g(s.lock);
+    s.brokenError = error;
+  }
+  return failWith(error);
 }
 
 bool readAddress(const sockaddr *name, int namelen, HostEndpoint &at) {
@@ -546,6 +558,7 @@ int doSend(SOCKET handle, const char *buf, int len, int flags, const sockaddr *t
     advanceConnect(*s);
     if (s->link != Link::Connected) return failWith(WSAENOTCONN);
     if (s->sendShut) return failWith(WSAESHUTDOWN);
+    if (s->brokenError) return failWith(s->brokenError);
     timeout = s->sendTimeout ? s->sendTimeout : INFINITE;
     nonBlocking = s->nonBlocking;
   }
@@ -559,7 +572,7 @@ int doSend(SOCKET handle, const char *buf, int len, int flags, const sockaddr *t
       if (len == 0 || nonBlocking) break;
       continue;
     }
-    if (n != -EAGAIN) return failWith(wsaFromErrno(-n));
+    if (n != -EAGAIN) return failBroken(*s, wsaFromErrno(-n));
     if (nonBlocking) return sent ? sent : failWith(WSAEWOULDBLOCK);
     WaitEnd end = waitFor(*s, kWritable, timeout);
     if (end != WaitEnd::Ready) return sent ? sent : endOfWait(end);
@@ -580,6 +593,7 @@ int doReceive(SOCKET handle, char *buf, int len, int flags, sockaddr *from, int 
     if (s->stream && s->link != Link::Connected) return failWith(WSAENOTCONN);
     if (!s->stream && !s->bound) return failWith(WSAEINVAL);
     if (s->receiveShut) return failWith(WSAESHUTDOWN);
+    if (s->brokenError) return failWith(s->brokenError);
     if (s->bounced) {
       // Windows hands the port-unreachable answer to a datagram to the next receive.
       s->bounced = false;
@@ -609,7 +623,7 @@ int doReceive(SOCKET handle, char *buf, int len, int flags, sockaddr *from, int 
       if (n == 0 || !waitAll || got == len) return got;
       continue;
     }
-    if (n != -EAGAIN) return failWith(wsaFromErrno(-n));
+    if (n != -EAGAIN) return s->stream ? failBroken(*s, wsaFromErrno(-n)) : failWith(wsaFromErrno(-n));
     if (nonBlocking) return failWith(WSAEWOULDBLOCK);
     WaitEnd end = waitFor(*s, kReadable | kUrgent, timeout);
     if (end != WaitEnd::Ready) return got ? got : endOfWait(end);

@@ -33,7 +33,7 @@ int boundSocket(const std::string &address, int type, uint16_t port, uint16_t &b
 
 }  // namespace
 
-LoopbackEcho::LoopbackEcho(const std::string &address, bool udp) : udp_(udp) {
+LoopbackEcho::LoopbackEcho(const std::string &address, bool udp, bool hangUp) : udp_(udp), hangUp_(hangUp) {
   fd_ = boundSocket(address, udp ? SOCK_DGRAM : SOCK_STREAM, 0, port_);
   if (fd_ >= 0 && !udp && ::listen(fd_, 8) < 0) {
     ::close(fd_);
@@ -66,7 +66,12 @@ void LoopbackEcho::run() {
         }
       } else {
         int p = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (p >= 0) {
+        if (p >= 0 && hangUp_) {
+          ::linger reset{1, 0};
+          ::setsockopt(p, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+          ::close(p);
+          ++served_;
+        } else if (p >= 0) {
           peers.push_back(p);
           ++served_;
         }

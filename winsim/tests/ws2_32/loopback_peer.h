@@ -13,9 +13,10 @@ namespace ws_test {
 
 // Echoes what it receives: a TCP server (every connection it accepts) or a
 // UDP responder, on `address` at an ephemeral port.  Stops when destroyed.
+// With `hangUp` a TCP server resets every connection as soon as it accepts it.
 class LoopbackEcho {
  public:
-  LoopbackEcho(const std::string &address, bool udp);
+  LoopbackEcho(const std::string &address, bool udp, bool hangUp = false);
   ~LoopbackEcho();
   LoopbackEcho(const LoopbackEcho &) = delete;
   LoopbackEcho &operator=(const LoopbackEcho &) = delete;
@@ -28,6 +29,7 @@ class LoopbackEcho {
   void run();
   int fd_ = -1;
   bool udp_;
+  bool hangUp_;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> served_{0};

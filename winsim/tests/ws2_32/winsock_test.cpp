@@ -97,6 +97,21 @@ TEST(WinsockHeader, WindowsNamesLeaveTheCLibraryAlone) {
   EXPECT_EQ(dlsym(RTLD_DEFAULT, "winsim_ws_connect"), windows);
 }
 
+TEST_F(Winsock, GetProcAddressNeverHandsOutTheCLibrarys) {
+  HMODULE ws2 = LoadLibraryW(u"ws2_32.dll");
+  ASSERT_NE(ws2, nullptr);
+  EXPECT_EQ(reinterpret_cast<void *>(GetProcAddress(ws2, "WSAStartup")), reinterpret_cast<void *>(&WSAStartup));
+  EXPECT_EQ(reinterpret_cast<void *>(GetProcAddress(ws2, "closesocket")), reinterpret_cast<void *>(&closesocket));
+  // The names the C library shares are winsim symbols of other names: the
+  // loader cannot find them, and must not find the C library's instead.
+  for (const char *name : {"connect", "send", "recv", "select", "socket"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(GetProcAddress(ws2, name), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND));
+  }
+  FreeLibrary(ws2);
+}
+
 TEST(WinsockHeader, FdSetMacrosKeepACountAndAnArray) {
   fd_set set;
   FD_ZERO(&set);
@@ -257,6 +272,56 @@ TEST_F(Winsock, RefusedConnectionShowsInTheExceptionSet) {
   EXPECT_EQ(connectTo(s, "127.0.5.21", 9100), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
   closesocket(s);
+}
+
+TEST_F(Winsock, APeerThatHangsUpIsAnErrorNotASignal) {
+  ws_test::LoopbackEcho printer("127.0.5.26", false, true);
+  ASSERT_TRUE(printer.ready());
+  ASSERT_TRUE(winsim::declareNetworkHost("127.0.5.26", "", {{NetworkProtocol::Tcp, 9100, printer.port()}}));
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(connectTo(s, "127.0.5.26", 9100), 0);
+  // The reset arrives at some point; sending on after it must give
+  // WSAECONNRESET (or WSAECONNABORTED), never end the process with SIGPIPE.
+  char block[1024] = {};
+  int result = 0;
+  for (int i = 0; i < 2000 && result != SOCKET_ERROR; ++i) {
+    result = send(s, block, sizeof block, 0);
+    if (result != SOCKET_ERROR) Sleep(1);
+  }
+  ASSERT_EQ(result, SOCKET_ERROR);
+  int error = WSAGetLastError();
+  EXPECT_TRUE(error == WSAECONNRESET || error == WSAECONNABORTED) << error;
+  char buf[8];
+  EXPECT_EQ(recv(s, buf, sizeof buf, 0), SOCKET_ERROR);
+  EXPECT_EQ(closesocket(s), 0);
+}
+
+struct InProcess {
+  DWORD pid = 0;
+  size_t openInside = 0;
+};
+
+DWORD WINAPI leaveSocketsOpen(LPVOID param) {
+  auto *p = static_cast<InProcess *>(param);
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 1;
+  socket(AF_INET, SOCK_STREAM, 0);
+  socket(AF_INET, SOCK_DGRAM, 0);
+  p->pid = GetCurrentProcessId();
+  p->openInside = winsim::openSocketCount();
+  return 0;  // neither closed nor cleaned up
+}
+
+TEST_F(Winsock, SocketsAreCountedPerProcessAndCloseWithIt) {
+  SOCKET mine = socket(AF_INET, SOCK_STREAM, 0);
+  InProcess other;
+  EXPECT_EQ(winsim::runInNewProcess(u"netclient.exe", leaveSocketsOpen, &other), 0u);
+  EXPECT_EQ(other.openInside, 2u);
+  EXPECT_NE(other.pid, GetCurrentProcessId());
+  EXPECT_EQ(winsim::openSocketCount(other.pid), 0u);
+  EXPECT_EQ(winsim::openSocketCount(), 1u);
+  closesocket(mine);
+  EXPECT_EQ(winsim::openSocketCount(), 0u);
 }
 
 TEST_F(Winsock, ClosedOrForeignHandlesAreNoSockets) {
