@@ -83,19 +83,25 @@ int hostConnect(int fd, HostEndpoint to) {
   return ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0 ? failure() : 0;
 }
 
-int hostConnectOutcome(int fd) {
+int hostConnectOutcome(int fd, bool &resetSince) {
+  resetSince = false;
   pollfd p{fd, POLLOUT, 0};
   if (::poll(&p, 1, 0) < 0) return failure();
   if (!(p.revents & (POLLOUT | POLLERR | POLLHUP))) return -EINPROGRESS;
   int error = 0;
   socklen_t len = sizeof error;
   if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) < 0) return failure();
+  if (error == ECONNRESET || error == EPIPE) {
+    // Made, then reset: the connect succeeded, what follows fails.
+    resetSince = true;
+    return 0;
+  }
   if (error) return -error;
-  // Writable without an error, yet a connection that failed late may show
-  // only as a missing peer.
+  // A refusal always leaves its error; a connection without a peer any more
+  // was made and lost.
   sockaddr_in peer{};
   len = sizeof peer;
-  if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &len) < 0) return -ECONNREFUSED;
+  if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &len) < 0) resetSince = true;
   return 0;
 }
 

@@ -29,8 +29,9 @@ int hostBind(int fd, HostEndpoint at);
 int hostListen(int fd, int backlog);
 int hostConnect(int fd, HostEndpoint to);  // 0, -EINPROGRESS or -errno
 // The outcome of a connection under way: 0 connected, -errno failed,
-// -EINPROGRESS still going.
-int hostConnectOutcome(int fd);
+// -EINPROGRESS still going.  `resetSince` tells of a connection that was
+// made and then reset by the peer before anyone looked.
+int hostConnectOutcome(int fd, bool &resetSince);
 int hostAccept(int fd, HostEndpoint &peer);  // the new fd (non-blocking) or -errno
 
 // The flags of a send or receive, as the caller's protocol names them.

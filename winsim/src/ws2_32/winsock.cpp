@@ -225,9 +225,11 @@ int endOfWait(WaitEnd end) { return failWith(end == WaitEnd::TimedOut ? WSAETIME
 // with the socket's lock held.
 void advanceConnect(SocketObject &s) {
   if (s.link == Link::Connecting) {
-    int outcome = hostConnectOutcome(s.fd);
+    bool resetSince = false;
+    int outcome = hostConnectOutcome(s.fd, resetSince);
     if (outcome == 0) {
       s.link = Link::Connected;
+      if (resetSince) s.brokenError = WSAECONNRESET;
     } else if (outcome != -EINPROGRESS) {
       s.link = Link::Failed;
       s.pendingError = wsaFromErrno(-outcome);
