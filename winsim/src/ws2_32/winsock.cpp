@@ -350,6 +350,8 @@ int doConnect(SOCKET handle, const sockaddr *name, int namelen) {
     // A datagram socket only keeps its peer: each datagram is routed as it goes.
     RouteResult route = routeTo(to, true, "connect");
     if (route.route == Route::Unreachable) return failWith(WSAENETUNREACH);
+    // Connecting binds, as on Windows: the socket can receive at once.
+    if (int e = bindForSending(*s)) return failWith(e);
     s->peer = to;
     s->hasPeer = true;
     return 0;

@@ -393,6 +393,16 @@ TEST_F(Winsock, DatagramsToDeclaredHostsByState) {
   EXPECT_EQ(WSAGetLastError(), WSAECONNRESET);
   EXPECT_EQ(agent.served(), 2);
   closesocket(s);
+
+  // A connected datagram socket sends with send and receives at once.
+  ASSERT_TRUE(winsim::setNetworkHostState("127.0.5.22", NetworkHostState::Up));
+  s = socket(AF_INET, SOCK_DGRAM, 0);
+  ASSERT_EQ(setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char *>(&timeout), sizeof timeout), 0);
+  ASSERT_EQ(connectTo(s, "127.0.5.22", 161), 0);
+  EXPECT_EQ(send(s, "again", 5, 0), 5);
+  EXPECT_EQ(recv(s, reply, sizeof reply, 0), 5);
+  EXPECT_EQ(std::string(reply, 5), "again");
+  closesocket(s);
 }
 
 TEST_F(Winsock, OffTheMachineIsUnreachableWithoutAPacket) {
