@@ -269,6 +269,59 @@ WINSIM_API bool installMonitor(const std::u16string &monitorName, const std::str
 // Host folder searched first for the TrueType files of the text engine.
 WINSIM_API void setFontFolder(const std::string &hostDir);
 
+// ------------------------------------------------------------ network
+// The machine's network never leaves the host.  Emulated printers live on
+// loopback addresses of their own ("127.0.5.20"): a test declares such a
+// host with its services, the name gethostbyname finds it by, and whether
+// it is up.  A declared host's service is a real socket on the host's
+// loopback: on the host address itself when the host is in 127.0.0.0/8,
+// else on 127.0.0.1, at `hostPort` (the well-known port itself where the
+// test may bind it, else an ephemeral port).  Winsock's calls reach it as
+// the program sees it (connect to 127.0.5.20:9100 goes to the service's
+// host port; replies come back from 127.0.5.20:9100).
+//
+// Any other address outside 127.0.0.0/8 is refused with WSAENETUNREACH
+// before a packet is sent, and recorded; other loopback addresses are the
+// host's own.  resetMachine closes every socket and forgets the hosts.
+enum class NetworkHostState {
+  Up,        // its services answer; a port it does not serve refuses
+  Down,      // nothing answers: connections time out, datagrams are lost
+  Refusing,  // every connection is refused, every datagram bounces
+};
+enum class NetworkProtocol { Tcp, Udp };
+struct NetworkService {
+  NetworkProtocol protocol = NetworkProtocol::Tcp;
+  uint16_t port = 0;      // as the program uses it (9100, 161 ...)
+  uint16_t hostPort = 0;  // where the test's server listens; 0: `port` itself
+};
+// Declares (or declares again, replacing) a host by its dotted address;
+// `hostName` may be empty.  False for an address that is no dotted IPv4
+// address, or for 0.0.0.0 and 255.255.255.255.
+WINSIM_API bool declareNetworkHost(const std::string &address, const std::string &hostName,
+                                   const std::vector<NetworkService> &services,
+                                   NetworkHostState state = NetworkHostState::Up);
+// False when no host of that address was declared.
+WINSIM_API bool setNetworkHostState(const std::string &address, NetworkHostState state);
+// The sockets open in a process (0: the caller's): a test compares it before
+// and after the code under test to find a socket left open.
+WINSIM_API size_t openSocketCount(DWORD processId = 0);
+// Every attempt to reach an address off the machine (connect, sendto) that
+// was refused with WSAENETUNREACH, oldest first; kept until reset or cleared.
+struct RefusedAddress {
+  std::string address;  // dotted
+  uint16_t port = 0;
+  std::string call;  // "connect", "sendto"
+};
+WINSIM_API std::vector<RefusedAddress> refusedNetworkAddresses();
+WINSIM_API void clearRefusedNetworkAddresses();
+// What reached the host's network stack since the reset: connection
+// attempts and datagrams sent.  A refusal leaves both alone.
+struct HostTraffic {
+  uint64_t connects = 0;
+  uint64_t datagrams = 0;
+};
+WINSIM_API HostTraffic hostNetworkTraffic();
+
 // ------------------------------------------------------------ the scripted user
 // One user sits in front of the machine and answers every piece of user
 // interface the code under test shows: message boxes (MessageBoxW/A) and the

@@ -69,6 +69,7 @@ enum class Kind {
   GdiRegion,
   EngSurface,  // HSURF, and the HBITMAP that EngCreateBitmap hands a driver
   EngPalette,  // the engine's HPALETTE
+  Socket,      // ws2_32's SOCKET: a host socket behind a handle value
   Other
 };
 using KindMask = uint32_t;
