@@ -230,7 +230,9 @@ DWORD WINAPI ownerThread(LPVOID p) {
   o->hwnd = makeWindow(o->seen, u"Owner window");
   SetEvent(o->ready);
   if (!o->pump) {
-    WaitForSingleObject(o->go, 10000);
+    // Simulated time: a bound well past the sender's time-out even where
+    // the clock runs fast and the machine slow.
+    WaitForSingleObject(o->go, 600000);
     return 0;
   }
   MSG m;
