@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,45 @@ class Demo : public ::testing::Test {
   static inline cardemu::RgbImage front_;
 };
 
+// A picture of what the user saw, read back from its PNG file.
+struct Screenshot {
+  bool loaded = false;
+  std::string error;
+  cardemu::RgbImage image;
+  explicit Screenshot(const fs::path &file) { loaded = cardemu::readPng(file.string(), &image, &error); }
+  Rgb at(int x, int y) const {
+    const uint8_t *p = image.at(x, y);
+    return {p[0], p[1], p[2]};
+  }
+  bool is(int x, int y, Rgb c) const {
+    const Rgb p = at(x, y);
+    return p.r == c.r && p.g == c.g && p.b == c.b;
+  }
+  int count(int left, int top, int right, int bottom, Rgb c) const {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < right; ++x) n += is(x, y, c);
+    return n;
+  }
+  // The bands of rows between `top` and `bottom` that hold dark pixels
+  // (black text, not the desktop's blue), each as its first and last row.
+  std::vector<std::pair<int, int>> textRows(int left, int top, int right, int bottom) const {
+    std::vector<std::pair<int, int>> rows;
+    bool inText = false;
+    for (int y = top; y < bottom; ++y) {
+      bool dark = false;
+      for (int x = left; x < right && !dark; ++x) {
+        const Rgb p = at(x, y);
+        dark = std::max({p.r, p.g, p.b}) < 100;
+      }
+      if (dark && !inText) rows.push_back({y, y});
+      if (dark) rows.back().second = y;
+      inText = dark;
+    }
+    return rows;
+  }
+};
+
 ::testing::AssertionResult near(Rgb got, Rgb want, int tolerance) {
   if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
       std::abs(got.b - want.b) <= tolerance)
@@ -107,6 +147,10 @@ TEST_F(Demo, RunsAndSaysWhatItWrote) {
   }
   for (const char *step : {"machine set up", "printing", "printer", "pictures", "total"})
     EXPECT_NE(console_.find(step), std::string::npos) << step;
+  // Nothing went wrong, so the user saw nothing.
+  EXPECT_EQ(console_.find("What the user saw"), std::string::npos) << console_;
+  EXPECT_FALSE(fs::exists(out_ / "message_1.png"));
+  EXPECT_FALSE(fs::exists(out_ / "tray.png"));
   const std::string job = readText(out_ / "job.prn");
   EXPECT_EQ(job.rfind("\x1bMASTER\r", 0), 0u);
   EXPECT_EQ(job.substr(job.size() - 4), "\x1bMO\r");
@@ -310,18 +354,64 @@ TEST_F(DemoCommandLine, OwnPicturesOnOneOrTwoSidesInAMachineFolderUsedAgain) {
 }  // namespace
 
 // A printer error in the middle of the job, as the user meets it: the
-// monitor's message, and the job going on once the operator has closed the
-// cover, or cancelled at the printer when the user presses OK instead.
+// monitor's message in a box of the tray program, which the notification
+// server started in the user's session, and the job going on once the
+// operator has closed the cover, or cancelled at the printer when the user
+// presses OK instead.
 TEST_F(DemoCommandLine, PrinterErrorMidJobClearedOrCancelled) {
   ASSERT_EQ(run("cleared --machine m --fault cover-open"), 0) << console_;
-  EXPECT_NE(console_.find("COVER OPEN!"), std::string::npos) << console_;
-  EXPECT_NE(console_.find("closed by the monitor once the printer was ready again"), std::string::npos) << console_;
-  EXPECT_NE(console_.find("The job completed"), std::string::npos) << console_;
+  for (const char *said : {"notifytray.exe (session 1), started by the notification server",
+                           "[message box] \"Pellor CA3 Card Printer USB\": \"COVER OPEN!",
+                           "closed by the close request", "the tray icon \"Pellor AsyncUI Client\"",
+                           "\"About...\" (default) \"Exit\"", "message_1.png", "tray.png", "The job completed"})
+    EXPECT_NE(console_.find(said), std::string::npos) << said << "\n" << console_;
   EXPECT_NE(readText(dir_ / "cleared" / "card_0001.txt").find("back: yellow"), std::string::npos);
+  // One box only: the close request took it away.
+  EXPECT_FALSE(fs::exists(dir_ / "cleared" / "message_2.png"));
 
   ASSERT_EQ(run("cancelled --machine m --fault cover-open --user-cancels"), 0) << console_;
+  EXPECT_NE(console_.find("started by the notification server"), std::string::npos) << console_;
   EXPECT_NE(console_.find("the user pressed OK"), std::string::npos) << console_;
   EXPECT_NE(console_.find("The job was cancelled and the printer reset"), std::string::npos) << console_;
   const std::string pacing = readText(dir_ / "cancelled" / "pacing.txt");
   EXPECT_NE(pacing.find("reset: the job was cancelled"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ / "cancelled" / "message_1.png"));
+  EXPECT_TRUE(fs::exists(dir_ / "cancelled" / "tray.png"));
+
+  // The box as the user saw it: the caption in a white title bar, the
+  // three lines of the cover-open message below it, and under them a grey
+  // band with the OK button, framed in the accent colour.
+  const Screenshot box(dir_ / "cleared" / "message_1.png");
+  ASSERT_TRUE(box.loaded) << box.error;
+  const int w = box.image.width, h = box.image.height;
+  EXPECT_GE(w, 300);  // the longest line does not fit a narrower box
+  EXPECT_LE(w, 900);
+  EXPECT_GE(h, 100);
+  EXPECT_LE(h, 400);
+  const Rgb grey{240, 240, 240}, accent{0, 120, 215};
+  int band = h - 2;
+  while (band > 0 && box.is(2, band - 1, grey)) --band;
+  ASSERT_LT(band, h - 30) << "no button band";
+  EXPECT_TRUE(box.is(w / 2, 3, {255, 255, 255}));
+  const auto rows = box.textRows(2, 2, w - 60, band);
+  ASSERT_EQ(rows.size(), 4u) << "the caption and three lines";
+  EXPECT_LT(rows[0].second, rows[1].first - 12) << "the title bar stands apart from the text";
+  EXPECT_GT(box.count(w / 2, band, w - 1, h - 1, accent), 2 * 60);
+  EXPECT_EQ(box.count(1, band, w / 2, h - 1, accent), 0) << "one button, on the right";
+  EXPECT_EQ(box.textRows(w - 100, band, w - 2, h - 2).size(), 1u) << "the button's label";
+
+  // The notification area: the icon of the package's tray program (its
+  // chip and its stripe in their colours) and the menu above it with two
+  // lines, "About..." and "Exit".
+  const Screenshot tray(dir_ / "cleared" / "tray.png");
+  ASSERT_TRUE(tray.loaded) << tray.error;
+  const int tw = tray.image.width, th = tray.image.height;
+  EXPECT_GE(tw, 100);
+  EXPECT_GE(th, 80);
+  EXPECT_GT(tray.count(0, th / 2, tw, th, {0xE0, 0xB0, 0x30}), 3) << "the chip";
+  EXPECT_GT(tray.count(0, th / 2, tw, th, {0x50, 0x50, 0x50}), 3) << "the stripe";
+  int menuLeft = 0;
+  while (menuLeft < tw && !tray.is(menuLeft, th / 4, {242, 242, 242})) ++menuLeft;
+  ASSERT_LT(menuLeft, tw) << "no menu";
+  EXPECT_EQ(tray.textRows(menuLeft, 0, tw, th - 40).size(), 2u);
 }

@@ -7,14 +7,6 @@
 
 #include "notify/tray/tray.h"
 
-#ifndef _WIN32
-// TEMPORARY: winsim's <winbase.h> does not declare the program entry yet.
-// A program of the simulated machine is found by this name, so it needs C
-// linkage and must be visible.
-extern "C" __attribute__((visibility("default"))) int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous,
-                                                                      LPWSTR commandLine, int show);
-#endif
-
 using namespace card::notify;
 
 namespace {

@@ -4,9 +4,11 @@
 // with its message library) with a card printer on USB001, where the
 // emulated printer is plugged in.  cardprint prints the card through GDI and
 // the driver; the spooler hands the job to the language monitor, which paces
-// it command by command to the printer and watches it; the printer's cards
-// are written as pictures beside the job stream, the printer's command
-// listing and the monitor's pacing.
+// it command by command to the printer and watches it, and whose messages
+// reach the user in session 1 through the notification server and the tray
+// program; the printer's cards are written as pictures beside the job
+// stream, the printer's command listing and the monitor's pacing, and what
+// the user saw as pictures of the screen.
 //
 //   carddemo OUT_DIR [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
 //            [cardprint options...]
@@ -14,6 +16,7 @@
 #include <shlobj.h>
 #include <winsim/testing.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -32,6 +35,7 @@
 #include "emulator/include/cardemu/usb_device.h"
 #include "tools/carddemo/machine.h"
 #include "tools/carddemo/pacing.h"
+#include "tools/carddemo/pictures.h"
 #include "tools/cardprint/cardprint.h"
 #include "tools/cardprint/job_devmode.h"
 #include "tools/cardprint/options.h"
@@ -133,7 +137,9 @@ int usage(const char *problem) {
       "of the command it fails at, e.g. \"I 30\"; cover-open and card-jam default to\n"
       "the first panel print): the operator clears it after 8 s\n"
       "and the job goes on, or with --user-cancels the user presses OK on the message\n"
-      "and the job is cancelled.\n"
+      "and the job is cancelled.  The message reaches the user through the notification\n"
+      "server and the tray program; message_N.png shows each box, tray.png the tray\n"
+      "icon with its menu.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
       "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
       "are replaced.\n"
@@ -350,47 +356,111 @@ const char *howItEnded(winsim::MessageEnd end) {
   switch (end) {
     case winsim::MessageEnd::Open: return "still open";
     case winsim::MessageEnd::Answered: return "the user pressed OK";
-    case winsim::MessageEnd::ThreadTerminated: return "taken away by the monitor";
-    case winsim::MessageEnd::Closed: return "closed by the monitor once the printer was ready again";
+    case winsim::MessageEnd::ThreadTerminated: return "taken away with the thread that showed it";
+    case winsim::MessageEnd::Closed:
+      return "closed by the close request the monitor sent once the printer was ready again";
     case winsim::MessageEnd::MachineReset: return "open when the machine stopped";
     default: return "nobody could answer it";
   }
 }
 
-// A message's text as the user read it: a notification names a string of
-// the message library, which the tray program shows.
-std::string messageText(const winsim::ShownMessage &m) {
-  std::u16string text = m.text;
-  const std::u16string folder = driverFolder();
-  if (text.empty() && m.textFromResource == 1 && !folder.empty()) {
-    const std::u16string path = folder + u"\\cardres.dll";
-    if (HMODULE res = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()))) {
-      WCHAR buffer[1024] = {};
-      if (LoadStringW(res, UINT(m.textResource), buffer, 1024) > 0) text = reinterpret_cast<const char16_t *>(buffer);
-      FreeLibrary(res);
-    }
-  }
-  std::string s = utf8(text);
-  for (size_t at; (at = s.find_first_of("\r\n")) != std::string::npos;) s.replace(at, 1, " ");
+// What the machine's user met during the job, read before the machine
+// stops: the tray program that the notification server started, its
+// message boxes, its icon and the shortcut menu a right click opens.
+struct WhatTheUserSaw {
+  std::vector<winsim::ShownMessage> messages;
+  std::vector<winsim::ProcessInfo> tray;
+  bool trayRanBefore = false;  // before the job: then the server did not start it
+  bool trayIcon = false;
+  std::vector<MenuLine> menu;
+};
+
+bool isTray(const winsim::ProcessInfo &p) { return p.imageName == kTrayProgram; }
+
+bool trayRunning() {
+  const auto running = winsim::runningProcesses();
+  return std::any_of(running.begin(), running.end(), isTray);
+}
+
+// The user right-clicks the tray icon and leaves the menu with Escape.
+std::vector<MenuLine> trayMenu() {
+  winsim::MenuScript escape;
+  escape.dismiss = true;
+  escape.times = 1;
+  winsim::scriptMenu(escape);
+  std::vector<MenuLine> lines;
+  if (!winsim::clickTrayIcon(kTrayTip, winsim::TrayClick::RightClick)) return lines;
+  for (int i = 0; i < 500 && winsim::shownMenus().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const auto menus = winsim::shownMenus();
+  if (menus.empty()) return lines;
+  for (const winsim::MenuItemRecord &item : menus.back().items)
+    lines.push_back({item.text, item.isDefault || (item.id && item.id == menus.back().defaultId)});
+  return lines;
+}
+
+WhatTheUserSaw lookAtTheScreen(bool trayRanBefore) {
+  WhatTheUserSaw s;
+  s.messages = winsim::shownMessages();
+  for (const winsim::ProcessInfo &p : winsim::runningProcesses())
+    if (isTray(p)) s.tray.push_back(p);
+  s.trayRanBefore = trayRanBefore;
+  for (const winsim::TrayIconInfo &icon : winsim::trayIcons()) s.trayIcon |= icon.tip == kTrayTip;
+  if (s.trayIcon) s.menu = trayMenu();
   return s;
 }
 
-void reportMessages(uint64_t jobStartMs) {
-  const auto shown = winsim::shownMessages();
-  if (shown.empty()) return;
+// A message's text on one line of the console, its line breaks marked.
+std::string oneLine(const std::u16string &text) {
+  std::string s = utf8(text);
+  s.erase(0, std::min(s.find_first_not_of("\r\n"), s.size()));
+  s.erase(s.find_last_not_of("\r\n") + 1);
+  for (size_t at; (at = s.find_first_of("\r\n")) != std::string::npos;)
+    s.replace(at, s[at] == '\r' && at + 1 < s.size() && s[at + 1] == '\n' ? 2 : 1, " / ");
+  return s;
+}
+
+void reportMessages(const WhatTheUserSaw &s, uint64_t jobStartMs) {
+  if (s.messages.empty()) return;
   std::printf("\nWhat the user saw:\n");
-  for (const winsim::ShownMessage &m : shown) {
-    std::printf("  [%s] \"%s\": \"%s\"",
-                m.channel == winsim::UserChannel::Notification ? "notification" : "message box",
-                utf8(m.caption).c_str(), messageText(m).c_str());
-    if (m.textFromResource == 1) std::printf(" (message %d)", m.textResource);
-    std::printf("\n     %.1f s into the job, %s %.1f s later\n", double(m.shownAtMs - jobStartMs) / 1000.0,
+  for (const winsim::ProcessInfo &p : s.tray)
+    std::printf("  %s (session %lu), %s\n", utf8(p.imageName).c_str(), static_cast<unsigned long>(p.sessionId),
+                s.trayRanBefore ? "running before the job" : "started by the notification server");
+  for (const winsim::ShownMessage &m : s.messages) {
+    std::printf("  [%s] \"%s\": \"%s\"\n", m.channel == winsim::UserChannel::Box ? "message box" : "notification",
+                utf8(m.caption).c_str(), oneLine(m.text).c_str());
+    std::printf("     %.1f s into the job, %s %.1f s later\n", double(m.shownAtMs - jobStartMs) / 1000.0,
                 howItEnded(m.end), double(m.endedAtMs - m.shownAtMs) / 1000.0);
+  }
+  if (s.trayIcon) {
+    std::printf("  the tray icon \"%s\" was in the notification area; a right click showed", utf8(kTrayTip).c_str());
+    for (const MenuLine &item : s.menu)
+      std::printf(" \"%s\"%s", utf8(item.text).c_str(), item.isDefault ? " (default)" : "");
+    std::printf("\n");
   }
 }
 
-void reportPacing(const PacingSummary &p, bool faulted) {
-  std::printf("\nPacing by the USB language monitor (simulated time, clock %gx):\n", kClockScale);
+// message_N.png for each box the user saw, tray.png for the icon and its
+// menu; the names written are added to `written`.
+bool drawWhatTheUserSaw(const WhatTheUserSaw &s, const fs::path &out, std::vector<std::string> &written,
+                        std::string &problem) {
+  size_t n = 0;
+  for (const winsim::ShownMessage &m : s.messages) {
+    if (m.channel != winsim::UserChannel::Box) continue;
+    const std::string name = "message_" + std::to_string(++n) + ".png";
+    if (!writeMessagePicture(out / name, m.caption, m.text, problem)) return false;
+    written.push_back(name);
+  }
+  if (s.trayIcon) {
+    const std::u16string program = std::u16string(kSystemFolder) + u"\\" + kTrayProgram;
+    if (!writeTrayPicture(out / "tray.png", program, kTrayIconGroup, s.menu, problem)) return false;
+    written.push_back("tray.png");
+  }
+  return true;
+}
+
+void reportPacing(const PacingSummary &p, bool faulted, double clockScale) {
+  std::printf("\nPacing by the USB language monitor (simulated time, clock %gx):\n", clockScale);
   std::printf("  %zu write calls reached the printer: %zu job commands and %zu image slices (at most %zu bytes),\n",
               p.writes, p.commands, p.dataSlices, p.largestSlice);
   if (p.mixedWrites)
@@ -448,6 +518,8 @@ void reportFiles(const fs::path &out, bool cacheWritten, const std::vector<std::
     const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
                        : name.find("_back.png") != std::string::npos ? "back of the card"
                        : name.find(".txt") != std::string::npos      ? "card summary"
+                       : name.rfind("message_", 0) == 0              ? "a message box the user saw"
+                       : name == "tray.png"                          ? "the tray icon and its menu"
                                                                      : "one panel as printed";
     show(name, what);
   }
@@ -486,7 +558,8 @@ int main(int argc, char **argv) {
   winsim::resetMachine();
   winsim::setDriveRoot(d.machine.string());
   const char *scaleText = std::getenv("CARDDEMO_CLOCK_SCALE");
-  winsim::setClockScale(scaleText ? std::atof(scaleText) : kClockScale);
+  const double clockScale = scaleText ? std::atof(scaleText) : kClockScale;
+  winsim::setClockScale(clockScale);
   cardemu::PrinterConfig config;
   config.model = "CA3";
   config.ribbonCode = printerRibbonCode(d.options.ribbonId);
@@ -513,6 +586,7 @@ int main(int argc, char **argv) {
   std::printf("Printing %s with cardprint on \"%s\" (USB001)\n", d.options.frontImage ? "your card" : "the sample card",
               utf8(kPrinterName).c_str());
   HostConsole console;
+  const bool trayBefore = trayRunning();
   const int printed = cardprint::cardPrintMain(int(argw.size()), argw.data(), console);
   if (printed != cardprint::kExitPrinted) {
     std::fprintf(stderr, "carddemo: cardprint failed (exit status %d)\n", printed);
@@ -545,7 +619,24 @@ int main(int argc, char **argv) {
                   "time since the call before it, its size and what it carried.\n\n";
     pacing = analysePacing(device->writes(), &pacingFile);
   }
-  reportMessages(pacing.firstPieceTick);
+  // What the user saw, drawn while the machine still runs: the tray
+  // program's icon comes from its file on the machine's drive.
+  const WhatTheUserSaw screen = lookAtTheScreen(trayBefore);
+  std::vector<std::string> written;
+  if (!drawWhatTheUserSaw(screen, d.out, written, problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    winsim::resetMachine();
+    return 1;
+  }
+  // The machine shuts down: the spooler stops first and tells the tray
+  // program, whose registration threads let go of their callbacks and end;
+  // then the machine and its programs go.  A program's memory is not
+  // reclaimed here as Windows reclaims it when a process ends, so the
+  // threads get a moment to finish.
+  if (!screen.tray.empty()) {
+    winsim::restartSpooler();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   if (!listing.close()) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "listing.txt").c_str());
@@ -553,7 +644,6 @@ int main(int argc, char **argv) {
   }
 
   // ---- pictures of the cards
-  std::vector<std::string> written;
   for (const cardemu::Card &card : listing.cards) {
     std::string error;
     if (!cardemu::writeCardFiles(card, d.out.string(), &written, &error)) {
@@ -561,10 +651,11 @@ int main(int argc, char **argv) {
       return 1;
     }
   }
-  timer.done("card pictures (PNG)");
+  timer.done("pictures of the cards and of what the user saw (PNG)");
 
   // ---- what happened
-  reportPacing(pacing, d.fault);
+  reportMessages(screen, pacing.firstPieceTick);
+  reportPacing(pacing, d.fault, clockScale);
   reportOutcome(listing.commands, listing.errors, listing.cards, cancelled, pacing.resetSent);
   reportFiles(d.out, cacheWritten, written);
   std::printf("\nSteps (real time):\n");

@@ -6,8 +6,6 @@
 #include <fstream>
 #include <vector>
 
-#include "tests/support/notify_standin.h"
-
 namespace carddemo {
 
 namespace {
@@ -77,6 +75,7 @@ void clearOutputs(const fs::path &out) {
     const std::string name = e.path().filename().string();
     const bool ours =
         name == "job.prn" || name == "listing.txt" || name == "pacing.txt" || name == "cardribbon.INI" ||
+        name == "tray.png" || (name.rfind("message_", 0) == 0 && e.path().extension() == ".png") ||
         (name.rfind("card_", 0) == 0 && (e.path().extension() == ".png" || e.path().extension() == ".txt"));
     if (ours && e.is_regular_file()) fs::remove(e.path(), ec);
   }
@@ -91,7 +90,12 @@ std::u16string driverFolder() {
 
 bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem) {
   // The monitor loads its message library and the notification server from
-  // the version-3 folder of the driver directory.
+  // the version-3 folder of the driver directory.  The spooler runs in the
+  // service session, where the monitor's messages cannot be seen: the
+  // notification server takes them to the console user's session (1).
+  winsim::setProcessImageName(u"spoolsv.exe");
+  winsim::setProcessSessionId(0);
+  winsim::setConsoleSession(1);
   const std::u16string folder = driverFolder();
   if (folder.empty()) {
     problem = "the spooler names no driver directory";
@@ -105,10 +109,19 @@ bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &prob
     problem = std::string("cannot put cardres.dll into the driver directory: ") + ec.message();
     return false;
   }
-  // Until the package's notification server is built, its stand-in shows the
-  // monitor's messages to the machine's (scripted) user.
-  if (!card::test::installNotificationStandIn()) {
-    problem = "cannot put the notification server into the driver directory";
+  // The notification server beside the message library, the tray program
+  // that shows its messages in the system folder, as the package's
+  // installer puts them.
+  fs::copy_file(CARDDEMO_NOTIFYSRV_DLL, driverDir / "notifysrv.dll", fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    problem = std::string("cannot put notifysrv.dll into the driver directory: ") + ec.message();
+    return false;
+  }
+  const fs::path systemDir = winsim::hostPath(kSystemFolder);
+  fs::create_directories(systemDir, ec);
+  fs::copy_file(CARDDEMO_NOTIFYTRAY_EXE, systemDir / "notifytray.exe", fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    problem = std::string("cannot put notifytray.exe into the system folder: ") + ec.message();
     return false;
   }
   if (!winsim::installMonitor(kMonitorName, CARDDEMO_USBMON_DLL)) {

@@ -13,9 +13,16 @@ namespace carddemo {
 namespace fs = std::filesystem;
 
 inline constexpr char16_t kPrinterName[] = u"Pellor CA3 Card Printer USB";
-inline constexpr char16_t kDriverName[] = u"Pellor Standard Printer";
+// One of the package's driver names, which the tray program registers
+// printers of.
+inline constexpr char16_t kDriverName[] = u"Pellor CA3 Card Printer USB";
 inline constexpr char16_t kMonitorName[] = u"Pellor Standard USB Language Monitor";
 inline constexpr char16_t kPortName[] = u"USB001";
+inline constexpr char16_t kSystemFolder[] = u"C:\\Windows\\system32";
+inline constexpr char16_t kTrayProgram[] = u"notifytray.exe";
+// The tray program's icon in the notification area, by its tip.
+inline constexpr char16_t kTrayTip[] = u"Pellor AsyncUI Client";
+inline constexpr int kTrayIconGroup = 101;
 
 // A fresh machine folder: made (or an empty one taken) and marked, or a
 // folder marked by an earlier run emptied.  Anything else is left alone and
@@ -31,9 +38,10 @@ void clearOutputs(const fs::path &out);
 // empty when the spooler names none.
 std::u16string driverFolder();
 
-// On a machine just reset onto its drive: the language monitor installed as
-// an installer does, its message library and the notification server in the
-// driver directory, `device` plugged into USB001 and the card printer with
+// On a machine just reset onto its drive: the calling process made the
+// spooler (session 0), the language monitor installed as an installer does,
+// its message library and the notification server in the driver directory,
+// the tray program in the system folder, `device` plugged into USB001 and the card printer with
 // its driver on that port.
 bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem);
 
