@@ -275,7 +275,9 @@ TEST_F(NotifyModules, NobodyListeningGivesUpAfterTheGraceTime) {
   EXPECT_EQ(sendAndWait(c, 60000), 0u);
   const ULONGLONG took = GetTickCount64() - start;
   EXPECT_GE(took, 10000u);
-  EXPECT_LT(took, 12000u);
+  // Simulated time runs 50 times faster: the bound leaves a slow (sanitized)
+  // build its real milliseconds of start-up and polling.
+  EXPECT_LT(took, 15000u);
   ASSERT_TRUE(winsim::waitForAsyncNotifyIdle());
   EXPECT_EQ(winsim::asyncNotifyLiveObjects().channels, 0u);
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "notify/com_objects.h"
@@ -90,12 +91,24 @@ void acknowledge(IPrintAsyncNotifyChannel *channel) {
 }
 
 // One shown message: the thread owns the channel reference handed to it,
-// the data acquired for it and a copy of the payload.
+// the data acquired for it, a reference to the callback and a copy of the
+// payload.  What the thread has not handed on by the time it ends (a thread
+// ended with its process while its box is open) is let go as it unwinds:
+// the channel without an answer, which tells the sender the program went.
 struct MessageThread {
-  IPrintAsyncNotifyChannel *channel;
-  IPrintAsyncNotifyDataObject *data;
-  CPrintOEMAsyncNotifyCallback *callback;
+  IPrintAsyncNotifyChannel *channel = nullptr;
+  IPrintAsyncNotifyDataObject *data = nullptr;
+  CPrintOEMAsyncNotifyCallback *callback = nullptr;
   NotificationPayload payload;
+
+  MessageThread() = default;
+  MessageThread(const MessageThread &) = delete;
+  MessageThread &operator=(const MessageThread &) = delete;
+  ~MessageThread() {
+    if (data) data->ReleaseData();
+    if (channel) channel->Release();
+    if (callback) callback->Release();
+  }
 };
 
 DWORD WINAPI messageThread(LPVOID param) {
@@ -121,9 +134,8 @@ DWORD WINAPI messageThread(LPVOID param) {
     if (owner && !IsWindow(owner)) owner = nullptr;
     MessageBoxW(owner, text, caption, MB_OK | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
   }
-  m->data->ReleaseData();
-  if (m->channel) acknowledge(m->channel);
-  m->callback->Release();
+  std::exchange(m->data, nullptr)->ReleaseData();
+  if (IPrintAsyncNotifyChannel *channel = std::exchange(m->channel, nullptr)) acknowledge(channel);
   return 0;
 }
 
@@ -195,6 +207,10 @@ HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyn
       CloseHandle(thread);
       return S_OK;
     }
+    // Handed back: answered below.
+    m->channel = nullptr;
+    m->data = nullptr;
+    m->callback = nullptr;
     Release();
   }
   // No thread for the message: it cannot be shown, but the sender must not
@@ -204,30 +220,49 @@ HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyn
   return S_OK;
 }
 
+// The registering thread's reference to its callback.  The thread waits in
+// the spooler's hands for as long as the program runs and is usually ended
+// there with its process: the reference goes as the thread unwinds, so that
+// the spooler's own, dropped with the registration of an ended process, is
+// the last.
+struct CallbackReference {
+  CPrintOEMAsyncNotifyCallback *callback;
+  ~CallbackReference() {
+    if (callback) callback->Release();
+  }
+};
+
 // Registers for the printer's notifications and holds the registration until
 // the spooler releases it.
 void registerAndWait(const Name &printer) {
   HANDLE releaseEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!releaseEvent) return;
-  auto *callback = new (std::nothrow) CPrintOEMAsyncNotifyCallback(releaseEvent);
-  if (!callback) {
+  const CallbackReference reference{new (std::nothrow) CPrintOEMAsyncNotifyCallback(releaseEvent)};
+  if (!reference.callback) {
     CloseHandle(releaseEvent);
     return;
   }
   PrintAsyncNotificationType type = kNotificationType;
   HANDLE registration = nullptr;
-  const HRESULT hr =
-      RegisterForPrintAsyncNotifications(printer.c_str(), &type, kAllUsers, kBiDirectional, callback, &registration);
+  const HRESULT hr = RegisterForPrintAsyncNotifications(printer.c_str(), &type, kAllUsers, kBiDirectional,
+                                                        reference.callback, &registration);
   if (SUCCEEDED(hr) && registration) {
     WaitForSingleObject(releaseEvent, INFINITE);
     UnRegisterForPrintAsyncNotifications(registration);
   }
-  callback->Release();
+}
+
+// The package's printers that have a registration thread, named before any
+// of the threads starts and kept with the program: a thread gets its
+// printer's position, not memory of its own that it would have to free (a
+// thread ended before it runs frees nothing).
+std::vector<Name> &registeredPrinters() {
+  static std::vector<Name> printers;
+  return printers;
 }
 
 DWORD WINAPI registrationThread(LPVOID param) {
-  std::unique_ptr<Name> printer(static_cast<Name *>(param));
-  registerAndWait(*printer);
+  registerAndWait(registeredPrinters()[reinterpret_cast<size_t>(param)]);
   return 0;
 }
 
@@ -254,13 +289,15 @@ bool startThread(LPTHREAD_START_ROUTINE routine, LPVOID param) {
 }  // namespace
 
 void startPrinterRegistrations() {
-  const auto printers = localPrinters([](const PRINTER_INFO_2W &info) { return isPackageDriver(info.pDriverName); });
-  for (const Name &printer : printers) {
+  // The program makes its window, and so registers, once: the list stays
+  // as it is while the threads read it.
+  std::vector<Name> &printers = registeredPrinters();
+  if (!printers.empty()) return;
+  printers = localPrinters([](const PRINTER_INFO_2W &info) {
     // The printer named on the command line has its own thread.
-    if (equalsAsciiNoCase(printer.c_str(), tray.commandLinePrinter)) continue;
-    auto *copy = new (std::nothrow) Name(printer);
-    if (copy && !startThread(registrationThread, copy)) delete copy;
-  }
+    return isPackageDriver(info.pDriverName) && !equalsAsciiNoCase(info.pPrinterName, tray.commandLinePrinter);
+  });
+  for (size_t i = 0; i < printers.size(); ++i) startThread(registrationThread, reinterpret_cast<LPVOID>(i));
 }
 
 bool startCommandLineRegistration() { return startThread(commandLineRegistrationThread, nullptr); }

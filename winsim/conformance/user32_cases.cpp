@@ -194,10 +194,8 @@ CONF_CASE(User32, SendingToAnotherThreadRunsThere) {
   CHECK_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
   CHECK_EQ(s.exitCode, 9);
   CloseHandle(t);
-  // The thread is gone, and its window with it.  (winsim takes the windows
-  // away as the thread's very last act, just after its handle is signalled:
-  // allow it a moment.)
-  for (int i = 0; i < 1000 && IsWindow(s.hwnd); ++i) Sleep(1);
+  // The thread is gone, and its window went with it before its handle was
+  // signalled.
   CHECK(!IsWindow(s.hwnd));
   CloseHandle(s.ready);
 }
@@ -225,6 +223,34 @@ CONF_CASE(User32, MenusByPositionAndCommand) {
   CHECK(DestroyMenu(m));
   CHECK(!IsMenu(m));
   CHECK_EQ(GetMenuItemCount(m), -1);
+}
+
+CONF_CASE(User32, HandlesOfAnotherUserKindAreRefused) {
+  REQUIRE(registerConfClass());
+  Trace t{};
+  HWND h = makeTraced(&t, TEXT("Kinds"));
+  HMENU m = CreatePopupMenu();
+  REQUIRE(h != nullptr);
+  REQUIRE(m != nullptr);
+  CHECK(!IsWindow(reinterpret_cast<HWND>(m)));
+  CHECK(!IsMenu(reinterpret_cast<HMENU>(h)));
+  SetLastError(0);
+  CHECK(!DestroyWindow(reinterpret_cast<HWND>(m)));
+  CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
+  SetLastError(0);
+  CHECK_EQ(GetMenuItemCount(reinterpret_cast<HMENU>(h)), -1);
+  CHECK_ERROR(ERROR_INVALID_MENU_HANDLE);
+  SetLastError(0);
+  CHECK(!CloseHandle(reinterpret_cast<HANDLE>(h)));
+  CHECK_ERROR(ERROR_INVALID_HANDLE);
+  CHECK(IsWindow(h));
+  CHECK(IsMenu(m));
+  CHECK(DestroyMenu(m));
+  CHECK(DestroyWindow(h));
+  CHECK(!IsWindow(h));
+  SetLastError(0);
+  CHECK(!DestroyWindow(h));
+  CHECK_ERROR(ERROR_INVALID_WINDOW_HANDLE);
 }
 
 CONF_CASE(User32, SystemIconsAndCursorsAreShared) {

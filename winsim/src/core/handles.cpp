@@ -207,6 +207,13 @@ HANDLE registerMachineWideObject(KObject *obj) {
   return machineWideTable().add(obj);
 }
 
+bool removeMachineWideHandle(HANDLE h, KindMask kinds) {
+  KObject *o = machineWideTable().take(reinterpret_cast<uintptr_t>(h), kinds);
+  if (!o) return false;
+  release(o);
+  return true;
+}
+
 HANDLE addHandle(KObject *obj) { return currentHandleTable().add(obj); }
 
 size_t openHandleCount() { return currentHandleTable().count(); }

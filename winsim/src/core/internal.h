@@ -70,6 +70,9 @@ enum class Kind {
   EngSurface,  // HSURF, and the HBITMAP that EngCreateBitmap hands a driver
   EngPalette,  // the engine's HPALETTE
   Socket,      // ws2_32's SOCKET: a host socket behind a handle value
+  UserWindow,  // user32's machine-wide handles: HWND, HMENU, HICON/HCURSOR
+  UserMenu,
+  UserIcon,
   Other
 };
 using KindMask = uint32_t;
@@ -77,10 +80,12 @@ constexpr KindMask kindBit(Kind k) { return KindMask(1) << unsigned(k); }
 constexpr KindMask kGdiKinds = kindBit(Kind::GdiDc) | kindBit(Kind::GdiPen) | kindBit(Kind::GdiBrush) |
                                kindBit(Kind::GdiFont) | kindBit(Kind::GdiBitmap) | kindBit(Kind::GdiRegion);
 constexpr KindMask kEngineKinds = kindBit(Kind::EngSurface) | kindBit(Kind::EngPalette);
+constexpr KindMask kUserKinds = kindBit(Kind::UserWindow) | kindBit(Kind::UserMenu) | kindBit(Kind::UserIcon);
 // Handles that are kernel objects (and the registry keys and printers that
-// the kernel's handle calls have always taken): not heaps, not GDI's.
+// the kernel's handle calls have always taken): not heaps, not GDI's, not
+// user32's.
 constexpr bool isKernelKind(Kind k) {
-  return k != Kind::Heap && k != Kind::Other && !(kindBit(k) & (kGdiKinds | kEngineKinds));
+  return k != Kind::Heap && k != Kind::Other && !(kindBit(k) & (kGdiKinds | kEngineKinds | kUserKinds));
 }
 
 struct KObject {
@@ -135,6 +140,10 @@ void closeHandlesOfKind(Kind kind);
 // A handle valid in every process, as the stock GDI objects are: looked up
 // when the process's own table does not know a value.
 HANDLE registerMachineWideObject(KObject *obj);
+// Takes a machine-wide handle of one of `kinds` out of the table, as its
+// object goes (a window destroyed), and drops the table's reference: the
+// value is never found again.  False when no such handle is there.
+bool removeMachineWideHandle(HANDLE h, KindMask kinds);
 void release(KObject *obj);  // drops a reference
 // Named object table, keyed by the qualified name (qualifiedObjectName).
 KObject *findNamed(const std::u16string &name);  // adds a reference
@@ -206,6 +215,16 @@ void registerProcessEndStep(void (*step)(const ProcessRecord &process));
 struct ProcessEndStep {
   explicit ProcessEndStep(void (*step)(const ProcessRecord &process)) { registerProcessEndStep(step); }
 };
+// Steps of the parts above the core when a thread that winsim started ends
+// (its windows and its message queue go): called on the ending thread, with
+// no lock held, before it leaves its process and before anyone waiting for
+// the thread sees it end.  Registered at namespace scope.
+void registerThreadEndStep(void (*step)(DWORD threadId));
+struct ThreadEndStep {
+  explicit ThreadEndStep(void (*step)(DWORD threadId)) { registerThreadEndStep(step); }
+};
+// Runs the thread end steps for the calling thread (kernel32's threads).
+void runThreadEndSteps(DWORD threadId);
 // Steps that run after a process's handles have closed, the last part of
 // its end: its DLLs are let go and its program image unloaded.
 void registerProcessUnloadStep(void (*step)(ProcessRecord &process));

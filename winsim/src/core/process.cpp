@@ -124,6 +124,11 @@ std::vector<void (*)(const ProcessRecord &)> &processEndSteps() {
   return *steps;
 }
 
+std::vector<void (*)(DWORD)> &threadEndSteps() {
+  static auto *steps = new std::vector<void (*)(DWORD)>;
+  return *steps;
+}
+
 std::vector<void (*)(ProcessRecord &)> &processUnloadSteps() {
   static auto *steps = new std::vector<void (*)(ProcessRecord &)>;
   return *steps;
@@ -133,6 +138,11 @@ std::vector<void (*)(ProcessRecord &)> &processUnloadSteps() {
 
 void registerProcessEndStep(void (*step)(const ProcessRecord &process)) { processEndSteps().push_back(step); }
 void registerProcessUnloadStep(void (*step)(ProcessRecord &process)) { processUnloadSteps().push_back(step); }
+void registerThreadEndStep(void (*step)(DWORD threadId)) { threadEndSteps().push_back(step); }
+
+void runThreadEndSteps(DWORD threadId) {
+  for (auto *step : threadEndSteps()) step(threadId);
+}
 
 // The one place where a process ends: when its last thread leaves.  Its
 // exit code is settled, the parts above the core let go of what it had

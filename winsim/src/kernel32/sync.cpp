@@ -178,8 +178,10 @@ void *threadMain(void *arg) {
         if (t->exitCode == STILL_ACTIVE && t->terminate.load()) t->exitCode = t->terminateCode;
         code = t->exitCode;
       }
-      // The last thread of a process ends it, and its handles close, before
-      // anyone waiting for the thread sees it end.
+      // The thread's own windows go as it exits; then the last thread of a
+      // process ends it, and its handles close, before anyone waiting for
+      // the thread sees it end.
+      runThreadEndSteps(t->tid);
       threadLeftProcess(*t->process, code);
       {
         std::lock_guard<std::mutex> g(waitLock());

@@ -358,7 +358,9 @@ void listenerLeavesLocked(uint64_t registration, bool processGone, std::vector<I
     auto &q = it->second->queue;
     for (auto d = q.begin(); d != q.end();) {
       if (d->registration == registration) {
-        release.push_back(dropDeliveryLocked(*d, processGone));
+        // A delivery to an ended process's callback gives back its
+        // reference too (see processEnded).
+        release.push_back(dropDeliveryLocked(*d, false));
         d = q.erase(d);
       } else {
         ++d;
@@ -731,7 +733,11 @@ void resetBroker() { stopBroker(false); }
 const ResetStep kStopBroker(kResetStopServices, resetBroker);
 
 // A process ended: its registrations and channel sides go without a call
-// into it (its objects went with its image).
+// into it, but for one thing.  On Windows its callback objects vanish with
+// its memory; here they are objects of the process's image, which is still
+// loaded, so the broker gives back the references it holds on them (the
+// registrations' and those of deliveries never made) and each is freed by
+// its own Release, as the program's heap would be at its exit.
 void processEnded(const ProcessRecord &process) {
   std::vector<IPrintAsyncNotifyCallback *> release;
   {
@@ -742,6 +748,7 @@ void processEnded(const ProcessRecord &process) {
       if (r->process.get() == &process) gone.push_back(id);
     for (uint64_t id : gone) {
       b.unregistered.push_back(uintptr_t(b.registrations[id]->handle));
+      release.push_back(b.registrations[id]->callback);
       b.registrations.erase(id);
     }
     for (uint64_t id : gone) listenerLeavesLocked(id, true, release);
@@ -767,7 +774,7 @@ void processEnded(const ProcessRecord &process) {
     }
     for (auto it = b.mailboxes.begin(); it != b.mailboxes.end();) {
       if (it->second->process.get() == &process && !it->second->running) {
-        for (auto &d : it->second->queue) dropDeliveryLocked(d, true);
+        for (auto &d : it->second->queue) release.push_back(dropDeliveryLocked(d, false));
         it = b.mailboxes.erase(it);
       } else {
         ++it;

@@ -158,7 +158,7 @@ BOOL destroy(HICON h, bool cursor) {
     SetLastError(cursor ? ERROR_INVALID_CURSOR_HANDLE : ERROR_INVALID_ICON_HANDLE);
     return FALSE;
   }
-  if (!i->shared) i->alive = false;  // a shared one stays for everyone who loaded it
+  if (!i->shared) removeObject(i);  // a shared one stays for everyone who loaded it
   return TRUE;
 }
 

@@ -68,6 +68,7 @@ void destroyMenuTree(Menu *m) {
     if (it.flags & MF_POPUP)
       if (Menu *sub = findMenu(reinterpret_cast<HMENU>(it.id))) destroyMenuTree(sub);
   m->items.clear();
+  removeObject(m);
 }
 
 constexpr UINT kStateFlags = MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_HILITE | MF_DEFAULT;

@@ -102,13 +102,17 @@ SendEnd sendAcross(Window *w, UINT msg, WPARAM wParam, LPARAM lParam, const DWOR
 SendEnd sendMessage(HWND h, UINT msg, WPARAM wParam, LPARAM lParam, const DWORD *timeoutMs, LRESULT &result) {
   result = 0;
   Window *w;
+  bool own;
   {
     std::lock_guard<std::mutex> g(waitLock());
     w = findWindow(h);
     if (!w) return SendEnd::Failed;
-    if (w->threadId != currentTid()) w->refs.fetch_add(1);
+    // A window of another thread may be destroyed while the message waits:
+    // the reference keeps the object (not its handle) till the send ends.
+    own = w->threadId == currentTid();
+    if (!own) w->refs.fetch_add(1);
   }
-  if (w->threadId == currentTid()) {
+  if (own) {
     result = callWindow(h, msg, wParam, lParam);
     return SendEnd::Done;
   }

@@ -31,8 +31,9 @@ WindowState &state() {
 
 void threadEnded(DWORD threadId);
 
-// Made on a thread's first call to user32: its destructor runs as the
-// thread ends, so that the thread's windows go with it.
+// Made on a thread's first call to user32.  A thread that winsim started
+// loses its windows in the thread end step, before its handle is signalled;
+// the guard's destructor does it for the test's own threads as they end.
 struct QueueGuard {
   DWORD threadId = 0;
   ~QueueGuard() {
@@ -94,8 +95,8 @@ std::shared_ptr<WindowClass> findClass(LPCWSTR name, HINSTANCE instance, DWORD p
   return systemClass(fromW(name));
 }
 
-// Removes a window from the live ones; with the lock.  Its handle stays a
-// dead entry of the table.
+// Removes a window from the live ones, and its handle from the table; with
+// the lock.  `w` may be gone on return.
 void retire(Window *w) {
   WindowState &st = state();
   w->alive = false;
@@ -109,6 +110,7 @@ void retire(Window *w) {
   w->title.clear();
   w->extra.clear();
   w->cls.reset();
+  removeObject(w);
 }
 
 void callGoneHooks(const std::vector<HWND> &gone) {
@@ -153,6 +155,12 @@ void threadEnded(DWORD threadId) {
   }
   waitCondition().notify_all();
   callGoneHooks(gone);
+}
+
+// A thread of winsim's ends: called on that thread.
+void winsimThreadEnded(DWORD threadId) {
+  if (t_guard.threadId == threadId) t_guard.threadId = 0;
+  threadEnded(threadId);
 }
 
 void processEnded(const ProcessRecord &process) {
@@ -205,6 +213,7 @@ void clearWindows() {
 
 const ResetStep kEndWaits(kResetStopServices - 10, endWaits);
 const ResetStep kClearWindows(kResetKernel + 45, clearWindows);
+const ThreadEndStep kThreadWindows(winsimThreadEnded);
 const ProcessEndStep kProcessWindows(processEnded);
 
 LONG_PTR *longField(Window &w, int index) {
@@ -221,9 +230,14 @@ LONG_PTR *longField(Window &w, int index) {
 
 UserObject *findObject(HANDLE h, UserType type) {
   if (!h) return nullptr;
-  auto *o = static_cast<UserObject *>(peekHandle(h, kindBit(Kind::Other)));
-  if (!o || o->type != type || !o->alive) return nullptr;
+  auto *o = static_cast<UserObject *>(peekHandle(h, kindBit(kindOf(type))));
+  if (!o || !o->alive) return nullptr;
   return o;
+}
+
+void removeObject(UserObject *obj) {
+  obj->alive = false;
+  removeMachineWideHandle(obj->handle, kindBit(obj->kind));
 }
 
 HANDLE addObject(UserObject *obj) {

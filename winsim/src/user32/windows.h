@@ -23,13 +23,17 @@
 namespace winsim::user {
 
 // User32's handles are machine-wide values, as on Windows: a window, menu or
-// icon handle means the same in every process.  The handle table has no
-// kind of its own for them, so they are objects of Kind::Other, told apart
-// by `type`.  A destroyed object stays in the table as a dead entry (alive
-// false), so that its value is never found alive again.
+// icon handle means the same in every process.  Each has a kind of its own
+// in the handle table, so that a handle of one kind is no handle of another
+// and the kernel's calls refuse them all.  A destroyed object's handle is
+// taken out of the table (and never given out again); the object itself
+// lives on, not alive, while a sender still holds a reference.
 enum class UserType { Window, Menu, Icon };
+constexpr Kind kindOf(UserType t) {
+  return t == UserType::Window ? Kind::UserWindow : t == UserType::Menu ? Kind::UserMenu : Kind::UserIcon;
+}
 struct UserObject : KObject {
-  explicit UserObject(UserType t) : KObject(Kind::Other), type(t) {}
+  explicit UserObject(UserType t) : KObject(kindOf(t)), type(t) {}
   UserType type;
   HANDLE handle = nullptr;
   bool alive = true;
@@ -39,6 +43,9 @@ struct UserObject : KObject {
 UserObject *findObject(HANDLE h, UserType type);
 // Registers a new object machine-wide and returns its handle.
 HANDLE addObject(UserObject *obj);
+// The object goes: no longer alive, its handle out of the table.  With the
+// wait lock held; the object may be deleted here.
+void removeObject(UserObject *obj);
 
 struct WindowClass {
   ATOM atom = 0;

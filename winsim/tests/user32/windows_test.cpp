@@ -230,7 +230,9 @@ DWORD WINAPI ownerThread(LPVOID p) {
   o->hwnd = makeWindow(o->seen, u"Owner window");
   SetEvent(o->ready);
   if (!o->pump) {
-    WaitForSingleObject(o->go, 10000);
+    // Simulated time: a bound well past the sender's time-out even where
+    // the clock runs fast and the machine slow.
+    WaitForSingleObject(o->go, 600000);
     return 0;
   }
   MSG m;
@@ -326,6 +328,43 @@ TEST_F(UserWindows, WindowsGoWithTheirThreadAndMessagesToThemFail) {
   CloseHandle(t);
   CloseHandle(o.ready);
   CloseHandle(o.go);
+}
+
+DWORD WINAPI pumpUntilEnded(LPVOID p) {
+  auto *o = static_cast<Owner *>(p);
+  o->hwnd = makeWindow(o->seen, u"Pumping window");
+  SetEvent(o->ready);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
+}
+
+// However a thread ends (its own return, TerminateThread), its windows have
+// gone by the time a wait for it returns: nothing can see them after.
+TEST_F(UserWindows, AThreadsWindowsHaveGoneWhenItsHandleIsSignalled) {
+  winsim::setClockScale(1000);
+  ASSERT_NE(registerTestClass(), 0);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    Owner o;
+    o.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, pumpUntilEnded, &o, 0, nullptr);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(WaitForSingleObject(o.ready, 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(IsWindow(o.hwnd));
+    if (round % 2)
+      EXPECT_TRUE(TerminateThread(t, 7));
+    else
+      EXPECT_TRUE(PostThreadMessageW(GetThreadId(t), WM_QUIT, 0, 0));
+    ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+    EXPECT_FALSE(IsWindow(o.hwnd));
+    EXPECT_TRUE(winsim::windows().empty());
+    EXPECT_FALSE(PostThreadMessageW(GetThreadId(t), WM_APP, 0, 0));
+    // The thread ended without its window procedure hearing of it.
+    EXPECT_FALSE(contains(o.seen.messages, WM_DESTROY));
+    CloseHandle(t);
+    CloseHandle(o.ready);
+  }
 }
 
 struct Pumped {
@@ -618,6 +657,60 @@ TEST_F(UserWindows, SystemIconsCursorsAndBrushesAreSharedHandles) {
   EXPECT_EQ(GetObjectType(face), DWORD(OBJ_BRUSH));  // a system brush is not deleted
   POINT p{};
   EXPECT_TRUE(GetCursorPos(&p));
+}
+
+// Windows, menus and icons are handles of kinds of their own: each call
+// refuses the others' handles with its own error, the kernel's calls refuse
+// them all, and a destroyed one is no handle any more.
+TEST_F(UserWindows, UserHandlesAreRefusedWhereAnotherKindIsExpected) {
+  ASSERT_NE(registerTestClass(), 0);
+  Seen seen;
+  HWND window = makeWindow(seen);
+  HMENU menu = CreatePopupMenu();
+  HANDLE loaded = LoadIconW(nullptr, IDI_APPLICATION);
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(menu, nullptr);
+  ASSERT_NE(loaded, nullptr);
+  HWND menuAsWindow = reinterpret_cast<HWND>(menu);
+  HMENU windowAsMenu = reinterpret_cast<HMENU>(window);
+
+  EXPECT_FALSE(IsWindow(menuAsWindow));
+  EXPECT_FALSE(IsWindow(static_cast<HWND>(loaded)));
+  SetLastError(0);
+  EXPECT_FALSE(DestroyWindow(menuAsWindow));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_FALSE(PostMessageW(menuAsWindow, WM_APP, 0, 0));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+
+  EXPECT_FALSE(IsMenu(windowAsMenu));
+  SetLastError(0);
+  EXPECT_EQ(GetMenuItemCount(windowAsMenu), -1);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_MENU_HANDLE));
+  EXPECT_FALSE(DestroyMenu(reinterpret_cast<HMENU>(loaded)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_MENU_HANDLE));
+  EXPECT_FALSE(DestroyIcon(reinterpret_cast<HICON>(menu)));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_ICON_HANDLE));
+
+  for (HANDLE h : {static_cast<HANDLE>(window), static_cast<HANDLE>(menu), loaded}) {
+    SetLastError(0);
+    EXPECT_FALSE(CloseHandle(h));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(WaitForSingleObject(h, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  }
+  // None of them was harmed by the refusals.
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(IsMenu(menu));
+
+  EXPECT_TRUE(DestroyMenu(menu));
+  EXPECT_FALSE(IsMenu(menu));
+  EXPECT_FALSE(DestroyMenu(menu));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_MENU_HANDLE));
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(DestroyWindow(window));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_TRUE(winsim::windows().empty());
 }
 
 }  // namespace
