@@ -68,6 +68,23 @@ void grantEveryone(LPWSTR path) {
   LocalFree(descriptor);
 }
 
+// Jobs of two printers start at the same moment, each port writing the file
+// (and the network monitor writes it as well): while another writer has it
+// open, the file is not shared for writing, and the open is tried again for
+// a short while before it counts as failed.
+constexpr int kCreateAttempts = 20;
+constexpr DWORD kCreateRetryMs = 50;
+
+HANDLE createCacheFile(LPCWSTR path) {
+  for (int attempt = 1;; ++attempt) {
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kCreateAttempts)
+      return file;
+    Sleep(kCreateRetryMs);
+  }
+}
+
 void writeAsSpooler(PortServices &port, long ribbonCode, const char *model) {
   WCHAR path[MAX_PATH];
   if (!cacheFolder(port.newGeneration(), path)) return;
@@ -78,8 +95,7 @@ void writeAsSpooler(PortServices &port, long ribbonCode, const char *model) {
   for (int i = 0; i <= nameLength; ++i) path[used + i] = WCHAR(name[i]);
   char content[64];
   size_t size = formatRibbonCache(ribbonCode, model, content, sizeof content);
-  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = createCacheFile(path);
   if (file == INVALID_HANDLE_VALUE) {
     port.inform(status::msg::kBinOpen, status::msg::kUsbCaption, GetLastError());
     return;

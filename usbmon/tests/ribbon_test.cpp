@@ -144,5 +144,38 @@ TEST_F(Ribbon, NoFileWithoutTheShellFolderOrWhenItCannotBeMade) {
   EXPECT_EQ(port.lastSystemError, DWORD(ERROR_ACCESS_DENIED));
 }
 
+// Another port's job start writing the file, or a reader that does not
+// share writing, holds it a moment: the write waits for it instead of
+// telling the user it failed; one held for good is reported once.
+TEST_F(Ribbon, FileHeldOpenByAnotherWriterIsWrittenOnceItIsFree) {
+  winsim::setClockScale(100);
+  ribbon("2" + kAck);
+  port.answers["\033V\r"] = "CA" + kAck;
+  HANDLE held = CreateFileW(kDocumentsFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  HANDLE releaser = CreateThread(
+      nullptr, 0,
+      [](LPVOID h) -> DWORD {
+        Sleep(200);
+        CloseHandle(static_cast<HANDLE>(h));
+        return 0;
+      },
+      held, 0, nullptr);
+  ASSERT_NE(releaser, nullptr);
+  checkRibbon(port);
+  ASSERT_EQ(WaitForSingleObject(releaser, 10000), DWORD(WAIT_OBJECT_0));
+  CloseHandle(releaser);
+  EXPECT_TRUE(port.shown.empty());
+  EXPECT_EQ(readDriveFile(kDocumentsFile), "Ribbon=2\rModel=CA\r");
+
+  held = CreateFileW(kDocumentsFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  checkRibbon(port);
+  CloseHandle(held);
+  EXPECT_EQ(port.shown, std::vector<uint32_t>{2087});
+  EXPECT_EQ(port.lastSystemError, DWORD(ERROR_SHARING_VIOLATION));
+}
+
 }  // namespace
 }  // namespace card::usb

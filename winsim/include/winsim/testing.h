@@ -90,6 +90,8 @@ struct ProcessInfo {
   std::u16string imageName;  // "notifytray.exe"
   DWORD sessionId = 0;
   std::u16string commandLine;  // as GetCommandLineW answers in it
+  DWORD threadCount = 0;       // its threads that have started and not ended
+  size_t handleCount = 0;      // the handles open in it, as openHandleCount counts them
 };
 // The processes running now, the test's own not among them.
 WINSIM_API std::vector<ProcessInfo> runningProcesses();

@@ -177,6 +177,7 @@ std::unique_ptr<HandleTable, void (*)(HandleTable *)> makeHandleTable() {
 }
 
 void closeAllHandles(HandleTable &table) { table.closeAll(); }
+size_t handleCount(HandleTable &table) { return table.count(); }
 
 DWORD lastError() { return t_lastError; }
 void setLastError(DWORD code) { t_lastError = code; }

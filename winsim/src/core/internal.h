@@ -114,6 +114,7 @@ void notifyWaiters();  // call with the wait lock held or not
 class HandleTable;
 std::unique_ptr<HandleTable, void (*)(HandleTable *)> makeHandleTable();
 void closeAllHandles(HandleTable &table);
+size_t handleCount(HandleTable &table);
 
 // A new object and its first handle, which takes the object's reference.
 HANDLE registerObject(KObject *obj);

@@ -237,7 +237,8 @@ std::vector<ProcessInfo> runningProcesses() {
   for (auto &p : liveProcesses()) {
     std::lock_guard<std::mutex> g(processLock());
     if (p->exiting) continue;
-    out.push_back(ProcessInfo{p->id, p->imageName, p->sessionId, p->commandLine});
+    out.push_back(ProcessInfo{p->id, p->imageName, p->sessionId, p->commandLine, DWORD(p->threads.load()),
+                              handleCount(*p->handles)});
   }
   return out;
 }

@@ -195,6 +195,12 @@ struct Delivery {
   ChannelEnd *end = nullptr;
   DataObject *data = nullptr;
   uint64_t registration = 0;  // 0: the creator's callback
+  // The reference comes from the channel's hold on the creator's callback
+  // instead of a new AddRef.  A channel ended from the listener's side lets
+  // go of that hold through the delivery, so that the last Release of the
+  // creator's object is made on a thread of the creator's process, as a
+  // proxy's would be, and never on the listener's thread.
+  bool inheritsRef = false;
 };
 struct Mailbox {
   std::shared_ptr<ProcessRecord> process;
@@ -258,7 +264,8 @@ DataObject *newDataLocked(std::vector<BYTE> bytes, const GUID &type) {
 }
 
 // Queues a delivery; the callback's reference for it is taken here, while
-// its registration (or channel) still holds one.
+// its registration (or channel) still holds one, unless the delivery takes
+// over the channel's (inheritsRef; false: the caller still holds it).
 bool postLocked(const std::shared_ptr<ProcessRecord> &process, const Channel *channel, Delivery d) {
   Broker &b = broker();
   if (b.stopping || !processAlive(process)) {
@@ -267,7 +274,7 @@ bool postLocked(const std::shared_ptr<ProcessRecord> &process, const Channel *ch
     if (d.data) d.data->releaseBrokerRefLocked();
     return false;
   }
-  d.callback->AddRef();
+  if (!d.inheritsRef) d.callback->AddRef();
   if (d.end) ++d.end->pending_;
   MailboxKey key{d.callback, channel};
   auto &mb = b.mailboxes[key];
@@ -321,8 +328,9 @@ bool someListenerCanAnswerLocked(const Channel &c, uint64_t except) {
 }
 
 // Closes the channel on the creator's behalf when its listener side is gone;
-// the creator's callback is told with a null data object.  Returns the
-// creator's callback reference that the caller releases.
+// the creator's callback is told with a null data object, and that delivery
+// takes over the channel's reference.  Returns the creator's callback
+// reference that the caller releases (NULL when the delivery has it).
 IPrintAsyncNotifyCallback *closeForCreatorLocked(Channel &c, Closer closer, uint64_t registration) {
   if (c.closed) return nullptr;
   c.closed = true;
@@ -335,8 +343,8 @@ IPrintAsyncNotifyCallback *closeForCreatorLocked(Channel &c, Closer closer, uint
   d.closed = true;
   d.callback = cb;
   d.end = c.creatorEnd.get();
-  postLocked(c.creatorProcess, &c, d);
-  return cb;
+  d.inheritsRef = true;
+  return postLocked(c.creatorProcess, &c, d) ? nullptr : cb;
 }
 
 // A listener (registration) leaves: its process ended, or it unregistered.
@@ -625,8 +633,8 @@ HRESULT ChannelEnd::CloseChannel(IPrintAsyncNotifyDataObject *data) {
         d.callback = c.creatorCallback;
         d.end = c.creatorEnd.get();
         d.data = data ? newDataLocked(std::move(bytes), c.type) : nullptr;
-        postLocked(c.creatorProcess, &c, d);
-        release.push_back(c.creatorCallback);
+        d.inheritsRef = true;
+        if (!postLocked(c.creatorProcess, &c, d)) release.push_back(c.creatorCallback);
       }
       c.creatorCallback = nullptr;
     }

@@ -95,7 +95,11 @@ class Recorder : public IPrintAsyncNotifyCallback {
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++refs); }
-  ULONG STDMETHODCALLTYPE Release() override { return ULONG(--refs); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    // A proxy releases an object in the process that made it.
+    if (GetCurrentProcessId() != ownerProcess) ++releasesElsewhere;
+    return ULONG(--refs);
+  }
   HRESULT STDMETHODCALLTYPE OnEventNotify(IPrintAsyncNotifyChannel *channel,
                                           IPrintAsyncNotifyDataObject *data) override {
     record(false, channel, data);
@@ -117,6 +121,8 @@ class Recorder : public IPrintAsyncNotifyCallback {
   }
   std::function<void(IPrintAsyncNotifyChannel *, IPrintAsyncNotifyDataObject *)> react;
   std::atomic<long> refs{1};
+  const DWORD ownerProcess = GetCurrentProcessId();
+  std::atomic<int> releasesElsewhere{0};
 
  private:
   void record(bool closed, IPrintAsyncNotifyChannel *channel, IPrintAsyncNotifyDataObject *data) {
@@ -290,6 +296,9 @@ TEST_F(AsyncNotify, ANotificationReachesTheListenersProcessAndItsAcknowledgement
   EXPECT_EQ(winsim::asyncNotifyLiveObjects().channels, 0u);
   EXPECT_EQ(winsim::asyncNotifyLiveObjects().dataObjects, 0u);
   EXPECT_EQ(sender.refs, 1);
+  // The hold the listener's close ended went through the delivery in the
+  // sender's process, not through the listener's thread.
+  EXPECT_EQ(sender.releasesElsewhere, 0);
   tray.stop();
   EXPECT_EQ(tray.callback.refs, 1);
   EXPECT_TRUE(winsim::asyncNotifyRegistrations().empty());
@@ -618,6 +627,8 @@ TEST_F(AsyncNotify, UnregisteringDuringADeliveryLetsItFinishAndEndsTheConversati
   EXPECT_EQ(refsInside, 2);  // the running delivery's own reference
   EXPECT_EQ(tray.callback.refs, 1);
   EXPECT_EQ(winsim::asyncNotifyLiveObjects().channels, 0u);
+  EXPECT_EQ(sender.refs, 1);
+  EXPECT_EQ(sender.releasesElsewhere, 0);
   IPrintAsyncNotifyChannel *next = open(&sender);
   EXPECT_TRUE(hasCode(next->SendNotification(&data), NO_LISTENERS));
   next->Release();
@@ -653,6 +664,7 @@ TEST_F(AsyncNotify, AProcessThatEndsLosesItsRegistrationsAndItsChannels) {
   ASSERT_TRUE(winsim::waitForAsyncNotifyIdle());
   EXPECT_EQ(winsim::asyncNotifyLiveObjects().channels, 0u);
   EXPECT_TRUE(eventually([&] { return sender.refs == 1; }));
+  EXPECT_EQ(sender.releasesElsewhere, 0);
   IPrintAsyncNotifyChannel *next = open(&sender);
   EXPECT_TRUE(hasCode(next->SendNotification(&data), NO_LISTENERS));
   next->Release();
