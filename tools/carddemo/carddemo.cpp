@@ -628,15 +628,6 @@ int main(int argc, char **argv) {
     winsim::resetMachine();
     return 1;
   }
-  // The machine shuts down: the spooler stops first and tells the tray
-  // program, whose registration threads let go of their callbacks and end;
-  // then the machine and its programs go.  A program's memory is not
-  // reclaimed here as Windows reclaims it when a process ends, so the
-  // threads get a moment to finish.
-  if (!screen.tray.empty()) {
-    winsim::restartSpooler();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   if (!listing.close()) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "listing.txt").c_str());
