@@ -60,20 +60,27 @@ void faultLocked(const std::string &what) { faults().push_back(what); }
 struct Channel;
 class ChannelEnd;
 
+// IUnknown's QueryInterface for an object of one interface: itself, with a
+// reference, for IUnknown and that interface.
+template <typename Interface>
+HRESULT answerQuery(Interface *self, REFIID riid, const IID &iid, void **out) {
+  if (!out) return E_POINTER;
+  if (riid == IID_IUnknown || riid == iid) {
+    self->AddRef();
+    *out = self;
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
 // A notification's data as the receiver gets it: the broker's own copy of
 // the sender's bytes, one object per delivery.
 class DataObject final : public IPrintAsyncNotifyDataObject {
  public:
   DataObject(std::vector<BYTE> bytes, const GUID &type) : bytes_(std::move(bytes)), type_(type) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPrintAsyncNotifyDataObject) {
-      AddRef();
-      *out = static_cast<IPrintAsyncNotifyDataObject *>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return answerQuery<IPrintAsyncNotifyDataObject>(this, riid, IID_IPrintAsyncNotifyDataObject, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override {
     std::lock_guard<std::mutex> g(brokerLock());
@@ -147,14 +154,7 @@ class ChannelEnd final : public IPrintAsyncNotifyChannel {
   ChannelEnd(Channel *channel, uint64_t registration, long refs)
       : channel_(channel), registration_(registration), refs_(refs) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPrintAsyncNotifyChannel) {
-      AddRef();
-      *out = static_cast<IPrintAsyncNotifyChannel *>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return answerQuery<IPrintAsyncNotifyChannel>(this, riid, IID_IPrintAsyncNotifyChannel, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;

@@ -812,51 +812,47 @@ LONG_PTR WINAPI SetWindowLongPtrW(HWND h, int index, LONG_PTR value) {
   }
 }
 
-LONG WINAPI GetWindowLongW(HWND h, int index) {
+}  // extern "C"
+
+namespace {
+
+// The 32-bit value at a byte offset of a window's extra bytes: read, and
+// replaced when `value` is given.  Pointer-sized fields do not fit in it:
+// the 64-bit system refuses their indexes here.
+LONG extraLong(HWND h, int index, const LONG *value) {
   if (index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT) {
-    // Pointer-sized values do not fit: the 64-bit system refuses them here.
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
   }
-  if (index >= 0) {
-    std::lock_guard<std::mutex> g(waitLock());
-    Window *w = findWindow(h);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return 0;
-    }
-    if (size_t(index) + sizeof(LONG) > w->extra.size()) {
-      SetLastError(ERROR_INVALID_INDEX);
-      return 0;
-    }
-    LONG v;
-    std::memcpy(&v, w->extra.data() + index, sizeof v);
-    return v;
+  std::lock_guard<std::mutex> g(waitLock());
+  Window *w = findWindow(h);
+  if (!w) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
   }
+  if (size_t(index) + sizeof(LONG) > w->extra.size()) {
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
+  }
+  LONG old;
+  std::memcpy(&old, w->extra.data() + index, sizeof old);
+  if (value) std::memcpy(w->extra.data() + index, value, sizeof *value);
+  return old;
+}
+
+}  // namespace
+
+extern "C" {
+
+LONG WINAPI GetWindowLongW(HWND h, int index) {
+  if (index >= 0 || index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT)
+    return extraLong(h, index, nullptr);
   return LONG(GetWindowLongPtrW(h, index));
 }
 
 LONG WINAPI SetWindowLongW(HWND h, int index, LONG value) {
-  if (index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT) {
-    SetLastError(ERROR_INVALID_INDEX);
-    return 0;
-  }
-  if (index >= 0) {
-    std::lock_guard<std::mutex> g(waitLock());
-    Window *w = findWindow(h);
-    if (!w) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return 0;
-    }
-    if (size_t(index) + sizeof(LONG) > w->extra.size()) {
-      SetLastError(ERROR_INVALID_INDEX);
-      return 0;
-    }
-    LONG old;
-    std::memcpy(&old, w->extra.data() + index, sizeof old);
-    std::memcpy(w->extra.data() + index, &value, sizeof value);
-    return old;
-  }
+  if (index >= 0 || index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT)
+    return extraLong(h, index, &value);
   return LONG(SetWindowLongPtrW(h, index, value));
 }
 
