@@ -171,9 +171,8 @@ TEST_F(NotifyModules, RunningTrayIsUsedAndItsEndEndsTheWait) {
   EXPECT_EQ(code, 0u);
 }
 
-// A second start without arguments replaces the first as well; winsim's
-// auto-reset events let the newer instance's watcher take the signal meant
-// for the older one now and then, so that case waits for winsim.
+// A second start without arguments replaces the first as well: the
+// road's tests (tests/notify_road_test.cpp) start one while a job waits.
 TEST_F(NotifyModules, KillProcessClosesTheRunningInstance) {
   installTray();
   HANDLE tray = startTray(u"\\\\server\\Card Printer,more");
@@ -215,6 +214,8 @@ TEST_F(NotifyModules, TrayIconAndItsMenu) {
   EXPECT_TRUE(winsim::trayIcons().empty());
 }
 
+// Two messages for one printer are two boxes; a close request takes one of
+// them away and releases its sender only, and the user's answer the other.
 TEST_F(NotifyModules, TwoCallsForOnePrinterEachWaitForTheirOwnAnswer) {
   installTray();
   HANDLE tray = startTray(u"");
@@ -229,14 +230,27 @@ TEST_F(NotifyModules, TwoCallsForOnePrinterEachWaitForTheirOwnAnswer) {
   HANDLE ta = CreateThread(nullptr, 0, sendThread, &a, 0, nullptr);
   HANDLE tb = CreateThread(nullptr, 0, sendThread, &b, 0, nullptr);
   ASSERT_TRUE(winsim::waitForShownMessages(2));
-  const auto shown = winsim::shownMessages();
-  const DWORD second = shown[0].text == u"second" ? shown[0].id : shown[1].id;
-  const DWORD first = shown[0].text == u"first" ? shown[0].id : shown[1].id;
-  ASSERT_TRUE(winsim::answerMessage(second, IDOK));
-  EXPECT_EQ(WaitForSingleObject(tb, 20000), DWORD(WAIT_OBJECT_0));
-  EXPECT_EQ(WaitForSingleObject(ta, 200), DWORD(WAIT_TIMEOUT));
-  ASSERT_TRUE(winsim::answerMessage(first, IDOK));
-  EXPECT_EQ(WaitForSingleObject(ta, 20000), DWORD(WAIT_OBJECT_0));
+
+  Call close{send_, {}};
+  card::makeCloseRequest(close.payload, kPrinter);
+  EXPECT_EQ(sendAndWait(close), 1u);
+  HANDLE both[2] = {ta, tb};
+  const DWORD ended = WaitForMultipleObjects(2, both, FALSE, 20000);
+  ASSERT_LT(ended, DWORD(WAIT_OBJECT_0 + 2));
+  HANDLE closedSender = both[ended - WAIT_OBJECT_0], otherSender = both[1 - (ended - WAIT_OBJECT_0)];
+  EXPECT_EQ(WaitForSingleObject(otherSender, 200), DWORD(WAIT_TIMEOUT));
+  DWORD code = 99;
+  GetExitCodeThread(closedSender, &code);
+  EXPECT_EQ(code, 1u);
+  auto shown = winsim::shownMessages();
+  ASSERT_EQ(shown.size(), 2u);
+  const bool firstClosed = shown[0].end == winsim::MessageEnd::Closed;
+  EXPECT_NE(firstClosed, shown[1].end == winsim::MessageEnd::Closed);  // exactly one of them
+
+  ASSERT_TRUE(winsim::answerMessage(firstClosed ? shown[1].id : shown[0].id, IDOK));
+  EXPECT_EQ(WaitForSingleObject(otherSender, 20000), DWORD(WAIT_OBJECT_0));
+  GetExitCodeThread(otherSender, &code);
+  EXPECT_EQ(code, 1u);
   CloseHandle(ta);
   CloseHandle(tb);
   TerminateProcess(tray, 0);
