@@ -1,5 +1,6 @@
 #include "netmon/probe.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace card::net {
@@ -16,18 +17,23 @@ constexpr uint8_t kTagGetResponse = 0xA2;
 // Type, length, value; the probe's pieces are all shorter than 128 bytes, so
 // the short length form is enough here.
 std::vector<uint8_t> tlv(uint8_t tag, const std::vector<uint8_t> &value) {
-  std::vector<uint8_t> out{tag, static_cast<uint8_t>(value.size())};
-  out.insert(out.end(), value.begin(), value.end());
+  std::vector<uint8_t> out(2 + value.size());
+  out[0] = tag;
+  out[1] = static_cast<uint8_t>(value.size());
+  std::copy(value.begin(), value.end(), out.begin() + 2);
   return out;
 }
 
 std::vector<uint8_t> integer(int32_t v) {
-  // Shortest two's-complement form.
-  std::vector<uint8_t> bytes;
-  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> shift));
-  while (bytes.size() > 1 && ((bytes[0] == 0 && !(bytes[1] & 0x80)) || (bytes[0] == 0xFF && (bytes[1] & 0x80))))
-    bytes.erase(bytes.begin());
-  return tlv(kTagInteger, bytes);
+  // Shortest two's-complement form: drop leading bytes that only repeat the
+  // sign of the next one.
+  uint8_t bytes[4];
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (24 - 8 * i));
+  int first = 0;
+  while (first < 3 &&
+         ((bytes[first] == 0 && !(bytes[first + 1] & 0x80)) || (bytes[first] == 0xFF && (bytes[first + 1] & 0x80))))
+    ++first;
+  return tlv(kTagInteger, std::vector<uint8_t>(bytes + first, bytes + 4));
 }
 
 std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
