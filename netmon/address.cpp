@@ -25,21 +25,19 @@ std::vector<size_t> matchingSubkeys(const std::vector<std::u16string> &subkeys, 
   return found;
 }
 
-const std::string &AddressCache::store(std::u16string_view portName, std::string_view address) {
-  portName = portName.substr(0, kMaxCachedPortNameChars);
-  address = address.substr(0, kMaxAddressChars);
+bool AddressCache::store(std::u16string_view portName, std::string_view address) {
+  if (address.size() > kMaxAddressChars) return false;
   for (auto &item : items_) {
     if (item.portName == portName) {
       item.address.assign(address);
-      return item.address;
+      return true;
     }
   }
   items_.push_back({std::u16string(portName), std::string(address)});
-  return items_.back().address;
+  return true;
 }
 
 std::optional<std::string> AddressCache::find(std::u16string_view portName) const {
-  portName = portName.substr(0, kMaxCachedPortNameChars);
   for (const auto &item : items_)
     if (item.portName == portName) return item.address;
   return std::nullopt;

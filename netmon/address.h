@@ -25,17 +25,17 @@ bool subkeyMatchesPort(std::u16string_view subkey, std::u16string_view portName)
 // non-matching subkey at kLastUnmatchedSubkeyIndex or later ends the walk.
 std::vector<size_t> matchingSubkeys(const std::vector<std::u16string> &subkeys, std::u16string_view portName);
 
-inline constexpr size_t kMaxCachedPortNameChars = 124;
 inline constexpr size_t kMaxAddressChars = 24;
 
-// Port name → dotted address.  Names and addresses are kept to their limits:
-// longer ones are cut, never written past them.
+// Port name → dotted address.  Port names are kept whole, so that two long
+// names alike in their first characters stay two ports; an address longer
+// than any dotted address can be is refused rather than cut into a wrong one.
 class AddressCache {
  public:
-  // Stores the address for the port (a new item when there is none) and
-  // returns the address as kept.
-  const std::string &store(std::u16string_view portName, std::string_view address);
-  // Searched by exact port name (cut as stored).
+  // Stores the address for the port (a new item when there is none); false,
+  // and nothing stored, for an address over kMaxAddressChars.
+  bool store(std::u16string_view portName, std::string_view address);
+  // Searched by exact port name.
   std::optional<std::string> find(std::u16string_view portName) const;
   size_t size() const { return items_.size(); }
 

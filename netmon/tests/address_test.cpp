@@ -29,7 +29,7 @@ TEST(AddressLookup, StopsAfterIndex350OfNonMatchingKeys) {
   EXPECT_TRUE(matchingSubkeys(late, u"PortA").empty());
 }
 
-TEST(AddressCache, StoresFindsAndCutsLongInput) {
+TEST(AddressCache, StoresFindsAndRefusesAnOverlongAddress) {
   AddressCache cache;
   EXPECT_FALSE(cache.find(u"IP_1"));
   cache.store(u"IP_1", "10.0.0.1");
@@ -37,9 +37,20 @@ TEST(AddressCache, StoresFindsAndCutsLongInput) {
   EXPECT_EQ(cache.size(), 1u);
   EXPECT_EQ(cache.find(u"IP_1"), std::string("10.0.0.2"));
   EXPECT_FALSE(cache.find(u"IP_"));
-  std::string longAddress(40, '1');
-  EXPECT_EQ(cache.store(std::u16string(247, u'N'), longAddress).size(), 24u);
-  EXPECT_EQ(cache.find(std::u16string(124, u'N')), std::string(24, '1'));
+  // The longest port name; another alike in its first 124 characters is
+  // another port.
+  const std::u16string longName(247, u'N');
+  std::u16string alike = longName;
+  alike.back() = u'M';
+  EXPECT_TRUE(cache.store(longName, "127.0.5.20"));
+  EXPECT_TRUE(cache.store(alike, "127.0.5.21"));
+  EXPECT_EQ(cache.find(longName), std::string("127.0.5.20"));
+  EXPECT_EQ(cache.find(alike), std::string("127.0.5.21"));
+  // No dotted address is longer than 24 characters: a longer one is refused,
+  // and what was stored stays.
+  EXPECT_FALSE(cache.store(longName, std::string(25, '1')));
+  EXPECT_EQ(cache.find(longName), std::string("127.0.5.20"));
+  EXPECT_TRUE(cache.store(u"IP_2", std::string(24, '1')));
 }
 
 }  // namespace
