@@ -114,4 +114,26 @@ std::unique_ptr<Port> makeRecordingPort(const std::u16string &portName);
 // until the machine is reset.
 void resetMonitors();
 
+// ------------------------------------------------------------ Xcv channels
+// A printer handle opened on ",XcvMonitor <monitor>" or ",XcvPort <port>":
+// XcvDataW goes to the monitor's XcvDataPort, and the channel's end to its
+// XcvClosePort.
+class XcvChannel {
+ public:
+  virtual ~XcvChannel() = default;
+  // The monitor's own status (a Windows error code).
+  virtual DWORD data(LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize, PDWORD needed) = 0;
+};
+// Opens the channel of `object` (the text after the comma); NULL with the
+// reason in `error` when no MONITOR2 monitor serves it.
+std::unique_ptr<XcvChannel> openXcv(const std::u16string &object, ACCESS_MASK granted, DWORD &error);
+// Port status as SetPortW level 3 sets it.
+struct PortStatus {
+  DWORD status = 0, severity = 0;
+  std::u16string text;
+  bool set = false;
+};
+void setPortStatus(const std::u16string &port, const PortStatus &st);
+PortStatus portStatusOf(const std::u16string &port);
+
 }  // namespace winsim::spool
