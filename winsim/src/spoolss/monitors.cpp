@@ -8,6 +8,7 @@
 // when the driver names no monitor.
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "core/internal.h"
 #include "spoolss/spoolss.h"
@@ -28,6 +29,10 @@ struct LoadedMonitor {
   HKEY root = nullptr;
   MONITORREG reg{};
   MONITORINIT init{};
+  // The configuration handles open on it: closed before the monitor is shut
+  // down, so that no printer handle left open calls into an unloaded DLL.
+  std::mutex xcvLock;
+  std::set<HANDLE> xcvOpen;
 };
 
 std::recursive_mutex g_monLock;
@@ -143,6 +148,13 @@ bool initMonitor2(LoadedMonitor &m, DWORD &error) {
 
 // Lets a monitor go: Shutdown for a MONITOR2 one, then its DLL.
 void unloadMonitor(LoadedMonitor &m) {
+  std::set<HANDLE> open;
+  {
+    std::lock_guard<std::mutex> g(m.xcvLock);
+    open.swap(m.xcvOpen);
+  }
+  if (m.table2.pfnXcvClosePort)
+    for (HANDLE h : open) m.table2.pfnXcvClosePort(h);
   if (m.monitor2 && m.handle && m.table2.pfnShutdown) m.table2.pfnShutdown(m.handle);
   m.handle = nullptr;
   if (m.root) RegCloseKey(m.root);
@@ -365,11 +377,23 @@ namespace {
 
 class MonitorXcv : public XcvChannel {
  public:
-  MonitorXcv(std::shared_ptr<LoadedMonitor> m, HANDLE h) : monitor_(std::move(m)), handle_(h) {}
+  MonitorXcv(std::shared_ptr<LoadedMonitor> m, HANDLE h) : monitor_(std::move(m)), handle_(h) {
+    std::lock_guard<std::mutex> g(monitor_->xcvLock);
+    monitor_->xcvOpen.insert(handle_);
+  }
   ~MonitorXcv() override {
+    {
+      // Already closed when the monitor went first.
+      std::lock_guard<std::mutex> g(monitor_->xcvLock);
+      if (!monitor_->xcvOpen.erase(handle_)) return;
+    }
     if (monitor_->table2.pfnXcvClosePort) monitor_->table2.pfnXcvClosePort(handle_);
   }
   DWORD data(LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize, PDWORD needed) override {
+    {
+      std::lock_guard<std::mutex> g(monitor_->xcvLock);
+      if (!monitor_->xcvOpen.count(handle_)) return ERROR_INVALID_HANDLE;
+    }
     if (!monitor_->table2.pfnXcvDataPort) return ERROR_INVALID_FUNCTION;
     DWORD st = monitor_->table2.pfnXcvDataPort(handle_, command, in, inSize, out, outSize, needed);
     // "AddPort" carries the new port's name; once the monitor took it the
@@ -501,10 +525,12 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
     SetLastError(ERROR_PRINT_MONITOR_IN_USE);
     return FALSE;
   }
-  if (RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()) != ERROR_SUCCESS) {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) {
     SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
     return FALSE;
   }
+  RegCloseKey(k);
   std::shared_ptr<LoadedMonitor> m;
   {
     std::lock_guard<std::recursive_mutex> g(g_monLock);
@@ -514,7 +540,10 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
       g_monitors.erase(it);
     }
   }
+  // Shut down while its key is still there: a monitor may save its state.
   if (m) unloadMonitor(*m);
+  if (m && m->monitor2) unregisterPortMonitor(m->name);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
   return TRUE;
 }
 

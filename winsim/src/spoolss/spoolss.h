@@ -89,6 +89,8 @@ void registerPortMonitor(PortMonitor m, bool builtIn);
 struct PortMonitorRegistration {
   explicit PortMonitorRegistration(PortMonitor m) { registerPortMonitor(std::move(m), true); }
 };
+// Drops the ports a monitor added (a built-in monitor stays).
+void unregisterPortMonitor(const std::u16string &name);
 // The monitor serving the port, NULL when there is none.
 std::shared_ptr<const PortMonitor> portMonitorFor(const std::u16string &port);
 // Every monitor's ports, for EnumPorts.

@@ -165,13 +165,33 @@ TEST_F(Monitor2, OpeningAChannelOfNothingFails) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PRINTER_NAME));
 }
 
-TEST_F(Monitor2, DeletingTheMonitorShutsItDown) {
+TEST_F(Monitor2, DeletingTheMonitorClosesItsChannelsAndShutsItDown) {
   // Kept loaded by the test, so that its record outlives the spooler's use.
   HMODULE pin = LoadLibraryW(u"C:\\Windows\\system32\\winsim_testpm2.dll");
   ASSERT_NE(pin, nullptr);
+  HANDLE admin = openXcv(std::u16string(u",XcvMonitor ") + kMon, SERVER_ACCESS_ADMINISTER);
+  ASSERT_NE(admin, nullptr);
+  std::vector<BYTE> none;
+  DWORD needed = 0;
+  ASSERT_EQ(xcv(admin, u"AddPort", u"PM2_9", none, needed), DWORD(ERROR_SUCCESS));
+
   std::u16string name = kMon;
   ASSERT_TRUE(DeleteMonitorW(nullptr, nullptr, name.data()));
-  EXPECT_TRUE(called("Shutdown")) << calls();
+  std::string log = calls();
+  size_t closed = log.find("XcvClosePort \n"), shutdown = log.find("Shutdown\n");
+  ASSERT_NE(closed, std::string::npos) << log;
+  ASSERT_NE(shutdown, std::string::npos) << log;
+  EXPECT_LT(closed, shutdown);
+  EXPECT_FALSE(DeleteMonitorW(nullptr, nullptr, name.data()));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_UNKNOWN_PRINT_MONITOR));
+
+  // The handle outlived its monitor: calls are refused, closing is quiet.
+  EXPECT_EQ(xcv(admin, u"Echo", u"x", none, needed), DWORD(ERROR_INVALID_HANDLE));
+  EXPECT_TRUE(ClosePrinter(admin));
+  EXPECT_EQ(calls(), log);
+  // Its port went with it.
+  EXPECT_FALSE(openXcv(u",XcvPort PM2_9", SERVER_ACCESS_ADMINISTER));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_UNKNOWN_PORT));
   FreeLibrary(pin);
 }
 
