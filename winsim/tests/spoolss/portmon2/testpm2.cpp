@@ -121,6 +121,7 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&g_lock);
+  if (reason == DLL_PROCESS_DETACH) DeleteCriticalSection(&g_lock);
   return TRUE;
 }
 
