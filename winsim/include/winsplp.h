@@ -125,14 +125,6 @@ WINSIM_MONITOR BOOL WINAPI InitializeMonitorEx(LPWSTR pRegistryRoot, LPMONITOR p
 WINSIM_MONITOR LPMONITOREX WINAPI InitializePrintMonitor(LPWSTR pRegistryRoot);
 WINSIM_MONITOR LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, PHANDLE phMonitor);
 
-// The configuration channel of a port monitor: a handle of OpenPrinter on
-// ",XcvMonitor <name>" or ",XcvPort <port>".  TRUE when the call reached the
-// monitor, whose own answer is in *pdwStatus.
-WINSIM_EXTERN_C WINSIM_API BOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputData,
-                                                PBYTE pOutputData, DWORD cbOutputData, PDWORD pcbOutputNeeded,
-                                                PDWORD pdwStatus);
-#define XcvData XcvDataW
-
 // Spooler functions for monitors: a monitor runs in the spooler under the
 // identity of the client that prints; these switch to the spooler's own
 // identity and back.

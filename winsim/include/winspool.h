@@ -352,6 +352,12 @@ WINSIM_SPOOL BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBY
 
 WINSIM_SPOOL BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
                                     LPDWORD pcReturned);
+// The configuration channel of a port monitor: a handle of OpenPrinter on
+// ",XcvMonitor <name>" or ",XcvPort <port>".  TRUE when the call reached the
+// monitor, whose own answer is in *pdwStatus.
+WINSIM_SPOOL BOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputData,
+                                  PBYTE pOutputData, DWORD cbOutputData, PDWORD pcbOutputNeeded, PDWORD pdwStatus);
+
 WINSIM_SPOOL BOOL WINAPI SetPortW(LPWSTR pName, LPWSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo);
 WINSIM_SPOOL BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitors);
 WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorName);
@@ -378,6 +384,7 @@ WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWST
 #define GetJob GetJobW
 #define EnumPorts EnumPortsW
 #define SetPort SetPortW
+#define XcvData XcvDataW
 #define AddMonitor AddMonitorW
 #define DeleteMonitor DeleteMonitorW
 

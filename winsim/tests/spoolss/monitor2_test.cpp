@@ -195,6 +195,15 @@ TEST_F(Monitor2, DeletingTheMonitorClosesItsChannelsAndShutsItDown) {
   FreeLibrary(pin);
 }
 
+TEST_F(Monitor2, MachineResetShutsTheMonitorDown) {
+  HMODULE pin = LoadLibraryW(u"C:\\Windows\\system32\\winsim_testpm2.dll");
+  ASSERT_NE(pin, nullptr);
+  EXPECT_EQ(calls().find("Shutdown"), std::string::npos);
+  winsim::resetMachine();
+  EXPECT_TRUE(called("Shutdown")) << calls();
+  FreeLibrary(pin);
+}
+
 TEST_F(Monitor2, SetPortLevel3KeepsThePortsStatus) {
   ASSERT_TRUE(winsim::addTestPort(u"TP1"));
   DWORD status = 0, severity = 0;
