@@ -258,6 +258,31 @@ typedef struct _PORT_INFO_2W {
   DWORD Reserved;
 } PORT_INFO_2W, *PPORT_INFO_2W, *LPPORT_INFO_2W, PORT_INFO_2, *PPORT_INFO_2, *LPPORT_INFO_2;
 
+// A port's status as its monitor reports it with SetPort: one of the
+// PORT_STATUS_ values, or a text of its own when dwStatus is 0.
+typedef struct _PORT_INFO_3W {
+  DWORD dwStatus;
+  LPWSTR pszStatus;
+  DWORD dwSeverity;
+} PORT_INFO_3W, *PPORT_INFO_3W, *LPPORT_INFO_3W, PORT_INFO_3, *PPORT_INFO_3, *LPPORT_INFO_3;
+
+#define PORT_STATUS_TYPE_ERROR 1
+#define PORT_STATUS_TYPE_WARNING 2
+#define PORT_STATUS_TYPE_INFO 3
+
+#define PORT_STATUS_OFFLINE 1
+#define PORT_STATUS_PAPER_JAM 2
+#define PORT_STATUS_PAPER_OUT 3
+#define PORT_STATUS_OUTPUT_BIN_FULL 4
+#define PORT_STATUS_PAPER_PROBLEM 5
+#define PORT_STATUS_NO_TONER 6
+#define PORT_STATUS_DOOR_OPEN 7
+#define PORT_STATUS_USER_INTERVENTION 8
+#define PORT_STATUS_OUT_OF_MEMORY 9
+#define PORT_STATUS_TONER_LOW 10
+#define PORT_STATUS_WARMING_UP 11
+#define PORT_STATUS_POWER_SAVE 12
+
 #define PORT_TYPE_WRITE 0x0001
 #define PORT_TYPE_READ 0x0002
 #define PORT_TYPE_REDIRECTED 0x0004
@@ -327,6 +352,13 @@ WINSIM_SPOOL BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBY
 
 WINSIM_SPOOL BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
                                     LPDWORD pcReturned);
+// The configuration channel of a port monitor: a handle of OpenPrinter on
+// ",XcvMonitor <name>" or ",XcvPort <port>".  TRUE when the call reached the
+// monitor, whose own answer is in *pdwStatus.
+WINSIM_SPOOL BOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputData,
+                                  PBYTE pOutputData, DWORD cbOutputData, PDWORD pcbOutputNeeded, PDWORD pdwStatus);
+
+WINSIM_SPOOL BOOL WINAPI SetPortW(LPWSTR pName, LPWSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo);
 WINSIM_SPOOL BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitors);
 WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorName);
 
@@ -351,6 +383,8 @@ WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWST
 #define SetJob SetJobW
 #define GetJob GetJobW
 #define EnumPorts EnumPortsW
+#define SetPort SetPortW
+#define XcvData XcvDataW
 #define AddMonitor AddMonitorW
 #define DeleteMonitor DeleteMonitorW
 

@@ -268,6 +268,10 @@ WINSIM_API const _MONITOR *usbPortMonitorTable();
 // False with the thread's last error set by AddMonitorW on failure.
 WINSIM_API bool installMonitor(const std::u16string &monitorName, const std::string &hostDll);
 
+// The status a port monitor last reported for the port with SetPortW level 3
+// (PORT_INFO_3W): false when none is set (or it was cleared).
+WINSIM_API bool portStatus(const std::u16string &portName, DWORD &status, DWORD &severity, std::u16string &text);
+
 // Host folder searched first for the TrueType files of the text engine.
 WINSIM_API void setFontFolder(const std::string &hostDir);
 

@@ -38,6 +38,7 @@ const char *const kSpoolss[] = {
     "SetJobW",
     "SetPrinterDataExW",
     "SetPrinterDataW",
+    "SetPortW",
     "SetPrinterW",
     "StartDocPrinterW",
     "StartPagePrinter",

@@ -8,6 +8,7 @@
 // when the driver names no monitor.
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "core/internal.h"
 #include "spoolss/spoolss.h"
@@ -20,10 +21,36 @@ struct LoadedMonitor {
   std::u16string name;
   HMODULE module = nullptr;
   MONITOR table{};
+  // A monitor initialised with InitializePrintMonitor2: its table, the
+  // handle it returned and the key the spooler opened for it.
+  bool monitor2 = false;
+  MONITOR2 table2{};
+  HANDLE handle = nullptr;
+  HKEY root = nullptr;
+  MONITORREG reg{};
+  MONITORINIT init{};
+  // The configuration handles open on it: closed before the monitor is shut
+  // down, so that no printer handle left open calls into an unloaded DLL.
+  std::mutex xcvLock;
+  std::set<HANDLE> xcvOpen;
 };
 
 std::recursive_mutex g_monLock;
 std::map<std::u16string, std::shared_ptr<LoadedMonitor>> g_monitors;  // by upper-case name
+std::mutex g_statusLock;
+std::map<std::u16string, PortStatus> g_portStatus;  // by upper-case port name
+
+// A port a MONITOR2 monitor added: the spooler knows it from then on (until
+// the machine is reset), so that ",XcvPort" finds its monitor.
+void registerMonitorPort(const std::u16string &monitor, const std::u16string &port) {
+  if (port.empty() || portMonitorFor(port)) return;
+  PortMonitor m;
+  m.name = monitor;
+  m.order = 1000;
+  m.serves = [port](const std::u16string &p) { return equalsNoCase(p, port); };
+  m.listPorts = [port, monitor] { return std::vector<PortListEntry>{{port, monitor, monitor}}; };
+  registerPortMonitor(std::move(m), false);
+}
 
 std::u16string monitorDll(const std::u16string &name) {
   HKEY k;
@@ -35,6 +62,105 @@ std::u16string monitorDll(const std::u16string &name) {
   RegCloseKey(k);
   if (st != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
   return fromW(buf);
+}
+
+// The registry functions of MONITORREG: the spooler's handles are the
+// registry's own keys, as a spooler that is not clustered hands them out.
+HKEY keyOf(HANDLE h) { return reinterpret_cast<HKEY>(h); }
+
+LONG WINAPI regCreateKey(HANDLE hcKey, LPCWSTR pszSubKey, DWORD dwOptions, REGSAM samDesired,
+                         PSECURITY_ATTRIBUTES pSecurityAttributes, PHANDLE phckResult, PDWORD pdwDisposition, HANDLE) {
+  if (!phckResult) return ERROR_INVALID_PARAMETER;
+  HKEY k = nullptr;
+  LONG st = RegCreateKeyExW(keyOf(hcKey), pszSubKey, 0, nullptr, dwOptions, samDesired, pSecurityAttributes, &k,
+                            pdwDisposition);
+  *phckResult = st == ERROR_SUCCESS ? reinterpret_cast<HANDLE>(k) : nullptr;
+  return st;
+}
+LONG WINAPI regOpenKey(HANDLE hcKey, LPCWSTR pszSubKey, REGSAM samDesired, PHANDLE phkResult, HANDLE) {
+  if (!phkResult) return ERROR_INVALID_PARAMETER;
+  HKEY k = nullptr;
+  LONG st = RegOpenKeyExW(keyOf(hcKey), pszSubKey, 0, samDesired, &k);
+  *phkResult = st == ERROR_SUCCESS ? reinterpret_cast<HANDLE>(k) : nullptr;
+  return st;
+}
+LONG WINAPI regCloseKey(HANDLE hcKey, HANDLE) { return RegCloseKey(keyOf(hcKey)); }
+LONG WINAPI regDeleteKey(HANDLE hcKey, LPCWSTR pszSubKey, HANDLE) { return RegDeleteKeyW(keyOf(hcKey), pszSubKey); }
+LONG WINAPI regEnumKey(HANDLE hcKey, DWORD dwIndex, LPWSTR pszName, PDWORD pcchName, PFILETIME pftLastWriteTime,
+                       HANDLE) {
+  return RegEnumKeyExW(keyOf(hcKey), dwIndex, pszName, pcchName, nullptr, nullptr, nullptr, pftLastWriteTime);
+}
+LONG WINAPI regQueryInfoKey(HANDLE hcKey, PDWORD pcSubKeys, PDWORD pcbKey, PDWORD pcValues, PDWORD pcbValue,
+                            PDWORD pcbData, PDWORD pcbSecurityDescriptor, PFILETIME pftLastWriteTime, HANDLE) {
+  return RegQueryInfoKeyW(keyOf(hcKey), nullptr, nullptr, nullptr, pcSubKeys, pcbKey, nullptr, pcValues, pcbValue,
+                          pcbData, pcbSecurityDescriptor, pftLastWriteTime);
+}
+LONG WINAPI regSetValue(HANDLE hcKey, LPCWSTR pszValue, DWORD dwType, const BYTE *pData, DWORD cbData, HANDLE) {
+  return RegSetValueExW(keyOf(hcKey), pszValue, 0, dwType, pData, cbData);
+}
+LONG WINAPI regDeleteValue(HANDLE hcKey, LPCWSTR pszValue, HANDLE) { return RegDeleteValueW(keyOf(hcKey), pszValue); }
+LONG WINAPI regEnumValue(HANDLE hcKey, DWORD dwIndex, LPWSTR pszValue, PDWORD pcbValue, PDWORD pType, PBYTE pData,
+                         PDWORD pcbData, HANDLE) {
+  // The name's size comes in and goes out in bytes here, in characters in
+  // the registry's own call.
+  if (!pcbValue) return ERROR_INVALID_PARAMETER;
+  DWORD chars = *pcbValue / sizeof(WCHAR);
+  LONG st = RegEnumValueW(keyOf(hcKey), dwIndex, pszValue, &chars, nullptr, pType, pData, pcbData);
+  *pcbValue = chars * sizeof(WCHAR);
+  return st;
+}
+LONG WINAPI regQueryValue(HANDLE hcKey, LPCWSTR pszValue, PDWORD pType, PBYTE pData, PDWORD pcbData, HANDLE) {
+  return RegQueryValueExW(keyOf(hcKey), pszValue, nullptr, pType, pData, pcbData);
+}
+
+// Windows prefers InitializePrintMonitor2 to the older entry points.
+bool initMonitor2(LoadedMonitor &m, DWORD &error) {
+  using Init2 = LPMONITOR2(WINAPI *)(PMONITORINIT, PHANDLE);
+  auto init = reinterpret_cast<Init2>(reinterpret_cast<void *>(GetProcAddress(m.module, "InitializePrintMonitor2")));
+  if (!init) return false;
+  m.monitor2 = true;
+  std::u16string key = monitorsKey() + u"\\" + m.name;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m.root, nullptr) !=
+      ERROR_SUCCESS) {
+    error = ERROR_ACCESS_DENIED;
+    return true;
+  }
+  m.reg = MONITORREG{sizeof(MONITORREG), regCreateKey, regOpenKey,     regCloseKey,  regDeleteKey, regEnumKey,
+                     regQueryInfoKey,    regSetValue,  regDeleteValue, regEnumValue, regQueryValue};
+  m.init.cbSize = sizeof(MONITORINIT);
+  m.init.hSpooler = reinterpret_cast<HANDLE>(&m);
+  m.init.hckRegistryRoot = reinterpret_cast<HANDLE>(m.root);
+  m.init.pMonitorReg = &m.reg;
+  m.init.bLocal = TRUE;
+  m.init.pszServerName = nullptr;
+  SetLastError(ERROR_SUCCESS);
+  LPMONITOR2 table = init(&m.init, &m.handle);
+  // A table shorter than the first one Windows knew is no table.
+  if (!table || table->cbSize < MONITOR2_SIZE_WIN2K) {
+    error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+    if (table && table->pfnShutdown) table->pfnShutdown(m.handle);
+    return true;
+  }
+  std::memcpy(&m.table2, table, std::min<size_t>(table->cbSize, sizeof(MONITOR2)));
+  error = ERROR_SUCCESS;
+  return true;
+}
+
+// Lets a monitor go: Shutdown for a MONITOR2 one, then its DLL.
+void unloadMonitor(LoadedMonitor &m) {
+  std::set<HANDLE> open;
+  {
+    std::lock_guard<std::mutex> g(m.xcvLock);
+    open.swap(m.xcvOpen);
+  }
+  if (m.table2.pfnXcvClosePort)
+    for (HANDLE h : open) m.table2.pfnXcvClosePort(h);
+  if (m.monitor2 && m.handle && m.table2.pfnShutdown) m.table2.pfnShutdown(m.handle);
+  m.handle = nullptr;
+  if (m.root) RegCloseKey(m.root);
+  m.root = nullptr;
+  if (m.module) FreeLibrary(m.module);
+  m.module = nullptr;
 }
 
 // Loads and initialises the monitor on first use, as the spooler does at its
@@ -53,11 +179,20 @@ std::shared_ptr<LoadedMonitor> loadMonitor(const std::u16string &name, DWORD &er
     error = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
     return nullptr;
   }
-  using InitEx = BOOL(WINAPI *)(LPWSTR, LPMONITOR);
-  auto init = reinterpret_cast<InitEx>(reinterpret_cast<void *>(GetProcAddress(mod, "InitializeMonitorEx")));
   auto m = std::make_shared<LoadedMonitor>();
   m->name = name;
   m->module = mod;
+  if (initMonitor2(*m, error)) {
+    if (error != ERROR_SUCCESS) {
+      m->handle = nullptr;
+      unloadMonitor(*m);
+      return nullptr;
+    }
+    g_monitors[upper(name)] = m;
+    return m;
+  }
+  using InitEx = BOOL(WINAPI *)(LPWSTR, LPMONITOR);
+  auto init = reinterpret_cast<InitEx>(reinterpret_cast<void *>(GetProcAddress(mod, "InitializeMonitorEx")));
   std::u16string root = monitorsKey() + u"\\" + name;
   SetLastError(ERROR_SUCCESS);
   if (!init || !init(root.data(), &m->table)) {
@@ -226,12 +361,105 @@ std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::
 }
 
 void resetMonitors() {
+  {
+    std::lock_guard<std::mutex> g(g_statusLock);
+    g_portStatus.clear();
+  }
   std::map<std::u16string, std::shared_ptr<LoadedMonitor>> monitors;
   {
     std::lock_guard<std::recursive_mutex> g(g_monLock);
     monitors.swap(g_monitors);
   }
-  for (auto &kv : monitors) FreeLibrary(kv.second->module);
+  for (auto &kv : monitors) unloadMonitor(*kv.second);
+}
+
+namespace {
+
+class MonitorXcv : public XcvChannel {
+ public:
+  MonitorXcv(std::shared_ptr<LoadedMonitor> m, HANDLE h) : monitor_(std::move(m)), handle_(h) {
+    std::lock_guard<std::mutex> g(monitor_->xcvLock);
+    monitor_->xcvOpen.insert(handle_);
+  }
+  ~MonitorXcv() override {
+    {
+      // Already closed when the monitor went first.
+      std::lock_guard<std::mutex> g(monitor_->xcvLock);
+      if (!monitor_->xcvOpen.erase(handle_)) return;
+    }
+    if (monitor_->table2.pfnXcvClosePort) monitor_->table2.pfnXcvClosePort(handle_);
+  }
+  DWORD data(LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize, PDWORD needed) override {
+    {
+      std::lock_guard<std::mutex> g(monitor_->xcvLock);
+      if (!monitor_->xcvOpen.count(handle_)) return ERROR_INVALID_HANDLE;
+    }
+    if (!monitor_->table2.pfnXcvDataPort) return ERROR_INVALID_FUNCTION;
+    DWORD st = monitor_->table2.pfnXcvDataPort(handle_, command, in, inSize, out, outSize, needed);
+    // "AddPort" carries the new port's name; once the monitor took it the
+    // spooler serves the port through this monitor.
+    if (st == ERROR_SUCCESS && command && equalsNoCase(command, u"AddPort") && in && inSize >= sizeof(WCHAR)) {
+      const WCHAR *name = reinterpret_cast<const WCHAR *>(in);
+      size_t n = 0;
+      while (n < inSize / sizeof(WCHAR) && name[n]) ++n;
+      registerMonitorPort(monitor_->name, std::u16string(name, n));
+    }
+    return st;
+  }
+  const std::shared_ptr<LoadedMonitor> &monitor() const { return monitor_; }
+
+ private:
+  std::shared_ptr<LoadedMonitor> monitor_;
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<XcvChannel> openXcv(const std::u16string &object, ACCESS_MASK granted, DWORD &error) {
+  static const std::u16string kMonitor = u"XcvMonitor ", kPort = u"XcvPort ";
+  std::u16string monitorName, port;
+  bool isPort = false;
+  if (object.size() > kMonitor.size() && equalsNoCase(object.substr(0, kMonitor.size()), kMonitor)) {
+    monitorName = object.substr(kMonitor.size());
+  } else if (object.size() > kPort.size() && equalsNoCase(object.substr(0, kPort.size()), kPort)) {
+    port = object.substr(kPort.size());
+    isPort = true;
+    auto pm = portMonitorFor(port);
+    if (!pm) {
+      error = ERROR_UNKNOWN_PORT;
+      return nullptr;
+    }
+    monitorName = pm->name;
+  } else {
+    error = ERROR_INVALID_PRINTER_NAME;
+    return nullptr;
+  }
+  auto m = loadMonitor(monitorName, error);
+  if (!m || !m->monitor2 || !m->table2.pfnXcvOpenPort) {
+    // A monitor without a MONITOR2 table has no configuration channel.
+    if (m) error = ERROR_INVALID_PRINTER_NAME;
+    if (!isPort && error == ERROR_UNKNOWN_PRINT_MONITOR) error = ERROR_INVALID_PRINTER_NAME;
+    return nullptr;
+  }
+  HANDLE h = nullptr;
+  SetLastError(ERROR_SUCCESS);
+  if (!m->table2.pfnXcvOpenPort(m->handle, isPort ? port.c_str() : nullptr, granted, &h)) {
+    error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+    return nullptr;
+  }
+  error = ERROR_SUCCESS;
+  return std::make_unique<MonitorXcv>(m, h);
+}
+
+void setPortStatus(const std::u16string &port, const PortStatus &st) {
+  std::lock_guard<std::mutex> g(g_statusLock);
+  g_portStatus[upper(port)] = st;
+}
+
+PortStatus portStatusOf(const std::u16string &port) {
+  std::lock_guard<std::mutex> g(g_statusLock);
+  auto it = g_portStatus.find(upper(port));
+  return it == g_portStatus.end() ? PortStatus{} : it->second;
 }
 
 }  // namespace winsim::spool
@@ -297,10 +525,12 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
     SetLastError(ERROR_PRINT_MONITOR_IN_USE);
     return FALSE;
   }
-  if (RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()) != ERROR_SUCCESS) {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) {
     SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
     return FALSE;
   }
+  RegCloseKey(k);
   std::shared_ptr<LoadedMonitor> m;
   {
     std::lock_guard<std::recursive_mutex> g(g_monLock);
@@ -310,7 +540,10 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
       g_monitors.erase(it);
     }
   }
-  if (m) FreeLibrary(m->module);
+  // Shut down while its key is still there: a monitor may save its state.
+  if (m) unloadMonitor(*m);
+  if (m && m->monitor2) unregisterPortMonitor(m->name);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
   return TRUE;
 }
 

@@ -76,6 +76,14 @@ std::unique_ptr<Port> openRegisteredPort(const std::u16string &printer, const st
   return makeFailedPort(ERROR_UNKNOWN_PORT);
 }
 
+void unregisterPortMonitor(const std::u16string &name) {
+  std::lock_guard<std::mutex> g(registryLock());
+  auto &all = portMonitors();
+  all.erase(std::remove_if(all.begin(), all.end(),
+                           [&](const Registered &r) { return !r.builtIn && equalsNoCase(r.monitor->name, name); }),
+            all.end());
+}
+
 void resetPortMonitors() {
   std::vector<Registered> monitors;
   {

@@ -45,6 +45,7 @@ struct PrinterHandle : KObject {
   ACCESS_MASK access = 0;
   DWORD jobId = 0;  // the document started on this handle
   bool pageOpen = false;
+  std::shared_ptr<XcvChannel> xcv;  // a handle of ",XcvMonitor" or ",XcvPort"
 };
 extern std::recursive_mutex &g_lock;  // kept past static destruction, as the queues
 extern std::map<DWORD, Job> g_jobs;

@@ -89,6 +89,8 @@ void registerPortMonitor(PortMonitor m, bool builtIn);
 struct PortMonitorRegistration {
   explicit PortMonitorRegistration(PortMonitor m) { registerPortMonitor(std::move(m), true); }
 };
+// Drops the ports a monitor added (a built-in monitor stays).
+void unregisterPortMonitor(const std::u16string &name);
 // The monitor serving the port, NULL when there is none.
 std::shared_ptr<const PortMonitor> portMonitorFor(const std::u16string &port);
 // Every monitor's ports, for EnumPorts.
@@ -113,5 +115,27 @@ std::unique_ptr<Port> makeRecordingPort(const std::u16string &portName);
 // Language monitors: loaded from the DLL their registry key names, kept
 // until the machine is reset.
 void resetMonitors();
+
+// ------------------------------------------------------------ Xcv channels
+// A printer handle opened on ",XcvMonitor <monitor>" or ",XcvPort <port>":
+// XcvDataW goes to the monitor's XcvDataPort, and the channel's end to its
+// XcvClosePort.
+class XcvChannel {
+ public:
+  virtual ~XcvChannel() = default;
+  // The monitor's own status (a Windows error code).
+  virtual DWORD data(LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize, PDWORD needed) = 0;
+};
+// Opens the channel of `object` (the text after the comma); NULL with the
+// reason in `error` when no MONITOR2 monitor serves it.
+std::unique_ptr<XcvChannel> openXcv(const std::u16string &object, ACCESS_MASK granted, DWORD &error);
+// Port status as SetPortW level 3 sets it.
+struct PortStatus {
+  DWORD status = 0, severity = 0;
+  std::u16string text;
+  bool set = false;
+};
+void setPortStatus(const std::u16string &port, const PortStatus &st);
+PortStatus portStatusOf(const std::u16string &port);
 
 }  // namespace winsim::spool

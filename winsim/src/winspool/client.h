@@ -13,6 +13,8 @@ namespace winsim::spool {
 bool placeDriverFile(LPCWSTR given, const std::u16string &env, std::u16string &fileName);
 BOOL addDriver(DWORD level, LPBYTE info);
 HANDLE newHandle(const std::u16string &name, ACCESS_MASK access);
+// OpenPrinter on ",XcvMonitor <monitor>" or ",XcvPort <port>".
+BOOL openXcvHandle(const std::u16string &name, ACCESS_MASK desired, LPHANDLE out);
 std::vector<BYTE> defaultDevMode(const std::u16string &printer);
 BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed);
 void storeDevMode(HKEY k, const DEVMODEW *dm);

@@ -34,11 +34,13 @@ const char *const kWinspool[] = {
     "SetJobW",
     "SetPrinterDataExW",
     "SetPrinterDataW",
+    "SetPortW",
     "SetPrinterW",
     "StartDocPrinterW",
     "StartPagePrinter",
     "UnRegisterForPrintAsyncNotifications",
     "WritePrinter",
+    "XcvDataW",
 };
 const ExportList kWinspoolList(u"winspool.drv", kWinspool);
 

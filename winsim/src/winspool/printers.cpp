@@ -38,6 +38,7 @@ BOOL WINAPI OpenPrinter2W(LPCWSTR pPrinterName, LPHANDLE phPrinter, PPRINTER_DEF
       if (equalsNoCase(name.substr(2, s - 2), comp)) name = name.substr(s + 1);
     }
   }
+  if (name[0] == u',') return openXcvHandle(name, access, phPrinter);
   if (!printerExists(name)) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
@@ -61,6 +62,9 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
     // goes away.
     EndDocPrinter(hPrinter);
   }
+  // The monitor's XcvClosePort runs now, not when the last user of the
+  // handle lets it go.
+  h->xcv.reset();
   return closeHandle(hPrinter, Kind::Printer) ? TRUE : FALSE;
 }
 
