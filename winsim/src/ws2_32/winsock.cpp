@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "core/internal.h"
 #include "kernel32/threads.h"
@@ -995,7 +996,19 @@ hostent *doGetHostByName(const char *name) {
 void resetSockets() {
   ++g_generation;
   closeHandlesOfKind(Kind::Socket);
+  // A call blocked on a socket holds it until it has seen the close and
+  // left: wait (bounded, real time) for those calls, so that the reset
+  // returns with every host socket closed, as unplugging a USB device waits
+  // for the calls inside it.
   Registry &r = registry();
+  for (int i = 0; i < 5000; ++i) {
+    {
+      std::lock_guard<std::mutex> g(r.lock);
+      if (r.openByProcess.empty()) break;
+    }
+    notifyWaiters();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   std::lock_guard<std::mutex> g(r.lock);
   r.startups.clear();
   r.handles.clear();
