@@ -11,7 +11,6 @@
 #include <winsim/testing.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,13 +56,6 @@ std::string smallCard() {
          esc("MO");
 }
 
-bool copyToDrive(const char *hostFile, const std::u16string &windowsPath) {
-  const std::string host = winsim::hostPath(windowsPath);
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
-  return std::filesystem::copy_file(hostFile, host, std::filesystem::copy_options::overwrite_existing, ec);
-}
-
 // One emulated printer on its USB port, with the write calls it took.
 struct Station {
   std::u16string printerName;
@@ -98,9 +90,9 @@ class NotifyRoad : public ::testing::Test {
     // The test's threads are the spooler's: the monitor and the server run
     // in its process, which counts as LocalSystem.
     winsim::setProcessImageName(u"spoolsv.exe");
-    ASSERT_TRUE(copyToDrive(NOTIFYSRV_DLL, std::u16string(kDriverDir) + u"notifysrv.dll"));
-    ASSERT_TRUE(copyToDrive(CARDRES_USB_DLL, std::u16string(kDriverDir) + u"cardres.dll"));
-    ASSERT_TRUE(copyToDrive(NOTIFYTRAY_EXE, u"C:\\Windows\\system32\\notifytray.exe"));
+    ASSERT_TRUE(winsim::copyToDrive(NOTIFYSRV_DLL, std::u16string(kDriverDir) + u"notifysrv.dll"));
+    ASSERT_TRUE(winsim::copyToDrive(CARDRES_USB_DLL, std::u16string(kDriverDir) + u"cardres.dll"));
+    ASSERT_TRUE(winsim::copyToDrive(NOTIFYTRAY_EXE, u"C:\\Windows\\system32\\notifytray.exe"));
     ASSERT_TRUE(winsim::installMonitor(kMonitor, USBMON_DLL)) << GetLastError();
   }
   void TearDown() override {

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -28,13 +27,6 @@ using SendProc = int(WINAPI *)(LPCWSTR printerName, LPCVOID payload);
 
 constexpr int kMessages = 1000;
 const char16_t kPrinter[] = u"Pellor CA3 Card Printer";
-
-bool copyToDrive(const char *hostFile, const std::u16string &windowsPath) {
-  const std::string host = winsim::hostPath(windowsPath);
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
-  return std::filesystem::copy_file(hostFile, host, std::filesystem::copy_options::overwrite_existing, ec);
-}
 
 // What the run must not leave more of.
 struct Footprint {
@@ -88,8 +80,8 @@ int main() {
   // server's grace time of simulated seconds.
   winsim::setClockScale(50);
   winsim::setProcessImageName(u"spoolsv.exe");
-  if (!copyToDrive(NOTIFYSRV_DLL, u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\notifysrv.dll") ||
-      !copyToDrive(NOTIFYTRAY_EXE, u"C:\\Windows\\system32\\notifytray.exe")) {
+  if (!winsim::copyToDrive(NOTIFYSRV_DLL, u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\notifysrv.dll") ||
+      !winsim::copyToDrive(NOTIFYTRAY_EXE, u"C:\\Windows\\system32\\notifytray.exe")) {
     std::fprintf(stderr, "cannot put the modules on the drive\n");
     return 2;
   }

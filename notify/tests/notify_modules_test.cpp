@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <winsim/testing.h>
 
-#include <filesystem>
 #include <string>
 
 #include "shared/notification_payload.h"
@@ -18,19 +17,12 @@ using SendProc = int(WINAPI *)(LPCWSTR printerName, LPCVOID payload);
 
 const char16_t kPrinter[] = u"Card Printer";
 
-bool copyToDrive(const char *hostFile, const std::u16string &windowsPath) {
-  const std::string host = winsim::hostPath(windowsPath);
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
-  return std::filesystem::copy_file(hostFile, host, std::filesystem::copy_options::overwrite_existing, ec);
-}
-
 class NotifyModules : public ::testing::Test {
  protected:
   void SetUp() override {
     winsim::resetMachine();
     winsim::setClockScale(50);
-    ASSERT_TRUE(copyToDrive(NOTIFYSRV_DLL, u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\notifysrv.dll"));
+    ASSERT_TRUE(winsim::copyToDrive(NOTIFYSRV_DLL, u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\notifysrv.dll"));
     winsim::PrinterSetup setup;
     setup.printerName = kPrinter;
     setup.driverName = u"Pellor CA1 Card Printer USB";
@@ -46,7 +38,7 @@ class NotifyModules : public ::testing::Test {
     if (module_) FreeLibrary(module_);
     EXPECT_TRUE(winsim::takeAsyncNotifyFaults().empty());
   }
-  void installTray() { ASSERT_TRUE(copyToDrive(NOTIFYTRAY_EXE, u"C:\\Windows\\system32\\notifytray.exe")); }
+  void installTray() { ASSERT_TRUE(winsim::copyToDrive(NOTIFYTRAY_EXE, u"C:\\Windows\\system32\\notifytray.exe")); }
 
   struct Call {
     SendProc send;

@@ -28,6 +28,10 @@ WINSIM_API std::string driveRoot();
 // Host path of a virtual path ("C:\\Windows\\x.ini"), resolved as Windows would
 // (case-insensitive).  Empty when the path is not on the virtual drive.
 WINSIM_API std::string hostPath(const std::u16string &windowsPath);
+// Puts a host file on the virtual drive as an installer would, making the
+// folders on the way; an existing file is replaced.  False when the path is
+// not on the drive or the copy failed.
+WINSIM_API bool copyToDrive(const std::string &hostFile, const std::u16string &windowsPath);
 
 // OS version answered by GetVersionExW and the registry's CurrentVersion.
 WINSIM_API void setOsVersion(DWORD major, DWORD minor, DWORD build = 0, bool x64 = true);

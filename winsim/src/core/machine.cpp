@@ -128,6 +128,14 @@ std::string hostPath(const std::u16string &windowsPath) {
   std::string h;
   return mapPath(windowsPath.c_str(), h) ? h : std::string();
 }
+
+bool copyToDrive(const std::string &hostFile, const std::u16string &windowsPath) {
+  const std::string host = hostPath(windowsPath);
+  if (host.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
+  return std::filesystem::copy_file(hostFile, host, std::filesystem::copy_options::overwrite_existing, ec);
+}
 void setClockScale(double scale) { setClockScaleInternal(scale); }
 double clockScale() { return clockScaleInternal(); }
 
