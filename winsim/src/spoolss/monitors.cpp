@@ -141,7 +141,11 @@ bool initMonitor2(LoadedMonitor &m, DWORD &error) {
     if (table && table->pfnShutdown) table->pfnShutdown(m.handle);
     return true;
   }
-  std::memcpy(&m.table2, table, std::min<size_t>(table->cbSize, sizeof(MONITOR2)));
+  // MONITOR2_SIZE_WIN2K counts a DWORD and 18 pointers, which on a 64-bit
+  // machine ends inside pfnShutdown (the size field is padded): a table of at
+  // least that size has every entry up to pfnShutdown whole.
+  const size_t whole = offsetof(MONITOR2, pfnShutdown) + sizeof(table->pfnShutdown);
+  std::memcpy(&m.table2, table, std::min<size_t>(std::max<size_t>(table->cbSize, whole), sizeof(MONITOR2)));
   error = ERROR_SUCCESS;
   return true;
 }
