@@ -30,6 +30,23 @@ void checkRemainingRibbon(PortEntry &p);
 // Ends the low ribbon alert of the job (EndDocPort).
 void stopLowRibbonAlert(PortEntry &p);
 
+// Capture jobs (capture.cpp): a job whose document name is "FILE_PRN",
+// "FILE_TXT" or "FILE_BIN" is collected in a temp file and handed to the
+// matching request at its end.
+bool isCaptureDocument(LPCWSTR documentName);
+// Job start of a capture job (the channels are open): false, with the
+// thread's last error, when the temp file cannot be had.
+bool startCapture(PortEntry &p, LPCWSTR documentName);
+// Whether the port is collecting a capture job's bytes.
+bool capturing(const PortEntry &p);
+// Appends the job's bytes; all of them count as written.
+BOOL captureWrite(PortEntry &p, const BYTE *data, DWORD size, LPDWORD written);
+// End of a capture job: the request carried out, the temp file deleted, the
+// job marked and deleted, document complete set.
+void endCapture(PortEntry &p);
+// A port closed during a capture job: the temp file goes, nothing is sent.
+void cancelCapture(PortEntry &p);
+
 // A prefixed request ("PrintFile:", "sendcmds:", "download:",
 // "SetPrinterName:") carried out on the port's open data channel
 // (requests.cpp); its result.

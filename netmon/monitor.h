@@ -143,6 +143,12 @@ class PortEntry {
   HANDLE watcherThread = nullptr;
   HANDLE watcherStop = nullptr;
 
+  // ---- job path fields (port.cpp, pacing.cpp) ----
+
+  // ---- error wait, message and ribbon fields (error_wait.cpp, messages.cpp, ribbon.cpp) ----
+
+  // ---- capture job fields (capture.cpp, requests.cpp) ----
+
   // The copy of the printer name taken under the global lock.
   WString printerNameCopy() const;
   void setPrinterName(LPCWSTR name);
