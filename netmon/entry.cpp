@@ -12,6 +12,7 @@
 #include "netmon/connection.h"
 #include "netmon/entry_points.h"
 #include "netmon/monitor.h"
+#include "netmon/port_admin.h"
 #include "shared/proc_address.h"
 
 namespace card::net {
@@ -208,6 +209,7 @@ void freeCompanions() {
   if (m.notifysrv) FreeLibrary(m.notifysrv);
   m.cardres = m.notifysrv = nullptr;
   m.sendAsyncNotification = nullptr;
+  releasePortLookup();
   if (m.winsockReady) WSACleanup();
   m.winsockReady = false;
 }
