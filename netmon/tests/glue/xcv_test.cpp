@@ -401,5 +401,25 @@ TEST_F(XcvGlueTest, TheEntryPointReportsARegistryError) {
   monitor_ = static_cast<Monitor *>(handle);
 }
 
+TEST_F(XcvGlueTest, ThePortsKeyIsReadButMakesNoPorts) {
+  // Ports an administrator added before the spooler's last start, and a
+  // name of the generic local-port conventions the monitor passes over.
+  HKEY ports = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root_, u"Ports", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ports, nullptr), ERROR_SUCCESS);
+  const WCHAR empty[1] = {0};
+  for (const char16_t *name : {u"NETCARD8", u"Ne00:"})
+    ASSERT_EQ(RegSetValueExW(ports, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(empty), sizeof empty),
+              ERROR_SUCCESS);
+  RegCloseKey(ports);
+  HANDLE handle = nullptr;
+  ASSERT_NE(InitializePrintMonitor2(&init_, &handle), nullptr) << GetLastError();
+  monitor_ = static_cast<Monitor *>(handle);
+  // The monitor starts without entries for them: the names are an
+  // administrator's to add again.
+  EXPECT_EQ(command(u"DeletePort", text(u"NETCARD8")), DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(command(u"AddPort", text(u"NETCARD8")), 0u);
+  EXPECT_EQ(command(u"AddPort", text(u"NETCARD8")), DWORD(ERROR_ALREADY_EXISTS));
+}
+
 }  // namespace
 }  // namespace card::net::test
