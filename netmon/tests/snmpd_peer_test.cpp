@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -133,6 +134,7 @@ class Agent {
 
     const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (logFd < 0) return "log not opened";
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ < 0) {
       close(logFd);
@@ -145,6 +147,9 @@ class Agent {
       const int null = open("/dev/null", O_RDONLY);
       if (null >= 0) dup2(null, STDIN_FILENO);
       if (dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
+      // Ended with the test even when the test itself crashes (set after the
+      // change of user, which clears it).
+      if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(125);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
