@@ -96,7 +96,44 @@ inline bool contains(const uint8_t *data, size_t size, const std::vector<uint8_t
   return std::search(data, data + size, part.begin(), part.end()) != data + size;
 }
 
+// A response whose fields come from the input, written as an agent would:
+// the reader must give every field back (integer signs, long lengths).
+inline const char *checkSnmpFields(const uint8_t *in, size_t size) {
+  size_t at = 0;
+  auto byte = [&] { return at < size ? in[at++] : uint8_t(0); };
+  // One to four bytes, sign-extended, so that small negative values (the
+  // short encodings) are as common as large ones.
+  auto integer = [&] {
+    const int n = 1 + byte() % 4;
+    uint32_t v = byte();
+    v = (v & 0x80) ? v | 0xFFFFFF00u : v;
+    for (int i = 1; i < n; ++i) v = (v << 8) | byte();
+    return static_cast<int32_t>(v);
+  };
+  auto bytes = [&](size_t n) {
+    n = std::min(n, size - std::min(at, size));
+    std::vector<uint8_t> b(in + at, in + at + n);
+    at += n;
+    return b;
+  };
+  SnmpResponse r;
+  r.version = integer();
+  r.requestId = integer();
+  r.errorStatus = integer();
+  r.errorIndex = integer();
+  r.valueTag = byte();
+  r.community = bytes(byte());
+  r.oid = bytes(byte() % 32);
+  r.value = bytes(size);
+  const auto encoded = encodeGetResponse(r);
+  const auto back = readGetResponse(encoded.data(), encoded.size());
+  if (!back) return "a well-formed response refused";
+  if (!sameResponse(r, *back)) return "a response's fields read wrongly";
+  return nullptr;
+}
+
 inline const char *checkSnmpReply(const uint8_t *reply, size_t size) {
+  if (const char *bad = checkSnmpFields(reply, size)) return bad;
   const auto r = readGetResponse(reply, size);
   if (!r) return nullptr;
   if (size == 0 || reply[0] != 0x30) return "a response read from something that is no message";
