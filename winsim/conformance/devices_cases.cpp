@@ -12,6 +12,8 @@ CONF_CASE(Devices, DefineQueryAndRemoveAName) {
   SetLastError(0);
   CHECK_EQ(QueryDosDeviceW(name, buf, 256), 0u);
   CHECK_ERROR(DWORD(ERROR_FILE_NOT_FOUND));
+  // Wine drops a new name as soon as DefineDosDeviceW has made it.
+  SKIP_UNDER_WINE("a name defined with DefineDosDeviceW stays until it is removed");
   REQUIRE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, name, target));
   DWORD n = QueryDosDeviceW(name, buf, 256);
   // The target, its terminator and the list's.
