@@ -241,4 +241,21 @@ TEST_F(Monitor2Jobs, EachKindOfMonitorStacksOnEachKindOfPortMonitor) {
   ClosePrinter(plain);
 }
 
+TEST_F(Monitor2Jobs, AJobWaitsForAPrinterThatRefusesAndPrintsOnceItAnswers) {
+  size_t sockets = winsim::openSocketCount();
+  ASSERT_TRUE(winsim::setNetworkHostState(kPrinterAddress, winsim::NetworkHostState::Refusing));
+  addPrinter(u"Plain", kTcpPort, nullptr);
+  HANDLE h = open(u"Plain");
+  DWORD id = print(h, "kept");
+  ASSERT_TRUE(eventually([&] { return (jobStatus(h, id) & JOB_STATUS_ERROR) != 0; }));
+  EXPECT_TRUE(sink.jobs().empty());
+  ASSERT_TRUE(winsim::setNetworkHostState(kPrinterAddress, winsim::NetworkHostState::Up));
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Plain"));
+  ASSERT_TRUE(eventually([&] { return sink.jobs().size() == 1; }));
+  EXPECT_EQ(sink.jobs()[0], "kept");
+  // Each job's connection is closed at its end, the refused ones at once.
+  EXPECT_EQ(winsim::openSocketCount(), sockets);
+  ClosePrinter(h);
+}
+
 }  // namespace
