@@ -8,6 +8,8 @@
 // It answers no printer-data question and has no configuration channel.
 #include <winsock2.h>
 
+#include <cstring>
+
 #include "core/internal.h"
 #include "spoolss/spooler_state.h"
 
@@ -101,6 +103,12 @@ BOOL WINAPI tcpStartDocPort(HANDLE hPort, LPWSTR, DWORD, DWORD, LPBYTE) {
   WSADATA wsa;
   if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return fail(ERROR_NOT_READY);
   unsigned long ip = inet_addr(p->address.c_str());
+  if (ip == INADDR_NONE && !p->address.empty()) {
+    // A port kept by its host name alone.
+    hostent *he = gethostbyname(p->address.c_str());
+    if (he && he->h_addrtype == AF_INET && he->h_addr_list && he->h_addr_list[0])
+      std::memcpy(&ip, he->h_addr_list[0], 4);
+  }
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in to{};
   to.sin_family = AF_INET;

@@ -258,4 +258,15 @@ TEST_F(Monitor2Jobs, AJobWaitsForAPrinterThatRefusesAndPrintsOnceItAnswers) {
   ClosePrinter(h);
 }
 
+TEST_F(Monitor2Jobs, APortKeptByItsHostNameAloneReachesThePrinter) {
+  ASSERT_TRUE(winsim::addStandardTcpIpPort(u"IP_byname", u"", u"cardprinter"));
+  addPrinter(u"Named", u"IP_byname", nullptr);
+  HANDLE h = open(u"Named");
+  print(h, "by name");
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Named"));
+  ASSERT_TRUE(eventually([&] { return sink.jobs().size() == 1; }));
+  EXPECT_EQ(sink.jobs()[0], "by name");
+  ClosePrinter(h);
+}
+
 }  // namespace
