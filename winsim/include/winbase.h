@@ -325,6 +325,7 @@ typedef struct _COMMCONFIG {
 #define PST_RS232 ((DWORD)0x1)
 #define PST_PARALLELPORT ((DWORD)0x2)
 #define CBR_9600 9600
+#define CBR_19200 19200
 #define NOPARITY 0
 #define ONESTOPBIT 0
 #define DTR_CONTROL_DISABLE 0x0

@@ -298,6 +298,43 @@ TEST_F(XcvTest, AddPortEx) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
 
+TEST_F(XcvTest, DefaultLineConfiguration) {
+  install();
+  // ",XcvPort COM1:" reaches the local monitor on this spooler: the table
+  // is called as the spooler would call it for a serial port of ours.
+  HANDLE port = nullptr, monitorOnly = nullptr;
+  ASSERT_TRUE(table_->pfnXcvOpenPort(monitor_, u"COM1:", SERVER_ACCESS_ADMINISTER, &port));
+  ASSERT_TRUE(table_->pfnXcvOpenPort(monitor_, nullptr, SERVER_ACCESS_ADMINISTER, &monitorOnly));
+  Answer a = callTable(port, u"GetDefaultCommConfig", text(u"COM1"), sizeof(COMMCONFIG));
+  ASSERT_EQ(a.status, 0u);
+  EXPECT_EQ(a.needed, DWORD(sizeof(COMMCONFIG)));
+  COMMCONFIG cc;
+  std::memcpy(&cc, a.output.data(), sizeof cc);
+  EXPECT_EQ(cc.dwProviderSubType, DWORD(PST_RS232));
+  EXPECT_EQ(cc.dcb.BaudRate, DWORD(CBR_9600));
+
+  cc.dcb.BaudRate = CBR_19200;
+  std::vector<BYTE> in(sizeof cc);
+  std::memcpy(in.data(), &cc, sizeof cc);
+  EXPECT_EQ(callTable(port, u"SetDefaultCommConfig", in, 0).status, 0u);
+  COMMCONFIG system{};
+  DWORD size = sizeof system;
+  ASSERT_TRUE(GetDefaultCommConfigW(u"COM1", &system, &size));
+  EXPECT_EQ(system.dcb.BaudRate, DWORD(CBR_19200));
+  a = callTable(port, u"GetDefaultCommConfig", text(u"COM1"), 200);
+  std::memcpy(&cc, a.output.data(), sizeof cc);
+  EXPECT_EQ(cc.dcb.BaudRate, DWORD(CBR_19200));
+
+  // A block shorter than the structure, a handle without a device, a
+  // device the machine lacks.
+  EXPECT_EQ(callTable(port, u"SetDefaultCommConfig", std::vector<BYTE>(in.begin(), in.begin() + 40), 0).status,
+            DWORD(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(callTable(monitorOnly, u"SetDefaultCommConfig", in, 0).status, DWORD(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(callTable(port, u"GetDefaultCommConfig", text(u"COM8"), 64).status, DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(table_->pfnXcvClosePort(port));
+  EXPECT_TRUE(table_->pfnXcvClosePort(monitorOnly));
+}
+
 // The monitor's glue linked into the test itself, on a monitor record of the
 // test's making: states that no spooler call produces on its own (a job on
 // the port, a registry that refuses), and the entry point's registry errors.
@@ -419,6 +456,99 @@ TEST_F(XcvGlueTest, ThePortsKeyIsReadButMakesNoPorts) {
   EXPECT_EQ(command(u"DeletePort", text(u"NETCARD8")), DWORD(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(command(u"AddPort", text(u"NETCARD8")), 0u);
   EXPECT_EQ(command(u"AddPort", text(u"NETCARD8")), DWORD(ERROR_ALREADY_EXISTS));
+}
+
+// The device's name of the monitor's own, or "" when it has none.
+std::u16string nonSpooledTarget(const char16_t *device) {
+  WCHAR targets[512] = {};
+  if (!QueryDosDeviceW((std::u16string(u"NONSPOOLED_") + device).c_str(), targets, 512)) return u"";
+  return targets;
+}
+
+COMMTIMEOUTS deviceTimeouts(HANDLE device) {
+  COMMTIMEOUTS t{};
+  EXPECT_TRUE(GetCommTimeouts(device, &t)) << GetLastError();
+  return t;
+}
+
+TEST_F(XcvGlueTest, ASerialPortIsReachedUnderTheMonitorsOwnName) {
+  makeMonitor();
+  PortEntry *com = addPortEntry(monitor_, u"COM2:");
+  ASSERT_NE(com, nullptr);
+  // While the spooler owns the port its name leads to the spooler's pipe.
+  ASSERT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, u"COM2", u"\\Device\\NamedPipe\\Spooler\\COM2:"));
+  ASSERT_EQ(openPortDevice(*com), 0u);
+  EXPECT_EQ(nonSpooledTarget(u"COM2"), u"\\Device\\Serial1");
+  EXPECT_TRUE(com->state & kStateDeviceOpen);
+  COMMTIMEOUTS t = deviceTimeouts(com->device);
+  EXPECT_EQ(t.ReadIntervalTimeout, 200u);
+  EXPECT_EQ(t.ReadTotalTimeoutConstant, 5000u);
+  EXPECT_EQ(t.WriteTotalTimeoutConstant, 45000u);
+  // A port whose device is open is no port to delete.
+  EXPECT_EQ(command(u"DeletePort", text(u"COM2:")), DWORD(ERROR_FILE_NOT_FOUND));
+
+  // The spooler's time-outs: the read interval and read total only.
+  COMMTIMEOUTS asked{7, 3, 900, 11, 13};
+  EXPECT_TRUE(setPortTimeOuts(com, &asked, 0)) << GetLastError();
+  t = deviceTimeouts(com->device);
+  EXPECT_EQ(t.ReadIntervalTimeout, 7u);
+  EXPECT_EQ(t.ReadTotalTimeoutConstant, 900u);
+  EXPECT_EQ(t.WriteTotalTimeoutConstant, 45000u);
+  EXPECT_TRUE(com->state & kStateTimeoutsSet);
+  SetLastError(0);
+  EXPECT_FALSE(setPortTimeOuts(com, &asked, 1));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(setPortTimeOuts(com, nullptr, 0));
+
+  // Still open for its first user after the call's own open and release.
+  EXPECT_NE(com->device, INVALID_HANDLE_VALUE);
+  releasePortDevice(*com);
+  EXPECT_EQ(com->device, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(nonSpooledTarget(u"COM2"), u"");
+  WCHAR targets[128] = {};
+  ASSERT_NE(QueryDosDeviceW(u"COM2", targets, 128), 0u);  // the spooler's definition stays
+  EXPECT_EQ(std::u16string(targets), u"\\Device\\NamedPipe\\Spooler\\COM2:");
+
+  // With nobody holding it, the call opens the device and lets it go.
+  EXPECT_TRUE(setPortTimeOuts(com, &asked, 0)) << GetLastError();
+  EXPECT_EQ(com->device, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(nonSpooledTarget(u"COM2"), u"");
+  EXPECT_EQ(command(u"DeletePort", text(u"COM2:")), 0u);
+}
+
+TEST_F(XcvGlueTest, AParallelPortAndDevicesThatCannotBeOpened) {
+  makeMonitor();
+  ASSERT_EQ(command(u"ConfigureLPTPortCommandOK", text(u"30")), 0u);
+  PortEntry *lpt = addPortEntry(monitor_, u"LPT1:");
+  ASSERT_NE(lpt, nullptr);
+  // Only a serial port's device is opened for the call.
+  COMMTIMEOUTS asked{7, 0, 900, 0, 0};
+  SetLastError(0);
+  EXPECT_FALSE(setPortTimeOuts(lpt, &asked, 0));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  ASSERT_EQ(openPortDevice(*lpt), 0u);
+  EXPECT_EQ(nonSpooledTarget(u"LPT1"), u"\\Device\\Parallel0");
+  EXPECT_EQ(deviceTimeouts(lpt->device).WriteTotalTimeoutConstant, 30000u);  // the retry time-out
+  EXPECT_TRUE(setPortTimeOuts(lpt, &asked, 0)) << GetLastError();
+  EXPECT_EQ(deviceTimeouts(lpt->device).ReadTotalTimeoutConstant, 900u);
+  releasePortDevice(*lpt);
+  EXPECT_EQ(nonSpooledTarget(u"LPT1"), u"");
+
+  // No such device on the machine.
+  PortEntry *com9 = addPortEntry(monitor_, u"COM9:");
+  EXPECT_EQ(openPortDevice(*com9), DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(com9->useCount, 0);
+  // The device is someone else's: the name defined for it goes again.
+  HANDLE other = CreateFileW(u"\\\\.\\COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE) << GetLastError();
+  PortEntry *com3 = addPortEntry(monitor_, u"COM3:");
+  EXPECT_EQ(openPortDevice(*com3), DWORD(ERROR_PRINTER_NOT_FOUND));
+  EXPECT_EQ(nonSpooledTarget(u"COM3"), u"");
+  EXPECT_EQ(com3->device, INVALID_HANDLE_VALUE);
+  SetLastError(0);
+  EXPECT_FALSE(setPortTimeOuts(com3, &asked, 0));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PRINTER_NOT_FOUND));
+  CloseHandle(other);
 }
 
 }  // namespace
