@@ -307,6 +307,17 @@ void checkPortQuestions(const Channel &admin) {
   answered(a, ERROR_SUCCESS, "\"PortIsValid\" of COM1: is valid");
   a = xcv(admin, TEXT("PortIsValid"), text(TEXT("com1:")), 0);
   answered(a, ERROR_SUCCESS, "\"PortIsValid\" of com1: is valid");
+  a = xcv(admin, TEXT("GetDefaultCommConfig"), text(TEXT("COM1")), 51);
+  if (answered(a, ERROR_INSUFFICIENT_BUFFER, "\"GetDefaultCommConfig\" into 51 bytes asks for more"))
+    check(a.needed == 52, "... for 52 bytes", "needed %lu", a.needed);
+  a = xcv(admin, TEXT("GetDefaultCommConfig"), text(TEXT("COM1")), 256);
+  if (answered(a, ERROR_SUCCESS, "\"GetDefaultCommConfig\" of COM1 answers")) {
+    COMMCONFIG cc;
+    std::memcpy(&cc, a.output.data(), sizeof cc);
+    check(cc.dwProviderSubType == PST_RS232 && cc.dcb.DCBlength == sizeof(DCB) && a.needed >= sizeof(COMMCONFIG),
+          "... a serial line's configuration", "subtype %lu, DCB length %lu, needed %lu", cc.dwProviderSubType,
+          cc.dcb.DCBlength, a.needed);
+  }
 }
 
 // The value as it was, to put back; false when there was none.
