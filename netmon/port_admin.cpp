@@ -169,6 +169,23 @@ DWORD setTransmissionRetryTimeout(const WString &seconds) {
   return DWORD(st);
 }
 
+bool readPortsValue(const Monitor &m, LPCWSTR portName, WString &text) {
+  const MONITORINIT &init = m.init;
+  if (!init.pMonitorReg || !portName) return false;
+  const MONITORREG &reg = *init.pMonitorReg;
+  HANDLE key = nullptr;
+  if (reg.fpOpenKey(init.hckRegistryRoot, kPortsKey, KEY_READ, &key, init.hSpooler) != ERROR_SUCCESS) return false;
+  // Line settings are short ("9600,n,8,1"); a longer value is no setting.
+  WCHAR value[128] = {};
+  DWORD type = 0, size = sizeof value - sizeof(WCHAR);
+  LONG st = reg.fpQueryValue(key, portName, &type, reinterpret_cast<BYTE *>(value), &size, init.hSpooler);
+  reg.fpCloseKey(key, init.hSpooler);
+  if (st != ERROR_SUCCESS || type != REG_SZ) return false;
+  value[size / sizeof(WCHAR)] = 0;
+  text = value;
+  return true;
+}
+
 bool inUseByJob(const PortEntry &entry) {
   // The spooler holds the entry as a port handle from OpenPortEx until
   // ClosePort; an open device is released by its user, not here.

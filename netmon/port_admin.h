@@ -19,6 +19,9 @@ void releasePortLookup();
 // callbacks: written as an empty REG_SZ, or deleted.  Registry error codes.
 LONG writePortsValue(const Monitor &m, LPCWSTR portName);
 LONG deletePortsValue(const Monitor &m, LPCWSTR portName);
+// Its text (a serial port's line settings, when an administrator gave
+// some); false when there is no such value or it is no text.
+bool readPortsValue(const Monitor &m, LPCWSTR portName, WString &text);
 
 // "TransmissionRetryTimeout" of the system, in seconds: the parallel write
 // time-out and "GetTransmissionRetryTimeout"'s answer; 45 when missing or

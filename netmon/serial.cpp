@@ -91,7 +91,16 @@ DWORD openDevice(PortEntry &entry) {
                      target.c_str());
     return ERROR_PRINTER_NOT_FOUND;
   }
-  setDeviceTimeouts(h, isSerialPortName(entry.name));
+  const bool serial = isSerialPortName(entry.name);
+  // The line settings an administrator gave the port; a port without any
+  // keeps the system's.
+  WString settings;
+  if (serial && entry.monitor && readPortsValue(*entry.monitor, entry.name.c_str(), settings) && !settings.empty()) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (GetCommState(h, &dcb) && BuildCommDCBW(settings.c_str(), &dcb)) SetCommState(h, &dcb);
+  }
+  setDeviceTimeouts(h, serial);
   entry.device = h;
   entry.state |= kStateDeviceOpen;
   return ERROR_SUCCESS;

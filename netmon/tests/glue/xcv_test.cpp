@@ -477,7 +477,22 @@ TEST_F(XcvGlueTest, ASerialPortIsReachedUnderTheMonitorsOwnName) {
   ASSERT_NE(com, nullptr);
   // While the spooler owns the port its name leads to the spooler's pipe.
   ASSERT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, u"COM2", u"\\Device\\NamedPipe\\Spooler\\COM2:"));
+  // The line settings an administrator gave the port, in the mode command's
+  // short form.
+  HKEY ports = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root_, u"Ports", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ports, nullptr), ERROR_SUCCESS);
+  const std::u16string settings = u"19200,e,7,2";
+  ASSERT_EQ(RegSetValueExW(ports, u"COM2:", 0, REG_SZ, reinterpret_cast<const BYTE *>(settings.c_str()),
+                           DWORD((settings.size() + 1) * sizeof(char16_t))),
+            ERROR_SUCCESS);
+  RegCloseKey(ports);
   ASSERT_EQ(openPortDevice(*com), 0u);
+  DCB line{};
+  ASSERT_TRUE(GetCommState(com->device, &line)) << GetLastError();
+  EXPECT_EQ(line.BaudRate, 19200u);
+  EXPECT_EQ(line.Parity, EVENPARITY);
+  EXPECT_EQ(line.ByteSize, 7);
+  EXPECT_EQ(line.StopBits, TWOSTOPBITS);
   EXPECT_EQ(nonSpooledTarget(u"COM2"), u"\\Device\\Serial1");
   EXPECT_TRUE(com->state & kStateDeviceOpen);
   COMMTIMEOUTS t = deviceTimeouts(com->device);

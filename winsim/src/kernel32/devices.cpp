@@ -107,6 +107,8 @@ std::shared_ptr<CommDevice> openCommDevice(const std::u16string &dosName, DWORD 
     dev = std::make_shared<CommDevice>();
     dev->target = target;
     dev->serial = isSerialTarget(target);
+    // A serial line starts with the settings of a port nobody configured.
+    dev->state = defaultConfig().dcb;
   }
   std::lock_guard<std::mutex> d(dev->lock);
   // A port serves one handle at a time, whichever of its names opened it.

@@ -17,6 +17,7 @@ struct CommDevice {
   bool serial = false;
   std::mutex lock;
   COMMTIMEOUTS timeouts{};
+  DCB state{};  // a serial line's settings (SetCommState)
   bool open = false;
 };
 
