@@ -656,7 +656,8 @@ int main(int argc, char **argv) {
   const bool idle = winsim::waitForSpoolerIdle(d.printerName(), 600000);
   const auto jobs = winsim::printJobs(d.printerName());
   printer.ejectRemaining("still in the printer when the job ended");
-  timer.done(d.network ? "the job through netmon to the printer (framed)" : "the job through usbmon to the printer (paced)");
+  timer.done(d.network ? "the job through netmon to the printer (framed)"
+                       : "the job through usbmon to the printer (paced)");
   if (!idle || jobs.empty() || !jobs.back().completed) {
     std::fprintf(stderr, "carddemo: the spooler did not finish the job\n");
     winsim::resetMachine();

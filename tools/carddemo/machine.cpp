@@ -137,7 +137,7 @@ bool installNetworkPackage(const cardemu::NetPorts &ports, std::string &problem)
     problem = "cannot declare the printer's address on the machine's network";
     return false;
   }
-  if (!winsim::addStandardTcpIpPort(kNetPortName, kNetPrinterAddress)) {
+  if (!winsim::addStandardTcpIpPort(kNetPortName, winsim::toUtf16(kNetPrinterAddress))) {
     problem = "cannot add the Standard TCP/IP port " + winsim::toUtf8(kNetPortName);
     return false;
   }

@@ -123,14 +123,14 @@ FrameSummary analyseFrames(const std::vector<NetFrame> &frames, std::ostream *li
   // Commands are short and end in CR; a message of image data can start with
   // any byte, so only the whole form counts.
   auto isCommand = [](const NetFrame &f) {
-    return f.length >= 2 && f.head.size() == f.length &&
-           f.head.front() == 0x1B && f.head.back() == '\r';
+    return f.length >= 2 && f.head.size() == f.length && f.head.front() == 0x1B && f.head.back() == '\r';
   };
   for (const NetFrame &f : frames) {
     ++s.frames;
     const std::string_view b(reinterpret_cast<const char *>(f.head.data()), f.head.size());
     std::string what;
-    if (isCommand(f) && b == "\x1b" "E 1\r") {
+    if (isCommand(f) && b == "\x1b"
+                             "E 1\r") {
       ++s.replyChecks;
       what = "reply check";
     } else if (!jobStarted && b == card::status::kCmdMaster) {

@@ -49,14 +49,14 @@ struct NetFrame {
 
 struct FrameSummary {
   size_t frames = 0;
-  size_t commands = 0;       // job commands
-  size_t dataSlices = 0;     // slices of image blocks
-  size_t replyChecks = 0;    // the monitor's "\eE 1\r" after a command
-  size_t monitorOwn = 0;     // the monitor's other commands (job start, queries, clean-up)
-  size_t largestSlice = 0;   // bytes
-  uint64_t onWireMs = 0;     // simulated: the job's first message to its last
+  size_t commands = 0;      // job commands
+  size_t dataSlices = 0;    // slices of image blocks
+  size_t replyChecks = 0;   // the monitor's "\eE 1\r" after a command
+  size_t monitorOwn = 0;    // the monitor's other commands (job start, queries, clean-up)
+  size_t largestSlice = 0;  // bytes
+  uint64_t onWireMs = 0;    // simulated: the job's first message to its last
   uint64_t firstTick = 0;
-  bool resetSent = false;    // "\eR\r": the job was cancelled at the printer
+  bool resetSent = false;  // "\eR\r": the job was cancelled at the printer
 };
 
 // Reads the messages; with `listing`, writes one line per message to it.
