@@ -154,6 +154,7 @@ TEST_F(XcvTest, AddAndDeleteAPortThroughTheSpooler) {
   // A port of another monitor is no port to add.
   EXPECT_EQ(call(admin, u"AddPort", text(u"file:"), 0).status, DWORD(ERROR_ALREADY_EXISTS));
   EXPECT_FALSE(portsValue(u"file:", type, size));
+  EXPECT_EQ(call(admin, u"AddPort", text(kPortName), 0).status, DWORD(ERROR_ALREADY_EXISTS));  // Standard TCP/IP's
 
   // Deleted by its name in any letter case, once.
   EXPECT_EQ(call(admin, u"DeletePort", text(u"NetCard1"), 0).status, 0u);
