@@ -392,6 +392,8 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case CB_GETDROPPEDSTATE: return d->dropped ? TRUE : FALSE;
     case CB_LIMITTEXT: return TRUE;
+    case WM_SETFOCUS: notifyParent(h, CBN_SETFOCUS); return 0;
+    case WM_KILLFOCUS: notifyParent(h, CBN_KILLFOCUS); return 0;
     case WM_SETTEXT:
       // A drop-down list shows only its items.
       if ((styleOf(h) & 0x3) == CBS_DROPDOWNLIST) return CB_ERR;
