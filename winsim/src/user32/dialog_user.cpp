@@ -126,9 +126,12 @@ void runDialogUser(HWND dialog) {
     d.fault = std::move(fault);
     updateShown(d);
   };
+  // What is already posted to the dialog runs first, as in its message
+  // loop: a dialog that ends by itself needs no user.
+  runModalWork();
+  if (ended(dialog)) return finish(DialogEnd::Ended, {});
   std::optional<DialogScript> script = takeRule(d);
   if (!script) return finish(DialogEnd::Unscripted, u"no script");
-  runModalWork();
   for (size_t i = 0; i < script->actions.size(); ++i) {
     if (ended(dialog)) return finish(DialogEnd::ScriptFailed, u"ended before action " + number(i + 1));
     std::u16string error;
