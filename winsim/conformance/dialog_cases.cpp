@@ -154,6 +154,29 @@ CONF_CASE(Dialogs, AMissingControlIsAnError) {
   CHECK_ERROR(DWORD(ERROR_CONTROL_ID_NOT_FOUND));
 }
 
+CONF_CASE(Dialogs, CloseIsTheCancelButton) {
+  REQUIRE(initControls());
+  DialogRun run;
+  HWND h = openModeless(run);
+  REQUIRE(h != nullptr);
+  Closer closer{h};
+  run.count = 0;
+  SendMessageW(h, WM_CLOSE, 0, 0);
+  CHECK(IsWindow(h));  // not destroyed: DefDlgProc posts IDCANCEL instead
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+  REQUIRE(run.count == 1);
+  CHECK_EQ(run.ids[0], IDCANCEL);
+  CHECK_EQ(run.codes[0], BN_CLICKED);
+  SKIP_UNDER_WINE("Wine posts IDCANCEL for WM_CLOSE even with the Cancel button disabled");
+  // With its Cancel button disabled, the dialog cannot be closed.
+  EnableWindow(GetDlgItem(h, IDCANCEL), FALSE);
+  run.count = 0;
+  SendMessageW(h, WM_CLOSE, 0, 0);
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+  CHECK_EQ(run.count, 0);
+}
+
 CONF_CASE(Dialogs, EditNotificationsAndTheTypingLimit) {
   REQUIRE(initControls());
   DialogRun run;
