@@ -665,6 +665,8 @@ DialogControlRecord recordControl(HWND c) {
 }
 
 bool userAction(HWND dialog, const DialogAction &a, std::u16string &error) {
+  // A dialog disabled by a modal dialog of its own takes no input.
+  if (!IsWindowEnabled(dialog)) return fail(error, u"the dialog is disabled");
   HWND c = GetDlgItem(dialog, a.control);
   if (!c) return fail(error, u"no control " + number(a.control));
   if (!IsWindowVisible(c)) return fail(error, u"control " + number(a.control) + u" is hidden");

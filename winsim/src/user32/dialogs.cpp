@@ -219,11 +219,11 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate &t, HWND owner, DLGPR
   auto py = [&](int v) { return mulDiv(v, data->baseY, 8); };
 
   std::u16string cls = t.cls.present ? (t.cls.isOrdinal ? u"#32770" : t.cls.name) : u"#32770";
-  // A modal dialog is shown by its loop once WM_INITDIALOG has run.
-  DWORD style = modal ? (t.style & ~WS_VISIBLE) : t.style;
+  // Shown once WM_INITDIALOG has run: a modal dialog by its loop, a
+  // modeless one when its template asks for it.
   HWND h =
       CreateWindowExW(t.exStyle, reinterpret_cast<LPCWSTR>(cls.c_str()), reinterpret_cast<LPCWSTR>(t.title.c_str()),
-                      style & ~WS_VISIBLE, px(t.x), py(t.y), px(t.cx), py(t.cy), owner, nullptr, instance, nullptr);
+                      t.style & ~WS_VISIBLE, px(t.x), py(t.y), px(t.cx), py(t.cy), owner, nullptr, instance, nullptr);
   if (!h) return nullptr;
   setData(h, data);
   SetWindowLongPtrW(h, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
