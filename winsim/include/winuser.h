@@ -864,13 +864,13 @@ typedef struct tagNMHDR {
   UINT code;
 } NMHDR, *LPNMHDR;
 
-WINSIM_EXTERN_C WINSIM_API INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName,
-                                                          HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+WINSIM_EXTERN_C WINSIM_API INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                                          DLGPROC lpDialogFunc, LPARAM dwInitParam);
 WINSIM_EXTERN_C WINSIM_API INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
                                                                   HWND hWndParent, DLGPROC lpDialogFunc,
                                                                   LPARAM dwInitParam);
-WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName,
-                                                          HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                                          DLGPROC lpDialogFunc, LPARAM dwInitParam);
 WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateDialogIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW lpTemplate,
                                                                   HWND hWndParent, DLGPROC lpDialogFunc,
                                                                   LPARAM dwInitParam);

@@ -494,7 +494,9 @@ inline DialogAction userChoose(int control, std::u16string item) {
 inline DialogAction userChooseIndex(int control, int index) {
   return {DialogActionKind::Choose, control, {}, index, true};
 }
-inline DialogAction userCheck(int control, int state) { return {DialogActionKind::SetCheck, control, {}, state, false}; }
+inline DialogAction userCheck(int control, int state) {
+  return {DialogActionKind::SetCheck, control, {}, state, false};
+}
 inline DialogAction userMove(int control, int position) {
   return {DialogActionKind::Move, control, {}, position, false};
 }
@@ -514,9 +516,9 @@ struct DialogControlRecord {
   std::u16string text;       // its window text; a combo box's: the selected item
   DWORD style = 0;
   bool enabled = true, visible = true;
-  int check = 0;                    // buttons: BST_ state
-  std::vector<std::u16string> items;  // combo boxes
-  int selection = -1;                 // combo boxes: CB_ERR for none
+  int check = 0;                                 // buttons: BST_ state
+  std::vector<std::u16string> items;             // combo boxes
+  int selection = -1;                            // combo boxes: CB_ERR for none
   int position = 0, rangeMin = 0, rangeMax = 0;  // trackbars and up-down controls
 };
 enum class DialogEnd {
