@@ -1,0 +1,143 @@
+// The network pacing writer: a job through WritePort reaches the emulated
+// printer command by command, its data blocks in frames of at most 65536
+// bytes, and a job cut inside a block leaves the printer reset.
+#include <string>
+#include <vector>
+
+#include "netmon/tests/glue/job_fixture.h"
+
+namespace card::net::test {
+namespace {
+
+// The cards the same job gives when it is fed to a printer directly.
+std::vector<cardemu::Card> cardsOf(const std::string &job) {
+  cardemu::Printer reference;
+  reference.write(job);
+  reference.finish();
+  return reference.takeCards();
+}
+
+void expectSameCards(const std::vector<cardemu::Card> &got, const std::vector<cardemu::Card> &want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t c = 0; c < got.size(); ++c) {
+    EXPECT_EQ(got[c].summary(), want[c].summary());
+    for (int side = 0; side < 2; ++side) {
+      const auto &g = got[c].sides[side].panels, &w = want[c].sides[side].panels;
+      ASSERT_EQ(g.size(), w.size());
+      for (size_t k = 0; k < g.size(); ++k) {
+        EXPECT_EQ(g[k].kind, w[k].kind);
+        EXPECT_EQ(g[k].command, w[k].command);
+        ASSERT_TRUE(g[k].image && w[k].image);
+        EXPECT_TRUE(*g[k].image == *w[k].image) << "card " << c << " side " << side << " panel " << k;
+      }
+    }
+  }
+}
+
+// A run-length coded plane ("\eGS n 30 ...") whose data and closing CR are
+// exactly 100000 bytes: 4442 runs of 127 values, one of 113 and 91113 single
+// values make the plane's 1024 x 640 values.
+std::string hundredThousandBytePlane() {
+  std::string data;
+  for (int i = 0; i < 4442; ++i) data += "\xFF\x05";
+  data += std::string(1, char(0x80 | 113)) + "\x05";
+  data += std::string(91113, '\x05');
+  return "\x1bGS 0 30 0 0 1024 640 " + data + "\r";
+}
+
+TEST_F(NetJobTest, ATwoSidedCardArrivesWhole) {
+  HANDLE h = openPort();
+  ASSERT_NE(h, nullptr);
+  const std::string job = twoSidedJob();
+  ASSERT_TRUE(startDoc(h, newJob())) << GetLastError();
+  ASSERT_TRUE(writeJob(h, job));
+  ASSERT_TRUE(table_->pfnEndDocPort(h));
+  EXPECT_EQ(printer->error(), 0);
+  EXPECT_EQ(net->stats().connectionsBroken, 0u);
+  expectSameCards(printer->takeCards(), cardsOf(job));
+}
+
+TEST_F(NetJobTest, A100000ByteBlockGoesAsFramesOf65536And34464Bytes) {
+  HANDLE h = openPort();
+  ASSERT_NE(h, nullptr);
+  const std::string head = streams::ymckoHeader() + streams::esc("$F");
+  const std::string plane = hundredThousandBytePlane();
+  const size_t headerBytes = plane.size() - 100000;
+  const std::string job = head + plane + streams::esc("IS 0") + streams::esc("MO");
+  ASSERT_TRUE(startDoc(h, newJob())) << GetLastError();
+  // The whole job is offered at once, each time from where the monitor
+  // stopped, as the spooler does with one large buffer.
+  const size_t blockStart = head.size() + headerBytes;
+  uint64_t before = 0, after = 0;
+  for (size_t off = 0, calls = 0; off < job.size() && calls < 1000; ++calls) {
+    if (off == blockStart) before = dataBytesReaching(0);
+    DWORD n = 0;
+    ASSERT_TRUE(table_->pfnWritePort(h, reinterpret_cast<LPBYTE>(const_cast<char *>(job.data() + off)),
+                                     DWORD(job.size() - off), &n));
+    if (off == blockStart) {
+      EXPECT_EQ(n, 100000u);
+      // Two frames of the block, then the framed error report request of
+      // the reply check at the block's end.
+      after = dataBytesReaching(before + 100000 + 2 * 4 + 5 + 4);
+    }
+    off += n;
+  }
+  EXPECT_EQ(after - before, 100000u + 2 * 4 + 5 + 4);
+  ASSERT_TRUE(table_->pfnEndDocPort(h));
+  EXPECT_EQ(printer->error(), 0);
+  expectSameCards(printer->takeCards(), cardsOf(job));
+}
+
+TEST_F(NetJobTest, AJobCutInsideABlockEndsWithASoftReset) {
+  HANDLE h = openPort();
+  ASSERT_NE(h, nullptr);
+  // A card is in the printer with its yellow panel when the magenta plane's
+  // connection breaks.
+  const std::string front = streams::ymckoHeader() + streams::plane(0, streams::flat(5)) + streams::esc("IS 0");
+  const std::string job = front + streams::plane(1, streams::flat(10)) + streams::esc("IS 1") + streams::esc("MO");
+  const DWORD id = newJob();
+  ASSERT_TRUE(startDoc(h, id)) << GetLastError();
+  ASSERT_TRUE(writeJob(h, front));
+  net->resetDataAfter(100000);
+  bool deleted = false;
+  const size_t chunk = 0x10000;
+  for (size_t off = front.size(), calls = 0; off < job.size() && calls < 1000; ++calls) {
+    const uint64_t taken = net->stats().dataBytes;
+    DWORD n = 0;
+    const size_t size = std::min(chunk, job.size() - off);
+    ASSERT_TRUE(
+        table_->pfnWritePort(h, reinterpret_cast<LPBYTE>(const_cast<char *>(job.data() + off)), DWORD(size), &n));
+    off += n;
+    if (deleted) {
+      // The spooler's next offer of a deleted job ends at once.
+      EXPECT_EQ(n, 0u);
+      break;
+    }
+    // Each slice is let reach the printer (or break its connection) before
+    // the next, so that the job is given up inside the block.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (net->stats().dataBytes < taken + n && net->stats().connectionsReset == 0 &&
+           std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (net->stats().connectionsReset > 0) {
+      // The user gives the job up.
+      ASSERT_TRUE(deleteJob(id));
+      deleted = true;
+    }
+  }
+  ASSERT_TRUE(deleted);
+  EXPECT_TRUE(entryOf(h).cancelled);
+  ASSERT_TRUE(table_->pfnEndDocPort(h));
+  // "111", a pause, "222" on the status channel: the printer dropped the
+  // rest of the block and put the card out.
+  bool resetOut = false;
+  for (const cardemu::Card &c : printer->takeCards())
+    for (const std::string &note : c.notes)
+      if (note.find("interface reset") != std::string::npos) resetOut = true;
+  EXPECT_TRUE(resetOut);
+  EXPECT_EQ(entryOf(h).jobActive, 0);
+  EXPECT_FALSE(entryOf(h).cutter.insideBlock());
+}
+
+}  // namespace
+}  // namespace card::net::test
