@@ -50,7 +50,9 @@ SliceResult sendSlice(PortEntry &p, const uint8_t *data, size_t size) {
     const int error = sendFramed(p.data, data, size);
     if (error == 0) return SliceResult::Sent;
     Sleep(kSliceRetryPauseMs);
-    if (error == WSAECONNRESET) {
+    // A connection the printer dropped is won back; so is one that an
+    // earlier try could not win back, or every later try would fail alike.
+    if (error == WSAECONNRESET || error == WSAENOTSOCK || p.data == INVALID_SOCKET) {
       reconnectChannels(p);
       Sleep(kSliceRetryPauseMs);
     }

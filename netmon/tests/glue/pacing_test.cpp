@@ -139,5 +139,69 @@ TEST_F(NetJobTest, AJobCutInsideABlockEndsWithASoftReset) {
   EXPECT_FALSE(entryOf(h).cutter.insideBlock());
 }
 
+// A job inside its first plane when the interface drops the data connection
+// and refuses new ones.
+class RefusedSliceTest : public NetJobTest {
+ protected:
+  void SetUp() override {
+    NetJobTest::SetUp();
+    if (HasFatalFailure()) return;
+    // Whatever the error wait shows, the user dismisses it.
+    winsim::scriptUser(winsim::UserScript{});
+    h = openPort();
+    ASSERT_NE(h, nullptr);
+    job = newJob();
+    ASSERT_TRUE(startDoc(h, job)) << GetLastError();
+    const size_t header = plane.find("GS ") - 1;
+    ASSERT_TRUE(writeJob(h, plane.substr(0, header)));  // "\e$F\r"
+    DWORD n = 0;
+    ASSERT_TRUE(table_->pfnWritePort(h, reinterpret_cast<LPBYTE>(const_cast<char *>(plane.data() + header)),
+                                     DWORD(plane.size() - header), &n));
+    ASSERT_TRUE(entryOf(h).cutter.insideBlock());
+    block = header + n;
+    net->setRefusing(true);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (net->stats().dataPortOpen && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  BOOL writeSlice(DWORD &n) {
+    return table_->pfnWritePort(h, reinterpret_cast<LPBYTE>(const_cast<char *>(plane.data() + block)), 0x10000, &n);
+  }
+
+  const std::string plane = streams::plane(0, streams::flat(5));
+  HANDLE h = nullptr;
+  DWORD job = 0;
+  size_t block = 0;
+};
+
+TEST_F(RefusedSliceTest, FourFailedTriesEndTheWriteAfterTheErrorWait) {
+  const ULONGLONG start = GetTickCount64();
+  DWORD n = 0;
+  EXPECT_FALSE(writeSlice(n));
+  EXPECT_EQ(n, 0u);
+  // Each try won the connection back as far as the refusal and asked for
+  // the interface's reset once, with the pauses between.
+  EXPECT_EQ(net->stats().interfaceResets, 4u);
+  EXPECT_GE(GetTickCount64() - start, 4 * (100 + 2000 + 100u));
+  // Nothing of the slice counts as sent: the block starts again where it was.
+  EXPECT_TRUE(entryOf(h).cutter.insideBlock());
+  EXPECT_EQ(entryOf(h).cutter.state().units, 0u);
+}
+
+TEST_F(RefusedSliceTest, AJobDeletedDuringTheTriesEndsTheWriteWithSuccess) {
+  std::thread user([&] {
+    Sleep(1000);
+    deleteJob(job);
+  });
+  DWORD n = 0;
+  EXPECT_TRUE(writeSlice(n));
+  user.join();
+  EXPECT_EQ(n, 0u);
+  EXPECT_LE(net->stats().interfaceResets, 1u);
+  EXPECT_TRUE(entryOf(h).cancelled);
+  EXPECT_TRUE(entryOf(h).errorPending);
+  EXPECT_EQ(entryOf(h).cutter.state().units, 0u);
+}
+
 }  // namespace
 }  // namespace card::net::test
