@@ -67,12 +67,13 @@ BOOL writeBlockPortion(PortEntry &p, const BYTE *buffer, DWORD size, LPDWORD wri
   size_t done = 0;
   bool ended = false;
   while (done < size && p.cutter.insideBlock()) {
-    if (jobDeleting(p)) break;
+    // (The call's own start has asked already for the first slice.)
+    if (done > 0 && jobDeleting(p)) break;
     const pacing::StreamCutter sliceStart = p.cutter;
     size_t length = 0;
     while (length < kMaxFramePayload && done + length < size && p.cutter.insideBlock()) {
       const pacing::Cut c =
-          p.cutter.next(buffer + done + length, std::min(size - done - length, kMaxFramePayload - length));
+          p.cutter.next(buffer + done + length, std::min<size_t>(size - done - length, kMaxFramePayload - length));
       if (c.consumed == 0) break;
       length += c.consumed;
       ended = c.endsBlock;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "netmon/channels.h"
 #include "netmon/connection.h"
@@ -30,6 +31,12 @@ constexpr DWORD kWatchIntervalMs = 10000;
 // told; the bound leaves room for a slow machine.
 constexpr DWORD kWatcherEndWaitMs = 15000;
 constexpr DWORD kBlockResetPauseMs = 1000;
+// How long WritePort gives the data channel to take more, and the pause
+// before the spooler offers the same bytes again when it did not.
+constexpr DWORD kWritableWaitMs = 1;
+constexpr DWORD kNotWritablePauseMs = 100;
+// After a failed write the spooler's next offer is held back this long.
+constexpr DWORD kErrorPendingPauseMs = 1000;
 constexpr size_t kModelReplyBytes = 128;
 
 // The spooler's own identity for the duration of a scope: the printer's
@@ -104,12 +111,14 @@ DWORD WINAPI watcherMain(LPVOID parameter) {
   PortEntry &p = *static_cast<PortEntry *>(parameter);
   while (WaitForSingleObject(p.watcherStop, kWatchIntervalMs) == WAIT_TIMEOUT) {
     bool started = false;
+    char address[kMaxAddressChars + 1];
     {
       MonitorLock lock;
       started = (p.state & kStateJobStarted) != 0;
+      memcpy(address, p.address, sizeof address);
     }
     // During a job the job path itself says what the port's state is.
-    if (!started && probeReachable(p.address)) clearPortStatus(p.name.c_str());
+    if (!started && probeReachable(address)) clearPortStatus(p.name.c_str());
   }
   return 0;
 }
@@ -342,7 +351,12 @@ BOOL WINAPI writePort(HANDLE port, LPBYTE buffer, DWORD size, LPDWORD written) {
   }
   PortEntry &p = *entry;
   if (capturing(p)) return captureWrite(p, buffer, size, written);
-  if (p.data == INVALID_SOCKET && (p.state & kStateDataAccepted)) {
+  if (!(p.state & kStateDataAccepted)) {
+    // No job was started on the port, or its start failed.
+    SetLastError(ERROR_NOT_READY);
+    return FALSE;
+  }
+  if (p.data == INVALID_SOCKET) {
     // The connection was lost and not won back (the error wait's reconnect
     // failed): one more try, rather than offering the job to nobody for ever.
     if (jobDeleting(p)) return TRUE;
@@ -352,20 +366,16 @@ BOOL WINAPI writePort(HANDLE port, LPBYTE buffer, DWORD size, LPDWORD written) {
       return FALSE;
     }
   }
-  if (!writableWithin(p.data, kCloseWritableWaitMs)) {
+  if (!writableWithin(p.data, kWritableWaitMs)) {
     // The printer has not taken what it has yet; the spooler offers the
     // same bytes again.
     if (jobDeleting(p)) return TRUE;
-    Sleep(100);
+    Sleep(kNotWritablePauseMs);
     return TRUE;
-  }
-  if (!(p.state & kStateDataAccepted)) {
-    SetLastError(ERROR_NOT_READY);
-    return FALSE;
   }
   p.dataSent = kDataSentMarker;
   if (p.errorPending) {
-    Sleep(1000);
+    Sleep(kErrorPendingPauseMs);
     p.errorPending = false;
     return TRUE;
   }

@@ -89,6 +89,24 @@ class NetJobTest : public NetMonitorTest {
     return now;
   }
 
+  // The count once the emulator has taken everything sent so far (it no
+  // longer changes for a while; bounded).
+  uint64_t settledDataBytes() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    uint64_t last = net->stats().dataBytes;
+    auto stableSince = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < until &&
+           std::chrono::steady_clock::now() - stableSince < std::chrono::milliseconds(50)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      const uint64_t now = net->stats().dataBytes;
+      if (now != last) {
+        last = now;
+        stableSince = std::chrono::steady_clock::now();
+      }
+    }
+    return last;
+  }
+
   static PortEntry &entryOf(HANDLE h) { return *static_cast<PortEntry *>(h); }
 
   static DWORD portStatusOf(DWORD *severity = nullptr) {
