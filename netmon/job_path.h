@@ -20,6 +20,12 @@ bool jobDeleting(PortEntry &p);
 // framed slices (pacing.cpp).
 BOOL pacedWrite(PortEntry &p, const BYTE *buffer, DWORD size, LPDWORD written);
 
+// Ends the port's reachability watcher (set its stop event, wait a bounded
+// time).  False when it did not end in time: it may still read the entry,
+// which must then not be freed.  Whoever frees an entry without ClosePort
+// (Shutdown) calls it first.
+bool stopWatcher(PortEntry &p);
+
 // Writes a note for the debugger.
 void debugNote(const char *text);
 

@@ -133,22 +133,6 @@ bool startWatcher(PortEntry &p) {
   return false;
 }
 
-// False when the watcher did not end in time: it may still read the entry.
-bool stopWatcher(PortEntry &p) {
-  bool ended = true;
-  if (p.watcherThread) {
-    SetEvent(p.watcherStop);
-    ended = WaitForSingleObject(p.watcherThread, kWatcherEndWaitMs) == WAIT_OBJECT_0;
-    CloseHandle(p.watcherThread);
-    p.watcherThread = nullptr;
-  }
-  if (p.watcherStop && ended) {
-    CloseHandle(p.watcherStop);
-    p.watcherStop = nullptr;
-  }
-  return ended;
-}
-
 // Every way out of StartDocPort after the job was marked active.
 BOOL refuseJob(PortEntry &p, DWORD error) {
   InterlockedExchange(&p.jobActive, 0);
@@ -165,6 +149,21 @@ LPCWSTR documentNameOf(DWORD level, LPBYTE docInfo) {
 }  // namespace
 
 void debugNote(const char *text) { OutputDebugStringA(text); }
+
+bool stopWatcher(PortEntry &p) {
+  bool ended = true;
+  if (p.watcherThread) {
+    SetEvent(p.watcherStop);
+    ended = WaitForSingleObject(p.watcherThread, kWatcherEndWaitMs) == WAIT_OBJECT_0;
+    CloseHandle(p.watcherThread);
+    p.watcherThread = nullptr;
+  }
+  if (p.watcherStop && ended) {
+    CloseHandle(p.watcherStop);
+    p.watcherStop = nullptr;
+  }
+  return ended;
+}
 
 DWORD jobStatus(PortEntry &p) {
   if (!p.printer) return 0;
