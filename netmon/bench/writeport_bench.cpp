@@ -113,12 +113,12 @@ bool install(Setup &s) {
     return false;
   if (!winsim::copyToDrive(CARDRES_NET_DLL, u"C:\\Windows\\system32\\spool\\drivers\\W32X86\\3\\cardres.dll"))
     return false;
-  if (!winsim::installMonitor(u"Pellor Network Language Monitor", NETMON_DLL)) return false;
+  if (!winsim::installMonitor(u"Pellor Standard Network Language Monitor", NETMON_DLL)) return false;
   // The job's printer: its queue holds the job the monitor is handed.
   winsim::addTestPort(u"HOLD:");
   winsim::PrinterSetup setup;
   setup.printerName = kPrinter;
-  setup.driverName = u"Pellor Standard Printer";
+  setup.driverName = u"Pellor Standard Network";
   setup.portName = u"HOLD:";
   if (!winsim::installPrinter(setup)) return false;
   std::u16string name = kPrinter;
@@ -128,9 +128,10 @@ bool install(Setup &s) {
   auto init = reinterpret_cast<LPMONITOR2(WINAPI *)(PMONITORINIT, PHANDLE)>(
       reinterpret_cast<void (*)()>(GetProcAddress(m, "InitializePrintMonitor2")));
   HKEY root = nullptr;
-  if (!init || RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                               u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Pellor Network Language Monitor",
-                               0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr) != ERROR_SUCCESS)
+  if (!init ||
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                      u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Pellor Standard Network Language Monitor",
+                      0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr) != ERROR_SUCCESS)
     return false;
   s.init.cbSize = sizeof(MONITORINIT);
   s.init.hSpooler = &s;

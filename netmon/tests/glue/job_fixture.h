@@ -31,7 +31,7 @@ class NetJobTest : public NetMonitorTest {
     ASSERT_TRUE(winsim::addTestPort(kHolderPort));
     winsim::PrinterSetup holder;
     holder.printerName = kHolderName;
-    holder.driverName = u"Pellor Standard Printer";
+    holder.driverName = kDriverName;
     holder.portName = kHolderPort;
     ASSERT_TRUE(winsim::installPrinter(holder));
     std::u16string name = kHolderName;
