@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "emulator/tests/streams.h"
 #include "netmon/monitor.h"
@@ -23,15 +24,12 @@ class NetJobTest : public NetMonitorTest {
   void SetUp() override {
     NetMonitorTest::SetUp();
     if (HasFatalFailure()) return;
-    // Where winsim does not serve Standard TCP/IP ports, the printer's port
-    // is a test port of the same name (false when it is served already).
-    winsim::addTestPort(kPortName);
     install();
     if (HasFatalFailure()) return;
     ASSERT_TRUE(winsim::addTestPort(kHolderPort));
     winsim::PrinterSetup holder;
     holder.printerName = kHolderName;
-    holder.driverName = kDriverName;
+    holder.driverName = u"Generic Holder Driver";  // not the package's: its monitor stays
     holder.portName = kHolderPort;
     ASSERT_TRUE(winsim::installPrinter(holder));
     std::u16string name = kHolderName;
@@ -126,6 +124,31 @@ inline std::string twoSidedJob() {
   return streams::ymckoHeader() + streams::ymc(streams::flat(5), streams::flat(10), streams::flat(15)) +
          streams::resin(box) + streams::esc("I 30") + streams::esc("MF") + streams::resin(box) + streams::esc("I 30") +
          streams::esc("MO");
+}
+
+// The cards the same job gives when it is fed to a printer directly.
+inline std::vector<cardemu::Card> cardsOf(const std::string &job) {
+  cardemu::Printer reference;
+  reference.write(job);
+  reference.finish();
+  return reference.takeCards();
+}
+
+inline void expectSameCards(const std::vector<cardemu::Card> &got, const std::vector<cardemu::Card> &want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t c = 0; c < got.size(); ++c) {
+    EXPECT_EQ(got[c].summary(), want[c].summary());
+    for (int side = 0; side < 2; ++side) {
+      const auto &g = got[c].sides[side].panels, &w = want[c].sides[side].panels;
+      ASSERT_EQ(g.size(), w.size());
+      for (size_t k = 0; k < g.size(); ++k) {
+        EXPECT_EQ(g[k].kind, w[k].kind);
+        EXPECT_EQ(g[k].command, w[k].command);
+        ASSERT_TRUE(g[k].image && w[k].image);
+        EXPECT_TRUE(*g[k].image == *w[k].image) << "card " << c << " side " << side << " panel " << k;
+      }
+    }
+  }
 }
 
 }  // namespace card::net::test

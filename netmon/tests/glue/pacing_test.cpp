@@ -9,31 +9,6 @@
 namespace card::net::test {
 namespace {
 
-// The cards the same job gives when it is fed to a printer directly.
-std::vector<cardemu::Card> cardsOf(const std::string &job) {
-  cardemu::Printer reference;
-  reference.write(job);
-  reference.finish();
-  return reference.takeCards();
-}
-
-void expectSameCards(const std::vector<cardemu::Card> &got, const std::vector<cardemu::Card> &want) {
-  ASSERT_EQ(got.size(), want.size());
-  for (size_t c = 0; c < got.size(); ++c) {
-    EXPECT_EQ(got[c].summary(), want[c].summary());
-    for (int side = 0; side < 2; ++side) {
-      const auto &g = got[c].sides[side].panels, &w = want[c].sides[side].panels;
-      ASSERT_EQ(g.size(), w.size());
-      for (size_t k = 0; k < g.size(); ++k) {
-        EXPECT_EQ(g[k].kind, w[k].kind);
-        EXPECT_EQ(g[k].command, w[k].command);
-        ASSERT_TRUE(g[k].image && w[k].image);
-        EXPECT_TRUE(*g[k].image == *w[k].image) << "card " << c << " side " << side << " panel " << k;
-      }
-    }
-  }
-}
-
 // A run-length coded plane ("\eGS n 30 ...") whose data and closing CR are
 // exactly 100000 bytes: 4442 runs of 127 values, one of 113 and 91113 single
 // values make the plane's 1024 x 640 values.

@@ -174,5 +174,29 @@ TEST_F(NetJobTest, AJobStartsWithMasterAndEndsWithItsSocketsClosed) {
   EXPECT_EQ(winsim::openHandleCount(), handles);
 }
 
+TEST_F(NetJobTest, AJobPrintedThroughTheSpoolerReachesThePrinter) {
+  ASSERT_TRUE(installPrinter_);
+  const std::string job = twoSidedJob();
+  std::u16string name = kPrinterName, doc = u"Card", type = u"RAW";
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(name.data(), &h, nullptr));
+  DOC_INFO_1W di{doc.data(), nullptr, type.data()};
+  const DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&di));
+  ASSERT_NE(id, 0u);
+  DWORD written = 0;
+  EXPECT_TRUE(WritePrinter(h, const_cast<char *>(job.data()), DWORD(job.size()), &written));
+  EXPECT_TRUE(EndDocPrinter(h));
+  ClosePrinter(h);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinterName, 60000));
+  for (const winsim::JobRecord &r : winsim::printJobs(kPrinterName)) {
+    if (r.id != id) continue;
+    EXPECT_FALSE(r.aborted);
+    EXPECT_NE(std::find(r.controls.begin(), r.controls.end(), DWORD(JOB_CONTROL_LAST_PAGE_EJECTED)), r.controls.end());
+  }
+  EXPECT_EQ(printer->error(), 0);
+  expectSameCards(printer->takeCards(), cardsOf(job));
+  EXPECT_EQ(portStatusOf(), 0u);
+}
+
 }  // namespace
 }  // namespace card::net::test
