@@ -123,9 +123,17 @@ size_t readReply(PortEntry &p, uint8_t *reply, size_t capacity, DWORD timeoutS) 
 }
 
 size_t exchange(PortEntry &p, std::string_view command, uint8_t *reply, size_t capacity) {
+  return exchange(p, command, reply, capacity, status::replyWaitSeconds(status::bytes(command), command.size()));
+}
+
+size_t exchange(PortEntry &p, std::string_view command, uint8_t *reply, size_t capacity, DWORD timeoutS) {
   if (capacity) reply[0] = 0;
-  if (sendCommand(p, command) != 0) return 0;
-  return readReply(p, reply, capacity, status::replyWaitSeconds(status::bytes(command), command.size()));
+  // The printer keeps a command's answer until it is asked for its state:
+  // the error report request brings the answer, or the error that stopped
+  // the command.
+  if (sendCommand(p, command) != 0 || sendFramed(p.data, kErrorReportRequest.data(), kErrorReportRequest.size()) != 0)
+    return 0;
+  return readReply(p, reply, capacity, timeoutS);
 }
 
 CheckResult replyCheck(PortEntry &p) {

@@ -149,9 +149,12 @@ bool ntFamily() {
 // An escape command sent to the printer, its reply handed back.
 BOOL sendQueryCommand(PortEntry &p, const QueryName &name, LPWSTR out, DWORD outSize, LPDWORD returned) {
   if (int error = sendCommand(p, name.bytes)) return failWith(DWORD(error));
+  // The answer comes with the printer's state, on the error report request.
+  const std::string_view request = status::kCmdErrorReportOther;
+  if (int error = sendFramed(p.data, request.data(), request.size())) return failWith(DWORD(error));
   uint8_t reply[kReplyBytes + 1] = {};
-  size_t length = readReply(p, reply, sizeof reply,
-                            status::replyWaitSeconds(status::bytes(name.bytes), name.bytes.size()));
+  size_t length =
+      readReply(p, reply, sizeof reply, status::replyWaitSeconds(status::bytes(name.bytes), name.bytes.size()));
   if (length > 0 && reply[0] == kNak) length = status::replaceErrorReplyByWord(reply, sizeof reply, length);
   if (length > 0 && name.bytes == status::kCmdVersion) {
     const status::ValueText text = status::readValueText(reply, length);

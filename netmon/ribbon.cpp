@@ -88,8 +88,8 @@ void writeCacheFile(PortEntry &p, long code, const char *model) {
   if (!cacheFilePath(path)) return;
   char content[64];
   const size_t size = formatRibbonCache(code, model, content, sizeof content);
-  HANDLE file =
-      CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, 0);
   DWORD error = ERROR_SUCCESS;
   if (file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
