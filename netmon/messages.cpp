@@ -208,8 +208,10 @@ AsSpooler::AsSpooler() {
 }
 
 AsSpooler::~AsSpooler() {
+  const DWORD error = GetLastError();
   if (client_) impersonate_(client_);
   if (spooler_) FreeLibrary(spooler_);
+  SetLastError(error);
 }
 
 }  // namespace card::net

@@ -114,7 +114,10 @@ class QueryChannels {
     std::swap(status_, p.status);
   }
   ~QueryChannels() {
+    // The query's error stays the thread's last error.
+    const DWORD error = GetLastError();
     closeChannels(p_);
+    SetLastError(error);
     std::swap(data_, p_.data);
     std::swap(status_, p_.status);
   }

@@ -13,13 +13,16 @@ namespace {
 // The commands the printer ran or held, as their text between ESC and CR.
 class CommandLog {
  public:
-  explicit CommandLog(cardemu::Printer &printer) {
+  explicit CommandLog(cardemu::Printer &printer) : printer_(printer) {
     printer.setCommandListener([this](const cardemu::CommandRecord &r) {
       if (!r.command) return;
       std::lock_guard<std::mutex> lock(mutex_);
       texts_.push_back(r.command->text);
     });
   }
+  ~CommandLog() { printer_.setCommandListener(nullptr); }
+  CommandLog(const CommandLog &) = delete;
+  CommandLog &operator=(const CommandLog &) = delete;
   std::vector<std::string> texts() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return texts_;
@@ -30,6 +33,7 @@ class CommandLog {
   }
 
  private:
+  cardemu::Printer &printer_;
   mutable std::mutex mutex_;
   std::vector<std::string> texts_;
 };
