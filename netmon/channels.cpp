@@ -17,6 +17,7 @@ namespace {
 
 constexpr DWORD kReconnectPauseMs = 2000;
 constexpr size_t kStatusReplyBytes = 64;
+constexpr int kStaleReadsMax = 16;
 constexpr DWORD kReplyCheckFirstWaitS = 14;
 constexpr DWORD kReplyCheckLaterWaitS = 5;
 constexpr int kReplyCheckAttempts = 3;
@@ -67,7 +68,20 @@ bool reconnectDataChannel(PortEntry &p) {
   return p.data != INVALID_SOCKET;
 }
 
+namespace {
+
+// Throws away what a connection still holds: a reply that came after its
+// wait ran out would otherwise answer the next request.
+void discardStale(SOCKET s) {
+  uint8_t stale[kStatusReplyBytes];
+  for (int i = 0; i < kStaleReadsMax && receiveReply(s, stale, sizeof stale, 0) > 0; ++i) {
+  }
+}
+
+}  // namespace
+
 bool pollStatus(PortEntry &p) {
+  discardStale(p.status);
   int error = sendRaw(p.status, kStatusPollRequest.data(), kStatusPollRequest.size());
   if (error != 0 && (droppedByPrinter(error) || p.status == INVALID_SOCKET) && reconnectChannels(p))
     error = sendRaw(p.status, kStatusPollRequest.data(), kStatusPollRequest.size());

@@ -161,6 +161,8 @@ void abortCleanup(PortEntry &p) {
 void stopMessageTask(PortEntry &p) {
   stopTask(p.messageTask);
   stopNotice(p);
+  // An alert of a port closed without the end of its job goes with it.
+  stopLowRibbonAlert(p);
 }
 
 }  // namespace card::net

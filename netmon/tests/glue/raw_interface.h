@@ -27,6 +27,8 @@ class RawInterface {
   uint16_t dataPort() const;
 
   void setStatusReplies(std::vector<std::string> replies);
+  // Each status reply goes out this long after its poll (real time).
+  void setStatusDelay(std::chrono::milliseconds delay);
   void setReportReply(std::string reply, std::chrono::milliseconds delay);
   int polls() const;
   int reports() const;

@@ -52,6 +52,7 @@ struct RawInterface::Impl {
   mutable std::mutex mutex;
   std::vector<std::string> statusReplies{statusReply(0x58)};
   size_t nextStatus = 0;
+  std::chrono::milliseconds statusDelay{0};
   std::string report = "\x06";
   std::chrono::milliseconds reportDelay{0};
   std::atomic<int> polls{0}, reports{0};
@@ -80,6 +81,12 @@ struct RawInterface::Impl {
     }
   }
 
+  // Waits, but not past the end of the interface.
+  void pause(std::chrono::milliseconds delay) {
+    for (auto until = std::chrono::steady_clock::now() + delay; !stop && std::chrono::steady_clock::now() < until;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
   void sendAll(int c, const std::string &bytes) { send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
 
   void serveStatus() {
@@ -90,11 +97,14 @@ struct RawInterface::Impl {
         if (!isPoll) continue;
         ++polls;
         std::string reply;
+        std::chrono::milliseconds delay;
         {
           std::lock_guard<std::mutex> lock(mutex);
           reply = statusReplies[std::min(nextStatus, statusReplies.size() - 1)];
           ++nextStatus;
+          delay = statusDelay;
         }
+        pause(delay);
         if (!reply.empty()) sendAll(c, reply);
       }
     });
@@ -115,8 +125,7 @@ struct RawInterface::Impl {
           reply = report;
           delay = reportDelay;
         }
-        for (auto until = std::chrono::steady_clock::now() + delay; !stop && std::chrono::steady_clock::now() < until;)
-          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        pause(delay);
         sendAll(c, reply);
       }
     });
@@ -148,6 +157,11 @@ void RawInterface::setStatusReplies(std::vector<std::string> replies) {
   if (replies.empty()) replies.emplace_back();
   impl_->statusReplies = std::move(replies);
   impl_->nextStatus = 0;
+}
+
+void RawInterface::setStatusDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->statusDelay = delay;
 }
 
 void RawInterface::setReportReply(std::string reply, std::chrono::milliseconds delay) {

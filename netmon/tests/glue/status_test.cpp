@@ -107,6 +107,19 @@ TEST_F(RawPortTest, ShortLongAndGarbledStatusRepliesAreNotReady) {
   }
 }
 
+TEST_F(RawPortTest, AStatusReplyThatCameTooLateDoesNotAnswerTheNextPoll) {
+  reopenStatus();
+  // 4 s of the test's clock are 80 ms of real time.
+  raw->setStatusDelay(300ms);
+  raw->setStatusReplies({statusReply(0x20), statusReply(0x58)});
+  EXPECT_FALSE(pollStatus(*port));
+  EXPECT_EQ(port->lastStatus, 0);
+  std::this_thread::sleep_for(400ms);  // the late reply is there now
+  raw->setStatusDelay(0ms);
+  EXPECT_TRUE(pollStatus(*port));
+  EXPECT_EQ(port->lastStatus, 0x58);
+}
+
 TEST_F(RawPortTest, AReportAnsweredAfterSixteenSecondsIsReadOnTheSecondAttempt) {
   // The interface answers in real time: a slower clock keeps the windows
   // of 14 s and 5 s wide apart from the reply at 16 s.
