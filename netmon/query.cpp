@@ -4,6 +4,7 @@
 // connections of the query's own, which are closed before it returns.
 #include <windows.h>
 #include <winsock2.h>
+#include <winspool.h>
 #include <winsplp.h>
 
 #include <algorithm>

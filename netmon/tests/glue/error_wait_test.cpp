@@ -175,6 +175,24 @@ TEST_F(BoxPortTest, TheUserDismissingTheBoxCancelsTheJob) {
   EXPECT_EQ(reply, "STATUS_FAILED");
 }
 
+TEST_F(BoxPortTest, AnErrorClearedAtThePrinterTakesTheBoxAway) {
+  openJobChannels();
+  winsim::UserScript leaveOpen;
+  leaveOpen.channel = winsim::UserChannel::Box;
+  leaveOpen.timing = winsim::AnswerTiming::LeaveOpen;
+  winsim::scriptUser(leaveOpen);
+  printer->injectError(51);  // COVER OPEN
+  bool result = false;
+  std::thread job([&] { result = errorWait(*port); });
+  ASSERT_TRUE(winsim::waitForShownMessages(1, 20000));
+  EXPECT_EQ(winsim::shownMessages().front().text, errorText(9));
+  printer->forceClear();
+  job.join();
+  EXPECT_TRUE(result);
+  EXPECT_EQ(winsim::shownMessages().front().end, winsim::MessageEnd::ThreadTerminated);
+  EXPECT_TRUE(winsim::closeRequests().empty());
+}
+
 TEST_F(PortTest, TheCleanUpEndsWithTheReadyMessageOnlyForTheFirstModels) {
   openJobChannels();
   CommandLog log(*printer);
