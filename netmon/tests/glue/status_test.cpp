@@ -67,6 +67,21 @@ TEST_F(PortTest, AChangedBusyBitIsPolledAgainAtMostThreeTimes) {
   net->setBusyPolls(0);
 }
 
+TEST_F(PortTest, TheBusyWaitEndsWithTheBusyBitOrAfterFiftyOnePolls) {
+  openJobChannels();
+  net->setBusyPolls(5);
+  uint64_t before = net->stats().statusPolls;
+  busyWait(*port);
+  EXPECT_EQ(net->stats().statusPolls - before, 6u);
+  EXPECT_EQ(port->lastStatus, 0x58);
+  net->setBusyPolls(1000);
+  before = net->stats().statusPolls;
+  busyWait(*port);
+  EXPECT_EQ(net->stats().statusPolls - before, 51u);
+  EXPECT_EQ(port->lastStatus, 0xD8);
+  net->setBusyPolls(0);
+}
+
 TEST_F(RawPortTest, AnAlternatingBusyBitIsReportedAfterAtMostThreeRepolls) {
   reopenStatus();
   raw->setStatusReplies({statusReply(0xD8), statusReply(0x58), statusReply(0xD8), statusReply(0x58)});
