@@ -123,6 +123,21 @@ TEST_F(PortTest, AStartedJobRefusesCommandsButNotTheCleaning) {
   port->state &= ~kStateJobStarted;
 }
 
+TEST_F(PortTest, AQueryLeavesTheConnectionsOfAJobAlone) {
+  // A job that started on the port while the query was on its way.
+  openJobChannels();
+  const SOCKET data = port->data, status = port->status;
+  const size_t open = winsim::openSocketCount();
+  std::string reply;
+  ASSERT_TRUE(queryBytes(kEsc + "V\r", reply));
+  ASSERT_TRUE(query(reinterpret_cast<LPCWSTR>(u"UISingleJobStatusString"), reply));
+  EXPECT_EQ(port->data, data);
+  EXPECT_EQ(port->status, status);
+  EXPECT_EQ(winsim::openSocketCount(), open);
+  EXPECT_EQ(replyCheck(*port), CheckResult::Passed);
+  EXPECT_TRUE(pollStatus(*port));
+}
+
 TEST_F(PortTest, ResetQueriesAnswerOneByte) {
   std::string reply;
   ASSERT_TRUE(queryBytes(kEsc + "SRESET\r", reply));
