@@ -125,7 +125,7 @@ TEST_F(BoxPortTest, TheUserDismissingTheBoxCancelsTheJob) {
   // prints it.
   winsim::PrinterSetup setup;
   setup.printerName = kPrinterName;
-  setup.driverName = u"Pellor Standard Printer";
+  setup.driverName = kDriverName;
   setup.portName = kPortName;
   ASSERT_TRUE(winsim::installPrinter(setup)) << GetLastError();
   ASSERT_TRUE(winsim::setPrinterWorkOffline(kPrinterName, true));
