@@ -114,8 +114,7 @@ long waitForRibbon(PortEntry &p) {
     DWORD exitCode = 0;
     while (code == 0) {
       if (WaitForSingleObject(event, kNoRibbonPollMs) == WAIT_OBJECT_0) break;
-      // A message that reached nobody cannot be dismissed: the job goes on
-      // as after a dismissal rather than wait for ever.
+      // A task that ended has nothing more to wait for.
       if (p.messageTask->ended(exitCode)) break;
       long now = 0;
       if (queryRibbon(p, kShortReplyBytes, now)) code = now;

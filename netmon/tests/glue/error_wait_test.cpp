@@ -119,6 +119,16 @@ TEST_F(PortTest, APrinterThatAnswersNothingIsReportedOutOfReach) {
   net->setSilent(false);
 }
 
+TEST_F(PortTest, AMessageThatReachesNobodyEndsTheWaitAsADismissalDoes) {
+  openJobChannels();
+  // No notification server to be had: nobody will ever answer.
+  module().sendAsyncNotification = nullptr;
+  printer->injectError(4);
+  EXPECT_FALSE(errorWait(*port));
+  EXPECT_TRUE(port->jobFailed);
+  EXPECT_TRUE(winsim::shownMessages().empty());
+}
+
 // Before Windows 6 the monitor shows its own box.
 TEST_F(BoxPortTest, TheUserDismissingTheBoxCancelsTheJob) {
   // A queued job of the printer, as the spooler holds it while the port
