@@ -144,8 +144,22 @@ class PortEntry {
   HANDLE watcherStop = nullptr;
 
   // ---- job path fields (port.cpp, pacing.cpp) ----
+  // The job's printer lists more than one port: a status channel that
+  // refuses is then no reason to hold the job, another port may take it.
+  bool multiPort = false;
+  // Bytes of the job stream the writer could not pass (outside any command,
+  // or a command without an end), for the debugger's note at the job's end.
+  uint64_t droppedBytes = 0;
 
   // ---- error wait, message and ribbon fields (error_wait.cpp, messages.cpp, ribbon.cpp) ----
+  // The message task of the error wait or of the no-ribbon wait while it
+  // runs, and an informational message nothing waits for (messages.h).
+  class MessageTask *messageTask = nullptr;
+  class MessageTask *notice = nullptr;
+  // The low ribbon alert's controller thread, and the event that ends it
+  // early.
+  HANDLE ribbonAlert = nullptr;
+  HANDLE ribbonAlertStop = nullptr;
 
   // ---- capture job fields (capture.cpp, requests.cpp) ----
 
