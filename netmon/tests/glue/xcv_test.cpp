@@ -336,6 +336,19 @@ TEST_F(XcvTest, DefaultLineConfiguration) {
   EXPECT_TRUE(table_->pfnXcvClosePort(monitorOnly));
 }
 
+TEST_F(XcvTest, APortTheSpoolerOpenedIsNotDeleted) {
+  install();
+  HANDLE port = openPort();
+  ASSERT_NE(port, nullptr) << GetLastError();
+  HANDLE xcv = nullptr;
+  ASSERT_TRUE(table_->pfnXcvOpenPort(monitor_, nullptr, SERVER_ACCESS_ADMINISTER, &xcv));
+  // The entry is the spooler's port handle until ClosePort.
+  EXPECT_EQ(callTable(xcv, u"DeletePort", text(kPortName), 0).status, DWORD(ERROR_FILE_NOT_FOUND));
+  closePort(port);
+  EXPECT_EQ(callTable(xcv, u"DeletePort", text(kPortName), 0).status, DWORD(ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(table_->pfnXcvClosePort(xcv));
+}
+
 // The monitor's glue linked into the test itself, on a monitor record of the
 // test's making: states that no spooler call produces on its own (a job on
 // the port, a registry that refuses), and the entry point's registry errors.
