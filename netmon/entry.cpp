@@ -11,6 +11,8 @@
 
 #include "netmon/connection.h"
 #include "netmon/entry_points.h"
+#include "netmon/job_path.h"
+#include "netmon/job_support.h"
 #include "netmon/monitor.h"
 #include "netmon/port_admin.h"
 #include "shared/proc_address.h"
@@ -118,7 +120,7 @@ PortEntry *portFromHandle(HANDLE h) {
   return nullptr;
 }
 
-PortEntry *addPortEntry(Monitor *m, LPCWSTR portName) {
+PortEntry *addPortEntry(Monitor *m, LPCWSTR portName, DWORD initialState) {
   if (!m || !portName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -129,6 +131,7 @@ PortEntry *addPortEntry(Monitor *m, LPCWSTR portName) {
     return nullptr;
   }
   auto entry = std::make_unique<PortEntry>(m, portName);
+  entry->state = initialState;
   MonitorLock lock;
   PortEntry **tail = &m->ports;
   while (*tail) tail = &(*tail)->next;
@@ -234,7 +237,11 @@ VOID WINAPI shutdownMonitor(HANDLE h) {
   }
   while (ports) {
     PortEntry *next = ports->next;
-    delete ports;
+    // A port the spooler never closed still has its watcher and maybe a
+    // message on the screen: both end before the entry goes.  A watcher that
+    // does not end in time may still read the entry, which is then left.
+    stopMessageTask(*ports);
+    if (stopWatcher(*ports)) delete ports;
     ports = next;
   }
   while (xcvs) {

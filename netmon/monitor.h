@@ -177,7 +177,9 @@ PortEntry *portFromHandle(HANDLE h);
 // The port list of a monitor (entry.cpp), under the global lock inside.
 // A new entry at the end of the list; null with the thread's last error
 // (ERROR_INVALID_NAME for a name over the limit).
-PortEntry *addPortEntry(Monitor *m, LPCWSTR portName);
+// `initialState` is set before the entry is in the list (kStateJobPath for
+// the job path, so that no transceive call takes it away meanwhile).
+PortEntry *addPortEntry(Monitor *m, LPCWSTR portName, DWORD initialState = 0);
 // Unlinks and frees an entry; false when it is not in the list.
 bool removePortEntry(Monitor *m, PortEntry *entry);
 

@@ -196,7 +196,7 @@ BOOL WINAPI openPortEx(HANDLE monitor, HANDLE, LPWSTR portName, LPWSTR printerNa
     SetLastError(ERROR_UNKNOWN_PORT);
     return FALSE;
   }
-  PortEntry *p = addPortEntry(m, portName);
+  PortEntry *p = addPortEntry(m, portName, kStateJobPath);
   if (!p) return FALSE;
   {
     MonitorLock lock;
