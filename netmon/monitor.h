@@ -146,6 +146,14 @@ class PortEntry {
   // ---- job path fields (port.cpp, pacing.cpp) ----
 
   // ---- error wait, message and ribbon fields (error_wait.cpp, messages.cpp, ribbon.cpp) ----
+  // The message task of the error wait or of the no-ribbon wait while it
+  // runs, and an informational message nothing waits for (messages.h).
+  class MessageTask *messageTask = nullptr;
+  class MessageTask *notice = nullptr;
+  // The low ribbon alert's controller thread, and the event that ends it
+  // early.
+  HANDLE ribbonAlert = nullptr;
+  HANDLE ribbonAlertStop = nullptr;
 
   // ---- capture job fields (capture.cpp, requests.cpp) ----
 
