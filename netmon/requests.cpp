@@ -13,6 +13,7 @@
 
 #include "netmon/channels.h"
 #include "netmon/connection.h"
+#include "netmon/framing.h"
 #include "netmon/job_support.h"
 #include "netmon/messages.h"
 #include "shared/command_file.h"
@@ -29,7 +30,7 @@ namespace msg = status::msg;
 using interception::WideView;
 
 // A print file is read and sent in pieces of the largest single send.
-constexpr DWORD kPrintChunk = DWORD(interception::kNetFirmwareChunk);
+constexpr DWORD kPrintChunk = DWORD(kMaxFramePayload);
 // The printer's network interface is given this long after each piece of a
 // print file.
 constexpr DWORD kPrintChunkPauseMs = 500;
