@@ -2,6 +2,7 @@
 // keeps for its ports.
 #include <windows.h>
 #include <winsock2.h>
+#include <winspool.h>
 #include <winsplp.h>
 
 #include <string>

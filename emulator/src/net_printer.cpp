@@ -114,8 +114,9 @@ struct NetPrinter::Impl {
   bool manualRefusing = false;
   std::optional<Clock::time_point> restartUntil;
   bool silent = false;
-  uint64_t resetBudget = 0;  // 0: not armed
-  uint64_t busyPolls = 0;    // status polls still to be answered busy
+  uint64_t resetBudget = 0;                  // 0: not armed
+  uint64_t busyPolls = 0;                    // status polls still to be answered busy
+  DataChannel::FrameListener frameListener;  // set before the service thread runs
   // A fault set by a caller takes effect before the call returns: the
   // service thread reports each request it has applied.
   uint64_t requested = 0, applied = 0;
@@ -302,7 +303,14 @@ struct NetPrinter::Impl {
     std::lock_guard<std::mutex> g(lock);
     if (listenFd == dataListen) {
       c->kind = Kind::kData;
-      c->data = std::make_unique<DataChannel>(printer);
+      c->data = std::make_unique<DataChannel>(printer, [this](const DataFrame &f) {
+        {
+          std::lock_guard<std::mutex> g2(lock);
+          ++stats.frames;
+          stats.largestFrame = std::max(stats.largestFrame, f.length);
+        }
+        if (frameListener) frameListener(f);
+      });
       ++stats.dataConnections;
     } else if (listenFd == statusListen) {
       c->kind = Kind::kStatus;
@@ -523,6 +531,8 @@ NetStats NetPrinter::stats() const {
   s.restarting = impl_->restartUntil.has_value();
   return s;
 }
+
+void NetPrinter::setFrameListener(DataChannel::FrameListener listener) { impl_->frameListener = std::move(listener); }
 
 void NetPrinter::setRefusing(bool refusing) {
   std::unique_lock<std::mutex> g(impl_->lock);

@@ -15,7 +15,9 @@ long DataChannel::receive(const uint8_t *bytes, size_t count) {
           broken_ = true;
           return -1;
         }
-        if (length_ == 0) lengthBytes_ = 0;
+        frame_.length = length_;
+        frame_.head.clear();
+        if (length_ == 0) frameDone();
       }
       continue;
     }
@@ -25,12 +27,21 @@ long DataChannel::receive(const uint8_t *bytes, size_t count) {
       broken_ = true;
       return -1;
     }
+    if (onFrame_ && frame_.head.size() < DataFrame::kHeadBytes) {
+      const size_t keep = std::min<size_t>(DataFrame::kHeadBytes - frame_.head.size(), static_cast<size_t>(taken));
+      frame_.head.insert(frame_.head.end(), bytes + used, bytes + used + keep);
+    }
     used += static_cast<size_t>(taken);
     length_ -= static_cast<uint32_t>(taken);
-    if (length_ == 0) lengthBytes_ = 0;
+    if (length_ == 0) frameDone();
     if (static_cast<size_t>(taken) < want) break;  // the printer pushes back
   }
   return static_cast<long>(used);
+}
+
+void DataChannel::frameDone() {
+  lengthBytes_ = 0;
+  if (onFrame_) onFrame_(frame_);
 }
 
 std::vector<uint8_t> StatusChannel::receive(const uint8_t *bytes, size_t count) {

@@ -100,6 +100,8 @@ TEST(NetPrinter, HundredThousandBytesAsTwoMessages) {
   const std::string second = bytes({0x00, 0x00, 0x86, 0xA0}) + block.substr(65536, 34464);
   ASSERT_TRUE(data.send(first + second));
   EXPECT_TRUE(netpeer::eventually([&] { return net.front.stats().dataBytes == 100008; }));
+  EXPECT_EQ(net.front.stats().frames, 2u);
+  EXPECT_EQ(net.front.stats().largestFrame, 65536u);
   std::string rest;
   for (size_t at = 100000; at < block.size(); at += 65536) rest += frame(block.substr(at, 65536));
   ASSERT_TRUE(data.send(rest + frame(esc("IS 0") + esc("MO") + esc("E 1"))));

@@ -10,7 +10,12 @@
 // stream, the printer's command listing and the monitor's pacing, and what
 // the user saw as pictures of the screen.
 //
-//   carddemo OUT_DIR [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
+// With --network the printer is on the machine's network instead: the
+// emulated printer serves its data, status, SNMP and web ports on a loopback
+// address of its own, and the network language monitor sends the job to it
+// in length-framed messages over real sockets.
+//
+//   carddemo OUT_DIR [--network] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
 //            [cardprint options...]
 #include <windows.h>
 #include <shlobj.h>
@@ -30,6 +35,7 @@
 #include <vector>
 
 #include "emulator/include/cardemu/listing.h"
+#include "emulator/include/cardemu/net_printer.h"
 #include "emulator/include/cardemu/printer.h"
 #include "emulator/include/cardemu/render.h"
 #include "emulator/include/cardemu/usb_device.h"
@@ -123,7 +129,7 @@ std::string sizeText(uintmax_t bytes) {
 int usage(const char *problem) {
   if (problem) std::fprintf(stderr, "carddemo: %s\n", problem);
   std::fputs(
-      "usage: carddemo OUT_DIR [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
+      "usage: carddemo OUT_DIR [--network] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
       "                [cardprint options...]\n"
       "Prints the sample card with cardprint on a simulated machine whose card printer\n"
       "is on USB001, through the USB language monitor, and writes into OUT_DIR: job.prn,\n"
@@ -140,6 +146,10 @@ int usage(const char *problem) {
       "and the job is cancelled.  The message reaches the user through the notification\n"
       "server and the tray program; message_N.png shows each box, tray.png the tray\n"
       "icon with its menu.\n"
+      "--network puts the printer on the machine's network at 127.0.5.20 (a loopback\n"
+      "address: nothing leaves this computer), reached through the Standard TCP/IP port\n"
+      "IP_127.0.5.20 and the network language monitor; pacing.txt then lists the\n"
+      "length-framed messages of the data channel.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
       "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
       "are replaced.\n"
@@ -148,6 +158,24 @@ int usage(const char *problem) {
       problem ? stderr : stdout);
   return problem ? 2 : 0;
 }
+
+// The data channel's messages as the emulated printer took them, with the
+// machine's time; filled on the printer's service thread.
+class FrameLog {
+ public:
+  void add(const cardemu::DataFrame &f) {
+    std::lock_guard<std::mutex> g(lock_);
+    frames_.push_back({GetTickCount64(), f.length, f.head});
+  }
+  std::vector<NetFrame> taken() {
+    std::lock_guard<std::mutex> g(lock_);
+    return std::move(frames_);
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<NetFrame> frames_;
+};
 
 struct Picture {
   size_t argument;  // index among cardprint's arguments of the one that names it
@@ -167,6 +195,8 @@ struct DemoSetup {
   bool fault = false;
   cardemu::FaultChoice faultChoice;
   bool userCancels = false;
+  bool network = false;
+  const char16_t *printerName() const { return network ? kNetPrinterName : kPrinterName; }
 };
 
 bool parseCardprint(const std::vector<std::u16string> &args, cardprint::PrintOptions &options, std::string &problem) {
@@ -236,6 +266,8 @@ int parseCommandLine(int argc, char **argv, DemoSetup &d) {
       d.fault = true;
     } else if (a == "--user-cancels") {
       d.userCancels = true;
+    } else if (a == "--network") {
+      d.network = true;
     } else {
       extra.push_back(a);
     }
@@ -258,7 +290,7 @@ int parseCommandLine(int argc, char **argv, DemoSetup &d) {
   // unless the command line says otherwise; a card of one's own pictures is
   // two-sided when it has a back picture.  The ribbon is the printer's: the
   // driver learns it through the language monitor.
-  std::vector<std::u16string> defaults = {u"--printer", kPrinterName};
+  std::vector<std::u16string> defaults = {u"--printer", d.printerName()};
   if ((!d.options.frontImage || d.options.backImage) && d.options.layout == cardprint::kUnset)
     defaults.insert(defaults.end(), {u"--layout", u"1"});
   d.args.insert(d.args.begin() + 1, defaults.begin(), defaults.end());
@@ -476,6 +508,18 @@ void reportPacing(const PacingSummary &p, bool faulted, double clockScale) {
               double(p.mandatedMs) / 1000.0, over, faulted ? ", the error included" : "");
 }
 
+void reportFraming(const FrameSummary &f, const cardemu::NetStats &net, double clockScale) {
+  std::printf("\nThe network language monitor's data channel (simulated time, clock %gx):\n", clockScale);
+  std::printf("  %zu length-framed messages reached the printer: %zu job commands and %zu image slices\n", f.frames,
+              f.commands, f.dataSlices);
+  std::printf("  (at most %zu bytes each), %zu reply checks, %zu of the monitor's own commands;\n", f.largestSlice,
+              f.replyChecks, f.monitorOwn);
+  std::printf("  %llu data connections, %llu status polls, %llu SNMP probes answered, %llu interface resets\n",
+              static_cast<unsigned long long>(net.dataConnections), static_cast<unsigned long long>(net.statusPolls),
+              static_cast<unsigned long long>(net.snmpAnswers), static_cast<unsigned long long>(net.interfaceResets));
+  std::printf("  the job on the wire: %.1f s\n", double(f.onWireMs) / 1000.0);
+}
+
 // The pictures named on the command line, copied where cardprint on the
 // machine finds them, and its arguments pointed at the copies.
 bool putPicturesOnTheMachine(DemoSetup &d, std::string &problem) {
@@ -504,7 +548,7 @@ void reportOutcome(size_t commands, size_t errors, const std::vector<cardemu::Ca
   for (const cardemu::Card &card : cards) std::printf("\n%s", card.summary().c_str());
 }
 
-void reportFiles(const fs::path &out, bool cacheWritten, const std::vector<std::string> &written) {
+void reportFiles(const fs::path &out, bool network, bool cacheWritten, const std::vector<std::string> &written) {
   std::error_code ec;
   std::printf("\nWritten to %s:\n", out.c_str());
   auto show = [&](const std::string &name, const char *what) {
@@ -512,7 +556,7 @@ void reportFiles(const fs::path &out, bool cacheWritten, const std::vector<std::
   };
   show("job.prn", "the card job stream the driver wrote");
   show("listing.txt", "the printer's command listing");
-  show("pacing.txt", "the monitor's write calls, paced");
+  show("pacing.txt", network ? "the data channel's framed messages" : "the monitor's write calls, paced");
   if (cacheWritten) show("cardribbon.INI", "the ribbon cache file the monitor wrote at the job's start");
   for (const std::string &name : written) {
     const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
@@ -567,24 +611,39 @@ int main(int argc, char **argv) {
   config.cardsKept = 0;  // taken by the listener
   cardemu::Printer printer(config);
   PrinterListing listing(printer, d.out / "listing.txt");
-  auto device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
-  if (!installPackage(device, problem)) {
-    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
-    return 1;
+  std::shared_ptr<cardemu::UsbPrinterDevice> device;
+  std::unique_ptr<cardemu::NetPrinter> net;
+  FrameLog frames;
+  if (d.network) {
+    cardemu::NetConfig netConfig;
+    netConfig.address = kNetPrinterAddress;
+    net = std::make_unique<cardemu::NetPrinter>(printer, netConfig);
+    net->setFrameListener([&frames](const cardemu::DataFrame &f) { frames.add(f); });
+    if (!net->start(&problem) || !installNetworkPackage(net->ports(), problem)) {
+      std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+      return 1;
+    }
+  } else {
+    device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
+    if (!installPackage(device, problem)) {
+      std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+      return 1;
+    }
   }
+  const std::string portName = utf8(d.network ? kNetPortName : kPortName);
   if (!putPicturesOnTheMachine(d, problem)) {
     std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
     return 1;
   }
   if (d.fault) printer.injectFault(d.faultChoice);
   PeopleAtThePrinter people(printer, d.fault, d.userCancels);
-  timer.done("machine set up (virtual drive, package, printer on USB001)");
+  timer.done("machine set up (virtual drive, package, printer on " + portName + ")");
 
   // ---- the application prints; the spooler hands the job to the monitor
   std::vector<LPCWSTR> argw;
   for (const auto &a : d.args) argw.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
-  std::printf("Printing %s with cardprint on \"%s\" (USB001)\n", d.options.frontImage ? "your card" : "the sample card",
-              utf8(kPrinterName).c_str());
+  std::printf("Printing %s with cardprint on \"%s\" (%s)\n", d.options.frontImage ? "your card" : "the sample card",
+              utf8(d.printerName()).c_str(), portName.c_str());
   HostConsole console;
   const bool trayBefore = trayRunning();
   const int printed = cardprint::cardPrintMain(int(argw.size()), argw.data(), console);
@@ -594,10 +653,11 @@ int main(int argc, char **argv) {
     return printed;
   }
   timer.done("printing (cardprint, GDI, cardrend, spooler)");
-  const bool idle = winsim::waitForSpoolerIdle(kPrinterName, 600000);
-  const auto jobs = winsim::printJobs(kPrinterName);
+  const bool idle = winsim::waitForSpoolerIdle(d.printerName(), 600000);
+  const auto jobs = winsim::printJobs(d.printerName());
   printer.ejectRemaining("still in the printer when the job ended");
-  timer.done("the job through usbmon to the printer (paced)");
+  timer.done(d.network ? "the job through netmon to the printer (framed)"
+                       : "the job through usbmon to the printer (paced)");
   if (!idle || jobs.empty() || !jobs.back().completed) {
     std::fprintf(stderr, "carddemo: the spooler did not finish the job\n");
     winsim::resetMachine();
@@ -613,11 +673,18 @@ int main(int argc, char **argv) {
   const bool cacheWritten = !cache.empty() && fs::is_regular_file(cache, ec);
   if (cacheWritten) fs::copy_file(cache, d.out / "cardribbon.INI", fs::copy_options::overwrite_existing, ec);
   PacingSummary pacing;
+  FrameSummary framing;
   {
     std::ofstream pacingFile(d.out / "pacing.txt");
-    pacingFile << "Every write call of the USB language monitor that reached the printer: the simulated\n"
-                  "time since the call before it, its size and what it carried.\n\n";
-    pacing = analysePacing(device->writes(), &pacingFile);
+    if (d.network) {
+      pacingFile << "Every message of the network language monitor's data channel that reached the printer:\n"
+                    "the simulated time since the one before it, its length field and what it carried.\n\n";
+      framing = analyseFrames(frames.taken(), &pacingFile);
+    } else {
+      pacingFile << "Every write call of the USB language monitor that reached the printer: the simulated\n"
+                    "time since the call before it, its size and what it carried.\n\n";
+      pacing = analysePacing(device->writes(), &pacingFile);
+    }
   }
   // What the user saw, drawn while the machine still runs: the tray
   // program's icon comes from its file on the machine's drive.
@@ -629,6 +696,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
+  if (net) net->stop();
   if (!listing.close()) {
     std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "listing.txt").c_str());
     return 1;
@@ -645,10 +713,15 @@ int main(int argc, char **argv) {
   timer.done("pictures of the cards and of what the user saw (PNG)");
 
   // ---- what happened
-  reportMessages(screen, pacing.firstPieceTick);
-  reportPacing(pacing, d.fault, clockScale);
-  reportOutcome(listing.commands, listing.errors, listing.cards, cancelled, pacing.resetSent);
-  reportFiles(d.out, cacheWritten, written);
+  if (d.network) {
+    reportMessages(screen, framing.firstTick);
+    reportFraming(framing, net->stats(), clockScale);
+  } else {
+    reportMessages(screen, pacing.firstPieceTick);
+    reportPacing(pacing, d.fault, clockScale);
+  }
+  reportOutcome(listing.commands, listing.errors, listing.cards, cancelled, pacing.resetSent || framing.resetSent);
+  reportFiles(d.out, d.network, cacheWritten, written);
   std::printf("\nSteps (real time):\n");
   for (const Step &s : steps) std::printf("  %-52s %8.0f ms\n", s.what.c_str(), s.ms);
   std::printf("  %-52s %8.0f ms\n", "total", std::chrono::duration<double, std::milli>(Clock::now() - started).count());

@@ -88,11 +88,22 @@ std::u16string driverFolder() {
   return std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3";
 }
 
-bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem) {
-  // The monitor loads its message library and the notification server from
-  // the version-3 folder of the driver directory.  The spooler runs in the
-  // service session, where the monitor's messages cannot be seen: the
-  // notification server takes them to the console user's session (1).
+namespace {
+
+bool putFile(const fs::path &from, const fs::path &dir, const char *name, const char *where, std::string &problem) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  fs::copy_file(from, dir / name, fs::copy_options::overwrite_existing, ec);
+  if (ec) problem = std::string("cannot put ") + name + " into " + where + ": " + ec.message();
+  return !ec;
+}
+
+// What both roads share: the spooler's process, the notification server in
+// the driver directory and the tray program in the system folder, as the
+// package's installer puts them.  The spooler runs in the service session,
+// where the monitors' messages cannot be seen: the notification server takes
+// them to the console user's session (1).
+bool installCommon(fs::path &driverDir, std::string &problem) {
   winsim::setProcessImageName(u"spoolsv.exe");
   winsim::setProcessSessionId(0);
   winsim::setConsoleSession(1);
@@ -101,29 +112,58 @@ bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &prob
     problem = "the spooler names no driver directory";
     return false;
   }
-  const fs::path driverDir = winsim::hostPath(folder);
-  std::error_code ec;
-  fs::create_directories(driverDir, ec);
-  fs::copy_file(CARDDEMO_CARDRES_DLL, driverDir / "cardres.dll", fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    problem = std::string("cannot put cardres.dll into the driver directory: ") + ec.message();
+  driverDir = winsim::hostPath(folder);
+  return putFile(CARDDEMO_NOTIFYSRV_DLL, driverDir, "notifysrv.dll", "the driver directory", problem) &&
+         putFile(CARDDEMO_NOTIFYTRAY_EXE, winsim::hostPath(kSystemFolder), "notifytray.exe", "the system folder",
+                 problem);
+}
+
+}  // namespace
+
+bool installNetworkPackage(const cardemu::NetPorts &ports, std::string &problem) {
+  fs::path driverDir;
+  if (!installCommon(driverDir, problem)) return false;
+  // The network text set of the message library is installed with the x86
+  // driver files, where the network monitor reads it from.
+  if (!putFile(CARDDEMO_CARDRES_NET_DLL, driverDir.parent_path().parent_path() / "W32X86" / "3", "cardres.dll",
+               "the x86 driver directory", problem))
+    return false;
+  using winsim::NetworkProtocol;
+  if (!winsim::declareNetworkHost(kNetPrinterAddress, kNetPrinterHostName,
+                                  {{NetworkProtocol::Tcp, 9100, ports.data},
+                                   {NetworkProtocol::Tcp, 9111, ports.status},
+                                   {NetworkProtocol::Udp, 161, ports.snmp},
+                                   {NetworkProtocol::Tcp, 80, ports.http}})) {
+    problem = "cannot declare the printer's address on the machine's network";
     return false;
   }
-  // The notification server beside the message library, the tray program
-  // that shows its messages in the system folder, as the package's
-  // installer puts them.
-  fs::copy_file(CARDDEMO_NOTIFYSRV_DLL, driverDir / "notifysrv.dll", fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    problem = std::string("cannot put notifysrv.dll into the driver directory: ") + ec.message();
+  if (!winsim::addStandardTcpIpPort(kNetPortName, winsim::toUtf16(kNetPrinterAddress))) {
+    problem = "cannot add the Standard TCP/IP port " + winsim::toUtf8(kNetPortName);
     return false;
   }
-  const fs::path systemDir = winsim::hostPath(kSystemFolder);
-  fs::create_directories(systemDir, ec);
-  fs::copy_file(CARDDEMO_NOTIFYTRAY_EXE, systemDir / "notifytray.exe", fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    problem = std::string("cannot put notifytray.exe into the system folder: ") + ec.message();
+  if (!winsim::installMonitor(kNetMonitorName, CARDDEMO_NETMON_DLL)) {
+    problem = "installing the network language monitor failed (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
+  winsim::PrinterSetup setup;
+  setup.printerName = kNetPrinterName;
+  setup.driverName = kNetDriverName;
+  setup.graphicsDll = CARDDEMO_CARDREND_DLL;
+  setup.monitorName = kNetMonitorName;
+  setup.portName = kNetPortName;
+  if (!winsim::installPrinter(setup)) {
+    problem = std::string("installing the network printer failed (driver ") + CARDDEMO_CARDREND_DLL + ")";
+    return false;
+  }
+  return true;
+}
+
+bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem) {
+  // The monitor loads its message library and the notification server from
+  // the version-3 folder of the driver directory.
+  fs::path driverDir;
+  if (!installCommon(driverDir, problem)) return false;
+  if (!putFile(CARDDEMO_CARDRES_DLL, driverDir, "cardres.dll", "the driver directory", problem)) return false;
   if (!winsim::installMonitor(kMonitorName, CARDDEMO_USBMON_DLL)) {
     problem = "installing the USB language monitor failed (error " + std::to_string(GetLastError()) + ")";
     return false;

@@ -4,6 +4,8 @@
 
 #include <winsim/testing.h>
 
+#include "emulator/include/cardemu/net_printer.h"
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,6 +15,14 @@ namespace carddemo {
 namespace fs = std::filesystem;
 
 inline constexpr char16_t kPrinterName[] = u"Pellor CA3 Card Printer USB";
+// The network road: the printer on a loopback address of its own, reached
+// through a Standard TCP/IP port and the network language monitor.
+inline constexpr char16_t kNetPrinterName[] = u"Pellor CA3 Card Printer Network";
+inline constexpr char16_t kNetDriverName[] = u"Pellor Standard Network";
+inline constexpr char16_t kNetMonitorName[] = u"Pellor Standard Network Language Monitor";
+inline constexpr char16_t kNetPortName[] = u"IP_127.0.5.20";
+inline constexpr char kNetPrinterAddress[] = "127.0.5.20";
+inline constexpr char kNetPrinterHostName[] = "cardprinter";
 // One of the package's driver names, which the tray program registers
 // printers of.
 inline constexpr char16_t kDriverName[] = u"Pellor CA3 Card Printer USB";
@@ -44,5 +54,11 @@ std::u16string driverFolder();
 // the tray program in the system folder, `device` plugged into USB001 and the card printer with
 // its driver on that port.
 bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem);
+
+// The same for a printer on the network: the emulated printer's services
+// (`ports`, listening on kNetPrinterAddress) declared to the machine's
+// network, the Standard TCP/IP port that names its address, the network
+// language monitor with its message library, and the printer on that port.
+bool installNetworkPackage(const cardemu::NetPorts &ports, std::string &problem);
 
 }  // namespace carddemo

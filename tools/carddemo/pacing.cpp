@@ -116,4 +116,56 @@ PacingSummary analysePacing(const std::vector<cardemu::UsbWrite> &writes, std::o
   return s;
 }
 
+FrameSummary analyseFrames(const std::vector<NetFrame> &frames, std::ostream *listing) {
+  FrameSummary s;
+  bool jobStarted = false, piecesSeen = false;
+  uint64_t lastTick = 0, previousTick = frames.empty() ? 0 : frames.front().tick;
+  // Commands are short and end in CR; a message of image data can start with
+  // any byte, so only the whole form counts.
+  auto isCommand = [](const NetFrame &f) {
+    return f.length >= 2 && f.head.size() == f.length && f.head.front() == 0x1B && f.head.back() == '\r';
+  };
+  for (const NetFrame &f : frames) {
+    ++s.frames;
+    const std::string_view b(reinterpret_cast<const char *>(f.head.data()), f.head.size());
+    std::string what;
+    if (isCommand(f) && b == "\x1b"
+                             "E 1\r") {
+      ++s.replyChecks;
+      what = "reply check";
+    } else if (!jobStarted && b == card::status::kCmdMaster) {
+      jobStarted = true;
+      ++s.monitorOwn;
+      what = "job start (netmon)";
+    } else if (!jobStarted) {
+      ++s.monitorOwn;
+      what = "query " + shown(b);
+    } else if (b == card::status::kCmdReset) {
+      ++s.monitorOwn;
+      s.resetSent = true;
+      what = "reset: the job was cancelled";
+    } else if (isCommand(f)) {
+      if (!piecesSeen) s.firstTick = f.tick;
+      piecesSeen = true;
+      ++s.commands;
+      what = "command " + shown(b);
+    } else {
+      if (!piecesSeen) s.firstTick = f.tick;
+      piecesSeen = true;
+      ++s.dataSlices;
+      s.largestSlice = std::max<size_t>(s.largestSlice, f.length);
+      what = "image data";
+    }
+    if (piecesSeen) lastTick = f.tick;
+    if (listing) {
+      char head[64];
+      std::snprintf(head, sizeof head, "%+9ld ms  frame %6u bytes  ", long(f.tick - previousTick), unsigned(f.length));
+      *listing << head << what << "\n";
+    }
+    previousTick = f.tick;
+  }
+  if (piecesSeen) s.onWireMs = lastTick - s.firstTick;
+  return s;
+}
+
 }  // namespace carddemo

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "emulator/include/cardemu/network.h"
 #include "emulator/include/cardemu/printer.h"
 
 namespace cardemu {
@@ -52,6 +53,8 @@ struct NetStats {
   bool restarting = false;  // refusing because of a reset request, for a while
   uint64_t dataConnections = 0, statusConnections = 0, httpConnections = 0;
   uint64_t dataBytes = 0;          // data channel bytes taken from connections, framing included
+  uint64_t frames = 0;             // data channel messages that reached the printer whole
+  uint32_t largestFrame = 0;       // the longest of them, in payload bytes
   uint64_t statusPolls = 0;        // "000" requests answered
   uint64_t snmpRequests = 0;       // datagrams received
   uint64_t snmpAnswers = 0;        // responses sent
@@ -78,6 +81,10 @@ class NetPrinter {
   NetPorts ports() const;
   const std::string &address() const;
   NetStats stats() const;
+
+  // Called on the service thread for every data channel message that reached
+  // the printer whole, in order; set before start().
+  void setFrameListener(DataChannel::FrameListener listener);
 
   // ---- faults of the network interface ----
   // The data port closed: connections are refused, open ones are reset.

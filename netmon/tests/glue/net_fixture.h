@@ -28,7 +28,8 @@
 
 namespace card::net::test {
 
-inline const char16_t kMonitorName[] = u"Pellor Network Language Monitor";
+inline const char16_t kMonitorName[] = u"Pellor Standard Network Language Monitor";
+inline const char16_t kDriverName[] = u"Pellor Standard Network";
 inline const char16_t kPrinterName[] = u"Pellor CA3 Card Printer";
 inline const char16_t kPortName[] = u"IP_127.0.5.20";
 inline const char kPrinterAddress[] = "127.0.5.20";
@@ -127,7 +128,7 @@ class NetMonitorTest : public ::testing::Test {
     ASSERT_TRUE(winsim::installMonitor(kMonitorName, NETMON_DLL)) << GetLastError();
     winsim::PrinterSetup setup;
     setup.printerName = kPrinterName;
-    setup.driverName = u"Pellor Standard Printer";
+    setup.driverName = kDriverName;
     setup.monitorName = kMonitorName;
     setup.portName = kPortName;
     installPrinter_ = winsim::installPrinter(setup);
@@ -137,9 +138,8 @@ class NetMonitorTest : public ::testing::Test {
     auto init = card::procAddress<LPMONITOR2(WINAPI *)(PMONITORINIT, PHANDLE)>(m, "InitializePrintMonitor2");
     ASSERT_NE(init, nullptr);
     HKEY root = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                              u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Pellor Network Language Monitor",
-                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+    const std::u16string key = std::u16string(u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\") + kMonitorName;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
               ERROR_SUCCESS);
     root_ = root;
     reg_ =

@@ -179,6 +179,15 @@ WINSIM_API bool addTestPort(const std::u16string &portName);
 // monitor a printer's driver names stacked on it.
 WINSIM_API bool addPortMonitor(const std::u16string &monitorName, const _MONITOR *table,
                                const std::vector<std::u16string> &ports);
+// A port of the system's "Standard TCP/IP Port" monitor, written as that
+// monitor keeps it in the registry (a subkey of its "Ports" key with
+// "IPAddress", "HostName", "PortNumber", "Protocol" 1 for RAW, "Version" 2
+// ...); the spooler serves it from then on, until the registry is reset.
+// Jobs go to ipAddress (or hostName when that is empty):portNumber as RAW
+// bytes.  False with ERROR_ALREADY_EXISTS for a port another monitor serves,
+// ERROR_INVALID_PARAMETER without a name or an address.
+WINSIM_API bool addStandardTcpIpPort(const std::u16string &portName, const std::u16string &ipAddress,
+                                     const std::u16string &hostName = std::u16string(), DWORD portNumber = 9100);
 
 // Waits until the printer's queue (every printer's when the name is empty)
 // has despooled all its ended jobs; false when that did not happen within

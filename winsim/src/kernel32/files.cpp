@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/internal.h"
+#include "kernel32/devices.h"
 
 namespace fs = std::filesystem;
 
@@ -74,12 +75,15 @@ struct File : KObject {
         }
     }
     if (fd >= 0) ::close(fd);
+    if (device) closeCommDevice(*device);
     if (deleteOnClose && !host.empty()) ::unlink(host.c_str());
   }
   int fd = -1;
   std::string host;
   bool deleteOnClose = false;
   bool append = false;
+  // A serial or parallel port opened as "\\.\COM1": no host file behind it.
+  std::shared_ptr<CommDevice> device;
 };
 
 // The error for a path that names nothing: the file is missing, or already
@@ -152,6 +156,39 @@ void fillFindData(const std::string &dir, const std::string &name, LPWIN32_FIND_
 
 }  // namespace
 
+std::shared_ptr<CommDevice> commDeviceOf(HANDLE h) {
+  KObject *o = lookup(h, Kind::File);
+  if (!o) return nullptr;
+  std::shared_ptr<CommDevice> dev = static_cast<File *>(o)->device;
+  release(o);
+  if (!dev) SetLastError(ERROR_INVALID_FUNCTION);
+  return dev;
+}
+
+namespace {
+
+// "\\.\NAME": a device by its DOS name.
+HANDLE openDevicePath(const std::u16string &dosName, DWORD disposition) {
+  if (disposition != OPEN_EXISTING) {
+    // Devices are there or not; they are never made.
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  DWORD error = ERROR_SUCCESS;
+  auto dev = openCommDevice(dosName, error);
+  if (!dev) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto *f = new File;
+  f->device = std::move(dev);
+  HANDLE h = registerObject(f);
+  SetLastError(NO_ERROR);
+  return h;
+}
+
+}  // namespace
+
 }  // namespace winsim
 
 using namespace winsim;
@@ -165,6 +202,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_AT
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
+  static const std::u16string kDevicePrefix = u"\\\\.\\";
+  if (std::u16string(name).compare(0, kDevicePrefix.size(), kDevicePrefix) == 0)
+    return openDevicePath(std::u16string(name).substr(kDevicePrefix.size()), disposition);
   if (!mapPath(name, host)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -261,6 +301,11 @@ BOOL WINAPI ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVER
   KObject *o = lookup(h, Kind::File);
   if (!o) return FALSE;
   auto *f = static_cast<File *>(o);
+  if (f->device) {
+    // Nothing answers on the machine's ports: a read ends with its time-out.
+    release(o);
+    return TRUE;
+  }
   size_t done = 0;
   BOOL ok = TRUE;
   while (done < toRead) {
@@ -284,6 +329,11 @@ BOOL WINAPI WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, 
   KObject *o = lookup(h, Kind::File);
   if (!o) return FALSE;
   auto *f = static_cast<File *>(o);
+  if (f->device) {
+    if (written) *written = toWrite;
+    release(o);
+    return TRUE;
+  }
   size_t done = 0;
   BOOL ok = TRUE;
   while (done < toWrite) {

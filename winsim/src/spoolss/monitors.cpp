@@ -232,45 +232,161 @@ class FailedPort : public Port {
   DWORD error_;
 };
 
+// The per-port entries, which both kinds of table have with the same
+// signatures.
+struct PortCalls {
+  decltype(MONITOR::pfnStartDocPort) startDoc = nullptr;
+  decltype(MONITOR::pfnWritePort) write = nullptr;
+  decltype(MONITOR::pfnEndDocPort) endDoc = nullptr;
+  decltype(MONITOR::pfnClosePort) close = nullptr;
+  decltype(MONITOR::pfnGetPrinterDataFromPort) getData = nullptr;
+};
+template <typename Table>
+PortCalls callsOf(const Table &t) {
+  return PortCalls{t.pfnStartDocPort, t.pfnWritePort, t.pfnEndDocPort, t.pfnClosePort, t.pfnGetPrinterDataFromPort};
+}
+
+// A port monitor with a MONITOR table seen through a MONITOR2 one, for a
+// language monitor of the MONITOR2 kind stacked on it: the monitor handle is
+// the MONITOR table, and each port handle carries the table with the port
+// monitor's own handle.
+struct AdaptedPort {
+  const MONITOR *table;
+  HANDLE handle;
+};
+AdaptedPort *adapted(HANDLE h) { return static_cast<AdaptedPort *>(h); }
+BOOL refuse(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+BOOL WINAPI adaptedOpenPort(HANDLE hMonitor, LPWSTR pName, PHANDLE pHandle) {
+  auto *t = static_cast<const MONITOR *>(hMonitor);
+  if (!t || !pHandle || !t->pfnOpenPort) return refuse(ERROR_INVALID_PARAMETER);
+  HANDLE h = nullptr;
+  if (!t->pfnOpenPort(pName, &h)) return FALSE;
+  *pHandle = new AdaptedPort{t, h};
+  return TRUE;
+}
+BOOL WINAPI adaptedStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
+  auto *p = adapted(hPort);
+  if (!p->table->pfnStartDocPort) return refuse(ERROR_NOT_SUPPORTED);
+  return p->table->pfnStartDocPort(p->handle, pPrinterName, JobId, Level, pDocInfo);
+}
+BOOL WINAPI adaptedWritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
+  auto *p = adapted(hPort);
+  if (!p->table->pfnWritePort) return refuse(ERROR_NOT_SUPPORTED);
+  return p->table->pfnWritePort(p->handle, pBuffer, cbBuf, pcbWritten);
+}
+BOOL WINAPI adaptedReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) {
+  auto *p = adapted(hPort);
+  if (!p->table->pfnReadPort) return refuse(ERROR_NOT_SUPPORTED);
+  return p->table->pfnReadPort(p->handle, pBuffer, cbBuffer, pcbRead);
+}
+BOOL WINAPI adaptedEndDocPort(HANDLE hPort) {
+  auto *p = adapted(hPort);
+  if (!p->table->pfnEndDocPort) return refuse(ERROR_NOT_SUPPORTED);
+  return p->table->pfnEndDocPort(p->handle);
+}
+BOOL WINAPI adaptedClosePort(HANDLE hPort) {
+  auto *p = adapted(hPort);
+  BOOL ok = p->table->pfnClosePort ? p->table->pfnClosePort(p->handle) : TRUE;
+  delete p;
+  return ok;
+}
+BOOL WINAPI adaptedGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
+                                          DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer,
+                                          LPDWORD lpcbReturned) {
+  auto *p = adapted(hPort);
+  if (!p->table->pfnGetPrinterDataFromPort) return refuse(ERROR_NOT_SUPPORTED);
+  return p->table->pfnGetPrinterDataFromPort(p->handle, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer,
+                                             cbOutBuffer, lpcbReturned);
+}
+BOOL WINAPI adaptedSetPortTimeOuts(HANDLE hPort, LPCOMMTIMEOUTS lpCTO, DWORD reserved) {
+  auto *p = adapted(hPort);
+  if (!p->table->pfnSetPortTimeOuts) return refuse(ERROR_NOT_SUPPORTED);
+  return p->table->pfnSetPortTimeOuts(p->handle, lpCTO, reserved);
+}
+MONITOR2 adapterTable() {
+  MONITOR2 t{};
+  t.cbSize = sizeof(MONITOR2);
+  t.pfnOpenPort = adaptedOpenPort;
+  t.pfnStartDocPort = adaptedStartDocPort;
+  t.pfnWritePort = adaptedWritePort;
+  t.pfnReadPort = adaptedReadPort;
+  t.pfnEndDocPort = adaptedEndDocPort;
+  t.pfnClosePort = adaptedClosePort;
+  t.pfnGetPrinterDataFromPort = adaptedGetPrinterDataFromPort;
+  t.pfnSetPortTimeOuts = adaptedSetPortTimeOuts;
+  return t;
+}
+
+// The port monitor under a printer's port: a MONITOR table, a MONITOR2 one
+// with its handle, or both (winsim's own network port monitor).
+struct PortMonitorTables {
+  const MONITOR *table = nullptr;
+  const MONITOR2 *table2 = nullptr;
+  HANDLE handle2 = nullptr;
+};
+
 class MonitorPort : public Port {
   static constexpr DWORD kMaxReply = 1u << 20;
 
  public:
-  MonitorPort(std::shared_ptr<LoadedMonitor> language, std::u16string portName, const MONITOR &portMonitor)
-      : language_(std::move(language)), portName_(std::move(portName)), portMonitor_(portMonitor) {}
+  MonitorPort(std::shared_ptr<LoadedMonitor> language, std::u16string portName, const PortMonitorTables &pm)
+      : language_(std::move(language)), portName_(std::move(portName)) {
+    if (pm.table) portMonitor_ = *pm.table;
+    if (pm.table2) {
+      portMonitor2_ = *pm.table2;
+      portHandle2_ = pm.handle2;
+    }
+    hasTable_ = pm.table != nullptr;
+    // A MONITOR2 table is what the port is opened with when there is one
+    // and nothing needs the older kind.
+    use2_ = pm.table2 && !(language_ && !language_->monitor2 && hasTable_);
+    if (!pm.table2 && language_ && language_->monitor2) {
+      portMonitor2_ = adapterTable();
+      portHandle2_ = &portMonitor_;
+      use2_ = true;
+    }
+  }
 
   // Opens the port through the language monitor (which opens the port
-  // monitor's port) or straight on the port monitor.
+  // monitor's port itself, with the table it receives) or straight on the
+  // port monitor.
   BOOL open(const std::u16string &printer) {
     std::u16string port = portName_, name = printer;
+    if (language_ && language_->monitor2) {
+      if (!language_->table2.pfnOpenPortEx) return refuse(ERROR_NOT_SUPPORTED);
+      return language_->table2.pfnOpenPortEx(language_->handle, portHandle2_, port.data(), name.data(), &handle_,
+                                             &portMonitor2_);
+    }
     if (language_) {
-      if (!language_->table.pfnOpenPortEx) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return FALSE;
-      }
+      // A language monitor of the older kind can only stack on a port
+      // monitor that has a MONITOR table to give it.
+      if (!language_->table.pfnOpenPortEx || !hasTable_) return refuse(ERROR_NOT_SUPPORTED);
       return language_->table.pfnOpenPortEx(port.data(), name.data(), &handle_, &portMonitor_);
     }
-    return portMonitor_.pfnOpenPort(port.data(), &handle_);
+    return openOnPortMonitor(port, &handle_);
   }
 
   ~MonitorPort() override {
-    if (handle_) top().pfnClosePort(handle_);
-    if (dataHandle_) portMonitor_.pfnClosePort(dataHandle_);
+    if (handle_ && top().close) top().close(handle_);
+    if (dataHandle_ && bottom().close) bottom().close(dataHandle_);
   }
 
   BOOL startDoc(const std::u16string &printer, DWORD jobId, const std::u16string &document) override {
     std::u16string name = printer, doc = document, type = u"RAW";
     DOC_INFO_1W di{doc.data(), nullptr, type.data()};
-    if (!top().pfnStartDocPort) return missing();
-    return top().pfnStartDocPort(handle_, name.data(), jobId, 1, reinterpret_cast<LPBYTE>(&di));
+    if (!top().startDoc) return refuse(ERROR_NOT_SUPPORTED);
+    return top().startDoc(handle_, name.data(), jobId, 1, reinterpret_cast<LPBYTE>(&di));
   }
   BOOL write(const BYTE *data, DWORD size, DWORD *written) override {
-    if (!top().pfnWritePort) return missing();
-    return top().pfnWritePort(handle_, const_cast<LPBYTE>(data), size, written);
+    if (!top().write) return refuse(ERROR_NOT_SUPPORTED);
+    return top().write(handle_, const_cast<LPBYTE>(data), size, written);
   }
   BOOL endDoc() override {
-    if (!top().pfnEndDocPort) return missing();
-    return top().pfnEndDocPort(handle_);
+    if (!top().endDoc) return refuse(ERROR_NOT_SUPPORTED);
+    return top().endDoc(handle_);
   }
 
   BOOL getPrinterDataFromPort(const std::u16string &valueName, DWORD outSize, std::vector<BYTE> &reply, DWORD &needed,
@@ -280,12 +396,12 @@ class MonitorPort : public Port {
     // the port.
     decltype(MONITOR::pfnGetPrinterDataFromPort) fn = nullptr;
     HANDLE h = nullptr;
-    if (language_ && language_->table.pfnGetPrinterDataFromPort) {
-      fn = language_->table.pfnGetPrinterDataFromPort;
+    if (language_ && languageCalls().getData) {
+      fn = languageCalls().getData;
       h = handle_;
     } else {
-      fn = portMonitor_.pfnGetPrinterDataFromPort;
-      h = language_ ? dataHandle() : handle_;
+      fn = bottom().getData;
+      h = !fn ? nullptr : language_ ? dataHandle() : handle_;
     }
     if (!fn || !h) {
       error = fn ? GetLastError() : ERROR_NOT_SUPPORTED;
@@ -314,35 +430,46 @@ class MonitorPort : public Port {
   bool retriesStart() const override { return true; }
 
  private:
-  const MONITOR &top() const { return language_ ? language_->table : portMonitor_; }
-  static BOOL missing() {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+  PortCalls languageCalls() const {
+    return language_->monitor2 ? callsOf(language_->table2) : callsOf(language_->table);
+  }
+  PortCalls bottom() const { return use2_ ? callsOf(portMonitor2_) : callsOf(portMonitor_); }
+  PortCalls top() const { return language_ ? languageCalls() : bottom(); }
+
+  BOOL openOnPortMonitor(std::u16string &port, HANDLE *h) {
+    if (use2_) {
+      if (!portMonitor2_.pfnOpenPort) return refuse(ERROR_NOT_SUPPORTED);
+      return portMonitor2_.pfnOpenPort(portHandle2_, port.data(), h);
+    }
+    if (!portMonitor_.pfnOpenPort) return refuse(ERROR_NOT_SUPPORTED);
+    return portMonitor_.pfnOpenPort(port.data(), h);
   }
   HANDLE dataHandle() {
     std::lock_guard<std::mutex> g(dataLock_);
     if (!dataHandle_) {
       std::u16string port = portName_;
-      if (!portMonitor_.pfnOpenPort(port.data(), &dataHandle_)) dataHandle_ = nullptr;
+      if (!openOnPortMonitor(port, &dataHandle_)) dataHandle_ = nullptr;
     }
     return dataHandle_;
   }
 
   std::shared_ptr<LoadedMonitor> language_;
   std::u16string portName_;
-  MONITOR portMonitor_;  // the copy handed to the language monitor's OpenPortEx
+  // The copies handed to the language monitor's OpenPortEx.
+  MONITOR portMonitor_{};
+  MONITOR2 portMonitor2_{};
+  HANDLE portHandle2_ = nullptr;
+  bool hasTable_ = false, use2_ = false;
   HANDLE handle_ = nullptr;
   std::mutex dataLock_;
   HANDLE dataHandle_ = nullptr;
 };
 
-}  // namespace
-
-std::unique_ptr<Port> makeFailedPort(DWORD error) { return std::make_unique<FailedPort>(error); }
-
-std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::u16string &portName,
-                                      const MONITOR &portMonitor) {
-  if (!portMonitor.pfnOpenPort || !portMonitor.pfnClosePort) return std::make_unique<FailedPort>(ERROR_NOT_SUPPORTED);
+std::unique_ptr<Port> openPort(const std::u16string &printer, const std::u16string &portName,
+                               const PortMonitorTables &pm) {
+  bool canOpen = (pm.table && pm.table->pfnOpenPort && pm.table->pfnClosePort) ||
+                 (pm.table2 && pm.table2->pfnOpenPort && pm.table2->pfnClosePort);
+  if (!canOpen) return std::make_unique<FailedPort>(ERROR_NOT_SUPPORTED);
   std::shared_ptr<LoadedMonitor> language;
   std::u16string monitor = printerMonitorName(printer);
   if (!monitor.empty()) {
@@ -355,13 +482,34 @@ std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::
       return std::make_unique<FailedPort>(error);
     }
   }
-  auto port = std::make_unique<MonitorPort>(language, portName, portMonitor);
+  auto port = std::make_unique<MonitorPort>(language, portName, pm);
+  SetLastError(ERROR_SUCCESS);
   if (!port->open(printer)) {
     DWORD error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
     port.reset();
     return std::make_unique<FailedPort>(error);
   }
   return port;
+}
+
+}  // namespace
+
+std::unique_ptr<Port> makeFailedPort(DWORD error) { return std::make_unique<FailedPort>(error); }
+
+std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::u16string &portName,
+                                      const MONITOR &portMonitor) {
+  return openPort(printer, portName, PortMonitorTables{&portMonitor, nullptr, nullptr});
+}
+
+std::unique_ptr<Port> openMonitor2Port(const std::u16string &printer, const std::u16string &portName,
+                                       const MONITOR2 &portMonitor, HANDLE portMonitorHandle) {
+  return openPort(printer, portName, PortMonitorTables{nullptr, &portMonitor, portMonitorHandle});
+}
+
+std::unique_ptr<Port> openMonitorPorts(const std::u16string &printer, const std::u16string &portName,
+                                       const MONITOR &portMonitor, const MONITOR2 &portMonitor2,
+                                       HANDLE portMonitorHandle) {
+  return openPort(printer, portName, PortMonitorTables{&portMonitor, &portMonitor2, portMonitorHandle});
 }
 
 void resetMonitors() {

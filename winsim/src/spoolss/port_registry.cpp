@@ -72,6 +72,8 @@ std::unique_ptr<Port> openRegisteredPort(const std::u16string &printer, const st
   if (!m) return makeFailedPort(ERROR_UNKNOWN_PORT);
   if (m->open)
     if (auto p = m->open(printer, portName)) return p;
+  if (m->table2 && m->table) return openMonitorPorts(printer, portName, *m->table, *m->table2, m->handle2);
+  if (m->table2) return openMonitor2Port(printer, portName, *m->table2, m->handle2);
   if (m->table) return openMonitorPort(printer, portName, *m->table);
   return makeFailedPort(ERROR_UNKNOWN_PORT);
 }

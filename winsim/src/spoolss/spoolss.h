@@ -78,6 +78,10 @@ struct PortMonitor {
   // The monitor's table when its ports are opened through one; a language
   // monitor named by the printer's driver then stacks on it.
   const MONITOR *table = nullptr;
+  // Or its MONITOR2 table and the monitor handle that goes with it (a
+  // language monitor of the MONITOR2 kind gets both in OpenPortEx).
+  const MONITOR2 *table2 = nullptr;
+  HANDLE handle2 = nullptr;
   // Opens a port of its own (NULL: through the table).
   PortFactory open;
   // Called at machine reset for the built-in monitors (the others go).
@@ -104,6 +108,14 @@ void resetPortMonitors();
 // language monitor the printer's driver names stacked on it.
 std::unique_ptr<Port> openMonitorPort(const std::u16string &printer, const std::u16string &portName,
                                       const MONITOR &portMonitor);
+// The same for a port monitor of the MONITOR2 kind, with its handle.
+std::unique_ptr<Port> openMonitor2Port(const std::u16string &printer, const std::u16string &portName,
+                                       const MONITOR2 &portMonitor, HANDLE portMonitorHandle);
+// A port monitor with both tables: a language monitor gets the one of its
+// own kind.
+std::unique_ptr<Port> openMonitorPorts(const std::u16string &printer, const std::u16string &portName,
+                                       const MONITOR &portMonitor, const MONITOR2 &portMonitor2,
+                                       HANDLE portMonitorHandle);
 // A port that could not be opened: every call fails with `error`.
 std::unique_ptr<Port> makeFailedPort(DWORD error);
 // A file the job is written to (CREATE_ALWAYS at each job's start).

@@ -78,7 +78,7 @@ TEST_F(Monitor2, InitialisedThroughTheRegistryFunctionsOnItsOwnKey) {
   RegCloseKey(k);
   EXPECT_EQ(type, DWORD(REG_DWORD));
   EXPECT_EQ(version, 1u);
-  // No InitializeMonitorEx table: such a monitor is no language monitor.
+  // The newer entry point is the one used when a DLL has it.
   EXPECT_EQ(calls().find("InitializeMonitorEx"), std::string::npos);
 }
 

@@ -2,8 +2,12 @@
 // ports in a "Ports" multi-string under its key, through the registry
 // functions the spooler hands it, and answers three configuration commands:
 // "AddPort" (administrators only; the input is the new port's name),
-// "MonitorUI" (the name of its UI DLL) and "Echo" (the input back).  Every
-// call the spooler makes is recorded.
+// "MonitorUI" (the name of its UI DLL) and "Echo" (the input back).  It is
+// also a language monitor: a printer whose driver names it sends its jobs
+// through OpenPortEx and the port calls, which pass them on to the port
+// monitor's table behind a "PM2:" prefix, and it answers any printer-data
+// value with "pm2:" and the value's name.  Every call the spooler makes is
+// recorded.
 #include <windows.h>
 #include <winsplp.h>
 
@@ -113,6 +117,85 @@ VOID WINAPI shutdown(HANDLE hMonitor) {
   record(std::string("Shutdown") + (hMonitor == &g_monitorTag ? "" : " wrong-monitor"));
 }
 
+// A port opened through OpenPortEx: the port monitor's table and its port.
+struct LmPort {
+  MONITOR2 portMonitor;
+  HANDLE port;
+  bool prefixSent;
+};
+
+BOOL WINAPI openPortEx(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle,
+                       PMONITOR2 pMonitor2) {
+  std::string line = "OpenPortEx " + narrow(pPortName) + " " + narrow(pPrinterName);
+  if (hMonitor != &g_monitorTag) line += " wrong-monitor";
+  if (!pMonitor2 || !pMonitor2->pfnOpenPort || !pHandle) {
+    record(line + " no-port-monitor");
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  HANDLE port = nullptr;
+  // The port monitor knows its own handle: a wrong one fails here.
+  if (!pMonitor2->pfnOpenPort(hMonitorPort, pPortName, &port)) {
+    DWORD error = GetLastError();
+    record(line + " port-failed " + std::to_string(error));
+    SetLastError(error);
+    return FALSE;
+  }
+  record(line);
+  *pHandle = new LmPort{*pMonitor2, port, false};
+  return TRUE;
+}
+
+BOOL WINAPI startDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
+  auto *p = static_cast<LmPort *>(hPort);
+  auto *di = reinterpret_cast<DOC_INFO_1W *>(pDocInfo);
+  record("StartDocPort " + narrow(pPrinterName) + " " + std::to_string(JobId) + " " + std::to_string(Level) + " " +
+         narrow(di ? di->pDocName : nullptr));
+  p->prefixSent = false;
+  return p->portMonitor.pfnStartDocPort(p->port, pPrinterName, JobId, Level, pDocInfo);
+}
+
+BOOL WINAPI writePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
+  auto *p = static_cast<LmPort *>(hPort);
+  record("WritePort " + std::to_string(cbBuf));
+  *pcbWritten = 0;
+  if (!p->prefixSent) {
+    DWORD n = 0;
+    char prefix[] = "PM2:";
+    if (!p->portMonitor.pfnWritePort(p->port, reinterpret_cast<LPBYTE>(prefix), 4, &n) || n != 4) return FALSE;
+    p->prefixSent = true;
+  }
+  return p->portMonitor.pfnWritePort(p->port, pBuffer, cbBuf, pcbWritten);
+}
+
+BOOL WINAPI endDocPort(HANDLE hPort) {
+  auto *p = static_cast<LmPort *>(hPort);
+  record("EndDocPort");
+  return p->portMonitor.pfnEndDocPort(p->port);
+}
+
+BOOL WINAPI closePort(HANDLE hPort) {
+  auto *p = static_cast<LmPort *>(hPort);
+  record("ClosePort");
+  BOOL ok = p->portMonitor.pfnClosePort(p->port);
+  delete p;
+  return ok;
+}
+
+BOOL WINAPI getPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR, DWORD, LPWSTR lpOutBuffer,
+                                   DWORD cbOutBuffer, LPDWORD lpcbReturned) {
+  record("GetPrinterDataFromPort " + std::to_string(ControlID) + " " + narrow(pValueName) + " " +
+         std::to_string(cbOutBuffer) + (hPort ? "" : " no-port"));
+  std::string reply = "pm2:" + narrow(pValueName);
+  *lpcbReturned = DWORD(reply.size());
+  if (!lpOutBuffer || cbOutBuffer < reply.size()) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(lpOutBuffer, reply.data(), reply.size());
+  return TRUE;
+}
+
 MONITOR2 g_table{};
 
 }  // namespace
@@ -156,6 +239,12 @@ WINSIM_API LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, 
   record("InitializePrintMonitor2 local=" + std::to_string(g_init.bLocal) + " ports=" + narrow(ports.c_str()) +
          " settings=" + (st == ERROR_SUCCESS ? std::to_string(disposition) : "failed"));
   g_table.cbSize = sizeof(MONITOR2);
+  g_table.pfnOpenPortEx = openPortEx;
+  g_table.pfnStartDocPort = startDocPort;
+  g_table.pfnWritePort = writePort;
+  g_table.pfnEndDocPort = endDocPort;
+  g_table.pfnClosePort = closePort;
+  g_table.pfnGetPrinterDataFromPort = getPrinterDataFromPort;
   g_table.pfnXcvOpenPort = xcvOpenPort;
   g_table.pfnXcvDataPort = xcvDataPort;
   g_table.pfnXcvClosePort = xcvClosePort;
