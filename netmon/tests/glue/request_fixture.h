@@ -41,6 +41,24 @@ class RequestTest : public NetMonitorTest {
   void SetUp() override {
     NetMonitorTest::SetUp();
     if (HasFatalFailure()) return;
+    // The printer's interface again, listing the data channel's messages
+    // (the listener goes in before the interface starts).
+    net.reset();
+    cardemu::NetConfig config;
+    config.address = kPrinterAddress;
+    net = std::make_unique<cardemu::NetPrinter>(*printer, config);
+    net->setFrameListener([this](const cardemu::DataFrame &f) {
+      std::lock_guard<std::mutex> lock(commandsLock_);
+      frames_.push_back(f.length);
+    });
+    ASSERT_TRUE(net->start());
+    const cardemu::NetPorts p = net->ports();
+    using winsim::NetworkProtocol;
+    ASSERT_TRUE(winsim::declareNetworkHost(kPrinterAddress, kPrinterHostName,
+                                           {{NetworkProtocol::Tcp, 9100, p.data},
+                                            {NetworkProtocol::Tcp, 9111, p.status},
+                                            {NetworkProtocol::Udp, 161, p.snmp},
+                                            {NetworkProtocol::Tcp, 80, p.http}}));
     Module &m = module();
     ASSERT_TRUE(InitializeCriticalSectionAndSpinCount(&m.lock, 0x80000000u));
     m.lockReady = true;
@@ -98,6 +116,12 @@ class RequestTest : public NetMonitorTest {
     return commands_;
   }
 
+  // The payload lengths of the data channel's messages, in order.
+  std::vector<uint32_t> frames() {
+    std::lock_guard<std::mutex> lock(commandsLock_);
+    return frames_;
+  }
+
   // The text of the only message shown, once it has been shown.
   static std::u16string onlyMessage() {
     EXPECT_TRUE(winsim::waitForShownMessages(1));
@@ -120,6 +144,7 @@ class RequestTest : public NetMonitorTest {
  private:
   std::mutex commandsLock_;
   std::vector<std::string> commands_;
+  std::vector<uint32_t> frames_;
   size_t socketsBefore_ = 0;
 };
 
