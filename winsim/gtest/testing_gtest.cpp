@@ -23,6 +23,7 @@ class UserListener : public ::testing::EmptyTestEventListener {
     clearUserScript();
     clearShownMessages();
     takeMessageFaults();  // left by the test before, which has been judged
+    takeDialogFaults();
   }
   void OnTestEnd(const ::testing::TestInfo &) override {
     for (const std::string &fault : describeMessageFaults()) ADD_FAILURE() << fault;
@@ -57,6 +58,12 @@ std::vector<std::string> describeMessageFaults() {
     for (const MenuItemRecord &i : m.items)
       if (!(i.flags & MF_SEPARATOR)) line += " \"" + toUtf8(i.text) + "\"";
     line += m.end == MenuEnd::DisabledItem ? " scripted to pick a disabled item" : " shown without a script";
+    out.push_back(std::move(line));
+  }
+  for (const ShownDialog &d : takeDialogFaults()) {
+    std::string line = "dialog \"" + toUtf8(d.title) + "\"";
+    if (d.templateId) line += " (template " + std::to_string(d.templateId) + ")";
+    line += ": " + toUtf8(d.fault) + ", closed as cancelled";
     out.push_back(std::move(line));
   }
   return out;

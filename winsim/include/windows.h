@@ -3,6 +3,10 @@
 // spooler's client header is left out under WIN32_LEAN_AND_MEAN.
 #pragma once
 
+// The resource compiler sees the constants of winuser.h only.
+#ifdef RC_INVOKED
+#include <winuser.h>
+#else
 #include <windef.h>
 #include <winbase.h>
 #include <wingdi.h>
@@ -11,4 +15,5 @@
 #include <winreg.h>
 #ifndef WIN32_LEAN_AND_MEAN
 #include <winspool.h>
+#endif
 #endif

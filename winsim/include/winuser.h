@@ -3,16 +3,20 @@
 // windows, message queues, menus, icons and cursors.
 #pragma once
 
+// Under the resource compiler only the constants are seen.
+#ifndef RC_INVOKED
 #include <cstdarg>
 
 #include <windef.h>
 #include "winsim/export.h"
+#endif
 
 #define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCE MAKEINTRESOURCEW
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 
 // Characters and formatting.
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API LPWSTR WINAPI CharUpperW(LPWSTR s);
 WINSIM_EXTERN_C WINSIM_API LPWSTR WINAPI CharLowerW(LPWSTR s);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI CharUpperBuffW(LPWSTR s, DWORD len);
@@ -20,8 +24,10 @@ WINSIM_EXTERN_C WINSIM_API DWORD WINAPI CharLowerBuffW(LPWSTR s, DWORD len);
 WINSIM_EXTERN_C WINSIM_API int WINAPIV wsprintfW(LPWSTR out, LPCWSTR fmt, ...);
 WINSIM_EXTERN_C WINSIM_API int WINAPIV wsprintfA(LPSTR out, LPCSTR fmt, ...);
 WINSIM_EXTERN_C WINSIM_API int WINAPI wvsprintfW(LPWSTR out, LPCWSTR fmt, va_list args);
+#endif
 #define wsprintf wsprintfW
 
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr);
 WINSIM_EXTERN_C WINSIM_API int WINAPI FrameRect(HDC hDC, const RECT *lprc, HBRUSH hbr);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom);
@@ -33,11 +39,14 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI PtInRect(const RECT *lprc, POINT pt);
+#endif
 
 // Message boxes.  Answered in winsim by the test's scripted user
 // (winsim/testing.h).
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 WINSIM_EXTERN_C WINSIM_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+#endif
 #define MessageBox MessageBoxW
 
 // MessageBox styles: buttons, icon, default button, modality and the rest.
@@ -94,8 +103,11 @@ WINSIM_EXTERN_C WINSIM_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCS
 #define IDTIMEOUT 32000
 
 // ------------------------------------------------------------ windows
+#ifndef RC_INVOKED
 typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+#endif
 
+#ifndef RC_INVOKED
 typedef struct tagWNDCLASSEXW {
   UINT cbSize;
   UINT style;
@@ -124,7 +136,9 @@ typedef struct tagWNDCLASSW {
 } WNDCLASSW, *PWNDCLASSW, *LPWNDCLASSW;
 typedef WNDCLASSEXW WNDCLASSEX;
 typedef WNDCLASSW WNDCLASS;
+#endif
 
+#ifndef RC_INVOKED
 typedef struct tagCREATESTRUCTW {
   LPVOID lpCreateParams;
   HINSTANCE hInstance;
@@ -141,7 +155,9 @@ typedef struct tagCREATESTRUCTW {
 } CREATESTRUCTW, *LPCREATESTRUCTW;
 typedef CREATESTRUCTW CREATESTRUCT;
 typedef LPCREATESTRUCTW LPCREATESTRUCT;
+#endif
 
+#ifndef RC_INVOKED
 typedef struct tagMSG {
   HWND hwnd;
   UINT message;
@@ -150,6 +166,7 @@ typedef struct tagMSG {
   DWORD time;
   POINT pt;
 } MSG, *PMSG, *NPMSG, *LPMSG;
+#endif
 
 #define MAKEINTATOM(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
@@ -194,6 +211,7 @@ typedef struct tagMSG {
 #define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
 #define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_NOPARENTNOTIFY 0x00000004L
 #define WS_EX_TOPMOST 0x00000008L
 #define WS_EX_TRANSPARENT 0x00000020L
 #define WS_EX_TOOLWINDOW 0x00000080L
@@ -202,8 +220,6 @@ typedef struct tagMSG {
 #define WS_EX_CONTROLPARENT 0x00010000L
 #define WS_EX_APPWINDOW 0x00040000L
 #define WS_EX_NOACTIVATE 0x08000000L
-#define DS_MODALFRAME 0x80L
-#define DS_SETFOREGROUND 0x200L
 
 #define CW_USEDEFAULT ((int)0x80000000)
 #define HWND_DESKTOP ((HWND)0)
@@ -328,11 +344,13 @@ typedef struct tagMSG {
 #define QS_ALLINPUT (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY | QS_SENDMESSAGE)
 
 // Window classes.
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API ATOM WINAPI RegisterClassExW(const WNDCLASSEXW *lpwcx);
 WINSIM_EXTERN_C WINSIM_API ATOM WINAPI RegisterClassW(const WNDCLASSW *lpWndClass);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI UnregisterClassW(LPCWSTR lpClassName, HINSTANCE hInstance);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetClassInfoExW(HINSTANCE hInstance, LPCWSTR lpszClass, LPWNDCLASSEXW lpwcx);
 WINSIM_EXTERN_C WINSIM_API int WINAPI GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
+#endif
 #define RegisterClassEx RegisterClassExW
 #define RegisterClass RegisterClassW
 #define UnregisterClass UnregisterClassW
@@ -340,19 +358,24 @@ WINSIM_EXTERN_C WINSIM_API int WINAPI GetClassNameW(HWND hWnd, LPWSTR lpClassNam
 #define GetClassName GetClassNameW
 
 // Windows.
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
                                                        DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
                                                        HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                                                        LPVOID lpParam);
+#endif
 #define CreateWindowEx CreateWindowExW
 #define CreateWindowW(c, n, s, x, y, w, h, p, m, i, l) CreateWindowExW(0, c, n, s, x, y, w, h, p, m, i, l)
 #define CreateWindow CreateWindowW
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyWindow(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
                                                           LPARAM lParam);
+#endif
 #define DefWindowProc DefWindowProcW
 #define CallWindowProc CallWindowProcW
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsWindow(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsWindowVisible(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd);
@@ -360,23 +383,29 @@ WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetParent(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
 WINSIM_EXTERN_C WINSIM_API int WINAPI GetWindowTextLengthW(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+#endif
 #define GetWindowText GetWindowTextW
 #define GetWindowTextLength GetWindowTextLengthW
 #define SetWindowText SetWindowTextW
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex);
 WINSIM_EXTERN_C WINSIM_API LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 WINSIM_EXTERN_C WINSIM_API LONG WINAPI GetWindowLongW(HWND hWnd, int nIndex);
 WINSIM_EXTERN_C WINSIM_API LONG WINAPI SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong);
+#endif
 #define GetWindowLongPtr GetWindowLongPtrW
 #define SetWindowLongPtr SetWindowLongPtrW
 #define GetWindowLong GetWindowLongW
 #define SetWindowLong SetWindowLongW
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 WINSIM_EXTERN_C WINSIM_API HWND WINAPI FindWindowW(LPCWSTR lpClassName, LPCWSTR lpWindowName);
 WINSIM_EXTERN_C WINSIM_API HWND WINAPI FindWindowExW(HWND hWndParent, HWND hWndChildAfter, LPCWSTR lpszClass,
                                                      LPCWSTR lpszWindow);
+#endif
 #define FindWindow FindWindowW
 #define FindWindowEx FindWindowExW
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI UpdateWindow(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetForegroundWindow(HWND hWnd);
@@ -386,8 +415,10 @@ WINSIM_EXTERN_C WINSIM_API HWND WINAPI SetActiveWindow(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API HWND WINAPI SetFocus(HWND hWnd);
 WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetFocus(void);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
+#endif
 
 // Messages.
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                                                     UINT wRemoveMsg);
@@ -401,6 +432,7 @@ WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI SendMessageTimeoutW(HWND hWnd, UINT Ms
                                                               UINT fuFlags, UINT uTimeout, PDWORD_PTR lpdwResult);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI WaitMessage(void);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI InSendMessage(void);
+#endif
 #define GetMessage GetMessageW
 #define PeekMessage PeekMessageW
 #define DispatchMessage DispatchMessageW
@@ -454,11 +486,14 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI InSendMessage(void);
 #define TPM_RECURSE 0x0001L
 #define TPM_NOANIMATION 0x4000L
 
+#ifndef RC_INVOKED
 typedef struct tagTPMPARAMS {
   UINT cbSize;
   RECT rcExclude;
 } TPMPARAMS, *LPTPMPARAMS;
+#endif
 
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API HMENU WINAPI CreateMenu(void);
 WINSIM_EXTERN_C WINSIM_API HMENU WINAPI CreatePopupMenu(void);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyMenu(HMENU hMenu);
@@ -482,6 +517,7 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, 
                                                       const RECT *prcRect);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hWnd,
                                                         LPTPMPARAMS lptpm);
+#endif
 #define InsertMenu InsertMenuW
 #define AppendMenu AppendMenuW
 #define GetMenuString GetMenuStringW
@@ -525,12 +561,14 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags
 #define LR_CREATEDIBSECTION 0x00002000
 #define LR_SHARED 0x00008000
 
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 WINSIM_EXTERN_C WINSIM_API HCURSOR WINAPI LoadCursorW(HINSTANCE hInstance, LPCWSTR lpCursorName);
 WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy,
                                                     UINT fuLoad);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyIcon(HICON hIcon);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyCursor(HCURSOR hCursor);
+#endif
 #define LoadIcon LoadIconW
 #define LoadCursor LoadCursorW
 #define LoadImage LoadImageW
@@ -544,7 +582,9 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DestroyCursor(HCURSOR hCursor);
 #define SM_CYCURSOR 14
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API int WINAPI GetSystemMetrics(int nIndex);
+#endif
 
 // System colours: GetSysColorBrush, and a class background of COLOR_... + 1.
 #define COLOR_SCROLLBAR 0
@@ -579,5 +619,291 @@ WINSIM_EXTERN_C WINSIM_API int WINAPI GetSystemMetrics(int nIndex);
 #define COLOR_MENUBAR 30
 #define COLOR_DESKTOP COLOR_BACKGROUND
 #define COLOR_3DFACE COLOR_BTNFACE
+#ifndef RC_INVOKED
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetSysColor(int nIndex);
 WINSIM_EXTERN_C WINSIM_API HBRUSH WINAPI GetSysColorBrush(int nIndex);
+#endif
+
+// ------------------------------------------------------------ dialogs
+#define WM_NEXTDLGCTL 0x0028
+#define WM_GETDLGCODE 0x0087
+#define WM_HSCROLL 0x0114
+#define WM_VSCROLL 0x0115
+#define WM_CTLCOLOREDIT 0x0133
+#define WM_CTLCOLORLISTBOX 0x0134
+#define WM_CTLCOLORBTN 0x0135
+#define WM_CTLCOLORDLG 0x0136
+#define WM_CTLCOLORSCROLLBAR 0x0137
+#define WM_CTLCOLORSTATIC 0x0138
+
+// Dialog styles.
+#define DS_ABSALIGN 0x01L
+#define DS_SYSMODAL 0x02L
+#define DS_3DLOOK 0x04L
+#define DS_FIXEDSYS 0x08L
+#define DS_NOFAILCREATE 0x10L
+#define DS_LOCALEDIT 0x20L
+#define DS_SETFONT 0x40L
+#define DS_MODALFRAME 0x80L
+#define DS_NOIDLEMSG 0x100L
+#define DS_SETFOREGROUND 0x200L
+#define DS_CONTROL 0x0400L
+#define DS_CENTER 0x0800L
+#define DS_CENTERMOUSE 0x1000L
+#define DS_CONTEXTHELP 0x2000L
+#define DS_SHELLFONT (DS_SETFONT | DS_FIXEDSYS)
+
+// Dialog messages and the window's extra bytes (64-bit layout).
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
+#define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC 8
+#define DWLP_USER 16
+#define DLGWINDOWEXTRA 30
+
+// Scroll bar codes of WM_HSCROLL and WM_VSCROLL.
+#define SB_LINEUP 0
+#define SB_LINELEFT 0
+#define SB_LINEDOWN 1
+#define SB_LINERIGHT 1
+#define SB_PAGEUP 2
+#define SB_PAGELEFT 2
+#define SB_PAGEDOWN 3
+#define SB_PAGERIGHT 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_LEFT 6
+#define SB_BOTTOM 7
+#define SB_RIGHT 7
+#define SB_ENDSCROLL 8
+
+// Buttons.
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_CHECKBOX 0x00000002L
+#define BS_AUTOCHECKBOX 0x00000003L
+#define BS_RADIOBUTTON 0x00000004L
+#define BS_3STATE 0x00000005L
+#define BS_AUTO3STATE 0x00000006L
+#define BS_GROUPBOX 0x00000007L
+#define BS_USERBUTTON 0x00000008L
+#define BS_AUTORADIOBUTTON 0x00000009L
+#define BS_PUSHBOX 0x0000000AL
+#define BS_OWNERDRAW 0x0000000BL
+#define BS_TYPEMASK 0x0000000FL
+#define BS_LEFTTEXT 0x00000020L
+#define BS_TEXT 0x00000000L
+#define BS_ICON 0x00000040L
+#define BS_BITMAP 0x00000080L
+#define BS_LEFT 0x00000100L
+#define BS_RIGHT 0x00000200L
+#define BS_CENTER 0x00000300L
+#define BS_TOP 0x00000400L
+#define BS_BOTTOM 0x00000800L
+#define BS_VCENTER 0x00000C00L
+#define BS_PUSHLIKE 0x00001000L
+#define BS_MULTILINE 0x00002000L
+#define BS_NOTIFY 0x00004000L
+#define BS_FLAT 0x00008000L
+#define BS_RIGHTBUTTON BS_LEFTTEXT
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+#define BST_INDETERMINATE 0x0002
+#define BST_PUSHED 0x0004
+#define BST_FOCUS 0x0008
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BM_GETSTATE 0x00F2
+#define BM_SETSTATE 0x00F3
+#define BM_SETSTYLE 0x00F4
+#define BM_CLICK 0x00F5
+#define BN_CLICKED 0
+#define BN_PAINT 1
+#define BN_HILITE 2
+#define BN_UNHILITE 3
+#define BN_DISABLE 4
+#define BN_DOUBLECLICKED 5
+#define BN_SETFOCUS 6
+#define BN_KILLFOCUS 7
+
+// Statics.
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_ICON 0x00000003L
+#define SS_BLACKRECT 0x00000004L
+#define SS_GRAYRECT 0x00000005L
+#define SS_WHITERECT 0x00000006L
+#define SS_BLACKFRAME 0x00000007L
+#define SS_GRAYFRAME 0x00000008L
+#define SS_WHITEFRAME 0x00000009L
+#define SS_SIMPLE 0x0000000BL
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_OWNERDRAW 0x0000000DL
+#define SS_BITMAP 0x0000000EL
+#define SS_ETCHEDHORZ 0x00000010L
+#define SS_ETCHEDVERT 0x00000011L
+#define SS_ETCHEDFRAME 0x00000012L
+#define SS_TYPEMASK 0x0000001FL
+#define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
+#define SS_SUNKEN 0x00001000L
+
+// Edit controls.
+#define ES_LEFT 0x0000L
+#define ES_CENTER 0x0001L
+#define ES_RIGHT 0x0002L
+#define ES_MULTILINE 0x0004L
+#define ES_UPPERCASE 0x0008L
+#define ES_LOWERCASE 0x0010L
+#define ES_PASSWORD 0x0020L
+#define ES_AUTOVSCROLL 0x0040L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_NOHIDESEL 0x0100L
+#define ES_OEMCONVERT 0x0400L
+#define ES_READONLY 0x0800L
+#define ES_WANTRETURN 0x1000L
+#define ES_NUMBER 0x2000L
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_GETMODIFY 0x00B8
+#define EM_SETMODIFY 0x00B9
+#define EM_REPLACESEL 0x00C2
+#define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_SETREADONLY 0x00CF
+#define EM_GETLIMITTEXT 0x00D5
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define EN_UPDATE 0x0400
+#define EN_ERRSPACE 0x0500
+#define EN_MAXTEXT 0x0501
+
+// Combo boxes.
+#define CBS_SIMPLE 0x0001L
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_OWNERDRAWFIXED 0x0010L
+#define CBS_OWNERDRAWVARIABLE 0x0020L
+#define CBS_AUTOHSCROLL 0x0040L
+#define CBS_OEMCONVERT 0x0080L
+#define CBS_SORT 0x0100L
+#define CBS_HASSTRINGS 0x0200L
+#define CBS_NOINTEGRALHEIGHT 0x0400L
+#define CBS_DISABLENOSCROLL 0x0800L
+#define CBS_UPPERCASE 0x2000L
+#define CBS_LOWERCASE 0x4000L
+#define CB_OKAY 0
+#define CB_ERR (-1)
+#define CB_ERRSPACE (-2)
+#define CB_GETEDITSEL 0x0140
+#define CB_LIMITTEXT 0x0141
+#define CB_SETEDITSEL 0x0142
+#define CB_ADDSTRING 0x0143
+#define CB_DELETESTRING 0x0144
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_INSERTSTRING 0x014A
+#define CB_RESETCONTENT 0x014B
+#define CB_FINDSTRING 0x014C
+#define CB_SELECTSTRING 0x014D
+#define CB_SETCURSEL 0x014E
+#define CB_SHOWDROPDOWN 0x014F
+#define CB_GETITEMDATA 0x0150
+#define CB_SETITEMDATA 0x0151
+#define CB_GETDROPPEDSTATE 0x0157
+#define CB_FINDSTRINGEXACT 0x0158
+#define CBN_ERRSPACE (-1)
+#define CBN_SELCHANGE 1
+#define CBN_DBLCLK 2
+#define CBN_SETFOCUS 3
+#define CBN_KILLFOCUS 4
+#define CBN_EDITCHANGE 5
+#define CBN_EDITUPDATE 6
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+#define CBN_SELENDOK 9
+#define CBN_SELENDCANCEL 10
+
+#ifndef RC_INVOKED
+typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+// The template headers; the variable-length fields follow each in memory.
+#pragma pack(push, 2)
+typedef struct {
+  DWORD style;
+  DWORD dwExtendedStyle;
+  WORD cdit;
+  short x;
+  short y;
+  short cx;
+  short cy;
+} DLGTEMPLATE, *LPDLGTEMPLATEW;
+typedef struct {
+  DWORD style;
+  DWORD dwExtendedStyle;
+  short x;
+  short y;
+  short cx;
+  short cy;
+  WORD id;
+} DLGITEMTEMPLATE, *PDLGITEMTEMPLATEW;
+#pragma pack(pop)
+typedef const DLGTEMPLATE *LPCDLGTEMPLATEW;
+typedef LPCDLGTEMPLATEW LPCDLGTEMPLATE;
+
+typedef struct tagNMHDR {
+  HWND hwndFrom;
+  UINT_PTR idFrom;
+  UINT code;
+} NMHDR, *LPNMHDR;
+
+WINSIM_EXTERN_C WINSIM_API INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                                          DLGPROC lpDialogFunc, LPARAM dwInitParam);
+WINSIM_EXTERN_C WINSIM_API INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW hDialogTemplate,
+                                                                  HWND hWndParent, DLGPROC lpDialogFunc,
+                                                                  LPARAM dwInitParam);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                                          DLGPROC lpDialogFunc, LPARAM dwInitParam);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI CreateDialogIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW lpTemplate,
+                                                                  HWND hWndParent, DLGPROC lpDialogFunc,
+                                                                  LPARAM dwInitParam);
+#define DialogBoxW(i, t, p, f) DialogBoxParamW(i, t, p, f, 0L)
+#define CreateDialogW(i, t, p, f) CreateDialogParamW(i, t, p, f, 0L)
+#define DialogBoxParam DialogBoxParamW
+#define DialogBoxIndirectParam DialogBoxIndirectParamW
+#define CreateDialogParam CreateDialogParamW
+#define CreateDialogIndirectParam CreateDialogIndirectParamW
+#define DialogBox DialogBoxW
+#define CreateDialog CreateDialogW
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
+#define DefDlgProc DefDlgProcW
+WINSIM_EXTERN_C WINSIM_API LONG WINAPI GetDialogBaseUnits(void);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
+WINSIM_EXTERN_C WINSIM_API HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
+WINSIM_EXTERN_C WINSIM_API int WINAPI GetDlgCtrlID(HWND hWnd);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPWSTR lpString, int cchMax);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
+#define SetDlgItemText SetDlgItemTextW
+#define GetDlgItemText GetDlgItemTextW
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetDlgItemInt(HWND hDlg, int nIDDlgItem, UINT uValue, BOOL bSigned);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL *lpTranslated, BOOL bSigned);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CheckRadioButton(HWND hDlg, int nIDFirstButton, int nIDLastButton,
+                                                        int nIDCheckButton);
+WINSIM_EXTERN_C WINSIM_API LRESULT WINAPI SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                                              LPARAM lParam);
+#define SendDlgItemMessage SendDlgItemMessageW
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI IsWindowEnabled(HWND hWnd);
+#endif

@@ -456,6 +456,103 @@ WINSIM_API int showNotification(const ShownMessage &message, bool hasPayload = t
 // notification whose caption equals `caption` (case-insensitive, as window
 // titles are found); returns its id, 0 when there was none.
 WINSIM_API DWORD closeNotification(const std::u16string &printer, const std::u16string &caption);
+// ------ dialogs
+// Dialogs (DialogBoxParamW and DialogBoxIndirectParamW) are the scripted
+// user's too.  A dialog script matches a dialog by its title (contains
+// `title`, exact case; empty matches any) and its template's numeric id
+// (`templateId`, 0 matches any); rules are tried in the order added.  Once
+// the dialog is up (after WM_INITDIALOG), the user does the actions in order,
+// each with the input and notifications a real user's would give, then
+// clicks `endButton`.  A dialog that no script matches, whose script cannot
+// be done (a disabled control, an item that is not there ...) or that is
+// still open after its end button, is closed as Escape closes it (WM_COMMAND
+// IDCANCEL; EndDialog(IDCANCEL) when the dialog ignores it) and recorded as a
+// fault that winsim/testing_gtest.h turns into a test failure; it never
+// hangs.  clearUserScript removes the dialog scripts, clearShownMessages the
+// records, resetMachine both.
+enum class DialogActionKind {
+  Click,     // a button (push, check box, radio button): BM_CLICK as the mouse gives it
+  Type,      // an edit: select all, then type `text` key by key (empty: delete)
+  Choose,    // a combo box: drop the list and pick item `text` (or index `value` with byIndex)
+  SetCheck,  // a check box: click until it shows `value` (BST_ state); a radio button: click it
+  Move,      // a trackbar: drag the thumb to `value`; an up-down control: click its arrows to `value`
+};
+struct DialogAction {
+  DialogActionKind kind = DialogActionKind::Click;
+  int control = 0;  // the control's identifier
+  std::u16string text;
+  int value = 0;
+  bool byIndex = false;
+};
+inline DialogAction userClick(int control) { return {DialogActionKind::Click, control, {}, 0, false}; }
+inline DialogAction userType(int control, std::u16string text) {
+  return {DialogActionKind::Type, control, std::move(text), 0, false};
+}
+inline DialogAction userChoose(int control, std::u16string item) {
+  return {DialogActionKind::Choose, control, std::move(item), 0, false};
+}
+inline DialogAction userChooseIndex(int control, int index) {
+  return {DialogActionKind::Choose, control, {}, index, true};
+}
+inline DialogAction userCheck(int control, int state) {
+  return {DialogActionKind::SetCheck, control, {}, state, false};
+}
+inline DialogAction userMove(int control, int position) {
+  return {DialogActionKind::Move, control, {}, position, false};
+}
+struct DialogScript {
+  std::u16string title;
+  int templateId = 0;
+  std::vector<DialogAction> actions;
+  int endButton = IDOK;  // the button clicked last
+  unsigned times = 0;    // how many dialogs the rule answers; 0: any number
+};
+WINSIM_API void scriptDialog(const DialogScript &script);
+
+// A control as the user saw it.
+struct DialogControlRecord {
+  int id = 0;
+  std::u16string className;  // as registered: "Button", "Edit", "msctls_trackbar32" ...
+  std::u16string text;       // its window text; a combo box's: the selected item
+  DWORD style = 0;
+  bool enabled = true, visible = true;
+  int check = 0;                                 // buttons: BST_ state
+  std::vector<std::u16string> items;             // combo boxes
+  int selection = -1;                            // combo boxes: CB_ERR for none
+  int position = 0, rangeMin = 0, rangeMax = 0;  // trackbars and up-down controls
+};
+enum class DialogEnd {
+  Open,
+  Ended,         // EndDialog after the script (or during WM_INITDIALOG): `result` is what it returned
+  Modeless,      // CreateDialogParamW: the test drives it (actOnDialog)
+  Unscripted,    // no script matched: closed as cancelled
+  ScriptFailed,  // an action could not be done: closed as cancelled
+  LeftOpen,      // still open after the end button: closed as cancelled
+};
+struct ShownDialog {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  std::u16string title;
+  int templateId = 0;  // 0 for a template in memory or named by a string
+  HWND hwnd = nullptr, owner = nullptr;
+  DWORD threadId = 0;
+  std::vector<DialogControlRecord> controls;       // as it came up, after WM_INITDIALOG
+  std::vector<DialogControlRecord> controlsAtEnd;  // before the end button (or the cancel)
+  INT_PTR result = 0;
+  DialogEnd end = DialogEnd::Open;
+  std::u16string fault;  // what went wrong, for the fault ends
+  const DialogControlRecord *control(int controlId) const {
+    for (const auto &c : controls)
+      if (c.id == controlId) return &c;
+    return nullptr;
+  }
+};
+WINSIM_API std::vector<ShownDialog> shownDialogs();
+// The dialogs that ended as faults since the last call (kept across resets).
+WINSIM_API std::vector<ShownDialog> takeDialogFaults();
+// Does one action on a modeless dialog of the calling thread, as the user
+// would; false (and `error`, when given, says why) when it cannot be done.
+WINSIM_API bool actOnDialog(HWND dialog, const DialogAction &action, std::u16string *error = nullptr);
+
 // ------ windows, menus and the notification area
 // Message boxes are windows of the class "#32770" titled with their caption
 // while they are open: FindWindowW finds them, and WM_CLOSE sent or posted to

@@ -293,6 +293,7 @@ void clearUserScript() {
   std::lock_guard<std::mutex> g(waitLock());
   state().rules.clear();
   state().menuRules.clear();
+  clearDialogScripts();
 }
 
 void scriptMenu(const MenuScript &rule) {
@@ -324,6 +325,7 @@ void clearShownMessages() {
   state().shown.clear();
   state().closes.clear();
   state().menus.clear();
+  clearShownDialogs();
 }
 
 bool waitForShownMessages(size_t count, DWORD timeoutMs) {

@@ -21,5 +21,9 @@ bool closeMessage(DWORD id, int answer);
 // Shows a shortcut menu to the menu rules and records it; returns the
 // command chosen, 0 for none.
 UINT presentMenu(ShownMenu menu);
+// The dialogs' part of clearUserScript and clearShownMessages; with the
+// wait lock held.
+void clearDialogScripts();
+void clearShownDialogs();
 
 }  // namespace winsim

@@ -42,7 +42,8 @@ struct QueueGuard {
 };
 thread_local QueueGuard t_guard;
 
-const char16_t *const kSystemClasses[] = {u"#32770", u"Button", u"Static", u"Edit", u"ComboBox", u"ListBox"};
+const char16_t *const kSystemClasses[] = {
+    u"#32770", u"Button", u"Static", u"Edit", u"ComboBox", u"ListBox", u"msctls_trackbar32", u"msctls_updown32"};
 
 std::shared_ptr<WindowClass> systemClass(const std::u16string &name) {
   static auto *made = new std::vector<std::shared_ptr<WindowClass>>;
@@ -54,7 +55,8 @@ std::shared_ptr<WindowClass> systemClass(const std::u16string &name) {
     c->name = n;
     c->system = true;
     c->atom = name == u"#32770" ? 32770 : ATOM(0xC000 - 1 - made->size());
-    c->proc = DefWindowProcW;
+    c->proc = systemClassProc(n);
+    c->wndExtra = systemClassExtra(n);
     c->style = CS_GLOBALCLASS;
     made->push_back(c);
     return c;
@@ -110,6 +112,7 @@ void retire(Window *w) {
   w->title.clear();
   w->extra.clear();
   w->cls.reset();
+  w->data.reset();
   removeObject(w);
 }
 
@@ -293,6 +296,19 @@ HWND createSystemWindow(const char16_t *className, const std::u16string &title, 
   addObject(w);
   st.windows.push_back(w);
   return w->hwnd();
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+  std::lock_guard<std::mutex> g(waitLock());
+  std::vector<HWND> out;
+  for (Window *w : liveWindows())
+    if (w->parent == parent && (w->style & WS_CHILD) && !w->destroying) out.push_back(w->hwnd());
+  return out;
+}
+
+void setData(HWND h, std::shared_ptr<WindowData> data) {
+  std::lock_guard<std::mutex> g(waitLock());
+  if (Window *w = findWindow(h)) w->data = std::move(data);
 }
 
 void destroyQuietly(HWND h) {

@@ -63,6 +63,12 @@ struct WindowClass {
   int windows = 0;  // alive windows of the class
 };
 
+// What a control or a dialog keeps of its own, with its window: it goes with
+// the window's object, however the window goes.
+struct WindowData {
+  virtual ~WindowData() = default;
+};
+
 struct Window : UserObject {
   Window() : UserObject(UserType::Window) {}
   HWND hwnd() const { return static_cast<HWND>(handle); }
@@ -82,6 +88,7 @@ struct Window : UserObject {
   bool messageOnly = false;
   bool destroying = false;
   uint64_t order = 0;  // creation order: the newest is on top
+  std::shared_ptr<WindowData> data;
 };
 
 // The live window of a handle; NULL for anything else.  With the wait lock.
@@ -148,6 +155,25 @@ void registerWindowGoneHook(void (*hook)(HWND hwnd));
 struct WindowGoneHook {
   explicit WindowGoneHook(void (*hook)(HWND hwnd)) { registerWindowGoneHook(hook); }
 };
+
+// The window procedure and extra bytes of a system class ("Button",
+// "#32770" ...): the controls' files define them.
+WNDPROC systemClassProc(const std::u16string &name);
+int systemClassExtra(const std::u16string &name);
+
+// The direct children of a window, in creation order (the order of the
+// dialog's template, top of the Z order first).  Takes the wait lock.
+std::vector<HWND> childWindows(HWND parent);
+
+// A window's own data of type T, or NULL.  Takes the wait lock.
+template <typename T>
+std::shared_ptr<T> dataOf(HWND h) {
+  std::lock_guard<std::mutex> g(waitLock());
+  Window *w = findWindow(h);
+  return w ? std::dynamic_pointer_cast<T>(w->data) : nullptr;
+}
+// Gives a window its own data.  Takes the wait lock.
+void setData(HWND h, std::shared_ptr<WindowData> data);
 
 // The fixed position of the mouse pointer.
 constexpr POINT kCursorPos{960, 540};
