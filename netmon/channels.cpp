@@ -17,6 +17,7 @@ namespace {
 
 constexpr DWORD kReconnectPauseMs = 2000;
 constexpr size_t kStatusReplyBytes = 64;
+constexpr int kStaleReadsMax = 16;
 constexpr DWORD kReplyCheckFirstWaitS = 14;
 constexpr DWORD kReplyCheckLaterWaitS = 5;
 constexpr int kReplyCheckAttempts = 3;
@@ -67,7 +68,20 @@ bool reconnectDataChannel(PortEntry &p) {
   return p.data != INVALID_SOCKET;
 }
 
+namespace {
+
+// Throws away what a connection still holds: a reply that came after its
+// wait ran out would otherwise answer the next request.
+void discardStale(SOCKET s) {
+  uint8_t stale[kStatusReplyBytes];
+  for (int i = 0; i < kStaleReadsMax && receiveReply(s, stale, sizeof stale, 0) > 0; ++i) {
+  }
+}
+
+}  // namespace
+
 bool pollStatus(PortEntry &p) {
+  discardStale(p.status);
   int error = sendRaw(p.status, kStatusPollRequest.data(), kStatusPollRequest.size());
   if (error != 0 && (droppedByPrinter(error) || p.status == INVALID_SOCKET) && reconnectChannels(p))
     error = sendRaw(p.status, kStatusPollRequest.data(), kStatusPollRequest.size());
@@ -123,9 +137,17 @@ size_t readReply(PortEntry &p, uint8_t *reply, size_t capacity, DWORD timeoutS) 
 }
 
 size_t exchange(PortEntry &p, std::string_view command, uint8_t *reply, size_t capacity) {
+  return exchange(p, command, reply, capacity, status::replyWaitSeconds(status::bytes(command), command.size()));
+}
+
+size_t exchange(PortEntry &p, std::string_view command, uint8_t *reply, size_t capacity, DWORD timeoutS) {
   if (capacity) reply[0] = 0;
-  if (sendCommand(p, command) != 0) return 0;
-  return readReply(p, reply, capacity, status::replyWaitSeconds(status::bytes(command), command.size()));
+  // The printer keeps a command's answer until it is asked for its state:
+  // the error report request brings the answer, or the error that stopped
+  // the command.
+  if (sendCommand(p, command) != 0 || sendFramed(p.data, kErrorReportRequest.data(), kErrorReportRequest.size()) != 0)
+    return 0;
+  return readReply(p, reply, capacity, timeoutS);
 }
 
 CheckResult replyCheck(PortEntry &p) {

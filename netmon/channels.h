@@ -45,8 +45,11 @@ int sendCommand(PortEntry &p, std::string_view command);
 // Reads a reply on the data channel into `reply` (zero-terminated); its
 // length, 0 when nothing came within `timeoutS`.
 size_t readReply(PortEntry &p, uint8_t *reply, size_t capacity, DWORD timeoutS);
-// A command and its reply, the reply wait chosen by the command.
+// A command, the error report request, and the reply, the reply wait chosen
+// by the command (or `timeoutS`).  The reply's length, 0 when nothing came or
+// the command could not be sent.
 size_t exchange(PortEntry &p, std::string_view command, uint8_t *reply, size_t capacity);
+size_t exchange(PortEntry &p, std::string_view command, uint8_t *reply, size_t capacity, DWORD timeoutS);
 
 enum class CheckResult : uint8_t {
   Passed,    // ACK: the printer took the command (port status cleared)

@@ -86,6 +86,12 @@ SOCKET openConnection(const char *address, uint16_t port, int &error) {
     closesocket(s);
     return INVALID_SOCKET;
   }
+  // Every exchange is a short request and a wait for its answer, often a
+  // command and then the error report request: held back until the
+  // printer acknowledges the first, the second would cost each command the
+  // peer's delayed acknowledgement.
+  BOOL noDelay = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&noDelay), sizeof noDelay);
   const sockaddr_in to = endpoint(address, port);
   if (connect(s, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0) return s;
   const int started = WSAGetLastError();

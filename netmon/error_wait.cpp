@@ -88,9 +88,8 @@ DWORD taskResult(MessageTask &task) {
 
 // A command of the clean-up sequence and its reply; whether it was answered.
 bool cleanUpStep(PortEntry &p, std::string_view command, DWORD waitS) {
-  if (sendCommand(p, command) != 0) return false;
   uint8_t reply[kReceiveBytes];
-  return readReply(p, reply, sizeof reply, waitS) > 0;
+  return exchange(p, command, reply, sizeof reply, waitS) > 0;
 }
 
 }  // namespace
@@ -162,6 +161,8 @@ void abortCleanup(PortEntry &p) {
 void stopMessageTask(PortEntry &p) {
   stopTask(p.messageTask);
   stopNotice(p);
+  // An alert of a port closed without the end of its job goes with it.
+  stopLowRibbonAlert(p);
 }
 
 }  // namespace card::net

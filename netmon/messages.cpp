@@ -121,7 +121,10 @@ DWORD WINAPI messageTaskMain(LPVOID param) {
     if (!probeReachable(block->address)) message = status::msg::kCommunication;
     text = errorMessageText(block->printer, block->address, message);
   }
-  if (presentText(block->printer, text) == Presented::NoPath) return 0;
+  // A message that reached nobody ends the wait as a dismissed one does: no
+  // user is there to clear the error or to cancel the job, and the job must
+  // not wait for one without end.
+  presentText(block->printer, text);
   if (block->event) SetEvent(block->event);
   return kTaskAnswered;
 }
@@ -208,8 +211,10 @@ AsSpooler::AsSpooler() {
 }
 
 AsSpooler::~AsSpooler() {
+  const DWORD error = GetLastError();
   if (client_) impersonate_(client_);
   if (spooler_) FreeLibrary(spooler_);
+  SetLastError(error);
 }
 
 }  // namespace card::net

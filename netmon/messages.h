@@ -46,9 +46,8 @@ Presented presentText(const WString &printer, const WString &text);
 bool sendCloseRequest(const WString &printer);
 
 // One message shown by a thread of its own.  The task sets `event` (when
-// given) once the user has answered and then ends with kTaskAnswered; a
-// message that reached nobody ends the task with 0 and leaves the event
-// alone, so that the waiting side goes on watching the printer.
+// given) once the user has answered, or once the message turned out to reach
+// nobody, and then ends with kTaskAnswered.
 class MessageTask {
  public:
   // An error message by number, formatted for the port's printer.  The

@@ -144,6 +144,12 @@ class PortEntry {
   HANDLE watcherStop = nullptr;
 
   // ---- job path fields (port.cpp, pacing.cpp) ----
+  // The job's printer lists more than one port: a status channel that
+  // refuses is then no reason to hold the job, another port may take it.
+  bool multiPort = false;
+  // Bytes of the job stream the writer could not pass (outside any command,
+  // or a command without an end), for the debugger's note at the job's end.
+  uint64_t droppedBytes = 0;
 
   // ---- error wait, message and ribbon fields (error_wait.cpp, messages.cpp, ribbon.cpp) ----
   // The message task of the error wait or of the no-ribbon wait while it

@@ -4,6 +4,7 @@
 // connections of the query's own, which are closed before it returns.
 #include <windows.h>
 #include <winsock2.h>
+#include <winspool.h>
 #include <winsplp.h>
 
 #include <algorithm>
@@ -105,24 +106,79 @@ uint8_t isReadyAnswer(uint8_t status) {
   return status;
 }
 
-// A query's own connections: the entry's sockets, which are the job's only
-// while a job runs, are lent to the query and given back as they were.
-class QueryChannels {
+// A query's own record of the port: the printer's address and what the
+// query reads and changes of the port, with connections of its own, so that
+// a job starting on the port meanwhile keeps its connections.  What the
+// query learnt goes back into the port entry at the end.
+class QueryPort {
  public:
-  explicit QueryChannels(PortEntry &p) : p_(p) {
-    std::swap(data_, p.data);
-    std::swap(status_, p.status);
+  explicit QueryPort(PortEntry &p) : p_(p), q_(p.monitor, p.name.c_str()) {
+    MonitorLock lock;
+    std::memcpy(q_.address, p.address, sizeof q_.address);
+    std::memcpy(q_.model, p.model, sizeof q_.model);
+    q_.printerName = p.printerName;
+    q_.rememberedBit7 = bit7_ = p.rememberedBit7;
+    q_.ribbonClass = p.ribbonClass;
+    q_.remainingRibbon = remaining_ = p.remainingRibbon;
   }
-  ~QueryChannels() {
-    closeChannels(p_);
-    std::swap(data_, p_.data);
-    std::swap(status_, p_.status);
+  ~QueryPort() {
+    // The query's error stays the thread's last error.
+    const DWORD error = GetLastError();
+    closeChannels(q_);
+    HANDLE alert = nullptr, alertStop = nullptr;
+    std::swap(alert, q_.ribbonAlert);
+    std::swap(alertStop, q_.ribbonAlertStop);
+    if (alert) stopLowRibbonAlert(p_);
+    {
+      MonitorLock lock;
+      // Only what the query changed: a job may have started meanwhile.
+      if (q_.rememberedBit7 != bit7_) p_.rememberedBit7 = q_.rememberedBit7;
+      if (q_.remainingRibbon != remaining_) p_.remainingRibbon = q_.remainingRibbon;
+      if (modelChanged_) std::memcpy(p_.model, q_.model, sizeof p_.model);
+      if (alert) {
+        p_.ribbonAlert = alert;
+        p_.ribbonAlertStop = alertStop;
+      }
+    }
+    SetLastError(error);
   }
-  QueryChannels(const QueryChannels &) = delete;
-  QueryChannels &operator=(const QueryChannels &) = delete;
+  QueryPort(const QueryPort &) = delete;
+  QueryPort &operator=(const QueryPort &) = delete;
+
+  PortEntry &entry() { return q_; }
+  PortEntry &port() { return p_; }
+  void modelChanged() { modelChanged_ = true; }
 
  private:
   PortEntry &p_;
+  PortEntry q_;
+  bool modelChanged_ = false;
+  bool bit7_ = false;
+  long remaining_ = kUnknownRemainingRibbon;
+};
+
+// The query's connections lent to the port entry itself, for the requests
+// that work on the port's own state; given back (and closed) at the end.
+class LentChannels {
+ public:
+  LentChannels(PortEntry &to, PortEntry &from) : to_(to), from_(from) {
+    std::swap(data_, to.data);
+    std::swap(status_, to.status);
+    std::swap(to.data, from.data);
+    std::swap(to.status, from.status);
+  }
+  ~LentChannels() {
+    std::swap(to_.data, from_.data);
+    std::swap(to_.status, from_.status);
+    std::swap(data_, to_.data);
+    std::swap(status_, to_.status);
+  }
+  LentChannels(const LentChannels &) = delete;
+  LentChannels &operator=(const LentChannels &) = delete;
+
+ private:
+  PortEntry &to_;
+  PortEntry &from_;
   SOCKET data_ = INVALID_SOCKET;
   SOCKET status_ = INVALID_SOCKET;
 };
@@ -130,14 +186,11 @@ class QueryChannels {
 // "\eCHECK_STATUS\r" asked while a job runs just after a move command: a
 // fresh poll on a status connection of the query's own, beside the job's.
 uint8_t pollBesideJob(PortEntry &p) {
-  PortEntry probe(p.monitor, p.name.c_str());
-  std::memcpy(probe.address, p.address, sizeof probe.address);
-  probe.rememberedBit7 = p.rememberedBit7;
+  QueryPort query(p);
+  PortEntry &q = query.entry();
   int error = 0;
-  probe.status = openConnection(probe.address, kStatusChannelPort, error);
-  const uint8_t status = pollWithBit7Recheck(probe);
-  p.rememberedBit7 = probe.rememberedBit7;
-  return status;
+  q.status = openConnection(q.address, kStatusChannelPort, error);
+  return pollWithBit7Recheck(q);
 }
 
 bool ntFamily() {
@@ -147,17 +200,21 @@ bool ntFamily() {
 }
 
 // An escape command sent to the printer, its reply handed back.
-BOOL sendQueryCommand(PortEntry &p, const QueryName &name, LPWSTR out, DWORD outSize, LPDWORD returned) {
+BOOL sendQueryCommand(QueryPort &query, const QueryName &name, LPWSTR out, DWORD outSize, LPDWORD returned) {
+  PortEntry &p = query.entry();
   if (int error = sendCommand(p, name.bytes)) return failWith(DWORD(error));
+  // The answer comes with the printer's state, on the error report request.
+  const std::string_view request = status::kCmdErrorReportOther;
+  if (int error = sendFramed(p.data, request.data(), request.size())) return failWith(DWORD(error));
   uint8_t reply[kReplyBytes + 1] = {};
-  size_t length = readReply(p, reply, sizeof reply,
-                            status::replyWaitSeconds(status::bytes(name.bytes), name.bytes.size()));
+  size_t length =
+      readReply(p, reply, sizeof reply, status::replyWaitSeconds(status::bytes(name.bytes), name.bytes.size()));
   if (length > 0 && reply[0] == kNak) length = status::replaceErrorReplyByWord(reply, sizeof reply, length);
   if (length > 0 && name.bytes == status::kCmdVersion) {
     const status::ValueText text = status::readValueText(reply, length);
-    MonitorLock lock;
     std::memset(p.model, 0, sizeof p.model);
     std::memcpy(p.model, text.text, std::min(text.length, kMaxModelChars));
+    query.modelChanged();
   }
   if (!name.wide) return answer(reply, length, out, outSize, returned);
   WCHAR wide[kWideReplyBytes + 1] = {};
@@ -168,9 +225,11 @@ BOOL sendQueryCommand(PortEntry &p, const QueryName &name, LPWSTR out, DWORD out
 }
 
 // Steps that talk to the printer, as the spooler's own identity.
-BOOL askPrinter(PortEntry &p, DWORD controlId, LPWSTR valueName, const QueryName &name, status::QueryKind kind,
+BOOL askPrinter(PortEntry &entry, DWORD controlId, LPWSTR valueName, const QueryName &name, status::QueryKind kind,
                 LPWSTR out, DWORD outSize, LPDWORD returned) {
-  const WString port = p.name;
+  const WString port = entry.name;
+  QueryPort query(entry);
+  PortEntry &p = query.entry();
   if (!p.probeExempt()) {
     if (!probeReachable(p.address)) {
       setPortStatus(port.c_str(), kPortStatusOffline, PORT_STATUS_TYPE_ERROR);
@@ -178,7 +237,6 @@ BOOL askPrinter(PortEntry &p, DWORD controlId, LPWSTR valueName, const QueryName
     }
     clearPortStatus(port.c_str());
   }
-  QueryChannels channels(p);
   int error = 0;
   p.status = openConnection(p.address, kStatusChannelPort, error);
   if (p.status == INVALID_SOCKET) return failWith(DWORD(error));
@@ -206,7 +264,8 @@ BOOL askPrinter(PortEntry &p, DWORD controlId, LPWSTR valueName, const QueryName
   }
   if (controlId != 0) return failWith(ERROR_INVALID_PARAMETER);
   if (name.wide && isPrefixedRequest(valueName)) {
-    if (!handlePrefixedRequest(p, valueName)) return FALSE;
+    LentChannels lent(entry, p);
+    if (!handlePrefixedRequest(entry, valueName)) return FALSE;
     return answer(nullptr, 0, out, outSize, returned);
   }
   if (status::containsCleanQuery(status::bytes(name.bytes), name.bytes.size())) {
@@ -216,9 +275,9 @@ BOOL askPrinter(PortEntry &p, DWORD controlId, LPWSTR valueName, const QueryName
     text.push_back(char(kAck));
     return answerText(text, out, outSize, returned);
   }
-  if ((p.state & kStateJobStarted) && ntFamily()) return failWith(ERROR_BUSY);
+  if ((entry.state & kStateJobStarted) && ntFamily()) return failWith(ERROR_BUSY);
   if (name.bytes.empty() || uint8_t(name.bytes[0]) != kEsc) return failWith(ERROR_INVALID_PARAMETER);
-  return sendQueryCommand(p, name, out, outSize, returned);
+  return sendQueryCommand(query, name, out, outSize, returned);
 }
 
 }  // namespace

@@ -88,8 +88,8 @@ void writeCacheFile(PortEntry &p, long code, const char *model) {
   if (!cacheFilePath(path)) return;
   char content[64];
   const size_t size = formatRibbonCache(code, model, content, sizeof content);
-  HANDLE file =
-      CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, 0);
   DWORD error = ERROR_SUCCESS;
   if (file == INVALID_HANDLE_VALUE) {
     error = GetLastError();
@@ -114,8 +114,7 @@ long waitForRibbon(PortEntry &p) {
     DWORD exitCode = 0;
     while (code == 0) {
       if (WaitForSingleObject(event, kNoRibbonPollMs) == WAIT_OBJECT_0) break;
-      // A message that reached nobody cannot be dismissed: the job goes on
-      // as after a dismissal rather than wait for ever.
+      // A task that ended has nothing more to wait for.
       if (p.messageTask->ended(exitCode)) break;
       long now = 0;
       if (queryRibbon(p, kShortReplyBytes, now)) code = now;

@@ -8,12 +8,15 @@ namespace {
 
 TEST(ModelCode, TheThreeCharactersAfterTheFirstChooseTheLastCleanUpCommand) {
   EXPECT_EQ(modelCode(" CA1 MAG V3.02"), "CA1");
-  EXPECT_EQ(abortEndCommand(" CA1 MAG V3.02"), "\x1b"
-                                               "DMSG READY\r");
-  EXPECT_EQ(abortEndCommand("XCA2"), "\x1b"
-                                     "DMSG READY\r");
-  EXPECT_EQ(abortEndCommand("-CA3 0iD"), "\x1b"
-                                         "DMSG READY\r");
+  EXPECT_EQ(abortEndCommand(" CA1 MAG V3.02"),
+            "\x1b"
+            "DMSG READY\r");
+  EXPECT_EQ(abortEndCommand("XCA2"),
+            "\x1b"
+            "DMSG READY\r");
+  EXPECT_EQ(abortEndCommand("-CA3 0iD"),
+            "\x1b"
+            "DMSG READY\r");
   // Elsewhere in the text the code does not count, nor do other models.
   EXPECT_EQ(abortEndCommand("CA3 MAG V3.02"), "\x1bSLAVE\r");
   EXPECT_EQ(abortEndCommand(" QA5 MAG"), "\x1bSLAVE\r");
