@@ -162,6 +162,12 @@ class PortEntry {
   HANDLE ribbonAlertStop = nullptr;
 
   // ---- capture job fields (capture.cpp, requests.cpp) ----
+  // A job named "FILE_PRN", "FILE_TXT" or "FILE_BIN" is collected in a temp
+  // file and handed to its mode's request at the end of the job.
+  WCHAR captureFile[MAX_PATH] = {};
+  HANDLE captureHandle = INVALID_HANDLE_VALUE;
+  bool captureActive = false;
+  uint8_t captureMode = 0;  // interception::CaptureMode
 
   // The copy of the printer name taken under the global lock.
   WString printerNameCopy() const;

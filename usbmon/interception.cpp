@@ -6,15 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "shared/command_file.h"
+#include "shared/firmware_image.h"
+#include "shared/glue/capture_file.h"
+#include "shared/prefixed_requests.h"
 #include "shared/status_commands.h"
 #include "shared/status_protocol.h"
-#include "usbmon/command_file.h"
-#include "usbmon/firmware.h"
-#include "usbmon/requests.h"
 
 namespace card::usb {
 
 namespace {
+
+using namespace interception;
 
 namespace msg = status::msg;
 
@@ -210,19 +213,15 @@ bool download(PortServices &port, WideView path) {
 }
 
 void dropTempFile(CaptureState &capture) {
-  if (capture.file != INVALID_HANDLE_VALUE) {
-    CloseHandle(capture.file);
-    capture.file = INVALID_HANDLE_VALUE;
-  }
-  // A temp file that cannot be deleted is left to the system's clean-up.
-  if (capture.tempPath[0]) DeleteFileW(capture.tempPath);
-  capture.tempPath[0] = 0;
+  discardCaptureFile(capture.tempPath, capture.file);
   capture.documentComplete = true;
   capture.active = false;
   capture.mode = CaptureMode::None;
 }
 
 }  // namespace
+
+bool isPrefixedRequest(LPCWSTR valueName) { return interception::isPrefixedRequest(valueName); }
 
 bool handlePrefixedRequest(PortServices &port, LPCWSTR valueName) {
   PrefixedRequest request = parsePrefixedRequest(valueName);
@@ -246,60 +245,26 @@ bool startCapture(CaptureState &capture, CaptureMode mode) {
   // A capture that never reached its end leaves its file: it goes now.
   dropTempFile(capture);
   capture.documentComplete = false;
-  WCHAR folder[MAX_PATH];
-  DWORD n = GetTempPathW(MAX_PATH, folder);
-  if (n == 0) return false;
-  if (n >= MAX_PATH) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
-  }
-  if (!GetTempFileNameW(folder, TEXT("CRX"), 0, capture.tempPath)) {
-    capture.tempPath[0] = 0;
-    return false;
-  }
-  // The request must be able to name the file, or the job's bytes would go
-  // nowhere at its end.
-  WCHAR request[kMaxRequestUnits];
-  if (!buildCaptureRequest(mode, capture.tempPath, request, kMaxRequestUnits)) {
-    DeleteFileW(capture.tempPath);
-    capture.tempPath[0] = 0;
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
-  }
-  capture.file = CreateFileW(capture.tempPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (capture.file == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    DeleteFileW(capture.tempPath);  // made by the unique naming
-    capture.tempPath[0] = 0;
-    SetLastError(error);
-    return false;
-  }
+  if (!interception::createCaptureFile(mode, capture.tempPath, capture.file)) return false;
   capture.active = true;
   capture.mode = mode;
   return true;
 }
 
 bool captureWrite(CaptureState &capture, const BYTE *data, DWORD size, DWORD *written) {
-  if (written) *written = 0;
-  if (!capture.active || capture.file == INVALID_HANDLE_VALUE) {
+  if (!capture.active) {
+    if (written) *written = 0;
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  DWORD done = 0;
-  if (!WriteFile(capture.file, data, size, &done, nullptr) || done != size) return false;
-  if (written) *written = size;
-  return true;
+  return interception::appendToCaptureFile(capture.file, data, size, written);
 }
 
 void endCapture(CaptureState &capture, PortServices &port) {
-  if (capture.file != INVALID_HANDLE_VALUE) {
-    CloseHandle(capture.file);
-    capture.file = INVALID_HANDLE_VALUE;
-  }
-  WCHAR request[kMaxRequestUnits];
+  interception::closeCaptureHandle(capture.file);
+  WCHAR request[interception::kMaxRequestUnits];
   if (capture.active && capture.tempPath[0] &&
-      buildCaptureRequest(capture.mode, capture.tempPath, request, kMaxRequestUnits))
+      interception::buildCaptureRequest(capture.mode, capture.tempPath, request, interception::kMaxRequestUnits))
     port.carryOutRequest(request);
   dropTempFile(capture);
 }

@@ -8,14 +8,14 @@
 
 #include <cstdint>
 
+#include "shared/prefixed_requests.h"
 #include "usbmon/port_services.h"
 
 namespace card::usb {
 
-enum class CaptureMode : uint8_t { None = 0, PrintFile = 1, SendCommands = 2, Download = 3 };
-
-// The exact document name of a capture job, else None.
-CaptureMode captureModeOf(LPCWSTR documentName);
+// The request and capture names both monitors recognise.
+using interception::CaptureMode;
+using interception::captureModeOf;
 
 // The capture fields of a port record.
 struct CaptureState {

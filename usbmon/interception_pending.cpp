@@ -7,11 +7,6 @@
 
 namespace card::usb {
 
-CaptureMode captureModeOf(LPCWSTR documentName) {
-  (void)documentName;
-  return CaptureMode::None;
-}
-
 bool startCapture(CaptureState &capture, CaptureMode mode) {
   (void)capture;
   (void)mode;

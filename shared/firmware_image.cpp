@@ -1,10 +1,10 @@
-#include "usbmon/firmware.h"
+#include "shared/firmware_image.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-namespace card::usb {
+namespace card::interception {
 
 void firmwareSizeBytes(uint32_t size, uint8_t out[4]) {
   for (int i = 0; i < 4; ++i) out[i] = uint8_t(size >> (24 - 8 * i));
@@ -32,4 +32,4 @@ FirmwareResult sendFirmwareImage(uint64_t size, size_t chunk, FirmwareLink &link
   return FirmwareResult::Sent;
 }
 
-}  // namespace card::usb
+}  // namespace card::interception

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace card::usb {
+namespace card::interception {
 
 inline constexpr std::string_view kFirmwareHeader = "\033DC ";
 inline constexpr uint8_t kFirmwareEndMarker = 0xFF;
@@ -45,4 +45,4 @@ void firmwareSizeBytes(uint32_t size, uint8_t out[4]);
 // them is a failed read, as the printer would wait for the rest.
 FirmwareResult sendFirmwareImage(uint64_t size, size_t chunk, FirmwareLink &link);
 
-}  // namespace card::usb
+}  // namespace card::interception

@@ -9,7 +9,7 @@
 
 #include "shared/status_protocol.h"
 
-namespace card::usb {
+namespace card::interception {
 
 // Bytes of a command before its CR, the ESC included.
 inline constexpr size_t kMaxCommandBytes = status::kMaxFileCommandBytes;
@@ -23,4 +23,4 @@ inline constexpr size_t kMaxCommandBytes = status::kMaxFileCommandBytes;
 // leaves them out).
 std::vector<std::string> commandFileCommands(const uint8_t *data, size_t size, bool skipEmpty = false);
 
-}  // namespace card::usb
+}  // namespace card::interception

@@ -1,6 +1,7 @@
-// The prefixed requests as text: recognising one in a printer-data value
-// name, and the request a capture job hands over at its end.  Plain logic on
-// UTF-16 text, shared with the network monitor.
+// The prefixed requests and capture jobs as text, for both monitors:
+// recognising a request in a printer-data value name, recognising a capture
+// job by its document name, and the request a capture job hands over at its
+// end.  Plain logic on UTF-16 text.
 #pragma once
 
 #include <windows.h>
@@ -9,11 +10,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "usbmon/interception.h"
-
-namespace card::usb {
+namespace card::interception {
 
 enum class RequestKind : uint8_t { None, PrintFile, SendCommands, Download, SetPrinterName };
+
+// Capture jobs: their bytes are collected in a temp file and handed to the
+// mode's request at the end of the job.
+enum class CaptureMode : uint8_t { None = 0, PrintFile = 1, SendCommands = 2, Download = 3 };
 
 // Text in the system's wide characters.
 using WideView = std::basic_string_view<WCHAR>;
@@ -37,6 +40,12 @@ struct PrefixedRequest {
 // A request is one when the name holds the prefix anywhere (with case); the
 // prefixes are tried in the order above.
 PrefixedRequest parsePrefixedRequest(LPCWSTR valueName);
+// Whether a value name holds one of the prefixes.
+bool isPrefixedRequest(LPCWSTR valueName);
+
+// The exact document name of a capture job ("FILE_PRN", "FILE_TXT",
+// "FILE_BIN"), else None.
+CaptureMode captureModeOf(LPCWSTR documentName);
 
 // The request buffer of a capture job: the prefix and the temp file path,
 // with its terminator.
@@ -48,4 +57,4 @@ inline constexpr size_t kMaxRequestUnits = 272;
 // as a cut path names another file.
 bool buildCaptureRequest(CaptureMode mode, WideView path, WCHAR *out, size_t capacity);
 
-}  // namespace card::usb
+}  // namespace card::interception

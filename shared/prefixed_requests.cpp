@@ -1,6 +1,6 @@
-#include "usbmon/requests.h"
+#include "shared/prefixed_requests.h"
 
-namespace card::usb {
+namespace card::interception {
 
 namespace {
 
@@ -65,4 +65,4 @@ bool buildCaptureRequest(CaptureMode mode, WideView path, WCHAR *out, size_t cap
   return true;
 }
 
-}  // namespace card::usb
+}  // namespace card::interception

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "usbmon/firmware.h"
+#include "shared/firmware_image.h"
 
-namespace card::usb {
+namespace card::interception {
 namespace {
 
 struct Link : FirmwareLink {
@@ -49,4 +49,4 @@ TEST(Firmware, FailuresEndTheImageWithoutItsEndMarker) {
 }
 
 }  // namespace
-}  // namespace card::usb
+}  // namespace card::interception

@@ -1,8 +1,8 @@
-#include "usbmon/command_file.h"
+#include "shared/command_file.h"
 
 #include <algorithm>
 
-namespace card::usb {
+namespace card::interception {
 
 namespace {
 
@@ -46,4 +46,4 @@ std::vector<std::string> commandFileCommands(const uint8_t *data, size_t size, b
   return out;
 }
 
-}  // namespace card::usb
+}  // namespace card::interception

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "usbmon/command_file.h"
+#include "shared/command_file.h"
 
-namespace card::usb {
+namespace card::interception {
 namespace {
 
 using Commands = std::vector<std::string>;
@@ -44,4 +44,4 @@ TEST(CommandFile, ALongLineGoesOnWithTheByteAtTheCut) {
 }
 
 }  // namespace
-}  // namespace card::usb
+}  // namespace card::interception

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "usbmon/requests.h"
+#include "shared/prefixed_requests.h"
 
-namespace card::usb {
+namespace card::interception {
 namespace {
 
 TEST(Requests, CaptureJobsGoByTheExactDocumentName) {
@@ -51,4 +51,4 @@ TEST(Requests, ACaptureRequestIsBuiltWholeOrNotAtAll) {
 }
 
 }  // namespace
-}  // namespace card::usb
+}  // namespace card::interception
