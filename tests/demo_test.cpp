@@ -415,3 +415,21 @@ TEST_F(DemoCommandLine, PrinterErrorMidJobClearedOrCancelled) {
   ASSERT_LT(menuLeft, tw) << "no menu";
   EXPECT_EQ(tray.textRows(menuLeft, 0, tw, th - 40).size(), 2u);
 }
+
+// The network road: the printer on its own loopback address, the job in
+// length-framed messages of at most 65536 bytes on the data channel, each
+// command followed by the reply check, and the card whole at the end.
+TEST_F(DemoCommandLine, NetworkPrinterTakesTheJobInFramedMessages) {
+  ASSERT_EQ(run("net --machine m --network"), 0) << console_;
+  for (const char *said : {"\"Pellor CA3 Card Printer Network\" (IP_127.0.5.20)", "length-framed messages",
+                           "The job completed", "the data channel's framed messages"})
+    EXPECT_NE(console_.find(said), std::string::npos) << said << "\n" << console_;
+  EXPECT_NE(readText(dir_ / "net" / "card_0001.txt").find("back: yellow"), std::string::npos);
+  const std::string pacing = readText(dir_ / "net" / "pacing.txt");
+  EXPECT_NE(pacing.find("frame  65536 bytes  image data"), std::string::npos) << pacing;
+  EXPECT_EQ(pacing.find("frame  65537"), std::string::npos);
+  EXPECT_NE(pacing.find("command \\eMASTER\\r"), std::string::npos);
+  EXPECT_NE(pacing.find("reply check"), std::string::npos);
+  // The monitor's ribbon cache file: "Ribbon=%ld\rModel=%s\r".
+  EXPECT_EQ(readText(dir_ / "net" / "cardribbon.INI").rfind("Ribbon=2\rModel=CA3", 0), 0u);
+}
