@@ -11,6 +11,7 @@
 #include <winspool.h>
 #include <winsplp.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -133,8 +134,9 @@ class PortEntry {
   bool errorPending = false;
   DWORD dataSent = 0;
   bool ribbonClass = false;
-  bool jobFailed = false;         // "\eCheckPortStatus\r" answers "STATUS_FAILED"
-  bool documentComplete = false;  // "\eIsDOCComplete\r"
+  // Written by the job thread, read by query threads.
+  std::atomic<bool> jobFailed{false};         // "\eCheckPortStatus\r" answers "STATUS_FAILED"
+  std::atomic<bool> documentComplete{false};  // "\eIsDOCComplete\r"
   pacing::StreamCutter cutter;
   std::string lastCommand;  // at most kMaxLastCommandBytes
   uint32_t message = 0;     // the current message number
