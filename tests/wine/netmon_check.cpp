@@ -29,34 +29,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/check_report.h"
+
 namespace {
 
 using WString = std::basic_string<WCHAR>;
 
-// ------------------------------------------------------------ reporting
-int g_passed = 0;
-int g_failed = 0;
-
-bool check(bool ok, const char *what, const char *detailFormat = nullptr, ...) {
-  if (ok) {
-    ++g_passed;
-    std::printf("ok   %s\n", what);
-    return true;
-  }
-  ++g_failed;
-  std::printf("FAIL %s", what);
-  if (detailFormat) {
-    std::printf(": ");
-    va_list args;
-    va_start(args, detailFormat);
-    std::vprintf(detailFormat, args);
-    va_end(args);
-  }
-  std::printf("\n");
-  return false;
-}
-
-void note(const char *text) { std::printf("note %s\n", text); }
+using winecheck::check;
+using winecheck::checkEq;
+using winecheck::note;
 
 WString widen(const char *text) {
   WCHAR out[MAX_PATH * 2];
@@ -440,6 +421,5 @@ int main(int argc, char **argv) {
   }
   DeleteFileW(systemFile(kMonitorFile).c_str());
 
-  std::printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed == 0 && g_passed > 0 ? 0 : 1;
+  return winecheck::finish();
 }

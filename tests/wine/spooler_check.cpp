@@ -26,40 +26,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/check_report.h"
+
 namespace {
 
 using WString = std::basic_string<WCHAR>;
 
-// ------------------------------------------------------------ reporting
-int g_passed = 0;
-int g_failed = 0;
-
-bool check(bool ok, const char *what, const char *detailFormat = nullptr, ...) {
-  if (ok) {
-    ++g_passed;
-    std::printf("ok   %s\n", what);
-    return true;
-  }
-  ++g_failed;
-  std::printf("FAIL %s", what);
-  if (detailFormat) {
-    std::printf(": ");
-    va_list args;
-    va_start(args, detailFormat);
-    std::vprintf(detailFormat, args);
-    va_end(args);
-  }
-  std::printf("\n");
-  return false;
-}
-
-bool checkEq(long long got, long long want, const char *what) {
-  return check(got == want, what, "got %lld, want %lld", got, want);
-}
-
-// A difference of the spooler at hand from Windows that the check works
-// around; reported, not counted.
-void note(const char *text) { std::printf("note %s\n", text); }
+using winecheck::check;
+using winecheck::checkEq;
+using winecheck::note;
 
 std::string narrow(const WCHAR *text) {
   if (!text) return "(null)";
@@ -834,6 +809,5 @@ int main(int argc, char **argv) {
   if (printer) ClosePrinter(printer);
   removeInstallation();
 
-  std::printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed == 0 && g_passed > 0 ? 0 : 1;
+  return winecheck::finish();
 }
