@@ -11,6 +11,7 @@
 #include "netmon/channels.h"
 #include "netmon/job_support.h"
 #include "netmon/messages.h"
+#include "netmon/status_channel.h"
 #include "shared/proc_address.h"
 #include "shared/ribbon_cache.h"
 #include "shared/status_commands.h"
@@ -164,11 +165,23 @@ void startLowRibbonAlert(PortEntry &p) {
   p.ribbonAlertStop = stop;
 }
 
+// The printer finishes what it is busy with before it is asked; one still
+// busy when the busy wait gives up is in error, and the error wait shows it
+// until it clears (or the user cancels the job, which the job path then sees).
+void waitUntilNotBusy(PortEntry &p) {
+  busyWait(p);
+  if (!statusBusy(p.lastStatus)) return;
+  p.message = status::messageFromLineStatus(p.lastStatus, status::Monitor::Network);
+  errorWait(p);
+}
+
 }  // namespace
 
 void checkRibbon(PortEntry &p) {
   long code = 0;
+  waitUntilNotBusy(p);
   if (!queryRibbon(p, kShortReplyBytes, code)) return;
+  waitUntilNotBusy(p);
   char model[kCacheModelChars + 1] = {};
   uint8_t reply[kShortReplyBytes];
   const size_t length = exchange(p, status::kCmdVersion, reply, sizeof reply);

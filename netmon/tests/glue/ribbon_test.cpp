@@ -41,6 +41,21 @@ TEST_F(PortTest, TheJobStartWritesRibbonAndModelForTheDriver) {
   EXPECT_TRUE(winsim::shownMessages().empty());
 }
 
+// A printer still busy with something else is left to finish it before
+// each question of the check: the busy wait polls the status channel until
+// bit 7 clears.
+TEST_F(PortTest, TheCheckWaitsForABusyPrinterBeforeEachQuestion) {
+  openJobChannels();
+  const uint64_t before = net->stats().statusPolls;
+  net->setBusyPolls(3);
+  checkRibbon(*port);
+  // Three busy answers, then one ready before the ribbon question and one
+  // before the model question.
+  EXPECT_EQ(net->stats().statusPolls - before, 5u);
+  EXPECT_EQ(cacheFile(), "Ribbon=2\rModel=CA3 MAG V3.02\r");
+  EXPECT_TRUE(winsim::shownMessages().empty());
+}
+
 TEST_F(PortTest, ARibbonLoadedDuringTheWaitEndsItWithinASecond) {
   // Measured on the simulated clock: a slow one keeps the real time the
   // sockets take small beside the second asked for.
