@@ -240,6 +240,63 @@ BOOL WINAPI openPortEx(HANDLE monitor, HANDLE, LPWSTR portName, LPWSTR printerNa
   return TRUE;
 }
 
+namespace {
+
+// The fields one job leaves behind, cleared for the next.
+void clearJobFields(PortEntry &p) {
+  p.cancelled = false;
+  p.errorPending = false;
+  p.message = 0;
+  p.cutter.reset();
+  p.lastCommand.clear();
+  p.jobFailed = false;
+  p.documentComplete = false;
+  p.dataSent = 0;
+  p.droppedBytes = 0;
+}
+
+// Every port of the printer shows whether the printer answers; notes
+// whether the printer has more than one.
+void setPrinterPortsStatus(PortEntry &p, bool reachable) {
+  const std::vector<WString> ports = printerPorts(p.printer);
+  p.multiPort = ports.size() > 1;
+  for (const WString &other : ports) {
+    if (modelIsVarnel(p) || reachable)
+      clearPortStatus(other.c_str());
+    else
+      setOffline(other.c_str(), PORT_STATUS_TYPE_ERROR);
+  }
+}
+
+// Both channels for the job: 0, or the error the job start fails with.
+DWORD connectForJob(PortEntry &p) {
+  const LPCWSTR portName = p.name.c_str();
+  for (;;) {
+    int statusError = 0, dataError = 0;
+    if (openChannels(p, statusError, dataError)) return 0;
+    if (statusError == 0) {
+      // The status channel connected and the data channel did not:
+      // openChannels has closed it and asked for the interface's reset.
+      return dataError ? DWORD(dataError) : ERROR_NOT_READY;
+    }
+    if (p.multiPort) {
+      setOffline(portName, PORT_STATUS_TYPE_ERROR);
+      return DWORD(statusError);
+    }
+    // A single-port printer whose interface refuses is restarting: the job
+    // waits for it, unless the user gives it up.
+    setOffline(portName, PORT_STATUS_TYPE_INFO);
+    if (statusError != WSAECONNREFUSED || jobDeleting(p)) return DWORD(statusError);
+    // A job the spooler no longer knows is not waited for either.
+    DWORD needed = 0;
+    if (!GetJobW(p.printer, p.jobId, 1, nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+      return ERROR_CANCELLED;
+    Sleep(kStatusRetryPauseMs);
+  }
+}
+
+}  // namespace
+
 BOOL WINAPI startDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
   PortEntry *entry = portFromHandle(port);
   if (!entry) return FALSE;
@@ -254,15 +311,7 @@ BOOL WINAPI startDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD lev
     }
   }
   InterlockedExchange(&p.jobActive, 1);
-  p.cancelled = false;
-  p.errorPending = false;
-  p.message = 0;
-  p.cutter.reset();
-  p.lastCommand.clear();
-  p.jobFailed = false;
-  p.documentComplete = false;
-  p.dataSent = 0;
-  p.droppedBytes = 0;
+  clearJobFields(p);
 
   SpoolerIdentity self;
   const LPCWSTR portName = p.name.c_str();
@@ -279,38 +328,9 @@ BOOL WINAPI startDocPort(HANDLE port, LPWSTR printerName, DWORD jobId, DWORD lev
   p.printer = openPrinter(p.printerNameCopy());
   if (!p.printer) return refuseJob(p, GetLastError() ? GetLastError() : ERROR_INVALID_PRINTER_NAME);
 
-  const std::vector<WString> ports = printerPorts(p.printer);
-  p.multiPort = ports.size() > 1;
-  for (const WString &other : ports) {
-    if (modelIsVarnel(p) || reachable)
-      clearPortStatus(other.c_str());
-    else
-      setOffline(other.c_str(), PORT_STATUS_TYPE_ERROR);
-  }
+  setPrinterPortsStatus(p, reachable);
   p.jobId = jobId;
-
-  for (;;) {
-    int statusError = 0, dataError = 0;
-    if (openChannels(p, statusError, dataError)) break;
-    if (statusError == 0) {
-      // The status channel connected and the data channel did not:
-      // openChannels has closed it and asked for the interface's reset.
-      return refuseJob(p, dataError ? DWORD(dataError) : ERROR_NOT_READY);
-    }
-    if (p.multiPort) {
-      setOffline(portName, PORT_STATUS_TYPE_ERROR);
-      return refuseJob(p, DWORD(statusError));
-    }
-    // A single-port printer whose interface refuses is restarting: the job
-    // waits for it, unless the user gives it up.
-    setOffline(portName, PORT_STATUS_TYPE_INFO);
-    if (statusError != WSAECONNREFUSED || jobDeleting(p)) return refuseJob(p, DWORD(statusError));
-    // A job the spooler no longer knows is not waited for either.
-    DWORD needed = 0;
-    if (!GetJobW(p.printer, p.jobId, 1, nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-      return refuseJob(p, ERROR_CANCELLED);
-    Sleep(kStatusRetryPauseMs);
-  }
+  if (const DWORD error = connectForJob(p)) return refuseJob(p, error);
 
   const LPCWSTR document = documentNameOf(level, docInfo);
   if (document && isCaptureDocument(document)) {
