@@ -53,5 +53,23 @@ TEST(AddressCache, StoresFindsAndRefusesAnOverlongAddress) {
   EXPECT_TRUE(cache.store(u"IP_2", std::string(24, '1')));
 }
 
+// Many ports whose names share long beginnings stay apart, each with its
+// own address, and a port stored again keeps one item.
+TEST(AddressCache, ManyPortsWithLongCommonNamesStayApart) {
+  AddressCache cache;
+  const std::u16string stem(120, u'P');
+  for (int i = 0; i < 400; ++i) {
+    const std::u16string port = stem + u"_" + std::u16string(1, char16_t(u'A' + i % 26)) +
+                                char16_t(u'0' + i / 26 % 10) + char16_t(u'a' + i / 260);
+    ASSERT_TRUE(cache.store(port, "127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)));
+  }
+  EXPECT_EQ(cache.size(), 400u);
+  EXPECT_EQ(cache.find(stem + u"_A0a"), std::optional<std::string>("127.0.0.1"));
+  EXPECT_TRUE(cache.store(stem + u"_A0a", "127.0.9.9"));
+  EXPECT_EQ(cache.size(), 400u);
+  EXPECT_EQ(cache.find(stem + u"_A0a"), std::optional<std::string>("127.0.9.9"));
+  EXPECT_FALSE(cache.find(stem).has_value());
+}
+
 }  // namespace
 }  // namespace card::net

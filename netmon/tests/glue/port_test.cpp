@@ -64,6 +64,22 @@ TEST_F(NetJobTest, AHostNameIsResolvedWhenTheAddressIsEmpty) {
   EXPECT_STRNE(entryOf(h).model, kUnknownModel);
 }
 
+// A host name nobody knows gives no address: the port is offline and the
+// open fails at once, without a connection attempt anywhere.
+TEST_F(NetJobTest, AHostNameThatDoesNotResolveLeavesThePortOffline) {
+  addTcpIpPort(u"IP_nowhere", "", "no-such-card-printer");
+  const uint64_t connects = winsim::hostNetworkTraffic().connects;
+  EXPECT_EQ(openPort(u"IP_nowhere"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_UNKNOWN_PORT));
+  DWORD status = 0, severity = 0;
+  std::u16string text;
+  ASSERT_TRUE(winsim::portStatus(u"IP_nowhere", status, severity, text));
+  EXPECT_EQ(status, DWORD(PORT_STATUS_OFFLINE));
+  EXPECT_EQ(severity, DWORD(PORT_STATUS_TYPE_ERROR));
+  EXPECT_EQ(winsim::hostNetworkTraffic().connects, connects);
+  EXPECT_TRUE(winsim::refusedNetworkAddresses().empty());
+}
+
 TEST_F(NetJobTest, ARefusedDataChannelSendsOneResetRequestPerAttempt) {
   HANDLE h = openPort();
   ASSERT_NE(h, nullptr);
