@@ -109,6 +109,19 @@ void invalidateLocked(Window *w, const RECT *r, bool erase) {
   if (erase) w->erase = true;
 }
 
+void invalidateTreeLocked(Window *w) {
+  invalidateLocked(w, nullptr, true);
+  for (Window *d : liveWindows()) {
+    for (const Window *a = d; a && (a->style & WS_CHILD);) {
+      a = findWindow(a->parent);
+      if (a == w) {
+        invalidateLocked(d, nullptr, true);
+        break;
+      }
+    }
+  }
+}
+
 LRESULT defPaint(HWND h) {
   PAINTSTRUCT ps;
   if (BeginPaint(h, &ps)) EndPaint(h, &ps);
@@ -254,7 +267,6 @@ int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {
     points[i].x += dx;
     points[i].y += dy;
   }
-  SetLastError(ERROR_SUCCESS);  // a zero result is then told from a failure
   return int(MAKELONG(WORD(dx), WORD(dy)));
 }
 

@@ -937,7 +937,7 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
     w->visible = now;
     tid = w->threadId;
     // A window that appears has all of its client area to paint.
-    if (now && !was) invalidateLocked(w, nullptr, true);
+    if (now && !was) invalidateTreeLocked(w);
     if (!now) {
       w->update.clear();
       w->erase = false;

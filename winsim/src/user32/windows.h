@@ -186,6 +186,9 @@ void setData(HWND h, std::shared_ptr<WindowData> data);
 // Adds a client rectangle (NULL: the whole client area) to a window's update
 // region when the window can be seen.  With the wait lock held.
 void invalidateLocked(Window *w, const RECT *r, bool erase);
+// A window that appears: it and every visible window inside it have all of
+// their client areas to paint.  With the wait lock held.
+void invalidateTreeLocked(Window *w);
 // DefWindowProc's painting: WM_PAINT validates what is pending, and
 // WM_ERASEBKGND fills with the class background brush.
 LRESULT defPaint(HWND h);

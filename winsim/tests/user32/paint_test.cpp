@@ -225,6 +225,15 @@ TEST_F(UserPaint, UpdateWindowPaintsVisibleChildrenAndDialogControlsSitWhereThei
   UpdateWindow(t);
   EXPECT_EQ(count(top, WM_PAINT), 1);
   EXPECT_EQ(count(child, WM_PAINT), 1);
+  // A child shown inside a hidden parent waits for the parent to appear.
+  ShowWindow(t, SW_HIDE);
+  Log late;
+  HWND l = make(late, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, t);
+  EXPECT_FALSE(GetUpdateRect(l, nullptr, FALSE));
+  ShowWindow(t, SW_SHOW);
+  UpdateWindow(t);
+  EXPECT_EQ(count(late, WM_PAINT), 1);
+  EXPECT_EQ(count(child, WM_PAINT), 2);
   DestroyWindow(t);
 
   HWND d = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ALL), nullptr, nullptr, 0);
