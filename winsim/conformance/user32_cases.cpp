@@ -285,3 +285,135 @@ CONF_CASE(User32, IconsFromTheModulesIconGroup) {
   CHECK(DestroyIcon(static_cast<HICON>(small)));
   CHECK(DestroyIcon(static_cast<HICON>(other)));
 }
+
+namespace {
+
+const WCHAR kPaintClass[] = TEXT("ConfPaintClass");
+
+// What a window of the paint class was told: the last WM_MOVE and WM_SIZE,
+// how many of each, and the rcPaint of each WM_PAINT.
+struct PaintLog {
+  int moves, sizes, paints;
+  LPARAM lastMove, lastSize;
+  RECT painted[8];
+};
+
+LRESULT CALLBACK paintProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  auto *log = reinterpret_cast<PaintLog *>(GetWindowLongPtrW(h, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    log = static_cast<PaintLog *>(reinterpret_cast<CREATESTRUCTW *>(l)->lpCreateParams);
+    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(log));
+  }
+  if (log && msg == WM_MOVE) {
+    ++log->moves;
+    log->lastMove = l;
+  }
+  if (log && msg == WM_SIZE) {
+    ++log->sizes;
+    log->lastSize = l;
+  }
+  if (log && msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    if (dc && log->paints < 8) log->painted[log->paints] = ps.rcPaint;
+    ++log->paints;
+    EndPaint(h, &ps);
+    return 0;
+  }
+  return DefWindowProcW(h, msg, w, l);
+}
+
+bool registerPaintClass() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = paintProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = kPaintClass;
+  if (RegisterClassExW(&wc)) return true;
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// A popup or child without a border: its client area is the whole window.
+HWND makePainted(PaintLog *log, DWORD style, int x, int y, int cx, int cy, HWND parent) {
+  return CreateWindowExW(0, kPaintClass, TEXT(""), style, x, y, cx, cy, parent, nullptr, GetModuleHandleW(nullptr),
+                         log);
+}
+
+bool sameRect(const RECT &r, LONG left, LONG top, LONG right, LONG bottom) {
+  return r.left == left && r.top == top && r.right == right && r.bottom == bottom;
+}
+
+}  // namespace
+
+CONF_CASE(User32, ChildGeometryMapsThroughTheParent) {
+  REQUIRE(registerPaintClass());
+  PaintLog top{}, child{};
+  HWND t = makePainted(&top, WS_POPUP, 100, 50, 400, 300, nullptr);
+  REQUIRE(t != nullptr);
+  HWND c = makePainted(&child, WS_CHILD, 10, 20, 200, 100, t);
+  REQUIRE(c != nullptr);
+  RECT r{};
+  CHECK(GetClientRect(c, &r));
+  CHECK(sameRect(r, 0, 0, 200, 100));
+  CHECK(GetWindowRect(c, &r));
+  CHECK(sameRect(r, 110, 70, 310, 170));
+  POINT p{1, 2};
+  CHECK(ClientToScreen(c, &p));
+  CHECK_EQ(p.x, 111);
+  CHECK_EQ(p.y, 72);
+  CHECK(ScreenToClient(t, &p));
+  CHECK_EQ(p.x, 11);
+  CHECK_EQ(p.y, 22);
+  POINT pts[1] = {{0, 0}};
+  CHECK_EQ(MapWindowPoints(c, t, pts, 1), int(MAKELONG(10, 20)));
+  CHECK_EQ(pts[0].x, 10);
+  CHECK_EQ(pts[0].y, 20);
+
+  child.moves = child.sizes = 0;
+  CHECK(SetWindowPos(c, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+  CHECK_EQ(child.moves, 1);
+  CHECK_EQ(child.sizes, 0);
+  CHECK_EQ(child.lastMove, LPARAM(MAKELPARAM(30, 40)));
+  CHECK(SetWindowPos(c, nullptr, 0, 0, 50, 60, SWP_NOMOVE | SWP_NOZORDER));
+  CHECK_EQ(child.moves, 1);
+  CHECK_EQ(child.sizes, 1);
+  CHECK_EQ(child.lastSize, LPARAM(MAKELPARAM(50, 60)));
+  CHECK(MoveWindow(c, 30, 40, 50, 60, TRUE));  // where it is already: nothing changes
+  CHECK_EQ(child.moves, 1);
+  CHECK_EQ(child.sizes, 1);
+  CHECK(GetWindowRect(c, &r));
+  CHECK(sameRect(r, 130, 90, 180, 150));
+  CHECK(!GetClientRect(reinterpret_cast<HWND>(0x1234), &r));
+  CHECK_ERROR(DWORD(ERROR_INVALID_WINDOW_HANDLE));
+  DestroyWindow(t);
+}
+
+CONF_CASE(User32, InvalidAreasPaintAsTheirBoundingRectangle) {
+  REQUIRE(registerPaintClass());
+  PaintLog log{};
+  HWND h = makePainted(&log, WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr);
+  REQUIRE(h != nullptr);
+  RECT r{};
+  CHECK(GetUpdateRect(h, &r, FALSE));  // a new window is all to paint
+  CHECK(sameRect(r, 0, 0, 200, 100));
+  CHECK(ValidateRect(h, nullptr));
+  CHECK(!GetUpdateRect(h, &r, FALSE));
+  CHECK(sameRect(r, 0, 0, 0, 0));
+  int before = log.paints;
+  CHECK(UpdateWindow(h));  // nothing invalid: no WM_PAINT
+  CHECK_EQ(log.paints, before);
+
+  RECT a{10, 10, 20, 20}, b{150, 50, 300, 300};
+  CHECK(InvalidateRect(h, &a, FALSE));
+  CHECK(InvalidateRect(h, &b, FALSE));
+  CHECK(GetUpdateRect(h, &r, FALSE));
+  CHECK(sameRect(r, 10, 10, 200, 100));  // clipped to the client area
+  CHECK(ValidateRect(h, &b));
+  CHECK(GetUpdateRect(h, &r, FALSE));
+  CHECK(sameRect(r, 10, 10, 20, 20));
+  CHECK(UpdateWindow(h));
+  REQUIRE(log.paints == before + 1);
+  CHECK(sameRect(log.painted[before], 10, 10, 20, 20));
+  CHECK(!GetUpdateRect(h, &r, FALSE));
+  DestroyWindow(h);
+}

@@ -580,6 +580,11 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     w->processId = pid;
     w->sessionId = session;
     w->order = ++st.nextOrder;
+    // A default position or size is the top-left corner and nothing, and a
+    // negative size is none.
+    int left = x == CW_USEDEFAULT ? 0 : x, top = x == CW_USEDEFAULT ? 0 : y;
+    int width = cx == CW_USEDEFAULT ? 0 : std::max(cx, 0), height = cx == CW_USEDEFAULT ? 0 : std::max(cy, 0);
+    w->rect = RECT{left, top, left + width, top + height};
     h = static_cast<HWND>(addObject(w));
     st.windows.push_back(w);
   }
@@ -642,6 +647,8 @@ LRESULT WINAPI DefWindowProcW(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_CLOSE: DestroyWindow(h); return 0;
+    case WM_PAINT: return defPaint(h);
+    case WM_ERASEBKGND: return defEraseBackground(h, reinterpret_cast<HDC>(wParam));
     case WM_SETTEXT: {
       std::lock_guard<std::mutex> g(waitLock());
       Window *w = findWindow(h);
@@ -929,6 +936,12 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
     now = cmd != SW_HIDE;
     w->visible = now;
     tid = w->threadId;
+    // A window that appears has all of its client area to paint.
+    if (now && !was) invalidateTreeLocked(w);
+    if (!now) {
+      w->update.clear();
+      w->erase = false;
+    }
     // Showing a top-level window of the caller's thread activates it, unless
     // the command says not to.
     bool activate = now && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINNOACTIVE &&
@@ -938,14 +951,6 @@ BOOL WINAPI ShowWindow(HWND h, int cmd) {
   }
   if (was != now && tid == currentTid()) sendOwn(h, WM_SHOWWINDOW, now ? TRUE : FALSE, 0);
   return was ? TRUE : FALSE;
-}
-
-BOOL WINAPI UpdateWindow(HWND h) {
-  if (!IsWindow(h)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  return TRUE;  // nothing is ever invalid: there is no screen
 }
 
 BOOL WINAPI SetForegroundWindow(HWND h) {

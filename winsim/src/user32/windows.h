@@ -89,6 +89,14 @@ struct Window : UserObject {
   bool destroying = false;
   uint64_t order = 0;  // creation order: the newest is on top
   std::shared_ptr<WindowData> data;
+  // Where the window is: in its parent's client coordinates for a child, in
+  // screen coordinates for a top-level window.  Windows have no frame here,
+  // so the client area is the whole window.
+  RECT rect{};
+  // The part of the client area waiting to be painted, as disjoint
+  // rectangles; erase says WM_ERASEBKGND is due before the next paint.
+  std::vector<RECT> update;
+  bool erase = false;
 };
 
 // The live window of a handle; NULL for anything else.  With the wait lock.
@@ -174,6 +182,17 @@ std::shared_ptr<T> dataOf(HWND h) {
 }
 // Gives a window its own data.  Takes the wait lock.
 void setData(HWND h, std::shared_ptr<WindowData> data);
+
+// Adds a client rectangle (NULL: the whole client area) to a window's update
+// region when the window can be seen.  With the wait lock held.
+void invalidateLocked(Window *w, const RECT *r, bool erase);
+// A window that appears: it and every visible window inside it have all of
+// their client areas to paint.  With the wait lock held.
+void invalidateTreeLocked(Window *w);
+// DefWindowProc's painting: WM_PAINT validates what is pending, and
+// WM_ERASEBKGND fills with the class background brush.
+LRESULT defPaint(HWND h);
+LRESULT defEraseBackground(HWND h, HDC dc);
 
 // The fixed position of the mouse pointer.
 constexpr POINT kCursorPos{960, 540};
