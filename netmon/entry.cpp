@@ -15,6 +15,7 @@
 #include "netmon/job_support.h"
 #include "netmon/monitor.h"
 #include "netmon/port_admin.h"
+#include "shared/glue/monitor_files.h"
 #include "shared/proc_address.h"
 
 namespace card::net {
@@ -30,22 +31,6 @@ namespace {
 // machine can make an infrared socket.
 constexpr WCHAR kInfraredPort[] = TEXT("IR");
 constexpr int kAfIrda = 26;
-
-// The spooler's driver directory of `environment` ("W32X86", "x64").
-bool driverDirectory(WCHAR *path, size_t capacity, LPCWSTR environment) {
-  UINT n = GetSystemDirectoryW(path, UINT(capacity));
-  if (n == 0 || n >= capacity) return false;
-  return SUCCEEDED(StringCchCatW(path, capacity, TEXT("\\Spool\\Drivers\\"))) &&
-         SUCCEEDED(StringCchCatW(path, capacity, environment)) && SUCCEEDED(StringCchCatW(path, capacity, TEXT("\\3")));
-}
-
-HMODULE loadFrom(LPCWSTR directory, LPCWSTR file, DWORD flags) {
-  WCHAR path[MAX_PATH];
-  if (FAILED(StringCchCopyW(path, MAX_PATH, directory)) || FAILED(StringCchCatW(path, MAX_PATH, TEXT("\\"))) ||
-      FAILED(StringCchCatW(path, MAX_PATH, file)))
-    return nullptr;
-  return LoadLibraryExW(path, nullptr, flags);
-}
 
 // The names of the values of the monitor's "Ports" key, through the
 // spooler's registry callbacks.  An error of the registry comes back.
@@ -195,12 +180,11 @@ void loadCompanions() {
   // The network text set of the resource library is installed with the x86
   // driver files; only its strings are read, so any processor's spooler can
   // load it as data.
-  if (!m.cardres && driverDirectory(dir, MAX_PATH, TEXT("W32X86")))
-    m.cardres = loadFrom(dir, TEXT("cardres.dll"), LOAD_LIBRARY_AS_DATAFILE);
+  if (!m.cardres && monitorfiles::driverFolder(dir, MAX_PATH, TEXT("W32X86")))
+    m.cardres = monitorfiles::loadFrom(dir, TEXT("cardres.dll"), LOAD_LIBRARY_AS_DATAFILE);
   // The notification server runs code: the spooler's own processor's copy.
-  LPCWSTR native = sizeof(void *) == 8 ? TEXT("x64") : TEXT("W32X86");
-  if (m.newGeneration && !m.notifysrv && driverDirectory(dir, MAX_PATH, native)) {
-    m.notifysrv = loadFrom(dir, TEXT("notifysrv.dll"), 0);
+  if (m.newGeneration && !m.notifysrv && monitorfiles::driverFolder(dir, MAX_PATH, monitorfiles::nativeEnvironment())) {
+    m.notifysrv = monitorfiles::loadFrom(dir, TEXT("notifysrv.dll"));
     if (m.notifysrv)
       m.sendAsyncNotification = procAddress<Module::SendAsyncNotificationFn>(m.notifysrv, "SendAsyncNotification");
   }

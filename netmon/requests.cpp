@@ -18,6 +18,7 @@
 #include "netmon/messages.h"
 #include "shared/command_file.h"
 #include "shared/firmware_image.h"
+#include "shared/glue/monitor_files.h"
 #include "shared/prefixed_requests.h"
 #include "shared/status_commands.h"
 #include "shared/status_protocol.h"
@@ -59,8 +60,7 @@ HeapBlock heapBlock(SIZE_T size) { return HeapBlock(static_cast<BYTE *>(HeapAllo
 // The file a request names, opened for reading; others may read it too.  The
 // argument ends the value name, so it is terminated where the view ends.
 File openRequestFile(WideView path) {
-  HANDLE h =
-      CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = monitorfiles::openRequestFile(path.data());
   return File(h == INVALID_HANDLE_VALUE ? nullptr : h);
 }
 
@@ -96,12 +96,6 @@ bool fileSize(HANDLE file, uint64_t &size) {
   return false;
 }
 
-bool nativeX64() {
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
-}
-
 bool sendFailed(PortEntry &p, int error) {
   SetLastError(error ? DWORD(error) : ERROR_WRITE_FAULT);
   return failWith(p, msg::kNetPrinterWrite);
@@ -129,7 +123,7 @@ bool printFile(PortEntry &p, WideView path) {
   }
   file.reset();
   Sleep(kSettleMs);
-  if (nativeX64()) Sleep(kSettleMs);
+  if (monitorfiles::nativeProcessorIsX64()) Sleep(kSettleMs);
   return errorWait(p);
 }
 

@@ -5,6 +5,7 @@
 #include <winsplp.h>
 #include <strsafe.h>
 
+#include "shared/glue/monitor_files.h"
 #include "shared/proc_address.h"
 #include "usbmon/monitor.h"
 #include "usbmon/session_rules.h"
@@ -19,23 +20,6 @@ Module &module() {
 namespace {
 
 PortRecord *g_ports = nullptr;  // in creation order, under the global lock
-
-// The spooler's driver directory of this machine's processor.
-bool driverDirectory(WCHAR *path, size_t capacity) {
-  UINT n = GetSystemDirectoryW(path, UINT(capacity));
-  if (n == 0 || n >= capacity) return false;
-  // A 32-bit spooler keeps its drivers in the x86 environment's folder.
-  LPCWSTR folder = sizeof(void *) == 8 ? TEXT("\\Spool\\Drivers\\x64\\3") : TEXT("\\Spool\\Drivers\\W32X86\\3");
-  return SUCCEEDED(StringCchCatW(path, capacity, folder));
-}
-
-HMODULE loadFrom(LPCWSTR directory, LPCWSTR file) {
-  WCHAR path[MAX_PATH];
-  if (FAILED(StringCchCopyW(path, MAX_PATH, directory)) || FAILED(StringCchCatW(path, MAX_PATH, TEXT("\\"))) ||
-      FAILED(StringCchCatW(path, MAX_PATH, file)))
-    return nullptr;
-  return LoadLibraryW(path);
-}
 
 BOOL WINAPI openPortEx(LPWSTR portName, LPWSTR printerName, PHANDLE handle, LPMONITOR underlying) {
   if (!portName || !handle || !underlying || !underlying->pfnOpenPort) {
@@ -137,11 +121,12 @@ PortRecord *portFromHandle(HANDLE h) {
 void loadCompanions() {
   Module &m = module();
   WCHAR dir[MAX_PATH];
-  if (!driverDirectory(dir, MAX_PATH)) return;
-  if (!m.cardres) m.cardres = loadFrom(dir, TEXT("cardres.dll"));
+  // A 32-bit spooler keeps its drivers in the x86 environment's folder.
+  if (!monitorfiles::driverFolder(dir, MAX_PATH, monitorfiles::nativeEnvironment())) return;
+  if (!m.cardres) m.cardres = monitorfiles::loadFrom(dir, TEXT("cardres.dll"));
   if (!m.cardres) debugOut("usbmon: cardres.dll cannot be loaded; message texts are empty");
   if (m.newGeneration && !m.notifysrv) {
-    m.notifysrv = loadFrom(dir, TEXT("notifysrv.dll"));
+    m.notifysrv = monitorfiles::loadFrom(dir, TEXT("notifysrv.dll"));
     if (m.notifysrv)
       m.sendAsyncNotification = procAddress<Module::SendAsyncNotificationFn>(m.notifysrv, "SendAsyncNotification");
     if (!m.sendAsyncNotification) debugOut("usbmon: notifysrv.dll cannot be used; messages go to the debugger only");

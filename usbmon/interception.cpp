@@ -9,6 +9,7 @@
 #include "shared/command_file.h"
 #include "shared/firmware_image.h"
 #include "shared/glue/capture_file.h"
+#include "shared/glue/monitor_files.h"
 #include "shared/prefixed_requests.h"
 #include "shared/status_commands.h"
 #include "shared/status_protocol.h"
@@ -65,13 +66,6 @@ class HeapBlock {
   BYTE *p_;
 };
 
-// The file a request names, opened for reading; others may read it too.
-HANDLE openRequestFile(WideView path) {
-  // The argument ends the value name, so it is terminated where the view ends.
-  return CreateFileW(path.data(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
-}
-
 // Shows an informational message and fails, leaving the thread's last error
 // as the failure set it (the message may change it).
 bool failWith(PortServices &port, uint32_t message) {
@@ -81,14 +75,8 @@ bool failWith(PortServices &port, uint32_t message) {
   return false;
 }
 
-bool nativeX64() {
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
-}
-
 bool printFile(PortServices &port, WideView path) {
-  FileHandle file(openRequestFile(path));
+  FileHandle file(monitorfiles::openRequestFile(path.data()));
   if (!file.valid()) return failWith(port, msg::kBinOpen);
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kBinSize);
@@ -104,7 +92,7 @@ bool printFile(PortServices &port, WideView path) {
   }
   file.close();
   port.pause(kSettleMs);
-  if (nativeX64()) port.pause(kSettleMs);
+  if (monitorfiles::nativeProcessorIsX64()) port.pause(kSettleMs);
   return port.errorWait();
 }
 
@@ -139,7 +127,7 @@ bool sendCommandLine(PortServices &port, const std::string &command) {
 }
 
 bool sendCommands(PortServices &port, WideView path) {
-  FileHandle file(openRequestFile(path));
+  FileHandle file(monitorfiles::openRequestFile(path.data()));
   if (!file.valid()) return failWith(port, msg::kCmdFileOpen);
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kCmdFileOpen);
@@ -195,7 +183,7 @@ class FileToPort : public FirmwareLink {
 };
 
 bool download(PortServices &port, WideView path) {
-  FileHandle file(openRequestFile(path));
+  FileHandle file(monitorfiles::openRequestFile(path.data()));
   if (!file.valid()) return failWith(port, msg::kBinOpen);
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kBinSize);

@@ -416,15 +416,17 @@ TEST_F(Winsock, OffTheMachineIsUnreachableWithoutAPacket) {
   SOCKET tcp = socket(AF_INET, SOCK_STREAM, 0);
   SOCKET udp = socket(AF_INET, SOCK_DGRAM, 0);
   nonBlocking(tcp);
-  EXPECT_EQ(connectTo(tcp, "10.0.0.1", 9100), SOCKET_ERROR);
+  // Addresses of the ranges set aside for documentation: even if winsim let
+  // a packet through, nobody would answer it.
+  EXPECT_EQ(connectTo(tcp, "192.0.2.1", 9100), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENETUNREACH);
-  sockaddr_in dns = endpoint("8.8.8.8", 53);
+  sockaddr_in dns = endpoint("198.51.100.53", 53);
   EXPECT_EQ(sendto(udp, "q", 1, 0, reinterpret_cast<sockaddr *>(&dns), sizeof dns), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENETUNREACH);
   EXPECT_EQ(connect(udp, reinterpret_cast<sockaddr *>(&dns), sizeof dns), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENETUNREACH);
   // Nor may a socket be bound to an address the machine does not have.
-  sockaddr_in away = endpoint("192.168.1.10", 0);
+  sockaddr_in away = endpoint("203.0.113.10", 0);
   EXPECT_EQ(bind(udp, reinterpret_cast<sockaddr *>(&away), sizeof away), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAEADDRNOTAVAIL);
   EXPECT_EQ(gethostbyname("printer.example.com"), nullptr);
@@ -435,10 +437,10 @@ TEST_F(Winsock, OffTheMachineIsUnreachableWithoutAPacket) {
   EXPECT_EQ(traffic.datagrams, 0u);
   auto refused = winsim::refusedNetworkAddresses();
   ASSERT_EQ(refused.size(), 3u);
-  EXPECT_EQ(refused[0].address, "10.0.0.1");
+  EXPECT_EQ(refused[0].address, "192.0.2.1");
   EXPECT_EQ(refused[0].port, 9100);
   EXPECT_EQ(refused[0].call, "connect");
-  EXPECT_EQ(refused[1].address, "8.8.8.8");
+  EXPECT_EQ(refused[1].address, "198.51.100.53");
   EXPECT_EQ(refused[1].call, "sendto");
   closesocket(tcp);
   closesocket(udp);
