@@ -572,6 +572,20 @@ struct WindowInfo {
 };
 WINSIM_API std::vector<WindowInfo> windows();
 
+// What a window shows: the pixels of its client area, in its client
+// coordinates, as what was drawn with GetDC, GetWindowDC and BeginPaint left
+// them.  Each pixel is 0x00RRGGBB (in memory B, G, R, 0), rows top-down:
+// (x, y) is pixels[y * width + x].  A child window's pixels are its part of
+// its top-level window's; what its parents hide of it reads 0.  A top-level
+// window's pixels are black until something draws on them.  Empty for a
+// handle that is no window.
+struct WindowSurface {
+  LONG width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(LONG x, LONG y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+WINSIM_API WindowSurface windowSurface(HWND hwnd);
+
 // Shortcut menus (TrackPopupMenu/Ex) are answered by menu rules, tried in
 // the order added: a rule applies to a menu that has an item whose text
 // equals `item` ('&' marks ignored); the user picks that item.  A rule with
