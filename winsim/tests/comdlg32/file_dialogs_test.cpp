@@ -121,11 +121,16 @@ TEST_F(FileDialogs, AChoiceTheDialogRefusesOrNoAnswerIsAFaultAndACancel) {
   winsim::scriptOpenFile(winsim::userChooseFile(u"C:\\Pictures\\missing.bmp"));
   EXPECT_FALSE(GetOpenFileNameW(&ofn));
   EXPECT_EQ(CommDlgExtendedError(), 0u);
+  winsim::scriptOpenFile(winsim::userChooseFile(u"C:\\Pictures\\logo.bmp"));
+  winsim::clearUserScript();             // takes the answer away
   EXPECT_FALSE(GetOpenFileNameW(&ofn));  // nothing scripted
   auto faults = winsim::takeFileDialogFaults();
   ASSERT_EQ(faults.size(), 2u);
   EXPECT_EQ(faults[0].end, winsim::FileDialogEnd::ScriptFailed);
   EXPECT_EQ(faults[1].end, winsim::FileDialogEnd::Unscripted);
+  EXPECT_EQ(winsim::shownFileDialogs().size(), 2u);
+  winsim::clearShownMessages();
+  EXPECT_TRUE(winsim::shownFileDialogs().empty());
 }
 
 }  // namespace
