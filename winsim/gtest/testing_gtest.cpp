@@ -24,6 +24,9 @@ class UserListener : public ::testing::EmptyTestEventListener {
     clearShownMessages();
     takeMessageFaults();  // left by the test before, which has been judged
     takeDialogFaults();
+    clearSheetScripts();
+    clearShownSheets();
+    takeSheetFaults();
   }
   void OnTestEnd(const ::testing::TestInfo &) override {
     for (const std::string &fault : describeMessageFaults()) ADD_FAILURE() << fault;
@@ -66,6 +69,8 @@ std::vector<std::string> describeMessageFaults() {
     line += ": " + toUtf8(d.fault) + ", closed as cancelled";
     out.push_back(std::move(line));
   }
+  for (const ShownSheet &s : takeSheetFaults())
+    out.push_back("property sheet \"" + toUtf8(s.title) + "\": " + toUtf8(s.fault) + ", closed as cancelled");
   return out;
 }
 
