@@ -241,6 +241,8 @@ void copyEditText(OPTITEM &item, const std::u16string &text) {
 
 void restoreValue(Node &n, WORD i) {
   OPTITEM &item = n.page->pOptItem[i];
+  // A push button's Sel holds its dialog's last answer, no value to revert.
+  if (itemKind(item) == TVOT_PUSHBUTTON || itemKind(item) < 0) return;
   if (itemKind(item) == TVOT_EDITBOX) {
     if (item.pSel) copyEditText(item, n.savedText[i]);
   } else {
