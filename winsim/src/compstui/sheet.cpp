@@ -14,6 +14,7 @@
 
 #include "compstui/sheet.h"
 #include "core/internal.h"
+#include "winspool/properties.h"
 
 namespace winsim {
 
@@ -69,6 +70,11 @@ void resetSheets() {
 }
 
 const ResetStep kResetSheets(kResetKernel + 41, resetSheets);
+
+// DocumentPropertiesW's prompt and PrinterPropertiesW show their sheets here.
+struct RegisterHost {
+  RegisterHost() { registerSheetHost(CommonPropertySheetUIW); }
+} const kRegisterHost;
 
 bool findNode(HANDLE h, Sheet *&sheetOut, Node *&nodeOut) {
   for (Sheet *sheet : openSheets)
