@@ -327,7 +327,7 @@ WINSIM_SPOOL BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment,
                                            DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pDeviceName, PDEVMODEW pDevModeOutput,
                                              PDEVMODEW pDevModeInput, DWORD fMode);
-WINSIM_SPOOL BOOL WINAPI PrinterPropertiesW(HWND hWnd, HANDLE hPrinter);
+WINSIM_SPOOL BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                                     LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName);
@@ -371,7 +371,6 @@ WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWST
 #define SetPrinter SetPrinterW
 #define EnumPrinters EnumPrintersW
 #define DocumentProperties DocumentPropertiesW
-#define PrinterProperties PrinterPropertiesW
 #define AddPrinter AddPrinterW
 #define AddPrinterDriver AddPrinterDriverW
 #define AddPrinterDriverEx AddPrinterDriverExW

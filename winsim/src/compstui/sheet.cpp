@@ -71,7 +71,7 @@ void resetSheets() {
 
 const ResetStep kResetSheets(kResetKernel + 41, resetSheets);
 
-// DocumentPropertiesW's prompt and PrinterPropertiesW show their sheets here.
+// DocumentPropertiesW's prompt and PrinterProperties show their sheets here.
 struct RegisterHost {
   RegisterHost() { registerSheetHost(CommonPropertySheetUIW); }
 } const kRegisterHost;

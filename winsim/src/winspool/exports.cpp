@@ -31,7 +31,7 @@ const char *const kWinspool[] = {
     "GetPrinterW",
     "OpenPrinter2W",
     "OpenPrinterW",
-    "PrinterPropertiesW",
+    "PrinterProperties",
     "RegisterForPrintAsyncNotifications",
     "SetJobW",
     "SetPrinterDataExW",

@@ -1,4 +1,4 @@
-// DocumentPropertiesW and PrinterPropertiesW: the printer's UI module
+// DocumentPropertiesW and PrinterProperties: the printer's UI module
 // (the driver's configuration file) answers through its sheet entries, as on
 // Windows: without a prompt DrvDocumentPropertySheets runs without a sheet
 // (no PROPSHEETUI_INFO); with one, the common property sheet UI hosts the
@@ -146,7 +146,7 @@ LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pDeviceName, 
   return entry(nullptr, reinterpret_cast<LPARAM>(&header)) > 0 ? IDOK : -1;
 }
 
-BOOL WINAPI PrinterPropertiesW(HWND hWnd, HANDLE hPrinter) {
+BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter) {
   UiModule module(hPrinter);
   PFNPROPSHEETUI entry = module.entry("DrvDevicePropertySheets");
   if (!entry) {

@@ -1,5 +1,5 @@
 // The printer's property sheets: DocumentPropertiesW's prompt and
-// PrinterPropertiesW show the UI module's sheets through the common property
+// PrinterProperties show the UI module's sheets through the common property
 // sheet UI, which sits above winspool and registers itself here.
 #pragma once
 

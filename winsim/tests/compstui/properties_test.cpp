@@ -1,4 +1,4 @@
-// DocumentPropertiesW and PrinterPropertiesW reach the printer's UI module:
+// DocumentPropertiesW and PrinterProperties reach the printer's UI module:
 // without a prompt through its sheet entry alone, with one through the
 // common property sheet UI, titled as Windows titles a printer's sheets.
 #include <compstui.h>
@@ -59,7 +59,7 @@ TEST_F(PrinterSheets, DocumentPropertiesSizesExchangesAndPrompts) {
 
 TEST_F(PrinterSheets, PrinterPropertiesShowsTheDeviceSheet) {
   scriptSheet({u"Card UI Properties", {sheetChooseIndex(u"Orientation", 1)}, SheetEndButton::Ok, 1});
-  EXPECT_TRUE(PrinterPropertiesW(nullptr, printer_));
+  EXPECT_TRUE(PrinterProperties(nullptr, printer_));
   auto sheets = shownSheets();
   ASSERT_EQ(sheets.size(), 1u);
   EXPECT_EQ(sheets[0].title, u"Card UI Properties");

@@ -1,5 +1,5 @@
 // A printer UI module for the tests of DocumentPropertiesW and
-// PrinterPropertiesW: one tree view page with one item, "Orientation"
+// PrinterProperties: one tree view page with one item, "Orientation"
 // (Portrait, Landscape), that the document sheet writes into the output
 // DEVMODE when it is applied.
 #include <windows.h>
