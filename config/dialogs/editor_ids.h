@@ -12,6 +12,7 @@
 #define IDC_EDITOR_HELP 1006
 #define IDC_EDITOR_CLOSE 1605
 #define IDC_AREA_PREVIEW 1240
+#define IDC_EDITOR_STATIC -1  // labels and frames the code never touches
 
 // The varnish area editors (108, 117).
 #define IDC_OVERLAY_TYPE 1231
