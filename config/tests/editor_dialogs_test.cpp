@@ -492,6 +492,37 @@ TEST_F(Editors, HologramPrintOfARotatedAreaAndTooManyCopies) {
   EXPECT_EQ(dm.record.hologramCopies, 1501);
 }
 
+TEST_F(Editors, HologramPrintFallsBackToTheModulesPrinter) {
+  // A DEVMODE naming no printer: the job goes to the printer the module has open.
+  auto *standard = reinterpret_cast<DEVMODEW *>(dm.standard);
+  const std::u16string other = u"No Such Printer";
+  std::memset(standard->dmDeviceName, 0, sizeof standard->dmDeviceName);
+  std::memcpy(standard->dmDeviceName, other.c_str(), other.size() * 2);
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
+  state().printer = printer;
+  dm.record.hologramCopies = 1;
+  dm.record.hologramContrast = 2;
+  setArea(dm.record.hologramArea, kHologramSelectedBlank, 0, 0, 10, 10);
+  // A count too large for the record's 16 bits stays too large to print.
+  answerBoxes(u"You have entered an invalid value.Enter a valid count.");
+  winsim::scriptDialog(
+      {u"",
+       IDD_HOLOGRAM,
+       {userClick(IDC_HOLOGRAM_PRINT), userType(IDC_HOLOGRAM_COPIES, u"70001"), userClick(IDC_HOLOGRAM_PRINT)},
+       IDC_EDITOR_CLOSE});
+  EXPECT_EQ(showHologramDialog(nullptr), 1);
+  std::vector<winsim::JobRecord> jobs = hologramJobs();
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(text(jobs[0].bytes),
+            "\x1b+CH 2\r\x1b"
+            "F\r\x1bL 0 0 1023 639 1\r\x1bL 0 0 10 10 0\r\x1bIH 31\r\x1bMO\r");
+  EXPECT_EQ(dm.record.hologramCopies, 32767);
+  EXPECT_EQ(boxesWith(u"You have entered an invalid value.Enter a valid count."), 1u);
+  state().printer = nullptr;
+  ClosePrinter(printer);
+}
+
 TEST_F(Editors, HologramPrintOfABitmap) {
   CreateDirectoryW(u"C:\\cards", nullptr);
   writeFile(u"C:\\cards\\plain.bmp", bmp(32, 20, 1, 0x00));
