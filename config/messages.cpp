@@ -33,13 +33,15 @@ int errorBox(UINT captionId, UINT textId, UINT flags) {
   auto box = systemFunction<MessageBoxFn>(TEXT("user32.dll"), "MessageBoxW");
   auto active = systemFunction<ActiveWindowFn>(TEXT("user32.dll"), "GetActiveWindow");
   if (!box) return 0;
-  // The message library holds the same numbers and texts as this module's
-  // own table, which stands in when the library is missing.
+  // The message library's text wins; this module's own table stands in when
+  // the library is missing or lacks the number, so no box comes up empty.
   const ModuleState &st = state();
-  HINSTANCE from = st.resources ? st.resources : st.instance;
   WCHAR caption[128] = {}, text[1024] = {};
-  LoadStringW(from, captionId, caption, int(std::size(caption)));
-  LoadStringW(from, textId, text, int(std::size(text)));
+  auto load = [&st](UINT id, WCHAR *out, int chars) {
+    if (!(st.resources && LoadStringW(st.resources, id, out, chars) > 0)) LoadStringW(st.instance, id, out, chars);
+  };
+  load(captionId, caption, int(std::size(caption)));
+  load(textId, text, int(std::size(text)));
   return box(active ? active() : nullptr, text, caption, flags | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
