@@ -59,8 +59,9 @@ EncoderBlock restoredDefaults() {
   std::vector<BYTE> file(kRecordSize + 1, 0);
   size_t length = 0;
   bool opened = false;
-  if (readDefaultSettingsFile(state().printer, file.data(), file.size(), length, opened) && opened &&
-      length == kRecordSize)
+  // One byte more is asked for, so that a longer file shows as one.
+  readDefaultSettingsFile(state().printer, file.data(), file.size(), length, opened);
+  if (opened && length == kRecordSize)
     return readEncoderBlock(*reinterpret_cast<const JobSettingsRecord *>(file.data()));
   return defaultEncoderBlock();
 }
