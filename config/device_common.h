@@ -51,4 +51,12 @@ void showWaitMessage();
 // Sets a control's text from 8-bit text in the system's code page.
 void setAnsiText(HWND dialog, int control, const std::string &text);
 
+// The dialog procedures, for the device sheet's push buttons, which open
+// them with the templates of device_ids.h.
+INT_PTR CALLBACK deviceInfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK singleFeedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK encoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK advancedEncoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 }  // namespace card::cfg

@@ -49,7 +49,9 @@ std::string ribbonNameFromTable(const std::string &reply) {
   return text;
 }
 
-INT_PTR CALLBACK deviceInfoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+}  // namespace
+
+INT_PTR CALLBACK deviceInfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
       const DeviceInfoTexts t = readDeviceInfo(
@@ -76,7 +78,7 @@ INT_PTR CALLBACK deviceInfoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
-INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
       WCHAR text[64] = {};
@@ -99,6 +101,8 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   }
   return FALSE;
 }
+
+namespace {
 
 // Single feed: the state is read with the printer in direct printing, so
 // that the question is not queued behind the spool file.
@@ -144,7 +148,9 @@ void applySingleFeed(bool enable) {
   }
 }
 
-INT_PTR CALLBACK singleFeedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+}  // namespace
+
+INT_PTR CALLBACK singleFeedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
       const unsigned status = currentRibbonId() == 0 ? readSingleFeedStatus() : kIdsUnknown;
@@ -178,14 +184,16 @@ INT_PTR CALLBACK singleFeedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
+namespace {
+
 INT_PTR show(HWND owner, int templateId, DLGPROC procedure) {
   return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(templateId), owner, procedure, 0);
 }
 
 }  // namespace
 
-INT_PTR showDeviceInfoDialog(HWND owner) { return show(owner, IDD_DEVICE_INFO, deviceInfoProc); }
-INT_PTR showAboutDialog(HWND owner) { return show(owner, IDD_ABOUT, aboutProc); }
-INT_PTR showSingleFeedDialog(HWND owner) { return show(owner, IDD_SINGLE_FEED, singleFeedProc); }
+INT_PTR showDeviceInfoDialog(HWND owner) { return show(owner, IDD_DEVICE_INFO, deviceInfoDialogProc); }
+INT_PTR showAboutDialog(HWND owner) { return show(owner, IDD_ABOUT, aboutDialogProc); }
+INT_PTR showSingleFeedDialog(HWND owner) { return show(owner, IDD_SINGLE_FEED, singleFeedDialogProc); }
 
 }  // namespace card::cfg

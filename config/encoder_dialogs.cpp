@@ -110,9 +110,18 @@ void applyEncoderSettings() {
   storeMasterEncoderBlock();
 }
 
-INT_PTR CALLBACK encoderProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+// The dialog ends here, whichever way it closes.
+void endEncoderDialog(HWND dialog, INT_PTR result) {
+  g_encoderOpen = false;
+  EndDialog(dialog, result);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK encoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      g_encoderOpen = true;
       g_encoderCopy = masterEncoderBlock();
       prepareEncoderDialog(g_encoderCopy, modelHas(isLX3Model));
       SendDlgItemMessageW(dialog, IDC_START_OF_DATA, EM_LIMITTEXT, kEncoderTextChars, 0);
@@ -155,17 +164,19 @@ INT_PTR CALLBACK encoderProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         case IDC_ENCODER_APPLY:
           applyEncoderSettings();
           showWaitMessage();
-          EndDialog(dialog, IDOK);
+          endEncoderDialog(dialog, IDOK);
           return TRUE;
         case IDC_ENCODER_CANCEL:
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
+        case IDCANCEL: endEncoderDialog(dialog, IDCANCEL); return TRUE;
       }
       break;
     }
-    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
+    case WM_CLOSE: endEncoderDialog(dialog, IDCANCEL); return TRUE;
   }
   return FALSE;
 }
+
+namespace {
 
 // ------------------------------------------------------------ dialog 105
 
@@ -216,7 +227,9 @@ void applyTrackSettings() {
   storeMasterEncoderBlock();
 }
 
-INT_PTR CALLBACK trackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+}  // namespace
+
+INT_PTR CALLBACK advancedEncoderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       g_trackCopy = masterEncoderBlock();
@@ -284,17 +297,12 @@ INT_PTR CALLBACK trackProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-}  // namespace
-
 INT_PTR showEncoderDialog(HWND owner) {
-  g_encoderOpen = true;
-  const INT_PTR r = DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_ENCODER), owner, encoderProc, 0);
-  g_encoderOpen = false;
-  return r;
+  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_ENCODER), owner, encoderDialogProc, 0);
 }
 
 INT_PTR showAdvancedEncoderDialog(HWND owner) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_ENCODER_ADVANCED), owner, trackProc, 0);
+  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_ENCODER_ADVANCED), owner, advancedEncoderDialogProc, 0);
 }
 
 }  // namespace card::cfg
