@@ -249,6 +249,15 @@ TEST_F(DeviceDialogs, EncoderApplySetsThePrinterUpAndStoresTheBlock) {
                         1});
   EXPECT_EQ(showEncoderDialog(nullptr), IDOK);
   EXPECT_EQ(waitMessages(), 1u);
+  // The wait message was up for five seconds of the machine's clock, and
+  // the dialog took it away itself.
+  for (const auto &m : winsim::shownMessages()) {
+    if (m.caption != kWaitCaption) continue;
+    EXPECT_EQ(m.end, winsim::MessageEnd::Closed);
+    EXPECT_GE(m.endedAtMs - m.shownAtMs, 5000u);
+    EXPECT_LT(m.endedAtMs - m.shownAtMs, 7000u);
+    EXPECT_EQ(m.flags & MB_ICONINFORMATION, UINT(MB_ICONINFORMATION));
+  }
 
   // The default block's formats: ISO1, ISO2, ISO3.
   const std::string expected = esc("&W 1") + esc("&C 1") + esc("&CDEW 1 A") + esc("&CDER 1 Q") + esc("&CDEW 2 B") +
