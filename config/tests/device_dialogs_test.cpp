@@ -255,7 +255,6 @@ TEST_F(DeviceDialogs, EncoderApplySetsThePrinterUpAndStoresTheBlock) {
     if (m.caption != kWaitCaption) continue;
     EXPECT_EQ(m.end, winsim::MessageEnd::Closed);
     EXPECT_GE(m.endedAtMs - m.shownAtMs, 5000u);
-    EXPECT_LT(m.endedAtMs - m.shownAtMs, 7000u);
     EXPECT_EQ(m.flags & MB_ICONINFORMATION, UINT(MB_ICONINFORMATION));
   }
 
