@@ -18,8 +18,9 @@
 #include "config/messages.h"
 #include "config/module_state.h"
 #include "config/printer_access.h"
-#include "config/server_version_check.h"
+#include "config/windows_version.h"
 #include "shared/printer_models.h"
+#include "shared/status_commands.h"
 
 namespace card::cfg {
 
@@ -152,6 +153,19 @@ void modelItem(DeviceSheet &s) {
   o.DMPubID = DMPUB_NONE;
 }
 
+// A printer shared by an older print server whose driver is of another
+// version: the page only notes it for the debugger; the user is warned when
+// a document starts.
+void noteServerVersion(HANDLE printer, const PRINTER_INFO_2W *pi) {
+  if (!pi || !pi->pServerName || !*pi->pServerName || windowsSixOrLater()) return;
+  const QueryResult r = askPrinterOn(printer, status::kQueryFileVersion, 64);
+  if (!r.succeeded || r.bytes.empty()) return;
+  std::string version = r.bytes.substr(0, r.bytes.find('\0'));
+  if (!version.empty() && version.back() == '\x06') version.pop_back();
+  if (version != status::kAnswerFileVersion)
+    debugPrint(TEXT("DrvDevicePropertySheets: the print server's driver is of another version"));
+}
+
 void freeSheet() {
   ModuleState &st = state();
   // The DEVMODE being edited lies in the page's printer information.
@@ -170,7 +184,7 @@ LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
   ModuleState &st = state();
   std::vector<BYTE> pi;
   const bool haveInfo = header && header->hPrinter && printerInfo(header->hPrinter, 2, pi);
-  if (haveInfo) serverVersionCheck(header->hPrinter, reinterpret_cast<const PRINTER_INFO_2W *>(pi.data()));
+  if (haveInfo) noteServerVersion(header->hPrinter, reinterpret_cast<const PRINTER_INFO_2W *>(pi.data()));
 
   // A second page in the same process replaces the first one's state.
   freeSheet();
