@@ -279,9 +279,11 @@ LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
   ui.CallerVersion = 0x0400;
   ui.OptItemVersion = 0x0400;
 
-  const LONG_PTR added = info->pfnComPropSheet ? info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PCOMPROPSHEETUI,
-                                                                       reinterpret_cast<LPARAM>(&ui), 0)
-                                               : 0;
+  DWORD addResult = 0;
+  const LONG_PTR added =
+      info->pfnComPropSheet ? info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PCOMPROPSHEETUI,
+                                                    reinterpret_cast<LPARAM>(&ui), reinterpret_cast<LPARAM>(&addResult))
+                            : 0;
   if (added <= 0) {
     info->Result = ULONG_PTR(-1);
     return -1;
