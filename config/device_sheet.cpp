@@ -285,6 +285,7 @@ LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
                                                     reinterpret_cast<LPARAM>(&ui), reinterpret_cast<LPARAM>(&addResult))
                             : 0;
   if (added <= 0) {
+    debugPrint(TEXT("DrvDevicePropertySheets: the page was refused (%ld)"), long(LONG(addResult)));
     info->Result = ULONG_PTR(-1);
     return -1;
   }
