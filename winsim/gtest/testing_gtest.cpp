@@ -24,6 +24,10 @@ class UserListener : public ::testing::EmptyTestEventListener {
     clearShownMessages();
     takeMessageFaults();  // left by the test before, which has been judged
     takeDialogFaults();
+    takeFileDialogFaults();
+    clearSheetScripts();
+    clearShownSheets();
+    takeSheetFaults();
   }
   void OnTestEnd(const ::testing::TestInfo &) override {
     for (const std::string &fault : describeMessageFaults()) ADD_FAILURE() << fault;
@@ -60,12 +64,19 @@ std::vector<std::string> describeMessageFaults() {
     line += m.end == MenuEnd::DisabledItem ? " scripted to pick a disabled item" : " shown without a script";
     out.push_back(std::move(line));
   }
+  for (const ShownFileDialog &d : takeFileDialogFaults()) {
+    std::string line = std::string(d.save ? "save" : "open") + " file dialog \"" + toUtf8(d.title) + "\"";
+    line += ": " + toUtf8(d.fault) + ", cancelled";
+    out.push_back(std::move(line));
+  }
   for (const ShownDialog &d : takeDialogFaults()) {
     std::string line = "dialog \"" + toUtf8(d.title) + "\"";
     if (d.templateId) line += " (template " + std::to_string(d.templateId) + ")";
     line += ": " + toUtf8(d.fault) + ", closed as cancelled";
     out.push_back(std::move(line));
   }
+  for (const ShownSheet &s : takeSheetFaults())
+    out.push_back("property sheet \"" + toUtf8(s.title) + "\": " + toUtf8(s.fault) + ", closed as cancelled");
   return out;
 }
 

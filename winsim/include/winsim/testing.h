@@ -553,6 +553,121 @@ WINSIM_API std::vector<ShownDialog> takeDialogFaults();
 // would; false (and `error`, when given, says why) when it cannot be done.
 WINSIM_API bool actOnDialog(HWND dialog, const DialogAction &action, std::u16string *error = nullptr);
 
+// ------ property sheets
+// The common property sheet UI (CommonPropertySheetUIW, compstui.dll) shows
+// its sheet to the same user.  A sheet script matches a sheet by its title
+// (contains `title`, exact case; empty matches any); rules are tried in the
+// order added.  The user works the tree view page's items in order, then ends
+// the sheet with `end`.  An action the user cannot do (an item that is not
+// there, hidden or disabled, a choice that is disabled or hidden, a number out
+// of the item's range) stops the script: the sheet closes as cancelled and a
+// fault is recorded with the sheet's title, as for a sheet no script matches.
+// A push button whose OPTTYPE has OTS_PUSH_ENABLE_ALWAYS can be clicked while
+// its item is disabled.  A dialog a push button opens is worked by its own
+// dialog script.  clearSheetScripts removes the rules, clearShownSheets the
+// records, resetMachine both.
+enum class SheetActionKind {
+  Choose,     // a 2-state, 3-state, list box or combo box item: pick choice `text` (or index `value` with byIndex)
+  SetNumber,  // an up-down, trackbar or scroll bar item: set `value`
+  Type,       // an edit box item: replace the text by `text`
+  Push,       // a push button item, or an item's extended push button with `extended`
+  About,      // the About button (CPSUIF_ABOUT_CALLBACK)
+  Undo,       // undo the changes of item `item`
+  Revert,     // revert every item of the page
+};
+struct SheetAction {
+  SheetActionKind kind = SheetActionKind::Choose;
+  std::u16string item;  // the item's name as shown; empty: use `userItemId`
+  int userItemId = 0;   // OPTITEM.UserItemID, when `item` is empty
+  std::u16string text;
+  int value = 0;
+  bool byIndex = false;
+  bool extended = false;
+};
+inline SheetAction sheetChoose(std::u16string item, std::u16string choice) {
+  return {SheetActionKind::Choose, std::move(item), 0, std::move(choice), 0, false, false};
+}
+inline SheetAction sheetChooseIndex(std::u16string item, int index) {
+  return {SheetActionKind::Choose, std::move(item), 0, {}, index, true, false};
+}
+inline SheetAction sheetSetNumber(std::u16string item, int value) {
+  return {SheetActionKind::SetNumber, std::move(item), 0, {}, value, false, false};
+}
+inline SheetAction sheetType(std::u16string item, std::u16string text) {
+  return {SheetActionKind::Type, std::move(item), 0, std::move(text), 0, false, false};
+}
+inline SheetAction sheetPush(std::u16string item) { return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, false}; }
+inline SheetAction sheetExtPush(std::u16string item) {
+  return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, true};
+}
+inline SheetAction sheetAbout() { return {SheetActionKind::About, {}, 0, {}, 0, false, false}; }
+inline SheetAction sheetUndo(std::u16string item) { return {SheetActionKind::Undo, std::move(item), 0, {}, 0, false, false}; }
+inline SheetAction sheetRevert() { return {SheetActionKind::Revert, {}, 0, {}, 0, false, false}; }
+// The same actions on an item named by its UserItemID.
+inline SheetAction byUserItemId(SheetAction action, int userItemId) {
+  action.item.clear();
+  action.userItemId = userItemId;
+  return action;
+}
+
+enum class SheetEndButton { Ok, ApplyThenOk, Cancel };
+struct SheetScript {
+  std::u16string title;
+  std::vector<SheetAction> actions;
+  SheetEndButton end = SheetEndButton::Ok;
+  unsigned times = 0;  // how many sheets the rule answers; 0: any number
+};
+WINSIM_API void scriptSheet(const SheetScript &script);
+WINSIM_API void clearSheetScripts();
+
+// An item of the tree view page as the user saw it.
+struct SheetItemRecord {
+  std::u16string name;
+  int level = 0;
+  int kind = -1;  // the OPTTYPE's TVOT_ type; -1 for an item without one (a heading)
+  int userItemId = 0;
+  std::vector<std::u16string> choices;  // the OPTPARAMs' texts
+  std::vector<bool> choiceDisabled, choiceHidden;
+  int selection = -1;          // the choice's index, or the number of a numeric item
+  std::u16string selectionText;  // as the item's "Name: value" line shows it
+  bool hidden = false, disabled = false;
+  std::u16string extPushTitle;  // the extended push button's, empty for none
+};
+struct SheetPageRecord {
+  std::u16string name;  // the tab's
+  std::vector<SheetItemRecord> items, itemsAtEnd;
+  int focusItem = -1;  // the index in itemsAtEnd of the item the user worked last
+  const SheetItemRecord *item(const std::u16string &itemName, bool atEnd = false) const {
+    for (const auto &i : atEnd ? itemsAtEnd : items)
+      if (i.name == itemName) return &i;
+    return nullptr;
+  }
+};
+enum class SheetEnd { Open, Ok, Cancelled, Unscripted, ScriptFailed, NotShown };
+struct ShownSheet {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  std::u16string title;
+  HWND hwnd = nullptr, owner = nullptr;
+  std::vector<SheetPageRecord> pages;
+  std::vector<int> callbackReasons;  // CPSUICB_REASON_ of every item callback, in order
+  std::vector<int> sheetReasons;     // PROPSHEETUI_REASON_ of every PFNPROPSHEETUI call, in order
+  SheetEnd end = SheetEnd::Open;
+  std::u16string fault;
+};
+WINSIM_API std::vector<ShownSheet> shownSheets();
+WINSIM_API void clearShownSheets();
+// The sheets that ended as faults since the last call (kept across resets).
+WINSIM_API std::vector<ShownSheet> takeSheetFaults();
+
+// A page of the last sheet with `title` (contains) as the tree view page shows
+// it at the end of the user's script, drawn with winsim's GDI: top-down rows of
+// 0x00RRGGBB pixels.  Empty (0 x 0) when no such sheet or page was shown.
+struct SheetPicture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};
+WINSIM_API SheetPicture sheetPicture(const std::u16string &title, int page = 0);
+
 // ------ windows, menus and the notification area
 // Message boxes are windows of the class "#32770" titled with their caption
 // while they are open: FindWindowW finds them, and WM_CLOSE sent or posted to
@@ -571,6 +686,20 @@ struct WindowInfo {
   HWND owner = nullptr;   // a top-level window's owner
 };
 WINSIM_API std::vector<WindowInfo> windows();
+
+// What a window shows: the pixels of its client area, in its client
+// coordinates, as what was drawn with GetDC, GetWindowDC and BeginPaint left
+// them.  Each pixel is 0x00RRGGBB (in memory B, G, R, 0), rows top-down:
+// (x, y) is pixels[y * width + x].  A child window's pixels are its part of
+// its top-level window's; what its parents hide of it reads 0.  A top-level
+// window's pixels are black until something draws on them.  Empty for a
+// handle that is no window.
+struct WindowSurface {
+  LONG width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(LONG x, LONG y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+WINSIM_API WindowSurface windowSurface(HWND hwnd);
 
 // Shortcut menus (TrackPopupMenu/Ex) are answered by menu rules, tried in
 // the order added: a rule applies to a menu that has an item whose text
@@ -637,6 +766,61 @@ WINSIM_API bool clickTrayIcon(const std::u16string &tip, TrayClick click);
 WINSIM_API bool clickTrayIcon(HWND hwnd, UINT id, TrayClick click);
 // Waits until `count` icons are in the notification area (real time).
 WINSIM_API bool waitForTrayIcons(size_t count, DWORD timeoutMs = 10000);
+// ------ file dialogs
+// The Open and Save As dialogs (GetOpenFileNameW, GetSaveFileNameW) are the
+// scripted user's too.  Each scripted answer is used once, in the order
+// scripted: the user chooses a path (a Windows path on the virtual drive;
+// a bare name is taken in the dialog's initial folder) or cancels.  The
+// dialog checks the choice as the real one does (OFN_FILEMUSTEXIST,
+// OFN_PATHMUSTEXIST); a choice it would not accept, or a dialog shown with
+// no answer left, is cancelled and recorded as a fault that
+// winsim/testing_gtest.h turns into a test failure.  clearUserScript drops
+// the answers, clearShownMessages the records, resetMachine both.
+struct FileDialogAnswer {
+  bool cancel = false;
+  std::u16string path;
+};
+inline FileDialogAnswer userChooseFile(std::u16string path) { return {false, std::move(path)}; }
+inline FileDialogAnswer userCancelFileDialog() { return {true, {}}; }
+WINSIM_API void scriptOpenFile(const FileDialogAnswer &answer);
+
+enum class FileDialogEnd {
+  Chosen,          // the path was returned
+  Cancelled,       // by the script
+  BufferTooSmall,  // chosen, but the caller's buffer could not take it (FNERR_BUFFERTOOSMALL)
+  Unscripted,      // no answer left: cancelled, a fault
+  ScriptFailed,    // the dialog would not accept the chosen path: cancelled, a fault
+};
+struct ShownFileDialog {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  bool save = false;
+  std::u16string title;                                           // as given; empty for the default
+  std::vector<std::pair<std::u16string, std::u16string>> filter;  // (description, pattern) pairs
+  DWORD filterIndex = 0;
+  HWND owner = nullptr;
+  bool ownerDisabled = false;  // the owner took no input while the dialog was up
+  std::u16string initialDir, defaultExtension, fileGiven;
+  DWORD flags = 0;
+  DWORD threadId = 0;
+  std::u16string answer;  // the full path chosen
+  FileDialogEnd end = FileDialogEnd::Cancelled;
+  std::u16string fault;
+};
+WINSIM_API std::vector<ShownFileDialog> shownFileDialogs();
+// The file dialogs that ended as faults since the last call (kept across resets).
+WINSIM_API std::vector<ShownFileDialog> takeFileDialogFaults();
+
+// ------ HTML Help
+// Every call of HtmlHelpW, in order since the last reset.
+struct HtmlHelpCall {
+  HWND caller = nullptr;
+  std::u16string file;  // as given
+  UINT command = 0;
+  DWORD_PTR data = 0;
+  HWND result = nullptr;
+  DWORD threadId = 0;
+};
+WINSIM_API std::vector<HtmlHelpCall> htmlHelpCalls();
 // ------------------------------------------------------------ end of the scripted user
 
 // Conversions for tests.
