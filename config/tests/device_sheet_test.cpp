@@ -11,6 +11,7 @@
 #include <compstui.h>
 #include <winddiui.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +32,20 @@ const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
 const char16_t kPort[] = u"CARD003";
 
 using SheetsFn = LONG(WINAPI *)(PROPSHEETUI_INFO *, LPARAM);
+using PrinterPropertiesFn = BOOL(WINAPI *)(HWND, HANDLE);
+
+// The printing system's PrinterProperties, from winspool itself: the
+// module's code linked into this test has a function of that name too.
+BOOL printerProperties(HWND owner, HANDLE printer) {
+  HMODULE spool = LoadLibraryW(u"winspool.drv");
+  auto fn = spool ? reinterpret_cast<PrinterPropertiesFn>(
+                        reinterpret_cast<void (*)()>(GetProcAddress(spool, "PrinterProperties")))
+                  : nullptr;
+  EXPECT_NE(fn, nullptr);
+  const BOOL ok = fn ? fn(owner, printer) : FALSE;
+  if (spool) FreeLibrary(spool);
+  return ok;
+}
 
 std::string esc(const std::string &text) { return "\x1b" + text + "\r"; }
 
@@ -140,6 +155,7 @@ class DeviceSheet : public ::testing::Test {
     for (const auto &d : winsim::takeDialogFaults())
       ADD_FAILURE() << "dialog " << d.templateId << ": " << winsim::toUtf8(d.fault);
     for (const auto &m : winsim::takeMessageFaults()) ADD_FAILURE() << "message " << winsim::toUtf8(m.caption);
+    for (const auto &sh : winsim::takeSheetFaults()) ADD_FAILURE() << "sheet " << winsim::toUtf8(sh.fault);
     if (printer) ClosePrinter(printer);
     if (module) FreeLibrary(module);
     g_host = nullptr;
@@ -328,6 +344,81 @@ TEST_F(DeviceSheet, PageTheSheetRefuses) {
   EXPECT_EQ(open(), -1);
   EXPECT_EQ(info.Result, ULONG_PTR(-1));
   EXPECT_EQ(close(), 1);
+}
+
+// ------------------------------------------------------------ the common property sheet
+// The page as the user meets it: PrinterProperties shows the sheet through
+// the common property sheet UI, and the user works its buttons.
+
+TEST_F(DeviceSheet, PrinterPropertiesWorkedByTheUser) {
+  install(0);
+  winsim::scriptDialog({u"", IDD_ENCODER, {winsim::userClick(IDC_TYPE_JIS2)}, IDC_ENCODER_APPLY, 1});
+  winsim::scriptDialog({u"", IDD_DEVICE_INFO, {}, IDC_CLOSE_BUTTON, 1});
+  winsim::scriptDialog({u"", IDD_ABOUT, {}, IDOK, 1});
+  winsim::scriptSheet({u"",
+                       {winsim::sheetPush(u"Encoder Settings"), winsim::sheetPush(u"Device Information"),
+                        winsim::sheetPush(u"Tools"), winsim::sheetAbout()},
+                       winsim::SheetEndButton::ApplyThenOk,
+                       1});
+  printerProperties(nullptr, printer);
+  auto sheets = winsim::shownSheets();
+  ASSERT_EQ(sheets.size(), 1u);
+  const winsim::ShownSheet &sheet = sheets[0];
+  EXPECT_EQ(sheet.end, winsim::SheetEnd::Ok) << winsim::toUtf8(sheet.fault);
+  ASSERT_EQ(sheet.pages.size(), 1u);
+  const auto &page = sheet.pages[0];
+  ASSERT_EQ(page.items.size(), 7u);
+  const auto *model = page.item(u"Printer Model/Firmware Version");
+  ASSERT_NE(model, nullptr);
+  ASSERT_EQ(model->choices.size(), 1u);
+  EXPECT_EQ(model->choices[0], u"CA3 MAG V3.02");
+  for (const char16_t *name :
+       {u"Encoder Settings", u"Tools", u"F/W Download", u"Device Information", u"Single Feed", u"About"}) {
+    const auto *i = page.item(name);
+    ASSERT_NE(i, nullptr) << winsim::toUtf8(name);
+    EXPECT_EQ(i->kind, TVOT_PUSHBUTTON);
+    EXPECT_FALSE(i->disabled);
+  }
+
+  // The encoder dialog set the printer up for JIS2 and stored the block;
+  // the sheet's apply stored it again.
+  std::vector<std::string> sent;
+  for (const auto &j : winsim::printJobs(kPrinter))
+    if (j.document == u"XLINEENCODER") sent.emplace_back(j.bytes.begin(), j.bytes.end());
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0], esc("&CDEW 1 A") + esc("&CDER 1 Q"));
+  EXPECT_EQ(storedRecord().encoderType, kEncoderJis2);
+  bool devinfo = false;
+  for (const auto &d : winsim::shownDialogs())
+    if (d.templateId == IDD_DEVICE_INFO) {
+      devinfo = true;
+      EXPECT_EQ(d.control(IDC_INFO_MODEL)->text, u"CA3 MAG V3.02");
+    }
+  EXPECT_TRUE(devinfo);
+  const std::vector<int> &reasons = sheet.callbackReasons;
+  EXPECT_NE(std::find(reasons.begin(), reasons.end(), CPSUICB_REASON_APPLYNOW), reasons.end());
+  EXPECT_NE(std::find(reasons.begin(), reasons.end(), CPSUICB_REASON_ABOUT), reasons.end());
+  ASSERT_FALSE(sheet.sheetReasons.empty());
+  EXPECT_EQ(sheet.sheetReasons.front(), PROPSHEETUI_REASON_INIT);
+  EXPECT_EQ(sheet.sheetReasons.back(), PROPSHEETUI_REASON_DESTROY);
+}
+
+TEST_F(DeviceSheet, PrinterPropertiesOfASilentPrinter) {
+  install(0);
+  silent = true;
+  winsim::scriptSheet({u"", {}, winsim::SheetEndButton::Cancel, 1});
+  printerProperties(nullptr, printer);
+  auto sheets = winsim::shownSheets();
+  ASSERT_EQ(sheets.size(), 1u);
+  ASSERT_EQ(sheets[0].pages.size(), 1u);
+  const auto &page = sheets[0].pages[0];
+  ASSERT_NE(page.item(u"Printer Model/Firmware Version"), nullptr);
+  EXPECT_EQ(page.item(u"Printer Model/Firmware Version")->choices.at(0), u"Pellor Standard Printer");
+  EXPECT_TRUE(page.item(u"Encoder Settings")->disabled);
+  EXPECT_TRUE(page.item(u"F/W Download")->disabled);
+  EXPECT_FALSE(page.item(u"Single Feed")->disabled);
+  // Nothing was stored by a cancelled sheet.
+  EXPECT_EQ(storedRecord().hasEncoder, kSettingOff);
 }
 
 }  // namespace
