@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/default_settings_file.h"
+#include "config/device_sheet.h"
 #include "config/exchange.h"
 #include "config/messages.h"
 #include "config/module_state.h"
@@ -181,11 +182,7 @@ CARDCFG_EXPORT LONG WINAPI DrvDocumentPropertySheets(PROPSHEETUI_INFO *pPSUIInfo
 }
 
 CARDCFG_EXPORT LONG WINAPI DrvDevicePropertySheets(PROPSHEETUI_INFO *pPSUIInfo, LPARAM lParam) {
-  (void)pPSUIInfo;
-  (void)lParam;
-  // The device sheet is not part of this build.
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return -1;
+  return guarded<LONG>(-1, [&] { return devicePropertySheets(pPSUIInfo, lParam); });
 }
 
 CARDCFG_EXPORT LONG WINAPI DrvDocumentProperties(HWND hwnd, HANDLE hPrinter, LPWSTR pszDeviceName, DEVMODEW *pdmOutput,

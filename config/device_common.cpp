@@ -1,0 +1,148 @@
+#include "config/device_common.h"
+
+#include <winspool.h>
+
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+#include "config/module_state.h"
+#include "config/printer_access.h"
+#include "config/printer_queries.h"
+#include "shared/query_command.h"
+
+namespace card::cfg {
+
+namespace {
+
+EncoderBlock g_master = defaultEncoderBlock();
+
+const WCHAR kWaitCaption[] = TEXT(" Pellor Printer Settings ");
+const WCHAR kWaitText[] = TEXT("Applying printer settings. Please wait...");
+constexpr DWORD kWaitMs = 5000;
+
+// The spooler may keep an answered query as a value of the printer's driver
+// data; it would answer the next query with the old reply.
+void deleteStoredValue(std::string_view command) {
+  WCHAR value[64];
+  if (!encodeQueryCommand(command.data(), command.size(), value, std::size(value))) return;
+  const WideText name = currentPrinterName();
+  if (name.empty()) return;
+  HKEY printers = nullptr, printer = nullptr, data = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("System\\CurrentControlSet\\control\\Print\\Printers"), 0, KEY_READ,
+                    &printers) != ERROR_SUCCESS)
+    return;
+  if (RegOpenKeyExW(printers, name.c_str(), 0, KEY_READ, &printer) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(printer, TEXT("PrinterDriverData"), 0, KEY_SET_VALUE, &data) == ERROR_SUCCESS) {
+      RegDeleteValueW(data, value);
+      RegCloseKey(data);
+    }
+    RegCloseKey(printer);
+  }
+  RegCloseKey(printers);
+}
+
+QueryResult ask(HANDLE printer, std::string_view command, size_t capacity) {
+  QueryResult r;
+  std::vector<BYTE> reply(capacity + 1, 0);
+  size_t n = 0;
+  r.succeeded = queryPrinter(printer, command, reply.data(), capacity, n);
+  if (r.succeeded) r.bytes.assign(reinterpret_cast<const char *>(reply.data()), n);
+  return r;
+}
+
+DWORD WINAPI waitBoxThread(LPVOID) {
+  MessageBoxW(nullptr, kWaitText, kWaitCaption, MB_OK | MB_ICONINFORMATION);
+  return 0;
+}
+
+// The printer's default DEVMODE record inside a PRINTER_INFO_2 buffer.
+JobSettingsRecord *defaultRecord(std::vector<BYTE> &info) {
+  const DEVMODEW *dm = usableDefault(info);
+  if (!dm) return nullptr;
+  return reinterpret_cast<JobSettingsRecord *>(reinterpret_cast<BYTE *>(const_cast<DEVMODEW *>(dm)) +
+                                               kStandardPartSize);
+}
+
+}  // namespace
+
+WideText currentPrinterName() {
+  std::vector<BYTE> info;
+  const ModuleState &st = state();
+  if (st.printer && printerInfo(st.printer, 2, info)) {
+    const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(info.data());
+    if (pi->pPrinterName && *pi->pPrinterName) return WideText(pi->pPrinterName);
+  }
+  return WideText(st.printerName);
+}
+
+QueryResult askPrinterOn(HANDLE printer, std::string_view command, size_t capacity) {
+  QueryResult r = ask(printer, command, capacity);
+  if (r.succeeded) deleteStoredValue(command);
+  return r;
+}
+
+QueryResult askPrinter(std::string_view command, size_t capacity) {
+  QueryResult r = ask(state().printer, command, capacity);
+  if (!r.succeeded) {
+    const WideText name = currentPrinterName();
+    if (HANDLE h = name.empty() ? nullptr : openPrinterByName(name.c_str())) {
+      r = ask(h, command, capacity);
+      ClosePrinter(h);
+    }
+  }
+  deleteStoredValue(command);
+  return r;
+}
+
+EncoderBlock &masterEncoderBlock() { return g_master; }
+
+void loadMasterEncoderBlock(const JobSettingsRecord &record) { g_master = readEncoderBlock(record); }
+
+bool storeMasterEncoderBlock() {
+  HANDLE printer = state().printer;
+  std::vector<BYTE> info;
+  if (!printer || !printerInfo(printer, 2, info)) return false;
+  JobSettingsRecord *record = defaultRecord(info);
+  if (!record) return false;
+  writeEncoderBlock(*record, g_master);
+  return SetPrinterW(printer, 2, info.data(), 0) != FALSE;
+}
+
+uint16_t currentRibbonId() {
+  const ModuleState &st = state();
+  if (st.currentRecord) return st.currentRecord->ribbonId;
+  std::vector<BYTE> info;
+  if (!st.printer || !printerInfo(st.printer, 2, info)) return 0;
+  const JobSettingsRecord *record = defaultRecord(info);
+  return record ? record->ribbonId : 0;
+}
+
+void showWaitMessage() {
+  HANDLE thread = CreateThread(nullptr, 0, waitBoxThread, nullptr, 0, nullptr);
+  if (!thread) return;
+  // The box comes up on its own thread; it is looked for until it shows or
+  // its thread has ended (a box that could not be shown).
+  HWND box = nullptr;
+  for (int i = 0; i < 20 && !box; ++i) {
+    box = FindWindowW(nullptr, kWaitCaption);
+    if (!box && WaitForSingleObject(thread, 50) == WAIT_OBJECT_0) break;
+  }
+  // The user is to wait for the printer, not to dismiss the message.
+  if (box)
+    for (HWND b = FindWindowExW(box, nullptr, TEXT("Button"), nullptr); b;
+         b = FindWindowExW(box, b, TEXT("Button"), nullptr))
+      ShowWindow(b, SW_HIDE);
+  Sleep(kWaitMs);
+  if (box && IsWindow(box)) PostMessageW(box, WM_CLOSE, 0, 0);
+  WaitForSingleObject(thread, 10000);
+  CloseHandle(thread);
+}
+
+void setAnsiText(HWND dialog, int control, const std::string &text) {
+  std::vector<WCHAR> wide(text.size() + 1, 0);
+  if (!text.empty()) MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), int(wide.size() - 1));
+  SetDlgItemTextW(dialog, control, wide.data());
+}
+
+}  // namespace card::cfg
