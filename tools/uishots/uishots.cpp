@@ -2,7 +2,7 @@
 //
 // The module is loaded as data only (its code never runs), each RT_DIALOG
 // template is created as the dialog manager creates it, with a dialog
-// procedure that fills nothing (what the user sees is the template's initial
+// procedure that fills nothing (the pictures show the template's initial
 // state), laid out off screen, and drawn with its frame, title bar and
 // controls into a 32-bit DIB section written as OUTDIR\dialog_<id>.png.
 // OUTDIR\dialogs.txt gets a line per dialog: "<id> <width>x<height> <title>".
@@ -78,9 +78,11 @@ DWORD templateStyle(const DLGTEMPLATE *t) {
   return t->style;
 }
 
-// The dialog procedure of the pictures: nothing filled, nothing handled but
-// the default focus.
-INT_PTR CALLBACK neutralDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+// The dialog procedure of the pictures: nothing filled, nothing handled.  It
+// leaves the focus where it is (FALSE to WM_INITDIALOG), so that no control
+// shows a focus rectangle or a highlighted selection the template does not
+// ask for.
+INT_PTR CALLBACK neutralDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 void pumpMessages() {
   MSG msg;
@@ -296,6 +298,9 @@ bool shoot(HMODULE module, HWND host, const Template &t, const WString &outDir, 
   } else {
     SetWindowPos(dialog, nullptr, -32000, -32000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   }
+  // As Windows shows a dialog opened with the mouse: no focus rectangle, no
+  // underlined access keys until the keyboard is used.
+  SendMessageW(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   pumpMessages();
 
   GetWindowRect(dialog, &r);
