@@ -7,11 +7,13 @@
 // controls into a 32-bit DIB section written as OUTDIR\dialog_<id>.png.
 // OUTDIR\dialogs.txt gets a line per dialog: "<id> <width>x<height> <title>".
 //
-// Drawing goes through WM_PRINT one window at a time (the dialog's frame and
-// client area, then each visible control at its place, clipped to it) rather
-// than PrintWindow or PRF_CHILDREN: Wine's default window procedure ignores
-// PRF_CHILDREN, and windows off screen (or under a display-less graphics
-// driver) have nothing on screen to copy.
+// Each window is drawn with WM_PRINT on a canvas of its own (its frame, then
+// its client area and the visible controls in it, each clipped to its
+// parent's client area) rather than with PrintWindow or PRF_CHILDREN: Wine's
+// default window procedure ignores PRF_CHILDREN and PRF_NONCLIENT, and windows
+// off screen (or under a display-less graphics driver) have nothing on screen
+// to copy.  The frame, title bar and edges are drawn here in the classic
+// look; where the system draws them for WM_PRINT, its drawing covers this.
 //
 // Exit status: 0 when every dialog was drawn, 1 when some could not be, 2 when
 // the module could not be read or holds no dialog.
@@ -290,8 +292,6 @@ bool shoot(HMODULE module, HWND host, const Template &t, const WString &outDir, 
   RECT r;
   GetWindowRect(dialog, &r);
   if (child) {
-    RECT frame = r;
-    MapWindowPoints(nullptr, host, reinterpret_cast<POINT *>(&frame), 2);
     SetWindowPos(host, nullptr, -32000, -32000, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     SetWindowPos(dialog, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
