@@ -77,6 +77,68 @@ bool addConfigurationModule(std::string &problem) {
   return true;
 }
 
+// Shows one of the printer's sheets through the property sheet host with the
+// module's entry and `header` (a DOCUMENTPROPERTYHEADER or
+// DEVICEPROPERTYHEADER), and writes the picture of its first page.
+bool shootSheet(const char *what, HMODULE module, const char *entryName, LPARAM header, const fs::path &png) {
+  auto entry = reinterpret_cast<PFNPROPSHEETUI>(reinterpret_cast<void (*)()>(GetProcAddress(module, entryName)));
+  if (!entry) {
+    std::fprintf(stderr, "uishots_sheets: cardcfg.dll has no %s\n", entryName);
+    return false;
+  }
+  const size_t shownBefore = winsim::shownSheets().size();
+  DWORD result = 0;
+  SetLastError(0);
+  LONG answer = CommonPropertySheetUIW(nullptr, entry, header, &result);
+  DWORD error = GetLastError();
+  std::vector<winsim::ShownSheet> shown = winsim::shownSheets();
+  for (const winsim::ShownSheet &fault : winsim::takeSheetFaults())
+    std::fprintf(stderr, "uishots_sheets: the %s \"%s\": %s\n", what, winsim::toUtf8(fault.title).c_str(),
+                 winsim::toUtf8(fault.fault).c_str());
+  if (answer < 0 || shown.size() == shownBefore) {
+    if (error == ERROR_NOT_SUPPORTED)
+      std::fprintf(stderr, "uishots_sheets: the configuration module answers \"not supported\" for the %s\n", what);
+    else
+      std::fprintf(stderr, "uishots_sheets: the %s was not shown (%ld, error %lu)\n", what, static_cast<long>(answer),
+                   static_cast<unsigned long>(error));
+    return false;
+  }
+  const winsim::ShownSheet &sheet = shown.back();
+  if (sheet.end != winsim::SheetEnd::Ok) {
+    std::fprintf(stderr, "uishots_sheets: the %s \"%s\" did not end with OK\n", what,
+                 winsim::toUtf8(sheet.title).c_str());
+    return false;
+  }
+  winsim::SheetPicture picture = winsim::sheetPicture(sheet.title);
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() < size_t(picture.width) * size_t(picture.height)) {
+    std::fprintf(stderr, "uishots_sheets: no picture of the %s \"%s\"\n", what, winsim::toUtf8(sheet.title).c_str());
+    return false;
+  }
+  cardemu::RgbImage image;
+  image.width = picture.width;
+  image.height = picture.height;
+  image.rgb.resize(size_t(picture.width) * picture.height * 3);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      uint32_t p = picture.pixels[size_t(y) * picture.width + x];
+      uint8_t *to = image.at(x, y);
+      to[0] = uint8_t(p >> 16);
+      to[1] = uint8_t(p >> 8);
+      to[2] = uint8_t(p);
+    }
+  }
+  std::string problem;
+  if (!cardemu::writePng(png.string(), image, &problem)) {
+    std::fprintf(stderr, "uishots_sheets: %s\n", problem.c_str());
+    return false;
+  }
+  size_t items = sheet.pages.empty() ? 0 : sheet.pages.front().itemsAtEnd.size();
+  std::printf("%s \"%s\": %dx%d, %zu item(s) on its first page -> %s\n", what, winsim::toUtf8(sheet.title).c_str(),
+              picture.width, picture.height, items, png.filename().c_str());
+  return true;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: uishots_sheets OUT_DIR\n"
@@ -123,8 +185,52 @@ int main(int argc, char **argv) {
     return 2;
   }
   int rc = 0;
-  std::fprintf(stderr, "uishots_sheets: the property sheet host is not in this build yet\n");
-  rc = 1;
+  std::u16string printerName = kPrinterName;
+  HANDLE hPrinter = nullptr;
+  HMODULE module = LoadLibraryW(reinterpret_cast<LPCWSTR>((driverFolder() + u"\\cardcfg.dll").c_str()));
+  if (!module || !OpenPrinterW(reinterpret_cast<LPWSTR>(printerName.data()), &hPrinter, nullptr)) {
+    std::fprintf(stderr, "uishots_sheets: cannot load cardcfg.dll or open the printer (error %lu)\n",
+                 static_cast<unsigned long>(GetLastError()));
+    rc = 1;
+  } else {
+    // The user looks at each sheet and presses OK.
+    winsim::scriptSheet({u"", {}, winsim::SheetEndButton::Ok, 0});
+
+    // The document sheet, as "Printing Preferences" opens it: the printer's
+    // settings in (pdmIn left empty: the module starts from the printer's
+    // default) and out.  The module's sheetless call (fMode 0) gives the
+    // size of its DEVMODE first, as the spooler's client asks it.
+    DOCUMENTPROPERTYHEADER document = {};
+    document.cbSize = sizeof document;
+    document.hPrinter = hPrinter;
+    document.pszPrinterName = reinterpret_cast<LPWSTR>(printerName.data());
+    auto sheetless = reinterpret_cast<PFNPROPSHEETUI>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DrvDocumentPropertySheets")));
+    std::vector<BYTE> devmode;
+    if (sheetless && sheetless(nullptr, reinterpret_cast<LPARAM>(&document)) > 0 && document.cbOut > 0) {
+      devmode.resize(document.cbOut);
+      document.pdmOut = reinterpret_cast<DEVMODEW *>(devmode.data());
+      document.fMode = DM_IN_PROMPT | DM_OUT_BUFFER;
+      if (!shootSheet("document property sheet", module, "DrvDocumentPropertySheets",
+                      reinterpret_cast<LPARAM>(&document), out / "document_sheet.png"))
+        rc = 1;
+    } else {
+      std::fprintf(stderr, "uishots_sheets: cardcfg.dll gives no size of its settings (error %lu)\n",
+                   static_cast<unsigned long>(GetLastError()));
+      rc = 1;
+    }
+
+    // The device sheet, as the printer's "Properties" opens it.
+    DEVICEPROPERTYHEADER device = {};
+    device.cbSize = sizeof device;
+    device.hPrinter = hPrinter;
+    device.pszPrinterName = reinterpret_cast<LPWSTR>(printerName.data());
+    if (!shootSheet("device property sheet", module, "DrvDevicePropertySheets", reinterpret_cast<LPARAM>(&device),
+                    out / "device_sheet.png"))
+      rc = 1;
+  }
+  if (hPrinter) ClosePrinter(hPrinter);
+  if (module) FreeLibrary(module);
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   return rc;
 }
