@@ -114,6 +114,13 @@ function(card_module name kind)
     endif()
     if(M_RC)
       target_sources(${name} PRIVATE ${M_RC})
+      # The resource compiler writes no dependency file: a script that
+      # includes others (the dialogs of a module, their identifiers) is
+      # rebuilt when any file beside it or below it changes.
+      get_filename_component(_rcdir ${M_RC} DIRECTORY)
+      file(GLOB_RECURSE _rcparts CONFIGURE_DEPENDS ${_rcdir}/*.rc ${_rcdir}/*.h)
+      list(REMOVE_ITEM _rcparts ${M_RC})
+      set_source_files_properties(${M_RC} PROPERTIES OBJECT_DEPENDS "${_rcparts}")
     endif()
   else()
     target_link_libraries(${name} PRIVATE winsim)

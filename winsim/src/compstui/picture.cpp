@@ -67,9 +67,16 @@ class Canvas {
     SelectObject(dc_, oldPen);
     DeleteObject(pen);
   }
+  // Texts are drawn as the page's controls draw them: a single "&" marks
+  // the mnemonic and is not shown, "&&" shows one "&".
   void text(int x, int y, const std::u16string &s, COLORREF colour) {
+    std::u16string shown;
+    for (size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == u'&' && i + 1 < s.size()) ++i;
+      shown += s[i];
+    }
     SetTextColor(dc_, colour);
-    TextOutW(dc_, x, y, w(s), int(s.size()));
+    TextOutW(dc_, x, y, w(shown), int(shown.size()));
   }
   int textWidth(const std::u16string &s) {
     SIZE size = {};
