@@ -327,6 +327,8 @@ WINSIM_SPOOL BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment,
                                            DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                                     LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
+WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
+                                                DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName);
 
 WINSIM_SPOOL DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);

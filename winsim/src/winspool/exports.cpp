@@ -25,6 +25,7 @@ const char *const kWinspool[] = {
     "GetJobW",
     "GetPrinterDataExW",
     "GetPrinterDataW",
+    "GetPrinterDriverDirectoryA",
     "GetPrinterDriverDirectoryW",
     "GetPrinterDriverW",
     "GetPrinterW",
