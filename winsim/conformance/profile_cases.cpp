@@ -28,7 +28,7 @@ CONF_CASE(Profile, ReadsKeysWithoutRegardToCase) {
   char path[MAX_PATH];
   REQUIRE(ansiPath(dir + TEXT("ribbons.ini"), path, MAX_PATH));
   char out[64];
-  CHECK_EQ(GetPrivateProfileStringA("Ribbon Type", "17", "None", out, sizeof out, path), DWORD(11));
+  CHECK_EQ(GetPrivateProfileStringA("Ribbon Type", "17", "None", out, sizeof out, path), DWORD(10));
   CHECK(std::strcmp(out, "KrO Ribbon") == 0);
   CHECK_EQ(GetPrivateProfileStringA("ribbon type", "19", "None", out, sizeof out, path), DWORD(8));
   CHECK(std::strcmp(out, "Hologram") == 0);
