@@ -433,4 +433,33 @@ TEST_F(Sheet, PrinterWithoutAnswer) {
   EXPECT_EQ(out.record.modelClass, 0);
 }
 
+// The push buttons open their dialogs over the sheet's record: what they
+// set is in the result.
+TEST_F(Sheet, DialogsEditTheSheetsRecord) {
+  install(printerDefault(kRibbonYMCKO));
+  open();
+  winsim::DialogScript colour;
+  colour.templateId = 109;
+  colour.actions = {winsim::userMove(1902, 25)};
+  colour.endButton = 1605;
+  colour.times = 1;
+  winsim::scriptDialog(colour);
+  EXPECT_EQ(reason(CPSUICB_REASON_PUSHBUTTON, 3), CPSUICB_ACTION_NONE);
+  winsim::DialogScript head;
+  head.templateId = 107;
+  head.actions = {winsim::userMove(1801, 9)};
+  head.endButton = 1605;
+  head.times = 1;
+  winsim::scriptDialog(head);
+  EXPECT_EQ(reason(CPSUICB_REASON_PUSHBUTTON, 13), CPSUICB_ACTION_NONE);
+  const auto shown = winsim::shownDialogs();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].end, winsim::DialogEnd::Ended);
+  EXPECT_EQ(shown[1].end, winsim::DialogEnd::Ended);
+  for (const auto &d : winsim::takeDialogFaults()) ADD_FAILURE() << std::string(d.fault.begin(), d.fault.end());
+  finish(true);
+  EXPECT_EQ(out.record.cyanBrightness, 25);
+  EXPECT_EQ(out.record.blackContrast, 9);
+}
+
 }  // namespace
