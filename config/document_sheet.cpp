@@ -556,7 +556,7 @@ LONG setResult(PROPSHEETUI_INFO *info) {
   DOCUMENTPROPERTYHEADER *header = s->header;
   if (!header || !header->pdmOut) return 2;
   // Only into a buffer that holds a whole card DEVMODE.
-  if (header->cbOut && header->cbOut < kCardDevmodeSize) return 2;
+  if (header->cbOut < kCardDevmodeSize) return 2;
   std::memcpy(header->pdmOut, s->current, kCardDevmodeSize);
   ModuleState &st = state();
   st.working = s->record();

@@ -462,4 +462,13 @@ TEST_F(Sheet, DialogsEditTheSheetsRecord) {
   EXPECT_EQ(out.record.blackContrast, 9);
 }
 
+// SET_RESULT writes a whole card DEVMODE or nothing.
+TEST_F(Sheet, ResultNeedsRoomForTheDevmode) {
+  install(printerDefault(kRibbonYMCKO));
+  open();
+  header.cbOut = 4000;
+  EXPECT_EQ(finish(true), 2);
+  EXPECT_EQ(out.record.signature, 0xABAB);
+}
+
 }  // namespace
