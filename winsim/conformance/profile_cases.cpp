@@ -1,5 +1,6 @@
 // Initialisation files read with GetPrivateProfileStringA, and the ANSI form
 // of the printer driver folder.
+#include <windows.h>
 #include <winspool.h>
 
 #include <cstring>
