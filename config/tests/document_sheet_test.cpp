@@ -471,4 +471,20 @@ TEST_F(Sheet, ResultNeedsRoomForTheDevmode) {
   EXPECT_EQ(out.record.signature, 0xABAB);
 }
 
+// The shell's printing preferences: apply stores the settings as the
+// printer's default too.
+TEST_F(Sheet, ApplyInTheShellStoresThePrinterDefault) {
+  install(printerDefault(kRibbonYMCKO));
+  winsim::setProcessImageName(u"explorer.exe");
+  open();
+  choose(kBothSides, 1);
+  choose(kLayout, 1);
+  choose(kBlackPanel, 3);
+  EXPECT_EQ(reason(CPSUICB_REASON_APPLYNOW), CPSUICB_ACTION_ITEMS_APPLIED);
+  const CardDevmode stored = storedDefault();
+  EXPECT_EQ(stored.record.duplex, 1);
+  EXPECT_EQ(stored.record.blackPanelMode, kBlackPanelExceptColourPictures);
+  finish(false);
+}
+
 }  // namespace
