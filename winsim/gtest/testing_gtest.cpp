@@ -24,6 +24,7 @@ class UserListener : public ::testing::EmptyTestEventListener {
     clearShownMessages();
     takeMessageFaults();  // left by the test before, which has been judged
     takeDialogFaults();
+    takeFileDialogFaults();
   }
   void OnTestEnd(const ::testing::TestInfo &) override {
     for (const std::string &fault : describeMessageFaults()) ADD_FAILURE() << fault;
@@ -58,6 +59,11 @@ std::vector<std::string> describeMessageFaults() {
     for (const MenuItemRecord &i : m.items)
       if (!(i.flags & MF_SEPARATOR)) line += " \"" + toUtf8(i.text) + "\"";
     line += m.end == MenuEnd::DisabledItem ? " scripted to pick a disabled item" : " shown without a script";
+    out.push_back(std::move(line));
+  }
+  for (const ShownFileDialog &d : takeFileDialogFaults()) {
+    std::string line = std::string(d.save ? "save" : "open") + " file dialog \"" + toUtf8(d.title) + "\"";
+    line += ": " + toUtf8(d.fault) + ", cancelled";
     out.push_back(std::move(line));
   }
   for (const ShownDialog &d : takeDialogFaults()) {

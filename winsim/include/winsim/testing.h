@@ -572,6 +572,20 @@ struct WindowInfo {
 };
 WINSIM_API std::vector<WindowInfo> windows();
 
+// What a window shows: the pixels of its client area, in its client
+// coordinates, as what was drawn with GetDC, GetWindowDC and BeginPaint left
+// them.  Each pixel is 0x00RRGGBB (in memory B, G, R, 0), rows top-down:
+// (x, y) is pixels[y * width + x].  A child window's pixels are its part of
+// its top-level window's; what its parents hide of it reads 0.  A top-level
+// window's pixels are black until something draws on them.  Empty for a
+// handle that is no window.
+struct WindowSurface {
+  LONG width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(LONG x, LONG y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+WINSIM_API WindowSurface windowSurface(HWND hwnd);
+
 // Shortcut menus (TrackPopupMenu/Ex) are answered by menu rules, tried in
 // the order added: a rule applies to a menu that has an item whose text
 // equals `item` ('&' marks ignored); the user picks that item.  A rule with
@@ -637,6 +651,61 @@ WINSIM_API bool clickTrayIcon(const std::u16string &tip, TrayClick click);
 WINSIM_API bool clickTrayIcon(HWND hwnd, UINT id, TrayClick click);
 // Waits until `count` icons are in the notification area (real time).
 WINSIM_API bool waitForTrayIcons(size_t count, DWORD timeoutMs = 10000);
+// ------ file dialogs
+// The Open and Save As dialogs (GetOpenFileNameW, GetSaveFileNameW) are the
+// scripted user's too.  Each scripted answer is used once, in the order
+// scripted: the user chooses a path (a Windows path on the virtual drive;
+// a bare name is taken in the dialog's initial folder) or cancels.  The
+// dialog checks the choice as the real one does (OFN_FILEMUSTEXIST,
+// OFN_PATHMUSTEXIST); a choice it would not accept, or a dialog shown with
+// no answer left, is cancelled and recorded as a fault that
+// winsim/testing_gtest.h turns into a test failure.  clearUserScript drops
+// the answers, clearShownMessages the records, resetMachine both.
+struct FileDialogAnswer {
+  bool cancel = false;
+  std::u16string path;
+};
+inline FileDialogAnswer userChooseFile(std::u16string path) { return {false, std::move(path)}; }
+inline FileDialogAnswer userCancelFileDialog() { return {true, {}}; }
+WINSIM_API void scriptOpenFile(const FileDialogAnswer &answer);
+
+enum class FileDialogEnd {
+  Chosen,          // the path was returned
+  Cancelled,       // by the script
+  BufferTooSmall,  // chosen, but the caller's buffer could not take it (FNERR_BUFFERTOOSMALL)
+  Unscripted,      // no answer left: cancelled, a fault
+  ScriptFailed,    // the dialog would not accept the chosen path: cancelled, a fault
+};
+struct ShownFileDialog {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  bool save = false;
+  std::u16string title;                                           // as given; empty for the default
+  std::vector<std::pair<std::u16string, std::u16string>> filter;  // (description, pattern) pairs
+  DWORD filterIndex = 0;
+  HWND owner = nullptr;
+  bool ownerDisabled = false;  // the owner took no input while the dialog was up
+  std::u16string initialDir, defaultExtension, fileGiven;
+  DWORD flags = 0;
+  DWORD threadId = 0;
+  std::u16string answer;  // the full path chosen
+  FileDialogEnd end = FileDialogEnd::Cancelled;
+  std::u16string fault;
+};
+WINSIM_API std::vector<ShownFileDialog> shownFileDialogs();
+// The file dialogs that ended as faults since the last call (kept across resets).
+WINSIM_API std::vector<ShownFileDialog> takeFileDialogFaults();
+
+// ------ HTML Help
+// Every call of HtmlHelpW, in order since the last reset.
+struct HtmlHelpCall {
+  HWND caller = nullptr;
+  std::u16string file;  // as given
+  UINT command = 0;
+  DWORD_PTR data = 0;
+  HWND result = nullptr;
+  DWORD threadId = 0;
+};
+WINSIM_API std::vector<HtmlHelpCall> htmlHelpCalls();
 // ------------------------------------------------------------ end of the scripted user
 
 // Conversions for tests.

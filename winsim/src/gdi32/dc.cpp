@@ -171,7 +171,7 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
       default: return 0;
     }
   }
-  Surface *s = dc->st.bitmap ? dc->st.bitmap->surf : nullptr;
+  Surface *s = dc->view ? dc->view : dc->st.bitmap ? dc->st.bitmap->surf : nullptr;
   switch (index) {
     case TECHNOLOGY: return DT_RASDISPLAY;
     case BITSPIXEL: return s ? bitsPerPixel(s->so.iBitmapFormat) : 1;
@@ -213,6 +213,53 @@ BOOL WINAPI RestoreDC(HDC hdc, int nSavedDC) {
   if (dc->st.bitmap) dc->st.bitmap->selectedDc = dc;
   return TRUE;
 }
+
+}  // extern "C"
+
+// ------------------------------------------------------------ window DCs
+
+namespace winsim::gdi {
+
+HDC createWindowDc(HWND window, void *bits, LONG cx, LONG cy, LONG stride, std::shared_ptr<void> pixels,
+                   const std::vector<RECTL> *visible) {
+  initStock();
+  Surface *view = nullptr;
+  if (cx > 0 && cy > 0 && bits) {
+    view = createSurface(cx, cy, BMF_32BPP, true, bits, stride);
+    if (!view) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
+    // Held past the closing of the engine's handles at a reset, as a
+    // bitmap holds its surface.
+    view->refs.fetch_add(1);
+  }
+  auto *dc = addObj(new DcObj, OBJ_DC);
+  dc->windowDc = true;
+  dc->window = window;
+  dc->view = view;
+  dc->pixels = std::move(pixels);
+  if (visible) {
+    dc->hasVisible = true;
+    dc->visible = *visible;
+  }
+  initState(dc->st, false);
+  return static_cast<HDC>(dc->handle);
+}
+
+HWND windowOfDc(HDC hdc) {
+  DcObj *dc = dcOf(hdc);
+  return dc ? dc->window : nullptr;
+}
+
+bool isWindowDc(HDC hdc) {
+  DcObj *dc = dcOf(hdc);
+  return dc && dc->windowDc;
+}
+
+}  // namespace winsim::gdi
+
+extern "C" {
 
 // ------------------------------------------------------------ printing
 

@@ -17,7 +17,10 @@ bool targetOf(DcObj *dc, Target &t) {
   t = Target{};
   t.dc = dc;
   if (!dc || dc->infoOnly) return false;
-  if (dc->memory) {
+  if (dc->windowDc) {
+    if (!dc->view) return false;
+    t.surf = dc->view;
+  } else if (dc->memory) {
     BitmapObj *b = dc->st.bitmap;
     if (!b || !b->surf) return false;
     t.surf = b->surf;

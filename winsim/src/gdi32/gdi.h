@@ -121,8 +121,24 @@ struct DcObj : GdiObj {
   // the engine forgets its device.
   ~DcObj() override {
     if (pdev) unregisterDevice(&pdev->dev);
+    if (view) {
+      destroySurface(view);
+      release(view);
+    }
   }
   bool memory = false;
+  // A window's DC draws on a view of its top-level window's pixels, which
+  // user32 owns; `pixels` keeps them while the DC is out, even when the
+  // window is resized or goes.  No view: the window has no visible part.
+  bool windowDc = false;
+  HWND window = nullptr;  // NULL: the screen's DC, which has no pixels here
+  Surface *view = nullptr;
+  std::shared_ptr<void> pixels;
+  // The part of the view the window may draw on (the parts of it its parents
+  // cover, the update region of BeginPaint), in the view's coordinates; it
+  // limits every drawing call besides the DC's own clip region.
+  bool hasVisible = false;
+  std::vector<RECTL> visible;
   bool infoOnly = false;
   std::unique_ptr<PDev> pdev;
   DcState st;
@@ -207,6 +223,16 @@ struct CallClip {
     RECTL b{std::max(bounds.left, surf.left), std::max(bounds.top, surf.top), std::min(bounds.right, surf.right),
             std::min(bounds.bottom, surf.bottom)};
     std::vector<RECTL> rects = t.dc->st.hasClip ? t.dc->st.clip : std::vector<RECTL>{surf};
+    if (t.dc->hasVisible) {
+      std::vector<RECTL> limited;
+      for (const RECTL &r : rects)
+        for (const RECTL &v : t.dc->visible) {
+          RECTL i{std::max(r.left, v.left), std::max(r.top, v.top), std::min(r.right, v.right),
+                  std::min(r.bottom, v.bottom)};
+          if (i.left < i.right && i.top < i.bottom) limited.push_back(i);
+        }
+      rects.swap(limited);
+    }
     if (b.left >= b.right || b.top >= b.bottom) {
       empty = true;
       b = RECTL{0, 0, 0, 0};
@@ -354,5 +380,15 @@ SURFOBJ *primary(DcObj *dc);
 void destroyDc(DcObj *dc, bool callDriver);
 std::vector<BYTE> copyDevMode(const DEVMODEW *dm);
 bool bitmapInfoOf(const BITMAPINFOHEADER &h, ULONG &fmt);
+// For user32: a DC of `window` that draws on cx x cy 32-bit pixels at `bits`,
+// top-down rows `stride` bytes apart (0x00RRGGBB each); `pixels` owns them.
+// A size of zero makes a DC that draws nothing.  `visible`, when given,
+// limits the drawing to those rectangles of the view.
+HDC createWindowDc(HWND window, void *bits, LONG cx, LONG cy, LONG stride, std::shared_ptr<void> pixels,
+                   const std::vector<RECTL> *visible);
+// True for a DC that GetDC, GetWindowDC or BeginPaint gave.
+bool isWindowDc(HDC hdc);
+// The window of a window DC; NULL for any other DC.
+HWND windowOfDc(HDC hdc);
 
 }  // namespace winsim::gdi

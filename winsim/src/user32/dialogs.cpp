@@ -294,7 +294,9 @@ INT_PTR runModal(HINSTANCE instance, const DialogTemplate &t, HWND owner, DLGPRO
   }
   data->disabledOwner = disabled;
   if (!data->ended) {
+    // The dialog is painted as it appears, before the user does anything.
     ShowWindow(h, SW_SHOWNORMAL);
+    UpdateWindow(h);
     runDialogUser(h);
   } else {
     recordModelessDialog(h);
@@ -402,6 +404,17 @@ LRESULT WINAPI DefDlgProcW(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
             return MAKELRESULT(GetDlgCtrlID(c), DC_HASDEFID);
         }
         return MAKELRESULT(IDOK, DC_HASDEFID);
+      }
+      case WM_ERASEBKGND: {
+        // The dialog's background: the brush its procedure gives for
+        // WM_CTLCOLORDLG, else the face colour of buttons.
+        auto dc = reinterpret_cast<HDC>(wParam);
+        auto brush = reinterpret_cast<HBRUSH>(SendMessageW(h, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(h)));
+        if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
+        RECT client;
+        if (!dc || !GetClientRect(h, &client)) return 0;
+        FillRect(dc, &client, brush);
+        return 1;
       }
       case WM_INITDIALOG:
       case WM_CTLCOLOREDIT:

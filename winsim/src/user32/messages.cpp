@@ -47,6 +47,32 @@ bool takePosted(ThreadQueue &q, MSG *out, HWND filter, UINT lo, UINT hi, bool re
   return false;
 }
 
+// WM_PAINT comes when nothing is posted: for the calling thread's oldest
+// window (passing the filter) that has something to paint.  The message
+// stays until the window is painted (BeginPaint or ValidateRect), as its
+// update region is what it stands for.  With the lock.
+bool takePaint(MSG *out, HWND filter, UINT lo, UINT hi) {
+  if (!inRange(WM_PAINT, lo, hi)) return false;
+  DWORD tid = currentTid();
+  for (Window *w : liveWindows()) {
+    if (w->threadId != tid || !needsPaintLocked(w) || !windowMatches(filter, w->hwnd())) continue;
+    *out = MSG{};
+    out->hwnd = w->hwnd();
+    out->message = WM_PAINT;
+    out->time = DWORD(virtualNowMs());
+    out->pt = kCursorPos;
+    return true;
+  }
+  return false;
+}
+
+bool paintPending() {
+  DWORD tid = currentTid();
+  for (Window *w : liveWindows())
+    if (w->threadId == tid && needsPaintLocked(w)) return true;
+  return false;
+}
+
 bool filterValid(HWND filter) {
   return !filter || filter == reinterpret_cast<HWND>(-1) || findWindow(filter) != nullptr;
 }
@@ -202,11 +228,28 @@ void runModalWork() {
       // Messages posted to the thread itself stay for its own loop.
       ThreadQueue &q = currentQueue();
       auto it = std::find_if(q.posted.begin(), q.posted.end(), [](const MSG &p) { return p.hwnd != nullptr; });
-      if (it == q.posted.end()) return;
+      if (it == q.posted.end()) break;
       m = *it;
       q.posted.erase(it);
     }
     DispatchMessageW(&m);
+  }
+  // Then the windows are painted, as the loop does once it is idle; each
+  // once, so that a window that never validates cannot keep the loop here.
+  std::vector<HWND> pending;
+  {
+    std::lock_guard<std::mutex> g(waitLock());
+    DWORD tid = currentTid();
+    for (Window *w : liveWindows())
+      if (w->threadId == tid && needsPaintLocked(w)) pending.push_back(w->hwnd());
+  }
+  for (HWND h : pending) {
+    bool still;
+    {
+      std::lock_guard<std::mutex> g(waitLock());
+      still = needsPaintLocked(findWindow(h));
+    }
+    if (still) SendMessageW(h, WM_PAINT, 0, 0);
   }
 }
 
@@ -231,6 +274,7 @@ BOOL WINAPI GetMessageW(LPMSG msg, HWND h, UINT lo, UINT hi) {
       return -1;
     }
     if (takePosted(currentQueue(), msg, h, lo, hi, true)) return msg->message == WM_QUIT ? FALSE : TRUE;
+    if (takePaint(msg, h, lo, hi)) return TRUE;
     if (terminationRequested()) {
       lk.unlock();
       checkTermination();  // does not return
@@ -256,7 +300,8 @@ BOOL WINAPI PeekMessageW(LPMSG msg, HWND h, UINT lo, UINT hi, UINT remove) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  return takePosted(currentQueue(), msg, h, lo, hi, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
+  if (takePosted(currentQueue(), msg, h, lo, hi, (remove & PM_REMOVE) != 0)) return TRUE;
+  return takePaint(msg, h, lo, hi) ? TRUE : FALSE;
 }
 
 BOOL WINAPI WaitMessage(void) {
@@ -265,7 +310,7 @@ BOOL WINAPI WaitMessage(void) {
   for (;;) {
     if (runSentMessages(lk)) return TRUE;
     ThreadQueue &q = currentQueue();
-    if (!q.posted.empty() || q.quit) return TRUE;
+    if (!q.posted.empty() || q.quit || paintPending()) return TRUE;
     if (terminationRequested()) {
       lk.unlock();
       checkTermination();

@@ -1,10 +1,12 @@
 // Where windows are and what of them waits to be painted: window and client
 // rectangles, moving and sizing with WM_MOVE/WM_SIZE, mapping points between
 // windows, and the update region that InvalidateRect grows, ValidateRect and
-// BeginPaint shrink, and UpdateWindow turns into WM_PAINT.
+// BeginPaint shrink, and UpdateWindow and the message loop turn into
+// WM_PAINT.
 //
-// A window has no frame here, so its client area is the whole window; there
-// are no pixels yet either, so BeginPaint hands out a memory DC.
+// A window has no frame here, so its client area is the whole window.
+// BeginPaint's DC draws on the window's pixels (surfaces.cpp), clipped to
+// what was to be painted.
 #include <algorithm>
 
 #include "user32/windows.h"
@@ -100,6 +102,8 @@ void collectPending(HWND h, std::vector<HWND> &out) {
 }
 
 }  // namespace
+
+bool needsPaintLocked(const Window *w) { return w && !w->update.empty() && drawable(w); }
 
 void invalidateLocked(Window *w, const RECT *r, bool erase) {
   if (!drawable(w)) return;
@@ -308,9 +312,14 @@ BOOL WINAPI GetUpdateRect(HWND h, LPRECT out, BOOL erase) {
     eraseNow = erase && w->erase;
   }
   if (eraseNow) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    LRESULT done = SendMessageW(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    DeleteDC(dc);
+    std::vector<RECT> pending;
+    {
+      std::lock_guard<std::mutex> g(waitLock());
+      if (Window *w = findWindow(h)) pending = w->update;
+    }
+    HDC dc = windowDc(h, &pending);
+    LRESULT done = dc ? SendMessageW(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) : 0;
+    if (dc) DeleteDC(dc);
     std::lock_guard<std::mutex> g(waitLock());
     if (Window *w = findWindow(h); w && done) w->erase = false;
   }
@@ -335,6 +344,7 @@ HDC WINAPI BeginPaint(HWND h, LPPAINTSTRUCT ps) {
   }
   *ps = PAINTSTRUCT{};
   bool erase;
+  std::vector<RECT> pending;
   {
     // What is pending is now being painted: the window is valid again.
     std::lock_guard<std::mutex> g(waitLock());
@@ -342,10 +352,11 @@ HDC WINAPI BeginPaint(HWND h, LPPAINTSTRUCT ps) {
     if (!w) return nullptr;
     ps->rcPaint = bounds(w->update);
     erase = w->erase;
-    w->update.clear();
+    pending.swap(w->update);
     w->erase = false;
   }
-  ps->hdc = CreateCompatibleDC(nullptr);
+  // The DC draws only on what was pending: nothing, when nothing was.
+  ps->hdc = windowDc(h, &pending);
   if (!ps->hdc) return nullptr;
   ps->fErase = erase ? !SendMessageW(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0) : FALSE;
   return ps->hdc;
@@ -353,7 +364,7 @@ HDC WINAPI BeginPaint(HWND h, LPPAINTSTRUCT ps) {
 
 BOOL WINAPI EndPaint(HWND /*h*/, const PAINTSTRUCT *ps) {
   if (!ps) return FALSE;
-  if (ps->hdc) DeleteDC(ps->hdc);
+  if (ps->hdc) ReleaseDC(nullptr, ps->hdc);
   return TRUE;
 }
 

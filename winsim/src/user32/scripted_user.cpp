@@ -284,6 +284,24 @@ UINT presentMenu(ShownMenu menu) {
 
 // ------------------------------------------------------------ test control
 
+namespace {
+
+struct ClearHooks {
+  std::vector<void (*)()> scripts, records;
+};
+
+ClearHooks &clearHooks() {
+  static auto *h = new ClearHooks;  // registered while the library loads
+  return *h;
+}
+
+}  // namespace
+
+void registerUserClearHooks(void (*clearScript)(), void (*clearRecords)()) {
+  if (clearScript) clearHooks().scripts.push_back(clearScript);
+  if (clearRecords) clearHooks().records.push_back(clearRecords);
+}
+
 void scriptUser(const UserScript &rule) {
   std::lock_guard<std::mutex> g(waitLock());
   state().rules.push_back(Rule{rule, 0});
@@ -294,6 +312,7 @@ void clearUserScript() {
   state().rules.clear();
   state().menuRules.clear();
   clearDialogScripts();
+  for (auto hook : clearHooks().scripts) hook();
 }
 
 void scriptMenu(const MenuScript &rule) {
@@ -326,6 +345,7 @@ void clearShownMessages() {
   state().closes.clear();
   state().menus.clear();
   clearShownDialogs();
+  for (auto hook : clearHooks().records) hook();
 }
 
 bool waitForShownMessages(size_t count, DWORD timeoutMs) {

@@ -25,5 +25,12 @@ UINT presentMenu(ShownMenu menu);
 // wait lock held.
 void clearDialogScripts();
 void clearShownDialogs();
+// The parts of the scripted user in folders above (the file dialogs): their
+// scripts go with clearUserScript, their records with clearShownMessages.
+// Called with the wait lock held.
+void registerUserClearHooks(void (*clearScript)(), void (*clearRecords)());
+struct UserClearHooks {
+  UserClearHooks(void (*clearScript)(), void (*clearRecords)()) { registerUserClearHooks(clearScript, clearRecords); }
+};
 
 }  // namespace winsim

@@ -69,6 +69,14 @@ struct WindowData {
   virtual ~WindowData() = default;
 };
 
+// The pixels of a top-level window's client area, as the screen shows it:
+// 0x00RRGGBB, rows top-down.  Shared with the DCs drawing on them, so that a
+// DC still out when the window is resized or goes draws on pixels that stay.
+struct WindowPixels {
+  LONG width = 0, height = 0;
+  std::vector<uint32_t> bits;
+};
+
 struct Window : UserObject {
   Window() : UserObject(UserType::Window) {}
   HWND hwnd() const { return static_cast<HWND>(handle); }
@@ -97,6 +105,9 @@ struct Window : UserObject {
   // rectangles; erase says WM_ERASEBKGND is due before the next paint.
   std::vector<RECT> update;
   bool erase = false;
+  // A top-level window's pixels, made when something first draws on it or
+  // reads it, and sized to the client area again when that has changed.
+  std::shared_ptr<WindowPixels> pixels;
 };
 
 // The live window of a handle; NULL for anything else.  With the wait lock.
@@ -193,6 +204,14 @@ void invalidateTreeLocked(Window *w);
 // WM_ERASEBKGND fills with the class background brush.
 LRESULT defPaint(HWND h);
 LRESULT defEraseBackground(HWND h, HDC dc);
+
+// A window that the message loop is to send WM_PAINT: shown, with parents
+// shown, and something in its update region.  With the wait lock held.
+bool needsPaintLocked(const Window *w);
+// A DC drawing on the window's client area in its client coordinates,
+// clipped to the parts its parents show and, when `limit` is given, to
+// those client rectangles.  NULL with the last error for a bad window.
+HDC windowDc(HWND h, const std::vector<RECT> *limit);
 
 // The fixed position of the mouse pointer.
 constexpr POINT kCursorPos{960, 540};
