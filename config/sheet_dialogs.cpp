@@ -13,6 +13,7 @@
 #include "config/default_settings_file.h"
 #include "config/dialogs.h"
 #include "config/dialogs/sheet_ids.h"
+#include "config/sheet_dialogs.h"
 #include "config/head_rules.h"
 #include "config/module_state.h"
 #include "config/system_functions.h"
@@ -21,8 +22,6 @@
 namespace card::cfg {
 
 namespace {
-
-constexpr int kPreviewAt = 8;  // the preview's top left corner in the client area, in pixels
 
 // The default record from the driver's data file; false unless the file
 // holds exactly one whole record.
@@ -92,21 +91,7 @@ ColourAdjustment shownAdjustment(const ColourDialog &d) {
   return a;
 }
 
-void loadPreview(ColourDialog &d) {
-  WCHAR path[MAX_PATH];
-  if (!driverFolderFile(state().printer, TEXT("cardcc.BMP"), path, MAX_PATH)) return;
-  HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return;
-  std::vector<uint8_t> file(kPreviewFileBytes + 1);
-  DWORD got = 0, total = 0;
-  while (total < file.size() && ReadFile(f, file.data() + total, DWORD(file.size() - total), &got, nullptr) && got)
-    total += got;
-  CloseHandle(f);
-  const uint8_t *pixels = previewPixels(file.data(), total);
-  if (!pixels) return;
-  d.picture.assign(pixels, pixels + kPreviewPixelBytes);
-  d.havePicture = true;
-}
+void loadPreview(ColourDialog &d) { d.havePicture = loadColourPreview(state().printer, d.picture); }
 
 void refreshPreview(HWND dlg, ColourDialog &d) {
   if (!d.havePicture) return;
@@ -127,17 +112,7 @@ void showColourValues(HWND dlg, ColourDialog &d) {
 void paintPreview(HWND dlg, const ColourDialog &d) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(dlg, &ps);
-  if (dc && d.havePicture && d.adjusted.size() == kPreviewPixelBytes) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = kPreviewSide;
-    bmi.bmiHeader.biHeight = kPreviewSide;  // bottom-up, as the file stores it
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 24;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    SetDIBitsToDevice(dc, kPreviewAt, kPreviewAt, kPreviewSide, kPreviewSide, 0, 0, 0, kPreviewSide, d.adjusted.data(),
-                      &bmi, DIB_RGB_COLORS);
-  }
+  if (dc && d.havePicture && d.adjusted.size() == kPreviewPixelBytes) drawColourPreview(dc, d.adjusted.data());
   EndPaint(dlg, &ps);
 }
 
@@ -255,6 +230,36 @@ INT_PTR CALLBACK headProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+bool loadColourPreview(HANDLE printer, std::vector<uint8_t> &pixels) {
+  pixels.clear();
+  WCHAR path[MAX_PATH];
+  if (!driverFolderFile(printer, TEXT("cardcc.BMP"), path, MAX_PATH)) return false;
+  HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  // One byte more than a picture holds: a longer file is no preview picture.
+  std::vector<uint8_t> file(kPreviewFileBytes + 1);
+  DWORD got = 0, total = 0;
+  while (total < file.size() && ReadFile(f, file.data() + total, DWORD(file.size() - total), &got, nullptr) && got)
+    total += got;
+  CloseHandle(f);
+  const uint8_t *p = previewPixels(file.data(), total);
+  if (!p) return false;
+  pixels.assign(p, p + kPreviewPixelBytes);
+  return true;
+}
+
+void drawColourPreview(HDC dc, const uint8_t *pixels) {
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = kPreviewSide;
+  bmi.bmiHeader.biHeight = kPreviewSide;  // bottom-up, as the file stores it
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 24;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(dc, kPreviewAt, kPreviewAt, kPreviewSide, kPreviewSide, 0, 0, 0, kPreviewSide, pixels, &bmi,
+                    DIB_RGB_COLORS);
+}
 
 INT_PTR showColourDialog(HWND owner) {
   ModuleState &st = state();

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "config/colour_adjust.h"
 #include "config/dialogs.h"
 #include "config/dialogs/sheet_ids.h"
 #include "config/module_state.h"
+#include "config/sheet_dialogs.h"
 #include "shared/job_settings.h"
 
 namespace {
@@ -206,6 +208,65 @@ TEST_F(SheetDialogs, ColourRestoreDefaults) {
   run(IDD_SHEET_COLOUR, {winsim::userClick(IDC_SHEET_RESTORE)});
   EXPECT_EQ(dm.record.yellowBrightness, 0);
   EXPECT_EQ(dm.record.reserved12[0], 0);
+}
+
+LRESULT CALLBACK plainWindow(HWND h, UINT msg, WPARAM w, LPARAM l) { return DefWindowProcW(h, msg, w, l); }
+
+// The preview: the picture read from the driver's folder, turned grey for a
+// resin ribbon with the black intensity, drawn upright at (8, 8).
+TEST_F(SheetDialogs, PreviewPicture) {
+  install(nullptr);
+  // Bottom-up rows: the lower half white, the upper half (B, G, R) = (10, 20, 30).
+  std::vector<uint8_t> bmp(54 + 30000, 0);
+  const uint8_t header[] = {'B', 'M', 0x66, 0x75, 0, 0, 0, 0,   0, 0, 54, 0, 0, 0,  40,
+                            0,   0,   0,    100,  0, 0, 0, 100, 0, 0, 0,  1, 0, 24, 0};
+  std::memcpy(bmp.data(), header, sizeof header);
+  for (int row = 0; row < 100; ++row)
+    for (int x = 0; x < 100; ++x) {
+      uint8_t *p = bmp.data() + 54 + (row * 100 + x) * 3;
+      if (row < 50) {
+        p[0] = p[1] = p[2] = 255;
+      } else {
+        p[0] = 10;
+        p[1] = 20;
+        p[2] = 30;
+      }
+    }
+  const std::string path = winsim::hostPath(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardcc.BMP");
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char *>(bmp.data()), std::streamsize(bmp.size() - 1));
+  std::vector<uint8_t> pixels;
+  EXPECT_FALSE(loadColourPreview(printer, pixels));  // one byte short
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bmp.data()), std::streamsize(bmp.size()));
+  ASSERT_TRUE(loadColourPreview(printer, pixels));
+  ColourAdjustment a;
+  a.black = 10;  // + 25
+  adjustPreview(pixels.data(), pixels.size(), kRibbonKResin, a);
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = plainWindow;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = u"CardPreviewTest";
+  RegisterClassExW(&wc);
+  HWND w = CreateWindowExW(0, u"CardPreviewTest", u"", WS_POPUP, 0, 0, 140, 140, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(w, nullptr);
+  HDC dc = GetDC(w);
+  drawColourPreview(dc, pixels.data());
+  ReleaseDC(w, dc);
+  const winsim::WindowSurface s = winsim::windowSurface(w);
+  ASSERT_GE(s.width, 120);
+  ASSERT_GE(s.height, 120);
+  const uint32_t grey = 0x2E2E2E;  // (5 * 30 + 9 * 20 + 2 * 10) / 16 = 21, + 25
+  EXPECT_EQ(s.at(8, 8), grey);
+  EXPECT_EQ(s.at(107, 57), grey);
+  EXPECT_EQ(s.at(8, 58), 0xFFFFFFu);
+  EXPECT_EQ(s.at(107, 107), 0xFFFFFFu);
+  EXPECT_EQ(s.at(7, 8), 0u);
+  EXPECT_EQ(s.at(108, 107), 0u);
+  EXPECT_EQ(s.at(8, 108), 0u);
+  DestroyWindow(w);
 }
 
 }  // namespace
