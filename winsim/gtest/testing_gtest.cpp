@@ -25,6 +25,9 @@ class UserListener : public ::testing::EmptyTestEventListener {
     takeMessageFaults();  // left by the test before, which has been judged
     takeDialogFaults();
     takeFileDialogFaults();
+    clearSheetScripts();
+    clearShownSheets();
+    takeSheetFaults();
   }
   void OnTestEnd(const ::testing::TestInfo &) override {
     for (const std::string &fault : describeMessageFaults()) ADD_FAILURE() << fault;
@@ -72,6 +75,8 @@ std::vector<std::string> describeMessageFaults() {
     line += ": " + toUtf8(d.fault) + ", closed as cancelled";
     out.push_back(std::move(line));
   }
+  for (const ShownSheet &s : takeSheetFaults())
+    out.push_back("property sheet \"" + toUtf8(s.title) + "\": " + toUtf8(s.fault) + ", closed as cancelled");
   return out;
 }
 

@@ -325,6 +325,9 @@ WINSIM_SPOOL BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDr
 WINSIM_SPOOL BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo, DWORD dwFileCopyFlags);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
                                            DWORD cbBuf, LPDWORD pcbNeeded);
+WINSIM_SPOOL LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pDeviceName, PDEVMODEW pDevModeOutput,
+                                             PDEVMODEW pDevModeInput, DWORD fMode);
+WINSIM_SPOOL BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                                     LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
@@ -369,6 +372,7 @@ WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWST
 #define GetPrinter GetPrinterW
 #define SetPrinter SetPrinterW
 #define EnumPrinters EnumPrintersW
+#define DocumentProperties DocumentPropertiesW
 #define AddPrinter AddPrinterW
 #define AddPrinterDriver AddPrinterDriverW
 #define AddPrinterDriverEx AddPrinterDriverExW

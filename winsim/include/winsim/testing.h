@@ -553,6 +553,121 @@ WINSIM_API std::vector<ShownDialog> takeDialogFaults();
 // would; false (and `error`, when given, says why) when it cannot be done.
 WINSIM_API bool actOnDialog(HWND dialog, const DialogAction &action, std::u16string *error = nullptr);
 
+// ------ property sheets
+// The common property sheet UI (CommonPropertySheetUIW, compstui.dll) shows
+// its sheet to the same user.  A sheet script matches a sheet by its title
+// (contains `title`, exact case; empty matches any); rules are tried in the
+// order added.  The user works the tree view page's items in order, then ends
+// the sheet with `end`.  An action the user cannot do (an item that is not
+// there, hidden or disabled, a choice that is disabled or hidden, a number out
+// of the item's range) stops the script: the sheet closes as cancelled and a
+// fault is recorded with the sheet's title, as for a sheet no script matches.
+// A push button whose OPTTYPE has OTS_PUSH_ENABLE_ALWAYS can be clicked while
+// its item is disabled.  A dialog a push button opens is worked by its own
+// dialog script.  clearSheetScripts removes the rules, clearShownSheets the
+// records, resetMachine both.
+enum class SheetActionKind {
+  Choose,     // a 2-state, 3-state, list box or combo box item: pick choice `text` (or index `value` with byIndex)
+  SetNumber,  // an up-down, trackbar or scroll bar item: set `value`
+  Type,       // an edit box item: replace the text by `text`
+  Push,       // a push button item, or an item's extended push button with `extended`
+  About,      // the About button (CPSUIF_ABOUT_CALLBACK)
+  Undo,       // undo the changes of item `item`
+  Revert,     // revert every item of the page
+};
+struct SheetAction {
+  SheetActionKind kind = SheetActionKind::Choose;
+  std::u16string item;  // the item's name as shown; empty: use `userItemId`
+  int userItemId = 0;   // OPTITEM.UserItemID, when `item` is empty
+  std::u16string text;
+  int value = 0;
+  bool byIndex = false;
+  bool extended = false;
+};
+inline SheetAction sheetChoose(std::u16string item, std::u16string choice) {
+  return {SheetActionKind::Choose, std::move(item), 0, std::move(choice), 0, false, false};
+}
+inline SheetAction sheetChooseIndex(std::u16string item, int index) {
+  return {SheetActionKind::Choose, std::move(item), 0, {}, index, true, false};
+}
+inline SheetAction sheetSetNumber(std::u16string item, int value) {
+  return {SheetActionKind::SetNumber, std::move(item), 0, {}, value, false, false};
+}
+inline SheetAction sheetType(std::u16string item, std::u16string text) {
+  return {SheetActionKind::Type, std::move(item), 0, std::move(text), 0, false, false};
+}
+inline SheetAction sheetPush(std::u16string item) { return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, false}; }
+inline SheetAction sheetExtPush(std::u16string item) {
+  return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, true};
+}
+inline SheetAction sheetAbout() { return {SheetActionKind::About, {}, 0, {}, 0, false, false}; }
+inline SheetAction sheetUndo(std::u16string item) { return {SheetActionKind::Undo, std::move(item), 0, {}, 0, false, false}; }
+inline SheetAction sheetRevert() { return {SheetActionKind::Revert, {}, 0, {}, 0, false, false}; }
+// The same actions on an item named by its UserItemID.
+inline SheetAction byUserItemId(SheetAction action, int userItemId) {
+  action.item.clear();
+  action.userItemId = userItemId;
+  return action;
+}
+
+enum class SheetEndButton { Ok, ApplyThenOk, Cancel };
+struct SheetScript {
+  std::u16string title;
+  std::vector<SheetAction> actions;
+  SheetEndButton end = SheetEndButton::Ok;
+  unsigned times = 0;  // how many sheets the rule answers; 0: any number
+};
+WINSIM_API void scriptSheet(const SheetScript &script);
+WINSIM_API void clearSheetScripts();
+
+// An item of the tree view page as the user saw it.
+struct SheetItemRecord {
+  std::u16string name;
+  int level = 0;
+  int kind = -1;  // the OPTTYPE's TVOT_ type; -1 for an item without one (a heading)
+  int userItemId = 0;
+  std::vector<std::u16string> choices;  // the OPTPARAMs' texts
+  std::vector<bool> choiceDisabled, choiceHidden;
+  int selection = -1;          // the choice's index, or the number of a numeric item
+  std::u16string selectionText;  // as the item's "Name: value" line shows it
+  bool hidden = false, disabled = false;
+  std::u16string extPushTitle;  // the extended push button's, empty for none
+};
+struct SheetPageRecord {
+  std::u16string name;  // the tab's
+  std::vector<SheetItemRecord> items, itemsAtEnd;
+  int focusItem = -1;  // the index in itemsAtEnd of the item the user worked last
+  const SheetItemRecord *item(const std::u16string &itemName, bool atEnd = false) const {
+    for (const auto &i : atEnd ? itemsAtEnd : items)
+      if (i.name == itemName) return &i;
+    return nullptr;
+  }
+};
+enum class SheetEnd { Open, Ok, Cancelled, Unscripted, ScriptFailed, NotShown };
+struct ShownSheet {
+  DWORD id = 0;  // 1, 2, 3 ... in the order shown since the last reset
+  std::u16string title;
+  HWND hwnd = nullptr, owner = nullptr;
+  std::vector<SheetPageRecord> pages;
+  std::vector<int> callbackReasons;  // CPSUICB_REASON_ of every item callback, in order
+  std::vector<int> sheetReasons;     // PROPSHEETUI_REASON_ of every PFNPROPSHEETUI call, in order
+  SheetEnd end = SheetEnd::Open;
+  std::u16string fault;
+};
+WINSIM_API std::vector<ShownSheet> shownSheets();
+WINSIM_API void clearShownSheets();
+// The sheets that ended as faults since the last call (kept across resets).
+WINSIM_API std::vector<ShownSheet> takeSheetFaults();
+
+// A page of the last sheet with `title` (contains) as the tree view page shows
+// it at the end of the user's script, drawn with winsim's GDI: top-down rows of
+// 0x00RRGGBB pixels.  Empty (0 x 0) when no such sheet or page was shown.
+struct SheetPicture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};
+WINSIM_API SheetPicture sheetPicture(const std::u16string &title, int page = 0);
+
 // ------ windows, menus and the notification area
 // Message boxes are windows of the class "#32770" titled with their caption
 // while they are open: FindWindowW finds them, and WM_CLOSE sent or posted to
