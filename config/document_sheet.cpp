@@ -230,6 +230,8 @@ void setItem(Sheet &s, unsigned item, BYTE level, LPWSTR name) {
   o.UserItemID = BYTE(item);
   o.UserData = item;
   o.pOptType = item == kItemHeading ? nullptr : &s.types[item];
+  // The host tells the callback of a new selection only when asked to.
+  if (item != kItemHeading) o.Flags |= OPTIF_CALLBACK;
 }
 
 // The layout list for the record as it is now; an index beyond it becomes 0.

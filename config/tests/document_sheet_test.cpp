@@ -245,7 +245,10 @@ TEST_F(Sheet, PageAndItems) {
   EXPECT_EQ(item(kCopies).pOptType->Type, TVOT_UDARROW);
   EXPECT_EQ(item(kCopies).DMPubID, DMPUB_COPIES_COLLATE);
   EXPECT_EQ(item(kCopies).Sel, 1);
-  for (unsigned i = 0; i < 16; ++i) EXPECT_EQ(item(i).UserItemID, i);
+  for (unsigned i = 0; i < 16; ++i) {
+    EXPECT_EQ(item(i).UserItemID, i);
+    EXPECT_EQ(bool(item(i).Flags & OPTIF_CALLBACK), i != 0) << i;
+  }
   EXPECT_EQ(choices(kLayout), V{u"Front YMCKO"});
   EXPECT_EQ(item(kRotation).pOptType->Count, 2);
   EXPECT_FALSE(disabled(kBothSides));
@@ -485,6 +488,148 @@ TEST_F(Sheet, ApplyInTheShellStoresThePrinterDefault) {
   EXPECT_EQ(stored.record.duplex, 1);
   EXPECT_EQ(stored.record.blackPanelMode, kBlackPanelExceptColourPictures);
   finish(false);
+}
+
+// ------------------------------------------------------------ through the host
+// The sheet as an application opens it: DocumentPropertiesW with a prompt,
+// the common property sheet UI showing the page to the scripted user.
+
+class HostedSheet : public Sheet {
+ protected:
+  LONG prompt(const CardDevmode *in, std::vector<winsim::SheetAction> actions,
+              winsim::SheetEndButton end = winsim::SheetEndButton::Ok) {
+    winsim::SheetScript script;
+    script.title = u"Printing Preferences";
+    script.actions = std::move(actions);
+    script.end = end;
+    script.times = 1;
+    winsim::scriptSheet(script);
+    std::memset(&out, 0xAB, sizeof out);
+    return DocumentPropertiesW(nullptr, printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                               reinterpret_cast<DEVMODEW *>(const_cast<CardDevmode *>(in)),
+                               DM_IN_PROMPT | DM_OUT_BUFFER);
+  }
+  winsim::ShownSheet shown() {
+    for (const auto &f : winsim::takeSheetFaults()) ADD_FAILURE() << std::string(f.fault.begin(), f.fault.end());
+    auto all = winsim::shownSheets();
+    EXPECT_EQ(all.size(), 1u);
+    return all.empty() ? winsim::ShownSheet{} : all.back();
+  }
+};
+
+TEST_F(HostedSheet, IssueScenarioApplied) {
+  install(printerDefault(kRibbonYMCKO));
+  const CardDevmode before = storedDefault();
+  using namespace winsim;
+  EXPECT_EQ(
+      prompt(
+          nullptr,
+          {sheetChoose(u"Print on both sides", u"Yes"), sheetChoose(u"Front and Back", u"Front YMCO, Back K"),
+           sheetChoose(u"Front and Back", u"Front YMC, Back KO"), sheetChoose(u"Monochrome Conversion", u"Diffusion"),
+           sheetChoose(u"Front and Back", u"Front YMCKO, Back YMCKO"), sheetChoose(u"Black Panel", u"Text Only"),
+           sheetChoose(u"180º Rotation", u"Front & Back"), sheetSetNumber(u"Copies", 3)},
+          SheetEndButton::ApplyThenOk),
+      IDOK);
+  const ShownSheet s = shown();
+  EXPECT_EQ(s.end, SheetEnd::Ok);
+  ASSERT_EQ(s.pages.size(), 1u);
+  const SheetPageRecord &page = s.pages[0];
+  ASSERT_NE(page.item(u"Black Panel"), nullptr);
+  EXPECT_FALSE(page.item(u"Black Panel", true)->disabled);
+  EXPECT_TRUE(page.item(u"Monochrome Conversion", true)->disabled);
+  EXPECT_EQ(page.item(u"Front and Back", true)->choices.size(), 3u);
+  EXPECT_EQ(page.item(u"Ribbon Type")->extPushTitle.empty(), false);
+  EXPECT_EQ(out.record.duplex, 1);
+  EXPECT_EQ(out.record.dualSideLayout, 1);
+  EXPECT_EQ(out.record.blackPanelMode, kBlackPanelTextOnly);
+  EXPECT_EQ(out.record.monoConversion, kConvertDiffusion);
+  EXPECT_EQ(out.record.rotate180, kRotateBoth);
+  DEVMODEW dm;
+  std::memcpy(&dm, out.standard, sizeof out.standard);
+  EXPECT_EQ(dm.dmCopies, 3);
+  const CardDevmode after = storedDefault();
+  EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
+}
+
+TEST_F(HostedSheet, CancelLeavesTheDevmodeAndTheDefault) {
+  install(printerDefault(kRibbonYMCKO));
+  const CardDevmode before = storedDefault();
+  CardDevmode in = printerDefault(kRibbonYMCKO);
+  const CardDevmode inBefore = in;
+  using namespace winsim;
+  EXPECT_EQ(
+      prompt(&in,
+             {sheetChoose(u"Print on both sides", u"Yes"), sheetChoose(u"Front and Back", u"Front YMCKO, Back YMCKO"),
+              sheetChoose(u"Black Panel", u"Text Only")},
+             SheetEndButton::Cancel),
+      IDCANCEL);
+  EXPECT_EQ(shown().end, SheetEnd::Cancelled);
+  EXPECT_EQ(out.record.signature, 0xABAB);
+  EXPECT_EQ(std::memcmp(&in, &inBefore, sizeof in), 0);
+  const CardDevmode after = storedDefault();
+  EXPECT_EQ(std::memcmp(&after, &before, sizeof after), 0);
+}
+
+TEST_F(HostedSheet, UndoRestoresTheRecord) {
+  install(printerDefault(kRibbonYMCKO));
+  using namespace winsim;
+  EXPECT_EQ(prompt(nullptr, {sheetChoose(u"Print on both sides", u"Yes"),
+                             sheetChoose(u"Front and Back", u"Front YMCKO, Back YMCKO"),
+                             sheetChoose(u"Black Panel", u"Text Only"), sheetRevert()}),
+            IDOK);
+  shown();
+  EXPECT_EQ(out.record.signature, kRecordSignature);
+  EXPECT_EQ(out.record.duplex, 0);
+  EXPECT_EQ(out.record.blackPanelMode, kBlackPanelAlways);
+}
+
+TEST_F(HostedSheet, DependencyRules) {
+  using namespace winsim;
+  // KrO: overlay on the front only until both sides print; no black panel.
+  ribbonReply = "17\x06";
+  install(printerDefault(kRibbonYMCKO));
+  scriptUser({u"Pellor Standard Printer", u"Ribbon changed to KrO.", UserChannel::Box});
+  EXPECT_EQ(prompt(nullptr, {sheetChoose(u"Print on both sides", u"Yes")}), IDOK);
+  ShownSheet s = shown();
+  const SheetPageRecord &page = s.pages.at(0);
+  EXPECT_TRUE(page.item(u"Back Overlay Varnish")->disabled);
+  EXPECT_FALSE(page.item(u"Back Overlay Varnish", true)->disabled);
+  EXPECT_TRUE(page.item(u"Black Panel")->disabled);
+  EXPECT_EQ(out.record.ribbonType, kRibbonKrO);
+
+  // A monochrome ribbon on the laminating model: no varnish or hologram kind.
+  ribbonReply = "1\x06";
+  model = "LX3 V2.0";
+  install(printerDefault(kRibbonMonochrome));
+  EXPECT_EQ(prompt(nullptr, {sheetChoose(u"Ribbon Type", u"Scratch Off")}), IDOK);
+  s = shown();
+  const SheetItemRecord *ribbon = s.pages.at(0).item(u"Ribbon Type");
+  ASSERT_NE(ribbon, nullptr);
+  ASSERT_EQ(ribbon->choiceDisabled.size(), 4u);
+  EXPECT_TRUE(ribbon->choiceDisabled[2] && ribbon->choiceDisabled[3]);
+  EXPECT_TRUE(s.pages.at(0).item(u"Print on both sides")->disabled);
+  EXPECT_EQ(out.record.monoRibbonKind, kMonoScratchOff);
+
+  // A one-sided model: no second side at all.
+  ribbonReply = "2\x06";
+  model = "CA1 V1.0";
+  install(printerDefault(kRibbonYMCKO));
+  EXPECT_EQ(prompt(nullptr, {}), IDOK);
+  s = shown();
+  EXPECT_TRUE(s.pages.at(0).item(u"Print on both sides")->hidden);
+  EXPECT_TRUE(s.pages.at(0).item(u"Back Overlay Varnish")->hidden);
+  EXPECT_NE(s.pages.at(0).item(u"Overlay Varnish"), nullptr);
+
+  // A manual ribbon choice: the list of ten, and encoding allowed.
+  model = "CA3 V1.2";
+  encoderReply = "0\x06";
+  install(printerDefault(kRibbonYMCKO, kManualKrO));
+  EXPECT_EQ(prompt(nullptr, {sheetChoose(u"Ribbon Type", u"YMCKOK"), sheetChoose(u"Printing Mode", u"Encode Only")}),
+            IDOK);
+  s = shown();
+  EXPECT_EQ(s.pages.at(0).item(u"Ribbon Type")->choices.size(), 10u);
+  EXPECT_EQ(out.record.ribbonType, kRibbonYMCKOK);
+  EXPECT_EQ(out.record.jobMode, kJobEncodeOnly);
 }
 
 }  // namespace
