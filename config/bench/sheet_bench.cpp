@@ -112,6 +112,30 @@ void BM_OpenDocumentSheet(benchmark::State &bench) {
 }
 BENCHMARK(BM_OpenDocumentSheet)->Unit(benchmark::kMillisecond);
 
+// The same through the property sheet host, as an application opens the
+// printing preferences: DocumentPropertiesW with a prompt, the page built and
+// shown, then cancelled by the scripted user.
+void BM_OpenDocumentSheetThroughHost(benchmark::State &bench) {
+  Machine m;
+  if (!m.setUp()) {
+    bench.SkipWithError("the machine could not be set up");
+    return;
+  }
+  winsim::SheetScript script;
+  script.end = winsim::SheetEndButton::Cancel;
+  winsim::scriptSheet(script);
+  CardDevmode out{};
+  for (auto _ : bench) {
+    if (DocumentPropertiesW(nullptr, m.printer, const_cast<LPWSTR>(kPrinter), reinterpret_cast<DEVMODEW *>(&out),
+                            nullptr, DM_IN_PROMPT | DM_OUT_BUFFER) != IDCANCEL) {
+      bench.SkipWithError("the sheet did not open");
+      break;
+    }
+    winsim::clearShownSheets();
+  }
+}
+BENCHMARK(BM_OpenDocumentSheetThroughHost)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
