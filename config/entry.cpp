@@ -13,6 +13,7 @@
 
 #include "config/default_settings_file.h"
 #include "config/device_sheet.h"
+#include "config/document_sheet.h"
 #include "config/exchange.h"
 #include "config/messages.h"
 #include "config/module_state.h"
@@ -175,9 +176,7 @@ extern "C" {
 CARDCFG_EXPORT LONG WINAPI DrvDocumentPropertySheets(PROPSHEETUI_INFO *pPSUIInfo, LPARAM lParam) {
   return guarded<LONG>(-1, [&]() -> LONG {
     if (!pPSUIInfo) return sheetlessExchange(reinterpret_cast<DOCUMENTPROPERTYHEADER *>(lParam));
-    // The document sheet is not part of this build.
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return -1;
+    return documentSheet(pPSUIInfo, lParam);
   });
 }
 

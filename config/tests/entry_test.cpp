@@ -536,11 +536,12 @@ TEST_F(Cfg, SettingsExchangeWithoutSheet) {
   EXPECT_EQ(stored.record.ribbonType, 3);
   EXPECT_EQ(stored.record.hasEncoder, 1);
 
-  // With a property sheet call block the sheet would be needed.
+  // With a property sheet call block the sheet opens, and needs the
+  // header in the block's lParamInit.
   PROPSHEETUI_INFO info{};
   SetLastError(kSentinel);
   EXPECT_EQ(sheets(&info, reinterpret_cast<LPARAM>(&h)), -1);
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(Cfg, SettingsExchangeWithoutSheetFailsWithoutPrinterDefault) {

@@ -265,6 +265,10 @@ WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetWindowsDirectoryW(LPWSTR buffer, UINT size);
+// Initialisation files, read only.
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                                                                 LPSTR lpReturnedString, DWORD nSize,
+                                                                 LPCSTR lpFileName);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR *filePart);

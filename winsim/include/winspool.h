@@ -330,6 +330,8 @@ WINSIM_SPOOL LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR 
 WINSIM_SPOOL BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                                     LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
+WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
+                                                DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName);
 
 WINSIM_SPOOL DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);

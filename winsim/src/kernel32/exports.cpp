@@ -57,6 +57,7 @@ const char *const kKernel32[] = {
     "GetModuleHandleW",
     "GetNativeSystemInfo",
     "GetOEMCP",
+    "GetPrivateProfileStringA",
     "GetProcAddress",
     "GetProcessHeap",
     "GetProcessId",

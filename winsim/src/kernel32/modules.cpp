@@ -453,7 +453,9 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  const std::u16string &p = m->windowsPath;
+  // The test process's own module is named after the process's image, which
+  // a test may set after the module was first asked for.
+  const std::u16string p = m->main ? u"C:\\Windows\\system32\\" + imageName() : m->windowsPath;
   // Truncates and reports ERROR_INSUFFICIENT_BUFFER, returning the size given.
   if (p.size() >= size) {
     std::memcpy(buffer, p.data(), (size - 1) * sizeof(WCHAR));

@@ -112,6 +112,37 @@ BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD 
   return TRUE;
 }
 
+// The ANSI form: the same folder in the ANSI code page; the size needed is
+// in bytes of that text.
+BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
+                                       DWORD cbBuf, LPDWORD pcbNeeded) {
+  (void)pName;
+  WCHAR env[64];
+  LPWSTR envW = nullptr;
+  if (pEnvironment) {
+    if (!MultiByteToWideChar(CP_ACP, 0, pEnvironment, -1, env, 64)) {
+      SetLastError(ERROR_INVALID_ENVIRONMENT);
+      return FALSE;
+    }
+    envW = env;
+  }
+  DWORD needW = 0;
+  GetPrinterDriverDirectoryW(nullptr, envW, Level, nullptr, 0, &needW);
+  if (needW == 0) return FALSE;  // the wide call's error stands
+  std::u16string dir(needW / 2, u'\0');
+  if (!GetPrinterDriverDirectoryW(nullptr, envW, Level, reinterpret_cast<LPBYTE>(dir.data()), needW, &needW))
+    return FALSE;
+  int need = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(dir.c_str()), -1, nullptr, 0, nullptr, nullptr);
+  if (pcbNeeded) *pcbNeeded = DWORD(need);
+  if (!pDriverDirectory || cbBuf < DWORD(need)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(dir.c_str()), -1, reinterpret_cast<LPSTR>(pDriverDirectory),
+                      need, nullptr, nullptr);
+  return TRUE;
+}
+
 BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName) {
   (void)pName;
   std::u16string env = normEnvironment(pEnvironment);

@@ -26,6 +26,7 @@ const char *const kWinspool[] = {
     "GetJobW",
     "GetPrinterDataExW",
     "GetPrinterDataW",
+    "GetPrinterDriverDirectoryA",
     "GetPrinterDriverDirectoryW",
     "GetPrinterDriverW",
     "GetPrinterW",
