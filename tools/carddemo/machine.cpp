@@ -113,7 +113,12 @@ bool installCommon(fs::path &driverDir, std::string &problem) {
     return false;
   }
   driverDir = winsim::hostPath(folder);
-  return putFile(CARDDEMO_NOTIFYSRV_DLL, driverDir, "notifysrv.dll", "the driver directory", problem) &&
+  // The package's data files that the configuration module reads beside the
+  // driver: the ribbon names and the colour preview picture.
+  const fs::path package = CARD_PACKAGE_DIR;
+  return putFile(package / "cardribbon.INI", driverDir, "cardribbon.INI", "the driver directory", problem) &&
+         putFile(package / "cardcc.BMP", driverDir, "cardcc.BMP", "the driver directory", problem) &&
+         putFile(CARDDEMO_NOTIFYSRV_DLL, driverDir, "notifysrv.dll", "the driver directory", problem) &&
          putFile(CARDDEMO_NOTIFYTRAY_EXE, winsim::hostPath(kSystemFolder), "notifytray.exe", "the system folder",
                  problem);
 }
@@ -180,6 +185,41 @@ bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &prob
   setup.portName = kPortName;
   if (!winsim::installPrinter(setup)) {
     problem = std::string("installing the printer failed (driver ") + CARDDEMO_CARDREND_DLL + ")";
+    return false;
+  }
+  return true;
+}
+
+// Adds the configuration module to the printer's driver: the file into the
+// driver directory and the driver's record upgraded with it
+// (AddPrinterDriverExW with the driver's own DRIVER_INFO_3).
+bool addConfigurationModule(const fs::path &dll, std::string &problem) {
+  const std::u16string folder = driverFolder();
+  std::error_code ec;
+  fs::copy_file(dll, winsim::hostPath(folder + u"\\cardcfg.dll"), fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    problem = "cannot put cardcfg.dll into the driver directory: " + ec.message();
+    return false;
+  }
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kPrinterName)), &printer, nullptr)) {
+    problem = "cannot open the printer (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  DWORD needed = 0;
+  GetPrinterDriverW(printer, nullptr, 3, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed);
+  bool ok = needed > 0 && GetPrinterDriverW(printer, nullptr, 3, buffer.data(), needed, &needed);
+  ClosePrinter(printer);
+  if (!ok) {
+    problem = "cannot read the printer's driver (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  auto *info = reinterpret_cast<DRIVER_INFO_3W *>(buffer.data());
+  std::u16string config = folder + u"\\cardcfg.dll";
+  info->pConfigFile = reinterpret_cast<LPWSTR>(config.data());
+  if (!AddPrinterDriverExW(nullptr, 3, buffer.data(), APD_COPY_NEW_FILES)) {
+    problem = "cannot add the configuration module to the driver (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
   return true;

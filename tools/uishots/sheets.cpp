@@ -41,42 +41,6 @@ constexpr double kClockScale = 10.0;
 // The printer's ribbon code of a YMCKO ribbon.
 constexpr int kYmckoRibbon = 2;
 
-// Adds the configuration module to the printer's driver: the file into the
-// driver directory and the driver's record upgraded with it
-// (AddPrinterDriverExW with the driver's own DRIVER_INFO_3).
-bool addConfigurationModule(std::string &problem) {
-  const std::u16string folder = driverFolder();
-  std::error_code ec;
-  fs::copy_file(UISHOTS_CARDCFG_DLL, winsim::hostPath(folder + u"\\cardcfg.dll"), fs::copy_options::overwrite_existing,
-                ec);
-  if (ec) {
-    problem = "cannot put cardcfg.dll into the driver directory: " + ec.message();
-    return false;
-  }
-  HANDLE printer = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kPrinterName)), &printer, nullptr)) {
-    problem = "cannot open the printer (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  DWORD needed = 0;
-  GetPrinterDriverW(printer, nullptr, 3, nullptr, 0, &needed);
-  std::vector<BYTE> buffer(needed);
-  bool ok = needed > 0 && GetPrinterDriverW(printer, nullptr, 3, buffer.data(), needed, &needed);
-  ClosePrinter(printer);
-  if (!ok) {
-    problem = "cannot read the printer's driver (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  auto *info = reinterpret_cast<DRIVER_INFO_3W *>(buffer.data());
-  std::u16string config = folder + u"\\cardcfg.dll";
-  info->pConfigFile = reinterpret_cast<LPWSTR>(config.data());
-  if (!AddPrinterDriverExW(nullptr, 3, buffer.data(), APD_COPY_NEW_FILES)) {
-    problem = "cannot add the configuration module to the driver (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  return true;
-}
-
 // Shows one of the printer's sheets through the property sheet host with the
 // module's entry and `header` (a DOCUMENTPROPERTYHEADER or
 // DEVICEPROPERTYHEADER), and writes the picture of its first page.
@@ -179,7 +143,7 @@ int main(int argc, char **argv) {
   config.ribbonRemaining = 1000;
   cardemu::Printer printer(config);
   auto device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
-  if (!installPackage(device, problem) || !addConfigurationModule(problem)) {
+  if (!installPackage(device, problem) || !addConfigurationModule(UISHOTS_CARDCFG_DLL, problem)) {
     std::fprintf(stderr, "uishots_sheets: %s\n", problem.c_str());
     winsim::resetMachine();
     return 2;
