@@ -5,17 +5,16 @@
 // installed on a fresh virtual drive, the emulated card printer on USB001
 // holding a YMCKO ribbon, and the configuration module cardcfg.dll added to
 // the printer's driver the way an installer upgrades a driver.  Each sheet is
-// opened through CommonPropertySheetUIW with the module's entry, as the
-// spooler's client opens it when a user asks for the printer's preferences or
-// properties; a scripted user looks and presses OK.  The pictures go to
+// opened as a user opens the printer's preferences (DocumentPropertiesW with
+// a prompt) and its properties (PrinterProperties): the spooler's client
+// hands the module's sheet entry to the property sheet host; a scripted user
+// looks and presses OK.  The pictures go to
 // OUT_DIR/document_sheet.png and OUT_DIR/device_sheet.png.
 //
 // Exit status: 0 when both pictures were written; 1 when a sheet could not be
 // shown (a module that answers "not supported" says so) or a picture not
 // written; 2 for a bad command line or a machine that could not be set up.
 #include <windows.h>
-#include <compstui.h>
-#include <winddiui.h>
 #include <winspool.h>
 #include <winsim/testing.h>
 
@@ -41,25 +40,20 @@ constexpr double kClockScale = 10.0;
 // The printer's ribbon code of a YMCKO ribbon.
 constexpr int kYmckoRibbon = 2;
 
-// Shows one of the printer's sheets through the property sheet host with the
-// module's entry and `header` (a DOCUMENTPROPERTYHEADER or
-// DEVICEPROPERTYHEADER), and writes the picture of its first page.
-bool shootSheet(const char *what, HMODULE module, const char *entryName, LPARAM header, const fs::path &png) {
-  auto entry = reinterpret_cast<PFNPROPSHEETUI>(reinterpret_cast<void (*)()>(GetProcAddress(module, entryName)));
-  if (!entry) {
-    std::fprintf(stderr, "uishots_sheets: cardcfg.dll has no %s\n", entryName);
-    return false;
-  }
+// Shows one of the printer's sheets by `open` (which returns what the
+// spooler's client call returned, and its last error) and writes the picture
+// of its first page.
+template <typename Open>
+bool shootSheet(const char *what, Open open, const fs::path &png) {
   const size_t shownBefore = winsim::shownSheets().size();
-  DWORD result = 0;
   SetLastError(0);
-  LONG answer = CommonPropertySheetUIW(nullptr, entry, header, &result);
-  DWORD error = GetLastError();
+  const LONG answer = open();
+  const DWORD error = GetLastError();
   std::vector<winsim::ShownSheet> shown = winsim::shownSheets();
   for (const winsim::ShownSheet &fault : winsim::takeSheetFaults())
     std::fprintf(stderr, "uishots_sheets: the %s \"%s\": %s\n", what, winsim::toUtf8(fault.title).c_str(),
                  winsim::toUtf8(fault.fault).c_str());
-  if (answer < 0 || shown.size() == shownBefore) {
+  if (answer <= 0 || shown.size() == shownBefore) {
     if (error == ERROR_NOT_SUPPORTED)
       std::fprintf(stderr, "uishots_sheets: the configuration module answers \"not supported\" for the %s\n", what);
     else
@@ -151,50 +145,30 @@ int main(int argc, char **argv) {
   int rc = 0;
   std::u16string printerName = kPrinterName;
   HANDLE hPrinter = nullptr;
-  HMODULE module = LoadLibraryW(reinterpret_cast<LPCWSTR>((driverFolder() + u"\\cardcfg.dll").c_str()));
-  if (!module || !OpenPrinterW(reinterpret_cast<LPWSTR>(printerName.data()), &hPrinter, nullptr)) {
-    std::fprintf(stderr, "uishots_sheets: cannot load cardcfg.dll or open the printer (error %lu)\n",
+  if (!OpenPrinterW(reinterpret_cast<LPWSTR>(printerName.data()), &hPrinter, nullptr)) {
+    std::fprintf(stderr, "uishots_sheets: cannot open the printer (error %lu)\n",
                  static_cast<unsigned long>(GetLastError()));
     rc = 1;
   } else {
     // The user looks at each sheet and presses OK.
     winsim::scriptSheet({u"", {}, winsim::SheetEndButton::Ok, 0});
-
-    // The document sheet, as "Printing Preferences" opens it: the printer's
-    // settings in (pdmIn left empty: the module starts from the printer's
-    // default) and out.  The module's sheetless call (fMode 0) gives the
-    // size of its DEVMODE first, as the spooler's client asks it.
-    DOCUMENTPROPERTYHEADER document = {};
-    document.cbSize = sizeof document;
-    document.hPrinter = hPrinter;
-    document.pszPrinterName = reinterpret_cast<LPWSTR>(printerName.data());
-    auto sheetless = reinterpret_cast<PFNPROPSHEETUI>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "DrvDocumentPropertySheets")));
+    LPWSTR name = reinterpret_cast<LPWSTR>(printerName.data());
+    // "Printing Preferences": the module's DEVMODE size first, then the sheet
+    // that starts from the printer's default and writes what the user left.
     std::vector<BYTE> devmode;
-    if (sheetless && sheetless(nullptr, reinterpret_cast<LPARAM>(&document)) > 0 && document.cbOut > 0) {
-      devmode.resize(document.cbOut);
-      document.pdmOut = reinterpret_cast<DEVMODEW *>(devmode.data());
-      document.fMode = DM_IN_PROMPT | DM_OUT_BUFFER;
-      if (!shootSheet("document property sheet", module, "DrvDocumentPropertySheets",
-                      reinterpret_cast<LPARAM>(&document), out / "document_sheet.png"))
-        rc = 1;
-    } else {
-      std::fprintf(stderr, "uishots_sheets: cardcfg.dll gives no size of its settings (error %lu)\n",
-                   static_cast<unsigned long>(GetLastError()));
-      rc = 1;
-    }
-
-    // The device sheet, as the printer's "Properties" opens it.
-    DEVICEPROPERTYHEADER device = {};
-    device.cbSize = sizeof device;
-    device.hPrinter = hPrinter;
-    device.pszPrinterName = reinterpret_cast<LPWSTR>(printerName.data());
-    if (!shootSheet("device property sheet", module, "DrvDevicePropertySheets", reinterpret_cast<LPARAM>(&device),
-                    out / "device_sheet.png"))
-      rc = 1;
+    auto preferences = [&]() -> LONG {
+      LONG size = DocumentPropertiesW(nullptr, hPrinter, name, nullptr, nullptr, 0);
+      if (size <= 0) return size;
+      devmode.assign(size_t(size), 0);
+      return DocumentPropertiesW(nullptr, hPrinter, name, reinterpret_cast<DEVMODEW *>(devmode.data()), nullptr,
+                                 DM_IN_PROMPT | DM_OUT_BUFFER);
+    };
+    if (!shootSheet("document property sheet", preferences, out / "document_sheet.png")) rc = 1;
+    // The printer's "Properties".
+    auto properties = [&]() -> LONG { return PrinterProperties(nullptr, hPrinter) ? 1 : 0; };
+    if (!shootSheet("device property sheet", properties, out / "device_sheet.png")) rc = 1;
   }
   if (hPrinter) ClosePrinter(hPrinter);
-  if (module) FreeLibrary(module);
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   return rc;
 }

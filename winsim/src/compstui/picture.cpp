@@ -12,9 +12,10 @@ namespace winsim {
 
 namespace {
 
-const int kWidth = 420, kHeight = 480;
+// Tall enough for a tree of 17 rows with the selected item's control below it.
+const int kWidth = 420, kHeight = 580;
 const int kTitleHeight = 30, kTabHeight = 24, kRowHeight = 18, kTextHeight = 13;
-const int kTreeLeft = 12, kTreeTop = kTitleHeight + kTabHeight + 10, kTreeRight = kWidth - 12, kTreeBottom = 300;
+const int kTreeLeft = 12, kTreeTop = kTitleHeight + kTabHeight + 10, kTreeRight = kWidth - 12, kTreeBottom = 380;
 const COLORREF kFace = RGB(240, 240, 240), kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
 const COLORREF kFrame = RGB(173, 173, 173), kTitleBar = RGB(255, 255, 255), kHighlight = RGB(0, 120, 215);
 // GrayText: the disabled items' text.

@@ -400,8 +400,8 @@ TEST_F(Sheets, ThePictureShowsTheTreeWithDisabledItemsGreyed) {
   runSheet(m);
   SheetPicture plain = sheetPicture(u"Card Printer");
   EXPECT_EQ(plain.width, 420);
-  EXPECT_EQ(plain.height, 480);
-  ASSERT_EQ(plain.pixels.size(), size_t(420 * 480));
+  EXPECT_EQ(plain.height, 580);
+  ASSERT_EQ(plain.pixels.size(), size_t(420 * 580));
   EXPECT_LT(darkestOfRow(plain, 4), 0x40);  // Varnish, fifth row, in black
 
   Module m2;
