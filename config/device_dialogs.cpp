@@ -11,10 +11,10 @@
 #include "config/device_common.h"
 #include "config/device_info.h"
 #include "config/dialogs.h"
+#include "config/ribbon_names.h"
 #include "config/dialogs/device_ids.h"
 #include "config/module_state.h"
 #include "config/printer_access.h"
-#include "config/system_functions.h"
 #include "config/ui_common.h"
 #include "shared/status_commands.h"
 
@@ -26,28 +26,8 @@ namespace {
 constexpr size_t kInfoReplyBytes = 105;
 constexpr size_t kSingleFeedReplyBytes = 256;
 
-constexpr int kRibbonNameChars = 32;  // at most 31 characters and the end
-
-using ProfileStringFn = DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD, LPCWSTR);
-
-// The ribbon name table of the driver package ("cardribbon.INI" beside the
-// driver), section "Ribbon Type", keyed by the printer's ribbon reply.
-std::string ribbonNameFromTable(const std::string &reply) {
-  const std::string unknown = "Unknown";
-  WCHAR path[MAX_PATH] = {};
-  if (!driverFolderFile(state().printer, TEXT("cardribbon.INI"), path, std::size(path))) return unknown;
-  // Profile files are read through kernel32's profile functions, bound by
-  // name like the module's other optional system functions.
-  auto profile = systemFunction<ProfileStringFn>(TEXT("kernel32.dll"), "GetPrivateProfileStringW");
-  if (!profile) return unknown;
-  std::vector<WCHAR> key(reply.size() + 1, 0);
-  if (!reply.empty()) MultiByteToWideChar(CP_ACP, 0, reply.data(), int(reply.size()), key.data(), int(reply.size()));
-  WCHAR name[kRibbonNameChars] = {};
-  profile(TEXT("Ribbon Type"), key.data(), TEXT("Unknown"), name, kRibbonNameChars, path);
-  char text[kRibbonNameChars * 2] = {};
-  WideCharToMultiByte(CP_ACP, 0, name, -1, text, int(sizeof text) - 1, nullptr, nullptr);
-  return text;
-}
+// The ribbon name table, keyed by the printer's ribbon reply.
+std::string ribbonNameOfReply(const std::string &reply) { return ribbonNameFromTable(reply, "Unknown"); }
 
 }  // namespace
 
@@ -55,7 +35,7 @@ INT_PTR CALLBACK deviceInfoDialogProc(HWND dialog, UINT message, WPARAM wParam, 
   switch (message) {
     case WM_INITDIALOG: {
       const DeviceInfoTexts t = readDeviceInfo(
-          [](std::string_view command) { return askPrinter(command, kInfoReplyBytes); }, ribbonNameFromTable);
+          [](std::string_view command) { return askPrinter(command, kInfoReplyBytes); }, ribbonNameOfReply);
       setAnsiText(dialog, IDC_INFO_RIBBON, t.ribbon);
       setAnsiText(dialog, IDC_INFO_REMAINING, t.remaining);
       setAnsiText(dialog, IDC_INFO_MODEL, t.model);

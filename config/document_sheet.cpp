@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "config/default_settings_file.h"
@@ -25,6 +26,7 @@
 #include "config/module_state.h"
 #include "config/printer_access.h"
 #include "config/printer_queries.h"
+#include "config/ribbon_names.h"
 #include "config/sheet_rules.h"
 #include "shared/printer_models.h"
 #include "shared/ribbons.h"
@@ -87,17 +89,8 @@ bool processIs(LPCWSTR imageName) {
 // The ribbon's display name from the driver package's name table, "None"
 // when the table or the code is not there.
 void readRibbonName(long code, WCHAR *out) {
-  char name[kRibbonNameChars] = "None";
-  char dir[MAX_PATH] = {};
-  DWORD needed = 0;
-  if (GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) {
-    char path[MAX_PATH + 32], key[24];
-    if (std::snprintf(path, sizeof path, "%s\\3\\cardribbon.INI", dir) < int(sizeof path)) {
-      std::snprintf(key, sizeof key, "%ld", code);
-      GetPrivateProfileStringA("Ribbon Type", key, "None", name, DWORD(sizeof name), path);
-    }
-  }
-  if (!MultiByteToWideChar(CP_ACP, 0, name, -1, out, int(kRibbonNameChars))) lstrcpynW(out, TEXT("None"), 5);
+  const std::string name = ribbonNameFromTable(std::to_string(code), "None");
+  if (!MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, out, int(kRibbonNameChars))) lstrcpynW(out, TEXT("None"), 5);
   out[kRibbonNameChars - 1] = 0;
 }
 

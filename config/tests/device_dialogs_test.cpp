@@ -112,6 +112,10 @@ class DeviceDialogs : public ::testing::Test {
     setup.portName = kPort;
     setup.defaultDevMode = printerDefault(ribbonId);
     ASSERT_TRUE(winsim::installPrinter(setup));
+    // The package's ribbon names beside the driver.
+    std::filesystem::copy_file(std::filesystem::path(CARD_PACKAGE_DIR) / "cardribbon.INI",
+                               winsim::hostPath(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardribbon.INI"),
+                               std::filesystem::copy_options::overwrite_existing);
     module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardcfg.dll");
     ASSERT_NE(module, nullptr);
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
@@ -193,10 +197,8 @@ TEST_F(DeviceDialogs, DeviceInformationFromTheEmulatedPrinter) {
   ASSERT_EQ(shown.size(), 1u);
   const auto &d = shown[0];
   EXPECT_EQ(d.end, winsim::DialogEnd::Ended);
-  // The ribbon name comes from the package's table, which winsim's profile
-  // functions may not reach: then the name is "Unknown".
-  const std::u16string ribbon = text(d, IDC_INFO_RIBBON);
-  EXPECT_FALSE(ribbon.empty());
+  // The ribbon's name from the package's table, by the printer's code.
+  EXPECT_EQ(text(d, IDC_INFO_RIBBON), u"YMCKO");
   EXPECT_EQ(text(d, IDC_INFO_REMAINING), u"250");
   EXPECT_EQ(text(d, IDC_INFO_MODEL), u"CA3 0iD MAG V3.02");
   EXPECT_EQ(text(d, IDC_INFO_SERIAL), u"EMU20240001");
