@@ -62,7 +62,7 @@ struct ItemTarget {
   WORD index;
   OPTITEM &item;
   std::u16string name;  // as the tree view shows it
-  int kind;             // its TVOT_*, -1 for a heading
+  int kind;             // its TVOT_*, -1 when it has no type (a heading)
 };
 
 // ------ sheet.cpp
