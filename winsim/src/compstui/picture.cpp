@@ -153,6 +153,68 @@ void drawControl(Canvas &c, const SheetItemRecord &item, int top) {
   if (!item.extPushTitle.empty()) c.button(kTreeRight - 110, y, kTreeRight, y + 24, item.extPushTitle, enabled);
 }
 
+// The frame and the title bar.
+void drawFrame(Canvas &c, const std::u16string &title) {
+  c.fill(0, 0, kWidth, kHeight, kFace);
+  c.fill(0, 0, kWidth, kTitleHeight, kTitleBar);
+  c.frame(0, 0, kWidth, kHeight, kFrame);
+  c.text(10, (kTitleHeight - kTextHeight) / 2 - 1, title, kBlack);
+  c.text(kWidth - 24, (kTitleHeight - kTextHeight) / 2 - 1, u"X", kBlack);
+}
+
+// The tabs, the shown page's in front.
+void drawTabs(Canvas &c, const std::vector<SheetPageRecord> &pages, int page) {
+  int tabX = 8;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    int width = c.textWidth(pages[i].name) + 16;
+    bool front = int(i) == page;
+    c.fill(tabX, kTitleHeight + (front ? 2 : 4), tabX + width, kTitleHeight + kTabHeight, front ? kWhite : kFace);
+    c.frame(tabX, kTitleHeight + (front ? 2 : 4), tabX + width, kTitleHeight + kTabHeight + 1, kFrame);
+    c.text(tabX + 8, kTitleHeight + 6, pages[i].name, kBlack);
+    tabX += width;
+  }
+}
+
+// Does a shown item follow the item at `i` one level or more below it?
+bool isOpenHeading(const std::vector<SheetItemRecord> &items, size_t i) {
+  for (size_t j = i + 1; j < items.size() && items[j].level > items[i].level; ++j)
+    if (!items[j].hidden) return true;
+  return false;
+}
+
+// The tree: visible items by level, headings with their box.
+void drawTree(Canvas &c, const std::vector<SheetItemRecord> &items, int focusItem) {
+  c.fill(kTreeLeft, kTreeTop, kTreeRight, kTreeBottom, kWhite);
+  c.frame(kTreeLeft, kTreeTop, kTreeRight, kTreeBottom, kFrame);
+  int y = kTreeTop + 3;
+  for (size_t i = 0; i < items.size() && y + kRowHeight <= kTreeBottom - 2; ++i) {
+    const SheetItemRecord &item = items[i];
+    if (item.hidden) continue;
+    int x = kTreeLeft + 6 + item.level * 16;
+    if (isOpenHeading(items, i)) {
+      // Expanded: its items are listed below it.
+      int boxTop = y + (kRowHeight - 9) / 2;
+      c.fill(x, boxTop, x + 9, boxTop + 9, kWhite);
+      c.frame(x, boxTop, x + 9, boxTop + 9, kFrame);
+      c.fill(x + 2, boxTop + 4, x + 7, boxTop + 5, kBlack);
+    }
+    std::u16string line = itemLine(item);
+    int textX = x + 14;
+    bool focused = int(i) == focusItem;
+    if (focused) c.fill(textX - 2, y, textX + c.textWidth(line) + 2, y + kRowHeight, kHighlight);
+    c.text(textX, y + 1, line, focused ? kWhite : item.disabled ? kGrayText : kBlack);
+    y += kRowHeight;
+  }
+}
+
+// OK, Cancel, Apply.
+void drawButtons(Canvas &c) {
+  int buttonTop = kHeight - 40;
+  c.button(kWidth - 3 * 84, buttonTop, kWidth - 3 * 84 + 75, buttonTop + 24, u"OK");
+  c.button(kWidth - 2 * 84, buttonTop, kWidth - 2 * 84 + 75, buttonTop + 24, u"Cancel");
+  c.button(kWidth - 84, buttonTop, kWidth - 84 + 75, buttonTop + 24, u"Apply");
+}
+
 }  // namespace
 
 SheetPicture sheetPicture(const std::u16string &title, int page) {
@@ -162,54 +224,12 @@ SheetPicture sheetPicture(const std::u16string &title, int page) {
   const std::vector<SheetItemRecord> &items = p.itemsAtEnd.empty() ? p.items : p.itemsAtEnd;
   Canvas c;
   if (!c.ready()) return {};
-  // The frame and the title bar.
-  c.fill(0, 0, kWidth, kHeight, kFace);
-  c.fill(0, 0, kWidth, kTitleHeight, kTitleBar);
-  c.frame(0, 0, kWidth, kHeight, kFrame);
-  c.text(10, (kTitleHeight - kTextHeight) / 2 - 1, sheet.title, kBlack);
-  c.text(kWidth - 24, (kTitleHeight - kTextHeight) / 2 - 1, u"X", kBlack);
-  // The tabs, this page's in front.
-  int tabX = 8;
-  for (size_t i = 0; i < sheet.pages.size(); ++i) {
-    int width = c.textWidth(sheet.pages[i].name) + 16;
-    bool front = int(i) == page;
-    c.fill(tabX, kTitleHeight + (front ? 2 : 4), tabX + width, kTitleHeight + kTabHeight, front ? kWhite : kFace);
-    c.frame(tabX, kTitleHeight + (front ? 2 : 4), tabX + width, kTitleHeight + kTabHeight + 1, kFrame);
-    c.text(tabX + 8, kTitleHeight + 6, sheet.pages[i].name, kBlack);
-    tabX += width;
-  }
-  // The tree: visible items by level, headings with their box.
-  c.fill(kTreeLeft, kTreeTop, kTreeRight, kTreeBottom, kWhite);
-  c.frame(kTreeLeft, kTreeTop, kTreeRight, kTreeBottom, kFrame);
-  int y = kTreeTop + 3;
-  for (size_t i = 0; i < items.size() && y + kRowHeight <= kTreeBottom - 2; ++i) {
-    const SheetItemRecord &item = items[i];
-    if (item.hidden) continue;
-    int x = kTreeLeft + 6 + item.level * 16;
-    bool heading = false;
-    for (size_t j = i + 1; j < items.size() && items[j].level > item.level; ++j)
-      if (!items[j].hidden) heading = true;
-    if (heading) {
-      // Expanded: its items are listed below it.
-      int boxTop = y + (kRowHeight - 9) / 2;
-      c.fill(x, boxTop, x + 9, boxTop + 9, kWhite);
-      c.frame(x, boxTop, x + 9, boxTop + 9, kFrame);
-      c.fill(x + 2, boxTop + 4, x + 7, boxTop + 5, kBlack);
-    }
-    std::u16string line = itemLine(item);
-    int textX = x + 14;
-    bool focused = int(i) == p.focusItem;
-    if (focused) c.fill(textX - 2, y, textX + c.textWidth(line) + 2, y + kRowHeight, kHighlight);
-    c.text(textX, y + 1, line, focused ? kWhite : item.disabled ? kGrayText : kBlack);
-    y += kRowHeight;
-  }
+  drawFrame(c, sheet.title);
+  drawTabs(c, sheet.pages, page);
+  drawTree(c, items, p.focusItem);
   if (p.focusItem >= 0 && size_t(p.focusItem) < items.size() && !items[size_t(p.focusItem)].hidden)
     drawControl(c, items[size_t(p.focusItem)], kTreeBottom + 8);
-  // OK, Cancel, Apply.
-  int buttonTop = kHeight - 40;
-  c.button(kWidth - 3 * 84, buttonTop, kWidth - 3 * 84 + 75, buttonTop + 24, u"OK");
-  c.button(kWidth - 2 * 84, buttonTop, kWidth - 2 * 84 + 75, buttonTop + 24, u"Cancel");
-  c.button(kWidth - 84, buttonTop, kWidth - 84 + 75, buttonTop + 24, u"Apply");
+  drawButtons(c);
   return c.take();
 }
 
