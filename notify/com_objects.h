@@ -96,4 +96,25 @@ class CPrintOEMAsyncNotifyDataObject final : public ComObject<IPrintAsyncNotifyD
 // (NO_LISTENERS, CHANNEL_ACQUIRED ...) as PrintAsyncNotifyError codes.
 inline bool hasNotifyCode(HRESULT hr, PrintAsyncNotifyError code) { return HRESULT_CODE(hr) == int(code); }
 
+// One reference to a COM object, given back when the holder goes: also when
+// the thread is ended while it waits (the spooler stopping, the process
+// ending), so that nothing the module made outlives it.
+template <typename T>
+class ComReference {
+ public:
+  explicit ComReference(T *object) : object_(object) {}
+  ~ComReference() {
+    if (object_) object_->Release();
+  }
+  ComReference(const ComReference &) = delete;
+  ComReference &operator=(const ComReference &) = delete;
+
+  T *get() const { return object_; }
+  T *operator->() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+
+ private:
+  T *object_;
+};
+
 }  // namespace card::notify

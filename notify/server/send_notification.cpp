@@ -18,25 +18,22 @@ constexpr int kMaxSendAttempts = 100;
 }  // namespace
 
 Delivery sendNotification(LPCWSTR printerName, const void *payload) {
-  auto *callback = CPrintOEMAsyncNotifyCallback::create();
+  const ComReference<CPrintOEMAsyncNotifyCallback> callback{CPrintOEMAsyncNotifyCallback::create()};
   if (!callback) return Delivery::NotShown;
 
   PrintAsyncNotificationType type = kNotificationType;
   IPrintAsyncNotifyChannel *channel = nullptr;
-  const HRESULT opened =
-      RouterCreatePrintAsyncNotificationChannel(printerName, &type, kAllUsers, kBiDirectional, callback, &channel);
+  const HRESULT opened = RouterCreatePrintAsyncNotificationChannel(printerName, &type, kAllUsers, kBiDirectional,
+                                                                   callback.get(), &channel);
   // The channel holds its own reference to the callback; ours is kept until
   // the wait is over, as the wait is on the callback's event.
-  if (FAILED(opened) || !channel) {
-    callback->Release();
-    return Delivery::NotShown;
-  }
+  if (FAILED(opened) || !channel) return Delivery::NotShown;
 
-  auto *data = CPrintOEMAsyncNotifyDataObject::create(payload, DataObjectRules::Server);
+  const ComReference<CPrintOEMAsyncNotifyDataObject> data{
+      CPrintOEMAsyncNotifyDataObject::create(payload, DataObjectRules::Server)};
   if (!data) {
     // Nothing was sent on the channel: the reference is ours to give back.
     channel->Release();
-    callback->Release();
     return Delivery::NotShown;
   }
   callback->setReplyEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -45,7 +42,7 @@ Delivery sendNotification(LPCWSTR printerName, const void *payload) {
 
   Delivery delivery = Delivery::NotShown;
   for (int attempt = 1;; ++attempt) {
-    const HRESULT sent = channel->SendNotification(data);
+    const HRESULT sent = channel->SendNotification(data.get());
     if (hasNotifyCode(sent, NO_LISTENERS)) {
       if (attempt < kMaxSendAttempts) {
         Sleep(kRetryInterval);
@@ -69,8 +66,6 @@ Delivery sendNotification(LPCWSTR printerName, const void *payload) {
     }
     break;
   }
-  data->Release();
-  callback->Release();
   return delivery;
 }
 

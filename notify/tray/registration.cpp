@@ -220,32 +220,25 @@ HRESULT STDMETHODCALLTYPE CPrintOEMAsyncNotifyCallback::OnEventNotify(IPrintAsyn
   return S_OK;
 }
 
-// The registering thread's reference to its callback.  The thread waits in
-// the spooler's hands for as long as the program runs and is usually ended
-// there with its process: the reference goes as the thread unwinds, so that
-// the spooler's own, dropped with the registration of an ended process, is
-// the last.
-struct CallbackReference {
-  CPrintOEMAsyncNotifyCallback *callback;
-  ~CallbackReference() {
-    if (callback) callback->Release();
-  }
-};
-
 // Registers for the printer's notifications and holds the registration until
-// the spooler releases it.
+// the spooler releases it.  The thread waits in the spooler's hands for as
+// long as the program runs and is usually ended there with its process: its
+// reference to the callback goes as the thread unwinds, so that the
+// spooler's own, dropped with the registration of an ended process, is the
+// last.
 void registerAndWait(const Name &printer) {
   HANDLE releaseEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!releaseEvent) return;
-  const CallbackReference reference{new (std::nothrow) CPrintOEMAsyncNotifyCallback(releaseEvent)};
-  if (!reference.callback) {
+  const ComReference<CPrintOEMAsyncNotifyCallback> reference{new (std::nothrow)
+                                                                 CPrintOEMAsyncNotifyCallback(releaseEvent)};
+  if (!reference) {
     CloseHandle(releaseEvent);
     return;
   }
   PrintAsyncNotificationType type = kNotificationType;
   HANDLE registration = nullptr;
   const HRESULT hr = RegisterForPrintAsyncNotifications(printer.c_str(), &type, kAllUsers, kBiDirectional,
-                                                        reference.callback, &registration);
+                                                        reference.get(), &registration);
   if (SUCCEEDED(hr) && registration) {
     WaitForSingleObject(releaseEvent, INFINITE);
     UnRegisterForPrintAsyncNotifications(registration);
