@@ -122,20 +122,22 @@ void showWaitMessage() {
   HANDLE thread = CreateThread(nullptr, 0, waitBoxThread, nullptr, 0, nullptr);
   if (!thread) return;
   // The box comes up on its own thread; it is looked for until it shows or
-  // its thread has ended (a box that could not be shown).
+  // its thread has ended (a box that could not be shown, or one the user
+  // closed first).  No clock decides it: a busy machine may take its time.
   HWND box = nullptr;
-  for (int i = 0; i < 20 && !box; ++i) {
-    box = FindWindowW(nullptr, kWaitCaption);
-    if (!box && WaitForSingleObject(thread, 50) == WAIT_OBJECT_0) break;
-  }
+  while (!(box = FindWindowW(nullptr, kWaitCaption)))
+    if (WaitForSingleObject(thread, 50) != WAIT_TIMEOUT) break;
   // The user is to wait for the printer, not to dismiss the message.
   if (box)
     for (HWND b = FindWindowExW(box, nullptr, TEXT("Button"), nullptr); b;
          b = FindWindowExW(box, b, TEXT("Button"), nullptr))
       ShowWindow(b, SW_HIDE);
   Sleep(kWaitMs);
+  // The box is closed and its thread ended before the dialog goes on; a box
+  // still there is asked again each second.
   if (box && IsWindow(box)) PostMessageW(box, WM_CLOSE, 0, 0);
-  WaitForSingleObject(thread, 10000);
+  while (WaitForSingleObject(thread, 1000) == WAIT_TIMEOUT)
+    if (HWND still = FindWindowW(nullptr, kWaitCaption)) PostMessageW(still, WM_CLOSE, 0, 0);
   CloseHandle(thread);
 }
 
