@@ -74,16 +74,6 @@ LPWSTR text(Sheet &s, UINT id) {
   return t;
 }
 
-bool processIs(LPCWSTR imageName) {
-  WCHAR path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  LPCWSTR base = path;
-  for (LPCWSTR p = path; *p; ++p)
-    if (*p == '\\' || *p == '/') base = p + 1;
-  return lstrcmpiW(base, imageName) == 0;
-}
-
 // ------------------------------------------------------------ the printer
 
 // The ribbon's display name from the driver package's name table, "None"

@@ -10,16 +10,6 @@ namespace {
 
 using OpenPrinter2Fn = BOOL(WINAPI *)(LPCWSTR, LPHANDLE, PRINTER_DEFAULTSW *, PRINTER_OPTIONSW *);
 
-bool processIs(LPCWSTR imageName) {
-  WCHAR path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  LPCWSTR base = path;
-  for (LPCWSTR p = path; *p; ++p)
-    if (*p == '\\' || *p == '/') base = p + 1;
-  return lstrcmpiW(base, imageName) == 0;
-}
-
 bool reachedThroughServer(LPCWSTR name) { return name && name[0] == '\\' && name[1] == '\\'; }
 
 bool fetch(BOOL (*call)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD, void *), HANDLE printer, DWORD level,
@@ -53,6 +43,16 @@ HANDLE openWithoutCache(LPCWSTR name, const DWORD (&rights)[3]) {
 }
 
 }  // namespace
+
+bool processIs(LPCWSTR imageName) {
+  WCHAR path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  LPCWSTR base = path;
+  for (LPCWSTR p = path; *p; ++p)
+    if (*p == '\\' || *p == '/') base = p + 1;
+  return lstrcmpiW(base, imageName) == 0;
+}
 
 HANDLE openPrinterPlain(LPCWSTR name) {
   HANDLE h = nullptr;

@@ -11,6 +11,10 @@ namespace card::cfg {
 // Opens a printer by name with the most access it grants (see the notes in
 // printer_access.cpp); NULL when no access works.
 HANDLE openPrinterByName(LPCWSTR name);
+// Whether the calling process's image is `imageName` (a file name without
+// its folder; case ignored).
+bool processIs(LPCWSTR imageName);
+
 // OpenPrinterW with default access.
 HANDLE openPrinterPlain(LPCWSTR name);
 
