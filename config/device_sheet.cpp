@@ -180,41 +180,32 @@ void freeSheet() {
   g_sheet = nullptr;
 }
 
-LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
+// The printer's information, name and default DEVMODE become the module's
+// current ones; the master encoder block is loaded from that DEVMODE.  The
+// default's record, or NULL when the printer has no usable default.
+JobSettingsRecord *adoptPrinter(DeviceSheet &s, const DEVICEPROPERTYHEADER *header, std::vector<BYTE> &&pi) {
   ModuleState &st = state();
-  std::vector<BYTE> pi;
-  const bool haveInfo = header && header->hPrinter && printerInfo(header->hPrinter, 2, pi);
-  if (haveInfo) noteServerVersion(header->hPrinter, reinterpret_cast<const PRINTER_INFO_2W *>(pi.data()));
-
-  // A second page in the same process replaces the first one's state.
-  freeSheet();
-  auto *s = new (std::nothrow) DeviceSheet();
-  if (!s) {
-    errorBox(kIdsDriverName, kIdsSystemError, MB_OK | MB_ICONERROR);
-    return -1;
-  }
-  g_sheet = s;
-  info->UserData = reinterpret_cast<ULONG_PTR>(s);
-
   if (header && header->hPrinter) st.printer = header->hPrinter;
-  s->printerInfo = std::move(pi);
-  JobSettingsRecord *record = nullptr;
-  if (const PRINTER_INFO_2W *p = info2(*s)) {
-    if (p->pPrinterName) {
-      std::memset(st.printerName, 0, sizeof st.printerName);
-      for (size_t i = 0; i < kPrinterNameChars && p->pPrinterName[i]; ++i) st.printerName[i] = p->pPrinterName[i];
-    }
-    if (const DEVMODEW *dm = usableDefault(s->printerInfo)) {
-      st.current = const_cast<DEVMODEW *>(dm);
-      record = reinterpret_cast<JobSettingsRecord *>(reinterpret_cast<BYTE *>(st.current) + kStandardPartSize);
-      st.currentRecord = record;
-      loadMasterEncoderBlock(*record);
-    }
+  s.printerInfo = std::move(pi);
+  const PRINTER_INFO_2W *p = info2(s);
+  if (!p) return nullptr;
+  if (p->pPrinterName) {
+    std::memset(st.printerName, 0, sizeof st.printerName);
+    for (size_t i = 0; i < kPrinterNameChars && p->pPrinterName[i]; ++i) st.printerName[i] = p->pPrinterName[i];
   }
-  const uint16_t ribbonId = record ? record->ribbonId : 0;
+  const DEVMODEW *dm = usableDefault(s.printerInfo);
+  if (!dm) return nullptr;
+  st.current = const_cast<DEVMODEW *>(dm);
+  auto *record = reinterpret_cast<JobSettingsRecord *>(reinterpret_cast<BYTE *>(st.current) + kStandardPartSize);
+  st.currentRecord = record;
+  loadMasterEncoderBlock(*record);
+  return record;
+}
 
-  // Encoder: a ribbon chosen by hand goes with an encoder; otherwise the
-  // printer tells.
+// Encoder: a ribbon chosen by hand goes with an encoder; otherwise the
+// printer tells.  The flag goes into the record, the working copy and the
+// master block.
+bool askEncoder(uint16_t ribbonId, JobSettingsRecord *record) {
   bool hasEncoder = true;
   if (ribbonId == 0) {
     const QueryResult r = askPrinter(kQueryEncoder, kVersionReplyBytes);
@@ -224,16 +215,23 @@ LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
   }
   const int16_t encoderFlag = hasEncoder ? kSettingOn : kSettingOff;
   if (record) record->hasEncoder = encoderFlag;
-  st.working.hasEncoder = encoderFlag;
+  state().working.hasEncoder = encoderFlag;
   masterEncoderBlock().hasEncoder = encoderFlag;
+  return hasEncoder;
+}
 
-  // Model text, only from a printer that reports its ribbon.
-  bool modelAnswered = false;
+// Model text, only from a printer that reports its ribbon: kept module-wide,
+// its model class in the record and the working copy, shown in the model
+// item (the driver's name when the printer did not answer).  Whether it
+// answered.
+bool askModel(DeviceSheet &s, uint16_t ribbonId, JobSettingsRecord *record) {
+  ModuleState &st = state();
+  bool answered = false;
   if (ribbonId == 0) {
     const QueryResult r = askPrinter(kQueryVersion, kVersionReplyBytes);
     std::string text;
     if (r.succeeded && goodReply(reinterpret_cast<const uint8_t *>(r.bytes.data()), r.bytes.size(), text)) {
-      modelAnswered = true;
+      answered = true;
       std::memset(st.modelText, 0, sizeof st.modelText);
       std::memcpy(st.modelText, text.data(), std::min(text.size(), sizeof st.modelText - 1));
       const uint8_t modelClass = configModelClass(st.modelText);
@@ -241,41 +239,47 @@ LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
       st.working.modelClass = modelClass;
     }
   }
-  if (modelAnswered) {
-    setModelText(*s, st.modelText);
+  if (answered) {
+    setModelText(s, st.modelText);
   } else {
     WCHAR name[kNameChars] = {};
     LoadStringW(st.instance, kIdsDriverName, name, int(kNameChars));
-    std::memcpy(s->model, name, sizeof name);
+    std::memcpy(s.model, name, sizeof name);
   }
+  return answered;
+}
 
-  modelItem(*s);
+void buildItems(DeviceSheet &s, const DeviceSheetEnabling &e) {
+  modelItem(s);
   // Information and About change nothing, so they stay usable for users
   // without the right to change the printer.
-  pushButton(*s, kItemEncoder, IDS_ITEM_ENCODER, encoderDialogProc, IDD_ENCODER, false);
-  pushButton(*s, kItemTools, IDS_ITEM_TOOLS, nullptr, 0, false);
-  pushButton(*s, kItemFirmware, IDS_ITEM_FIRMWARE, nullptr, 0, false);
-  pushButton(*s, kItemDeviceInfo, IDS_ITEM_DEVICE_INFO, deviceInfoDialogProc, IDD_DEVICE_INFO, true);
-  pushButton(*s, kItemSingleFeed, IDS_ITEM_SINGLE_FEED, singleFeedDialogProc, IDD_SINGLE_FEED, false);
-  pushButton(*s, kItemAbout, IDS_ITEM_ABOUT, aboutDialogProc, IDD_ABOUT, true);
-  const DeviceSheetEnabling e = deviceSheetEnabling(hasEncoder, ribbonId, modelAnswered);
-  if (!e.encoderSettings) s->items[kItemEncoder].Flags |= OPTIF_DISABLED;
-  if (!e.firmwareDownload) s->items[kItemFirmware].Flags |= OPTIF_DISABLED;
+  pushButton(s, kItemEncoder, IDS_ITEM_ENCODER, encoderDialogProc, IDD_ENCODER, false);
+  pushButton(s, kItemTools, IDS_ITEM_TOOLS, nullptr, 0, false);
+  pushButton(s, kItemFirmware, IDS_ITEM_FIRMWARE, nullptr, 0, false);
+  pushButton(s, kItemDeviceInfo, IDS_ITEM_DEVICE_INFO, deviceInfoDialogProc, IDD_DEVICE_INFO, true);
+  pushButton(s, kItemSingleFeed, IDS_ITEM_SINGLE_FEED, singleFeedDialogProc, IDD_SINGLE_FEED, false);
+  pushButton(s, kItemAbout, IDS_ITEM_ABOUT, aboutDialogProc, IDD_ABOUT, true);
+  if (!e.encoderSettings) s.items[kItemEncoder].Flags |= OPTIF_DISABLED;
+  if (!e.firmwareDownload) s.items[kItemFirmware].Flags |= OPTIF_DISABLED;
+}
 
-  COMPROPSHEETUI &ui = s->ui;
-  loadName(kIdsDriverName, s->callerName);
+// Hands the page to the host: 1 when it took it, else -1 (the sheet's result
+// too).
+LONG addPage(PROPSHEETUI_INFO *info, DeviceSheet &s) {
+  COMPROPSHEETUI &ui = s.ui;
+  loadName(kIdsDriverName, s.callerName);
   ui.cbSize = sizeof ui;
   ui.Flags = CPSUIF_UPDATE_PERMISSION | CPSUIF_ABOUT_CALLBACK;
-  ui.hInstCaller = st.instance;
-  ui.pCallerName = s->callerName;
-  ui.UserData = reinterpret_cast<ULONG_PTR>(info2(*s));
+  ui.hInstCaller = state().instance;
+  ui.pCallerName = s.callerName;
+  ui.UserData = reinterpret_cast<ULONG_PTR>(info2(s));
   ui.pHelpFile = nullptr;
   ui.pfnCallBack = pageCallback;
-  ui.pOptItem = s->items;
+  ui.pOptItem = s.items;
   ui.pDlgPage = CPSUI_PDLGPAGE_PRINTERPROP;
   ui.cOptItem = WORD(kItemCount);
   ui.cDlgPage = 0;
-  ui.pOptItemName = s->callerName;
+  ui.pOptItemName = s.callerName;
   ui.CallerVersion = 0x0400;
   ui.OptItemVersion = 0x0400;
 
@@ -291,6 +295,29 @@ LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
   }
   info->Result = 0;
   return 1;
+}
+
+LONG initPage(PROPSHEETUI_INFO *info, const DEVICEPROPERTYHEADER *header) {
+  std::vector<BYTE> pi;
+  const bool haveInfo = header && header->hPrinter && printerInfo(header->hPrinter, 2, pi);
+  if (haveInfo) noteServerVersion(header->hPrinter, reinterpret_cast<const PRINTER_INFO_2W *>(pi.data()));
+
+  // A second page in the same process replaces the first one's state.
+  freeSheet();
+  auto *s = new (std::nothrow) DeviceSheet();
+  if (!s) {
+    errorBox(kIdsDriverName, kIdsSystemError, MB_OK | MB_ICONERROR);
+    return -1;
+  }
+  g_sheet = s;
+  info->UserData = reinterpret_cast<ULONG_PTR>(s);
+
+  JobSettingsRecord *record = adoptPrinter(*s, header, std::move(pi));
+  const uint16_t ribbonId = record ? record->ribbonId : 0;
+  const bool hasEncoder = askEncoder(ribbonId, record);
+  const bool modelAnswered = askModel(*s, ribbonId, record);
+  buildItems(*s, deviceSheetEnabling(hasEncoder, ribbonId, modelAnswered));
+  return addPage(info, *s);
 }
 
 }  // namespace
