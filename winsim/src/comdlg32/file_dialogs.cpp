@@ -144,15 +144,8 @@ void record(ShownFileDialog &d) {
   if (d.end == FileDialogEnd::Unscripted || d.end == FileDialogEnd::ScriptFailed) st.faults.push_back(d);
 }
 
-BOOL runFileDialog(LPOPENFILENAMEW ofn, bool save) {
-  t_lastError = 0;
-  if (!ofn) return fail(CDERR_INITIALIZATION);
-  if (ofn->lStructSize != sizeof(OPENFILENAMEW) && ofn->lStructSize != OPENFILENAME_SIZE_VERSION_400W)
-    return fail(CDERR_STRUCTSIZE);
-  if (ofn->hwndOwner && !IsWindow(ofn->hwndOwner)) return fail(CDERR_DIALOGFAILURE);
-  if ((ofn->Flags & OFN_ENABLEHOOK) && !ofn->lpfnHook) return fail(CDERR_NOHOOK);
-  if (!ofn->lpstrFile || !ofn->nMaxFile) return fail(CDERR_INITIALIZATION);
-
+// The dialog as the program asked for it, for the record.
+ShownFileDialog describe(const OPENFILENAMEW *ofn, bool save) {
   ShownFileDialog d;
   d.save = save;
   d.title = text(ofn->lpstrTitle);
@@ -165,49 +158,46 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, bool save) {
   d.fileGiven.resize(std::char_traits<char16_t>::length(d.fileGiven.c_str()));
   d.flags = ofn->Flags;
   d.threadId = currentTid();
+  return d;
+}
 
-  // Modal: the owner takes no input while the dialog is up.
-  HWND top = topLevelOf(ofn->hwndOwner);
-  bool disabled = top && IsWindowEnabled(top);
-  if (disabled) EnableWindow(top, FALSE);
-  d.ownerDisabled = top && !IsWindowEnabled(top);
-  std::optional<FileDialogAnswer> answer;
-  {
-    std::lock_guard<std::mutex> g(waitLock());
-    auto &answers = state().answers;
-    if (!answers.empty()) {
-      answer = answers.front();
-      answers.erase(answers.begin());
-    }
-  }
-  std::u16string path;
+std::optional<FileDialogAnswer> takeAnswer() {
+  std::lock_guard<std::mutex> g(waitLock());
+  auto &answers = state().answers;
+  if (answers.empty()) return std::nullopt;
+  FileDialogAnswer answer = answers.front();
+  answers.erase(answers.begin());
+  return answer;
+}
+
+// The scripted user's answer to the dialog: how it ends, and the full path
+// chosen (empty unless a file was chosen).
+std::u16string answerDialog(ShownFileDialog &d, const OPENFILENAMEW *ofn, bool save) {
+  const std::optional<FileDialogAnswer> answer = takeAnswer();
   if (!answer) {
     d.end = FileDialogEnd::Unscripted;
     d.fault = u"no answer scripted";
-  } else if (answer->cancel) {
+    return {};
+  }
+  if (answer->cancel) {
     d.end = FileDialogEnd::Cancelled;
-  } else {
-    path = fullPathOf(answer->path, d.initialDir, d.defaultExtension);
-    d.answer = path.empty() ? answer->path : path;
-    std::u16string why = refusal(path, ofn->Flags, save);
-    if (!why.empty()) {
-      d.end = FileDialogEnd::ScriptFailed;
-      d.fault = u"\"" + d.answer + u"\": " + why;
-      path.clear();
-    } else {
-      d.end = path.size() + 1 > ofn->nMaxFile ? FileDialogEnd::BufferTooSmall : FileDialogEnd::Chosen;
-    }
+    return {};
   }
-  if (disabled) EnableWindow(top, TRUE);
-  record(d);
-  if (d.end != FileDialogEnd::Chosen && d.end != FileDialogEnd::BufferTooSmall) return FALSE;  // a cancel: error 0
+  std::u16string path = fullPathOf(answer->path, d.initialDir, d.defaultExtension);
+  d.answer = path.empty() ? answer->path : path;
+  const std::u16string why = refusal(path, ofn->Flags, save);
+  if (!why.empty()) {
+    d.end = FileDialogEnd::ScriptFailed;
+    d.fault = u"\"" + d.answer + u"\": " + why;
+    return {};
+  }
+  d.end = path.size() + 1 > ofn->nMaxFile ? FileDialogEnd::BufferTooSmall : FileDialogEnd::Chosen;
+  return path;
+}
 
-  if (d.end == FileDialogEnd::BufferTooSmall) {
-    // The first WORD of the buffer tells the size needed, in characters.
-    size_t need = path.size() + 1;
-    ofn->lpstrFile[0] = WCHAR(need > 0xFFFF ? 0xFFFF : need);
-    return fail(FNERR_BUFFERTOOSMALL);
-  }
+// The chosen file into the program's structure: the path, the offsets of
+// its name and extension, its title and the filter used.
+void writeChoice(LPOPENFILENAMEW ofn, const std::u16string &path, bool haveFilter) {
   std::copy(path.begin(), path.end(), ofn->lpstrFile);
   ofn->lpstrFile[path.size()] = 0;
   size_t name = nameStart(path);
@@ -225,7 +215,35 @@ BOOL runFileDialog(LPOPENFILENAMEW ofn, bool save) {
     std::copy(title.begin(), title.begin() + std::ptrdiff_t(n), ofn->lpstrFileTitle);
     ofn->lpstrFileTitle[n] = 0;
   }
-  if (!ofn->nFilterIndex && !d.filter.empty()) ofn->nFilterIndex = 1;
+  if (!ofn->nFilterIndex && haveFilter) ofn->nFilterIndex = 1;
+}
+
+BOOL runFileDialog(LPOPENFILENAMEW ofn, bool save) {
+  t_lastError = 0;
+  if (!ofn) return fail(CDERR_INITIALIZATION);
+  if (ofn->lStructSize != sizeof(OPENFILENAMEW) && ofn->lStructSize != OPENFILENAME_SIZE_VERSION_400W)
+    return fail(CDERR_STRUCTSIZE);
+  if (ofn->hwndOwner && !IsWindow(ofn->hwndOwner)) return fail(CDERR_DIALOGFAILURE);
+  if ((ofn->Flags & OFN_ENABLEHOOK) && !ofn->lpfnHook) return fail(CDERR_NOHOOK);
+  if (!ofn->lpstrFile || !ofn->nMaxFile) return fail(CDERR_INITIALIZATION);
+
+  ShownFileDialog d = describe(ofn, save);
+  // Modal: the owner takes no input while the dialog is up.
+  HWND top = topLevelOf(ofn->hwndOwner);
+  bool disabled = top && IsWindowEnabled(top);
+  if (disabled) EnableWindow(top, FALSE);
+  d.ownerDisabled = top && !IsWindowEnabled(top);
+  const std::u16string path = answerDialog(d, ofn, save);
+  if (disabled) EnableWindow(top, TRUE);
+  record(d);
+  if (d.end == FileDialogEnd::BufferTooSmall) {
+    // The first WORD of the buffer tells the size needed, in characters.
+    size_t need = path.size() + 1;
+    ofn->lpstrFile[0] = WCHAR(need > 0xFFFF ? 0xFFFF : need);
+    return fail(FNERR_BUFFERTOOSMALL);
+  }
+  if (d.end != FileDialogEnd::Chosen) return FALSE;  // a cancel: error 0
+  writeChoice(ofn, path, !d.filter.empty());
   return TRUE;
 }
 
