@@ -2,14 +2,11 @@
 
 #include <winspool.h>
 
-#include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "config/module_state.h"
 #include "config/printer_access.h"
-#include "config/printer_queries.h"
-#include "shared/query_command.h"
+#include "config/raw_channel.h"
 
 namespace card::cfg {
 
@@ -20,36 +17,6 @@ EncoderBlock g_master = defaultEncoderBlock();
 const WCHAR kWaitCaption[] = TEXT(" Pellor Printer Settings ");
 const WCHAR kWaitText[] = TEXT("Applying printer settings. Please wait...");
 constexpr DWORD kWaitMs = 5000;
-
-// The spooler may keep an answered query as a value of the printer's driver
-// data; it would answer the next query with the old reply.
-void deleteStoredValue(std::string_view command) {
-  WCHAR value[64];
-  if (!encodeQueryCommand(command.data(), command.size(), value, std::size(value))) return;
-  const WideText name = currentPrinterName();
-  if (name.empty()) return;
-  HKEY printers = nullptr, printer = nullptr, data = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("System\\CurrentControlSet\\control\\Print\\Printers"), 0, KEY_READ,
-                    &printers) != ERROR_SUCCESS)
-    return;
-  if (RegOpenKeyExW(printers, name.c_str(), 0, KEY_READ, &printer) == ERROR_SUCCESS) {
-    if (RegOpenKeyExW(printer, TEXT("PrinterDriverData"), 0, KEY_SET_VALUE, &data) == ERROR_SUCCESS) {
-      RegDeleteValueW(data, value);
-      RegCloseKey(data);
-    }
-    RegCloseKey(printer);
-  }
-  RegCloseKey(printers);
-}
-
-QueryResult ask(HANDLE printer, std::string_view command, size_t capacity) {
-  QueryResult r;
-  std::vector<BYTE> reply(capacity + 1, 0);
-  size_t n = 0;
-  r.succeeded = queryPrinter(printer, command, reply.data(), capacity, n);
-  if (r.succeeded) r.bytes.assign(reinterpret_cast<const char *>(reply.data()), n);
-  return r;
-}
 
 DWORD WINAPI waitBoxThread(LPVOID) {
   MessageBoxW(nullptr, kWaitText, kWaitCaption, MB_OK | MB_ICONINFORMATION);
@@ -77,22 +44,11 @@ WideText currentPrinterName() {
 }
 
 QueryResult askPrinterOn(HANDLE printer, std::string_view command, size_t capacity) {
-  QueryResult r = ask(printer, command, capacity);
-  if (r.succeeded) deleteStoredValue(command);
-  return r;
+  return queryCommand(printer, command, capacity);
 }
 
 QueryResult askPrinter(std::string_view command, size_t capacity) {
-  QueryResult r = ask(state().printer, command, capacity);
-  if (!r.succeeded) {
-    const WideText name = currentPrinterName();
-    if (HANDLE h = name.empty() ? nullptr : openPrinterByName(name.c_str())) {
-      r = ask(h, command, capacity);
-      ClosePrinter(h);
-    }
-  }
-  deleteStoredValue(command);
-  return r;
+  return queryCurrentThenByName(state().printer, command, capacity);
 }
 
 EncoderBlock &masterEncoderBlock() { return g_master; }

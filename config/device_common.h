@@ -16,9 +16,8 @@
 namespace card::cfg {
 
 // A query on the module's current printer; when that fails, once more on a
-// handle opened by the printer's full name.  The value the spooler may have
-// kept under the command's name is deleted afterwards.  At most `capacity`
-// reply bytes are taken.
+// handle opened by the printer's full name (raw_channel.h).  At most
+// `capacity` reply bytes are taken.
 QueryResult askPrinter(std::string_view command, size_t capacity);
 
 // A query on a handle of the caller's, followed by the same deletion.

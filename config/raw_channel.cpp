@@ -1,0 +1,235 @@
+#include "config/raw_channel.h"
+
+#include <winspool.h>
+
+#include <iterator>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "config/printer_access.h"
+#include "config/reply_display.h"
+#include "config/ui_common.h"
+#include "shared/query_command.h"
+
+namespace card::cfg {
+
+namespace {
+
+using WideText = std::basic_string<WCHAR>;
+
+constexpr size_t kNameUnits = 64;               // escape command value names
+constexpr size_t kSetNameReply = 260;           // reply buffer of "SetPrinterName:%s"
+constexpr size_t kPollReply = 128;              // completion and port status polls
+constexpr size_t kFileChunk = 4096;             // file job reads
+constexpr DWORD kSettleMs = 1000;               // before and after the completion wait
+constexpr DWORD kPollMs = 100;                  // between completion polls
+constexpr DWORD kPollLimitMs = 30 * 60 * 1000;  // a monitor stuck at "DOC_PENDING"
+
+const WCHAR kSetPrinterName[] = TEXT("SetPrinterName:");
+
+QueryResult getData(HANDLE printer, LPCWSTR valueName, size_t capacity) {
+  QueryResult r;
+  if (!printer) return r;
+  std::vector<BYTE> reply(capacity + 1, 0);
+  DWORD type = REG_BINARY, needed = 0;
+  const DWORD st =
+      GetPrinterDataW(printer, const_cast<LPWSTR>(valueName), &type, reply.data(), DWORD(capacity), &needed);
+  if (st != ERROR_SUCCESS || needed > capacity) return r;
+  r.succeeded = true;
+  r.bytes.assign(reinterpret_cast<const char *>(reply.data()), needed);
+  return r;
+}
+
+bool encodeName(std::string_view command, WCHAR (&name)[kNameUnits]) {
+  return encodeQueryCommand(command.data(), command.size(), name, kNameUnits);
+}
+
+QueryResult askCommand(HANDLE printer, std::string_view command, size_t capacity) {
+  WCHAR name[kNameUnits];
+  if (!encodeName(command, name)) return {};
+  return getData(printer, name, capacity);
+}
+
+WideText fullName(HANDLE printer) {
+  std::vector<BYTE> info;
+  if (!printer || !printerInfo(printer, 2, info)) return {};
+  const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(info.data());
+  return pi->pPrinterName ? WideText(pi->pPrinterName) : WideText();
+}
+
+HANDLE openByFullName(HANDLE current) {
+  const WideText name = fullName(current);
+  return name.empty() ? nullptr : openPrinterByName(name.c_str());
+}
+
+void showFileProblem(HWND owner, const WideText &caption, LPCWSTR text) {
+  MessageBoxW(owner, text, caption.c_str(), MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+bool completionCheck(HANDLE printer) {
+  Sleep(kSettleMs);
+  for (DWORD waited = 0; waited < kPollLimitMs; waited += kPollMs) {
+    if (queryCommand(printer, "\x1bIsDOCComplete\r", kPollReply).bytes != "DOC_PENDING") break;
+    Sleep(kPollMs);
+  }
+  Sleep(kSettleMs);
+  const QueryResult status = queryCommand(printer,
+                                          "\x1b"
+                                          "CheckPortStatus\r",
+                                          kPollReply);
+  return status.succeeded && status.bytes == "STATUS_SUCCESS";
+}
+
+}  // namespace
+
+void deleteStoredValue(HANDLE printer, LPCWSTR valueName) {
+  const WideText name = fullName(printer);
+  if (name.empty() || !valueName) return;
+  HKEY printers = nullptr, key = nullptr, data = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("System\\CurrentControlSet\\control\\Print\\Printers"), 0, KEY_READ,
+                    &printers) != ERROR_SUCCESS)
+    return;
+  if (RegOpenKeyExW(printers, name.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(key, TEXT("PrinterDriverData"), 0, KEY_SET_VALUE, &data) == ERROR_SUCCESS) {
+      RegDeleteValueW(data, valueName);
+      RegCloseKey(data);
+    }
+    RegCloseKey(key);
+  }
+  RegCloseKey(printers);
+}
+
+void deleteStoredCommand(HANDLE printer, std::string_view command) {
+  WCHAR name[kNameUnits];
+  if (encodeName(command, name)) deleteStoredValue(printer, name);
+}
+
+QueryResult queryCommand(HANDLE printer, std::string_view command, size_t capacity) {
+  QueryResult r = askCommand(printer, command, capacity);
+  if (r.succeeded) deleteStoredCommand(printer, command);
+  return r;
+}
+
+QueryResult queryRequest(HANDLE printer, LPCWSTR request, size_t capacity) {
+  QueryResult r = getData(printer, request, capacity);
+  if (r.succeeded) deleteStoredValue(printer, request);
+  return r;
+}
+
+QueryResult queryCurrentThenByName(HANDLE current, std::string_view command, size_t capacity) {
+  QueryResult r = askCommand(current, command, capacity);
+  if (!r.succeeded) {
+    if (HANDLE h = openByFullName(current)) {
+      r = askCommand(h, command, capacity);
+      ClosePrinter(h);
+    }
+  }
+  deleteStoredCommand(current, command);
+  return r;
+}
+
+QueryResult queryByNameThenCurrent(HANDLE current, std::string_view command, size_t capacity) {
+  QueryResult r;
+  if (HANDLE h = openByFullName(current)) {
+    r = askCommand(h, command, capacity);
+    if (!r.succeeded) r = askCommand(h, command, capacity);
+    ClosePrinter(h);
+  } else {
+    r = askCommand(current, command, capacity);
+  }
+  deleteStoredCommand(current, command);
+  return r;
+}
+
+QueryResult monitorRequest(LPCWSTR rememberedName, HANDLE current, LPCWSTR request, size_t capacity) {
+  HANDLE opened = rememberedName && *rememberedName ? openPrinterByName(rememberedName) : nullptr;
+  HANDLE printer = opened ? opened : current;
+  QueryResult r;
+  if (!printer || !request) return r;
+  const WideText name = fullName(printer);
+  if (!name.empty()) {
+    const WideText setName = WideText(kSetPrinterName) + name;
+    queryRequest(printer, setName.c_str(), kSetNameReply);
+  }
+  r = queryRequest(printer, request, capacity);
+  if (opened) ClosePrinter(opened);
+  return r;
+}
+
+DirectPrinting::DirectPrinting(HANDLE printer) : printer_(printer) {
+  std::vector<BYTE> info;
+  if (!printer_ || !printerInfo(printer_, 2, info)) return;
+  auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info.data());
+  saved_ = pi->Attributes;
+  known_ = true;
+  if (saved_ & PRINTER_ATTRIBUTE_DIRECT) return;
+  pi->Attributes = saved_ | PRINTER_ATTRIBUTE_DIRECT;
+  SetPrinterW(printer_, 2, info.data(), 0);
+}
+
+DirectPrinting::~DirectPrinting() {
+  if (!known_) return;
+  std::vector<BYTE> info;
+  if (!printerInfo(printer_, 2, info)) return;
+  auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(info.data());
+  if (pi->Attributes == saved_) return;
+  pi->Attributes = saved_;
+  SetPrinterW(printer_, 2, info.data(), 0);
+}
+
+bool sendFileJob(HWND owner, HANDLE current, LPCWSTR path, int kind) {
+  if (!path || !*path) return false;
+  const WideText name = fullName(current);
+  HANDLE opened = name.empty() ? nullptr : openPrinterByName(name.c_str());
+  HANDLE printer = opened ? opened : current;
+  bool ok = false;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (!printer) {
+    // Nothing to send to.
+  } else if ((file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr)) == INVALID_HANDLE_VALUE) {
+    showFileProblem(owner, name, TEXT("Error opening file"));
+  } else {
+    LARGE_INTEGER size = {};
+    std::vector<BYTE> buffer;
+    bool haveBuffer = true;
+    try {
+      buffer.resize(kFileChunk);
+    } catch (const std::bad_alloc &) {
+      haveBuffer = false;
+    }
+    if (!GetFileSizeEx(file, &size)) {
+      showFileProblem(owner, name, TEXT("Unable to obtain file size.Cannot continue with this file"));
+    } else if (!haveBuffer) {
+      showFileProblem(owner, name, TEXT("Failed to allocate memory"));
+    } else {
+      const std::u16string_view document = fileJobDocumentName(kind);
+      const WideText documentName(document.begin(), document.end());
+      RawJob job(nullptr, printer, documentName.c_str(), nullptr);
+      if (job.started()) {
+        bool failed = false;
+        for (;;) {
+          std::fill(buffer.begin(), buffer.end(), BYTE(0));
+          DWORD got = 0;
+          if (!ReadFile(file, buffer.data(), DWORD(buffer.size()), &got, nullptr)) {
+            failed = true;
+            break;
+          }
+          if (got == 0) break;
+          if (!job.write(buffer.data(), got)) {
+            failed = true;
+            break;
+          }
+        }
+        const bool ended = job.finish();
+        if (!failed && ended) ok = completionCheck(printer);
+      }
+    }
+    CloseHandle(file);
+  }
+  if (opened) ClosePrinter(opened);
+  return ok;
+}
+
+}  // namespace card::cfg
