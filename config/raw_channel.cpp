@@ -67,6 +67,9 @@ void showFileProblem(HWND owner, const WideText &caption, LPCWSTR text) {
   MessageBoxW(owner, text, caption.c_str(), MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
+// The monitor holds "DOC_PENDING" while the job is still going to the
+// printer; a monitor that never lets go of it ends the wait after
+// kPollLimitMs instead of blocking the dialog for good.
 bool completionCheck(HANDLE printer) {
   Sleep(kSettleMs);
   for (DWORD waited = 0; waited < kPollLimitMs; waited += kPollMs) {

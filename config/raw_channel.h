@@ -34,7 +34,7 @@ QueryResult queryByNameThenCurrent(HANDLE current, std::string_view command, siz
 
 // A request to the monitor on a handle opened by `rememberedName` when one
 // is given, else on `current`.  "SetPrinterName:<full name>" goes first, so
-// the monitor knows which printer asks.  True when the request was answered.
+// the monitor knows which printer asks.  The request's reply, or a failure.
 QueryResult monitorRequest(LPCWSTR rememberedName, HANDLE current, LPCWSTR request, size_t capacity);
 
 // Deletes the driver-data value named by a query of the printer behind
