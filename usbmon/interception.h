@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "shared/prefixed_requests.h"
@@ -22,7 +23,9 @@ struct CaptureState {
   WCHAR tempPath[MAX_PATH] = {};
   HANDLE file = INVALID_HANDLE_VALUE;
   bool active = false;
-  bool documentComplete = false;
+  // Read by the printer queries, which the spooler calls on any thread while
+  // a job runs.
+  std::atomic<bool> documentComplete{false};
   CaptureMode mode = CaptureMode::None;
 };
 

@@ -7,6 +7,7 @@
 #include <winspool.h>
 #include <winsplp.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -76,7 +77,7 @@ class PortRecord : public PortServices {
   bool errorPending = false;
   DWORD dataSent = 0;
   bool ribbonClass = false;
-  bool jobFailed = false;  // the last job was cancelled from an error message
+  std::atomic<bool> jobFailed{false};  // the last job was cancelled from an error message (read by queries)
   uint8_t isReadyMode = 0;
   pacing::StreamCutter cutter;
   CaptureState capture;
