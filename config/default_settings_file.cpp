@@ -2,6 +2,7 @@
 
 #include <winspool.h>
 
+#include <cstring>
 #include <vector>
 
 #include "config/printer_access.h"
@@ -38,6 +39,17 @@ bool readDefaultSettingsFile(HANDLE printer, BYTE *out, size_t capacity, size_t 
   }
   CloseHandle(file);
   return ok && length == capacity;
+}
+
+bool readWholeDefaultRecord(HANDLE printer, JobSettingsRecord &out) {
+  // One byte more is asked for, so that a longer file shows as one.
+  std::vector<BYTE> bytes(kRecordSize + 1);
+  size_t length = 0;
+  bool opened = false;
+  readDefaultSettingsFile(printer, bytes.data(), bytes.size(), length, opened);
+  if (!opened || length != kRecordSize) return false;
+  std::memcpy(&out, bytes.data(), kRecordSize);
+  return true;
 }
 
 bool defaultSettingsFileOpens(HANDLE printer) {

@@ -56,14 +56,8 @@ void checkOne(HWND dialog, const int (&buttons)[N], unsigned index) {
 // The defaults "Restore Defaults" loads: the record of the driver's data
 // file when it is a whole one, else the built-in block.
 EncoderBlock restoredDefaults() {
-  std::vector<BYTE> file(kRecordSize + 1, 0);
-  size_t length = 0;
-  bool opened = false;
-  // One byte more is asked for, so that a longer file shows as one.
-  readDefaultSettingsFile(state().printer, file.data(), file.size(), length, opened);
-  if (opened && length == kRecordSize)
-    return readEncoderBlock(*reinterpret_cast<const JobSettingsRecord *>(file.data()));
-  return defaultEncoderBlock();
+  JobSettingsRecord defaults{};
+  return readWholeDefaultRecord(state().printer, defaults) ? readEncoderBlock(defaults) : defaultEncoderBlock();
 }
 
 // The printer is set up with one raw job of the commands.

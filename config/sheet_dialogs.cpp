@@ -23,18 +23,6 @@ namespace card::cfg {
 
 namespace {
 
-// The default record from the driver's data file; false unless the file
-// holds exactly one whole record.
-bool readDefaultRecord(JobSettingsRecord &out) {
-  std::vector<BYTE> bytes(kRecordSize + 1);
-  size_t length = 0;
-  bool opened = false;
-  readDefaultSettingsFile(state().printer, bytes.data(), bytes.size(), length, opened);
-  if (!opened || length != kRecordSize) return false;
-  std::memcpy(&out, bytes.data(), kRecordSize);
-  return true;
-}
-
 void showNumber(HWND dlg, int id, int value) {
   WCHAR text[16];
   StringCchPrintfW(text, 16, TEXT("%d"), value);
@@ -153,7 +141,7 @@ INT_PTR CALLBACK colourProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
           // The defaults of the data file, or none at all when it cannot be
           // read; the byte at offset 12 goes with them.
           JobSettingsRecord defaults{};
-          if (!readDefaultRecord(defaults)) std::memset(&defaults, 0, sizeof defaults);
+          if (!readWholeDefaultRecord(state().printer, defaults)) std::memset(&defaults, 0, sizeof defaults);
           storeAdjustment(adjustmentFromRecord(defaults), *d->record);
           d->record->reserved12[0] = defaults.reserved12[0];
           showColourValues(dlg, *d);
@@ -206,7 +194,7 @@ INT_PTR CALLBACK headProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
       switch (LOWORD(wParam)) {
         case IDC_SHEET_RESTORE: {
           JobSettingsRecord defaults{};
-          const bool read = readDefaultRecord(defaults);
+          const bool read = readWholeDefaultRecord(state().printer, defaults);
           for (unsigned i = 0; i < kHeadTrackbarCount; ++i) {
             uint8_t value = read ? *headValue(defaults, i) : kHeadValueDefault;
             if (value > kHeadValueMax) value = kHeadValueMax;
