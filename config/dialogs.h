@@ -25,4 +25,9 @@ INT_PTR showEncoderDialog(HWND owner);          // 104
 INT_PTR showAdvancedEncoderDialog(HWND owner);  // 105
 INT_PTR showSingleFeedDialog(HWND owner);       // 122
 
+// Printer tools.
+INT_PTR showToolsDialog(HWND owner);     // 112
+INT_PTR showSendFileDialog(HWND owner);  // 2147, opened from the tools
+INT_PTR showFirmwareDialog(HWND owner);  // 116 firmware download
+
 }  // namespace card::cfg

@@ -63,8 +63,8 @@ HANDLE openByFullName(HANDLE current) {
   return name.empty() ? nullptr : openPrinterByName(name.c_str());
 }
 
-void showFileProblem(HWND owner, const WideText &caption, LPCWSTR text) {
-  MessageBoxW(owner, text, caption.c_str(), MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
+void showFileProblem(ProblemSink &problems, const WideText &caption, LPCWSTR text) {
+  problems.problem(caption.c_str(), text, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 // The monitor holds "DOC_PENDING" while the job is still going to the
@@ -85,6 +85,10 @@ bool completionCheck(HANDLE printer) {
 }
 
 }  // namespace
+
+void BoxProblems::problem(LPCWSTR caption, LPCWSTR text, UINT boxStyle) {
+  MessageBoxW(owner_, text, caption, boxStyle);
+}
 
 void deleteStoredValue(HANDLE printer, LPCWSTR valueName) {
   const WideText name = fullName(printer);
@@ -181,7 +185,7 @@ DirectPrinting::~DirectPrinting() {
   SetPrinterW(printer_, 2, info.data(), 0);
 }
 
-bool sendFileJob(HWND owner, HANDLE current, LPCWSTR path, int kind) {
+bool sendFileJob(ProblemSink &problems, HANDLE current, LPCWSTR path, int kind) {
   if (!path || !*path) return false;
   const WideText name = fullName(current);
   HANDLE opened = name.empty() ? nullptr : openPrinterByName(name.c_str());
@@ -192,7 +196,7 @@ bool sendFileJob(HWND owner, HANDLE current, LPCWSTR path, int kind) {
     // Nothing to send to.
   } else if ((file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                  nullptr)) == INVALID_HANDLE_VALUE) {
-    showFileProblem(owner, name, TEXT("Error opening file"));
+    showFileProblem(problems, name, TEXT("Error opening file"));
   } else {
     LARGE_INTEGER size = {};
     std::vector<BYTE> buffer;
@@ -203,9 +207,9 @@ bool sendFileJob(HWND owner, HANDLE current, LPCWSTR path, int kind) {
       haveBuffer = false;
     }
     if (!GetFileSizeEx(file, &size)) {
-      showFileProblem(owner, name, TEXT("Unable to obtain file size.Cannot continue with this file"));
+      showFileProblem(problems, name, TEXT("Unable to obtain file size.Cannot continue with this file"));
     } else if (!haveBuffer) {
-      showFileProblem(owner, name, TEXT("Failed to allocate memory"));
+      showFileProblem(problems, name, TEXT("Failed to allocate memory"));
     } else {
       const std::u16string_view document = fileJobDocumentName(kind);
       const WideText documentName(document.begin(), document.end());

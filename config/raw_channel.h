@@ -58,11 +58,32 @@ class DirectPrinting {
   bool known_ = false;
 };
 
+// Where a printer operation's problems go: a message box over the dialog
+// that asked for it, or the error output of a console program.  `boxStyle`
+// is what a message box would carry (icon and modality).
+class ProblemSink {
+ public:
+  virtual void problem(LPCWSTR caption, LPCWSTR text, UINT boxStyle) = 0;
+
+ protected:
+  ~ProblemSink() = default;
+};
+
+// Problems shown as message boxes owned by a dialog.
+class BoxProblems final : public ProblemSink {
+ public:
+  explicit BoxProblems(HWND owner) : owner_(owner) {}
+  void problem(LPCWSTR caption, LPCWSTR text, UINT boxStyle) override;
+
+ private:
+  HWND owner_;
+};
+
 // Sends a file's contents as a raw job (document name by `kind`, see
 // reply_display.h), then waits until the monitor no longer reports
 // "DOC_PENDING" and asks for the port's status.  True when that is
-// "STATUS_SUCCESS".  Problems with the file are shown in a message box owned
-// by `owner`, captioned with the printer's name.
-bool sendFileJob(HWND owner, HANDLE current, LPCWSTR path, int kind);
+// "STATUS_SUCCESS".  Problems with the file go to `problems`, captioned with
+// the printer's name.
+bool sendFileJob(ProblemSink &problems, HANDLE current, LPCWSTR path, int kind);
 
 }  // namespace card::cfg

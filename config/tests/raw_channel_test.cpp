@@ -30,6 +30,7 @@ LPCWSTR w(const char16_t *s) { return reinterpret_cast<LPCWSTR>(s); }
 
 class RawChannel : public ::testing::Test {
  protected:
+  BoxProblems boxes{nullptr};
   void SetUp() override {
     winsim::resetMachine();
     winsim::setClockScale(1000.0);
@@ -110,7 +111,7 @@ TEST_F(RawChannel, EmptyFileJobStillEndsWithTheCompletionCheck) {
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   CloseHandle(file);
   const ULONGLONG start = GetTickCount64();
-  EXPECT_TRUE(sendFileJob(nullptr, handle, w(path.c_str()), 1));
+  EXPECT_TRUE(sendFileJob(boxes, handle, w(path.c_str()), 1));
   // The two settling waits around the completion poll.
   EXPECT_GE(GetTickCount64() - start, 2000u);
   const auto jobs = winsim::printJobs(kPrinter);
@@ -123,7 +124,7 @@ TEST_F(RawChannel, MissingFileIsReportedToTheCaller) {
   winsim::UserScript rule;
   rule.text = u"Error opening file";
   winsim::scriptUser(rule);
-  EXPECT_FALSE(sendFileJob(nullptr, handle, w(u"C:\\no such file.prn"), 2));
+  EXPECT_FALSE(sendFileJob(boxes, handle, w(u"C:\\no such file.prn"), 2));
   const auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].caption, kPrinter);
