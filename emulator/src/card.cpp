@@ -1,5 +1,6 @@
 #include "emulator/include/cardemu/card.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace cardemu {
@@ -39,6 +40,21 @@ std::string coverage(const AppliedPanel &p) {
 }
 }  // namespace
 
+std::shared_ptr<const DotImage> shiftImage(const std::shared_ptr<const DotImage> &image, PrintOffset offset) {
+  if (!image || (offset.x == 0 && offset.y == 0) || image->size() < kCardDots) return image;
+  auto out = std::make_shared<DotImage>(kCardDots, 0);
+  // Columns that still land on the card after the move.
+  const int x0 = std::max(0, offset.x), x1 = std::min(kCardWidth, kCardWidth + offset.x);
+  if (x0 >= x1) return out;
+  for (int y = 0; y < kCardHeight; ++y) {
+    const int from = y - offset.y;
+    if (from < 0 || from >= kCardHeight) continue;
+    const auto src = image->begin() + from * kCardWidth + (x0 - offset.x);
+    std::copy(src, src + (x1 - x0), out->begin() + y * kCardWidth + x0);
+  }
+  return out;
+}
+
 std::string Card::summary() const {
   std::ostringstream s;
   s << "card " << number;
@@ -62,6 +78,9 @@ std::string Card::summary() const {
   for (size_t t = 0; t < 3; ++t)
     if (!tracks[t].empty()) s << " track " << t + 1 << " \"" << tracks[t] << "\"";
   s << "\n";
+  if (!(offsets[0] == PrintOffset{}) || !(offsets[1] == PrintOffset{}))
+    s << "offsets: front " << offsets[0].x << " " << offsets[0].y << ", back " << offsets[1].x << " " << offsets[1].y
+      << "\n";
   s << "lamination: " << (lamination.empty() ? "none" : lamination) << "\n";
   for (const auto &n : notes) s << "note: " << n << "\n";
   return s.str();

@@ -91,6 +91,7 @@ std::string listingLine(const CommandRecord &r) {
   if (r.held) s << "  (held: printer stopped)";
   if (r.replay) s << "  (run after the error was cleared)";
   if (!r.answer.empty()) s << "  -> " << printable(r.answer);
+  if (!r.note.empty()) s << "  -- " << r.note;
   if (r.error) {
     s << "  ERROR " << r.error << " " << statusWord(r.error);
     if (!r.command->problem.empty()) s << ": " << r.command->problem;

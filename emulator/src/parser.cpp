@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "emulator/include/cardemu/protocol.h"
+#include "emulator/src/crc32.h"
 
 namespace cardemu {
 
@@ -50,6 +51,16 @@ bool StreamParser::insideBlock() const {
     case State::kFwBody:
     case State::kFwEnd:
     case State::kTrailer: return true;
+    default: return false;
+  }
+}
+
+bool StreamParser::insideFirmware() const {
+  switch (state_) {
+    case State::kFwSize:
+    case State::kFwBody:
+    case State::kFwEnd: return true;
+    case State::kTrailer: return cur_.block == BlockKind::kFirmware;
     default: return false;
   }
 }
@@ -159,6 +170,8 @@ void StreamParser::beginData(BlockKind kind, bool keep) {
       state_ = State::kFwSize;
       fwSize_ = 0;
       fwSizeBytes_ = 0;
+      fwCrc_ = kCrc32Start;
+      cur_.fwCrc32 = ~fwCrc_;
       break;
     case BlockKind::kNone: break;
   }
@@ -471,6 +484,9 @@ size_t StreamParser::feed(const uint8_t *bytes, size_t count, const Sink &sink, 
         --offset_;
         const size_t take = std::min<size_t>(count - i, fwSize_ - units_);
         if (keep_) work_.insert(work_.end(), bytes + i, bytes + i + take);
+        // Summed as it arrives, so that a cut or refused frame has its checksum too.
+        fwCrc_ = crc32Update(fwCrc_, bytes + i, take);
+        cur_.fwCrc32 = ~fwCrc_;
         i += take;
         offset_ += take;
         units_ += static_cast<uint32_t>(take);

@@ -1,6 +1,7 @@
 #include "emulator/include/cardemu/printer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "emulator/src/magnetic.h"
@@ -200,7 +201,15 @@ struct Printer::Impl {
   std::array<bool, 3> pendingSet{};
   bool inJob = false;
   std::string lamination;
-  int cleanings = 0, firmwareDownloads = 0;
+  int cleanings = 0, firmwareDownloads = 0, firmwareRefused = 0;
+  std::string firmwareKind;     // what the frame being run holds ("printer", "laminator"), empty: neither
+  std::string firmwareRefusal;  // why its content was refused
+  std::string note;             // for the listing line of the command being run
+
+  // A hang armed by stopAnsweringAfter / stopAnsweringInFirmware.
+  std::optional<uint64_t> hangAfter;  // bytes still taken before it strikes
+  bool hangInFirmware = false;        // counting starts inside the next firmware frame
+  bool hung = false;
   std::optional<FirmwareFrame> firmwareFrame;
   uint64_t firmwareFrames = 0;
   std::string lastFirmware;
@@ -223,9 +232,37 @@ struct Printer::Impl {
     }
   }
 
+  // ---- a hang on the way ----
+  // Feeds no further than the byte after which the printer hangs.  Before a
+  // firmware frame has begun, bytes go one at a time so that the count starts
+  // exactly behind its "\eDC ".
+  size_t feedTowardsHang(const uint8_t *bytes, size_t count, const StreamParser::Sink &sink,
+                         const std::function<bool()> &full) {
+    size_t used = 0;
+    while (used < count && !hung) {
+      if (hangInFirmware) {
+        const size_t n = parser.feed(bytes + used, 1, sink, full);
+        if (n == 0) break;
+        used += n;
+        if (parser.insideFirmware()) hangInFirmware = false;
+      } else {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(*hangAfter, count - used));
+        const size_t n = want ? parser.feed(bytes + used, want, sink, full) : 0;
+        used += n;
+        *hangAfter -= n;
+        if (n < want) break;  // pushed back by a full receive buffer
+      }
+      if (!hangInFirmware && *hangAfter == 0) {
+        hung = true;
+        hangAfter.reset();
+      }
+    }
+    return used;
+  }
+
   // ---- answers ----
   void answer(const std::string &bytes) {
-    if (silent || bytes.empty()) return;
+    if (silent || hung || bytes.empty()) return;
     for (char c : bytes) {
       if (answers.size() >= cfg.replyLimit) {
         ++answersDropped;
@@ -260,6 +297,7 @@ struct Printer::Impl {
     r.held = isHeld;
     r.replay = replay;
     r.answer = answer;
+    r.note = note;
     commandListener(r);
   }
 
@@ -305,6 +343,7 @@ struct Printer::Impl {
     f.endMarker = c.fwEndMarker;
     f.error = c.error;
     f.problem = c.problem;
+    f.crc32 = c.fwCrc32;
     firmwareFrame = std::move(f);
     ++firmwareFrames;
   }
@@ -367,6 +406,7 @@ struct Printer::Impl {
   void execute(Command &&c, bool replay) {
     ++commands;
     value.reset();
+    note.clear();
     int e = 0;
     if (faultFires(c)) {
       e = error;
@@ -375,6 +415,7 @@ struct Printer::Impl {
       return;
     }
     e = c.error ? c.error : dispatch(c);
+    if (c.block == BlockKind::kFirmware) firmwareOutcome(c, e);
     if (e) {
       latch(e);
       record(c, e, false, replay, {});
@@ -428,6 +469,14 @@ struct Printer::Impl {
     card.emplace();
     card->number = nextCard++;
     card->tracks = feederTracks;
+    // The print position offsets are printer settings: the card takes those in
+    // force when it is fed, and keeps them whatever comes while it is printed.
+    auto stored = [this](const char *key) {
+      const auto it = settings.find(key);
+      return it == settings.end() ? 0 : it->second;
+    };
+    card->offsets[0] = {stored("+O"), stored("+OY")};
+    card->offsets[1] = {stored("+OB"), stored("+OYB")};
     sideUp = 0;
     bankBase = -1;
     ribbonCharged = false;
@@ -473,7 +522,7 @@ struct Printer::Impl {
     }
     CardSide &side = card->sides[static_cast<size_t>(sideUp)];
     if (side.panels.size() < CardSide::kMaxKeptPanels)
-      side.panels.push_back({kind, command, std::move(image)});
+      side.panels.push_back({kind, command, shiftImage(image, card->offsets[static_cast<size_t>(sideUp)])});
     else
       ++side.panelsNotKept;
     ++panelsPrinted;
@@ -644,6 +693,7 @@ struct Printer::Impl {
     if (coverOpen) return err::kCoverOpen;
     if (headOpen) return err::kHeadOpen;
     ++cleanings;
+    note = "cleaning " + std::to_string(cleanings);
     return 0;
   }
   int testCardCommand(const Args &x) {
@@ -728,6 +778,11 @@ struct Printer::Impl {
   }
   int ejectCard(const Args &x) {
     if (int e = x.none()) return e;
+    if (!card) {
+      note = "no card in the printer, nothing to eject";
+      return 0;
+    }
+    note = "card " + std::to_string(card->number) + " out";
     eject();
     return 0;
   }
@@ -849,9 +904,15 @@ struct Printer::Impl {
     return 0;
   }
 
+  void firmwareOutcome(const Command &c, int e);
   int firmware(const Command &c) {
+    firmwareKind.clear();
+    firmwareRefusal.clear();
     const std::vector<uint8_t> &d = *c.data;
-    if (d.size() < 16) return err::kFlash;
+    if (d.size() < 16) {
+      firmwareRefusal = "shorter than a firmware header";
+      return err::kFlash;
+    }
     const uint8_t b14 = d[14], b15 = d[15];
     std::string kind;
     if (b14 != 0xFF && b15 == 0xFF)
@@ -860,9 +921,15 @@ struct Printer::Impl {
       kind = "laminator";
     else if (d.size() >= 281 && std::memcmp(d.data() + 277, "LLX3", 4) == 0)
       kind = "laminator";
-    else
+    firmwareKind = kind;
+    if (kind.empty()) {
+      firmwareRefusal = "no firmware of this printer";
       return err::kFlash;
-    if (kind == "laminator" && !laminator) return err::kFlash;
+    }
+    if (kind == "laminator" && !laminator) {
+      firmwareRefusal = "no laminator fitted";
+      return err::kFlash;
+    }
     ++firmwareDownloads;
     lastFirmware = kind;
     lastFirmwareSize = static_cast<uint32_t>(d.size());
@@ -870,6 +937,32 @@ struct Printer::Impl {
     return 0;
   }
 };
+
+// What became of a firmware frame that was run: counted, kept with the frame
+// and told in the listing ("firmware update 1: printer, 74565 bytes,
+// CRC-32 0x..., accepted").
+void Printer::Impl::firmwareOutcome(const Command &c, int e) {
+  const bool accepted = e == 0;
+  if (!accepted) ++firmwareRefused;  // an accepted one was counted when it was flashed
+  const std::string why = c.error ? c.problem : firmwareRefusal;
+  if (firmwareFrame) {
+    firmwareFrame->accepted = accepted;
+    firmwareFrame->kind = c.error ? std::string() : firmwareKind;
+    if (!accepted) {
+      firmwareFrame->error = e;
+      if (firmwareFrame->problem.empty()) firmwareFrame->problem = why;
+    }
+  }
+  char crc[16];
+  std::snprintf(crc, sizeof crc, "0x%08X", c.fwCrc32);
+  std::string text = "firmware update " + std::to_string(firmwareDownloads + firmwareRefused) + ": ";
+  if (!c.error && !firmwareKind.empty()) text += firmwareKind + ", ";
+  text += std::to_string(c.fwContentBytes) + " bytes";
+  if (c.fwContentBytes != c.declaredSize) text += " (size field " + std::to_string(c.declaredSize) + ")";
+  text += ", CRC-32 " + std::string(crc) + ", ";
+  text += accepted ? "accepted" : "refused: " + why;
+  note = std::move(text);
+}
 
 // Command word -> handler.  Words the printer knows only with a magnetic
 // encoder fitted are marked.
@@ -954,15 +1047,18 @@ long Printer::write(const uint8_t *bytes, size_t count) {
   Impl &m = *impl_;
   if (!m.connected) return -1;
   if (m.stalled || count == 0) return 0;
+  if (m.hung) return 0;
   auto sink = [&m](Command &&c) { m.accept(std::move(c)); };
   auto full = [&m]() { return m.error != 0 && m.heldBytes >= m.cfg.receiveLimit; };
-  return static_cast<long>(m.parser.feed(bytes, count, sink, full));
+  if (!m.hangAfter) return static_cast<long>(m.parser.feed(bytes, count, sink, full));
+  return static_cast<long>(m.feedTowardsHang(bytes, count, sink, full));
 }
 
 long Printer::read(uint8_t *out, size_t max) {
   std::lock_guard<std::mutex> lock(mutex_);
   Impl &m = *impl_;
   if (!m.connected) return -1;
+  if (m.hung) return 0;
   size_t n = 0;
   while (n < max && !m.answers.empty()) {
     out[n++] = m.answers.front();
@@ -997,7 +1093,7 @@ std::optional<uint8_t> Printer::networkStatus() const {
 
 std::vector<uint8_t> Printer::statusPollReply() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!impl_->connected || impl_->silent) return {};
+  if (!impl_->connected || impl_->silent || impl_->hung) return {};
   std::vector<uint8_t> r(12, '0');
   r[0] = kAck;
   r[10] = static_cast<uint8_t>(impl_->line() | kNetworkUp);
@@ -1136,6 +1232,37 @@ void Printer::setStalled(bool stalled) {
   impl_->stalled = stalled;
 }
 
+void Printer::stopAnsweringAfter(uint64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Impl &m = *impl_;
+  m.hangInFirmware = false;
+  m.hangAfter.reset();
+  if (bytes == 0)
+    m.hung = true;
+  else
+    m.hangAfter = bytes;
+}
+
+void Printer::stopAnsweringInFirmware(uint64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Impl &m = *impl_;
+  m.hangAfter = bytes;
+  // Already inside a frame: counted from here.
+  m.hangInFirmware = !m.parser.insideFirmware();
+  if (!m.hangInFirmware && bytes == 0) {
+    m.hung = true;
+    m.hangAfter.reset();
+  }
+}
+
+void Printer::resumeAnswering() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Impl &m = *impl_;
+  m.hung = false;
+  m.hangAfter.reset();
+  m.hangInFirmware = false;
+}
+
 void Printer::setConnected(bool connected) {
   std::lock_guard<std::mutex> lock(mutex_);
   impl_->connected = connected;
@@ -1172,6 +1299,8 @@ PrinterState Printer::state() const {
   s.pendingTracks = m.pendingTracks;
   s.cleanings = m.cleanings;
   s.firmwareDownloads = m.firmwareDownloads;
+  s.firmwareRefused = m.firmwareRefused;
+  s.answering = !m.hung;
   s.lastFirmware = m.lastFirmware;
   s.lastFirmwareSize = m.lastFirmwareSize;
   s.coverOpen = m.coverOpen;

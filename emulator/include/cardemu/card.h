@@ -45,16 +45,30 @@ struct CardSide {
   int panelsNotKept = 0;
 };
 
+// Where a side's picture lands relative to where it was sent, in dots: x
+// along the card's long edge (positive: to the right of the landscape
+// picture), y along the short edge (positive: down).
+struct PrintOffset {
+  int x = 0;
+  int y = 0;
+  bool operator==(const PrintOffset &o) const { return x == o.x && y == o.y; }
+};
+
+// The image moved by the offset: dots moved past an edge are lost, the dots
+// it uncovers are blank.  Null stays null; a zero offset gives the image back.
+std::shared_ptr<const DotImage> shiftImage(const std::shared_ptr<const DotImage> &image, PrintOffset offset);
+
 struct Card {
   uint32_t number = 0;            // 1 for the first card the printer put out
   std::array<CardSide, 2> sides;  // [0] the side facing the head when fed (front)
   int flips = 0;
-  int finalSide = 0;                  // side facing the head when it left
-  std::array<std::string, 3> tracks;  // magnetic data as written
-  bool encoded = false;               // went through the encoder ("\e&E*")
-  std::string lamination;             // "\e+DLAMI" selection in force, empty when none
-  std::string testCard;               // test card kind, empty for job cards
-  std::vector<std::string> notes;     // how it left when not by "\eMO" ...
+  int finalSide = 0;                   // side facing the head when it left
+  std::array<std::string, 3> tracks;   // magnetic data as written
+  bool encoded = false;                // went through the encoder ("\e&E*")
+  std::string lamination;              // "\e+DLAMI" selection in force, empty when none
+  std::string testCard;                // test card kind, empty for job cards
+  std::array<PrintOffset, 2> offsets;  // in force when the card was fed: [0] front, [1] back
+  std::vector<std::string> notes;      // how it left when not by "\eMO" ...
 
   // Readable per-card summary: panels per side, flips, tracks, lamination.
   std::string summary() const;

@@ -45,6 +45,7 @@ struct Command {
   uint32_t declaredSize = 0;    // firmware size field
   uint32_t fwContentBytes = 0;  // firmware content bytes taken
   bool fwEndMarker = false;     // the firmware content was followed by 0xFF
+  uint32_t fwCrc32 = 0;         // CRC-32 of the firmware content bytes taken
   uint64_t dataBytes = 0;       // wire bytes of the block between header and terminator
   uint32_t warnings = 0;        // tolerated irregularities (non-zero padding ...)
 };
@@ -74,6 +75,8 @@ class StreamParser {
 
   uint64_t offset() const { return offset_; }
   bool insideBlock() const;
+  // Past the "\eDC " of a firmware frame and not yet through its CR.
+  bool insideFirmware() const;
 
  private:
   enum class State : uint8_t {
@@ -129,6 +132,7 @@ class StreamParser {
   bool runPending_ = false;
   uint32_t fwSize_ = 0;
   int fwSizeBytes_ = 0;
+  uint32_t fwCrc_ = 0;  // running CRC-32 state of the firmware content
   size_t strayCount_ = 0;
   bool emitted_ = false;  // a command was handed over since stop() was last asked
 };

@@ -63,6 +63,7 @@ struct CommandRecord {
   bool held = false;    // taken while stopped by an error, run later
   bool replay = false;  // run when the error was cleared
   std::string answer;   // value a query produced / bytes a status request returned
+  std::string note;     // what became of it, for the listing ("cleaning 1", "firmware update 1: ...")
 };
 
 struct PrinterState {
@@ -88,11 +89,13 @@ struct PrinterState {
   std::array<std::string, 3> writeFormat, readFormat;
   std::array<std::string, 3> pendingTracks;  // "\e&B" data waiting for "\e&E*"
   int cleanings = 0;
-  int firmwareDownloads = 0;
-  std::string lastFirmware;  // "printer" or "laminator"
+  int firmwareDownloads = 0;  // firmware frames accepted
+  int firmwareRefused = 0;    // firmware frames refused: badly framed, or no firmware of this printer
+  std::string lastFirmware;   // "printer" or "laminator"
   uint32_t lastFirmwareSize = 0;
   bool coverOpen = false;
   bool headOpen = false;
+  bool answering = true;  // false once stopAnsweringAfter/stopAnsweringInFirmware struck
 };
 
 // A firmware frame as the printer took it: "\eDC ", the content size in 4
@@ -104,6 +107,9 @@ struct FirmwareFrame {
   bool endMarker = false;                               // 0xFF came after the content
   int error = 0;                                        // 0, or the error the frame raised (60)
   std::string problem;                                  // what was wrong with a bad frame
+  uint32_t crc32 = 0;     // CRC-32 of the content bytes that came, whether or not the frame was good
+  bool accepted = false;  // run and taken as firmware of this printer
+  std::string kind;       // "printer" or "laminator" once run; empty when it is neither or was not run
 };
 
 // Printer-side faults by name, for a test's or a demo's "KIND[@COMMAND]":
@@ -182,6 +188,16 @@ class Printer {
   void setSilent(bool silent);        // takes and runs commands, answers nothing
   void setStalled(bool stalled);      // takes no bytes at all
   void setConnected(bool connected);  // port gone: writes, reads and status fail
+  // A printer that hangs: once `bytes` more bytes have been taken it takes no
+  // further byte and answers nothing (status requests and the network status
+  // poll included) until resumeAnswering().  0 hangs at once.
+  void stopAnsweringAfter(uint64_t bytes);
+  // The same, counted from the end of the "\eDC " of the next firmware frame:
+  // 0 hangs right after it, 4 after the size bytes, 4 + n after n bytes of
+  // content.  For a download that dies half way.
+  void stopAnsweringInFirmware(uint64_t bytes);
+  // Ends a hang (and disarms one still to come).
+  void resumeAnswering();
 
   // ---- observation ----
   PrinterState state() const;
