@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,8 @@ const char kUsage[] =
     "  --silent           accept connections but never read or answer\n"
     "  --reset-after N    reset the data connection that brings the N-th data byte\n"
     "  --busy-polls N     answer the first N status polls with the busy bit set\n"
+    "  --hang-in-firmware N  stop taking bytes and answering N bytes after the \"\\eDC \"\n"
+    "                     of the first firmware frame (4: after its size bytes)\n"
     "  --ignore-stdin     run until a signal only\n"
     "\n"
     "exit status: 0 decoded (printer errors included), 1 the file could not be read,\n"
@@ -218,6 +221,7 @@ int serve(int argc, char **argv) {
   std::vector<cardemu::FaultChoice> faults;
   bool refuse = false, silent = false, watchStdin = true;
   uint64_t resetAfter = 0, busyPolls = 0;
+  std::optional<uint64_t> hangInFirmware;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -270,6 +274,12 @@ int serve(int argc, char **argv) {
       if (!v || !*v || *end != 0 || n < 0) return usage("--busy-polls needs a number");
       busyPolls = static_cast<uint64_t>(n);
       ++i;
+    } else if (a == "--hang-in-firmware") {
+      char *end = nullptr;
+      const long long n = v ? std::strtoll(v, &end, 10) : -1;
+      if (!v || !*v || *end != 0 || n < 0) return usage("--hang-in-firmware needs a number of bytes");
+      hangInFirmware = static_cast<uint64_t>(n);
+      ++i;
     } else if (a == "--refuse") {
       refuse = true;
     } else if (a == "--silent") {
@@ -300,6 +310,7 @@ int serve(int argc, char **argv) {
 
   cardemu::Printer printer(config);
   for (const auto &f : faults) printer.injectFault(f);
+  if (hangInFirmware) printer.stopAnsweringInFirmware(*hangInFirmware);
   cardemu::NetPrinter front(printer, net);
   std::string problem;
   if (!front.start(&problem)) {

@@ -960,7 +960,8 @@ void Printer::Impl::firmwareOutcome(const Command &c, int e) {
   text += std::to_string(c.fwContentBytes) + " bytes";
   if (c.fwContentBytes != c.declaredSize) text += " (size field " + std::to_string(c.declaredSize) + ")";
   text += ", CRC-32 " + std::string(crc) + ", ";
-  text += accepted ? "accepted" : "refused: " + why;
+  // A badly framed one has its problem told with its error already.
+  text += accepted ? "accepted" : c.error ? "refused" : "refused: " + why;
   note = std::move(text);
 }
 

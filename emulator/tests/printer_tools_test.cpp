@@ -189,7 +189,7 @@ TEST(FirmwareUpdate, BadFramesAreRefusedCountedAndListed) {
   EXPECT_FALSE(f->endMarker);
   EXPECT_EQ(f->crc32, referenceCrc32(body.substr(0, 62)));
   EXPECT_TRUE(listed.has("firmware update 1: 62 bytes"));
-  EXPECT_TRUE(listed.has("refused: firmware image without its 0xFF end marker"));
+  EXPECT_TRUE(listed.has("refused  ERROR 60 FLASH ERROR: firmware image without its 0xFF end marker"));
   p.pressButton();
 
   // No end marker: CR straight after the content.
@@ -206,7 +206,7 @@ TEST(FirmwareUpdate, BadFramesAreRefusedCountedAndListed) {
                 "DC " +
                     sizeBytes(64) + body + streams::bytes({0xFF}) + "X\r"),
             nak("60"));
-  EXPECT_TRUE(listed.has("refused: data not followed by CR"));
+  EXPECT_TRUE(listed.has("refused  ERROR 60 FLASH ERROR: data not followed by CR"));
   p.pressButton();
   // Well framed, but no firmware of this printer (both marker bytes 0xFF, no tag).
   std::string neither = body;
