@@ -77,7 +77,8 @@ std::string describeCommand(const Command &c) {
     case BlockKind::kPlaneRle: return "\\e" + c.text + " [" + dataSummary(c) + "] \\r";
     case BlockKind::kBits:
     case BlockKind::kBitsRle: return "\\eZ [" + dataSummary(c) + "] \\r";
-    case BlockKind::kFirmware: return "\\eDC [" + dataSummary(c) + "] \\xFF\\r";
+    case BlockKind::kFirmware:  // the end marker shown only when it came
+      return "\\eDC [" + dataSummary(c) + "]" + (c.fwEndMarker ? " \\xFF" : " ") + "\\r";
     case BlockKind::kNone: break;
   }
   return "\\e" + printable(c.text) + "\\r";

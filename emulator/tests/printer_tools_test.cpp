@@ -138,7 +138,7 @@ TEST(FirmwareUpdate, FramesAreCheckedSummedCountedAndListed) {
   f = p.lastFirmwareFrame();
   EXPECT_FALSE(f->accepted);
   EXPECT_EQ(f->crc32, referenceCrc32(neither));
-  EXPECT_TRUE(listed.has("firmware update 2: 62 bytes, CRC-32"));
+  EXPECT_TRUE(listed.has("69 bytes] \\r  -- firmware update 2: 62 bytes, CRC-32"));
   EXPECT_TRUE(listed.has("refused  ERROR 60 FLASH ERROR: firmware image without its 0xFF end marker"));
   EXPECT_TRUE(listed.has("refused  ERROR 60 FLASH ERROR: data not followed by CR"));
   EXPECT_TRUE(listed.has("firmware update 5: 64 bytes, CRC-32"));
