@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/dialogs/device_ids.h"
+#include "config/dialogs/tools_ids.h"
 #include "config/encoder_setup.h"
 #include "emulator/include/cardemu/printer.h"
 #include "shared/job_settings.h"
@@ -355,6 +356,7 @@ TEST_F(DeviceSheet, PrinterPropertiesWorkedByTheUser) {
   winsim::scriptDialog({u"", IDD_ENCODER, {winsim::userClick(IDC_TYPE_JIS2)}, IDC_ENCODER_APPLY, 1});
   winsim::scriptDialog({u"", IDD_DEVICE_INFO, {}, IDC_CLOSE_BUTTON, 1});
   winsim::scriptDialog({u"", IDD_ABOUT, {}, IDOK, 1});
+  winsim::scriptDialog({u"", IDD_TOOLS, {}, IDC_TOOLS_CLOSE, 1});
   winsim::scriptSheet({u"",
                        {winsim::sheetPush(u"Encoder Settings"), winsim::sheetPush(u"Device Information"),
                         winsim::sheetPush(u"Tools"), winsim::sheetAbout()},
@@ -395,6 +397,10 @@ TEST_F(DeviceSheet, PrinterPropertiesWorkedByTheUser) {
       EXPECT_EQ(d.control(IDC_INFO_MODEL)->text, u"CA3 MAG V3.02");
     }
   EXPECT_TRUE(devinfo);
+  const auto dialogs = winsim::shownDialogs();
+  EXPECT_EQ(std::count_if(dialogs.begin(), dialogs.end(),
+                          [](const winsim::ShownDialog &d) { return d.templateId == IDD_TOOLS; }),
+            1);
   const std::vector<int> &reasons = sheet.callbackReasons;
   EXPECT_NE(std::find(reasons.begin(), reasons.end(), CPSUICB_REASON_APPLYNOW), reasons.end());
   EXPECT_NE(std::find(reasons.begin(), reasons.end(), CPSUICB_REASON_ABOUT), reasons.end());
