@@ -315,6 +315,13 @@ TEST_F(ToolsDialog, PrinterThatDoesNotAnswer) {
   EXPECT_EQ(atOpen(d, IDC_TOOLS_FRONT_X), u"");
   EXPECT_FALSE(d.control(IDC_TOOLS_SET_OFFSETS)->enabled);
   EXPECT_EQ(attributes(), before);
+
+  // A printer that takes the command and says nothing: the same.
+  emu.setConnected(true);
+  emu.setSilent(true);
+  d = run({winsim::userClick(IDC_TOOLS_EXECUTE)});
+  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), u"Printer has no response");
+  EXPECT_EQ(attributes(), before);
 }
 
 }  // namespace
