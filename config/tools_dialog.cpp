@@ -7,7 +7,6 @@
 #include <winspool.h>
 
 #include <array>
-#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
