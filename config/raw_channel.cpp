@@ -18,7 +18,10 @@ namespace {
 
 using WideText = std::basic_string<WCHAR>;
 
-constexpr size_t kNameUnits = 64;               // escape command value names
+// Escape command value names: room for the longest tool command, a direct
+// encoding of all three tracks (about 250 bytes); the monitors read names of
+// up to 512 bytes.
+constexpr size_t kNameUnits = 256;
 constexpr size_t kSetNameReply = 260;           // reply buffer of "SetPrinterName:%s"
 constexpr size_t kPollReply = 128;              // completion and port status polls
 constexpr size_t kFileChunk = 4096;             // file job reads

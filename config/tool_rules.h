@@ -11,8 +11,9 @@ namespace card::cfg {
 
 // Fixed tool commands.
 inline constexpr std::string_view kEjectCommand = "\x1bMO\r";
-inline constexpr std::string_view kCleanCommand = "\x1b"
-                                                  "CLEAN\r";
+inline constexpr std::string_view kCleanCommand =
+    "\x1b"
+    "CLEAN\r";
 // Ends a direct encoding: the tracks given with "\e&B" are written.
 inline constexpr std::string_view kEncodeTracksCommand = "\x1b&E*\r";
 
@@ -20,6 +21,15 @@ inline constexpr std::string_view kEncodeTracksCommand = "\x1b&E*\r";
 inline constexpr unsigned kLargestOffset = 48;
 // Characters a track holds.
 inline constexpr std::array<size_t, 3> kTrackCapacity = {76, 37, 104};
+
+// The module's strings that tell why typed text was corrected.
+inline constexpr unsigned kIdsInvalidTrackCharacter = 2070;
+inline constexpr unsigned kIdsTrackTooLong = 2071;
+inline constexpr unsigned kIdsOffsetTooLarge = 2072;
+
+// An offset field's number: digits, blanks around them allowed; nothing for
+// an empty field or any other text.
+std::optional<unsigned> offsetFieldNumber(std::string_view text);
 
 // "\e<text>\r": a typed command as the printer takes it.
 std::string typedCommand(std::string_view text);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/dialogs/device_ids.h"
+#include "config/dialogs/tools_ids.h"
 #include "config/encoder_setup.h"
 #include "emulator/include/cardemu/printer.h"
 #include "shared/job_settings.h"
@@ -237,9 +238,9 @@ TEST_F(DeviceSheet, PageOfAnAnsweringPrinter) {
   }
   ASSERT_EQ(item(0).pOptType->Count, 1);
   EXPECT_EQ(wide(item(0).pOptType->pOptParam[0].pData), u"CA3 MAG V3.02");
-  // Buttons that open dialogs name their templates; tools and firmware
-  // call the page back.
-  const int templates[] = {0, IDD_ENCODER, 0, 0, IDD_DEVICE_INFO, IDD_SINGLE_FEED, IDD_ABOUT};
+  // Buttons that open dialogs name their templates; firmware calls the
+  // page back.
+  const int templates[] = {0, IDD_ENCODER, IDD_TOOLS, 0, IDD_DEVICE_INFO, IDD_SINGLE_FEED, IDD_ABOUT};
   for (int i = 1; i < 7; ++i) {
     const OPTPARAM &p = item(i).pOptType->pOptParam[0];
     EXPECT_EQ(p.Style, templates[i] ? PUSHBUTTON_TYPE_DLGPROC : PUSHBUTTON_TYPE_CALLBACK) << i;
@@ -355,6 +356,7 @@ TEST_F(DeviceSheet, PrinterPropertiesWorkedByTheUser) {
   winsim::scriptDialog({u"", IDD_ENCODER, {winsim::userClick(IDC_TYPE_JIS2)}, IDC_ENCODER_APPLY, 1});
   winsim::scriptDialog({u"", IDD_DEVICE_INFO, {}, IDC_CLOSE_BUTTON, 1});
   winsim::scriptDialog({u"", IDD_ABOUT, {}, IDOK, 1});
+  winsim::scriptDialog({u"", IDD_TOOLS, {}, IDC_TOOLS_CLOSE, 1});
   winsim::scriptSheet({u"",
                        {winsim::sheetPush(u"Encoder Settings"), winsim::sheetPush(u"Device Information"),
                         winsim::sheetPush(u"Tools"), winsim::sheetAbout()},
@@ -395,6 +397,10 @@ TEST_F(DeviceSheet, PrinterPropertiesWorkedByTheUser) {
       EXPECT_EQ(d.control(IDC_INFO_MODEL)->text, u"CA3 MAG V3.02");
     }
   EXPECT_TRUE(devinfo);
+  const auto dialogs = winsim::shownDialogs();
+  EXPECT_EQ(std::count_if(dialogs.begin(), dialogs.end(),
+                          [](const winsim::ShownDialog &d) { return d.templateId == IDD_TOOLS; }),
+            1);
   const std::vector<int> &reasons = sheet.callbackReasons;
   EXPECT_NE(std::find(reasons.begin(), reasons.end(), CPSUICB_REASON_APPLYNOW), reasons.end());
   EXPECT_NE(std::find(reasons.begin(), reasons.end(), CPSUICB_REASON_ABOUT), reasons.end());
