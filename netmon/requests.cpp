@@ -35,9 +35,9 @@ constexpr DWORD kPrintChunk = DWORD(kMaxFramePayload);
 // The printer's network interface is given this long after each piece of a
 // print file.
 constexpr DWORD kPrintChunkPauseMs = 500;
-// A whole print file or firmware image keeps the printer busy this long
-// before it answers again; a 64-bit machine waits as long once more after a
-// print file.
+// A whole print file keeps the printer busy this long before it answers
+// again (a 64-bit machine waits as long once more); so does a printer that
+// restarts with a new firmware image.
 constexpr DWORD kSettleMs = 15000;
 // A command file line's reply: this long for each read, this many reads.
 constexpr DWORD kLineReplyWaitS = 14;
@@ -224,9 +224,12 @@ bool download(PortEntry &p, WideView path) {
     // A piece the printer did not get leaves it with a broken image: the
     // request fails rather than reporting the image as sent.
     case interception::FirmwareResult::WriteFailed: return sendFailed(p, link.sendError);
+    // The image and its end marker arrived; a printer that takes a new image
+    // drops its connections while it writes the image and starts afresh, so
+    // the closing CR finding the channel gone is the sign of it: it is given
+    // the time to come back.
+    case interception::FirmwareResult::TerminatorFailed: Sleep(kSettleMs); break;
   }
-  // The printer writes the image into its memory and starts afresh.
-  Sleep(kSettleMs);
   return true;
 }
 

@@ -28,7 +28,8 @@ FirmwareResult sendFirmwareImage(uint64_t size, size_t chunk, FirmwareLink &link
     if (!link.send(buffer.get(), size_t(n))) return FirmwareResult::WriteFailed;
     left -= uint64_t(n);
   }
-  if (!link.send(&kFirmwareEndMarker, 1) || !link.send(&kFirmwareTerminator, 1)) return FirmwareResult::WriteFailed;
+  if (!link.send(&kFirmwareEndMarker, 1)) return FirmwareResult::WriteFailed;
+  if (!link.send(&kFirmwareTerminator, 1)) return FirmwareResult::TerminatorFailed;
   return FirmwareResult::Sent;
 }
 

@@ -34,6 +34,9 @@ enum class FirmwareResult : uint8_t {
   TooLarge,     // the size does not fit the size field: nothing was sent
   ReadFailed,   // the image could not be read whole (a read failed, or it ended early)
   WriteFailed,  // a piece could not be sent
+  // Everything up to the end marker was sent, only the closing CR was not:
+  // the printer has the whole image and may already be restarting with it.
+  TerminatorFailed,
 };
 
 // The size field: most significant byte first.

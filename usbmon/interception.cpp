@@ -75,11 +75,21 @@ bool failWith(PortServices &port, uint32_t message) {
   return false;
 }
 
+// The file's size; an empty file is refused (ERROR_HANDLE_EOF): sending
+// nothing, or a firmware image of no bytes, and reporting it as sent would
+// hide a wrong file.
+bool fileSize(HANDLE file, LARGE_INTEGER &size) {
+  if (!GetFileSizeEx(file, &size)) return false;
+  if (size.QuadPart > 0) return true;
+  SetLastError(ERROR_HANDLE_EOF);
+  return false;
+}
+
 bool printFile(PortServices &port, WideView path) {
   FileHandle file(monitorfiles::openRequestFile(path.data()));
   if (!file.valid()) return failWith(port, msg::kBinOpen);
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kBinSize);
+  if (!fileSize(file.get(), size)) return failWith(port, msg::kBinSize);
   HeapBlock buffer(kTransferChunk);
   if (!buffer.get()) return failWith(port, msg::kBinSize);
   for (;;) {
@@ -130,7 +140,7 @@ bool sendCommands(PortServices &port, WideView path) {
   FileHandle file(monitorfiles::openRequestFile(path.data()));
   if (!file.valid()) return failWith(port, msg::kCmdFileOpen);
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kCmdFileOpen);
+  if (!fileSize(file.get(), size)) return failWith(port, msg::kCmdFileOpen);
   // A command file is read whole; one too large to hold is a memory failure.
   if (uint64_t(size.QuadPart) > MAXDWORD) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -186,7 +196,7 @@ bool download(PortServices &port, WideView path) {
   FileHandle file(monitorfiles::openRequestFile(path.data()));
   if (!file.valid()) return failWith(port, msg::kBinOpen);
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return failWith(port, msg::kBinSize);
+  if (!fileSize(file.get(), size)) return failWith(port, msg::kBinSize);
   FileToPort link(file.get(), port);
   FirmwareResult result = sendFirmwareImage(uint64_t(size.QuadPart), kUsbFirmwareChunk, link);
   file.close();
@@ -194,7 +204,8 @@ bool download(PortServices &port, WideView path) {
     case FirmwareResult::Sent: break;
     case FirmwareResult::TooLarge: SetLastError(ERROR_FILE_TOO_LARGE); return failWith(port, msg::kBinSize);
     case FirmwareResult::ReadFailed: return failWith(port, msg::kBinSize);
-    case FirmwareResult::WriteFailed: return failWith(port, msg::kCmdWrite);
+    case FirmwareResult::WriteFailed:
+    case FirmwareResult::TerminatorFailed: return failWith(port, msg::kCmdWrite);
   }
   port.pause(kSettleMs);
   return true;

@@ -42,6 +42,18 @@ TEST(Firmware, FailuresEndTheImageWithoutItsEndMarker) {
   refused.sendsLeft = 0;
   EXPECT_EQ(sendFirmwareImage(100, kUsbFirmwareChunk, refused), FirmwareResult::WriteFailed);
   EXPECT_EQ(refused.given, 0u);
+  // Header, four size bytes, one chunk, end marker: the sixth send is the
+  // end marker, the seventh the CR.
+  Link noMarker;
+  noMarker.image = 100;
+  noMarker.sendsLeft = 6;
+  EXPECT_EQ(sendFirmwareImage(100, kUsbFirmwareChunk, noMarker), FirmwareResult::WriteFailed);
+  Link noCr;
+  noCr.image = 100;
+  noCr.sendsLeft = 7;
+  EXPECT_EQ(sendFirmwareImage(100, kUsbFirmwareChunk, noCr), FirmwareResult::TerminatorFailed);
+  EXPECT_EQ(noCr.sent.size(), 8u + 100u + 1u);
+  EXPECT_EQ(noCr.sent.back(), '\xFF');
   // Four size bytes hold no more than 0xFFFFFFFF.
   Link huge;
   EXPECT_EQ(sendFirmwareImage(0x100000000ull, kUsbFirmwareChunk, huge), FirmwareResult::TooLarge);

@@ -54,16 +54,17 @@ TEST_F(Requests, PrintFileSendsTheFileAsItIsThenRunsTheErrorWait) {
   EXPECT_EQ(port.errorWaits, 2);
 }
 
-TEST_F(Requests, EmptyFiles) {
-  winsim::setOsVersion(10, 0, 19045, false);  // 32-bit: one pause after a print file
+TEST_F(Requests, EmptyFilesAreRefusedWithTheirMessages) {
   writeDriveFile(u"C:\\empty", "");
-  EXPECT_TRUE(request(u"PrintFile:C:\\empty"));
-  EXPECT_TRUE(request(u"sendcmds:C:\\empty"));
-  EXPECT_EQ(port.written(), "");
-  EXPECT_EQ(port.paused, 10000u);
-  EXPECT_TRUE(request(u"download:C:\\empty"));
-  EXPECT_EQ(port.written(), std::string("\033DC \0\0\0\0\xFF\r", 10));
-  EXPECT_TRUE(port.shown.empty());
+  EXPECT_FALSE(request(u"PrintFile:C:\\empty"));
+  EXPECT_FALSE(request(u"sendcmds:C:\\empty"));
+  // No firmware image of no bytes reaches the printer.
+  EXPECT_FALSE(request(u"download:C:\\empty"));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+  EXPECT_EQ(port.shown, (std::vector<uint32_t>{2088, 2210, 2088}));
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(port.paused, 0u);
+  EXPECT_EQ(port.errorWaits, 0);
 }
 
 TEST_F(Requests, MissingFilesShowTheirMessages) {

@@ -77,7 +77,7 @@ TEST_F(CaptureTest, AFirmwareJobIsSentAtItsEndAndTheDocumentIsThenComplete) {
   endCapture(*port);
   EXPECT_TRUE(port->documentComplete);
   EXPECT_FALSE(capturing(*port));
-  const std::optional<cardemu::FirmwareFrame> frame = printer->lastFirmwareFrame();
+  const std::optional<cardemu::FirmwareFrame> frame = firmwareFrameOnceThereAre(1);
   ASSERT_TRUE(frame && frame->content);
   EXPECT_EQ(frame->declaredSize, image.size());
   EXPECT_EQ(std::string(frame->content->begin(), frame->content->end()), image);

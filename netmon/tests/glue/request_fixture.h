@@ -14,10 +14,12 @@
 #include <winsim/testing.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "netmon/channels.h"
@@ -128,6 +130,16 @@ class RequestTest : public NetMonitorTest {
     const std::vector<winsim::ShownMessage> shown = winsim::shownMessages();
     EXPECT_EQ(shown.size(), 1u);
     return shown.empty() ? std::u16string() : shown.front().text;
+  }
+
+  // The printer takes the data channel's bytes on its own thread, after the
+  // monitor's last send returned: the last firmware frame once `count`
+  // frames have come to their end (waited for in real time, bounded).
+  std::optional<cardemu::FirmwareFrame> firmwareFrameOnceThereAre(uint64_t count) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (printer->firmwareFrames() < count && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return printer->lastFirmwareFrame();
   }
 
   // A firmware image of the printer's own kind (byte 15 is 0xFF, byte 14 is
