@@ -15,6 +15,7 @@
 #include "config/device_info.h"
 #include "config/dialogs.h"
 #include "config/dialogs/device_ids.h"
+#include "config/dialogs/files_ids.h"
 #include "config/messages.h"
 #include "config/module_state.h"
 #include "config/printer_access.h"
@@ -255,7 +256,7 @@ void buildItems(DeviceSheet &s, const DeviceSheetEnabling &e) {
   // without the right to change the printer.
   pushButton(s, kItemEncoder, IDS_ITEM_ENCODER, encoderDialogProc, IDD_ENCODER, false);
   pushButton(s, kItemTools, IDS_ITEM_TOOLS, nullptr, 0, false);
-  pushButton(s, kItemFirmware, IDS_ITEM_FIRMWARE, nullptr, 0, false);
+  pushButton(s, kItemFirmware, IDS_ITEM_FIRMWARE, firmwareDialogProc, IDD_FIRMWARE, false);
   pushButton(s, kItemDeviceInfo, IDS_ITEM_DEVICE_INFO, deviceInfoDialogProc, IDD_DEVICE_INFO, true);
   pushButton(s, kItemSingleFeed, IDS_ITEM_SINGLE_FEED, singleFeedDialogProc, IDD_SINGLE_FEED, false);
   pushButton(s, kItemAbout, IDS_ITEM_ABOUT, aboutDialogProc, IDD_ABOUT, true);
