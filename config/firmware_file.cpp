@@ -58,14 +58,7 @@ std::string firmwareChecksumText(uint8_t checksum) {
 }
 
 std::array<uint8_t, 8> firmwareImageHeader(uint32_t size) {
-  return {0x1B,
-          'D',
-          'C',
-          ' ',
-          uint8_t(size >> 24),
-          uint8_t(size >> 16),
-          uint8_t(size >> 8),
-          uint8_t(size)};
+  return {0x1B, 'D', 'C', ' ', uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)};
 }
 
 }  // namespace card::cfg

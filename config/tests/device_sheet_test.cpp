@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/dialogs/device_ids.h"
+#include "config/dialogs/files_ids.h"
 #include "config/encoder_setup.h"
 #include "emulator/include/cardemu/printer.h"
 #include "shared/job_settings.h"
@@ -326,6 +327,18 @@ TEST_F(DeviceSheet, SilentPrinterDisablesEncoderAndFirmware) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].control(IDC_INFO_RIBBON)->text, u"Unknown");
   EXPECT_EQ(shown[0].control(IDC_INFO_REMAINING)->text, u"N/A");
+  EXPECT_EQ(close(), 1);
+}
+
+TEST_F(DeviceSheet, FirmwareButtonOpensTheDownloadPage) {
+  install(0);
+  ASSERT_EQ(open(), 1);
+  winsim::scriptDialog({u"", IDD_FIRMWARE, {}, IDCANCEL, 1});
+  EXPECT_EQ(press(3), IDOK);
+  auto shown = winsim::shownDialogs();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].templateId, IDD_FIRMWARE);
+  EXPECT_EQ(shown[0].end, winsim::DialogEnd::Ended);
   EXPECT_EQ(close(), 1);
 }
 
