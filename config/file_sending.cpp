@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <winspool.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <string>
 #include <vector>

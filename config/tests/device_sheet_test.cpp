@@ -238,9 +238,9 @@ TEST_F(DeviceSheet, PageOfAnAnsweringPrinter) {
   }
   ASSERT_EQ(item(0).pOptType->Count, 1);
   EXPECT_EQ(wide(item(0).pOptType->pOptParam[0].pData), u"CA3 MAG V3.02");
-  // Buttons that open dialogs name their templates; tools and firmware
-  // call the page back.
-  const int templates[] = {0, IDD_ENCODER, 0, 0, IDD_DEVICE_INFO, IDD_SINGLE_FEED, IDD_ABOUT};
+  // Buttons that open dialogs name their templates; tools calls the page
+  // back.
+  const int templates[] = {0, IDD_ENCODER, 0, IDD_FIRMWARE, IDD_DEVICE_INFO, IDD_SINGLE_FEED, IDD_ABOUT};
   for (int i = 1; i < 7; ++i) {
     const OPTPARAM &p = item(i).pOptType->pOptParam[0];
     EXPECT_EQ(p.Style, templates[i] ? PUSHBUTTON_TYPE_DLGPROC : PUSHBUTTON_TYPE_CALLBACK) << i;

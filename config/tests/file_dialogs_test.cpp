@@ -85,6 +85,8 @@ class FileDialogs : public ::testing::Test {
     winsim::resetMachine();
   }
 
+  // The files sent clean the printer, which it does with the ribbon taken out.
+  void readyToClean() { emu.removeRibbon(); }
   static void putFile(const std::u16string &path, const std::string &bytes) {
     HANDLE f = CreateFileW(w(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -136,6 +138,7 @@ class FileDialogs : public ::testing::Test {
 // ------------------------------------------------------------ Send File
 
 TEST_F(FileDialogs, PrinterFileAndCommandFileReachThePrinterThroughTheMonitor) {
+  readyToClean();
   const std::string prn =
       "\x1b"
       "CLEAN\r";
@@ -206,6 +209,7 @@ TEST_F(FileDialogs, SwitchingTheFileKindEmptiesThePathAndDisablesSending) {
 }
 
 TEST_F(FileDialogs, FileTheMonitorCannotOpenIsAFailedSend) {
+  readyToClean();
   putFile(u"C:\\cards\\locked.prn",
           "\x1b"
           "CLEAN\r");
@@ -231,6 +235,7 @@ TEST_F(FileDialogs, FileTheMonitorCannotOpenIsAFailedSend) {
 }
 
 TEST_F(FileDialogs, ThroughAPrintServerTheContentsGoAsAFileJob) {
+  readyToClean();
   ASSERT_TRUE(winsim::setPrinterServerName(kPrinter, u"\\\\PRINTSRV"));
   const std::string prn = std::string(
                               "\x1b"
@@ -310,6 +315,7 @@ class FirmwareDownload : public FileDialogs {
                           1});
     showFirmwareDialog(nullptr);
   }
+  // What the page shows after a download that went well.
   void expectDownloaded() {
     const auto d = onlyDialog(IDD_FIRMWARE);
     EXPECT_EQ(atEnd(d, IDC_FIRMWARE_TYPE)->text, u"Printer F/W");
@@ -323,7 +329,9 @@ class FirmwareDownload : public FileDialogs {
     EXPECT_EQ(shown[0].flags & MB_ICONMASK, 0u);
     const UINT wanted = MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST;
     EXPECT_EQ(shown[0].flags & wanted, wanted);
-    // One frame, the file's bytes whole.
+  }
+  // The printer took one frame: the file's bytes whole.
+  void expectFrame() {
     EXPECT_EQ(emu.firmwareFrames(), 1u);
     const auto frame = emu.lastFirmwareFrame();
     ASSERT_TRUE(frame.has_value());
@@ -338,22 +346,19 @@ class FirmwareDownload : public FileDialogs {
 TEST_F(FirmwareDownload, ByTheMonitorWhenNoRibbonIsChosen) {
   run();
   expectDownloaded();
+  expectFrame();
   EXPECT_TRUE(jobs(u"XLINEVRNLFWDW").empty());
 }
 
 TEST_F(FirmwareDownload, AsADocumentWhenTheRibbonIsChosenByHand) {
   state().working.ribbonId = 3;
-  device->takeWrites();
   run();
   expectDownloaded();
   const auto docs = jobs(u"XLINEVRNLFWDW");
   ASSERT_EQ(docs.size(), 1u);
-  // 9000 bytes: 0x2328.
-  const std::string expected = std::string(
-                                   "\x1b"
-                                   "DC \x00\x00\x23\x28",
-                                   8) +
-                               image + "\xFF\x0D";
+  // ESC "DC ", 9000 as 00 00 23 28, the file, the end marker and CR.
+  const char header[] = {0x1B, 'D', 'C', ' ', 0x00, 0x00, 0x23, 0x28};
+  const std::string expected = std::string(header, sizeof header) + image + "\xFF\x0D";
   EXPECT_EQ(std::string(docs[0].bytes.begin(), docs[0].bytes.end()), expected);
 }
 
