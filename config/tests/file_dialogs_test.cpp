@@ -301,13 +301,14 @@ TEST_F(FileDialogs, RefusedFirmwareFileLeavesThePageAsItWas) {
 class FirmwareDownload : public FileDialogs {
  protected:
   std::string image = firmwareImage(9000);
+  std::u16string path = u"C:\\cards\\ca3.bin";
   void run() {
-    putFile(u"C:\\cards\\ca3.bin", image);
+    putFile(path, image);
     winsim::UserScript done;
     done.caption = kCaption;
     done.text = u"Please wait until the printer Resets and Initializes.\n";
     winsim::scriptUser(done);
-    winsim::scriptOpenFile(winsim::userChooseFile(u"C:\\cards\\ca3.bin"));
+    winsim::scriptOpenFile(winsim::userChooseFile(path));
     winsim::scriptDialog({u"",
                           IDD_FIRMWARE,
                           {winsim::userClick(IDC_FIRMWARE_SELECT), winsim::userClick(IDC_FIRMWARE_START)},
@@ -320,7 +321,7 @@ class FirmwareDownload : public FileDialogs {
     const auto d = onlyDialog(IDD_FIRMWARE);
     EXPECT_EQ(atEnd(d, IDC_FIRMWARE_TYPE)->text, u"Printer F/W");
     EXPECT_EQ(atEnd(d, IDC_FIRMWARE_CHECKSUM)->text, u"0x3AFF");
-    EXPECT_EQ(atEnd(d, IDC_FIRMWARE_PATH)->text, u"C:\\cards\\ca3.bin");
+    EXPECT_EQ(atEnd(d, IDC_FIRMWARE_PATH)->text, path);
     EXPECT_EQ(atEnd(d, IDC_FIRMWARE_STATUS)->text, u"Firmware DownLoaded Successfully...");
     EXPECT_TRUE(atEnd(d, IDC_FIRMWARE_STATUS)->enabled);
     EXPECT_TRUE(atEnd(d, IDC_FIRMWARE_START)->enabled);
@@ -344,6 +345,8 @@ class FirmwareDownload : public FileDialogs {
 };
 
 TEST_F(FirmwareDownload, ByTheMonitorWhenNoRibbonIsChosen) {
+  // A name outside the system's 8-bit code page is read by its wide path.
+  path = u"C:\\cards\\\u56fa\u4ef6.bin";
   run();
   expectDownloaded();
   expectFrame();
