@@ -15,6 +15,7 @@
 #include "config/device_info.h"
 #include "config/dialogs.h"
 #include "config/dialogs/device_ids.h"
+#include "config/dialogs/files_ids.h"
 #include "config/dialogs/tools_ids.h"
 #include "config/messages.h"
 #include "config/module_state.h"
@@ -92,10 +93,6 @@ LONG APIENTRY pageCallback(PCPSUICBPARAM param) {
     case CPSUICB_REASON_ABOUT: showAboutDialog(GetActiveWindow()); return CPSUICB_ACTION_ITEMS_APPLIED;
     case CPSUICB_REASON_SEL_CHANGED:
     case CPSUICB_REASON_DLGPROC: return CPSUICB_ACTION_OPTIF_CHANGED;
-    case CPSUICB_REASON_PUSHBUTTON:
-      // "Tools" and "F/W Download" open the printer tools, which come with
-      // the printer tools' own dialogs; until then they show nothing.
-      return CPSUICB_ACTION_NONE;
   }
   return CPSUICB_ACTION_NONE;
 }
@@ -109,15 +106,13 @@ void setModelText(DeviceSheet &s, const char *text) {
   MultiByteToWideChar(CP_ACP, 0, text, -1, s.model, int(kModelChars - 1));
 }
 
-// One item: a push button that opens a dialog procedure with its template,
-// or (dlgProc null) one that calls the page back.
+// One item: a push button that opens a dialog procedure with its template.
 void pushButton(DeviceSheet &s, Item item, UINT nameId, DLGPROC dlgProc, WORD templateId, bool alwaysEnabled) {
   OPTPARAM &p = s.params[item];
   p.cbSize = sizeof p;
-  p.Style = dlgProc ? PUSHBUTTON_TYPE_DLGPROC : PUSHBUTTON_TYPE_CALLBACK;
-  // The common UI keeps either function in the choice's text pointer.
-  p.pData = dlgProc ? reinterpret_cast<LPTSTR>(reinterpret_cast<uintptr_t>(dlgProc))
-                    : reinterpret_cast<LPTSTR>(reinterpret_cast<uintptr_t>(&pageCallback));
+  p.Style = PUSHBUTTON_TYPE_DLGPROC;
+  // The common UI keeps the procedure in the choice's text pointer.
+  p.pData = reinterpret_cast<LPTSTR>(reinterpret_cast<uintptr_t>(dlgProc));
   p.lParam = templateId;
   OPTTYPE &t = s.types[item];
   t.cbSize = sizeof t;
@@ -257,7 +252,7 @@ void buildItems(DeviceSheet &s, const DeviceSheetEnabling &e) {
   // without the right to change the printer.
   pushButton(s, kItemEncoder, IDS_ITEM_ENCODER, encoderDialogProc, IDD_ENCODER, false);
   pushButton(s, kItemTools, IDS_ITEM_TOOLS, toolsDialogProc, IDD_TOOLS, false);
-  pushButton(s, kItemFirmware, IDS_ITEM_FIRMWARE, nullptr, 0, false);
+  pushButton(s, kItemFirmware, IDS_ITEM_FIRMWARE, firmwareDialogProc, IDD_FIRMWARE, false);
   pushButton(s, kItemDeviceInfo, IDS_ITEM_DEVICE_INFO, deviceInfoDialogProc, IDD_DEVICE_INFO, true);
   pushButton(s, kItemSingleFeed, IDS_ITEM_SINGLE_FEED, singleFeedDialogProc, IDD_SINGLE_FEED, false);
   pushButton(s, kItemAbout, IDS_ITEM_ABOUT, aboutDialogProc, IDD_ABOUT, true);

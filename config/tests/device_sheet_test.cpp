@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "config/dialogs/device_ids.h"
+#include "config/dialogs/files_ids.h"
 #include "config/dialogs/tools_ids.h"
 #include "config/encoder_setup.h"
 #include "emulator/include/cardemu/printer.h"
@@ -238,9 +239,8 @@ TEST_F(DeviceSheet, PageOfAnAnsweringPrinter) {
   }
   ASSERT_EQ(item(0).pOptType->Count, 1);
   EXPECT_EQ(wide(item(0).pOptType->pOptParam[0].pData), u"CA3 MAG V3.02");
-  // Buttons that open dialogs name their templates; firmware calls the
-  // page back.
-  const int templates[] = {0, IDD_ENCODER, IDD_TOOLS, 0, IDD_DEVICE_INFO, IDD_SINGLE_FEED, IDD_ABOUT};
+  // Buttons that open dialogs name their templates.
+  const int templates[] = {0, IDD_ENCODER, IDD_TOOLS, IDD_FIRMWARE, IDD_DEVICE_INFO, IDD_SINGLE_FEED, IDD_ABOUT};
   for (int i = 1; i < 7; ++i) {
     const OPTPARAM &p = item(i).pOptType->pOptParam[0];
     EXPECT_EQ(p.Style, templates[i] ? PUSHBUTTON_TYPE_DLGPROC : PUSHBUTTON_TYPE_CALLBACK) << i;
@@ -327,6 +327,18 @@ TEST_F(DeviceSheet, SilentPrinterDisablesEncoderAndFirmware) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].control(IDC_INFO_RIBBON)->text, u"Unknown");
   EXPECT_EQ(shown[0].control(IDC_INFO_REMAINING)->text, u"N/A");
+  EXPECT_EQ(close(), 1);
+}
+
+TEST_F(DeviceSheet, FirmwareButtonOpensTheDownloadPage) {
+  install(0);
+  ASSERT_EQ(open(), 1);
+  winsim::scriptDialog({u"", IDD_FIRMWARE, {}, IDCANCEL, 1});
+  EXPECT_EQ(press(3), IDOK);
+  auto shown = winsim::shownDialogs();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].templateId, IDD_FIRMWARE);
+  EXPECT_EQ(shown[0].end, winsim::DialogEnd::Ended);
   EXPECT_EQ(close(), 1);
 }
 

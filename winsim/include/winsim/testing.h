@@ -205,6 +205,12 @@ WINSIM_API bool waitForSpoolerIdle(const std::u16string &printer = std::u16strin
 // queue counts as idle for waitForSpoolerIdle.  False for an unknown printer.
 WINSIM_API bool setPrinterWorkOffline(const std::u16string &printer, bool offline);
 
+// Makes the printer's level-2 information name a print server
+// (PRINTER_INFO_2W.pServerName, "\\\\PRINTSRV"), as it does for a printer
+// this machine reaches through a server; an empty name takes it back.  The
+// printer itself stays this machine's.  False for an unknown printer.
+WINSIM_API bool setPrinterServerName(const std::u16string &printer, const std::u16string &serverName);
+
 // ------------------------------------------------------------ asynchronous notifications
 // The spooler's notification broker (prnasnot.h): registrations of
 // listening programs, channels opened by components inside the spooler, and

@@ -124,6 +124,9 @@ DWORD readDword(HKEY k, const char16_t *name, DWORD def = 0);
 void writeString(HKEY k, const char16_t *name, const std::u16string &v, DWORD type = REG_SZ);
 void writeDword(HKEY k, const char16_t *name, DWORD v);
 HKEY openPrinterKey(const std::u16string &name, bool create = false);
+// The printer key's value that names the print server the printer is
+// reached through (winsim::setPrinterServerName); absent for this machine's.
+inline constexpr char16_t kServerNameValue[] = u"winsim Server Name";
 bool printerExists(const std::u16string &name);
 std::vector<std::u16string> printerNames();
 std::u16string normEnvironment(LPCWSTR env);

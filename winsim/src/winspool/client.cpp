@@ -107,7 +107,7 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
                  comment = readString(k, u"Description"), location = readString(k, u"Location"),
                  share = readString(k, u"Share Name"), proc = readString(k, u"Print Processor"),
                  datatype = readString(k, u"Datatype"), params = readString(k, u"Parameters"),
-                 sep = readString(k, u"Separator File");
+                 sep = readString(k, u"Separator File"), server = readString(k, kServerNameValue);
   DWORD attributes = readDword(k, u"Attributes", PRINTER_ATTRIBUTE_LOCAL), priority = readDword(k, u"Priority", 1),
         defPriority = readDword(k, u"Default Priority"), start = readDword(k, u"StartTime"),
         until = readDword(k, u"UntilTime"), status = readDword(k, u"Status");
@@ -144,19 +144,20 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
       pi.Status = status;
       pi.cJobs = jobs;
       size_t dmOff = dm.empty() ? kNone : pk.addBlob(dm);
-      std::vector<std::pair<size_t, size_t>> fix = {{offsetof(PRINTER_INFO_2W, pServerName), kNone},
-                                                    {offsetof(PRINTER_INFO_2W, pPrinterName), pk.addString(h->name)},
-                                                    {offsetof(PRINTER_INFO_2W, pShareName), pk.addString(share)},
-                                                    {offsetof(PRINTER_INFO_2W, pPortName), pk.addString(port)},
-                                                    {offsetof(PRINTER_INFO_2W, pDriverName), pk.addString(driver)},
-                                                    {offsetof(PRINTER_INFO_2W, pComment), pk.addString(comment)},
-                                                    {offsetof(PRINTER_INFO_2W, pLocation), pk.addString(location)},
-                                                    {offsetof(PRINTER_INFO_2W, pDevMode), dmOff},
-                                                    {offsetof(PRINTER_INFO_2W, pSepFile), pk.addString(sep)},
-                                                    {offsetof(PRINTER_INFO_2W, pPrintProcessor), pk.addString(proc)},
-                                                    {offsetof(PRINTER_INFO_2W, pDatatype), pk.addString(datatype)},
-                                                    {offsetof(PRINTER_INFO_2W, pParameters), pk.addString(params)},
-                                                    {offsetof(PRINTER_INFO_2W, pSecurityDescriptor), kNone}};
+      std::vector<std::pair<size_t, size_t>> fix = {
+          {offsetof(PRINTER_INFO_2W, pServerName), server.empty() ? kNone : pk.addString(server)},
+          {offsetof(PRINTER_INFO_2W, pPrinterName), pk.addString(h->name)},
+          {offsetof(PRINTER_INFO_2W, pShareName), pk.addString(share)},
+          {offsetof(PRINTER_INFO_2W, pPortName), pk.addString(port)},
+          {offsetof(PRINTER_INFO_2W, pDriverName), pk.addString(driver)},
+          {offsetof(PRINTER_INFO_2W, pComment), pk.addString(comment)},
+          {offsetof(PRINTER_INFO_2W, pLocation), pk.addString(location)},
+          {offsetof(PRINTER_INFO_2W, pDevMode), dmOff},
+          {offsetof(PRINTER_INFO_2W, pSepFile), pk.addString(sep)},
+          {offsetof(PRINTER_INFO_2W, pPrintProcessor), pk.addString(proc)},
+          {offsetof(PRINTER_INFO_2W, pDatatype), pk.addString(datatype)},
+          {offsetof(PRINTER_INFO_2W, pParameters), pk.addString(params)},
+          {offsetof(PRINTER_INFO_2W, pSecurityDescriptor), kNone}};
       return emit(pi, pk, fix, out, cb, needed);
     }
     case 4: {

@@ -99,6 +99,14 @@ bool setPrinterWorkOffline(const std::u16string &printer, bool offline) {
   return true;
 }
 
+bool setPrinterServerName(const std::u16string &printer, const std::u16string &serverName) {
+  HKEY k = spool::openPrinterKey(printer);
+  if (!k) return false;
+  spool::writeString(k, spool::kServerNameValue, serverName);
+  RegCloseKey(k);
+  return true;
+}
+
 // The records are read once the printer's queue is done with its jobs, so
 // that a test sees what reached the port.
 std::vector<JobRecord> printJobs(const std::u16string &printer) {

@@ -144,6 +144,25 @@ TEST_F(Spooler, PrinterAndDriverInformationFollowTheBufferProtocol) {
   ClosePrinter(h);
 }
 
+TEST_F(Spooler, APrinterCanNameThePrintServerItIsReachedThrough) {
+  auto serverOf = [this]() -> std::u16string {
+    HANDLE h = open();
+    DWORD need = 0;
+    GetPrinterW(h, 2, nullptr, 0, &need);
+    std::vector<BYTE> buf(need);
+    EXPECT_TRUE(GetPrinterW(h, 2, buf.data(), need, &need));
+    ClosePrinter(h);
+    const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(buf.data());
+    return pi->pServerName ? std::u16string(pi->pServerName) : u"<none>";
+  };
+  EXPECT_EQ(serverOf(), u"<none>");
+  ASSERT_TRUE(winsim::setPrinterServerName(u"Card Test", u"\\\\PRINTSRV"));
+  EXPECT_EQ(serverOf(), u"\\\\PRINTSRV");
+  ASSERT_TRUE(winsim::setPrinterServerName(u"Card Test", u""));
+  EXPECT_EQ(serverOf(), u"<none>");
+  EXPECT_FALSE(winsim::setPrinterServerName(u"Nobody", u"\\\\PRINTSRV"));
+}
+
 TEST_F(Spooler, PrinterDataLivesInTheRegistryAndAbsentValuesAskThePort) {
   HANDLE h = open();
   DWORD v = 0x1234, type = 0, need = 0, got = 0;
