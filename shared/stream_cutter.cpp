@@ -16,6 +16,12 @@ const uint8_t *find(const uint8_t *p, size_t n, uint8_t b) {
 }
 
 bool startsGs(const uint8_t *p, size_t n) { return n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' '; }
+bool startsDc(const uint8_t *p, size_t n) { return n >= 4 && p[1] == 'D' && p[2] == 'C' && p[3] == ' '; }
+
+// The image size in a firmware frame's header, most significant byte first.
+uint32_t firmwareSize(const uint8_t *header) {
+  return uint32_t(header[4]) << 24 | uint32_t(header[5]) << 16 | uint32_t(header[6]) << 8 | header[7];
+}
 
 // A "\eGS " header: the blank that opens the seventh group of blanks (counting
 // the one after "GS") ends it.  Ending at the first blank of that group, not
@@ -35,10 +41,26 @@ size_t gsCommandLength(const uint8_t *p, size_t n) {
   return 0;
 }
 
-// Whether a whole command (as CommandLength cut it) opens a data block: "\eZ",
-// or a "\eGS " that ended with its header's blank rather than with a CR.
+// Whether a whole command (as commandLength cut it) opens a data block: "\eZ",
+// a firmware frame's header, or a "\eGS " that ended with its header's blank
+// rather than with a CR.
 bool opensBlock(const uint8_t *cmd, size_t length) {
-  return (length == 2 && cmd[1] == 'Z') || (startsGs(cmd, length) && cmd[length - 1] == ' ');
+  return (length == 2 && cmd[1] == 'Z') || startsDc(cmd, length) || (startsGs(cmd, length) && cmd[length - 1] == ' ');
+}
+
+BlockMode modeOpenedBy(const uint8_t *cmd) {
+  return cmd[1] == 'G' ? BlockMode::FullCount : cmd[1] == 'D' ? BlockMode::Firmware : BlockMode::Bits;
+}
+
+// How many units complete the current block's count.
+uint32_t blockLimit(const PacingState &s) {
+  switch (s.mode) {
+    case BlockMode::Bits: return kBitmapBytes;
+    case BlockMode::Firmware: return s.firmwareBytes;
+    case BlockMode::FullCount: return s.plainCount ? kPlaneBytes : kPlaneValues;
+    case BlockMode::None: break;
+  }
+  return 0;
 }
 
 bool hasField30(const uint8_t *p, size_t n) {
@@ -55,6 +77,8 @@ size_t commandLength(const uint8_t *p, size_t n) {
   // for them.
   if (n < 2) return 0;
   if (p[1] == 'Z') return 2;
+  // The size bytes are binary: a CR or ESC among them belongs to the header.
+  if (startsDc(p, n)) return n >= kFirmwareHeaderBytes ? kFirmwareHeaderBytes : 0;
   if (startsGs(p, n)) return gsCommandLength(p, n);
   const uint8_t *cr = find(p + 1, n - 1, kCr);
   return cr ? static_cast<size_t>(cr - p) + 1 : 0;
@@ -129,11 +153,13 @@ Cut StreamCutter::complete(const uint8_t *cmd, size_t length, size_t consumed) {
   c.piece = cmd;
   c.pieceLength = length;
   if (opensBlock(cmd, length)) {
-    bool gs = cmd[1] == 'G';
-    state_.mode = gs ? BlockMode::FullCount : BlockMode::Bits;
+    state_.mode = modeOpenedBy(cmd);
     // The flag set by a bitmap header is used up by the block that follows it.
-    state_.plainCount = state_.rawCount || (gs && !hasField30(cmd, length));
+    // A firmware image is never run-length coded.
+    const bool gs = state_.mode == BlockMode::FullCount;
+    state_.plainCount = state_.rawCount || (gs && !hasField30(cmd, length)) || state_.mode == BlockMode::Firmware;
     state_.rawCount = false;
+    state_.firmwareBytes = state_.mode == BlockMode::Firmware ? firmwareSize(cmd) : 0;
     state_.countDone = state_.escapeOpen = state_.valueOwed = false;
     state_.units = state_.literalsOwed = 0;
     state_.lastCategory = CommandCategory::DataBlock;
@@ -157,13 +183,14 @@ Cut StreamCutter::complete(const uint8_t *cmd, size_t length, size_t consumed) {
 
 Cut StreamCutter::nextBlockSlice(const uint8_t *data, size_t size) {
   PacingState &s = state_;
-  const uint32_t limit = s.mode == BlockMode::Bits ? kBitmapBytes : s.plainCount ? kPlaneBytes : kPlaneValues;
+  const uint32_t limit = blockLimit(s);
   const uint32_t before = s.units;
   size_t i = 0;
   auto countComplete = [&] { return s.units >= limit && !s.escapeOpen && !s.valueOwed && s.literalsOwed == 0; };
 
   if (!s.countDone) {
-    if (s.mode == BlockMode::FullCount && s.plainCount) {
+    if (s.mode != BlockMode::Bits && s.plainCount) {
+      // Plain bytes (a packed plane, a firmware image): counted, not read.
       size_t take = std::min<size_t>(size, limit - s.units);
       s.units += static_cast<uint32_t>(take);
       i = take;

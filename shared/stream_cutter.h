@@ -25,8 +25,14 @@
 //     the block is run-length coded: a byte with the top bit set stands for
 //     (byte AND 0x7F) units and is followed by one value unit, any other byte
 //     is followed by (byte AND 0x1F) literal units.
-//   - Either block ends at the first CR after its count is complete, that CR
-//     included.
+//   - "\eDC " opens a firmware frame.  Its header is eight bytes: those four
+//     and the image size in four bytes, most significant first.  Exactly that
+//     many image bytes follow; they are passed as they are (a CR, ESC or "["
+//     among them means nothing), in slices like any block.  Then the end
+//     marker 0xFF and a CR.  The header is held across write calls like any
+//     command, since its size bytes may be cut by a buffer end.
+//   - Every block ends at the first CR after its count is complete, that CR
+//     included (for a firmware frame, the CR after its end marker).
 //
 // Plain logic on bytes: no Windows calls, no allocation, fixed memory.
 #pragma once
@@ -56,25 +62,31 @@ inline constexpr size_t kMaxCommandBytes = kMaxPieceBytes;
 
 // Block lengths: a plain plane counts kPlaneBytes bytes, a run-length coded
 // one kPlaneValues values, a bit block kBitmapBytes units; kDataEscape starts
-// a two-byte unit (the wire format).
+// a two-byte unit (the wire format).  A firmware frame counts the bytes its
+// header names.
+
+// "\eDC " and the four size bytes.
+inline constexpr size_t kFirmwareHeaderBytes = 8;
 
 enum class BlockMode : uint8_t {
   None = 0,
   FullCount = 1,  // opened by "\eGS "
   Bits = 2,       // opened by "\eZ"
+  Firmware = 3,   // opened by "\eDC " and the image size
 };
 
 // Everything the cutter remembers between write calls, apart from the bytes
 // of a held command.  Small and copyable, so that a write call can be undone.
 struct PacingState {
   BlockMode mode = BlockMode::None;
-  bool plainCount = false;    // the current block counts plainly (no run-length coding)
-  bool countDone = false;     // the block's count is complete; it ends at the next CR
-  bool escapeOpen = false;    // a "[" was passed; the byte after it completes the unit
-  bool valueOwed = false;     // a full-count run's value byte is still to come
-  uint32_t units = 0;         // units passed in the current block
-  uint32_t literalsOwed = 0;  // units still owed to a bit-block run
-  bool rawCount = false;      // a "G 0 0 10" command asks plain counting of the next block
+  bool plainCount = false;     // the current block counts plainly (no run-length coding)
+  bool countDone = false;      // the block's count is complete; it ends at the next CR
+  bool escapeOpen = false;     // a "[" was passed; the byte after it completes the unit
+  bool valueOwed = false;      // a full-count run's value byte is still to come
+  uint32_t units = 0;          // units passed in the current block
+  uint32_t literalsOwed = 0;   // units still owed to a bit-block run
+  bool rawCount = false;       // a "G 0 0 10" command asks plain counting of the next block
+  uint32_t firmwareBytes = 0;  // the image size of the current firmware frame
   CommandCategory lastCategory = CommandCategory::None;
   size_t heldLength = 0;  // bytes of a command held from earlier calls
 };
@@ -140,9 +152,9 @@ class StreamCutter {
 };
 
 // The length of the command at the start of `p` (which starts with ESC), or 0
-// while the bytes do not hold its end: "\eZ" is two bytes, a "\eGS " header
-// runs to the blank after its sixth parameter (or to a CR before it, as an
-// ordinary command), any other command to its first CR.  More bytes after
+// while the bytes do not hold its end: "\eZ" is two bytes, a "\eDC " header
+// eight, a "\eGS " header runs to the blank after its sixth parameter (or to
+// a CR before it, as an ordinary command), any other command to its first CR.  More bytes after
 // the end never change the answer.
 size_t commandLength(const uint8_t *p, size_t n);
 

@@ -57,7 +57,7 @@ inline bool sameState(const PacingState &a, const PacingState &b) {
   return a.mode == b.mode && a.plainCount == b.plainCount && a.countDone == b.countDone &&
          a.escapeOpen == b.escapeOpen && a.valueOwed == b.valueOwed && a.units == b.units &&
          a.literalsOwed == b.literalsOwed && a.rawCount == b.rawCount && a.lastCategory == b.lastCategory &&
-         a.heldLength == b.heldLength;
+         a.heldLength == b.heldLength && a.firmwareBytes == b.firmwareBytes;
 }
 
 inline bool sameCut(const Cut &a, const Cut &b) {
@@ -109,7 +109,8 @@ inline const char *checkCut(const Cut &c, const uint8_t *stream, size_t at, size
       if (p[0] != kEsc) return "command without ESC";
       bool bits = n == 2 && p[1] == 'Z';
       bool gs = n >= 4 && p[1] == 'G' && p[2] == 'S' && p[3] == ' ';
-      bool header = bits || (gs && p[n - 1] == ' ');
+      bool firmware = n == kFirmwareHeaderBytes && p[1] == 'D' && p[2] == 'C' && p[3] == ' ';
+      bool header = bits || firmware || (gs && p[n - 1] == ' ');
       if (!header && p[n - 1] != kCr) return "command not ended by its CR";
       if (!header && n > 2 && std::memchr(p + 1, kCr, n - 2)) return "command runs past its first CR";
       if (c.opensBlock != header) return "block header not recognised";
