@@ -154,8 +154,8 @@ class StreamCutter {
 // The length of the command at the start of `p` (which starts with ESC), or 0
 // while the bytes do not hold its end: "\eZ" is two bytes, a "\eDC " header
 // eight, a "\eGS " header runs to the blank after its sixth parameter (or to
-// a CR before it, as an ordinary command), any other command to its first CR.  More bytes after
-// the end never change the answer.
+// a CR before it, as an ordinary command), any other command to its first CR.
+// More bytes after the end never change the answer.
 size_t commandLength(const uint8_t *p, size_t n);
 
 }  // namespace card::pacing
