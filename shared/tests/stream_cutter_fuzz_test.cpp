@@ -78,7 +78,7 @@ class StreamMaker {
   }
   void addPiece(std::string *s) {
     const std::string e = "\x1b";
-    switch (pick(16)) {
+    switch (pick(17)) {
       case 0: *s += e + "MF\r"; break;
       case 1: *s += e + "IS " + std::to_string(pick(4)) + "\r"; break;
       case 2: *s += e + "&B 1 " + std::string(pick(120), 'A') + "\r"; break;
@@ -109,6 +109,16 @@ class StreamMaker {
       case 12: *s += e + "M 5\r"; break;
       case 13: *s += "\r"; break;
       case 14: *s += e; break;
+      case 15: {
+        // A firmware frame: its size bytes, then image bytes of any kind, now
+        // and then fewer than the header names; then the end marker and CR.
+        uint32_t size = pick(2) ? pick(20) : pick(9000);
+        *s += e + "DC ";
+        for (int shift = 24; shift >= 0; shift -= 8) *s += static_cast<char>((size >> shift) & 0xFF);
+        for (uint32_t i = pick(8) ? size : pick(size + 1); i; --i) *s += byte();
+        if (pick(4)) *s += "\xff\r";
+        break;
+      }
       default: *s += e + "+$C " + std::to_string(pick(3)) + " " + std::to_string(pick(100)) + "\r"; break;
     }
   }

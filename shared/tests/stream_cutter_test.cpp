@@ -538,3 +538,124 @@ TEST(StreamCutter, ACarriageReturnEndsAnUnfinishedBlockHeader) {
   crData.cmd("\\eGS 0 32 0 0 1024 640 ").block("\r" + std::string(kPlaneBytes - 1, 'x')).cmd("\\eMO\r");
   EXPECT_EQ(feedEvery(crData.stream, 7).pieces, crData.expected);
 }
+
+namespace {
+
+// A firmware image document as the configuration module writes it: ESC "DC ",
+// the image size in 4 bytes most significant first, the image, 0xFF and CR.
+std::string firmwareHeader(uint32_t size) {
+  std::string h =
+      "\x1b"
+      "DC ";
+  for (int shift = 24; shift >= 0; shift -= 8) h += static_cast<char>((size >> shift) & 0xFF);
+  return h;
+}
+
+// Image bytes that look like everything the cutter reads elsewhere: CRs, ESCs,
+// "[" pairs, 0xFF followed by CR (the frame's own trailer), whole commands and
+// block headers.
+std::string firmwareImage(size_t size) {
+  using namespace std::string_literals;
+  static const std::string kLookalikes[] = {"\r",
+                                            "\x1b",
+                                            "[",
+                                            "\xff\r",
+                                            "\x1bMO\r",
+                                            "\x1bZ",
+                                            "\x1bGS 0 32 0 0 1024 640 ",
+                                            "\x1b"
+                                            "DC \0\0\0\1x\xff\r"s};
+  std::string d;
+  for (uint32_t i = 0; d.size() < size; ++i) {
+    d += static_cast<char>(i * 37 + 11);
+    const std::string &l = kLookalikes[i % std::size(kLookalikes)];
+    d.append(l.data(), l.size());
+  }
+  d.resize(size);
+  return d;
+}
+
+Job &firmwareFrame(Job &j, const std::string &image) {
+  std::string header = firmwareHeader(static_cast<uint32_t>(image.size()));
+  j.stream += header;
+  j.expected.push_back({header, false});
+  return j.block(image + "\xff");
+}
+
+}  // namespace
+
+TEST(StreamCutterFirmware, FrameHeaderThenImageThenEndMarkerAndCr) {
+  // 0x0D1B image bytes: the size bytes 00 00 0D 1B hold a CR and an ESC.
+  const std::string image = firmwareImage(0x0D1B);
+  Job j;
+  j.cmd("\\eMASTER\r");
+  firmwareFrame(j, image).cmd("\\eMO\r");
+  ASSERT_EQ(j.expected[1].bytes, std::string("\x1b"
+                                             "DC \x00\x00\x0d\x1b",
+                                             8));
+  Outcome whole = feedWhole(j.stream);
+  EXPECT_EQ(whole.pieces, j.expected);
+  EXPECT_EQ(whole.dropped, 0u);
+
+  // The header is a block header: no check after it; the frame's end is
+  // checked after the data-block pause, and its units are the image bytes.
+  ASSERT_EQ(whole.cuts.size(), 4u);
+  const Cut &header = whole.cuts[1];
+  EXPECT_TRUE(header.opensBlock);
+  EXPECT_FALSE(header.checkAfter);
+  EXPECT_EQ(header.category, CommandCategory::DataBlock);
+  const Cut &end = whole.cuts[2];
+  EXPECT_EQ(end.kind, CutKind::Data);
+  EXPECT_TRUE(end.endsBlock && end.checkAfter);
+  EXPECT_EQ(end.pauseMs, 100u);
+  EXPECT_EQ(whole.cuts[3].category, CommandCategory::CardMotion);
+
+  // Cut in two anywhere (header, size bytes, image, end marker, CR), or in
+  // small buffers: the same pieces.
+  for (size_t at = 1; at < j.stream.size(); ++at) ASSERT_EQ(feed(j.stream, {at}).pieces, j.expected) << "cut at " << at;
+  for (size_t step : {1, 2, 3, 5, 8, 4095, 4097}) EXPECT_EQ(feedEvery(j.stream, step).pieces, j.expected) << step;
+}
+
+TEST(StreamCutterFirmware, LargeAndEmptyImages) {
+  // A 1,000,000-byte image: size bytes 00 0F 42 40, slices of at most 4096
+  // bytes (the feeder checks), all its units counted.
+  const std::string image = firmwareImage(1000000);
+  Job big;
+  firmwareFrame(big, image).cmd("\\eMF\r");
+  ASSERT_EQ(big.stream.substr(4, 4), std::string("\x00\x0f\x42\x40", 4));
+  Outcome o = feedEvery(big.stream, 70000);
+  EXPECT_EQ(o.pieces, big.expected);
+  EXPECT_GE(o.calls, image.size() / kMaxPieceBytes);
+
+  StreamCutter cutter;
+  const uint8_t *p = reinterpret_cast<const uint8_t *>(big.stream.data());
+  uint64_t units = 0;
+  for (size_t at = 0; at < big.stream.size();) {
+    Cut c = cutter.next(p + at, big.stream.size() - at);
+    if (c.kind == CutKind::Data) units += c.units;
+    at += c.consumed;
+  }
+  EXPECT_EQ(units, image.size());
+  EXPECT_FALSE(cutter.insideBlock());
+
+  // An empty image: the frame is the header, 0xFF and CR.
+  Job empty;
+  firmwareFrame(empty, "").cmd("\\eMO\r");
+  EXPECT_EQ(empty.stream.substr(0, 11), std::string("\x1b"
+                                                    "DC \0\0\0\0\xff\r\x1b",
+                                                    11));
+  for (size_t step : {1, 4, 100}) EXPECT_EQ(feedEvery(empty.stream, step).pieces, empty.expected) << step;
+}
+
+TEST(StreamCutterFirmware, OtherCommandsStartingWithDAreUnchanged) {
+  // Only ESC "DC " and a blank opens a frame; "\eDC" and "\eD" cut short by a
+  // CR are ordinary commands, even when a buffer end falls right after them.
+  Job j;
+  j.cmd("\\eDC\r").cmd("\\eD\r").cmd("\\eDMSG READY\r");
+  firmwareFrame(j, firmwareImage(300)).cmd("\\eDC\r");
+  for (size_t at = 1; at < 30; ++at) EXPECT_EQ(feed(j.stream, {at}).pieces, j.expected) << "cut at " << at;
+  Outcome o = feedWhole(j.stream);
+  EXPECT_EQ(o.pieces, j.expected);
+  EXPECT_EQ(o.cuts[0].category, CommandCategory::Other);
+  EXPECT_TRUE(o.cuts[0].checkAfter);
+}
