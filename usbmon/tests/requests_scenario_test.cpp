@@ -10,6 +10,7 @@
 
 #include <winsim/testing.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -154,14 +155,20 @@ class UsbRequests : public ::testing::Test {
     return rc == ERROR_SUCCESS ? std::string(reinterpret_cast<char *>(out), std::min<DWORD>(needed, 64)) : "";
   }
 
-  static DWORD printJob(const std::string &bytes, const char16_t *document = u"Card") {
+  // The job's bytes go in WritePrinter calls of `piece` bytes (all at once
+  // when 0).
+  static DWORD printJob(const std::string &bytes, const char16_t *document = u"Card", size_t piece = 0) {
     std::u16string name = kPrinter, doc = document, type = u"RAW";
     HANDLE h = nullptr;
     if (!OpenPrinterW(name.data(), &h, nullptr)) return 0;
     DOC_INFO_1W di{doc.data(), nullptr, type.data()};
     const DWORD id = StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&di));
-    DWORD written = 0;
-    WritePrinter(h, const_cast<char *>(bytes.data()), DWORD(bytes.size()), &written);
+    for (size_t at = 0; at < bytes.size();) {
+      const size_t n = piece ? std::min(piece, bytes.size() - at) : bytes.size();
+      DWORD written = 0;
+      if (!WritePrinter(h, const_cast<char *>(bytes.data() + at), DWORD(n), &written) || written == 0) break;
+      at += written;
+    }
     EndDocPrinter(h);
     ClosePrinter(h);
     return id;
@@ -269,6 +276,42 @@ TEST_F(UsbRequests, AFirmwareImageArrivesWithItsSizeBytesAndEndMarker) {
   EXPECT_EQ(std::string(frame->content->begin(), frame->content->end()), image);
   EXPECT_TRUE(frame->endMarker);
   EXPECT_EQ(frame->error, 0);
+}
+
+TEST_F(UsbRequests, AFirmwareImageDocumentPassesTheJobPacingWhole) {
+  // The configuration module's raw firmware document: ESC "DC ", the size
+  // most significant first, the image in 4096-byte writes, 0xFF and CR.  The
+  // image holds CRs, ESCs and 0xFF CR pairs that must not end the frame.
+  std::string image = firmwareImage(70000);
+  for (size_t at = 100; at + 2 < image.size(); at += 997) image.replace(at, 3, "\xFF\r\x1b");
+  const std::string document = std::string(
+                                   "\x1b"
+                                   "DC \x00\x01\x11\x70",
+                                   8) +
+                               image + "\xFF\r";
+  device->takeWrites();
+  ASSERT_NE(printJob(document, u"XLINEVRNLFWDW", 4096), 0u);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinter));
+  EXPECT_EQ(printer.firmwareFrames(), 1u);
+  const std::optional<cardemu::FirmwareFrame> frame = printer.lastFirmwareFrame();
+  ASSERT_TRUE(frame && frame->content);
+  EXPECT_EQ(frame->declaredSize, 70000u);
+  EXPECT_EQ(std::string(frame->content->begin(), frame->content->end()), image);
+  EXPECT_TRUE(frame->endMarker);
+  EXPECT_EQ(frame->error, 0);
+  // After the monitor's own job start commands, the header went as one
+  // piece and the rest in pieces of at most 4096 bytes, nothing dropped.
+  const std::vector<std::string> pieces = device->pieces();
+  const auto header = std::find(pieces.begin(), pieces.end(), document.substr(0, 8));
+  ASSERT_NE(header, pieces.end());
+  std::string sent;
+  for (auto p = header; p != pieces.end(); ++p) {
+    EXPECT_LE(p->size(), 4096u);
+    sent += *p;
+  }
+  EXPECT_EQ(sent.size(), document.size());
+  EXPECT_TRUE(sent == document);
+  EXPECT_TRUE(winsim::shownMessages().empty());
 }
 
 TEST_F(UsbRequests, APrintFilePrintsTheCardItHolds) {
