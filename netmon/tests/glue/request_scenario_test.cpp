@@ -1,7 +1,10 @@
 // The file requests on the network as a user meets them: a printer error on
 // a command file's line cleared at the printer, a line too long for one
 // command, a print file's card, and a printer that drops its data channel
-// in the middle of a firmware image.
+// in the middle of a firmware image; and a firmware image document printed
+// as a job.
+#include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "netmon/tests/glue/job_fixture.h"
@@ -59,6 +62,51 @@ TEST_F(RequestTest, APrintFileGivesTheCardOfTheSameStreamPrintedAsAJob) {
   // The same stream as a job gives these cards (the job path's own tests
   // hold it to them).
   expectSameCards(printer->takeCards(), cardsOf(job));
+}
+
+TEST_F(NetJobTest, AFirmwareImageDocumentPassesTheJobPacingWhole) {
+  // The configuration module's raw firmware document, printed through the
+  // spooler in 4096-byte writes: ESC "DC ", the size most significant first,
+  // the image, 0xFF and CR.  CRs, ESCs and 0xFF CR pairs inside the image
+  // must not end the frame.
+  ASSERT_TRUE(installPrinter_);
+  std::string image(70000, '\0');
+  for (size_t i = 0; i < image.size(); ++i) image[i] = char((i * 7 + 3) & 0x7F);
+  image[15] = char(0xFF);  // the printer's own kind of image
+  for (size_t at = 100; at + 2 < image.size(); at += 997) image.replace(at, 3, "\xFF\r\x1b");
+  const std::string document = std::string(
+                                   "\x1b"
+                                   "DC \x00\x01\x11\x70",
+                                   8) +
+                               image + "\xFF\r";
+  std::u16string name = kPrinterName, doc = u"XLINEVRNLFWDW", type = u"RAW";
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(name.data(), &h, nullptr));
+  DOC_INFO_1W di{doc.data(), nullptr, type.data()};
+  ASSERT_NE(StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&di)), 0u);
+  for (size_t at = 0; at < document.size();) {
+    DWORD written = 0;
+    const DWORD n = DWORD(std::min<size_t>(4096, document.size() - at));
+    ASSERT_TRUE(WritePrinter(h, const_cast<char *>(document.data() + at), n, &written));
+    ASSERT_NE(written, 0u);
+    at += written;
+  }
+  EXPECT_TRUE(EndDocPrinter(h));
+  ClosePrinter(h);
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(kPrinterName, 60000));
+  // The printer takes the bytes on its own thread: wait for the frame's end.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (printer->firmwareFrames() < 1 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(printer->firmwareFrames(), 1u);
+  const std::optional<cardemu::FirmwareFrame> frame = printer->lastFirmwareFrame();
+  ASSERT_TRUE(frame && frame->content);
+  EXPECT_EQ(frame->declaredSize, 70000u);
+  EXPECT_EQ(frame->content->size(), image.size());
+  EXPECT_TRUE(std::string(frame->content->begin(), frame->content->end()) == image);
+  EXPECT_TRUE(frame->endMarker);
+  EXPECT_EQ(frame->error, 0);
+  EXPECT_EQ(printer->error(), 0);
 }
 
 // An image larger than what the sockets of both ends can hold, so that the
