@@ -164,6 +164,23 @@ TEST_F(Demo, ListingHoldsTheSampleTrack) {
   EXPECT_NE(listing.find("-- card 1 out --"), std::string::npos);
 }
 
+TEST_F(Demo, ThePrinterToolsReachThePrinterAfterTheCard) {
+  ASSERT_EQ(exit_, 0) << console_;
+  const std::string tools = readText(out_ / "tools.txt");
+  EXPECT_NE(tools.find("File sent successfully."), std::string::npos) << tools;
+  EXPECT_NE(tools.find("Firmware DownLoaded Successfully..."), std::string::npos) << tools;
+  // The command file's lines each as a command, then the firmware frame with
+  // the image's size, as the printer listed them.
+  const size_t reset = tools.find("\\eRESET\\r"), clean = tools.find("\\eCLEAN\\r  -- cleaning 1");
+  const size_t firmware = tools.find("size field 65536, 65541 bytes");
+  ASSERT_NE(reset, std::string::npos) << tools;
+  ASSERT_NE(clean, std::string::npos) << tools;
+  ASSERT_NE(firmware, std::string::npos) << tools;
+  EXPECT_LT(reset, clean);
+  EXPECT_LT(clean, firmware);
+  EXPECT_NE(tools.find("firmware update 1: printer, 65536 bytes"), std::string::npos) << tools;
+}
+
 TEST_F(Demo, FrontShowsWhatTheApplicationDrew) {
   ASSERT_EQ(exit_, 0) << console_;
   ASSERT_TRUE(loaded_);

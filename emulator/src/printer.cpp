@@ -320,6 +320,8 @@ struct Printer::Impl {
 
   void accept(Command &&c) {
     if (c.block == BlockKind::kFirmware) recordFrame(c);
+    // A note belongs to the listing line of the command that made it.
+    note.clear();
     if (isStatusRequest(c)) {
       statusRequest(c);
       return;

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "emulator/include/cardemu/listing.h"
+#include "tools/carddemo/tools_step.h"
 #include "emulator/include/cardemu/net_printer.h"
 #include "emulator/include/cardemu/printer.h"
 #include "emulator/include/cardemu/render.h"
@@ -320,7 +321,9 @@ class PrinterListing {
       if (r.held) return;  // listed when it runs
       ++commands;
       if (r.error) ++errors;
-      listing_ << cardemu::listingLine(r) << "\n" << cardLines_;
+      const std::string line = cardemu::listingLine(r);
+      listing_ << line << "\n" << cardLines_;
+      lines_.push_back(line);
       cardLines_.clear();
     });
     printer.setCardListener([this](const cardemu::Card &card) {
@@ -341,6 +344,15 @@ class PrinterListing {
     listing_.close();
     return bool(listing_);
   }
+  // Where the listing is now, and the command lines listed since.
+  size_t mark() {
+    std::lock_guard<std::mutex> g(lock_);
+    return lines_.size();
+  }
+  std::vector<std::string> linesSince(size_t mark) {
+    std::lock_guard<std::mutex> g(lock_);
+    return {lines_.begin() + std::ptrdiff_t(std::min(mark, lines_.size())), lines_.end()};
+  }
   size_t commands = 0, errors = 0;
   std::vector<cardemu::Card> cards;
 
@@ -348,6 +360,7 @@ class PrinterListing {
   std::mutex lock_;
   std::ofstream listing_;
   std::string cardLines_;
+  std::vector<std::string> lines_;
 };
 
 // The machine's user and the printer's operator during a --fault run.  The
@@ -548,6 +561,27 @@ void reportOutcome(size_t commands, size_t errors, const std::vector<cardemu::Ca
   for (const cardemu::Card &card : cards) std::printf("\n%s", card.summary().c_str());
 }
 
+// What cardtool said and the printer's listing lines of the same time.
+std::string toolsText(const ToolsRun &tools, const std::vector<std::string> &lines) {
+  std::string text;
+  for (const std::string &said : tools.said) text += "  " + said;
+  text += "\n  The printer's listing meanwhile:\n";
+  for (const std::string &line : lines) text += "    " + line + "\n";
+  return text;
+}
+
+bool writeToolsFile(const fs::path &file, const ToolsRun &tools, const std::vector<std::string> &lines) {
+  std::ofstream f(file);
+  f << "The printer tools after the card, through the driver, the spooler and the port's monitor:\n\n"
+    << toolsText(tools, lines);
+  return bool(f);
+}
+
+void reportTools(const ToolsRun &tools, const std::vector<std::string> &lines) {
+  std::printf("\nPrinter tools (cardtool, through the same driver and monitor)%s:\n%s",
+              tools.ok ? "" : " -- a tool failed", toolsText(tools, lines).c_str());
+}
+
 void reportFiles(const fs::path &out, bool network, bool cacheWritten, const std::vector<std::string> &written) {
   std::error_code ec;
   std::printf("\nWritten to %s:\n", out.c_str());
@@ -556,6 +590,8 @@ void reportFiles(const fs::path &out, bool network, bool cacheWritten, const std
   };
   show("job.prn", "the card job stream the driver wrote");
   show("listing.txt", "the printer's command listing");
+  if (fs::exists(out / "tools.txt", ec))
+    show("tools.txt", "the printer tools: what cardtool said, what the printer ran");
   show("pacing.txt", network ? "the data channel's framed messages" : "the monitor's write calls, paced");
   if (cacheWritten) show("cardribbon.INI", "the ribbon cache file the monitor wrote at the job's start");
   for (const std::string &name : written) {
@@ -695,6 +731,34 @@ int main(int argc, char **argv) {
     winsim::resetMachine();
     return 1;
   }
+  const size_t jobCommands = listing.commands, jobErrors = listing.errors;
+  // ---- the printer tools on the same road, once the card is out (after
+  // the pictures of what the user saw during the job)
+  ToolsRun tools;
+  std::vector<std::string> toolLines;
+  if (!d.fault) {
+    const size_t from = listing.mark();
+    const uint64_t framesBefore = printer.firmwareFrames();
+    Operator person;
+    person.takeRibbonOut = [&printer] { printer.removeRibbon(); };
+    person.putRibbonBack = [&printer, &config] { printer.loadRibbon(config.ribbonCode, config.ribbonRemaining); };
+    if (!runPrinterTools(d.printerName(), CARDDEMO_CARDCFG_DLL, person, tools, problem)) {
+      std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+      winsim::resetMachine();
+      return 1;
+    }
+    // On the network the download ends when its bytes are on their way; the
+    // listing waits (a while at most) for the printer to have read them.
+    for (int i = 0; i < 500 && printer.firmwareFrames() == framesBefore; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    toolLines = listing.linesSince(from);
+    if (!writeToolsFile(d.out / "tools.txt", tools, toolLines)) {
+      std::fprintf(stderr, "carddemo: cannot write %s\n", (d.out / "tools.txt").c_str());
+      winsim::resetMachine();
+      return 1;
+    }
+    timer.done("printer tools (cardtool: version, command file, firmware)");
+  }
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   if (net) net->stop();
   if (!listing.close()) {
@@ -720,7 +784,8 @@ int main(int argc, char **argv) {
     reportMessages(screen, pacing.firstPieceTick);
     reportPacing(pacing, d.fault, clockScale);
   }
-  reportOutcome(listing.commands, listing.errors, listing.cards, cancelled, pacing.resetSent || framing.resetSent);
+  reportOutcome(jobCommands, jobErrors, listing.cards, cancelled, pacing.resetSent || framing.resetSent);
+  if (!d.fault) reportTools(tools, toolLines);
   reportFiles(d.out, d.network, cacheWritten, written);
   std::printf("\nSteps (real time):\n");
   for (const Step &s : steps) std::printf("  %-52s %8.0f ms\n", s.what.c_str(), s.ms);

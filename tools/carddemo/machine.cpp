@@ -193,7 +193,7 @@ bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &prob
 // Adds the configuration module to the printer's driver: the file into the
 // driver directory and the driver's record upgraded with it
 // (AddPrinterDriverExW with the driver's own DRIVER_INFO_3).
-bool addConfigurationModule(const fs::path &dll, std::string &problem) {
+bool addConfigurationModule(const fs::path &dll, std::string &problem, const char16_t *printerName) {
   const std::u16string folder = driverFolder();
   std::error_code ec;
   fs::copy_file(dll, winsim::hostPath(folder + u"\\cardcfg.dll"), fs::copy_options::overwrite_existing, ec);
@@ -202,7 +202,7 @@ bool addConfigurationModule(const fs::path &dll, std::string &problem) {
     return false;
   }
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kPrinterName)), &printer, nullptr)) {
+  if (!OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(printerName)), &printer, nullptr)) {
     problem = "cannot open the printer (error " + std::to_string(GetLastError()) + ")";
     return false;
   }

@@ -61,9 +61,10 @@ bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &prob
 // language monitor with its message library, and the printer on that port.
 bool installNetworkPackage(const cardemu::NetPorts &ports, std::string &problem);
 
-// Adds the configuration module at `dll` (a host path) to the USB printer's
-// driver as an installer upgrades a driver: the file into the driver folder
-// and the driver's record added again with it as its configuration file.
-bool addConfigurationModule(const fs::path &dll, std::string &problem);
+// Adds the configuration module at `dll` (a host path) to a printer's driver
+// (the USB printer's by default) as an installer upgrades a driver: the file
+// into the driver folder and the driver's record added again with it as its
+// configuration file.
+bool addConfigurationModule(const fs::path &dll, std::string &problem, const char16_t *printerName = kPrinterName);
 
 }  // namespace carddemo

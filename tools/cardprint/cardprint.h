@@ -6,16 +6,12 @@
 
 #include <windows.h>
 
+#include "tools/console/console.h"
+
 namespace cardprint {
 
 // Where the program's messages go: the user's console, or a test's buffer.
-class Console {
- public:
-  virtual void write(bool error, LPCWSTR text) = 0;
-
- protected:
-  ~Console() = default;
-};
+using Console = cardtools::Console;
 
 // Exit status: 0 printed, 1 nothing printed (a picture, the printer or the
 // driver failed), 2 wrong usage.
