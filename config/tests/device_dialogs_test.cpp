@@ -21,6 +21,7 @@
 #include "config/dialogs/device_ids.h"
 #include "config/encoder_setup.h"
 #include "config/module_state.h"
+#include "config/tests/emulated_printer_fixture.h"
 #include "emulator/include/cardemu/printer.h"
 #include "shared/job_settings.h"
 #include "shared/query_command.h"
@@ -116,12 +117,8 @@ class DeviceDialogs : public ::testing::Test {
     std::filesystem::copy_file(std::filesystem::path(CARD_PACKAGE_DIR) / "cardribbon.INI",
                                winsim::hostPath(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardribbon.INI"),
                                std::filesystem::copy_options::overwrite_existing);
-    module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardcfg.dll");
-    ASSERT_NE(module, nullptr);
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
+    openWithModule(kPrinter, module, printer);
     ModuleState &st = state();
-    st.instance = module;
-    st.printer = printer;
     std::memcpy(st.printerName, kPrinter, sizeof kPrinter);
     st.current = nullptr;
     st.currentRecord = nullptr;
@@ -135,9 +132,7 @@ class DeviceDialogs : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (const auto &d : winsim::takeDialogFaults())
-      ADD_FAILURE() << "dialog " << d.templateId << ": " << winsim::toUtf8(d.fault);
-    for (const auto &m : winsim::takeMessageFaults()) ADD_FAILURE() << "message " << winsim::toUtf8(m.caption);
+    failOnUnscriptedUi();
     if (printer) ClosePrinter(printer);
     state().printer = nullptr;
     if (module) FreeLibrary(module);
@@ -164,21 +159,6 @@ class DeviceDialogs : public ::testing::Test {
     return out;
   }
 
-  static std::u16string text(const winsim::ShownDialog &d, int control) {
-    const auto *c = d.control(control);
-    return c ? c->text : u"<missing>";
-  }
-  static const winsim::DialogControlRecord *atEnd(const winsim::ShownDialog &d, int control) {
-    for (const auto &c : d.controlsAtEnd)
-      if (c.id == control) return &c;
-    return nullptr;
-  }
-  std::vector<winsim::ShownDialog> dialogsOf(int templateId) {
-    std::vector<winsim::ShownDialog> out;
-    for (auto &d : winsim::shownDialogs())
-      if (d.templateId == templateId) out.push_back(d);
-    return out;
-  }
   size_t waitMessages() {
     size_t n = 0;
     for (const auto &m : winsim::shownMessages())
@@ -198,15 +178,15 @@ TEST_F(DeviceDialogs, DeviceInformationFromTheEmulatedPrinter) {
   const auto &d = shown[0];
   EXPECT_EQ(d.end, winsim::DialogEnd::Ended);
   // The ribbon's name from the package's table, by the printer's code.
-  EXPECT_EQ(text(d, IDC_INFO_RIBBON), u"YMCKO");
-  EXPECT_EQ(text(d, IDC_INFO_REMAINING), u"250");
-  EXPECT_EQ(text(d, IDC_INFO_MODEL), u"CA3 0iD MAG V3.02");
-  EXPECT_EQ(text(d, IDC_INFO_SERIAL), u"EMU20240001");
-  EXPECT_EQ(text(d, IDC_INFO_ENCODER), u"Yes");
-  EXPECT_EQ(text(d, IDC_INFO_SMART_CARD), u"Contact Encoder and MIFARE");
-  EXPECT_EQ(text(d, IDC_INFO_PANELS), ascii16(std::to_string(emu.state().panelsPrinted)));
-  EXPECT_EQ(text(d, IDC_INFO_HEAD_RESISTANCE), u"1250 ");
-  EXPECT_EQ(text(d, IDC_INFO_VENDOR), u"Ostrand");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_RIBBON), u"YMCKO");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_REMAINING), u"250");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_MODEL), u"CA3 0iD MAG V3.02");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_SERIAL), u"EMU20240001");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_ENCODER), u"Yes");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_SMART_CARD), u"Contact Encoder and MIFARE");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_PANELS), ascii16(std::to_string(emu.state().panelsPrinted)));
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_HEAD_RESISTANCE), u"1250 ");
+  EXPECT_EQ(textAtOpen(d, IDC_INFO_VENDOR), u"Ostrand");
   const std::vector<std::string> asked = {esc("!RIBBON"), esc("!RIBLEN"), esc("!V 15"), esc("!V 20"),
                                           esc("V"),       esc("%SERIE"),  esc("!NL"),   esc("!V 15")};
   EXPECT_EQ(queries, asked);
@@ -219,11 +199,11 @@ TEST_F(DeviceDialogs, DeviceInformationOfASilentPrinter) {
   showDeviceInfoDialog(nullptr);
   auto shown = dialogsOf(IDD_DEVICE_INFO);
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(text(shown[0], IDC_INFO_RIBBON), u"Unknown");
-  EXPECT_EQ(text(shown[0], IDC_INFO_REMAINING), u"N/A");
-  EXPECT_EQ(text(shown[0], IDC_INFO_MODEL), u"");
-  EXPECT_EQ(text(shown[0], IDC_INFO_ENCODER), u"");
-  EXPECT_EQ(text(shown[0], IDC_INFO_PANELS), u"");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_INFO_RIBBON), u"Unknown");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_INFO_REMAINING), u"N/A");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_INFO_MODEL), u"");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_INFO_ENCODER), u"");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_INFO_PANELS), u"");
   // Nothing more is asked of a printer that gave no ribbon reply (the
   // current handle, then one opened by name).
   for (const auto &q : queries) EXPECT_EQ(q, esc("!RIBBON"));
@@ -235,7 +215,7 @@ TEST_F(DeviceDialogs, AboutShowsTheModuleVersion) {
   EXPECT_EQ(showAboutDialog(nullptr), IDOK);
   auto shown = dialogsOf(IDD_ABOUT);
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(text(shown[0], IDC_ABOUT_VERSION), u"Version 8.00.02.01");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_ABOUT_VERSION), u"Version 8.00.02.01");
 }
 
 // ------------------------------------------------------------ encoder settings
@@ -430,7 +410,7 @@ TEST_F(DeviceDialogs, SingleFeedReadAndEnabledByQuery) {
   EXPECT_EQ(showSingleFeedDialog(nullptr), IDOK);
   auto shown = dialogsOf(IDD_SINGLE_FEED);
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(text(shown[0], IDC_SINGLE_FEED_STATUS), u"Current Status : Disabled");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_SINGLE_FEED_STATUS), u"Current Status : Disabled");
   EXPECT_EQ(shown[0].control(IDC_SINGLE_FEED_OFF)->check, BST_CHECKED);
   EXPECT_EQ(emu.state().settings.at("ATM"), 1);
   EXPECT_EQ(waitMessages(), 1u);
@@ -450,7 +430,7 @@ TEST_F(DeviceDialogs, SingleFeedReadAndEnabledByQuery) {
   EXPECT_EQ(showSingleFeedDialog(nullptr), IDCANCEL);
   shown = dialogsOf(IDD_SINGLE_FEED);
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(text(shown[0], IDC_SINGLE_FEED_STATUS), u"Current Status : Enabled");
+  EXPECT_EQ(textAtOpen(shown[0], IDC_SINGLE_FEED_STATUS), u"Current Status : Enabled");
   EXPECT_EQ(shown[0].control(IDC_SINGLE_FEED_ON)->check, BST_CHECKED);
   EXPECT_EQ(waitMessages(), 0u);
 }

@@ -5,12 +5,6 @@
 // code, with the installed module's resources.
 #ifdef USBMON_DLL
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <winspool.h>
-#include <winsim/testing.h>
-
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,15 +12,11 @@
 #include "config/dialogs.h"
 #include "config/dialogs/files_ids.h"
 #include "config/file_sending.h"
-#include "config/module_state.h"
-#include "emulator/include/cardemu/printer.h"
-#include "emulator/include/cardemu/usb_device.h"
+#include "config/tests/emulated_printer_fixture.h"
 
 namespace card::cfg {
 namespace {
 
-const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
-const char16_t kMonitor[] = u"Pellor Standard USB Language Monitor";
 const char16_t kCaption[] = u"Pellor Standard Printer";
 
 LPCWSTR w(const std::u16string &s) { return s.c_str(); }
@@ -40,49 +30,19 @@ std::string firmwareImage(size_t size) {
   return bytes;
 }
 
-class FileDialogs : public ::testing::Test {
+class FileDialogs : public EmulatedPrinterTest {
  protected:
-  cardemu::Printer emu;
-  std::shared_ptr<cardemu::UsbPrinterDevice> device;
-  HMODULE module = nullptr;
-  HANDLE printer = nullptr;
-
   void SetUp() override {
-    winsim::resetMachine();
-    winsim::setClockScale(1000.0);
-    device = std::make_shared<cardemu::UsbPrinterDevice>(emu, true);
-    ASSERT_TRUE(winsim::installMonitor(kMonitor, USBMON_DLL));
-    ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
-    winsim::PrinterSetup setup;
-    setup.printerName = kPrinter;
-    setup.driverName = u"Pellor Standard Printer";
-    setup.configDll = CARDCFG_DLL;
-    setup.monitorName = kMonitor;
-    setup.portName = u"USB001";
-    ASSERT_TRUE(winsim::installPrinter(setup));
-    module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardcfg.dll");
-    ASSERT_NE(module, nullptr);
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
-    ModuleState &st = state();
-    st.instance = module;
-    st.printer = printer;
-    std::memcpy(st.printerName, kPrinter, sizeof kPrinter);
-    st.working = JobSettingsRecord{};
+    EmulatedPrinterTest::SetUp();
+    if (HasFatalFailure()) return;
+    state().working = JobSettingsRecord{};
     ASSERT_TRUE(CreateDirectoryW(u"C:\\cards", nullptr));
   }
 
   void TearDown() override {
-    for (const auto &d : winsim::takeDialogFaults())
-      ADD_FAILURE() << "dialog " << d.templateId << ": " << winsim::toUtf8(d.fault);
-    for (const auto &m : winsim::takeMessageFaults())
-      ADD_FAILURE() << "message " << winsim::toUtf8(m.caption) << ": " << winsim::toUtf8(m.text);
-    for (const auto &f : winsim::takeFileDialogFaults()) ADD_FAILURE() << "file dialog: " << winsim::toUtf8(f.fault);
-    if (printer) ClosePrinter(printer);
-    state().printer = nullptr;
     state().printerName[0] = 0;
     state().working = JobSettingsRecord{};
-    if (module) FreeLibrary(module);
-    winsim::resetMachine();
+    EmulatedPrinterTest::TearDown();
   }
 
   // The files sent clean the printer, which it does with the ribbon taken out.
@@ -94,32 +54,16 @@ class FileDialogs : public ::testing::Test {
     ASSERT_TRUE(WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr));
     CloseHandle(f);
   }
-  std::string sentBytes() const {
-    std::string all;
-    for (const auto &write : device->writes()) all.append(write.bytes.begin(), write.bytes.end());
-    return all;
-  }
   std::vector<winsim::JobRecord> jobs(const std::u16string &document) {
     std::vector<winsim::JobRecord> out;
     for (const auto &j : winsim::printJobs(kPrinter))
       if (j.document == document) out.push_back(j);
     return out;
   }
-  static const winsim::DialogControlRecord *atEnd(const winsim::ShownDialog &d, int control) {
-    for (const auto &c : d.controlsAtEnd)
-      if (c.id == control) return &c;
-    return nullptr;
-  }
   static winsim::ShownDialog onlyDialog(int templateId) {
-    winsim::ShownDialog found;
-    int n = 0;
-    for (auto &d : winsim::shownDialogs())
-      if (d.templateId == templateId) {
-        found = d;
-        ++n;
-      }
-    EXPECT_EQ(n, 1);
-    return found;
+    const auto shown = dialogsOf(templateId);
+    EXPECT_EQ(shown.size(), 1u);
+    return shown.empty() ? winsim::ShownDialog{} : shown.back();
   }
   static bool monitorSaid(unsigned message) {
     const std::string needle = "message " + std::to_string(message);

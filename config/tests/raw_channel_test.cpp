@@ -6,71 +6,26 @@
 
 #include "config/raw_channel.h"
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <winspool.h>
-#include <winsim/testing.h>
-
-#include <algorithm>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "emulator/include/cardemu/printer.h"
-#include "emulator/include/cardemu/usb_device.h"
+#include "config/tests/emulated_printer_fixture.h"
 #include "shared/query_command.h"
 
 namespace card::cfg {
 namespace {
 
-const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
-const char16_t kMonitor[] = u"Pellor Standard USB Language Monitor";
-
 LPCWSTR w(const char16_t *s) { return reinterpret_cast<LPCWSTR>(s); }
 
-class RawChannel : public ::testing::Test {
+// The channel is the module's code talking to the spooler directly: nothing
+// of the module's own state is needed.
+class RawChannel : public EmulatedPrinterTest {
  protected:
+  RawChannel() : EmulatedPrinterTest(false) {}
   BoxProblems boxes{nullptr};
-  void SetUp() override {
-    winsim::resetMachine();
-    winsim::setClockScale(1000.0);
-    device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
-    ASSERT_TRUE(winsim::installMonitor(kMonitor, USBMON_DLL));
-    ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
-    winsim::PrinterSetup setup;
-    setup.printerName = kPrinter;
-    setup.driverName = u"Pellor Standard Printer";
-    setup.configDll = CARDCFG_DLL;
-    setup.monitorName = kMonitor;
-    setup.portName = u"USB001";
-    ASSERT_TRUE(winsim::installPrinter(setup));
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(w(kPrinter)), &handle, nullptr));
-  }
-  void TearDown() override {
-    if (handle) ClosePrinter(handle);
-    winsim::resetMachine();
-  }
-
-  std::string sentBytes() const {
-    std::string all;
-    for (const auto &write : device->writes()) all.append(write.bytes.begin(), write.bytes.end());
-    return all;
-  }
-  DWORD attributes() const {
-    DWORD needed = 0;
-    GetPrinterW(handle, 2, nullptr, 0, &needed);
-    std::vector<BYTE> info(needed);
-    if (!needed || !GetPrinterW(handle, 2, info.data(), needed, &needed)) return 0xffffffff;
-    return reinterpret_cast<const PRINTER_INFO_2W *>(info.data())->Attributes;
-  }
-
-  cardemu::Printer printer;
-  std::shared_ptr<cardemu::UsbPrinterDevice> device;
-  HANDLE handle = nullptr;
 };
 
 TEST_F(RawChannel, EscapeCommandReachesThePrinterAndItsValueIsGone) {
-  const QueryResult r = queryCommand(handle, "\x1b!V 1\r", 1024);
+  const QueryResult r = queryCommand(printer, "\x1b!V 1\r", 1024);
   ASSERT_TRUE(r.succeeded);
   // "!V 1" is the first offset, 0 on a new printer, accepted with ACK.
   EXPECT_EQ(r.bytes, "0 \x06");
@@ -88,8 +43,8 @@ TEST_F(RawChannel, EscapeCommandReachesThePrinterAndItsValueIsGone) {
   }
 
   // Both fallback variants ask the same printer.
-  EXPECT_TRUE(queryCurrentThenByName(handle, "\x1b!V 1\r", 64).succeeded);
-  EXPECT_TRUE(queryByNameThenCurrent(handle, "\x1b!V 1\r", 64).succeeded);
+  EXPECT_TRUE(queryCurrentThenByName(printer, "\x1b!V 1\r", 64).succeeded);
+  EXPECT_TRUE(queryByNameThenCurrent(printer, "\x1b!V 1\r", 64).succeeded);
   EXPECT_TRUE(queryCurrentThenByName(nullptr, "\x1b!V 1\r", 64).bytes.empty());
 }
 
@@ -97,10 +52,10 @@ TEST_F(RawChannel, DirectPrintingIsRestoredAfterAFailedCommand) {
   const DWORD before = attributes();
   ASSERT_EQ(before & PRINTER_ATTRIBUTE_DIRECT, 0u);
   {
-    DirectPrinting direct(handle);
+    DirectPrinting direct(printer);
     EXPECT_EQ(attributes(), before | PRINTER_ATTRIBUTE_DIRECT);
-    printer.setConnected(false);
-    EXPECT_FALSE(queryCommand(handle, "\x1b!V 1\r", 64).succeeded);
+    emu.setConnected(false);
+    EXPECT_FALSE(queryCommand(printer, "\x1b!V 1\r", 64).succeeded);
   }
   EXPECT_EQ(attributes(), before);
 }
@@ -111,7 +66,7 @@ TEST_F(RawChannel, EmptyFileJobStillEndsWithTheCompletionCheck) {
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   CloseHandle(file);
   const ULONGLONG start = GetTickCount64();
-  EXPECT_TRUE(sendFileJob(boxes, handle, w(path.c_str()), 1));
+  EXPECT_TRUE(sendFileJob(boxes, printer, w(path.c_str()), 1));
   // The two settling waits around the completion poll.
   EXPECT_GE(GetTickCount64() - start, 2000u);
   const auto jobs = winsim::printJobs(kPrinter);
@@ -124,7 +79,7 @@ TEST_F(RawChannel, MissingFileIsReportedToTheCaller) {
   winsim::UserScript rule;
   rule.text = u"Error opening file";
   winsim::scriptUser(rule);
-  EXPECT_FALSE(sendFileJob(boxes, handle, w(u"C:\\no such file.prn"), 2));
+  EXPECT_FALSE(sendFileJob(boxes, printer, w(u"C:\\no such file.prn"), 2));
   const auto shown = winsim::shownMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].caption, kPrinter);

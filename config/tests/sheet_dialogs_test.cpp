@@ -18,6 +18,7 @@
 #include "config/dialogs/sheet_ids.h"
 #include "config/module_state.h"
 #include "config/sheet_dialogs.h"
+#include "config/tests/emulated_printer_fixture.h"
 #include "shared/job_settings.h"
 
 namespace {
@@ -45,20 +46,15 @@ class SheetDialogs : public ::testing::Test {
       setup.dataFile = (files / "carddefaults.dat").string();
     }
     ASSERT_TRUE(winsim::installPrinter(setup));
-    module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardcfg.dll");
-    ASSERT_NE(module, nullptr);
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
+    openWithModule(kPrinter, module, printer);
     ModuleState &st = state();
-    st.instance = module;
-    st.printer = printer;
     std::memset(&dm, 0, sizeof dm);
     dm.record.signature = kRecordSignature;
     st.current = reinterpret_cast<DEVMODEW *>(&dm);
     st.currentRecord = &dm.record;
   }
   void TearDown() override {
-    for (const auto &d : winsim::takeDialogFaults())
-      ADD_FAILURE() << "dialog fault: " << std::string(d.fault.begin(), d.fault.end());
+    failOnUnscriptedUi();
     ModuleState &st = state();
     st.current = nullptr;
     st.currentRecord = nullptr;
@@ -80,11 +76,6 @@ class SheetDialogs : public ::testing::Test {
     auto shown = winsim::shownDialogs();
     EXPECT_EQ(shown.size(), 1u);
     return shown.empty() ? winsim::ShownDialog{} : shown.back();
-  }
-  static const winsim::DialogControlRecord *atEnd(const winsim::ShownDialog &d, int id) {
-    for (const auto &c : d.controlsAtEnd)
-      if (c.id == id) return &c;
-    return nullptr;
   }
 
   HMODULE module = nullptr;

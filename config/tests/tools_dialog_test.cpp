@@ -4,27 +4,17 @@
 // Built when the emulated printer and the USB monitor are part of the build.
 #ifdef USBMON_DLL
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <winspool.h>
-#include <winsim/testing.h>
-
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "config/dialogs.h"
 #include "config/dialogs/tools_ids.h"
-#include "config/module_state.h"
-#include "emulator/include/cardemu/printer.h"
-#include "emulator/include/cardemu/usb_device.h"
+#include "config/tests/emulated_printer_fixture.h"
 
 namespace card::cfg {
 namespace {
 
-const char16_t kPrinter[] = u"Pellor CA3 Card Printer USB";
-const char16_t kMonitor[] = u"Pellor Standard USB Language Monitor";
 const char16_t kCaption[] = u"Pellor Standard Printer";
 const char16_t kFeederText[] = u"Please put appropriate card in feeder.";
 const char16_t kOffsetsText[] = u"You are about to change your printer offsets";
@@ -37,44 +27,13 @@ size_t count(const std::string &in, const std::string &what) {
   return n;
 }
 
-class ToolsDialog : public ::testing::Test {
+class ToolsDialog : public EmulatedPrinterTest {
  protected:
-  cardemu::Printer emu;
-  std::shared_ptr<cardemu::UsbPrinterDevice> device;
-  HMODULE module = nullptr;
-  HANDLE printer = nullptr;
-
   void SetUp() override {
-    winsim::resetMachine();
-    winsim::setClockScale(1000.0);
-    device = std::make_shared<cardemu::UsbPrinterDevice>(emu, true);
-    ASSERT_TRUE(winsim::installMonitor(kMonitor, USBMON_DLL));
-    ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
-    winsim::PrinterSetup setup;
-    setup.printerName = kPrinter;
-    setup.driverName = u"Pellor Standard Printer";
-    setup.configDll = CARDCFG_DLL;
-    setup.monitorName = kMonitor;
-    setup.portName = u"USB001";
-    ASSERT_TRUE(winsim::installPrinter(setup));
-    module = LoadLibraryW(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardcfg.dll");
-    ASSERT_NE(module, nullptr);
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinter), &printer, nullptr));
-    ModuleState &st = state();
-    st.instance = module;
-    st.printer = printer;
-    std::memcpy(st.printerName, kPrinter, sizeof kPrinter);
-    st.working.hasEncoder = kSettingOn;
-    st.working.ribbonId = 3;
-  }
-  void TearDown() override {
-    for (const auto &d : winsim::takeDialogFaults())
-      ADD_FAILURE() << "dialog " << d.templateId << ": " << winsim::toUtf8(d.fault);
-    for (const auto &m : winsim::takeMessageFaults()) ADD_FAILURE() << "message " << winsim::toUtf8(m.text);
-    if (printer) ClosePrinter(printer);
-    state().printer = nullptr;
-    if (module) FreeLibrary(module);
-    winsim::resetMachine();
+    EmulatedPrinterTest::SetUp();
+    if (HasFatalFailure()) return;
+    state().working.hasEncoder = kSettingOn;
+    state().working.ribbonId = 3;
   }
 
   // Opens the dialog once with these actions, ended with "Close"; the
@@ -103,27 +62,6 @@ class ToolsDialog : public ::testing::Test {
     rule.answer = button;
     winsim::scriptUser(rule);
   }
-  static std::u16string atEnd(const winsim::ShownDialog &d, int control) {
-    for (const auto &c : d.controlsAtEnd)
-      if (c.id == control) return c.text;
-    return u"<missing>";
-  }
-  static std::u16string atOpen(const winsim::ShownDialog &d, int control) {
-    const auto *c = d.control(control);
-    return c ? c->text : u"<missing>";
-  }
-  std::string sent() const {
-    std::string all;
-    for (const auto &w : device->writes()) all.append(w.bytes.begin(), w.bytes.end());
-    return all;
-  }
-  DWORD attributes() const {
-    DWORD needed = 0;
-    GetPrinterW(printer, 2, nullptr, 0, &needed);
-    std::vector<BYTE> info(needed);
-    if (!needed || !GetPrinterW(printer, 2, info.data(), needed, &needed)) return 0xffffffff;
-    return reinterpret_cast<const PRINTER_INFO_2W *>(info.data())->Attributes;
-  }
   std::vector<winsim::ShownMessage> messages(const std::u16string &text) {
     std::vector<winsim::ShownMessage> out;
     for (const auto &m : winsim::shownMessages())
@@ -134,16 +72,16 @@ class ToolsDialog : public ::testing::Test {
 
 TEST_F(ToolsDialog, TypedCommandShowsTheReplyAndIsRememberedForTheNextOpening) {
   auto d = run(fresh({winsim::userType(IDC_TOOLS_COMMAND, u"V"), winsim::userClick(IDC_TOOLS_EXECUTE)}));
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), ascii16(emu.state().modelText) + u"<ACK>");
-  EXPECT_NE(sent().find("\x1bV\r"), std::string::npos);
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_STATUS), ascii16(emu.state().modelText) + u"<ACK>");
+  EXPECT_NE(sentBytes().find("\x1bV\r"), std::string::npos);
   // Direct printing was only lent for the command.
   EXPECT_EQ(attributes() & PRINTER_ATTRIBUTE_DIRECT, 0u);
   // Tool commands are questions with a reply, whatever the settings chose.
   EXPECT_EQ(state().working.ribbonId, 0);
 
   d = run({});
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_COMMAND), u"V");
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_STATUS), u"");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_COMMAND), u"V");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_STATUS), u"");
 }
 
 TEST_F(ToolsDialog, OffsetsAreReadAtOpeningAndSetAsOneCommand) {
@@ -152,13 +90,13 @@ TEST_F(ToolsDialog, OffsetsAreReadAtOpeningAndSetAsOneCommand) {
   auto d = run(fresh({winsim::userType(IDC_TOOLS_FRONT_X, u"10"), winsim::userType(IDC_TOOLS_FRONT_Y, u"20"),
                       winsim::userType(IDC_TOOLS_BACK_X, u"30"), winsim::userType(IDC_TOOLS_BACK_Y, u"40"),
                       winsim::userClick(IDC_TOOLS_SET_OFFSETS)}));
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_FRONT_X), u"12");
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_FRONT_Y), u"3");
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_BACK_X), u"7");
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_BACK_Y), u"9");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_FRONT_X), u"12");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_FRONT_Y), u"3");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_BACK_X), u"7");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_BACK_Y), u"9");
   EXPECT_TRUE(d.control(IDC_TOOLS_SET_OFFSETS)->enabled);
 
-  const std::string bytes = sent();
+  const std::string bytes = sentBytes();
   EXPECT_EQ(count(bytes, "\x1b+O 10\r\x1b+OY 20\r\x1b+OB 30\r\x1b+OYB 40\r"), 1u);
   EXPECT_EQ(count(bytes, "\x1b+O"), 4u);
   const auto s = emu.state();
@@ -166,7 +104,7 @@ TEST_F(ToolsDialog, OffsetsAreReadAtOpeningAndSetAsOneCommand) {
   EXPECT_EQ(s.settings.at("+OY"), 20);
   EXPECT_EQ(s.settings.at("+OB"), 30);
   EXPECT_EQ(s.settings.at("+OYB"), 40);
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), u"<ACK>");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_STATUS), u"<ACK>");
 
   const auto asked = messages(kOffsetsText);
   ASSERT_EQ(asked.size(), 1u);
@@ -179,10 +117,10 @@ TEST_F(ToolsDialog, DeclinedOffsetChangeReadsThePrinterAgain) {
   emu.write("\x1b+O 12\r");
   answer(kOffsetsText, IDNO);
   auto d = run(fresh({winsim::userType(IDC_TOOLS_FRONT_X, u"30"), winsim::userClick(IDC_TOOLS_SET_OFFSETS)}));
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_FRONT_X), u"12");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_FRONT_X), u"12");
   EXPECT_EQ(emu.state().settings.at("+O"), 12);
-  EXPECT_EQ(sent().find("\x1b+O "), std::string::npos);
-  EXPECT_EQ(count(sent(), "\x1b!V 1\r"), 2u);
+  EXPECT_EQ(sentBytes().find("\x1b+O "), std::string::npos);
+  EXPECT_EQ(count(sentBytes(), "\x1b!V 1\r"), 2u);
 }
 
 TEST_F(ToolsDialog, TypingIsCheckedFieldByField) {
@@ -192,9 +130,9 @@ TEST_F(ToolsDialog, TypingIsCheckedFieldByField) {
   auto d = run(fresh({winsim::userType(IDC_TOOLS_FRONT_X, u"49"), winsim::userClick(IDC_TOOLS_TRACK1),
                       winsim::userClick(IDC_TOOLS_TRACK2), winsim::userType(IDC_TOOLS_TRACK1_DATA, u"AB%C"),
                       winsim::userType(IDC_TOOLS_TRACK2_DATA, ascii16(std::string(38, '1')))}));
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_FRONT_X), u"4");
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK1_DATA), u"ABC");
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK2_DATA), ascii16(std::string(37, '1')));
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_FRONT_X), u"4");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK1_DATA), u"ABC");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK2_DATA), ascii16(std::string(37, '1')));
   EXPECT_EQ(messages(u"Offset could not be more than 48.").size(), 1u);
   // "%" was cut away as it came; the "C" after it was fine.
   EXPECT_EQ(messages(u"Invalid Character for encoding").size(), 1u);
@@ -207,13 +145,13 @@ TEST_F(ToolsDialog, CleaningOnlyAfterTheTechnicianSaysYes) {
   answer(text, IDNO);
   run(fresh({winsim::userClick(IDC_TOOLS_CLEAN)}));
   EXPECT_EQ(emu.state().cleanings, 0);
-  EXPECT_EQ(sent().find("CLEAN"), std::string::npos);
+  EXPECT_EQ(sentBytes().find("CLEAN"), std::string::npos);
 
   winsim::clearUserScript();
   answer(text, IDYES);
   auto d = run(fresh({winsim::userClick(IDC_TOOLS_CLEAN)}));
   EXPECT_EQ(emu.state().cleanings, 1);
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), u"<ACK>");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_STATUS), u"<ACK>");
   const auto asked = messages(text);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].flags & UINT(MB_ICONEXCLAMATION), UINT(MB_ICONEXCLAMATION));
@@ -224,8 +162,8 @@ TEST_F(ToolsDialog, EncodedTracksReadBackAndTheCardIsEjected) {
   auto d = run(fresh({winsim::userClick(IDC_TOOLS_TRACK1), winsim::userClick(IDC_TOOLS_TRACK2),
                       winsim::userType(IDC_TOOLS_TRACK1_DATA, u"JOHN DOE 42"),
                       winsim::userType(IDC_TOOLS_TRACK2_DATA, u"1234=5678"), winsim::userClick(IDC_TOOLS_ENCODE)}));
-  EXPECT_EQ(count(sent(), "\x1b&B 1 JOHN DOE 42\r\x1b&B 2 1234=5678\r\x1b&E*\r"), 1u);
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), u"<ACK>");
+  EXPECT_EQ(count(sentBytes(), "\x1b&B 1 JOHN DOE 42\r\x1b&B 2 1234=5678\r\x1b&E*\r"), 1u);
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_STATUS), u"<ACK>");
   ASSERT_TRUE(emu.state().cardInPrinter);
 
   // The track choices outlive the dialog, the texts do not.
@@ -234,17 +172,17 @@ TEST_F(ToolsDialog, EncodedTracksReadBackAndTheCardIsEjected) {
   EXPECT_EQ(d.control(IDC_TOOLS_TRACK3)->check, BST_UNCHECKED);
   EXPECT_TRUE(d.control(IDC_TOOLS_TRACK2_DATA)->enabled);
   EXPECT_FALSE(d.control(IDC_TOOLS_TRACK3_DATA)->enabled);
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_TRACK1_DATA), u"");
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK1_DATA), u"JOHN DOE 42");
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK2_DATA), u"1234=5678");
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK3_DATA), u"");
-  EXPECT_EQ(sent().find("\x1b&L3\r"), std::string::npos);
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_TRACK1_DATA), u"");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK1_DATA), u"JOHN DOE 42");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK2_DATA), u"1234=5678");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK3_DATA), u"");
+  EXPECT_EQ(sentBytes().find("\x1b&L3\r"), std::string::npos);
   EXPECT_EQ(attributes() & PRINTER_ATTRIBUTE_DIRECT, 0u);
   EXPECT_EQ(messages(kFeederText).size(), 1u);
 
   const uint64_t out = emu.state().cardsOut;
   run({winsim::userClick(IDC_TOOLS_EJECT)});
-  EXPECT_NE(sent().find("\x1bMO\r"), std::string::npos);
+  EXPECT_NE(sentBytes().find("\x1bMO\r"), std::string::npos);
   EXPECT_FALSE(emu.state().cardInPrinter);
   EXPECT_EQ(emu.state().cardsOut, out + 1);
 }
@@ -260,10 +198,10 @@ TEST_F(ToolsDialog, AllThreeTracksFullGoInOneCommand) {
                       winsim::userType(IDC_TOOLS_TRACK3_DATA, ascii16(three)), winsim::userClick(IDC_TOOLS_ENCODE),
                       winsim::userClick(IDC_TOOLS_READ)}));
   const std::string command = "\x1b&B 1 " + one + "\r\x1b&B 2 " + two + "\r\x1b&B 3 " + three + "\r\x1b&E*\r";
-  EXPECT_EQ(count(sent(), command), 1u);
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK1_DATA), ascii16(one));
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK2_DATA), ascii16(two));
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_TRACK3_DATA), ascii16(three));
+  EXPECT_EQ(count(sentBytes(), command), 1u);
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK1_DATA), ascii16(one));
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK2_DATA), ascii16(two));
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_TRACK3_DATA), ascii16(three));
 }
 
 TEST_F(ToolsDialog, NothingToEncodeSendsNothing) {
@@ -276,8 +214,8 @@ TEST_F(ToolsDialog, NothingToEncodeSendsNothing) {
   EXPECT_EQ(shown[0].flags & UINT(MB_ICONSTOP), UINT(MB_ICONSTOP));
   EXPECT_EQ(shown[0].caption, kCaption);
   EXPECT_TRUE(messages(kFeederText).empty());
-  EXPECT_EQ(sent().find("&B"), std::string::npos);
-  EXPECT_EQ(sent().find("&E*"), std::string::npos);
+  EXPECT_EQ(sentBytes().find("&B"), std::string::npos);
+  EXPECT_EQ(sentBytes().find("&E*"), std::string::npos);
 }
 
 TEST_F(ToolsDialog, TestCardKindsFollowTheEncoder) {
@@ -287,8 +225,8 @@ TEST_F(ToolsDialog, TestCardKindsFollowTheEncoder) {
   const std::vector<std::u16string> kinds = {u"Standard", u"Printer Parameters", u"Encoder Parameters"};
   EXPECT_EQ(d.control(IDC_TOOLS_TEST_CARD)->items, kinds);
   EXPECT_EQ(d.control(IDC_TOOLS_CLEANING)->items, std::vector<std::u16string>{u"Printer only"});
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_CLEANING), u"Printer only");
-  const std::string bytes = sent();
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_CLEANING), u"Printer only");
+  const std::string bytes = sentBytes();
   const size_t encoderCard = bytes.find(
       "\x1b"
       "A 2\r");
@@ -310,9 +248,9 @@ TEST_F(ToolsDialog, PrinterThatDoesNotAnswer) {
   emu.setConnected(false);
   const DWORD before = attributes();
   auto d = run(fresh({winsim::userType(IDC_TOOLS_COMMAND, u"V"), winsim::userClick(IDC_TOOLS_EXECUTE)}));
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), u"Printer has no response");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_STATUS), u"Printer has no response");
   // No offsets came: the fields stay empty and cannot be sent.
-  EXPECT_EQ(atOpen(d, IDC_TOOLS_FRONT_X), u"");
+  EXPECT_EQ(textAtOpen(d, IDC_TOOLS_FRONT_X), u"");
   EXPECT_FALSE(d.control(IDC_TOOLS_SET_OFFSETS)->enabled);
   EXPECT_EQ(attributes(), before);
 
@@ -320,7 +258,7 @@ TEST_F(ToolsDialog, PrinterThatDoesNotAnswer) {
   emu.setConnected(true);
   emu.setSilent(true);
   d = run({winsim::userClick(IDC_TOOLS_EXECUTE)});
-  EXPECT_EQ(atEnd(d, IDC_TOOLS_STATUS), u"Printer has no response");
+  EXPECT_EQ(textAtEnd(d, IDC_TOOLS_STATUS), u"Printer has no response");
   EXPECT_EQ(attributes(), before);
 }
 
