@@ -153,10 +153,13 @@ bool downloadFirmware(ProblemSink &problems, LPCWSTR rememberedName, HANDLE curr
 
 void startTrayForSending() {
   if (!windowsSixOrLater()) return;
-  if (HANDLE running = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, TEXT("Global\\notifytrayInstance"))) {
+  // Only the mutex's existence matters: the least access asks the least of
+  // its owner, and a mutex another user's copy holds answers "denied".
+  if (HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, TEXT("Global\\notifytrayInstance"))) {
     CloseHandle(running);
     return;
   }
+  if (GetLastError() == ERROR_ACCESS_DENIED) return;
   WCHAR program[MAX_PATH];
   const UINT n = GetSystemDirectoryW(program, MAX_PATH);
   const WCHAR name[] = TEXT("\\notifytray.exe");
