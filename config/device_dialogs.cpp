@@ -164,16 +164,8 @@ INT_PTR CALLBACK singleFeedDialogProc(HWND dialog, UINT message, WPARAM wParam, 
   return FALSE;
 }
 
-namespace {
-
-INT_PTR show(HWND owner, int templateId, DLGPROC procedure) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(templateId), owner, procedure, 0);
-}
-
-}  // namespace
-
-INT_PTR showDeviceInfoDialog(HWND owner) { return show(owner, IDD_DEVICE_INFO, deviceInfoDialogProc); }
-INT_PTR showAboutDialog(HWND owner) { return show(owner, IDD_ABOUT, aboutDialogProc); }
-INT_PTR showSingleFeedDialog(HWND owner) { return show(owner, IDD_SINGLE_FEED, singleFeedDialogProc); }
+INT_PTR showDeviceInfoDialog(HWND owner) { return showModuleDialog(owner, IDD_DEVICE_INFO, deviceInfoDialogProc); }
+INT_PTR showAboutDialog(HWND owner) { return showModuleDialog(owner, IDD_ABOUT, aboutDialogProc); }
+INT_PTR showSingleFeedDialog(HWND owner) { return showModuleDialog(owner, IDD_SINGLE_FEED, singleFeedDialogProc); }
 
 }  // namespace card::cfg

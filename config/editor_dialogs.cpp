@@ -82,21 +82,19 @@ struct AreaEditor {
 
 AreaEditor *editorOf(HWND dialog) { return reinterpret_cast<AreaEditor *>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
-void enable(HWND dialog, int id, bool on) { EnableWindow(GetDlgItem(dialog, id), on ? TRUE : FALSE); }
-
 // Coordinates for the selected-area types, the bitmap controls for the
 // bitmap type, neither for the others.
 void enableForType(HWND dialog, const AreaEditor &e) {
   const bool coordinates = isSelectedAreaType(e.kind, e.record->type);
   const bool bitmap = isBitmapType(e.kind, e.record->type);
   for (int i = 0; i < 4; ++i) {
-    enable(dialog, e.ids->labels[i], coordinates);
-    enable(dialog, e.ids->edits[i], coordinates);
-    enable(dialog, e.ids->spins[i], coordinates);
+    enableControl(dialog, e.ids->labels[i], coordinates);
+    enableControl(dialog, e.ids->edits[i], coordinates);
+    enableControl(dialog, e.ids->spins[i], coordinates);
   }
-  enable(dialog, e.ids->bitmapGroup, bitmap);
-  enable(dialog, e.ids->browse, bitmap);
-  enable(dialog, e.ids->path, bitmap);
+  enableControl(dialog, e.ids->bitmapGroup, bitmap);
+  enableControl(dialog, e.ids->browse, bitmap);
+  enableControl(dialog, e.ids->path, bitmap);
 }
 
 // The preview shows the record at once, before any message the change

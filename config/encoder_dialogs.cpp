@@ -46,8 +46,6 @@ const int kBitControls[] = {
 
 bool modelHas(bool (*test)(const char *)) { return test(state().modelText); }
 
-void enable(HWND dialog, int control, bool on) { EnableWindow(GetDlgItem(dialog, control), on ? TRUE : FALSE); }
-
 template <size_t N>
 void checkOne(HWND dialog, const int (&buttons)[N], unsigned index) {
   for (size_t i = 0; i < N; ++i) CheckDlgButton(dialog, buttons[i], i == index ? BST_CHECKED : BST_UNCHECKED);
@@ -79,9 +77,9 @@ void readEncoderText(HWND dialog, int control, char (&field)[10]) {
 
 void showEncoderEnabling(HWND dialog) {
   const EncoderDialogState s = encoderDialogState(g_encoderCopy.encoderType, modelHas(isLX3Model));
-  enable(dialog, IDC_POSITION_REVERSED, s.reversedEnabled);
-  enable(dialog, IDC_POSITION_NORMAL, s.normalEnabled);
-  enable(dialog, IDC_ADVANCED_SETTINGS, s.advancedEnabled);
+  enableControl(dialog, IDC_POSITION_REVERSED, s.reversedEnabled);
+  enableControl(dialog, IDC_POSITION_NORMAL, s.normalEnabled);
+  enableControl(dialog, IDC_ADVANCED_SETTINGS, s.advancedEnabled);
 }
 
 void showEncoderSettings(HWND dialog) {
@@ -178,8 +176,8 @@ TrackFormat &currentTrack() { return g_trackCopy.trackFormat[g_trackCopy.current
 
 void showTrackEnabling(HWND dialog) {
   const TrackDialogState s = trackDialogState(g_trackCopy, modelHas(lacksThirdTrack));
-  for (unsigned t = 0; t < kTrackCount; ++t) enable(dialog, kTrackButtons[t], s.trackEnabled[t]);
-  for (int control : kBitControls) enable(dialog, control, s.bitControlsEnabled);
+  for (unsigned t = 0; t < kTrackCount; ++t) enableControl(dialog, kTrackButtons[t], s.trackEnabled[t]);
+  for (int control : kBitControls) enableControl(dialog, control, s.bitControlsEnabled);
 }
 
 void showTrack(HWND dialog) {
@@ -291,12 +289,10 @@ INT_PTR CALLBACK advancedEncoderDialogProc(HWND dialog, UINT message, WPARAM wPa
   return FALSE;
 }
 
-INT_PTR showEncoderDialog(HWND owner) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_ENCODER), owner, encoderDialogProc, 0);
-}
+INT_PTR showEncoderDialog(HWND owner) { return showModuleDialog(owner, IDD_ENCODER, encoderDialogProc); }
 
 INT_PTR showAdvancedEncoderDialog(HWND owner) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_ENCODER_ADVANCED), owner, advancedEncoderDialogProc, 0);
+  return showModuleDialog(owner, IDD_ENCODER_ADVANCED, advancedEncoderDialogProc);
 }
 
 }  // namespace card::cfg

@@ -15,6 +15,7 @@
 #include "config/file_sending.h"
 #include "config/firmware_file.h"
 #include "config/module_state.h"
+#include "config/ui_common.h"
 
 namespace card::cfg {
 
@@ -31,12 +32,10 @@ void setText(HWND dialog, int control, UINT stringId) {
   SetDlgItemTextW(dialog, control, text);
 }
 
-void enable(HWND dialog, int control, bool on) { EnableWindow(GetDlgItem(dialog, control), on ? TRUE : FALSE); }
-
 // A status line: enabled, so that its text is not greyed, and shown at once,
 // since the send that follows blocks the dialog's thread.
 void showStatus(HWND dialog, int control, UINT stringId) {
-  enable(dialog, control, true);
+  enableControl(dialog, control, true);
   setText(dialog, control, stringId);
   UpdateWindow(GetDlgItem(dialog, control));
 }
@@ -70,12 +69,12 @@ void sendChosenFile(HWND dialog) {
   GetDlgItemTextW(dialog, IDC_SEND_PATH, path, int(std::size(path)));
   const FileKind kind = IsDlgButtonChecked(dialog, IDC_SEND_PRN) == BST_CHECKED ? kPrinterFile : kCommandFile;
   startTrayForSending();
-  enable(dialog, IDC_SEND_FILE, false);
+  enableControl(dialog, IDC_SEND_FILE, false);
   showStatus(dialog, IDC_SEND_STATUS, IDS_SEND_SENDING);
   BoxProblems problems(dialog);
   const bool sent = sendFile(problems, rememberedName(), state().printer, path, kind);
   showStatus(dialog, IDC_SEND_STATUS, sent ? IDS_SEND_SUCCESS : IDS_SEND_ERROR);
-  enable(dialog, IDC_SEND_FILE, true);
+  enableControl(dialog, IDC_SEND_FILE, true);
 }
 
 void selectFileToSend(HWND dialog) {
@@ -85,16 +84,16 @@ void selectFileToSend(HWND dialog) {
                   nullptr, path))
     return;
   SetDlgItemTextW(dialog, IDC_SEND_PATH, path);
-  enable(dialog, IDC_SEND_FILE, true);
+  enableControl(dialog, IDC_SEND_FILE, true);
   showStatus(dialog, IDC_SEND_STATUS, IDS_SEND_CHOSEN);
 }
 
 INT_PTR CALLBACK sendFileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      enable(dialog, IDC_SEND_PATH, false);
-      enable(dialog, IDC_SEND_STATUS, false);
-      enable(dialog, IDC_SEND_FILE, false);
+      enableControl(dialog, IDC_SEND_PATH, false);
+      enableControl(dialog, IDC_SEND_STATUS, false);
+      enableControl(dialog, IDC_SEND_FILE, false);
       CheckRadioButton(dialog, IDC_SEND_PRN, IDC_SEND_TEXT, IDC_SEND_PRN);
       return TRUE;
     case WM_COMMAND:
@@ -104,7 +103,7 @@ INT_PTR CALLBACK sendFileDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
           // A path chosen for the other kind of file is no longer valid.
           if (HIWORD(wParam) == BN_CLICKED) {
             SetDlgItemTextW(dialog, IDC_SEND_PATH, TEXT(""));
-            enable(dialog, IDC_SEND_FILE, false);
+            enableControl(dialog, IDC_SEND_FILE, false);
           }
           return TRUE;
         case IDC_SEND_SELECT: selectFileToSend(dialog); return TRUE;
@@ -159,12 +158,12 @@ void selectFirmwareFile(HWND dialog) {
   setAnsi(dialog, IDC_FIRMWARE_TYPE, firmwareTypeText(id.type));
   setAnsi(dialog, IDC_FIRMWARE_CHECKSUM, firmwareChecksumText(id.checksum));
   SetDlgItemTextW(dialog, IDC_FIRMWARE_PATH, path);
-  enable(dialog, IDC_FIRMWARE_PATH, true);
-  enable(dialog, IDC_FIRMWARE_START, true);
+  enableControl(dialog, IDC_FIRMWARE_PATH, true);
+  enableControl(dialog, IDC_FIRMWARE_START, true);
 }
 
 void startFirmwareDownload(HWND dialog) {
-  enable(dialog, IDC_FIRMWARE_START, false);
+  enableControl(dialog, IDC_FIRMWARE_START, false);
   WCHAR path[kPathChars] = {};
   GetDlgItemTextW(dialog, IDC_FIRMWARE_PATH, path, int(std::size(path)));
   showStatus(dialog, IDC_FIRMWARE_STATUS, IDS_FW_DOWNLOADING);
@@ -176,7 +175,7 @@ void startFirmwareDownload(HWND dialog) {
     showStatus(dialog, IDC_FIRMWARE_STATUS, IDS_FW_DOWNLOADED);
     messageBox(dialog, IDS_FW_RESET_WAIT, MB_OK | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
   }
-  enable(dialog, IDC_FIRMWARE_START, true);
+  enableControl(dialog, IDC_FIRMWARE_START, true);
 }
 
 }  // namespace
@@ -184,9 +183,9 @@ void startFirmwareDownload(HWND dialog) {
 INT_PTR CALLBACK firmwareDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
-      enable(dialog, IDC_FIRMWARE_STATUS, false);
-      enable(dialog, IDC_FIRMWARE_PATH, false);
-      enable(dialog, IDC_FIRMWARE_START, false);
+      enableControl(dialog, IDC_FIRMWARE_STATUS, false);
+      enableControl(dialog, IDC_FIRMWARE_PATH, false);
+      enableControl(dialog, IDC_FIRMWARE_START, false);
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
@@ -200,12 +199,8 @@ INT_PTR CALLBACK firmwareDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
   return FALSE;
 }
 
-INT_PTR showSendFileDialog(HWND owner) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_SEND_FILE), owner, sendFileDialogProc, 0);
-}
+INT_PTR showSendFileDialog(HWND owner) { return showModuleDialog(owner, IDD_SEND_FILE, sendFileDialogProc); }
 
-INT_PTR showFirmwareDialog(HWND owner) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_FIRMWARE), owner, firmwareDialogProc, 0);
-}
+INT_PTR showFirmwareDialog(HWND owner) { return showModuleDialog(owner, IDD_FIRMWARE, firmwareDialogProc); }
 
 }  // namespace card::cfg

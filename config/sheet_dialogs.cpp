@@ -29,10 +29,6 @@ void showNumber(HWND dlg, int id, int value) {
   SetDlgItemTextW(dlg, id, text);
 }
 
-void enable(HWND dlg, int id, bool on) {
-  if (HWND c = GetDlgItem(dlg, id)) EnableWindow(c, on ? TRUE : FALSE);
-}
-
 void setTrackbar(HWND dlg, int id, int low, int high, int position) {
   SendDlgItemMessageW(dlg, id, TBM_SETRANGEMIN, FALSE, low);
   SendDlgItemMessageW(dlg, id, TBM_SETRANGEMAX, FALSE, high);
@@ -113,7 +109,7 @@ INT_PTR CALLBACK colourProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
       d->sliders = colourSliders(*d->record);
       showColourValues(dlg, *d);
       for (int i = 0; i < SHEET_COLOUR_TRACKS; ++i)
-        enable(dlg, IDC_SHEET_COLOUR_TRACK_FIRST + i, isBlackSlider(i) ? d->sliders.black : d->sliders.colour);
+        enableControl(dlg, IDC_SHEET_COLOUR_TRACK_FIRST + i, isBlackSlider(i) ? d->sliders.black : d->sliders.colour);
       loadPreview(*d);
       refreshPreview(dlg, *d);
       return TRUE;
@@ -175,7 +171,7 @@ INT_PTR CALLBACK headProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (value > kHeadValueMax) value = kHeadValueMax;
         setTrackbar(dlg, IDC_SHEET_HEAD_TRACK_FIRST + int(i), 0, kHeadValueMax, value);
         showNumber(dlg, IDC_SHEET_HEAD_LABEL_FIRST + int(i), value);
-        enable(dlg, IDC_SHEET_HEAD_TRACK_FIRST + int(i), (enabled >> i) & 1);
+        enableControl(dlg, IDC_SHEET_HEAD_TRACK_FIRST + int(i), (enabled >> i) & 1);
       }
       return TRUE;
     }

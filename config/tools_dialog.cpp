@@ -92,8 +92,6 @@ std::string ansiText(HWND dialog, int control) {
   return out;
 }
 
-void enable(HWND dialog, int control, bool on) { EnableWindow(GetDlgItem(dialog, control), on ? TRUE : FALSE); }
-
 void showReply(HWND dialog, const std::string &text) {
   tools().reply = text.substr(0, kToolReplyBytes - 1);
   setAnsiText(dialog, IDC_TOOLS_STATUS, tools().reply);
@@ -106,9 +104,9 @@ void sendTool(HWND dialog, int button, const std::string &command) {
   ToolPrinter printer;
   if (!printer.get()) return;
   SetDlgItemTextW(dialog, IDC_TOOLS_STATUS, TEXT(""));
-  enable(dialog, button, false);
+  enableControl(dialog, button, false);
   const QueryResult r = toolCommand(printer.get(), command);
-  enable(dialog, button, true);
+  enableControl(dialog, button, true);
   showReply(dialog, replyDisplayText(r.succeeded, r.bytes));
 }
 
@@ -121,12 +119,12 @@ void readOffsetFields(HWND dialog) {
   for (size_t i = 0; i < 4; ++i) {
     if (r.fields[i]) {
       setAnsiText(dialog, kOffsetEdits[i], *r.fields[i]);
-      enable(dialog, kOffsetEdits[i], true);
+      enableControl(dialog, kOffsetEdits[i], true);
     } else if (r.refused[i]) {
-      enable(dialog, kOffsetEdits[i], false);
+      enableControl(dialog, kOffsetEdits[i], false);
     }
   }
-  enable(dialog, IDC_TOOLS_SET_OFFSETS, r.allCounted());
+  enableControl(dialog, IDC_TOOLS_SET_OFFSETS, r.allCounted());
 }
 
 void addChoice(HWND dialog, int combo, UINT textId, LPARAM data) {
@@ -148,10 +146,10 @@ void setUpChoices(HWND dialog) {
   for (size_t t = 0; t < 3; ++t) {
     const bool chosen = tools().trackFlags[t] != 0;
     CheckDlgButton(dialog, kTrackBoxes[t], chosen ? BST_CHECKED : BST_UNCHECKED);
-    enable(dialog, kTrackEdits[t], encoder && chosen);
+    enableControl(dialog, kTrackEdits[t], encoder && chosen);
   }
   if (!encoder)
-    for (int control : kEncodingControls) enable(dialog, control, false);
+    for (int control : kEncodingControls) enableControl(dialog, control, false);
 }
 
 void initDialog(HWND dialog) {
@@ -210,14 +208,14 @@ void readTrackFields(HWND dialog) {
   if (!confirmed(IDS_CARD_IN_FEEDER, 0)) return;
   ToolPrinter printer;
   if (!printer.get()) return;
-  enable(dialog, IDC_TOOLS_READ, false);
+  enableControl(dialog, IDC_TOOLS_READ, false);
   const std::array<bool, 3> selected = {tools().trackFlags[0] != 0, tools().trackFlags[1] != 0,
                                         tools().trackFlags[2] != 0};
   const TrackReadings r = readTracks(printer.get(), selected);
   for (size_t t = 0; t < 3; ++t)
     if (r.tracks[t]) setAnsiText(dialog, kTrackEdits[t], *r.tracks[t]);
   if (r.stopReply) showReply(dialog, replyDisplayText(true, *r.stopReply));
-  enable(dialog, IDC_TOOLS_READ, true);
+  enableControl(dialog, IDC_TOOLS_READ, true);
 }
 
 // Puts corrected text back into its field and says why.  The field's change
@@ -247,7 +245,7 @@ void trackChosen(HWND dialog, int control) {
     if (control != kTrackBoxes[t]) continue;
     const bool chosen = IsDlgButtonChecked(dialog, control) == BST_CHECKED;
     tools().trackFlags[t] = chosen ? 1 : 0;
-    enable(dialog, kTrackEdits[t], chosen);
+    enableControl(dialog, kTrackEdits[t], chosen);
   }
 }
 
@@ -291,8 +289,6 @@ INT_PTR CALLBACK toolsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   return FALSE;
 }
 
-INT_PTR showToolsDialog(HWND owner) {
-  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(IDD_TOOLS), owner, toolsDialogProc, 0);
-}
+INT_PTR showToolsDialog(HWND owner) { return showModuleDialog(owner, IDD_TOOLS, toolsDialogProc); }
 
 }  // namespace card::cfg

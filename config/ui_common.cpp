@@ -104,4 +104,12 @@ bool sendRawJob(LPCWSTR name, HANDLE fallback, LPCWSTR documentName, const void 
   return job.finish() && ok;
 }
 
+INT_PTR showModuleDialog(HWND owner, int templateId, DLGPROC procedure, LPARAM param) {
+  return DialogBoxParamW(state().instance, MAKEINTRESOURCEW(templateId), owner, procedure, param);
+}
+
+void enableControl(HWND dialog, int control, bool on) {
+  if (HWND c = GetDlgItem(dialog, control)) EnableWindow(c, on ? TRUE : FALSE);
+}
+
 }  // namespace card::cfg

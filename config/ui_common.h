@@ -47,4 +47,11 @@ class RawJob {
 // One whole raw job holding `length` bytes.
 bool sendRawJob(LPCWSTR name, HANDLE fallback, LPCWSTR documentName, const void *bytes, size_t length);
 
+// A dialog of the module's resources, opened modally over `owner`; what its
+// procedure ended it with (-1 when it could not be created).
+INT_PTR showModuleDialog(HWND owner, int templateId, DLGPROC procedure, LPARAM param = 0);
+
+// Enables or disables a dialog's control (a missing control is left alone).
+void enableControl(HWND dialog, int control, bool on);
+
 }  // namespace card::cfg
