@@ -6,6 +6,7 @@
 
 #include "setup/instlib/default_settings.h"
 #include "setup/instlib/instlib.h"
+#include "shared/proc_address.h"
 
 namespace {
 
@@ -76,8 +77,7 @@ DWORD WINAPI ELTNSetUpRunOnceEntry() {
 DWORD WINAPI ELTNInstallPackage(LPCWSTR infPath) {
   HMODULE library = loadDriverPackageLibrary();
   if (!library) return 1;
-  auto preinstall =
-      reinterpret_cast<decltype(&DriverPackagePreinstallW)>(GetProcAddress(library, "DriverPackagePreinstallW"));
+  auto preinstall = card::procAddress<decltype(&DriverPackagePreinstallW)>(library, "DriverPackagePreinstallW");
   if (!preinstall) {
     FreeLibrary(library);
     return 1;
@@ -92,8 +92,7 @@ DWORD WINAPI ELTNInstallPackage(LPCWSTR infPath) {
 DWORD WINAPI ELTNUnInstallPackage(LPCWSTR infPath) {
   HMODULE library = loadDriverPackageLibrary();
   if (!library) return 1;
-  auto uninstall =
-      reinterpret_cast<decltype(&DriverPackageUninstallW)>(GetProcAddress(library, "DriverPackageUninstallW"));
+  auto uninstall = card::procAddress<decltype(&DriverPackageUninstallW)>(library, "DriverPackageUninstallW");
   if (!uninstall) {
     FreeLibrary(library);
     return 1;
