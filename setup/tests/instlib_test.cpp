@@ -54,8 +54,8 @@ class Instlib : public ::testing::Test {
 
   DWORD addUsbDriver() {
     stageDriverFiles({u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", u"cardhelp.chm", u"cardres.dll", u"cardcc.BMP"});
-    auto add = exported<DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR,
-                                        LPCWSTR, LPCWSTR)>("ELTNAddPrinterDriver");
+    auto add = exported<DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR,
+                                        LPCWSTR)>("ELTNAddPrinterDriver");
     return add(kUsbDriver.c_str(), u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", u"cardhelp.chm",
                kUsbMonitor.c_str(), u"cardres.dll", u"", u"cardcc.BMP", nullptr);
   }
@@ -138,10 +138,10 @@ TEST_F(Instlib, DriverWithItsDependentFilesAndPrintersByTheirNames) {
 TEST_F(Instlib, TooLongADependentFileListIsRefusedNotCut) {
   const std::u16string longName = std::u16string(200, u'd') + u".dll";
   stageDriverFiles({u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", longName, longName + u"2"});
-  auto add = exported<DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR,
-                                      LPCWSTR, LPCWSTR)>("ELTNAddPrinterDriver");
-  EXPECT_EQ(add(kUsbDriver.c_str(), u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", nullptr, nullptr,
-                longName.c_str(), (longName + u"2").c_str(), nullptr, nullptr),
+  auto add = exported<DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR,
+                                      LPCWSTR)>("ELTNAddPrinterDriver");
+  EXPECT_EQ(add(kUsbDriver.c_str(), u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", nullptr, nullptr, longName.c_str(),
+                (longName + u"2").c_str(), nullptr, nullptr),
             DWORD(ERROR_INSUFFICIENT_BUFFER));
   DWORD needed = 0, count = 0;
   EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
@@ -175,9 +175,9 @@ TEST_F(Instlib, DefaultSettingsFileAndTheNextLogOn) {
 
   exported<DWORD(WINAPI *)()>("ELTNSetUpRunOnceEntry")();
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_READ,
-                          &key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, KEY_READ, &key),
+      ERROR_SUCCESS);
   WCHAR command[64] = {};
   DWORD type = 0, size = sizeof command;
   EXPECT_EQ(RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE *>(command), &size), ERROR_SUCCESS);

@@ -46,8 +46,9 @@ std::vector<uint8_t> defaultSettingsOf(const std::u16string &printer) {
   std::vector<uint8_t> out;
   if (needed && GetPrinterW(h, 2, info.data(), needed, &needed)) {
     const DEVMODEW *dm = reinterpret_cast<PRINTER_INFO_2W *>(info.data())->pDevMode;
-    if (dm) out.assign(reinterpret_cast<const uint8_t *>(dm), reinterpret_cast<const uint8_t *>(dm) + dm->dmSize +
-                                                                   dm->dmDriverExtra);
+    if (dm)
+      out.assign(reinterpret_cast<const uint8_t *>(dm),
+                 reinterpret_cast<const uint8_t *>(dm) + dm->dmSize + dm->dmDriverExtra);
   }
   ClosePrinter(h);
   return out;
