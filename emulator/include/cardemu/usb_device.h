@@ -10,9 +10,12 @@
 #include <windows.h>
 #include <winsim/testing.h>
 
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -49,6 +52,16 @@ class UsbPrinterDevice : public winsim::UsbDevice {
     return true;
   }
   void setAnswerNotifier(std::function<void()> notify) override { printer_.setAnswerListener(std::move(notify)); }
+  // The IDs Windows makes of the printer's IEEE 1284 ID (maker "PELLO",
+  // model "CARD PRINTER <model code>"): the USB printing class's, and the
+  // same without the enumerator, each ending in the ID's 4-digit checksum.
+  std::vector<std::u16string> hardwareIds() const override {
+    std::string id = "PELLO_CARD_PRINTER_";
+    for (char c : printer_.config().model) id += c == ' ' ? '_' : char(std::toupper(static_cast<unsigned char>(c)));
+    id += idChecksum(printer_.config().model);
+    const std::u16string wide(id.begin(), id.end());
+    return {u"USBPRINT\\" + wide, wide};
+  }
 
   std::vector<UsbWrite> writes() const {
     std::lock_guard<std::mutex> g(lock_);
@@ -61,6 +74,23 @@ class UsbPrinterDevice : public winsim::UsbDevice {
   }
 
  private:
+  // The checksum part of a model's hardware ID: the package's models as
+  // their printers report it, any other model a CRC-16 of its 1284 maker
+  // and model text.
+  static std::string idChecksum(const std::string &model) {
+    static const std::pair<const char *, const char *> kKnown[] = {{"CA1", "2E7B"}, {"CA2", "6E3A"}, {"CA3", "C5A1"}};
+    for (const auto &k : kKnown)
+      if (model == k.first) return k.second;
+    uint16_t crc = 0;
+    for (char c : "PELLOCARD PRINTER " + model) {
+      crc ^= static_cast<unsigned char>(c);
+      for (int b = 0; b < 8; ++b) crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X", unsigned(crc));
+    return hex;
+  }
+
   Printer &printer_;
   const bool log_;
   mutable std::mutex lock_;

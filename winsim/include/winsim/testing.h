@@ -265,6 +265,9 @@ class UsbDevice {
   // arrive, so that a waiting read goes on at once; at detach with an empty
   // function.  Devices without it are polled.
   virtual void setAnswerNotifier(std::function<void()> notify) { (void)notify; }
+  // The hardware IDs of the device's node in the device manager, most
+  // specific first ("USBPRINT\\MAKERMODEL1234"); none by default.
+  virtual std::vector<std::u16string> hardwareIds() const { return {}; }
 };
 // Plugs a device into a USB port ("USB001" ... "USB999"), creating the port
 // when it is new; a device already there is unplugged first.  False for a
@@ -281,6 +284,51 @@ WINSIM_API void detachUsbDevice(const std::u16string &portName);
 // The USB port monitor's table, as the spooler hands it to a language
 // monitor's OpenPortEx (a MONITOR of winsplp.h), for tests of the ports alone.
 WINSIM_API const _MONITOR *usbPortMonitorTable();
+
+// ------------------------------------------------------------ device nodes and INF files
+// The plug-and-play device nodes (setupapi.dll).  A device plugged into a
+// USB port is a node, present while it stays plugged in; an unplugged one
+// stays as an absent node until it is removed (DIF_REMOVE), as Windows keeps
+// the nodes of devices it saw once.
+struct DeviceNode {
+  std::u16string instanceId;  // "USBPRINT\\MAKERMODEL1234\\7&1A2B3C4D&0&USB001"
+  std::u16string className;   // "Printer", "USB"
+  std::vector<std::u16string> hardwareIds;
+  bool present = false;
+  std::u16string infName;  // the INF its driver came from ("oem3.inf"); empty: no driver
+};
+// Adds a node as if Windows had seen such a device once (present: it is
+// plugged in now), installed from `infName` when that is not empty.  Returns
+// its instance ID.
+WINSIM_API std::u16string addDeviceNode(const std::vector<std::u16string> &hardwareIds, bool present,
+                                        const std::u16string &infName = {});
+// Every node the machine has, present or not, in the order they came.
+WINSIM_API std::vector<DeviceNode> deviceNodes();
+
+// An INF file as setupapi.dll reads it: sections and keys compared without
+// case, comments and quotes gone, continued lines joined, %strkey% replaced
+// from [Strings] (directory ids such as %11% stay).  Sections of the same
+// name are merged.
+struct InfLine {
+  std::u16string key;  // empty when the line has no "key ="
+  bool hasKey = false;
+  std::vector<std::u16string> fields;  // the values after "=", or the whole line's fields
+  unsigned lineNumber = 0;             // of the line's start in the file, from 1
+};
+struct InfSection {
+  std::u16string name;
+  std::vector<InfLine> lines;
+};
+struct InfText {
+  bool ok = false;
+  DWORD error = 0;         // the reason when not ok: ERROR_FILE_NOT_FOUND, ERROR_BAD_SECTION_NAME_LINE ...
+  unsigned errorLine = 0;  // where a syntax error is
+  std::vector<InfSection> sections;
+  // The section of that name (without case); NULL when there is none.
+  WINSIM_API const InfSection *section(const std::u16string &name) const;
+};
+// Reads an INF file of the host (a file of the package's sources).
+WINSIM_API InfText readInf(const std::string &hostFile);
 
 // A monitor DLL installed as an installer would: the host file is copied to
 // C:\Windows\system32 and registered with AddMonitorW (which loads it).
@@ -602,12 +650,16 @@ inline SheetAction sheetSetNumber(std::u16string item, int value) {
 inline SheetAction sheetType(std::u16string item, std::u16string text) {
   return {SheetActionKind::Type, std::move(item), 0, std::move(text), 0, false, false};
 }
-inline SheetAction sheetPush(std::u16string item) { return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, false}; }
+inline SheetAction sheetPush(std::u16string item) {
+  return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, false};
+}
 inline SheetAction sheetExtPush(std::u16string item) {
   return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, true};
 }
 inline SheetAction sheetAbout() { return {SheetActionKind::About, {}, 0, {}, 0, false, false}; }
-inline SheetAction sheetUndo(std::u16string item) { return {SheetActionKind::Undo, std::move(item), 0, {}, 0, false, false}; }
+inline SheetAction sheetUndo(std::u16string item) {
+  return {SheetActionKind::Undo, std::move(item), 0, {}, 0, false, false};
+}
 inline SheetAction sheetRevert() { return {SheetActionKind::Revert, {}, 0, {}, 0, false, false}; }
 // The same actions on an item named by its UserItemID.
 inline SheetAction byUserItemId(SheetAction action, int userItemId) {
@@ -634,7 +686,7 @@ struct SheetItemRecord {
   int userItemId = 0;
   std::vector<std::u16string> choices;  // the OPTPARAMs' texts
   std::vector<bool> choiceDisabled, choiceHidden;
-  int selection = -1;          // the choice's index, or the number of a numeric item
+  int selection = -1;            // the choice's index, or the number of a numeric item
   std::u16string selectionText;  // as the item's "Name: value" line shows it
   bool hidden = false, disabled = false;
   std::u16string extPushTitle;  // the extended push button's, empty for none

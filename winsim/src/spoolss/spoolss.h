@@ -150,4 +150,11 @@ struct PortStatus {
 void setPortStatus(const std::u16string &port, const PortStatus &st);
 PortStatus portStatusOf(const std::u16string &port);
 
+// ------------------------------------------------------------ USB plug events
+// The device nodes (setupapi, above the spooler) hear of every device plugged
+// into a USB port and out of it (a null device), after the port took it or
+// let it go.  Not called at machine reset, which empties the nodes itself.
+using UsbPlugHook = void (*)(const std::u16string &port, const std::shared_ptr<UsbDevice> &device);
+void setUsbPlugHook(UsbPlugHook hook);
+
 }  // namespace winsim::spool

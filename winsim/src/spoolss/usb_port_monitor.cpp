@@ -421,7 +421,15 @@ PortMonitor usbMonitor() {
 
 const PortMonitorRegistration kUsb(usbMonitor());
 
+std::atomic<UsbPlugHook> g_plugHook{nullptr};
+
+void tellPlugHook(const std::u16string &port, const std::shared_ptr<UsbDevice> &device) {
+  if (UsbPlugHook hook = g_plugHook.load()) hook(port, device);
+}
+
 }  // namespace
+
+void setUsbPlugHook(UsbPlugHook hook) { g_plugHook.store(hook); }
 
 }  // namespace winsim::spool
 
@@ -437,8 +445,11 @@ bool attachUsbDevice(const std::u16string &portName, std::shared_ptr<UsbDevice> 
     // both of which take it back first.
     device->setAnswerNotifier([ev] { SetEvent(ev); });
   }
-  std::lock_guard<std::mutex> g(spool::g_usbLock);
-  port->device = std::move(device);
+  {
+    std::lock_guard<std::mutex> g(spool::g_usbLock);
+    port->device = device;
+  }
+  if (device) spool::tellPlugHook(port->name, device);
   return true;
 }
 
@@ -447,7 +458,10 @@ const MONITOR *usbPortMonitorTable() { return &spool::kUsbMonitor; }
 void detachUsbDevice(const std::u16string &portName) {
   auto port = spool::findPort(portName, false);
   if (!port) return;
-  if (auto old = spool::unplug(*port)) old->setAnswerNotifier({});
+  if (auto old = spool::unplug(*port)) {
+    old->setAnswerNotifier({});
+    spool::tellPlugHook(port->name, nullptr);
+  }
 }
 
 }  // namespace winsim
