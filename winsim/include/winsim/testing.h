@@ -650,16 +650,12 @@ inline SheetAction sheetSetNumber(std::u16string item, int value) {
 inline SheetAction sheetType(std::u16string item, std::u16string text) {
   return {SheetActionKind::Type, std::move(item), 0, std::move(text), 0, false, false};
 }
-inline SheetAction sheetPush(std::u16string item) {
-  return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, false};
-}
+inline SheetAction sheetPush(std::u16string item) { return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, false}; }
 inline SheetAction sheetExtPush(std::u16string item) {
   return {SheetActionKind::Push, std::move(item), 0, {}, 0, false, true};
 }
 inline SheetAction sheetAbout() { return {SheetActionKind::About, {}, 0, {}, 0, false, false}; }
-inline SheetAction sheetUndo(std::u16string item) {
-  return {SheetActionKind::Undo, std::move(item), 0, {}, 0, false, false};
-}
+inline SheetAction sheetUndo(std::u16string item) { return {SheetActionKind::Undo, std::move(item), 0, {}, 0, false, false}; }
 inline SheetAction sheetRevert() { return {SheetActionKind::Revert, {}, 0, {}, 0, false, false}; }
 // The same actions on an item named by its UserItemID.
 inline SheetAction byUserItemId(SheetAction action, int userItemId) {
@@ -686,7 +682,7 @@ struct SheetItemRecord {
   int userItemId = 0;
   std::vector<std::u16string> choices;  // the OPTPARAMs' texts
   std::vector<bool> choiceDisabled, choiceHidden;
-  int selection = -1;            // the choice's index, or the number of a numeric item
+  int selection = -1;          // the choice's index, or the number of a numeric item
   std::u16string selectionText;  // as the item's "Name: value" line shows it
   bool hidden = false, disabled = false;
   std::u16string extPushTitle;  // the extended push button's, empty for none
