@@ -1,0 +1,101 @@
+// INF files read through setupapi.dll: the syntax, the line calls and their
+// "required size" protocol, and the errors of a file that is missing or not
+// a Windows 4 INF.
+#include <windows.h>
+#include <setupapi.h>
+
+#include "check.h"
+#include "support.h"
+
+using conf::WString;
+
+namespace {
+
+const char kInf[] =
+    "[Version]\r\n"
+    "Signature=\"$Windows NT$\" ; the style\r\n"
+    "Class=Printer\r\n"
+    "[Files]\r\n"
+    "first.dll\r\n"
+    "Key = a, \"b, with comma\" ,  c  \r\n"
+    "Long = one, \\\r\n"
+    "       two\r\n"
+    "Names = %Mfg% Card\r\n"
+    "[Strings]\r\n"
+    "mfg = \"Pello\"\r\n";
+
+HINF openSample(const WString &dir) {
+  if (!conf::writeFile(dir + TEXT("t.inf"), kInf, sizeof kInf - 1)) return INVALID_HANDLE_VALUE;
+  return SetupOpenInfFileW((dir + TEXT("t.inf")).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+}
+
+}  // namespace
+
+CONF_CASE(SetupApi, OpenRefusesAMissingFileAndAnOldStyleOne) {
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  UINT errorLine = 0;
+  CHECK(SetupOpenInfFileW((dir + TEXT("none.inf")).c_str(), nullptr, INF_STYLE_WIN4, &errorLine) ==
+        INVALID_HANDLE_VALUE);
+  CHECK_ERROR(DWORD(ERROR_FILE_NOT_FOUND));
+  const char old[] = "[Files]\r\na.dll\r\n";
+  REQUIRE(conf::writeFile(dir + TEXT("old.inf"), old, sizeof old - 1));
+  CHECK(SetupOpenInfFileW((dir + TEXT("old.inf")).c_str(), nullptr, INF_STYLE_WIN4, nullptr) == INVALID_HANDLE_VALUE);
+  CHECK_ERROR(DWORD(ERROR_WRONG_INF_STYLE));
+}
+
+CONF_CASE(SetupApi, LinesFieldsAndStrings) {
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  HINF inf = openSample(dir);
+  REQUIRE(inf != INVALID_HANDLE_VALUE);
+  CHECK_EQ(SetupGetLineCountW(inf, TEXT("files")), 4);
+  CHECK_EQ(SetupGetLineCountW(inf, TEXT("Nowhere")), -1);
+
+  INFCONTEXT c{};
+  WCHAR text[64];
+  // No key: the first line of the section.
+  REQUIRE(SetupFindFirstLineW(inf, TEXT("FILES"), nullptr, &c));
+  CHECK(SetupGetStringFieldW(&c, 1, text, 64, nullptr));
+  CHECK_WSTR(text, TEXT("first.dll"));
+  REQUIRE(SetupFindFirstLineW(inf, TEXT("Files"), TEXT("KEY"), &c));
+  CHECK_EQ(SetupGetFieldCount(&c), DWORD(3));
+  CHECK(SetupGetStringFieldW(&c, 0, text, 64, nullptr));
+  CHECK_WSTR(text, TEXT("Key"));
+  CHECK(SetupGetStringFieldW(&c, 2, text, 64, nullptr));
+  CHECK_WSTR(text, TEXT("b, with comma"));
+  CHECK(SetupGetStringFieldW(&c, 3, text, 64, nullptr));
+  CHECK_WSTR(text, TEXT("c"));
+  REQUIRE(SetupFindFirstLineW(inf, TEXT("Files"), TEXT("Long"), &c));
+  CHECK(SetupGetLineTextW(&c, nullptr, nullptr, nullptr, text, 64, nullptr));
+  CHECK_WSTR(text, TEXT("one,two"));
+  REQUIRE(SetupFindNextLine(&c, &c));
+  CHECK(SetupGetStringFieldW(&c, 1, text, 64, nullptr));
+  CHECK_WSTR(text, TEXT("Pello Card"));
+  CHECK(!SetupFindNextLine(&c, &c));
+  CHECK_ERROR(DWORD(ERROR_LINE_NOT_FOUND));
+
+  CHECK(!SetupFindFirstLineW(inf, TEXT("Nowhere"), nullptr, &c));
+  CHECK_ERROR(DWORD(ERROR_SECTION_NOT_FOUND));
+  CHECK(!SetupFindFirstLineW(inf, TEXT("Files"), TEXT("Absent"), &c));
+  CHECK_ERROR(DWORD(ERROR_LINE_NOT_FOUND));
+  SetupCloseInfFile(inf);
+}
+
+CONF_CASE(SetupApi, LineTextGivesTheSizeItNeeds) {
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  HINF inf = openSample(dir);
+  REQUIRE(inf != INVALID_HANDLE_VALUE);
+  DWORD needed = 0;
+  CHECK(SetupGetLineTextW(nullptr, inf, TEXT("Files"), TEXT("Key"), nullptr, 0, &needed));
+  CHECK_EQ(needed, DWORD(18));  // "a,b, with comma,c" and the terminator
+  WCHAR small[4];
+  CHECK(!SetupGetLineTextW(nullptr, inf, TEXT("Files"), TEXT("Key"), small, 4, &needed));
+  CHECK_ERROR(DWORD(ERROR_INSUFFICIENT_BUFFER));
+  CHECK_EQ(needed, DWORD(18));
+  WCHAR text[18];
+  CHECK(SetupGetLineTextW(nullptr, inf, TEXT("Files"), TEXT("Key"), text, 18, nullptr));
+  CHECK_WSTR(text, TEXT("a,b, with comma,c"));
+  SetupCloseInfFile(inf);
+}
