@@ -96,4 +96,20 @@ TEST_F(UsbPrinter, CardPrintedByTheEmulatedPrinterOnUsb001) {
   EXPECT_TRUE(pm->pfnClosePort(port));
 }
 
+// Plugged in, the printer is a Printer device node with the IDs Windows
+// makes of its IEEE 1284 ID; unplugged, the node stays, absent.
+TEST_F(UsbPrinter, ThePluggedPrinterIsADeviceNodeWithItsUsbPrintIds) {
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", std::make_shared<cardemu::UsbPrinterDevice>(printer)));
+  auto nodes = winsim::deviceNodes();
+  ASSERT_EQ(nodes.size(), 1u);
+  EXPECT_EQ(nodes[0].className, u"Printer");
+  EXPECT_EQ(nodes[0].hardwareIds,
+            std::vector<std::u16string>({u"USBPRINT\\PELLO_CARD_PRINTER_CA3C5A1", u"PELLO_CARD_PRINTER_CA3C5A1"}));
+  EXPECT_TRUE(nodes[0].present);
+  winsim::detachUsbDevice(u"USB001");
+  nodes = winsim::deviceNodes();
+  ASSERT_EQ(nodes.size(), 1u);
+  EXPECT_FALSE(nodes[0].present);
+}
+
 }  // namespace

@@ -76,7 +76,7 @@ CONF_CASE(SetupApi, LinesFieldsAndStrings) {
   CHECK_ERROR(DWORD(ERROR_LINE_NOT_FOUND));
 
   CHECK(!SetupFindFirstLineW(inf, TEXT("Nowhere"), nullptr, &c));
-  CHECK_ERROR(DWORD(ERROR_SECTION_NOT_FOUND));
+  CHECK_ERROR(DWORD(ERROR_LINE_NOT_FOUND));  // the section's lines are missing too
   CHECK(!SetupFindFirstLineW(inf, TEXT("Files"), TEXT("Absent"), &c));
   CHECK_ERROR(DWORD(ERROR_LINE_NOT_FOUND));
   SetupCloseInfFile(inf);
@@ -98,4 +98,71 @@ CONF_CASE(SetupApi, LineTextGivesTheSizeItNeeds) {
   CHECK(SetupGetLineTextW(nullptr, inf, TEXT("Files"), TEXT("Key"), text, 18, nullptr));
   CHECK_WSTR(text, TEXT("a,b, with comma,c"));
   SetupCloseInfFile(inf);
+}
+
+CONF_CASE(SetupApi, FieldsOfALineWithoutAKey) {
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  HINF inf = openSample(dir);
+  REQUIRE(inf != INVALID_HANDLE_VALUE);
+  INFCONTEXT c{};
+  REQUIRE(SetupFindFirstLineW(inf, TEXT("Files"), nullptr, &c));
+  WCHAR text[32];
+  CHECK_EQ(SetupGetFieldCount(&c), DWORD(1));
+  // Field 0 of a line without a key is its first field.
+  CHECK(SetupGetStringFieldW(&c, 0, text, 32, nullptr));
+  CHECK_WSTR(text, TEXT("first.dll"));
+  CHECK(!SetupGetStringFieldW(&c, 2, text, 32, nullptr));
+  DWORD needed = 0;
+  CHECK(SetupGetStringFieldW(&c, 1, nullptr, 0, &needed));
+  CHECK_EQ(needed, DWORD(10));
+  CHECK(!SetupGetStringFieldW(&c, 1, text, 9, &needed));
+  CHECK_ERROR(DWORD(ERROR_INSUFFICIENT_BUFFER));
+  SetupCloseInfFile(inf);
+}
+
+CONF_CASE(SetupApi, DeviceSetsNeedAClassAndCountTheirMembers) {
+  CHECK(SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT) == INVALID_HANDLE_VALUE);
+  CHECK_ERROR(DWORD(ERROR_INVALID_PARAMETER));
+  // {4d36e979-e325-11ce-bfc1-08002be10318}, the Printer class: no printer
+  // device is plugged in here.
+  const GUID printers = {0x4d36e979, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+  HDEVINFO set = SetupDiGetClassDevsW(&printers, nullptr, nullptr, DIGCF_PRESENT);
+  REQUIRE(set != INVALID_HANDLE_VALUE);
+  SP_DEVINFO_DATA d{};
+  d.cbSize = sizeof d + 1;
+  CHECK(!SetupDiEnumDeviceInfo(set, 0, &d));
+  CHECK_ERROR(DWORD(ERROR_INVALID_USER_BUFFER));
+  d.cbSize = sizeof d;
+  CHECK(!SetupDiEnumDeviceInfo(set, 0, &d));
+  CHECK_ERROR(DWORD(ERROR_NO_MORE_ITEMS));
+  CHECK(SetupDiDestroyDeviceInfoList(set));
+}
+
+CONF_CASE(SetupApi, CopyOemInfStoresAnInfOnce) {
+  if (conf::underWine()) {
+    conf::recordSkip("Wine stores the INF under its own name, not as oem<n>.inf");
+    return;
+  }
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  REQUIRE(conf::writeFile(dir + TEXT("t.inf"), kInf, sizeof kInf - 1));
+  WCHAR dest[MAX_PATH] = {};
+  DWORD needed = 0;
+  PWSTR component = nullptr;
+  REQUIRE(SetupCopyOEMInfW((dir + TEXT("t.inf")).c_str(), nullptr, SPOST_PATH, 0, dest, MAX_PATH, &needed, &component));
+  CHECK_EQ(needed, DWORD(lstrlenW(dest) + 1));
+  REQUIRE(component != nullptr);
+  CHECK((component[0] | 0x20) == 'o' && (component[1] | 0x20) == 'e' && (component[2] | 0x20) == 'm');
+  WString first = dest;
+  // The same INF again is the stored one; SP_COPY_NOOVERWRITE refuses it.
+  WCHAR again[MAX_PATH] = {};
+  CHECK(SetupCopyOEMInfW((dir + TEXT("t.inf")).c_str(), nullptr, SPOST_PATH, 0, again, MAX_PATH, nullptr, nullptr));
+  CHECK_WSTR(again, first.c_str());
+  CHECK(!SetupCopyOEMInfW((dir + TEXT("t.inf")).c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, again, MAX_PATH,
+                          nullptr, nullptr));
+  CHECK_ERROR(DWORD(ERROR_FILE_EXISTS));
+  CHECK_WSTR(again, first.c_str());
+  CHECK(SetupUninstallOEMInfW(component, 0, nullptr));
+  CHECK_EQ(GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
 }

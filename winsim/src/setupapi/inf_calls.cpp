@@ -82,7 +82,8 @@ BOOL findFirstLine(HINF h, LPCWSTR sectionName, LPCWSTR key, PINFCONTEXT context
   const auto &sections = open->inf.sections;
   for (size_t s = 0; s < sections.size(); ++s)
     if (equalsNoCase(sections[s].name, sectionName)) return findLineFrom(h, UINT(s), 0, key, context);
-  return failedWith(ERROR_SECTION_NOT_FOUND);
+  // A section that is not there has no line either: Windows says no more.
+  return failedWith(ERROR_LINE_NOT_FOUND);
 }
 
 // The line that a context names, or the first one of the section with the

@@ -137,7 +137,7 @@ TEST_F(InfReader, FindingLines) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 
   EXPECT_FALSE(SetupFindFirstLineW(inf, u"Nowhere", nullptr, &c));
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_SECTION_NOT_FOUND));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_LINE_NOT_FOUND));  // the section's lines are missing too
   EXPECT_FALSE(SetupFindFirstLineW(inf, u"Files", u"NoSuchKey", &c));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_LINE_NOT_FOUND));
   EXPECT_EQ(SetupGetLineCountW(inf, u"Nowhere"), -1);
