@@ -281,7 +281,8 @@ std::vector<std::u16string> modelSections(const InfText &inf, const std::u16stri
     for (size_t k = 1; k < l.fields.size(); ++k) {
       const std::u16string &d = l.fields[k];
       if (d.size() < 2 || !equalsNoCase(d.substr(0, 2), u"NT")) continue;
-      std::u16string arch = d.substr(2, d.find(u'.') == std::u16string::npos ? std::u16string::npos : d.find(u'.') - 2);
+      size_t dot = d.find(u'.');
+      std::u16string arch = dot == std::u16string::npos ? d.substr(2) : d.substr(2, dot - 2);
       if (arch.empty() && bare.empty()) bare = d;
       if (!arch.empty() && equalsNoCase(arch, architecture) && chosen.empty()) chosen = d;
     }
