@@ -75,6 +75,9 @@ TEST_F(DeviceNodes, APluggedDeviceIsAPresentNodeAndStaysAsAnAbsentOne) {
 }
 
 TEST_F(DeviceNodes, HardwareIdsComeAsAMultiStringOfTheSizeAsked) {
+  // The SDK's 64-bit layouts, which callers fill in by cbSize.
+  EXPECT_EQ(sizeof(SP_DEVINFO_DATA), 32u);
+  EXPECT_EQ(sizeof(INFCONTEXT), 24u);
   winsim::addDeviceNode(kCardPrinter, true);
   winsim::addDeviceNode({}, false);
   HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
@@ -100,6 +103,9 @@ TEST_F(DeviceNodes, HardwareIdsComeAsAMultiStringOfTheSizeAsked) {
   ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(set, &d, SPDRP_HARDWAREID, &type, buffer.data(), needed, &needed));
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(buffer.data()), expected.size()), expected);
 
+  ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(set, &d, SPDRP_CLASS, &type, buffer.data(), needed, &needed));
+  EXPECT_EQ(type, DWORD(REG_SZ));
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(buffer.data())), u"Printer");
   EXPECT_FALSE(
       SetupDiGetDeviceRegistryPropertyW(set, &d, SPDRP_MAXIMUM_PROPERTY, nullptr, buffer.data(), needed, nullptr));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_REG_PROPERTY));
