@@ -35,15 +35,22 @@ std::u16string joined(const std::u16string &folder, const std::u16string &part) 
   return folder.empty() ? p : folder + u"\\" + p;
 }
 
-// The package's files by their path relative to the INF's folder: the
-// catalog and the files of [SourceDisksFiles], each in its disk's folder
-// ([SourceDisksNames] field 4) and its own subfolder.
-std::vector<std::u16string> packageFiles(const InfText &inf) {
-  std::vector<std::u16string> files;
+// The catalog [Version] names for this architecture; empty when none.
+std::u16string catalogOf(const InfText &inf) {
   std::u16string catalog = inf::versionValue(inf, u"CatalogFile.NT" + machineArchitecture());
   if (catalog.empty()) catalog = inf::versionValue(inf, u"CatalogFile.NT");
   if (catalog.empty()) catalog = inf::versionValue(inf, u"CatalogFile");
-  if (!catalog.empty()) files.push_back(catalog);
+  return catalog;
+}
+
+bool hasCatalog(const InfText &inf) { return !catalogOf(inf).empty(); }
+
+// The package's files by their path relative to the INF's folder: the
+// catalog first, then the files of [SourceDisksFiles], each in its disk's
+// folder ([SourceDisksNames] field 4) and its own subfolder.
+std::vector<std::u16string> packageFiles(const InfText &inf) {
+  std::vector<std::u16string> files;
+  if (hasCatalog(inf)) files.push_back(catalogOf(inf));
   std::vector<const InfLine *> disks = linesOf(inf, u"SourceDisksNames");
   for (const InfLine *l : linesOf(inf, u"SourceDisksFiles")) {
     if (!l->hasKey || l->key.empty()) continue;
@@ -80,9 +87,14 @@ DWORD preinstall(const std::u16string &path, DWORD flags) {
   if (!loadInf(infPath, inf, error, &bytes)) return error;
   if (!inf::isWin4Style(inf)) return ERROR_WRONG_INF_STYLE;
   std::vector<std::u16string> files = packageFiles(inf);
-  for (const std::u16string &file : files)
-    if (GetFileAttributesW((folderOf(infPath) + u"\\" + file).c_str()) == INVALID_FILE_ATTRIBUTES)
-      return ERROR_FILE_NOT_FOUND;
+  for (size_t i = 0; i < files.size(); ++i) {
+    std::u16string file = folderOf(infPath) + u"\\" + files[i];
+    // The catalog comes first: one that is missing or empty signs nothing.
+    std::vector<uint8_t> catalog;
+    if (i == 0 && hasCatalog(inf) && (!readDriveFile(file, catalog) || catalog.empty()))
+      return ERROR_INVALID_CATALOG_DATA;
+    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return ERROR_FILE_NOT_FOUND;
+  }
   if ((flags & DRIVER_PACKAGE_ONLY_IF_DEVICE_PRESENT) &&
       !presentDeviceMatches(inf::modelIds(inf, machineArchitecture())))
     return ERROR_NO_SUCH_DEVINST;

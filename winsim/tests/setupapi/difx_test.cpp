@@ -85,6 +85,14 @@ TEST_F(DriverPackages, APackageMissingAFileOrADeviceIsNotStaged) {
   EXPECT_TRUE(repositoryFolders().empty());
 
   putPackage(u"C:\\media", inf);
+  // A catalog that is not there, or empty, is no catalog.
+  putFile(u"C:\\media\\pello.cat", "");
+  EXPECT_EQ(preinstall(u"C:\\media\\pello.inf", 0), DWORD(ERROR_INVALID_CATALOG_DATA));
+  DeleteFileW(u"C:\\media\\pello.cat");
+  EXPECT_EQ(preinstall(u"C:\\media\\pello.inf", 0), DWORD(ERROR_INVALID_CATALOG_DATA));
+  EXPECT_TRUE(repositoryFolders().empty());
+
+  putPackage(u"C:\\media", inf);
   EXPECT_EQ(preinstall(u"C:\\media\\pello.inf", DRIVER_PACKAGE_ONLY_IF_DEVICE_PRESENT), DWORD(ERROR_NO_SUCH_DEVINST));
   winsim::addDeviceNode({u"USBPRINT\\PELLO_CARD_PRINTER_CA3C5A1"}, true);
   EXPECT_EQ(preinstall(u"C:\\media\\pello.inf", DRIVER_PACKAGE_ONLY_IF_DEVICE_PRESENT), DWORD(ERROR_SUCCESS));
