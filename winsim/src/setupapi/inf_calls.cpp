@@ -17,6 +17,7 @@ constexpr uint32_t kInfMagic = 0x464E4948;  // "HINF"
 struct OpenInf {
   uint32_t magic = kInfMagic;
   InfText inf;
+  std::u16string folder;  // the INF's own, directory id 1
 };
 
 // The INF handles given out and not yet closed.  An HINF is the address of
@@ -38,6 +39,12 @@ void closeAllInfs() {
 }
 
 const ResetStep kCloseInfs(kResetKernel + 60, closeAllInfs);
+
+// Text of the file a context names, its directory ids made folders.
+std::u16string expanded(const INFCONTEXT *context, const std::u16string &text) {
+  OpenInf *open = infOf(context->Inf);
+  return open ? expandDirids(text, open->folder) : text;
+}
 
 // The line a context names; NULL with the error set.
 const InfLine *lineOf(const INFCONTEXT *context, const InfSection **section = nullptr) {
@@ -88,11 +95,16 @@ BOOL findFirstLine(HINF h, LPCWSTR sectionName, LPCWSTR key, PINFCONTEXT context
 
 // The line that a context names, or the first one of the section with the
 // key when there is no context (SetupGetLineText's two ways).
-const InfLine *lineFor(PINFCONTEXT context, HINF h, LPCWSTR section, LPCWSTR key) {
-  if (context) return lineOf(context);
+// `text` gets the line's text, its directory ids made folders.
+const InfLine *lineFor(PINFCONTEXT context, HINF h, LPCWSTR section, LPCWSTR key, std::u16string &text) {
   INFCONTEXT found{};
-  if (!findFirstLine(h, section, key, &found)) return nullptr;
-  return lineOf(&found);
+  if (!context) {
+    if (!findFirstLine(h, section, key, &found)) return nullptr;
+    context = &found;
+  }
+  const InfLine *line = lineOf(context);
+  if (line) text = expanded(context, inf::lineText(*line));
+  return line;
 }
 
 // Field 0 is the key; a line without one gives its first field there.
@@ -135,6 +147,7 @@ HINF openInf(const std::u16string &name, const std::u16string *infClass, DWORD s
   }
   auto *open = new OpenInf;
   open->inf = std::move(inf);
+  open->folder = folderOf(fullPath(path));
   std::lock_guard<std::mutex> g(g_infLock);
   g_openInfs.insert(open);
   SetLastError(NO_ERROR);
@@ -199,17 +212,18 @@ BOOL WINAPI SetupFindNextMatchLineW(PINFCONTEXT ContextIn, PCWSTR Key, PINFCONTE
 
 BOOL WINAPI SetupGetLineTextW(PINFCONTEXT Context, HINF InfHandle, PCWSTR Section, PCWSTR Key, PWSTR ReturnBuffer,
                               DWORD ReturnBufferSize, PDWORD RequiredSize) {
-  const InfLine *line = lineFor(Context, InfHandle, Section, Key);
-  if (!line) return FALSE;
-  return giveText(inf::lineText(*line), ReturnBuffer, ReturnBufferSize, RequiredSize);
+  std::u16string text;
+  if (!lineFor(Context, InfHandle, Section, Key, text)) return FALSE;
+  return giveText(text, ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
 
 BOOL WINAPI SetupGetLineTextA(PINFCONTEXT Context, HINF InfHandle, PCSTR Section, PCSTR Key, PSTR ReturnBuffer,
                               DWORD ReturnBufferSize, PDWORD RequiredSize) {
   std::u16string section = fromAnsi(Section), key = fromAnsi(Key);
-  const InfLine *line = lineFor(Context, InfHandle, Section ? section.c_str() : nullptr, Key ? key.c_str() : nullptr);
-  if (!line) return FALSE;
-  return giveTextA(inf::lineText(*line), ReturnBuffer, ReturnBufferSize, RequiredSize);
+  std::u16string text;
+  if (!lineFor(Context, InfHandle, Section ? section.c_str() : nullptr, Key ? key.c_str() : nullptr, text))
+    return FALSE;
+  return giveTextA(text, ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
 
 BOOL WINAPI SetupGetStringFieldW(PINFCONTEXT Context, DWORD FieldIndex, PWSTR ReturnBuffer, DWORD ReturnBufferSize,
@@ -218,7 +232,7 @@ BOOL WINAPI SetupGetStringFieldW(PINFCONTEXT Context, DWORD FieldIndex, PWSTR Re
   if (!line) return FALSE;
   std::u16string field;
   if (!fieldOf(*line, FieldIndex, field)) return failedWith(ERROR_INVALID_PARAMETER);
-  return giveText(field, ReturnBuffer, ReturnBufferSize, RequiredSize);
+  return giveText(expanded(Context, field), ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
 
 BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT Context, DWORD FieldIndex, PSTR ReturnBuffer, DWORD ReturnBufferSize,
@@ -227,7 +241,7 @@ BOOL WINAPI SetupGetStringFieldA(PINFCONTEXT Context, DWORD FieldIndex, PSTR Ret
   if (!line) return FALSE;
   std::u16string field;
   if (!fieldOf(*line, FieldIndex, field)) return failedWith(ERROR_INVALID_PARAMETER);
-  return giveTextA(field, ReturnBuffer, ReturnBufferSize, RequiredSize);
+  return giveTextA(expanded(Context, field), ReturnBuffer, ReturnBufferSize, RequiredSize);
 }
 
 DWORD WINAPI SetupGetFieldCount(PINFCONTEXT Context) {

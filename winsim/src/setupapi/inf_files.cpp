@@ -51,6 +51,63 @@ std::u16string folderOf(const std::u16string &path) {
   return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
 }
 
+namespace {
+
+// The folder of a directory id; empty for one that names none.
+std::u16string diridFolder(unsigned long id, const std::u16string &infFolder) {
+  const std::u16string windows = u"C:\\Windows", system = windows + u"\\system32";
+  const std::u16string architecture = osVersion().x64 ? u"x64" : u"W32X86";
+  switch (id) {
+    case 1: return infFolder;
+    case 10:
+    case 25: return windows;
+    case 11:
+    case 66002: return system;
+    case 12: return system + u"\\drivers";
+    case 17: return windows + u"\\INF";
+    case 18: return windows + u"\\Help";
+    case 20: return windows + u"\\Fonts";
+    case 23:
+    case 66003: return system + u"\\spool\\drivers\\color";
+    case 24:
+    case 30:
+    case 54: return u"C:\\";
+    case 50: return windows + u"\\system";
+    case 51: return system + u"\\spool";
+    case 52: return system + u"\\spool\\drivers";
+    case 55: return system + u"\\spool\\prtprocs";
+    case 66000: return system + u"\\spool\\drivers\\" + architecture;
+    case 66001: return system + u"\\spool\\prtprocs\\" + architecture;
+    default: return {};
+  }
+}
+
+}  // namespace
+
+std::u16string expandDirids(const std::u16string &text, const std::u16string &infFolder) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t open = text.find(u'%', i);
+    size_t close = open == std::u16string::npos ? open : text.find(u'%', open + 1);
+    if (close == std::u16string::npos) break;
+    std::u16string name = text.substr(open + 1, close - open - 1);
+    bool digits = !name.empty() && name.size() < 8 && name.find_first_not_of(u"0123456789") == std::u16string::npos;
+    std::u16string folder = digits ? diridFolder(std::stoul(std::string(name.begin(), name.end())), infFolder) : u"";
+    out += text.substr(i, open - i);
+    if (folder.empty()) {
+      // Not a directory id: the first % stays and the search goes on at the
+      // second, which may open one.
+      out += u'%';
+      i = open + 1;
+      continue;
+    }
+    out += folder;
+    i = close + 1;
+  }
+  return out + text.substr(i);
+}
+
 BOOL giveText(const std::u16string &text, PWSTR buffer, DWORD size, PDWORD required) {
   DWORD need = DWORD(text.size() + 1);
   if (required) *required = need;

@@ -25,6 +25,11 @@ std::u16string fileNameOf(const std::u16string &path);
 // The folder part of a path, without the last backslash.
 std::u16string folderOf(const std::u16string &path);
 
+// Replaces the directory ids of INF text ("%11%\\cardrend.dll") with their
+// folders, as the line calls hand text out: %1% is the INF's own folder; an
+// id that names no folder stays as written.
+std::u16string expandDirids(const std::u16string &text, const std::u16string &infFolder);
+
 // Text into a caller's buffer, sizes in characters with the terminator:
 // `required` gets the size; no buffer asks for the size only; a smaller
 // buffer fails with ERROR_INSUFFICIENT_BUFFER.

@@ -182,5 +182,29 @@ TEST_F(InfReader, LineTextGrowsTheBufferItNeeds) {
   SetupCloseInfFile(inf);
 }
 
+TEST_F(InfReader, TheLineCallsMakeDirectoryIdsFolders) {
+  const char text[] =
+      "[Version]\r\nSignature=$Chicago$\r\n"
+      "[Dest]\r\nFiles = %11%\\cardrend.dll, %1%\\x.dll, %12%, %99%, 100%, %66000%\r\n";
+  HINF inf = open(text);
+  ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+  INFCONTEXT c{};
+  ASSERT_TRUE(SetupFindFirstLineW(inf, u"Dest", u"Files", &c));
+  std::vector<std::u16string> fields;
+  for (DWORD i = 1; i <= SetupGetFieldCount(&c); ++i) {
+    WCHAR field[MAX_PATH];
+    ASSERT_TRUE(SetupGetStringFieldW(&c, i, field, MAX_PATH, nullptr));
+    fields.push_back(field);
+  }
+  // 1 is the INF's own folder; an id that names no folder stays.
+  EXPECT_EQ(fields, std::vector<std::u16string>({u"C:\\Windows\\system32\\cardrend.dll", u"C:\\pkg\\x.dll",
+                                                 u"C:\\Windows\\system32\\drivers", u"%99%", u"100%",
+                                                 u"C:\\Windows\\system32\\spool\\drivers\\x64"}));
+  // The reader of the package's tests keeps them as written.
+  EXPECT_EQ(winsim::readInf(winsim::hostPath(u"C:\\pkg\\t.inf")).section(u"Dest")->lines[0].fields[0],
+            u"%11%\\cardrend.dll");
+  SetupCloseInfFile(inf);
+}
+
 }  // namespace
 }  // namespace winsim_test
