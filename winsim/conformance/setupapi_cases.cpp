@@ -166,3 +166,22 @@ CONF_CASE(SetupApi, CopyOemInfStoresAnInfOnce) {
   CHECK(SetupUninstallOEMInfW(component, 0, nullptr));
   CHECK_EQ(GetFileAttributesW(first.c_str()), INVALID_FILE_ATTRIBUTES);
 }
+
+CONF_CASE(SetupApi, DirectoryIdsBecomeFolders) {
+  WString dir = conf::scratchDir();
+  REQUIRE(!dir.empty());
+  const char text[] = "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Dest]\r\nFiles=%11%\\cardrend.dll,%10%\r\n";
+  REQUIRE(conf::writeFile(dir + TEXT("d.inf"), text, sizeof text - 1));
+  HINF inf = SetupOpenInfFileW((dir + TEXT("d.inf")).c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+  REQUIRE(inf != INVALID_HANDLE_VALUE);
+  WCHAR system[MAX_PATH], windows[MAX_PATH], field[MAX_PATH];
+  REQUIRE(GetSystemDirectoryW(system, MAX_PATH) > 0);
+  REQUIRE(GetWindowsDirectoryW(windows, MAX_PATH) > 0);
+  INFCONTEXT c{};
+  REQUIRE(SetupFindFirstLineW(inf, TEXT("Dest"), TEXT("Files"), &c));
+  CHECK(SetupGetStringFieldW(&c, 1, field, MAX_PATH, nullptr));
+  CHECK_WSTR(field, (WString(system) + TEXT("\\cardrend.dll")).c_str());
+  CHECK(SetupGetStringFieldW(&c, 2, field, MAX_PATH, nullptr));
+  CHECK_WSTR(field, windows);
+  SetupCloseInfFile(inf);
+}
