@@ -78,7 +78,7 @@ class UsbPrinterDevice : public winsim::UsbDevice {
   // their printers report it, any other model a CRC-16 of its 1284 maker
   // and model text.
   static std::string idChecksum(const std::string &model) {
-    static const std::pair<const char *, const char *> kKnown[] = {{"CA1", "2E7B"}, {"CA2", "6E3A"}, {"CA3", "C5A1"}};
+    static const std::pair<const char *, const char *> kKnown[] = {{"CA1", "D2E8"}, {"CA2", "F1B4"}, {"CA3", "C5A1"}};
     for (const auto &k : kKnown)
       if (model == k.first) return k.second;
     uint16_t crc = 0;
