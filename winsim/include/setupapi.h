@@ -207,6 +207,7 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupCopyOEMInfW(PCWSTR SourceInfFileName
                                                         PWSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
                                                         PDWORD RequiredSize, PWSTR *DestinationInfFileNameComponent);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupUninstallOEMInfW(PCWSTR InfFileName, DWORD Flags, PVOID Reserved);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved);
 
 WINSIM_EXTERN_C WINSIM_API HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID *ClassGuid, PCWSTR Enumerator,
                                                                 HWND hwndParent, DWORD Flags);
@@ -215,6 +216,11 @@ WINSIM_EXTERN_C WINSIM_API HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID *Clas
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex,
                                                              PSP_DEVINFO_DATA DeviceInfoData);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO DeviceInfoSet,
+                                                                         PSP_DEVINFO_DATA DeviceInfoData,
+                                                                         DWORD Property, PDWORD PropertyRegDataType,
+                                                                         PBYTE PropertyBuffer, DWORD PropertyBufferSize,
+                                                                         PDWORD RequiredSize);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet,
                                                                          PSP_DEVINFO_DATA DeviceInfoData,
                                                                          DWORD Property, PDWORD PropertyRegDataType,
                                                                          PBYTE PropertyBuffer, DWORD PropertyBufferSize,
@@ -246,4 +252,6 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO Dev
 #define SetupGetLineText SetupGetLineTextA
 #define SetupGetStringField SetupGetStringFieldA
 #define SetupDiGetClassDevs SetupDiGetClassDevsA
+#define SetupUninstallOEMInf SetupUninstallOEMInfA
+#define SetupDiGetDeviceRegistryProperty SetupDiGetDeviceRegistryPropertyA
 #endif

@@ -2,6 +2,7 @@
 // that matched when it was made; a node removed since is gone for it too
 // (ERROR_NO_SUCH_DEVINST).
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "core/internal.h"
@@ -123,6 +124,29 @@ bool propertyOf(const Node &n, DWORD property, DWORD &type, std::vector<char16_t
   }
 }
 
+// A property's value for the W and A calls; false with the error set.
+bool readProperty(HDEVINFO h, PSP_DEVINFO_DATA data, DWORD property, PBYTE buffer, DWORD size, DWORD &type,
+                  std::vector<char16_t> &value) {
+  std::shared_ptr<Node> node = nodeOf(h, data);
+  if (!node) return false;
+  if (property >= SPDRP_MAXIMUM_PROPERTY) return failedWith(ERROR_INVALID_REG_PROPERTY);
+  if (!buffer && size) return failedWith(ERROR_INVALID_PARAMETER);
+  std::lock_guard<std::mutex> g(deviceLock());
+  if (!propertyOf(*node, property, type, value)) return failedWith(ERROR_INVALID_DATA);
+  return true;
+}
+
+// The bytes of a property value by the required size protocol: the type
+// and the size are told even when the buffer is too small.
+BOOL giveProperty(DWORD type, const void *bytes, DWORD count, PDWORD typeOut, PBYTE buffer, DWORD size,
+                  PDWORD required) {
+  if (typeOut) *typeOut = type;
+  if (required) *required = count;
+  if (size < count) return failedWith(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(buffer, bytes, count);
+  return succeeded();
+}
+
 BOOL removeDevice(HDEVINFO h, PSP_DEVINFO_DATA data) {
   if (!data && setOf(h)) return failedWith(ERROR_NO_DEVICE_SELECTED);
   std::shared_ptr<Node> node = nodeOf(h, data);
@@ -173,22 +197,27 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP
 BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
                                               PDWORD PropertyRegDataType, PBYTE PropertyBuffer,
                                               DWORD PropertyBufferSize, PDWORD RequiredSize) {
-  std::shared_ptr<Node> node = nodeOf(DeviceInfoSet, DeviceInfoData);
-  if (!node) return FALSE;
-  if (Property >= SPDRP_MAXIMUM_PROPERTY) return failedWith(ERROR_INVALID_REG_PROPERTY);
-  if (!PropertyBuffer && PropertyBufferSize) return failedWith(ERROR_INVALID_PARAMETER);
   DWORD type = 0;
   std::vector<char16_t> value;
-  {
-    std::lock_guard<std::mutex> g(deviceLock());
-    if (!propertyOf(*node, Property, type, value)) return failedWith(ERROR_INVALID_DATA);
-  }
-  DWORD bytes = DWORD(value.size() * sizeof(char16_t));
-  if (PropertyRegDataType) *PropertyRegDataType = type;
-  if (RequiredSize) *RequiredSize = bytes;
-  if (PropertyBufferSize < bytes) return failedWith(ERROR_INSUFFICIENT_BUFFER);
-  std::memcpy(PropertyBuffer, value.data(), bytes);
-  return succeeded();
+  if (!readProperty(DeviceInfoSet, DeviceInfoData, Property, PropertyBuffer, PropertyBufferSize, type, value))
+    return FALSE;
+  return giveProperty(type, value.data(), DWORD(value.size() * sizeof(char16_t)), PropertyRegDataType, PropertyBuffer,
+                      PropertyBufferSize, RequiredSize);
+}
+
+BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Property,
+                                              PDWORD PropertyRegDataType, PBYTE PropertyBuffer,
+                                              DWORD PropertyBufferSize, PDWORD RequiredSize) {
+  DWORD type = 0;
+  std::vector<char16_t> value;
+  if (!readProperty(DeviceInfoSet, DeviceInfoData, Property, PropertyBuffer, PropertyBufferSize, type, value))
+    return FALSE;
+  // The strings in the system code page, each with its terminator.
+  int n = WideCharToMultiByte(CP_ACP, 0, value.data(), int(value.size()), nullptr, 0, nullptr, nullptr);
+  std::string ansi(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_ACP, 0, value.data(), int(value.size()), &ansi[0], n, nullptr, nullptr);
+  return giveProperty(type, ansi.data(), DWORD(ansi.size()), PropertyRegDataType, PropertyBuffer, PropertyBufferSize,
+                      RequiredSize);
 }
 
 BOOL WINAPI SetupDiGetDeviceInstanceIdW(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, PWSTR DeviceInstanceId,

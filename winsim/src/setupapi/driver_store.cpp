@@ -150,4 +150,10 @@ BOOL WINAPI SetupUninstallOEMInfW(PCWSTR InfFileName, DWORD Flags, PVOID Reserve
   return error == NO_ERROR ? succeeded() : failedWith(error);
 }
 
+BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved) {
+  if (!InfFileName) return failedWith(ERROR_INVALID_PARAMETER);
+  std::u16string name = fromAnsi(InfFileName);
+  return SetupUninstallOEMInfW(name.c_str(), Flags, Reserved);
+}
+
 }  // extern "C"

@@ -103,6 +103,13 @@ TEST_F(DeviceNodes, HardwareIdsComeAsAMultiStringOfTheSizeAsked) {
   ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(set, &d, SPDRP_HARDWAREID, &type, buffer.data(), needed, &needed));
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(buffer.data()), expected.size()), expected);
 
+  // The ANSI call counts bytes of the system code page.
+  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &d, SPDRP_HARDWAREID, &type, nullptr, 0, &needed));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(needed, expected.size());
+  ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyA(set, &d, SPDRP_HARDWAREID, &type, buffer.data(), needed, &needed));
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(buffer.data()), needed),
+            std::string("USBPRINT\\PELLO_CARD_PRINTER_CA3C5A1\0PELLO_CARD_PRINTER_CA3C5A1\0\0", needed));
   ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(set, &d, SPDRP_CLASS, &type, buffer.data(), needed, &needed));
   EXPECT_EQ(type, DWORD(REG_SZ));
   EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(buffer.data())), u"Printer");

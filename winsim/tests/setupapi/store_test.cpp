@@ -96,7 +96,7 @@ TEST_F(DriverStore, UninstallTakesOnlyOemInfsAndNoneThatADeviceUses) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INF_IN_USE_BY_DEVICES));
   EXPECT_TRUE(fileExists(u"C:\\Windows\\INF\\oem0.inf"));
   // ... unless the removal is forced.
-  ASSERT_TRUE(uninstall(u"oem0.inf", SUOI_FORCEDELETE, nullptr));
+  ASSERT_TRUE(SetupUninstallOEMInfA("oem0.inf", SUOI_FORCEDELETE, nullptr));
   EXPECT_EQ(GetLastError(), DWORD(NO_ERROR));
   EXPECT_FALSE(fileExists(u"C:\\Windows\\INF\\oem0.inf"));
 }
