@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include <devguid.h>
+
 #include "core/internal.h"
 #include "setupapi/driver_store.h"
 #include "spoolss/spoolss.h"
@@ -14,10 +16,6 @@
 namespace winsim::setup {
 
 namespace {
-
-// {4d36e979-e325-11ce-bfc1-08002be10318} and {36fc9e60-c465-11cf-8056-444553540000}
-constexpr GUID kPrinterClass = {0x4d36e979, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-constexpr GUID kUsbClass = {0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
 std::vector<std::shared_ptr<Node>> &g_nodes = *new std::vector<std::shared_ptr<Node>>;
 DEVINST g_nextDevInst = 1;  // with deviceLock()
@@ -49,7 +47,7 @@ std::shared_ptr<Node> makeNode(const std::vector<std::u16string> &ids, const std
   n->instanceId = instanceIdFor(ids, place);
   bool printer = !ids.empty() && isPrinterId(ids[0]);
   n->className = printer ? u"Printer" : u"USB";
-  n->classGuid = printer ? kPrinterClass : kUsbClass;
+  n->classGuid = printer ? GUID_DEVCLASS_PRINTER : GUID_DEVCLASS_USB;
   n->hardwareIds = ids;
   return n;
 }

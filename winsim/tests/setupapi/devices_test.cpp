@@ -1,13 +1,17 @@
 // Device nodes: USB devices plugged in and out, the device information sets
 // over them, their hardware IDs by the "required size" protocol, and
 // DIF_REMOVE.
+#include <devguid.h>
+
 #include "winsim/tests/setupapi/setupapi_support.h"
 
 namespace winsim_test {
 namespace {
 
-// {4d36e979-e325-11ce-bfc1-08002be10318}, the Printer class.
+// {4d36e979-e325-11ce-bfc1-08002be10318}, the Printer class, and
+// {36fc9e60-c465-11cf-8056-444553540000}, the USB class.
 constexpr GUID kPrinterClass = {0x4d36e979, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+constexpr GUID kUsbClass = {0x36fc9e60, 0xc465, 0x11cf, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
 class IdDevice : public winsim::UsbDevice {
  public:
@@ -58,6 +62,8 @@ TEST_F(DeviceNodes, APluggedDeviceIsAPresentNodeAndStaysAsAnAbsentOne) {
   EXPECT_TRUE(nodes[0].present && nodes[1].present);
   EXPECT_EQ(members(DIGCF_PRESENT, &kPrinterClass), std::vector<std::u16string>({nodes[0].instanceId}));
   EXPECT_EQ(members(DIGCF_ALLCLASSES, nullptr, u"usb").size(), 1u);
+  EXPECT_EQ(members(DIGCF_PRESENT, &kUsbClass), std::vector<std::u16string>({nodes[1].instanceId}));
+  EXPECT_TRUE(GUID_DEVCLASS_PRINTER == kPrinterClass && GUID_DEVCLASS_USB == kUsbClass);
 
   winsim::detachUsbDevice(u"USB001");
   EXPECT_EQ(members(DIGCF_ALLCLASSES | DIGCF_PRESENT).size(), 1u);
