@@ -55,7 +55,16 @@ std::u16string commandName(const std::u16string &line, size_t &rest) {
   return name;
 }
 
-bool exists(const std::u16string &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// A name with wildcards exists when something matches it.
+bool exists(const std::u16string &path) {
+  if (path.find_first_of(u"*?") == std::u16string::npos)
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return true;
+}
 
 std::u16string variable(const std::u16string &name) {
   WCHAR value[4096];
@@ -106,7 +115,8 @@ void Batch::load() {
   if (!bytes.empty()) {
     int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
     text.resize(size_t(n > 0 ? n : 0));
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<LPWSTR>(text.data()), n);
+    if (n > 0)
+      MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<LPWSTR>(text.data()), n);
   }
   size_t at = 0;
   while (at < text.size()) {

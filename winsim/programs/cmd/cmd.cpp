@@ -26,7 +26,8 @@ std::u16string commandAfterSwitch(const std::u16string &rest) {
   for (char16_t c : rest) quotes += c == u'"';
   if (quotes == 2 && rest.front() == u'"' && rest.back() == u'"') {
     std::u16string inner = rest.substr(1, rest.size() - 2);
-    if (inner.find_first_of(u" \t") != std::u16string::npos && inner.find_first_of(u"&<>()@^|") == std::u16string::npos &&
+    if (inner.find_first_of(u" \t") != std::u16string::npos &&
+        inner.find_first_of(u"&<>()@^|") == std::u16string::npos &&
         GetFileAttributesW(inner.c_str()) != INVALID_FILE_ATTRIBUTES)
       return rest;
   }

@@ -140,7 +140,7 @@ namespace winsim {
 namespace {
 
 const char *const kAdvapi32Ansi[] = {
-    "RegCreateKeyExA", "RegDeleteKeyA",  "RegDeleteValueA",  "RegEnumKeyExA",
+    "RegCreateKeyExA", "RegDeleteKeyA",    "RegDeleteValueA", "RegEnumKeyExA",
     "RegOpenKeyExA",   "RegQueryValueExA", "RegSetValueExA",
 };
 const ExportList kAdvapi32AnsiList(u"advapi32.dll", kAdvapi32Ansi);

@@ -174,10 +174,22 @@ namespace winsim {
 namespace {
 
 const char *const kKernel32Ansi[] = {
-    "CopyFileA",          "CreateDirectoryA",    "DeleteFileA",          "FindFirstFileA",
-    "FindNextFileA",      "GetFileAttributesA",  "GetModuleFileNameA",   "GetPrivateProfileStringA",
-    "GetSystemDirectoryA", "GetTempPathA",       "GetWindowsDirectoryA", "RemoveDirectoryA",
-    "SetFileAttributesA", "WritePrivateProfileStringA", "lstrcatA",     "lstrcpyA",
+    "CopyFileA",
+    "CreateDirectoryA",
+    "DeleteFileA",
+    "FindFirstFileA",
+    "FindNextFileA",
+    "GetFileAttributesA",
+    "GetModuleFileNameA",
+    "GetPrivateProfileStringA",
+    "GetSystemDirectoryA",
+    "GetTempPathA",
+    "GetWindowsDirectoryA",
+    "RemoveDirectoryA",
+    "SetFileAttributesA",
+    "WritePrivateProfileStringA",
+    "lstrcatA",
+    "lstrcpyA",
     "lstrlenA",
 };
 const ExportList kKernel32AnsiList(u"kernel32.dll", kKernel32Ansi);

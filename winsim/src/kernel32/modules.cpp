@@ -222,8 +222,8 @@ std::u16string searchDll(const std::u16string &name) {
   std::u16string current = currentDirectory();
   if (!current.empty() && current.back() == u'\\') current.pop_back();
   const std::u16string system = u"C:\\Windows\\system32";
-  for (const std::u16string &dir : {programFolder, system, std::u16string(u"C:\\Windows\\system"),
-                                    std::u16string(u"C:\\Windows"), current}) {
+  for (const std::u16string &dir :
+       {programFolder, system, std::u16string(u"C:\\Windows\\system"), std::u16string(u"C:\\Windows"), current}) {
     if (dir.empty()) continue;
     std::u16string candidate = dir + u"\\" + name;
     DWORD a = GetFileAttributesW(candidate.c_str());

@@ -109,7 +109,9 @@ void setKey(std::vector<std::string> &lines, const std::string &section, const s
   }
   for (size_t i = begin + 1; i < end; ++i)
     if (isKey(lines[i], key)) {
-      lines[i] = line;
+      // The key keeps its spelling; only its value changes.
+      std::string t = trimmed(lines[i]);
+      lines[i] = trimmed(t.substr(0, t.find('='))) + "=" + value;
       return;
     }
   // After the section's last line that is not blank.
