@@ -72,6 +72,13 @@ std::u16string variable(const std::u16string &name) {
   return n > 0 && n < 4096 ? std::u16string(value, n) : std::u16string();
 }
 
+// A blank line or a label (":name", a "::" remark).
+bool isInert(const std::u16string &line) {
+  size_t i = 0;
+  while (i < line.size() && isBlank(line[i])) ++i;
+  return i == line.size() || line[i] == u':';
+}
+
 void note(const std::u16string &text) { OutputDebugStringW((u"cmd.exe: " + text).c_str()); }
 
 }  // namespace
@@ -132,10 +139,11 @@ bool Batch::stillThere() const { return exists(fullPath_); }
 DWORD Batch::run() {
   load();
   while (next_ < lines_.size() && !stopped_) {
-    // The line is read from the file as it is now: a batch that deleted its
-    // own file has no next line.
-    if (!stillThere()) break;
     std::u16string line = lines_[next_++];
+    // The line is read from the file as it is now: a batch that deleted its
+    // own file has no next command.  (Labels and blank lines do nothing, so
+    // they need no look.)
+    if (!isInert(line) && !stillThere()) break;
     if (!execute(line)) break;
   }
   return errorLevel_;
