@@ -8,6 +8,8 @@
 // error numbers otherwise.
 WINSIM_EXTERN_C WINSIM_API HINSTANCE WINAPI ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile,
                                                           LPCWSTR lpParameters, LPCWSTR lpDirectory, INT nShowCmd);
+WINSIM_EXTERN_C WINSIM_API HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile,
+                                                          LPCSTR lpParameters, LPCSTR lpDirectory, INT nShowCmd);
 #define ShellExecute ShellExecuteW
 #define SE_ERR_FNF 2
 #define SE_ERR_PNF 3

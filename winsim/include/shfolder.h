@@ -28,4 +28,7 @@ typedef HRESULT(WINAPI *PFNSHGETFOLDERPATHW)(HWND hwnd, int csidl, HANDLE hToken
 
 WINSIM_EXTERN_C WINSIM_API HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags,
                                                            LPWSTR pszPath);
+typedef HRESULT(WINAPI *PFNSHGETFOLDERPATHA)(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath);
+WINSIM_EXTERN_C WINSIM_API HRESULT WINAPI SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags,
+                                                           LPSTR pszPath);
 #define SHGetFolderPath SHGetFolderPathW

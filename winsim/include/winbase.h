@@ -265,10 +265,36 @@ WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetWindowsDirectoryW(LPWSTR buffer, UINT size);
-// Initialisation files, read only.
+// Initialisation files.
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                                                  LPSTR lpReturnedString, DWORD nSize,
                                                                  LPCSTR lpFileName);
+// The ANSI forms of the file calls: names in the system code page (CP_ACP).
+typedef struct _WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  CHAR cFileName[MAX_PATH];
+  CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes);
+WINSIM_EXTERN_C WINSIM_API HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
+WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
+WINSIM_EXTERN_C WINSIM_API BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                                                  LPCSTR lpFileName);
 WINSIM_EXTERN_C WINSIM_API UINT WINAPI GetSystemWindowsDirectoryW(LPWSTR buffer, UINT size);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR *filePart);
@@ -410,6 +436,7 @@ WINSIM_EXTERN_C WINSIM_API BOOL WINAPI FreeLibrary(HMODULE module);
 WINSIM_EXTERN_C WINSIM_API HMODULE WINAPI GetModuleHandleW(LPCWSTR name);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module);
 WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+WINSIM_EXTERN_C WINSIM_API DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004

@@ -92,6 +92,22 @@ WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegQueryInfoKeyW(HKEY key, LPWSTR cls,
                                                            LPDWORD securityDescriptor, PFILETIME lastWrite);
 WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegFlushKey(HKEY key);
 WINSIM_EXTERN_C WINSIM_API BOOL WINAPI GetUserNameW(LPWSTR buffer, LPDWORD size);
+// The ANSI forms: names and string data in the system code page (CP_ACP).
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                                                        PHKEY phkResult);
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                                                          DWORD dwOptions, REGSAM samDesired,
+                                                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                                          LPDWORD lpdwDisposition);
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                                                        LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                                                        PFILETIME lpftLastWriteTime);
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                                                         const BYTE *lpData, DWORD cbData);
+WINSIM_EXTERN_C WINSIM_API LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
+                                                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 #define RegOpenKeyEx RegOpenKeyExW
 #define RegCreateKeyEx RegCreateKeyExW
 #define RegQueryValueEx RegQueryValueExW

@@ -107,6 +107,35 @@ WINSIM_API DWORD waitForProcess(const std::u16string &imageName, DWORD timeoutMs
 WINSIM_API bool waitForProcessEnd(DWORD processId, DWORD timeoutMs);
 WINSIM_API bool waitForProcessEnd(const std::u16string &imageName, DWORD timeoutMs);
 
+// ------------------------------------------------------------ log-on
+// The console user logs on (setUserLoggedOn(true)) and the shell runs the
+// RunOnce commands (Software\Microsoft\Windows\CurrentVersion\RunOnce):
+// first the machine's (HKEY_LOCAL_MACHINE) one after another, each waited
+// for, then the user's (HKEY_CURRENT_USER) started together.  Each value,
+// the default one included, is deleted before its command starts; a value
+// whose name begins with "!" is deleted after its command has ended with
+// exit code 0.  The commands run as processes of the console user.  logOn
+// waits for them up to `timeoutMs` of real time in all, and returns them in
+// the order started.
+//
+// winsim's own programs are in C:\Windows\system32 after every reset:
+// rundll32.exe, and cmd.exe, which runs batch files ("cmd /c file.bat";
+// ShellExecuteW/A open a .bat or .cmd with it).  A batch that takes more
+// than 100000 goto (a loop that never ends) stops with exit code
+// 0xC000013A and a line of debugOutput naming it; each goto waits 1
+// simulated millisecond.  waitForProcessEnd(u"cmd.exe", ...) waits for
+// batches started in the background.
+struct LogOnCommand {
+  std::u16string key;  // "HKEY_LOCAL_MACHINE\Software\...\RunOnce"
+  std::u16string valueName;
+  std::u16string commandLine;
+  bool started = false;
+  DWORD error = 0;  // why it did not start (CreateProcessW's last error)
+  DWORD processId = 0;
+  DWORD exitCode = STILL_ACTIVE;  // STILL_ACTIVE: it had not ended in time
+};
+WINSIM_API std::vector<LogOnCommand> logOn(DWORD timeoutMs = 60000);
+
 // Hides a function of a system DLL ("kernel32.dll", "winspool.drv" ...)
 // from GetProcAddress, which then fails with ERROR_PROC_NOT_FOUND as on a
 // Windows version without it; with no function name the whole DLL goes:

@@ -11,6 +11,7 @@
 
 #include "core/internal.h"
 #include "kernel32/devices.h"
+#include "kernel32/process.h"
 
 namespace fs = std::filesystem;
 
@@ -437,9 +438,9 @@ BOOL WINAPI DeleteFileW(LPCWSTR name) {
     SetLastError(missingError(host));
     return FALSE;
   }
-  // Folders and read-only files are not deleted; nor files open without
-  // FILE_SHARE_DELETE.
-  if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) {
+  // Folders and read-only files are not deleted; nor the file of a loaded
+  // module (its image is mapped); nor files open without FILE_SHARE_DELETE.
+  if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR) || isLoadedModuleFile(host)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }

@@ -6,6 +6,7 @@
 // read in that binary format.
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <memory>
@@ -45,6 +46,18 @@ struct Module {
   bool image = false;  // a program's image, the main module of its process
   bool dataFile = false;
   std::vector<ResEntry> resources;
+  // The identity of its file on the drive, which cannot be deleted while the
+  // module is loaded (a program's image is loaded from a copy: its drive
+  // file's identity is kept).
+  bool hasFileId = false;
+  dev_t fileDev = 0;
+  ino_t fileIno = 0;
+  void noteFile(const std::string &hostFile) {
+    struct stat st {};
+    hasFileId = ::stat(hostFile.c_str(), &st) == 0;
+    fileDev = st.st_dev;
+    fileIno = st.st_ino;
+  }
 };
 
 std::recursive_mutex g_modLock;
@@ -194,6 +207,31 @@ bool ownSymbol(void *dl, void *sym) {
          reinterpret_cast<ElfW(Addr)>(info.dli_fbase) == lm->l_addr;
 }
 
+// A DLL named without a folder, searched in the documented order: the
+// folder of the process's program, the system folder, the 16-bit system
+// folder, the Windows folder, the current folder.  The system folder's path
+// when it is in none of them.
+std::u16string searchDll(const std::u16string &name) {
+  std::u16string programFolder;
+  {
+    auto p = currentProcess();
+    std::lock_guard<std::mutex> g(processLock());
+    size_t slash = p->imagePath.find_last_of(u'\\');
+    if (slash != std::u16string::npos) programFolder = p->imagePath.substr(0, slash);
+  }
+  std::u16string current = currentDirectory();
+  if (!current.empty() && current.back() == u'\\') current.pop_back();
+  const std::u16string system = u"C:\\Windows\\system32";
+  for (const std::u16string &dir :
+       {programFolder, system, std::u16string(u"C:\\Windows\\system"), std::u16string(u"C:\\Windows"), current}) {
+    if (dir.empty()) continue;
+    std::u16string candidate = dir + u"\\" + name;
+    DWORD a = GetFileAttributesW(candidate.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) return candidate;
+  }
+  return system + u"\\" + name;
+}
+
 }  // namespace
 
 HMODULE loadProcessImage(const std::string &hostFile, const std::u16string &windowsPath, void **entry, DWORD &error) {
@@ -215,11 +253,22 @@ HMODULE loadProcessImage(const std::string &hostFile, const std::u16string &wind
   m->image = true;
   m->windowsPath = windowsPath;
   m->host = hostFile;
+  std::string driveFile;
+  if (mapPath(windowsPath.c_str(), driveFile)) m->noteFile(driveFile);
   loadResources(*m);
   *entry = main;
   std::lock_guard<std::recursive_mutex> g(g_modLock);
   g_modules.push_back(std::move(m));
   return reinterpret_cast<HMODULE>(g_modules.back().get());
+}
+
+bool isLoadedModuleFile(const std::string &hostFile) {
+  struct stat st {};
+  if (::stat(hostFile.c_str(), &st) != 0) return false;
+  std::lock_guard<std::recursive_mutex> g(g_modLock);
+  for (auto &m : g_modules)
+    if (m->hasFileId && m->fileDev == st.st_dev && m->fileIno == st.st_ino) return true;
+  return false;
 }
 
 std::string releaseProcessModules(ProcessRecord &process, bool detach) {
@@ -268,7 +317,7 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR name, HANDLE, DWORD flags) {
   if (!hasPath && base.find(u'.') == std::u16string::npos) base += u".dll";
   if (isSystemName(base)) return reinterpret_cast<HMODULE>(systemModule(base));
 
-  std::u16string windowsPath = hasPath ? n : u"C:\\Windows\\system32\\" + base;
+  std::u16string windowsPath = hasPath ? n : searchDll(base);
   std::string host;
   if (!mapPath(windowsPath.c_str(), host) || GetFileAttributesW(windowsPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -294,6 +343,7 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR name, HANDLE, DWORD flags) {
   m->dl = dl;
   m->windowsPath = windowsPath;
   m->host = key;
+  m->noteFile(key);
   m->dataFile = (flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) != 0;
   loadResources(*m);
   Module *raw = m.get();

@@ -35,5 +35,9 @@ HMODULE loadProcessImage(const std::string &hostFile, const std::u16string &wind
 // and `detach`), then unloads its image.  Returns the image's host file,
 // to be deleted.
 std::string releaseProcessModules(ProcessRecord &process, bool detach);
+// True when the host file is the file of a loaded module: a DLL some
+// process holds, or the program file of a running process.  Windows refuses
+// to delete such a file.
+bool isLoadedModuleFile(const std::string &hostFile);
 
 }  // namespace winsim

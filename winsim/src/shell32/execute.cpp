@@ -1,6 +1,7 @@
 // ShellExecuteW: a program file opened as the shell opens it, by starting it
-// as CreateProcessW would.  Only programs have an association here: any
-// other file answers SE_ERR_NOASSOC.
+// as CreateProcessW would; a batch file (.bat, .cmd) opened by the command
+// interpreter, "cmd.exe /c" and the file, in a process of its own.  Other
+// files have no association here: they answer SE_ERR_NOASSOC.
 #include <shellapi.h>
 
 #include "core/internal.h"
@@ -44,13 +45,18 @@ HINSTANCE WINAPI ShellExecuteW(HWND, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWST
     if (GetFileAttributesW(withExe.c_str()) != INVALID_FILE_ATTRIBUTES) file = withExe;
   }
   std::u16string ext = extensionOf(file);
-  if (!ext.empty() && ext != u".EXE" && ext != u".COM") {
+  bool batch = ext == u".BAT" || ext == u".CMD";
+  if ((!ext.empty() && ext != u".EXE" && ext != u".COM" && !batch) ||
+      (batch && GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES)) {
     DWORD a = GetFileAttributesW(file.c_str());
     SetLastError(a == INVALID_FILE_ATTRIBUTES ? ERROR_FILE_NOT_FOUND : ERROR_NO_ASSOCIATION);
     return shellResult(a == INVALID_FILE_ATTRIBUTES ? SE_ERR_FNF : SE_ERR_NOASSOC);
   }
   std::u16string line = u"\"" + file + u"\"";
   if (lpParameters && *lpParameters) line += u" " + std::u16string(lpParameters);
+  // The command interpreter takes the rest of its line after /c, its first
+  // and last quotes taken off, as the command to run.
+  if (batch) line = u"\"C:\\Windows\\system32\\cmd.exe\" /c \"" + line + u"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
