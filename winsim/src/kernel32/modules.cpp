@@ -253,6 +253,21 @@ std::string releaseProcessModules(ProcessRecord &process, bool detach) {
 
 }  // namespace winsim
 
+namespace winsim {
+
+bool moduleLoadedFrom(const std::u16string &windowsPath) {
+  std::string host;
+  if (!mapPath(windowsPath.c_str(), host)) return false;
+  char real[4096];
+  std::string key = ::realpath(host.c_str(), real) ? std::string(real) : host;
+  std::lock_guard<std::recursive_mutex> g(g_modLock);
+  for (auto &p : g_modules)
+    if (!p->system && !p->main && !p->image && p->host == key) return true;
+  return false;
+}
+
+}  // namespace winsim
+
 using namespace winsim;
 
 extern "C" {

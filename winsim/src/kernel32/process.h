@@ -35,5 +35,8 @@ HMODULE loadProcessImage(const std::string &hostFile, const std::u16string &wind
 // and `detach`), then unloads its image.  Returns the image's host file,
 // to be deleted.
 std::string releaseProcessModules(ProcessRecord &process, bool detach);
+// True while a DLL loaded from this file is loaded in any process: Windows
+// keeps such a file from being deleted or replaced in place.
+bool moduleLoadedFrom(const std::u16string &windowsPath);
 
 }  // namespace winsim
