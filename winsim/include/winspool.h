@@ -410,17 +410,17 @@ WINSIM_SPOOL LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR 
 WINSIM_SPOOL BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                                     LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
-WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
-                                                DWORD cbBuf, LPDWORD pcbNeeded);
+WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
+                                                    LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverExW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName,
-                                               DWORD dwDeleteFlag, DWORD dwVersionFlag);
+                                                DWORD dwDeleteFlag, DWORD dwVersionFlag);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName, DWORD dwDeleteFlag,
-                                               DWORD dwVersionFlag);
+                                                DWORD dwVersionFlag);
 WINSIM_SPOOL BOOL WINAPI EnumPrinterDriversW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
-                                            DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
+                                             DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
 WINSIM_SPOOL BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
-                                            DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
+                                             DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
 
 WINSIM_SPOOL DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);
 WINSIM_SPOOL BOOL WINAPI StartPagePrinter(HANDLE hPrinter);
