@@ -297,7 +297,7 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
   writeString(k, u"Datatype", pi->pDatatype ? pi->pDatatype : u"RAW");
   writeString(k, u"Parameters", fromW(pi->pParameters));
   writeString(k, u"Separator File", fromW(pi->pSepFile));
-  writeDword(k, u"Attributes", pi->Attributes | PRINTER_ATTRIBUTE_LOCAL);
+  writeDword(k, u"Attributes", pi->Attributes);
   writeDword(k, u"Priority", pi->Priority ? pi->Priority : 1);
   writeDword(k, u"Default Priority", pi->DefaultPriority);
   writeDword(k, u"StartTime", pi->StartTime);

@@ -96,8 +96,7 @@ TEST_F(PrinterAdmin, AddPrinterRefusesWhatTheSpoolerDoesNotKnowAndKeepsWhatItIsG
   ASSERT_NE(h, nullptr);
   auto buf = get(h, 2);
   auto *got = reinterpret_cast<PRINTER_INFO_2W *>(buf.data());
-  EXPECT_EQ(got->Attributes & (PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | PRINTER_ATTRIBUTE_ENABLE_BIDI),
-            DWORD(PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | PRINTER_ATTRIBUTE_ENABLE_BIDI));
+  EXPECT_EQ(got->Attributes, DWORD(PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | PRINTER_ATTRIBUTE_ENABLE_BIDI));
   EXPECT_EQ(std::u16string(got->pPrintProcessor), u"WinPrint");
   EXPECT_EQ(std::u16string(got->pDatatype), u"RAW");
   EXPECT_EQ(std::u16string(got->pDriverName), u"Card Driver");
