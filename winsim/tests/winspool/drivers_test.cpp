@@ -245,6 +245,33 @@ TEST_F(Drivers, LevelFourKeepsThePreviousNames) {
   EXPECT_EQ(got->pszzPreviousNames[28], u'\0');
 }
 
+TEST_F(Drivers, ADriverAddedAgainFromItsOwnDescriptionKeepsItsFiles) {
+  stage("1");
+  put(kDriverDir + u"\\cardres.dll", "resources");
+  ASSERT_TRUE(add(u"Card Driver", APD_COPY_NEW_FILES, u"cardres.dll"));
+  std::u16string printer = u"Card", driver = u"Card Driver", port = u"FILE:";
+  PRINTER_INFO_2W pi{};
+  pi.pPrinterName = w(printer);
+  pi.pDriverName = w(driver);
+  pi.pPortName = w(port);
+  HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&pi));
+  ASSERT_NE(h, nullptr);
+  DWORD need = 0;
+  GetPrinterDriverW(h, nullptr, 3, nullptr, 0, &need);
+  std::vector<BYTE> buf(need);
+  ASSERT_TRUE(GetPrinterDriverW(h, nullptr, 3, buf.data(), need, &need));
+  // The files named by their places in the version directory: nothing to copy.
+  put(kVersionDir + u"\\cardui2.dll", "new ui");
+  std::u16string ui = kVersionDir + u"\\cardui2.dll";
+  reinterpret_cast<DRIVER_INFO_3W *>(buf.data())->pConfigFile = w(ui);
+  ASSERT_TRUE(AddPrinterDriverExW(nullptr, 3, buf.data(), APD_COPY_NEW_FILES));
+  EXPECT_EQ(value(driver, u"Configuration File"), std::u16string(u"cardui2.dll\0", 12));
+  EXPECT_EQ(value(driver, u"Dependent Files"), std::u16string(u"cardres.dll\0\0", 13));
+  EXPECT_EQ(read(kVersionDir + u"\\cardres.dll"), "resources");
+  EXPECT_EQ(read(kVersionDir + u"\\carddrv.dll"), "driver 1");
+  ClosePrinter(h);
+}
+
 // ------------------------------------------------------------ listing
 
 TEST_F(Drivers, EnumerationCoversTheEnvironmentAskedFor) {
