@@ -98,7 +98,7 @@ BOOL emit(const T &fixedPart, Packer &pk, const std::vector<std::pair<size_t, si
   }
   std::memset(out, 0, pk.fixed);
   std::memcpy(out, &fixedPart, sizeof(T));
-  std::memcpy(out + pk.fixed, pk.extra.data(), pk.extra.size());
+  if (!pk.extra.empty()) std::memcpy(out + pk.fixed, pk.extra.data(), pk.extra.size());
   // Each fixup: offset of a pointer field in T, offset of its target (or none).
   for (auto [field, target] : ptrFixups) {
     void *p = target == kNone ? nullptr : out + target;
