@@ -40,6 +40,37 @@ typedef struct _PRINTER_INFO_2W {
   DWORD AveragePPM;
 } PRINTER_INFO_2W, *PPRINTER_INFO_2W, *LPPRINTER_INFO_2W, PRINTER_INFO_2, *PPRINTER_INFO_2, *LPPRINTER_INFO_2;
 
+typedef struct _PRINTER_INFO_1A {
+  DWORD Flags;
+  LPSTR pDescription;
+  LPSTR pName;
+  LPSTR pComment;
+} PRINTER_INFO_1A, *PPRINTER_INFO_1A, *LPPRINTER_INFO_1A;
+
+typedef struct _PRINTER_INFO_2A {
+  LPSTR pServerName;
+  LPSTR pPrinterName;
+  LPSTR pShareName;
+  LPSTR pPortName;
+  LPSTR pDriverName;
+  LPSTR pComment;
+  LPSTR pLocation;
+  LPDEVMODEA pDevMode;
+  LPSTR pSepFile;
+  LPSTR pPrintProcessor;
+  LPSTR pDatatype;
+  LPSTR pParameters;
+  PSECURITY_DESCRIPTOR pSecurityDescriptor;
+  DWORD Attributes;
+  DWORD Priority;
+  DWORD DefaultPriority;
+  DWORD StartTime;
+  DWORD UntilTime;
+  DWORD Status;
+  DWORD cJobs;
+  DWORD AveragePPM;
+} PRINTER_INFO_2A, *PPRINTER_INFO_2A, *LPPRINTER_INFO_2A;
+
 typedef struct _PRINTER_INFO_4W {
   LPWSTR pPrinterName;
   LPWSTR pServerName;
@@ -148,6 +179,12 @@ typedef struct _PRINTER_DEFAULTSW {
 } PRINTER_DEFAULTSW, *PPRINTER_DEFAULTSW, *LPPRINTER_DEFAULTSW, PRINTER_DEFAULTS, *PPRINTER_DEFAULTS,
     *LPPRINTER_DEFAULTS;
 
+typedef struct _PRINTER_DEFAULTSA {
+  LPSTR pDatatype;
+  LPDEVMODEA pDevMode;
+  ACCESS_MASK DesiredAccess;
+} PRINTER_DEFAULTSA, *PPRINTER_DEFAULTSA, *LPPRINTER_DEFAULTSA;
+
 typedef enum _PRINTER_OPTION_FLAGS {
   PRINTER_OPTION_NO_CACHE = 1 << 0,
   PRINTER_OPTION_CACHE = 1 << 1,
@@ -186,6 +223,46 @@ typedef struct _DRIVER_INFO_3W {
   LPWSTR pMonitorName;
   LPWSTR pDefaultDataType;
 } DRIVER_INFO_3W, *PDRIVER_INFO_3W, *LPDRIVER_INFO_3W, DRIVER_INFO_3, *PDRIVER_INFO_3, *LPDRIVER_INFO_3;
+
+typedef struct _DRIVER_INFO_4W {
+  DWORD cVersion;
+  LPWSTR pName;
+  LPWSTR pEnvironment;
+  LPWSTR pDriverPath;
+  LPWSTR pDataFile;
+  LPWSTR pConfigFile;
+  LPWSTR pHelpFile;
+  LPWSTR pDependentFiles;
+  LPWSTR pMonitorName;
+  LPWSTR pDefaultDataType;
+  LPWSTR pszzPreviousNames;
+} DRIVER_INFO_4W, *PDRIVER_INFO_4W, *LPDRIVER_INFO_4W, DRIVER_INFO_4, *PDRIVER_INFO_4, *LPDRIVER_INFO_4;
+
+typedef struct _DRIVER_INFO_1A {
+  LPSTR pName;
+} DRIVER_INFO_1A, *PDRIVER_INFO_1A, *LPDRIVER_INFO_1A;
+
+typedef struct _DRIVER_INFO_2A {
+  DWORD cVersion;
+  LPSTR pName;
+  LPSTR pEnvironment;
+  LPSTR pDriverPath;
+  LPSTR pDataFile;
+  LPSTR pConfigFile;
+} DRIVER_INFO_2A, *PDRIVER_INFO_2A, *LPDRIVER_INFO_2A;
+
+typedef struct _DRIVER_INFO_3A {
+  DWORD cVersion;
+  LPSTR pName;
+  LPSTR pEnvironment;
+  LPSTR pDriverPath;
+  LPSTR pDataFile;
+  LPSTR pConfigFile;
+  LPSTR pHelpFile;
+  LPSTR pDependentFiles;
+  LPSTR pMonitorName;
+  LPSTR pDefaultDataType;
+} DRIVER_INFO_3A, *PDRIVER_INFO_3A, *LPDRIVER_INFO_3A;
 
 #define DRIVER_KERNELMODE 0x00000001
 #define DRIVER_USERMODE 0x00000002
@@ -311,12 +388,15 @@ typedef struct _BIDI_RESPONSE_CONTAINER BIDI_RESPONSE_CONTAINER, *PBIDI_RESPONSE
 #define WINSIM_SPOOL WINSIM_EXTERN_C WINSIM_API
 
 WINSIM_SPOOL BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
+WINSIM_SPOOL BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault);
 WINSIM_SPOOL BOOL WINAPI OpenPrinter2W(LPCWSTR pPrinterName, LPHANDLE phPrinter, PPRINTER_DEFAULTSW pDefault,
                                        PPRINTER_OPTIONSW pOptions);
 WINSIM_SPOOL BOOL WINAPI ClosePrinter(HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
 WINSIM_SPOOL BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
+                                       LPDWORD pcbNeeded, LPDWORD pcReturned);
+WINSIM_SPOOL BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
                                        LPDWORD pcbNeeded, LPDWORD pcReturned);
 WINSIM_SPOOL HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter);
 WINSIM_SPOOL BOOL WINAPI DeletePrinter(HANDLE hPrinter);
@@ -330,9 +410,17 @@ WINSIM_SPOOL LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR 
 WINSIM_SPOOL BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);
 WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                                     LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
-WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
-                                                DWORD cbBuf, LPDWORD pcbNeeded);
+WINSIM_SPOOL BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
+                                                    LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
 WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName);
+WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverExW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName,
+                                                DWORD dwDeleteFlag, DWORD dwVersionFlag);
+WINSIM_SPOOL BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName, DWORD dwDeleteFlag,
+                                                DWORD dwVersionFlag);
+WINSIM_SPOOL BOOL WINAPI EnumPrinterDriversW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
+                                             DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
+WINSIM_SPOOL BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
+                                             DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
 
 WINSIM_SPOOL DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);
 WINSIM_SPOOL BOOL WINAPI StartPagePrinter(HANDLE hPrinter);
@@ -366,6 +454,7 @@ WINSIM_SPOOL BOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputD
 WINSIM_SPOOL BOOL WINAPI SetPortW(LPWSTR pName, LPWSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo);
 WINSIM_SPOOL BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitors);
 WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorName);
+WINSIM_SPOOL BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName);
 
 #define OpenPrinter OpenPrinterW
 #define OpenPrinter2 OpenPrinter2W
@@ -379,6 +468,8 @@ WINSIM_SPOOL BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWST
 #define GetPrinterDriver GetPrinterDriverW
 #define GetPrinterDriverDirectory GetPrinterDriverDirectoryW
 #define DeletePrinterDriver DeletePrinterDriverW
+#define DeletePrinterDriverEx DeletePrinterDriverExW
+#define EnumPrinterDrivers EnumPrinterDriversW
 #define StartDocPrinter StartDocPrinterW
 #define GetPrinterData GetPrinterDataW
 #define GetPrinterDataEx GetPrinterDataExW

@@ -302,6 +302,15 @@ std::string releaseProcessModules(ProcessRecord &process, bool detach) {
 
 }  // namespace winsim
 
+namespace winsim {
+
+bool moduleLoadedFrom(const std::u16string &windowsPath) {
+  std::string host;
+  return mapPath(windowsPath.c_str(), host) && isLoadedModuleFile(host);
+}
+
+}  // namespace winsim
+
 using namespace winsim;
 
 extern "C" {

@@ -39,5 +39,8 @@ std::string releaseProcessModules(ProcessRecord &process, bool detach);
 // process holds, or the program file of a running process.  Windows refuses
 // to delete such a file.
 bool isLoadedModuleFile(const std::string &hostFile);
+// The same for a path of the drive: Windows keeps such a file from being
+// deleted or replaced in place.
+bool moduleLoadedFrom(const std::u16string &windowsPath);
 
 }  // namespace winsim

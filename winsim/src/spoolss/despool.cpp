@@ -219,6 +219,7 @@ void despoolLoop(std::shared_ptr<PrinterQueue> q) {
         rec.aborted = rec.aborted || job.rec.aborted;
         rec.status |= rec.aborted ? JOB_STATUS_DELETED : JOB_STATUS_PRINTED;
         rec.despooled = true;
+        jobLeftQueue(rec.printer);
       }
     }
     q->current = 0;

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "core/internal.h"
+#include "spoolss/spooler_state.h"
 #include "spoolss/spoolss.h"
 
 namespace winsim::spool {
@@ -603,6 +604,23 @@ std::unique_ptr<XcvChannel> openXcv(const std::u16string &object, ACCESS_MASK gr
   return std::make_unique<MonitorXcv>(m, h);
 }
 
+namespace {
+
+// A monitor is in use while a printer's port goes through it: the port is
+// one the monitor serves, or the printer's driver names it as its language
+// monitor, or a port opened with it is still open.
+bool monitorInUse(const std::u16string &monitor) {
+  if (!portsUsingMonitor(monitor).empty()) return true;
+  for (const auto &printer : printerNames()) {
+    if (equalsNoCase(printerMonitorName(printer), monitor)) return true;
+    auto served = portMonitorFor(portOf(printer));
+    if (served && equalsNoCase(served->name, monitor)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void setPortStatus(const std::u16string &port, const PortStatus &st) {
   std::lock_guard<std::mutex> g(g_statusLock);
   g_portStatus[upper(port)] = st;
@@ -673,16 +691,16 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
     return FALSE;
   }
   std::u16string key = monitorsKey() + u"\\" + pMonitorName;
-  if (!portsUsingMonitor(pMonitorName).empty()) {
-    SetLastError(ERROR_PRINT_MONITOR_IN_USE);
-    return FALSE;
-  }
   HKEY k;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) {
     SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
     return FALSE;
   }
   RegCloseKey(k);
+  if (monitorInUse(pMonitorName)) {
+    SetLastError(ERROR_PRINT_MONITOR_IN_USE);
+    return FALSE;
+  }
   std::shared_ptr<LoadedMonitor> m;
   {
     std::lock_guard<std::recursive_mutex> g(g_monLock);

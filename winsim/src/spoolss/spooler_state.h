@@ -98,7 +98,7 @@ BOOL emit(const T &fixedPart, Packer &pk, const std::vector<std::pair<size_t, si
   }
   std::memset(out, 0, pk.fixed);
   std::memcpy(out, &fixedPart, sizeof(T));
-  std::memcpy(out + pk.fixed, pk.extra.data(), pk.extra.size());
+  if (!pk.extra.empty()) std::memcpy(out + pk.fixed, pk.extra.data(), pk.extra.size());
   // Each fixup: offset of a pointer field in T, offset of its target (or none).
   for (auto [field, target] : ptrFixups) {
     void *p = target == kNone ? nullptr : out + target;
@@ -107,9 +107,11 @@ BOOL emit(const T &fixedPart, Packer &pk, const std::vector<std::pair<size_t, si
   return TRUE;
 }
 
+// A driver as the registry keeps it: the files as full paths in the
+// version directory, the dependent files as their bare names.
 struct DriverInfo {
   std::u16string name, environment, driverPath, dataFile, configFile, helpFile, monitor, datatype;
-  std::u16string dependentFiles;  // multi-string
+  std::vector<std::u16string> dependentFiles, previousNames;
 };
 
 // The printer handle behind h, or NULL with ERROR_INVALID_HANDLE.
@@ -120,6 +122,9 @@ Job *openJobOf(PrinterHandle *h);
 // ------------------------------------------------------------ registry helpers
 std::u16string readString(HKEY k, const char16_t *name);
 std::vector<BYTE> readBinary(HKEY k, const char16_t *name);
+// A REG_MULTI_SZ value as its strings, and written from them.
+std::vector<std::u16string> readMultiString(HKEY k, const char16_t *name);
+void writeMultiString(HKEY k, const char16_t *name, const std::vector<std::u16string> &items);
 DWORD readDword(HKEY k, const char16_t *name, DWORD def = 0);
 void writeString(HKEY k, const char16_t *name, const std::u16string &v, DWORD type = REG_SZ);
 void writeDword(HKEY k, const char16_t *name, DWORD v);
@@ -151,5 +156,36 @@ void despoolLoop(std::shared_ptr<PrinterQueue> q);
 void enqueue(const std::u16string &printer, DWORD id);
 bool queuesIdle(const std::u16string &printer);
 bool readDriver(const std::u16string &name, const std::u16string &env, DriverInfo &d);
+// ------------------------------------------------------------ drivers
+// The environments drivers are kept for, this machine's first.
+std::vector<std::u16string> knownEnvironments();
+// The drivers installed for an environment, by name.
+std::vector<std::u16string> driverNames(const std::u16string &env);
+// Where a version-3 driver's files live: <driver directory>\3.
+std::u16string versionDirectory(const std::u16string &env);
+// The bare names of a driver's files: driver, data, configuration, help
+// and dependent files, each once.
+std::vector<std::u16string> driverFileNames(const DriverInfo &d);
+// The printers that use the driver (of this machine's environment).
+std::vector<std::u16string> printersUsingDriver(const std::u16string &driver);
+
+// The user's own default settings of each printer (PRINTER_INFO_9), under
+// HKEY_CURRENT_USER, one binary value per printer name.
+inline constexpr char16_t kPerUserDevModeKey[] = u"Printers\\DevModePerUser";
+
+// ------------------------------------------------------------ printer deletion
+// A printer with jobs still to print is deleted once the last of them has
+// left its queue; meanwhile it takes no new job.
+bool printerPendingDeletion(const std::u16string &printer);
+void markPendingDeletion(const std::u16string &printer);
+// Jobs of the printer that have not left the queue yet (spooled, waiting or
+// on the port).  With g_lock held.
+DWORD outstandingJobs(const std::u16string &printer);
+// Takes the printer's key, its users' own settings and its notification
+// registrations away.
+void deletePrinterNow(const std::u16string &printer);
+// Called with g_lock held when one of the printer's jobs has left the queue
+// (printed, deleted or aborted): a printer waiting for it to be deleted goes.
+void jobLeftQueue(const std::u16string &printer);
 
 }  // namespace winsim::spool

@@ -4,7 +4,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include <set>
+
 #include "core/internal.h"
+#include "spoolss/async_notify.h"
 #include "spoolss/spooler_state.h"
 
 namespace winsim::spool {
@@ -54,6 +57,26 @@ std::u16string readString(HKEY k, const char16_t *name) {
   v.resize(size / 2);
   while (!v.empty() && v.back() == 0 && type != REG_MULTI_SZ) v.pop_back();
   return v;
+}
+
+std::vector<std::u16string> readMultiString(HKEY k, const char16_t *name) {
+  std::u16string all = readString(k, name);
+  std::vector<std::u16string> out;
+  for (size_t at = 0; at < all.size();) {
+    size_t end = all.find(u'\0', at);
+    if (end == std::u16string::npos) end = all.size();
+    if (end > at) out.push_back(all.substr(at, end - at));
+    at = end + 1;
+  }
+  return out;
+}
+
+void writeMultiString(HKEY k, const char16_t *name, const std::vector<std::u16string> &items) {
+  std::u16string all;
+  for (const auto &item : items)
+    if (!item.empty()) all += item + u'\0';
+  all += u'\0';
+  RegSetValueExW(k, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(all.data()), DWORD(all.size() * 2));
 }
 
 std::vector<BYTE> readBinary(HKEY k, const char16_t *name) {
@@ -139,9 +162,115 @@ bool readDriver(const std::u16string &name, const std::u16string &env, DriverInf
   d.helpFile = full(readString(k, u"Help File"));
   d.monitor = readString(k, u"Monitor");
   d.datatype = readString(k, u"Datatype");
-  d.dependentFiles = readString(k, u"Dependent Files");
+  d.dependentFiles = readMultiString(k, u"Dependent Files");
+  d.previousNames = readMultiString(k, u"Previous Names");
   RegCloseKey(k);
   return true;
+}
+
+// ------------------------------------------------------------ drivers
+
+std::vector<std::u16string> knownEnvironments() {
+  std::u16string here = currentEnvironment();
+  return {here, here == u"Windows x64" ? u"Windows NT x86" : u"Windows x64"};
+}
+
+std::vector<std::u16string> driverNames(const std::u16string &env) {
+  std::vector<std::u16string> out;
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, driversKey(env).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
+  for (DWORD i = 0;; ++i) {
+    WCHAR name[256];
+    DWORD len = 256;
+    if (RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    out.emplace_back(name, len);
+  }
+  RegCloseKey(k);
+  return out;
+}
+
+std::u16string versionDirectory(const std::u16string &env) { return driverDirectory(env) + u"\\3"; }
+
+std::vector<std::u16string> driverFileNames(const DriverInfo &d) {
+  std::vector<std::u16string> out;
+  auto add = [&](const std::u16string &f) {
+    std::u16string base = baseNameOf(f);
+    if (base.empty()) return;
+    for (const auto &o : out)
+      if (equalsNoCase(o, base)) return;
+    out.push_back(base);
+  };
+  for (const auto *f : {&d.driverPath, &d.dataFile, &d.configFile, &d.helpFile}) add(*f);
+  for (const auto &f : d.dependentFiles) add(f);
+  return out;
+}
+
+std::vector<std::u16string> printersUsingDriver(const std::u16string &driver) {
+  std::vector<std::u16string> out;
+  for (const auto &n : printerNames()) {
+    HKEY k = openPrinterKey(n);
+    if (!k) continue;
+    if (equalsNoCase(readString(k, u"Printer Driver"), driver)) out.push_back(n);
+    RegCloseKey(k);
+  }
+  return out;
+}
+
+// ------------------------------------------------------------ printer deletion
+
+namespace {
+
+std::set<std::u16string> &pendingDeletion() {
+  static auto &pending = *new std::set<std::u16string>;  // upper-case names, with g_lock
+  return pending;
+}
+
+void forgetPendingDeletions() {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  pendingDeletion().clear();
+}
+const ResetStep kPendingDeletions(kResetSpooler, forgetPendingDeletions);
+
+}  // namespace
+
+bool printerPendingDeletion(const std::u16string &printer) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  return pendingDeletion().count(upper(printer)) != 0;
+}
+
+void markPendingDeletion(const std::u16string &printer) {
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  pendingDeletion().insert(upper(printer));
+  HKEY k = openPrinterKey(printer);
+  if (!k) return;
+  writeDword(k, u"Status", readDword(k, u"Status") | PRINTER_STATUS_PENDING_DELETION);
+  RegCloseKey(k);
+}
+
+DWORD outstandingJobs(const std::u16string &printer) {
+  DWORD n = 0;
+  for (auto &kv : g_jobs)
+    if (equalsNoCase(kv.second.rec.printer, printer) && !kv.second.rec.despooled) ++n;
+  return n;
+}
+
+void deletePrinterNow(const std::u16string &printer) {
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    pendingDeletion().erase(upper(printer));
+  }
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, (printersKey() + u"\\" + printer).c_str());
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kPerUserDevModeKey, 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) {
+    RegDeleteValueW(k, printer.c_str());
+    RegCloseKey(k);
+  }
+  asyncNotifyPrinterDeleted(printer);
+}
+
+void jobLeftQueue(const std::u16string &printer) {
+  if (!pendingDeletion().count(upper(printer)) || outstandingJobs(printer)) return;
+  deletePrinterNow(printer);
 }
 
 }  // namespace winsim::spool

@@ -1,5 +1,5 @@
-// Helpers of winspool's client calls: driver files, printer handles,
-// printer levels, DEVMODEs and printer data.
+// Helpers of winspool's client calls: printer handles, printer levels,
+// DEVMODEs and printer data.
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -9,73 +9,6 @@
 
 namespace winsim::spool {
 
-// Puts a driver file into the driver directory; returns its file name.
-bool placeDriverFile(LPCWSTR given, const std::u16string &env, std::u16string &fileName) {
-  fileName.clear();
-  std::u16string g = fromW(given);
-  if (g.empty()) return true;
-  std::u16string base = baseNameOf(g);
-  std::u16string target = driverDirectory(env) + u"\\3\\" + base;
-  if (base.size() != g.size() && !equalsNoCase(g, target)) {
-    if (!CopyFileW(g.c_str(), target.c_str(), FALSE)) return false;
-  } else if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
-  fileName = base;
-  return true;
-}
-
-BOOL addDriver(DWORD level, LPBYTE info) {
-  if (level != 2 && level != 3) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return FALSE;
-  }
-  if (!info) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  auto *d2 = reinterpret_cast<DRIVER_INFO_2W *>(info);
-  auto *d3 = level == 3 ? reinterpret_cast<DRIVER_INFO_3W *>(info) : nullptr;
-  std::u16string env = normEnvironment(d2->pEnvironment);
-  if (env.empty()) {
-    SetLastError(ERROR_INVALID_ENVIRONMENT);
-    return FALSE;
-  }
-  if (!d2->pName || !*d2->pName || !d2->pDriverPath || !*d2->pDriverPath) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::u16string drv, data, config, help;
-  if (!placeDriverFile(d2->pDriverPath, env, drv) || !placeDriverFile(d2->pDataFile, env, data) ||
-      !placeDriverFile(d2->pConfigFile, env, config) || (d3 && !placeDriverFile(d3->pHelpFile, env, help)))
-    return FALSE;
-  HKEY k;
-  std::u16string path = driversKey(env) + u"\\" + d2->pName;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
-      ERROR_SUCCESS) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  writeString(k, u"Driver", drv);
-  writeString(k, u"Data File", data);
-  writeString(k, u"Configuration File", config);
-  writeDword(k, u"Version", 3);
-  if (d3) {
-    writeString(k, u"Help File", help);
-    writeString(k, u"Monitor", fromW(d3->pMonitorName));
-    writeString(k, u"Datatype", fromW(d3->pDefaultDataType));
-    std::u16string deps;
-    if (d3->pDependentFiles)
-      for (LPCWSTR p = d3->pDependentFiles; *p; p += lstrlenW(p) + 1) deps += std::u16string(p) + u'\0';
-    deps += u'\0';
-    RegSetValueExW(k, u"Dependent Files", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(deps.data()),
-                   DWORD(deps.size() * 2));
-  }
-  RegCloseKey(k);
-  return TRUE;
-}
-
 HANDLE newHandle(const std::u16string &name, ACCESS_MASK access) {
   auto *h = new PrinterHandle;
   h->name = name;
@@ -83,18 +16,51 @@ HANDLE newHandle(const std::u16string &name, ACCESS_MASK access) {
   return registerObject(h);
 }
 
-std::vector<BYTE> defaultDevMode(const std::u16string &printer) {
-  HKEY k = openPrinterKey(printer);
-  if (!k) return {};
-  std::vector<BYTE> dm = readBinary(k, u"Default DevMode");
-  RegCloseKey(k);
+namespace {
+
+// A stored DEVMODE is only as long as it says it is.
+std::vector<BYTE> trimmedDevMode(std::vector<BYTE> dm) {
   if (dm.size() < offsetof(DEVMODEW, dmFields)) return {};
-  // A stored DEVMODE is only as long as it says it is.
   auto *d = reinterpret_cast<DEVMODEW *>(dm.data());
   size_t want = size_t(d->dmSize) + d->dmDriverExtra;
   if (want > dm.size() || d->dmSize < offsetof(DEVMODEW, dmFields)) return {};
   dm.resize(want);
   return dm;
+}
+
+}  // namespace
+
+bool devModeValid(const DEVMODEW *dm) {
+  return dm && dm->dmSize >= offsetof(DEVMODEW, dmFields) && dm->dmSize <= sizeof(DEVMODEW) + 1024;
+}
+
+std::vector<BYTE> defaultDevMode(const std::u16string &printer) {
+  HKEY k = openPrinterKey(printer);
+  if (!k) return {};
+  std::vector<BYTE> dm = readBinary(k, u"Default DevMode");
+  RegCloseKey(k);
+  return trimmedDevMode(std::move(dm));
+}
+
+std::vector<BYTE> perUserDevMode(const std::u16string &printer) {
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kPerUserDevModeKey, 0, KEY_READ, &k) != ERROR_SUCCESS) return {};
+  std::vector<BYTE> dm = readBinary(k, printer.c_str());
+  RegCloseKey(k);
+  return trimmedDevMode(std::move(dm));
+}
+
+void storePerUserDevMode(const std::u16string &printer, const DEVMODEW *dm) {
+  HKEY k;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kPerUserDevModeKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  if (dm)
+    RegSetValueExW(k, printer.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE *>(dm),
+                   DWORD(dm->dmSize) + dm->dmDriverExtra);
+  else
+    RegDeleteValueW(k, printer.c_str());
+  RegCloseKey(k);
 }
 
 BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed) {
@@ -157,8 +123,14 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
           {offsetof(PRINTER_INFO_2W, pPrintProcessor), pk.addString(proc)},
           {offsetof(PRINTER_INFO_2W, pDatatype), pk.addString(datatype)},
           {offsetof(PRINTER_INFO_2W, pParameters), pk.addString(params)},
-          {offsetof(PRINTER_INFO_2W, pSecurityDescriptor), kNone}};
+          {offsetof(PRINTER_INFO_2W, pSecurityDescriptor), pk.addBlob(printerSecurityDescriptor())}};
       return emit(pi, pk, fix, out, cb, needed);
+    }
+    case 3: {
+      PRINTER_INFO_3 pi{};
+      Packer pk(sizeof(pi));
+      size_t sd = pk.addBlob(printerSecurityDescriptor());
+      return emit(pi, pk, {{offsetof(PRINTER_INFO_3, pSecurityDescriptor), sd}}, out, cb, needed);
     }
     case 4: {
       PRINTER_INFO_4W pi{};
@@ -179,8 +151,11 @@ BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWOR
       return emit(pi, pk, {{offsetof(PRINTER_INFO_5W, pPrinterName), name}, {offsetof(PRINTER_INFO_5W, pPortName), p}},
                   out, cb, needed);
     }
+    // The global default is level 2's; the user's own is kept apart and is
+    // none until the user sets one.
     case 8:
     case 9: {
+      if (level == 9) dm = perUserDevMode(h->name);
       PRINTER_INFO_8W pi{};
       Packer pk(sizeof(pi));
       size_t dmOff = dm.empty() ? kNone : pk.addBlob(dm);

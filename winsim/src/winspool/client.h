@@ -9,13 +9,23 @@
 
 namespace winsim::spool {
 
-// Puts a driver file into the driver directory; returns its file name.
-bool placeDriverFile(LPCWSTR given, const std::u16string &env, std::u16string &fileName);
-BOOL addDriver(DWORD level, LPBYTE info);
+// AddPrinterDriverExW's work (driver_install.cpp): the files into the
+// version directory, the driver into the registry.
+BOOL addDriver(DWORD level, LPBYTE info, DWORD copyFlags);
 HANDLE newHandle(const std::u16string &name, ACCESS_MASK access);
 // OpenPrinter on ",XcvMonitor <monitor>" or ",XcvPort <port>".
 BOOL openXcvHandle(const std::u16string &name, ACCESS_MASK desired, LPHANDLE out);
 std::vector<BYTE> defaultDevMode(const std::u16string &printer);
+// The user's own default DEVMODE of the printer (PRINTER_INFO_9), or none.
+std::vector<BYTE> perUserDevMode(const std::u16string &printer);
+void storePerUserDevMode(const std::u16string &printer, const DEVMODEW *dm);
+// A DEVMODE a caller hands in is only as long as it says it is, and at least
+// as long as its fixed fields up to dmFields.
+bool devModeValid(const DEVMODEW *dm);
+// The printer's security descriptor (printer_security.cpp), self-relative,
+// and the length of one in that form (0 for another form).
+std::vector<BYTE> printerSecurityDescriptor();
+size_t securityDescriptorLength(const void *descriptor);
 BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed);
 void storeDevMode(HKEY k, const DEVMODEW *dm);
 // The printer-data value of a key under the printer's key.

@@ -29,7 +29,9 @@ DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
     return 0;
   }
   std::lock_guard<std::recursive_mutex> g(g_lock);
-  if (h->jobId) {
+  // One document at a time per handle; none on a printer waiting to be
+  // deleted.
+  if (h->jobId || printerPendingDeletion(h->name)) {
     SetLastError(ERROR_INVALID_PRINTER_STATE);
     return 0;
   }
@@ -105,6 +107,7 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
     // Deleted while it was being written: it never reaches the queue.
     job->rec.status = (job->rec.status & ~DWORD(JOB_STATUS_SPOOLING | JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
     job->rec.despooled = true;
+    jobLeftQueue(job->rec.printer);
     g_queueCv.notify_all();
     return TRUE;
   }
@@ -126,6 +129,7 @@ BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
   job->rec.despooled = true;
   h->jobId = 0;
   h->pageOpen = false;
+  jobLeftQueue(job->rec.printer);
   return TRUE;
 }
 
@@ -233,6 +237,7 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
       if (!running && rec.completed) {
         rec.status = (rec.status & ~DWORD(JOB_STATUS_DELETING)) | JOB_STATUS_DELETED;
         rec.despooled = true;
+        jobLeftQueue(rec.printer);
       }
       g_queueCv.notify_all();
       break;

@@ -4,11 +4,54 @@
 #include <filesystem>
 
 #include "core/internal.h"
-#include "spoolss/async_notify.h"
 #include "winspool/client.h"
 
 using namespace winsim;
 using namespace winsim::spool;
+
+namespace {
+
+// A printer reached through a print server is a connection; the others are
+// this machine's own.  PRINTER_ENUM_NAME without a server name asks for this
+// machine's printers too.
+bool enumeratedBy(DWORD flags, const std::u16string &printer) {
+  HKEY k = openPrinterKey(printer);
+  if (!k) return false;
+  bool connection = !readString(k, kServerNameValue).empty();
+  RegCloseKey(k);
+  if (connection) return (flags & PRINTER_ENUM_CONNECTIONS) != 0;
+  return (flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_NAME)) != 0;
+}
+
+// The print processor every printer here uses, and the data types it takes.
+bool knownPrintProcessor(const std::u16string &name) { return equalsNoCase(name, u"winprint"); }
+
+bool knownDatatype(const std::u16string &type) {
+  for (const char16_t *known : {u"RAW", u"RAW [FF appended]", u"RAW [FF auto]", u"NT EMF 1.003", u"NT EMF 1.006",
+                                u"NT EMF 1.007", u"NT EMF 1.008", u"TEXT", u"XPS2GDI"})
+    if (equalsNoCase(type, known)) return true;
+  return false;
+}
+
+// Why AddPrinterW refuses a printer, checked in the order the spooler checks
+// them; ERROR_SUCCESS when it is added.
+DWORD addPrinterRefusal(const PRINTER_INFO_2W *pi) {
+  if (!pi || !pi->pPrinterName || !*pi->pPrinterName || !pi->pDriverName || !pi->pPortName)
+    return ERROR_INVALID_PARAMETER;
+  std::u16string name = pi->pPrinterName;
+  if (name.find(u'\\') != std::u16string::npos || name.find(u',') != std::u16string::npos)
+    return ERROR_INVALID_PRINTER_NAME;
+  if (printerExists(name)) return ERROR_PRINTER_ALREADY_EXISTS;
+  DriverInfo d;
+  if (!readDriver(pi->pDriverName, currentEnvironment(), d)) return ERROR_UNKNOWN_PRINTER_DRIVER;
+  if (!portMonitorFor(pi->pPortName)) return ERROR_UNKNOWN_PORT;
+  if (pi->pPrintProcessor && !knownPrintProcessor(pi->pPrintProcessor)) return ERROR_UNKNOWN_PRINTPROCESSOR;
+  if (pi->pDatatype && !knownDatatype(pi->pDatatype)) return ERROR_INVALID_DATATYPE;
+  if (pi->pDevMode && !devModeValid(pi->pDevMode)) return ERROR_INVALID_PARAMETER;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -92,7 +135,11 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   switch (Level) {
     case 0: {
       DWORD status = readDword(k, u"Status");
-      if (Command == PRINTER_CONTROL_PAUSE)
+      if (Command == PRINTER_CONTROL_PAUSE && printerPendingDeletion(h->name)) {
+        // A printer waiting to be deleted cannot be held.
+        SetLastError(ERROR_INVALID_PRINTER_STATE);
+        ok = FALSE;
+      } else if (Command == PRINTER_CONTROL_PAUSE)
         status |= PRINTER_STATUS_PAUSED;
       else if (Command == PRINTER_CONTROL_RESUME)
         status &= ~DWORD(PRINTER_STATUS_PAUSED);
@@ -112,9 +159,18 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
         ok = FALSE;
         break;
       }
-      // A port no port monitor serves is refused before anything changes.
-      if (pi->pPortName && !portMonitorFor(pi->pPortName)) {
-        SetLastError(ERROR_UNKNOWN_PORT);
+      // A port no port monitor serves, a driver not installed or a DEVMODE
+      // that cannot be one are refused before anything changes.
+      DWORD error = ERROR_SUCCESS;
+      DriverInfo driver;
+      if (pi->pPortName && !portMonitorFor(pi->pPortName))
+        error = ERROR_UNKNOWN_PORT;
+      else if (pi->pDriverName && !readDriver(pi->pDriverName, currentEnvironment(), driver))
+        error = ERROR_UNKNOWN_PRINTER_DRIVER;
+      else if (pi->pDevMode && !devModeValid(pi->pDevMode))
+        error = ERROR_INVALID_PARAMETER;
+      if (error != ERROR_SUCCESS) {
+        SetLastError(error);
         ok = FALSE;
         break;
       }
@@ -133,12 +189,17 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
     case 8:
     case 9: {
       auto *pi = reinterpret_cast<PRINTER_INFO_8W *>(pPrinter);
-      if (!pi) {
+      if (!pi || (pi->pDevMode && !devModeValid(pi->pDevMode))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         ok = FALSE;
         break;
       }
-      storeDevMode(k, pi->pDevMode);
+      // Level 8 is the global default that level 2 shows too; level 9 the
+      // user's own, in the user's part of the registry.
+      if (Level == 8)
+        storeDevMode(k, pi->pDevMode);
+      else
+        storePerUserDevMode(h->name, pi->pDevMode);
       break;
     }
     default: SetLastError(ERROR_INVALID_LEVEL); ok = FALSE;
@@ -155,7 +216,6 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 
 BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
-  (void)Flags;
   (void)Name;
   if (pcReturned) *pcReturned = 0;
   size_t fixed = Level == 1   ? sizeof(PRINTER_INFO_1W)
@@ -171,6 +231,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
   // and the strings behind them with their pointers moved.
   std::vector<std::vector<BYTE>> recs;
   for (const auto &n : printerNames()) {
+    if (!enumeratedBy(Flags, n)) continue;
     PrinterHandle tmp;
     tmp.name = n;
     DWORD need = 0;
@@ -182,7 +243,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
   for (auto &r : recs) total += fixed + (r.size() - ((fixed + 7) & ~size_t(7)));
   total += recs.size() * 8;
   if (pcbNeeded) *pcbNeeded = DWORD(total);
-  if (!pPrinterEnum || cbBuf < total) {
+  if (cbBuf < total || (!pPrinterEnum && total)) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
@@ -216,28 +277,11 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
     return nullptr;
   }
   auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(pPrinter);
-  if (!pi || !pi->pPrinterName || !*pi->pPrinterName || !pi->pDriverName || !pi->pPortName) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  if (DWORD refusal = addPrinterRefusal(pi); refusal != ERROR_SUCCESS) {
+    SetLastError(refusal);
     return nullptr;
   }
   std::u16string name = pi->pPrinterName;
-  if (name.find(u'\\') != std::u16string::npos || name.find(u',') != std::u16string::npos) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return nullptr;
-  }
-  if (printerExists(name)) {
-    SetLastError(ERROR_PRINTER_ALREADY_EXISTS);
-    return nullptr;
-  }
-  DriverInfo d;
-  if (!readDriver(pi->pDriverName, currentEnvironment(), d)) {
-    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-    return nullptr;
-  }
-  if (!portMonitorFor(pi->pPortName)) {
-    SetLastError(ERROR_UNKNOWN_PORT);
-    return nullptr;
-  }
   HKEY k = openPrinterKey(name, true);
   if (!k) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -253,7 +297,7 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
   writeString(k, u"Datatype", pi->pDatatype ? pi->pDatatype : u"RAW");
   writeString(k, u"Parameters", fromW(pi->pParameters));
   writeString(k, u"Separator File", fromW(pi->pSepFile));
-  writeDword(k, u"Attributes", pi->Attributes | PRINTER_ATTRIBUTE_LOCAL);
+  writeDword(k, u"Attributes", pi->Attributes);
   writeDword(k, u"Priority", pi->Priority ? pi->Priority : 1);
   writeDword(k, u"Default Priority", pi->DefaultPriority);
   writeDword(k, u"StartTime", pi->StartTime);
@@ -267,14 +311,32 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
   return newHandle(name, PRINTER_ALL_ACCESS);
 }
 
+// A printer with jobs still to print waits for them (pending deletion); the
+// last one to leave the queue takes it away.
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, (printersKey() + u"\\" + h->name).c_str());
-  asyncNotifyPrinterDeleted(h->name);
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  HKEY k = openPrinterKey(h->name);
+  if (!k) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return FALSE;
+  }
+  bool paused = readDword(k, u"Status") & PRINTER_STATUS_PAUSED;
+  RegCloseKey(k);
+  if (outstandingJobs(h->name)) {
+    // A held printer would never print them.
+    if (paused) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    markPendingDeletion(h->name);
+    return TRUE;
+  }
+  deletePrinterNow(h->name);
   return TRUE;
 }
 
