@@ -14,7 +14,7 @@ inline bool putFile(const std::u16string &path, const std::string &content = "x"
   std::string host = winsim::hostPath(path);
   if (host.empty()) return false;
   std::u16string folder = path.substr(0, path.find_last_of(u'\\'));
-  for (size_t at = folder.find(u'\\', 3); ; at = folder.find(u'\\', at + 1)) {
+  for (size_t at = folder.find(u'\\', 3);; at = folder.find(u'\\', at + 1)) {
     CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
     if (at == std::u16string::npos) break;
   }
