@@ -1,8 +1,5 @@
 #include "setup/shared/printer_removal.h"
 
-#include <memory>
-#include <new>
-
 #include "setup/shared/package_names.h"
 #include "setup/shared/purge_lists.h"
 #include "setup/shared/registry_cleanup.h"
@@ -31,51 +28,15 @@ void deletePrinterKeys(const LocalPrinter &printer, PackageDriver kind, const st
   deleteDriverKeyNamedLikePrinter(printer.name);
 }
 
-template <typename Enumerate>
-SpoolerListing enumerateInto(Enumerate enumerate) {
-  SpoolerListing listing;
-  DWORD needed = 0, count = 0;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    if (enumerate(listing.data.get(), needed, &needed, &count)) {
-      listing.count = listing.data ? count : 0;
-      return listing;
-    }
-    DWORD error = GetLastError();
-    if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
-      listing.error = error;
-      return listing;
-    }
-    listing.data.reset(new (std::nothrow) BYTE[needed]());
-    if (!listing.data) {
-      listing.error = ERROR_NOT_ENOUGH_MEMORY;
-      return listing;
-    }
-  }
-  listing.error = ERROR_INSUFFICIENT_BUFFER;
-  return listing;
-}
-
 }  // namespace
-
-SpoolerListing enumeratePrinters(DWORD flags, DWORD level) {
-  return enumerateInto([&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
-    return EnumPrintersW(flags, nullptr, level, buffer, size, needed, count);
-  });
-}
-
-SpoolerListing enumerateDrivers(LPCWSTR environment) {
-  return enumerateInto([&](LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD count) {
-    return EnumPrinterDriversW(nullptr, const_cast<LPWSTR>(environment), 1, buffer, size, needed, count);
-  });
-}
 
 DWORD deletePrinterNamed(LPCWSTR printerName, DWORD keepOpen) {
   if (!printerName) return ERROR_INVALID_PARAMETER;
   DWORD flags = windowsClass() >= 10 ? PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS : PRINTER_ENUM_LOCAL;
   SpoolerListing listing = enumeratePrinters(flags, 1);
   if (listing.error != ERROR_SUCCESS) return listing.error;
-  // Windows 2000's spooler wants the handle of a printer deleted during an
-  // uninstall kept open when the caller says so.
+  // On Windows 2000 the installer may ask for the deleted printer's handle
+  // to stay open.
   bool keepHandle = keepOpen != 0 && windowsClass() == 11;
   auto *printers = reinterpret_cast<PRINTER_INFO_1W *>(listing.data.get());
   DWORD result = ERROR_SUCCESS;
