@@ -23,7 +23,8 @@ IdRead readHardwareIds(HDEVINFO devices, SP_DEVINFO_DATA &device, std::vector<WC
     if (SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_HARDWAREID, &type,
                                           reinterpret_cast<PBYTE>(ids.data()), DWORD(ids.size() * sizeof(WCHAR)),
                                           &required)) {
-      chars = std::min(size_t(required) / sizeof(WCHAR), ids.size());
+      // The size it returned; the whole buffer when it did not say.
+      chars = required ? std::min(size_t(required) / sizeof(WCHAR), ids.size()) : ids.size();
       return IdRead::Read;
     }
     DWORD error = GetLastError();
