@@ -7,6 +7,14 @@
 #include "setup/purgelib/purge.h"
 #include "setup/shared/self_delete.h"
 
+// The exported name comes from purgelib.def; on the linux flavour it must
+// also be visible to the module's version script.
+#ifdef _WIN32
+#define PURGELIB_EXPORT
+#else
+#define PURGELIB_EXPORT __attribute__((visibility("default")))
+#endif
+
 namespace {
 
 HMODULE g_module = nullptr;
@@ -22,7 +30,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 // The arguments are rundll32's; none of them is used.
-extern "C" void CALLBACK EntryDeleteFiles(HWND, HINSTANCE, LPSTR, int) {
+extern "C" PURGELIB_EXPORT void CALLBACK EntryDeleteFiles(HWND, HINSTANCE, LPSTR, int) {
   using namespace card::setup;
   removePrintersAndDrivers();
   cleanRegistryAndDevices();

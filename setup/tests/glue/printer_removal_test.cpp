@@ -71,7 +71,6 @@ TEST_F(PrinterRemoval, PackagePrintersGoWithTheirDriversMonitorsAndKeys) {
   ASSERT_TRUE(install(u"Office", u"Office Laser", u"IP_127.0.5.21"));
   ASSERT_TRUE(makeKey(kMonitors + u"Pellor Standard Network Language Monitor"));
   ASSERT_TRUE(makeKey(kMonitors + u"Pellor Standard USB Language Monitor"));
-  ASSERT_TRUE(makeKey(kDrivers + u"Card Net"));
 
   removePackagePrinters(0);
 
@@ -85,7 +84,7 @@ TEST_F(PrinterRemoval, PackagePrintersGoWithTheirDriversMonitorsAndKeys) {
   EXPECT_FALSE(keyExists(kMonitors + u"Pellor Standard Network Language Monitor"));
   EXPECT_FALSE(keyExists(kMonitors + u"Pellor Standard USB Language Monitor"));
   EXPECT_FALSE(keyExists(kPorts + u"IP_127.0.5.20"));
-  EXPECT_FALSE(keyExists(kDrivers + u"Card Net"));
+  EXPECT_FALSE(keyExists(kDrivers + u"Pellor Standard Network"));
   EXPECT_TRUE(keyExists(kPorts + u"IP_127.0.5.21"));
   EXPECT_TRUE(keyExists(kDrivers + u"Office Laser"));
   EXPECT_TRUE(keyExists(kPrinters + u"Office"));
