@@ -125,6 +125,15 @@ TEST_F(Drvsetup, UninstallTakesOutThePackagesInfsAndLeavesOtherDriversAlone) {
   EXPECT_EQ(storedCount(packageInf()), 0u);
 }
 
+TEST_F(Drvsetup, UninstallFallsBackToTheDriverPackageCallWithoutTheStoreRemoval) {
+  ASSERT_TRUE(putFile(kInf, packageInf()));
+  EXPECT_EQ(run(kInf + u",InstallPackage"), 1u);
+  ASSERT_EQ(storedCount(packageInf()), 1u);
+  winsim::hideSystemExport(u"setupapi.dll", "SetupUninstallOEMInfW");
+  EXPECT_EQ(run(kInf + u",UnInstallPackage"), 1u);
+  EXPECT_EQ(storedCount(packageInf()), 0u);
+}
+
 TEST_F(Drvsetup, DeleteUsbPrintEntriesRemovesThePackagesDevicesOnly) {
   winsim::addDeviceNode({u"USB\\VID_0F0F&PID_0003&REV_0100", u"USBPRINT\\PELLO_CARD_PRINTER_CA1D00D"}, false);
   winsim::addDeviceNode({u"USBPRINT\\PELLO_CARD_PRINTER_CA3C5A1", u"PELLO_CARD_PRINTER_CA3C5A1"}, true);

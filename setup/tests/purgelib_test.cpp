@@ -29,6 +29,7 @@ const std::u16string kLibrary = u"C:\\Windows\\system32\\purgelib.dll";
 const std::u16string kSystem = u"C:\\Windows\\system32\\";
 const std::u16string kInfFolder = u"C:\\Windows\\INF\\";
 const std::u16string kDriverFolder = u"C:\\Windows\\system32\\spool\\DRIVERS\\x64";
+const std::u16string kDriverFolder32 = u"C:\\Windows\\system32\\spool\\DRIVERS\\W32X86";
 const std::u16string kPrinters = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 const std::u16string kMonitors = u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\";
 
@@ -78,6 +79,8 @@ class Purgelib : public ::testing::Test {
     for (auto file : kInfFolderFiles) ASSERT_TRUE(putFile(kInfFolder + str(file)));
     for (auto sub : kDriverSubfolders)
       for (auto file : kDriverFolderFiles) ASSERT_TRUE(putFile(kDriverFolder + str(sub) + u"\\" + str(file)));
+    // The 32-bit driver directory of the same machine holds them too.
+    ASSERT_TRUE(putFile(kDriverFolder32 + u"\\3\\cardrend.dll"));
     ASSERT_TRUE(putFile(kDriverFolder + u"\\pellor_card_printerc1f8f7\\cardrend.dll"));
     ASSERT_TRUE(putFile(kDriverFolder + u"\\pellor_card_printerl37b4b\\3\\sub\\cardcfg.dll"));
     ASSERT_TRUE(SetFileAttributesW((kDriverFolder + u"\\pellor_card_printerl37b4b\\3\\sub\\cardcfg.dll").c_str(),
@@ -98,6 +101,7 @@ class Purgelib : public ::testing::Test {
     for (auto file : kInfFolderFiles) EXPECT_FALSE(exists(kInfFolder + str(file)));
     for (auto sub : kDriverSubfolders)
       for (auto file : kDriverFolderFiles) EXPECT_FALSE(exists(kDriverFolder + str(sub) + u"\\" + str(file)));
+    EXPECT_FALSE(exists(kDriverFolder32 + u"\\3\\cardrend.dll"));
     EXPECT_FALSE(exists(kDriverFolder + u"\\pellor_card_printerc1f8f7"));
     EXPECT_FALSE(exists(kDriverFolder + u"\\pellor_card_printerl37b4b"));
     EXPECT_FALSE(exists(ribbonCacheFile()));
