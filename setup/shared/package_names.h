@@ -13,6 +13,11 @@ inline constexpr std::u16string_view kNetworkMonitor = u"Pellor Standard Network
 inline constexpr std::u16string_view kUsbMonitors[] = {u"Pellor Standard USB Language Monitor",
                                                        u"Pellor Standard Monitor"};
 
+// Equal texts when the ASCII letters are taken without case; every other
+// character must match exactly.  The package's names are all ASCII, so a
+// name equal to one of them this way is equal to it without case.
+bool equalsAsciiNoCase(std::u16string_view a, std::u16string_view b);
+
 enum class PackageDriver { None, Network, Usb };
 // Which of the package's drivers a driver name is (compared without case).
 PackageDriver packageDriverOf(std::u16string_view driverName);

@@ -5,6 +5,11 @@
 #pragma once
 
 #include <windows.h>
+#include <winspool.h>
+
+#include <vector>
+
+#include "setup/shared/wide_text.h"
 
 namespace card::setup {
 
@@ -21,5 +26,17 @@ DWORD deleteDriverNamed(LPCWSTR driverName);
 // Every local printer with one of the package's drivers: the printer, its
 // driver, the driver's monitors, and the spooler's registry trees for them.
 void removePackagePrinters(DWORD keepOpen);
+
+// A local printer as level 2 of the enumeration lists it.
+struct LocalPrinter {
+  WideString name, driver, port;
+};
+// The local printers now; empty when there are none or they cannot be listed.
+std::vector<LocalPrinter> localPrinters();
+// Deletes, with all their files and in any version, every driver of the
+// environment that bears one of the package's driver names.
+void deletePackageDrivers();
+// Whether a local printer still prints to the port.
+bool portInUse(const std::vector<LocalPrinter> &printers, const WideString &port);
 
 }  // namespace card::setup
