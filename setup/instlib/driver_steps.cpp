@@ -1,4 +1,5 @@
 // Drivers, monitors and printers, each through the spooler's own calls.
+#include <windows.h>
 #include <winspool.h>
 
 #include <string>

@@ -1,4 +1,5 @@
 // Files, the driver store and the next log-on.
+#include <windows.h>
 #include <difxapi.h>
 
 #include <string>

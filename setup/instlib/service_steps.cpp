@@ -1,5 +1,6 @@
 // The spooler and the kernel-mode port driver, through the service control
 // manager.
+#include <windows.h>
 #include <winsvc.h>
 
 #include <algorithm>
