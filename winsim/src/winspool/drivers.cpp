@@ -5,6 +5,7 @@
 
 #include "core/internal.h"
 #include "winspool/client.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -14,11 +15,13 @@ extern "C" {
 // ------------------------------------------------------------ drivers
 
 BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return addDriver(Level, pDriverInfo);
 }
 
 BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo, DWORD dwFileCopyFlags) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   (void)dwFileCopyFlags;
   return addDriver(Level, pDriverInfo);
@@ -26,6 +29,7 @@ BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo, D
 
 BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                               LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -91,6 +95,7 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
 
 BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
                                        DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   if (Level != 1) {
     SetLastError(ERROR_INVALID_LEVEL);
@@ -144,6 +149,7 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
 }
 
 BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   std::u16string env = normEnvironment(pEnvironment);
   if (env.empty() || !pDriverName) {

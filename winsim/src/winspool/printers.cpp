@@ -6,6 +6,7 @@
 #include "core/internal.h"
 #include "spoolss/async_notify.h"
 #include "winspool/client.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -16,6 +17,7 @@ extern "C" {
 
 BOOL WINAPI OpenPrinter2W(LPCWSTR pPrinterName, LPHANDLE phPrinter, PPRINTER_DEFAULTSW pDefault,
                           PPRINTER_OPTIONSW pOptions) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pOptions;
   if (!phPrinter) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -69,6 +71,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -78,6 +81,7 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
 }
 
 BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -155,6 +159,7 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 
 BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
+  if (!spoolerAnswers()) return FALSE;
   (void)Flags;
   (void)Name;
   if (pcReturned) *pcReturned = 0;
@@ -210,6 +215,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
 }
 
 HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
+  if (!spoolerAnswers()) return nullptr;
   (void)pName;
   if (Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
@@ -268,6 +274,7 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
 }
 
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
