@@ -89,8 +89,7 @@ constexpr KindMask kServiceKinds = kindBit(Kind::ScManager) | kindBit(Kind::Serv
 // the kernel's handle calls have always taken): not heaps, not GDI's, not
 // user32's, not the service control manager's.
 constexpr bool isKernelKind(Kind k) {
-  return k != Kind::Heap && k != Kind::Other &&
-         !(kindBit(k) & (kGdiKinds | kEngineKinds | kUserKinds | kServiceKinds));
+  return k != Kind::Heap && k != Kind::Other && !(kindBit(k) & (kGdiKinds | kEngineKinds | kUserKinds | kServiceKinds));
 }
 
 struct KObject {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include <winsim/testing.h>
 
@@ -369,6 +370,35 @@ TEST_F(SpoolerService, StoppedSpoolerAnswersNoClientAndResumesItsQueueWhenStarte
   print(h, "third");
   ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
   ASSERT_TRUE(eventually([&] { return device->received() == "PM2:firstPM2:secondPM2:third"; }));
+  ClosePrinter(h);
+}
+
+TEST_F(SpoolerService, JobOnThePortWhenTheSpoolerStopsIsSentAgainFromItsStart) {
+  auto gated = std::make_shared<GatedDevice>();
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", gated));
+  addPrinter(u"Card", u"USB001", nullptr);
+  HANDLE h = open(u"Card");
+  DWORD id = print(h, "abcdefghij");
+  ASSERT_TRUE(gated->waitUntilInside());
+  // The stop marks the job on the port to be sent again and waits for the
+  // port call under way; the job then leaves the port.
+  std::thread stopper([&] {
+    SERVICE_STATUS st{};
+    EXPECT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &st));
+  });
+  EXPECT_TRUE(eventually([&] { return (jobStatus(h, id) & JOB_STATUS_RESTART) != 0; }));
+  gated->openGate();
+  stopper.join();
+  EXPECT_EQ(gated->received(), "abcdefghij");
+  ASSERT_TRUE(StartServiceW(spooler, 0, nullptr));
+  ASSERT_TRUE(eventually([&] { return gated->received() == "abcdefghijabcdefghij"; })) << gated->received();
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
+  // One job, printed once it was sent whole, no longer restarting.
+  auto jobs = winsim::printJobs(u"Card");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_TRUE(jobs[0].despooled);
+  EXPECT_FALSE(jobs[0].aborted);
+  EXPECT_FALSE(jobs[0].status & JOB_STATUS_RESTART);
   ClosePrinter(h);
 }
 
