@@ -7,8 +7,8 @@
 namespace card::setup {
 
 inline constexpr std::u16string_view kNetworkDriver = u"Pellor Standard Network";
-inline constexpr std::u16string_view kUsbDrivers[] = {
-    u"Pellor CA1 Card Printer USB", u"Pellor CA2 Card Printer USB", u"Pellor CA3 Card Printer USB"};
+inline constexpr std::u16string_view kUsbDrivers[] = {u"Pellor CA1 Card Printer USB", u"Pellor CA2 Card Printer USB",
+                                                      u"Pellor CA3 Card Printer USB"};
 inline constexpr std::u16string_view kNetworkMonitor = u"Pellor Standard Network Language Monitor";
 inline constexpr std::u16string_view kUsbMonitors[] = {u"Pellor Standard USB Language Monitor",
                                                        u"Pellor Standard Monitor"};

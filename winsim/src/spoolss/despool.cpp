@@ -18,15 +18,33 @@ std::u16string portOf(const std::u16string &printer) {
   return p;
 }
 
+// One opening of a port at a time: a monitor refuses a second open of one
+// port, so a query and a job that both find the port closed must not both
+// open it (the one refused would fail its job).  Recursive, because a
+// monitor opening the port may call back into the spooler.
+std::shared_ptr<std::recursive_mutex> portOpenLock(const std::u16string &key) {
+  static auto &locks = *new std::map<std::u16string, std::shared_ptr<std::recursive_mutex>>;
+  std::lock_guard<std::recursive_mutex> g(g_lock);
+  auto &l = locks[key];
+  if (!l) l = std::make_shared<std::recursive_mutex>();
+  return l;
+}
+
 // The open port of a printer, opened on first use.  A port whose printer now
 // wants another language monitor is opened again.
 std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16string &portName) {
   std::u16string key = upper(portName), monitor = printerMonitorName(printer);
-  {
+  auto openPort = [&]() -> std::shared_ptr<Port> {
     std::lock_guard<std::recursive_mutex> g(g_lock);
     auto it = g_ports.find(key);
     if (it != g_ports.end() && equalsNoCase(it->second.monitor, monitor)) return it->second.port;
-  }
+    return nullptr;
+  };
+  if (auto open = openPort()) return open;
+  auto opening = portOpenLock(key);
+  std::lock_guard<std::recursive_mutex> one(*opening);
+  // Another thread may have opened it while this one waited.
+  if (auto open = openPort()) return open;
   std::shared_ptr<Port> made;
   std::shared_ptr<Port> old;
   {

@@ -4,7 +4,10 @@
 // values: "Status" (the port's line status byte) and "Echo:<text>" (the text
 // sent to the printer, the printer's answer read back).  A DWORD "Options"
 // under its registry key set to 1 leaves GetPrinterDataFromPort out of its
-// table, for the spooler's fallback to the port monitor.
+// table, for the spooler's fallback to the port monitor; with 2 set, opening
+// a port takes a while and a port already open is refused, as monitors that
+// keep one record per port do; an opening that goes ahead waits (up to 10 s)
+// for the event "TestLmOpen" when a test has made it.
 #include <windows.h>
 #include <usbprint.h>
 #include <winsplp.h>
@@ -18,6 +21,8 @@ CRITICAL_SECTION g_lock;
 std::string g_calls;  // one line per call
 
 const char kPrefix[] = "LM:";
+DWORD g_options = 0;
+int g_openPorts = 0;  // under g_lock
 
 void record(const std::string &line) {
   EnterCriticalSection(&g_lock);
@@ -51,17 +56,40 @@ bool writeAll(LmPort *p, const char *data, DWORD size) {
   return done == size;
 }
 
+void portClosed() {
+  if (!(g_options & 2)) return;
+  EnterCriticalSection(&g_lock);
+  --g_openPorts;
+  LeaveCriticalSection(&g_lock);
+}
+
 BOOL WINAPI lmOpenPortEx(LPWSTR pPortName, LPWSTR pPrinterName, PHANDLE pHandle, LPMONITOR pMonitor) {
   record("OpenPortEx " + narrow(pPortName) + " " + narrow(pPrinterName));
   if (!pHandle || !pMonitor || !pMonitor->pfnOpenPort) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  if (g_options & 2) {
+    EnterCriticalSection(&g_lock);
+    const bool taken = g_openPorts > 0;
+    if (!taken) ++g_openPorts;
+    LeaveCriticalSection(&g_lock);
+    if (taken) {
+      record("OpenPortEx refused");
+      SetLastError(ERROR_BUSY);
+      return FALSE;
+    }
+    if (HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, u"TestLmOpen")) {
+      WaitForSingleObject(go, 10000);
+      CloseHandle(go);
+    }
+  }
   auto *p = new LmPort;
   p->pm = *pMonitor;
   if (!p->pm.pfnOpenPort(pPortName, &p->under)) {
     DWORD e = GetLastError();
     delete p;
+    portClosed();
     SetLastError(e);
     return FALSE;
   }
@@ -120,6 +148,7 @@ BOOL WINAPI lmClosePort(HANDLE hPort) {
   record("ClosePort");
   BOOL ok = p->pm.pfnClosePort(p->under);
   delete p;
+  portClosed();
   return ok;
 }
 
@@ -186,6 +215,7 @@ WINSIM_API BOOL WINAPI InitializeMonitorEx(LPWSTR pRegistryRoot, LPMONITOR pMoni
     RegQueryValueExW(k, u"Options", nullptr, nullptr, reinterpret_cast<BYTE *>(&options), &size);
     RegCloseKey(k);
   }
+  g_options = options;
   std::memset(pMonitor, 0, sizeof(*pMonitor));
   pMonitor->pfnOpenPortEx = lmOpenPortEx;
   pMonitor->pfnStartDocPort = lmStartDocPort;

@@ -1,0 +1,14 @@
+# What the driver package holds, file by file: the one list the layout step
+# and the package's tests share.
+#   PACKAGE_MODULES   built modules, by their file names
+#   PACKAGE_RENAMED   built modules that the network driver carries under a
+#                     name of its own: "built=packaged"
+#   PACKAGE_DATA      files from package/ as they are
+#   PACKAGE_MADE      files the layout step makes
+#   PACKAGE_INFS      the INF files, from package/
+set(PACKAGE_MODULES cardrend.dll cardcfg.dll cardres.dll notifysrv.dll notifytray.exe usbmon.dll netmon.dll
+                    instlib.dll drvsetup.exe purgelib.dll verstamp.dll)
+set(PACKAGE_RENAMED cardrend.dll=cardrendnet.dll cardcfg.dll=cardcfgnet.dll)
+set(PACKAGE_DATA cardcc.BMP cardribbon.INI)
+set(PACKAGE_MADE carddrv.dat cardnet.dat cardhelp.chm)
+set(PACKAGE_INFS carddrv.inf cardnet.inf)
