@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <prnasnot.h>
 #include <winsvc.h>
 
 #include <filesystem>
@@ -355,6 +356,10 @@ TEST_F(SpoolerService, StoppedSpoolerAnswersNoClientAndResumesItsQueueWhenStarte
   EXPECT_FAILS_WITH(GetPrinterW(h, 2, nullptr, 0, &needed), RPC_S_SERVER_UNAVAILABLE);
   std::string reply;
   EXPECT_EQ(getData(h, "Status", reply), DWORD(RPC_S_SERVER_UNAVAILABLE));
+  HANDLE notify = nullptr;
+  EXPECT_EQ(RegisterForPrintAsyncNotifications(u"Card", const_cast<GUID *>(&NOTIFICATION_RELEASE), kPerUser,
+                                               kUniDirectional, nullptr, &notify),
+            HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
   EXPECT_FAILS_WITH(ControlService(spooler, SERVICE_CONTROL_STOP, &st), ERROR_SERVICE_NOT_ACTIVE);
 
   // Started again: the installed monitor is loaded (and initialised) again,
