@@ -1,9 +1,8 @@
 // The service control manager's database.  As on Windows it lives in the
-// manager's memory, read from the registry when the machine starts and
-// written back to it by every change; a key written into the Services tree
-// by hand means nothing to it until the next start.  The built-in services
-// (the ones winsim's own folders register) are there and running from every
-// machine reset on.
+// manager's memory and every change is written to the registry; Windows
+// reads the Services tree only when it starts, so a key written there by
+// hand means nothing to the manager.  A reset machine starts with the
+// built-in services alone (the ones winsim's own folders register), running.
 #include <deque>
 #include <map>
 #include <vector>
@@ -85,11 +84,9 @@ void addBuiltIns() {
 
 // The machine's services after a reset: the built-in ones, running.
 void resetDatabase() {
-  std::vector<std::shared_ptr<scm::ServiceRecord>> old;
   {
     std::lock_guard<std::mutex> g(scm::scmLock());
-    for (auto &kv : database()) old.push_back(kv.second);
-    records().clear();
+    database().clear();
     addBuiltIns();
   }
   // The handles of the old machine go; their services are no longer in the
