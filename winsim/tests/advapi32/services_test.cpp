@@ -407,5 +407,25 @@ TEST_F(SpoolerService, JobOnThePortWhenTheSpoolerStopsIsSentAgainFromItsStart) {
   ClosePrinter(h);
 }
 
+TEST_F(SpoolerService, JobWaitingForARefusingPrinterWaitsOverTheStop) {
+  addPrinter(u"Card", u"USB001", nullptr);
+  HANDLE h = open(u"Card");
+  // Unplugged: the port monitor refuses the start and the job waits in error.
+  winsim::detachUsbDevice(u"USB001");
+  DWORD id = print(h, "later");
+  ASSERT_TRUE(eventually([&] { return jobStatus(h, id) & JOB_STATUS_ERROR; }));
+  // The stop does not wait for the next try; the job is not given up.
+  SERVICE_STATUS st{};
+  EXPECT_LT(realMs([&] { ASSERT_TRUE(ControlService(spooler, SERVICE_CONTROL_STOP, &st)); }), 5000.0);
+  ASSERT_TRUE(winsim::attachUsbDevice(u"USB001", device));
+  ASSERT_TRUE(StartServiceW(spooler, 0, nullptr));
+  ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
+  EXPECT_EQ(device->received(), "later");
+  auto jobs = winsim::printJobs(u"Card");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_FALSE(jobs[0].aborted);
+  ClosePrinter(h);
+}
+
 }  // namespace
 }  // namespace monitor_test
