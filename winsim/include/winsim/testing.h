@@ -273,6 +273,9 @@ WINSIM_API bool waitForAsyncNotifyIdle(DWORD timeoutMs = 10000);
 // (NOTIFICATION_RELEASE), then registrations and channels end and the
 // broker lets go of the programs' callbacks.  resetMachine instead drops
 // everything without a call, as the programs went with the old machine.
+// Only the broker's part of a restart: the service "Spooler" stopped through
+// the service control manager (ControlService) stops the whole spooler, this
+// included, until StartServiceW.
 WINSIM_API void restartSpooler();
 
 // ------------------------------------------------------------ USB devices

@@ -7,7 +7,11 @@ namespace {
 
 const char *const kAdvapi32[] = {
     "AllocateAndInitializeSid",
+    "CloseServiceHandle",
+    "ControlService",
     "CreateProcessAsUserW",
+    "CreateServiceW",
+    "DeleteService",
     "DuplicateTokenEx",
     "EqualSid",
     "FreeSid",
@@ -19,6 +23,11 @@ const char *const kAdvapi32[] = {
     "InitializeSecurityDescriptor",
     "IsValidSid",
     "OpenProcessToken",
+    "OpenSCManagerA",
+    "OpenSCManagerW",
+    "OpenServiceA",
+    "OpenServiceW",
+    "QueryServiceStatus",
     "RegCloseKey",
     "RegCreateKeyExW",
     "RegDeleteKeyExW",
@@ -36,6 +45,8 @@ const char *const kAdvapi32[] = {
     "SetEntriesInAclW",
     "SetNamedSecurityInfoW",
     "SetSecurityDescriptorDacl",
+    "StartServiceA",
+    "StartServiceW",
 };
 const ExportList kAdvapi32List(u"advapi32.dll", kAdvapi32);
 

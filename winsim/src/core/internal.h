@@ -73,6 +73,8 @@ enum class Kind {
   UserWindow,  // user32's machine-wide handles: HWND, HMENU, HICON/HCURSOR
   UserMenu,
   UserIcon,
+  ScManager,  // advapi32's SC_HANDLEs: the service control manager and a service
+  Service,
   Other
 };
 using KindMask = uint32_t;
@@ -81,11 +83,13 @@ constexpr KindMask kGdiKinds = kindBit(Kind::GdiDc) | kindBit(Kind::GdiPen) | ki
                                kindBit(Kind::GdiFont) | kindBit(Kind::GdiBitmap) | kindBit(Kind::GdiRegion);
 constexpr KindMask kEngineKinds = kindBit(Kind::EngSurface) | kindBit(Kind::EngPalette);
 constexpr KindMask kUserKinds = kindBit(Kind::UserWindow) | kindBit(Kind::UserMenu) | kindBit(Kind::UserIcon);
+// SC_HANDLEs close with CloseServiceHandle only, as on Windows.
+constexpr KindMask kServiceKinds = kindBit(Kind::ScManager) | kindBit(Kind::Service);
 // Handles that are kernel objects (and the registry keys and printers that
 // the kernel's handle calls have always taken): not heaps, not GDI's, not
-// user32's.
+// user32's, not the service control manager's.
 constexpr bool isKernelKind(Kind k) {
-  return k != Kind::Heap && k != Kind::Other && !(kindBit(k) & (kGdiKinds | kEngineKinds | kUserKinds));
+  return k != Kind::Heap && k != Kind::Other && !(kindBit(k) & (kGdiKinds | kEngineKinds | kUserKinds | kServiceKinds));
 }
 
 struct KObject {

@@ -23,6 +23,7 @@ std::mutex g_devLock;
 std::map<std::u16string, DosName> g_names;                        // by upper-case name
 std::map<std::u16string, std::shared_ptr<CommDevice>> g_devices;  // by upper-case target
 std::map<std::u16string, COMMCONFIG> g_defaultConfigs;            // by upper-case name, set ones only
+std::map<std::u16string, std::u16string> g_driverDevices;         // by upper-case name: the target
 
 bool startsWithNoCase(const std::u16string &s, const std::u16string &prefix) {
   return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
@@ -34,6 +35,7 @@ void defineMachineDevices() {
   g_names.clear();
   g_devices.clear();
   g_defaultConfigs.clear();
+  g_driverDevices.clear();
   for (int i = 0; i < 4; ++i) {
     std::u16string n = u"COM" + std::u16string(1, char16_t(u'1' + i));
     g_names[n] = DosName{n, {u"\\Device\\Serial" + std::u16string(1, char16_t(u'0' + i))}};
@@ -124,6 +126,30 @@ std::shared_ptr<CommDevice> openCommDevice(const std::u16string &dosName, DWORD 
 void closeCommDevice(CommDevice &device) {
   std::lock_guard<std::mutex> d(device.lock);
   device.open = false;
+}
+
+void defineDriverDevice(const std::u16string &name) {
+  std::lock_guard<std::mutex> g(g_devLock);
+  std::u16string target = u"\\Device\\" + name;
+  g_names[upper(name)] = DosName{name, {target}};
+  g_driverDevices[upper(name)] = target;
+}
+
+void removeDriverDevice(const std::u16string &name) {
+  std::lock_guard<std::mutex> g(g_devLock);
+  auto it = g_driverDevices.find(upper(name));
+  if (it == g_driverDevices.end()) return;
+  auto n = g_names.find(it->first);
+  if (n != g_names.end() && !n->second.targets.empty() && n->second.targets.front() == it->second) g_names.erase(n);
+  g_driverDevices.erase(it);
+}
+
+bool isDriverDevice(const std::u16string &dosName) {
+  std::lock_guard<std::mutex> g(g_devLock);
+  auto it = g_names.find(upper(dosName));
+  if (it == g_names.end() || it->second.targets.empty()) return false;
+  auto d = g_driverDevices.find(upper(dosName));
+  return d != g_driverDevices.end() && it->second.targets.front() == d->second;
 }
 
 }  // namespace winsim

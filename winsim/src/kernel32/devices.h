@@ -26,6 +26,14 @@ struct CommDevice {
 std::shared_ptr<CommDevice> openCommDevice(const std::u16string &dosName, DWORD &error);
 // Its handle closed.
 void closeCommDevice(CommDevice &device);
+// The device of a kernel-mode driver, "\\.\<service name>": defined while
+// the driver's service runs (advapi32's service control manager defines and
+// removes it).  Its handles read and write nothing: such a driver serves
+// only its own control codes.
+void defineDriverDevice(const std::u16string &name);
+void removeDriverDevice(const std::u16string &name);
+// Whether a DOS name now names a driver's device.
+bool isDriverDevice(const std::u16string &dosName);
 // The device behind a file handle (files.cpp); NULL with the last error set:
 // ERROR_INVALID_HANDLE for a handle that is no file, ERROR_INVALID_FUNCTION
 // for a file that is no device.

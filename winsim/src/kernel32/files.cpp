@@ -85,6 +85,8 @@ struct File : KObject {
   bool append = false;
   // A serial or parallel port opened as "\\.\COM1": no host file behind it.
   std::shared_ptr<CommDevice> device;
+  // A kernel-mode driver's device: reads and writes are not its business.
+  bool driverDevice = false;
 };
 
 // The error for a path that names nothing: the file is missing, or already
@@ -174,6 +176,13 @@ HANDLE openDevicePath(const std::u16string &dosName, DWORD disposition) {
     // Devices are there or not; they are never made.
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
+  }
+  if (isDriverDevice(dosName)) {
+    auto *f = new File;
+    f->driverDevice = true;
+    HANDLE h = registerObject(f);
+    SetLastError(NO_ERROR);
+    return h;
   }
   DWORD error = ERROR_SUCCESS;
   auto dev = openCommDevice(dosName, error);
@@ -302,6 +311,11 @@ BOOL WINAPI ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVER
   KObject *o = lookup(h, Kind::File);
   if (!o) return FALSE;
   auto *f = static_cast<File *>(o);
+  if (f->driverDevice) {
+    release(o);
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+  }
   if (f->device) {
     // Nothing answers on the machine's ports: a read ends with its time-out.
     release(o);
@@ -330,6 +344,11 @@ BOOL WINAPI WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, 
   KObject *o = lookup(h, Kind::File);
   if (!o) return FALSE;
   auto *f = static_cast<File *>(o);
+  if (f->driverDevice) {
+    release(o);
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+  }
   if (f->device) {
     if (written) *written = toWrite;
     release(o);

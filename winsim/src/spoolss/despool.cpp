@@ -118,7 +118,8 @@ void setJobError(DWORD id, bool error) {
 }
 
 // Starts the job on the port, again and again while the port's monitor
-// refuses and the job is neither deleted nor past the stall limit.
+// refuses and the job is neither deleted, restarted (the spooler stopping
+// restarts it) nor past the stall limit.
 bool startJob(Port &port, const Job &job) {
   const JobRecord &r = job.rec;
   if (port.startDoc(r.printer, r.id, r.document)) return true;
@@ -127,8 +128,9 @@ bool startJob(Port &port, const Job &job) {
   const uint64_t since = virtualNowMs();
   bool ok = false;
   while (!ok && virtualNowMs() - since < kStallLimitMs) {
-    for (DWORD waited = 0; waited < kStartRetryMs && !jobDeleting(r.id); waited += kRetryPauseMs) Sleep(kRetryPauseMs);
-    if (jobDeleting(r.id)) break;
+    for (DWORD waited = 0; waited < kStartRetryMs && jobStop(r.id) == JobStop::None; waited += kRetryPauseMs)
+      Sleep(kRetryPauseMs);
+    if (jobStop(r.id) != JobStop::None) break;
     ok = port.startDoc(r.printer, r.id, r.document);
   }
   setJobError(r.id, false);
@@ -155,7 +157,8 @@ void despool(Job &job) {
                                                       : std::shared_ptr<Port>(makeFilePort(job.outputFile));
   bool ok = startJob(*port, job);
   if (!ok) {
-    job.rec.aborted = true;
+    // A job restarted while its start was refused waits in its queue again.
+    if (jobStop(job.rec.id) != JobStop::Restarted) job.rec.aborted = true;
     return;
   }
   // Written in blocks, as the spooler hands spool data to a port; a write

@@ -13,6 +13,7 @@
 #include "core/internal.h"
 #include "spoolss/spooler_state.h"
 #include "spoolss/spoolss.h"
+#include "spoolss/spooler_service.h"
 
 namespace winsim::spool {
 
@@ -526,6 +527,25 @@ void resetMonitors() {
   for (auto &kv : monitors) unloadMonitor(*kv.second);
 }
 
+void loadInstalledMonitors() {
+  std::vector<std::u16string> names;
+  HKEY k;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, monitorsKey().c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
+    WCHAR name[256];
+    for (DWORD i = 0, len = 256; RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, len = 256)
+      names.emplace_back(name, len);
+    RegCloseKey(k);
+  }
+  // A key without a DLL (a built-in monitor's settings) is no monitor to
+  // load; one that fails is left out, as the spooler logs it and goes on.
+  for (auto &n : names) {
+    DWORD error = ERROR_SUCCESS;
+    if (!monitorDll(n).empty() && !loadMonitor(n, error))
+      OutputDebugStringA(("winsim: the monitor \"" + toUtf8(n) + "\" does not load at the spooler's start").c_str());
+  }
+}
+
 namespace {
 
 class MonitorXcv : public XcvChannel {
@@ -640,6 +660,7 @@ using namespace winsim::spool;
 extern "C" {
 
 BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitors) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   if (Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
@@ -681,6 +702,7 @@ BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitors) {
 }
 
 BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorName) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   if (!pMonitorName || !*pMonitorName) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -3,6 +3,7 @@
 // back and laid out anew.
 #include <cstring>
 
+#include "spoolss/spooler_service.h"
 #include "core/internal.h"
 #include "winspool/client.h"
 #include "winspool/drivers.h"
@@ -105,12 +106,14 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
 
 BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                                 LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return enumDrivers(fromAnsi(pEnvironment), !pEnvironment, Level, pDriverInfo, cbBuf, pcbNeeded, pcReturned, true);
 }
 
 BOOL WINAPI DeletePrinterDriverExA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName, DWORD dwDeleteFlag,
                                    DWORD dwVersionFlag) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return deleteDriver(fromAnsi(pEnvironment), !pEnvironment, fromAnsi(pDriverName), dwDeleteFlag, dwVersionFlag);
 }

@@ -5,6 +5,7 @@
 #include <prnasnot.h>
 
 #include "spoolss/async_notify.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim::spool;
 
@@ -14,6 +15,8 @@ HRESULT WINAPI RegisterForPrintAsyncNotifications(PCWSTR pszName, PrintAsyncNoti
                                                   PrintAsyncNotifyUserFilter eUserFilter,
                                                   PrintAsyncNotifyConversationStyle eConversationStyle,
                                                   IPrintAsyncNotifyCallback *pCallback, HANDLE *phNotify) {
+  // A stopped spooler takes no registration: the RPC call finds no server.
+  if (!spoolerAnswers()) return HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
   return asyncRegister(pszName, pNotificationType, eUserFilter, eConversationStyle, pCallback, phNotify);
 }
 

@@ -9,6 +9,7 @@
 #include "winspool/client.h"
 #include "winspool/drivers.h"
 #include "winspool/records.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -147,17 +148,20 @@ extern "C" {
 // ------------------------------------------------------------ drivers
 
 BOOL WINAPI AddPrinterDriverW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return addDriver(Level, pDriverInfo, APD_COPY_NEW_FILES);
 }
 
 BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo, DWORD dwFileCopyFlags) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return addDriver(Level, pDriverInfo, dwFileCopyFlags);
 }
 
 BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                               LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) return fail(ERROR_INVALID_HANDLE);
   std::u16string env = normEnvironment(pEnvironment);
@@ -174,12 +178,14 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR pEnvironment, DWORD Level,
 
 BOOL WINAPI EnumPrinterDriversW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                                 LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return enumDrivers(fromW(pEnvironment), !pEnvironment, Level, pDriverInfo, cbBuf, pcbNeeded, pcReturned, false);
 }
 
 BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
                                        DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   if (Level != 1) return fail(ERROR_INVALID_LEVEL);
   std::u16string env = normEnvironment(pEnvironment);
@@ -215,12 +221,14 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
 
 // The driver leaves the list; its files stay.
 BOOL WINAPI DeletePrinterDriverW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return deleteDriver(fromW(pEnvironment), !pEnvironment, fromW(pDriverName), 0, 0);
 }
 
 BOOL WINAPI DeletePrinterDriverExW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pDriverName, DWORD dwDeleteFlag,
                                    DWORD dwVersionFlag) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   return deleteDriver(fromW(pEnvironment), !pEnvironment, fromW(pDriverName), dwDeleteFlag, dwVersionFlag);
 }

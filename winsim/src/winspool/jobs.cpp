@@ -6,6 +6,7 @@
 
 #include "core/internal.h"
 #include "winspool/client.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -15,6 +16,7 @@ extern "C" {
 // ------------------------------------------------------------ jobs
 
 DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
+  if (!spoolerAnswers()) return 0;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -52,6 +54,7 @@ DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
 }
 
 BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
@@ -64,6 +67,7 @@ BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+  if (!spoolerAnswers()) return FALSE;
   if (pcWritten) *pcWritten = 0;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h) return FALSE;
@@ -85,6 +89,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
 }
 
 BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
@@ -96,6 +101,7 @@ BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
@@ -119,6 +125,7 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h) return FALSE;
   std::lock_guard<std::recursive_mutex> g(g_lock);
@@ -134,6 +141,7 @@ BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -193,6 +201,7 @@ BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 }
 
 BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -253,6 +262,7 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 }
 
 BOOL WINAPI EnumPortsW(LPWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   // Every port monitor's ports, in the monitors' order.
   std::vector<PortListEntry> ports = registeredPorts();

@@ -6,6 +6,7 @@
 
 #include "core/internal.h"
 #include "winspool/client.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -16,6 +17,7 @@ extern "C" {
 
 DWORD WINAPI GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, LPDWORD pType, LPBYTE pData,
                                DWORD nSize, LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) return ERROR_INVALID_HANDLE;
   if (!pKeyName || !*pKeyName || !pValueName) return ERROR_INVALID_PARAMETER;
@@ -25,6 +27,7 @@ DWORD WINAPI GetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValue
 
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
                              LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) return ERROR_INVALID_HANDLE;
   if (!pValueName) return ERROR_INVALID_PARAMETER;
@@ -51,6 +54,7 @@ DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, 
 
 DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName, DWORD Type, LPBYTE pData,
                                DWORD cbData) {
+  if (!spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) return ERROR_INVALID_HANDLE;
   if (!pKeyName || !*pKeyName || !pValueName || (!pData && cbData)) return ERROR_INVALID_PARAMETER;
@@ -58,10 +62,12 @@ DWORD WINAPI SetPrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValue
 }
 
 DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData) {
+  if (!spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
   return SetPrinterDataExW(hPrinter, u"PrinterDriverData", pValueName, Type, pData, cbData);
 }
 
 DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pValueName) {
+  if (!spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) return ERROR_INVALID_HANDLE;
   if (!pKeyName || !pValueName) return ERROR_INVALID_PARAMETER;
@@ -77,6 +83,7 @@ DWORD WINAPI DeletePrinterDataExW(HANDLE hPrinter, LPCWSTR pKeyName, LPCWSTR pVa
 }
 
 DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName) {
+  if (!spoolerAnswers()) return RPC_S_SERVER_UNAVAILABLE;
   return DeletePrinterDataExW(hPrinter, u"PrinterDriverData", pValueName);
 }
 

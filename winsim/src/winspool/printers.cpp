@@ -5,6 +5,7 @@
 
 #include "core/internal.h"
 #include "winspool/client.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -59,6 +60,7 @@ extern "C" {
 
 BOOL WINAPI OpenPrinter2W(LPCWSTR pPrinterName, LPHANDLE phPrinter, PPRINTER_DEFAULTSW pDefault,
                           PPRINTER_OPTIONSW pOptions) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pOptions;
   if (!phPrinter) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -112,6 +114,7 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
 }
 
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -121,6 +124,7 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
 }
 
 BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -216,6 +220,7 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
 
 BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
                           LPDWORD pcReturned) {
+  if (!spoolerAnswers()) return FALSE;
   (void)Name;
   if (pcReturned) *pcReturned = 0;
   size_t fixed = Level == 1   ? sizeof(PRINTER_INFO_1W)
@@ -271,6 +276,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
 }
 
 HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
+  if (!spoolerAnswers()) return nullptr;
   (void)pName;
   if (Level != 2) {
     SetLastError(ERROR_INVALID_LEVEL);
@@ -314,6 +320,7 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
 // A printer with jobs still to print waits for them (pending deletion); the
 // last one to leave the queue takes it away.
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hPrinter);
   if (!h || h->name.empty()) {
     SetLastError(ERROR_INVALID_HANDLE);

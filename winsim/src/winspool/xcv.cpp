@@ -3,6 +3,7 @@
 // SetPortW.
 #include "core/internal.h"
 #include "winspool/client.h"
+#include "spoolss/spooler_service.h"
 
 using namespace winsim;
 using namespace winsim::spool;
@@ -47,6 +48,7 @@ extern "C" {
 
 BOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cbInputData, PBYTE pOutputData,
                      DWORD cbOutputData, PDWORD pcbOutputNeeded, PDWORD pdwStatus) {
+  if (!spoolerAnswers()) return FALSE;
   PrinterHandle *h = handleOf(hXcv);
   if (!h) return FALSE;
   if (!h->xcv) {
@@ -65,6 +67,7 @@ BOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD cb
 }
 
 BOOL WINAPI SetPortW(LPWSTR pName, LPWSTR pPortName, DWORD dwLevel, LPBYTE pPortInfo) {
+  if (!spoolerAnswers()) return FALSE;
   (void)pName;
   if (!pPortName || !*pPortName || !pPortInfo) {
     SetLastError(ERROR_INVALID_PARAMETER);
