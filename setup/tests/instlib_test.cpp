@@ -132,7 +132,8 @@ TEST_F(Instlib, DriverWithItsDependentFilesAndPrintersByTheirNames) {
   EXPECT_EQ(isPrinter(u"Card Network 1"), 0u);
   EXPECT_EQ(deleteDriver(u"pellor ca3 card printer usb"), 0u);
   EXPECT_FALSE(exists(kDriverFolder + u"\\3\\cardrend.dll"));
-  EXPECT_NE(deleteDriver(kUsbDriver.c_str()), 0u);
+  // Nothing left of that name: nothing to do.
+  EXPECT_EQ(deleteDriver(kUsbDriver.c_str()), 0u);
 }
 
 TEST_F(Instlib, TooLongADependentFileListIsRefusedNotCut) {
