@@ -11,7 +11,7 @@ namespace card::setup {
 
 // In the system directory.
 inline constexpr std::u16string_view kSystemFolderFiles[] = {u"usbmon.dll", u"netmon.dll", u"verstamp.dll",
-                                                             u"drvsetup.exe"};
+                                                             u"drvsetup.exe", u"notifytray.exe"};
 // In the Windows directory's "inf" folder.
 inline constexpr std::u16string_view kInfFolderFiles[] = {u"carddrv.inf", u"carddrv.PNF", u"instlib.dll",
                                                           u"verstamp.dll"};

@@ -15,7 +15,13 @@
 // address of its own, and the network language monitor sends the job to it
 // in length-framed messages over real sockets.
 //
-//   carddemo OUT_DIR [--network] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
+// The USB printer is installed as the package's installer installs it: the
+// package laid out in C:\Setup and the installer library's steps called one
+// by one; after the card the version stamp of an update runs, and with
+// --uninstall the package is uninstalled again and the machine compared with
+// the one before the install.
+//
+//   carddemo OUT_DIR [--network | --uninstall] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
 //            [cardprint options...]
 #include <windows.h>
 #include <shlobj.h>
@@ -40,9 +46,11 @@
 #include "emulator/include/cardemu/printer.h"
 #include "emulator/include/cardemu/render.h"
 #include "emulator/include/cardemu/usb_device.h"
+#include "tools/carddemo/install_road.h"
 #include "tools/carddemo/machine.h"
 #include "tools/carddemo/pacing.h"
 #include "tools/carddemo/pictures.h"
+#include "tools/carddemo/snapshot.h"
 #include "tools/cardprint/cardprint.h"
 #include "tools/cardprint/job_devmode.h"
 #include "tools/cardprint/options.h"
@@ -130,9 +138,10 @@ std::string sizeText(uintmax_t bytes) {
 int usage(const char *problem) {
   if (problem) std::fprintf(stderr, "carddemo: %s\n", problem);
   std::fputs(
-      "usage: carddemo OUT_DIR [--network] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
+      "usage: carddemo OUT_DIR [--network | --uninstall] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
       "                [cardprint options...]\n"
-      "Prints the sample card with cardprint on a simulated machine whose card printer\n"
+      "Installs the package from C:\\Setup with its installer library, then prints the\n"
+      "sample card with cardprint on a simulated machine whose card printer\n"
       "is on USB001, through the USB language monitor, and writes into OUT_DIR: job.prn,\n"
       "listing.txt (the printer's commands), pacing.txt (the monitor's write calls),\n"
       "cardribbon.INI (the monitor's ribbon cache file) and, per card,\n"
@@ -151,6 +160,10 @@ int usage(const char *problem) {
       "address: nothing leaves this computer), reached through the Standard TCP/IP port\n"
       "IP_127.0.5.20 and the network language monitor; pacing.txt then lists the\n"
       "length-framed messages of the data channel.\n"
+      "--uninstall uninstalls the package after the card as its installer does, lets\n"
+      "the clean-up run at the next log-on and compares the machine with the one\n"
+      "before the install (uninstall.txt); exit status 1 when more than what Windows\n"
+      "itself keeps differs.\n"
       "--machine DIR holds the machine's virtual drive (default: beside the program);\n"
       "DIR must be new, empty or a machine folder of an earlier run, whose contents\n"
       "are replaced.\n"
@@ -197,6 +210,7 @@ struct DemoSetup {
   cardemu::FaultChoice faultChoice;
   bool userCancels = false;
   bool network = false;
+  bool uninstall = false;
   const char16_t *printerName() const { return network ? kNetPrinterName : kPrinterName; }
 };
 
@@ -269,11 +283,14 @@ int parseCommandLine(int argc, char **argv, DemoSetup &d) {
       d.userCancels = true;
     } else if (a == "--network") {
       d.network = true;
+    } else if (a == "--uninstall") {
+      d.uninstall = true;
     } else {
       extra.push_back(a);
     }
   }
   if (d.userCancels && !d.fault) return usage("--user-cancels answers the message of a --fault");
+  if (d.uninstall && d.network) return usage("--uninstall runs the installer of the USB printer, not --network");
   if (within(d.out, d.machine) || within(d.machine, d.out))
     return usage("the output folder and the machine folder must not lie in one another");
 
@@ -595,12 +612,13 @@ void reportFiles(const fs::path &out, bool network, bool cacheWritten, const std
   show("pacing.txt", network ? "the data channel's framed messages" : "the monitor's write calls, paced");
   if (cacheWritten) show("cardribbon.INI", "the ribbon cache file the monitor wrote at the job's start");
   for (const std::string &name : written) {
-    const char *what = name.find("_front.png") != std::string::npos  ? "front of the card"
-                       : name.find("_back.png") != std::string::npos ? "back of the card"
-                       : name.find(".txt") != std::string::npos      ? "card summary"
-                       : name.rfind("message_", 0) == 0              ? "a message box the user saw"
-                       : name == "tray.png"                          ? "the tray icon and its menu"
-                                                                     : "one panel as printed";
+    const char *what = name == "uninstall.txt"                        ? "the machine after the uninstall against before"
+                       : name.find("_front.png") != std::string::npos ? "front of the card"
+                       : name.find("_back.png") != std::string::npos  ? "back of the card"
+                       : name.find(".txt") != std::string::npos       ? "card summary"
+                       : name.rfind("message_", 0) == 0               ? "a message box the user saw"
+                       : name == "tray.png"                           ? "the tray icon and its menu"
+                                                                      : "one panel as printed";
     show(name, what);
   }
 }
@@ -609,6 +627,37 @@ fs::path ribbonCacheFile() {
   WCHAR folder[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, 0, folder))) return {};
   return winsim::hostPath(std::u16string(reinterpret_cast<const char16_t *>(folder)) + u"\\cardribbon.INI");
+}
+
+// The version stamp, and with --uninstall the uninstall and the comparison
+// with the machine before the install (uninstall.txt, added to `written`).
+// False when a step could not run; `clean` false when the machine differs by
+// more than what Windows itself keeps.
+bool afterThePrint(const DemoSetup &d, Installer &installer, const MachineSnapshot &empty,
+                   std::vector<std::string> &written, Timer &timer, bool &clean) {
+  std::string problem;
+  std::u16string stamp;
+  if (!stampVersion(stamp, problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    return false;
+  }
+  timer.done("version stamp (rundll32 verstamp.dll,UpdateVersionInfo)");
+  if (!d.uninstall) {
+    installer.release();
+    return true;
+  }
+  if (!installer.uninstall(problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    return false;
+  }
+  const std::vector<Difference> differences = compareSnapshots(empty, takeSnapshot());
+  const std::string text = comparisonText(differences);
+  std::printf("\n%s", text.c_str());
+  std::ofstream(d.out / "uninstall.txt") << text;
+  written.push_back("uninstall.txt");
+  timer.done("uninstall, clean-up at log-on and comparison");
+  clean = std::all_of(differences.begin(), differences.end(), [](const Difference &x) { return !x.why.empty(); });
+  return true;
 }
 
 }  // namespace
@@ -650,6 +699,13 @@ int main(int argc, char **argv) {
   std::shared_ptr<cardemu::UsbPrinterDevice> device;
   std::unique_ptr<cardemu::NetPrinter> net;
   FrameLog frames;
+  if (!putSystemPrograms(problem) || !putPicturesOnTheMachine(d, problem)) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    return 1;
+  }
+  // The machine before the package comes, to compare with after it went.
+  const MachineSnapshot empty = d.uninstall ? takeSnapshot() : MachineSnapshot();
+  Installer installer;
   if (d.network) {
     cardemu::NetConfig netConfig;
     netConfig.address = kNetPrinterAddress;
@@ -661,16 +717,15 @@ int main(int argc, char **argv) {
     }
   } else {
     device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
-    if (!installPackage(device, problem)) {
+    playTheSpooler();
+    if (!installer.layOut(problem) || !installer.install(device, d.options.ribbonId, problem)) {
       std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+      winsim::resetMachine();
       return 1;
     }
+    std::printf("\n");
   }
   const std::string portName = utf8(d.network ? kNetPortName : kPortName);
-  if (!putPicturesOnTheMachine(d, problem)) {
-    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
-    return 1;
-  }
   if (d.fault) printer.injectFault(d.faultChoice);
   PeopleAtThePrinter people(printer, d.fault, d.userCancels);
   timer.done("machine set up (virtual drive, package, printer on " + portName + ")");
@@ -742,7 +797,10 @@ int main(int argc, char **argv) {
     Operator person;
     person.takeRibbonOut = [&printer] { printer.removeRibbon(); };
     person.putRibbonBack = [&printer, &config] { printer.loadRibbon(config.ribbonCode, config.ribbonRemaining); };
-    if (!runPrinterTools(d.printerName(), CARDDEMO_CARDCFG_DLL, person, tools, problem)) {
+    // The installer gave the USB printer's driver its configuration module;
+    // the network road's driver gets it now.
+    const fs::path cardcfg = d.network ? fs::path(CARDDEMO_CARDCFG_DLL) : fs::path();
+    if (!runPrinterTools(d.printerName(), cardcfg, person, tools, problem)) {
       std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
       winsim::resetMachine();
       return 1;
@@ -758,6 +816,12 @@ int main(int argc, char **argv) {
       return 1;
     }
     timer.done("printer tools (cardtool: version, command file, firmware)");
+  }
+  // ---- the version stamp of an update, and the uninstall
+  bool clean = true;
+  if (!d.network && !afterThePrint(d, installer, empty, written, timer, clean)) {
+    winsim::resetMachine();
+    return 1;
   }
   winsim::resetMachine();  // the spooler and the monitor stop before the printer goes
   if (net) net->stop();
@@ -790,5 +854,6 @@ int main(int argc, char **argv) {
   std::printf("\nSteps (real time):\n");
   for (const Step &s : steps) std::printf("  %-52s %8.0f ms\n", s.what.c_str(), s.ms);
   std::printf("  %-52s %8.0f ms\n", "total", std::chrono::duration<double, std::milli>(Clock::now() - started).count());
-  return 0;
+  if (!clean) std::fprintf(stderr, "carddemo: the uninstall left more than Windows keeps (see uninstall.txt)\n");
+  return clean ? 0 : 1;
 }

@@ -74,8 +74,9 @@ void clearOutputs(const fs::path &out) {
   for (const auto &e : fs::directory_iterator(out, ec)) {
     const std::string name = e.path().filename().string();
     const bool ours =
-        name == "job.prn" || name == "listing.txt" || name == "pacing.txt" || name == "cardribbon.INI" ||
-        name == "tray.png" || (name.rfind("message_", 0) == 0 && e.path().extension() == ".png") ||
+        name == "job.prn" || name == "listing.txt" || name == "uninstall.txt" || name == "pacing.txt" ||
+        name == "cardribbon.INI" || name == "tray.png" ||
+        (name.rfind("message_", 0) == 0 && e.path().extension() == ".png") ||
         (name.rfind("card_", 0) == 0 && (e.path().extension() == ".png" || e.path().extension() == ".txt"));
     if (ours && e.is_regular_file()) fs::remove(e.path(), ec);
   }
@@ -86,6 +87,12 @@ std::u16string driverFolder() {
   DWORD needed = 0;
   if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(dir), sizeof dir, &needed)) return {};
   return std::u16string(reinterpret_cast<const char16_t *>(dir)) + u"\\3";
+}
+
+void playTheSpooler() {
+  winsim::setProcessImageName(u"spoolsv.exe");
+  winsim::setProcessSessionId(0);
+  winsim::setConsoleSession(1);
 }
 
 namespace {
@@ -104,9 +111,7 @@ bool putFile(const fs::path &from, const fs::path &dir, const char *name, const 
 // where the monitors' messages cannot be seen: the notification server takes
 // them to the console user's session (1).
 bool installCommon(fs::path &driverDir, std::string &problem) {
-  winsim::setProcessImageName(u"spoolsv.exe");
-  winsim::setProcessSessionId(0);
-  winsim::setConsoleSession(1);
+  playTheSpooler();
   const std::u16string folder = driverFolder();
   if (folder.empty()) {
     problem = "the spooler names no driver directory";

@@ -48,6 +48,10 @@ void clearOutputs(const fs::path &out);
 // empty when the spooler names none.
 std::u16string driverFolder();
 
+// The calling process made the spooler (spoolsv.exe in session 0) with the
+// console user in session 1, where the monitors' messages are shown.
+void playTheSpooler();
+
 // On a machine just reset onto its drive: the calling process made the
 // spooler (session 0), the language monitor installed as an installer does,
 // its message library and the notification server in the driver directory,

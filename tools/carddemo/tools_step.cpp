@@ -57,7 +57,7 @@ bool runPrinterTools(const char16_t *printerName, const fs::path &cardcfgDll, co
                      std::string &problem) {
   const std::u16string commands = u"C:\\Users\\Public\\Documents\\cleaning.txt";
   const std::u16string firmware = u"C:\\Users\\Public\\Documents\\printer_fw.bin";
-  if (!addConfigurationModule(cardcfgDll, problem, printerName) ||
+  if ((!cardcfgDll.empty() && !addConfigurationModule(cardcfgDll, problem, printerName)) ||
       !putMachineFile(commands, "RESET\r\nCLEAN\r\n", problem) || !putMachineFile(firmware, firmwareImage(), problem))
     return false;
   const std::vector<std::vector<std::u16string>> calls = {
@@ -84,6 +84,9 @@ bool runPrinterTools(const char16_t *printerName, const fs::path &cardcfgDll, co
     if (status) out.said += "(exit status " + std::to_string(status) + ")\n";
     run.said.push_back(line + "\n" + indented(out.said));
   }
+  // The operator's files go once the tools are done with them.
+  DeleteFileW(reinterpret_cast<LPCWSTR>(commands.c_str()));
+  DeleteFileW(reinterpret_cast<LPCWSTR>(firmware.c_str()));
   return true;
 }
 

@@ -1,0 +1,345 @@
+#include "tools/carddemo/install_road.h"
+
+#include <windows.h>
+#include <winddiui.h>
+#include <winspool.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "shared/job_settings.h"
+#include "shared/proc_address.h"
+#include "tools/carddemo/machine.h"
+
+namespace carddemo {
+
+namespace {
+
+using Step0 = DWORD(WINAPI *)();
+using Step1 = DWORD(WINAPI *)(LPCWSTR);
+using Step2 = DWORD(WINAPI *)(LPCWSTR, LPCWSTR);
+using Step3 = DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR);
+using AddDriver = DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR,
+                                  LPCWSTR);
+
+LPCWSTR w(const std::u16string &s) { return reinterpret_cast<LPCWSTR>(s.c_str()); }
+std::string u8(const std::u16string &s) { return winsim::toUtf8(s); }
+
+// The package as its installer carries it: the host file and its name in
+// the setup folder.
+struct SetupFile {
+  const char *host;
+  const char16_t *name;
+};
+const SetupFile kSetupFiles[] = {
+    {CARDDEMO_CARDREND_DLL, u"cardrend.dll"},
+    {CARDDEMO_CARDCFG_DLL, u"cardcfg.dll"},
+    {CARDDEMO_CARDRES_DLL, u"cardres.dll"},
+    {CARDDEMO_NOTIFYSRV_DLL, u"notifysrv.dll"},
+    {CARDDEMO_NOTIFYTRAY_EXE, u"notifytray.exe"},
+    {CARDDEMO_USBMON_DLL, u"usbmon.dll"},
+    {CARDDEMO_INSTLIB_DLL, u"instlib.dll"},
+    {CARDDEMO_PURGELIB_DLL, u"purgelib.dll"},
+    {CARDDEMO_VERSTAMP_DLL, u"verstamp.dll"},
+    {CARDDEMO_DRVSETUP_EXE, u"drvsetup.exe"},
+    {CARD_PACKAGE_DIR "/carddrv.inf", u"carddrv.inf"},
+    {CARD_PACKAGE_DIR "/cardcc.BMP", u"cardcc.BMP"},
+    {CARD_PACKAGE_DIR "/cardribbon.INI", u"cardribbon.INI"},
+};
+
+// The driver's files, copied by the installer from the setup folder into
+// the spooler's driver directory before it adds the driver.
+const char16_t *const kDriverFiles[] = {u"cardrend.dll",  u"cardcfg.dll", u"cardres.dll",
+                                        u"notifysrv.dll", u"cardcc.BMP",  u"cardribbon.INI"};
+
+std::u16string inSetup(const char16_t *name) { return std::u16string(kSetupFolder) + u"\\" + name; }
+std::u16string inSystem(const char16_t *name) { return std::u16string(kSystemFolder) + u"\\" + name; }
+
+bool fail(std::string &problem, const char *why) {
+  problem = why;
+  return false;
+}
+
+std::string resultText(DWORD result) { return result == 0 ? "0 (done)" : std::to_string(result) + " (error)"; }
+
+// One step on the console: the call and what it answered.
+void say(const std::string &call, const std::string &result) {
+  std::printf("  %-76s %s\n", call.c_str(), result.c_str());
+}
+
+bool copyOnMachine(const std::u16string &from, const std::u16string &to, std::string &problem) {
+  const bool ok = CopyFileW(w(from), w(to), FALSE);
+  say("copy " + u8(from) + " -> " + u8(to), ok ? "done" : "error " + std::to_string(GetLastError()));
+  if (!ok) problem = "cannot copy " + u8(from) + " to " + u8(to);
+  return ok;
+}
+
+// The installer's options block: the package's own defaults (landscape
+// not turned, both sides, coercivity 2, the tracks' usual formats, every
+// head setting 5) and the demo's ribbon in the last slot.
+std::vector<DWORD> optionsBlock(int ribbonId) {
+  std::vector<DWORD> o(24, 0);
+  o[1] = 1;                                    // duplex
+  o[5] = 2;                                    // coercivity
+  const DWORD tracks[6] = {0, 1, 1, 0, 2, 1};  // mode and density of tracks 1..3
+  for (int i = 0; i < 6; ++i) o[size_t(6 + i)] = tracks[i];
+  for (size_t head : {12, 13, 14, 15, 16, 17, 19, 20, 21}) o[head] = 5;
+  o[23] = ribbonId > 0 ? DWORD(ribbonId) : 0;
+  return o;
+}
+
+}  // namespace
+
+bool putSystemPrograms(std::string &problem) {
+  if (winsim::copyToDrive(CARDDEMO_RUNDLL32_EXE, inSystem(u"rundll32.exe")) &&
+      winsim::copyToDrive(CARDDEMO_CMD_EXE, inSystem(u"cmd.exe")))
+    return true;
+  return fail(problem, "cannot put rundll32.exe and cmd.exe into the system folder");
+}
+
+void Installer::release() {
+  if (module_) FreeLibrary(module_);
+  module_ = nullptr;
+}
+
+template <typename F>
+F Installer::exported(const char *name, std::string &problem) {
+  F f = module_ ? card::procAddress<F>(module_, name) : nullptr;
+  if (!f) problem = std::string("the installer library has no ") + name;
+  return f;
+}
+
+bool Installer::layOut(std::string &problem) {
+  for (const SetupFile &f : kSetupFiles)
+    if (!winsim::copyToDrive(f.host, inSetup(f.name))) {
+      problem = std::string("cannot lay ") + f.host + " out in C:\\Setup";
+      return false;
+    }
+  std::printf("The package laid out in C:\\Setup (%zu files); C:\\Setup\\instlib.dll loaded.\n",
+              std::size(kSetupFiles));
+  module_ = LoadLibraryW(w(inSetup(u"instlib.dll")));
+  if (!module_) problem = "cannot load C:\\Setup\\instlib.dll (error " + std::to_string(GetLastError()) + ")";
+  return module_ != nullptr;
+}
+
+bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId, std::string &problem) {
+  auto installPackage = exported<Step1>("ELTNInstallPackage", problem);
+  auto driverPath = exported<DWORD(WINAPI *)(LPWSTR)>("ELTNGetDriverPath", problem);
+  auto customFile = exported<DWORD(WINAPI *)(LPCWSTR, const DWORD *)>("ELTNCustomeFile", problem);
+  auto addMonitor = exported<Step2>("ELTNAddMonitor", problem);
+  auto addDriver = exported<AddDriver>("ELTNAddPrinterDriver", problem);
+  auto addPrinter = exported<Step3>("ELTNAddPrinter", problem);
+  auto copyFile = exported<DWORD(WINAPI *)(LPWSTR)>("ELTNCopyFile", problem);
+  if (!installPackage || !driverPath || !customFile || !addMonitor || !addDriver || !addPrinter || !copyFile)
+    return false;
+  std::printf("Installing the package as its installer does:\n");
+  const std::u16string inf = inSetup(u"carddrv.inf");
+  // The driver store may refuse the package (it is unsigned); the installer
+  // goes on either way.
+  say("ELTNInstallPackage(" + u8(inf) + ")", resultText(installPackage(w(inf))) + ", whatever it is");
+
+  WCHAR folder[130] = {};
+  DWORD r = driverPath(folder);
+  const std::u16string driverDir(reinterpret_cast<const char16_t *>(folder));
+  say("ELTNGetDriverPath", r ? resultText(r) : u8(driverDir));
+  if (r) return fail(problem, "the installer library names no driver folder");
+  for (const char16_t *name : kDriverFiles)
+    if (!copyOnMachine(inSetup(name), driverDir + u"\\" + name, problem)) return false;
+  const std::u16string data = driverDir + u"\\carddrv.dat";
+  const std::vector<DWORD> options = optionsBlock(ribbonId);
+  r = customFile(w(data), options.data());
+  say("ELTNCustomeFile(" + u8(data) + ", ribbon " + std::to_string(options[23]) + ")", resultText(r));
+  if (r) return fail(problem, "the default settings file was not written");
+
+  if (!copyOnMachine(inSetup(u"usbmon.dll"), inSystem(u"usbmon.dll"), problem)) return false;
+  r = addMonitor(w(kMonitorName), u"usbmon.dll");
+  say("ELTNAddMonitor(\"" + u8(kMonitorName) + "\", usbmon.dll)", resultText(r));
+  if (r) return fail(problem, "the USB language monitor was not added");
+  if (!copyOnMachine(inSetup(kTrayProgram), inSystem(kTrayProgram), problem)) return false;
+
+  // No compiled help file is laid out: the driver goes without one.
+  r = addDriver(w(kDriverName), u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", u"", w(kMonitorName), u"cardres.dll",
+                u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI");
+  say("ELTNAddPrinterDriver(\"" + u8(kDriverName) + "\", cardrend.dll, carddrv.dat, cardcfg.dll, ...)", resultText(r));
+  if (r) return fail(problem, "the driver was not added");
+
+  if (!winsim::attachUsbDevice(kPortName, std::move(device))) return fail(problem, "cannot plug the printer in");
+  say("the printer plugged into " + u8(kPortName), "done");
+  r = addPrinter(w(kPrinterName), w(kPortName), w(kDriverName));
+  say("ELTNAddPrinter(\"" + u8(kPrinterName) + "\", " + u8(kPortName) + ")", resultText(r));
+  if (r) return fail(problem, "the printer was not added");
+
+  WCHAR setup[MAX_PATH] = {};
+  std::memcpy(setup, kSetupFolder, sizeof kSetupFolder);
+  say("ELTNCopyFile(C:\\Setup)", std::to_string(copyFile(setup)) + " (purgelib.dll kept for a later uninstall)");
+  return true;
+}
+
+namespace {
+
+// The installer's own files go with the installer: the setup folder, once
+// the library is let go.
+bool deleteSetupFolder() {
+  WIN32_FIND_DATAW found;
+  const std::u16string pattern = inSetup(u"*");
+  HANDLE find = FindFirstFileW(w(pattern), &found);
+  bool ok = true;
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::u16string name(reinterpret_cast<const char16_t *>(found.cFileName));
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ok = DeleteFileW(w(inSetup(name.c_str()))) && ok;
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  return RemoveDirectoryW(w(std::u16string(kSetupFolder))) && ok;
+}
+
+// The installer asks the user to close the package's programs first: the
+// tray program, when it runs, is left with "Exit" on its icon's menu.
+void quitTrayProgram() {
+  if (!winsim::waitForProcess(kTrayProgram, 0)) return;
+  winsim::MenuScript exitChosen;
+  exitChosen.item = u"Exit";
+  exitChosen.times = 1;
+  winsim::scriptMenu(exitChosen);
+  const bool clicked = winsim::clickTrayIcon(kTrayTip, winsim::TrayClick::RightClick);
+  const bool ended = clicked && winsim::waitForProcessEnd(kTrayProgram, 30000);
+  say("the user quits " + u8(kTrayProgram) + " (\"Exit\" on its icon's menu)", ended ? "done" : "still running");
+}
+
+}  // namespace
+
+bool Installer::uninstall(std::string &problem) {
+  auto deleteAll = exported<DWORD(WINAPI *)(DWORD)>("ELTNDeleteAllEthernetPrinters", problem);
+  auto uninstallPackage = exported<Step1>("ELTNUnInstallPackage", problem);
+  auto runOnce = exported<Step0>("ELTNSetUpRunOnceEntry", problem);
+  if (!deleteAll || !uninstallPackage || !runOnce) return false;
+  std::printf("\nUninstalling the package as its installer does:\n");
+  quitTrayProgram();
+  say("ELTNDeleteAllEthernetPrinters(0)", resultText(deleteAll(0)));
+  const std::u16string inf = inSetup(u"carddrv.inf");
+  say("ELTNUnInstallPackage(" + u8(inf) + ")", resultText(uninstallPackage(w(inf))));
+  say("ELTNSetUpRunOnceEntry()", resultText(runOnce()));
+  winsim::detachUsbDevice(kPortName);
+  say("the printer unplugged from " + u8(kPortName), "done");
+  release();
+  const bool deleted = deleteSetupFolder();
+  say("C:\\Setup deleted (the installer's own files)", deleted ? "done" : "error " + std::to_string(GetLastError()));
+  if (!deleted) return fail(problem, "cannot delete C:\\Setup");
+
+  // The clean-up runs when the user next logs on: its library removes what
+  // is left and starts a batch that deletes the library once it is let go.
+  const std::vector<winsim::LogOnCommand> ran = winsim::logOn(120000);
+  for (const winsim::LogOnCommand &c : ran)
+    say("at log-on: " + u8(c.commandLine), !c.started ? "not started (error " + std::to_string(c.error) + ")"
+                                           : c.exitCode == STILL_ACTIVE ? "still running"
+                                                                        : "exit code " + std::to_string(c.exitCode));
+  const bool batchEnded = winsim::waitForProcessEnd(u"cmd.exe", 120000);
+  say("the self-deleting batch", batchEnded ? "ended" : "still running");
+  if (!batchEnded) return fail(problem, "the clean-up's batch did not end");
+  return true;
+}
+
+namespace {
+
+// The printer's default settings (PRINTER_INFO_2's DEVMODE), empty when it
+// has none.
+std::vector<BYTE> defaultSettings(HANDLE printer) {
+  DWORD needed = 0;
+  GetPrinterW(printer, 2, nullptr, 0, &needed);
+  std::vector<BYTE> info(needed);
+  if (!needed || !GetPrinterW(printer, 2, info.data(), needed, &needed)) return {};
+  const DEVMODEW *dm = reinterpret_cast<PRINTER_INFO_2W *>(info.data())->pDevMode;
+  if (!dm) return {};
+  const BYTE *bytes = reinterpret_cast<const BYTE *>(dm);
+  return std::vector<BYTE>(bytes, bytes + dm->dmSize + dm->dmDriverExtra);
+}
+
+// The version text at its place in the driver's part of the settings.
+std::u16string versionIn(const std::vector<BYTE> &settings) {
+  constexpr size_t kStampAt = card::kStandardPartSize + 3862, kStampChars = 16;
+  if (settings.size() < kStampAt + kStampChars) return {};
+  const char *text = reinterpret_cast<const char *>(settings.data()) + kStampAt;
+  return std::u16string(text, text + strnlen(text, kStampChars));
+}
+
+// Windows' spooler gives a new printer its driver's default settings: it
+// asks the configuration module for them (DrvConvertDevMode,
+// CDM_DRIVER_DEFAULT), in the process that hosts the driver's modules away
+// from the spooler.  Where the printer has none, that is done here and the
+// answer stored as the printer's (SetPrinterW, level 8).
+DWORD WINAPI giveDriverDefaults(LPVOID) {
+  using ConvertDevMode = BOOL(WINAPI *)(LPWSTR, DEVMODEW *, DEVMODEW *, LONG *, DWORD);
+  PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(w(kPrinterName)), &printer, &access)) return 1;
+  DWORD needed = 0;
+  GetPrinterDriverW(printer, nullptr, 3, nullptr, 0, &needed);
+  std::vector<BYTE> driver(needed);
+  HMODULE config = nullptr;
+  if (needed && GetPrinterDriverW(printer, nullptr, 3, driver.data(), needed, &needed))
+    config = LoadLibraryW(reinterpret_cast<DRIVER_INFO_3W *>(driver.data())->pConfigFile);
+  auto convert = config ? card::procAddress<ConvertDevMode>(config, "DrvConvertDevMode") : nullptr;
+  std::vector<BYTE> settings(card::kCardDevmodeSize, 0);
+  auto *dm = reinterpret_cast<DEVMODEW *>(settings.data());
+  LONG size = LONG(settings.size());
+  bool stored = false;
+  if (convert) {
+    convert(const_cast<LPWSTR>(w(kPrinterName)), nullptr, dm, &size, CDM_DRIVER_DEFAULT);
+    PRINTER_INFO_8W defaults = {dm};
+    stored = dm->dmSize && SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&defaults), 0);
+  }
+  if (config) FreeLibrary(config);
+  ClosePrinter(printer);
+  return stored ? 0 : 1;
+}
+
+std::string shown(const std::u16string &version) {
+  return version.empty() ? std::string("no version there") : "\"" + u8(version) + "\"";
+}
+
+}  // namespace
+
+bool stampVersion(std::u16string &stamp, std::string &problem) {
+  std::printf("\nAfter an update the installer stamps the version:\n");
+  PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(w(kPrinterName)), &printer, &access))
+    return fail(problem, "cannot open the printer");
+  if (defaultSettings(printer).empty()) {
+    const bool given = winsim::runInNewProcess(u"PrintIsolationHost.exe", giveDriverDefaults, nullptr) == 0;
+    say("the printer's default settings asked of its driver (DrvConvertDevMode)", given ? "stored" : "failed");
+  }
+  say("the default settings' version (private offset 3862) before", shown(versionIn(defaultSettings(printer))));
+  ClosePrinter(printer);
+
+  if (!copyOnMachine(inSetup(u"verstamp.dll"), inSystem(u"verstamp.dll"), problem)) return false;
+  std::u16string program = inSystem(u"rundll32.exe");
+  std::u16string commandLine = u"rundll32 verstamp.dll,UpdateVersionInfo";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(w(program), reinterpret_cast<LPWSTR>(commandLine.data()), nullptr, nullptr, FALSE, 0, nullptr,
+                      w(std::u16string(kSystemFolder)), &si, &pi)) {
+    problem = "cannot start rundll32 (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  say(u8(commandLine), "exit code " + std::to_string(code));
+  // The library deletes its own file once rundll32 has let it go.
+  winsim::waitForProcessEnd(u"cmd.exe", 60000);
+
+  if (!OpenPrinterW(const_cast<LPWSTR>(w(kPrinterName)), &printer, nullptr))
+    return fail(problem, "cannot open the printer");
+  stamp = versionIn(defaultSettings(printer));
+  ClosePrinter(printer);
+  say("the default settings' version (private offset 3862) after", shown(stamp));
+  return true;
+}
+
+}  // namespace carddemo
