@@ -170,6 +170,17 @@ bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId,
   say("ELTNAddPrinter(\"" + u8(kPrinterName) + "\", " + u8(kPortName) + ")", resultText(r));
   if (r) return fail(problem, "the printer was not added");
 
+  // The monitor looks for its message library and the notification server
+  // beside the driver when the spooler loads it, which was before the
+  // driver's files were there: the spooler restarted loads it again.
+  auto stopSpooler = exported<Step0>("StopSpooler", problem);
+  auto startSpooler = exported<Step0>("StartSpooler", problem);
+  if (!stopSpooler || !startSpooler) return false;
+  say("StopSpooler()", resultText(stopSpooler()));
+  r = startSpooler();
+  say("StartSpooler()", resultText(r));
+  if (r) return fail(problem, "the spooler did not start again");
+
   WCHAR setup[MAX_PATH] = {};
   std::memcpy(setup, kSetupFolder, sizeof kSetupFolder);
   say("ELTNCopyFile(C:\\Setup)", std::to_string(copyFile(setup)) + " (purgelib.dll kept for a later uninstall)");
