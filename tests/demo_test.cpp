@@ -434,6 +434,42 @@ TEST_F(DemoCommandLine, PrinterErrorMidJobClearedOrCancelled) {
   EXPECT_EQ(tray.textRows(menuLeft, 0, tw, th - 40).size(), 2u);
 }
 
+// The USB road as the package's installer takes it, one step after the
+// other, the version stamp after the card, and --uninstall: the machine after
+// the clean-up at log-on is the one before the install but for what Windows
+// itself keeps.
+TEST_F(DemoCommandLine, InstallerStepsThenUninstallLeaveTheMachineAsItWas) {
+  ASSERT_EQ(run("u --machine m --uninstall"), 0) << console_;
+  size_t at = 0;
+  for (const char *step :
+       {"ELTNInstallPackage(C:\\Setup\\carddrv.inf)", "ELTNGetDriverPath", "ELTNCustomeFile(",
+        "ELTNAddMonitor(\"Pellor Standard USB Language Monitor\", usbmon.dll)", "ELTNAddPrinterDriver(",
+        "the printer plugged into USB001", "ELTNAddPrinter(\"Pellor CA3 Card Printer USB\", USB001)",
+        "ELTNCopyFile(C:\\Setup)", "Printing the sample card", "rundll32 verstamp.dll,UpdateVersionInfo",
+        "(private offset 3862) after                    \"8.00.02.01\"", "ELTNDeleteAllEthernetPrinters(0)",
+        "ELTNUnInstallPackage(C:\\Setup\\carddrv.inf)", "ELTNSetUpRunOnceEntry()",
+        "at log-on: rundll32 purgelib.dll EntryDeleteFiles"}) {
+    const size_t found = console_.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << step << "\n" << console_;
+    at = found;
+  }
+  EXPECT_NE(readText(dir_ / "u" / "card_0001.txt").find("back: yellow"), std::string::npos);
+  const std::string compared = readText(dir_ / "u" / "uninstall.txt");
+  EXPECT_NE(compared.find("What else differs:\n  nothing"), std::string::npos) << compared;
+
+  // The machine's drive as the run left it: none of the package's files
+  // anywhere (the system's own usbmon.dll name aside).
+  const std::vector<std::string> package = {"cardrend.dll",   "cardcfg.dll", "cardres.dll",  "notifysrv.dll",
+                                            "notifytray.exe", "instlib.dll", "purgelib.dll", "verstamp.dll",
+                                            "drvsetup.exe",   "carddrv.dat", "carddrv.inf",  "cardcc.bmp"};
+  for (const auto &e : fs::recursive_directory_iterator(dir_ / "m")) {
+    std::string name = e.path().filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    EXPECT_EQ(std::find(package.begin(), package.end(), name), package.end()) << e.path();
+    EXPECT_NE(name, "setup") << e.path();
+  }
+}
+
 // The network road: the printer on its own loopback address, the job in
 // length-framed messages of at most 65536 bytes on the data channel, each
 // command followed by the reply check, and the card whole at the end.

@@ -226,8 +226,16 @@ bool Installer::uninstall(std::string &problem) {
   auto uninstallPackage = exported<Step1>("ELTNUnInstallPackage", problem);
   auto runOnce = exported<Step0>("ELTNSetUpRunOnceEntry", problem);
   if (!deleteAll || !uninstallPackage || !runOnce) return false;
+  auto stopSpooler = exported<Step0>("StopSpooler", problem);
+  auto startSpooler = exported<Step0>("StartSpooler", problem);
+  if (!stopSpooler || !startSpooler) return false;
   std::printf("\nUninstalling the package as its installer does:\n");
   quitTrayProgram();
+  // The spooler restarted lets go of the printer's port, which its monitor
+  // keeps open from the last job on: only then can the monitor be deleted
+  // and its files go.
+  say("StopSpooler()", resultText(stopSpooler()));
+  say("StartSpooler()", resultText(startSpooler()));
   say("ELTNDeleteAllEthernetPrinters(0)", resultText(deleteAll(0)));
   const std::u16string inf = inSetup(u"carddrv.inf");
   say("ELTNUnInstallPackage(" + u8(inf) + ")", resultText(uninstallPackage(w(inf))));

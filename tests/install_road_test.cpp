@@ -1,0 +1,155 @@
+// The demo's installer road in one process: the package installed from
+// C:\Setup through the installer library as the package's installer does,
+// used, uninstalled with the clean-up at the next log-on, and installed
+// again on the same machine.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
+#include <winsim/testing.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "emulator/include/cardemu/printer.h"
+#include "emulator/include/cardemu/usb_device.h"
+#include "tools/carddemo/install_road.h"
+#include "tools/carddemo/machine.h"
+#include "tools/carddemo/snapshot.h"
+#include "tools/cardtool/cardtool.h"
+
+namespace carddemo {
+namespace {
+
+class Collect : public cardtools::Console {
+ public:
+  void write(bool, LPCWSTR text) override { said += winsim::toUtf8(reinterpret_cast<const char16_t *>(text)); }
+  std::string said;
+};
+
+bool onDrive(const std::u16string &path) {
+  return GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+class InstallRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    winsim::resetMachine();
+    winsim::setClockScale(500);
+    std::string problem;
+    ASSERT_TRUE(putSystemPrograms(problem)) << problem;
+    playTheSpooler();
+    cardemu::PrinterConfig config;
+    config.model = "CA3";
+    printer_ = std::make_unique<cardemu::Printer>(config);
+  }
+  void TearDown() override { winsim::resetMachine(); }
+
+  void install(Installer &installer) {
+    std::string problem;
+    ASSERT_TRUE(installer.layOut(problem)) << problem;
+    ASSERT_TRUE(installer.install(std::make_shared<cardemu::UsbPrinterDevice>(*printer_), 0, problem)) << problem;
+  }
+
+  // The printer answers its version through the driver's configuration
+  // module, the spooler and the language monitor.
+  std::string askVersion() {
+    const std::vector<LPCWSTR> argv = {u"cardtool", reinterpret_cast<LPCWSTR>(kPrinterName), u"cmd", u"\\eV\\r"};
+    Collect out;
+    const int status = cardtool::cardToolMain(int(argv.size()), argv.data(), out);
+    return status == 0 ? out.said : "exit status " + std::to_string(status) + ": " + out.said;
+  }
+
+  std::unique_ptr<cardemu::Printer> printer_;
+};
+
+TEST_F(InstallRoad, InstalledDriverHasEveryModuleAndThePrinterAnswers) {
+  Installer installer;
+  install(installer);
+  HANDLE printer = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kPrinterName)), &printer, nullptr));
+  DWORD needed = 0;
+  GetPrinterDriverW(printer, nullptr, 3, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed);
+  ASSERT_TRUE(needed && GetPrinterDriverW(printer, nullptr, 3, buffer.data(), needed, &needed));
+  ClosePrinter(printer);
+  const auto *info = reinterpret_cast<const DRIVER_INFO_3W *>(buffer.data());
+  const std::u16string folder = u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\";
+  EXPECT_EQ(std::u16string(info->pDriverPath), folder + u"cardrend.dll");
+  EXPECT_EQ(std::u16string(info->pConfigFile), folder + u"cardcfg.dll");
+  EXPECT_EQ(std::u16string(info->pDataFile), folder + u"carddrv.dat");
+  EXPECT_EQ(std::u16string(info->pMonitorName), kMonitorName);
+  std::vector<std::u16string> dependents;
+  for (LPCWSTR d = info->pDependentFiles; d && *d; d += lstrlenW(d) + 1) dependents.emplace_back(d);
+  EXPECT_EQ(dependents, (std::vector<std::u16string>{folder + u"cardres.dll", folder + u"notifysrv.dll",
+                                                     folder + u"cardcc.BMP", folder + u"cardribbon.INI"}));
+  EXPECT_TRUE(onDrive(std::u16string(kSystemFolder) + u"\\notifytray.exe"));
+  EXPECT_TRUE(onDrive(std::u16string(kSystemFolder) + u"\\purgelib.dll"));
+  EXPECT_NE(askVersion().find("CA3"), std::string::npos);
+
+  std::u16string stamp;
+  std::string problem;
+  ASSERT_TRUE(stampVersion(stamp, problem)) << problem;
+  EXPECT_EQ(stamp, u"8.00.02.01");
+  // verstamp deletes its own file once rundll32 has let it go.
+  EXPECT_FALSE(onDrive(std::u16string(kSystemFolder) + u"\\verstamp.dll"));
+  installer.release();
+}
+
+// After the uninstall the machine is the one before the install but for
+// what Windows itself keeps, and it takes the package again.
+TEST_F(InstallRoad, UninstallTakesThePackageAwayAndASecondInstallWorks) {
+  const MachineSnapshot empty = takeSnapshot();
+  {
+    Installer installer;
+    install(installer);
+    std::string problem;
+    std::u16string stamp;
+    ASSERT_TRUE(stampVersion(stamp, problem)) << problem;
+    ASSERT_TRUE(installer.uninstall(problem)) << problem;
+  }
+  for (const Difference &d : compareSnapshots(empty, takeSnapshot()))
+    EXPECT_FALSE(d.why.empty()) << "left behind: " << d.what;
+  EXPECT_FALSE(onDrive(u"C:\\Setup"));
+  EXPECT_FALSE(onDrive(std::u16string(kSystemFolder) + u"\\purgelib.dll"));
+  EXPECT_FALSE(onDrive(std::u16string(kSystemFolder) + u"\\notifytray.exe"));
+  EXPECT_FALSE(onDrive(u"C:\\Windows\\system32\\spool\\DRIVERS\\x64\\3\\cardrend.dll"));
+  HANDLE printer = nullptr;
+  EXPECT_FALSE(OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kPrinterName)), &printer, nullptr));
+  DWORD needed = 0, count = 0;
+  EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+  EXPECT_EQ(count, 0u);
+
+  // The same machine, the package installed again: the printer answers.
+  Installer again;
+  install(again);
+  EXPECT_NE(askVersion().find("CA3"), std::string::npos);
+  again.release();
+}
+
+// The comparison itself: what differs either way is found, and only the
+// differences Windows accounts for carry a reason.
+TEST(Snapshot, DifferencesBothWaysAndOnlyWindowsOwnAreExcused) {
+  MachineSnapshot before, after;
+  before.keys = {"HKEY_LOCAL_MACHINE\\SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone"};
+  after.keys = {"HKEY_LOCAL_MACHINE\\SOFTWARE",
+                "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments",
+                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Pellor Standard Printers"};
+  before.values = {{"HKEY_LOCAL_MACHINE\\SOFTWARE\\\"a\"", "dword:00000001"}};
+  after.values = {{"HKEY_LOCAL_MACHINE\\SOFTWARE\\\"a\"", "dword:00000002"}};
+  before.files = {"C:\\Windows\\"};
+  after.files = {"C:\\Windows\\", "C:\\Windows\\system32\\usbmon.dll", "C:\\Windows\\system32\\cardres.dll"};
+  std::vector<std::string> excused, others;
+  for (const Difference &d : compareSnapshots(before, after)) (d.why.empty() ? others : excused).push_back(d.what);
+  EXPECT_EQ(excused, (std::vector<std::string>{
+                         "key added: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments",
+                         "file added: C:\\Windows\\system32\\usbmon.dll"}));
+  EXPECT_EQ(others, (std::vector<std::string>{
+                        "key added: HKEY_LOCAL_MACHINE\\SOFTWARE\\Pellor Standard Printers",
+                        "key removed: HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone",
+                        "value changed: HKEY_LOCAL_MACHINE\\SOFTWARE\\\"a\" = dword:00000002 (was dword:00000001)",
+                        "file added: C:\\Windows\\system32\\cardres.dll"}));
+}
+
+}  // namespace
+}  // namespace carddemo
