@@ -728,7 +728,9 @@ int main(int argc, char **argv) {
   const std::string portName = utf8(d.network ? kNetPortName : kPortName);
   if (d.fault) printer.injectFault(d.faultChoice);
   PeopleAtThePrinter people(printer, d.fault, d.userCancels);
-  timer.done("machine set up (virtual drive, package, printer on " + portName + ")");
+  timer.done(std::string(d.network ? "machine set up (virtual drive, package, printer on "
+                                   : "machine set up (the installer's steps, printer on ") +
+             portName + ")");
 
   // ---- the application prints; the spooler hands the job to the monitor
   std::vector<LPCWSTR> argw;
