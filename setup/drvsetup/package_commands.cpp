@@ -1,5 +1,6 @@
 #include "setup/drvsetup/package_commands.h"
 
+#include <difxapi.h>
 #include <setupapi.h>
 
 #include "setup/shared/file_removal.h"
@@ -11,8 +12,8 @@ namespace card::setup {
 namespace {
 
 // difxapi's calls, as its header declares them.
-using PreinstallProc = DWORD(WINAPI *)(PCWSTR infPath, DWORD flags);
-using UninstallProc = DWORD(WINAPI *)(PCWSTR infPath, DWORD flags, const void *installerInfo, BOOL *needReboot);
+using PreinstallProc = decltype(&DriverPackagePreinstallW);
+using UninstallProc = decltype(&DriverPackageUninstallW);
 
 // A library loaded for one command, freed when it ends.
 struct Library {

@@ -9,30 +9,17 @@
 #include "setup/instlib/instlib.h"
 #include "setup/shared/package_names.h"
 #include "setup/shared/printer_removal.h"
+#include "setup/shared/wide_text.h"
 #include "setup/shared/windows_class.h"
 
 namespace {
 
 using card::setup::PackageDriver;
+using card::setup::u16;
 
 LPWSTR writable(LPCWSTR text) { return const_cast<LPWSTR>(text); }
 
-std::u16string_view viewOf(LPCWSTR text) {
-  return text ? std::u16string_view(reinterpret_cast<const char16_t *>(text)) : std::u16string_view();
-}
-
 DWORD resultOf(BOOL ok) { return ok ? ERROR_SUCCESS : GetLastError(); }
-
-// The local printers at level 2: empty with the thread's last error when
-// the enumeration fails.
-bool localPrinters(std::vector<BYTE> &buffer, DWORD &count) {
-  DWORD needed = 0;
-  count = 0;
-  if (EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count)) return true;
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-  buffer.assign(needed, 0);
-  return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count) != FALSE;
-}
 
 }  // namespace
 
@@ -41,12 +28,13 @@ extern "C" {
 DWORD WINAPI ELTNAddPrinterDriver(LPCWSTR driverName, LPCWSTR driverFile, LPCWSTR dataFile, LPCWSTR configFile,
                                   LPCWSTR helpFile, LPCWSTR monitorName, LPCWSTR dependent1, LPCWSTR dependent2,
                                   LPCWSTR dependent3, LPCWSTR dependent4) {
-  const std::u16string_view dependents[4] = {viewOf(dependent1), viewOf(dependent2), viewOf(dependent3),
-                                             viewOf(dependent4)};
+  const std::u16string names[4] = {u16(dependent1), u16(dependent2), u16(dependent3), u16(dependent4)};
+  const std::u16string_view dependents[4] = {names[0], names[1], names[2], names[3]};
   // A list past the installer's limit is refused rather than cut: a cut
   // list would install a driver that misses files.
   const auto list = card::setup::dependentFileList(dependents);
   if (!list) return ERROR_INSUFFICIENT_BUFFER;
+  card::setup::WideString dependentList = card::setup::wide(*list);
   DRIVER_INFO_4W info = {};
   info.cVersion = 3;
   info.pName = writable(driverName);
@@ -55,7 +43,7 @@ DWORD WINAPI ELTNAddPrinterDriver(LPCWSTR driverName, LPCWSTR driverFile, LPCWST
   info.pDataFile = writable(dataFile);
   info.pConfigFile = writable(configFile);
   info.pHelpFile = writable(helpFile);
-  info.pDependentFiles = list->empty() ? nullptr : reinterpret_cast<LPWSTR>(const_cast<char16_t *>(list->data()));
+  info.pDependentFiles = dependentList.empty() ? nullptr : dependentList.data();
   info.pMonitorName = writable(monitorName);
   info.pDefaultDataType = writable(TEXT("RAW"));
   info.pszzPreviousNames = nullptr;
@@ -70,7 +58,7 @@ DWORD WINAPI ELTNAddPrinter(LPCWSTR printerName, LPCWSTR portName, LPCWSTR drive
   info.pPrintProcessor = writable(TEXT("WinPrint"));
   info.pDatatype = writable(TEXT("RAW"));
   // Network printers by the capitalised word in their name.
-  const bool network = viewOf(printerName).find(u"Network") != std::u16string_view::npos;
+  const bool network = u16(printerName).find(u"Network") != std::u16string::npos;
   info.Attributes = network ? PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_NETWORK
                             : PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST | PRINTER_ATTRIBUTE_ENABLE_BIDI;
   HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
@@ -115,13 +103,9 @@ DWORD WINAPI ELTNIsPrinterExist(LPCWSTR printerName) {
 }
 
 DWORD WINAPI ELTNGetEthernetPrinterCount() {
-  std::vector<BYTE> buffer;
-  DWORD count = 0;
-  if (!localPrinters(buffer, count)) return 0;
-  const auto *printers = reinterpret_cast<const PRINTER_INFO_2W *>(buffer.data());
   DWORD network = 0;
-  for (DWORD i = 0; i < count; ++i)
-    if (card::setup::packageDriverOf(viewOf(printers[i].pDriverName)) == PackageDriver::Network) ++network;
+  for (const auto &printer : card::setup::localPrinters())
+    if (card::setup::packageDriverOf(u16(printer.driver.c_str())) == PackageDriver::Network) ++network;
   return network;
 }
 

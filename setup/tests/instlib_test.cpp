@@ -136,6 +136,51 @@ TEST_F(Instlib, DriverWithItsDependentFilesAndPrintersByTheirNames) {
   EXPECT_EQ(deleteDriver(kUsbDriver.c_str()), 0u);
 }
 
+TEST_F(Instlib, RefusalsAreReportedAndLeaveNothingHalfInstalled) {
+  auto addAgain = [&] { return addUsbDriver(); };
+  auto deleteDriver = exported<DWORD(WINAPI *)(LPCWSTR)>("ELTNDeletePrinterDriver");
+  auto driverCount = [] {
+    DWORD needed = 0, count = 0;
+    EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+    return needed;
+  };
+  // The spooler stopped: every spooler step says so, and nothing is added.
+  ASSERT_EQ(exported<DWORD(WINAPI *)()>("StopSpooler")(), 0u);
+  EXPECT_EQ(addUsbDriver(), DWORD(RPC_S_SERVER_UNAVAILABLE));
+  EXPECT_EQ(addPrinter(u"Card", u"USB001", kUsbDriver), DWORD(RPC_S_SERVER_UNAVAILABLE));
+  ASSERT_EQ(exported<DWORD(WINAPI *)()>("StartSpooler")(), 0u);
+  EXPECT_EQ(driverCount(), 0u);
+
+  // Another vendor's printer stays through the removal of the package's.
+  winsim::PrinterSetup other;
+  other.printerName = u"Office Laser";
+  other.driverName = u"Other Vendor Printer";
+  ASSERT_TRUE(winsim::installPrinter(other));
+  ASSERT_EQ(addUsbDriver(), 0u);
+  ASSERT_EQ(addPrinter(u"Card", u"USB001", kUsbDriver), 0u);
+  // The same version again: the driver is added over itself, the printer
+  // exists.
+  EXPECT_EQ(addAgain(), 0u);
+  EXPECT_EQ(addPrinter(u"Card", u"USB001", kUsbDriver), DWORD(ERROR_PRINTER_ALREADY_EXISTS));
+
+  // A driver file in use keeps the whole driver.  (The installed module is
+  // a real one here, so that it can be held loaded as a running job holds
+  // it.)
+  ASSERT_TRUE(winsim::copyToDrive(INSTLIB_DLL, kDriverFolder + u"\\3\\cardrend.dll"));
+  EXPECT_EQ(exported<DWORD(WINAPI *)(LPCWSTR, DWORD)>("ELTNDeletePrinter")(u"Card", 0), 0u);
+  HMODULE held = LoadLibraryW((kDriverFolder + u"\\3\\cardrend.dll").c_str());
+  ASSERT_NE(held, nullptr);
+  EXPECT_NE(deleteDriver(kUsbDriver.c_str()), 0u);
+  EXPECT_TRUE(exists(kDriverFolder + u"\\3\\cardrend.dll"));
+  EXPECT_TRUE(exists(kDriverFolder + u"\\3\\cardcfg.dll"));
+  FreeLibrary(held);
+  EXPECT_EQ(deleteDriver(kUsbDriver.c_str()), 0u);
+  EXPECT_FALSE(exists(kDriverFolder + u"\\3\\cardcfg.dll"));
+
+  exported<DWORD(WINAPI *)(DWORD)>("ELTNDeleteAllEthernetPrinters")(0);
+  EXPECT_EQ(exported<DWORD(WINAPI *)(LPCWSTR)>("ELTNIsPrinterExist")(u"Office Laser"), 1u);
+}
+
 TEST_F(Instlib, TooLongADependentFileListIsRefusedNotCut) {
   const std::u16string longName = std::u16string(200, u'd') + u".dll";
   stageDriverFiles({u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", longName, longName + u"2"});

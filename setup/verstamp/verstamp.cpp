@@ -8,15 +8,12 @@
 
 #include "setup/shared/package_names.h"
 #include "setup/shared/self_delete.h"
+#include "setup/shared/wide_text.h"
 #include "setup/verstamp/version_stamp.h"
 
 namespace {
 
 HMODULE g_self = nullptr;
-
-std::u16string_view viewOf(LPCWSTR text) {
-  return text ? std::u16string_view(reinterpret_cast<const char16_t *>(text)) : std::u16string_view();
-}
 
 bool localPrinters(std::vector<BYTE> &buffer, DWORD &count) {
   DWORD needed = 0;
@@ -57,7 +54,7 @@ int CALLBACK UpdateVersionInfo(HWND, HINSTANCE, LPSTR, int) {
   if (localPrinters(buffer, count)) {
     const auto *printers = reinterpret_cast<const PRINTER_INFO_2W *>(buffer.data());
     for (DWORD i = 0; i < count; ++i)
-      if (card::setup::packageDriverOf(viewOf(printers[i].pDriverName)) != card::setup::PackageDriver::None)
+      if (card::setup::packageDriverOf(card::setup::u16(printers[i].pDriverName)) != card::setup::PackageDriver::None)
         stampPrinter(printers[i]);
   }
   card::setup::deleteModuleFileAfterExit(g_self);

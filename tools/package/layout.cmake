@@ -15,8 +15,15 @@ include(${CMAKE_CURRENT_LIST_DIR}/package_files.cmake)
 file(REMOVE_RECURSE ${OUT})
 file(MAKE_DIRECTORY ${OUT})
 
-# A built module by its file name: exactly one in the build folder.
+# A built module by its file name: the one PACKAGE_BUILT_AT names, else
+# exactly one in the build folder.
 function(find_module name out_var)
+  foreach(_at IN LISTS PACKAGE_BUILT_AT)
+    if(_at MATCHES "^${name}=(.*)$")
+      set(${out_var} ${BUILD}/${CMAKE_MATCH_1} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
   file(GLOB_RECURSE _found LIST_DIRECTORIES false ${BUILD}/*/${name})
   list(FILTER _found EXCLUDE REGEX "/CMakeFiles/|/tests/|/_deps/")
   list(LENGTH _found _n)

@@ -6,9 +6,15 @@
 #   PACKAGE_DATA      files from package/ as they are
 #   PACKAGE_MADE      files the layout step makes
 #   PACKAGE_INFS      the INF files, from package/
+#   PACKAGE_BUILT_AT  modules the build makes more than one of, by the one
+#                     the package takes: "name=path in the build folder"
 set(PACKAGE_MODULES cardrend.dll cardcfg.dll cardres.dll notifysrv.dll notifytray.exe usbmon.dll netmon.dll
                     instlib.dll drvsetup.exe purgelib.dll verstamp.dll)
 set(PACKAGE_RENAMED cardrend.dll=cardrendnet.dll cardcfg.dll=cardcfgnet.dll)
 set(PACKAGE_DATA cardcc.BMP cardribbon.INI)
 set(PACKAGE_MADE carddrv.dat cardnet.dat cardhelp.chm)
 set(PACKAGE_INFS carddrv.inf cardnet.inf)
+# The message library's USB set: the network monitor and the configuration
+# module find their set in the 32-bit driver folder, which a package for one
+# architecture does not reach.
+set(PACKAGE_BUILT_AT cardres.dll=usbmon/cardres/x64/cardres.dll)

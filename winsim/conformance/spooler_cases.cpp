@@ -23,13 +23,19 @@ WString driverDirectory() {
   return dir;
 }
 
-// Removes what an earlier run may have left.
+// Removes what an earlier run may have left.  A printer with jobs still in
+// its queue goes only when the last of them has left, so the next case waits
+// for that (a bounded while) rather than finding the name still taken.
 void removeLeftovers() {
   HANDLE h = nullptr;
   PRINTER_DEFAULTSW admin = {nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (OpenPrinterW(mut(kPrinter), &h, &admin)) {
     DeletePrinter(h);
     ClosePrinter(h);
+    for (int tries = 0; tries < 1000 && OpenPrinterW(mut(kPrinter), &h, nullptr); ++tries) {
+      ClosePrinter(h);
+      Sleep(10);
+    }
   }
   DeletePrinterDriverW(nullptr, nullptr, mut(kDriver));
 }

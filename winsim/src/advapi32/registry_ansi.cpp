@@ -3,34 +3,13 @@
 // REG_EXPAND_SZ, REG_MULTI_SZ) is stored as UTF-16 and read back in the code
 // page, its sizes counted in the code page's bytes.
 #include "core/internal.h"
+#include "kernel32/ansi_text.h"
 
 namespace winsim {
 
 namespace {
 
-// A name's UTF-16 form; `present` false for NULL.
-struct WideArg {
-  explicit WideArg(LPCSTR s) : present(s != nullptr) {
-    if (!s) return;
-    int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    text.resize(size_t(n > 0 ? n : 1));
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s, -1, reinterpret_cast<LPWSTR>(text.data()), n);
-    text.pop_back();
-  }
-  LPCWSTR get() const { return present ? text.c_str() : nullptr; }
-  bool present;
-  std::u16string text;
-};
-
 bool isStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
-
-std::string ansiOf(const char16_t *text, size_t length) {
-  if (length == 0) return std::string();
-  int n = WideCharToMultiByte(CP_ACP, 0, text, int(length), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, int(length), out.data(), n, nullptr, nullptr);
-  return out;
-}
 
 std::u16string wideOf(const BYTE *data, DWORD size) {
   if (!data || size == 0) return std::u16string();

@@ -4,6 +4,7 @@
 // lacks becomes its default character ('?'), as on Windows.  The ANSI calls
 // keep the MAX_PATH limit of their names.
 #include "core/internal.h"
+#include "kernel32/ansi_text.h"
 
 namespace winsim {
 
@@ -26,14 +27,6 @@ bool wideName(LPCSTR name, std::u16string &out) {
   MultiByteToWideChar(CP_ACP, 0, name, -1, reinterpret_cast<LPWSTR>(out.data()), n);
   out.pop_back();  // the terminator
   return true;
-}
-
-std::string ansiOf(const char16_t *text, size_t length) {
-  if (length == 0) return std::string();
-  int n = WideCharToMultiByte(CP_ACP, 0, text, int(length), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, int(length), out.data(), n, nullptr, nullptr);
-  return out;
 }
 
 // The directory calls' protocol in bytes: the length without the

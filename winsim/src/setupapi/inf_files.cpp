@@ -132,16 +132,6 @@ BOOL giveTextA(const std::u16string &text, PSTR buffer, DWORD size, PDWORD requi
   return succeeded();
 }
 
-std::u16string fromAnsi(PCSTR text) {
-  if (!text) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::u16string w(size_t(n), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, &w[0], n);
-  w.pop_back();
-  return w;
-}
-
 }  // namespace winsim::setup
 
 namespace winsim {

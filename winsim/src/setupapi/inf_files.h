@@ -8,6 +8,7 @@
 
 #include <setupapi.h>
 
+#include "kernel32/ansi_text.h"
 #include "setupapi/inf_parser.h"
 
 namespace winsim::setup {
@@ -36,9 +37,6 @@ std::u16string expandDirids(const std::u16string &text, const std::u16string &in
 BOOL giveText(const std::u16string &text, PWSTR buffer, DWORD size, PDWORD required);
 // The same for the ANSI calls, in bytes of the system code page.
 BOOL giveTextA(const std::u16string &text, PSTR buffer, DWORD size, PDWORD required);
-// An ANSI argument of the system code page in UTF-16; `ok` false when it
-// does not convert.
-std::u16string fromAnsi(PCSTR text);
 
 // Every call of the DLL that succeeds says so in the last error, as
 // setupapi.dll does.

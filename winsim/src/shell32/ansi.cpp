@@ -4,23 +4,11 @@
 #include <shlobj.h>
 
 #include "core/internal.h"
+#include "kernel32/ansi_text.h"
 
 namespace winsim {
 
 namespace {
-
-struct WideArg {
-  explicit WideArg(LPCSTR s) : present(s != nullptr) {
-    if (!s) return;
-    int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    text.resize(size_t(n > 0 ? n : 1));
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s, -1, reinterpret_cast<LPWSTR>(text.data()), n);
-    text.pop_back();
-  }
-  LPCWSTR get() const { return present ? text.c_str() : nullptr; }
-  bool present;
-  std::u16string text;
-};
 
 const char *const kShell32Ansi[] = {"SHGetFolderPathA", "ShellExecuteA"};
 const ExportList kShell32AnsiList(u"shell32.dll", kShell32Ansi);

@@ -5,6 +5,7 @@
 
 #include "spoolss/spooler_service.h"
 #include "core/internal.h"
+#include "kernel32/ansi_text.h"
 #include "winspool/client.h"
 #include "winspool/drivers.h"
 #include "winspool/records.h"
@@ -13,14 +14,6 @@ using namespace winsim;
 using namespace winsim::spool;
 
 namespace {
-
-// The wide form of an ANSI argument, kept for the length of a call.
-struct WideArg {
-  explicit WideArg(LPCSTR s) : text(fromAnsi(s)), null(!s) {}
-  LPWSTR get() { return null ? nullptr : reinterpret_cast<LPWSTR>(text.data()); }
-  std::u16string text;
-  bool null;
-};
 
 template <typename T>
 void addText(Record &r, size_t field, const T *fixed, LPWSTR T::*member) {

@@ -95,16 +95,6 @@ std::vector<std::u16string> splitMultiSz(LPCWSTR list) {
   return out;
 }
 
-std::u16string fromAnsi(LPCSTR s) {
-  if (!s) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::u16string out(size_t(n), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, s, -1, reinterpret_cast<LPWSTR>(out.data()), n);
-  out.resize(size_t(n - 1));
-  return out;
-}
-
 std::vector<BYTE> devModeToAnsi(const DEVMODEW *dm) {
   if (!dm || dm->dmSize < offsetof(DEVMODEW, dmFields)) return {};
   const size_t wSize = std::min<size_t>(dm->dmSize, sizeof(DEVMODEW));

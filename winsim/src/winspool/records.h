@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include "kernel32/ansi_text.h"
+
 namespace winsim::spool {
 
 // One structure of an answer: its fixed part, and for each of its pointer
@@ -44,8 +46,6 @@ std::vector<BYTE> textBytes(const std::u16string &s, bool ansi);
 std::vector<BYTE> multiTextBytes(const std::vector<std::u16string> &items, bool ansi);
 // The strings of a double-zero-terminated wide list.
 std::vector<std::u16string> splitMultiSz(LPCWSTR list);
-// A wide string converted from the ANSI code page (empty for NULL).
-std::u16string fromAnsi(LPCSTR s);
 // A DEVMODEW as its ANSI form, the driver's private part kept behind it.
 std::vector<BYTE> devModeToAnsi(const DEVMODEW *dm);
 // And the ANSI form back to wide.
