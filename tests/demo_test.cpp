@@ -443,7 +443,7 @@ TEST_F(DemoCommandLine, InstallerStepsThenUninstallLeaveTheMachineAsItWas) {
   size_t at = 0;
   for (const char *step :
        {"ELTNInstallPackage(C:\\Setup\\carddrv.inf)", "ELTNGetDriverPath", "ELTNCustomeFile(",
-        "ELTNAddMonitor(\"Pellor Standard USB Language Monitor\", usbmon.dll)", "ELTNAddPrinterDriver(",
+        "ELTNAddPrinterDriver(", "ELTNAddMonitor(\"Pellor Standard USB Language Monitor\", usbmon.dll)",
         "the printer plugged into USB001", "ELTNAddPrinter(\"Pellor CA3 Card Printer USB\", USB001)",
         "ELTNCopyFile(C:\\Setup)", "Printing the sample card", "rundll32 verstamp.dll,UpdateVersionInfo",
         "(private offset 3862) after                    \"8.00.02.01\"", "ELTNDeleteAllEthernetPrinters(0)",

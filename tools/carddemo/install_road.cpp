@@ -152,34 +152,25 @@ bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId,
   say("ELTNCustomeFile(" + u8(data) + ", ribbon " + std::to_string(options[23]) + ")", resultText(r));
   if (r) return fail(problem, "the default settings file was not written");
 
-  if (!copyOnMachine(inSetup(u"usbmon.dll"), inSystem(u"usbmon.dll"), problem)) return false;
-  r = addMonitor(w(kMonitorName), u"usbmon.dll");
-  say("ELTNAddMonitor(\"" + u8(kMonitorName) + "\", usbmon.dll)", resultText(r));
-  if (r) return fail(problem, "the USB language monitor was not added");
-  if (!copyOnMachine(inSetup(kTrayProgram), inSystem(kTrayProgram), problem)) return false;
-
+  // The driver first: its files (the message library, the notification
+  // server) are where the monitor looks for them when the spooler loads it.
   // No compiled help file is laid out: the driver goes without one.
   r = addDriver(w(kDriverName), u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", u"", w(kMonitorName), u"cardres.dll",
                 u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI");
   say("ELTNAddPrinterDriver(\"" + u8(kDriverName) + "\", cardrend.dll, carddrv.dat, cardcfg.dll, ...)", resultText(r));
   if (r) return fail(problem, "the driver was not added");
 
+  if (!copyOnMachine(inSetup(u"usbmon.dll"), inSystem(u"usbmon.dll"), problem)) return false;
+  r = addMonitor(w(kMonitorName), u"usbmon.dll");
+  say("ELTNAddMonitor(\"" + u8(kMonitorName) + "\", usbmon.dll)", resultText(r));
+  if (r) return fail(problem, "the USB language monitor was not added");
+  if (!copyOnMachine(inSetup(kTrayProgram), inSystem(kTrayProgram), problem)) return false;
+
   if (!winsim::attachUsbDevice(kPortName, std::move(device))) return fail(problem, "cannot plug the printer in");
   say("the printer plugged into " + u8(kPortName), "done");
   r = addPrinter(w(kPrinterName), w(kPortName), w(kDriverName));
   say("ELTNAddPrinter(\"" + u8(kPrinterName) + "\", " + u8(kPortName) + ")", resultText(r));
   if (r) return fail(problem, "the printer was not added");
-
-  // The monitor looks for its message library and the notification server
-  // beside the driver when the spooler loads it, which was before the
-  // driver's files were there: the spooler restarted loads it again.
-  auto stopSpooler = exported<Step0>("StopSpooler", problem);
-  auto startSpooler = exported<Step0>("StartSpooler", problem);
-  if (!stopSpooler || !startSpooler) return false;
-  say("StopSpooler()", resultText(stopSpooler()));
-  r = startSpooler();
-  say("StartSpooler()", resultText(r));
-  if (r) return fail(problem, "the spooler did not start again");
 
   WCHAR setup[MAX_PATH] = {};
   std::memcpy(setup, kSetupFolder, sizeof kSetupFolder);
@@ -226,16 +217,8 @@ bool Installer::uninstall(std::string &problem) {
   auto uninstallPackage = exported<Step1>("ELTNUnInstallPackage", problem);
   auto runOnce = exported<Step0>("ELTNSetUpRunOnceEntry", problem);
   if (!deleteAll || !uninstallPackage || !runOnce) return false;
-  auto stopSpooler = exported<Step0>("StopSpooler", problem);
-  auto startSpooler = exported<Step0>("StartSpooler", problem);
-  if (!stopSpooler || !startSpooler) return false;
   std::printf("\nUninstalling the package as its installer does:\n");
   quitTrayProgram();
-  // The spooler restarted lets go of the printer's port, which its monitor
-  // keeps open from the last job on: only then can the monitor be deleted
-  // and its files go.
-  say("StopSpooler()", resultText(stopSpooler()));
-  say("StartSpooler()", resultText(startSpooler()));
   say("ELTNDeleteAllEthernetPrinters(0)", resultText(deleteAll(0)));
   const std::u16string inf = inSetup(u"carddrv.inf");
   say("ELTNUnInstallPackage(" + u8(inf) + ")", resultText(uninstallPackage(w(inf))));

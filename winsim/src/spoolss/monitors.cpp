@@ -629,6 +629,28 @@ namespace {
 // A monitor is in use while a printer's port goes through it: the port is
 // one the monitor serves, or the printer's driver names it as its language
 // monitor, or a port opened with it is still open.
+// Closes the ports open through the monitor that no printer prints to any
+// more (their printers were deleted): the spooler lets go of a port with its
+// last printer.  Called without the spooler's lock, as ClosePort may call
+// back.
+void closeAbandonedPorts(const std::u16string &monitor) {
+  std::vector<std::shared_ptr<Port>> abandoned;
+  {
+    std::set<std::u16string> used;
+    for (const auto &printer : printerNames()) used.insert(upper(portOf(printer)));
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    for (auto it = g_ports.begin(); it != g_ports.end();) {
+      if (equalsNoCase(it->second.monitor, monitor) && !used.count(it->first)) {
+        abandoned.push_back(std::move(it->second.port));
+        it = g_ports.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  abandoned.clear();
+}
+
 bool monitorInUse(const std::u16string &monitor) {
   if (!portsUsingMonitor(monitor).empty()) return true;
   for (const auto &printer : printerNames()) {
@@ -719,6 +741,7 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
     return FALSE;
   }
   RegCloseKey(k);
+  closeAbandonedPorts(pMonitorName);
   if (monitorInUse(pMonitorName)) {
     SetLastError(ERROR_PRINT_MONITOR_IN_USE);
     return FALSE;

@@ -54,7 +54,10 @@ TEST_F(Monitors, AddMonitorLoadsTheDllAndRefusesBadOnes) {
   EXPECT_EQ(getData(h, "Status", reply), DWORD(ERROR_SUCCESS));
   EXPECT_FALSE(DeleteMonitorW(nullptr, nullptr, name.data()));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_PRINT_MONITOR_IN_USE));
+  // The printer deleted, the spooler lets go of its port: the monitor goes.
+  EXPECT_TRUE(DeletePrinter(h));
   ClosePrinter(h);
+  EXPECT_TRUE(DeleteMonitorW(nullptr, nullptr, name.data()));
 }
 
 TEST_F(Monitors, JobsPassThroughTheLanguageMonitorToTheDevice) {
