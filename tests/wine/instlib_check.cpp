@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/wine/check_report.h"
+#include "tests/wine/host_paths.h"
 
 namespace {
 
@@ -25,31 +26,14 @@ using WString = std::basic_string<WCHAR>;
 using winecheck::check;
 using winecheck::checkEq;
 using winecheck::note;
+using winecheck::underWine;
+using winecheck::widen;
+using winecheck::windowsPath;
 
 const WCHAR kDriver[] = TEXT("Pellor Standard Network");
 const WCHAR kMonitor[] = TEXT("Pellor Standard Network Language Monitor");
 const WCHAR kPrinter[] = TEXT("Pellor Card Network Check");
 const WCHAR kPort[] = TEXT("LPT1:");
-
-WString widen(const char *text) {
-  WCHAR out[MAX_PATH * 2];
-  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, out, int(std::size(out)));
-  return n > 0 ? WString(out) : WString();
-}
-
-// A host path ("/work/...") as Wine sees it: its root is drive Z:.
-WString windowsPath(const char *path) {
-  WString w = widen(path);
-  for (WCHAR &c : w)
-    if (c == '/') c = '\\';
-  if (!w.empty() && w[0] == '\\') w = TEXT("Z:") + w;
-  return w;
-}
-
-bool underWine() {
-  HMODULE ntdll = GetModuleHandleW(TEXT("ntdll.dll"));
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
 
 template <typename F>
 F exported(HMODULE module, const char *name) {
@@ -196,8 +180,9 @@ int main(int argc, char **argv) {
     const DWORD deleted = exported<DWORD(WINAPI *)(LPCWSTR)>(lib, "ELTNDeletePrinterDriver")(kDriver);
     if (deleted == ERROR_INVALID_PARAMETER && underWine()) {
       // Documented: DPD_DELETE_ALL_FILES deletes the driver with its files.
-      note("Wine's DeletePrinterDriverExW refuses DPD_DELETE_ALL_FILES (error 87); the driver is taken away "
-           "with DeletePrinterDriverW instead");
+      note(
+          "Wine's DeletePrinterDriverExW refuses DPD_DELETE_ALL_FILES (error 87); the driver is taken away "
+          "with DeletePrinterDriverW instead");
       WCHAR env[] = TEXT("Windows x64");
       DeletePrinterDriverW(nullptr, env, const_cast<LPWSTR>(kDriver));
     } else {

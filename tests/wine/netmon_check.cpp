@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "tests/wine/check_report.h"
+#include "tests/wine/host_paths.h"
 
 namespace {
 
@@ -38,21 +39,9 @@ using WString = std::basic_string<WCHAR>;
 using winecheck::check;
 using winecheck::checkEq;
 using winecheck::note;
-
-WString widen(const char *text) {
-  WCHAR out[MAX_PATH * 2];
-  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, out, int(sizeof out / sizeof out[0]));
-  return n > 0 ? WString(out) : WString();
-}
-
-// A host path of the build as Wine sees it: its root is drive Z:.
-WString windowsPath(const char *path) {
-  WString w = widen(path);
-  for (WCHAR &c : w)
-    if (c == '/') c = '\\';
-  if (!w.empty() && w[0] == '\\') w = TEXT("Z:") + w;
-  return w;
-}
+using winecheck::underWine;
+using winecheck::widen;
+using winecheck::windowsPath;
 
 // ------------------------------------------------------------ the product's names
 const WCHAR kMonitorName[] = TEXT("Pellor Standard Network Language Monitor");
@@ -123,11 +112,6 @@ WString systemFile(const WCHAR *name) {
   UINT n = GetSystemDirectoryW(dir, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return WString();
   return WString(dir) + TEXT("\\") + name;
-}
-
-bool underWine() {
-  HMODULE ntdll = GetModuleHandleW(TEXT("ntdll.dll"));
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
 bool copyMonitor(const WString &module) {

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "tests/wine/check_report.h"
+#include "tests/wine/host_paths.h"
 
 namespace {
 
@@ -35,28 +36,15 @@ using WString = std::basic_string<WCHAR>;
 using winecheck::check;
 using winecheck::checkEq;
 using winecheck::note;
+using winecheck::underWine;
+using winecheck::widen;
+using winecheck::windowsPath;
 
 std::string narrow(const WCHAR *text) {
   if (!text) return "(null)";
   char out[1024];
   int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
   return n > 0 ? std::string(out) : std::string("?");
-}
-
-WString widen(const char *text) {
-  WCHAR out[MAX_PATH * 2];
-  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, out, int(std::size(out)));
-  return n > 0 ? WString(out) : WString();
-}
-
-// A host path of the build ("/work/...") as Wine sees it: its root is drive
-// Z:.  A path with a drive letter is taken as it is.
-WString windowsPath(const char *path) {
-  WString w = widen(path);
-  for (WCHAR &c : w)
-    if (c == '/') c = '\\';
-  if (!w.empty() && w[0] == '\\') w = TEXT("Z:") + w;
-  return w;
 }
 
 // ------------------------------------------------------------ the product's numbers

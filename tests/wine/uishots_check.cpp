@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/wine/check_report.h"
+#include "tests/wine/host_paths.h"
 #include "tools/uishots/png.h"
 
 namespace {
@@ -29,21 +30,9 @@ using WString = std::basic_string<WCHAR>;
 using winecheck::check;
 using winecheck::checkEq;
 using winecheck::note;
-
-WString widen(const char *text) {
-  WCHAR out[MAX_PATH * 2];
-  int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, out, MAX_PATH * 2);
-  return n > 0 ? WString(out) : WString();
-}
-
-// A host path ("/work/...") as Wine sees it: its root is drive Z:.
-WString windowsPath(const char *path) {
-  WString w = widen(path);
-  for (WCHAR &c : w)
-    if (c == '/') c = '\\';
-  if (!w.empty() && w[0] == '\\') w = TEXT("Z:") + w;
-  return w;
-}
+using winecheck::underWine;
+using winecheck::widen;
+using winecheck::windowsPath;
 
 // Runs the renderer; its exit code, or -1 when it could not be started or
 // did not end within a minute.
