@@ -318,19 +318,15 @@ std::u16string driverDirectory(const std::u16string &environment) {
                                           : u"C:\\Windows\\system32\\spool\\DRIVERS\\x64";
 }
 
-void resetSpooler() {
-  // Stop the despooling threads first: a job still running finishes its
-  // current port call (every one of them is bounded) and the thread leaves.
+std::map<std::u16string, std::shared_ptr<PrinterQueue>> stopDespooling(DWORD markCurrent) {
   std::map<std::u16string, std::shared_ptr<PrinterQueue>> queues;
   {
     std::unique_lock<std::recursive_mutex> lk(g_lock);
     queues.swap(g_queues);
     for (auto &kv : queues) {
       kv.second->stop = true;
-      // The job on the port is deleted, so that its thread stops at its next
-      // write instead of writing the rest.
       auto it = g_jobs.find(kv.second->current);
-      if (it != g_jobs.end()) it->second.rec.status |= JOB_STATUS_DELETING;
+      if (it != g_jobs.end()) it->second.rec.status |= markCurrent;
     }
     g_queueCv.notify_all();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -345,6 +341,15 @@ void resetSpooler() {
     else
       kv.second->thread.detach();  // stuck in a monitor: left to finish on its own
   }
+  return queues;
+}
+
+void resetSpooler() {
+  // Stop the despooling threads first: a job still running finishes its
+  // current port call (every one of them is bounded) and the thread leaves.
+  // The job on the port is deleted, so that its thread stops at its next
+  // write instead of writing the rest.
+  stopDespooling(JOB_STATUS_DELETING);
   std::map<std::u16string, OpenPort> ports;
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);

@@ -24,32 +24,13 @@ std::atomic<bool> g_running{true};
 std::mutex g_heldLock;
 std::vector<std::pair<std::u16string, std::deque<DWORD>>> g_heldJobs;
 
-// Ends the despooling threads; what each queue still held is kept.
+// Ends the despooling threads; what each queue still held is kept.  The job
+// on a port stops at its next write and goes back to the front of its
+// queue, to be sent again from its start.
 void stopQueues() {
-  std::map<std::u16string, std::shared_ptr<PrinterQueue>> queues;
-  {
-    std::unique_lock<std::recursive_mutex> lk(g_lock);
-    queues.swap(g_queues);
-    for (auto &kv : queues) {
-      kv.second->stop = true;
-      // The job on the port stops at its next write and goes back to the
-      // front of its queue, to be sent again from its start.
-      auto it = g_jobs.find(kv.second->current);
-      if (it != g_jobs.end()) it->second.rec.status |= JOB_STATUS_RESTART;
-    }
-    g_queueCv.notify_all();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (auto &kv : queues) {
-      auto q = kv.second;
-      g_queueCv.wait_until(lk, deadline, [&] { return q->finished; });
-    }
-  }
+  auto queues = stopDespooling(JOB_STATUS_RESTART);
   std::vector<std::pair<std::u16string, std::deque<DWORD>>> held;
   for (auto &kv : queues) {
-    if (kv.second->finished)
-      kv.second->thread.join();
-    else
-      kv.second->thread.detach();  // stuck in a monitor: left to finish on its own
     std::lock_guard<std::recursive_mutex> g(g_lock);
     if (!kv.second->pending.empty()) held.emplace_back(kv.second->printer, kv.second->pending);
   }

@@ -139,6 +139,10 @@ std::u16string baseNameOf(const std::u16string &p);
 std::u16string portOf(const std::u16string &printer);
 // The open port of a printer, opened on first use.  A port whose printer now
 // wants another language monitor is opened again.
+// Ends every printer's despooling thread (each has 30 s to leave its port
+// call): the job on a port gets `markCurrent` among its status bits first.
+// The queues, with the jobs they still held.
+std::map<std::u16string, std::shared_ptr<PrinterQueue>> stopDespooling(DWORD markCurrent);
 std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16string &portName);
 bool jobDeleting(DWORD id);
 void setJobError(DWORD id, bool error);
