@@ -442,10 +442,10 @@ TEST_F(DemoCommandLine, InstallerStepsThenUninstallLeaveTheMachineAsItWas) {
   ASSERT_EQ(run("u --machine m --uninstall"), 0) << console_;
   size_t at = 0;
   for (const char *step :
-       {"ELTNInstallPackage(C:\\Setup\\carddrv.inf)", "ELTNGetDriverPath", "ELTNCustomeFile(",
-        "ELTNAddPrinterDriver(", "ELTNAddMonitor(\"Pellor Standard USB Language Monitor\", usbmon.dll)",
-        "the printer plugged into USB001", "ELTNAddPrinter(\"Pellor CA3 Card Printer USB\", USB001)",
-        "ELTNCopyFile(C:\\Setup)", "Printing the sample card", "rundll32 verstamp.dll,UpdateVersionInfo",
+       {"ELTNInstallPackage(C:\\Setup\\carddrv.inf)", "ELTNGetDriverPath", "ELTNCustomeFile(", "ELTNAddPrinterDriver(",
+        "ELTNAddMonitor(\"Pellor Standard USB Language Monitor\", cardusbmon.dll)", "the printer plugged into USB001",
+        "ELTNAddPrinter(\"Pellor CA3 Card Printer USB\", USB001)", "ELTNCopyFile(C:\\Setup)",
+        "Printing the sample card", "rundll32 verstamp.dll,UpdateVersionInfo",
         "(private offset 3862) after                    \"8.00.02.01\"", "ELTNDeleteAllEthernetPrinters(0)",
         "ELTNUnInstallPackage(C:\\Setup\\carddrv.inf)", "ELTNSetUpRunOnceEntry()",
         "at log-on: rundll32 purgelib.dll EntryDeleteFiles"}) {
@@ -458,10 +458,10 @@ TEST_F(DemoCommandLine, InstallerStepsThenUninstallLeaveTheMachineAsItWas) {
   EXPECT_NE(compared.find("What else differs:\n  nothing"), std::string::npos) << compared;
 
   // The machine's drive as the run left it: none of the package's files
-  // anywhere (the system's own usbmon.dll name aside).
-  const std::vector<std::string> package = {"cardrend.dll",   "cardcfg.dll", "cardres.dll",  "notifysrv.dll",
-                                            "notifytray.exe", "instlib.dll", "purgelib.dll", "verstamp.dll",
-                                            "drvsetup.exe",   "carddrv.dat", "carddrv.inf",  "cardcc.bmp"};
+  // anywhere.
+  const std::vector<std::string> package = {
+      "cardrend.dll", "cardcfg.dll",  "cardres.dll", "notifysrv.dll", "notifytray.exe", "instlib.dll",   "purgelib.dll",
+      "verstamp.dll", "drvsetup.exe", "carddrv.dat", "carddrv.inf",   "cardcc.bmp",     "cardusbmon.dll"};
   for (const auto &e : fs::recursive_directory_iterator(dir_ / "m")) {
     std::string name = e.path().filename().string();
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });

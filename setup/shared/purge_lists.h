@@ -9,9 +9,11 @@
 
 namespace card::setup {
 
-// In the system directory.
-inline constexpr std::u16string_view kSystemFolderFiles[] = {u"usbmon.dll", u"netmon.dll", u"verstamp.dll",
-                                                             u"drvsetup.exe", u"notifytray.exe"};
+// In the system directory.  Earlier versions installed the USB language
+// monitor as usbmon.dll, the name of Windows' own USB port monitor; that
+// file goes only when no other monitor names it.
+inline constexpr std::u16string_view kSystemFolderFiles[] = {u"usbmon.dll",   u"cardusbmon.dll", u"netmon.dll",
+                                                             u"verstamp.dll", u"drvsetup.exe",   u"notifytray.exe"};
 // In the Windows directory's "inf" folder.
 inline constexpr std::u16string_view kInfFolderFiles[] = {u"carddrv.inf", u"carddrv.PNF", u"instlib.dll",
                                                           u"verstamp.dll"};
@@ -19,7 +21,7 @@ inline constexpr std::u16string_view kInfFolderFiles[] = {u"carddrv.inf", u"card
 inline constexpr std::u16string_view kDriverFolderFiles[] = {
     u"cardrend.dll",   u"cardcfg.dll", u"carddrv.dat",   u"cardcc.BMP",      u"Ostrandlogo.bmp",
     u"cardribbon.INI", u"cardres.dll", u"notifysrv.dll", u"cardrendnet.dll", u"cardcfgnet.dll",
-    u"cardnet.dat",    u"usbmon.dll",  u"carddrv.chm",
+    u"cardnet.dat",    u"usbmon.dll",  u"carddrv.chm",   u"cardusbmon.dll",  u"cardhelp.chm",
 };
 // The printer-driver directory itself, then its version folders 3 and 2.
 inline constexpr std::u16string_view kDriverSubfolders[] = {u"", u"\\3", u"\\2"};

@@ -38,7 +38,7 @@ const SetupFile kSetupFiles[] = {
     {CARDDEMO_CARDRES_DLL, u"cardres.dll"},
     {CARDDEMO_NOTIFYSRV_DLL, u"notifysrv.dll"},
     {CARDDEMO_NOTIFYTRAY_EXE, u"notifytray.exe"},
-    {CARDDEMO_USBMON_DLL, u"usbmon.dll"},
+    {CARDDEMO_USBMON_DLL, u"cardusbmon.dll"},
     {CARDDEMO_INSTLIB_DLL, u"instlib.dll"},
     {CARDDEMO_PURGELIB_DLL, u"purgelib.dll"},
     {CARDDEMO_VERSTAMP_DLL, u"verstamp.dll"},
@@ -160,9 +160,9 @@ bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId,
   say("ELTNAddPrinterDriver(\"" + u8(kDriverName) + "\", cardrend.dll, carddrv.dat, cardcfg.dll, ...)", resultText(r));
   if (r) return fail(problem, "the driver was not added");
 
-  if (!copyOnMachine(inSetup(u"usbmon.dll"), inSystem(u"usbmon.dll"), problem)) return false;
-  r = addMonitor(w(kMonitorName), u"usbmon.dll");
-  say("ELTNAddMonitor(\"" + u8(kMonitorName) + "\", usbmon.dll)", resultText(r));
+  if (!copyOnMachine(inSetup(u"cardusbmon.dll"), inSystem(u"cardusbmon.dll"), problem)) return false;
+  r = addMonitor(w(kMonitorName), u"cardusbmon.dll");
+  say("ELTNAddMonitor(\"" + u8(kMonitorName) + "\", cardusbmon.dll)", resultText(r));
   if (r) return fail(problem, "the USB language monitor was not added");
   if (!copyOnMachine(inSetup(kTrayProgram), inSystem(kTrayProgram), problem)) return false;
 

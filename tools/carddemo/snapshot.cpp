@@ -30,12 +30,6 @@ const Leftover kWindowsLeftovers[] = {
     {"key added: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows "
      "x64\\Drivers\\Version-3",
      kDriverTree},
-    // The package's language monitor has the file name of Windows' own USB
-    // port monitor, which the clean-up therefore leaves alone; on Windows the
-    // file is there before the install too, the simulated machine's port
-    // monitor has no file.
-    {"file added: C:\\Windows\\system32\\usbmon.dll",
-     "the file name of Windows' own USB port monitor, which the clean-up leaves alone"},
 };
 
 // REGEDIT4 text: "[key]" lines and the values under them ("name"=data or
