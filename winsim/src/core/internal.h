@@ -315,6 +315,12 @@ void registerResetStep(int phase, void (*step)());
 struct ResetStep {
   ResetStep(int phase, void (*step)()) { registerResetStep(phase, step); }
 };
+// What an upper folder puts on every new drive (winsim's own programs): run
+// after a machine reset's new drive and after setDriveRoot's.
+void registerDriveStep(void (*step)());
+struct DriveStep {
+  explicit DriveStep(void (*step)()) { registerDriveStep(step); }
+};
 
 // Maps a Windows path to a host path on the virtual drive (case-insensitive,
 // component by component; components that do not exist are kept as given so

@@ -79,6 +79,17 @@ const ResetStep kDrive(kResetMachine, resetDrive);
 
 void registerResetStep(int phase, void (*step)()) { resetSteps().emplace(phase, step); }
 
+std::vector<void (*)()> &driveSteps() {
+  static auto *steps = new std::vector<void (*)()>;
+  return *steps;
+}
+void registerDriveStep(void (*step)()) { driveSteps().push_back(step); }
+void runDriveSteps() {
+  for (auto step : driveSteps()) step();
+}
+// A machine reset's new drive gets them after the drive itself.
+const ResetStep kDriveSteps(kResetMachine + 10, runDriveSteps);
+
 std::string driveRootDir() {
   std::lock_guard<std::mutex> g(g_machineLock);
   initLocked();
@@ -107,7 +118,7 @@ void resetMachine() {
   for (const auto &step : resetSteps()) step.second();
 }
 
-void setDriveRoot(const std::string &hostDir) {
+static void useDriveRoot(const std::string &hostDir) {
   std::lock_guard<std::mutex> g(g_machineLock);
   if (g_initialised && g_rootIsOurs && !g_root.empty() && g_root != hostDir) {
     std::error_code ec;
@@ -120,6 +131,11 @@ void setDriveRoot(const std::string &hostDir) {
   std::error_code ec;
   std::filesystem::create_directories(g_root, ec);
   makeTree(g_root);
+}
+
+void setDriveRoot(const std::string &hostDir) {
+  useDriveRoot(hostDir);
+  runDriveSteps();
 }
 
 std::string driveRoot() { return driveRootDir(); }

@@ -1,6 +1,7 @@
 // winsim's own programs of the simulated machine (rundll32.exe, cmd.exe),
-// built beside libwinsim, are put into the system folder at every machine
-// reset, as every Windows installation has them.
+// built beside libwinsim, are put into the system folder of every new drive
+// (a machine reset's, or one a test names), as every Windows installation
+// has them.
 #include <dlfcn.h>
 
 #include <filesystem>
@@ -29,7 +30,7 @@ void installPrograms() {
   }
 }
 
-const ResetStep kInstallPrograms(kResetMachine + 10, installPrograms);
+const DriveStep kInstallPrograms(installPrograms);
 
 }  // namespace
 
