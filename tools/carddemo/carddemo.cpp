@@ -806,8 +806,7 @@ int main(int argc, char **argv) {
     Operator person;
     person.takeRibbonOut = [&printer] { printer.removeRibbon(); };
     person.putRibbonBack = [&printer, &config] { printer.loadRibbon(config.ribbonCode, config.ribbonRemaining); };
-    // The installer gave either driver its configuration module.
-    if (!runPrinterTools(d.printerName(), fs::path(), person, tools, problem)) {
+    if (!runPrinterTools(d.printerName(), person, tools, problem)) {
       std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
       winsim::resetMachine();
       return 1;
