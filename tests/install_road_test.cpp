@@ -78,7 +78,9 @@ std::vector<BYTE> printerRecord(const char16_t *name, bool driver) {
   const bool ok = needed && (driver ? GetPrinterDriverW(printer, nullptr, 3, buffer.data(), needed, &needed)
                                     : GetPrinterW(printer, 2, buffer.data(), needed, &needed));
   ClosePrinter(printer);
-  return ok ? buffer : std::vector<BYTE>();
+  // Moved, not copied: the record's strings point into its own buffer.
+  if (!ok) buffer.clear();
+  return buffer;
 }
 
 std::vector<std::u16string> dependentFiles(const DRIVER_INFO_3W &info) {
