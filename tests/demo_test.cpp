@@ -470,13 +470,31 @@ TEST_F(DemoCommandLine, InstallerStepsThenUninstallLeaveTheMachineAsItWas) {
   }
 }
 
-// The network road: the printer on its own loopback address, the job in
+// The network road: the network driver installed with the installer
+// library's steps, the printer on its own loopback address, the job in
 // length-framed messages of at most 65536 bytes on the data channel, each
-// command followed by the reply check, and the card whole at the end.
+// command followed by the reply check, the card whole at the end, and the
+// uninstall leaving the machine as it was.
 TEST_F(DemoCommandLine, NetworkPrinterTakesTheJobInFramedMessages) {
   // The network's waits are on the machine's clock while its sockets are
   // real: a slower clock keeps a loaded machine's loopback within them.
-  ASSERT_EQ(run("net --machine m --network", 50), 0) << console_;
+  ASSERT_EQ(run("net --machine m --network --uninstall", 50), 0) << console_;
+  size_t at = 0;
+  for (const char *step :
+       {"ELTNInstallPackage(C:\\Setup\\cardnet.inf)", "ELTNGetDriverPath", "cardrendnet.dll -> ",
+        "\\W32X86\\3\\cardres.dll", "ELTNCustomeFile(C:\\Windows\\system32\\spool\\DRIVERS\\x64\\cardnet.dat",
+        "ELTNAddPrinterDriver(\"Pellor Standard Network\", cardrendnet.dll, cardnet.dat, cardcfgnet.dll",
+        "netmon.dll -> C:\\Windows\\system32\\netmon.dll",
+        "ELTNAddMonitor(\"Pellor Standard Network Language Monitor\", netmon.dll)",
+        "Standard TCP/IP port IP_127.0.5.20", "ELTNAddPrinter(\"Pellor CA3 Card Printer Network\", IP_127.0.5.20)",
+        "ELTNCopyFile(C:\\Setup)", "Printing the sample card", "ELTNDeleteAllEthernetPrinters(0)",
+        "ELTNUnInstallPackage(C:\\Setup\\cardnet.inf)", "at log-on: rundll32 purgelib.dll EntryDeleteFiles"}) {
+    const size_t found = console_.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << step << "\n" << console_;
+    at = found;
+  }
+  const std::string compared = readText(dir_ / "net" / "uninstall.txt");
+  EXPECT_NE(compared.find("What else differs:\n  nothing"), std::string::npos) << compared;
   for (const char *said : {"\"Pellor CA3 Card Printer Network\" (IP_127.0.5.20)", "length-framed messages",
                            "The job completed", "the data channel's framed messages"})
     EXPECT_NE(console_.find(said), std::string::npos) << said << "\n" << console_;

@@ -15,13 +15,13 @@
 // address of its own, and the network language monitor sends the job to it
 // in length-framed messages over real sockets.
 //
-// The USB printer is installed as the package's installer installs it: the
+// Either printer is installed as the package's installer installs it: the
 // package laid out in C:\Setup and the installer library's steps called one
-// by one; after the card the version stamp of an update runs, and with
-// --uninstall the package is uninstalled again and the machine compared with
-// the one before the install.
+// by one; after the card the USB road runs the version stamp of an update,
+// and with --uninstall the package is uninstalled again and the machine
+// compared with the one before the install.
 //
-//   carddemo OUT_DIR [--network | --uninstall] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
+//   carddemo OUT_DIR [--network] [--uninstall] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]
 //            [cardprint options...]
 #include <windows.h>
 #include <shlobj.h>
@@ -138,7 +138,7 @@ std::string sizeText(uintmax_t bytes) {
 int usage(const char *problem) {
   if (problem) std::fprintf(stderr, "carddemo: %s\n", problem);
   std::fputs(
-      "usage: carddemo OUT_DIR [--network | --uninstall] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
+      "usage: carddemo OUT_DIR [--network] [--uninstall] [--machine DIR] [--fault KIND[@COMMAND] [--user-cancels]]\n"
       "                [cardprint options...]\n"
       "Installs the package from C:\\Setup with its installer library, then prints the\n"
       "sample card with cardprint on a simulated machine whose card printer\n"
@@ -158,7 +158,8 @@ int usage(const char *problem) {
       "icon with its menu.\n"
       "--network puts the printer on the machine's network at 127.0.5.20 (a loopback\n"
       "address: nothing leaves this computer), reached through the Standard TCP/IP port\n"
-      "IP_127.0.5.20 and the network language monitor; pacing.txt then lists the\n"
+      "IP_127.0.5.20 and the network language monitor, the network driver installed\n"
+      "from C:\\Setup with the installer library; pacing.txt then lists the\n"
       "length-framed messages of the data channel.\n"
       "--uninstall uninstalls the package after the card as its installer does, lets\n"
       "the clean-up run at the next log-on and compares the machine with the one\n"
@@ -290,7 +291,6 @@ int parseCommandLine(int argc, char **argv, DemoSetup &d) {
     }
   }
   if (d.userCancels && !d.fault) return usage("--user-cancels answers the message of a --fault");
-  if (d.uninstall && d.network) return usage("--uninstall runs the installer of the USB printer, not --network");
   if (within(d.out, d.machine) || within(d.machine, d.out))
     return usage("the output folder and the machine folder must not lie in one another");
 
@@ -629,12 +629,9 @@ fs::path ribbonCacheFile() {
   return winsim::hostPath(std::u16string(reinterpret_cast<const char16_t *>(folder)) + u"\\cardribbon.INI");
 }
 
-// The version stamp, and with --uninstall the uninstall and the comparison
-// with the machine before the install (uninstall.txt, added to `written`).
-// False when a step could not run; `clean` false when the machine differs by
-// more than what Windows itself keeps.
-bool afterThePrint(const DemoSetup &d, Installer &installer, const MachineSnapshot &empty,
-                   std::vector<std::string> &written, Timer &timer, bool &clean) {
+// The version stamp of an update (the USB printer's).  False when it could
+// not run.
+bool stampTheVersion(Timer &timer) {
   std::string problem;
   std::u16string stamp;
   if (!stampVersion(stamp, problem)) {
@@ -642,6 +639,17 @@ bool afterThePrint(const DemoSetup &d, Installer &installer, const MachineSnapsh
     return false;
   }
   timer.done("version stamp (rundll32 verstamp.dll,UpdateVersionInfo)");
+  return true;
+}
+
+// The installer lets its library go, or with --uninstall removes the package
+// and the machine is compared with the one before the install
+// (uninstall.txt, added to `written`).  False when a step could not run;
+// `clean` false when the machine differs by more than what Windows itself
+// keeps.
+bool uninstallOrLetGo(const DemoSetup &d, Installer &installer, const MachineSnapshot &empty,
+                      std::vector<std::string> &written, Timer &timer, bool &clean) {
+  std::string problem;
   if (!d.uninstall) {
     installer.release();
     return true;
@@ -705,32 +713,31 @@ int main(int argc, char **argv) {
   }
   // The machine before the package comes, to compare with after it went.
   const MachineSnapshot empty = d.uninstall ? takeSnapshot() : MachineSnapshot();
-  Installer installer;
+  Installer installer(d.network ? networkRoad() : usbRoad());
+  playTheSpooler();
+  bool installed = false;
   if (d.network) {
     cardemu::NetConfig netConfig;
     netConfig.address = kNetPrinterAddress;
     net = std::make_unique<cardemu::NetPrinter>(printer, netConfig);
     net->setFrameListener([&frames](const cardemu::DataFrame &f) { frames.add(f); });
-    if (!net->start(&problem) || !installNetworkPackage(net->ports(), problem)) {
-      std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
-      return 1;
-    }
+    installed = net->start(&problem) && installer.layOut(problem) &&
+                installer.install(net->ports(), d.options.ribbonId, problem);
   } else {
     device = std::make_shared<cardemu::UsbPrinterDevice>(printer, true);
-    playTheSpooler();
-    if (!installer.layOut(problem) || !installer.install(device, d.options.ribbonId, problem)) {
-      std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
-      winsim::resetMachine();
-      return 1;
-    }
-    std::printf("\n");
+    installed = installer.layOut(problem) && installer.install(device, d.options.ribbonId, problem);
   }
+  if (!installed) {
+    std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
+    winsim::resetMachine();
+    if (net) net->stop();
+    return 1;
+  }
+  std::printf("\n");
   const std::string portName = utf8(d.network ? kNetPortName : kPortName);
   if (d.fault) printer.injectFault(d.faultChoice);
   PeopleAtThePrinter people(printer, d.fault, d.userCancels);
-  timer.done(std::string(d.network ? "machine set up (virtual drive, package, printer on "
-                                   : "machine set up (the installer's steps, printer on ") +
-             portName + ")");
+  timer.done("machine set up (the installer's steps, printer on " + portName + ")");
 
   // ---- the application prints; the spooler hands the job to the monitor
   std::vector<LPCWSTR> argw;
@@ -799,10 +806,7 @@ int main(int argc, char **argv) {
     Operator person;
     person.takeRibbonOut = [&printer] { printer.removeRibbon(); };
     person.putRibbonBack = [&printer, &config] { printer.loadRibbon(config.ribbonCode, config.ribbonRemaining); };
-    // The installer gave the USB printer's driver its configuration module;
-    // the network road's driver gets it now.
-    const fs::path cardcfg = d.network ? fs::path(CARDDEMO_CARDCFG_DLL) : fs::path();
-    if (!runPrinterTools(d.printerName(), cardcfg, person, tools, problem)) {
+    if (!runPrinterTools(d.printerName(), person, tools, problem)) {
       std::fprintf(stderr, "carddemo: %s\n", problem.c_str());
       winsim::resetMachine();
       return 1;
@@ -821,7 +825,7 @@ int main(int argc, char **argv) {
   }
   // ---- the version stamp of an update, and the uninstall
   bool clean = true;
-  if (!d.network && !afterThePrint(d, installer, empty, written, timer, clean)) {
+  if ((!d.network && !stampTheVersion(timer)) || !uninstallOrLetGo(d, installer, empty, written, timer, clean)) {
     winsim::resetMachine();
     return 1;
   }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "shared/job_settings.h"
@@ -25,33 +26,6 @@ using AddDriver = DWORD(WINAPI *)(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, L
 
 LPCWSTR w(const std::u16string &s) { return reinterpret_cast<LPCWSTR>(s.c_str()); }
 std::string u8(const std::u16string &s) { return winsim::toUtf8(s); }
-
-// The package as its installer carries it: the host file and its name in
-// the setup folder.
-struct SetupFile {
-  const char *host;
-  const char16_t *name;
-};
-const SetupFile kSetupFiles[] = {
-    {CARDDEMO_CARDREND_DLL, u"cardrend.dll"},
-    {CARDDEMO_CARDCFG_DLL, u"cardcfg.dll"},
-    {CARDDEMO_CARDRES_DLL, u"cardres.dll"},
-    {CARDDEMO_NOTIFYSRV_DLL, u"notifysrv.dll"},
-    {CARDDEMO_NOTIFYTRAY_EXE, u"notifytray.exe"},
-    {CARDDEMO_USBMON_DLL, u"cardusbmon.dll"},
-    {CARDDEMO_INSTLIB_DLL, u"instlib.dll"},
-    {CARDDEMO_PURGELIB_DLL, u"purgelib.dll"},
-    {CARDDEMO_VERSTAMP_DLL, u"verstamp.dll"},
-    {CARDDEMO_DRVSETUP_EXE, u"drvsetup.exe"},
-    {CARD_PACKAGE_DIR "/carddrv.inf", u"carddrv.inf"},
-    {CARD_PACKAGE_DIR "/cardcc.BMP", u"cardcc.BMP"},
-    {CARD_PACKAGE_DIR "/cardribbon.INI", u"cardribbon.INI"},
-};
-
-// The driver's files, copied by the installer from the setup folder into
-// the spooler's driver directory before it adds the driver.
-const char16_t *const kDriverFiles[] = {u"cardrend.dll",  u"cardcfg.dll", u"cardres.dll",
-                                        u"notifysrv.dll", u"cardcc.BMP",  u"cardribbon.INI"};
 
 std::u16string inSetup(const char16_t *name) { return std::u16string(kSetupFolder) + u"\\" + name; }
 std::u16string inSystem(const char16_t *name) { return std::u16string(kSystemFolder) + u"\\" + name; }
@@ -91,6 +65,75 @@ std::vector<DWORD> optionsBlock(int ribbonId) {
 
 }  // namespace
 
+const Road &usbRoad() {
+  static const Road road = {
+      Road::Connection::Usb,
+      u"carddrv.inf",
+      {{CARDDEMO_CARDREND_DLL, u"cardrend.dll"},
+       {CARDDEMO_CARDCFG_DLL, u"cardcfg.dll"},
+       {CARDDEMO_CARDRES_DLL, u"cardres.dll"},
+       {CARDDEMO_NOTIFYSRV_DLL, u"notifysrv.dll"},
+       {CARDDEMO_NOTIFYTRAY_EXE, u"notifytray.exe"},
+       {CARDDEMO_USBMON_DLL, u"cardusbmon.dll"},
+       {CARDDEMO_INSTLIB_DLL, u"instlib.dll"},
+       {CARDDEMO_PURGELIB_DLL, u"purgelib.dll"},
+       {CARDDEMO_VERSTAMP_DLL, u"verstamp.dll"},
+       {CARDDEMO_DRVSETUP_EXE, u"drvsetup.exe"},
+       {CARD_PACKAGE_DIR "/carddrv.inf", u"carddrv.inf"},
+       {CARD_PACKAGE_DIR "/cardcc.BMP", u"cardcc.BMP"},
+       {CARD_PACKAGE_DIR "/cardribbon.INI", u"cardribbon.INI"}},
+      {u"cardrend.dll", u"cardcfg.dll", u"cardres.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
+      u"carddrv.dat",
+      kDriverName,
+      u"cardrend.dll",
+      u"cardcfg.dll",
+      kMonitorName,
+      {u"cardres.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
+      kMonitorName,
+      u"cardusbmon.dll",
+      kPrinterName,
+      kPortName};
+  return road;
+}
+
+// The network driver carries the rendering and configuration modules under
+// names of its own, so that both drivers can share the driver folder, and
+// the message library's network set.
+const Road &networkRoad() {
+  static const Road road = {
+      Road::Connection::Network,
+      u"cardnet.inf",
+      {{CARDDEMO_CARDREND_DLL, u"cardrendnet.dll"},
+       {CARDDEMO_CARDCFG_DLL, u"cardcfgnet.dll"},
+       {CARDDEMO_CARDRES_NET_DLL, u"cardres.dll"},
+       {CARDDEMO_NOTIFYSRV_DLL, u"notifysrv.dll"},
+       {CARDDEMO_NOTIFYTRAY_EXE, u"notifytray.exe"},
+       {CARDDEMO_NETMON_DLL, u"netmon.dll"},
+       {CARDDEMO_INSTLIB_DLL, u"instlib.dll"},
+       {CARDDEMO_PURGELIB_DLL, u"purgelib.dll"},
+       {CARDDEMO_VERSTAMP_DLL, u"verstamp.dll"},
+       {CARDDEMO_DRVSETUP_EXE, u"drvsetup.exe"},
+       {CARD_PACKAGE_DIR "/cardnet.inf", u"cardnet.inf"},
+       {CARD_PACKAGE_DIR "/cardcc.BMP", u"cardcc.BMP"},
+       {CARD_PACKAGE_DIR "/cardribbon.INI", u"cardribbon.INI"}},
+      {u"cardrendnet.dll", u"cardcfgnet.dll", u"cardres.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
+      u"cardnet.dat",
+      kNetDriverName,
+      u"cardrendnet.dll",
+      u"cardcfgnet.dll",
+      // The spooler stacks the network monitor on the Standard TCP/IP port
+      // only when the driver names it: without it the job would go to the
+      // printer's data port as raw bytes, not in the monitor's framed
+      // messages.
+      kNetMonitorName,
+      {u"cardres.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
+      kNetMonitorName,
+      u"netmon.dll",
+      kNetPrinterName,
+      kNetPortName};
+  return road;
+}
+
 bool putSystemPrograms(std::string &problem) {
   if (winsim::copyToDrive(CARDDEMO_RUNDLL32_EXE, inSystem(u"rundll32.exe")) &&
       winsim::copyToDrive(CARDDEMO_CMD_EXE, inSystem(u"cmd.exe")))
@@ -111,19 +154,73 @@ F Installer::exported(const char *name, std::string &problem) {
 }
 
 bool Installer::layOut(std::string &problem) {
-  for (const SetupFile &f : kSetupFiles)
+  for (const SetupFile &f : road_.setupFiles)
     if (!winsim::copyToDrive(f.host, inSetup(f.name))) {
       problem = std::string("cannot lay ") + f.host + " out in C:\\Setup";
       return false;
     }
   std::printf("The package laid out in C:\\Setup (%zu files); C:\\Setup\\instlib.dll loaded.\n",
-              std::size(kSetupFiles));
+              road_.setupFiles.size());
   module_ = LoadLibraryW(w(inSetup(u"instlib.dll")));
   if (!module_) problem = "cannot load C:\\Setup\\instlib.dll (error " + std::to_string(GetLastError()) + ")";
   return module_ != nullptr;
 }
 
 bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId, std::string &problem) {
+  if (road_.connection != Road::Connection::Usb) return fail(problem, "this installer's printer is not on USB");
+  return installWith(
+      ribbonId,
+      [&](std::string &why) {
+        if (!winsim::attachUsbDevice(road_.portName, std::move(device))) return fail(why, "cannot plug the printer in");
+        say("the printer plugged into " + u8(road_.portName), "done");
+        return true;
+      },
+      problem);
+}
+
+bool Installer::install(const cardemu::NetPorts &ports, int ribbonId, std::string &problem) {
+  if (road_.connection != Road::Connection::Network)
+    return fail(problem, "this installer's printer is not on the network");
+  return installWith(
+      ribbonId,
+      [&](std::string &why) {
+        using winsim::NetworkProtocol;
+        const bool declared = winsim::declareNetworkHost(kNetPrinterAddress, kNetPrinterHostName,
+                                                         {{NetworkProtocol::Tcp, 9100, ports.data},
+                                                          {NetworkProtocol::Tcp, 9111, ports.status},
+                                                          {NetworkProtocol::Udp, 161, ports.snmp},
+                                                          {NetworkProtocol::Tcp, 80, ports.http}});
+        say(std::string("the printer on the machine's network at ") + kNetPrinterAddress, declared ? "done" : "error");
+        if (!declared) return fail(why, "cannot declare the printer's address on the machine's network");
+        // The port is the system's Standard TCP/IP port, kept in that
+        // monitor's registry key; the network monitor reads the printer's
+        // address from there.
+        const bool added = winsim::addStandardTcpIpPort(road_.portName, winsim::toUtf16(kNetPrinterAddress));
+        say("Standard TCP/IP port " + u8(road_.portName) + " (" + kNetPrinterAddress + ":9100, its registry key)",
+            added ? "done" : "error " + std::to_string(GetLastError()));
+        if (!added) return fail(why, "cannot add the Standard TCP/IP port");
+        return true;
+      },
+      problem);
+}
+
+bool Installer::copyDriverFiles(const std::u16string &driverDir, std::string &problem) {
+  for (const char16_t *name : road_.driverFiles)
+    if (!copyOnMachine(inSetup(name), driverDir + u"\\" + name, problem)) return false;
+  if (road_.connection != Road::Connection::Network) return true;
+  // The network monitor reads its texts from the x86 driver files' folder,
+  // whatever the spooler's own processor: the message library goes there
+  // too.
+  WCHAR x86[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!GetPrinterDriverDirectoryW(nullptr, const_cast<LPWSTR>(u"Windows NT x86"), 1, reinterpret_cast<LPBYTE>(x86),
+                                  sizeof x86, &needed))
+    return fail(problem, "the spooler names no x86 driver folder");
+  const std::u16string x86Dir = std::u16string(reinterpret_cast<const char16_t *>(x86)) + u"\\3";
+  return copyOnMachine(inSetup(u"cardres.dll"), x86Dir + u"\\cardres.dll", problem);
+}
+
+bool Installer::installWith(int ribbonId, const std::function<bool(std::string &)> &connect, std::string &problem) {
   auto installPackage = exported<Step1>("ELTNInstallPackage", problem);
   auto driverPath = exported<DWORD(WINAPI *)(LPWSTR)>("ELTNGetDriverPath", problem);
   auto customFile = exported<DWORD(WINAPI *)(LPCWSTR, const DWORD *)>("ELTNCustomeFile", problem);
@@ -134,7 +231,7 @@ bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId,
   if (!installPackage || !driverPath || !customFile || !addMonitor || !addDriver || !addPrinter || !copyFile)
     return false;
   std::printf("Installing the package as its installer does:\n");
-  const std::u16string inf = inSetup(u"carddrv.inf");
+  const std::u16string inf = inSetup(road_.inf);
   // The driver store may refuse the package (it is unsigned); the installer
   // goes on either way.
   say("ELTNInstallPackage(" + u8(inf) + ")", resultText(installPackage(w(inf))) + ", whatever it is");
@@ -144,9 +241,8 @@ bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId,
   const std::u16string driverDir(reinterpret_cast<const char16_t *>(folder));
   say("ELTNGetDriverPath", r ? resultText(r) : u8(driverDir));
   if (r) return fail(problem, "the installer library names no driver folder");
-  for (const char16_t *name : kDriverFiles)
-    if (!copyOnMachine(inSetup(name), driverDir + u"\\" + name, problem)) return false;
-  const std::u16string data = driverDir + u"\\carddrv.dat";
+  if (!copyDriverFiles(driverDir, problem)) return false;
+  const std::u16string data = driverDir + u"\\" + road_.dataFile;
   const std::vector<DWORD> options = optionsBlock(ribbonId);
   r = customFile(w(data), options.data());
   say("ELTNCustomeFile(" + u8(data) + ", ribbon " + std::to_string(options[23]) + ")", resultText(r));
@@ -155,21 +251,23 @@ bool Installer::install(std::shared_ptr<winsim::UsbDevice> device, int ribbonId,
   // The driver first: its files (the message library, the notification
   // server) are where the monitor looks for them when the spooler loads it.
   // No compiled help file is laid out: the driver goes without one.
-  r = addDriver(w(kDriverName), u"cardrend.dll", u"carddrv.dat", u"cardcfg.dll", u"", w(kMonitorName), u"cardres.dll",
-                u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI");
-  say("ELTNAddPrinterDriver(\"" + u8(kDriverName) + "\", cardrend.dll, carddrv.dat, cardcfg.dll, ...)", resultText(r));
+  const char16_t *const *dep = road_.dependents;
+  r = addDriver(w(road_.driverName), w(road_.driverFile), w(road_.dataFile), w(road_.configFile), u"",
+                w(road_.driverMonitor), w(dep[0]), w(dep[1]), w(dep[2]), w(dep[3]));
+  say("ELTNAddPrinterDriver(\"" + u8(road_.driverName) + "\", " + u8(road_.driverFile) + ", " + u8(road_.dataFile) +
+          ", " + u8(road_.configFile) + ", ...)",
+      resultText(r));
   if (r) return fail(problem, "the driver was not added");
 
-  if (!copyOnMachine(inSetup(u"cardusbmon.dll"), inSystem(u"cardusbmon.dll"), problem)) return false;
-  r = addMonitor(w(kMonitorName), u"cardusbmon.dll");
-  say("ELTNAddMonitor(\"" + u8(kMonitorName) + "\", cardusbmon.dll)", resultText(r));
-  if (r) return fail(problem, "the USB language monitor was not added");
+  if (!copyOnMachine(inSetup(road_.monitorFile), inSystem(road_.monitorFile), problem)) return false;
+  r = addMonitor(w(road_.monitorName), w(road_.monitorFile));
+  say("ELTNAddMonitor(\"" + u8(road_.monitorName) + "\", " + u8(road_.monitorFile) + ")", resultText(r));
+  if (r) return fail(problem, "the language monitor was not added");
   if (!copyOnMachine(inSetup(kTrayProgram), inSystem(kTrayProgram), problem)) return false;
 
-  if (!winsim::attachUsbDevice(kPortName, std::move(device))) return fail(problem, "cannot plug the printer in");
-  say("the printer plugged into " + u8(kPortName), "done");
-  r = addPrinter(w(kPrinterName), w(kPortName), w(kDriverName));
-  say("ELTNAddPrinter(\"" + u8(kPrinterName) + "\", " + u8(kPortName) + ")", resultText(r));
+  if (!connect(problem)) return false;
+  r = addPrinter(w(road_.printerName), w(road_.portName), w(road_.driverName));
+  say("ELTNAddPrinter(\"" + u8(road_.printerName) + "\", " + u8(road_.portName) + ")", resultText(r));
   if (r) return fail(problem, "the printer was not added");
 
   WCHAR setup[MAX_PATH] = {};
@@ -220,11 +318,13 @@ bool Installer::uninstall(std::string &problem) {
   std::printf("\nUninstalling the package as its installer does:\n");
   quitTrayProgram();
   say("ELTNDeleteAllEthernetPrinters(0)", resultText(deleteAll(0)));
-  const std::u16string inf = inSetup(u"carddrv.inf");
+  const std::u16string inf = inSetup(road_.inf);
   say("ELTNUnInstallPackage(" + u8(inf) + ")", resultText(uninstallPackage(w(inf))));
   say("ELTNSetUpRunOnceEntry()", resultText(runOnce()));
-  winsim::detachUsbDevice(kPortName);
-  say("the printer unplugged from " + u8(kPortName), "done");
+  if (road_.connection == Road::Connection::Usb) {
+    winsim::detachUsbDevice(road_.portName);
+    say("the printer unplugged from " + u8(road_.portName), "done");
+  }
   release();
   const bool deleted = deleteSetupFolder();
   say("C:\\Setup deleted (the installer's own files)", deleted ? "done" : "error " + std::to_string(GetLastError()));

@@ -105,9 +105,9 @@ bool putFile(const fs::path &from, const fs::path &dir, const char *name, const 
   return !ec;
 }
 
-// What both roads share: the spooler's process, the notification server in
-// the driver directory and the tray program in the system folder, as the
-// package's installer puts them.  The spooler runs in the service session,
+// The spooler's process, the notification server in the driver directory
+// and the tray program in the system folder, as the package's installer
+// puts them.  The spooler runs in the service session,
 // where the monitors' messages cannot be seen: the notification server takes
 // them to the console user's session (1).
 bool installCommon(fs::path &driverDir, std::string &problem) {
@@ -129,44 +129,6 @@ bool installCommon(fs::path &driverDir, std::string &problem) {
 }
 
 }  // namespace
-
-bool installNetworkPackage(const cardemu::NetPorts &ports, std::string &problem) {
-  fs::path driverDir;
-  if (!installCommon(driverDir, problem)) return false;
-  // The network text set of the message library is installed with the x86
-  // driver files, where the network monitor reads it from.
-  if (!putFile(CARDDEMO_CARDRES_NET_DLL, driverDir.parent_path().parent_path() / "W32X86" / "3", "cardres.dll",
-               "the x86 driver directory", problem))
-    return false;
-  using winsim::NetworkProtocol;
-  if (!winsim::declareNetworkHost(kNetPrinterAddress, kNetPrinterHostName,
-                                  {{NetworkProtocol::Tcp, 9100, ports.data},
-                                   {NetworkProtocol::Tcp, 9111, ports.status},
-                                   {NetworkProtocol::Udp, 161, ports.snmp},
-                                   {NetworkProtocol::Tcp, 80, ports.http}})) {
-    problem = "cannot declare the printer's address on the machine's network";
-    return false;
-  }
-  if (!winsim::addStandardTcpIpPort(kNetPortName, winsim::toUtf16(kNetPrinterAddress))) {
-    problem = "cannot add the Standard TCP/IP port " + winsim::toUtf8(kNetPortName);
-    return false;
-  }
-  if (!winsim::installMonitor(kNetMonitorName, CARDDEMO_NETMON_DLL)) {
-    problem = "installing the network language monitor failed (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  winsim::PrinterSetup setup;
-  setup.printerName = kNetPrinterName;
-  setup.driverName = kNetDriverName;
-  setup.graphicsDll = CARDDEMO_CARDREND_DLL;
-  setup.monitorName = kNetMonitorName;
-  setup.portName = kNetPortName;
-  if (!winsim::installPrinter(setup)) {
-    problem = std::string("installing the network printer failed (driver ") + CARDDEMO_CARDREND_DLL + ")";
-    return false;
-  }
-  return true;
-}
 
 bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem) {
   // The monitor loads its message library and the notification server from

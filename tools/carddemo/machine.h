@@ -4,8 +4,6 @@
 
 #include <winsim/testing.h>
 
-#include "emulator/include/cardemu/net_printer.h"
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,7 +14,8 @@ namespace fs = std::filesystem;
 
 inline constexpr char16_t kPrinterName[] = u"Pellor CA3 Card Printer USB";
 // The network road: the printer on a loopback address of its own, reached
-// through a Standard TCP/IP port and the network language monitor.
+// through a Standard TCP/IP port and the network language monitor, both
+// installed with the installer library as on the USB road.
 inline constexpr char16_t kNetPrinterName[] = u"Pellor CA3 Card Printer Network";
 inline constexpr char16_t kNetDriverName[] = u"Pellor Standard Network";
 inline constexpr char16_t kNetMonitorName[] = u"Pellor Standard Network Language Monitor";
@@ -58,12 +57,6 @@ void playTheSpooler();
 // the tray program in the system folder, `device` plugged into USB001 and the card printer with
 // its driver on that port.
 bool installPackage(std::shared_ptr<winsim::UsbDevice> device, std::string &problem);
-
-// The same for a printer on the network: the emulated printer's services
-// (`ports`, listening on kNetPrinterAddress) declared to the machine's
-// network, the Standard TCP/IP port that names its address, the network
-// language monitor with its message library, and the printer on that port.
-bool installNetworkPackage(const cardemu::NetPorts &ports, std::string &problem);
 
 // Adds the configuration module at `dll` (a host path) to a printer's driver
 // (the USB printer's by default) as an installer upgrades a driver: the file

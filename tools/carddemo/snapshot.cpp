@@ -18,6 +18,7 @@ struct Leftover {
   const char *why;
 };
 const char kDriverTree[] = "the spooler's driver tree, which Windows always has";
+const char kTcpMonitorKey[] = "the Standard TCP/IP Port monitor's key, which Windows always has";
 const Leftover kWindowsLeftovers[] = {
     // Every Windows machine has its environment's driver tree; the simulated
     // machine starts without one and its spooler makes it with the first
@@ -30,6 +31,14 @@ const Leftover kWindowsLeftovers[] = {
     {"key added: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows "
      "x64\\Drivers\\Version-3",
      kDriverTree},
+    // Windows' own Standard TCP/IP Port monitor keeps its ports under its
+    // key on every machine; the simulated one makes the key with the first
+    // such port and keeps it once the port's own key went.
+    {"key added: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port",
+     kTcpMonitorKey},
+    {"key added: HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP "
+     "Port\\Ports",
+     kTcpMonitorKey},
 };
 
 // REGEDIT4 text: "[key]" lines and the values under them ("name"=data or

@@ -53,12 +53,10 @@ bool putMachineFile(const std::u16string &path, const std::string &bytes, std::s
 
 }  // namespace
 
-bool runPrinterTools(const char16_t *printerName, const fs::path &cardcfgDll, const Operator &person, ToolsRun &run,
-                     std::string &problem) {
+bool runPrinterTools(const char16_t *printerName, const Operator &person, ToolsRun &run, std::string &problem) {
   const std::u16string commands = u"C:\\Users\\Public\\Documents\\cleaning.txt";
   const std::u16string firmware = u"C:\\Users\\Public\\Documents\\printer_fw.bin";
-  if ((!cardcfgDll.empty() && !addConfigurationModule(cardcfgDll, problem, printerName)) ||
-      !putMachineFile(commands, "RESET\r\nCLEAN\r\n", problem) || !putMachineFile(firmware, firmwareImage(), problem))
+  if (!putMachineFile(commands, "RESET\r\nCLEAN\r\n", problem) || !putMachineFile(firmware, firmwareImage(), problem))
     return false;
   const std::vector<std::vector<std::u16string>> calls = {
       {u"cmd", u"\\eV\\r"},

@@ -21,11 +21,9 @@ struct Operator {
   std::function<void()> takeRibbonOut, putRibbonBack;
 };
 
-// Runs the tools on `printerName`, after the configuration module at
-// `cardcfgDll` (a host path) joined its driver when its driver has none yet
-// (empty: the driver was installed with it).  False with `problem` when
-// the machine could not be prepared; a tool that fails is in the result.
-bool runPrinterTools(const char16_t *printerName, const std::filesystem::path &cardcfgDll, const Operator &person,
-                     ToolsRun &run, std::string &problem);
+// Runs the tools on `printerName`, whose driver the installer gave its
+// configuration module.  False with `problem` when the machine could not be
+// prepared; a tool that fails is in the result.
+bool runPrinterTools(const char16_t *printerName, const Operator &person, ToolsRun &run, std::string &problem);
 
 }  // namespace carddemo
