@@ -37,8 +37,6 @@ class InstallRoad : public ::testing::Test {
   void SetUp() override {
     winsim::resetMachine();
     winsim::setClockScale(500);
-    std::string problem;
-    ASSERT_TRUE(putSystemPrograms(problem)) << problem;
     playTheSpooler();
     cardemu::PrinterConfig config;
     config.model = "CA3";

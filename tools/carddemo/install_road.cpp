@@ -134,13 +134,6 @@ const Road &networkRoad() {
   return road;
 }
 
-bool putSystemPrograms(std::string &problem) {
-  if (winsim::copyToDrive(CARDDEMO_RUNDLL32_EXE, inSystem(u"rundll32.exe")) &&
-      winsim::copyToDrive(CARDDEMO_CMD_EXE, inSystem(u"cmd.exe")))
-    return true;
-  return fail(problem, "cannot put rundll32.exe and cmd.exe into the system folder");
-}
-
 void Installer::release() {
   if (module_) FreeLibrary(module_);
   module_ = nullptr;

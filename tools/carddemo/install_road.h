@@ -19,10 +19,6 @@ namespace carddemo {
 
 inline constexpr char16_t kSetupFolder[] = u"C:\\Setup";
 
-// The machine's own rundll32.exe and cmd.exe in its system folder: a reset
-// puts them on the drive it starts with, not on the one named after it.
-bool putSystemPrograms(std::string &problem);
-
 // A file of the package as its installer carries it: the host file and its
 // name in the setup folder.
 struct SetupFile {
