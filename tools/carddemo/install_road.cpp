@@ -291,13 +291,22 @@ bool deleteSetupFolder() {
 // The installer asks the user to close the package's programs first: the
 // tray program, when it runs, is left with "Exit" on its icon's menu.
 void quitTrayProgram() {
-  if (!winsim::waitForProcess(kTrayProgram, 0)) return;
-  winsim::MenuScript exitChosen;
-  exitChosen.item = u"Exit";
-  exitChosen.times = 1;
-  winsim::scriptMenu(exitChosen);
-  const bool clicked = winsim::clickTrayIcon(kTrayTip, winsim::TrayClick::RightClick);
-  const bool ended = clicked && winsim::waitForProcessEnd(kTrayProgram, 30000);
+  // A tray program that has just started may replace the one whose icon was
+  // clicked, or have no icon yet: the user looks again, a few times.
+  constexpr int kLooks = 5;
+  bool ended = !winsim::waitForProcess(kTrayProgram, 0);
+  if (ended) return;
+  for (int look = 0; look < kLooks && !ended; ++look) {
+    winsim::MenuScript exitChosen;
+    exitChosen.item = u"Exit";
+    exitChosen.times = 1;
+    winsim::scriptMenu(exitChosen);
+    if (winsim::clickTrayIcon(kTrayTip, winsim::TrayClick::RightClick))
+      ended = winsim::waitForProcessEnd(kTrayProgram, 10000);
+    else
+      Sleep(1000);
+    ended = ended || !winsim::waitForProcess(kTrayProgram, 0);
+  }
   say("the user quits " + u8(kTrayProgram) + " (\"Exit\" on its icon's menu)", ended ? "done" : "still running");
 }
 
