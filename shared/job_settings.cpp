@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "shared/package_version.h"
+
 namespace card {
 
 namespace {
@@ -56,6 +58,56 @@ void fillDefaultStandardPart(BYTE (&out)[kStandardPartSize]) {
   dm.dmMediaType = 3;
   dm.dmDitherType = 0;
   std::memcpy(out, &dm, kStandardPartSize);
+}
+
+namespace {
+
+void wholeCardArea(OverlayRecord &o) {
+  o.type = kOverlayFull;
+  o.left = 0;
+  o.top = 0;
+  o.right = 1023;
+  o.bottom = 639;
+}
+
+}  // namespace
+
+void fillInstallerDefaultRecord(JobSettingsRecord &r) {
+  std::memset(&r, 0, sizeof r);
+  r.signature = kRecordSignature;
+  r.reserved2[2] = 1;
+  r.duplex = kSettingOn;
+  r.ribbonType = kRibbonKResin;
+  r.blackBitmap = kSettingOn;
+  r.monoConversion = kConvertDiffusion;
+  r.blackPanelMode = kBlackPanelAlways;
+  r.jobMode = kJobPrint;
+  r.ribbonId = kRibbonFromPrinter;
+  r.pageFlag = 1;
+  r.hasEncoder = kSettingOff;
+  r.macroProcessing = kSettingOn;
+  std::memcpy(r.startOfData, "${", 3);
+  std::memcpy(r.endOfData, "}$", 3);
+  r.coercivity = kCoercivityUnchanged;
+  r.encoderPosition = kEncoderNormal;
+  const uint8_t modes[3] = {kTrackIso1, kTrackIso2, kTrackIso3};
+  for (int t = 0; t < 3; ++t) {
+    TrackFormat &f = r.trackFormat[t];
+    f.mode = modes[t];
+    f.density = t == 1 ? kDensity75Bpi : kDensity210Bpi;
+    f.startChar = 'A';
+    f.stopChar = 'Z';
+    f.startPosition = 7;
+  }
+  wholeCardArea(r.frontOverlay);
+  wholeCardArea(r.backOverlay);
+  r.hologramEnabled = kSettingOff;
+  r.hologramCopies = 1;
+  wholeCardArea(r.hologramArea);
+  r.varnishContrast = r.blackContrast = r.hologramContrast = 5;
+  r.blackDyeIntensity = r.blackDyeContrast = 5;
+  for (int k = 0; k < 3; ++k) r.colourIntensity[k] = r.colourContrast[k] = 5;
+  std::memcpy(r.reservedConfig, kPackageVersion.data(), kPackageVersion.size());
 }
 
 size_t claimedDevmodeSize(const DEVMODEW *devmode) {

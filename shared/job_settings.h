@@ -339,6 +339,12 @@ static_assert(sizeof(CardDevmode) == kCardDevmodeSize);
 // kStandardPartSize bytes of `out` are written.
 void fillDefaultStandardPart(BYTE (&out)[kStandardPartSize]);
 
+// The record as the installer writes it into the driver's default settings
+// file when it is given no choices: both sides, the ribbon from the printer,
+// no encoder, macros on, every area the whole card, head settings 5, and
+// the package's version.  Every other byte is zero.
+void fillInstallerDefaultRecord(JobSettingsRecord &r);
+
 // True when the 16-bit value at offset dmSize of the DEVMODE is the record
 // signature.  `available` is the number of bytes the caller was given; nothing
 // beyond it is read.

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "shared/package_version.h"
+
 namespace card::status {
 
 // ---------------------------------------------------------------------------
@@ -58,7 +60,7 @@ inline constexpr std::string_view kQueryHardReset = "\033HRESET\r";
 inline constexpr std::string_view kQueryClean = "\033CLEAN\r";
 inline constexpr std::string_view kQueryJobStatus = "UISingleJobStatusString";
 
-inline constexpr std::string_view kAnswerFileVersion = "8.00.02.01";
+inline constexpr std::string_view kAnswerFileVersion = kPackageVersion;
 inline constexpr std::string_view kAnswerDocComplete = "DOC_COMPLETE";
 inline constexpr std::string_view kAnswerDocPending = "DOC_PENDING";
 inline constexpr std::string_view kAnswerStatusSuccess = "STATUS_SUCCESS";

@@ -1,49 +1,24 @@
 // Files, the driver store and the next log-on.
 #include <windows.h>
-#include <difxapi.h>
 
-#include <string>
 #include <vector>
 
 #include "setup/instlib/default_settings.h"
 #include "setup/instlib/instlib.h"
-#include "shared/proc_address.h"
+#include "setup/shared/driver_packages.h"
+#include "setup/shared/file_removal.h"
 
-namespace {
-
-using WideText = std::basic_string<WCHAR>;
-
-// A folder of the system, empty when it cannot be had.
-WideText systemFolder(UINT(WINAPI *get)(LPWSTR, UINT)) {
-  std::vector<WCHAR> path(MAX_PATH);
-  UINT n = get(path.data(), UINT(path.size()));
-  if (n >= path.size()) {
-    path.resize(n + 1);
-    n = get(path.data(), UINT(path.size()));
-  }
-  if (n == 0 || n >= path.size()) return {};
-  return WideText(path.data(), n);
-}
-
-// The driver-package library, from the system folder only: a copy of it
-// beside the installer must not be loaded instead.
-HMODULE loadDriverPackageLibrary() {
-  const WideText folder = systemFolder(GetSystemDirectoryW);
-  if (folder.empty()) return nullptr;
-  return LoadLibraryW((folder + TEXT("\\difxapi.dll")).c_str());
-}
-
-}  // namespace
+using card::setup::WideString;
 
 extern "C" {
 
 DWORD WINAPI ELTNCopyFile(LPWSTR directory) {
   // The source path is put together here rather than appended to the
   // caller's text, whose room this library cannot know.
-  const WideText windows = systemFolder(GetWindowsDirectoryW);
+  const WideString windows = card::setup::windowsFolder();
   if (!directory || windows.empty()) return 1;
-  const WideText source = WideText(directory) + TEXT("\\purgelib.dll");
-  const WideText target = windows + TEXT("\\SYSTEM32\\purgelib.dll");
+  const WideString source = WideString(directory) + TEXT("\\purgelib.dll");
+  const WideString target = windows + TEXT("\\SYSTEM32\\purgelib.dll");
   CopyFileW(source.c_str(), target.c_str(), FALSE);
   return 1;
 }
@@ -76,32 +51,13 @@ DWORD WINAPI ELTNSetUpRunOnceEntry() {
 }
 
 DWORD WINAPI ELTNInstallPackage(LPCWSTR infPath) {
-  HMODULE library = loadDriverPackageLibrary();
-  if (!library) return 1;
-  auto preinstall = card::procAddress<decltype(&DriverPackagePreinstallW)>(library, "DriverPackagePreinstallW");
-  if (!preinstall) {
-    FreeLibrary(library);
-    return 1;
-  }
   // The store's answer is left to the installer's later steps: a package
   // already there, or one the store refuses, still lets the driver install.
-  preinstall(infPath, 0);
-  FreeLibrary(library);
-  return 0;
+  return card::setup::preinstallDriverPackage(infPath ? infPath : TEXT("")) ? 0 : 1;
 }
 
 DWORD WINAPI ELTNUnInstallPackage(LPCWSTR infPath) {
-  HMODULE library = loadDriverPackageLibrary();
-  if (!library) return 1;
-  auto uninstall = card::procAddress<decltype(&DriverPackageUninstallW)>(library, "DriverPackageUninstallW");
-  if (!uninstall) {
-    FreeLibrary(library);
-    return 1;
-  }
-  BOOL reboot = FALSE;
-  uninstall(infPath, 0, nullptr, &reboot);
-  FreeLibrary(library);
-  return 0;
+  return card::setup::uninstallDriverPackage(infPath ? infPath : TEXT("")) ? 0 : 1;
 }
 
 }  // extern "C"

@@ -13,7 +13,7 @@
 #include "setup/shared/purge_lists.h"
 #include "setup/shared/registry_cleanup.h"
 #include "setup/shared/windows_class.h"
-#include "shared/proc_address.h"
+#include "setup/shared/loaded_library.h"
 
 namespace card::setup {
 
@@ -56,13 +56,12 @@ void deleteInfFolderFiles() {
 // The store is asked first, so that it forgets the package as well; the
 // files go whatever it answers.
 void removePackageOemInfs() {
-  HMODULE setupapi = LoadLibraryW(TEXT("setupapi.dll"));
-  auto uninstall = setupapi ? procAddress<UninstallOemInfProc>(setupapi, "SetupUninstallOEMInfW") : nullptr;
+  LoadedLibrary setupapi(WideString(TEXT("setupapi.dll")));
+  auto uninstall = setupapi.function<UninstallOemInfProc>("SetupUninstallOEMInfW");
   for (const WideString &name : packageOemInfs()) {
     if (uninstall) uninstall(name.c_str(), SUOI_FORCEDELETE, nullptr);
     deleteInfAndPrecompiled(name);
   }
-  if (setupapi) FreeLibrary(setupapi);
 }
 
 void deleteDriverFolderFiles() {
@@ -76,14 +75,12 @@ void deleteDriverFolderFiles() {
 // Where the language monitors write the file: the all-users documents
 // folder from Windows 6 on, the all-users application data folder before.
 void deleteRibbonCacheFile() {
-  HMODULE shfolder = LoadLibraryW(TEXT("SHFolder.dll"));
-  if (!shfolder) return;
-  auto getFolderPath = procAddress<PFNSHGETFOLDERPATHW>(shfolder, "SHGetFolderPathW");
+  LoadedLibrary shfolder(WideString(TEXT("SHFolder.dll")));
+  auto getFolderPath = shfolder.function<PFNSHGETFOLDERPATHW>("SHGetFolderPathW");
   WCHAR folder[MAX_PATH] = {};
   int which = windowsClass() >= 14 ? CSIDL_COMMON_DOCUMENTS : CSIDL_COMMON_APPDATA;
   if (getFolderPath && SUCCEEDED(getFolderPath(nullptr, which, nullptr, 0, folder)))
     deleteFileMadeWritable(joinPath(folder, kRibbonCacheFile));
-  FreeLibrary(shfolder);
 }
 
 }  // namespace

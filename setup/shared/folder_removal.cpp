@@ -81,7 +81,7 @@ bool removeFolderTree(const WideString &folder) {
   if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (folderAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return removeEmptyFolder(folder, folderAttributes);
   WIN32_FIND_DATAW found = {};
-  HANDLE search = FindFirstFileW(joinPath(folder, u"*").c_str(), &found);
+  HANDLE search = FindFirstFileW(joinPath(folder, TEXT("*")).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   bool removed = true;
   do {

@@ -29,7 +29,7 @@ bool hasPackageMarker(const WideString &path) {
 
 WideString infFolder() {
   WideString folder = windowsFolder();
-  return folder.empty() ? folder : joinPath(folder, u"INF");
+  return folder.empty() ? folder : joinPath(folder, TEXT("INF"));
 }
 
 std::vector<WideString> packageOemInfs() {

@@ -34,4 +34,7 @@ inline WideString joinPath(const WideString &folder, std::u16string_view name) {
   return path + wide(name);
 }
 
+// The same for a name of the system's own text.
+inline WideString joinPath(const WideString &folder, LPCWSTR name) { return joinPath(folder, u16(name)); }
+
 }  // namespace card::setup

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shared/job_settings.h"
+#include "shared/package_version.h"
 
 namespace card::setup {
 
@@ -22,9 +23,9 @@ std::vector<uint8_t> stampedSettings(const uint8_t *devmode, size_t size, size_t
   // not push the stamp past the end.
   std::vector<uint8_t> out(standardSize + kRecordSize, 0);
   std::memcpy(out.data(), devmode, std::min(size, out.size()));
-  uint8_t *stamp = out.data() + standardSize + kVersionOffset;
+  uint8_t *stamp = out.data() + standardSize + offsetof(JobSettingsRecord, reservedConfig);
   std::memset(stamp, 0, kVersionRoom);
-  std::memcpy(stamp, kPackageVersion, sizeof kPackageVersion - 1);
+  std::memcpy(stamp, kPackageVersion.data(), kPackageVersion.size());
   out[kSizeField] = uint8_t(standardSize);
   out[kSizeField + 1] = uint8_t(standardSize >> 8);
   out[kDriverExtraField] = uint8_t(kRecordSize);

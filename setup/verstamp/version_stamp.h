@@ -9,9 +9,8 @@
 
 namespace card::setup {
 
-inline constexpr char kPackageVersion[] = "8.00.02.01";
-// Where the stamp goes in the private part, and the room it has.
-inline constexpr size_t kVersionOffset = 3862;
+// The room the stamp (the package's version) has at the start of the
+// configuration module's area of the private part.
 inline constexpr size_t kVersionRoom = 16;
 
 // The settings `devmode` (`size` bytes, a DEVMODE whose standard part is

@@ -3,26 +3,17 @@
 
 #include <winspool.h>
 
-#include <string_view>
 #include <vector>
 
 #include "setup/shared/package_names.h"
 #include "setup/shared/self_delete.h"
+#include "setup/shared/spooler_lists.h"
 #include "setup/shared/wide_text.h"
 #include "setup/verstamp/version_stamp.h"
 
 namespace {
 
 HMODULE g_self = nullptr;
-
-bool localPrinters(std::vector<BYTE> &buffer, DWORD &count) {
-  DWORD needed = 0;
-  count = 0;
-  if (EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count)) return true;
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-  buffer.assign(needed, 0);
-  return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count) != FALSE;
-}
 
 // One printer's global default settings, stamped.  A printer without
 // default settings, or one that does not open, keeps what it has.
@@ -49,14 +40,11 @@ int nVSUpdateVersionInfo = 0;
 int WINAPI fnVSUpdateVersionInfo() { return 42; }
 
 int CALLBACK UpdateVersionInfo(HWND, HINSTANCE, LPSTR, int) {
-  std::vector<BYTE> buffer;
-  DWORD count = 0;
-  if (localPrinters(buffer, count)) {
-    const auto *printers = reinterpret_cast<const PRINTER_INFO_2W *>(buffer.data());
-    for (DWORD i = 0; i < count; ++i)
-      if (card::setup::packageDriverOf(card::setup::u16(printers[i].pDriverName)) != card::setup::PackageDriver::None)
-        stampPrinter(printers[i]);
-  }
+  const card::setup::SpoolerListing listing = card::setup::enumeratePrinters(PRINTER_ENUM_LOCAL, 2);
+  const auto *printers = reinterpret_cast<const PRINTER_INFO_2W *>(listing.data.get());
+  for (DWORD i = 0; i < listing.count; ++i)
+    if (card::setup::packageDriverOf(card::setup::u16(printers[i].pDriverName)) != card::setup::PackageDriver::None)
+      stampPrinter(printers[i]);
   card::setup::deleteModuleFileAfterExit(g_self);
   return 0;
 }

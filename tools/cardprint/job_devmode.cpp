@@ -13,14 +13,6 @@ using card::JobSettingsRecord;
 
 namespace {
 
-void wholeCardArea(card::OverlayRecord &o) {
-  o.type = card::kOverlayFull;
-  o.left = 0;
-  o.top = 0;
-  o.right = 1023;
-  o.bottom = 639;
-}
-
 uint16_t readU16(const BYTE *p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 }  // namespace
@@ -31,41 +23,8 @@ void defaultJobDevmode(CardDevmode &out) {
   // The record as the installer writes it into the driver's default settings
   // file, so that a printer without settings of its own prints the way a
   // freshly installed one does.
+  card::fillInstallerDefaultRecord(out.record);
   JobSettingsRecord &r = out.record;
-  r.signature = card::kRecordSignature;
-  r.reserved2[2] = 1;
-  r.duplex = card::kSettingOn;
-  r.ribbonType = card::kRibbonKResin;
-  r.blackBitmap = card::kSettingOn;
-  r.monoConversion = card::kConvertDiffusion;
-  r.blackPanelMode = card::kBlackPanelAlways;
-  r.jobMode = card::kJobPrint;
-  r.ribbonId = card::kRibbonFromPrinter;
-  r.pageFlag = 1;
-  r.hasEncoder = card::kSettingOff;
-  r.macroProcessing = card::kSettingOn;
-  std::memcpy(r.startOfData, "${", 3);
-  std::memcpy(r.endOfData, "}$", 3);
-  r.coercivity = card::kCoercivityUnchanged;
-  r.encoderPosition = card::kEncoderNormal;
-  const uint8_t modes[3] = {card::kTrackIso1, card::kTrackIso2, card::kTrackIso3};
-  for (int t = 0; t < 3; ++t) {
-    card::TrackFormat &f = r.trackFormat[t];
-    f.mode = modes[t];
-    f.density = t == 1 ? card::kDensity75Bpi : card::kDensity210Bpi;
-    f.startChar = 'A';
-    f.stopChar = 'Z';
-    f.startPosition = 7;
-  }
-  wholeCardArea(r.frontOverlay);
-  wholeCardArea(r.backOverlay);
-  r.hologramEnabled = card::kSettingOff;
-  r.hologramCopies = 1;
-  wholeCardArea(r.hologramArea);
-  r.varnishContrast = r.blackContrast = r.hologramContrast = 5;
-  r.blackDyeIntensity = r.blackDyeContrast = 5;
-  for (int k = 0; k < 3; ++k) r.colourIntensity[k] = r.colourContrast[k] = 5;
-  std::memcpy(r.reservedConfig, "8.00.02.01", 10);
   const char family[] = "CA3";
   for (size_t k = 0; k < sizeof family; ++k) r.modelFamily[k] = WCHAR(family[k]);
 }
