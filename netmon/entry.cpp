@@ -177,9 +177,13 @@ void loadCompanions() {
   Module &m = module();
   if (!m.winsockReady) m.winsockReady = startWinsock();
   WCHAR dir[MAX_PATH];
-  // The network text set of the resource library is installed with the x86
-  // driver files; only its strings are read, so any processor's spooler can
-  // load it as data.
+  // The network text set of the resource library comes with the network
+  // driver as "cardresnet.dll": the USB driver's "cardres.dll" shares the
+  // driver folder and carries other texts under some of the same numbers.
+  // Earlier installations put the set into the x86 driver folder as
+  // "cardres.dll".  Only strings are read, so it is loaded as data.
+  if (!m.cardres && monitorfiles::driverFolder(dir, MAX_PATH, monitorfiles::nativeEnvironment()))
+    m.cardres = monitorfiles::loadFrom(dir, TEXT("cardresnet.dll"), LOAD_LIBRARY_AS_DATAFILE);
   if (!m.cardres && monitorfiles::driverFolder(dir, MAX_PATH, TEXT("W32X86")))
     m.cardres = monitorfiles::loadFrom(dir, TEXT("cardres.dll"), LOAD_LIBRARY_AS_DATAFILE);
   // The notification server runs code: the spooler's own processor's copy.

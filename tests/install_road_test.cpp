@@ -172,7 +172,7 @@ TEST_F(InstallRoad, NetworkPrinterInstalledAndUninstalledThroughTheSameSteps) {
     EXPECT_EQ(std::u16string(info->pConfigFile), folder + u"cardcfgnet.dll");
     EXPECT_EQ(std::u16string(info->pDataFile), folder + u"cardnet.dat");
     EXPECT_EQ(std::u16string(info->pMonitorName), u"Pellor Standard Network Language Monitor");
-    EXPECT_EQ(dependentFiles(*info), (std::vector<std::u16string>{folder + u"cardres.dll", folder + u"notifysrv.dll",
+    EXPECT_EQ(dependentFiles(*info), (std::vector<std::u16string>{folder + u"cardresnet.dll", folder + u"notifysrv.dll",
                                                                   folder + u"cardcc.BMP", folder + u"cardribbon.INI"}));
     const std::vector<BYTE> record = printerRecord(kNetPrinterName, false);
     ASSERT_FALSE(record.empty());
@@ -180,9 +180,11 @@ TEST_F(InstallRoad, NetworkPrinterInstalledAndUninstalledThroughTheSameSteps) {
     EXPECT_EQ(std::u16string(printer->pPortName), u"IP_127.0.5.20");
     EXPECT_EQ(printer->Attributes & (PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_NETWORK),
               DWORD(PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_NETWORK));
-    // The network monitor's texts where it reads them, the monitor itself
-    // in the system folder.
-    EXPECT_TRUE(onDrive(u"C:\\Windows\\system32\\spool\\DRIVERS\\W32X86\\3\\cardres.dll"));
+    // The network monitor's texts beside the driver under their own name
+    // (the USB driver's set is "cardres.dll"), the monitor itself in the
+    // system folder.
+    EXPECT_TRUE(onDrive(folder + u"cardresnet.dll"));
+    EXPECT_FALSE(onDrive(folder + u"cardres.dll"));
     EXPECT_TRUE(onDrive(std::u16string(kSystemFolder) + u"\\netmon.dll"));
     EXPECT_NE(askVersion(kNetPrinterName).find("CA3"), std::string::npos);
     ASSERT_TRUE(installer.uninstall(problem)) << problem;

@@ -22,6 +22,7 @@ inline constexpr std::u16string_view kDriverFolderFiles[] = {
     u"cardrend.dll",   u"cardcfg.dll", u"carddrv.dat",   u"cardcc.BMP",      u"Ostrandlogo.bmp",
     u"cardribbon.INI", u"cardres.dll", u"notifysrv.dll", u"cardrendnet.dll", u"cardcfgnet.dll",
     u"cardnet.dat",    u"usbmon.dll",  u"carddrv.chm",   u"cardusbmon.dll",  u"cardhelp.chm",
+    u"cardresnet.dll",
 };
 // The printer-driver directory itself, then its version folders 3 and 2.
 inline constexpr std::u16string_view kDriverSubfolders[] = {u"", u"\\3", u"\\2"};

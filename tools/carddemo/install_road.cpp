@@ -98,14 +98,14 @@ const Road &usbRoad() {
 
 // The network driver carries the rendering and configuration modules under
 // names of its own, so that both drivers can share the driver folder, and
-// the message library's network set.
+// so does the message library's network set.
 const Road &networkRoad() {
   static const Road road = {
       Road::Connection::Network,
       u"cardnet.inf",
       {{CARDDEMO_CARDREND_DLL, u"cardrendnet.dll"},
        {CARDDEMO_CARDCFG_DLL, u"cardcfgnet.dll"},
-       {CARDDEMO_CARDRES_NET_DLL, u"cardres.dll"},
+       {CARDDEMO_CARDRES_NET_DLL, u"cardresnet.dll"},
        {CARDDEMO_NOTIFYSRV_DLL, u"notifysrv.dll"},
        {CARDDEMO_NOTIFYTRAY_EXE, u"notifytray.exe"},
        {CARDDEMO_NETMON_DLL, u"netmon.dll"},
@@ -116,7 +116,7 @@ const Road &networkRoad() {
        {CARD_PACKAGE_DIR "/cardnet.inf", u"cardnet.inf"},
        {CARD_PACKAGE_DIR "/cardcc.BMP", u"cardcc.BMP"},
        {CARD_PACKAGE_DIR "/cardribbon.INI", u"cardribbon.INI"}},
-      {u"cardrendnet.dll", u"cardcfgnet.dll", u"cardres.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
+      {u"cardrendnet.dll", u"cardcfgnet.dll", u"cardresnet.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
       u"cardnet.dat",
       kNetDriverName,
       u"cardrendnet.dll",
@@ -126,7 +126,7 @@ const Road &networkRoad() {
       // printer's data port as raw bytes, not in the monitor's framed
       // messages.
       kNetMonitorName,
-      {u"cardres.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
+      {u"cardresnet.dll", u"notifysrv.dll", u"cardcc.BMP", u"cardribbon.INI"},
       kNetMonitorName,
       u"netmon.dll",
       kNetPrinterName,
@@ -200,17 +200,7 @@ bool Installer::install(const cardemu::NetPorts &ports, int ribbonId, std::strin
 bool Installer::copyDriverFiles(const std::u16string &driverDir, std::string &problem) {
   for (const char16_t *name : road_.driverFiles)
     if (!copyOnMachine(inSetup(name), driverDir + u"\\" + name, problem)) return false;
-  if (road_.connection != Road::Connection::Network) return true;
-  // The network monitor reads its texts from the x86 driver files' folder,
-  // whatever the spooler's own processor: the message library goes there
-  // too.
-  WCHAR x86[MAX_PATH] = {};
-  DWORD needed = 0;
-  if (!GetPrinterDriverDirectoryW(nullptr, const_cast<LPWSTR>(u"Windows NT x86"), 1, reinterpret_cast<LPBYTE>(x86),
-                                  sizeof x86, &needed))
-    return fail(problem, "the spooler names no x86 driver folder");
-  const std::u16string x86Dir = std::u16string(reinterpret_cast<const char16_t *>(x86)) + u"\\3";
-  return copyOnMachine(inSetup(u"cardres.dll"), x86Dir + u"\\cardres.dll", problem);
+  return true;
 }
 
 bool Installer::installWith(int ribbonId, const std::function<bool(std::string &)> &connect, std::string &problem) {

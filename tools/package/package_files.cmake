@@ -9,8 +9,9 @@
 #   PACKAGE_MADE      files the layout step makes
 #   PACKAGE_INFS      the INF files, from package/
 #   PACKAGE_BUILT_AT  modules the build makes more than one of, by the one
-#                     the package takes: "name=path in the build folder"
-set(PACKAGE_MODULES cardrend.dll cardcfg.dll cardres.dll notifysrv.dll notifytray.exe netmon.dll
+#                     the package takes under that name: "name=path in the
+#                     build folder"
+set(PACKAGE_MODULES cardrend.dll cardcfg.dll cardres.dll cardresnet.dll notifysrv.dll notifytray.exe netmon.dll
                     instlib.dll drvsetup.exe purgelib.dll verstamp.dll)
 # The USB language monitor goes into the system folder, where Windows' own
 # USB port monitor is usbmon.dll: the package's file has a name of its own.
@@ -19,7 +20,7 @@ set(PACKAGE_RENAMED cardrend.dll=cardrendnet.dll cardcfg.dll=cardcfgnet.dll)
 set(PACKAGE_DATA cardcc.BMP cardribbon.INI)
 set(PACKAGE_MADE carddrv.dat cardnet.dat cardhelp.chm)
 set(PACKAGE_INFS carddrv.inf cardnet.inf)
-# The message library's USB set: the network monitor and the configuration
-# module find their set in the 32-bit driver folder, which a package for one
-# architecture does not reach.
-set(PACKAGE_BUILT_AT cardres.dll=usbmon/cardres/x64/cardres.dll)
+# The message library's two text sets share the driver folder: the USB set
+# as "cardres.dll" (USB monitor, tray program, configuration module), the
+# network set as "cardresnet.dll" (network monitor).
+set(PACKAGE_BUILT_AT cardres.dll=usbmon/cardres/x64/cardres.dll cardresnet.dll=usbmon/cardres/W32X86/cardres.dll)

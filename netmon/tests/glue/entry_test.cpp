@@ -1,4 +1,6 @@
 // The monitor's entry point and its table as the spooler receives them.
+#include "netmon/entry_points.h"
+#include "netmon/monitor.h"
 #include "netmon/tests/glue/net_fixture.h"
 
 namespace card::net::test {
@@ -24,6 +26,27 @@ TEST_F(NetMonitorTest, InitialisesWithTheTableOfAWindows2000Spooler) {
         reinterpret_cast<const void *>(table_->pfnXcvDataPort), reinterpret_cast<const void *>(table_->pfnXcvClosePort),
         reinterpret_cast<const void *>(table_->pfnShutdown)})
     EXPECT_NE(f, nullptr);
+}
+
+// The network set of the message library comes with the network driver as
+// "cardresnet.dll"; an older installation's copy in the x86 driver folder is
+// read only without it.  Number 51 tells the two sets apart.
+TEST_F(NetMonitorTest, ReadsTheNetworkTextsBesideTheDriverBeforeTheOlderPlace) {
+  const std::u16string x86Copy = u"C:\\Windows\\system32\\spool\\drivers\\W32X86\\3\\cardres.dll";
+  ASSERT_TRUE(winsim::copyToDrive(CARDRES_USB_DLL, x86Copy));
+  ASSERT_TRUE(
+      winsim::copyToDrive(CARDRES_NET_DLL, u"C:\\Windows\\system32\\spool\\drivers\\x64\\3\\cardresnet.dll"));
+  Module &m = module();
+  InitializeCriticalSection(&m.lock);
+  m.lockReady = true;
+  loadCompanions();
+  WCHAR text[1024] = {};
+  if (m.cardres) LoadStringW(m.cardres, 51, text, 1024);
+  freeCompanions();
+  m.lockReady = false;
+  DeleteCriticalSection(&m.lock);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(text)),
+            u"\nMagnetic Encoder is not responding!\nPress OK to cancel the current job.");
 }
 
 }  // namespace
