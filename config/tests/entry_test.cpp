@@ -97,6 +97,9 @@ class Cfg : public ::testing::Test {
     setup.configDll = CARDCFG_DLL;
     setup.portName = kPort;
     setup.defaultDevMode = std::move(defaultDevMode);
+    // Without settings of the case's the printer has none: the cases ask
+    // DrvConvertDevMode themselves where the spooler would.
+    setup.askDriverDefault = false;
     // The spooler records a driver with its graphics module; these tests
     // never load it, so an empty file stands in for it.
     files = std::filesystem::temp_directory_path() / ("cardcfg_entry_" + std::to_string(::getpid()));

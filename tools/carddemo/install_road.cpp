@@ -358,37 +358,6 @@ std::u16string versionIn(const std::vector<BYTE> &settings) {
   return std::u16string(text, text + strnlen(text, kStampChars));
 }
 
-// Windows' spooler gives a new printer its driver's default settings: it
-// asks the configuration module for them (DrvConvertDevMode,
-// CDM_DRIVER_DEFAULT), in the process that hosts the driver's modules away
-// from the spooler.  Where the printer has none, that is done here and the
-// answer stored as the printer's (SetPrinterW, level 8).
-DWORD WINAPI giveDriverDefaults(LPVOID) {
-  using ConvertDevMode = BOOL(WINAPI *)(LPWSTR, DEVMODEW *, DEVMODEW *, LONG *, DWORD);
-  PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-  HANDLE printer = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(w(kPrinterName)), &printer, &access)) return 1;
-  DWORD needed = 0;
-  GetPrinterDriverW(printer, nullptr, 3, nullptr, 0, &needed);
-  std::vector<BYTE> driver(needed);
-  HMODULE config = nullptr;
-  if (needed && GetPrinterDriverW(printer, nullptr, 3, driver.data(), needed, &needed))
-    config = LoadLibraryW(reinterpret_cast<DRIVER_INFO_3W *>(driver.data())->pConfigFile);
-  auto convert = config ? card::procAddress<ConvertDevMode>(config, "DrvConvertDevMode") : nullptr;
-  std::vector<BYTE> settings(card::kCardDevmodeSize, 0);
-  auto *dm = reinterpret_cast<DEVMODEW *>(settings.data());
-  LONG size = LONG(settings.size());
-  bool stored = false;
-  if (convert) {
-    convert(const_cast<LPWSTR>(w(kPrinterName)), nullptr, dm, &size, CDM_DRIVER_DEFAULT);
-    PRINTER_INFO_8W defaults = {dm};
-    stored = dm->dmSize && SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&defaults), 0);
-  }
-  if (config) FreeLibrary(config);
-  ClosePrinter(printer);
-  return stored ? 0 : 1;
-}
-
 std::string shown(const std::u16string &version) {
   return version.empty() ? std::string("no version there") : "\"" + u8(version) + "\"";
 }
@@ -401,10 +370,6 @@ bool stampVersion(std::u16string &stamp, std::string &problem) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(const_cast<LPWSTR>(w(kPrinterName)), &printer, &access))
     return fail(problem, "cannot open the printer");
-  if (defaultSettings(printer).empty()) {
-    const bool given = winsim::runInNewProcess(u"PrintIsolationHost.exe", giveDriverDefaults, nullptr) == 0;
-    say("the printer's default settings asked of its driver (DrvConvertDevMode)", given ? "stored" : "failed");
-  }
   say("the default settings' version (private offset 3862) before", shown(versionIn(defaultSettings(printer))));
   ClosePrinter(printer);
 

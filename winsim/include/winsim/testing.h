@@ -161,6 +161,10 @@ struct PrinterSetup {
   std::u16string monitorName;
   std::u16string portName = u"FILE:";
   std::vector<uint8_t> defaultDevMode;  // the printer's default DEVMODE, if any
+  // Without a default DEVMODE of the setup's, the spooler asks the driver's
+  // UI module for one (DrvConvertDevMode, CDM_DRIVER_DEFAULT) as AddPrinterW
+  // does; false leaves the printer without one, as when its driver gave none.
+  bool askDriverDefault = true;
 };
 WINSIM_API bool installPrinter(const PrinterSetup &setup);
 

@@ -28,6 +28,13 @@ std::vector<BYTE> printerSecurityDescriptor();
 size_t securityDescriptorLength(const void *descriptor);
 BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed);
 void storeDevMode(HKEY k, const DEVMODEW *dm);
+// AddPrinterW's work; a printer added without a DEVMODE gets its driver's
+// default unless `askDriverDefault` is false (a test's printer set up
+// without one).
+HANDLE addPrinter(LPWSTR pName, DWORD Level, LPBYTE pPrinter, bool askDriverDefault);
+// Asks the printer's driver for its default DEVMODE and keeps it as the
+// printer's (driver_default.cpp); false when the driver gave none.
+bool giveDriverDefault(const std::u16string &printer);
 // The printer-data value of a key under the printer's key.
 DWORD queryData(PrinterHandle *h, const std::u16string &key, LPCWSTR value, LPDWORD type, LPBYTE data, DWORD size,
                 LPDWORD needed, bool &absent);

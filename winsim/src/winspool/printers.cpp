@@ -54,6 +54,54 @@ DWORD addPrinterRefusal(const PRINTER_INFO_2W *pi) {
 
 }  // namespace
 
+namespace winsim::spool {
+
+HANDLE addPrinter(LPWSTR pName, DWORD Level, LPBYTE pPrinter, bool askDriverDefault) {
+  if (!spoolerAnswers()) return nullptr;
+  (void)pName;
+  if (Level != 2) {
+    SetLastError(ERROR_INVALID_LEVEL);
+    return nullptr;
+  }
+  auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(pPrinter);
+  if (DWORD refusal = addPrinterRefusal(pi); refusal != ERROR_SUCCESS) {
+    SetLastError(refusal);
+    return nullptr;
+  }
+  std::u16string name = pi->pPrinterName;
+  HKEY k = openPrinterKey(name, true);
+  if (!k) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  writeString(k, u"Name", name);
+  writeString(k, u"Port", pi->pPortName);
+  writeString(k, u"Printer Driver", pi->pDriverName);
+  writeString(k, u"Description", fromW(pi->pComment));
+  writeString(k, u"Location", fromW(pi->pLocation));
+  writeString(k, u"Share Name", fromW(pi->pShareName));
+  writeString(k, u"Print Processor", pi->pPrintProcessor ? pi->pPrintProcessor : u"winprint");
+  writeString(k, u"Datatype", pi->pDatatype ? pi->pDatatype : u"RAW");
+  writeString(k, u"Parameters", fromW(pi->pParameters));
+  writeString(k, u"Separator File", fromW(pi->pSepFile));
+  writeDword(k, u"Attributes", pi->Attributes);
+  writeDword(k, u"Priority", pi->Priority ? pi->Priority : 1);
+  writeDword(k, u"Default Priority", pi->DefaultPriority);
+  writeDword(k, u"StartTime", pi->StartTime);
+  writeDword(k, u"UntilTime", pi->UntilTime);
+  writeDword(k, u"Status", 0);
+  if (pi->pDevMode) storeDevMode(k, pi->pDevMode);
+  HKEY data;
+  if (RegCreateKeyExW(k, u"PrinterDriverData", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &data, nullptr) == ERROR_SUCCESS)
+    RegCloseKey(data);
+  RegCloseKey(k);
+  // Without settings of the caller's the printer starts from its driver's.
+  if (!pi->pDevMode && askDriverDefault) giveDriverDefault(name);
+  return newHandle(name, PRINTER_ALL_ACCESS);
+}
+
+}  // namespace winsim::spool
+
 extern "C" {
 
 // ------------------------------------------------------------ printers
@@ -276,45 +324,7 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
 }
 
 HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
-  if (!spoolerAnswers()) return nullptr;
-  (void)pName;
-  if (Level != 2) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return nullptr;
-  }
-  auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(pPrinter);
-  if (DWORD refusal = addPrinterRefusal(pi); refusal != ERROR_SUCCESS) {
-    SetLastError(refusal);
-    return nullptr;
-  }
-  std::u16string name = pi->pPrinterName;
-  HKEY k = openPrinterKey(name, true);
-  if (!k) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
-  writeString(k, u"Name", name);
-  writeString(k, u"Port", pi->pPortName);
-  writeString(k, u"Printer Driver", pi->pDriverName);
-  writeString(k, u"Description", fromW(pi->pComment));
-  writeString(k, u"Location", fromW(pi->pLocation));
-  writeString(k, u"Share Name", fromW(pi->pShareName));
-  writeString(k, u"Print Processor", pi->pPrintProcessor ? pi->pPrintProcessor : u"winprint");
-  writeString(k, u"Datatype", pi->pDatatype ? pi->pDatatype : u"RAW");
-  writeString(k, u"Parameters", fromW(pi->pParameters));
-  writeString(k, u"Separator File", fromW(pi->pSepFile));
-  writeDword(k, u"Attributes", pi->Attributes);
-  writeDword(k, u"Priority", pi->Priority ? pi->Priority : 1);
-  writeDword(k, u"Default Priority", pi->DefaultPriority);
-  writeDword(k, u"StartTime", pi->StartTime);
-  writeDword(k, u"UntilTime", pi->UntilTime);
-  writeDword(k, u"Status", 0);
-  if (pi->pDevMode) storeDevMode(k, pi->pDevMode);
-  HKEY data;
-  if (RegCreateKeyExW(k, u"PrinterDriverData", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &data, nullptr) == ERROR_SUCCESS)
-    RegCloseKey(data);
-  RegCloseKey(k);
-  return newHandle(name, PRINTER_ALL_ACCESS);
+  return addPrinter(pName, Level, pPrinter, true);
 }
 
 // A printer with jobs still to print waits for them (pending deletion); the

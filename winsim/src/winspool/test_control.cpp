@@ -69,7 +69,7 @@ bool installPrinter(const PrinterSetup &s) {
     auto *dm = reinterpret_cast<const DEVMODEW *>(s.defaultDevMode.data());
     if (size_t(dm->dmSize) + dm->dmDriverExtra <= s.defaultDevMode.size()) pi.pDevMode = const_cast<DEVMODEW *>(dm);
   }
-  HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&pi));
+  HANDLE h = spool::addPrinter(nullptr, 2, reinterpret_cast<LPBYTE>(&pi), s.askDriverDefault);
   if (!h) return false;
   ClosePrinter(h);
   return true;

@@ -105,6 +105,56 @@ TEST_F(PrinterAdmin, AddPrinterRefusesWhatTheSpoolerDoesNotKnowAndKeepsWhatItIsG
 
 // ------------------------------------------------------------ default settings
 
+// A printer added without settings starts from its driver's: the spooler
+// asks the UI module (DrvConvertDevMode, CDM_DRIVER_DEFAULT) in a process
+// apart from the caller's.  Settings the caller gives are kept as they are,
+// and a driver that has no default to give leaves the printer without one.
+TEST_F(PrinterAdmin, APrinterAddedWithoutSettingsGetsItsDriversDefault) {
+  winsim::PrinterSetup withUi;
+  withUi.printerName = u"With UI";
+  withUi.driverName = u"Driver With UI";
+  withUi.graphicsDll = WINSIM_TESTDRV;
+  withUi.configDll = WINSIM_UIMOD;
+  withUi.portName = u"USB001";
+  ASSERT_TRUE(winsim::installPrinter(withUi));
+  std::u16string name = u"Second", driver = u"Driver With UI", port = u"USB001";
+  PRINTER_INFO_2W pi{};
+  pi.pPrinterName = w(name);
+  pi.pDriverName = w(driver);
+  pi.pPortName = w(port);
+  HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&pi));
+  ASSERT_NE(h, nullptr);
+  auto buf = get(h, 8);
+  const DEVMODEW *dm = reinterpret_cast<PRINTER_INFO_8W *>(buf.data())->pDevMode;
+  ASSERT_NE(dm, nullptr);
+  EXPECT_EQ(dm->dmOrientation, DMORIENT_LANDSCAPE);
+  ASSERT_EQ(dm->dmDriverExtra, 4);
+  DWORD askedIn = 0;
+  std::memcpy(&askedIn, dm + 1, 4);
+  EXPECT_NE(askedIn, 0u);
+  EXPECT_NE(askedIn, GetCurrentProcessId());
+  ClosePrinter(h);
+
+  std::u16string third = u"Third";
+  const std::vector<BYTE> given = devMode(DMORIENT_PORTRAIT);
+  pi.pPrinterName = w(third);
+  pi.pDevMode = const_cast<DEVMODEW *>(asDevMode(given));
+  h = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&pi));
+  ASSERT_NE(h, nullptr);
+  buf = get(h, 8);
+  dm = reinterpret_cast<PRINTER_INFO_8W *>(buf.data())->pDevMode;
+  ASSERT_NE(dm, nullptr);
+  EXPECT_EQ(std::memcmp(dm, given.data(), given.size()), 0);
+  ClosePrinter(h);
+
+  // The set-up's driver has no UI module.
+  h = open();
+  ASSERT_NE(h, nullptr);
+  buf = get(h, 8);
+  EXPECT_EQ(reinterpret_cast<PRINTER_INFO_8W *>(buf.data())->pDevMode, nullptr);
+  ClosePrinter(h);
+}
+
 TEST_F(PrinterAdmin, LevelEightIsTheGlobalDefaultOfLevelTwoAndLevelNineTheUsersOwn) {
   HANDLE h = open();
   ASSERT_NE(h, nullptr);

@@ -83,4 +83,30 @@ WINSIM_API LONG WINAPI DrvDevicePropertySheets(PPROPSHEETUI_INFO info, LPARAM) {
   return 1;
 }
 
+// The module's default settings: landscape, with four private bytes that
+// name the process that asked for them (the spooler hosts driver code in a
+// process of its own).
+WINSIM_API BOOL WINAPI DrvConvertDevMode(LPWSTR, PDEVMODEW pdmIn, PDEVMODEW pdmOut, PLONG pcbNeeded, DWORD fMode) {
+  constexpr WORD kExtra = 4;
+  if (fMode != CDM_DRIVER_DEFAULT || pdmIn || !pcbNeeded) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!pdmOut || *pcbNeeded < LONG(sizeof(DEVMODEW) + kExtra)) {
+    *pcbNeeded = LONG(sizeof(DEVMODEW) + kExtra);
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  *pdmOut = DEVMODEW{};
+  pdmOut->dmSpecVersion = DM_SPECVERSION;
+  pdmOut->dmSize = sizeof(DEVMODEW);
+  pdmOut->dmDriverExtra = kExtra;
+  pdmOut->dmFields = DM_ORIENTATION;
+  pdmOut->dmOrientation = DMORIENT_LANDSCAPE;
+  const DWORD process = GetCurrentProcessId();
+  CopyMemory(reinterpret_cast<BYTE *>(pdmOut + 1), &process, kExtra);
+  *pcbNeeded = LONG(sizeof(DEVMODEW) + kExtra);
+  return TRUE;
+}
+
 }  // extern "C"
