@@ -30,6 +30,22 @@ std::shared_ptr<std::recursive_mutex> portOpenLock(const std::u16string &key) {
   return l;
 }
 
+namespace {
+// Counts the closings of all ports (under g_lock): an opening that started
+// before one does not keep its port.
+unsigned g_portClosings = 0;
+}  // namespace
+
+void closeAllPorts() {
+  std::map<std::u16string, OpenPort> ports;
+  {
+    std::lock_guard<std::recursive_mutex> g(g_lock);
+    ports.swap(g_ports);
+    ++g_portClosings;
+  }
+  ports.clear();  // ClosePort, without the lock: a monitor may call back
+}
+
 // The open port of a printer, opened on first use.  A port whose printer now
 // wants another language monitor is opened again.
 std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16string &portName) {
@@ -47,8 +63,10 @@ std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16strin
   if (auto open = openPort()) return open;
   std::shared_ptr<Port> made;
   std::shared_ptr<Port> old;
+  unsigned closings = 0;
   {
     std::lock_guard<std::recursive_mutex> g(g_lock);
+    closings = g_portClosings;
     auto it = g_ports.find(key);
     if (it != g_ports.end()) {
       // Closed before the new one opens: a monitor refuses a second open of
@@ -62,6 +80,9 @@ std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16strin
   made = openRegisteredPort(printer, portName);
   if (!made->isOpen()) return made;
   std::lock_guard<std::recursive_mutex> g(g_lock);
+  // The spooler stopped while the port opened: it serves this caller only
+  // and closes when the caller is done with it.
+  if (closings != g_portClosings) return made;
   auto it = g_ports.find(key);
   if (it != g_ports.end()) return it->second.port;  // another thread opened it meanwhile
   g_ports[key] = OpenPort{monitor, made};
@@ -350,12 +371,7 @@ void resetSpooler() {
   // The job on the port is deleted, so that its thread stops at its next
   // write instead of writing the rest.
   stopDespooling(JOB_STATUS_DELETING);
-  std::map<std::u16string, OpenPort> ports;
-  {
-    std::lock_guard<std::recursive_mutex> g(g_lock);
-    ports.swap(g_ports);
-  }
-  ports.clear();  // ClosePort, without the lock: a monitor may call back
+  closeAllPorts();
   resetMonitors();
   resetPortMonitors();
   closeHandlesOfKind(Kind::Printer);

@@ -31,10 +31,23 @@ struct LoadedMonitor {
   HKEY root = nullptr;
   MONITORREG reg{};
   MONITORINIT init{};
-  // The configuration handles open on it: closed before the monitor is shut
-  // down, so that no printer handle left open calls into an unloaded DLL.
+  // The configuration handles open on it: closed when the spooler lets the
+  // monitor go, so that no printer handle left open calls into it.
   std::mutex xcvLock;
   std::set<HANDLE> xcvOpen;
+
+  LoadedMonitor() = default;
+  LoadedMonitor(const LoadedMonitor &) = delete;
+  LoadedMonitor &operator=(const LoadedMonitor &) = delete;
+  // Shutdown for a MONITOR2 monitor, then its DLL goes: when the last user
+  // lets go of it, so that a port still open through it (a query or a job in
+  // flight while the spooler stops or the monitor is deleted) never calls
+  // into an unloaded DLL.
+  ~LoadedMonitor() {
+    if (monitor2 && handle && table2.pfnShutdown) table2.pfnShutdown(handle);
+    if (root) RegCloseKey(root);
+    if (module) FreeLibrary(module);
+  }
 };
 
 std::recursive_mutex g_monLock;
@@ -152,21 +165,16 @@ bool initMonitor2(LoadedMonitor &m, DWORD &error) {
   return true;
 }
 
-// Lets a monitor go: Shutdown for a MONITOR2 one, then its DLL.
-void unloadMonitor(LoadedMonitor &m) {
+// The spooler lets a monitor go: its configuration handles are closed now;
+// it is shut down and unloaded once no open port uses it any more.
+void unloadMonitor(std::shared_ptr<LoadedMonitor> m) {
   std::set<HANDLE> open;
   {
-    std::lock_guard<std::mutex> g(m.xcvLock);
-    open.swap(m.xcvOpen);
+    std::lock_guard<std::mutex> g(m->xcvLock);
+    open.swap(m->xcvOpen);
   }
-  if (m.table2.pfnXcvClosePort)
-    for (HANDLE h : open) m.table2.pfnXcvClosePort(h);
-  if (m.monitor2 && m.handle && m.table2.pfnShutdown) m.table2.pfnShutdown(m.handle);
-  m.handle = nullptr;
-  if (m.root) RegCloseKey(m.root);
-  m.root = nullptr;
-  if (m.module) FreeLibrary(m.module);
-  m.module = nullptr;
+  if (m->table2.pfnXcvClosePort)
+    for (HANDLE h : open) m->table2.pfnXcvClosePort(h);
 }
 
 // Loads and initialises the monitor on first use, as the spooler does at its
@@ -190,8 +198,7 @@ std::shared_ptr<LoadedMonitor> loadMonitor(const std::u16string &name, DWORD &er
   m->module = mod;
   if (initMonitor2(*m, error)) {
     if (error != ERROR_SUCCESS) {
-      m->handle = nullptr;
-      unloadMonitor(*m);
+      m->handle = nullptr;  // no monitor to shut down
       return nullptr;
     }
     g_monitors[upper(name)] = m;
@@ -203,7 +210,6 @@ std::shared_ptr<LoadedMonitor> loadMonitor(const std::u16string &name, DWORD &er
   SetLastError(ERROR_SUCCESS);
   if (!init || !init(root.data(), &m->table)) {
     error = !init ? ERROR_PROC_NOT_FOUND : GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
-    FreeLibrary(mod);
     return nullptr;
   }
   g_monitors[upper(name)] = m;
@@ -524,7 +530,7 @@ void resetMonitors() {
     std::lock_guard<std::recursive_mutex> g(g_monLock);
     monitors.swap(g_monitors);
   }
-  for (auto &kv : monitors) unloadMonitor(*kv.second);
+  for (auto &kv : monitors) unloadMonitor(std::move(kv.second));
 }
 
 void loadInstalledMonitors() {
@@ -550,39 +556,43 @@ namespace {
 
 class MonitorXcv : public XcvChannel {
  public:
-  MonitorXcv(std::shared_ptr<LoadedMonitor> m, HANDLE h) : monitor_(std::move(m)), handle_(h) {
-    std::lock_guard<std::mutex> g(monitor_->xcvLock);
-    monitor_->xcvOpen.insert(handle_);
+  MonitorXcv(const std::shared_ptr<LoadedMonitor> &m, HANDLE h) : monitor_(m), handle_(h) {
+    std::lock_guard<std::mutex> g(m->xcvLock);
+    m->xcvOpen.insert(handle_);
   }
   ~MonitorXcv() override {
+    std::shared_ptr<LoadedMonitor> m = monitor_.lock();
+    if (!m) return;
     {
       // Already closed when the monitor went first.
-      std::lock_guard<std::mutex> g(monitor_->xcvLock);
-      if (!monitor_->xcvOpen.erase(handle_)) return;
+      std::lock_guard<std::mutex> g(m->xcvLock);
+      if (!m->xcvOpen.erase(handle_)) return;
     }
-    if (monitor_->table2.pfnXcvClosePort) monitor_->table2.pfnXcvClosePort(handle_);
+    if (m->table2.pfnXcvClosePort) m->table2.pfnXcvClosePort(handle_);
   }
   DWORD data(LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize, PDWORD needed) override {
+    // The handle does not keep the monitor loaded; a call in flight does.
+    std::shared_ptr<LoadedMonitor> m = monitor_.lock();
+    if (!m) return ERROR_INVALID_HANDLE;
     {
-      std::lock_guard<std::mutex> g(monitor_->xcvLock);
-      if (!monitor_->xcvOpen.count(handle_)) return ERROR_INVALID_HANDLE;
+      std::lock_guard<std::mutex> g(m->xcvLock);
+      if (!m->xcvOpen.count(handle_)) return ERROR_INVALID_HANDLE;
     }
-    if (!monitor_->table2.pfnXcvDataPort) return ERROR_INVALID_FUNCTION;
-    DWORD st = monitor_->table2.pfnXcvDataPort(handle_, command, in, inSize, out, outSize, needed);
+    if (!m->table2.pfnXcvDataPort) return ERROR_INVALID_FUNCTION;
+    DWORD st = m->table2.pfnXcvDataPort(handle_, command, in, inSize, out, outSize, needed);
     // "AddPort" carries the new port's name; once the monitor took it the
     // spooler serves the port through this monitor.
     if (st == ERROR_SUCCESS && command && equalsNoCase(command, u"AddPort") && in && inSize >= sizeof(WCHAR)) {
       const WCHAR *name = reinterpret_cast<const WCHAR *>(in);
       size_t n = 0;
       while (n < inSize / sizeof(WCHAR) && name[n]) ++n;
-      registerMonitorPort(monitor_->name, std::u16string(name, n));
+      registerMonitorPort(m->name, std::u16string(name, n));
     }
     return st;
   }
-  const std::shared_ptr<LoadedMonitor> &monitor() const { return monitor_; }
 
  private:
-  std::shared_ptr<LoadedMonitor> monitor_;
+  std::weak_ptr<LoadedMonitor> monitor_;
   HANDLE handle_;
 };
 
@@ -756,8 +766,8 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
     }
   }
   // Shut down while its key is still there: a monitor may save its state.
-  if (m) unloadMonitor(*m);
   if (m && m->monitor2) unregisterPortMonitor(m->name);
+  if (m) unloadMonitor(std::move(m));
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
   return TRUE;
 }

@@ -40,13 +40,9 @@ void stopQueues() {
 
 void stopSpooler() {
   stopQueues();
-  std::map<std::u16string, OpenPort> ports;
-  {
-    std::lock_guard<std::recursive_mutex> g(g_lock);
-    ports.swap(g_ports);
-  }
-  ports.clear();  // ClosePort, without the lock: a monitor may call back
-  // Shutdown for each monitor, then its DLL goes.
+  closeAllPorts();
+  // Shutdown for each monitor, then its DLL goes (once no port in use still
+  // needs it).
   resetMonitors();
   winsim::restartSpooler();
   g_running = false;

@@ -143,6 +143,9 @@ std::u16string portOf(const std::u16string &printer);
 // call): the job on a port gets `markCurrent` among its status bits first.
 // The queues, with the jobs they still held.
 std::map<std::u16string, std::shared_ptr<PrinterQueue>> stopDespooling(DWORD markCurrent);
+// Closes every open port (the spooler stops or the machine is reset): a
+// port still being opened meanwhile is not kept once its opening ends.
+void closeAllPorts();
 std::shared_ptr<Port> portFor(const std::u16string &printer, const std::u16string &portName);
 bool jobDeleting(DWORD id);
 void setJobError(DWORD id, bool error);
