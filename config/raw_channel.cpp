@@ -70,12 +70,28 @@ void showFileProblem(ProblemSink &problems, const WideText &caption, LPCWSTR tex
   problems.problem(caption.c_str(), text, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
+// Whether the job is still waiting in the spooler's queue (or going to its
+// port): until it has left, the monitor's answer to the completion poll
+// belongs to the document before it.
+bool stillQueued(HANDLE printer, DWORD jobId) {
+  DWORD needed = 0;
+  if (GetJobW(printer, jobId, 1, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+  std::vector<BYTE> info(needed);
+  if (!GetJobW(printer, jobId, 1, info.data(), needed, &needed)) return false;
+  return !(reinterpret_cast<const JOB_INFO_1W *>(info.data())->Status &
+           (JOB_STATUS_PRINTED | JOB_STATUS_DELETED | JOB_STATUS_COMPLETE));
+}
+
 // The monitor holds "DOC_PENDING" while the job is still going to the
 // printer; a monitor that never lets go of it ends the wait after
-// kPollLimitMs instead of blocking the dialog for good.
-bool completionCheck(HANDLE printer) {
+// kPollLimitMs instead of blocking the dialog for good.  The poll starts
+// once the job has left the queue: a second file sent right after a first
+// would otherwise read the first one's "DOC_COMPLETE".
+bool completionCheck(HANDLE printer, DWORD jobId) {
   Sleep(kSettleMs);
-  for (DWORD waited = 0; waited < kPollLimitMs; waited += kPollMs) {
+  DWORD waited = 0;
+  for (; waited < kPollLimitMs && stillQueued(printer, jobId); waited += kPollMs) Sleep(kPollMs);
+  for (; waited < kPollLimitMs; waited += kPollMs) {
     if (queryCommand(printer, "\x1bIsDOCComplete\r", kPollReply).bytes != "DOC_PENDING") break;
     Sleep(kPollMs);
   }
@@ -233,7 +249,7 @@ bool sendFileJob(ProblemSink &problems, HANDLE current, LPCWSTR path, int kind) 
           }
         }
         const bool ended = job.finish();
-        if (!failed && ended) ok = completionCheck(printer);
+        if (!failed && ended) ok = completionCheck(printer, job.jobId());
       }
     }
     CloseHandle(file);

@@ -64,7 +64,8 @@ RawJob::RawJob(LPCWSTR name, HANDLE fallback, LPCWSTR documentName, LPCWSTR data
   if (!printer_) printer_ = fallback;
   if (!printer_) return;
   DOC_INFO_1W doc = {const_cast<LPWSTR>(documentName), nullptr, const_cast<LPWSTR>(dataType)};
-  if (StartDocPrinterW(printer_, 1, reinterpret_cast<BYTE *>(&doc)) == 0) return;
+  jobId_ = StartDocPrinterW(printer_, 1, reinterpret_cast<BYTE *>(&doc));
+  if (jobId_ == 0) return;
   started_ = true;
   if (!StartPagePrinter(printer_)) failed_ = true;
 }

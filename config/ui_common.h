@@ -35,6 +35,8 @@ class RawJob {
 
   // False when no document could be started; nothing is written then.
   bool started() const { return started_; }
+  // The spooler's number for the document (0 when none was started).
+  DWORD jobId() const { return jobId_; }
   bool write(const void *bytes, size_t length);
   // Ends the page and the document; false when a write or the end failed.
   bool finish();
@@ -42,6 +44,7 @@ class RawJob {
  private:
   HANDLE printer_ = nullptr;
   bool owned_ = false, started_ = false, failed_ = false, finished_ = false;
+  DWORD jobId_ = 0;
 };
 
 // One whole raw job holding `length` bytes.

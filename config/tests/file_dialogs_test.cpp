@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/dialogs.h"
@@ -198,6 +199,9 @@ TEST_F(FileDialogs, ThroughAPrintServerTheContentsGoAsAFileJob) {
        IDCANCEL,
        1});
   showSendFileDialog(nullptr);
+  // Each file was reported sent once its job had reached the printer: the
+  // second one's completion poll did not read the first one's "complete".
+  EXPECT_EQ(emu.state().cleanings, 2);
   const auto d = onlyDialog(IDD_SEND_FILE);
   EXPECT_EQ(atEnd(d, IDC_SEND_STATUS)->text, u"File sent successfully.");
   const auto printed = jobs(u"FILE_PRN"), commands = jobs(u"FILE_TXT");
@@ -205,11 +209,32 @@ TEST_F(FileDialogs, ThroughAPrintServerTheContentsGoAsAFileJob) {
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(std::string(printed[0].bytes.begin(), printed[0].bytes.end()), prn);
   EXPECT_EQ(std::string(commands[0].bytes.begin(), commands[0].bytes.end()), txt);
-  // The monitor here sent what it collected: the print file, then the lines.
-  // The dialog's completion poll may read the first job's "complete" before
-  // the spooler starts the second, so the queue is let run empty first.
-  EXPECT_TRUE(winsim::waitForSpoolerIdle(kPrinter));
-  EXPECT_EQ(emu.state().cleanings, 2);
+}
+
+// A file sent while the queue still holds its job is not "sent" until the
+// job has reached the printer: the monitor's completion answer until then
+// is the one of the file before.
+TEST_F(FileDialogs, ThroughAPrintServerAFileWaitingInTheQueueIsNotYetSent) {
+  readyToClean();
+  ASSERT_TRUE(winsim::setPrinterServerName(kPrinter, u"\\\\PRINTSRV"));
+  putFile(u"C:\\cards\\job.prn", std::string("\x1b"
+                                             "CLEAN\r") +
+                                       std::string(100, '\x55'));
+  putFile(u"C:\\cards\\commands.txt", "RESET\r\nCLEAN\r\n");
+  BoxProblems boxes(nullptr);
+  ASSERT_TRUE(sendFile(boxes, nullptr, printer, u"C:\\cards\\job.prn", kPrinterFile));
+  EXPECT_EQ(emu.state().cleanings, 1);
+  ASSERT_TRUE(winsim::setPrinterWorkOffline(kPrinter, true));
+  std::thread backOnline([] {
+    Sleep(5000);
+    winsim::setPrinterWorkOffline(kPrinter, false);
+  });
+  const bool sent = sendFile(boxes, nullptr, printer, u"C:\\cards\\commands.txt", kCommandFile);
+  const int cleaningsWhenSent = emu.state().cleanings;
+  backOnline.join();
+
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(cleaningsWhenSent, 2);
 }
 
 // ------------------------------------------------------------ firmware download
