@@ -482,7 +482,8 @@ TEST_F(DemoCommandLine, NetworkPrinterTakesTheJobInFramedMessages) {
   size_t at = 0;
   for (const char *step :
        {"ELTNInstallPackage(C:\\Setup\\cardnet.inf)", "ELTNGetDriverPath", "cardrendnet.dll -> ",
-        "cardresnet.dll -> C:\\Windows\\system32\\spool\\DRIVERS\\x64\\cardresnet.dll", "ELTNCustomeFile(C:\\Windows\\system32\\spool\\DRIVERS\\x64\\cardnet.dat",
+        "cardresnet.dll -> C:\\Windows\\system32\\spool\\DRIVERS\\x64\\cardresnet.dll",
+        "ELTNCustomeFile(C:\\Windows\\system32\\spool\\DRIVERS\\x64\\cardnet.dat",
         "ELTNAddPrinterDriver(\"Pellor Standard Network\", cardrendnet.dll, cardnet.dat, cardcfgnet.dll",
         "netmon.dll -> C:\\Windows\\system32\\netmon.dll",
         "ELTNAddMonitor(\"Pellor Standard Network Language Monitor\", netmon.dll)",

@@ -219,7 +219,7 @@ TEST_F(FileDialogs, ThroughAPrintServerAFileWaitingInTheQueueIsNotYetSent) {
   ASSERT_TRUE(winsim::setPrinterServerName(kPrinter, u"\\\\PRINTSRV"));
   putFile(u"C:\\cards\\job.prn", std::string("\x1b"
                                              "CLEAN\r") +
-                                       std::string(100, '\x55'));
+                                     std::string(100, '\x55'));
   putFile(u"C:\\cards\\commands.txt", "RESET\r\nCLEAN\r\n");
   BoxProblems boxes(nullptr);
   ASSERT_TRUE(sendFile(boxes, nullptr, printer, u"C:\\cards\\job.prn", kPrinterFile));

@@ -34,8 +34,7 @@ TEST_F(NetMonitorTest, InitialisesWithTheTableOfAWindows2000Spooler) {
 TEST_F(NetMonitorTest, ReadsTheNetworkTextsBesideTheDriverBeforeTheOlderPlace) {
   const std::u16string x86Copy = u"C:\\Windows\\system32\\spool\\drivers\\W32X86\\3\\cardres.dll";
   ASSERT_TRUE(winsim::copyToDrive(CARDRES_USB_DLL, x86Copy));
-  ASSERT_TRUE(
-      winsim::copyToDrive(CARDRES_NET_DLL, u"C:\\Windows\\system32\\spool\\drivers\\x64\\3\\cardresnet.dll"));
+  ASSERT_TRUE(winsim::copyToDrive(CARDRES_NET_DLL, u"C:\\Windows\\system32\\spool\\drivers\\x64\\3\\cardresnet.dll"));
   Module &m = module();
   InitializeCriticalSection(&m.lock);
   m.lockReady = true;

@@ -54,8 +54,8 @@ DWORD WINAPI askDriver(LPVOID param) {
   ClosePrinter(handle);
   HMODULE module = config.empty() ? nullptr : LoadLibraryW(config.c_str());
   if (!module) return 1;
-  auto convert = reinterpret_cast<ConvertDevMode>(reinterpret_cast<void (*)()>(
-      GetProcAddress(module, "DrvConvertDevMode")));
+  auto convert =
+      reinterpret_cast<ConvertDevMode>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DrvConvertDevMode")));
   std::vector<BYTE> settings = convert ? driverDefault(printer, convert) : std::vector<BYTE>();
   FreeLibrary(module);
   if (settings.empty()) return 1;

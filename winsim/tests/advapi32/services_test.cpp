@@ -431,20 +431,11 @@ TEST_F(SpoolerService, JobWaitingForARefusingPrinterWaitsOverTheStop) {
 // language monitor loaded until it is done with the port; the port is not
 // kept, and the monitor goes once the query lets go of it.
 TEST_F(SpoolerService, AMonitorStaysLoadedWhileAPortOpenedThroughItIsInUse) {
-  std::filesystem::copy_file(WINSIM_TESTLM, winsim::hostPath(u"C:\\Windows\\system32\\winsim_testlm.dll"));
-  ASSERT_TRUE(winsim::importRegistry(
-      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Language Monitor]\n"
-      "\"Driver\"=\"winsim_testlm.dll\"\n\"Options\"=dword:00000002\n"));
+  installHeldOpeningMonitor();
   addPrinter(u"Card", u"USB001", kLm);
   HANDLE h = open(u"Card");
   HANDLE go = CreateEventW(nullptr, TRUE, FALSE, u"TestLmOpen");
-  HANDLE query = CreateThread(
-      nullptr, 0,
-      [](LPVOID printer) -> DWORD {
-        std::string reply;
-        return getData(static_cast<HANDLE>(printer), "Status", reply);
-      },
-      h, 0, nullptr);
+  HANDLE query = startStatusQuery(h);
   ASSERT_NE(query, nullptr);
   ASSERT_TRUE(eventually([] { return lmCalls().find("OpenPortEx USB001") != std::string::npos; }));
   SERVICE_STATUS st{};
@@ -453,11 +444,7 @@ TEST_F(SpoolerService, AMonitorStaysLoadedWhileAPortOpenedThroughItIsInUse) {
   EXPECT_NE(GetModuleHandleW(u"winsim_testlm.dll"), nullptr);
   SetEvent(go);
   CloseHandle(go);
-  ASSERT_EQ(WaitForSingleObject(query, 30000), WAIT_OBJECT_0);
-  DWORD queried = 0;
-  GetExitCodeThread(query, &queried);
-  CloseHandle(query);
-  EXPECT_EQ(queried, DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(threadResult(query), DWORD(ERROR_SUCCESS));
   EXPECT_EQ(GetModuleHandleW(u"winsim_testlm.dll"), nullptr);
 
   // Started again, the monitor is loaded anew and prints.

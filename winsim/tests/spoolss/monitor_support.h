@@ -223,6 +223,33 @@ class Monitors : public ::testing::Test {
     ASSERT_TRUE(winsim::installPrinter(s));
   }
 
+  // The test language monitor installed with its opening held: an opening
+  // waits (up to 10 s) for the event "TestLmOpen", and a port already open
+  // is refused.
+  static void installHeldOpeningMonitor() {
+    std::filesystem::copy_file(WINSIM_TESTLM, winsim::hostPath(u"C:\\Windows\\system32\\winsim_testlm.dll"));
+    ASSERT_TRUE(winsim::importRegistry(
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Language "
+        "Monitor]\n\"Driver\"=\"winsim_testlm.dll\"\n\"Options\"=dword:00000002\n"));
+  }
+  // A "Status" query on a thread of its own; the thread's exit code is the
+  // query's error.
+  static HANDLE startStatusQuery(HANDLE printer) {
+    return CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+          std::string reply;
+          return getData(static_cast<HANDLE>(p), "Status", reply);
+        },
+        printer, 0, nullptr);
+  }
+  static DWORD threadResult(HANDLE thread) {
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    return code;
+  }
+
   static HANDLE open(const char16_t *name) {
     HANDLE h = nullptr;
     std::u16string n = name;

@@ -176,20 +176,11 @@ TEST_F(Monitors, WithoutTheEntryQueriesGoToThePortMonitor) {
 TEST_F(Monitors, AQueryAndAJobThatFindThePortClosedOpenItOnce) {
   // A monitor that refuses a second open of its port while the first is under
   // way: the job must wait for the query's opening instead of failing.
-  std::filesystem::copy_file(WINSIM_TESTLM, winsim::hostPath(u"C:\\Windows\\system32\\winsim_testlm.dll"));
-  ASSERT_TRUE(winsim::importRegistry(
-      "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Test Language Monitor]\n"
-      "\"Driver\"=\"winsim_testlm.dll\"\n\"Options\"=dword:00000002\n"));
+  installHeldOpeningMonitor();
   addPrinter(u"Card", u"USB001", kLm);
   HANDLE h = open(u"Card");
   HANDLE go = CreateEventW(nullptr, TRUE, FALSE, u"TestLmOpen");
-  HANDLE query = CreateThread(
-      nullptr, 0,
-      [](LPVOID printer) -> DWORD {
-        std::string reply;
-        return getData(static_cast<HANDLE>(printer), "Status", reply);
-      },
-      h, 0, nullptr);
+  HANDLE query = startStatusQuery(h);
   ASSERT_NE(query, nullptr);
   // The job reaches the port while the query's opening is still under way;
   // the opening goes on once the job's thread had time to try its own.
@@ -199,11 +190,7 @@ TEST_F(Monitors, AQueryAndAJobThatFindThePortClosedOpenItOnce) {
   SetEvent(go);
   CloseHandle(go);
   ASSERT_TRUE(winsim::waitForSpoolerIdle(u"Card"));
-  EXPECT_EQ(WaitForSingleObject(query, 10000), WAIT_OBJECT_0);
-  DWORD queried = 0;
-  GetExitCodeThread(query, &queried);
-  CloseHandle(query);
-  EXPECT_EQ(queried, DWORD(ERROR_SUCCESS));
+  EXPECT_EQ(threadResult(query), DWORD(ERROR_SUCCESS));
   EXPECT_EQ(device->received(), "LM:job");
   EXPECT_EQ(lmCalls().find("OpenPortEx refused"), std::string::npos);
   auto jobs = winsim::printJobs(u"Card");
