@@ -328,8 +328,10 @@ struct Printer::Impl {
   int encoderDensity(const Args &x);
   int encoderSetting(const Args &x);
 
+  // ---- test card ----
   int testCard(int kind, const std::string &command);
 
+  // ---- firmware ----
   void firmwareOutcome(const Command &c, int e);
   int firmware(const Command &c);
 };
