@@ -1,7 +1,8 @@
 // The emulated printer's insides, shared by the files that implement it:
 // printer.cpp (answers, errors, held commands, card movement, dispatch and
-// the public methods) and printer_commands.cpp (the command handlers and
-// their table).
+// the public methods that read the printer), printer_controls.cpp (the
+// operator's and the tests' controls) and printer_commands.cpp (the command
+// handlers and their table).
 #pragma once
 
 #include <array>
