@@ -75,7 +75,10 @@ bool sendCloseRequest(LPCWSTR printerName) {
 namespace {
 
 DWORD WINAPI messageTask(LPVOID param) {
-  auto *block = static_cast<MessageThread::Block *>(param);
+  // The task's own share of the block; a terminated task leaves it behind.
+  std::unique_ptr<std::shared_ptr<MessageThread::Block>> share(
+      static_cast<std::shared_ptr<MessageThread::Block> *>(param));
+  MessageThread::Block *block = share->get();
   const Presented shown = presentMessage(block->printerName, block->message, block->caption);
   // Without any way to the user nobody can answer: the waiting side goes on
   // polling the printer alone.
@@ -92,24 +95,24 @@ constexpr DWORD kTaskEndWaitMs = 2000;
 std::unique_ptr<MessageThread> MessageThread::start(LPCWSTR printerName, uint32_t message, uint32_t caption,
                                                     bool setOnlyWhenShown) {
   std::unique_ptr<MessageThread> t(new MessageThread);
-  t->event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  if (!t->event_) return nullptr;
-  StringCchCopyW(t->block_.printerName, MAX_PATH, printerName ? printerName : TEXT(""));
-  t->block_.event = t->event_;
-  t->block_.message = message;
-  t->block_.caption = caption;
-  t->block_.setOnlyWhenShown = setOnlyWhenShown;
-  t->thread_ = CreateThread(nullptr, 0, messageTask, &t->block_, 0, nullptr);
+  t->block_ = std::make_shared<Block>();
+  Block &b = *t->block_;
+  b.event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!b.event) return nullptr;
+  StringCchCopyW(b.printerName, MAX_PATH, printerName ? printerName : TEXT(""));
+  b.message = message;
+  b.caption = caption;
+  b.setOnlyWhenShown = setOnlyWhenShown;
+  auto share = std::make_unique<std::shared_ptr<Block>>(t->block_);
+  t->thread_ = CreateThread(nullptr, 0, messageTask, share.get(), 0, nullptr);
   if (!t->thread_) return nullptr;
+  share.release();  // the task's now
   return t;
 }
 
-MessageThread::~MessageThread() {
-  close();
-  if (event_) CloseHandle(event_);
-}
+MessageThread::~MessageThread() { close(); }
 
-bool MessageThread::waitDismissed(DWORD ms) { return WaitForSingleObject(event_, ms) == WAIT_OBJECT_0; }
+bool MessageThread::waitDismissed(DWORD ms) { return WaitForSingleObject(block_->event, ms) == WAIT_OBJECT_0; }
 
 bool MessageThread::ended(DWORD &exitCode) {
   if (!thread_) return false;
@@ -127,10 +130,11 @@ void MessageThread::close() {
     // returns with the acknowledgement: let it end by itself, so that the
     // server's call cleans up after itself.  A message box, or a task that
     // does not end, goes with its thread.
-    if (sendCloseRequest(block_.printerName)) WaitForSingleObject(thread_, kTaskEndWaitMs);
+    if (sendCloseRequest(block_->printerName)) WaitForSingleObject(thread_, kTaskEndWaitMs);
     if (!ended(code)) TerminateThread(thread_, 0);
   }
-  // The task uses the block until it is gone.
+  // Termination is asynchronous; the task keeps its share of the block
+  // whenever it goes.
   WaitForSingleObject(thread_, kTaskEndWaitMs);
   CloseHandle(thread_);
   thread_ = nullptr;

@@ -165,20 +165,27 @@ class MessageThread : public MessageTask {
   // The exit code once the task has ended; false while it runs.
   bool ended(DWORD &exitCode);
 
-  // What the task is given; it lives as long as this object, which outlives
-  // the task.
+  // What the task is given, with the event it sets.  This object and the
+  // task share it: a task that does not end when told to (its thread is
+  // terminated, and termination takes its time) must not find it freed.
   struct Block {
     WCHAR printerName[MAX_PATH] = {};
     HANDLE event = nullptr;
     uint32_t message = 0;
     uint32_t caption = 0;
     bool setOnlyWhenShown = false;  // the low-ribbon alert: only an answered box counts
+
+    Block() = default;
+    Block(const Block &) = delete;
+    Block &operator=(const Block &) = delete;
+    ~Block() {
+      if (event) CloseHandle(event);
+    }
   };
 
  private:
   MessageThread() = default;
-  Block block_;
-  HANDLE event_ = nullptr;
+  std::shared_ptr<Block> block_;
   HANDLE thread_ = nullptr;
 };
 
