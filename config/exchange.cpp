@@ -191,81 +191,72 @@ size_t modelTextFromReply(const BYTE *reply, size_t length, char *out, size_t ca
   return n;
 }
 
-CapabilityAnswer deviceCapability(WORD capability, bool devmodeGiven, int16_t orientation) {
+namespace {
+
+CapabilityAnswer answer(DWORD result) {
   CapabilityAnswer a;
-  auto one = [&a](CapabilityOutput kind, LONG x, LONG y = 0) {
-    a.output = kind;
-    a.values[0] = x;
-    a.values[1] = y;
-  };
-  auto text = [&a](UINT id, UINT chars) {
-    a.output = CapabilityOutput::Text;
-    a.textId = id;
-    a.textChars = chars;
-  };
+  a.result = result;
+  return a;
+}
+
+CapabilityAnswer answerValues(DWORD result, CapabilityOutput kind, LONG x, LONG y = 0) {
+  CapabilityAnswer a = answer(result);
+  a.output = kind;
+  a.values[0] = x;
+  a.values[1] = y;
+  return a;
+}
+
+CapabilityAnswer answerText(DWORD result, UINT id, UINT chars) {
+  CapabilityAnswer a = answer(result);
+  a.output = CapabilityOutput::Text;
+  a.textId = id;
+  a.textChars = chars;
+  return a;
+}
+
+CapabilityAnswer paperSize(int16_t orientation) {
+  if (orientation == DMORIENT_LANDSCAPE) return answerValues(1, CapabilityOutput::Points, 866, 541);
+  return answerValues(1, CapabilityOutput::Points, 541, 866);
+}
+
+CapabilityAnswer maxExtent(bool devmodeGiven, int16_t orientation) {
+  if (!devmodeGiven) return answer(0);
+  if (orientation == DMORIENT_PORTRAIT) return answerValues(0, CapabilityOutput::Points, 541, 866);
+  return answerValues(0, CapabilityOutput::Points, 866, 541);
+}
+
+}  // namespace
+
+CapabilityAnswer deviceCapability(WORD capability, bool devmodeGiven, int16_t orientation) {
   switch (capability) {
-    case DC_FIELDS: a.result = kCardFields; break;
-    case DC_PAPERS:
-      a.result = 1;
-      one(CapabilityOutput::Words, kCardPaper);
-      break;
-    case DC_PAPERSIZE:
-      a.result = 1;
-      if (orientation == DMORIENT_LANDSCAPE)
-        one(CapabilityOutput::Points, 866, 541);
-      else
-        one(CapabilityOutput::Points, 541, 866);
-      break;
-    case DC_MINEXTENT:
-      a.result = 0;
-      one(CapabilityOutput::Points, 1, 1);
-      break;
-    case DC_MAXEXTENT:
-      a.result = 0;
-      if (!devmodeGiven) break;
-      if (orientation == DMORIENT_PORTRAIT)
-        one(CapabilityOutput::Points, 541, 866);
-      else
-        one(CapabilityOutput::Points, 866, 541);
-      break;
-    case DC_BINS:
-      a.result = 1;
-      one(CapabilityOutput::Words, kCardBin);
-      break;
-    case DC_DUPLEX: a.result = 1; break;
-    case DC_SIZE: a.result = kStandardPartSize; break;
-    case DC_EXTRA: a.result = kRecordSize; break;
-    case DC_VERSION: a.result = 0x0401; break;
-    case DC_DRIVER: a.result = 1; break;
+    case DC_FIELDS: return answer(kCardFields);
+    case DC_PAPERS: return answerValues(1, CapabilityOutput::Words, kCardPaper);
+    case DC_PAPERSIZE: return paperSize(orientation);
+    case DC_MINEXTENT: return answerValues(0, CapabilityOutput::Points, 1, 1);
+    case DC_MAXEXTENT: return maxExtent(devmodeGiven, orientation);
+    case DC_BINS: return answerValues(1, CapabilityOutput::Words, kCardBin);
+    case DC_DUPLEX: return answer(1);
+    case DC_SIZE: return answer(kStandardPartSize);
+    case DC_EXTRA: return answer(kRecordSize);
+    case DC_VERSION: return answer(0x0401);
+    case DC_DRIVER: return answer(1);
     // Each name goes into an entry of the width the caller's array has for
     // it: 24 characters for bin names, 64 for paper and media names.
-    case DC_BINNAMES:
-      a.result = 1;
-      text(kIdsBinName, 24);
-      break;
-    case DC_ENUMRESOLUTIONS:
-      a.result = 1;
-      one(CapabilityOutput::Longs, kCardResolution, kCardResolution);
-      break;
-    case DC_FILEDEPENDENCIES: a.result = 0; break;
-    case DC_TRUETYPE: a.result = 1; break;
-    case DC_PAPERNAMES:
-      a.result = 1;
-      text(kIdsPaperName, 64);
-      break;
-    case DC_ORIENTATION: a.result = 90; break;
-    case DC_COPIES: a.result = 999; break;
-    case DC_BINADJUST: a.result = 0; break;
-    case DC_EMF_COMPLIANT: a.result = DWORD(-1); break;
-    case DC_MEDIAREADY:
-      a.result = 1;
-      text(kIdsPaperName, 64);
-      break;
-    case DC_STAPLE: a.result = 0; break;
-    case DC_COLORDEVICE: a.result = 1; break;
-    default: a.result = DWORD(-1); break;
+    case DC_BINNAMES: return answerText(1, kIdsBinName, 24);
+    case DC_ENUMRESOLUTIONS: return answerValues(1, CapabilityOutput::Longs, kCardResolution, kCardResolution);
+    case DC_FILEDEPENDENCIES: return answer(0);
+    case DC_TRUETYPE: return answer(1);
+    case DC_PAPERNAMES: return answerText(1, kIdsPaperName, 64);
+    case DC_ORIENTATION: return answer(90);
+    case DC_COPIES: return answer(999);
+    case DC_BINADJUST: return answer(0);
+    case DC_EMF_COMPLIANT: return answer(DWORD(-1));
+    case DC_MEDIAREADY: return answerText(1, kIdsPaperName, 64);
+    case DC_STAPLE: return answer(0);
+    case DC_COLORDEVICE: return answer(1);
+    default: return answer(DWORD(-1));
   }
-  return a;
 }
 
 }  // namespace card::cfg

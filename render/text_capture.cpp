@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace card {
 
@@ -218,21 +219,49 @@ void offerToTrack(int track, const uint16_t *t, size_t n, JobSettingsRecord &r) 
   r.trackPresent[track - 1] = 1;
 }
 
-void assembleSplitMacros(FragmentList &fragments, JobSettingsRecord &r, CardCapture &cap) {
-  auto &list = fragments.fragments();
-  auto lineText = [&](int line) {
-    Text joined;
-    for (const auto &f : list)
-      if (f.line == line) joined.append(f.text, f.count);
-    if (joined.size() > kFragmentChars) joined.resize(kFragmentChars);
-    return joined;
-  };
-  auto consumeLines = [&](int from, int to) {
-    for (auto &f : list)
-      if (f.line >= from && f.line <= to) f.consumed = true;
-  };
+namespace {
 
-  // 1. Macros whose line, joined, starts with a macro.
+using FragmentVector = std::vector<TextFragment>;
+
+Text lineText(const FragmentVector &list, int line) {
+  Text joined;
+  for (const auto &f : list)
+    if (f.line == line) joined.append(f.text, f.count);
+  if (joined.size() > kFragmentChars) joined.resize(kFragmentChars);
+  return joined;
+}
+
+void consumeLines(FragmentVector &list, int from, int to) {
+  for (auto &f : list)
+    if (f.line >= from && f.line <= to) f.consumed = true;
+}
+
+// Takes the macro at the start of a joined line; false when it starts with none.
+bool takeLineMacro(const uint16_t *m, size_t left, JobSettingsRecord &r, CardCapture &cap) {
+  struct Macro {
+    const char *prefix;
+    int track;  // 0: pre-job command
+  } macros[] = {{"~1", 1}, {"~2", 2}, {"~3", 3}, {"~C0&B 1 ", 1}, {"~C0&B 2 ", 2}, {"~C0&B 3 ", 3}, {"~C7", 0}};
+  for (const auto &mac : macros) {
+    size_t k = std::strlen(mac.prefix);
+    if (left <= k || !startsWith(m, left, mac.prefix)) continue;
+    const uint16_t *body = m + k;
+    size_t bn = left - k;
+    if (mac.track == 0) {
+      setSlot(cap.preJobCommand, body, bn, 509);
+    } else {
+      if (bn && low(body[0]) == static_cast<uint8_t>(startSentinel(mac.track))) {
+        ++body;
+        --bn;
+      }
+      offerToTrack(mac.track, body, bn, r);
+    }
+    return true;
+  }
+  return false;
+}
+
+void assembleLineMacros(FragmentVector &list, JobSettingsRecord &r, CardCapture &cap) {
   int doneLine = 0;
   for (const auto &f : list) {
     if (f.line == doneLine) continue;
@@ -240,69 +269,73 @@ void assembleSplitMacros(FragmentList &fragments, JobSettingsRecord &r, CardCapt
     for (size_t i = 0; i < f.count; ++i) tilde = tilde || low(f.text[i]) == '~';
     if (!tilde) continue;
     doneLine = f.line;
-    Text joined = lineText(f.line);
+    Text joined = lineText(list, f.line);
     size_t at = 0;
     while (at < joined.size() && isBlank(joined[at])) ++at;
-    const uint16_t *m = joined.data() + at;
-    size_t left = joined.size() - at;
-    struct Macro {
-      const char *prefix;
-      int track;  // 0: pre-job command
-    } macros[] = {{"~1", 1}, {"~2", 2}, {"~3", 3}, {"~C0&B 1 ", 1}, {"~C0&B 2 ", 2}, {"~C0&B 3 ", 3}, {"~C7", 0}};
-    for (const auto &mac : macros) {
-      size_t k = std::strlen(mac.prefix);
-      if (left <= k || !startsWith(m, left, mac.prefix)) continue;
-      const uint16_t *body = m + k;
-      size_t bn = left - k;
-      if (mac.track == 0) {
-        setSlot(cap.preJobCommand, body, bn, 509);
-      } else {
-        if (bn && low(body[0]) == static_cast<uint8_t>(startSentinel(mac.track))) {
-          ++body;
-          --bn;
-        }
-        offerToTrack(mac.track, body, bn, r);
-      }
-      consumeLines(f.line, f.line);
-      break;
-    }
+    if (takeLineMacro(joined.data() + at, joined.size() - at, r, cap)) consumeLines(list, f.line, f.line);
   }
+}
 
-  // 2. Track data between the settings' sentinels, possibly over several lines.
+// Adds a fragment to the text of the line running so far, or starts over with
+// it on a new line.
+void extendRunning(Text &running, int &runningLine, const TextFragment &f) {
+  if (f.line == runningLine) {
+    if (running.size() + f.count > kFragmentChars + 1) running.clear();
+    running.append(f.text, f.count);
+  } else {
+    running.assign(f.text, f.count);
+    runningLine = f.line;
+  }
+}
+
+// Where the start sentinel stands in the running text, with a character behind
+// it and only blanks before it; -1 when it does not.
+long sentinelStart(const Text &running, const std::string &start, size_t sod) {
+  long s = find(running, start.c_str());
+  if (s < 0 || size_t(s) + sod >= running.size()) return -1;
+  bool blanksBefore = true;
+  for (long k = 0; k < s; ++k) blanksBefore = blanksBefore && isBlank(running[size_t(k)]);
+  if (!blanksBefore) return -1;
+  return s;
+}
+
+struct JoinedData {
+  Text text;
+  size_t last;  // the fragment the join got to
+  long end;     // where the end sentinel stands in `text`, or -1
+};
+
+JoinedData joinToEnd(const FragmentVector &list, size_t i, Text joined, const std::string &end) {
+  size_t j = i;
+  long e = find(joined, end.c_str());
+  while (e < 0 && j + 1 < list.size()) {
+    ++j;
+    joined.append(list[j].text, list[j].count);
+    e = find(joined, end.c_str());
+  }
+  return {std::move(joined), j, e};
+}
+
+void assembleSentinelTracks(FragmentVector &list, JobSettingsRecord &r) {
   size_t sod = strnlen(r.startOfData, sizeof r.startOfData), eod = strnlen(r.endOfData, sizeof r.endOfData);
   if (sod < 1 || sod > 9) return;
   const std::string start(r.startOfData, sod), end(r.endOfData, eod);
   Text running;
   int runningLine = 0;
   for (size_t i = 0; i < list.size(); ++i) {
-    const TextFragment &f = list[i];
-    if (f.line == runningLine) {
-      if (running.size() + f.count > kFragmentChars + 1) running.clear();
-      running.append(f.text, f.count);
-    } else {
-      running.assign(f.text, f.count);
-      runningLine = f.line;
-    }
-    long s = find(running, start.c_str());
-    if (s < 0 || size_t(s) + sod >= running.size()) continue;
-    bool blanksBefore = true;
-    for (long k = 0; k < s; ++k) blanksBefore = blanksBefore && isBlank(running[size_t(k)]);
-    if (!blanksBefore) continue;
+    extendRunning(running, runningLine, list[i]);
+    long s = sentinelStart(running, start, sod);
+    if (s < 0) continue;
     int track = low(running[size_t(s) + sod]) - '0';
     // Join from here on until the end sentinel turns up.
-    Text joined = running.substr(size_t(s) + sod + 1);
-    size_t j = i;
-    long e = find(joined, end.c_str());
-    while (e < 0 && j + 1 < list.size()) {
-      ++j;
-      joined.append(list[j].text, list[j].count);
-      e = find(joined, end.c_str());
-    }
+    JoinedData joined = joinToEnd(list, i, running.substr(size_t(s) + sod + 1), end);
+    long e = joined.end;
+    size_t j = joined.last;
     if (e >= 0 && track >= 1 && track <= 3) {
       size_t limit = track == 1 ? 76 : track == 2 ? 37 : 104;
       if (size_t(e) <= limit) {
-        offerToTrack(track, joined.data(), size_t(e), r);
-        consumeLines(runningLine, list[j].line);
+        offerToTrack(track, joined.text.data(), size_t(e), r);
+        consumeLines(list, runningLine, list[j].line);
       }
     }
     running.clear();
@@ -311,6 +344,16 @@ void assembleSplitMacros(FragmentList &fragments, JobSettingsRecord &r, CardCapt
       runningLine = list[j].line;
     }
   }
+}
+
+}  // namespace
+
+void assembleSplitMacros(FragmentList &fragments, JobSettingsRecord &r, CardCapture &cap) {
+  auto &list = fragments.fragments();
+  // 1. Macros whose line, joined, starts with a macro.
+  assembleLineMacros(list, r, cap);
+  // 2. Track data between the settings' sentinels, possibly over several lines.
+  assembleSentinelTracks(list, r);
 }
 
 }  // namespace card

@@ -67,6 +67,86 @@ bool hasField30(const uint8_t *p, size_t n) {
   return std::string_view(reinterpret_cast<const char *>(p), n).find(" 30 ") != std::string_view::npos;
 }
 
+bool countComplete(const PacingState &s, uint32_t limit) {
+  return s.units >= limit && !s.escapeOpen && !s.valueOwed && s.literalsOwed == 0;
+}
+
+// Plain bytes (a packed plane, a firmware image): counted, not read.
+size_t countPlainBytes(PacingState &s, uint32_t limit, size_t size) {
+  size_t take = std::min<size_t>(size, limit - s.units);
+  s.units += static_cast<uint32_t>(take);
+  return take;
+}
+
+size_t countFullValues(PacingState &s, uint32_t limit, const uint8_t *data, size_t size) {
+  size_t i = 0;
+  for (; i < size && !countComplete(s, limit); ++i) {
+    uint8_t b = data[i];
+    if (s.valueOwed) {
+      s.valueOwed = false;
+    } else if (b & 0x80) {
+      s.units += b & 0x7Fu;
+      s.valueOwed = true;
+    } else {
+      s.units += 1;
+    }
+  }
+  return i;
+}
+
+// Plain bits: whole stretches without "[" pass at once.
+size_t countPlainBits(PacingState &s, uint32_t limit, const uint8_t *data, size_t size) {
+  size_t i = 0;
+  while (i < size && !countComplete(s, limit)) {
+    if (s.escapeOpen) {
+      s.escapeOpen = false;
+      ++i;
+      continue;
+    }
+    size_t span = std::min<size_t>(size - i, limit - s.units);
+    const uint8_t *esc = find(data + i, span, kDataEscape);
+    size_t plain = esc ? static_cast<size_t>(esc - (data + i)) : span;
+    s.units += static_cast<uint32_t>(plain);
+    i += plain;
+    if (esc) {
+      s.units += 1;
+      s.escapeOpen = true;
+      ++i;
+    }
+  }
+  return i;
+}
+
+// Run-length bits: a control byte, then its units; a unit is one byte
+// or "[" and the byte after it.
+size_t countRunLengthBits(PacingState &s, uint32_t limit, const uint8_t *data, size_t size) {
+  size_t i = 0;
+  for (; i < size && !countComplete(s, limit); ++i) {
+    uint8_t b = data[i];
+    if (s.escapeOpen) {
+      s.escapeOpen = false;
+    } else if (s.literalsOwed) {
+      --s.literalsOwed;
+      s.escapeOpen = b == kDataEscape;
+    } else if (b & 0x80) {
+      s.units += b & 0x7Fu;
+      s.literalsOwed = 1;  // the value unit
+    } else {
+      s.units += b & 0x1Fu;
+      s.literalsOwed = b & 0x1Fu;
+    }
+  }
+  return i;
+}
+
+// Counts the block's units in the bytes at `data`; returns how many bytes it passed.
+size_t countBlockUnits(PacingState &s, uint32_t limit, const uint8_t *data, size_t size) {
+  if (s.mode != BlockMode::Bits && s.plainCount) return countPlainBytes(s, limit, size);
+  if (s.mode == BlockMode::FullCount) return countFullValues(s, limit, data, size);
+  if (s.plainCount) return countPlainBits(s, limit, data, size);
+  return countRunLengthBits(s, limit, data, size);
+}
+
 }  // namespace
 
 size_t commandLength(const uint8_t *p, size_t n) {
@@ -186,65 +266,10 @@ Cut StreamCutter::nextBlockSlice(const uint8_t *data, size_t size) {
   const uint32_t limit = blockLimit(s);
   const uint32_t before = s.units;
   size_t i = 0;
-  auto countComplete = [&] { return s.units >= limit && !s.escapeOpen && !s.valueOwed && s.literalsOwed == 0; };
 
   if (!s.countDone) {
-    if (s.mode != BlockMode::Bits && s.plainCount) {
-      // Plain bytes (a packed plane, a firmware image): counted, not read.
-      size_t take = std::min<size_t>(size, limit - s.units);
-      s.units += static_cast<uint32_t>(take);
-      i = take;
-    } else if (s.mode == BlockMode::FullCount) {
-      for (; i < size && !countComplete(); ++i) {
-        uint8_t b = data[i];
-        if (s.valueOwed) {
-          s.valueOwed = false;
-        } else if (b & 0x80) {
-          s.units += b & 0x7Fu;
-          s.valueOwed = true;
-        } else {
-          s.units += 1;
-        }
-      }
-    } else if (s.plainCount) {
-      // Plain bits: whole stretches without "[" pass at once.
-      while (i < size && !countComplete()) {
-        if (s.escapeOpen) {
-          s.escapeOpen = false;
-          ++i;
-          continue;
-        }
-        size_t span = std::min<size_t>(size - i, limit - s.units);
-        const uint8_t *esc = find(data + i, span, kDataEscape);
-        size_t plain = esc ? static_cast<size_t>(esc - (data + i)) : span;
-        s.units += static_cast<uint32_t>(plain);
-        i += plain;
-        if (esc) {
-          s.units += 1;
-          s.escapeOpen = true;
-          ++i;
-        }
-      }
-    } else {
-      // Run-length bits: a control byte, then its units; a unit is one byte
-      // or "[" and the byte after it.
-      for (; i < size && !countComplete(); ++i) {
-        uint8_t b = data[i];
-        if (s.escapeOpen) {
-          s.escapeOpen = false;
-        } else if (s.literalsOwed) {
-          --s.literalsOwed;
-          s.escapeOpen = b == kDataEscape;
-        } else if (b & 0x80) {
-          s.units += b & 0x7Fu;
-          s.literalsOwed = 1;  // the value unit
-        } else {
-          s.units += b & 0x1Fu;
-          s.literalsOwed = b & 0x1Fu;
-        }
-      }
-    }
-    s.countDone = countComplete();
+    i = countBlockUnits(s, limit, data, size);
+    s.countDone = countComplete(s, limit);
   }
 
   Cut c;
