@@ -275,6 +275,228 @@ size_t StreamParser::feedPlane(const uint8_t *p, size_t n) {
   return i;
 }
 
+void StreamParser::idleByte(uint8_t b) {
+  if (b == kEsc) {
+    startCommand();
+  } else if (b != kCr && b != '\n' && b != 0) {
+    // Filler between commands (a lone CR, LF or NUL) is tolerated;
+    // anything else is noise that the printer reports once per run.
+    cur_ = Command{};
+    cur_.offset = offset_ - 1;
+    cur_.stray = true;
+    cur_.text.push_back(static_cast<char>(b));
+    fail(err::kStrayBytes, "bytes outside any command");
+    strayCount_ = 1;
+    state_ = State::kHunt;
+  }
+}
+
+void StreamParser::huntByte(uint8_t b, const Sink &sink) {
+  if (b == kEsc) {
+    if (cur_.stray) {
+      cur_.length = offset_ - 1 - cur_.offset;
+      emit(sink);
+    }
+    startCommand();
+  } else if (cur_.stray && cur_.text.size() < 16) {
+    cur_.text.push_back(static_cast<char>(b));
+  }
+}
+
+void StreamParser::commandByte(uint8_t b, const Sink &sink) {
+  if (b == kCr) {
+    endCommandText(sink);
+  } else if (b == kEsc) {
+    fail(err::kMalformedCommand, "ESC before the CR of the previous command");
+    cur_.length = offset_ - 1 - cur_.offset;
+    pending_ = PendingBits{};
+    emit(sink);
+    startCommand();
+  } else {
+    cur_.text.push_back(static_cast<char>(b));
+    if (cur_.text.size() > kMaxCommandText) {
+      fail(err::kCommandTooLong, "no CR within 255 bytes");
+      cur_.text.resize(32);
+      state_ = State::kSkipToCr;
+    } else if (cur_.text == "Z") {
+      startBitBlock();
+    } else if (cur_.text == "GS ") {
+      state_ = State::kGsHeader;
+    } else if (cur_.text == "DC ") {
+      cur_.text = "DC";
+      pending_ = PendingBits{};
+      beginData(BlockKind::kFirmware, true);
+    }
+  }
+}
+
+void StreamParser::skipToCrByte(uint8_t b, const Sink &sink) {
+  if (b == kCr) {
+    pending_ = PendingBits{};
+    emit(sink);
+  } else if (b == kEsc) {
+    cur_.length = offset_ - 1 - cur_.offset;
+    pending_ = PendingBits{};
+    emit(sink);
+    startCommand();
+  }
+}
+
+void StreamParser::gsHeaderByte(uint8_t b, const Sink &sink) {
+  if (b == ' ') {
+    if (cur_.text.back() == ' ') {
+      fail(err::kMalformedCommand, "empty field in plane header");
+      pending_ = PendingBits{};
+      emit(sink);
+      state_ = State::kHunt;  // the block size is unknown: wait for the next command
+      return;
+    }
+    cur_.text.push_back(' ');
+    if (std::count(cur_.text.begin(), cur_.text.end(), ' ') == 7) {
+      pending_ = PendingBits{};
+      startGsBlock();
+    }
+  } else if (b >= '0' && b <= '9') {
+    cur_.text.push_back(static_cast<char>(b));
+    if (cur_.text.size() > kMaxGsHeader) {
+      fail(err::kCommandTooLong, "plane header longer than 64 bytes");
+      pending_ = PendingBits{};
+      emit(sink);
+      state_ = State::kHunt;
+    }
+  } else {
+    fail(err::kMalformedCommand, "plane header holds something other than numbers");
+    pending_ = PendingBits{};
+    if (b == kEsc) {
+      cur_.length = offset_ - 1 - cur_.offset;
+      emit(sink);
+      startCommand();
+    } else {
+      emit(sink);
+      if (b != kCr) state_ = State::kHunt;
+    }
+  }
+}
+
+void StreamParser::planeRleByte(uint8_t b) {
+  ++cur_.dataBytes;
+  if (runPending_) {
+    runPending_ = false;
+    if (b > 31) fail(err::kBadImageData, "dot value above 31");
+    for (int k = 0; k < runLength_; ++k) putPlaneValue(b);
+  } else if (b & 0x80) {
+    runLength_ = b & 0x7F;
+    runPending_ = true;
+    if (runLength_ == 0) fail(err::kBadImageData, "run of no dots");
+  } else {
+    if (b > 31) fail(err::kBadImageData, "dot value above 31");
+    putPlaneValue(b);
+  }
+  if (!runPending_ && units_ >= limit_) endData();
+}
+
+void StreamParser::bitsByte(uint8_t b) {
+  ++cur_.dataBytes;
+  if (escaped_) {
+    escaped_ = false;
+    if (b != kBitEscape) fail(err::kBadImageData, "\"[\" not doubled in bit image");
+    putBitByte(b);
+  } else if (b == kBitEscape) {
+    escaped_ = true;
+  } else {
+    putBitByte(b);
+  }
+  if (!escaped_ && units_ >= limit_) endData();
+}
+
+void StreamParser::bitsRleByte(uint8_t b) {
+  ++cur_.dataBytes;
+  bool unit = false;
+  uint8_t value = 0;
+  if (escaped_) {
+    escaped_ = false;
+    if (b != kBitEscape) fail(err::kBadImageData, "\"[\" not doubled in bit image");
+    unit = true;
+    value = b;
+  } else if (runPending_ || rleCount_ > 0) {
+    if (b == kBitEscape) {
+      escaped_ = true;
+    } else {
+      unit = true;
+      value = b;
+    }
+  } else if (b & 0x80) {
+    runLength_ = b & 0x7F;
+    runPending_ = true;
+    if (runLength_ < 2) fail(err::kBadImageData, "run shorter than 2 bytes");
+  } else {
+    rleCount_ = b & 0x1F;
+    if (rleCount_ == 0 || (b & 0x60)) fail(err::kBadImageData, "bad literal group count");
+  }
+  if (unit) {
+    if (runPending_) {
+      runPending_ = false;
+      for (int k = 0; k < runLength_; ++k) putBitByte(value);
+    } else {
+      --rleCount_;
+      putBitByte(value);
+    }
+  }
+  if (!escaped_ && !runPending_ && rleCount_ == 0 && units_ >= limit_) endData();
+}
+
+void StreamParser::fwSizeByte(uint8_t b) {
+  ++cur_.dataBytes;
+  fwSize_ = (fwSize_ << 8) | b;
+  if (++fwSizeBytes_ == 4) {
+    cur_.declaredSize = fwSize_;
+    if (fwSize_ > kMaxFirmware) {
+      fail(err::kFlash, "firmware image larger than 16 MiB");
+      keep_ = false;
+    } else {
+      work_.reserve(std::min<uint32_t>(fwSize_, 1u << 20));  // grows as the body really comes
+    }
+    units_ = 0;
+    state_ = fwSize_ == 0 ? State::kFwEnd : State::kFwBody;
+  }
+}
+
+size_t StreamParser::feedFwBody(const uint8_t *p, size_t n) {
+  const size_t take = std::min<size_t>(n, fwSize_ - units_);
+  if (keep_) work_.insert(work_.end(), p, p + take);
+  // Summed as it arrives, so that a cut or refused frame has its checksum too.
+  fwCrc_ = crc32Update(fwCrc_, p, take);
+  cur_.fwCrc32 = ~fwCrc_;
+  offset_ += take;
+  units_ += static_cast<uint32_t>(take);
+  cur_.fwContentBytes = units_;
+  cur_.dataBytes += take;
+  if (units_ == fwSize_) state_ = State::kFwEnd;
+  return take;
+}
+
+void StreamParser::fwEndByte(uint8_t b, const Sink &sink) {
+  ++cur_.dataBytes;
+  cur_.fwEndMarker = b == 0xFF;
+  if (b != 0xFF) {
+    fail(err::kFlash, "firmware image without its 0xFF end marker");
+    if (b == kCr) {
+      emit(sink);
+      return;
+    }
+  }
+  state_ = State::kTrailer;
+}
+
+void StreamParser::trailerByte(uint8_t b, const Sink &sink) {
+  if (b == kCr) {
+    emit(sink);
+  } else {
+    fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data not followed by CR");
+    ++cur_.dataBytes;
+  }
+}
+
 size_t StreamParser::feed(const uint8_t *bytes, size_t count, const Sink &sink, const std::function<bool()> &stop) {
   size_t i = 0;
   while (i < count) {
@@ -290,234 +512,23 @@ size_t StreamParser::feed(const uint8_t *bytes, size_t count, const Sink &sink, 
     const uint8_t b = bytes[i++];
     ++offset_;
     switch (state_) {
-      case State::kIdle:
-        if (b == kEsc) {
-          startCommand();
-        } else if (b != kCr && b != '\n' && b != 0) {
-          // Filler between commands (a lone CR, LF or NUL) is tolerated;
-          // anything else is noise that the printer reports once per run.
-          cur_ = Command{};
-          cur_.offset = offset_ - 1;
-          cur_.stray = true;
-          cur_.text.push_back(static_cast<char>(b));
-          fail(err::kStrayBytes, "bytes outside any command");
-          strayCount_ = 1;
-          state_ = State::kHunt;
-        }
-        break;
-
-      case State::kHunt:
-        if (b == kEsc) {
-          if (cur_.stray) {
-            cur_.length = offset_ - 1 - cur_.offset;
-            emit(sink);
-          }
-          startCommand();
-        } else if (cur_.stray && cur_.text.size() < 16) {
-          cur_.text.push_back(static_cast<char>(b));
-        }
-        break;
-
-      case State::kCommand:
-        if (b == kCr) {
-          endCommandText(sink);
-        } else if (b == kEsc) {
-          fail(err::kMalformedCommand, "ESC before the CR of the previous command");
-          cur_.length = offset_ - 1 - cur_.offset;
-          pending_ = PendingBits{};
-          emit(sink);
-          startCommand();
-        } else {
-          cur_.text.push_back(static_cast<char>(b));
-          if (cur_.text.size() > kMaxCommandText) {
-            fail(err::kCommandTooLong, "no CR within 255 bytes");
-            cur_.text.resize(32);
-            state_ = State::kSkipToCr;
-          } else if (cur_.text == "Z") {
-            startBitBlock();
-          } else if (cur_.text == "GS ") {
-            state_ = State::kGsHeader;
-          } else if (cur_.text == "DC ") {
-            cur_.text = "DC";
-            pending_ = PendingBits{};
-            beginData(BlockKind::kFirmware, true);
-          }
-        }
-        break;
-
-      case State::kSkipToCr:
-        if (b == kCr) {
-          pending_ = PendingBits{};
-          emit(sink);
-        } else if (b == kEsc) {
-          cur_.length = offset_ - 1 - cur_.offset;
-          pending_ = PendingBits{};
-          emit(sink);
-          startCommand();
-        }
-        break;
-
-      case State::kGsHeader: {
-        if (b == ' ') {
-          if (cur_.text.back() == ' ') {
-            fail(err::kMalformedCommand, "empty field in plane header");
-            pending_ = PendingBits{};
-            emit(sink);
-            state_ = State::kHunt;  // the block size is unknown: wait for the next command
-            break;
-          }
-          cur_.text.push_back(' ');
-          if (std::count(cur_.text.begin(), cur_.text.end(), ' ') == 7) {
-            pending_ = PendingBits{};
-            startGsBlock();
-          }
-        } else if (b >= '0' && b <= '9') {
-          cur_.text.push_back(static_cast<char>(b));
-          if (cur_.text.size() > kMaxGsHeader) {
-            fail(err::kCommandTooLong, "plane header longer than 64 bytes");
-            pending_ = PendingBits{};
-            emit(sink);
-            state_ = State::kHunt;
-          }
-        } else {
-          fail(err::kMalformedCommand, "plane header holds something other than numbers");
-          pending_ = PendingBits{};
-          if (b == kEsc) {
-            cur_.length = offset_ - 1 - cur_.offset;
-            emit(sink);
-            startCommand();
-          } else {
-            emit(sink);
-            if (b != kCr) state_ = State::kHunt;
-          }
-        }
-        break;
-      }
-
-      case State::kPlaneRle:
-        ++cur_.dataBytes;
-        if (runPending_) {
-          runPending_ = false;
-          if (b > 31) fail(err::kBadImageData, "dot value above 31");
-          for (int k = 0; k < runLength_; ++k) putPlaneValue(b);
-        } else if (b & 0x80) {
-          runLength_ = b & 0x7F;
-          runPending_ = true;
-          if (runLength_ == 0) fail(err::kBadImageData, "run of no dots");
-        } else {
-          if (b > 31) fail(err::kBadImageData, "dot value above 31");
-          putPlaneValue(b);
-        }
-        if (!runPending_ && units_ >= limit_) endData();
-        break;
-
-      case State::kBits:
-        ++cur_.dataBytes;
-        if (escaped_) {
-          escaped_ = false;
-          if (b != kBitEscape) fail(err::kBadImageData, "\"[\" not doubled in bit image");
-          putBitByte(b);
-        } else if (b == kBitEscape) {
-          escaped_ = true;
-        } else {
-          putBitByte(b);
-        }
-        if (!escaped_ && units_ >= limit_) endData();
-        break;
-
-      case State::kBitsRle: {
-        ++cur_.dataBytes;
-        bool unit = false;
-        uint8_t value = 0;
-        if (escaped_) {
-          escaped_ = false;
-          if (b != kBitEscape) fail(err::kBadImageData, "\"[\" not doubled in bit image");
-          unit = true;
-          value = b;
-        } else if (runPending_ || rleCount_ > 0) {
-          if (b == kBitEscape) {
-            escaped_ = true;
-          } else {
-            unit = true;
-            value = b;
-          }
-        } else if (b & 0x80) {
-          runLength_ = b & 0x7F;
-          runPending_ = true;
-          if (runLength_ < 2) fail(err::kBadImageData, "run shorter than 2 bytes");
-        } else {
-          rleCount_ = b & 0x1F;
-          if (rleCount_ == 0 || (b & 0x60)) fail(err::kBadImageData, "bad literal group count");
-        }
-        if (unit) {
-          if (runPending_) {
-            runPending_ = false;
-            for (int k = 0; k < runLength_; ++k) putBitByte(value);
-          } else {
-            --rleCount_;
-            putBitByte(value);
-          }
-        }
-        if (!escaped_ && !runPending_ && rleCount_ == 0 && units_ >= limit_) endData();
-        break;
-      }
-
-      case State::kFwSize:
-        ++cur_.dataBytes;
-        fwSize_ = (fwSize_ << 8) | b;
-        if (++fwSizeBytes_ == 4) {
-          cur_.declaredSize = fwSize_;
-          if (fwSize_ > kMaxFirmware) {
-            fail(err::kFlash, "firmware image larger than 16 MiB");
-            keep_ = false;
-          } else {
-            work_.reserve(std::min<uint32_t>(fwSize_, 1u << 20));  // grows as the body really comes
-          }
-          units_ = 0;
-          state_ = fwSize_ == 0 ? State::kFwEnd : State::kFwBody;
-        }
-        break;
-
-      case State::kFwBody: {
+      case State::kIdle: idleByte(b); break;
+      case State::kHunt: huntByte(b, sink); break;
+      case State::kCommand: commandByte(b, sink); break;
+      case State::kSkipToCr: skipToCrByte(b, sink); break;
+      case State::kGsHeader: gsHeaderByte(b, sink); break;
+      case State::kPlaneRle: planeRleByte(b); break;
+      case State::kBits: bitsByte(b); break;
+      case State::kBitsRle: bitsRleByte(b); break;
+      case State::kFwSize: fwSizeByte(b); break;
+      case State::kFwBody:
         // Take the rest of the body at once.
         --i;
         --offset_;
-        const size_t take = std::min<size_t>(count - i, fwSize_ - units_);
-        if (keep_) work_.insert(work_.end(), bytes + i, bytes + i + take);
-        // Summed as it arrives, so that a cut or refused frame has its checksum too.
-        fwCrc_ = crc32Update(fwCrc_, bytes + i, take);
-        cur_.fwCrc32 = ~fwCrc_;
-        i += take;
-        offset_ += take;
-        units_ += static_cast<uint32_t>(take);
-        cur_.fwContentBytes = units_;
-        cur_.dataBytes += take;
-        if (units_ == fwSize_) state_ = State::kFwEnd;
+        i += feedFwBody(bytes + i, count - i);
         break;
-      }
-
-      case State::kFwEnd:
-        ++cur_.dataBytes;
-        cur_.fwEndMarker = b == 0xFF;
-        if (b != 0xFF) {
-          fail(err::kFlash, "firmware image without its 0xFF end marker");
-          if (b == kCr) {
-            emit(sink);
-            break;
-          }
-        }
-        state_ = State::kTrailer;
-        break;
-
-      case State::kTrailer:
-        if (b == kCr) {
-          emit(sink);
-        } else {
-          fail(cur_.block == BlockKind::kFirmware ? err::kFlash : err::kBadImageData, "data not followed by CR");
-          ++cur_.dataBytes;
-        }
-        break;
-
+      case State::kFwEnd: fwEndByte(b, sink); break;
+      case State::kTrailer: trailerByte(b, sink); break;
       case State::kPlane: break;  // handled above
     }
   }

@@ -113,6 +113,20 @@ class StreamParser {
   void endData();
   void fail(int code, const std::string &problem);
   size_t feedPlane(const uint8_t *p, size_t n);
+  // One byte taken in the state each is named after.
+  void idleByte(uint8_t b);
+  void huntByte(uint8_t b, const Sink &sink);
+  void commandByte(uint8_t b, const Sink &sink);
+  void skipToCrByte(uint8_t b, const Sink &sink);
+  void gsHeaderByte(uint8_t b, const Sink &sink);
+  void planeRleByte(uint8_t b);
+  void bitsByte(uint8_t b);
+  void bitsRleByte(uint8_t b);
+  void fwSizeByte(uint8_t b);
+  void fwEndByte(uint8_t b, const Sink &sink);
+  void trailerByte(uint8_t b, const Sink &sink);
+  // Firmware body: takes as much of it as p holds; returns the bytes taken.
+  size_t feedFwBody(const uint8_t *p, size_t n);
 
   State state_ = State::kIdle;
   uint64_t offset_ = 0;
