@@ -286,7 +286,7 @@ const ResetStep kEndProcesses(80, endAllProcesses);
 
 // The program a start names and its host file; false, with the error set,
 // when there is none to run or the directory to run it in is missing.
-bool findProgram(const ProcessStart &start, bool hasApp, std::u16string &program, std::string &host) {
+bool programToStart(const ProcessStart &start, bool hasApp, std::u16string &program, std::string &host) {
   // The program: the application name as given (no search, no extension
   // added), else the first token of the command line.
   if (hasApp) {
@@ -368,7 +368,7 @@ BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
   }
   std::u16string program;
   std::string host;
-  if (!findProgram(start, hasApp, program, host)) return FALSE;
+  if (!programToStart(start, hasApp, program, host)) return FALSE;
 
   auto record = newProcess(baseNameOf(program));
   void *entry = nullptr;
