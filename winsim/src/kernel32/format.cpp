@@ -18,11 +18,314 @@ template <typename Ch>
 void pad(std::basic_string<Ch> &out, int n, Ch c) {
   for (int i = 0; i < n; ++i) out.push_back(c);
 }
+
+// One conversion's flags, width, precision and length prefix.
+struct ConversionSpec {
+  bool left = false, zero = false, plus = false, space = false, alt = false;
+  int width = 0;
+  int prec = -1;
+  // Length: 0 int, 1 short, 2 64-bit, 3 pointer-sized; 'l'/'h' also pick the
+  // string/char width.
+  int len = 0;
+  int strWidth = 0;  // 0 default, 1 narrow (h), 2 wide (l/w)
+};
+
+// What one conversion prints, before the padding to its width goes in.
+template <typename Ch>
+struct Field {
+  std::basic_string<Ch> body;
+  std::basic_string<Ch> prefix;
+};
+
+template <typename Ch>
+void parseFlags(const Ch *&p, ConversionSpec &spec) {
+  for (;; ++p) {
+    if (*p == '-')
+      spec.left = true;
+    else if (*p == '0')
+      spec.zero = true;
+    else if (*p == '+')
+      spec.plus = true;
+    else if (*p == ' ')
+      spec.space = true;
+    else if (*p == '#')
+      spec.alt = true;
+    else
+      break;
+  }
+}
+
+template <typename Ch>
+void parseWidthAndPrecision(const Ch *&p, va_list &args, ConversionSpec &spec) {
+  if (*p == '*') {
+    spec.width = va_arg(args, int);
+    if (spec.width < 0) {
+      spec.left = true;
+      spec.width = -spec.width;
+    }
+    ++p;
+  } else {
+    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+  }
+  if (*p == '.') {
+    ++p;
+    spec.prec = 0;
+    if (*p == '*') {
+      spec.prec = va_arg(args, int);
+      ++p;
+    } else {
+      while (*p >= '0' && *p <= '9') spec.prec = spec.prec * 10 + (*p++ - '0');
+    }
+  }
+}
+
+template <typename Ch>
+void parseLength(const Ch *&p, ConversionSpec &spec) {
+  if (*p == 'h') {
+    spec.len = 1;
+    spec.strWidth = 1;
+    ++p;
+    if (*p == 'h') ++p;
+  } else if (*p == 'l') {
+    spec.strWidth = 2;
+    ++p;
+    if (*p == 'l') {
+      spec.len = 2;
+      ++p;
+    }
+  } else if (*p == 'w') {
+    spec.strWidth = 2;
+    ++p;
+  } else if (*p == 'I') {
+    if (p[1] == '6' && p[2] == '4') {
+      spec.len = 2;
+      p += 3;
+    } else if (p[1] == '3' && p[2] == '2') {
+      spec.len = 0;
+      p += 3;
+    } else {
+      spec.len = 3;
+      ++p;
+    }
+  } else if (*p == 'z' || *p == 't') {
+    spec.len = 3;
+    ++p;
+  } else if (*p == 'j') {
+    spec.len = 2;
+    ++p;
+  }
+}
+
+// Reads an integer argument of the given length; returns its magnitude.
+uint64_t integerArgument(va_list &args, int len, bool sign, bool &neg) {
+  uint64_t mag;
+  neg = false;
+  if (len == 2) {
+    int64_t v = va_arg(args, int64_t);
+    if (sign && v < 0) {
+      neg = true;
+      mag = uint64_t(0) - uint64_t(v);
+    } else
+      mag = uint64_t(v);
+  } else if (len == 3) {
+    intptr_t v = va_arg(args, intptr_t);
+    if (sign && v < 0) {
+      neg = true;
+      mag = uint64_t(0) - uint64_t(v);
+    } else
+      mag = uint64_t(uintptr_t(v));
+  } else {
+    int v = va_arg(args, int);
+    if (len == 1) v = sign ? int(short(v)) : int(uint16_t(v));
+    if (sign && v < 0) {
+      neg = true;
+      mag = uint64_t(0) - uint64_t(int64_t(v));
+    } else
+      mag = sign ? uint64_t(v) : uint64_t(uint32_t(v));
+  }
+  return mag;
+}
+
+template <typename Ch>
+void formatInteger(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+  bool sign = conv == 'd' || conv == 'i';
+  bool neg;
+  uint64_t mag = integerArgument(args, spec.len, sign, neg);
+  unsigned base = (conv == 'x' || conv == 'X') ? 16 : (conv == 'o' ? 8 : 10);
+  const char *digits = conv == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string d;
+  while (mag) {
+    d.insert(d.begin(), digits[mag % base]);
+    mag /= base;
+  }
+  if (spec.prec < 0 && d.empty()) d = "0";
+  while (spec.prec >= 0 && int(d.size()) < spec.prec) d.insert(d.begin(), '0');
+  for (char c : d) field.body.push_back(Ch(c));
+  if (neg)
+    field.prefix.push_back('-');
+  else if (sign && spec.plus)
+    field.prefix.push_back('+');
+  else if (sign && spec.space)
+    field.prefix.push_back(' ');
+  if (spec.alt && base == 16 && !d.empty() && d != "0") {
+    field.prefix.push_back('0');
+    field.prefix.push_back(Ch(conv));
+  }
+  if (spec.alt && base == 8 && (d.empty() || d[0] != '0')) field.prefix.push_back('0');
+  if (spec.prec >= 0) spec.zero = false;
+}
+
+template <typename Ch>
+void formatPointer(va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+  uintptr_t v = uintptr_t(va_arg(args, void *));
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%016llX", (unsigned long long)v);
+  for (char *c = buf; *c; ++c) field.body.push_back(Ch(*c));
+  spec.zero = false;
+}
+
+template <typename Ch>
+void formatChar(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+  constexpr bool wide = sizeof(Ch) == 2;
+  int v = va_arg(args, int);
+  bool argWide = spec.strWidth ? spec.strWidth == 2 : ((conv == 'c') == wide);
+  if (argWide) {
+    char16_t c = char16_t(v);
+    if constexpr (wide)
+      field.body.push_back(Ch(c));
+    else
+      field.body.push_back(Ch(c < 0x100 ? c : '?'));
+  } else {
+    unsigned char c = static_cast<unsigned char>(v);
+    if constexpr (wide) {
+      WCHAR w = 0;
+      MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char *>(&c), 1, &w, 1);
+      field.body.push_back(Ch(w));
+    } else {
+      field.body.push_back(Ch(c));
+    }
+  }
+  spec.zero = false;
+}
+
+template <typename Ch>
+void appendWideText(const char16_t *s, int prec, std::basic_string<Ch> &body) {
+  for (int i = 0; s[i] && (prec < 0 || i < prec); ++i) {
+    if constexpr (sizeof(Ch) == 2)
+      body.push_back(Ch(s[i]));
+    else {
+      char b = '?';
+      WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(&s[i]), 1, &b, 1, nullptr, nullptr);
+      body.push_back(Ch(b));
+    }
+  }
+}
+
+template <typename Ch>
+void appendNarrowText(const char *s, int prec, std::basic_string<Ch> &body) {
+  for (int i = 0; s[i] && (prec < 0 || i < prec); ++i) {
+    if constexpr (sizeof(Ch) == 2) {
+      WCHAR w = 0;
+      MultiByteToWideChar(CP_ACP, 0, s + i, 1, &w, 1);
+      body.push_back(Ch(w));
+    } else {
+      body.push_back(Ch(s[i]));
+    }
+  }
+}
+
+template <typename Ch>
+void formatText(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+  constexpr bool wide = sizeof(Ch) == 2;
+  bool argWide = spec.strWidth ? spec.strWidth == 2 : ((conv == 's') == wide);
+  const void *ptr = va_arg(args, const void *);
+  if (!ptr) {
+    const char *nul = "(null)";
+    for (const char *c = nul; *c; ++c) field.body.push_back(Ch(*c));
+  } else if (argWide) {
+    appendWideText(static_cast<const char16_t *>(ptr), spec.prec, field.body);
+  } else {
+    appendNarrowText(static_cast<const char *>(ptr), spec.prec, field.body);
+  }
+  spec.zero = false;
+}
+
+template <typename Ch>
+void formatFloat(Ch conv, va_list &args, const ConversionSpec &spec, Field<Ch> &field) {
+  double v = va_arg(args, double);
+  std::string conversion = "%";
+  if (spec.plus) conversion += '+';
+  if (spec.space) conversion += ' ';
+  if (spec.alt) conversion += '#';
+  if (spec.prec >= 0) conversion += "." + std::to_string(spec.prec);
+  conversion += char(conv);
+  char buf[512];
+  std::snprintf(buf, sizeof buf, conversion.c_str(), v);
+  std::string s = buf;
+  size_t start = 0;
+  if (!s.empty() && (s[0] == '-' || s[0] == '+' || s[0] == ' ')) {
+    field.prefix.push_back(Ch(s[0]));
+    start = 1;
+  }
+  for (size_t i = start; i < s.size(); ++i) field.body.push_back(Ch(s[i]));
+}
+
+template <typename Ch>
+void formatConversion(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+  switch (conv) {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o': formatInteger(conv, args, spec, field); break;
+    case 'p': formatPointer(args, spec, field); break;
+    case 'c':
+    case 'C': formatChar(conv, args, spec, field); break;
+    case 's':
+    case 'S':
+    case 'Z': formatText(conv, args, spec, field); break;
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G': formatFloat(conv, args, spec, field); break;
+    default:
+      // Unknown conversion: printed as it stands, as the CRT does.
+      field.body.push_back(conv);
+      spec.zero = false;
+      break;
+  }
+}
+
+template <typename Ch>
+void appendPadded(std::basic_string<Ch> &out, const ConversionSpec &spec, const Field<Ch> &field) {
+  int fill = spec.width - int(field.prefix.size() + field.body.size());
+  if (fill < 0) fill = 0;
+  if (spec.left) {
+    out += field.prefix;
+    out += field.body;
+    pad(out, fill, Ch(' '));
+  } else if (spec.zero) {
+    out += field.prefix;
+    pad(out, fill, Ch('0'));
+    out += field.body;
+  } else {
+    pad(out, fill, Ch(' '));
+    out += field.prefix;
+    out += field.body;
+  }
+}
+
 }  // namespace
 
 template <typename Ch>
 std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
-  constexpr bool wide = sizeof(Ch) == 2;
+  // The helpers take the arguments from a copy of the caller's list: a va_list
+  // handed on by value may not be read on after the callee has read from it.
+  va_list ap;
+  va_copy(ap, args);
   std::basic_string<Ch> out;
   for (const Ch *p = fmt; *p; ++p) {
     if (*p != '%') {
@@ -34,252 +337,17 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
       out.push_back('%');
       continue;
     }
-    bool left = false, zero = false, plus = false, space = false, alt = false;
-    for (;; ++p) {
-      if (*p == '-')
-        left = true;
-      else if (*p == '0')
-        zero = true;
-      else if (*p == '+')
-        plus = true;
-      else if (*p == ' ')
-        space = true;
-      else if (*p == '#')
-        alt = true;
-      else
-        break;
-    }
-    int width = 0;
-    if (*p == '*') {
-      width = va_arg(args, int);
-      if (width < 0) {
-        left = true;
-        width = -width;
-      }
-      ++p;
-    } else {
-      while (*p >= '0' && *p <= '9') width = width * 10 + (*p++ - '0');
-    }
-    int prec = -1;
-    if (*p == '.') {
-      ++p;
-      prec = 0;
-      if (*p == '*') {
-        prec = va_arg(args, int);
-        ++p;
-      } else {
-        while (*p >= '0' && *p <= '9') prec = prec * 10 + (*p++ - '0');
-      }
-    }
-    // Length: 0 int, 1 short, 2 64-bit, 3 pointer-sized; 'l'/'h' also pick the
-    // string/char width.
-    int len = 0;
-    int strWidth = 0;  // 0 default, 1 narrow (h), 2 wide (l/w)
-    if (*p == 'h') {
-      len = 1;
-      strWidth = 1;
-      ++p;
-      if (*p == 'h') ++p;
-    } else if (*p == 'l') {
-      strWidth = 2;
-      ++p;
-      if (*p == 'l') {
-        len = 2;
-        ++p;
-      }
-    } else if (*p == 'w') {
-      strWidth = 2;
-      ++p;
-    } else if (*p == 'I') {
-      if (p[1] == '6' && p[2] == '4') {
-        len = 2;
-        p += 3;
-      } else if (p[1] == '3' && p[2] == '2') {
-        len = 0;
-        p += 3;
-      } else {
-        len = 3;
-        ++p;
-      }
-    } else if (*p == 'z' || *p == 't') {
-      len = 3;
-      ++p;
-    } else if (*p == 'j') {
-      len = 2;
-      ++p;
-    }
+    ConversionSpec spec;
+    parseFlags(p, spec);
+    parseWidthAndPrecision(p, ap, spec);
+    parseLength(p, spec);
     Ch conv = *p;
     if (!conv) break;
-    std::basic_string<Ch> body;
-    std::basic_string<Ch> prefix;
-    switch (conv) {
-      case 'd':
-      case 'i':
-      case 'u':
-      case 'x':
-      case 'X':
-      case 'o': {
-        bool sign = conv == 'd' || conv == 'i';
-        uint64_t mag;
-        bool neg = false;
-        if (len == 2) {
-          int64_t v = va_arg(args, int64_t);
-          if (sign && v < 0) {
-            neg = true;
-            mag = uint64_t(0) - uint64_t(v);
-          } else
-            mag = uint64_t(v);
-        } else if (len == 3) {
-          intptr_t v = va_arg(args, intptr_t);
-          if (sign && v < 0) {
-            neg = true;
-            mag = uint64_t(0) - uint64_t(v);
-          } else
-            mag = uint64_t(uintptr_t(v));
-        } else {
-          int v = va_arg(args, int);
-          if (len == 1) v = sign ? int(short(v)) : int(uint16_t(v));
-          if (sign && v < 0) {
-            neg = true;
-            mag = uint64_t(0) - uint64_t(int64_t(v));
-          } else
-            mag = sign ? uint64_t(v) : uint64_t(uint32_t(v));
-        }
-        unsigned base = (conv == 'x' || conv == 'X') ? 16 : (conv == 'o' ? 8 : 10);
-        const char *digits = conv == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-        std::string d;
-        while (mag) {
-          d.insert(d.begin(), digits[mag % base]);
-          mag /= base;
-        }
-        if (prec < 0 && d.empty()) d = "0";
-        while (prec >= 0 && int(d.size()) < prec) d.insert(d.begin(), '0');
-        for (char c : d) body.push_back(Ch(c));
-        if (neg)
-          prefix.push_back('-');
-        else if (sign && plus)
-          prefix.push_back('+');
-        else if (sign && space)
-          prefix.push_back(' ');
-        if (alt && base == 16 && !d.empty() && d != "0") {
-          prefix.push_back('0');
-          prefix.push_back(Ch(conv));
-        }
-        if (alt && base == 8 && (d.empty() || d[0] != '0')) prefix.push_back('0');
-        if (prec >= 0) zero = false;
-        break;
-      }
-      case 'p': {
-        uintptr_t v = uintptr_t(va_arg(args, void *));
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%016llX", (unsigned long long)v);
-        for (char *c = buf; *c; ++c) body.push_back(Ch(*c));
-        zero = false;
-        break;
-      }
-      case 'c':
-      case 'C': {
-        int v = va_arg(args, int);
-        bool argWide = strWidth ? strWidth == 2 : ((conv == 'c') == wide);
-        if (argWide) {
-          char16_t c = char16_t(v);
-          if constexpr (wide)
-            body.push_back(Ch(c));
-          else
-            body.push_back(Ch(c < 0x100 ? c : '?'));
-        } else {
-          unsigned char c = static_cast<unsigned char>(v);
-          if constexpr (wide) {
-            WCHAR w = 0;
-            MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char *>(&c), 1, &w, 1);
-            body.push_back(Ch(w));
-          } else {
-            body.push_back(Ch(c));
-          }
-        }
-        zero = false;
-        break;
-      }
-      case 's':
-      case 'S':
-      case 'Z': {
-        bool argWide = strWidth ? strWidth == 2 : ((conv == 's') == wide);
-        const void *ptr = va_arg(args, const void *);
-        if (!ptr) {
-          const char *nul = "(null)";
-          for (const char *c = nul; *c; ++c) body.push_back(Ch(*c));
-        } else if (argWide) {
-          const char16_t *s = static_cast<const char16_t *>(ptr);
-          for (int i = 0; s[i] && (prec < 0 || i < prec); ++i) {
-            if constexpr (wide)
-              body.push_back(Ch(s[i]));
-            else {
-              char b = '?';
-              WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(&s[i]), 1, &b, 1, nullptr, nullptr);
-              body.push_back(Ch(b));
-            }
-          }
-        } else {
-          const char *s = static_cast<const char *>(ptr);
-          for (int i = 0; s[i] && (prec < 0 || i < prec); ++i) {
-            if constexpr (wide) {
-              WCHAR w = 0;
-              MultiByteToWideChar(CP_ACP, 0, s + i, 1, &w, 1);
-              body.push_back(Ch(w));
-            } else {
-              body.push_back(Ch(s[i]));
-            }
-          }
-        }
-        zero = false;
-        break;
-      }
-      case 'f':
-      case 'F':
-      case 'e':
-      case 'E':
-      case 'g':
-      case 'G': {
-        double v = va_arg(args, double);
-        std::string conversion = "%";
-        if (plus) conversion += '+';
-        if (space) conversion += ' ';
-        if (alt) conversion += '#';
-        if (prec >= 0) conversion += "." + std::to_string(prec);
-        conversion += char(conv);
-        char buf[512];
-        std::snprintf(buf, sizeof buf, conversion.c_str(), v);
-        std::string s = buf;
-        size_t start = 0;
-        if (!s.empty() && (s[0] == '-' || s[0] == '+' || s[0] == ' ')) {
-          prefix.push_back(Ch(s[0]));
-          start = 1;
-        }
-        for (size_t i = start; i < s.size(); ++i) body.push_back(Ch(s[i]));
-        break;
-      }
-      default:
-        // Unknown conversion: printed as it stands, as the CRT does.
-        body.push_back(conv);
-        zero = false;
-        break;
-    }
-    int fill = width - int(prefix.size() + body.size());
-    if (fill < 0) fill = 0;
-    if (left) {
-      out += prefix;
-      out += body;
-      pad(out, fill, Ch(' '));
-    } else if (zero) {
-      out += prefix;
-      pad(out, fill, Ch('0'));
-      out += body;
-    } else {
-      pad(out, fill, Ch(' '));
-      out += prefix;
-      out += body;
-    }
+    Field<Ch> field;
+    formatConversion(conv, ap, spec, field);
+    appendPadded(out, spec, field);
   }
+  va_end(ap);
   return out;
 }
 

@@ -284,6 +284,79 @@ void endAllProcesses() {
 }
 const ResetStep kEndProcesses(80, endAllProcesses);
 
+// The program a start names and its host file; false, with the error set,
+// when there is none to run or the directory to run it in is missing.
+bool programToStart(const ProcessStart &start, bool hasApp, std::u16string &program, std::string &host) {
+  // The program: the application name as given (no search, no extension
+  // added), else the first token of the command line.
+  if (hasApp) {
+    program = fullPath(start.applicationName);
+    if (attributesOf(program) == INVALID_FILE_ATTRIBUTES) {
+      SetLastError(isFolder(folderOf(program)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+  } else if (!programOfCommandLine(start.commandLine, program)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  if (isFolder(program)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (start.currentDirectory && !isFolder(fullPath(start.currentDirectory))) {
+    SetLastError(ERROR_DIRECTORY);
+    return false;
+  }
+  if (!mapPath(program.c_str(), host)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  return true;
+}
+
+// The process's own copy of the program, loaded; null, with the error set,
+// when the copy cannot be made or loaded.
+HMODULE loadImageCopy(const std::string &host, const std::u16string &program, DWORD processId, void **entry) {
+  std::string copy = imageCopy(host, processId);
+  if (copy.empty()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  DWORD error = 0;
+  HMODULE image = loadProcessImage(copy, program, entry, error);
+  if (!image) {
+    removeFile(copy);
+    SetLastError(error);
+    return nullptr;
+  }
+  return image;
+}
+
+void describeProcess(ProcessRecord &record, const ProcessStart &start, const std::u16string &line,
+                     const std::u16string &program, HMODULE image) {
+  std::vector<char16_t> environment =
+      environmentFor(start.environment, (start.flags & CREATE_UNICODE_ENVIRONMENT) != 0);
+  // The record is among the machine's processes already: fill it in under
+  // the lock its readers take.
+  auto caller = currentProcess();
+  std::lock_guard<std::mutex> g(processLock());
+  record.sessionId = start.hasUser ? start.sessionId : caller->sessionId;
+  record.user = start.hasUser ? start.user : caller->user;
+  record.commandLine = line;
+  record.imagePath = program;
+  record.mainModule = image;
+  record.environment = std::move(environment);
+}
+
+// A new, empty launch for the process, kept till the process's end.
+Launch *addLaunch(DWORD processId) {
+  auto owned = std::make_unique<Launch>();
+  Launch *launch = owned.get();
+  std::lock_guard<std::mutex> g(launchLock());
+  launches()[processId] = std::move(owned);
+  return launch;
+}
+
 }  // namespace
 
 BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
@@ -293,70 +366,18 @@ BOOL createProcess(const ProcessStart &start, LPPROCESS_INFORMATION info) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  // The program: the application name as given (no search, no extension
-  // added), else the first token of the command line.
   std::u16string program;
-  if (hasApp) {
-    program = fullPath(start.applicationName);
-    if (attributesOf(program) == INVALID_FILE_ATTRIBUTES) {
-      SetLastError(isFolder(folderOf(program)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-      return FALSE;
-    }
-  } else if (!programOfCommandLine(start.commandLine, program)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  if (isFolder(program)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (start.currentDirectory && !isFolder(fullPath(start.currentDirectory))) {
-    SetLastError(ERROR_DIRECTORY);
-    return FALSE;
-  }
   std::string host;
-  if (!mapPath(program.c_str(), host)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
+  if (!programToStart(start, hasApp, program, host)) return FALSE;
 
   auto record = newProcess(baseNameOf(program));
-  std::string copy = imageCopy(host, record->id);
-  if (copy.empty()) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
   void *entry = nullptr;
-  DWORD error = 0;
-  HMODULE image = loadProcessImage(copy, program, &entry, error);
-  if (!image) {
-    removeFile(copy);
-    SetLastError(error);
-    return FALSE;
-  }
+  HMODULE image = loadImageCopy(host, program, record->id, &entry);
+  if (!image) return FALSE;
 
   std::u16string line = hasLine ? std::u16string(start.commandLine) : std::u16string(start.applicationName);
-  std::vector<char16_t> environment =
-      environmentFor(start.environment, (start.flags & CREATE_UNICODE_ENVIRONMENT) != 0);
-  {
-    // The record is among the machine's processes already: fill it in under
-    // the lock its readers take.
-    auto caller = currentProcess();
-    std::lock_guard<std::mutex> g(processLock());
-    record->sessionId = start.hasUser ? start.sessionId : caller->sessionId;
-    record->user = start.hasUser ? start.user : caller->user;
-    record->commandLine = line;
-    record->imagePath = program;
-    record->mainModule = image;
-    record->environment = std::move(environment);
-  }
-
-  auto owned = std::make_unique<Launch>();
-  Launch *launch = owned.get();
-  {
-    std::lock_guard<std::mutex> g(launchLock());
-    launches()[record->id] = std::move(owned);
-  }
+  describeProcess(*record, start, line, program, image);
+  Launch *launch = addLaunch(record->id);
   launch->entry = entry;
   launch->module = image;
   launch->arguments = argumentsOf(line);

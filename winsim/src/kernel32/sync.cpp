@@ -203,6 +203,91 @@ void *threadMain(void *arg) {
   return nullptr;
 }
 
+// ----- waits
+
+// The objects behind the handles, a reference held on each; false, with the
+// error set and no reference kept, when one of them cannot be waited for.
+bool lookupWaitables(DWORD count, const HANDLE *handles, std::vector<KObject *> &objs) {
+  for (DWORD i = 0; i < count; ++i) {
+    HANDLE h = handles[i];
+    KObject *o = nullptr;
+    if (h == GetCurrentThread() || h == GetCurrentProcess())
+      o = nullptr;
+    else
+      o = lookupAny(h);
+    if (!o || !o->waitable()) {
+      for (auto *x : objs) release(x);
+      if (o) release(o);
+      SetLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    objs.push_back(o);
+  }
+  return true;
+}
+
+// With the wait lock held: takes every object if all are signaled.
+bool takeAllSignaled(std::vector<KObject *> &objs, DWORD tid, DWORD &result) {
+  bool all = true;
+  for (auto *o : objs) all = all && o->isSignaled(tid);
+  if (!all) return false;
+  result = WAIT_OBJECT_0;
+  for (DWORD i = 0; i < DWORD(objs.size()); ++i) {
+    objs[i]->acquire(tid);
+    if (takenAbandoned(objs[i]) && result == WAIT_OBJECT_0) result = WAIT_ABANDONED_0 + i;
+  }
+  return true;
+}
+
+// With the wait lock held: takes the first signaled object, if any.
+bool takeFirstSignaled(std::vector<KObject *> &objs, DWORD tid, DWORD &result) {
+  for (DWORD i = 0; i < DWORD(objs.size()); ++i) {
+    if (objs[i]->isSignaled(tid)) {
+      objs[i]->acquire(tid);
+      result = (takenAbandoned(objs[i]) ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Waits till the objects satisfy the wait, the time is up or the thread is
+// asked to end; returns the wait's result.
+DWORD waitForObjects(std::vector<KObject *> &objs, BOOL waitAll, DWORD milliseconds) {
+  DWORD tid = currentTid();
+  DWORD result = WAIT_TIMEOUT;
+  auto deadline = std::chrono::steady_clock::now() + realDuration(milliseconds);
+  std::unique_lock<std::mutex> lk(waitLock());
+  // A wait for all objects takes an event only together with the rest, so
+  // it queues for none of them (a set event stays with the threads that
+  // can take it at once).
+  struct Queued {
+    std::vector<KObject *> &objs;
+    DWORD tid;
+    bool on;
+    void each(void (Event::*f)(DWORD)) {
+      if (!on) return;
+      for (auto *o : objs)
+        if (o->kind == Kind::Event) (static_cast<Event *>(o)->*f)(tid);
+    }
+    ~Queued() { each(&Event::removeWaiter); }
+  } queued{objs, tid, !waitAll && milliseconds != 0};
+  queued.each(&Event::addWaiter);
+  for (;;) {
+    if (t_self && t_self->terminate.load()) break;
+    if (waitAll ? takeAllSignaled(objs, tid, result) : takeFirstSignaled(objs, tid, result)) break;
+    if (milliseconds == 0) break;
+    if (milliseconds == INFINITE) {
+      waitCondition().wait(lk);
+    } else if (waitCondition().wait_until(lk, deadline) == std::cv_status::timeout &&
+               std::chrono::steady_clock::now() >= deadline) {
+      // One last look, then time out.
+      if (milliseconds != INFINITE) milliseconds = 0;
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 // A new thread of `process`; its handle goes into the caller's table.
@@ -462,76 +547,8 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL wai
     return WAIT_FAILED;
   }
   std::vector<KObject *> objs;
-  for (DWORD i = 0; i < count; ++i) {
-    HANDLE h = handles[i];
-    KObject *o = nullptr;
-    if (h == GetCurrentThread() || h == GetCurrentProcess())
-      o = nullptr;
-    else
-      o = lookupAny(h);
-    if (!o || !o->waitable()) {
-      for (auto *x : objs) release(x);
-      if (o) release(o);
-      SetLastError(ERROR_INVALID_HANDLE);
-      return WAIT_FAILED;
-    }
-    objs.push_back(o);
-  }
-  DWORD tid = currentTid();
-  DWORD result = WAIT_TIMEOUT;
-  auto deadline = std::chrono::steady_clock::now() + realDuration(milliseconds);
-  {
-    std::unique_lock<std::mutex> lk(waitLock());
-    // A wait for all objects takes an event only together with the rest, so
-    // it queues for none of them (a set event stays with the threads that
-    // can take it at once).
-    struct Queued {
-      std::vector<KObject *> &objs;
-      DWORD tid;
-      bool on;
-      void each(void (Event::*f)(DWORD)) {
-        if (!on) return;
-        for (auto *o : objs)
-          if (o->kind == Kind::Event) (static_cast<Event *>(o)->*f)(tid);
-      }
-      ~Queued() { each(&Event::removeWaiter); }
-    } queued{objs, tid, !waitAll && milliseconds != 0};
-    queued.each(&Event::addWaiter);
-    for (;;) {
-      if (t_self && t_self->terminate.load()) break;
-      if (waitAll) {
-        bool all = true;
-        for (auto *o : objs) all = all && o->isSignaled(tid);
-        if (all) {
-          result = WAIT_OBJECT_0;
-          for (DWORD i = 0; i < count; ++i) {
-            objs[i]->acquire(tid);
-            if (takenAbandoned(objs[i]) && result == WAIT_OBJECT_0) result = WAIT_ABANDONED_0 + i;
-          }
-          break;
-        }
-      } else {
-        bool got = false;
-        for (DWORD i = 0; i < count; ++i) {
-          if (objs[i]->isSignaled(tid)) {
-            objs[i]->acquire(tid);
-            result = (takenAbandoned(objs[i]) ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
-            got = true;
-            break;
-          }
-        }
-        if (got) break;
-      }
-      if (milliseconds == 0) break;
-      if (milliseconds == INFINITE) {
-        waitCondition().wait(lk);
-      } else if (waitCondition().wait_until(lk, deadline) == std::cv_status::timeout &&
-                 std::chrono::steady_clock::now() >= deadline) {
-        // One last look, then time out.
-        if (milliseconds != INFINITE) milliseconds = 0;
-      }
-    }
-  }
+  if (!lookupWaitables(count, handles, objs)) return WAIT_FAILED;
+  DWORD result = waitForObjects(objs, waitAll, milliseconds);
   for (auto *o : objs) release(o);
   checkTermination();
   return result;
