@@ -245,6 +245,103 @@ bool readQuoted(const std::string &s, size_t &i, std::string &out) {
   return false;
 }
 
+// Splits the text into lines, joining continuation lines (a trailing
+// backslash) first.
+std::vector<std::string> joinedLines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line, acc;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!acc.empty()) {
+      size_t s = line.find_first_not_of(" \t");
+      line = s == std::string::npos ? "" : line.substr(s);
+    }
+    // Long hex values are wrapped with a trailing backslash.
+    bool continued = !line.empty() && line.back() == '\\' && (!acc.empty() || line.find("=hex") != std::string::npos);
+    if (continued) {
+      acc += line.substr(0, line.size() - 1);
+      continue;
+    }
+    lines.push_back(acc + line);
+    acc.clear();
+  }
+  if (!acc.empty()) lines.push_back(acc);
+  return lines;
+}
+
+// A "[key]" line opens (creating) the key, "[-key]" deletes its tree.  Returns
+// false for a line that names no key; the current key is then none.
+bool importKeyLine(const std::string &l, std::shared_ptr<Key> &cur) {
+  size_t end = l.rfind(']');
+  if (end == std::string::npos) {
+    cur.reset();
+    return false;
+  }
+  std::string name = l.substr(1, end - 1);
+  bool del = !name.empty() && name[0] == '-';
+  if (del) name = name.substr(1);
+  ULONG_PTR root;
+  std::u16string rest;
+  if (!parseRootAndPath(name, root, rest)) {
+    cur.reset();
+    return false;
+  }
+  if (del) {
+    RegDeleteTreeW(reinterpret_cast<HKEY>(root | ~ULONG_PTR(0xFFFFFFFFu)), rest.c_str());
+    cur.reset();
+  } else {
+    cur = walk(rootKey(root), rest, true, nullptr);
+  }
+  return true;
+}
+
+// Sets or deletes one value from the text right of the '='.
+bool importValueData(HKEY h, const std::u16string &wname, const std::string &v) {
+  if (v == "-") {
+    RegDeleteValueW(h, wname.c_str());
+  } else if (!v.empty() && v[0] == '"') {
+    size_t k = 0;
+    std::string s;
+    if (!readQuoted(v, k, s)) return false;
+    std::u16string w = toUtf16(s);
+    RegSetValueExW(h, wname.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(w.c_str()), DWORD((w.size() + 1) * 2));
+  } else if (v.rfind("dword:", 0) == 0) {
+    DWORD d = DWORD(std::stoul(v.substr(6), nullptr, 16));
+    RegSetValueExW(h, wname.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&d), 4);
+  } else if (v.rfind("hex", 0) == 0) {
+    DWORD type = REG_BINARY;
+    size_t colon = v.find(':');
+    if (colon == std::string::npos) return false;
+    if (v[3] == '(') type = DWORD(std::stoul(v.substr(4, v.find(')') - 4), nullptr, 16));
+    std::vector<BYTE> bytes;
+    if (!parseHexList(v.substr(colon + 1), bytes)) return false;
+    RegSetValueExW(h, wname.c_str(), 0, type, bytes.data(), DWORD(bytes.size()));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// A '"name"=data' or '@=data' line of the current key.
+bool importValueLine(const std::string &l, const std::shared_ptr<Key> &cur) {
+  size_t i = 0;
+  std::string name;
+  if (l[0] == '@') {
+    i = 1;
+  } else if (!readQuoted(l, i, name)) {
+    return false;
+  }
+  if (i >= l.size() || l[i] != '=') return false;
+  ++i;
+  std::string v = l.substr(i);
+  std::u16string wname = toUtf16(name);
+  HKEY h = newHandle(cur);  // closed below
+  bool ok = importValueData(h, wname, v);
+  RegCloseKey(h);
+  return ok;
+}
+
 }  // namespace
 
 std::string exportRegistry(const std::u16string &keyPath) {
@@ -270,28 +367,7 @@ std::string exportRegistry(const std::u16string &keyPath) {
 
 bool importRegistry(const std::string &text) {
   std::lock_guard<std::recursive_mutex> g(g_regLock);
-  // Join continuation lines (a trailing backslash) first.
-  std::vector<std::string> lines;
-  {
-    std::istringstream in(text);
-    std::string line, acc;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!acc.empty()) {
-        size_t s = line.find_first_not_of(" \t");
-        line = s == std::string::npos ? "" : line.substr(s);
-      }
-      // Long hex values are wrapped with a trailing backslash.
-      bool continued = !line.empty() && line.back() == '\\' && (!acc.empty() || line.find("=hex") != std::string::npos);
-      if (continued) {
-        acc += line.substr(0, line.size() - 1);
-        continue;
-      }
-      lines.push_back(acc + line);
-      acc.clear();
-    }
-    if (!acc.empty()) lines.push_back(acc);
-  }
+  std::vector<std::string> lines = joinedLines(text);
   if (lines.empty() || (lines[0] != "REGEDIT4" && lines[0] != "Windows Registry Editor Version 5.00")) return false;
   std::shared_ptr<Key> cur;
   bool ok = true;
@@ -299,83 +375,10 @@ bool importRegistry(const std::string &text) {
     const std::string &l = lines[n];
     if (l.empty() || l[0] == ';') continue;
     if (l[0] == '[') {
-      size_t end = l.rfind(']');
-      if (end == std::string::npos) {
-        ok = false;
-        cur.reset();
-        continue;
-      }
-      std::string name = l.substr(1, end - 1);
-      bool del = !name.empty() && name[0] == '-';
-      if (del) name = name.substr(1);
-      ULONG_PTR root;
-      std::u16string rest;
-      if (!parseRootAndPath(name, root, rest)) {
-        ok = false;
-        cur.reset();
-        continue;
-      }
-      if (del) {
-        RegDeleteTreeW(reinterpret_cast<HKEY>(root | ~ULONG_PTR(0xFFFFFFFFu)), rest.c_str());
-        cur.reset();
-      } else {
-        cur = walk(rootKey(root), rest, true, nullptr);
-      }
+      if (!importKeyLine(l, cur)) ok = false;
       continue;
     }
-    if (!cur) {
-      ok = false;
-      continue;
-    }
-    size_t i = 0;
-    std::string name;
-    if (l[0] == '@') {
-      i = 1;
-    } else if (!readQuoted(l, i, name)) {
-      ok = false;
-      continue;
-    }
-    if (i >= l.size() || l[i] != '=') {
-      ok = false;
-      continue;
-    }
-    ++i;
-    std::string v = l.substr(i);
-    std::u16string wname = toUtf16(name);
-    HKEY h = newHandle(cur);  // closed below
-    if (v == "-") {
-      RegDeleteValueW(h, wname.c_str());
-    } else if (!v.empty() && v[0] == '"') {
-      size_t k = 0;
-      std::string s;
-      if (readQuoted(v, k, s)) {
-        std::u16string w = toUtf16(s);
-        RegSetValueExW(h, wname.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(w.c_str()),
-                       DWORD((w.size() + 1) * 2));
-      } else {
-        ok = false;
-      }
-    } else if (v.rfind("dword:", 0) == 0) {
-      DWORD d = DWORD(std::stoul(v.substr(6), nullptr, 16));
-      RegSetValueExW(h, wname.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&d), 4);
-    } else if (v.rfind("hex", 0) == 0) {
-      DWORD type = REG_BINARY;
-      size_t colon = v.find(':');
-      if (colon == std::string::npos) {
-        ok = false;
-        RegCloseKey(h);
-        continue;
-      }
-      if (v[3] == '(') type = DWORD(std::stoul(v.substr(4, v.find(')') - 4), nullptr, 16));
-      std::vector<BYTE> bytes;
-      if (parseHexList(v.substr(colon + 1), bytes))
-        RegSetValueExW(h, wname.c_str(), 0, type, bytes.data(), DWORD(bytes.size()));
-      else
-        ok = false;
-    } else {
-      ok = false;
-    }
-    RegCloseKey(h);
+    if (!cur || !importValueLine(l, cur)) ok = false;
   }
   return ok;
 }

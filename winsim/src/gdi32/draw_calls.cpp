@@ -186,6 +186,155 @@ TextLayout layoutText(FontFace *face, LPCWSTR s, UINT c, bool glyphIndices, cons
   return l;
 }
 
+namespace {
+
+// Where a run of text sits on the surface.
+struct TextPlace {
+  LONG startX = 0;
+  LONG baseline = 0;
+  LONG ascent = 0;
+  LONG descent = 0;
+};
+
+// The rectangles of one call besides the glyphs.
+struct TextRects {
+  RECTL bk{};
+  RECTL opaque{};
+  bool hasOpaque = false;
+  RECTL extra[3] = {};
+  int ne = 0;
+};
+
+// Places the run by the DC's text alignment and moves the current position
+// when the DC asks for it.
+TextPlace placeText(DcObj *dc, int x, int y, FontFace *face, const TextLayout &lay) {
+  UINT align = dc->st.align;
+  if (align & TA_UPDATECP) {
+    x = dc->st.cur.x;
+    y = dc->st.cur.y;
+  }
+  TextPlace p;
+  p.startX = x;
+  if ((align & TA_CENTER) == TA_CENTER)
+    p.startX = x - lay.width / 2;
+  else if (align & TA_RIGHT)
+    p.startX = x - lay.width;
+  p.ascent = faceAscent(face);
+  p.descent = faceDescent(face);
+  p.baseline = y;
+  if ((align & TA_BASELINE) == TA_BASELINE)
+    p.baseline = y;
+  else if (align & TA_BOTTOM)
+    p.baseline = y - p.descent;
+  else
+    p.baseline = y + p.ascent;
+  if (align & TA_UPDATECP)
+    dc->st.cur.x = (align & TA_RIGHT) && !((align & TA_CENTER) == TA_CENTER) ? x - lay.width : x + lay.width;
+  return p;
+}
+
+void setOpaque(TextRects &r, const DcObj *dc, UINT options, const RECT *rc, UINT c) {
+  if ((options & ETO_OPAQUE) && rc) {
+    r.opaque = RECTL{rc->left, rc->top, rc->right, rc->bottom};
+    r.hasOpaque = true;
+  } else if (dc->st.bkMode == OPAQUE && c) {
+    r.opaque = r.bk;
+    r.hasOpaque = true;
+  }
+  if (r.opaque.left > r.opaque.right) std::swap(r.opaque.left, r.opaque.right);
+  if (r.opaque.top > r.opaque.bottom) std::swap(r.opaque.top, r.opaque.bottom);
+}
+
+void initFont(Font &font, DcObj *dc, FontFace *face) {
+  auto *fobj = dc->st.font;
+  font.face = face;
+  font.fo.iUniq = faceUniq(face);
+  font.fo.iFace = faceUniq(face);
+  font.fo.cxMax = ULONG(faceMaxAdvance(face));
+  font.fo.flFontType = FO_TYPE_TRUETYPE;
+  font.fo.iTTUniq = faceUniq(face);
+  font.fo.sizLogResPpi = SIZE{LONG(dc->pdev ? dc->pdev->gi.ulLogPixelsX : 96), dpiY(dc)};
+  font.fo.ulStyleSize = ULONG(std::abs(fobj ? fobj->lf.lfHeight : 0));
+}
+
+// Fills in the string's glyphs and their bits; returns the box their ink
+// covers together with the background box.
+RECTL placeGlyphs(Str &str, std::vector<GLYPHDEF> &defs, FontFace *face, const TextLayout &lay, const TextPlace &p,
+                  LPCWSTR s, UINT c, const RECTL &bk) {
+  RECTL ink = bk;
+  str.glyphs.resize(c);
+  str.text.assign(s, s + c);
+  str.text.push_back(0);
+  for (UINT i = 0; i < c; ++i) {
+    GLYPHPOS &gp = str.glyphs[i];
+    gp.hg = lay.glyphs[i];
+    defs[i].pgb = glyphBits(face, gp.hg);
+    gp.pgdf = &defs[i];
+    gp.ptl = POINTL{p.startX + lay.x[i], p.baseline};
+    if (GLYPHBITS *gb = defs[i].pgb) {
+      ink.left = std::min(ink.left, gp.ptl.x + gb->ptlOrigin.x);
+      ink.top = std::min(ink.top, gp.ptl.y + gb->ptlOrigin.y);
+      ink.right = std::max(ink.right, gp.ptl.x + gb->ptlOrigin.x + gb->sizlBitmap.cx);
+      ink.bottom = std::max(ink.bottom, gp.ptl.y + gb->ptlOrigin.y + gb->sizlBitmap.cy);
+    }
+  }
+  return ink;
+}
+
+void addDecorations(TextRects &r, const FontObj *fobj, const TextPlace &p, LONG width) {
+  if (fobj && fobj->lf.lfUnderline) {
+    LONG th = std::max<LONG>(1, (p.ascent + p.descent) / 14);
+    r.extra[r.ne++] = RECTL{p.startX, p.baseline + th, p.startX + width, p.baseline + 2 * th};
+  }
+  if (fobj && fobj->lf.lfStrikeOut) {
+    LONG th = std::max<LONG>(1, (p.ascent + p.descent) / 14);
+    r.extra[r.ne++] = RECTL{p.startX, p.baseline - p.ascent / 3 - th, p.startX + width, p.baseline - p.ascent / 3};
+  }
+}
+
+void grow(RECTL &bounds, const RECTL &r) {
+  bounds.left = std::min(bounds.left, r.left);
+  bounds.top = std::min(bounds.top, r.top);
+  bounds.right = std::max(bounds.right, r.right);
+  bounds.bottom = std::max(bounds.bottom, r.bottom);
+}
+
+// What the call may touch: the ink, the opaque box and the bars, cut to the
+// caller's rectangle when it clips.
+RECTL textBounds(const RECTL &ink, const TextRects &r, UINT options, const RECT *rc) {
+  RECTL bounds = ink;
+  if (r.hasOpaque) grow(bounds, r.opaque);
+  for (int i = 0; i < r.ne; ++i) grow(bounds, r.extra[i]);
+  if ((options & ETO_CLIPPED) && rc) {
+    bounds.left = std::max<LONG>(bounds.left, std::min(rc->left, rc->right));
+    bounds.top = std::max<LONG>(bounds.top, std::min(rc->top, rc->bottom));
+    bounds.right = std::min<LONG>(bounds.right, std::max(rc->left, rc->right));
+    bounds.bottom = std::min<LONG>(bounds.bottom, std::max(rc->top, rc->bottom));
+  }
+  return bounds;
+}
+
+BOOL drawText(const Target &t, DcObj *dc, Str &str, Font &font, TextRects &r, const RECTL &bounds, UINT c) {
+  CallClip clip(t, bounds);
+  if (clip.empty) return TRUE;
+  CallBrush fore(t, dc->st.text);
+  CallBrush back(t, dc->st.bk);
+  POINTL org{0, 0};
+  if (c == 0) {
+    if (!r.hasOpaque) return TRUE;
+    return doBitBlt(t, nullptr, clip.co(), nullptr, &r.opaque, nullptr, back.bo(), &org, 0xF0F0);
+  }
+  MIX mix = R2_COPYPEN | (R2_COPYPEN << 8);
+  RECTL *extra = r.ne ? r.extra : nullptr;
+  RECTL *opaque = r.hasOpaque ? &r.opaque : nullptr;
+  BRUSHOBJ *backBo = r.hasOpaque ? back.bo() : nullptr;
+  if (auto f = fnCast<FnTextOut>(hook(t, INDEX_DrvTextOut, HOOK_TEXTOUT)))
+    return f(t.so, &str.so, &font.fo, clip.co(), extra, opaque, fore.bo(), backBo, &org, mix);
+  return EngTextOut(t.so, &str.so, &font.fo, clip.co(), extra, opaque, fore.bo(), backBo, &org, mix);
+}
+
+}  // namespace
+
 BOOL textOut(DcObj *dc, int x, int y, UINT options, const RECT *rc, LPCWSTR s, UINT c, const INT *dx) {
   Target t;
   if (!targetOf(dc, t)) {
@@ -201,124 +350,30 @@ BOOL textOut(DcObj *dc, int x, int y, UINT options, const RECT *rc, LPCWSTR s, U
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  auto *fobj = dc->st.font;
   bool glyphIdx = (options & ETO_GLYPH_INDEX) != 0;
   TextLayout lay = layoutText(face, s, c, glyphIdx, dx, (options & ETO_PDY) != 0);
-  UINT align = dc->st.align;
-  if (align & TA_UPDATECP) {
-    x = dc->st.cur.x;
-    y = dc->st.cur.y;
-  }
-  LONG startX = x;
-  if ((align & TA_CENTER) == TA_CENTER)
-    startX = x - lay.width / 2;
-  else if (align & TA_RIGHT)
-    startX = x - lay.width;
-  LONG ascent = faceAscent(face), descent = faceDescent(face);
-  LONG baseline = y;
-  if ((align & TA_BASELINE) == TA_BASELINE)
-    baseline = y;
-  else if (align & TA_BOTTOM)
-    baseline = y - descent;
-  else
-    baseline = y + ascent;
-  if (align & TA_UPDATECP)
-    dc->st.cur.x = (align & TA_RIGHT) && !((align & TA_CENTER) == TA_CENTER) ? x - lay.width : x + lay.width;
-
-  RECTL bk{startX, baseline - ascent, startX + lay.width, baseline + descent};
-  RECTL opaque{};
-  bool hasOpaque = false;
-  if ((options & ETO_OPAQUE) && rc) {
-    opaque = RECTL{rc->left, rc->top, rc->right, rc->bottom};
-    hasOpaque = true;
-  } else if (dc->st.bkMode == OPAQUE && c) {
-    opaque = bk;
-    hasOpaque = true;
-  }
-  if (opaque.left > opaque.right) std::swap(opaque.left, opaque.right);
-  if (opaque.top > opaque.bottom) std::swap(opaque.top, opaque.bottom);
+  TextPlace place = placeText(dc, x, y, face, lay);
+  TextRects rects;
+  rects.bk =
+      RECTL{place.startX, place.baseline - place.ascent, place.startX + lay.width, place.baseline + place.descent};
+  setOpaque(rects, dc, options, rc, c);
   // Glyph positions and bits.
   Str str;
   TransientGuard strGuard(&str);
   Font font;
   TransientGuard fontGuard(&font);
-  font.face = face;
-  font.fo.iUniq = faceUniq(face);
-  font.fo.iFace = faceUniq(face);
-  font.fo.cxMax = ULONG(faceMaxAdvance(face));
-  font.fo.flFontType = FO_TYPE_TRUETYPE;
-  font.fo.iTTUniq = faceUniq(face);
-  font.fo.sizLogResPpi = SIZE{LONG(dc->pdev ? dc->pdev->gi.ulLogPixelsX : 96), dpiY(dc)};
-  font.fo.ulStyleSize = ULONG(std::abs(fobj ? fobj->lf.lfHeight : 0));
+  initFont(font, dc, face);
   std::vector<GLYPHDEF> defs(c);
-  RECTL ink = bk;
-  str.glyphs.resize(c);
-  str.text.assign(s, s + c);
-  str.text.push_back(0);
+  RECTL ink = placeGlyphs(str, defs, face, lay, place, s, c, rects.bk);
   str.font = &font;
-  for (UINT i = 0; i < c; ++i) {
-    GLYPHPOS &gp = str.glyphs[i];
-    gp.hg = lay.glyphs[i];
-    defs[i].pgb = glyphBits(face, gp.hg);
-    gp.pgdf = &defs[i];
-    gp.ptl = POINTL{startX + lay.x[i], baseline};
-    if (GLYPHBITS *gb = defs[i].pgb) {
-      ink.left = std::min(ink.left, gp.ptl.x + gb->ptlOrigin.x);
-      ink.top = std::min(ink.top, gp.ptl.y + gb->ptlOrigin.y);
-      ink.right = std::max(ink.right, gp.ptl.x + gb->ptlOrigin.x + gb->sizlBitmap.cx);
-      ink.bottom = std::max(ink.bottom, gp.ptl.y + gb->ptlOrigin.y + gb->sizlBitmap.cy);
-    }
-  }
   str.so.cGlyphs = c;
   str.so.flAccel = SO_HORIZONTAL | (dx ? 0 : SO_FLAG_DEFAULT_PLACEMENT) | (glyphIdx ? SO_GLYPHINDEX_TEXTOUT : 0);
-  str.so.rclBkGround = bk;
+  str.so.rclBkGround = rects.bk;
   str.so.pgp = c ? str.glyphs.data() : nullptr;
   str.so.pwszOrg = str.text.data();
   // Underline and strike-out as extra rectangles.
-  RECTL extra[3] = {};
-  int ne = 0;
-  if (fobj && fobj->lf.lfUnderline) {
-    LONG th = std::max<LONG>(1, (ascent + descent) / 14);
-    extra[ne++] = RECTL{startX, baseline + th, startX + lay.width, baseline + 2 * th};
-  }
-  if (fobj && fobj->lf.lfStrikeOut) {
-    LONG th = std::max<LONG>(1, (ascent + descent) / 14);
-    extra[ne++] = RECTL{startX, baseline - ascent / 3 - th, startX + lay.width, baseline - ascent / 3};
-  }
-  RECTL bounds = ink;
-  if (hasOpaque) {
-    bounds.left = std::min(bounds.left, opaque.left);
-    bounds.top = std::min(bounds.top, opaque.top);
-    bounds.right = std::max(bounds.right, opaque.right);
-    bounds.bottom = std::max(bounds.bottom, opaque.bottom);
-  }
-  for (int i = 0; i < ne; ++i) {
-    bounds.left = std::min(bounds.left, extra[i].left);
-    bounds.top = std::min(bounds.top, extra[i].top);
-    bounds.right = std::max(bounds.right, extra[i].right);
-    bounds.bottom = std::max(bounds.bottom, extra[i].bottom);
-  }
-  if ((options & ETO_CLIPPED) && rc) {
-    bounds.left = std::max<LONG>(bounds.left, std::min(rc->left, rc->right));
-    bounds.top = std::max<LONG>(bounds.top, std::min(rc->top, rc->bottom));
-    bounds.right = std::min<LONG>(bounds.right, std::max(rc->left, rc->right));
-    bounds.bottom = std::min<LONG>(bounds.bottom, std::max(rc->top, rc->bottom));
-  }
-  CallClip clip(t, bounds);
-  if (clip.empty) return TRUE;
-  CallBrush fore(t, dc->st.text);
-  CallBrush back(t, dc->st.bk);
-  POINTL org{0, 0};
-  if (c == 0) {
-    if (!hasOpaque) return TRUE;
-    return doBitBlt(t, nullptr, clip.co(), nullptr, &opaque, nullptr, back.bo(), &org, 0xF0F0);
-  }
-  MIX mix = R2_COPYPEN | (R2_COPYPEN << 8);
-  if (auto f = fnCast<FnTextOut>(hook(t, INDEX_DrvTextOut, HOOK_TEXTOUT)))
-    return f(t.so, &str.so, &font.fo, clip.co(), ne ? extra : nullptr, hasOpaque ? &opaque : nullptr, fore.bo(),
-             hasOpaque ? back.bo() : nullptr, &org, mix);
-  return EngTextOut(t.so, &str.so, &font.fo, clip.co(), ne ? extra : nullptr, hasOpaque ? &opaque : nullptr, fore.bo(),
-                    hasOpaque ? back.bo() : nullptr, &org, mix);
+  addDecorations(rects, dc->st.font, place, lay.width);
+  return drawText(t, dc, str, font, rects, textBounds(ink, rects, options, rc), c);
 }
 
 // ------------------------------------------------------------ blits

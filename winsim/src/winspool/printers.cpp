@@ -52,6 +52,75 @@ DWORD addPrinterRefusal(const PRINTER_INFO_2W *pi) {
   return ERROR_SUCCESS;
 }
 
+// Level 0: pause, resume, purge or set the status.
+BOOL controlPrinter(HKEY k, const std::u16string &printer, LPBYTE pPrinter, DWORD Command) {
+  BOOL ok = TRUE;
+  DWORD status = readDword(k, u"Status");
+  if (Command == PRINTER_CONTROL_PAUSE && printerPendingDeletion(printer)) {
+    // A printer waiting to be deleted cannot be held.
+    SetLastError(ERROR_INVALID_PRINTER_STATE);
+    ok = FALSE;
+  } else if (Command == PRINTER_CONTROL_PAUSE)
+    status |= PRINTER_STATUS_PAUSED;
+  else if (Command == PRINTER_CONTROL_RESUME)
+    status &= ~DWORD(PRINTER_STATUS_PAUSED);
+  else if (Command == PRINTER_CONTROL_SET_STATUS && pPrinter)
+    status = *reinterpret_cast<DWORD *>(pPrinter);
+  else if (Command != PRINTER_CONTROL_PURGE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    ok = FALSE;
+  }
+  if (ok) writeDword(k, u"Status", status);
+  return ok;
+}
+
+BOOL setPrinterInfo2(HKEY k, const PRINTER_INFO_2W *pi) {
+  if (!pi) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // A port no port monitor serves, a driver not installed or a DEVMODE
+  // that cannot be one are refused before anything changes.
+  DWORD error = ERROR_SUCCESS;
+  DriverInfo driver;
+  if (pi->pPortName && !portMonitorFor(pi->pPortName))
+    error = ERROR_UNKNOWN_PORT;
+  else if (pi->pDriverName && !readDriver(pi->pDriverName, currentEnvironment(), driver))
+    error = ERROR_UNKNOWN_PRINTER_DRIVER;
+  else if (pi->pDevMode && !devModeValid(pi->pDevMode))
+    error = ERROR_INVALID_PARAMETER;
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  if (pi->pPortName) writeString(k, u"Port", pi->pPortName);
+  if (pi->pDriverName) writeString(k, u"Printer Driver", pi->pDriverName);
+  if (pi->pComment) writeString(k, u"Description", pi->pComment);
+  if (pi->pLocation) writeString(k, u"Location", pi->pLocation);
+  if (pi->pShareName) writeString(k, u"Share Name", pi->pShareName);
+  if (pi->pDatatype) writeString(k, u"Datatype", pi->pDatatype);
+  if (pi->pParameters) writeString(k, u"Parameters", pi->pParameters);
+  if (pi->pDevMode) storeDevMode(k, pi->pDevMode);
+  writeDword(k, u"Attributes", pi->Attributes);
+  writeDword(k, u"Priority", pi->Priority);
+  return TRUE;
+}
+
+// Levels 8 and 9: a DEVMODE alone.
+BOOL setPrinterDevMode(HKEY k, const std::u16string &printer, DWORD Level, const PRINTER_INFO_8W *pi) {
+  if (!pi || (pi->pDevMode && !devModeValid(pi->pDevMode))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Level 8 is the global default that level 2 shows too; level 9 the
+  // user's own, in the user's part of the registry.
+  if (Level == 8)
+    storeDevMode(k, pi->pDevMode);
+  else
+    storePerUserDevMode(printer, pi->pDevMode);
+  return TRUE;
+}
+
 }  // namespace
 
 namespace winsim::spool {
@@ -185,75 +254,10 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   }
   BOOL ok = TRUE;
   switch (Level) {
-    case 0: {
-      DWORD status = readDword(k, u"Status");
-      if (Command == PRINTER_CONTROL_PAUSE && printerPendingDeletion(h->name)) {
-        // A printer waiting to be deleted cannot be held.
-        SetLastError(ERROR_INVALID_PRINTER_STATE);
-        ok = FALSE;
-      } else if (Command == PRINTER_CONTROL_PAUSE)
-        status |= PRINTER_STATUS_PAUSED;
-      else if (Command == PRINTER_CONTROL_RESUME)
-        status &= ~DWORD(PRINTER_STATUS_PAUSED);
-      else if (Command == PRINTER_CONTROL_SET_STATUS && pPrinter)
-        status = *reinterpret_cast<DWORD *>(pPrinter);
-      else if (Command != PRINTER_CONTROL_PURGE) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        ok = FALSE;
-      }
-      if (ok) writeDword(k, u"Status", status);
-      break;
-    }
-    case 2: {
-      auto *pi = reinterpret_cast<PRINTER_INFO_2W *>(pPrinter);
-      if (!pi) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        ok = FALSE;
-        break;
-      }
-      // A port no port monitor serves, a driver not installed or a DEVMODE
-      // that cannot be one are refused before anything changes.
-      DWORD error = ERROR_SUCCESS;
-      DriverInfo driver;
-      if (pi->pPortName && !portMonitorFor(pi->pPortName))
-        error = ERROR_UNKNOWN_PORT;
-      else if (pi->pDriverName && !readDriver(pi->pDriverName, currentEnvironment(), driver))
-        error = ERROR_UNKNOWN_PRINTER_DRIVER;
-      else if (pi->pDevMode && !devModeValid(pi->pDevMode))
-        error = ERROR_INVALID_PARAMETER;
-      if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        ok = FALSE;
-        break;
-      }
-      if (pi->pPortName) writeString(k, u"Port", pi->pPortName);
-      if (pi->pDriverName) writeString(k, u"Printer Driver", pi->pDriverName);
-      if (pi->pComment) writeString(k, u"Description", pi->pComment);
-      if (pi->pLocation) writeString(k, u"Location", pi->pLocation);
-      if (pi->pShareName) writeString(k, u"Share Name", pi->pShareName);
-      if (pi->pDatatype) writeString(k, u"Datatype", pi->pDatatype);
-      if (pi->pParameters) writeString(k, u"Parameters", pi->pParameters);
-      if (pi->pDevMode) storeDevMode(k, pi->pDevMode);
-      writeDword(k, u"Attributes", pi->Attributes);
-      writeDword(k, u"Priority", pi->Priority);
-      break;
-    }
+    case 0: ok = controlPrinter(k, h->name, pPrinter, Command); break;
+    case 2: ok = setPrinterInfo2(k, reinterpret_cast<PRINTER_INFO_2W *>(pPrinter)); break;
     case 8:
-    case 9: {
-      auto *pi = reinterpret_cast<PRINTER_INFO_8W *>(pPrinter);
-      if (!pi || (pi->pDevMode && !devModeValid(pi->pDevMode))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        ok = FALSE;
-        break;
-      }
-      // Level 8 is the global default that level 2 shows too; level 9 the
-      // user's own, in the user's part of the registry.
-      if (Level == 8)
-        storeDevMode(k, pi->pDevMode);
-      else
-        storePerUserDevMode(h->name, pi->pDevMode);
-      break;
-    }
+    case 9: ok = setPrinterDevMode(k, h->name, Level, reinterpret_cast<PRINTER_INFO_8W *>(pPrinter)); break;
     default: SetLastError(ERROR_INVALID_LEVEL); ok = FALSE;
   }
   RegCloseKey(k);
