@@ -100,13 +100,28 @@ bool sendCloseRequest(const WString &printer) {
 }
 
 // What a task needs, owned by its MessageTask: the task may be terminated
-// at any point, so it holds nothing of its own.
+// at any point, so it holds nothing of its own.  The event is the block's
+// own handle to the caller's event: a task that outlives its stop (its block
+// is left behind then) sets the event through it, never through a handle
+// the caller has closed and the system may have given to another object.
 struct MessageTask::Block {
   WString printer;
   WString text;  // empty: formatted from `message` in the task
   char address[kMaxAddressChars + 1] = {};
   uint32_t message = 0;
   HANDLE event = nullptr;
+
+  Block() = default;
+  Block(const Block &) = delete;
+  Block &operator=(const Block &) = delete;
+  ~Block() {
+    if (event) CloseHandle(event);
+  }
+  // False when the caller's event cannot be had.
+  bool takeEvent(HANDLE callers) {
+    return !callers ||
+           DuplicateHandle(GetCurrentProcess(), callers, GetCurrentProcess(), &event, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  }
 };
 
 namespace {
@@ -145,7 +160,7 @@ MessageTask *MessageTask::startError(const PortEntry &p, uint32_t message, HANDL
   block->printer = p.printerNameCopy();
   StringCchCopyA(block->address, sizeof block->address, p.address);
   block->message = message;
-  block->event = event;
+  if (!block->takeEvent(event)) return nullptr;
   return launch(block.release());
 }
 
@@ -153,7 +168,7 @@ MessageTask *MessageTask::startText(const WString &printer, const WString &text,
   auto block = std::make_unique<Block>();
   block->printer = printer;
   block->text = text;
-  block->event = event;
+  if (!block->takeEvent(event)) return nullptr;
   return launch(block.release());
 }
 
