@@ -86,6 +86,12 @@ bool printerInfo(HANDLE printer, DWORD level, std::vector<BYTE> &buffer) {
                printer, level, buffer, nullptr);
 }
 
+bool jobInfo(HANDLE printer, DWORD jobId, std::vector<BYTE> &buffer) {
+  return fetch([](HANDLE h, DWORD l, LPBYTE b, DWORD cb, LPDWORD n,
+                  void *id) { return GetJobW(h, *static_cast<DWORD *>(id), l, b, cb, n); },
+               printer, 1, buffer, &jobId);
+}
+
 bool driverInfo(HANDLE printer, DWORD level, std::vector<BYTE> &buffer) {
   return fetch([](HANDLE h, DWORD l, LPBYTE b, DWORD cb, LPDWORD n,
                   void *) { return GetPrinterDriverW(h, nullptr, l, b, cb, n); },

@@ -22,6 +22,9 @@ HANDLE openPrinterPlain(LPCWSTR name);
 // False with the spooler's last error.
 bool printerInfo(HANDLE printer, DWORD level, std::vector<BYTE> &buffer);
 bool driverInfo(HANDLE printer, DWORD level, std::vector<BYTE> &buffer);
+// GetJobW level 1 (JOB_INFO_1W) likewise; false once the job has left the
+// queue.
+bool jobInfo(HANDLE printer, DWORD jobId, std::vector<BYTE> &buffer);
 
 // The printer's default DEVMODE when it is a whole card DEVMODE.
 const DEVMODEW *usableDefault(const std::vector<BYTE> &printerInfo2);

@@ -74,10 +74,8 @@ void showFileProblem(ProblemSink &problems, const WideText &caption, LPCWSTR tex
 // port): until it has left, the monitor's answer to the completion poll
 // belongs to the document before it.
 bool stillQueued(HANDLE printer, DWORD jobId) {
-  DWORD needed = 0;
-  if (GetJobW(printer, jobId, 1, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-  std::vector<BYTE> info(needed);
-  if (!GetJobW(printer, jobId, 1, info.data(), needed, &needed)) return false;
+  std::vector<BYTE> info;
+  if (!jobInfo(printer, jobId, info) || info.size() < sizeof(JOB_INFO_1W)) return false;
   return !(reinterpret_cast<const JOB_INFO_1W *>(info.data())->Status &
            (JOB_STATUS_PRINTED | JOB_STATUS_DELETED | JOB_STATUS_COMPLETE));
 }

@@ -24,6 +24,11 @@ char16_t upperChar(char16_t c);
 char16_t lowerChar(char16_t c);
 bool equalsNoCase(const std::u16string &a, const std::u16string &b);
 bool equalsNoCaseUtf8(const std::string &a, const std::string &b);
+// One well-formed UTF-8 sequence at `p` (at most `n` bytes): its code point
+// and length; 0 when the bytes there are no such sequence.
+size_t decodeUtf8(const unsigned char *p, size_t n, uint32_t &cp);
+// The code point as one UTF-16 unit or a surrogate pair.
+void appendUtf16(std::u16string &out, uint32_t cp);
 // Copies text into a caller's buffer with the usual "size in characters"
 // protocol of the directory functions: returns the length without the
 // terminator, or the size needed including it when the buffer is too small.

@@ -51,51 +51,55 @@ bool equalsNoCaseUtf8(const std::string &a, const std::string &b) { return equal
 
 std::u16string fromW(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
 
+size_t decodeUtf8(const unsigned char *p, size_t n, uint32_t &cp) {
+  if (n == 0) return 0;
+  unsigned char c = p[0];
+  size_t extra;
+  if (c < 0x80) {
+    cp = c;
+    extra = 0;
+  } else if ((c & 0xE0) == 0xC0) {
+    cp = c & 0x1F;
+    extra = 1;
+  } else if ((c & 0xF0) == 0xE0) {
+    cp = c & 0x0F;
+    extra = 2;
+  } else if ((c & 0xF8) == 0xF0) {
+    cp = c & 0x07;
+    extra = 3;
+  } else {
+    return 0;
+  }
+  for (size_t k = 1; k <= extra; ++k) {
+    if (k >= n || (p[k] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[k] & 0x3F);
+  }
+  return extra + 1;
+}
+
+void appendUtf16(std::u16string &out, uint32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(char16_t(0xD800 + (cp >> 10)));
+    out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(char16_t(cp));
+  }
+}
+
 std::u16string toUtf16(const std::string &utf8) {
   std::u16string out;
-  size_t i = 0, n = utf8.size();
-  while (i < n) {
-    unsigned char c = utf8[i];
-    uint32_t cp;
-    int extra;
-    if (c < 0x80) {
-      cp = c;
-      extra = 0;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      extra = 2;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07;
-      extra = 3;
-    } else {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
+  for (size_t i = 0, n = utf8.size(); i < n;) {
+    uint32_t cp = 0;
+    const size_t length = decodeUtf8(bytes + i, n - i, cp);
+    if (length == 0) {
       out.push_back(0xFFFD);
       ++i;
       continue;
     }
-    bool bad = false;
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= n || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
-        bad = true;
-        break;
-      }
-      cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    }
-    if (bad) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    i += extra + 1;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(char16_t(cp));
-    }
+    appendUtf16(out, cp);
+    i += length;
   }
   return out;
 }

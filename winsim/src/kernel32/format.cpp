@@ -20,7 +20,7 @@ void pad(std::basic_string<Ch> &out, int n, Ch c) {
 }
 
 // One conversion's flags, width, precision and length prefix.
-struct ConversionSpec {
+struct Conversion {
   bool left = false, zero = false, plus = false, space = false, alt = false;
   int width = 0;
   int prec = -1;
@@ -38,80 +38,80 @@ struct Field {
 };
 
 template <typename Ch>
-void parseFlags(const Ch *&p, ConversionSpec &spec) {
+void parseFlags(const Ch *&p, Conversion &form) {
   for (;; ++p) {
     if (*p == '-')
-      spec.left = true;
+      form.left = true;
     else if (*p == '0')
-      spec.zero = true;
+      form.zero = true;
     else if (*p == '+')
-      spec.plus = true;
+      form.plus = true;
     else if (*p == ' ')
-      spec.space = true;
+      form.space = true;
     else if (*p == '#')
-      spec.alt = true;
+      form.alt = true;
     else
       break;
   }
 }
 
 template <typename Ch>
-void parseWidthAndPrecision(const Ch *&p, va_list &args, ConversionSpec &spec) {
+void parseWidthAndPrecision(const Ch *&p, va_list &args, Conversion &form) {
   if (*p == '*') {
-    spec.width = va_arg(args, int);
-    if (spec.width < 0) {
-      spec.left = true;
-      spec.width = -spec.width;
+    form.width = va_arg(args, int);
+    if (form.width < 0) {
+      form.left = true;
+      form.width = -form.width;
     }
     ++p;
   } else {
-    while (*p >= '0' && *p <= '9') spec.width = spec.width * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9') form.width = form.width * 10 + (*p++ - '0');
   }
   if (*p == '.') {
     ++p;
-    spec.prec = 0;
+    form.prec = 0;
     if (*p == '*') {
-      spec.prec = va_arg(args, int);
+      form.prec = va_arg(args, int);
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.prec = spec.prec * 10 + (*p++ - '0');
+      while (*p >= '0' && *p <= '9') form.prec = form.prec * 10 + (*p++ - '0');
     }
   }
 }
 
 template <typename Ch>
-void parseLength(const Ch *&p, ConversionSpec &spec) {
+void parseLength(const Ch *&p, Conversion &form) {
   if (*p == 'h') {
-    spec.len = 1;
-    spec.strWidth = 1;
+    form.len = 1;
+    form.strWidth = 1;
     ++p;
     if (*p == 'h') ++p;
   } else if (*p == 'l') {
-    spec.strWidth = 2;
+    form.strWidth = 2;
     ++p;
     if (*p == 'l') {
-      spec.len = 2;
+      form.len = 2;
       ++p;
     }
   } else if (*p == 'w') {
-    spec.strWidth = 2;
+    form.strWidth = 2;
     ++p;
   } else if (*p == 'I') {
     if (p[1] == '6' && p[2] == '4') {
-      spec.len = 2;
+      form.len = 2;
       p += 3;
     } else if (p[1] == '3' && p[2] == '2') {
-      spec.len = 0;
+      form.len = 0;
       p += 3;
     } else {
-      spec.len = 3;
+      form.len = 3;
       ++p;
     }
   } else if (*p == 'z' || *p == 't') {
-    spec.len = 3;
+    form.len = 3;
     ++p;
   } else if (*p == 'j') {
-    spec.len = 2;
+    form.len = 2;
     ++p;
   }
 }
@@ -147,10 +147,10 @@ uint64_t integerArgument(va_list &args, int len, bool sign, bool &neg) {
 }
 
 template <typename Ch>
-void formatInteger(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+void formatInteger(Ch conv, va_list &args, Conversion &form, Field<Ch> &field) {
   bool sign = conv == 'd' || conv == 'i';
   bool neg;
-  uint64_t mag = integerArgument(args, spec.len, sign, neg);
+  uint64_t mag = integerArgument(args, form.len, sign, neg);
   unsigned base = (conv == 'x' || conv == 'X') ? 16 : (conv == 'o' ? 8 : 10);
   const char *digits = conv == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   std::string d;
@@ -158,37 +158,37 @@ void formatInteger(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &fiel
     d.insert(d.begin(), digits[mag % base]);
     mag /= base;
   }
-  if (spec.prec < 0 && d.empty()) d = "0";
-  while (spec.prec >= 0 && int(d.size()) < spec.prec) d.insert(d.begin(), '0');
+  if (form.prec < 0 && d.empty()) d = "0";
+  while (form.prec >= 0 && int(d.size()) < form.prec) d.insert(d.begin(), '0');
   for (char c : d) field.body.push_back(Ch(c));
   if (neg)
     field.prefix.push_back('-');
-  else if (sign && spec.plus)
+  else if (sign && form.plus)
     field.prefix.push_back('+');
-  else if (sign && spec.space)
+  else if (sign && form.space)
     field.prefix.push_back(' ');
-  if (spec.alt && base == 16 && !d.empty() && d != "0") {
+  if (form.alt && base == 16 && !d.empty() && d != "0") {
     field.prefix.push_back('0');
     field.prefix.push_back(Ch(conv));
   }
-  if (spec.alt && base == 8 && (d.empty() || d[0] != '0')) field.prefix.push_back('0');
-  if (spec.prec >= 0) spec.zero = false;
+  if (form.alt && base == 8 && (d.empty() || d[0] != '0')) field.prefix.push_back('0');
+  if (form.prec >= 0) form.zero = false;
 }
 
 template <typename Ch>
-void formatPointer(va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+void formatPointer(va_list &args, Conversion &form, Field<Ch> &field) {
   uintptr_t v = uintptr_t(va_arg(args, void *));
   char buf[32];
   std::snprintf(buf, sizeof buf, "%016llX", (unsigned long long)v);
   for (char *c = buf; *c; ++c) field.body.push_back(Ch(*c));
-  spec.zero = false;
+  form.zero = false;
 }
 
 template <typename Ch>
-void formatChar(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+void formatChar(Ch conv, va_list &args, Conversion &form, Field<Ch> &field) {
   constexpr bool wide = sizeof(Ch) == 2;
   int v = va_arg(args, int);
-  bool argWide = spec.strWidth ? spec.strWidth == 2 : ((conv == 'c') == wide);
+  bool argWide = form.strWidth ? form.strWidth == 2 : ((conv == 'c') == wide);
   if (argWide) {
     char16_t c = char16_t(v);
     if constexpr (wide)
@@ -205,7 +205,7 @@ void formatChar(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) 
       field.body.push_back(Ch(c));
     }
   }
-  spec.zero = false;
+  form.zero = false;
 }
 
 template <typename Ch>
@@ -235,29 +235,29 @@ void appendNarrowText(const char *s, int prec, std::basic_string<Ch> &body) {
 }
 
 template <typename Ch>
-void formatText(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+void formatText(Ch conv, va_list &args, Conversion &form, Field<Ch> &field) {
   constexpr bool wide = sizeof(Ch) == 2;
-  bool argWide = spec.strWidth ? spec.strWidth == 2 : ((conv == 's') == wide);
+  bool argWide = form.strWidth ? form.strWidth == 2 : ((conv == 's') == wide);
   const void *ptr = va_arg(args, const void *);
   if (!ptr) {
     const char *nul = "(null)";
     for (const char *c = nul; *c; ++c) field.body.push_back(Ch(*c));
   } else if (argWide) {
-    appendWideText(static_cast<const char16_t *>(ptr), spec.prec, field.body);
+    appendWideText(static_cast<const char16_t *>(ptr), form.prec, field.body);
   } else {
-    appendNarrowText(static_cast<const char *>(ptr), spec.prec, field.body);
+    appendNarrowText(static_cast<const char *>(ptr), form.prec, field.body);
   }
-  spec.zero = false;
+  form.zero = false;
 }
 
 template <typename Ch>
-void formatFloat(Ch conv, va_list &args, const ConversionSpec &spec, Field<Ch> &field) {
+void formatFloat(Ch conv, va_list &args, const Conversion &form, Field<Ch> &field) {
   double v = va_arg(args, double);
   std::string conversion = "%";
-  if (spec.plus) conversion += '+';
-  if (spec.space) conversion += ' ';
-  if (spec.alt) conversion += '#';
-  if (spec.prec >= 0) conversion += "." + std::to_string(spec.prec);
+  if (form.plus) conversion += '+';
+  if (form.space) conversion += ' ';
+  if (form.alt) conversion += '#';
+  if (form.prec >= 0) conversion += "." + std::to_string(form.prec);
   conversion += char(conv);
   char buf[512];
   std::snprintf(buf, sizeof buf, conversion.c_str(), v);
@@ -271,43 +271,43 @@ void formatFloat(Ch conv, va_list &args, const ConversionSpec &spec, Field<Ch> &
 }
 
 template <typename Ch>
-void formatConversion(Ch conv, va_list &args, ConversionSpec &spec, Field<Ch> &field) {
+void formatConversion(Ch conv, va_list &args, Conversion &form, Field<Ch> &field) {
   switch (conv) {
     case 'd':
     case 'i':
     case 'u':
     case 'x':
     case 'X':
-    case 'o': formatInteger(conv, args, spec, field); break;
-    case 'p': formatPointer(args, spec, field); break;
+    case 'o': formatInteger(conv, args, form, field); break;
+    case 'p': formatPointer(args, form, field); break;
     case 'c':
-    case 'C': formatChar(conv, args, spec, field); break;
+    case 'C': formatChar(conv, args, form, field); break;
     case 's':
     case 'S':
-    case 'Z': formatText(conv, args, spec, field); break;
+    case 'Z': formatText(conv, args, form, field); break;
     case 'f':
     case 'F':
     case 'e':
     case 'E':
     case 'g':
-    case 'G': formatFloat(conv, args, spec, field); break;
+    case 'G': formatFloat(conv, args, form, field); break;
     default:
       // Unknown conversion: printed as it stands, as the CRT does.
       field.body.push_back(conv);
-      spec.zero = false;
+      form.zero = false;
       break;
   }
 }
 
 template <typename Ch>
-void appendPadded(std::basic_string<Ch> &out, const ConversionSpec &spec, const Field<Ch> &field) {
-  int fill = spec.width - int(field.prefix.size() + field.body.size());
+void appendPadded(std::basic_string<Ch> &out, const Conversion &form, const Field<Ch> &field) {
+  int fill = form.width - int(field.prefix.size() + field.body.size());
   if (fill < 0) fill = 0;
-  if (spec.left) {
+  if (form.left) {
     out += field.prefix;
     out += field.body;
     pad(out, fill, Ch(' '));
-  } else if (spec.zero) {
+  } else if (form.zero) {
     out += field.prefix;
     pad(out, fill, Ch('0'));
     out += field.body;
@@ -337,15 +337,15 @@ std::basic_string<Ch> formatString(const Ch *fmt, va_list args) {
       out.push_back('%');
       continue;
     }
-    ConversionSpec spec;
-    parseFlags(p, spec);
-    parseWidthAndPrecision(p, ap, spec);
-    parseLength(p, spec);
+    Conversion form;
+    parseFlags(p, form);
+    parseWidthAndPrecision(p, ap, form);
+    parseLength(p, form);
     Ch conv = *p;
     if (!conv) break;
     Field<Ch> field;
-    formatConversion(conv, ap, spec, field);
-    appendPadded(out, spec, field);
+    formatConversion(conv, ap, form, field);
+    appendPadded(out, form, field);
   }
   va_end(ap);
   return out;

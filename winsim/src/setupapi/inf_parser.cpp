@@ -169,38 +169,15 @@ std::u16string decode(const std::vector<uint8_t> &bytes) {
   size_t start = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
   // UTF-8 when every sequence is well formed.
   bool utf8 = true;
-  for (size_t i = start; i < bytes.size() && utf8;) {
-    uint8_t b = bytes[i];
-    uint32_t cp;
-    size_t n;
-    if (b < 0x80) {
-      cp = b, n = 0;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F, n = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F, n = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07, n = 3;
-    } else {
+  for (size_t i = start; i < bytes.size();) {
+    uint32_t cp = 0;
+    const size_t length = decodeUtf8(bytes.data() + i, bytes.size() - i, cp);
+    if (length == 0) {
       utf8 = false;
       break;
     }
-    for (size_t k = 1; k <= n; ++k) {
-      if (i + k >= bytes.size() || (bytes[i + k] & 0xC0) != 0x80) {
-        utf8 = false;
-        break;
-      }
-      cp = (cp << 6) | (bytes[i + k] & 0x3F);
-    }
-    if (!utf8) break;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(char16_t(cp));
-    }
-    i += n + 1;
+    appendUtf16(out, cp);
+    i += length;
   }
   if (utf8) return out;
   out.clear();

@@ -534,15 +534,7 @@ void resetMonitors() {
 }
 
 void loadInstalledMonitors() {
-  std::vector<std::u16string> names;
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, monitorsKey().c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
-    WCHAR name[256];
-    for (DWORD i = 0, len = 256; RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++i, len = 256)
-      names.emplace_back(name, len);
-    RegCloseKey(k);
-  }
+  const std::vector<std::u16string> names = subkeysOf(monitorsKey());
   // A key without a DLL (a built-in monitor's settings) is no monitor to
   // load; one that fails is left out, as the spooler logs it and goes on.
   for (auto &n : names) {

@@ -122,6 +122,9 @@ Job *openJobOf(PrinterHandle *h);
 // ------------------------------------------------------------ registry helpers
 std::u16string readString(HKEY k, const char16_t *name);
 std::vector<BYTE> readBinary(HKEY k, const char16_t *name);
+// The names of the subkeys of a key under the local-machine hive, in the
+// registry's order; none when the key is not there.
+std::vector<std::u16string> subkeysOf(const std::u16string &path);
 // A REG_MULTI_SZ value as its strings, and written from them.
 std::vector<std::u16string> readMultiString(HKEY k, const char16_t *name);
 void writeMultiString(HKEY k, const char16_t *name, const std::vector<std::u16string> &items);

@@ -121,10 +121,10 @@ bool printerExists(const std::u16string &name) {
   return true;
 }
 
-std::vector<std::u16string> printerNames() {
+std::vector<std::u16string> subkeysOf(const std::u16string &path) {
   std::vector<std::u16string> out;
   HKEY k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, printersKey().c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
   for (DWORD i = 0;; ++i) {
     WCHAR name[256];
     DWORD len = 256;
@@ -134,6 +134,8 @@ std::vector<std::u16string> printerNames() {
   RegCloseKey(k);
   return out;
 }
+
+std::vector<std::u16string> printerNames() { return subkeysOf(printersKey()); }
 
 std::u16string normEnvironment(LPCWSTR env) {
   std::u16string e = fromW(env);
@@ -175,19 +177,7 @@ std::vector<std::u16string> knownEnvironments() {
   return {here, here == u"Windows x64" ? u"Windows NT x86" : u"Windows x64"};
 }
 
-std::vector<std::u16string> driverNames(const std::u16string &env) {
-  std::vector<std::u16string> out;
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, driversKey(env).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
-  for (DWORD i = 0;; ++i) {
-    WCHAR name[256];
-    DWORD len = 256;
-    if (RegEnumKeyExW(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    out.emplace_back(name, len);
-  }
-  RegCloseKey(k);
-  return out;
-}
+std::vector<std::u16string> driverNames(const std::u16string &env) { return subkeysOf(driversKey(env)); }
 
 std::u16string versionDirectory(const std::u16string &env) { return driverDirectory(env) + u"\\3"; }
 

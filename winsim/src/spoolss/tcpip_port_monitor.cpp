@@ -21,19 +21,7 @@ const char16_t kTcpMonitorName[] = u"Standard TCP/IP Port";
 
 std::u16string tcpPortsKey() { return monitorsKey() + u"\\" + kTcpMonitorName + u"\\Ports"; }
 
-std::vector<std::u16string> tcpPortNames() {
-  std::vector<std::u16string> out;
-  HKEY k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, tcpPortsKey().c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return out;
-  WCHAR name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD n = 256;
-    if (RegEnumKeyExW(k, i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    out.emplace_back(name, n);
-  }
-  RegCloseKey(k);
-  return out;
-}
+std::vector<std::u16string> tcpPortNames() { return subkeysOf(tcpPortsKey()); }
 
 bool servesTcp(const std::u16string &port) {
   for (auto &p : tcpPortNames())

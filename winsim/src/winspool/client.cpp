@@ -259,4 +259,13 @@ DWORD setData(PrinterHandle *h, const std::u16string &key, LPCWSTR value, DWORD 
   return DWORD(st);
 }
 
+std::u16string configFileOf(HANDLE printer) {
+  DWORD need = 0;
+  GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &need);
+  if (!need) return {};
+  std::vector<BYTE> buffer(need);
+  if (!GetPrinterDriverW(printer, nullptr, 2, buffer.data(), need, &need)) return {};
+  return fromW(reinterpret_cast<DRIVER_INFO_2W *>(buffer.data())->pConfigFile);
+}
+
 }  // namespace winsim::spool

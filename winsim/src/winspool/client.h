@@ -28,6 +28,9 @@ std::vector<BYTE> printerSecurityDescriptor();
 size_t securityDescriptorLength(const void *descriptor);
 BOOL getPrinterLevel(PrinterHandle *h, DWORD level, LPBYTE out, DWORD cb, LPDWORD needed);
 void storeDevMode(HKEY k, const DEVMODEW *dm);
+// The full path of the printer's driver UI module (its configuration
+// file); empty when the driver names none.
+std::u16string configFileOf(HANDLE printer);
 // AddPrinterW's work; a printer added without a DEVMODE gets its driver's
 // default unless `askDriverDefault` is false (a test's printer set up
 // without one).

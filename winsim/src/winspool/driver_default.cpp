@@ -22,15 +22,6 @@ using ConvertDevMode = BOOL(WINAPI *)(LPWSTR, DEVMODEW *, DEVMODEW *, LONG *, DW
 // their sum.
 constexpr LONG kLargestDevMode = 2 * 0xFFFF;
 
-std::u16string configFileOf(HANDLE printer) {
-  DWORD need = 0;
-  GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &need);
-  if (!need) return {};
-  std::vector<BYTE> buffer(need);
-  if (!GetPrinterDriverW(printer, nullptr, 2, buffer.data(), need, &need)) return {};
-  return fromW(reinterpret_cast<DRIVER_INFO_2W *>(buffer.data())->pConfigFile);
-}
-
 // The driver's answer, checked as any DEVMODE a caller hands in; empty when
 // the driver has none to give.
 std::vector<BYTE> driverDefault(std::u16string printer, ConvertDevMode convert) {

@@ -9,6 +9,7 @@
 #include <winddiui.h>
 
 #include "core/internal.h"
+#include "winspool/client.h"
 #include "winspool/properties.h"
 
 namespace winsim {
@@ -21,13 +22,8 @@ SheetHost sheetHost = nullptr;
 class UiModule {
  public:
   explicit UiModule(HANDLE printer) {
-    DWORD need = 0;
-    GetPrinterDriverW(printer, nullptr, 2, nullptr, 0, &need);
-    if (!need) return;
-    std::vector<BYTE> buffer(need);
-    if (!GetPrinterDriverW(printer, nullptr, 2, buffer.data(), need, &need)) return;
-    auto *info = reinterpret_cast<DRIVER_INFO_2W *>(buffer.data());
-    if (info->pConfigFile) module_ = LoadLibraryW(info->pConfigFile);
+    const std::u16string config = spool::configFileOf(printer);
+    if (!config.empty()) module_ = LoadLibraryW(config.c_str());
   }
   ~UiModule() {
     if (module_) FreeLibrary(module_);
