@@ -17,16 +17,11 @@
 #include "tools/carddemo/install_road.h"
 #include "tools/carddemo/machine.h"
 #include "tools/carddemo/snapshot.h"
+#include "tools/carddemo/tools_step.h"
 #include "tools/cardtool/cardtool.h"
 
 namespace carddemo {
 namespace {
-
-class Collect : public cardtools::Console {
- public:
-  void write(bool, LPCWSTR text) override { said += winsim::toUtf8(reinterpret_cast<const char16_t *>(text)); }
-  std::string said;
-};
 
 bool onDrive(const std::u16string &path) {
   return GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES;
@@ -53,10 +48,9 @@ class InstallRoad : public ::testing::Test {
   // The printer answers its version through the driver's configuration
   // module, the spooler and the language monitor.
   std::string askVersion(const char16_t *printerName = kPrinterName) {
-    const std::vector<LPCWSTR> argv = {u"cardtool", reinterpret_cast<LPCWSTR>(printerName), u"cmd", u"\\eV\\r"};
-    Collect out;
-    const int status = cardtool::cardToolMain(int(argv.size()), argv.data(), out);
-    return status == 0 ? out.said : "exit status " + std::to_string(status) + ": " + out.said;
+    std::string said;
+    const int status = runCardtool({u"cardtool", printerName, u"cmd", u"\\eV\\r"}, said);
+    return status == 0 ? said : "exit status " + std::to_string(status) + ": " + said;
   }
 
   std::unique_ptr<cardemu::Printer> printer_;

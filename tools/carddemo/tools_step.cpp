@@ -12,13 +12,6 @@ namespace carddemo {
 
 namespace {
 
-// cardtool's output for the demo's report.
-class Collect : public cardtools::Console {
- public:
-  void write(bool, LPCWSTR text) override { said += winsim::toUtf8(reinterpret_cast<const char16_t *>(text)); }
-  std::string said;
-};
-
 // A printer firmware image of 64 KiB: the checksum byte at 14, 0xFF at 15
 // (a printer image, not a laminator's), the rest a counting pattern.
 std::string firmwareImage() {
@@ -53,6 +46,22 @@ bool putMachineFile(const std::u16string &path, const std::string &bytes, std::s
 
 }  // namespace
 
+int runCardtool(const std::vector<std::u16string> &args, std::string &said) {
+  // cardtool's output, collected for the caller.
+  class Collect : public cardtools::Console {
+   public:
+    explicit Collect(std::string &text) : text_(text) {}
+    void write(bool, LPCWSTR text) override { text_ += winsim::toUtf8(reinterpret_cast<const char16_t *>(text)); }
+
+   private:
+    std::string &text_;
+  };
+  std::vector<LPCWSTR> argv;
+  for (const std::u16string &a : args) argv.push_back(reinterpret_cast<LPCWSTR>(a.c_str()));
+  Collect out(said);
+  return cardtool::cardToolMain(int(argv.size()), argv.data(), out);
+}
+
 bool runPrinterTools(const char16_t *printerName, const Operator &person, ToolsRun &run, std::string &problem) {
   const std::u16string commands = u"C:\\Users\\Public\\Documents\\cleaning.txt";
   const std::u16string firmware = u"C:\\Users\\Public\\Documents\\printer_fw.bin";
@@ -67,20 +76,16 @@ bool runPrinterTools(const char16_t *printerName, const Operator &person, ToolsR
   for (const auto &call : calls) {
     std::vector<std::u16string> args = {u"cardtool", printerName};
     args.insert(args.end(), call.begin(), call.end());
-    std::vector<LPCWSTR> argv;
     std::string line = "cardtool \"" + winsim::toUtf8(printerName) + "\"";
-    for (size_t i = 0; i < args.size(); ++i) {
-      argv.push_back(reinterpret_cast<LPCWSTR>(args[i].c_str()));
-      if (i >= 2) line += " " + winsim::toUtf8(args[i]);
-    }
+    for (size_t i = 2; i < args.size(); ++i) line += " " + winsim::toUtf8(args[i]);
     const bool cleaning = call[0] == u"send";
     if (cleaning && person.takeRibbonOut) person.takeRibbonOut();
-    Collect out;
-    const int status = cardtool::cardToolMain(int(argv.size()), argv.data(), out);
+    std::string said;
+    const int status = runCardtool(args, said);
     if (cleaning && person.putRibbonBack) person.putRibbonBack();
     run.ok = run.ok && status == cardtool::kExitDone;
-    if (status) out.said += "(exit status " + std::to_string(status) + ")\n";
-    run.said.push_back(line + "\n" + indented(out.said));
+    if (status) said += "(exit status " + std::to_string(status) + ")\n";
+    run.said.push_back(line + "\n" + indented(said));
   }
   // The operator's files go once the tools are done with them.
   DeleteFileW(reinterpret_cast<LPCWSTR>(commands.c_str()));

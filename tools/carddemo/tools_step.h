@@ -21,6 +21,10 @@ struct Operator {
   std::function<void()> takeRibbonOut, putRibbonBack;
 };
 
+// cardtool run with `args` (its own name first) on the machine; its exit
+// status, with what it printed added to `said`.
+int runCardtool(const std::vector<std::u16string> &args, std::string &said);
+
 // Runs the tools on `printerName`, whose driver the installer gave its
 // configuration module.  False with `problem` when the machine could not be
 // prepared; a tool that fails is in the result.
