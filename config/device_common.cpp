@@ -33,14 +33,14 @@ JobSettingsRecord *defaultRecord(std::vector<BYTE> &info) {
 
 }  // namespace
 
-WideText currentPrinterName() {
+WString currentPrinterName() {
   std::vector<BYTE> info;
   const ModuleState &st = state();
   if (st.printer && printerInfo(st.printer, 2, info)) {
     const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(info.data());
-    if (pi->pPrinterName && *pi->pPrinterName) return WideText(pi->pPrinterName);
+    if (pi->pPrinterName && *pi->pPrinterName) return WString(pi->pPrinterName);
   }
-  return WideText(st.printerName);
+  return WString(st.printerName);
 }
 
 QueryResult askPrinterOn(HANDLE printer, std::string_view command, size_t capacity) {

@@ -12,6 +12,7 @@
 
 #include "config/device_info.h"
 #include "config/encoder_setup.h"
+#include "shared/wide_string.h"
 
 namespace card::cfg {
 
@@ -23,11 +24,9 @@ QueryResult askPrinter(std::string_view command, size_t capacity);
 // A query on a handle of the caller's, followed by the same deletion.
 QueryResult askPrinterOn(HANDLE printer, std::string_view command, size_t capacity);
 
-using WideText = std::basic_string<WCHAR>;
-
 // The printer's full name: from the current handle's level-2 information,
 // else the name the sheet remembered.
-WideText currentPrinterName();
+WString currentPrinterName();
 
 // The encoder settings as the device sheet loaded them from the printer's
 // default DEVMODE; the encoder dialogs edit copies of it.

@@ -87,7 +87,7 @@ namespace {
 // Single feed: the state is read with the printer in direct printing, so
 // that the question is not queued behind the spool file.
 unsigned readSingleFeedStatus() {
-  const WideText name = currentPrinterName();
+  const WString name = currentPrinterName();
   HANDLE printer = name.empty() ? nullptr : openPrinterByName(name.c_str());
   if (!printer) return kIdsUnknown;
   std::vector<BYTE> info;
@@ -123,7 +123,7 @@ void applySingleFeed(bool enable) {
     askPrinter(enable ? kCmdSingleFeedOn : kCmdSingleFeedOff, kSingleFeedReplyBytes);
   } else {
     const std::string_view job = enable ? kJobSingleFeedOn : kJobSingleFeedOff;
-    const WideText name = currentPrinterName();
+    const WString name = currentPrinterName();
     sendRawJob(name.empty() ? nullptr : name.c_str(), state().printer, TEXT("XLINEATM"), job.data(), job.size());
   }
 }

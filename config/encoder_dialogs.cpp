@@ -60,7 +60,7 @@ EncoderBlock restoredDefaults() {
 
 // The printer is set up with one raw job of the commands.
 void sendEncoderJob(const std::string &commands) {
-  const WideText name = currentPrinterName();
+  const WString name = currentPrinterName();
   sendRawJob(name.empty() ? nullptr : name.c_str(), state().printer, TEXT("XLINEENCODER"), commands.data(),
              commands.size());
 }

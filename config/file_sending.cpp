@@ -15,25 +15,24 @@
 #include "config/printer_access.h"
 #include "config/ui_common.h"
 #include "config/windows_version.h"
+#include "shared/wide_string.h"
 
 namespace card::cfg {
 
 namespace {
 
-using WideText = std::basic_string<WCHAR>;
-
 constexpr size_t kRequestReply = 128;  // reply buffer of the file requests
 constexpr size_t kImageChunk = 4096;   // firmware image reads
 constexpr size_t kMessageChars = 256;
 
-WideText loadText(UINT id) {
+WString loadText(UINT id) {
   WCHAR text[kMessageChars] = {};
   LoadStringW(state().instance, id, text, int(std::size(text)));
   return text;
 }
 
 void reportProblem(ProblemSink &problems, UINT textId) {
-  const WideText caption = loadText(IDS_FILES_CAPTION), text = loadText(textId);
+  const WString caption = loadText(IDS_FILES_CAPTION), text = loadText(textId);
   problems.problem(caption.c_str(), text.c_str(), MB_OK | MB_ICONSTOP);
 }
 
@@ -55,7 +54,7 @@ struct TargetPrinter {
 // The printer's full name, and whether a print server holds it: the monitor
 // that reads a file by path runs there, where this computer's files are not.
 struct PrinterPlace {
-  WideText fullName;
+  WString fullName;
   bool onServer = false;
 };
 PrinterPlace printerPlace(HANDLE printer) {
@@ -69,7 +68,7 @@ PrinterPlace printerPlace(HANDLE printer) {
 }
 
 bool request(LPCWSTR rememberedName, HANDLE current, LPCWSTR prefix, LPCWSTR path) {
-  const WideText text = WideText(prefix) + path;
+  const WString text = WString(prefix) + path;
   return monitorRequest(rememberedName, current, text.c_str(), kRequestReply).succeeded;
 }
 
@@ -115,7 +114,7 @@ bool writeImage(ProblemSink &problems, RawJob &job, HANDLE file, uint32_t size) 
 // The firmware image as a tool document, for printers whose ribbon is
 // chosen by hand.  The file is opened before the document starts, so that a
 // file that cannot be read leaves no empty job behind.
-bool writeImageDocument(ProblemSink &problems, const WideText &printerName, HANDLE fallback, LPCWSTR path) {
+bool writeImageDocument(ProblemSink &problems, const WString &printerName, HANDLE fallback, LPCWSTR path) {
   uint32_t size = 0;
   HANDLE file = openImage(problems, path, size);
   if (!file) return false;

@@ -11,12 +11,11 @@
 #include "config/reply_display.h"
 #include "config/ui_common.h"
 #include "shared/query_command.h"
+#include "shared/wide_string.h"
 
 namespace card::cfg {
 
 namespace {
-
-using WideText = std::basic_string<WCHAR>;
 
 // Escape command value names: room for the longest tool command, a direct
 // encoding of all three tracks (about 250 bytes); the monitors read names of
@@ -54,19 +53,19 @@ QueryResult askCommand(HANDLE printer, std::string_view command, size_t capacity
   return getData(printer, name, capacity);
 }
 
-WideText fullName(HANDLE printer) {
+WString fullName(HANDLE printer) {
   std::vector<BYTE> info;
   if (!printer || !printerInfo(printer, 2, info)) return {};
   const auto *pi = reinterpret_cast<const PRINTER_INFO_2W *>(info.data());
-  return pi->pPrinterName ? WideText(pi->pPrinterName) : WideText();
+  return pi->pPrinterName ? WString(pi->pPrinterName) : WString();
 }
 
 HANDLE openByFullName(HANDLE current) {
-  const WideText name = fullName(current);
+  const WString name = fullName(current);
   return name.empty() ? nullptr : openPrinterByName(name.c_str());
 }
 
-void showFileProblem(ProblemSink &problems, const WideText &caption, LPCWSTR text) {
+void showFileProblem(ProblemSink &problems, const WString &caption, LPCWSTR text) {
   problems.problem(caption.c_str(), text, MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
@@ -108,7 +107,7 @@ void BoxProblems::problem(LPCWSTR caption, LPCWSTR text, UINT boxStyle) {
 }
 
 void deleteStoredValue(HANDLE printer, LPCWSTR valueName) {
-  const WideText name = fullName(printer);
+  const WString name = fullName(printer);
   if (name.empty() || !valueName) return;
   HKEY printers = nullptr, key = nullptr, data = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("System\\CurrentControlSet\\control\\Print\\Printers"), 0, KEY_READ,
@@ -171,9 +170,9 @@ QueryResult monitorRequest(LPCWSTR rememberedName, HANDLE current, LPCWSTR reque
   HANDLE printer = opened ? opened : current;
   QueryResult r;
   if (!printer || !request) return r;
-  const WideText name = fullName(printer);
+  const WString name = fullName(printer);
   if (!name.empty()) {
-    const WideText setName = WideText(kSetPrinterName) + name;
+    const WString setName = WString(kSetPrinterName) + name;
     queryRequest(printer, setName.c_str(), kSetNameReply);
   }
   r = queryRequest(printer, request, capacity);
@@ -204,7 +203,7 @@ DirectPrinting::~DirectPrinting() {
 
 bool sendFileJob(ProblemSink &problems, HANDLE current, LPCWSTR path, int kind) {
   if (!path || !*path) return false;
-  const WideText name = fullName(current);
+  const WString name = fullName(current);
   HANDLE opened = name.empty() ? nullptr : openPrinterByName(name.c_str());
   HANDLE printer = opened ? opened : current;
   bool ok = false;
@@ -229,7 +228,7 @@ bool sendFileJob(ProblemSink &problems, HANDLE current, LPCWSTR path, int kind) 
       showFileProblem(problems, name, TEXT("Failed to allocate memory"));
     } else {
       const std::u16string_view document = fileJobDocumentName(kind);
-      const WideText documentName(document.begin(), document.end());
+      const WString documentName(document.begin(), document.end());
       RawJob job(nullptr, printer, documentName.c_str(), nullptr);
       if (job.started()) {
         bool failed = false;

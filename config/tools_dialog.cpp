@@ -53,7 +53,7 @@ constexpr int kEncodingControls[] = {IDC_TOOLS_TRACK1,      IDC_TOOLS_TRACK2,   
 class ToolPrinter {
  public:
   ToolPrinter() {
-    const WideText name = currentPrinterName();
+    const WString name = currentPrinterName();
     if (!name.empty()) handle_ = openPrinterByName(name.c_str());
   }
   ~ToolPrinter() {

@@ -18,10 +18,11 @@
 #include "netmon/address.h"
 #include "netmon/port_config.h"
 #include "shared/stream_cutter.h"
+#include "shared/wide_string.h"
 
 namespace card::net {
 
-using WString = std::basic_string<WCHAR>;
+using card::WString;  // for the module's extern "C" entry points too
 
 struct Monitor;
 class PortEntry;

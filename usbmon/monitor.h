@@ -15,12 +15,14 @@
 #include "shared/stream_cutter.h"
 #include "usbmon/interception.h"
 #include "usbmon/port_services.h"
+#include "shared/wide_string.h"
 
 namespace card::usb {
 
+using card::WString;  // for the module's extern "C" entry points too
+
 // Text in the platform's wide characters; the port services speak
 // std::u16string, the same 16-bit units.
-using WString = std::basic_string<WCHAR>;
 inline std::u16string toU16(const WString &s) { return std::u16string(s.begin(), s.end()); }
 
 // Module-wide state.

@@ -12,7 +12,7 @@ using namespace card::setup;
 
 namespace {
 
-bool fileExists(const WideString &path) {
+bool fileExists(const WString &path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -21,7 +21,7 @@ bool fileExists(const WideString &path) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
   DrvsetupCommand command = parseDrvsetupCommand(u16(commandLine));
-  WideString file = wide(command.file);
+  WString file = wide(command.file);
   switch (command.action) {
     case DrvsetupAction::InstallPackage:
       if (fileExists(file)) installPackage(file);

@@ -8,13 +8,13 @@
 
 namespace card::setup {
 
-void installPackage(const WideString &infPath) {
-  LoadedLibrary setupapi(WideString(TEXT("setupapi.dll")));
+void installPackage(const WString &infPath) {
+  LoadedLibrary setupapi(WString(TEXT("setupapi.dll")));
   auto copyOemInf = setupapi.function<decltype(&SetupCopyOEMInfW)>("SetupCopyOEMInfW");
   if (copyOemInf) {
     // The files the INF names lie beside it.
     size_t slash = infPath.find_last_of(WCHAR('\\'));
-    WideString location = slash == WideString::npos ? WideString() : infPath.substr(0, slash + 1);
+    WString location = slash == WString::npos ? WString() : infPath.substr(0, slash + 1);
     if (copyOemInf(infPath.c_str(), location.empty() ? nullptr : location.c_str(), SPOST_PATH, 0, nullptr, 0, nullptr,
                    nullptr))
       return;
@@ -22,8 +22,8 @@ void installPackage(const WideString &infPath) {
   preinstallDriverPackage(infPath);
 }
 
-void uninstallPackage(const WideString &infPath) {
-  LoadedLibrary setupapi(WideString(TEXT("setupapi.dll")));
+void uninstallPackage(const WString &infPath) {
+  LoadedLibrary setupapi(WString(TEXT("setupapi.dll")));
   auto uninstallOemInf = setupapi.function<UninstallOemInfProc>("SetupUninstallOEMInfW");
   if (uninstallOemInf && uninstallPackageOemInfs(uninstallOemInf)) return;
   uninstallDriverPackage(infPath);

@@ -9,10 +9,10 @@ namespace card::setup {
 
 // Copies the INF into the driver store (SetupCopyOEMInfW from the INF's own
 // folder); when that cannot be done, pre-installs the package with difxapi.
-void installPackage(const WideString &infPath);
+void installPackage(const WString &infPath);
 // Takes the package's INF files out of the driver store; when none was
 // found, or the last one could not be taken out, uninstalls the package
 // named on the command line with difxapi.
-void uninstallPackage(const WideString &infPath);
+void uninstallPackage(const WString &infPath);
 
 }  // namespace card::setup

@@ -34,7 +34,7 @@ DWORD WINAPI ELTNAddPrinterDriver(LPCWSTR driverName, LPCWSTR driverFile, LPCWST
   // list would install a driver that misses files.
   const auto list = card::setup::dependentFileList(dependents);
   if (!list) return ERROR_INSUFFICIENT_BUFFER;
-  card::setup::WideString dependentList = card::setup::wide(*list);
+  card::WString dependentList = card::setup::wide(*list);
   DRIVER_INFO_4W info = {};
   info.cVersion = 3;
   info.pName = writable(driverName);

@@ -8,17 +8,17 @@
 #include "setup/shared/driver_packages.h"
 #include "setup/shared/file_removal.h"
 
-using card::setup::WideString;
+using card::WString;
 
 extern "C" {
 
 DWORD WINAPI ELTNCopyFile(LPWSTR directory) {
   // The source path is put together here rather than appended to the
   // caller's text, whose room this library cannot know.
-  const WideString windows = card::setup::windowsFolder();
+  const WString windows = card::setup::windowsFolder();
   if (!directory || windows.empty()) return 1;
-  const WideString source = WideString(directory) + TEXT("\\purgelib.dll");
-  const WideString target = windows + TEXT("\\SYSTEM32\\purgelib.dll");
+  const WString source = WString(directory) + TEXT("\\purgelib.dll");
+  const WString target = windows + TEXT("\\SYSTEM32\\purgelib.dll");
   CopyFileW(source.c_str(), target.c_str(), FALSE);
   return 1;
 }

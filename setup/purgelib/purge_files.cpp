@@ -21,10 +21,10 @@ namespace {
 
 // The driver directories the package's files may lie in: the x64 one, where
 // the package puts them, and the 32-bit one of the same machine.
-std::vector<WideString> driverFolders() {
-  std::vector<WideString> folders;
+std::vector<WString> driverFolders() {
+  std::vector<WString> folders;
   for (LPCWSTR environment : {TEXT("Windows x64"), TEXT("Windows NT x86")}) {
-    WideString folder = printerDriverFolder(environment);
+    WString folder = printerDriverFolder(environment);
     if (!folder.empty()) folders.push_back(folder);
   }
   return folders;
@@ -40,7 +40,7 @@ bool namedByForeignMonitor(std::u16string_view file, const std::vector<std::u16s
 // package's names (the USB port monitor's library among them): a file that
 // a monitor not of the package names as its library stays.
 void deleteSystemFiles() {
-  WideString system = systemFolder();
+  WString system = systemFolder();
   if (system.empty()) return;
   std::vector<std::u16string> foreign = foreignMonitorFiles();
   for (std::u16string_view file : kSystemFolderFiles)
@@ -48,7 +48,7 @@ void deleteSystemFiles() {
 }
 
 void deleteInfFolderFiles() {
-  WideString inf = infFolder();
+  WString inf = infFolder();
   if (inf.empty()) return;
   for (std::u16string_view file : kInfFolderFiles) deleteFileMadeWritable(joinPath(inf, file));
 }
@@ -56,18 +56,18 @@ void deleteInfFolderFiles() {
 // The store is asked first, so that it forgets the package as well; the
 // files go whatever it answers.
 void removePackageOemInfs() {
-  LoadedLibrary setupapi(WideString(TEXT("setupapi.dll")));
+  LoadedLibrary setupapi(WString(TEXT("setupapi.dll")));
   auto uninstall = setupapi.function<UninstallOemInfProc>("SetupUninstallOEMInfW");
-  for (const WideString &name : packageOemInfs()) {
+  for (const WString &name : packageOemInfs()) {
     if (uninstall) uninstall(name.c_str(), SUOI_FORCEDELETE, nullptr);
     deleteInfAndPrecompiled(name);
   }
 }
 
 void deleteDriverFolderFiles() {
-  for (const WideString &driverFolder : driverFolders())
+  for (const WString &driverFolder : driverFolders())
     for (std::u16string_view subfolder : kDriverSubfolders) {
-      WideString folder = joinPath(driverFolder, subfolder);
+      WString folder = joinPath(driverFolder, subfolder);
       for (std::u16string_view file : kDriverFolderFiles) deleteFileMadeWritable(joinPath(folder, file));
     }
 }
@@ -75,7 +75,7 @@ void deleteDriverFolderFiles() {
 // Where the language monitors write the file: the all-users documents
 // folder from Windows 6 on, the all-users application data folder before.
 void deleteRibbonCacheFile() {
-  LoadedLibrary shfolder(WideString(TEXT("SHFolder.dll")));
+  LoadedLibrary shfolder(WString(TEXT("SHFolder.dll")));
   auto getFolderPath = shfolder.function<PFNSHGETFOLDERPATHW>("SHGetFolderPathW");
   WCHAR folder[MAX_PATH] = {};
   int which = windowsClass() >= 14 ? CSIDL_COMMON_DOCUMENTS : CSIDL_COMMON_APPDATA;
@@ -94,7 +94,7 @@ void deletePackageFiles() {
 }
 
 void removeOldDriverFolders() {
-  for (const WideString &driverFolder : driverFolders())
+  for (const WString &driverFolder : driverFolders())
     for (std::u16string_view old : kOldDriverFolders) removeFolderTree(joinPath(driverFolder, old));
 }
 

@@ -9,14 +9,14 @@ namespace card::setup {
 
 namespace {
 
-WideString difxapiPath() {
-  WideString folder = systemFolder();
+WString difxapiPath() {
+  WString folder = systemFolder();
   return folder.empty() ? folder : joinPath(folder, TEXT("difxapi.dll"));
 }
 
 }  // namespace
 
-bool preinstallDriverPackage(const WideString &infPath) {
+bool preinstallDriverPackage(const WString &infPath) {
   LoadedLibrary difx(difxapiPath());
   auto preinstall = difx.function<decltype(&DriverPackagePreinstallW)>("DriverPackagePreinstallW");
   if (!preinstall) return false;
@@ -24,7 +24,7 @@ bool preinstallDriverPackage(const WideString &infPath) {
   return true;
 }
 
-bool uninstallDriverPackage(const WideString &infPath) {
+bool uninstallDriverPackage(const WString &infPath) {
   LoadedLibrary difx(difxapiPath());
   auto uninstall = difx.function<decltype(&DriverPackageUninstallW)>("DriverPackageUninstallW");
   if (!uninstall) return false;

@@ -10,9 +10,9 @@ namespace card::setup {
 
 // DriverPackagePreinstallW with no flags.  False when the library or the
 // function is missing.
-bool preinstallDriverPackage(const WideString &infPath);
+bool preinstallDriverPackage(const WString &infPath);
 // DriverPackageUninstallW with no flags and no installer information.
 // False when the library or the function is missing.
-bool uninstallDriverPackage(const WideString &infPath);
+bool uninstallDriverPackage(const WString &infPath);
 
 }  // namespace card::setup

@@ -9,8 +9,8 @@ namespace {
 // A text the system writes into a buffer the caller sizes: asked with a
 // growing buffer until it fits.
 template <typename Fill>
-WideString grownText(Fill fill) {
-  WideString text(MAX_PATH, WCHAR(0));
+WString grownText(Fill fill) {
+  WString text(MAX_PATH, WCHAR(0));
   for (int attempt = 0; attempt < 8; ++attempt) {
     DWORD length = fill(text.data(), DWORD(text.size()));
     if (length == 0) return {};
@@ -23,7 +23,7 @@ WideString grownText(Fill fill) {
   return {};
 }
 
-bool removeEmptyFolder(const WideString &path, DWORD attributes) {
+bool removeEmptyFolder(const WString &path, DWORD attributes) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   return RemoveDirectoryW(path.c_str()) != FALSE;
@@ -31,21 +31,21 @@ bool removeEmptyFolder(const WideString &path, DWORD attributes) {
 
 }  // namespace
 
-WideString systemFolder() {
+WString systemFolder() {
   return grownText([](LPWSTR buffer, DWORD size) { return DWORD(GetSystemDirectoryW(buffer, size)); });
 }
 
-WideString windowsFolder() {
+WString windowsFolder() {
   return grownText([](LPWSTR buffer, DWORD size) { return DWORD(GetSystemWindowsDirectoryW(buffer, size)); });
 }
 
-WideString tempFolder() {
+WString tempFolder() {
   return grownText([](LPWSTR buffer, DWORD size) { return GetTempPathW(size, buffer); });
 }
 
-WideString moduleFile(HMODULE module) {
+WString moduleFile(HMODULE module) {
   // The name is cut to the buffer's size and fills it when it did not fit.
-  WideString text(MAX_PATH, WCHAR(0));
+  WString text(MAX_PATH, WCHAR(0));
   for (int attempt = 0; attempt < 8; ++attempt) {
     DWORD length = GetModuleFileNameW(module, text.data(), DWORD(text.size()));
     if (length == 0) return {};
@@ -58,25 +58,25 @@ WideString moduleFile(HMODULE module) {
   return {};
 }
 
-WideString printerDriverFolder(LPCWSTR environment) {
+WString printerDriverFolder(LPCWSTR environment) {
   DWORD needed = 0;
   GetPrinterDriverDirectoryW(nullptr, const_cast<LPWSTR>(environment), 1, nullptr, 0, &needed);
   if (needed == 0) return {};
-  WideString folder(needed / sizeof(WCHAR) + 1, WCHAR(0));
+  WString folder(needed / sizeof(WCHAR) + 1, WCHAR(0));
   if (!GetPrinterDriverDirectoryW(nullptr, const_cast<LPWSTR>(environment), 1, reinterpret_cast<LPBYTE>(folder.data()),
                                   DWORD(folder.size() * sizeof(WCHAR)), &needed))
     return {};
-  return WideString(folder.c_str());
+  return WString(folder.c_str());
 }
 
-bool deleteFileMadeWritable(const WideString &path) {
+bool deleteFileMadeWritable(const WString &path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   return DeleteFileW(path.c_str()) != FALSE;
 }
 
-bool removeFolderTree(const WideString &folder) {
+bool removeFolderTree(const WString &folder) {
   DWORD folderAttributes = GetFileAttributesW(folder.c_str());
   if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (folderAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return removeEmptyFolder(folder, folderAttributes);
@@ -85,9 +85,9 @@ bool removeFolderTree(const WideString &folder) {
   if (search == INVALID_HANDLE_VALUE) return false;
   bool removed = true;
   do {
-    WideString name = found.cFileName;
-    if (name == WideString(TEXT(".")) || name == WideString(TEXT(".."))) continue;
-    WideString path = joinPath(folder, u16(name.c_str()));
+    WString name = found.cFileName;
+    if (name == WString(TEXT(".")) || name == WString(TEXT(".."))) continue;
+    WString path = joinPath(folder, u16(name.c_str()));
     DWORD attributes = found.dwFileAttributes;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
       removed = deleteFileMadeWritable(path);

@@ -11,7 +11,7 @@ namespace card::setup {
 
 class LoadedLibrary {
  public:
-  explicit LoadedLibrary(const WideString &path) : module_(path.empty() ? nullptr : LoadLibraryW(path.c_str())) {}
+  explicit LoadedLibrary(const WString &path) : module_(path.empty() ? nullptr : LoadLibraryW(path.c_str())) {}
   ~LoadedLibrary() {
     if (module_) FreeLibrary(module_);
   }

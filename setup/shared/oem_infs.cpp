@@ -8,16 +8,16 @@ namespace card::setup {
 namespace {
 
 // The first line of the marker section, whole however long it is.
-bool hasPackageMarker(const WideString &path) {
+bool hasPackageMarker(const WString &path) {
   HINF inf = SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
   if (inf == INVALID_HANDLE_VALUE) return false;
   bool marked = false;
   INFCONTEXT line = {};
-  WideString section = wide(kMarkerSection);
+  WString section = wide(kMarkerSection);
   DWORD required = 0;
   if (SetupFindFirstLineW(inf, section.c_str(), nullptr, &line) &&
       SetupGetLineTextW(&line, nullptr, nullptr, nullptr, nullptr, 0, &required) && required > 0) {
-    WideString text(required, WCHAR(0));
+    WString text(required, WCHAR(0));
     if (SetupGetLineTextW(&line, nullptr, nullptr, nullptr, text.data(), required, nullptr))
       marked = isPackageMarkerLine(u16(text.c_str()));
   }
@@ -27,14 +27,14 @@ bool hasPackageMarker(const WideString &path) {
 
 }  // namespace
 
-WideString infFolder() {
-  WideString folder = windowsFolder();
+WString infFolder() {
+  WString folder = windowsFolder();
   return folder.empty() ? folder : joinPath(folder, TEXT("INF"));
 }
 
-std::vector<WideString> packageOemInfs() {
-  std::vector<WideString> names;
-  WideString folder = infFolder();
+std::vector<WString> packageOemInfs() {
+  std::vector<WString> names;
+  WString folder = infFolder();
   if (folder.empty()) return names;
   WIN32_FIND_DATAW found = {};
   HANDLE search = FindFirstFileW(joinPath(folder, kOemInfPattern).c_str(), &found);
@@ -47,8 +47,8 @@ std::vector<WideString> packageOemInfs() {
   return names;
 }
 
-void deleteInfAndPrecompiled(const WideString &infName) {
-  WideString folder = infFolder();
+void deleteInfAndPrecompiled(const WString &infName) {
+  WString folder = infFolder();
   if (folder.empty() || infName.empty()) return;
   deleteFileMadeWritable(joinPath(folder, u16(infName.c_str())));
   std::u16string precompiled = precompiledInfName(u16(infName.c_str()));
@@ -57,7 +57,7 @@ void deleteInfAndPrecompiled(const WideString &infName) {
 
 bool uninstallPackageOemInfs(UninstallOemInfProc uninstall) {
   bool found = false, lastUninstalled = false;
-  for (const WideString &name : packageOemInfs()) {
+  for (const WString &name : packageOemInfs()) {
     found = true;
     lastUninstalled = uninstall(name.c_str(), SUOI_FORCEDELETE, nullptr) != FALSE;
     if (!lastUninstalled) deleteInfAndPrecompiled(name);

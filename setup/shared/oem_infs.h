@@ -12,13 +12,13 @@
 namespace card::setup {
 
 // "<Windows directory>\INF".
-WideString infFolder();
+WString infFolder();
 // The names ("oem3.inf") of the INF files of the folder that open as
 // version-4 INF files and whose section "Ostrand" begins with a line
 // carrying the package's marker; files of other drivers are never listed.
-std::vector<WideString> packageOemInfs();
+std::vector<WString> packageOemInfs();
 // Deletes the INF file of the folder and its precompiled file.
-void deleteInfAndPrecompiled(const WideString &infName);
+void deleteInfAndPrecompiled(const WString &infName);
 
 // SetupUninstallOEMInfW, bound by name in setupapi.dll.
 using UninstallOemInfProc = decltype(&SetupUninstallOEMInfW);

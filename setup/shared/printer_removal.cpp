@@ -11,7 +11,7 @@ namespace card::setup {
 namespace {
 
 void deleteMonitor(std::u16string_view name) {
-  WideString monitor = wide(name);
+  WString monitor = wide(name);
   DeleteMonitorW(nullptr, const_cast<LPWSTR>(deletionEnvironment()), monitor.data());
 }
 
@@ -80,7 +80,7 @@ std::vector<LocalPrinter> localPrinters() {
   return list;
 }
 
-bool portInUse(const std::vector<LocalPrinter> &printers, const WideString &port) {
+bool portInUse(const std::vector<LocalPrinter> &printers, const WString &port) {
   for (const LocalPrinter &p : printers)
     if (lstrcmpiW(p.port.c_str(), port.c_str()) == 0) return true;
   return false;

@@ -29,7 +29,7 @@ void removePackagePrinters(DWORD keepOpen);
 
 // A local printer as level 2 of the enumeration lists it.
 struct LocalPrinter {
-  WideString name, driver, port;
+  WString name, driver, port;
 };
 // The local printers now; empty when there are none or they cannot be listed.
 std::vector<LocalPrinter> localPrinters();
@@ -37,6 +37,6 @@ std::vector<LocalPrinter> localPrinters();
 // environment that bears one of the package's driver names.
 void deletePackageDrivers();
 // Whether a local printer still prints to the port.
-bool portInUse(const std::vector<LocalPrinter> &printers, const WideString &port);
+bool portInUse(const std::vector<LocalPrinter> &printers, const WString &port);
 
 }  // namespace card::setup

@@ -25,13 +25,13 @@ bool openMachineKey(std::u16string_view path, REGSAM access, Key &key) {
 }
 
 // The names of a key's subkeys, in the order the registry lists them.
-std::vector<WideString> subkeyNames(HKEY key) {
-  std::vector<WideString> names;
+std::vector<WString> subkeyNames(HKEY key) {
+  std::vector<WString> names;
   DWORD count = 0, longest = 0;
   if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr, nullptr, nullptr,
                        nullptr) != ERROR_SUCCESS)
     return names;
-  WideString name(size_t(longest) + 1, WCHAR(0));
+  WString name(size_t(longest) + 1, WCHAR(0));
   for (DWORD i = 0; i < count; ++i) {
     DWORD length = DWORD(name.size());
     if (RegEnumKeyExW(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) continue;
@@ -46,7 +46,7 @@ std::u16string stringValue(HKEY key, LPCWSTR name) {
   if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ) || size < sizeof(WCHAR))
     return {};
-  WideString value(size / sizeof(WCHAR) + 1, WCHAR(0));
+  WString value(size / sizeof(WCHAR) + 1, WCHAR(0));
   if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<LPBYTE>(value.data()), &size) != ERROR_SUCCESS)
     return {};
   return u16(value.c_str());
@@ -61,7 +61,7 @@ bool isPackageMonitor(std::u16string_view name) {
 
 // Whether a driver of that name that is not the package's is installed in
 // the environment.
-bool foreignDriverInstalled(LPCWSTR environment, const WideString &name) {
+bool foreignDriverInstalled(LPCWSTR environment, const WString &name) {
   if (packageDriverOf(u16(name.c_str())) != PackageDriver::None) return false;
   SpoolerListing listing = enumerateDrivers(environment);
   if (listing.error != ERROR_SUCCESS) return true;  // unknown: the key stays
@@ -82,7 +82,7 @@ void deleteMarkedPrinterKeys() {
   Key printers;
   if (!openMachineKey(kPrintersKey, KEY_READ | KEY_WRITE, printers)) return;
   for (std::u16string_view mark : kPrinterKeyMarks) {
-    std::vector<WideString> names = subkeyNames(printers.handle);
+    std::vector<WString> names = subkeyNames(printers.handle);
     for (auto name = names.rbegin(); name != names.rend(); ++name)
       if (u16(name->c_str()).find(mark) != std::u16string::npos) SHDeleteKeyW(printers.handle, name->c_str());
   }
@@ -92,7 +92,7 @@ std::vector<std::u16string> foreignMonitorFiles() {
   std::vector<std::u16string> files;
   Key monitors;
   if (!openMachineKey(kMonitorsKey, KEY_READ, monitors)) return files;
-  for (const WideString &name : subkeyNames(monitors.handle)) {
+  for (const WString &name : subkeyNames(monitors.handle)) {
     if (isPackageMonitor(u16(name.c_str()))) continue;
     Key monitor;
     if (RegOpenKeyExW(monitors.handle, name.c_str(), 0, KEY_READ, &monitor.handle) != ERROR_SUCCESS) continue;
@@ -102,7 +102,7 @@ std::vector<std::u16string> foreignMonitorFiles() {
   return files;
 }
 
-void deleteDriverKeyNamedLikePrinter(const WideString &printerName) {
+void deleteDriverKeyNamedLikePrinter(const WString &printerName) {
   bool sixtyFour = sixtyFourBitSystem();
   if (foreignDriverInstalled(sixtyFour ? TEXT("Windows x64") : TEXT("Windows NT x86"), printerName)) return;
   deleteMachineTree(subkeyPath(driversKeyPath(sixtyFour), u16(printerName.c_str())));

@@ -23,6 +23,6 @@ std::vector<std::u16string> foreignMonitorFiles();
 // The driver key of the environment bearing a printer's name, unless a
 // driver of that name that is not the package's is installed (the key is
 // then that driver's).
-void deleteDriverKeyNamedLikePrinter(const WideString &printerName);
+void deleteDriverKeyNamedLikePrinter(const WString &printerName);
 
 }  // namespace card::setup

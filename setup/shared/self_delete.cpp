@@ -13,7 +13,7 @@ namespace {
 
 // The path in the system's 8-bit code page; false when a character has no
 // place in it (a stand-in character would name another file).
-bool eightBit(const WideString &path, std::string &out) {
+bool eightBit(const WString &path, std::string &out) {
   if (path.empty()) return false;
   BOOL lossy = FALSE;
   int size =
@@ -24,7 +24,7 @@ bool eightBit(const WideString &path, std::string &out) {
   return !lossy;
 }
 
-bool writeFile(const WideString &path, const std::string &text) {
+bool writeFile(const WString &path, const std::string &text) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
@@ -37,10 +37,10 @@ bool writeFile(const WideString &path, const std::string &text) {
 }  // namespace
 
 bool deleteModuleFileAfterExit(HMODULE module) {
-  WideString moduleName = moduleFile(module);
-  WideString temp = tempFolder();
+  WString moduleName = moduleFile(module);
+  WString temp = tempFolder();
   if (moduleName.empty() || temp.empty()) return false;
-  WideString batch = joinPath(temp, kSelfDeleteBatchName);
+  WString batch = joinPath(temp, kSelfDeleteBatchName);
   std::string moduleText, batchText;
   if (!eightBit(moduleName, moduleText) || !eightBit(batch, batchText)) return false;
   std::string text = selfDeleteBatchText(moduleText, batchText);

@@ -1,6 +1,6 @@
 // The glue's text: the system's wide strings, and the core's UTF-16 views of
-// them.  On Windows WCHAR is wchar_t, a type apart from char16_t of the same
-// size, so the text is copied across rather than cast.
+// them.  In the Windows build WCHAR is a type apart from the core's UTF-16
+// unit, though of the same size, so the text is copied across, not cast.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "shared/wide_string.h"
+
 namespace card::setup {
 
-using WideString = std::basic_string<WCHAR>;
+using card::WString;  // for the programs that use this namespace
 
 inline std::u16string u16(const WCHAR *text) {
   std::u16string out;
@@ -19,8 +21,8 @@ inline std::u16string u16(const WCHAR *text) {
   return out;
 }
 
-inline WideString wide(std::u16string_view text) {
-  WideString out;
+inline WString wide(std::u16string_view text) {
+  WString out;
   out.reserve(text.size());
   for (char16_t c : text) out += WCHAR(c);
   return out;
@@ -28,13 +30,13 @@ inline WideString wide(std::u16string_view text) {
 
 // "<folder>\<name>"; `name` may be empty (the folder itself) or begin with
 // its own backslash.
-inline WideString joinPath(const WideString &folder, std::u16string_view name) {
-  WideString path = folder;
+inline WString joinPath(const WString &folder, std::u16string_view name) {
+  WString path = folder;
   if (!name.empty() && name.front() != u'\\' && !path.empty() && path.back() != WCHAR('\\')) path += WCHAR('\\');
   return path + wide(name);
 }
 
 // The same for a name of the system's own text.
-inline WideString joinPath(const WideString &folder, LPCWSTR name) { return joinPath(folder, u16(name)); }
+inline WString joinPath(const WString &folder, LPCWSTR name) { return joinPath(folder, u16(name)); }
 
 }  // namespace card::setup

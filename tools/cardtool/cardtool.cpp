@@ -13,6 +13,7 @@
 #include "config/printer_access.h"
 #include "config/tool_commands.h"
 #include "config/tool_rules.h"
+#include "shared/wide_string.h"
 
 namespace cardtool {
 
@@ -20,7 +21,7 @@ namespace cfg = card::cfg;
 
 namespace {
 
-using WideText = std::basic_string<WCHAR>;
+using card::WString;
 
 // The module's message numbers cardtool shows.
 constexpr UINT kNoDataToEncode = 2077;
@@ -28,9 +29,9 @@ constexpr UINT kWrongFirmwareFile = 2099;
 constexpr UINT kFileSent = 2140, kFileNotSent = 2141;
 constexpr UINT kFirmwareSent = 2079, kFirmwareFailed = 2086, kPrinterResets = 2133;
 
-WideText widen(const std::string &text, UINT codePage = CP_ACP) {
+WString widen(const std::string &text, UINT codePage = CP_ACP) {
   const int n = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
-  WideText out(size_t(n > 0 ? n : 0), WCHAR(0));
+  WString out(size_t(n > 0 ? n : 0), WCHAR(0));
   if (n > 0) MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), out.data(), n);
   return out;
 }
@@ -39,11 +40,9 @@ WideText widen(const std::string &text, UINT codePage = CP_ACP) {
 class Output {
  public:
   explicit Output(Console &console) : console_(console) {}
-  void line(const WideText &text) { console_.write(false, (text + WCHAR('\n')).c_str()); }
+  void line(const WString &text) { console_.write(false, (text + WCHAR('\n')).c_str()); }
   void line(const std::string &text) { line(widen(text, CP_UTF8)); }
-  void error(const WideText &text) {
-    console_.write(true, (WideText(TEXT("cardtool: ")) + text + WCHAR('\n')).c_str());
-  }
+  void error(const WString &text) { console_.write(true, (WString(TEXT("cardtool: ")) + text + WCHAR('\n')).c_str()); }
   void error(const std::string &text) { error(widen(text, CP_UTF8)); }
   void reply(const cfg::QueryResult &r) { line(widen(shownReply(r.succeeded, r.bytes))); }
 
@@ -56,7 +55,7 @@ class ConsoleProblems final : public cfg::ProblemSink {
  public:
   explicit ConsoleProblems(Output &out) : out_(out) {}
   void problem(LPCWSTR caption, LPCWSTR text, UINT) override {
-    out_.error(WideText(caption ? caption : TEXT("")) + TEXT(": ") + (text ? text : TEXT("")));
+    out_.error(WString(caption ? caption : TEXT("")) + TEXT(": ") + (text ? text : TEXT("")));
     ++count;
   }
   int count = 0;
@@ -66,11 +65,11 @@ class ConsoleProblems final : public cfg::ProblemSink {
 };
 
 // A text of the configuration module's string table, by number.
-WideText moduleText(UINT id) {
+WString moduleText(UINT id) {
   WCHAR text[512] = {};
-  if (!LoadStringW(cfg::state().instance, id, text, 512)) return WideText(TEXT("message ")) + widen(std::to_string(id));
+  if (!LoadStringW(cfg::state().instance, id, text, 512)) return WString(TEXT("message ")) + widen(std::to_string(id));
   // Texts made for a box may end with a line break of their own.
-  WideText t(text);
+  WString t(text);
   while (!t.empty() && (t.back() == WCHAR('\n') || t.back() == WCHAR('\r'))) t.pop_back();
   return t;
 }
@@ -176,7 +175,7 @@ bool identification(const std::u16string &path, std::vector<uint8_t> &bytes) {
 int runFirmware(HANDLE printer, const Options &o, Output &out) {
   std::vector<uint8_t> head;
   if (!identification(o.file, head)) {
-    out.error(WideText(reinterpret_cast<LPCWSTR>(o.file.c_str())) + TEXT(": the file cannot be read"));
+    out.error(WString(reinterpret_cast<LPCWSTR>(o.file.c_str())) + TEXT(": the file cannot be read"));
     return kExitBadFile;
   }
   const cfg::FirmwareIdentity id = cfg::identifyFirmware(head.data(), head.size());
@@ -252,7 +251,7 @@ int cardToolMain(int argc, LPCWSTR const *argv, Console &console) {
   const auto *name = reinterpret_cast<LPCWSTR>(o.printer.c_str());
   HANDLE printer = cfg::openPrinterByName(name);
   if (!printer) {
-    out.error(TEXT("the printer \"") + WideText(name) + TEXT("\" cannot be opened (error ") +
+    out.error(TEXT("the printer \"") + WString(name) + TEXT("\" cannot be opened (error ") +
               widen(std::to_string(GetLastError())) + TEXT(")"));
     return kExitNoPrinter;
   }

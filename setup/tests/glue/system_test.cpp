@@ -56,10 +56,10 @@ TEST_F(SetupSystem, ASystemWithoutTheNativeCallIsNo64BitSystem) {
 TEST_F(SetupSystem, FoldersAreTheSystemsOwn) {
   EXPECT_EQ(systemFolder().size(), size_t(GetSystemDirectoryW(nullptr, 0)) - 1);
   EXPECT_FALSE(windowsFolder().empty());
-  WideString temp = tempFolder();
+  WString temp = tempFolder();
   ASSERT_FALSE(temp.empty());
   EXPECT_EQ(temp.back(), u'\\');
-  WideString x64 = printerDriverFolder(u"Windows x64");
+  WString x64 = printerDriverFolder(u"Windows x64");
   EXPECT_TRUE(exists(x64)) << std::string(x64.begin(), x64.end());
   EXPECT_TRUE(printerDriverFolder(u"Windows 3.1 Nonsense").empty());
 }
