@@ -216,17 +216,7 @@ void processEnded(const ProcessRecord &process) {
       if (c->closed) continue;
       c->closed = true;
       c->closer = Closer::Creator;
-      for (auto &[reg, end] : c->listenerEnds) {
-        if (end->gone_ || !(end->refs_ > 0 || end->pending_ > 0 || reg == c->acquiredBy)) continue;
-        auto r = b.registrations.find(reg);
-        if (r == b.registrations.end()) continue;
-        Delivery d;
-        d.closed = true;
-        d.callback = r->second->callback;
-        d.end = end.get();
-        d.registration = reg;
-        postLocked(r->second->process, c.get(), d);
-      }
+      postCreatorClosedLocked(*c, false, nullptr);
     }
     for (auto it = b.mailboxes.begin(); it != b.mailboxes.end();) {
       if (it->second->process.get() == &process && !it->second->running) {

@@ -185,7 +185,6 @@ HRESULT ChannelEnd::CloseChannel(IPrintAsyncNotifyDataObject *data) {
   HRESULT result = S_OK;
   {
     std::lock_guard<std::mutex> g(brokerLock());
-    Broker &b = broker();
     Channel &c = *channel_;
     noteCallLocked(*this, "CloseChannel");
     if (typeGiven && type != c.type) return notifyError(INVALID_NOTIFICATION_TYPE);
@@ -200,19 +199,7 @@ HRESULT ChannelEnd::CloseChannel(IPrintAsyncNotifyDataObject *data) {
         consumeLocked(*this);
         // The listeners that hold the channel (only the one that answered,
         // once one has) are told, each with its own copy.
-        for (auto &[reg, end] : c.listenerEnds) {
-          if (end->gone_ || (c.acquiredBy && reg != c.acquiredBy)) continue;
-          if (!(end->refs_ > 0 || end->pending_ > 0 || reg == c.acquiredBy)) continue;
-          auto r = b.registrations.find(reg);
-          if (r == b.registrations.end()) continue;
-          Delivery d;
-          d.closed = true;
-          d.callback = r->second->callback;
-          d.end = end.get();
-          d.registration = reg;
-          d.data = data ? newDataLocked(bytes, c.type) : nullptr;
-          postLocked(r->second->process, &c, d);
-        }
+        postCreatorClosedLocked(c, true, data ? &bytes : nullptr);
       }
       if (!c.creatorGone) release.push_back(c.creatorCallback);
       c.creatorCallback = nullptr;

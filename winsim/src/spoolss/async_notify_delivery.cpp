@@ -61,6 +61,23 @@ bool postLocked(const std::shared_ptr<ProcessRecord> &process, const Channel *ch
 // Undoes what a delivery that will not be made held: the reference its
 // channel side was handed, and the data object.  Returns the callback whose
 // delivery reference the caller releases (NULL when its process is gone).
+void postCreatorClosedLocked(Channel &c, bool answererOnly, const std::vector<BYTE> *closingData) {
+  Broker &b = broker();
+  for (auto &[reg, end] : c.listenerEnds) {
+    if (end->gone_ || (answererOnly && c.acquiredBy && reg != c.acquiredBy)) continue;
+    if (!(end->refs_ > 0 || end->pending_ > 0 || reg == c.acquiredBy)) continue;
+    auto r = b.registrations.find(reg);
+    if (r == b.registrations.end()) continue;
+    Delivery d;
+    d.closed = true;
+    d.callback = r->second->callback;
+    d.end = end.get();
+    d.registration = reg;
+    d.data = closingData ? newDataLocked(*closingData, c.type) : nullptr;
+    postLocked(r->second->process, &c, d);
+  }
+}
+
 IPrintAsyncNotifyCallback *dropDeliveryLocked(Delivery &d, bool processGone) {
   if (d.end) {
     --d.end->pending_;

@@ -229,6 +229,10 @@ bool processAlive(const std::shared_ptr<ProcessRecord> &p);
 DataObject *newDataLocked(std::vector<BYTE> bytes, const GUID &type);
 bool postLocked(const std::shared_ptr<ProcessRecord> &process, const Channel *channel, Delivery d);
 IPrintAsyncNotifyCallback *dropDeliveryLocked(Delivery &d, bool processGone);
+// Tells the listeners that hold a channel its creator closed it, each with
+// its own copy of `closingData` when there is one; `answererOnly`: only the
+// listener that answered, once one has.
+void postCreatorClosedLocked(Channel &c, bool answererOnly, const std::vector<BYTE> *closingData);
 void releaseAll(const std::vector<IPrintAsyncNotifyCallback *> &callbacks);
 
 // async_notify_channel.cpp
